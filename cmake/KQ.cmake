@@ -1,0 +1,113 @@
+# Build helpers shared by every folder. A folder declares its units with kq_library / kq_program /
+# kq_test; PORTABLE marks what also builds natively (sanitizers, fuzzing, benchmarks).
+
+set(KQ_WINDOWS ${WIN32})
+if(KQ_WINDOWS)
+    enable_language(RC)
+    # The same numbers on both targets: SSE2 arithmetic and no fused multiply-add.
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+        set(KQ_ARCH_FLAGS -msse2 -mfpmath=sse)
+    endif()
+    # Static runtime: the programs must start on a bare Windows with no compiler DLLs beside them.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+        set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh)
+    endif()
+endif()
+
+# Flags of the project's own targets (third-party sources keep their own).
+function(kq_project_flags target)
+    target_compile_options(${target} PRIVATE
+        -Wall -Wextra -Werror -ffp-contract=off ${KQ_ARCH_FLAGS})
+    target_compile_options(${target} PUBLIC $<$<COMPILE_LANGUAGE:CXX>:-ffp-contract=off>)
+    if(KQ_WINDOWS)
+        target_compile_definitions(${target} PUBLIC
+            UNICODE _UNICODE NOMINMAX STRICT _WIN32_WINNT=0x0600 WINVER=0x0600)
+    endif()
+    if(KQ_SANITIZE)
+        target_compile_options(${target} PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer
+            -fno-sanitize-recover=undefined)
+        target_link_options(${target} PUBLIC -fsanitize=address,undefined)
+    endif()
+endfunction()
+
+# kq_library(name [PORTABLE] SOURCES ... [DEPENDS ...])
+function(kq_library name)
+    cmake_parse_arguments(A "PORTABLE" "" "SOURCES;DEPENDS" ${ARGN})
+    if(NOT KQ_WINDOWS AND NOT A_PORTABLE)
+        return()
+    endif()
+    add_library(${name} STATIC ${A_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${A_DEPENDS})
+    kq_project_flags(${name})
+endfunction()
+
+# kq_program(name SOURCES ... [DEPENDS ...]): a Windows GUI program with a wWinMain entry.
+function(kq_program name)
+    cmake_parse_arguments(A "" "" "SOURCES;DEPENDS" ${ARGN})
+    if(NOT KQ_WINDOWS)
+        return()
+    endif()
+    add_executable(${name} WIN32 ${A_SOURCES})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${A_DEPENDS})
+    target_link_options(${name} PRIVATE -municode)
+    kq_project_flags(${name})
+endfunction()
+
+# kq_test(name [PORTABLE] [GUI] SOURCES ... [DEPENDS ...]): one GoogleTest executable, one CTest test.
+# Under Wine every test runs inside an X server (the launcher provides one when DISPLAY is unset).
+function(kq_test name)
+    cmake_parse_arguments(A "PORTABLE" "" "SOURCES;DEPENDS" ${ARGN})
+    if(NOT KQ_WINDOWS AND NOT A_PORTABLE)
+        return()
+    endif()
+    add_executable(${name} ${A_SOURCES})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PRIVATE ${A_DEPENDS} GTest::gmock GTest::gtest_main)
+    kq_project_flags(${name})
+    if(KQ_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+        return() # compiled to keep the shipped target honest; 32-bit programs cannot run here
+    endif()
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# GoogleTest from the sources Debian's googletest package installs, built with this project's compilers.
+macro(kq_add_googletest)
+    set(KQ_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+    if(NOT EXISTS ${KQ_GTEST_SOURCE}/CMakeLists.txt)
+        message(FATAL_ERROR "GoogleTest sources not found in ${KQ_GTEST_SOURCE}; run tools/setup.sh")
+    endif()
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${KQ_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    if(KQ_SANITIZE)
+        foreach(t gtest gtest_main gmock gmock_main)
+            target_compile_options(${t} PRIVATE -fsanitize=address,undefined)
+        endforeach()
+    endif()
+    if(NOT TARGET GTest::gtest_main)
+        add_library(GTest::gtest ALIAS gtest)
+        add_library(GTest::gtest_main ALIAS gtest_main)
+        add_library(GTest::gmock ALIAS gmock)
+    endif()
+endmacro()
+
+# Libraries built by tools/setup.sh for the mingw targets.
+function(kq_import_deps)
+    if(NOT KQ_WINDOWS)
+        return()
+    endif()
+    set(root ${KQ_DEPS_DIR}/${KQ_TRIPLET})
+    if(NOT EXISTS ${root}/lib/libjpeg.a)
+        message(FATAL_ERROR "libjpeg for ${KQ_TRIPLET} not found in ${root}; run tools/setup.sh")
+    endif()
+    add_library(kq::jpeg STATIC IMPORTED GLOBAL)
+    set_target_properties(kq::jpeg PROPERTIES IMPORTED_LOCATION ${root}/lib/libjpeg.a
+        INTERFACE_INCLUDE_DIRECTORIES ${root}/include)
+    add_library(kq::zlib STATIC IMPORTED GLOBAL)
+    set_target_properties(kq::zlib PROPERTIES IMPORTED_LOCATION /usr/${KQ_TRIPLET}/lib/libz.a)
+endfunction()
+kq_import_deps()

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Sets everything up, builds the three configurations and runs every test. Exits non-zero on any build or
+# test failure; the last line is CTest's summary over all configurations.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=${KQ_JOBS:-$(nproc)}
+
+tools/setup.sh || { echo "test-all: set-up failed" >&2; exit 1; }
+
+failed=0
+total=0
+failures=0
+summaries=()
+for preset in native win32 win64-test; do
+    echo "=== $preset: configure and build"
+    if ! cmake --preset "$preset" >"build-$preset.configure.log" 2>&1; then
+        cat "build-$preset.configure.log"
+        echo "test-all: configuring $preset failed" >&2
+        failed=1
+        continue
+    fi
+    rm -f "build-$preset.configure.log"
+    if ! cmake --build --preset "$preset" -j "$jobs"; then
+        echo "test-all: building $preset failed" >&2
+        failed=1
+        continue
+    fi
+    echo "=== $preset: test"
+    log=$(mktemp)
+    if [ "$preset" = win64-test ]; then
+        xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
+        status=${PIPESTATUS[0]}
+        WINEPREFIX="$PWD/build/win64-test/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null
+    else
+        ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
+        status=${PIPESTATUS[0]}
+    fi
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    rm -f "$log"
+    if [ -z "$line" ]; then
+        echo "test-all: $preset ran no test" >&2
+        failed=1
+        continue
+    fi
+    summaries+=("$preset: $line")
+    total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))
+    failures=$((failures + $(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")))
+    [ "$status" = 0 ] || failed=1
+done
+
+echo "=== summary"
+printf '%s\n' "${summaries[@]}"
+[ $failures = 0 ] || failed=1
+if [ $total -gt 0 ]; then
+    echo "$(( (total - failures) * 100 / total ))% tests passed, $failures tests failed out of $total"
+fi
+exit $failed
