@@ -1,0 +1,1 @@
+kq_library(framework PORTABLE SOURCES Strings.cpp)
