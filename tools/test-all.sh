@@ -48,6 +48,39 @@ for preset in native win32 win64-test; do
     [ "$status" = 0 ] || failed=1
 done
 
+# Every fuzz target runs briefly on a copy of its seed corpus; a crash, leak or time-out fails the run.
+echo "=== fuzz: configure and build"
+if cmake --preset fuzz >build-fuzz.configure.log 2>&1 && cmake --build --preset fuzz -j "$jobs"; then
+    rm -f build-fuzz.configure.log
+    fuzz_seconds=${KQ_FUZZ_SECONDS:-60}
+    fuzz_total=0
+    fuzz_failed=0
+    while read -r target; do
+        [ -n "$target" ] || continue
+        name=$(basename "$target")
+        corpus=$(mktemp -d)
+        [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+        echo "=== fuzz: $name for ${fuzz_seconds}s"
+        fuzz_total=$((fuzz_total + 1))
+        if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
+            "$corpus" >"$corpus.log" 2>&1; then
+            tail -n 60 "$corpus.log"
+            echo "test-all: fuzz target $name failed" >&2
+            fuzz_failed=$((fuzz_failed + 1))
+        fi
+        rm -rf "$corpus" "$corpus.log"
+    done <build/fuzz/fuzz-targets.txt
+    if [ $fuzz_total -gt 0 ]; then
+        summaries+=("fuzz: $fuzz_total targets ran, $fuzz_failed failed")
+        total=$((total + fuzz_total))
+        failures=$((failures + fuzz_failed))
+    fi
+else
+    cat build-fuzz.configure.log 2>/dev/null
+    echo "test-all: building the fuzz targets failed" >&2
+    failed=1
+fi
+
 echo "=== summary"
 printf '%s\n' "${summaries[@]}"
 [ $failures = 0 ] || failed=1
