@@ -1,1 +1,4 @@
-kq_library(framework PORTABLE SOURCES Strings.cpp)
+# The portable core: builds natively too. Win32 calls sit behind _WIN32 in the few units that need them.
+kq_library(framework PORTABLE SOURCES
+    Strings.cpp Object.cpp Exceptions.cpp Conversions.cpp Streams.cpp Lists.cpp Sync.cpp
+    Components.cpp Properties.cpp ComponentText.cpp)

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "framework/Strings.h"
+
+namespace kq {
+
+// Root of every class the framework streams, lists or owns: a virtual destructor, so a list that owns
+// its objects frees them through a base pointer, and the class's own name.
+class TObject {
+public:
+    TObject() = default;
+    TObject(const TObject&) = delete;
+    TObject& operator=(const TObject&) = delete;
+    virtual ~TObject() = default;
+
+    // The dynamic class's name without namespace, e.g. u"TStringList".
+    String ClassName() const;
+};
+
+} // namespace kq

@@ -1,0 +1,4 @@
+#pragma once
+
+namespace kq {
+} // namespace kq
