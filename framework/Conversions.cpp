@@ -309,7 +309,7 @@ String IntToStr(std::int64_t value) {
     return unsigned_digits(static_cast<std::uint64_t>(value), 10);
 }
 
-String IntToHex(std::uint64_t value, int digits) { return zero_padded(unsigned_digits(value, 16), digits); }
+String detail::hex_digits(std::uint64_t value, int digits) { return zero_padded(unsigned_digits(value, 16), digits); }
 
 int StrToInt(StringView text) { return integer_or_raise<int>(text); }
 std::int64_t StrToInt64(StringView text) { return integer_or_raise<std::int64_t>(text); }

@@ -27,6 +27,10 @@ public:
     format_arg(I value) noexcept
         : FKind(kind::integer), FInteger(static_cast<std::int64_t>(value)), FUnsigned64(sizeof(I) == 8 &&
                                                                                      std::is_unsigned_v<I>) {}
+    // Deleted so that they cannot slip in as numbers.
+    format_arg(bool) = delete;
+    format_arg(char16_t) = delete;
+    format_arg(char) = delete;
     format_arg(double value) noexcept : FKind(kind::floating), FFloat(value) {}
     format_arg(StringView value) noexcept : FKind(kind::text), FText(value) {}
     format_arg(const String& value) noexcept : FKind(kind::text), FText(value) {}
@@ -59,8 +63,15 @@ String Format(StringView format, std::initializer_list<format_arg> args = {});
 // --- Numbers
 
 String IntToStr(std::int64_t value);
-// Upper-case hex digits, at least digits of them.
-String IntToHex(std::uint64_t value, int digits);
+namespace detail {
+String hex_digits(std::uint64_t value, int digits);
+}
+
+// Upper-case hex digits, at least digits of them; a negative value shows its pattern in its own width.
+template <class I, std::enable_if_t<std::is_integral_v<I>, int> = 0>
+String IntToHex(I value, int digits) {
+    return detail::hex_digits(static_cast<std::make_unsigned_t<I>>(value), digits);
+}
 
 // Leading blanks, a sign, then decimal digits or "$"/"0x" and hex digits; hex may use the whole unsigned
 // range and wraps to the signed type. Anything else raises EConvertError "'%s' is not a valid integer value".

@@ -125,7 +125,8 @@ public:
     TObject* Objects(int index) const;
     void SetObjects(int index, TObject* object);
 
-    // The index of the new (or, with dupIgnore, the existing) string.
+    // The index of the new (or, with dupIgnore, the existing) string. An object that is not stored stays
+    // the caller's, also when the list owns its objects.
     int Add(String text) { return AddObject(std::move(text), nullptr); }
     int AddObject(String text, TObject* object);
     void Insert(int index, String text) { InsertObject(index, std::move(text), nullptr); }

@@ -114,6 +114,9 @@ TEST(IntToStr, DecimalAndHex) {
     EXPECT_EQ(IntToHex(0xBEEF, 8), u"0000BEEF");
     EXPECT_EQ(IntToHex(0x12345, 2), u"12345");
     EXPECT_EQ(IntToHex(0, 0), u"0");
+    EXPECT_EQ(IntToHex(-1, 4), u"FFFFFFFF");
+    EXPECT_EQ(IntToHex(std::int64_t{-2}, 1), u"FFFFFFFFFFFFFFFE");
+    EXPECT_EQ(IntToHex(std::int16_t{-1}, 1), u"FFFF");
 }
 
 TEST(StrToInt, AcceptsDecimalAndHexWithSign) {
