@@ -4,7 +4,6 @@
 #include "framework/Exceptions.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
@@ -45,7 +44,7 @@ void TStream::WriteBuffer(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
-    assert(count >= 0);
+    if (count < 0) return 0;
     if (count == 0) {
         source.SetPosition(0);
         count = source.Size();

@@ -155,6 +155,8 @@ TEST(TStream, CopyFromCopiesCountOrWholeSource) {
 
     LimitedStream full(100);
     EXPECT_THROW(full.CopyFrom(source, 0), EWriteError);
+    EXPECT_EQ(part.CopyFrom(source, -1), 0);
+    EXPECT_EQ(part.Size(), 5);
 }
 
 TEST(TStringStream, HoldsTextAsUtf8) {
