@@ -4,6 +4,7 @@
 #include "framework/Exceptions.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
