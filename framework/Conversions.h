@@ -104,10 +104,14 @@ String TrimRight(StringView text);
 // The letters A to Z only; other characters stay as they are.
 String UpperCase(StringView text);
 String LowerCase(StringView text);
-// Ordinal comparisons; < 0, 0, > 0. CompareText folds A to Z.
+// Ordinal comparisons; < 0, 0, > 0. CompareText folds A to Z only.
 int CompareStr(StringView a, StringView b);
 int CompareText(StringView a, StringView b);
 bool SameText(StringView a, StringView b);
+// The user's locale, case ignored (CompareString on Win32); natively an ordinal comparison after simple
+// upper-casing of Latin, Greek, Cyrillic and full-width letters.
+int AnsiCompareText(StringView a, StringView b);
+bool AnsiSameText(StringView a, StringView b);
 // 1-based index of the first occurrence, 0 when absent.
 int Pos(StringView sub, StringView text);
 

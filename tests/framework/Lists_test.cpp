@@ -129,6 +129,10 @@ TEST(TStringList, UnsortedFindIgnoresCaseUnlessAsked) {
     list.SetCaseSensitive(true);
     EXPECT_EQ(list.IndexOf(u"ALPHA"), -1);
     EXPECT_EQ(list.IndexOf(u"alpha"), 2);
+    list.SetCaseSensitive(false);
+    list.Add(u"Ärger");
+    EXPECT_EQ(list.IndexOf(u"äRGER"), 3) << "case ignored beyond A to Z";
+    list.Delete(3);
     list.SetStrings(1, u"beta");
     list.Delete(0);
     EXPECT_EQ(lines(list), (std::vector<String>{u"beta", u"alpha"}));
