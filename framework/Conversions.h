@@ -27,10 +27,11 @@ public:
     format_arg(I value) noexcept
         : FKind(kind::integer), FInteger(static_cast<std::int64_t>(value)), FUnsigned64(sizeof(I) == 8 &&
                                                                                      std::is_unsigned_v<I>) {}
-    // Deleted so that they cannot slip in as numbers.
+    // Deleted so that they cannot slip in as numbers or pointers.
     format_arg(bool) = delete;
     format_arg(char16_t) = delete;
     format_arg(char) = delete;
+    format_arg(const char*) = delete;
     format_arg(double value) noexcept : FKind(kind::floating), FFloat(value) {}
     format_arg(StringView value) noexcept : FKind(kind::text), FText(value) {}
     format_arg(const String& value) noexcept : FKind(kind::text), FText(value) {}
