@@ -156,18 +156,19 @@ private:
         return FArgs.begin()[FNext++];
     }
 
-    // Digits, or "*" taking the next integer argument.
+    // Digits, or "*" taking the next integer argument; capped, so a wild width cannot exhaust memory.
     std::optional<int> number() {
+        constexpr int cap = 1 << 20;
         if (peek() == u'*') {
             ++FAt;
             const format_arg& arg = next_arg();
             if (arg.Kind() != format_arg::kind::integer) invalid();
-            return static_cast<int>(arg.Integer());
+            return static_cast<int>(std::clamp<std::int64_t>(arg.Integer(), -cap, cap));
         }
         if (peek() < u'0' || peek() > u'9') return std::nullopt;
         int value = 0;
         while (peek() >= u'0' && peek() <= u'9') {
-            value = std::min(value * 10 + (peek() - u'0'), 1 << 20);
+            value = std::min(value * 10 + (peek() - u'0'), cap);
             ++FAt;
         }
         return value;
@@ -460,8 +461,9 @@ int AnsiCompareText(StringView a, StringView b) {
 #ifdef _WIN32
     const auto* x = reinterpret_cast<const wchar_t*>(a.data());
     const auto* y = reinterpret_cast<const wchar_t*>(b.data());
-    const int result = ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, x, static_cast<int>(a.size()), y,
-                                        static_cast<int>(b.size()));
+    // String sort: word sort would ignore hyphens and apostrophes, making "co-op" equal to "coop".
+    const int result = ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, x,
+                                        static_cast<int>(a.size()), y, static_cast<int>(b.size()));
     if (result != 0) return result - CSTR_EQUAL;
 #endif
     return compare_folded<simple_upper>(a, b);

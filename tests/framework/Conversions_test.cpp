@@ -256,6 +256,8 @@ TEST(Text, LocaleComparisonIgnoresCaseBeyondAscii) {
         EXPECT_GT(AnsiCompareText(r.b, r.a), 0);
     }
     EXPECT_FALSE(AnsiSameText(u"a", u"ä")) << "accents count";
+    EXPECT_FALSE(AnsiSameText(u"co-op", u"coop")) << "punctuation counts";
+    EXPECT_FALSE(AnsiSameText(u"it's", u"its"));
     EXPECT_FALSE(SameText(u"Äpfel", u"äPFEL")) << "SameText folds A to Z only";
 }
 

@@ -147,6 +147,9 @@ TEST(TStringList, SortedKeepsOrderAndHonoursDuplicates) {
     EXPECT_EQ(lines(list), (std::vector<String>{u"a", u"b", u"C"}));
     EXPECT_EQ(list.Add(u"B"), 1) << "dupIgnore answers the existing line";
     EXPECT_EQ(list.Count(), 3);
+    list.Add(u"a-");
+    EXPECT_EQ(list.IndexOf(u"a-"), 1) << "not a duplicate of \"a\"";
+    list.Delete(1);
     int index = -1;
     EXPECT_FALSE(list.Find(u"bb", index));
     EXPECT_EQ(index, 2);
