@@ -200,10 +200,11 @@ struct token {
 
 struct text_item;
 
+enum class value_kind { ident, integer, floating, string, binary, set, collection };
+
 struct text_value {
-    token_kind kind = token_kind::end; // ident, integer, floating, string, binary; symbol '[' for a set,
-                                       // '<' for a collection
-    String text;
+    value_kind kind = value_kind::ident;
+    String text; // identifier or string
     std::int64_t integer = 0;
     double floating = 0;
     byte_block bytes;
@@ -474,19 +475,29 @@ private:
 
     text_value value() {
         text_value v;
-        v.kind = FToken.kind;
         switch (FToken.kind) {
         case token_kind::ident:
+            v.kind = value_kind::ident;
             v.text = expect_ident();
             while (at_symbol(u'.')) { // a component of another root
                 advance();
                 v.text += u"." + expect_ident();
             }
             return v;
-        case token_kind::integer: v.integer = FToken.integer; break;
-        case token_kind::floating: v.floating = FToken.floating; break;
-        case token_kind::binary: v.bytes = std::move(FToken.bytes); break;
+        case token_kind::integer:
+            v.kind = value_kind::integer;
+            v.integer = FToken.integer;
+            break;
+        case token_kind::floating:
+            v.kind = value_kind::floating;
+            v.floating = FToken.floating;
+            break;
+        case token_kind::binary:
+            v.kind = value_kind::binary;
+            v.bytes = std::move(FToken.bytes);
+            break;
         case token_kind::string:
+            v.kind = value_kind::string;
             v.text = std::move(FToken.text);
             advance();
             while (at_symbol(u'+')) {
@@ -506,10 +517,10 @@ private:
         return v;
     }
 
+    // [a, b]
     text_value set_value() {
         text_value v;
-        v.kind = token_kind::symbol;
-        v.text = u"[";
+        v.kind = value_kind::set;
         advance();
         if (!at_symbol(u']')) {
             v.members.push_back(expect_ident());
@@ -522,10 +533,10 @@ private:
         return v;
     }
 
+    // <item ... end item ... end>
     text_value collection_value() {
         text_value v;
-        v.kind = token_kind::symbol;
-        v.text = u"<";
+        v.kind = value_kind::collection;
         advance();
         while (!at_symbol(u'>')) {
             if (!at_word(u"item")) fail(u"'item' expected");
@@ -629,52 +640,52 @@ private:
         case property_kind::color:
         case property_kind::cursor: {
             std::optional<std::int64_t> number;
-            if (v.kind == token_kind::integer) number = v.integer;
-            else if (v.kind == token_kind::ident && info.idents) number = info.idents->value_of(v.text);
+            if (v.kind == value_kind::integer) number = v.integer;
+            else if (v.kind == value_kind::ident && info.idents) number = info.idents->value_of(v.text);
             require(number && *number >= info.min && *number <= info.max);
             info.set(target, *number);
             return;
         }
         case property_kind::boolean: {
-            const bool is_true = v.kind == token_kind::ident && same_ident(v.text, u"True");
-            require(is_true || (v.kind == token_kind::ident && same_ident(v.text, u"False")));
+            const bool is_true = v.kind == value_kind::ident && same_ident(v.text, u"True");
+            require(is_true || (v.kind == value_kind::ident && same_ident(v.text, u"False")));
             info.set(target, std::int64_t{is_true});
             return;
         }
         case property_kind::enumeration: {
-            require(v.kind == token_kind::ident);
+            require(v.kind == value_kind::ident);
             info.set(target, member_ordinal(info, v.text, path, line));
             return;
         }
         case property_kind::set: {
-            require(v.kind == token_kind::symbol && v.text == u"[");
+            require(v.kind == value_kind::set);
             std::uint64_t bits = 0;
             for (const String& m : v.members) bits |= std::uint64_t{1} << member_ordinal(info, m, path, line);
             info.set(target, static_cast<std::int64_t>(bits));
             return;
         }
         case property_kind::floating:
-            require(v.kind == token_kind::floating || v.kind == token_kind::integer);
-            info.set(target, v.kind == token_kind::floating ? v.floating : static_cast<double>(v.integer));
+            require(v.kind == value_kind::floating || v.kind == value_kind::integer);
+            info.set(target, v.kind == value_kind::floating ? v.floating : static_cast<double>(v.integer));
             return;
         case property_kind::string:
-            require(v.kind == token_kind::string);
+            require(v.kind == value_kind::string);
             info.set(target, v.text);
             return;
         case property_kind::binary:
-            require(v.kind == token_kind::binary);
+            require(v.kind == value_kind::binary);
             info.set(target, v.bytes);
             return;
         case property_kind::collection:
-            require(v.kind == token_kind::symbol && v.text == u"<");
+            require(v.kind == value_kind::collection);
             fill_collection(static_cast<TCollection&>(*std::get<TPersistent*>(info.get(target))), v.items);
             return;
         case property_kind::component:
-            require(v.kind == token_kind::ident);
+            require(v.kind == value_kind::ident);
             FFixups.push_back({&target, &info, v.text, path, line});
             return;
         case property_kind::event: {
-            require(v.kind == token_kind::ident);
+            require(v.kind == value_kind::ident);
             const method_info* method = FRoot.PublishedProperties().find_method(v.text);
             if (!method) throw EReadError(line_text(line) + u"method " + v.text + u" not found for property " + path);
             require(info.bind(target, method->make(FRoot)));

@@ -84,21 +84,24 @@ std::vector<class_entry>& class_registry() {
     static std::vector<class_entry> registry;
     return registry;
 }
+
+class_entry* registered(StringView Name) noexcept {
+    auto& registry = class_registry();
+    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return same_ident(e.name, Name); });
+    return found == registry.end() ? nullptr : &*found;
+}
 } // namespace
 
 void register_class(String Name, component_factory Create) {
-    auto& registry = class_registry();
-    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return same_ident(e.name, Name); });
-    if (found != registry.end())
-        found->create = Create;
+    if (class_entry* entry = registered(Name))
+        entry->create = Create;
     else
-        registry.push_back({std::move(Name), Create});
+        class_registry().push_back({std::move(Name), Create});
 }
 
 component_factory find_class(StringView Name) noexcept {
-    const auto& registry = class_registry();
-    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return same_ident(e.name, Name); });
-    return found == registry.end() ? nullptr : found->create;
+    const class_entry* entry = registered(Name);
+    return entry ? entry->create : nullptr;
 }
 
 } // namespace kq
