@@ -218,6 +218,7 @@ TEST_F(FileStreams, FailuresNameFileAndSystemReason) {
 
     TMemoryStream m;
     EXPECT_THROW(m.LoadFromFile(missing), EFOpenError);
+    EXPECT_THROW(m.LoadFromFile(dir.u16string()), EFOpenError) << "a folder is not a file";
 }
 
 TEST_F(FileStreams, ChineseFileNames) {
