@@ -1,6 +1,7 @@
 #include "framework/ComponentText.h"
 
 #include "framework/Components.h"
+#include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 #include "framework/Properties.h"
@@ -25,9 +26,7 @@ constexpr std::size_t bytes_per_line = 32;
 
 String ascii(std::string_view text) { return String(text.begin(), text.end()); }
 
-String decimal(std::int64_t value) { return ascii(std::to_string(value)); }
-
-String line_text(int line) { return u"Line " + decimal(line) + u": "; }
+String line_text(int line) { return Format(u"Line %d: ", {line}); }
 
 // --- Writing values
 
@@ -55,7 +54,7 @@ std::vector<String> string_pieces(StringView value) {
             if (quoted.size() >= string_line_width) flush();
         } else {
             flush();
-            pieces.push_back(u"#" + decimal(c));
+            pieces.push_back(u"#" + IntToStr(c));
         }
     }
     flush();
@@ -151,20 +150,20 @@ private:
     std::optional<String> value_text(const property_info& info, const property_value& value, const String& indent) const {
         switch (info.kind) {
         case property_kind::integer:
-        case property_kind::unsigned_integer: return decimal(std::get<std::int64_t>(value));
+        case property_kind::unsigned_integer: return IntToStr(std::get<std::int64_t>(value));
         case property_kind::boolean: return std::get<std::int64_t>(value) ? String(u"True") : String(u"False");
         case property_kind::enumeration: {
             const auto ordinal = std::get<std::int64_t>(value);
             if (ordinal >= 0 && ordinal < static_cast<std::int64_t>(info.names.size()))
                 return info.names[static_cast<std::size_t>(ordinal)];
-            return decimal(ordinal);
+            return IntToStr(ordinal);
         }
         case property_kind::set: return set_text(info, static_cast<std::uint64_t>(std::get<std::int64_t>(value)));
         case property_kind::color:
         case property_kind::cursor: {
             const auto number = std::get<std::int64_t>(value);
             if (const String* name = info.idents->name_of(number)) return *name;
-            return decimal(number);
+            return IntToStr(number);
         }
         case property_kind::floating: return float_text(std::get<double>(value), info.single_precision);
         case property_kind::string: return string_text(std::get<String>(value), indent);
@@ -279,7 +278,7 @@ public:
     [[noreturn]] void fail(const String& what) const { fail_at(FLine, column(), what); }
 
     [[noreturn]] static void fail_at(int line, int column, const String& what) {
-        throw EReadError(u"Line " + decimal(line) + u", column " + decimal(column) + u": " + what);
+        throw EReadError(Format(u"Line %d, column %d: %s", {line, column, what}));
     }
 
 private:
@@ -419,7 +418,7 @@ public:
 private:
     void advance() { FToken = FTokens.next(); }
     bool at_symbol(char16_t c) const { return FToken.kind == token_kind::symbol && FToken.text.size() == 1 && FToken.text[0] == c; }
-    bool at_word(StringView word) const { return FToken.kind == token_kind::ident && same_ident(FToken.text, word); }
+    bool at_word(StringView word) const { return FToken.kind == token_kind::ident && SameText(FToken.text, word); }
     [[noreturn]] void fail(const String& what) const { tokenizer::fail_at(FToken.line, FToken.column, what); }
 
     void expect_symbol(char16_t c) {
@@ -598,7 +597,7 @@ private:
 
     TComponent& find_or_create(const text_object& text) {
         TComponent* existing = FRoot.FindComponent(text.name);
-        if (existing && same_ident(existing->ClassName(), text.class_name)) {
+        if (existing && SameText(existing->ClassName(), text.class_name)) {
             begin_loading(*existing);
             return *existing;
         }
@@ -647,8 +646,8 @@ private:
             return;
         }
         case property_kind::boolean: {
-            const bool is_true = v.kind == value_kind::ident && same_ident(v.text, u"True");
-            require(is_true || (v.kind == value_kind::ident && same_ident(v.text, u"False")));
+            const bool is_true = v.kind == value_kind::ident && SameText(v.text, u"True");
+            require(is_true || (v.kind == value_kind::ident && SameText(v.text, u"False")));
             info.set(target, std::int64_t{is_true});
             return;
         }
@@ -697,7 +696,7 @@ private:
     }
 
     static std::int64_t member_ordinal(const property_info& info, const String& name, const String& path, int line) {
-        const auto found = std::find_if(info.names.begin(), info.names.end(), [&](const String& n) { return same_ident(n, name); });
+        const auto found = std::find_if(info.names.begin(), info.names.end(), [&](const String& n) { return SameText(n, name); });
         if (found == info.names.end()) bad_value(path, line);
         return found - info.names.begin();
     }
@@ -718,7 +717,7 @@ private:
     }
 
     void resolve(const fixup& f) {
-        TComponent* found = same_ident(FRoot.Name(), f.name) && !f.name.empty() ? &FRoot : FRoot.FindComponent(f.name);
+        TComponent* found = SameText(FRoot.Name(), f.name) && !f.name.empty() ? &FRoot : FRoot.FindComponent(f.name);
         if (!found || !f.info->accepts(found)) bad_value(f.path, f.line);
         f.info->set(*f.target, found);
     }

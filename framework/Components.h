@@ -22,8 +22,6 @@ public:
 
 // Identifiers of component text and component names: an ASCII letter or '_', then letters, digits, '_'.
 bool is_valid_ident(StringView text) noexcept;
-// Identifiers compare without regard to ASCII case.
-bool same_ident(StringView a, StringView b) noexcept;
 
 // --- Persistent objects
 
