@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -667,10 +669,14 @@ private:
             info.set(target, static_cast<std::int64_t>(bits));
             return;
         }
-        case property_kind::floating:
+        case property_kind::floating: {
             require(v.kind == value_kind::floating || v.kind == value_kind::integer);
-            info.set(target, v.kind == value_kind::floating ? v.floating : static_cast<double>(v.integer));
+            const double number = v.kind == value_kind::floating ? v.floating : static_cast<double>(v.integer);
+            // A 32-bit float cannot hold it; converting would give infinity, which no text can show.
+            require(!info.single_precision || std::fabs(number) <= std::numeric_limits<float>::max());
+            info.set(target, number);
             return;
+        }
         case property_kind::string:
             require(v.kind == value_kind::string);
             info.set(target, v.text);

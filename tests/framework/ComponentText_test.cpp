@@ -289,6 +289,7 @@ TEST(ComponentText, AnUnknownPropertyOrBadValueNamesThePropertyAndLine) {
         {"Enabled = Yes", "Line 3: invalid value for property Enabled"},
         {"Styles = [ssBold, ssNone]", "Line 3: invalid value for property Styles"},
         {"Ratio = 'x'", "Line 3: invalid value for property Ratio"},
+        {"Scale = 1e39", "Line 3: invalid value for property Scale"},
         {"Caption = 5", "Line 3: invalid value for property Caption"},
         {"Data = 'x'", "Line 3: invalid value for property Data"},
         {"Font = 1", "Line 3: invalid value for property Font"},
