@@ -45,7 +45,7 @@ void TStream::WriteBuffer(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
-    assert(count >= 0);
+    if (count < 0) return 0;
     if (count == 0) {
         source.SetPosition(0);
         count = source.Size();

@@ -2,6 +2,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
+#include "tests/framework/raised.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +16,6 @@
 using namespace kq;
 
 namespace {
-
-template <class F>
-String convert_error(F&& f) {
-    try {
-        f();
-    } catch (const EConvertError& e) {
-        return e.Message();
-    }
-    return u"not raised";
-}
 
 // Built by appending: gcc 12 at -O3 warns falsely (-Wrestrict) on a chain of + here.
 String quoted(StringView text, StringView tail) {
@@ -101,7 +92,7 @@ TEST(Format, RejectsBadSpecifiersAndArguments) {
     };
     for (const row& r : rows) {
         SCOPED_TRACE(string_to_utf8(r.format));
-        EXPECT_EQ(convert_error([&] { Format(r.format, {r.arg}); }), r.expected);
+        EXPECT_EQ(raised_message<EConvertError>([&] { Format(r.format, {r.arg}); }), r.expected);
     }
 }
 
@@ -142,15 +133,15 @@ TEST(StrToInt, RejectsEverythingElse) {
                               u"$100000000", u"--1", u"1.0", u"١٢", u"x10"};
     for (StringView text : bad) {
         SCOPED_TRACE(string_to_utf8(text));
-        EXPECT_EQ(convert_error([&] { StrToInt(text); }), quoted(text, u"' is not a valid integer value"));
+        EXPECT_EQ(raised_message<EConvertError>([&] { StrToInt(text); }), quoted(text, u"' is not a valid integer value"));
         EXPECT_EQ(StrToIntDef(text, 99), 99);
         int value = 5;
         EXPECT_FALSE(TryStrToInt(text, value));
         EXPECT_EQ(value, 5) << "left unchanged";
     }
-    EXPECT_EQ(convert_error([] { StrToInt64(u"9223372036854775808"); }),
+    EXPECT_EQ(raised_message<EConvertError>([] { StrToInt64(u"9223372036854775808"); }),
               u"'9223372036854775808' is not a valid integer value");
-    EXPECT_EQ(convert_error([] { StrToInt64(u"$10000000000000000"); }),
+    EXPECT_EQ(raised_message<EConvertError>([] { StrToInt64(u"$10000000000000000"); }),
               u"'$10000000000000000' is not a valid integer value");
 }
 
@@ -183,7 +174,7 @@ TEST(StrToFloat, ParsesPlainNumbersOnly) {
                               u"-", u"1e999", u"1 2"};
     for (StringView text : bad) {
         SCOPED_TRACE(string_to_utf8(text));
-        EXPECT_EQ(convert_error([&] { StrToFloat(text); }),
+        EXPECT_EQ(raised_message<EConvertError>([&] { StrToFloat(text); }),
                   quoted(text, u"' is not a valid floating point value"));
     }
 }
@@ -220,7 +211,7 @@ TEST(Booleans, TextsBothWays) {
     struct row { StringView text; bool value; };
     const row rows[] = {{u"TRUE", true}, {u"false", false}, {u"0", false}, {u"-1", true}, {u"2", true}};
     for (const row& r : rows) EXPECT_EQ(StrToBool(r.text), r.value) << string_to_utf8(r.text);
-    EXPECT_EQ(convert_error([] { StrToBool(u"yes"); }), u"'yes' is not a valid boolean value");
+    EXPECT_EQ(raised_message<EConvertError>([] { StrToBool(u"yes"); }), u"'yes' is not a valid boolean value");
 }
 
 // --- Text
@@ -361,10 +352,10 @@ TEST(Dates, TimeOfDay) {
 TEST(Dates, RejectInvalidParts) {
     const int dates[][3] = {{2023, 2, 29}, {0, 1, 1}, {10000, 1, 1}, {2023, 13, 1}, {2023, 4, 31}, {2023, 1, 0}};
     for (const auto& d : dates)
-        EXPECT_EQ(convert_error([&] { EncodeDate(d[0], d[1], d[2]); }), u"Invalid argument to date encode");
+        EXPECT_EQ(raised_message<EConvertError>([&] { EncodeDate(d[0], d[1], d[2]); }), u"Invalid argument to date encode");
     const int times[][4] = {{24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 1000}, {-1, 0, 0, 0}};
     for (const auto& t : times)
-        EXPECT_EQ(convert_error([&] { EncodeTime(t[0], t[1], t[2], t[3]); }), u"Invalid argument to time encode");
+        EXPECT_EQ(raised_message<EConvertError>([&] { EncodeTime(t[0], t[1], t[2], t[3]); }), u"Invalid argument to time encode");
     EXPECT_NO_THROW(EncodeDate(2024, 2, 29));
 }
 

@@ -3,6 +3,7 @@
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 #include "framework/Streams.h"
+#include "tests/framework/raised.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +16,6 @@
 using namespace kq;
 
 namespace {
-
-String list_error(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EListError& e) {
-        return e.Message();
-    }
-    return u"not raised";
-}
 
 // Records its own destruction, so a test sees which items a list freed.
 class Tracked : public TObject {
@@ -53,8 +45,8 @@ std::vector<int> ids(const TList<Tracked>& list) {
 TEST(TList, EveryIndexIsChecked) {
     int a = 1, b = 2, c = 3;
     TList<int> list;
-    EXPECT_EQ(list_error([&] { list.First(); }), u"List index out of bounds (0)");
-    EXPECT_EQ(list_error([&] { list.Last(); }), u"List index out of bounds (-1)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.First(); }), u"List index out of bounds (0)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Last(); }), u"List index out of bounds (-1)");
     list.Add(&a);
     list.Add(&b);
     struct row { const char* what; std::function<void()> call; StringView message; };
@@ -69,7 +61,7 @@ TEST(TList, EveryIndexIsChecked) {
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
-        EXPECT_EQ(list_error(r.call), r.message);
+        EXPECT_EQ(raised_message<EListError>(r.call), r.message);
         EXPECT_EQ(list.Count(), 2) << "a refused call changes nothing";
     }
 }
@@ -158,13 +150,13 @@ TEST(TStringList, SortedKeepsOrderAndHonoursDuplicates) {
     EXPECT_EQ(index, 2);
 
     list.Duplicates = dupError;
-    EXPECT_EQ(list_error([&] { list.Add(u"A"); }), u"String list does not allow duplicates");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Add(u"A"); }), u"String list does not allow duplicates");
     list.Duplicates = dupAccept;
     EXPECT_EQ(list.Add(u"B"), 2) << "after the equal line";
     EXPECT_EQ(lines(list), (std::vector<String>{u"a", u"b", u"B", u"C"}));
 
-    EXPECT_EQ(list_error([&] { list.Insert(0, u"z"); }), u"Operation not allowed on sorted list");
-    EXPECT_EQ(list_error([&] { list.SetStrings(0, u"z"); }), u"Operation not allowed on sorted list");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Insert(0, u"z"); }), u"Operation not allowed on sorted list");
+    EXPECT_EQ(raised_message<EListError>([&] { list.SetStrings(0, u"z"); }), u"Operation not allowed on sorted list");
 
     list.SetCaseSensitive(true); // upper case sorts first by code unit
     EXPECT_EQ(lines(list), (std::vector<String>{u"B", u"C", u"a", u"b"}));
@@ -174,11 +166,11 @@ TEST(TStringList, SortedKeepsOrderAndHonoursDuplicates) {
 TEST(TStringList, IndexErrors) {
     TStringList list;
     list.Add(u"x");
-    EXPECT_EQ(list_error([&] { list.Strings(1); }), u"List index out of bounds (1)");
-    EXPECT_EQ(list_error([&] { list.Objects(-1); }), u"List index out of bounds (-1)");
-    EXPECT_EQ(list_error([&] { list.Delete(2); }), u"List index out of bounds (2)");
-    EXPECT_EQ(list_error([&] { list.Insert(2, u"y"); }), u"List index out of bounds (2)");
-    EXPECT_EQ(list_error([&] { list.Names(3); }), u"List index out of bounds (3)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Strings(1); }), u"List index out of bounds (1)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Objects(-1); }), u"List index out of bounds (-1)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Delete(2); }), u"List index out of bounds (2)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Insert(2, u"y"); }), u"List index out of bounds (2)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Names(3); }), u"List index out of bounds (3)");
     list.Insert(1, u"y"); // at Count
     EXPECT_EQ(list.Count(), 2);
 }
