@@ -336,6 +336,24 @@ TEST(ComponentText, ASyntaxErrorChangesNothing) {
     }
 }
 
+TEST(ComponentText, RefusesNestingDeeperThanAnyRealText) {
+    const auto nested = [](int depth) {
+        std::string s;
+        for (int i = 0; i < depth; ++i) s += "object TSample\n";
+        for (int i = 0; i < depth; ++i) s += "end\n";
+        return text(s);
+    };
+    register_sample_classes();
+    TSample deep(nullptr);
+    read_component_text(nested(100), deep);
+    EXPECT_EQ(raised_message<EReadError>([&] { read_component_text(nested(101), deep); }),
+              u"Line 101, column 1: nesting too deep");
+    std::string collections = "object TSample\n"; // collections in items count as well
+    for (int i = 0; i < 100; ++i) collections += "X = <item\n";
+    EXPECT_EQ(raised_message<EReadError>([&] { read_component_text(text(collections), deep); }),
+              u"Line 101, column 5: nesting too deep");
+}
+
 TEST(ComponentText, AnUnknownPropertyOrBadValueNamesThePropertyAndLine) {
     register_sample_classes();
     struct row {
