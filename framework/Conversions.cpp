@@ -32,6 +32,16 @@ char16_t fold(char16_t c) noexcept { return c >= u'a' && c <= u'z' ? char16_t(c 
 
 bool is_blank(char16_t c) noexcept { return c <= u' '; }
 
+template <char16_t (*Fold)(char16_t) noexcept>
+int compare_folded(StringView a, StringView b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t x = Fold(a[i]), y = Fold(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 // --- Numbers to text
 
 String unsigned_digits(std::uint64_t value, int base) {
@@ -146,18 +156,19 @@ private:
         return FArgs.begin()[FNext++];
     }
 
-    // Digits, or "*" taking the next integer argument.
+    // Digits, or "*" taking the next integer argument; capped, so a wild width cannot exhaust memory.
     std::optional<int> number() {
+        constexpr int cap = 1 << 20;
         if (peek() == u'*') {
             ++FAt;
             const format_arg& arg = next_arg();
             if (arg.Kind() != format_arg::kind::integer) invalid();
-            return static_cast<int>(arg.Integer());
+            return static_cast<int>(std::clamp<std::int64_t>(arg.Integer(), -cap, cap));
         }
         if (peek() < u'0' || peek() > u'9') return std::nullopt;
         int value = 0;
         while (peek() >= u'0' && peek() <= u'9') {
-            value = std::min(value * 10 + (peek() - u'0'), 1 << 20);
+            value = std::min(value * 10 + (peek() - u'0'), cap);
             ++FAt;
         }
         return value;
@@ -421,16 +432,44 @@ String LowerCase(StringView text) {
 
 int CompareStr(StringView a, StringView b) { return a.compare(b); }
 
-int CompareText(StringView a, StringView b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const char16_t x = fold(a[i]), y = fold(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
+int CompareText(StringView a, StringView b) { return compare_folded<fold>(a, b); }
 
 bool SameText(StringView a, StringView b) { return a.size() == b.size() && CompareText(a, b) == 0; }
+
+namespace {
+
+// Simple upper case of the letters whose case is a fixed offset or an even/odd pair.
+char16_t simple_upper(char16_t c) noexcept {
+    if (c < 0x80) return fold(c);
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F) || (c >= 0xFF41 && c <= 0xFF5A))
+        return char16_t(c - 0x20);
+    if (c == 0xFF) return 0x178;
+    if (c == 0x3C2) return 0x3A3; // final sigma
+    if (c >= 0x450 && c <= 0x45F) return char16_t(c - 0x50);
+    // Latin Extended-A: upper case first in each pair, except in the two runs that start on an odd code;
+    // dotted and dotless i have no simple pair.
+    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+        return (c & 1) ? char16_t(c - 1) : c;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : char16_t(c - 1);
+    return c;
+}
+
+} // namespace
+
+int AnsiCompareText(StringView a, StringView b) {
+#ifdef _WIN32
+    const auto* x = reinterpret_cast<const wchar_t*>(a.data());
+    const auto* y = reinterpret_cast<const wchar_t*>(b.data());
+    // String sort: word sort would ignore hyphens and apostrophes, making "co-op" equal to "coop".
+    const int result = ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE | SORT_STRINGSORT, x,
+                                        static_cast<int>(a.size()), y, static_cast<int>(b.size()));
+    if (result != 0) return result - CSTR_EQUAL;
+#endif
+    return compare_folded<simple_upper>(a, b);
+}
+
+bool AnsiSameText(StringView a, StringView b) { return AnsiCompareText(a, b) == 0; }
 
 int Pos(StringView sub, StringView text) {
     if (sub.empty()) return 0;

@@ -27,10 +27,11 @@ public:
     format_arg(I value) noexcept
         : FKind(kind::integer), FInteger(static_cast<std::int64_t>(value)), FUnsigned64(sizeof(I) == 8 &&
                                                                                      std::is_unsigned_v<I>) {}
-    // Deleted so that they cannot slip in as numbers.
+    // Deleted so that they cannot slip in as numbers or pointers.
     format_arg(bool) = delete;
     format_arg(char16_t) = delete;
     format_arg(char) = delete;
+    format_arg(const char*) = delete;
     format_arg(double value) noexcept : FKind(kind::floating), FFloat(value) {}
     format_arg(StringView value) noexcept : FKind(kind::text), FText(value) {}
     format_arg(const String& value) noexcept : FKind(kind::text), FText(value) {}
@@ -104,10 +105,14 @@ String TrimRight(StringView text);
 // The letters A to Z only; other characters stay as they are.
 String UpperCase(StringView text);
 String LowerCase(StringView text);
-// Ordinal comparisons; < 0, 0, > 0. CompareText folds A to Z.
+// Ordinal comparisons; < 0, 0, > 0. CompareText folds A to Z only.
 int CompareStr(StringView a, StringView b);
 int CompareText(StringView a, StringView b);
 bool SameText(StringView a, StringView b);
+// The user's locale, case ignored (CompareString on Win32); natively an ordinal comparison after simple
+// upper-casing of Latin, Greek, Cyrillic and full-width letters.
+int AnsiCompareText(StringView a, StringView b);
+bool AnsiSameText(StringView a, StringView b);
 // 1-based index of the first occurrence, 0 when absent.
 int Pos(StringView sub, StringView text);
 

@@ -34,6 +34,12 @@ public:
     using Exception::Exception;
 };
 
+// A value outside the range of its target type.
+class ERangeError : public Exception {
+public:
+    ERangeError() : Exception(u"Range check error") {}
+};
+
 class EListError : public Exception {
 public:
     using Exception::Exception;

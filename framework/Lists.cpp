@@ -56,7 +56,7 @@ void TStringList::release(TObject* object) {
 }
 
 int TStringList::compare(StringView a, StringView b) const {
-    return FCaseSensitive ? CompareStr(a, b) : CompareText(a, b);
+    return FCaseSensitive ? CompareStr(a, b) : AnsiCompareText(a, b);
 }
 
 const String& TStringList::Strings(int index) const { return FItems[checked(index)].text; }

@@ -111,7 +111,8 @@ protected:
 
 enum TDuplicates { dupIgnore, dupAccept, dupError };
 
-// Strings with an optional object each. Comparisons ignore the case of A to Z unless CaseSensitive.
+// Strings with an optional object each. Comparisons follow AnsiCompareText unless CaseSensitive, which
+// compares code units.
 // A sorted list keeps its order on Add and refuses Insert and SetStrings; Duplicates applies to sorted
 // lists only.
 class TStringList : public TObject {

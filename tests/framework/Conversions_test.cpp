@@ -238,6 +238,29 @@ TEST(Text, TrimCaseAndCompare) {
     }
 }
 
+TEST(Text, LocaleComparisonIgnoresCaseBeyondAscii) {
+    struct row { StringView a, b; };
+    const row same[] = {
+        {u"Äpfel", u"äPFEL"}, {u"ПРИВЕТ ЁЖ", u"привет ёж"}, {u"ΣΟΦΟΣ", u"σοφος"}, {u"Łódź Ÿ", u"łÓDŹ ÿ"},
+        {u"Ｆｕｌｌ", u"ｆＵＬＬ"}, {u"招标 Ab", u"招标 aB"}, {u"", u""},
+    };
+    for (const row& r : same) {
+        SCOPED_TRACE(string_to_utf8(r.a));
+        EXPECT_EQ(AnsiCompareText(r.a, r.b), 0);
+        EXPECT_TRUE(AnsiSameText(r.a, r.b));
+    }
+    const row ordered[] = {{u"a", u"B"}, {u"B", u"c"}, {u"apple", u"Banana"}, {u"ab", u"ABC"}, {u"Яблоко", u"ящик"}};
+    for (const row& r : ordered) {
+        SCOPED_TRACE(string_to_utf8(r.a) + " < " + string_to_utf8(r.b));
+        EXPECT_LT(AnsiCompareText(r.a, r.b), 0);
+        EXPECT_GT(AnsiCompareText(r.b, r.a), 0);
+    }
+    EXPECT_FALSE(AnsiSameText(u"a", u"ä")) << "accents count";
+    EXPECT_FALSE(AnsiSameText(u"co-op", u"coop")) << "punctuation counts";
+    EXPECT_FALSE(AnsiSameText(u"it's", u"its"));
+    EXPECT_FALSE(SameText(u"Äpfel", u"äPFEL")) << "SameText folds A to Z only";
+}
+
 TEST(Text, PosAndStringReplace) {
     EXPECT_EQ(Pos(u"b", u"abcb"), 2);
     EXPECT_EQ(Pos(u"x", u"abc"), 0);

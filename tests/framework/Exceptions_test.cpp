@@ -55,6 +55,8 @@ TEST(EAssertionFailed, NamesSourceAndLineWhenGiven) {
               u"Assertion failure (WebB.Core.WebBrowser, line 1279)");
 }
 
+TEST(ERangeError, FixedText) { EXPECT_EQ(ERangeError().Message(), u"Range check error"); }
+
 TEST(Exception, FilerErrorsAreStreamErrors) {
     EXPECT_THROW(throw EReadError(u"x"), EFilerError);
     EXPECT_THROW(throw EWriteError(u"x"), EStreamError);

@@ -129,6 +129,10 @@ TEST(TStringList, UnsortedFindIgnoresCaseUnlessAsked) {
     list.SetCaseSensitive(true);
     EXPECT_EQ(list.IndexOf(u"ALPHA"), -1);
     EXPECT_EQ(list.IndexOf(u"alpha"), 2);
+    list.SetCaseSensitive(false);
+    list.Add(u"Ärger");
+    EXPECT_EQ(list.IndexOf(u"äRGER"), 3) << "case ignored beyond A to Z";
+    list.Delete(3);
     list.SetStrings(1, u"beta");
     list.Delete(0);
     EXPECT_EQ(lines(list), (std::vector<String>{u"beta", u"alpha"}));
@@ -143,6 +147,9 @@ TEST(TStringList, SortedKeepsOrderAndHonoursDuplicates) {
     EXPECT_EQ(lines(list), (std::vector<String>{u"a", u"b", u"C"}));
     EXPECT_EQ(list.Add(u"B"), 1) << "dupIgnore answers the existing line";
     EXPECT_EQ(list.Count(), 3);
+    list.Add(u"a-");
+    EXPECT_EQ(list.IndexOf(u"a-"), 1) << "not a duplicate of \"a\"";
+    list.Delete(1);
     int index = -1;
     EXPECT_FALSE(list.Find(u"bb", index));
     EXPECT_EQ(index, 2);
