@@ -12,7 +12,6 @@
 #include <cmath>
 #include <limits>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <system_error>
