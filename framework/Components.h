@@ -103,9 +103,13 @@ public:
     TPersistent* GetOwner() const override;
     const property_table& PublishedProperties() const override;
 
+protected:
+    // Marks this component and what it owns as being destroyed. The base destructor does it; a
+    // descendant whose own destructor must already see the flag calls it first.
+    void Destroying() noexcept;
+
 private:
     void ValidateRename(const TComponent* AComponent, StringView CurName, StringView NewName) const;
-    void Destroying() noexcept;
     void Detach(TComponent* AComponent) noexcept;
 
     TComponent* FOwner = nullptr;
@@ -174,8 +178,8 @@ public:
     void EndUpdate();
     int UpdateCount() const noexcept { return FUpdateCount; }
 
-    // From another collection: clears this one and adds one item per source item, copied with the
-    // item's Assign.
+    // From another collection: replaces the items by copies of the source's, made with the item's
+    // Assign; when one cannot be copied, nothing changes.
     void Assign(const TPersistent* Source) override;
     TPersistent* GetOwner() const override;
 
