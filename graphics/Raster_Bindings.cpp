@@ -1,5 +1,7 @@
 #include "graphics/Raster_Bindings.h"
 
+#include "framework/Properties.h"
+
 #include <cassert>
 
 namespace kq {
@@ -16,6 +18,12 @@ std::int32_t DefaultBindingPriority(PFunctionInfo info) {
 
 TFunctionRegistry::~TFunctionRegistry() {
     Clear();
+}
+
+const property_table& TFunctionRegistry::PublishedProperties() const {
+    static const property_table table = property_table::of<TFunctionRegistry>(TPersistent::PublishedProperties())
+                                            .string(u"Name", &TFunctionRegistry::Name, &TFunctionRegistry::SetName);
+    return table;
 }
 
 void TFunctionRegistry::add_info(std::int32_t functionID, TFunctionProc proc, TCPUFeatures cpuFeatures,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/Object.h"
+#include "framework/Components.h"
 #include "framework/Strings.h"
 #include "graphics/Raster_System.h"
 
@@ -31,9 +31,10 @@ std::int32_t DefaultBindingPriority(PFunctionInfo info);
 
 // Implementations of a unit's routines with the processor features they need, and the routine variables
 // to fill: each variable gets the last registered implementation the processor can run.
-class TFunctionRegistry : public TObject {
+class TFunctionRegistry : public TPersistent {
 public:
     ~TFunctionRegistry() override;
+    const property_table& PublishedProperties() const override;
 
     template <class Proc>
     void Add(std::int32_t functionID, Proc* proc, TCPUFeatures cpuFeatures = {}, std::int32_t flags = 0) {
