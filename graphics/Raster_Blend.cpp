@@ -533,6 +533,53 @@ void blend_row_sse2(const TColor32* src, TColor32* dst, std::int32_t count) {
     }
 }
 
+// Rows with a weight per pixel or per row, four pixels per step: a lerp with weight 0 gives B exactly, so
+// the per-pixel shortcuts need no branch here.
+inline __m128i lerp_lanes_sse2(__m128i f, __m128i b, __m128i w) {
+    const __m128i t = _mm_add_epi16(_mm_slli_epi16(b, 8), _mm_mullo_epi16(_mm_sub_epi16(f, b), w));
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_set1_epi16(128)), 8);
+}
+
+template <class Weights>
+inline void lerp_quads_sse2(const TColor32*& src, TColor32*& dst, std::int32_t& count, Weights weights) {
+    const __m128i zero = _mm_setzero_si128();
+    for (; count >= 4; count -= 4, src += 4, dst += 4) {
+        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+        const __m128i f_lo = _mm_unpacklo_epi8(f, zero), f_hi = _mm_unpackhi_epi8(f, zero);
+        const __m128i lo = lerp_lanes_sse2(f_lo, _mm_unpacklo_epi8(b, zero), weights(f_lo));
+        const __m128i hi = lerp_lanes_sse2(f_hi, _mm_unpackhi_epi8(b, zero), weights(f_hi));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(lo, hi));
+    }
+}
+
+void blend_row_alpha_sse2(const TColor32* src, TColor32* dst, std::int32_t count, std::int32_t m) {
+    if (count <= 0)
+        return;
+    // W = ((M + 1) x Fa) shr 8 on every lane of a pixel.
+    const __m128i master_plus_one = _mm_set1_epi16(static_cast<short>(to_byte(m) + 1));
+    lerp_quads_sse2(src, dst, count, [master_plus_one](__m128i f) {
+        const __m128i fa = _mm_shufflehi_epi16(_mm_shufflelo_epi16(f, 0xFF), 0xFF);
+        return _mm_srli_epi16(_mm_mullo_epi16(fa, master_plus_one), 8);
+    });
+    for (; count > 0; --count)
+        blend_pixel_alpha_core<sse2_lanes>(*src++, *dst++, m);
+}
+
+void combine_row_sse2(const TColor32* src, TColor32* dst, std::int32_t count, std::int32_t w) {
+    w = to_byte(w);
+    if (count <= 0 || w == 0)
+        return;
+    if (w == 255) {
+        MoveDwords(src, dst, count);
+        return;
+    }
+    const __m128i weight = sse2_lanes::weight(w);
+    lerp_quads_sse2(src, dst, count, [weight](__m128i) { return weight; });
+    for (; count > 0; --count, ++src, ++dst)
+        *dst = sse2_lanes::pack(sse2_lanes::lerp(sse2_lanes::unpack(*src), sse2_lanes::unpack(*dst), weight));
+}
+
 // --- Channel arithmetic on SIMD lanes
 
 template <class L>
@@ -767,13 +814,13 @@ void RegisterBlendBindings() {
     r.Add(id::MergeColors, merge_colors_table, sse2);
     r.Add(id::CombineColors, combine_colors_simd<sse2_lanes>, sse2);
     r.Add(id::CombinePixel, combine_pixel_simd<sse2_lanes>, sse2);
-    r.Add(id::CombineRow, combine_row_simd<sse2_lanes>, sse2);
+    r.Add(id::CombineRow, combine_row_sse2, sse2);
     r.Add(id::BlendColors, blend_colors_simd<sse2_lanes>, sse2);
     r.Add(id::BlendPixel, blend_pixel_simd<sse2_lanes>, sse2);
     r.Add(id::BlendSpan, blend_span_sse2, sse2);
     r.Add(id::BlendPixelAlpha, blend_pixel_alpha_simd<sse2_lanes>, sse2);
     r.Add(id::BlendRow, blend_row_sse2, sse2);
-    r.Add(id::BlendRowAlpha, blend_row_alpha_simd<sse2_lanes>, sse2);
+    r.Add(id::BlendRowAlpha, blend_row_alpha_sse2, sse2);
     r.Add(id::BlendColorsAlpha, blend_colors_alpha_simd<sse2_lanes>, sse2);
     r.Add(id::ChannelMax, channel_max_simd<sse2_lanes>, sse2);
     r.Add(id::ChannelMin, channel_min_simd<sse2_lanes>, sse2);
