@@ -73,20 +73,25 @@ TRect FloatRectToRect(const TFloatRect& r, rect_rounding mode) {
                              to_int(std::floor(r.Bottom))});
 }
 
-bool IntersectRects(TRect& dst, const TRect& r1, const TRect& r2) {
-    const TRect r{std::max(r1.Left, r2.Left), std::max(r1.Top, r2.Top), std::min(r1.Right, r2.Right),
-                  std::min(r1.Bottom, r2.Bottom)};
+namespace {
+
+template <class R>
+bool intersect(R& dst, const R& r1, const R& r2) {
+    const R r{std::max(r1.Left, r2.Left), std::max(r1.Top, r2.Top), std::min(r1.Right, r2.Right),
+              std::min(r1.Bottom, r2.Bottom)};
     const bool intersect = r.Right >= r.Left && r.Bottom >= r.Top;
-    dst = intersect ? r : TRect{};
+    dst = intersect ? r : R{};
     return intersect;
 }
 
+} // namespace
+
+bool IntersectRects(TRect& dst, const TRect& r1, const TRect& r2) {
+    return intersect(dst, r1, r2);
+}
+
 bool IntersectFloatRects(TFloatRect& dst, const TFloatRect& r1, const TFloatRect& r2) {
-    const TFloatRect r{std::max(r1.Left, r2.Left), std::max(r1.Top, r2.Top), std::min(r1.Right, r2.Right),
-                       std::min(r1.Bottom, r2.Bottom)};
-    const bool intersect = r.Right >= r.Left && r.Bottom >= r.Top;
-    dst = intersect ? r : TFloatRect{};
-    return intersect;
+    return intersect(dst, r1, r2);
 }
 
 bool EqualRects(const TRect& r1, const TRect& r2) {

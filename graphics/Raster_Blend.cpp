@@ -96,6 +96,19 @@ inline std::uint32_t rounded_product(std::uint32_t c, std::uint32_t w) {
 
 // --- Portable forms
 
+// The in-place form of a routine that blends two colours.
+template <auto& Colors, class... Extra>
+void in_place(TColor32 f, TColor32& b, Extra... extra) {
+    b = Colors(f, b, extra...);
+}
+
+// A row through a pixel routine (a bound variable or a form), while Count > 0.
+template <auto& Pixel, class... Extra>
+void row_of(const TColor32* src, TColor32* dst, std::int32_t count, Extra... extra) {
+    for (; count > 0; --count)
+        Pixel(*src++, *dst++, extra...);
+}
+
 void end_blending_portable() {}
 
 TColor32 merge_colors_table(TColor32 f, TColor32 b) {
@@ -118,26 +131,8 @@ TColor32 merge_colors_table(TColor32 f, TColor32 b) {
            });
 }
 
-void merge_pixel_portable(TColor32 f, TColor32& b) {
-    b = MergeColors(f, b);
-}
-
-void merge_row_portable(const TColor32* src, TColor32* dst, std::int32_t count) {
-    for (; count > 0; --count)
-        *dst = MergeColors(*src++, *dst), ++dst;
-}
-
 TColor32 merge_colors_alpha_portable(TColor32 f, TColor32 b, std::int32_t m) {
     return MergeColors((f & 0x00FFFFFF) | static_cast<TColor32>(ProductTable[to_byte(m)][alpha_of(f)]) << 24, b);
-}
-
-void merge_pixel_alpha_portable(TColor32 f, TColor32& b, std::int32_t m) {
-    b = MergeColorsAlpha(f, b, m);
-}
-
-void merge_row_alpha_portable(const TColor32* src, TColor32* dst, std::int32_t count, std::int32_t m) {
-    for (; count > 0; --count)
-        *dst = MergeColorsAlpha(*src++, *dst, m), ++dst;
 }
 
 TColor32 combine_colors_portable(TColor32 x, TColor32 y, std::int32_t w) {
@@ -146,15 +141,6 @@ TColor32 combine_colors_portable(TColor32 x, TColor32 y, std::int32_t w) {
     if (w >= 255)
         return x;
     return (x & 0xFF000000) | table_mix_bgr(x, y, w);
-}
-
-void combine_pixel_portable(TColor32 x, TColor32& y, std::int32_t w) {
-    y = combine_colors_portable(x, y, w);
-}
-
-void combine_row_portable(const TColor32* src, TColor32* dst, std::int32_t count, std::int32_t w) {
-    for (; count > 0; --count)
-        CombinePixel(*src++, *dst++, w);
 }
 
 TColor32 blend_colors_portable(TColor32 f, TColor32 b) {
@@ -166,18 +152,9 @@ TColor32 blend_colors_portable(TColor32 f, TColor32 b) {
     return (b & 0xFF000000) | table_mix_bgr(f, b, static_cast<std::int32_t>(fa));
 }
 
-void blend_pixel_portable(TColor32 f, TColor32& b) {
-    b = blend_colors_portable(f, b);
-}
-
 void blend_span_portable(TColor32 f, TColor32* dst, std::int32_t count) {
     for (; count > 0; --count)
         BlendPixel(f, *dst++);
-}
-
-void blend_row_portable(const TColor32* src, TColor32* dst, std::int32_t count) {
-    for (; count > 0; --count)
-        BlendPixel(*src++, *dst++);
 }
 
 TColor32 blend_colors_alpha_portable(TColor32 f, TColor32 b, std::int32_t m) {
@@ -187,15 +164,6 @@ TColor32 blend_colors_alpha_portable(TColor32 f, TColor32 b, std::int32_t m) {
     if (w == 255)
         return f;
     return (b & 0xFF000000) | table_mix_bgr(f, b, w);
-}
-
-void blend_pixel_alpha_portable(TColor32 f, TColor32& b, std::int32_t m) {
-    b = blend_colors_alpha_portable(f, b, m);
-}
-
-void blend_row_alpha_portable(const TColor32* src, TColor32* dst, std::int32_t count, std::int32_t m) {
-    for (; count > 0; --count)
-        BlendPixelAlpha(*src++, *dst++, m);
 }
 
 TColor32 channel_max_portable(TColor32 c1, TColor32 c2) {
@@ -253,10 +221,6 @@ TColor32 blend_colors_per_channel_portable(TColor32 f, TColor32 b, TColor32 w) {
            });
 }
 
-void blend_pixel_per_channel_portable(TColor32 f, TColor32& b, TColor32 w) {
-    b = blend_colors_per_channel_portable(f, b, w);
-}
-
 // --- Plain integer forms (the processor's general registers, no extensions)
 
 TColor32 combine_colors_x86(TColor32 x, TColor32 y, std::int32_t w) {
@@ -271,10 +235,6 @@ TColor32 combine_colors_x86(TColor32 x, TColor32 y, std::int32_t w) {
     });
 }
 
-void combine_pixel_x86(TColor32 x, TColor32& y, std::int32_t w) {
-    y = combine_colors_x86(x, y, w);
-}
-
 TColor32 blend_colors_x86(TColor32 f, TColor32 b) {
     const std::uint32_t fa = alpha_of(f);
     if (fa == 255)
@@ -284,10 +244,6 @@ TColor32 blend_colors_x86(TColor32 f, TColor32 b) {
     return all4(f, b, [fa](std::uint32_t fc, std::uint32_t bc, int) {
         return rounded_product(fc, fa) + rounded_product(bc, 255 - fa);
     });
-}
-
-void blend_pixel_x86(TColor32 f, TColor32& b) {
-    b = blend_colors_x86(f, b);
 }
 
 void blend_row_x86(const TColor32* src, TColor32* dst, std::int32_t count) {
@@ -308,10 +264,6 @@ TColor32 blend_colors_alpha_x86(TColor32 f, TColor32 b, std::int32_t m) {
     return bgr(f, b, [w](std::uint32_t fc, std::uint32_t bc, int) {
         return rounded_product(fc, w) + rounded_product(bc, 255 - w);
     });
-}
-
-void blend_pixel_alpha_x86(TColor32 f, TColor32& b, std::int32_t m) {
-    b = blend_colors_alpha_x86(f, b, m);
 }
 
 // --- SIMD forms
@@ -376,6 +328,13 @@ struct mmx_lanes {
     static void done() { _mm_empty(); }
 };
 
+// Ends a form: clears the multimedia state where the lanes have one, then hands back the result.
+template <class L>
+inline TColor32 finish(TColor32 result) {
+    L::done();
+    return result;
+}
+
 // The same name for the lerp of two colours on either kind of lane.
 template <class L>
 inline TColor32 lerp_simd(TColor32 f, TColor32 b, std::int32_t w) {
@@ -389,9 +348,7 @@ void end_blending_simd() {
 
 template <class L>
 TColor32 blend_colors_simd(TColor32 f, TColor32 b) {
-    const TColor32 r = lerp_simd<L>(f, b, static_cast<std::int32_t>(alpha_of(f)));
-    L::done();
-    return r;
+    return finish<L>(lerp_simd<L>(f, b, static_cast<std::int32_t>(alpha_of(f))));
 }
 
 template <class L>
@@ -438,9 +395,7 @@ TColor32 blend_colors_alpha_simd(TColor32 f, TColor32 b, std::int32_t m) {
     const std::int32_t w = master_weight(f, m);
     if (w == 0)
         return b;
-    const TColor32 r = lerp_simd<L>(f, b, w);
-    L::done();
-    return r;
+    return finish<L>(lerp_simd<L>(f, b, w));
 }
 
 template <class L>
@@ -465,9 +420,7 @@ void blend_row_alpha_simd(const TColor32* src, TColor32* dst, std::int32_t count
 
 template <class L>
 TColor32 combine_colors_simd(TColor32 x, TColor32 y, std::int32_t w) {
-    const TColor32 r = lerp_simd<L>(x, y, to_byte(w));
-    L::done();
-    return r;
+    return finish<L>(lerp_simd<L>(x, y, to_byte(w)));
 }
 
 template <class L>
@@ -582,79 +535,45 @@ void combine_row_sse2(const TColor32* src, TColor32* dst, std::int32_t count, st
 
 // --- Channel arithmetic on SIMD lanes
 
-template <class L>
-TColor32 channel_max_simd(TColor32 c1, TColor32 c2) {
-    const TColor32 r = L::from_bytes(L::max_u8(L::bytes(c1), L::bytes(c2)));
-    L::done();
-    return r;
-}
-
-template <class L>
-TColor32 channel_min_simd(TColor32 c1, TColor32 c2) {
-    const TColor32 r = L::from_bytes(L::min_u8(L::bytes(c1), L::bytes(c2)));
-    L::done();
-    return r;
-}
-
-template <class L>
-TColor32 channel_add_simd(TColor32 c1, TColor32 c2) {
-    const TColor32 r = L::from_bytes(L::adds_u8(L::bytes(c1), L::bytes(c2)));
-    L::done();
-    return r;
-}
-
-template <class L>
-TColor32 channel_sub_simd(TColor32 c1, TColor32 c2) {
-    const TColor32 r = L::from_bytes(L::subs_u8(L::bytes(c1), L::bytes(c2)));
-    L::done();
-    return r;
+// Maximum, minimum, saturated sum and difference: one instruction on the packed bytes.
+template <class L, typename L::reg (*Op)(typename L::reg, typename L::reg)>
+TColor32 bytewise_simd(TColor32 c1, TColor32 c2) {
+    return finish<L>(L::from_bytes(Op(L::bytes(c1), L::bytes(c2))));
 }
 
 template <class L>
 TColor32 channel_difference_simd(TColor32 c1, TColor32 c2) {
     const auto a = L::bytes(c1), b = L::bytes(c2);
-    const TColor32 r = L::from_bytes(L::or_(L::subs_u8(a, b), L::subs_u8(b, a)));
-    L::done();
-    return r;
+    return finish<L>(L::from_bytes(L::or_(L::subs_u8(a, b), L::subs_u8(b, a))));
 }
 
 template <class L>
 TColor32 channel_multiply_simd(TColor32 c1, TColor32 c2) {
-    const TColor32 r = L::pack(L::mul_shift(L::unpack(c1), L::unpack(c2), 8));
-    L::done();
-    return r;
+    return finish<L>(L::pack(L::mul_shift(L::unpack(c1), L::unpack(c2), 8)));
 }
 
 template <class L>
 TColor32 channel_exclusion_simd(TColor32 c1, TColor32 c2) {
     const auto a = L::unpack(c1), b = L::unpack(c2);
-    const TColor32 r = L::pack(L::sub(L::add(a, b), L::mul_shift(a, b, 7)));
-    L::done();
-    return r;
+    return finish<L>(L::pack(L::sub(L::add(a, b), L::mul_shift(a, b, 7))));
 }
 
 template <class L>
 TColor32 channel_scale_simd(TColor32 c, std::int32_t w) {
-    const TColor32 r = L::pack(L::mul_shift(L::unpack(c), L::splat16(to_byte(w)), 8));
-    L::done();
-    return r;
+    return finish<L>(L::pack(L::mul_shift(L::unpack(c), L::splat16(to_byte(w)), 8)));
 }
 
 // Colour lanes get N added, the alpha lane nothing; the pack saturates to 0..255.
 template <class L>
 TColor32 channel_lighten_simd(TColor32 c, std::int32_t n) {
-    const TColor32 r = L::pack(L::add(L::unpack(c), L::colour_lanes(std::clamp(n, -255, 255))));
-    L::done();
-    return r;
+    return finish<L>(L::pack(L::add(L::unpack(c), L::colour_lanes(std::clamp(n, -255, 255)))));
 }
 
 // The SSE form: the MMX form with the amount spread by the extended word shuffle.
 TColor32 channel_lighten_sse(TColor32 c, std::int32_t n) {
     n = std::clamp(n, -255, 255);
     const __m64 amount = _mm_shuffle_pi16(_mm_cvtsi32_si64(n & 0xFFFF), 0x40);
-    const TColor32 r = mmx_lanes::pack(_mm_add_pi16(mmx_lanes::unpack(c), amount));
-    _mm_empty();
-    return r;
+    return finish<mmx_lanes>(mmx_lanes::pack(_mm_add_pi16(mmx_lanes::unpack(c), amount)));
 }
 
 // Weights per lane from W's bytes in reverse order: blue by its alpha byte, green by its red byte, red by
@@ -667,9 +586,7 @@ inline TColor32 per_channel_lerp(TColor32 f, TColor32 b, TColor32 w) {
 
 template <class L>
 TColor32 blend_colors_per_channel_simd(TColor32 f, TColor32 b, TColor32 w) {
-    const TColor32 r = per_channel_lerp<L>(f, b, w);
-    L::done();
-    return r;
+    return finish<L>(per_channel_lerp<L>(f, b, w));
 }
 
 template <class L>
@@ -745,23 +662,23 @@ void RegisterBlendBindings() {
     // The table form also stands in the two earlier places of ID 1: the last registration binds it on every
     // processor, so nothing registered before it is ever used.
     r.Add(id::MergeColors, merge_colors_table);
-    r.Add(id::MergePixel, merge_pixel_portable);
-    r.Add(id::MergePixelAlpha, merge_pixel_alpha_portable);
+    r.Add(id::MergePixel, in_place<MergeColors>);
+    r.Add(id::MergePixelAlpha, in_place<MergeColorsAlpha, std::int32_t>);
     r.Add(id::MergeColorsAlpha, merge_colors_alpha_portable);
-    r.Add(id::MergeRow, merge_row_portable);
-    r.Add(id::MergeRowAlpha, merge_row_alpha_portable);
+    r.Add(id::MergeRow, row_of<in_place<MergeColors>>);
+    r.Add(id::MergeRowAlpha, row_of<in_place<MergeColorsAlpha, std::int32_t>, std::int32_t>);
     r.Add(id::ChannelDiv, channel_div_portable);
     r.Add(id::ChannelAverage, channel_average_portable);
     r.Add(id::CombineColors, combine_colors_portable);
-    r.Add(id::CombinePixel, combine_pixel_portable);
-    r.Add(id::CombineRow, combine_row_portable);
+    r.Add(id::CombinePixel, in_place<combine_colors_portable, std::int32_t>);
+    r.Add(id::CombineRow, row_of<CombinePixel, std::int32_t>);
     r.Add(id::BlendColors, blend_colors_portable);
-    r.Add(id::BlendPixel, blend_pixel_portable);
+    r.Add(id::BlendPixel, in_place<blend_colors_portable>);
     r.Add(id::BlendSpan, blend_span_portable);
-    r.Add(id::BlendRow, blend_row_portable);
+    r.Add(id::BlendRow, row_of<BlendPixel>);
     r.Add(id::BlendColorsAlpha, blend_colors_alpha_portable);
-    r.Add(id::BlendPixelAlpha, blend_pixel_alpha_portable);
-    r.Add(id::BlendRowAlpha, blend_row_alpha_portable);
+    r.Add(id::BlendPixelAlpha, in_place<blend_colors_alpha_portable, std::int32_t>);
+    r.Add(id::BlendRowAlpha, row_of<BlendPixelAlpha, std::int32_t>);
     r.Add(id::ChannelMax, channel_max_portable);
     r.Add(id::ChannelMin, channel_min_portable);
     r.Add(id::ChannelAdd, channel_add_portable);
@@ -772,16 +689,16 @@ void RegisterBlendBindings() {
     r.Add(id::ChannelScale, channel_scale_portable);
     r.Add(id::ChannelLighten, channel_lighten_portable);
     r.Add(id::BlendColorsPerChannel, blend_colors_per_channel_portable);
-    r.Add(id::BlendPixelPerChannel, blend_pixel_per_channel_portable);
+    r.Add(id::BlendPixelPerChannel, in_place<blend_colors_per_channel_portable, TColor32>);
 
     // Plain integer forms.
     r.Add(id::EndBlending, end_blending_portable);
     r.Add(id::CombineColors, combine_colors_x86);
-    r.Add(id::CombinePixel, combine_pixel_x86);
+    r.Add(id::CombinePixel, in_place<combine_colors_x86, std::int32_t>);
     r.Add(id::BlendColors, blend_colors_x86);
-    r.Add(id::BlendPixel, blend_pixel_x86);
+    r.Add(id::BlendPixel, in_place<blend_colors_x86>);
     r.Add(id::BlendColorsAlpha, blend_colors_alpha_x86);
-    r.Add(id::BlendPixelAlpha, blend_pixel_alpha_x86);
+    r.Add(id::BlendPixelAlpha, in_place<blend_colors_alpha_x86, std::int32_t>);
     r.Add(id::BlendRow, blend_row_x86);
     r.Add(id::ChannelLighten, channel_lighten_portable);
 
@@ -797,10 +714,10 @@ void RegisterBlendBindings() {
     r.Add(id::BlendPixelAlpha, blend_pixel_alpha_simd<mmx_lanes>, mmx);
     r.Add(id::BlendRow, blend_row_by_pixel_simd<mmx_lanes>, mmx);
     r.Add(id::BlendRowAlpha, blend_row_alpha_simd<mmx_lanes>, mmx);
-    r.Add(id::ChannelMax, channel_max_simd<mmx_lanes>, emmx);
-    r.Add(id::ChannelMin, channel_min_simd<mmx_lanes>, emmx);
-    r.Add(id::ChannelAdd, channel_add_simd<mmx_lanes>, mmx);
-    r.Add(id::ChannelSub, channel_sub_simd<mmx_lanes>, mmx);
+    r.Add(id::ChannelMax, bytewise_simd<mmx_lanes, mmx_lanes::max_u8>, emmx);
+    r.Add(id::ChannelMin, bytewise_simd<mmx_lanes, mmx_lanes::min_u8>, emmx);
+    r.Add(id::ChannelAdd, bytewise_simd<mmx_lanes, mmx_lanes::adds_u8>, mmx);
+    r.Add(id::ChannelSub, bytewise_simd<mmx_lanes, mmx_lanes::subs_u8>, mmx);
     r.Add(id::ChannelMultiply, channel_multiply_simd<mmx_lanes>, mmx);
     r.Add(id::ChannelDifference, channel_difference_simd<mmx_lanes>, mmx);
     r.Add(id::ChannelExclusion, channel_exclusion_simd<mmx_lanes>, mmx);
@@ -822,10 +739,10 @@ void RegisterBlendBindings() {
     r.Add(id::BlendRow, blend_row_sse2, sse2);
     r.Add(id::BlendRowAlpha, blend_row_alpha_sse2, sse2);
     r.Add(id::BlendColorsAlpha, blend_colors_alpha_simd<sse2_lanes>, sse2);
-    r.Add(id::ChannelMax, channel_max_simd<sse2_lanes>, sse2);
-    r.Add(id::ChannelMin, channel_min_simd<sse2_lanes>, sse2);
-    r.Add(id::ChannelAdd, channel_add_simd<sse2_lanes>, sse2);
-    r.Add(id::ChannelSub, channel_sub_simd<sse2_lanes>, sse2);
+    r.Add(id::ChannelMax, bytewise_simd<sse2_lanes, sse2_lanes::max_u8>, sse2);
+    r.Add(id::ChannelMin, bytewise_simd<sse2_lanes, sse2_lanes::min_u8>, sse2);
+    r.Add(id::ChannelAdd, bytewise_simd<sse2_lanes, sse2_lanes::adds_u8>, sse2);
+    r.Add(id::ChannelSub, bytewise_simd<sse2_lanes, sse2_lanes::subs_u8>, sse2);
     r.Add(id::ChannelMultiply, channel_multiply_simd<sse2_lanes>, sse2);
     r.Add(id::ChannelDifference, channel_difference_simd<sse2_lanes>, sse2);
     r.Add(id::ChannelExclusion, channel_exclusion_simd<sse2_lanes>, sse2);
