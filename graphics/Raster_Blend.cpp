@@ -277,7 +277,6 @@ struct sse2_lanes {
     }
     static TColor32 pack(reg r) { return static_cast<TColor32>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r))); }
     static reg weight(std::int32_t w) { return _mm_load_si128(reinterpret_cast<const __m128i*>(AlphaWeights[w].w)); }
-    static reg weights(TColor32 packed) { return unpack(packed); }
     static reg lerp(reg f, reg b, reg w) {
         reg t = _mm_add_epi16(_mm_slli_epi16(b, 8), _mm_mullo_epi16(_mm_sub_epi16(f, b), w));
         return _mm_srli_epi16(_mm_add_epi16(t, weight(128)), 8);
@@ -308,7 +307,6 @@ struct mmx_lanes {
         std::memcpy(&r, AlphaWeights[w].w, sizeof r);
         return r;
     }
-    static reg weights(TColor32 packed) { return unpack(packed); }
     static reg lerp(reg f, reg b, reg w) {
         reg t = _mm_add_pi16(_mm_slli_pi16(b, 8), _mm_mullo_pi16(_mm_sub_pi16(f, b), w));
         return _mm_srli_pi16(_mm_add_pi16(t, weight(128)), 8);
@@ -488,11 +486,6 @@ void blend_row_sse2(const TColor32* src, TColor32* dst, std::int32_t count) {
 
 // Rows with a weight per pixel or per row, four pixels per step: a lerp with weight 0 gives B exactly, so
 // the per-pixel shortcuts need no branch here.
-inline __m128i lerp_lanes_sse2(__m128i f, __m128i b, __m128i w) {
-    const __m128i t = _mm_add_epi16(_mm_slli_epi16(b, 8), _mm_mullo_epi16(_mm_sub_epi16(f, b), w));
-    return _mm_srli_epi16(_mm_add_epi16(t, _mm_set1_epi16(128)), 8);
-}
-
 template <class Weights>
 inline void lerp_quads_sse2(const TColor32*& src, TColor32*& dst, std::int32_t& count, Weights weights) {
     const __m128i zero = _mm_setzero_si128();
@@ -500,8 +493,8 @@ inline void lerp_quads_sse2(const TColor32*& src, TColor32*& dst, std::int32_t& 
         const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
         const __m128i f_lo = _mm_unpacklo_epi8(f, zero), f_hi = _mm_unpackhi_epi8(f, zero);
-        const __m128i lo = lerp_lanes_sse2(f_lo, _mm_unpacklo_epi8(b, zero), weights(f_lo));
-        const __m128i hi = lerp_lanes_sse2(f_hi, _mm_unpackhi_epi8(b, zero), weights(f_hi));
+        const __m128i lo = sse2_lanes::lerp(f_lo, _mm_unpacklo_epi8(b, zero), weights(f_lo));
+        const __m128i hi = sse2_lanes::lerp(f_hi, _mm_unpackhi_epi8(b, zero), weights(f_hi));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_packus_epi16(lo, hi));
     }
 }
@@ -581,7 +574,7 @@ TColor32 channel_lighten_sse(TColor32 c, std::int32_t n) {
 template <class L>
 inline TColor32 per_channel_lerp(TColor32 f, TColor32 b, TColor32 w) {
     const TColor32 reversed = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000) | (w << 24);
-    return L::pack(L::lerp(L::unpack(f), L::unpack(b), L::weights(reversed)));
+    return L::pack(L::lerp(L::unpack(f), L::unpack(b), L::unpack(reversed)));
 }
 
 template <class L>
