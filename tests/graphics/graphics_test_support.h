@@ -6,11 +6,12 @@
 
 #include <cstdint>
 #include <random>
+#include <stdexcept>
 
 namespace kq::test {
 
 // Binds every registry (and the running sum) as on a processor with the given features, and restores the
-// real binding at scope end. Only subsets of the real processor's features may be run, not just bound.
+// real binding at scope end. Routines bound for features the machine lacks must not be called.
 class simulated_processor {
 public:
     explicit simulated_processor(TCPUFeatures features) : FSaved(ProcessorFeatures) {
