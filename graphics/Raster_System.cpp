@@ -77,21 +77,38 @@ std::uint32_t CpuExtFeatureBits() {
     return cpuid(0x80000001).d;
 }
 
-bool CpuHasFeature(TCPUInstructionSet feature) {
-    if (!CpuidAvailable() || ((CpuSignature() >> 8) & 15) < 5)
+cpu_identity running_cpu_identity() {
+    cpu_identity cpu;
+    cpu.cpuid_available = CpuidAvailable();
+    if (!cpu.cpuid_available)
+        return cpu;
+    cpu.signature = CpuSignature();
+    cpu.std_feature_bits = CpuStdFeatureBits();
+    cpu.has_extended_leaves = CpuHasExtendedLeaves();
+    if (cpu.has_extended_leaves)
+        cpu.ext_feature_bits = CpuExtFeatureBits();
+    return cpu;
+}
+
+bool cpu_identity_has(const cpu_identity& cpu, TCPUInstructionSet feature) {
+    if (!cpu.cpuid_available || ((cpu.signature >> 8) & 15) < 5)
         return false;
     switch (feature) {
     case ciEMMX:
         // SSE carries the extended MMX instructions.
-        if (CpuStdFeatureBits() & std_bit(ciSSE))
+        if (cpu.std_feature_bits & std_bit(ciSSE))
             return true;
-        return CpuHasExtendedLeaves() && (CpuExtFeatureBits() & ext_bit(ciEMMX));
+        return cpu.has_extended_leaves && (cpu.ext_feature_bits & ext_bit(ciEMMX));
     case ci3DNow:
     case ci3DNowExt:
-        return CpuHasExtendedLeaves() && (CpuExtFeatureBits() & ext_bit(feature));
+        return cpu.has_extended_leaves && (cpu.ext_feature_bits & ext_bit(feature));
     default:
-        return (CpuStdFeatureBits() & std_bit(feature)) != 0;
+        return (cpu.std_feature_bits & std_bit(feature)) != 0;
     }
+}
+
+bool CpuHasFeature(TCPUInstructionSet feature) {
+    return cpu_identity_has(running_cpu_identity(), feature);
 }
 
 void InitCpuFeatures() {

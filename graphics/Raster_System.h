@@ -39,6 +39,18 @@ bool CpuHasExtendedLeaves();
 std::uint32_t CpuExtFeatureBits();
 bool CpuHasFeature(TCPUInstructionSet feature);
 
+// What the identification instruction reports, and the feature test on it (CpuHasFeature applies it to the
+// running processor; tests apply it to others).
+struct cpu_identity {
+    bool cpuid_available = false;
+    std::uint32_t signature = 0;
+    std::uint32_t std_feature_bits = 0;
+    bool has_extended_leaves = false;
+    std::uint32_t ext_feature_bits = 0;
+};
+cpu_identity running_cpu_identity();
+bool cpu_identity_has(const cpu_identity& cpu, TCPUInstructionSet feature);
+
 // The running processor's features. Written at start-up only; tests may overwrite it to bind the
 // registries under a simulated processor (see Raster_Bindings).
 extern TCPUFeatures ProcessorFeatures;

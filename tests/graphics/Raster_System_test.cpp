@@ -57,3 +57,31 @@ TEST(RasterSystem, TickCountAndProcessorCount) {
     EXPECT_LT(elapsed, 5000);
     EXPECT_GE(ProcessorCount(), 1);
 }
+
+TEST(RasterSystem, FeatureTestOnReportedIdentities) {
+    constexpr std::uint32_t family6 = 0x600, family4 = 0x400;
+    constexpr std::uint32_t mmx = 0x800000, sse = 0x2000000, sse2 = 0x4000000;
+    constexpr std::uint32_t ext_emmx = 0x400000, ext_3dnow = 0x80000000, ext_3dnow_ext = 0x40000000;
+    struct row {
+        const char* what;
+        cpu_identity cpu;
+        TCPUFeatures expected;
+    };
+    const row rows[] = {
+        {"no identification instruction", {false, family6, mmx | sse | sse2, true, ~0u}, {}},
+        {"family 4", {true, family4, mmx | sse | sse2, true, ~0u}, {}},
+        {"family 15 with SSE2", {true, 0xF00, mmx | sse | sse2, false, 0}, {ciMMX, ciEMMX, ciSSE, ciSSE2}},
+        {"MMX only", {true, family6, mmx, true, 0}, {ciMMX}},
+        {"extended MMX without SSE", {true, family6, mmx, true, ext_emmx}, {ciMMX, ciEMMX}},
+        {"extended bits without the extended leaves", {true, family6, mmx, false, ext_emmx | ext_3dnow}, {ciMMX}},
+        {"3DNow! and its extensions", {true, family6, mmx, true, ext_3dnow | ext_3dnow_ext}, {ciMMX, ci3DNow, ci3DNowExt}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TCPUFeatures found;
+        for (int i = ciMMX; i <= ci3DNowExt; ++i)
+            if (cpu_identity_has(r.cpu, static_cast<TCPUInstructionSet>(i)))
+                found.Include(static_cast<TCPUInstructionSet>(i));
+        EXPECT_EQ(found, r.expected);
+    }
+}
