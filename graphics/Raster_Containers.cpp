@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 namespace kq {
 
@@ -240,6 +241,14 @@ void TRectList::SetCapacity(std::int32_t value) {
 
 // --- TClassList
 
+namespace {
+
+[[noreturn]] void index_out_of_bounds(std::int32_t index) {
+    throw EListError(u"List index out of bounds (" + utf8_to_string(std::to_string(index)) + u")");
+}
+
+} // namespace
+
 std::int32_t TClassList::Add(TClass item) {
     FList.push_back(item);
     return Count() - 1;
@@ -247,7 +256,7 @@ std::int32_t TClassList::Add(TClass item) {
 
 void TClassList::Insert(std::int32_t index, TClass item) {
     if (index < 0 || index > Count())
-        throw EListError(u"List index out of bounds");
+        index_out_of_bounds(index);
     FList.insert(FList.begin() + index, item);
 }
 
@@ -277,13 +286,13 @@ TClass TClassList::Last() const {
 
 TClass TClassList::GetItems(std::int32_t index) const {
     if (index < 0 || index >= Count())
-        throw EListError(u"List index out of bounds");
+        index_out_of_bounds(index);
     return FList[static_cast<std::size_t>(index)];
 }
 
 void TClassList::SetItems(std::int32_t index, TClass item) {
     if (index < 0 || index >= Count())
-        throw EListError(u"List index out of bounds");
+        index_out_of_bounds(index);
     FList[static_cast<std::size_t>(index)] = item;
 }
 

@@ -84,8 +84,6 @@ private:
 // Indexes outside 0..Count - 1 are ignored by Insert, Delete, Exchange and Move, and answered with nil by Get.
 class TRectList : public TObject {
 public:
-    virtual ~TRectList() override = default;
-
     std::int32_t Add(const TRect& rect);
     void Insert(std::int32_t index, const TRect& rect);
     void Delete(std::int32_t index);
@@ -122,6 +120,7 @@ struct class_info {
 };
 using TClass = const class_info*;
 
+// Out-of-range indexes raise EListError "List index out of bounds (%d)", as the pointer list does.
 class TClassList : public TObject {
 public:
     std::int32_t Add(TClass item);
