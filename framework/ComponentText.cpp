@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -20,7 +22,7 @@ namespace kq {
 
 namespace {
 
-constexpr StringView line_break = u"\r\n";
+constexpr const char16_t* line_break = u"\r\n";
 constexpr std::size_t string_line_width = 64; // quoted text per line before a string is split
 constexpr std::size_t bytes_per_line = 32;
 
@@ -54,7 +56,9 @@ std::vector<String> string_pieces(StringView value) {
             if (quoted.size() >= string_line_width) flush();
         } else {
             flush();
-            pieces.push_back(u"#" + IntToStr(c));
+            String code = u"#";
+            code += IntToStr(c);
+            pieces.push_back(std::move(code));
         }
     }
     flush();
@@ -67,7 +71,7 @@ String string_text(StringView value, const String& continuation_indent) {
     String out, line;
     for (const String& piece : string_pieces(value)) {
         if (!line.empty() && line.size() + piece.size() > string_line_width) {
-            out += line + u" +" + String(line_break) + continuation_indent;
+            out += line + u" +" + line_break + continuation_indent;
             line.clear();
         }
         line += piece;
@@ -79,7 +83,7 @@ String binary_text(const byte_block& bytes, const String& indent) {
     static constexpr char digits[] = "0123456789ABCDEF";
     String out = u"{";
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i % bytes_per_line == 0) out += String(line_break) + indent;
+        if (i % bytes_per_line == 0) out += line_break + indent;
         out += static_cast<char16_t>(digits[bytes[i] >> 4]);
         out += static_cast<char16_t>(digits[bytes[i] & 15]);
     }
@@ -117,7 +121,7 @@ public:
     }
 
 private:
-    void emit(const String& line) { FOut += line + String(line_break); }
+    void emit(const String& line) { FOut += line + line_break; }
 
     void write_properties(const TPersistent& object, const String& prefix, int depth) {
         const String indent(static_cast<std::size_t>(depth) * 2, u' ');
@@ -142,7 +146,8 @@ private:
             emit(item_indent + u"item");
             write_properties(*collection.Items(i), u"", depth + 2);
             FOut += item_indent + u"end";
-            FOut += i + 1 == collection.Count() ? u">" + String(line_break) : String(line_break);
+            if (i + 1 == collection.Count()) FOut += u">";
+            FOut += line_break;
         }
     }
 
@@ -480,7 +485,8 @@ private:
             v.text = expect_ident();
             while (at_symbol(u'.')) { // a component of another root
                 advance();
-                v.text += u"." + expect_ident();
+                v.text += u'.';
+                v.text += expect_ident();
             }
             return v;
         case token_kind::integer:
@@ -663,10 +669,14 @@ private:
             info.set(target, static_cast<std::int64_t>(bits));
             return;
         }
-        case property_kind::floating:
+        case property_kind::floating: {
             require(v.kind == value_kind::floating || v.kind == value_kind::integer);
-            info.set(target, v.kind == value_kind::floating ? v.floating : static_cast<double>(v.integer));
+            const double number = v.kind == value_kind::floating ? v.floating : static_cast<double>(v.integer);
+            // A 32-bit float cannot hold it; converting would give infinity, which no text can show.
+            require(!info.single_precision || std::fabs(number) <= std::numeric_limits<float>::max());
+            info.set(target, number);
             return;
+        }
         case property_kind::string:
             require(v.kind == value_kind::string);
             info.set(target, v.text);

@@ -299,9 +299,12 @@ void TCollection::Assign(const TPersistent* Source) {
         return;
     }
     if (source == this) return;
+    // Copies are made aside first: an item that cannot be copied leaves this collection as it was.
+    TCollection copies(FItemClass);
+    for (const auto& item : source->FItems) copies.Add()->Assign(item.get());
     update_scope update(*this);
     Clear();
-    for (const auto& item : source->FItems) Add()->Assign(item.get());
+    while (!copies.FItems.empty()) copies.FItems.front()->SetCollection(this);
     update.end();
 }
 

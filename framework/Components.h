@@ -174,8 +174,8 @@ public:
     void EndUpdate();
     int UpdateCount() const noexcept { return FUpdateCount; }
 
-    // From another collection: clears this one and adds one item per source item, copied with the
-    // item's Assign.
+    // From another collection: replaces the items by copies of the source's, made with the item's
+    // Assign; when one cannot be copied, nothing changes.
     void Assign(const TPersistent* Source) override;
     TPersistent* GetOwner() const override;
 

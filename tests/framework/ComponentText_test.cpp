@@ -1,6 +1,7 @@
 #include "framework/ComponentText.h"
 
 #include "framework/Streams.h"
+#include "raised.h"
 #include "sample_components.h"
 
 #include <gtest/gtest.h>
@@ -104,16 +105,6 @@ constexpr std::string_view sample_text =
 String pristine_text() {
     TSample fresh(nullptr);
     return write_component_text(fresh);
-}
-
-template <class F>
-std::string read_error(F&& action) {
-    try {
-        action();
-    } catch (const EReadError& e) {
-        return e.what();
-    }
-    return "(no error)";
 }
 
 } // namespace
@@ -264,7 +255,7 @@ TEST(ComponentText, ASyntaxErrorChangesNothing) {
         ASSERT_NE(at, std::string::npos);
         bad.replace(at, r.find.size(), r.replace);
         TSample target(nullptr);
-        EXPECT_EQ(read_error([&] { read_component_text(text(bad), target); }), r.message);
+        EXPECT_EQ(string_to_utf8(raised_message<EReadError>([&] { read_component_text(text(bad), target); })), r.message);
         EXPECT_EQ(write_component_text(target), pristine_text());
         EXPECT_EQ(target.ComponentCount(), 0);
         EXPECT_EQ(target.Name(), u"");
@@ -289,6 +280,7 @@ TEST(ComponentText, AnUnknownPropertyOrBadValueNamesThePropertyAndLine) {
         {"Enabled = Yes", "Line 3: invalid value for property Enabled"},
         {"Styles = [ssBold, ssNone]", "Line 3: invalid value for property Styles"},
         {"Ratio = 'x'", "Line 3: invalid value for property Ratio"},
+        {"Scale = 1e39", "Line 3: invalid value for property Scale"},
         {"Caption = 5", "Line 3: invalid value for property Caption"},
         {"Data = 'x'", "Line 3: invalid value for property Data"},
         {"Font = 1", "Line 3: invalid value for property Font"},
@@ -307,7 +299,7 @@ TEST(ComponentText, AnUnknownPropertyOrBadValueNamesThePropertyAndLine) {
         new TComponent(&target);
         target.Components(0)->SetName(u"Plain");
         const std::string bad = "object Form1: TSample\r\n  Width = 7\r\n  " + std::string(r.line) + "\r\nend\r\n";
-        EXPECT_EQ(read_error([&] { read_component_text(text(bad), target); }), r.message);
+        EXPECT_EQ(string_to_utf8(raised_message<EReadError>([&] { read_component_text(text(bad), target); })), r.message);
         EXPECT_EQ(target.Width, 7); // what was read before the error stays
         EXPECT_TRUE(target.ComponentState().empty());
     }
