@@ -12,7 +12,6 @@
 #include <cmath>
 #include <limits>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -25,6 +24,9 @@ namespace {
 constexpr const char16_t* line_break = u"\r\n";
 constexpr std::size_t string_line_width = 64; // quoted text per line before a string is split
 constexpr std::size_t bytes_per_line = 32;
+// Objects and collections nest far less deeply in any real text; the limit keeps a damaged or hostile
+// file from exhausting the stack of the recursive parser.
+constexpr int max_nesting = 100;
 
 String ascii(std::string_view text) { return String(text.begin(), text.end()); }
 
@@ -443,6 +445,7 @@ private:
 
     text_object object() {
         if (!at_word(u"object")) fail(u"'object' expected");
+        const nesting_level level(*this);
         text_object result;
         result.line = FToken.line;
         advance();
@@ -540,6 +543,7 @@ private:
 
     // <item ... end item ... end>
     text_value collection_value() {
+        const nesting_level level(*this);
         text_value v;
         v.kind = value_kind::collection;
         advance();
@@ -555,6 +559,20 @@ private:
         return v;
     }
 
+    class nesting_level {
+    public:
+        explicit nesting_level(parser& p) : FParser(p) {
+            if (++p.FDepth > max_nesting) p.fail(u"nesting too deep");
+        }
+        nesting_level(const nesting_level&) = delete;
+        nesting_level& operator=(const nesting_level&) = delete;
+        ~nesting_level() { --FParser.FDepth; }
+
+    private:
+        parser& FParser;
+    };
+
+    int FDepth = 0;
     tokenizer FTokens;
     token FToken;
 };

@@ -103,9 +103,13 @@ public:
     TPersistent* GetOwner() const override;
     const property_table& PublishedProperties() const override;
 
+protected:
+    // Marks this component and what it owns as being destroyed. The base destructor does it; a
+    // descendant whose own destructor must already see the flag calls it first.
+    void Destroying() noexcept;
+
 private:
     void ValidateRename(const TComponent* AComponent, StringView CurName, StringView NewName) const;
-    void Destroying() noexcept;
     void Detach(TComponent* AComponent) noexcept;
 
     TComponent* FOwner = nullptr;

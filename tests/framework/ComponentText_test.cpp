@@ -138,6 +138,80 @@ TEST(ComponentText, SplitsLongStringsAndBinaryDataOverLines) {
     EXPECT_EQ(back.Data, s.Data);
 }
 
+// A component without owner or name that carries a settings tree it does not own, as the tab strip
+// saves its options.
+namespace {
+
+class TLeafSettings : public TPersistent {
+public:
+    int TabOverlap = 0;
+    TSampleShape Trim = TSampleShape::shRect;
+    const property_table& PublishedProperties() const override {
+        static const property_table table = property_table::of<TLeafSettings>(TPersistent::PublishedProperties())
+            .integer(u"TabOverlap", &TLeafSettings::TabOverlap, &TLeafSettings::TabOverlap)
+            .enumeration(u"Trim", &TLeafSettings::Trim, &TLeafSettings::Trim, sample_shape_names());
+        return table;
+    }
+};
+
+class TMiddleSettings : public TPersistent {
+public:
+    TLeafSettings Tabs;
+    const property_table& PublishedProperties() const override {
+        static const property_table table = property_table::of<TMiddleSettings>(TPersistent::PublishedProperties())
+            .persistent(u"Tabs", &TMiddleSettings::Tabs);
+        return table;
+    }
+};
+
+class TTopSettings : public TPersistent {
+public:
+    TMiddleSettings Display;
+    const property_table& PublishedProperties() const override {
+        static const property_table table = property_table::of<TTopSettings>(TPersistent::PublishedProperties())
+            .persistent(u"Display", &TTopSettings::Display);
+        return table;
+    }
+};
+
+class TSettingsWrapper : public TComponent {
+public:
+    explicit TSettingsWrapper(TPersistent* Options) : TComponent(nullptr), FOptions(Options) {}
+    const property_table& PublishedProperties() const override {
+        static const property_table table = property_table::of<TSettingsWrapper>(TComponent::PublishedProperties())
+            .persistent(u"Options", [](const TSettingsWrapper& w) { return w.FOptions; });
+        return table;
+    }
+
+private:
+    TPersistent* FOptions;
+};
+
+} // namespace
+
+TEST(ComponentText, NestedSettingsTravelAsDottedPathsUnderAnUnnamedHeader) {
+    TTopSettings settings;
+    settings.Display.Tabs.TabOverlap = 15;
+    settings.Display.Tabs.Trim = TSampleShape::shStar;
+    TSettingsWrapper wrapper(&settings);
+    const String written = write_component_text(wrapper);
+    EXPECT_EQ(string_to_utf8(written), "object TSettingsWrapper\r\n"
+                                       "  Options.Display.Tabs.TabOverlap = 15\r\n"
+                                       "  Options.Display.Tabs.Trim = shStar\r\n"
+                                       "end\r\n");
+
+    TTopSettings other;
+    TSettingsWrapper reader(&other);
+    read_component_text(written, reader);
+    EXPECT_EQ(other.Display.Tabs.TabOverlap, 15);
+    EXPECT_EQ(other.Display.Tabs.Trim, TSampleShape::shStar);
+
+    // Only the header and the end: nothing changes.
+    read_component_text(u"object TSettingsWrapper\r\nend\r\n", reader);
+    EXPECT_EQ(other.Display.Tabs.TabOverlap, 15);
+    EXPECT_EQ(reader.Name(), u"");
+}
+
 // --- Round trip
 
 TEST(ComponentText, RoundTripOfATreeGivesEqualValues) {
@@ -260,6 +334,24 @@ TEST(ComponentText, ASyntaxErrorChangesNothing) {
         EXPECT_EQ(target.ComponentCount(), 0);
         EXPECT_EQ(target.Name(), u"");
     }
+}
+
+TEST(ComponentText, RefusesNestingDeeperThanAnyRealText) {
+    const auto nested = [](int depth) {
+        std::string s;
+        for (int i = 0; i < depth; ++i) s += "object TSample\n";
+        for (int i = 0; i < depth; ++i) s += "end\n";
+        return text(s);
+    };
+    register_sample_classes();
+    TSample deep(nullptr);
+    read_component_text(nested(100), deep);
+    EXPECT_EQ(raised_message<EReadError>([&] { read_component_text(nested(101), deep); }),
+              u"Line 101, column 1: nesting too deep");
+    std::string collections = "object TSample\n"; // collections in items count as well
+    for (int i = 0; i < 100; ++i) collections += "X = <item\n";
+    EXPECT_EQ(raised_message<EReadError>([&] { read_component_text(text(collections), deep); }),
+              u"Line 101, column 5: nesting too deep");
 }
 
 TEST(ComponentText, AnUnknownPropertyOrBadValueNamesThePropertyAndLine) {

@@ -52,7 +52,7 @@ public:
         static const property_table table = property_table::of<TSampleItem>(TCollectionItem::PublishedProperties())
             .string(u"Caption", &TSampleItem::Caption, &TSampleItem::Caption)
             .integer(u"Size", &TSampleItem::Size, &TSampleItem::Size)
-            .persistent(u"Font", [](const TSampleItem& i) { return &i.Font; });
+            .persistent(u"Font", &TSampleItem::Font);
         return table;
     }
 };
