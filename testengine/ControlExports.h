@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+
+// The stand-in engine's test-control interface: extra exports of the stand-in's libcef.dll, reached with
+// GetProcAddress. Texts are UTF-8.
+extern "C" {
+
+// Forgets the recorded calls (the live counts stay: they are the engine's state).
+void standin_reset(void);
+// The recorded calls, one line each: thread, tab, call name, tab, detail. Copies at most capacity - 1
+// bytes and a terminator; answers the full length.
+size_t standin_calls_text(char* buffer, size_t capacity);
+// Live objects of one kind (the engine structure's name, e.g. "cef_browser_t"); null: all kinds together.
+int standin_live_count(const char* kind);
+
+} // extern "C"
