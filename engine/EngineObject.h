@@ -43,10 +43,12 @@ public:
     void add_ref() noexcept { FRefs.fetch_add(1, std::memory_order_relaxed); }
     bool release() noexcept {
         if (FRefs.fetch_sub(1, std::memory_order_acq_rel) != 1) return false;
-        delete this;
+        last_reference_released();
         return true;
     }
     bool has_one_ref() const noexcept { return FRefs.load(std::memory_order_acquire) == 1; }
+    // Below zero after one release too many.
+    int reference_count() const noexcept { return FRefs.load(std::memory_order_acquire); }
 
     // The C++ object behind a structure this helper made.
     static engine_object* owner_of(CStruct* s) noexcept {
@@ -62,6 +64,8 @@ protected:
         FHeader.owner = this;
     }
     virtual ~engine_object() = default;
+    // Ends the object; an object that must outlive its last reference overrides this.
+    virtual void last_reference_released() noexcept { delete this; }
 
 private:
     // Standard layout, so the engine's pointer to the structure is also a pointer to the header.

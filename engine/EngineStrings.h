@@ -16,6 +16,8 @@ String to_string(const cef_string_t* s);
 inline cef_string_t cef_string_view(const String& s) noexcept {
     return cef_string_t{const_cast<wchar_t*>(wide(s)), s.size(), nullptr};
 }
+// A temporary would be gone before the engine reads it.
+cef_string_t cef_string_view(String&&) = delete;
 
 // Sets an engine-owned string (an in-out parameter) to a copy of `s`.
 void assign_cef_string(cef_string_t* target, StringView s);

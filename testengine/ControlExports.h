@@ -11,7 +11,12 @@ void standin_reset(void);
 // The recorded calls, one line each: thread, tab, call name, tab, detail. Copies at most capacity - 1
 // bytes and a terminator; answers the full length.
 size_t standin_calls_text(char* buffer, size_t capacity);
-// Live objects of one kind (the engine structure's name, e.g. "cef_browser_t"); null: all kinds together.
+// Live objects of one kind (the engine structure's name, e.g. "cef_browser_t"): the stand-in's own objects
+// still referenced and the references it holds to objects it received; null: all kinds together;
+// "over_released": objects released once more than referenced.
 int standin_live_count(const char* kind);
+
+// The title a page with this address reports (default: the address). Addresses and titles are UTF-16.
+void standin_set_title(const wchar_t* url, const wchar_t* title);
 
 } // extern "C"

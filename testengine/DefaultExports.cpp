@@ -4,20 +4,6 @@
 #include "testengine/Recorder.h"
 
 extern "C" {
-int cef_initialize(const struct _cef_main_args_t *, const struct _cef_settings_t *, cef_app_t *, void *) {
-    kq::standin::record("cef_initialize");
-    return {};
-}
-int cef_execute_process(const struct _cef_main_args_t *, cef_app_t *, void *) {
-    kq::standin::record("cef_execute_process");
-    return {};
-}
-void cef_shutdown(void) {
-    kq::standin::record("cef_shutdown");
-}
-void cef_do_message_loop_work(void) {
-    kq::standin::record("cef_do_message_loop_work");
-}
 void cef_run_message_loop(void) {
     kq::standin::record("cef_run_message_loop");
 }
@@ -52,18 +38,6 @@ int cef_remove_cross_origin_whitelist_entry(const cef_string_t *, const cef_stri
 }
 int cef_clear_cross_origin_whitelist(void) {
     kq::standin::record("cef_clear_cross_origin_whitelist");
-    return {};
-}
-int cef_currently_on(cef_thread_id_t) {
-    kq::standin::record("cef_currently_on");
-    return {};
-}
-int cef_post_task(cef_thread_id_t, cef_task_t *) {
-    kq::standin::record("cef_post_task");
-    return {};
-}
-int cef_post_delayed_task(cef_thread_id_t, cef_task_t *, int64) {
-    kq::standin::record("cef_post_delayed_task");
     return {};
 }
 int cef_parse_url(const cef_string_t *, struct _cef_urlparts_t *) {
@@ -115,14 +89,6 @@ struct _cef_value_t * cef_parse_jsonand_return_error(const cef_string_t *, cef_j
 }
 cef_string_userfree_t cef_write_json(struct _cef_value_t *, cef_json_writer_options_t) {
     kq::standin::record("cef_write_json");
-    return {};
-}
-int cef_browser_host_create_browser(const cef_window_info_t *, struct _cef_client_t *, const cef_string_t *, const struct _cef_browser_settings_t *, struct _cef_request_context_t *) {
-    kq::standin::record("cef_browser_host_create_browser");
-    return {};
-}
-cef_browser_t * cef_browser_host_create_browser_sync(const cef_window_info_t *, struct _cef_client_t *, const cef_string_t *, const struct _cef_browser_settings_t *, struct _cef_request_context_t *) {
-    kq::standin::record("cef_browser_host_create_browser_sync");
     return {};
 }
 cef_request_t * cef_request_create(void) {
@@ -265,14 +231,6 @@ cef_cookie_manager_t * cef_cookie_manager_get_global_manager(struct _cef_complet
 }
 cef_cookie_manager_t * cef_cookie_manager_create_manager(const cef_string_t *, int, struct _cef_completion_callback_t *) {
     kq::standin::record("cef_cookie_manager_create_manager");
-    return {};
-}
-cef_command_line_t * cef_command_line_create(void) {
-    kq::standin::record("cef_command_line_create");
-    return {};
-}
-cef_command_line_t * cef_command_line_get_global(void) {
-    kq::standin::record("cef_command_line_get_global");
     return {};
 }
 cef_process_message_t * cef_process_message_create(const cef_string_t *) {

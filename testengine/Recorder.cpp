@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "testengine/ControlExports.h"
+#include "testengine/StandinObject.h"
 
 namespace kq::standin {
 
@@ -21,6 +22,7 @@ struct call {
 std::mutex state_lock;
 std::vector<call> calls;
 std::map<std::string, int, std::less<>> live;
+std::vector<std::unique_ptr<tracked>> objects;
 
 thread_local const char* current_thread_name = nullptr;
 
@@ -38,6 +40,11 @@ const char* thread_name() noexcept { return current_thread_name ? current_thread
 void count_up(std::string_view kind) {
     const std::lock_guard lock(state_lock);
     ++live[std::string(kind)];
+}
+
+void register_object(std::unique_ptr<tracked> object) {
+    const std::lock_guard lock(state_lock);
+    objects.push_back(std::move(object));
 }
 
 void count_down(std::string_view kind) {
@@ -72,13 +79,20 @@ size_t standin_calls_text(char* buffer, size_t capacity) {
 
 int standin_live_count(const char* kind) {
     const std::lock_guard lock(state_lock);
-    if (!kind) {
-        int total = 0;
-        for (const auto& [name, n] : live) total += n;
-        return total;
+    const std::string_view wanted = kind ? kind : "";
+    int total = 0;
+    for (const auto& [name, n] : live) {
+        if (!kind || name == wanted) total += n;
     }
-    const auto it = live.find(std::string_view(kind));
-    return it == live.end() ? 0 : it->second;
+    for (const auto& object : objects) {
+        const int refs = object->references();
+        if (wanted == "over_released") {
+            total += refs < 0 ? 1 : 0;
+        } else if (refs != 0 && (!kind || wanted == object->kind())) {
+            ++total;
+        }
+    }
+    return total;
 }
 
 } // extern "C"

@@ -7,6 +7,7 @@
 
 #include "engine/cef_capi.h"
 #include "testengine/Recorder.h"
+#include "testengine/StandinText.h"
 
 namespace {
 
@@ -84,9 +85,7 @@ int ascii_to_wide(const char* src, size_t length, S* out) {
 using text_list = std::vector<std::wstring>;
 using text_map = std::vector<std::pair<std::wstring, std::wstring>>;
 
-std::wstring text_of(const cef_string_t* s) {
-    return s && s->str ? std::wstring(s->str, s->length) : std::wstring();
-}
+using kq::standin::text_of;
 
 int set_out(const std::wstring& text, cef_string_t* out) { return set_text(text.data(), text.size(), out, 1); }
 
@@ -94,6 +93,39 @@ text_list* as_list(cef_string_list_t l) { return static_cast<text_list*>(l); }
 text_map* as_map(cef_string_map_t m) { return static_cast<text_map*>(m); }
 
 } // namespace
+
+namespace kq::standin {
+
+std::wstring text_of(const cef_string_t* s) {
+    return s && s->str ? std::wstring(s->str, s->length) : std::wstring();
+}
+
+int set_text_out(const std::wstring& text, cef_string_t* out) { return set_out(text, out); }
+
+cef_string_userfree_t make_userfree(const std::wstring& text) {
+    cef_string_userfree_t s = cef_string_userfree_utf16_alloc();
+    set_out(text, s);
+    return s;
+}
+
+std::string utf8_of(const std::wstring& text) {
+    cef_string_utf8_t s{};
+    wide_to_utf8(text.data(), text.size(), &s);
+    std::string result(s.str ? s.str : "", s.length);
+    clear_text(&s);
+    return result;
+}
+
+std::wstring wide_of(const char* utf8) {
+    if (!utf8) return std::wstring();
+    cef_string_wide_t s{};
+    utf8_to_wide(utf8, std::char_traits<char>::length(utf8), &s);
+    std::wstring result(s.str ? s.str : L"", s.length);
+    clear_text(&s);
+    return result;
+}
+
+} // namespace kq::standin
 
 extern "C" {
 

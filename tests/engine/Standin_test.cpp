@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/CefLibrary.h"
+#include "engine/EngineStrings.h"
+#include "testengine/ControlExports.h"
+#include "tests/engine/StandinHarness.h"
+#include "tests/engine/TestClient.h"
+
+namespace kq {
+namespace {
+
+using test::event_log;
+using test::recorded_call;
+
+constexpr DWORD page_style = 0x56010000; // child, visible, clipping siblings and children, tab stop
+
+LRESULT CALLBACK plain_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) { return ::DefWindowProcW(h, m, w, l); }
+
+// A top-level window to parent the pages.
+class test_window {
+public:
+    test_window() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &plain_window_proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"EngineTestWindow";
+        ::RegisterClassW(&wc);
+        FWindow = ::CreateWindowExW(0, L"EngineTestWindow", L"engine test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                    640, 480, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    test_window(const test_window&) = delete;
+    test_window& operator=(const test_window&) = delete;
+    ~test_window() { ::DestroyWindow(FWindow); }
+    HWND get() const { return FWindow; }
+
+private:
+    HWND FWindow;
+};
+
+// The stand-in loaded and started as the program starts the engine; stopped and checked for leaks at the end.
+class StandinEngine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(FLibrary.load(test::standin_path()), engine_load_status::loaded);
+        control().reset();
+        ASSERT_EQ(control().live_total(), 0);
+    }
+    void TearDown() override {
+        if (FStarted) api().cef_shutdown();
+        EXPECT_EQ(control().live_total(), 0);
+        EXPECT_EQ(control().live("over_released"), 0);
+    }
+
+    const cef_exports& api() const { return FLibrary.exports(); }
+    test::standin_control control() const { return test::standin_control(FLibrary); }
+
+    void start() {
+        const cef_main_args_t args{::GetModuleHandleW(nullptr)};
+        auto app = make_engine_object<test::test_app>(FLog);
+        ASSERT_EQ(api().cef_execute_process(&args, app.pass(), nullptr), -1);
+        cef_settings_t settings{};
+        settings.size = sizeof settings;
+        settings.single_process = 1;
+        const String cache = u"C:\\缓存";
+        settings.cache_path = cef_string_view(cache);
+        ASSERT_EQ(api().cef_initialize(&args, &settings, app.pass(), nullptr), 1);
+        FStarted = true;
+    }
+
+    // Runs the engine's UI work and the window messages until both are idle.
+    void pump() {
+        for (int i = 0; i < 5; ++i) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            api().cef_do_message_loop_work();
+        }
+    }
+
+    engine_ref<cef_browser_t> create_sync(HWND parent, RECT r, engine_ref<cef_client_t> client) {
+        cef_window_info_t info{};
+        info.style = page_style;
+        info.parent_window = parent;
+        info.x = r.left;
+        info.y = r.top;
+        info.width = r.right - r.left;
+        info.height = r.bottom - r.top;
+        cef_browser_settings_t settings{};
+        settings.size = sizeof settings;
+        const cef_string_t empty{};
+        return engine_ref<cef_browser_t>::adopt(
+            api().cef_browser_host_create_browser_sync(&info, client.pass(), &empty, &settings, nullptr));
+    }
+
+    std::vector<std::string> log_lines() { return FLog.lines(); }
+
+    engine_library FLibrary;
+    event_log FLog;
+    bool FStarted = false;
+};
+
+std::vector<std::string> navigation(int id, const std::string& url, const std::string& title, const char* before,
+                                    const char* after) {
+    const std::string b = std::to_string(id);
+    return {"loading " + b + " 1" + before, "load_start " + b + " main", "address " + b + " " + url,
+            "title " + b + " " + title,    "load_end " + b + " 200",     "loading " + b + " 0" + after};
+}
+
+std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+HWND host_window(const engine_ref<cef_browser_t>& b) {
+    auto host = engine_ref<cef_browser_host_t>::adopt(b->get_host(b.get()));
+    return host->get_window_handle(host.get());
+}
+
+TEST_F(StandinEngine, TwoBrowsersNavigateCloseAndShutDownWithoutLeaks) {
+    using namespace std::string_literals;
+    const auto set_title = control().function<decltype(&standin_set_title)>("standin_set_title");
+    set_title(L"http://b.test/", L"页面 B");
+    test_window window;
+    start();
+    pump();
+    EXPECT_EQ(log_lines(), (std::vector<std::string>{"command_line type=", "context_initialized"}));
+    FLog.clear();
+
+    auto client = make_engine_object<test::test_client>(FLog);
+    // First page: created synchronously with no address, then loaded, as a view creates its pages.
+    engine_ref<cef_browser_t> first = create_sync(window.get(), {10, 20, 310, 220}, client);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->get_identifier(first.get()), 1);
+    {
+        auto frame = engine_ref<cef_frame_t>::adopt(first->get_main_frame(first.get()));
+        const String url = u"http://a.test/";
+        const cef_string_t u = cef_string_view(url);
+        frame->load_url(frame.get(), &u);
+    }
+    // Second page: created by the engine's UI thread with its address.
+    {
+        cef_window_info_t info{};
+        info.style = page_style;
+        info.parent_window = window.get();
+        info.width = 300;
+        info.height = 200;
+        const String url = u"http://b.test/";
+        const cef_string_t u = cef_string_view(url);
+        cef_browser_settings_t settings{};
+        settings.size = sizeof settings;
+        EXPECT_EQ(api().cef_browser_host_create_browser(&info, client.pass(), &u, &settings, nullptr), 1);
+    }
+    pump();
+    EXPECT_EQ(log_lines(), concat({{"after_created 1"}, navigation(1, "http://a.test/", "http://a.test/", "00", "00"),
+                                   {"after_created 2"}, navigation(2, "http://b.test/", "页面 B", "00", "00")}));
+
+    // The page is a real child window of the given style and rectangle.
+    const HWND page = host_window(first);
+    ASSERT_TRUE(::IsWindow(page));
+    EXPECT_EQ(::GetParent(page), window.get());
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(page, GWL_STYLE)) & page_style, page_style);
+    RECT r;
+    ::GetWindowRect(page, &r);
+    ::MapWindowPoints(nullptr, window.get(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 20);
+    EXPECT_EQ(r.right, 310);
+    EXPECT_EQ(r.bottom, 220);
+
+    // History: a second address, back, forward.
+    FLog.clear();
+    {
+        auto frame = engine_ref<cef_frame_t>::adopt(first->get_main_frame(first.get()));
+        const String url = u"http://c.test/";
+        const cef_string_t u = cef_string_view(url);
+        frame->load_url(frame.get(), &u);
+        pump();
+        EXPECT_EQ(take_userfree(frame->get_url(frame.get())), u"http://c.test/");
+        EXPECT_TRUE(first->can_go_back(first.get()));
+        first->go_back(first.get());
+        pump();
+        EXPECT_EQ(take_userfree(frame->get_url(frame.get())), u"http://a.test/");
+        EXPECT_TRUE(first->can_go_forward(first.get()));
+        EXPECT_FALSE(first->can_go_back(first.get()));
+        first->go_forward(first.get());
+        pump();
+    }
+    EXPECT_EQ(log_lines(), concat({navigation(1, "http://c.test/", "http://c.test/", "10", "10"),
+                                   navigation(1, "http://a.test/", "http://a.test/", "01", "01"),
+                                   navigation(1, "http://c.test/", "http://c.test/", "10", "10")}));
+
+    // Closing: the first through the engine (the client lets it close), the second by destroying its window.
+    FLog.clear();
+    {
+        auto host = engine_ref<cef_browser_host_t>::adopt(first->get_host(first.get()));
+        host->close_browser(host.get(), 0);
+    }
+    pump();
+    EXPECT_FALSE(::IsWindow(page));
+    HWND second = ::GetWindow(window.get(), GW_CHILD);
+    ASSERT_TRUE(second);
+    ::DestroyWindow(second);
+    pump();
+    EXPECT_EQ(log_lines(), (std::vector<std::string>{"do_close 1", "before_close 1", "before_close 2"}));
+
+    first.reset();
+    client.reset();
+    api().cef_shutdown();
+    FStarted = false;
+
+    std::vector<std::string> names;
+    for (const recorded_call& c : control().calls()) {
+        if (c.name.find('.') == std::string::npos || c.name.rfind("frame.", 0) == 0 ||
+            c.name.rfind("host.", 0) == 0) {
+            names.push_back(c.thread + " " + c.name);
+        }
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "other cef_execute_process", "ui cef_initialize", "ui command_line",
+                         "ui cef_browser_host_create_browser_sync", "ui browser_created", "ui frame.load_url",
+                         "ui cef_browser_host_create_browser", "ui browser_created", "ui frame.load_url",
+                         "ui host.close_browser", "ui window_destroyed", "ui window_destroyed", "ui cef_shutdown"}));
+    EXPECT_EQ(control().calls("cef_shutdown").at(0).detail, "browsers=0");
+    EXPECT_NE(control().calls("cef_initialize").at(0).detail.find("cache_path=C:\\缓存"), std::string::npos);
+    EXPECT_NE(control().calls("command_line").at(0).detail.find("--disable-gpu"), std::string::npos);
+}
+
+} // namespace
+} // namespace kq

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/EngineObject.h"
+#include "engine/EngineRef.h"
+#include "engine/EngineStrings.h"
+
+// A client and an application object written with the binding's helpers, as the program writes its own;
+// every callback it receives is logged with the browser identifier.
+namespace kq::test {
+
+class event_log {
+public:
+    void add(std::string line) {
+        const std::lock_guard lock(FLock);
+        FLines.push_back(std::move(line));
+    }
+    std::vector<std::string> lines() const {
+        const std::lock_guard lock(FLock);
+        return FLines;
+    }
+    void clear() {
+        const std::lock_guard lock(FLock);
+        FLines.clear();
+    }
+
+private:
+    mutable std::mutex FLock; // guards FLines
+    std::vector<std::string> FLines;
+};
+
+std::string browser_tag(cef_browser_t* browser);
+
+class test_life_span : public engine_object<cef_life_span_handler_t> {
+public:
+    explicit test_life_span(event_log& log);
+    bool close_refused = false;
+
+private:
+    void OnAfterCreated(cef_browser_t* browser);
+    int DoClose(cef_browser_t* browser);
+    void OnBeforeClose(cef_browser_t* browser);
+    event_log& FLog;
+};
+
+class test_load : public engine_object<cef_load_handler_t> {
+public:
+    explicit test_load(event_log& log);
+
+private:
+    void OnLoadingStateChange(cef_browser_t* browser, int loading, int back, int forward);
+    void OnLoadStart(cef_browser_t* browser, cef_frame_t* frame);
+    void OnLoadEnd(cef_browser_t* browser, cef_frame_t* frame, int status);
+    void OnLoadError(cef_browser_t* browser, cef_frame_t* frame, cef_errorcode_t code, const cef_string_t* text,
+                     const cef_string_t* url);
+    event_log& FLog;
+};
+
+class test_display : public engine_object<cef_display_handler_t> {
+public:
+    explicit test_display(event_log& log);
+
+private:
+    void OnAddressChange(cef_browser_t* browser, cef_frame_t* frame, const cef_string_t* url);
+    void OnTitleChange(cef_browser_t* browser, const cef_string_t* title);
+    event_log& FLog;
+};
+
+class test_client : public engine_object<cef_client_t> {
+public:
+    explicit test_client(event_log& log);
+    test_life_span& life_span() { return *engine_impl<test_life_span>(FLifeSpan.get()); }
+
+private:
+    cef_life_span_handler_t* GetLifeSpanHandler() { return FLifeSpan.pass(); }
+    cef_load_handler_t* GetLoadHandler() { return FLoad.pass(); }
+    cef_display_handler_t* GetDisplayHandler() { return FDisplay.pass(); }
+    int OnProcessMessageReceived(cef_browser_t* browser, cef_process_id_t source, cef_process_message_t* message);
+
+    event_log& FLog;
+    engine_ref<cef_life_span_handler_t> FLifeSpan;
+    engine_ref<cef_load_handler_t> FLoad;
+    engine_ref<cef_display_handler_t> FDisplay;
+};
+
+class test_browser_process : public engine_object<cef_browser_process_handler_t> {
+public:
+    explicit test_browser_process(event_log& log);
+
+private:
+    void OnContextInitialized();
+    event_log& FLog;
+};
+
+class test_app : public engine_object<cef_app_t> {
+public:
+    explicit test_app(event_log& log);
+
+private:
+    void OnBeforeCommandLineProcessing(const cef_string_t* type, cef_command_line_t* line);
+    cef_browser_process_handler_t* GetBrowserProcessHandler() { return FBrowserProcess.pass(); }
+    event_log& FLog;
+    engine_ref<cef_browser_process_handler_t> FBrowserProcess;
+};
+
+} // namespace kq::test
