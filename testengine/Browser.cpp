@@ -8,6 +8,8 @@
 #include "testengine/Recorder.h"
 #include "testengine/Runtime.h"
 #include "testengine/StandinText.h"
+#include "testengine/V8.h"
+#include "testengine/Values.h"
 
 namespace kq::standin {
 
@@ -72,9 +74,24 @@ void load(const std::shared_ptr<browser_state>& b, const std::wstring& url) {
     navigate_to_index(b, b->history_index + 1);
 }
 
+// --- Renderer
+
+// Runs f(handler) on the renderer thread with the application's render-process handler, when it has one.
+template <class F>
+void in_renderer(F f) {
+    post(TID_RENDERER, [f] {
+        auto handler = get_handler(application(), &cef_app_t::get_render_process_handler,
+                                   "cef_render_process_handler_t");
+        if (handler) f(handler.get());
+    });
+}
+
 // --- Life span
 
 void after_created(const std::shared_ptr<browser_state>& b) {
+    in_renderer([b](cef_render_process_handler_t* h) {
+        if (h->on_browser_created) h->on_browser_created(h, browser_param(b));
+    });
     auto life = client_handler(*b, &cef_client_t::get_life_span_handler, "cef_life_span_handler_t");
     if (life && life->on_after_created) life->on_after_created(life.get(), browser_param(b));
 }
@@ -86,6 +103,9 @@ void before_close(const std::shared_ptr<browser_state>& b) {
     if (life && life->on_before_close) life->on_before_close(life.get(), browser_param(b));
     life.reset();
     b->client.reset();
+    in_renderer([b](cef_render_process_handler_t* h) {
+        if (h->on_browser_destroyed) h->on_browser_destroyed(h, browser_param(b));
+    });
     const std::lock_guard lock(browsers_lock);
     browsers.erase(b->id);
 }
@@ -302,6 +322,7 @@ public:
         c->get_identifier = &engine_thunk<&frame::get_identifier>::call;
         c->get_url = &engine_thunk<&frame::get_url>::call;
         c->get_browser = &engine_thunk<&frame::get_browser>::call;
+        c->get_v8context = &engine_thunk<&frame::get_v8context>::call;
     }
     const char* kind() const noexcept override { return "cef_frame_t"; }
 
@@ -326,16 +347,42 @@ private:
     int64 get_identifier() { return FState->id; }
     cef_string_userfree_t get_url() { return make_userfree(FState->url); }
     cef_browser_t* get_browser() { return browser_param(FState); }
+    cef_v8context_t* get_v8context() { return make_v8context(FState); }
 
     std::shared_ptr<browser_state> FState;
 };
 
 cef_browser_host_t* browser::get_host() { return make<browser_host>(FState).detach(); }
 
+// Messages to the renderer reach the render-process handler on the renderer thread; messages to the
+// browser reach the client on the UI thread.
 int browser::send_process_message(cef_process_id_t target, cef_process_message_t* message) {
-    engine_ref<cef_process_message_t> m = engine_ref<cef_process_message_t>::adopt(message);
-    record_on(*FState, "browser.send_process_message", target == PID_RENDERER ? "renderer" : "browser");
-    return 0;
+    auto m = std::make_shared<held<cef_process_message_t>>(engine_ref<cef_process_message_t>::adopt(message),
+                                                           "cef_process_message_t");
+    if (!message) return 0;
+    const std::string name = utf8_of(message_name(message));
+    record_on(*FState, "browser.send_process_message", (target == PID_RENDERER ? "to=renderer " : "to=browser ") + name);
+    if (target == PID_RENDERER) {
+        post(TID_RENDERER, [b = FState, m, name] {
+            auto handler = get_handler(application(), &cef_app_t::get_render_process_handler,
+                                       "cef_render_process_handler_t");
+            const int handled = handler && handler->on_process_message_received
+                                    ? handler->on_process_message_received(handler.get(), browser_param(b), PID_BROWSER, m->pass())
+                                    : 0;
+            record_on(*b, "renderer.process_message_received", name + " handled=" + std::to_string(handled));
+            m->reset();
+        });
+    } else {
+        post_ui([b = FState, m, name] {
+            int handled = 0;
+            if (b->client && b->client->on_process_message_received) {
+                handled = b->client->on_process_message_received(b->client.get(), browser_param(b), PID_RENDERER, m->pass());
+            }
+            record_on(*b, "client.process_message_received", name + " handled=" + std::to_string(handled));
+            m->reset();
+        });
+    }
+    return 1;
 }
 
 std::shared_ptr<browser_state> create(const cef_window_info_t* info, engine_ref<cef_client_t> client) {
@@ -376,6 +423,11 @@ std::shared_ptr<browser_state> find_browser(int id) {
 
 cef_browser_t* browser_param(const std::shared_ptr<browser_state>& b) { return make<browser>(b).detach(); }
 cef_frame_t* frame_param(const std::shared_ptr<browser_state>& b) { return make<frame>(b).detach(); }
+
+void reset_page_tables() {
+    const std::lock_guard lock(browsers_lock);
+    titles.clear();
+}
 
 int live_browser_count() {
     const std::lock_guard lock(browsers_lock);

@@ -24,6 +24,7 @@ struct browser_state {
 };
 
 std::shared_ptr<browser_state> find_browser(int id);
+void reset_page_tables();
 
 // New counted references for a callback parameter or a getter's answer.
 cef_browser_t* browser_param(const std::shared_ptr<browser_state>& b);

@@ -131,48 +131,12 @@ cef_v8context_t * cef_v8context_get_entered_context(void) {
     kq::standin::record("cef_v8context_get_entered_context");
     return {};
 }
-int cef_v8context_in_context(void) {
-    kq::standin::record("cef_v8context_in_context");
-    return {};
-}
-cef_v8value_t * cef_v8value_create_undefined(void) {
-    kq::standin::record("cef_v8value_create_undefined");
-    return {};
-}
-cef_v8value_t * cef_v8value_create_null(void) {
-    kq::standin::record("cef_v8value_create_null");
-    return {};
-}
-cef_v8value_t * cef_v8value_create_bool(int) {
-    kq::standin::record("cef_v8value_create_bool");
-    return {};
-}
-cef_v8value_t * cef_v8value_create_int(int32) {
-    kq::standin::record("cef_v8value_create_int");
-    return {};
-}
-cef_v8value_t * cef_v8value_create_uint(uint32) {
-    kq::standin::record("cef_v8value_create_uint");
-    return {};
-}
-cef_v8value_t * cef_v8value_create_double(double) {
-    kq::standin::record("cef_v8value_create_double");
-    return {};
-}
 cef_v8value_t * cef_v8value_create_date(const cef_time_t *) {
     kq::standin::record("cef_v8value_create_date");
     return {};
 }
-cef_v8value_t * cef_v8value_create_string(const cef_string_t *) {
-    kq::standin::record("cef_v8value_create_string");
-    return {};
-}
 cef_v8value_t * cef_v8value_create_object(cef_v8accessor_t *) {
     kq::standin::record("cef_v8value_create_object");
-    return {};
-}
-cef_v8value_t * cef_v8value_create_array(int) {
-    kq::standin::record("cef_v8value_create_array");
     return {};
 }
 cef_v8value_t * cef_v8value_create_function(const cef_string_t *, cef_v8handler_t *) {
@@ -233,10 +197,6 @@ cef_cookie_manager_t * cef_cookie_manager_create_manager(const cef_string_t *, i
     kq::standin::record("cef_cookie_manager_create_manager");
     return {};
 }
-cef_process_message_t * cef_process_message_create(const cef_string_t *) {
-    kq::standin::record("cef_process_message_create");
-    return {};
-}
 cef_value_t * cef_value_create(void) {
     kq::standin::record("cef_value_create");
     return {};
@@ -247,10 +207,6 @@ cef_binary_value_t * cef_binary_value_create(const void *, size_t) {
 }
 cef_dictionary_value_t * cef_dictionary_value_create(void) {
     kq::standin::record("cef_dictionary_value_create");
-    return {};
-}
-cef_list_value_t * cef_list_value_create(void) {
-    kq::standin::record("cef_list_value_create");
     return {};
 }
 int cef_get_path(cef_path_key_t, cef_string_t *) {

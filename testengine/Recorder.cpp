@@ -7,6 +7,8 @@
 
 #include "testengine/ControlExports.h"
 #include "testengine/StandinObject.h"
+#include "testengine/V8.h"
+#include "testengine/Browser.h"
 
 namespace kq::standin {
 
@@ -59,8 +61,12 @@ using namespace kq::standin;
 extern "C" {
 
 void standin_reset(void) {
-    const std::lock_guard lock(state_lock);
-    calls.clear();
+    {
+        const std::lock_guard lock(state_lock);
+        calls.clear();
+    }
+    reset_script_tables();
+    reset_page_tables();
 }
 
 size_t standin_calls_text(char* buffer, size_t capacity) {

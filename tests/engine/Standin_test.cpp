@@ -96,7 +96,41 @@ protected:
             api().cef_browser_host_create_browser_sync(&info, client.pass(), &empty, &settings, nullptr));
     }
 
-    std::vector<std::string> log_lines() { return FLog.lines(); }
+    // The client's log without the renderer's lines, which arrive from their own thread.
+    std::vector<std::string> log_lines() {
+        std::vector<std::string> lines = FLog.lines();
+        std::erase_if(lines, [](const std::string& l) { return l.rfind("renderer ", 0) == 0; });
+        return lines;
+    }
+    std::vector<std::string> renderer_lines() {
+        std::vector<std::string> lines = FLog.lines();
+        std::erase_if(lines, [](const std::string& l) { return l.rfind("renderer ", 0) != 0; });
+        return lines;
+    }
+
+    // Pumps until the log has a line that starts with `prefix` (at most five seconds).
+    bool pump_until(const std::string& prefix) {
+        for (int i = 0; i < 500; ++i) {
+            pump();
+            for (const std::string& l : FLog.lines()) {
+                if (l.rfind(prefix, 0) == 0) return true;
+            }
+            ::Sleep(10);
+        }
+        return false;
+    }
+
+    void close_by_engine(const engine_ref<cef_browser_t>& b) {
+        auto host = engine_ref<cef_browser_host_t>::adopt(b->get_host(b.get()));
+        host->close_browser(host.get(), 1);
+        pump();
+    }
+
+    void load(const engine_ref<cef_browser_t>& b, const String& url) {
+        auto frame = engine_ref<cef_frame_t>::adopt(b->get_main_frame(b.get()));
+        const cef_string_t u = cef_string_view(url);
+        frame->load_url(frame.get(), &u);
+    }
 
     engine_library FLibrary;
     event_log FLog;
@@ -228,6 +262,38 @@ TEST_F(StandinEngine, TwoBrowsersNavigateCloseAndShutDownWithoutLeaks) {
     EXPECT_EQ(control().calls("cef_shutdown").at(0).detail, "browsers=0");
     EXPECT_NE(control().calls("cef_initialize").at(0).detail.find("cache_path=C:\\缓存"), std::string::npos);
     EXPECT_NE(control().calls("command_line").at(0).detail.find("--disable-gpu"), std::string::npos);
+}
+
+TEST_F(StandinEngine, RendererAnswersAProcessMessageFromTheScriptTable) {
+    control().function<decltype(&standin_set_global)>("standin_set_global")(L"greeting", "string", L"你好");
+    test_window window;
+    start();
+    auto client = make_engine_object<test::test_client>(FLog);
+    engine_ref<cef_browser_t> b = create_sync(window.get(), {0, 0, 200, 100}, client);
+    load(b, u"http://a.test/");
+    pump();
+    ASSERT_TRUE(pump_until("renderer browser_created"));
+    FLog.clear();
+
+    const String name = u"ask";
+    const cef_string_t n = cef_string_view(name);
+    auto message = engine_ref<cef_process_message_t>::adopt(api().cef_process_message_create(&n));
+    {
+        auto args = engine_ref<cef_list_value_t>::adopt(message->get_argument_list(message.get()));
+        const String variable = u"greeting";
+        const cef_string_t v = cef_string_view(variable);
+        args->set_string(args.get(), 0, &v);
+    }
+    EXPECT_EQ(b->send_process_message(b.get(), PID_RENDERER, message.pass()), 1);
+    ASSERT_TRUE(pump_until("process_message 1"));
+    EXPECT_EQ(renderer_lines(),
+              std::vector<std::string>{"renderer process_message from browser on renderer: ask greeting"});
+    EXPECT_EQ(log_lines(), std::vector<std::string>{"process_message 1 from renderer on ui: answer greeting 你好"});
+
+    message.reset();
+    close_by_engine(b);
+    b.reset();
+    client.reset();
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tests/engine/TestClient.h"
 
+#include "engine/CefLibrary.h"
+
 namespace kq::test {
 
 namespace {
@@ -89,12 +91,81 @@ test_client::test_client(event_log& log)
     cef()->on_process_message_received = &engine_thunk<&test_client::OnProcessMessageReceived>::call;
 }
 
+namespace {
+std::string thread_of_call() {
+    const cef_exports& api = engine_api();
+    return api.cef_currently_on(TID_UI) ? "ui" : api.cef_currently_on(TID_RENDERER) ? "renderer" : "other";
+}
+
+std::string message_text(cef_process_message_t* m) {
+    std::string text = string_to_utf8(take_userfree(m->get_name(m)));
+    const auto args = engine_ref<cef_list_value_t>::adopt(m->get_argument_list(m));
+    for (size_t i = 0; i < args->get_size(args.get()); ++i) {
+        const int n = static_cast<int>(i);
+        switch (args->get_type(args.get(), n)) {
+        case VTYPE_STRING: text += " " + string_to_utf8(take_userfree(args->get_string(args.get(), n))); break;
+        case VTYPE_INT: text += " " + std::to_string(args->get_int(args.get(), n)); break;
+        default: text += " ?"; break;
+        }
+    }
+    return text;
+}
+} // namespace
+
 int test_client::OnProcessMessageReceived(cef_browser_t* browser, cef_process_id_t source,
                                           cef_process_message_t* message) {
     const auto b = engine_ref<cef_browser_t>::adopt(browser);
     const auto m = engine_ref<cef_process_message_t>::adopt(message);
     FLog.add("process_message " + browser_tag(b.get()) + " from " + (source == PID_RENDERER ? "renderer" : "browser") +
-             " " + string_to_utf8(take_userfree(m->get_name(m.get()))));
+             " on " + thread_of_call() + ": " + message_text(m.get()));
+    return 1;
+}
+
+test_render_process::test_render_process(event_log& log) : FLog(log) {
+    cef()->on_browser_created = &engine_thunk<&test_render_process::OnBrowserCreated>::call;
+    cef()->on_browser_destroyed = &engine_thunk<&test_render_process::OnBrowserDestroyed>::call;
+    cef()->on_process_message_received = &engine_thunk<&test_render_process::OnProcessMessageReceived>::call;
+}
+
+void test_render_process::OnBrowserCreated(cef_browser_t* browser) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    FLog.add("renderer browser_created " + browser_tag(b.get()) + " on " + thread_of_call());
+}
+
+void test_render_process::OnBrowserDestroyed(cef_browser_t* browser) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    FLog.add("renderer browser_destroyed " + browser_tag(b.get()));
+}
+
+int test_render_process::OnProcessMessageReceived(cef_browser_t* browser, cef_process_id_t source,
+                                                  cef_process_message_t* message) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    const auto m = engine_ref<cef_process_message_t>::adopt(message);
+    FLog.add("renderer process_message from " + std::string(source == PID_BROWSER ? "browser" : "renderer") + " on " +
+             thread_of_call() + ": " + message_text(m.get()));
+    if (take_userfree(m->get_name(m.get())) != u"ask") return 0;
+
+    const auto args = engine_ref<cef_list_value_t>::adopt(m->get_argument_list(m.get()));
+    const String name = take_userfree(args->get_string(args.get(), 0));
+    const auto frame = engine_ref<cef_frame_t>::adopt(b->get_main_frame(b.get()));
+    const auto context = engine_ref<cef_v8context_t>::adopt(frame->get_v8context(frame.get()));
+    String value;
+    if (context && context->enter(context.get())) {
+        const auto global = engine_ref<cef_v8value_t>::adopt(context->get_global(context.get()));
+        const cef_string_t key = cef_string_view(name);
+        const auto v = engine_ref<cef_v8value_t>::adopt(global->get_value_bykey(global.get(), &key));
+        if (v->is_string(v.get())) value = take_userfree(v->get_string_value(v.get()));
+        context->exit(context.get());
+    }
+    const String reply_name = u"answer";
+    const cef_string_t reply_text = cef_string_view(reply_name);
+    const auto reply = engine_ref<cef_process_message_t>::adopt(engine_api().cef_process_message_create(&reply_text));
+    const auto reply_args = engine_ref<cef_list_value_t>::adopt(reply->get_argument_list(reply.get()));
+    const cef_string_t n = cef_string_view(name);
+    const cef_string_t v = cef_string_view(value);
+    reply_args->set_string(reply_args.get(), 0, &n);
+    reply_args->set_string(reply_args.get(), 1, &v);
+    b->send_process_message(b.get(), PID_BROWSER, reply.pass());
     return 1;
 }
 
@@ -104,7 +175,10 @@ test_browser_process::test_browser_process(event_log& log) : FLog(log) {
 
 void test_browser_process::OnContextInitialized() { FLog.add("context_initialized"); }
 
-test_app::test_app(event_log& log) : FLog(log), FBrowserProcess(make_engine_object<test_browser_process>(log)) {
+test_app::test_app(event_log& log)
+    : FLog(log), FBrowserProcess(make_engine_object<test_browser_process>(log)),
+      FRenderProcess(make_engine_object<test_render_process>(log)) {
+    cef()->get_render_process_handler = &engine_thunk<&test_app::GetRenderProcessHandler>::call;
     cef()->on_before_command_line_processing = &engine_thunk<&test_app::OnBeforeCommandLineProcessing>::call;
     cef()->get_browser_process_handler = &engine_thunk<&test_app::GetBrowserProcessHandler>::call;
 }

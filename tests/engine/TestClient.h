@@ -95,6 +95,19 @@ private:
     event_log& FLog;
 };
 
+// Answers the message "ask" (argument 0: a global variable's name) with "answer" (the name and the variable's
+// text), read in the page's script context.
+class test_render_process : public engine_object<cef_render_process_handler_t> {
+public:
+    explicit test_render_process(event_log& log);
+
+private:
+    void OnBrowserCreated(cef_browser_t* browser);
+    void OnBrowserDestroyed(cef_browser_t* browser);
+    int OnProcessMessageReceived(cef_browser_t* browser, cef_process_id_t source, cef_process_message_t* message);
+    event_log& FLog;
+};
+
 class test_app : public engine_object<cef_app_t> {
 public:
     explicit test_app(event_log& log);
@@ -102,8 +115,10 @@ public:
 private:
     void OnBeforeCommandLineProcessing(const cef_string_t* type, cef_command_line_t* line);
     cef_browser_process_handler_t* GetBrowserProcessHandler() { return FBrowserProcess.pass(); }
+    cef_render_process_handler_t* GetRenderProcessHandler() { return FRenderProcess.pass(); }
     event_log& FLog;
     engine_ref<cef_browser_process_handler_t> FBrowserProcess;
+    engine_ref<cef_render_process_handler_t> FRenderProcess;
 };
 
 } // namespace kq::test
