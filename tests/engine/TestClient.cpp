@@ -102,10 +102,11 @@ std::string message_text(cef_process_message_t* m) {
     const auto args = engine_ref<cef_list_value_t>::adopt(m->get_argument_list(m));
     for (size_t i = 0; i < args->get_size(args.get()); ++i) {
         const int n = static_cast<int>(i);
+        text += ' ';
         switch (args->get_type(args.get(), n)) {
-        case VTYPE_STRING: text += " " + string_to_utf8(take_userfree(args->get_string(args.get(), n))); break;
-        case VTYPE_INT: text += " " + std::to_string(args->get_int(args.get(), n)); break;
-        default: text += " ?"; break;
+        case VTYPE_STRING: text += string_to_utf8(take_userfree(args->get_string(args.get(), n))); break;
+        case VTYPE_INT: text += std::to_string(args->get_int(args.get(), n)); break;
+        default: text += '?'; break;
         }
     }
     return text;
