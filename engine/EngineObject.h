@@ -2,26 +2,15 @@
 
 #include <atomic>
 #include <cstddef>
-#include <exception>
 #include <new>
 #include <type_traits>
 #include <utility>
 
 #include "engine/EngineRef.h"
 #include "engine/cef_capi.h"
+#include "framework/Exceptions.h"
 
 namespace kq {
-
-// Runs an engine callback's body; an exception never unwinds into the engine's frames. The callback then
-// answers the engine with its neutral value.
-template <class R, class F>
-R guard_engine_callback(F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        if constexpr (!std::is_void_v<R>) return R{};
-    }
-}
 
 // Base of a C++ object that the engine sees as the structure CStruct (one that starts with its cef_base_t).
 // The count starts at 1, owned by the engine_ref that make_engine_object returns; the object deletes itself
@@ -100,14 +89,20 @@ Impl* engine_impl(typename Impl::cef_type* s) noexcept {
 }
 
 // engine_thunk<&Impl::Method>::call: a function for a slot of Impl's structure that calls Method on the
-// object behind `self`; the signature is the slot's without `self`. Exceptions stop at the thunk.
+// object behind `self`; the signature is the slot's without `self`. An exception stops at the thunk (it goes
+// to the application's handler) and the engine gets the neutral answer (zero, false, none).
 template <auto Method>
 struct engine_thunk;
 
 template <class Impl, class R, class... A, R (Impl::*Method)(A...)>
 struct engine_thunk<Method> {
     static R CEF_CALLBACK call(typename Impl::cef_type* self, A... args) noexcept {
-        return guard_engine_callback<R>([&]() -> R { return (engine_impl<Impl>(self)->*Method)(args...); });
+        const auto body = [&]() -> R { return (engine_impl<Impl>(self)->*Method)(args...); };
+        if constexpr (std::is_void_v<R>) {
+            guard_callback(body);
+        } else {
+            return guard_callback(R{}, body);
+        }
     }
 };
 

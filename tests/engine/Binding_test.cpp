@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <vector>
 
 #include "engine/CefLibrary.h"
 #include "engine/EngineObject.h"
 #include "engine/EngineRef.h"
+#include "framework/Exceptions.h"
+#include "framework/Handles.h"
 #include "tests/engine/StandinHarness.h"
 
 namespace kq {
@@ -123,6 +126,9 @@ TEST(EngineObject, BaseSizeIsTheWholeStructure) {
 }
 
 TEST(EngineThunk, CallsTheObjectAndStopsExceptions) {
+    const exception_handler previous = get_exception_handler();
+    set_exception_handler([](const std::exception_ptr&) {});
+    const auto restore = scope_exit([&] { set_exception_handler(previous); });
     int alive = 0;
     for (const bool fail : {false, true}) {
         SCOPED_TRACE(fail);
@@ -157,13 +163,21 @@ private:
     bool FFail;
 };
 
-TEST(EngineThunk, AnswersZeroWhenTheBodyThrows) {
+std::vector<String> handled_messages;
+
+TEST(EngineThunk, AnswersZeroAndReportsWhenTheBodyThrows) {
+    const exception_handler previous = get_exception_handler();
+    set_exception_handler([](const std::exception_ptr& e) { handled_messages.push_back(exception_message(e)); });
+    handled_messages.clear();
+
     engine_ref<cef_string_visitor_t> visitor = make_engine_object<failing_visitor>();
     visitor->visit(visitor.get(), nullptr);
     for (const auto& [fail, answer] : {std::pair{false, 7}, std::pair{true, 0}}) {
         engine_ref<cef_focus_handler_t> h = make_engine_object<answering_handler>(fail);
         EXPECT_EQ(h->on_set_focus(h.get(), nullptr, FOCUS_SOURCE_NAVIGATION), answer);
     }
+    set_exception_handler(previous);
+    EXPECT_EQ(handled_messages, (std::vector<String>{u"visit failed", u"no answer"}));
 }
 
 } // namespace
