@@ -424,6 +424,13 @@ std::shared_ptr<browser_state> find_browser(int id) {
 cef_browser_t* browser_param(const std::shared_ptr<browser_state>& b) { return make<browser>(b).detach(); }
 cef_frame_t* frame_param(const std::shared_ptr<browser_state>& b) { return make<frame>(b).detach(); }
 
+void create_browser_from(const cef_window_info_t* info, engine_ref<cef_client_t> client, const std::wstring& url,
+                         bool popup) {
+    std::shared_ptr<browser_state> b = create(info, std::move(client));
+    b->popup = popup;
+    if (!url.empty()) load(b, url);
+}
+
 void reset_page_tables() {
     const std::lock_guard lock(browsers_lock);
     titles.clear();
@@ -465,8 +472,7 @@ int cef_browser_host_create_browser(const cef_window_info_t* info, cef_client_t*
     post_ui([copy, name, c, address]() mutable {
         cef_window_info_t i = copy;
         i.window_name = borrowed(name);
-        std::shared_ptr<browser_state> b = create(&i, std::move(c));
-        if (!address.empty()) load(b, address);
+        create_browser_from(&i, std::move(c), address, false);
     });
     return 1;
 }

@@ -24,6 +24,9 @@ struct browser_state {
 };
 
 std::shared_ptr<browser_state> find_browser(int id);
+// On the UI thread: a new browser with its window, loading url when it is not empty.
+void create_browser_from(const cef_window_info_t* info, engine_ref<cef_client_t> client, const std::wstring& url,
+                         bool popup);
 void reset_page_tables();
 
 // New counted references for a callback parameter or a getter's answer.

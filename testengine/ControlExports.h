@@ -19,6 +19,17 @@ int standin_live_count(const char* kind);
 // The title a page with this address reports (default: the address). Addresses and titles are UTF-16.
 void standin_set_title(const wchar_t* url, const wchar_t* title);
 
+// Calls one of the client's callbacks for a browser on a thread ("ui", "io" or "renderer"); the outcome is
+// recorded as "inject.<callback>". Arguments are separated by '|'. Answers 0 for an unknown browser or
+// callback. Callbacks and their arguments:
+//   load_error code|text|url; status text; console message|source|line; tooltip text; favicon url|url...;
+//   got_focus; set_focus source; take_focus next; pre_key and key type|modifiers|windows_key_code|character;
+//   before_context_menu link_url|page_url|command_id...; context_menu_command command_id|link_url|page_url;
+//   protocol_execution url; do_close; jsdialog type|origin|message|default_prompt; before_unload message|is_reload;
+//   auth is_proxy|host|port|realm|scheme; quota origin|new_size; before_download url|suggested_name;
+//   popup url|x|y|width|height (a browser is created from the window information the client leaves).
+int standin_inject(int browser_id, const char* callback, const char* thread, const wchar_t* argument);
+
 // Script tables of the fake script engine: a property of the one global object, and the result of
 // evaluating a script. type: "undefined", "null", "bool" ("true"/"false"), "int", "uint", "double", "string",
 // "function" (value: its name), "array", "object" or "date".

@@ -120,6 +120,20 @@ protected:
         return false;
     }
 
+    // Pumps until the stand-in has recorded a call of this name (at most five seconds).
+    bool pump_until_recorded(const std::string& name) {
+        for (int i = 0; i < 500; ++i) {
+            pump();
+            if (!control().calls(name).empty()) return true;
+            ::Sleep(10);
+        }
+        return false;
+    }
+
+    int inject(int browser, const char* callback, const char* thread, const wchar_t* argument) {
+        return control().function<decltype(&standin_inject)>("standin_inject")(browser, callback, thread, argument);
+    }
+
     void close_by_engine(const engine_ref<cef_browser_t>& b) {
         auto host = engine_ref<cef_browser_host_t>::adopt(b->get_host(b.get()));
         host->close_browser(host.get(), 1);
@@ -262,6 +276,123 @@ TEST_F(StandinEngine, TwoBrowsersNavigateCloseAndShutDownWithoutLeaks) {
     EXPECT_EQ(control().calls("cef_shutdown").at(0).detail, "browsers=0");
     EXPECT_NE(control().calls("cef_initialize").at(0).detail.find("cache_path=C:\\缓存"), std::string::npos);
     EXPECT_NE(control().calls("command_line").at(0).detail.find("--disable-gpu"), std::string::npos);
+}
+
+// What the status window received: the thread that handled it, the thread that sent it, the text.
+struct status_delivery {
+    DWORD handled_on;
+    DWORD sent_from;
+    String text;
+};
+std::vector<status_delivery> deliveries;
+
+LRESULT CALLBACK status_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    if (m == WM_APP) {
+        deliveries.push_back({::GetCurrentThreadId(), static_cast<DWORD>(w), *reinterpret_cast<const String*>(l)});
+        return 0;
+    }
+    return ::DefWindowProcW(h, m, w, l);
+}
+
+TEST_F(StandinEngine, InjectedCallbacksReachTheGuiThreadFromTheirThreads) {
+    test_window window;
+    ::SetWindowLongPtrW(window.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&status_window_proc));
+    deliveries.clear();
+    start();
+    auto client = make_engine_object<test::test_client>(FLog);
+    engine_impl<test::test_client>(client.get())->display().status_window = window.get();
+    engine_ref<cef_browser_t> b = create_sync(window.get(), {0, 0, 200, 100}, client);
+    pump();
+
+    ASSERT_EQ(inject(1, "status", "io", L"from io"), 1);
+    ASSERT_EQ(inject(1, "status", "ui", L"from ui"), 1);
+    for (int i = 0; i < 500 && deliveries.size() < 2; ++i) {
+        pump();
+        ::Sleep(10);
+    }
+    const DWORD gui = ::GetCurrentThreadId();
+    ASSERT_EQ(deliveries.size(), 2u);
+    std::sort(deliveries.begin(), deliveries.end(), [](const auto& a, const auto& b) { return a.text < b.text; });
+    EXPECT_EQ(deliveries[0].text, u"from io");
+    EXPECT_EQ(deliveries[0].handled_on, gui);
+    EXPECT_NE(deliveries[0].sent_from, gui); // SendMessageW from the IO thread
+    EXPECT_EQ(deliveries[1].text, u"from ui");
+    EXPECT_EQ(deliveries[1].handled_on, gui);
+    EXPECT_EQ(deliveries[1].sent_from, gui); // a direct call on the GUI thread
+    std::vector<std::string> threads;
+    for (const recorded_call& c : control().calls("inject.status")) threads.push_back(c.thread);
+    std::sort(threads.begin(), threads.end());
+    EXPECT_EQ(threads, (std::vector<std::string>{"io", "ui"}));
+
+    close_by_engine(b);
+    b.reset();
+    client.reset();
+    ::SetWindowLongPtrW(window.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&plain_window_proc));
+}
+
+TEST_F(StandinEngine, InjectedCallbacksRecordWhatTheClientDid) {
+    struct row {
+        const char* callback;
+        const char* thread;
+        const wchar_t* argument;
+        std::vector<std::string> expected; // recorded calls after the injection: "name detail"
+    };
+    const row rows[] = {
+        {"before_context_menu", "ui", L"||100|101|102", {"menu.remove 100", "inject.before_context_menu browser=1 items=2"}},
+        {"before_context_menu", "ui", L"http://link.test/||100|101", {"inject.before_context_menu browser=1 items=2"}},
+        {"jsdialog", "ui", L"1|http://o.test/|sure?|",
+         {"jsdialog_callback.cont success=1 input=ok", "inject.jsdialog browser=1 result=1 suppress=0"}},
+        {"auth", "io", L"0|proxy.test|8080|realm|basic",
+         {"auth_callback.cont user=用户 password=pw", "inject.auth browser=1 result=1"}},
+        {"quota", "io", L"http://o.test/|1024", {"inject.quota browser=1 result=0"}},
+        {"protocol_execution", "ui", L"mailto:x@y.test", {"inject.protocol_execution browser=1 allow=0"}},
+        {"popup", "io", L"http://popup.test/|5|6|120|80",
+         {"inject.popup browser=1 result=0 style=56010000 parent=set rect=5,6,120,80", "browser_created browser=2"}},
+    };
+    test_window window;
+    start();
+    auto client = make_engine_object<test::test_client>(FLog);
+    auto* c = engine_impl<test::test_client>(client.get());
+    c->context_menu().removed_command = 100;
+    c->life_span().popup_parent = window.get();
+    engine_ref<cef_browser_t> b = create_sync(window.get(), {0, 0, 200, 100}, client);
+    pump();
+
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.callback);
+        control().reset();
+        ASSERT_EQ(inject(1, r.callback, r.thread, r.argument), 1);
+        ASSERT_TRUE(pump_until_recorded(std::string("inject.") + r.callback));
+        pump();
+        std::vector<std::string> calls;
+        for (const recorded_call& call : control().calls()) {
+            if (call.name.find("callback.") != std::string::npos || call.name.rfind("menu.", 0) == 0 ||
+                call.name.rfind("inject.", 0) == 0 || call.name == "browser_created") {
+                calls.push_back(call.name + " " + call.detail);
+            }
+        }
+        EXPECT_EQ(calls, r.expected);
+    }
+    // The popup became a page of its own, loading its address, in a child window at the requested place.
+    ASSERT_TRUE(pump_until("address 2 http://popup.test/"));
+    HWND popup = ::GetWindow(window.get(), GW_CHILD);
+    RECT r{};
+    for (; popup; popup = ::GetWindow(popup, GW_HWNDNEXT)) {
+        ::GetWindowRect(popup, &r);
+        ::MapWindowPoints(nullptr, window.get(), reinterpret_cast<POINT*>(&r), 2);
+        if (r.left == 5) break;
+    }
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(r.top, 6);
+    EXPECT_EQ(r.right - r.left, 120);
+    EXPECT_EQ(r.bottom - r.top, 80);
+    EXPECT_EQ(inject(7, "status", "ui", L""), 0);
+    EXPECT_EQ(inject(1, "no_such_callback", "ui", L""), 0);
+
+    for (HWND page; (page = ::GetWindow(window.get(), GW_CHILD)) != nullptr;) ::DestroyWindow(page);
+    pump();
+    b.reset();
+    client.reset();
 }
 
 TEST_F(StandinEngine, RendererAnswersAProcessMessageFromTheScriptTable) {

@@ -16,6 +16,24 @@ test_life_span::test_life_span(event_log& log) : FLog(log) {
     cef()->on_after_created = &engine_thunk<&test_life_span::OnAfterCreated>::call;
     cef()->do_close = &engine_thunk<&test_life_span::DoClose>::call;
     cef()->on_before_close = &engine_thunk<&test_life_span::OnBeforeClose>::call;
+    cef()->on_before_popup = &engine_thunk<&test_life_span::OnBeforePopup>::call;
+}
+
+int test_life_span::OnBeforePopup(cef_browser_t* browser, cef_frame_t* frame, const cef_string_t* url,
+                                  const cef_string_t*, cef_window_open_disposition_t, int,
+                                  const cef_popup_features_t* features, cef_window_info_t* window, cef_client_t**,
+                                  cef_browser_settings_t*, int*) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    const auto f = engine_ref<cef_frame_t>::adopt(frame);
+    FLog.add("before_popup " + browser_tag(b.get()) + " " + text(url));
+    if (!popup_parent) return 1;
+    window->style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP;
+    window->parent_window = popup_parent;
+    window->x = features->x;
+    window->y = features->y;
+    window->width = features->width;
+    window->height = features->height;
+    return 0;
 }
 
 void test_life_span::OnAfterCreated(cef_browser_t* browser) {
@@ -69,6 +87,57 @@ void test_load::OnLoadError(cef_browser_t* browser, cef_frame_t* frame, cef_erro
 test_display::test_display(event_log& log) : FLog(log) {
     cef()->on_address_change = &engine_thunk<&test_display::OnAddressChange>::call;
     cef()->on_title_change = &engine_thunk<&test_display::OnTitleChange>::call;
+    cef()->on_status_message = &engine_thunk<&test_display::OnStatusMessage>::call;
+}
+
+void test_display::OnStatusMessage(cef_browser_t* browser, const cef_string_t* status) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    if (status_window) {
+        const String t = to_string(status);
+        ::SendMessageW(status_window, WM_APP, ::GetCurrentThreadId(), reinterpret_cast<LPARAM>(&t));
+    }
+}
+
+test_context_menu::test_context_menu() {
+    cef()->on_before_context_menu = &engine_thunk<&test_context_menu::OnBeforeContextMenu>::call;
+}
+
+void test_context_menu::OnBeforeContextMenu(cef_browser_t* browser, cef_frame_t* frame,
+                                            cef_context_menu_params_t* params, cef_menu_model_t* model) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    const auto f = engine_ref<cef_frame_t>::adopt(frame);
+    const auto p = engine_ref<cef_context_menu_params_t>::adopt(params);
+    const auto m = engine_ref<cef_menu_model_t>::adopt(model);
+    if (!p->get_link_url || take_userfree(p->get_link_url(p.get())).empty()) m->remove(m.get(), removed_command);
+}
+
+test_dialogs::test_dialogs() { cef()->on_jsdialog = &engine_thunk<&test_dialogs::OnJsdialog>::call; }
+
+int test_dialogs::OnJsdialog(cef_browser_t* browser, const cef_string_t*, const cef_string_t*, cef_jsdialog_type_t,
+                             const cef_string_t*, const cef_string_t*, cef_jsdialog_callback_t* callback,
+                             int* suppress) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    const auto c = engine_ref<cef_jsdialog_callback_t>::adopt(callback);
+    const String ok = u"ok";
+    const cef_string_t input = cef_string_view(ok);
+    c->cont(c.get(), 1, &input);
+    *suppress = 0;
+    return 1;
+}
+
+test_requests::test_requests() {
+    cef()->get_auth_credentials = &engine_thunk<&test_requests::GetAuthCredentials>::call;
+}
+
+int test_requests::GetAuthCredentials(cef_browser_t* browser, cef_frame_t* frame, int, const cef_string_t*, int,
+                                      const cef_string_t*, const cef_string_t*, cef_auth_callback_t* callback) {
+    const auto b = engine_ref<cef_browser_t>::adopt(browser);
+    const auto f = engine_ref<cef_frame_t>::adopt(frame);
+    const auto c = engine_ref<cef_auth_callback_t>::adopt(callback);
+    const String user = u"用户", password = u"pw";
+    const cef_string_t u = cef_string_view(user), p = cef_string_view(password);
+    c->cont(c.get(), &u, &p);
+    return 1;
 }
 
 void test_display::OnAddressChange(cef_browser_t* browser, cef_frame_t* frame, const cef_string_t* url) {
@@ -84,7 +153,11 @@ void test_display::OnTitleChange(cef_browser_t* browser, const cef_string_t* tit
 
 test_client::test_client(event_log& log)
     : FLog(log), FLifeSpan(make_engine_object<test_life_span>(log)), FLoad(make_engine_object<test_load>(log)),
-      FDisplay(make_engine_object<test_display>(log)) {
+      FDisplay(make_engine_object<test_display>(log)), FContextMenu(make_engine_object<test_context_menu>()),
+      FDialogs(make_engine_object<test_dialogs>()), FRequests(make_engine_object<test_requests>()) {
+    cef()->get_context_menu_handler = &engine_thunk<&test_client::GetContextMenuHandler>::call;
+    cef()->get_jsdialog_handler = &engine_thunk<&test_client::GetJsdialogHandler>::call;
+    cef()->get_request_handler = &engine_thunk<&test_client::GetRequestHandler>::call;
     cef()->get_life_span_handler = &engine_thunk<&test_client::GetLifeSpanHandler>::call;
     cef()->get_load_handler = &engine_thunk<&test_client::GetLoadHandler>::call;
     cef()->get_display_handler = &engine_thunk<&test_client::GetDisplayHandler>::call;
