@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "testengine/ControlExports.h"
 #include "testengine/Recorder.h"
@@ -429,6 +430,19 @@ void create_browser_from(const cef_window_info_t* info, engine_ref<cef_client_t>
     std::shared_ptr<browser_state> b = create(info, std::move(client));
     b->popup = popup;
     if (!url.empty()) load(b, url);
+}
+
+void close_remaining_browsers() {
+    std::map<int, std::shared_ptr<browser_state>> left;
+    {
+        const std::lock_guard lock(browsers_lock);
+        left.swap(browsers);
+    }
+    for (auto& [id, b] : left) {
+        b->closed = true;
+        b->client.reset();
+        if (b->window) ::DestroyWindow(std::exchange(b->window, nullptr));
+    }
 }
 
 void reset_page_tables() {

@@ -1,4 +1,6 @@
 // The stand-in's command-line object.
+#include <utility>
+
 #include "testengine/Runtime.h"
 #include "testengine/StandinObject.h"
 #include "testengine/StandinText.h"
@@ -102,12 +104,32 @@ private:
 
 } // namespace
 
+// Words separated by spaces; double quotes group, and are dropped. (Backslash rules are not needed here.)
+std::vector<std::wstring> split_words(const std::wstring& text) {
+    std::vector<std::wstring> words;
+    std::wstring word;
+    bool quoted = false, started = false;
+    for (const wchar_t c : text) {
+        if (c == L'"') {
+            quoted = !quoted;
+            started = true;
+        } else if ((c == L' ' || c == L'\t') && !quoted) {
+            if (started) words.push_back(std::exchange(word, std::wstring()));
+            started = false;
+        } else {
+            word += c;
+            started = true;
+        }
+    }
+    if (started) words.push_back(word);
+    return words;
+}
+
 command_line_text parse_command_line(const std::wstring& text) {
     command_line_text line;
-    int argc = 0;
-    LPWSTR* argv = text.empty() ? nullptr : ::CommandLineToArgvW(text.c_str(), &argc);
-    for (int i = 0; i < argc; ++i) {
-        const std::wstring a = argv[i];
+    const std::vector<std::wstring> words = split_words(text);
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::wstring& a = words[i];
         if (i == 0) {
             line.program = a;
         } else if (a.size() > 2 && a.compare(0, 2, L"--") == 0) {
@@ -118,7 +140,6 @@ command_line_text parse_command_line(const std::wstring& text) {
             line.arguments.push_back(a);
         }
     }
-    if (argv) ::LocalFree(argv);
     return line;
 }
 

@@ -245,6 +245,7 @@ void cef_shutdown(void) {
         dropped.swap(ui_queue);
     }
     dropped.clear();
+    close_remaining_browsers();
     unregister_page_class();
     delete e;
     set_thread_name(nullptr);

@@ -38,8 +38,9 @@ command_line_text command_line_of(cef_command_line_t* line);
 // "--a --b=c" for the record.
 std::string switches_text(const command_line_text& line);
 
-// Browsers: closes what is left at shutdown; counts the live ones.
+// Browsers: counts the live ones; at shutdown, closes what is left without telling the client.
 int live_browser_count();
+void close_remaining_browsers();
 void register_page_class();
 void unregister_page_class();
 
