@@ -30,6 +30,9 @@ void standin_set_title(const wchar_t* url, const wchar_t* title);
 //   popup url|x|y|width|height (a browser is created from the window information the client leaves).
 int standin_inject(int browser_id, const char* callback, const char* thread, const wchar_t* argument);
 
+// The answer to URL requests for this address: an HTTP status and a body; other addresses fail.
+void standin_set_url_response(const wchar_t* url, int status, const char* body, size_t length);
+
 // Script tables of the fake script engine: a property of the one global object, and the result of
 // evaluating a script. type: "undefined", "null", "bool" ("true"/"false"), "int", "uint", "double", "string",
 // "function" (value: its name), "array", "object" or "date".

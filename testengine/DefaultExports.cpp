@@ -91,10 +91,6 @@ cef_string_userfree_t cef_write_json(struct _cef_value_t *, cef_json_writer_opti
     kq::standin::record("cef_write_json");
     return {};
 }
-cef_request_t * cef_request_create(void) {
-    kq::standin::record("cef_request_create");
-    return {};
-}
 cef_post_data_t * cef_post_data_create(void) {
     kq::standin::record("cef_post_data_create");
     return {};
@@ -189,10 +185,6 @@ void cef_string_multimap_clear(cef_string_multimap_t) {
 void cef_string_multimap_free(cef_string_multimap_t) {
     kq::standin::record("cef_string_multimap_free");
 }
-cef_cookie_manager_t * cef_cookie_manager_get_global_manager(struct _cef_completion_callback_t *) {
-    kq::standin::record("cef_cookie_manager_get_global_manager");
-    return {};
-}
 cef_cookie_manager_t * cef_cookie_manager_create_manager(const cef_string_t *, int, struct _cef_completion_callback_t *) {
     kq::standin::record("cef_cookie_manager_create_manager");
     return {};
@@ -219,10 +211,6 @@ int cef_launch_process(struct _cef_command_line_t *) {
 }
 cef_response_t * cef_response_create(void) {
     kq::standin::record("cef_response_create");
-    return {};
-}
-cef_urlrequest_t * cef_urlrequest_create(struct _cef_request_t *, struct _cef_urlrequest_client_t *, struct _cef_request_context_t *) {
-    kq::standin::record("cef_urlrequest_create");
     return {};
 }
 void cef_visit_web_plugin_info(cef_web_plugin_info_visitor_t *) {

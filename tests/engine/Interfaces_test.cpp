@@ -193,5 +193,81 @@ TEST_F(StandinEngine, ScriptContextReadsTheTestTables) {
     pump();
 }
 
+// Collects what a URL request delivers.
+class collecting_client : public engine_object<cef_urlrequest_client_t> {
+public:
+    collecting_client() {
+        cef()->on_download_data = &engine_thunk<&collecting_client::OnDownloadData>::call;
+        cef()->on_request_complete = &engine_thunk<&collecting_client::OnRequestComplete>::call;
+    }
+    std::string data;
+    int completions = 0;
+    cef_urlrequest_status_t status = UR_UNKNOWN;
+    cef_errorcode_t error = ERR_NONE;
+    int http_status = -1;
+
+private:
+    void OnDownloadData(cef_urlrequest_t*, const void* bytes, size_t length) {
+        data.append(static_cast<const char*>(bytes), length);
+    }
+    void OnRequestComplete(cef_urlrequest_t* request) {
+        ++completions;
+        status = request->get_request_status(request);
+        error = request->get_request_error(request);
+        const auto response = engine_ref<cef_response_t>::adopt(request->get_response(request));
+        http_status = response->get_status(response.get());
+    }
+};
+
+TEST_F(StandinEngine, UrlRequestsAreAnsweredFromTheTable) {
+    control().function<decltype(&standin_set_url_response)>("standin_set_url_response")(
+        L"http://a.test/favicon.ico", 200, "ICO\0data", 8);
+    start();
+    struct row {
+        const char16_t* url;
+        bool cancel;
+        std::string data;
+        cef_urlrequest_status_t status;
+        cef_errorcode_t error;
+        int http_status;
+    };
+    const row rows[] = {
+        {u"http://a.test/favicon.ico", false, std::string("ICO\0data", 8), UR_SUCCESS, ERR_NONE, 200},
+        {u"http://a.test/missing.ico", false, "", UR_FAILED, ERR_FILE_NOT_FOUND, 0},
+        {u"http://a.test/favicon.ico", true, "", UR_CANCELED, ERR_ABORTED, 0},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(string_to_utf8(r.url));
+        auto client = make_engine_object<collecting_client>();
+        auto request = engine_ref<cef_request_t>::adopt(api().cef_request_create());
+        const String url = r.url;
+        const cef_string_t u = cef_string_view(url);
+        request->set_url(request.get(), &u);
+        auto running = engine_ref<cef_urlrequest_t>::adopt(api().cef_urlrequest_create(request.pass(), client.pass(), nullptr));
+        ASSERT_TRUE(running);
+        if (r.cancel) running->cancel(running.get());
+        pump();
+        const collecting_client& c = *engine_impl<collecting_client>(client.get());
+        EXPECT_EQ(c.completions, 1);
+        EXPECT_EQ(c.data, r.data);
+        EXPECT_EQ(c.status, r.status);
+        EXPECT_EQ(c.error, r.error);
+        EXPECT_EQ(c.http_status, r.http_status);
+    }
+}
+
+TEST_F(StandinEngine, CookieManagerCallsAreRecorded) {
+    start();
+    auto manager = engine_ref<cef_cookie_manager_t>::adopt(api().cef_cookie_manager_get_global_manager(nullptr));
+    const String folder = u"C:\\KQ\\Cookies";
+    const cef_string_t f = cef_string_view(folder);
+    EXPECT_EQ(manager->set_storage_path(manager.get(), &f, 1, nullptr), 1);
+    EXPECT_EQ(manager->flush_store(manager.get(), nullptr), 1);
+    EXPECT_EQ(recorded(control(), {"cookie_manager.", "cef_cookie"}),
+              (std::vector<std::string>{"cef_cookie_manager_get_global_manager ",
+                                        "cookie_manager.set_storage_path C:\\KQ\\Cookies persist=1",
+                                        "cookie_manager.flush_store "}));
+}
+
 } // namespace
 } // namespace kq
