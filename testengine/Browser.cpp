@@ -33,9 +33,6 @@ void record_on(const browser_state& b, const char* name, const std::string& deta
     record(name, "browser=" + std::to_string(b.id) + (detail.empty() ? "" : " " + detail));
 }
 
-cef_string_t borrowed(const std::wstring& text) {
-    return cef_string_t{const_cast<wchar_t*>(text.c_str()), text.size(), nullptr};
-}
 
 // --- Navigation
 
@@ -298,7 +295,7 @@ private:
     void stop_finding(int clear) { record_on(*FState, "host.stop_finding", std::to_string(clear)); }
     void show_dev_tools(const cef_window_info_t*, cef_client_t* client, const cef_browser_settings_t*,
                         const cef_point_t*) {
-        engine_ref<cef_client_t>::adopt(client);
+        release_given(client);
         record_on(*FState, "host.show_dev_tools");
     }
     void close_dev_tools() { record_on(*FState, "host.close_dev_tools"); }
@@ -477,7 +474,7 @@ extern "C" {
 int cef_browser_host_create_browser(const cef_window_info_t* info, cef_client_t* client, const cef_string_t* url,
                                     const cef_browser_settings_t*, cef_request_context_t* context) {
     kq::engine_ref<cef_client_t> c = kq::engine_ref<cef_client_t>::adopt(client);
-    kq::engine_ref<cef_request_context_t>::adopt(context);
+    release_given(context);
     const std::wstring address = text_of(url);
     record("cef_browser_host_create_browser", creation_detail(info, address));
     if (!engine_running()) return 0;
@@ -495,7 +492,7 @@ cef_browser_t* cef_browser_host_create_browser_sync(const cef_window_info_t* inf
                                                     const cef_string_t* url, const cef_browser_settings_t*,
                                                     cef_request_context_t* context) {
     kq::engine_ref<cef_client_t> c = kq::engine_ref<cef_client_t>::adopt(client);
-    kq::engine_ref<cef_request_context_t>::adopt(context);
+    release_given(context);
     const std::wstring address = text_of(url);
     record("cef_browser_host_create_browser_sync", creation_detail(info, address));
     if (!engine_running() || !on_thread(TID_UI)) return nullptr;

@@ -62,8 +62,8 @@ private:
     }
     void get_switches(cef_string_map_t map) {
         for (const auto& [name, value] : FValue.switches) {
-            const cef_string_t k{const_cast<wchar_t*>(name.c_str()), name.size(), nullptr};
-            const cef_string_t v{const_cast<wchar_t*>(value.c_str()), value.size(), nullptr};
+            const cef_string_t k = borrowed(name);
+            const cef_string_t v = borrowed(value);
             cef_string_map_append(map, &k, &v);
         }
     }
@@ -95,7 +95,7 @@ private:
         return result;
     }
     static void append(cef_string_list_t list, const std::wstring& text) {
-        const cef_string_t s{const_cast<wchar_t*>(text.c_str()), text.size(), nullptr};
+        const cef_string_t s = borrowed(text);
         cef_string_list_append(list, &s);
     }
 

@@ -20,13 +20,13 @@ namespace {
 
 using arguments = std::vector<std::wstring>;
 
-std::wstring arg(const arguments& a, size_t i) { return i < a.size() ? a[i] : std::wstring(); }
-int int_arg(const arguments& a, size_t i) {
-    const std::wstring t = arg(a, i);
-    return t.empty() ? 0 : static_cast<int>(std::wcstol(t.c_str(), nullptr, 0));
+const std::wstring& arg(const arguments& a, size_t i) {
+    static const std::wstring none;
+    return i < a.size() ? a[i] : none;
 }
-cef_string_t borrowed(const std::wstring& text) {
-    return cef_string_t{const_cast<wchar_t*>(text.c_str()), text.size(), nullptr};
+int int_arg(const arguments& a, size_t i) {
+    const std::wstring& t = arg(a, i);
+    return t.empty() ? 0 : static_cast<int>(std::wcstol(t.c_str(), nullptr, 0));
 }
 std::string u8(const cef_string_t* s) { return utf8_of(text_of(s)); }
 

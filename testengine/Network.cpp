@@ -54,7 +54,7 @@ private:
         return 1;
     }
     int delete_cookies(const cef_string_t* url, const cef_string_t* name, cef_delete_cookies_callback_t* callback) {
-        engine_ref<cef_delete_cookies_callback_t>::adopt(callback);
+        release_given(callback);
         record("cookie_manager.delete_cookies", utf8_of(text_of(url)) + " " + utf8_of(text_of(name)));
         return 1;
     }
@@ -181,7 +181,7 @@ cef_request_t* cef_request_create(void) { return make<request>().detach(); }
 // Answered on the UI thread at the next message-loop work, from the table of standin_set_url_response.
 cef_urlrequest_t* cef_urlrequest_create(cef_request_t* r, cef_urlrequest_client_t* client,
                                         cef_request_context_t* context) {
-    kq::engine_ref<cef_request_context_t>::adopt(context);
+    release_given(context);
     auto given = kq::engine_ref<cef_request_t>::adopt(r);
     record("cef_urlrequest_create", utf8_of(request::url_of(r)));
     if (!r || !engine_running()) return nullptr;

@@ -31,14 +31,15 @@ public:
     explicit worker(const char* name) : FThread([this, name] { run(name); }) {}
     worker(const worker&) = delete;
     worker& operator=(const worker&) = delete;
-    // Runs what is queued, then ends.
-    ~worker() {
+    ~worker() { stop(); }
+    // Runs what is queued, then ends; what is posted afterwards is dropped with the worker.
+    void stop() {
         {
             const std::lock_guard lock(FLock);
             FStopping = true;
         }
         FWake.notify_one();
-        FThread.join();
+        if (FThread.joinable()) FThread.join();
     }
     void post(std::function<void()> task) {
         {
@@ -72,8 +73,10 @@ private:
     std::thread FThread;
 };
 
+// The workers live as long as the state: a thread that still sees the state may post to them.
 struct engine_state {
     DWORD ui_thread = 0;
+    std::thread::id io_thread, renderer_thread;
     held<cef_app_t> app;
     std::unique_ptr<worker> io;
     std::unique_ptr<worker> renderer;
@@ -98,7 +101,7 @@ std::wstring process_type() {
 std::string process_command_line(cef_app_t* app, const std::wstring& type, const std::wstring& text) {
     engine_ref<cef_command_line_t> line = make_command_line(parse_command_line(text));
     if (app && app->on_before_command_line_processing) {
-        const cef_string_t type_text{const_cast<wchar_t*>(type.c_str()), type.size(), nullptr};
+        const cef_string_t type_text = borrowed(type);
         app->on_before_command_line_processing(app, &type_text, line.pass());
     }
     return switches_text(command_line_of(line.get()));
@@ -133,8 +136,8 @@ bool on_thread(cef_thread_id_t thread) noexcept {
     if (!e) return false;
     switch (thread) {
     case TID_UI: return ::GetCurrentThreadId() == e->ui_thread;
-    case TID_RENDERER: return std::this_thread::get_id() == e->renderer->id();
-    default: return std::this_thread::get_id() == e->io->id();
+    case TID_RENDERER: return std::this_thread::get_id() == e->renderer_thread;
+    default: return std::this_thread::get_id() == e->io_thread;
     }
 }
 
@@ -220,6 +223,8 @@ int cef_initialize(const cef_main_args_t*, const cef_settings_t* settings, cef_a
     state->app = std::move(given);
     state->io = std::make_unique<worker>("io");
     state->renderer = std::make_unique<worker>("renderer");
+    state->io_thread = state->io->id();
+    state->renderer_thread = state->renderer->id();
     running.store(state.release());
     register_page_class();
     record("command_line", process_command_line(app, std::wstring(), ::GetCommandLineW()));
@@ -232,13 +237,12 @@ int cef_initialize(const cef_main_args_t*, const cef_settings_t* settings, cef_a
 }
 
 void cef_shutdown(void) {
-    engine_state* e = running.load();
     record("cef_shutdown", "browsers=" + std::to_string(live_browser_count()));
+    // From here on nothing new is queued; the workers finish what they have.
+    std::unique_ptr<engine_state> e(running.exchange(nullptr));
     if (!e) return;
-    // The workers finish what they have; what they queued for the UI thread is dropped with the rest.
-    e->io.reset();
-    e->renderer.reset();
-    running.store(nullptr);
+    e->io->stop();
+    e->renderer->stop();
     std::deque<std::function<void()>> dropped;
     {
         const std::lock_guard lock(ui_lock);
@@ -247,7 +251,7 @@ void cef_shutdown(void) {
     dropped.clear();
     close_remaining_browsers();
     unregister_page_class();
-    delete e;
+    e.reset();
     set_thread_name(nullptr);
 }
 

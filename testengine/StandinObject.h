@@ -42,6 +42,12 @@ engine_ref<typename T::cef_type> make(A&&... args) {
     return engine_ref<typename T::cef_type>::adopt(cef);
 }
 
+// Releases a reference the stand-in was given and does not keep.
+template <class T>
+void release_given(T* p) noexcept {
+    engine_ref<T>::adopt(p).reset();
+}
+
 // A reference the stand-in holds to an object it received, counted under the structure's name.
 template <class T>
 class held {

@@ -82,6 +82,20 @@ int ascii_to_wide(const char* src, size_t length, S* out) {
     return set_text(text.data(), text.size(), out, 1);
 }
 
+template <class S>
+S* userfree_alloc() {
+    count_up("cef_string_userfree_t");
+    return new S{};
+}
+
+template <class S>
+void userfree_free(S* s) {
+    if (!s) return;
+    clear_text(s);
+    delete s;
+    count_down("cef_string_userfree_t");
+}
+
 using text_list = std::vector<std::wstring>;
 using text_map = std::vector<std::pair<std::wstring, std::wstring>>;
 
@@ -153,36 +167,12 @@ int cef_string_utf16_to_wide(const char16* s, size_t n, cef_string_wide_t* out) 
 int cef_string_ascii_to_wide(const char* s, size_t n, cef_string_wide_t* out) { return ascii_to_wide(s, n, out); }
 int cef_string_ascii_to_utf16(const char* s, size_t n, cef_string_utf16_t* out) { return ascii_to_wide(s, n, out); }
 
-cef_string_userfree_wide_t cef_string_userfree_wide_alloc(void) {
-    count_up("cef_string_userfree_t");
-    return new cef_string_wide_t{};
-}
-cef_string_userfree_utf8_t cef_string_userfree_utf8_alloc(void) {
-    count_up("cef_string_userfree_t");
-    return new cef_string_utf8_t{};
-}
-cef_string_userfree_utf16_t cef_string_userfree_utf16_alloc(void) {
-    count_up("cef_string_userfree_t");
-    return new cef_string_utf16_t{};
-}
-void cef_string_userfree_wide_free(cef_string_userfree_wide_t s) {
-    if (!s) return;
-    clear_text(s);
-    delete s;
-    count_down("cef_string_userfree_t");
-}
-void cef_string_userfree_utf8_free(cef_string_userfree_utf8_t s) {
-    if (!s) return;
-    clear_text(s);
-    delete s;
-    count_down("cef_string_userfree_t");
-}
-void cef_string_userfree_utf16_free(cef_string_userfree_utf16_t s) {
-    if (!s) return;
-    clear_text(s);
-    delete s;
-    count_down("cef_string_userfree_t");
-}
+cef_string_userfree_wide_t cef_string_userfree_wide_alloc(void) { return userfree_alloc<cef_string_wide_t>(); }
+cef_string_userfree_utf8_t cef_string_userfree_utf8_alloc(void) { return userfree_alloc<cef_string_utf8_t>(); }
+cef_string_userfree_utf16_t cef_string_userfree_utf16_alloc(void) { return userfree_alloc<cef_string_utf16_t>(); }
+void cef_string_userfree_wide_free(cef_string_userfree_wide_t s) { userfree_free(s); }
+void cef_string_userfree_utf8_free(cef_string_userfree_utf8_t s) { userfree_free(s); }
+void cef_string_userfree_utf16_free(cef_string_userfree_utf16_t s) { userfree_free(s); }
 
 cef_string_list_t cef_string_list_alloc(void) {
     count_up("cef_string_list_t");

@@ -170,7 +170,7 @@ private:
     int get_keys(cef_string_list_t keys) {
         const std::lock_guard lock(script_lock);
         for (const auto& [k, v] : FData->properties) {
-            const cef_string_t s{const_cast<wchar_t*>(k.c_str()), k.size(), nullptr};
+            const cef_string_t s = borrowed(k);
             cef_string_list_append(keys, &s);
         }
         return 1;
