@@ -126,11 +126,8 @@ COLORREF page_colour(int id) {
     return colours[static_cast<size_t>(id - 1) % std::size(colours)];
 }
 
-void paint(HWND window, const browser_state& b) {
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(window, &ps);
-    RECT r;
-    ::GetClientRect(window, &r);
+// The page's colour with its address in the top left corner.
+void draw(HDC dc, RECT r, const browser_state& b) {
     HBRUSH brush = ::CreateSolidBrush(page_colour(b.id));
     ::FillRect(dc, &r, brush);
     ::DeleteObject(brush);
@@ -139,7 +136,6 @@ void paint(HWND window, const browser_state& b) {
     r.left += 8;
     r.top += 8;
     ::DrawTextW(dc, b.url.c_str(), static_cast<int>(b.url.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX);
-    ::EndPaint(window, &ps);
 }
 
 LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
@@ -147,10 +143,23 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
         const int id = static_cast<int>(::GetWindowLongPtrW(window, GWLP_USERDATA));
         std::shared_ptr<browser_state> b = id ? find_browser(id) : nullptr;
         switch (message) {
-        case WM_PAINT:
+        case WM_PAINT: {
             if (!b) break;
-            paint(window, *b);
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(window, &ps);
+            RECT r;
+            ::GetClientRect(window, &r);
+            draw(dc, r, *b);
+            ::EndPaint(window, &ps);
             return 0;
+        }
+        case WM_PRINTCLIENT: {
+            if (!b) break;
+            RECT r;
+            ::GetClientRect(window, &r);
+            draw(reinterpret_cast<HDC>(wparam), r, *b);
+            return 0;
+        }
         case WM_ERASEBKGND:
             return 1;
         case WM_DESTROY:

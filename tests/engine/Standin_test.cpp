@@ -86,6 +86,25 @@ TEST_F(StandinEngine, TwoBrowsersNavigateCloseAndShutDownWithoutLeaks) {
     EXPECT_EQ(r.right, 310);
     EXPECT_EQ(r.bottom, 220);
 
+    // Each page paints its own colour (with its address in the corner), so screenshots tell pages apart.
+    const auto colour_of = [](HWND w) {
+        HDC screen = ::GetDC(nullptr);
+        HDC dc = ::CreateCompatibleDC(screen);
+        HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 300, 200);
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        ::SendMessageW(w, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        const COLORREF c = ::GetPixel(dc, 200, 150);
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+        ::ReleaseDC(nullptr, screen);
+        return c;
+    };
+    const HWND second_page = ::GetWindow(page, GW_HWNDNEXT) ? ::GetWindow(page, GW_HWNDNEXT) : ::GetWindow(page, GW_HWNDPREV);
+    ASSERT_TRUE(second_page);
+    EXPECT_NE(colour_of(page), colour_of(second_page));
+    EXPECT_NE(colour_of(page), RGB(0, 0, 0));
+
     // History: a second address, back, forward.
     FLog.clear();
     {
