@@ -127,6 +127,36 @@ std::string settings_text(const cef_settings_t& s) {
     return t;
 }
 
+// With sub-processes the engine starts the program once more as its renderer, after the browser-process
+// handler has seen the command line. STANDIN_RENDERER_ARGUMENTS adds arguments for a test program.
+void launch_renderer() {
+    wchar_t exe[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    command_line_text child;
+    child.program = std::wstring(exe, n);
+    child.switches.emplace_back(L"type", L"renderer");
+    engine_ref<cef_command_line_t> line = make_command_line(child);
+    auto handler = get_handler(application(), &cef_app_t::get_browser_process_handler, "cef_browser_process_handler_t");
+    if (handler && handler->on_before_child_process_launch) handler->on_before_child_process_launch(handler.get(), line.pass());
+    handler.reset();
+    child = command_line_of(line.get());
+    std::wstring text = L"\"" + child.program + L"\"";
+    for (const auto& [name, value] : child.switches) text += L" --" + name + (value.empty() ? L"" : L"=" + value);
+    for (const std::wstring& a : child.arguments) text += L" " + a;
+    wchar_t extra[1024];
+    const DWORD extra_length = ::GetEnvironmentVariableW(L"STANDIN_RENDERER_ARGUMENTS", extra, 1024);
+    if (extra_length > 0 && extra_length < 1024) text += L" " + std::wstring(extra, extra_length);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const BOOL started = ::CreateProcessW(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    record("launch_renderer", started ? switches_text(child) : "failed");
+    if (started) {
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+    }
+}
+
 } // namespace
 
 bool engine_running() noexcept { return running.load() != nullptr; }
@@ -228,6 +258,7 @@ int cef_initialize(const cef_main_args_t*, const cef_settings_t* settings, cef_a
     running.store(state.release());
     register_page_class();
     record("command_line", process_command_line(app, std::wstring(), ::GetCommandLineW()));
+    if (!settings->single_process) launch_renderer();
     post_ui([] {
         cef_app_t* a = application();
         auto handler = get_handler(a, &cef_app_t::get_browser_process_handler, "cef_browser_process_handler_t");

@@ -9,6 +9,13 @@
 namespace kq {
 namespace {
 
+std::string read_file(const std::wstring& path) {
+    std::ifstream in(path.c_str());
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 bool is_sub_process() { return std::wstring(::GetCommandLineW()).find(L"--type=") != std::wstring::npos; }
 
 using test::StandinEngine;
@@ -106,10 +113,29 @@ TEST(StandinSubProcess, ExecuteProcessRecordsTheSwitchesOfASubProcess) {
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);
     EXPECT_EQ(code, 0u);
-    std::ifstream in(file.c_str());
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "--gtest_filter=StandinSubProcess.RunsTheCommandLineHookAndEnds --type=renderer --disable-gpu\n");
+    EXPECT_EQ(read_file(file), "--gtest_filter=StandinSubProcess.RunsTheCommandLineHookAndEnds --type=renderer --disable-gpu\n");
+    ::DeleteFileW(file.c_str());
+}
+
+TEST_F(StandinEngine, WithSubProcessesTheRendererIsStartedOnce) {
+    if (is_sub_process()) GTEST_SKIP();
+    wchar_t folder[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, folder);
+    const std::wstring file = std::wstring(folder) + L"standin_renderer_switches.txt";
+    ::DeleteFileW(file.c_str());
+    ::SetEnvironmentVariableW(L"STANDIN_SWITCHES_FILE", file.c_str());
+    ::SetEnvironmentVariableW(L"STANDIN_RENDERER_ARGUMENTS",
+                              L"--gtest_filter=StandinSubProcess.RunsTheCommandLineHookAndEnds");
+    start(false);
+    ::SetEnvironmentVariableW(L"STANDIN_SWITCHES_FILE", nullptr);
+    ::SetEnvironmentVariableW(L"STANDIN_RENDERER_ARGUMENTS", nullptr);
+    EXPECT_EQ(control().calls("launch_renderer").at(0).detail, "--type=renderer");
+    std::string text;
+    for (int i = 0; i < 300 && text.empty(); ++i) {
+        ::Sleep(100);
+        text = read_file(file);
+    }
+    EXPECT_EQ(text, "--type=renderer --gtest_filter=StandinSubProcess.RunsTheCommandLineHookAndEnds --disable-gpu\n");
     ::DeleteFileW(file.c_str());
 }
 

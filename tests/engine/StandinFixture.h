@@ -56,13 +56,13 @@ protected:
     const cef_exports& api() const { return FLibrary.exports(); }
     test::standin_control control() const { return test::standin_control(FLibrary); }
 
-    void start() {
+    void start(bool single_process = true) {
         const cef_main_args_t args{::GetModuleHandleW(nullptr)};
         auto app = make_engine_object<test::test_app>(FLog);
         ASSERT_EQ(api().cef_execute_process(&args, app.pass(), nullptr), -1);
         cef_settings_t settings{};
         settings.size = sizeof settings;
-        settings.single_process = 1;
+        settings.single_process = single_process ? 1 : 0;
         const String cache = u"C:\\缓存";
         settings.cache_path = cef_string_view(cache);
         ASSERT_EQ(api().cef_initialize(&args, &settings, app.pass(), nullptr), 1);
