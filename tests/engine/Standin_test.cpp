@@ -231,6 +231,10 @@ TEST_F(StandinEngine, InjectedCallbacksRecordWhatTheClientDid) {
          {"auth_callback.cont user=用户 password=pw", "inject.auth browser=1 result=1"}},
         {"quota", "io", L"http://o.test/|1024", {"inject.quota browser=1 result=0"}},
         {"protocol_execution", "ui", L"mailto:x@y.test", {"inject.protocol_execution browser=1 allow=0"}},
+        {"load_error", "ui", L"-105|ERR_NAME_NOT_RESOLVED|http://x.test/", {"inject.load_error browser=1"}},
+        {"tooltip", "ui", L"提示", {"inject.tooltip browser=1 result=0 text=提示"}},
+        {"pre_key", "ui", L"2|0|123|0", {"inject.pre_key browser=1 no handler"}},
+        {"before_download", "io", L"http://a.test/f.zip|f.zip", {"inject.before_download browser=1 no handler"}},
         {"popup", "io", L"http://popup.test/|5|6|120|80",
          {"inject.popup browser=1 result=0 style=56010000 parent=set rect=5,6,120,80", "browser_created browser=2"}},
     };
@@ -258,6 +262,9 @@ TEST_F(StandinEngine, InjectedCallbacksRecordWhatTheClientDid) {
         }
         EXPECT_EQ(calls, r.expected);
     }
+    const std::vector<std::string> lines = log_lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "load_error 1 -105 ERR_NAME_NOT_RESOLVED http://x.test/"),
+              lines.end());
     // The popup became a page of its own, loading its address, in a child window at the requested place.
     ASSERT_TRUE(pump_until("address 2 http://popup.test/"));
     HWND popup = ::GetWindow(window.get(), GW_CHILD);
