@@ -184,9 +184,9 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 class browser_host;
 class frame;
 
-class browser : public standin_object<cef_browser_t> {
+class browser : public page_object<cef_browser_t> {
 public:
-    explicit browser(std::shared_ptr<browser_state> b) : FState(std::move(b)) {
+    explicit browser(std::shared_ptr<browser_state> b) : page_object(std::move(b)) {
         cef_browser_t* c = cef();
         c->get_host = &engine_thunk<&browser::get_host>::call;
         c->can_go_back = &engine_thunk<&browser::can_go_back>::call;
@@ -210,8 +210,6 @@ public:
     const std::shared_ptr<browser_state>& state() const { return FState; }
 
 private:
-    void release_resources() noexcept override { FState.reset(); }
-
     cef_browser_host_t* get_host();
     int can_go_back() { return FState->history_index > 0; }
     int can_go_forward() { return FState->history_index + 1 < static_cast<int>(FState->history.size()); }
@@ -243,13 +241,11 @@ private:
     cef_frame_t* get_main_frame() { return frame_param(FState); }
     size_t get_frame_count() { return 1; }
     int send_process_message(cef_process_id_t target, cef_process_message_t* message);
-
-    std::shared_ptr<browser_state> FState;
 };
 
-class browser_host : public standin_object<cef_browser_host_t> {
+class browser_host : public page_object<cef_browser_host_t> {
 public:
-    explicit browser_host(std::shared_ptr<browser_state> b) : FState(std::move(b)) {
+    explicit browser_host(std::shared_ptr<browser_state> b) : page_object(std::move(b)) {
         cef_browser_host_t* c = cef();
         c->get_browser = &engine_thunk<&browser_host::get_browser>::call;
         c->close_browser = &engine_thunk<&browser_host::close_browser>::call;
@@ -273,8 +269,6 @@ public:
     const char* kind() const noexcept override { return "cef_browser_host_t"; }
 
 private:
-    void release_resources() noexcept override { FState.reset(); }
-
     cef_browser_t* get_browser() { return browser_param(FState); }
     void close_browser(int force) {
         record_on(*FState, "host.close_browser", "force=" + std::to_string(force));
@@ -311,13 +305,11 @@ private:
     void was_resized() { record_on(*FState, "host.was_resized"); }
     void notify_move_or_resize_started() { record_on(*FState, "host.notify_move_or_resize_started"); }
     void send_focus_event(int focus) { record_on(*FState, "host.send_focus_event", std::to_string(focus)); }
-
-    std::shared_ptr<browser_state> FState;
 };
 
-class frame : public standin_object<cef_frame_t> {
+class frame : public page_object<cef_frame_t> {
 public:
-    explicit frame(std::shared_ptr<browser_state> b) : FState(std::move(b)) {
+    explicit frame(std::shared_ptr<browser_state> b) : page_object(std::move(b)) {
         cef_frame_t* c = cef();
         c->is_valid = &engine_thunk<&frame::is_valid>::call;
         c->load_url = &engine_thunk<&frame::load_url>::call;
@@ -334,8 +326,6 @@ public:
     const char* kind() const noexcept override { return "cef_frame_t"; }
 
 private:
-    void release_resources() noexcept override { FState.reset(); }
-
     int is_valid() { return !FState->closed; }
     void load_url(const cef_string_t* url) {
         const std::wstring u = text_of(url);
@@ -355,8 +345,6 @@ private:
     cef_string_userfree_t get_url() { return make_userfree(FState->url); }
     cef_browser_t* get_browser() { return browser_param(FState); }
     cef_v8context_t* get_v8context() { return make_v8context(FState); }
-
-    std::shared_ptr<browser_state> FState;
 };
 
 cef_browser_host_t* browser::get_host() { return make<browser_host>(FState).detach(); }

@@ -23,6 +23,16 @@ struct browser_state {
     bool popup = false;
 };
 
+// An object of one browser (the browser itself, its host, frame, script context): it keeps the browser's
+// state while it is referenced.
+template <class CStruct>
+class page_object : public standin_object<CStruct> {
+protected:
+    explicit page_object(std::shared_ptr<browser_state> b) : FState(std::move(b)) {}
+    void release_resources() noexcept override { FState.reset(); }
+    std::shared_ptr<browser_state> FState;
+};
+
 std::shared_ptr<browser_state> find_browser(int id);
 // On the UI thread: a new browser with its window, loading url when it is not empty.
 void create_browser_from(const cef_window_info_t* info, engine_ref<cef_client_t> client, const std::wstring& url,

@@ -207,9 +207,9 @@ private:
     std::wstring FSource;
 };
 
-class v8_context : public standin_object<cef_v8context_t> {
+class v8_context : public page_object<cef_v8context_t> {
 public:
-    explicit v8_context(std::shared_ptr<browser_state> b) : FState(std::move(b)) {
+    explicit v8_context(std::shared_ptr<browser_state> b) : page_object(std::move(b)) {
         cef_v8context_t* c = cef();
         c->is_valid = &engine_thunk<&v8_context::is_valid>::call;
         c->get_browser = &engine_thunk<&v8_context::get_browser>::call;
@@ -223,8 +223,6 @@ public:
     const char* kind() const noexcept override { return "cef_v8context_t"; }
 
 private:
-    void release_resources() noexcept override { FState.reset(); }
-
     int is_valid() { return !FState->closed; }
     cef_browser_t* get_browser() { return browser_param(FState); }
     cef_frame_t* get_frame() { return frame_param(FState); }
@@ -265,8 +263,6 @@ private:
         if (exception) *exception = make<v8_exception>(source).detach();
         return 0;
     }
-
-    std::shared_ptr<browser_state> FState;
 };
 
 } // namespace
