@@ -168,6 +168,7 @@ std::vector<String> handled_messages;
 TEST(EngineThunk, AnswersZeroAndReportsWhenTheBodyThrows) {
     const exception_handler previous = get_exception_handler();
     set_exception_handler([](const std::exception_ptr& e) { handled_messages.push_back(exception_message(e)); });
+    const auto restore = scope_exit([&] { set_exception_handler(previous); });
     handled_messages.clear();
 
     engine_ref<cef_string_visitor_t> visitor = make_engine_object<failing_visitor>();
@@ -176,7 +177,6 @@ TEST(EngineThunk, AnswersZeroAndReportsWhenTheBodyThrows) {
         engine_ref<cef_focus_handler_t> h = make_engine_object<answering_handler>(fail);
         EXPECT_EQ(h->on_set_focus(h.get(), nullptr, FOCUS_SOURCE_NAVIGATION), answer);
     }
-    set_exception_handler(previous);
     EXPECT_EQ(handled_messages, (std::vector<String>{u"visit failed", u"no answer"}));
 }
 
