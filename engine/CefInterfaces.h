@@ -1,0 +1,211 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/EngineRef.h"
+#include "engine/cef_capi.h"
+#include "framework/Strings.h"
+
+// The engine's names win over the Win32 macro of the same name (message loops call GetMessageW).
+#undef GetMessage
+
+// Thin wrappers of the engine's objects with the names the browser framework uses. Each holds one counted
+// reference (copies share the object); an empty wrapper stands for none. Calls go straight to the engine.
+namespace kq {
+
+class ICefBrowserHost;
+class ICefFrame;
+class ICefListValue;
+class ICefProcessMessage;
+class ICefV8Value;
+class ICefv8Context;
+class ICefV8Exception;
+
+// The shared part: the reference, its test and the raw pointer for engine calls.
+template <class T>
+class cef_wrapper {
+public:
+    cef_wrapper() noexcept = default;
+    explicit cef_wrapper(engine_ref<T> ref) noexcept : FRef(std::move(ref)) {}
+    T* get() const noexcept { return FRef.get(); }
+    const engine_ref<T>& ref() const noexcept { return FRef; }
+    explicit operator bool() const noexcept { return static_cast<bool>(FRef); }
+    // The same engine object (not an equal one).
+    friend bool operator==(const cef_wrapper& a, const cef_wrapper& b) noexcept { return a.FRef == b.FRef; }
+
+protected:
+    engine_ref<T> FRef;
+};
+
+class ICefBrowser : public cef_wrapper<cef_browser_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    // Takes over a reference the engine counted for us (a callback parameter, a returned object).
+    static ICefBrowser adopt(cef_browser_t* p) { return ICefBrowser(engine_ref<cef_browser_t>::adopt(p)); }
+
+    ICefBrowserHost GetHost() const;
+    bool CanGoBack() const;
+    void GoBack() const;
+    bool CanGoForward() const;
+    void GoForward() const;
+    bool IsLoading() const;
+    void Reload() const;
+    void ReloadIgnoreCache() const;
+    void StopLoad() const;
+    int GetIdentifier() const;
+    bool IsSame(const ICefBrowser& other) const;
+    bool IsPopup() const;
+    ICefFrame GetMainFrame() const;
+    ICefFrame GetFocusedFrame() const;
+    bool SendProcessMessage(cef_process_id_t target, const ICefProcessMessage& message) const;
+};
+
+class ICefBrowserHost : public cef_wrapper<cef_browser_host_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefBrowserHost adopt(cef_browser_host_t* p) {
+        return ICefBrowserHost(engine_ref<cef_browser_host_t>::adopt(p));
+    }
+
+    ICefBrowser GetBrowser() const;
+    void CloseBrowser(bool force) const;
+    void SetFocus(bool focus) const;
+    HWND GetWindowHandle() const;
+    double GetZoomLevel() const;
+    void SetZoomLevel(double level) const;
+    void StartDownload(const String& url) const;
+    void Print() const;
+    // The DevTools window of this page, with a client of its own (none: the engine's defaults).
+    void ShowDevTools(const cef_window_info_t& window, cef_client_t* client, const cef_browser_settings_t& settings,
+                      const cef_point_t* inspect_at) const;
+    void CloseDevTools() const;
+    void NotifyMoveOrResizeStarted() const;
+    void WasResized() const;
+};
+
+class ICefFrame : public cef_wrapper<cef_frame_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefFrame adopt(cef_frame_t* p) { return ICefFrame(engine_ref<cef_frame_t>::adopt(p)); }
+
+    bool IsValid() const;
+    bool IsMain() const;
+    String GetName() const;
+    int64_t GetIdentifier() const;
+    String GetUrl() const;
+    void LoadUrl(const String& url) const;
+    void LoadString(const String& text, const String& url) const;
+    void ExecuteJavaScript(const String& code, const String& script_url, int start_line) const;
+    ICefBrowser GetBrowser() const;
+    ICefv8Context GetV8Context() const;
+};
+
+class ICefCommandLine : public cef_wrapper<cef_command_line_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefCommandLine adopt(cef_command_line_t* p) {
+        return ICefCommandLine(engine_ref<cef_command_line_t>::adopt(p));
+    }
+
+    String GetCommandLineString() const;
+    String GetProgram() const;
+    bool HasSwitch(const String& name) const;
+    String GetSwitchValue(const String& name) const;
+    void AppendSwitch(const String& name) const;
+    void AppendSwitchWithValue(const String& name, const String& value) const;
+    void AppendArgument(const String& argument) const;
+};
+
+class ICefListValue : public cef_wrapper<cef_list_value_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefListValue adopt(cef_list_value_t* p) { return ICefListValue(engine_ref<cef_list_value_t>::adopt(p)); }
+    static ICefListValue New();
+
+    std::size_t GetSize() const;
+    bool SetSize(std::size_t size) const;
+    cef_value_type_t GetType(int index) const;
+    bool GetBool(int index) const;
+    int GetInt(int index) const;
+    double GetDouble(int index) const;
+    String GetString(int index) const;
+    bool SetNull(int index) const;
+    bool SetBool(int index, bool value) const;
+    bool SetInt(int index, int value) const;
+    bool SetDouble(int index, double value) const;
+    bool SetString(int index, const String& value) const;
+};
+
+class ICefProcessMessage : public cef_wrapper<cef_process_message_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefProcessMessage adopt(cef_process_message_t* p) {
+        return ICefProcessMessage(engine_ref<cef_process_message_t>::adopt(p));
+    }
+    static ICefProcessMessage New(const String& name);
+
+    String GetName() const;
+    ICefListValue GetArgumentList() const;
+};
+
+class ICefV8Value : public cef_wrapper<cef_v8value_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefV8Value adopt(cef_v8value_t* p) { return ICefV8Value(engine_ref<cef_v8value_t>::adopt(p)); }
+    static ICefV8Value NewBool(bool value);
+    static ICefV8Value NewInt(int32_t value);
+    static ICefV8Value NewDouble(double value);
+    static ICefV8Value NewString(const String& value);
+
+    bool IsValid() const;
+    bool IsUndefined() const;
+    bool IsNull() const;
+    bool IsBool() const;
+    bool IsInt() const;
+    bool IsUInt() const;
+    bool IsDouble() const;
+    bool IsDate() const;
+    bool IsString() const;
+    bool IsObject() const;
+    bool IsArray() const;
+    bool IsFunction() const;
+    bool GetBoolValue() const;
+    int32_t GetIntValue() const;
+    uint32_t GetUIntValue() const;
+    double GetDoubleValue() const;
+    String GetStringValue() const;
+    String GetFunctionName() const;
+    bool HasValueByKey(const String& key) const;
+    ICefV8Value GetValueByKey(const String& key) const;
+    bool SetValueByKey(const String& key, const ICefV8Value& value, cef_v8_propertyattribute_t attribute) const;
+};
+
+class ICefV8Exception : public cef_wrapper<cef_v8exception_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefV8Exception adopt(cef_v8exception_t* p) {
+        return ICefV8Exception(engine_ref<cef_v8exception_t>::adopt(p));
+    }
+
+    String GetMessage() const;
+    String GetSourceLine() const;
+    int GetLineNumber() const;
+    int GetStartColumn() const;
+};
+
+class ICefv8Context : public cef_wrapper<cef_v8context_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefv8Context adopt(cef_v8context_t* p) { return ICefv8Context(engine_ref<cef_v8context_t>::adopt(p)); }
+
+    bool IsValid() const;
+    ICefBrowser GetBrowser() const;
+    ICefFrame GetFrame() const;
+    ICefV8Value GetGlobal() const;
+    bool Enter() const;
+    bool Exit() const;
+    // True with the result set, or false with the exception set.
+    bool Eval(const String& code, ICefV8Value& result, ICefV8Exception& exception) const;
+};
+
+} // namespace kq

@@ -1,0 +1,332 @@
+// The stand-in's fake script engine: values, one global object shared by every page, eval from a table.
+#include "testengine/V8.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "testengine/Browser.h"
+#include "testengine/ControlExports.h"
+#include "testengine/StandinObject.h"
+#include "testengine/StandinText.h"
+
+namespace kq::standin {
+
+namespace {
+
+enum class v8_kind { undefined, null, boolean, integer, unsigned_integer, real, string, function, array, object, date };
+
+struct v8_data {
+    v8_kind kind = v8_kind::undefined;
+    bool boolean = false;
+    int integer = 0;
+    unsigned unsigned_integer = 0;
+    double real = 0;
+    std::wstring text; // strings and function names
+    std::map<std::wstring, std::shared_ptr<v8_data>> properties;
+    std::vector<std::shared_ptr<v8_data>> elements;
+};
+
+std::mutex script_lock; // guards the global object's properties and eval_table
+std::shared_ptr<v8_data> global_object;
+std::map<std::wstring, std::shared_ptr<v8_data>> eval_table;
+
+std::shared_ptr<v8_data> data_of_kind(v8_kind kind) {
+    auto d = std::make_shared<v8_data>();
+    d->kind = kind;
+    return d;
+}
+
+std::shared_ptr<v8_data> global() {
+    if (!global_object) global_object = data_of_kind(v8_kind::object);
+    return global_object;
+}
+
+thread_local int entered_depth = 0;
+
+std::shared_ptr<v8_data> parse_value(const char* type, const wchar_t* value) noexcept {
+  try {
+    const std::string t = type ? type : "";
+    const std::wstring v = value ? value : L"";
+    auto d = std::make_shared<v8_data>();
+    if (t == "null") d->kind = v8_kind::null;
+    else if (t == "bool") d->kind = v8_kind::boolean, d->boolean = v == L"true";
+    else if (t == "int") d->kind = v8_kind::integer, d->integer = std::stoi(v);
+    else if (t == "uint") d->kind = v8_kind::unsigned_integer, d->unsigned_integer = static_cast<unsigned>(std::stoul(v));
+    else if (t == "double") d->kind = v8_kind::real, d->real = std::stod(v);
+    else if (t == "string") d->kind = v8_kind::string, d->text = v;
+    else if (t == "function") d->kind = v8_kind::function, d->text = v;
+    else if (t == "array") d->kind = v8_kind::array;
+    else if (t == "object") d->kind = v8_kind::object;
+    else if (t == "date") d->kind = v8_kind::date;
+    return d;
+  } catch (...) {
+    record("standin_set_value", "unreadable value");
+    return std::make_shared<v8_data>();
+  }
+}
+
+class v8_value : public standin_object<cef_v8value_t> {
+public:
+    explicit v8_value(std::shared_ptr<v8_data> d) : FData(std::move(d)) {
+        cef_v8value_t* c = cef();
+        c->is_valid = &engine_thunk<&v8_value::is_valid>::call;
+        c->is_undefined = &engine_thunk<&v8_value::is<v8_kind::undefined>>::call;
+        c->is_null = &engine_thunk<&v8_value::is<v8_kind::null>>::call;
+        c->is_bool = &engine_thunk<&v8_value::is<v8_kind::boolean>>::call;
+        c->is_int = &engine_thunk<&v8_value::is<v8_kind::integer>>::call;
+        c->is_uint = &engine_thunk<&v8_value::is<v8_kind::unsigned_integer>>::call;
+        c->is_double = &engine_thunk<&v8_value::is<v8_kind::real>>::call;
+        c->is_date = &engine_thunk<&v8_value::is<v8_kind::date>>::call;
+        c->is_string = &engine_thunk<&v8_value::is<v8_kind::string>>::call;
+        c->is_object = &engine_thunk<&v8_value::is_object>::call;
+        c->is_array = &engine_thunk<&v8_value::is<v8_kind::array>>::call;
+        c->is_function = &engine_thunk<&v8_value::is<v8_kind::function>>::call;
+        c->is_same = &engine_thunk<&v8_value::is_same>::call;
+        c->get_bool_value = &engine_thunk<&v8_value::get_bool_value>::call;
+        c->get_int_value = &engine_thunk<&v8_value::get_int_value>::call;
+        c->get_uint_value = &engine_thunk<&v8_value::get_uint_value>::call;
+        c->get_double_value = &engine_thunk<&v8_value::get_double_value>::call;
+        c->get_string_value = &engine_thunk<&v8_value::get_string_value>::call;
+        c->has_exception = &engine_thunk<&v8_value::has_exception>::call;
+        c->has_value_bykey = &engine_thunk<&v8_value::has_value_bykey>::call;
+        c->get_value_bykey = &engine_thunk<&v8_value::get_value_bykey>::call;
+        c->set_value_bykey = &engine_thunk<&v8_value::set_value_bykey>::call;
+        c->delete_value_bykey = &engine_thunk<&v8_value::delete_value_bykey>::call;
+        c->get_value_byindex = &engine_thunk<&v8_value::get_value_byindex>::call;
+        c->get_array_length = &engine_thunk<&v8_value::get_array_length>::call;
+        c->get_keys = &engine_thunk<&v8_value::get_keys>::call;
+        c->get_function_name = &engine_thunk<&v8_value::get_function_name>::call;
+    }
+    const char* kind() const noexcept override { return "cef_v8value_t"; }
+    static const std::shared_ptr<v8_data>& data_of(cef_v8value_t* v) {
+        return static_cast<v8_value*>(owner_of(v))->FData;
+    }
+
+private:
+    void release_resources() noexcept override { FData.reset(); }
+
+    int is_valid() { return 1; }
+    template <v8_kind K>
+    int is() {
+        return FData->kind == K;
+    }
+    // Arrays and functions are objects too.
+    int is_object() {
+        return FData->kind == v8_kind::object || FData->kind == v8_kind::array || FData->kind == v8_kind::function;
+    }
+    int is_same(cef_v8value_t* other) {
+        const auto o = engine_ref<cef_v8value_t>::adopt(other);
+        return o && data_of(o.get()) == FData;
+    }
+    int get_bool_value() { return FData->boolean; }
+    int32 get_int_value() {
+        return FData->kind == v8_kind::unsigned_integer ? static_cast<int32>(FData->unsigned_integer) : FData->integer;
+    }
+    uint32 get_uint_value() {
+        return FData->kind == v8_kind::integer ? static_cast<uint32>(FData->integer) : FData->unsigned_integer;
+    }
+    double get_double_value() {
+        switch (FData->kind) {
+        case v8_kind::integer: return FData->integer;
+        case v8_kind::unsigned_integer: return FData->unsigned_integer;
+        default: return FData->real;
+        }
+    }
+    cef_string_userfree_t get_string_value() { return make_userfree(FData->kind == v8_kind::string ? FData->text : L""); }
+    int has_exception() { return 0; }
+    int has_value_bykey(const cef_string_t* key) {
+        const std::lock_guard lock(script_lock);
+        return FData->properties.count(text_of(key)) ? 1 : 0;
+    }
+    // A missing property reads as undefined, as in script.
+    cef_v8value_t* get_value_bykey(const cef_string_t* key) {
+        std::shared_ptr<v8_data> found;
+        {
+            const std::lock_guard lock(script_lock);
+            const auto it = FData->properties.find(text_of(key));
+            if (it != FData->properties.end()) found = it->second;
+        }
+        return make<v8_value>(found ? found : std::make_shared<v8_data>()).detach();
+    }
+    int set_value_bykey(const cef_string_t* key, cef_v8value_t* value, cef_v8_propertyattribute_t attribute) {
+        const auto v = engine_ref<cef_v8value_t>::adopt(value);
+        record("v8.set_value_bykey", utf8_of(text_of(key)) + " attribute=" + std::to_string(attribute));
+        if (!v) return 0;
+        const std::lock_guard lock(script_lock);
+        FData->properties[text_of(key)] = data_of(v.get());
+        return 1;
+    }
+    int delete_value_bykey(const cef_string_t* key) {
+        const std::lock_guard lock(script_lock);
+        return FData->properties.erase(text_of(key)) ? 1 : 0;
+    }
+    cef_v8value_t* get_value_byindex(int i) {
+        if (i < 0 || static_cast<size_t>(i) >= FData->elements.size()) return make<v8_value>(std::make_shared<v8_data>()).detach();
+        return make<v8_value>(FData->elements[static_cast<size_t>(i)]).detach();
+    }
+    int get_array_length() { return static_cast<int>(FData->elements.size()); }
+    int get_keys(cef_string_list_t keys) {
+        const std::lock_guard lock(script_lock);
+        for (const auto& [k, v] : FData->properties) {
+            const cef_string_t s = borrowed(k);
+            cef_string_list_append(keys, &s);
+        }
+        return 1;
+    }
+    cef_string_userfree_t get_function_name() {
+        return make_userfree(FData->kind == v8_kind::function ? FData->text : L"");
+    }
+
+    std::shared_ptr<v8_data> FData;
+};
+
+class v8_exception : public standin_object<cef_v8exception_t> {
+public:
+    explicit v8_exception(std::wstring source) : FSource(std::move(source)) {
+        cef_v8exception_t* c = cef();
+        c->get_message = &engine_thunk<&v8_exception::get_message>::call;
+        c->get_source_line = &engine_thunk<&v8_exception::get_source_line>::call;
+        c->get_script_resource_name = &engine_thunk<&v8_exception::get_script_resource_name>::call;
+        c->get_line_number = &engine_thunk<&v8_exception::get_line_number>::call;
+        c->get_start_position = &engine_thunk<&v8_exception::zero>::call;
+        c->get_end_position = &engine_thunk<&v8_exception::zero>::call;
+        c->get_start_column = &engine_thunk<&v8_exception::zero>::call;
+        c->get_end_column = &engine_thunk<&v8_exception::zero>::call;
+    }
+    const char* kind() const noexcept override { return "cef_v8exception_t"; }
+
+private:
+    cef_string_userfree_t get_message() { return make_userfree(L"ReferenceError: " + FSource + L" is not defined"); }
+    cef_string_userfree_t get_source_line() { return make_userfree(FSource); }
+    cef_string_userfree_t get_script_resource_name() { return make_userfree(L""); }
+    int get_line_number() { return 1; }
+    int zero() { return 0; }
+
+    std::wstring FSource;
+};
+
+class v8_context : public page_object<cef_v8context_t> {
+public:
+    explicit v8_context(std::shared_ptr<browser_state> b) : page_object(std::move(b)) {
+        cef_v8context_t* c = cef();
+        c->is_valid = &engine_thunk<&v8_context::is_valid>::call;
+        c->get_browser = &engine_thunk<&v8_context::get_browser>::call;
+        c->get_frame = &engine_thunk<&v8_context::get_frame>::call;
+        c->get_global = &engine_thunk<&v8_context::get_global>::call;
+        c->enter = &engine_thunk<&v8_context::enter>::call;
+        c->exit = &engine_thunk<&v8_context::exit>::call;
+        c->is_same = &engine_thunk<&v8_context::is_same>::call;
+        c->eval = &engine_thunk<&v8_context::eval>::call;
+    }
+    const char* kind() const noexcept override { return "cef_v8context_t"; }
+
+private:
+    int is_valid() { return !FState->closed; }
+    cef_browser_t* get_browser() { return browser_param(FState); }
+    cef_frame_t* get_frame() { return frame_param(FState); }
+    cef_v8value_t* get_global() {
+        const std::lock_guard lock(script_lock);
+        return make<v8_value>(global()).detach();
+    }
+    int enter() {
+        ++entered_depth;
+        return 1;
+    }
+    int exit() {
+        if (entered_depth == 0) return 0;
+        --entered_depth;
+        return 1;
+    }
+    int is_same(cef_v8context_t* other) {
+        const auto o = engine_ref<cef_v8context_t>::adopt(other);
+        return o && static_cast<v8_context*>(owner_of(o.get()))->FState == FState;
+    }
+    // Scripts come from the eval table; a bare global name evaluates to its value; anything else throws.
+    int eval(const cef_string_t* code, cef_v8value_t** result, cef_v8exception_t** exception) {
+        const std::wstring source = text_of(code);
+        record("v8.eval", utf8_of(source));
+        std::shared_ptr<v8_data> found;
+        {
+            const std::lock_guard lock(script_lock);
+            if (const auto it = eval_table.find(source); it != eval_table.end()) {
+                found = it->second;
+            } else if (const auto g = global()->properties.find(source); g != global()->properties.end()) {
+                found = g->second;
+            }
+        }
+        if (found) {
+            if (result) *result = make<v8_value>(found).detach();
+            return 1;
+        }
+        if (exception) *exception = make<v8_exception>(source).detach();
+        return 0;
+    }
+};
+
+} // namespace
+
+cef_v8context_t* make_v8context(const std::shared_ptr<browser_state>& b) { return make<v8_context>(b).detach(); }
+
+void reset_script_tables() {
+    const std::lock_guard lock(script_lock);
+    global_object.reset();
+    eval_table.clear();
+}
+
+} // namespace kq::standin
+
+using namespace kq::standin;
+
+namespace {
+cef_v8value_t* new_value(std::shared_ptr<v8_data> d) { return make<v8_value>(std::move(d)).detach(); }
+} // namespace
+
+extern "C" {
+
+int cef_v8context_in_context(void) { return entered_depth > 0; }
+cef_v8value_t* cef_v8value_create_undefined(void) { return new_value(data_of_kind(v8_kind::undefined)); }
+cef_v8value_t* cef_v8value_create_null(void) { return new_value(data_of_kind(v8_kind::null)); }
+cef_v8value_t* cef_v8value_create_bool(int v) {
+    auto d = data_of_kind(v8_kind::boolean);
+    d->boolean = v != 0;
+    return new_value(d);
+}
+cef_v8value_t* cef_v8value_create_int(int32 v) {
+    auto d = data_of_kind(v8_kind::integer);
+    d->integer = v;
+    return new_value(d);
+}
+cef_v8value_t* cef_v8value_create_uint(uint32 v) {
+    auto d = data_of_kind(v8_kind::unsigned_integer);
+    d->unsigned_integer = v;
+    return new_value(d);
+}
+cef_v8value_t* cef_v8value_create_double(double v) {
+    auto d = data_of_kind(v8_kind::real);
+    d->real = v;
+    return new_value(d);
+}
+cef_v8value_t* cef_v8value_create_string(const cef_string_t* v) {
+    auto d = data_of_kind(v8_kind::string);
+    d->text = text_of(v);
+    return new_value(d);
+}
+cef_v8value_t* cef_v8value_create_array(int length) {
+    auto d = data_of_kind(v8_kind::array);
+    for (int i = 0; i < length; ++i) d->elements.push_back(data_of_kind(v8_kind::undefined));
+    return new_value(d);
+}
+
+void standin_set_global(const wchar_t* name, const char* type, const wchar_t* value) {
+    const std::lock_guard lock(script_lock);
+    global()->properties[name ? name : L""] = parse_value(type, value);
+}
+
+void standin_set_eval(const wchar_t* code, const char* type, const wchar_t* value) {
+    const std::lock_guard lock(script_lock);
+    eval_table[code ? code : L""] = parse_value(type, value);
+}
+
+} // extern "C"
