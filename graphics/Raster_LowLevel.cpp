@@ -174,8 +174,8 @@ namespace {
 
 // The size is taken in 32 unsigned bits: the whole non-negative range, 2^31 values, is a power of two too.
 bool mask_form_fits(std::int32_t min, std::int32_t max) {
-    return min >= 0 && max >= min &&
-           IsPowerOfTwo(static_cast<std::int32_t>(static_cast<std::uint32_t>(max) - static_cast<std::uint32_t>(min) + 1u));
+    const std::uint32_t size = static_cast<std::uint32_t>(max) - static_cast<std::uint32_t>(min) + 1u;
+    return min >= 0 && max >= min && IsPowerOfTwo(static_cast<std::int32_t>(size));
 }
 
 } // namespace
