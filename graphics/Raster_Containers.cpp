@@ -277,11 +277,11 @@ std::int32_t TClassList::IndexOf(TClass item) const {
 }
 
 TClass TClassList::First() const {
-    return FList.empty() ? nullptr : FList.front();
+    return GetItems(0);
 }
 
 TClass TClassList::Last() const {
-    return FList.empty() ? nullptr : FList.back();
+    return GetItems(Count() - 1);
 }
 
 TClass TClassList::GetItems(std::int32_t index) const {

@@ -120,7 +120,8 @@ struct class_info {
 };
 using TClass = const class_info*;
 
-// Out-of-range indexes raise EListError "List index out of bounds (%d)", as the pointer list does.
+// Out-of-range indexes raise EListError "List index out of bounds (%d)", as the pointer list does (First
+// and Last of an empty list too).
 class TClassList : public TObject {
 public:
     std::int32_t Add(TClass item);

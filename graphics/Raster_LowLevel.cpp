@@ -172,8 +172,10 @@ float WrapFloat(float v, float max) {
 
 namespace {
 
+// The size is taken in 32 unsigned bits: the whole non-negative range, 2^31 values, is a power of two too.
 bool mask_form_fits(std::int32_t min, std::int32_t max) {
-    return min >= 0 && max >= min && IsPowerOfTwo(max - min + 1);
+    const std::uint32_t size = static_cast<std::uint32_t>(max) - static_cast<std::uint32_t>(min) + 1u;
+    return min >= 0 && max >= min && IsPowerOfTwo(static_cast<std::int32_t>(size));
 }
 
 } // namespace

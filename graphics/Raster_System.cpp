@@ -1,5 +1,6 @@
 #include "graphics/Raster_System.h"
 
+#include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 #include "graphics/Raster_Math.h"
 #include "graphics/Raster_Platform.h"
@@ -7,7 +8,6 @@
 #include <cpuid.h>
 #include <x86intrin.h>
 
-#include <cstdio>
 #include <string>
 
 namespace kq {
@@ -155,10 +155,9 @@ String TPerfTimer::ReadNanoseconds() {
 
 namespace {
 
+// The number texts' decimal separator, not the C runtime's locale.
 String fixed3(double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    return utf8_to_string(text);
+    return Format(u"%.3f", {value});
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "framework/Exceptions.h"
 #include "framework/Properties.h"
 #include "graphics/Raster_OrdinalMaps.h"
+#include "tests/framework/raised.h"
 
 #include <gtest/gtest.h>
 
@@ -203,6 +204,12 @@ TEST(RasterClassList, FindIsCaseSensitive) {
     } catch (const EListError& e) {
         EXPECT_EQ(e.Message(), u"List index out of bounds (3)");
     }
+}
+
+TEST(RasterClassList, FirstAndLastOfAnEmptyListRaiseAsThePointerList) {
+    const TClassList list;
+    EXPECT_EQ(raised_message<EListError>([&] { list.First(); }), u"List index out of bounds (0)");
+    EXPECT_EQ(raised_message<EListError>([&] { list.Last(); }), u"List index out of bounds (-1)");
 }
 
 TEST(RasterIntegerMap, ClearAndIndexing) {

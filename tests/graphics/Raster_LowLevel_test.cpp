@@ -132,6 +132,11 @@ TEST(RasterLowLevel, WrapFunctionsSurviveDegenerateRanges) {
     EXPECT_EQ(WrapInt(hi, -5, 5), -5 + static_cast<std::int32_t>((static_cast<std::int64_t>(hi) + 5) % 11));
     const std::int32_t m = MirrorInt(lo, 0, 9);
     EXPECT_TRUE(m >= 0 && m <= 9);
+    // The whole non-negative range holds 2^31 values, a power of two: the mask forms serve it.
+    EXPECT_EQ(WrapFuncForRange(wmRepeat, 0, hi), WrapMask);
+    EXPECT_EQ(WrapFuncForRange(wmMirror, 0, hi), MirrorMask);
+    EXPECT_EQ(BestWrapFunc(1, hi), WrapInt);
+    EXPECT_EQ(WrapMask(-1, 0, hi), hi);
 }
 
 TEST(RasterLowLevel, WrapFloat) {

@@ -1,5 +1,6 @@
 #include "graphics/Raster_System.h"
 
+#include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,18 @@ TEST(RasterSystem, PerfTimerReadsMicroseconds) {
     EXPECT_GE(std::stod(ms), 19.0);
     const std::string s = string_to_utf8(timer.ReadSeconds());
     EXPECT_TRUE(std::regex_match(s, std::regex("0\\.[0-9]{3}"))) << s;
+}
+
+TEST(RasterSystem, PerfTimerTextsUseTheDecimalSeparator) {
+    struct separator_restored {
+        char16_t saved = FormatSettings.DecimalSeparator;
+        ~separator_restored() { FormatSettings.DecimalSeparator = saved; }
+    } restore;
+    FormatSettings.DecimalSeparator = u',';
+    TPerfTimer timer;
+    timer.Start();
+    for (const String& text : {timer.ReadMilliseconds(), timer.ReadSeconds()})
+        EXPECT_TRUE(std::regex_match(string_to_utf8(text), std::regex("[0-9]+,[0-9]{3}"))) << string_to_utf8(text);
 }
 
 TEST(RasterSystem, TickCountAndProcessorCount) {
