@@ -1,1 +1,111 @@
 #include "framework/Exceptions.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace kq {
+
+namespace {
+
+std::atomic<exception_handler> current_handler{nullptr};
+
+String trim_trailing_space(String text) {
+    while (!text.empty() && text.back() <= u' ') text.pop_back();
+    return text;
+}
+
+String decimal(std::int64_t value) {
+    const std::string digits = std::to_string(value);
+    return String(digits.begin(), digits.end());
+}
+
+} // namespace
+
+Exception::Exception(String message) : FMessage(std::move(message)), FWhat(string_to_utf8(FMessage)) {}
+
+void Exception::SetMessage(String message) {
+    FWhat = string_to_utf8(message);
+    FMessage = std::move(message);
+}
+
+// --- Operating system errors
+
+#ifdef _WIN32
+String SysErrorMessage(std::uint32_t code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                              FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    if (!buffer) return {};
+    String text = from_wide(buffer, length);
+    ::LocalFree(buffer);
+    return trim_trailing_space(std::move(text));
+}
+
+std::uint32_t last_os_error() noexcept { return ::GetLastError(); }
+#else
+String SysErrorMessage(std::uint32_t code) {
+    return trim_trailing_space(utf8_to_string(std::generic_category().message(static_cast<int>(code))));
+}
+
+std::uint32_t last_os_error() noexcept { return static_cast<std::uint32_t>(errno); }
+#endif
+
+void RaiseLastOSError(std::uint32_t code) {
+    if (code == 0) throw EOSError(u"A call to an OS function failed", 0);
+    // The code is shown signed, as the system's HRESULT-style codes are usually quoted.
+    throw EOSError(u"System Error.  Code: " + decimal(static_cast<std::int32_t>(code)) + u".\r\n" +
+                       SysErrorMessage(code),
+                   code);
+}
+
+void RaiseLastOSError() { RaiseLastOSError(last_os_error()); }
+
+// --- Callback edges
+
+void set_exception_handler(exception_handler handler) noexcept { current_handler.store(handler); }
+
+exception_handler get_exception_handler() noexcept { return current_handler.load(); }
+
+String exception_message(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return utf8_to_string(e.what());
+    } catch (...) {
+        return u"Unknown exception";
+    }
+}
+
+void default_exception_handler(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort&) {
+        return;
+    } catch (...) {
+    }
+    const std::string text = string_to_utf8(exception_message(error)) + "\n";
+#ifdef _WIN32
+    ::OutputDebugStringW(wide(exception_message(error) + u"\r\n"));
+#endif
+    std::fputs(text.c_str(), stderr);
+}
+
+void handle_exception(const std::exception_ptr& error) noexcept {
+    try {
+        const exception_handler handler = current_handler.load();
+        (handler ? handler : default_exception_handler)(error);
+    } catch (...) {
+        // A failing handler has nowhere left to report to.
+    }
+}
+
+} // namespace kq

@@ -1,4 +1,162 @@
 #pragma once
 
+#include "framework/Strings.h"
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <utility>
+
 namespace kq {
+
+// Root of the framework's errors. The message is UTF-16 text shown to the user; what() is its UTF-8 form.
+class Exception : public std::exception {
+public:
+    explicit Exception(String message);
+
+    const String& Message() const noexcept { return FMessage; }
+    void SetMessage(String message);
+    const char* what() const noexcept override { return FWhat.c_str(); }
+
+private:
+    String FMessage;
+    std::string FWhat;
+};
+
+// A silent exception: it unwinds like any other, but the application's handler shows nothing.
+class EAbort : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class EOSError : public Exception {
+public:
+    EOSError(String message, std::uint32_t code) : Exception(std::move(message)), ErrorCode(code) {}
+    std::uint32_t ErrorCode;
+};
+
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class EListError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class EStreamError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class EFCreateError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+
+class EFOpenError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+
+class EFilerError : public EStreamError {
+public:
+    using EStreamError::EStreamError;
+};
+
+class EReadError : public EFilerError {
+public:
+    using EFilerError::EFilerError;
+};
+
+class EWriteError : public EFilerError {
+public:
+    using EFilerError::EFilerError;
+};
+
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class EOutOfResources : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Raised by run-time checks that the program reports as ordinary errors; the message is the check's own
+// text, the source unit and line are kept beside it.
+class EAssertionFailed : public Exception {
+public:
+    explicit EAssertionFailed(String message, String source = {}, int line = 0)
+        : Exception(std::move(message)), SourceName(std::move(source)), LineNumber(line) {}
+    String SourceName;
+    int LineNumber;
+};
+
+// --- Operating system errors
+
+// The system's text for an error code (no trailing line break); natively the C library's text for errno.
+String SysErrorMessage(std::uint32_t code);
+
+// The calling thread's last error: GetLastError on Win32, errno natively.
+std::uint32_t last_os_error() noexcept;
+
+// "System Error.  Code: %d.\r\n%s%s" with the system's text, or "A call to an OS function failed" for 0.
+[[noreturn]] void RaiseLastOSError(std::uint32_t code);
+[[noreturn]] void RaiseLastOSError();
+
+// --- Callback edges
+
+// Receives every exception caught at a callback edge. Set once at start-up, before threads start.
+using exception_handler = void (*)(const std::exception_ptr& error);
+void set_exception_handler(exception_handler handler) noexcept;
+exception_handler get_exception_handler() noexcept;
+// Writes the message to the debugger output (Win32) or stderr; EAbort stays silent.
+void default_exception_handler(const std::exception_ptr& error);
+
+// The message of any exception: Message for ours, what() for others.
+String exception_message(const std::exception_ptr& error);
+
+// Hands the exception to the current handler; never throws.
+void handle_exception(const std::exception_ptr& error) noexcept;
+
+// Runs f at an edge no exception may cross (window procedure, engine or timer callback, thread entry);
+// an exception goes to the application's handler and the callback returns fallback.
+template <class R, class F>
+R guard_callback(R fallback, F&& f) noexcept {
+    try {
+        return std::forward<F>(f)();
+    } catch (...) {
+        handle_exception(std::current_exception());
+        return fallback;
+    }
+}
+
+template <class F>
+void guard_callback(F&& f) noexcept {
+    try {
+        std::forward<F>(f)();
+    } catch (...) {
+        handle_exception(std::current_exception());
+    }
+}
+
+// Inside a callback of a synchronous C API: the first exception is kept in pending and the callback
+// returns fallback (typically "stop"); the caller rethrows after the API returns (rethrow_pending).
+template <class R, class F>
+R guard_callback(std::exception_ptr& pending, R fallback, F&& f) noexcept {
+    try {
+        return std::forward<F>(f)();
+    } catch (...) {
+        if (!pending) pending = std::current_exception();
+        return fallback;
+    }
+}
+
+inline void rethrow_pending(std::exception_ptr& pending) {
+    if (pending) std::rethrow_exception(std::exchange(pending, nullptr));
+}
+
 } // namespace kq
