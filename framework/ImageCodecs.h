@@ -1,23 +1,17 @@
 #pragma once
 
-#include "framework/Strings.h"
+#include "framework/Exceptions.h"
 
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <vector>
 
 namespace kq {
 
 // A picture file that cannot be decoded (truncated, corrupted or of an unsupported kind).
-class EInvalidGraphic : public std::runtime_error {
+class EInvalidGraphic : public Exception {
 public:
-    explicit EInvalidGraphic(const String& message)
-        : std::runtime_error(string_to_utf8(message)), FMessage(message) {}
-    const String& Message() const noexcept { return FMessage; }
-
-private:
-    String FMessage;
+    using Exception::Exception;
 };
 
 // A decoded picture: top-down rows of 0xAARRGGBB pixels (B, G, R, A in memory), alpha not premultiplied.

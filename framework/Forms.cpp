@@ -1,0 +1,738 @@
+#include "framework/Forms.h"
+
+#include "framework/Menus.h"
+
+#include <algorithm>
+
+namespace kq {
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+TMouse* Mouse = nullptr;
+
+namespace {
+
+struct forms_state {
+    std::unique_ptr<TApplication> application;
+    std::unique_ptr<TScreen> screen;
+    std::unique_ptr<TMouse> mouse;
+    exception_handler previous_handler = nullptr;
+    form_resource_reader reader = nullptr;
+};
+
+forms_state& state() {
+    static forms_state s;
+    return s;
+}
+
+void application_exception_handler(const std::exception_ptr& error) {
+    if (Application)
+        Application->HandleException(nullptr, error);
+    else
+        default_exception_handler(error);
+}
+
+// The window styles of a form's border; shared by CreateParams and the size of a form without window.
+void border_styles(TFormBorderStyle border, TBorderIcons icons, DWORD& style, DWORD& ex_style) {
+    style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    ex_style = 0;
+    switch (border) {
+    case TFormBorderStyle::bsNone: style |= WS_POPUP; break;
+    case TFormBorderStyle::bsSingle: style |= WS_CAPTION | WS_BORDER; break;
+    case TFormBorderStyle::bsSizeable: style |= WS_CAPTION | WS_THICKFRAME; break;
+    case TFormBorderStyle::bsDialog:
+        style |= WS_POPUP | WS_CAPTION;
+        ex_style |= WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+        break;
+    case TFormBorderStyle::bsToolWindow:
+        style |= WS_CAPTION;
+        ex_style |= WS_EX_TOOLWINDOW;
+        break;
+    case TFormBorderStyle::bsSizeToolWin:
+        style |= WS_CAPTION | WS_THICKFRAME;
+        ex_style |= WS_EX_TOOLWINDOW;
+        break;
+    }
+    if (border != TFormBorderStyle::bsNone && icons.contains(TBorderIcon::biSystemMenu)) {
+        style |= WS_SYSMENU;
+        const bool tool = border == TFormBorderStyle::bsDialog || border == TFormBorderStyle::bsToolWindow ||
+                          border == TFormBorderStyle::bsSizeToolWin;
+        if (!tool && icons.contains(TBorderIcon::biMinimize)) style |= WS_MINIMIZEBOX;
+        if (!tool && icons.contains(TBorderIcon::biMaximize)) style |= WS_MAXIMIZEBOX;
+    }
+}
+
+void broadcast(TWinControl& parent, TMessage& message) {
+    for (int i = 0; i < parent.ControlCount() && message.Result == 0; ++i) {
+        TControl* c = parent.Controls(i);
+        message.Result = c->Perform(message.Msg, message.WParam, message.LParam);
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && message.Result == 0) broadcast(*w, message);
+    }
+}
+
+struct enabled_windows {
+    std::vector<HWND> windows;
+    std::exception_ptr error;
+};
+
+BOOL CALLBACK collect_enabled_window(HWND h, LPARAM data) noexcept {
+    auto* found = reinterpret_cast<enabled_windows*>(data);
+    return guard_callback(found->error, FALSE, [&] {
+        if (::IsWindowVisible(h) && ::IsWindowEnabled(h)) found->windows.push_back(h);
+        return TRUE;
+    });
+}
+
+void collect_tab_stops(TWinControl& parent, std::vector<TWinControl*>& out) {
+    for (TWinControl* w : parent.TabList()) {
+        if (w->CanFocus()) out.push_back(w);
+        collect_tab_stops(*w, out);
+    }
+    // Containers without TabStop still hold tab stops of their own.
+    for (int i = 0; i < parent.ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(parent.Controls(i)); w && !w->TabStop()) collect_tab_stops(*w, out);
+}
+
+} // namespace
+
+void set_form_resource_reader(form_resource_reader Reader) noexcept { state().reader = Reader; }
+
+String innermost_message(const std::exception_ptr& E) {
+    std::exception_ptr current = E;
+    for (;;) {
+        std::exception_ptr inner;
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::nested_exception& n) {
+            inner = n.nested_ptr();
+        } catch (...) {
+        }
+        if (!inner) break;
+        current = inner;
+    }
+    return exception_message(current);
+}
+
+// --- TCustomForm
+
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+    TControl::SetVisible(false);
+    SetParentFont(false);
+    FLeft = FTop = 0;
+    FWidth = 320;
+    FHeight = 240;
+    if (Screen) Screen->add_form(this);
+}
+
+TCustomForm::~TCustomForm() {
+    if (FCreated && OnDestroy) guard_callback([&] { OnDestroy(this); });
+    if (Screen) Screen->remove_form(this);
+    if (Application) Application->Notification(this, TOperation::opRemove);
+}
+
+void TCustomForm::AfterConstruction() {
+    const String name = ClassName();
+    if (HRSRC res = ::FindResourceW(nullptr, wide(name), MAKEINTRESOURCEW(10)); res) {
+        const HGLOBAL loaded = ::LoadResource(nullptr, res);
+        const void* data = loaded ? ::LockResource(loaded) : nullptr;
+        if (!data || !state().reader)
+            throw EInvalidOperation(u"Resource " + name + u" cannot be read: no component text reader");
+        state().reader(*this, data, ::SizeofResource(nullptr, res));
+    }
+    FCreated = true;
+    if (OnCreate) OnCreate(this);
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
+    if (Value == FBorderStyle) return;
+    FBorderStyle = Value;
+    RecreateWnd();
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons Value) {
+    if (Value == FBorderIcons) return;
+    FBorderIcons = Value;
+    RecreateWnd();
+}
+
+TWindowState TCustomForm::WindowState() const {
+    if (!HandleAllocated() || !Visible()) return FWindowState;
+    HWND h = const_cast<TCustomForm*>(this)->Handle();
+    if (::IsIconic(h)) return TWindowState::wsMinimized;
+    if (::IsZoomed(h)) return TWindowState::wsMaximized;
+    return TWindowState::wsNormal;
+}
+
+void TCustomForm::SetWindowState(TWindowState Value) {
+    FWindowState = Value;
+    if (!HandleAllocated() || !Visible()) return;
+    static constexpr int commands[] = {SW_RESTORE, SW_MINIMIZE, SW_MAXIMIZE};
+    ::ShowWindow(Handle(), commands[static_cast<int>(Value)]);
+}
+
+void TCustomForm::SetFormStyle(TFormStyle Value) {
+    if (Value == FFormStyle) return;
+    FFormStyle = Value;
+    if (HandleAllocated())
+        ::SetWindowPos(Handle(), Value == TFormStyle::fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                       SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TCustomForm::SetMenu(TMainMenu* Value) {
+    if (FMenu) FMenu->RemoveFreeNotification(this);
+    FMenu = Value;
+    if (FMenu) FMenu->FreeNotification(this);
+    if (HandleAllocated()) ::SetMenu(Handle(), FMenu ? FMenu->Handle() : nullptr);
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+    if (Operation == TOperation::opRemove) {
+        if (AComponent == FMenu) {
+            FMenu = nullptr;
+            if (HandleAllocated()) ::SetMenu(Handle(), nullptr);
+        }
+        if (AComponent == FActiveControl) FActiveControl = nullptr;
+    }
+    TWinControl::Notification(AComponent, Operation);
+}
+
+void TCustomForm::SetActiveControl(TWinControl* Control) {
+    FActiveControl = Control;
+    if (Control && FActive && Visible() && Control->CanFocus()) ::SetFocus(Control->Handle());
+}
+
+void TCustomForm::FocusControlChanged(TWinControl* Control) {
+    FActiveControl = Control;
+    TMessage m{CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control), 0};
+    broadcast(*this, m);
+}
+
+void TCustomForm::SelectNext(TWinControl* Current, bool GoForward) {
+    std::vector<TWinControl*> stops;
+    collect_tab_stops(*this, stops);
+    if (stops.empty()) return;
+    auto it = std::find(stops.begin(), stops.end(), Current);
+    size_t index = 0;
+    if (it == stops.end())
+        index = GoForward ? 0 : stops.size() - 1;
+    else {
+        const size_t at = static_cast<size_t>(it - stops.begin());
+        index = GoForward ? (at + 1) % stops.size() : (at + stops.size() - 1) % stops.size();
+    }
+    stops[index]->SetFocus();
+}
+
+void TCustomForm::CreateParams(TCreateParams& Params) {
+    TWinControl::CreateParams(Params);
+    border_styles(FBorderStyle, FBorderIcons, Params.Style, Params.ExStyle);
+    if (!Enabled()) Params.Style |= WS_DISABLED;
+    if (FFormStyle == TFormStyle::fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
+    Params.WndParent = nullptr;
+    if (Application) {
+        TCustomForm* main = Application->MainForm();
+        if (main && main != this && main->HandleAllocated())
+            Params.WndParent = main->Handle();
+        else if (main == this && Application->MainFormOnTaskBar())
+            Params.ExStyle |= WS_EX_APPWINDOW;
+    }
+}
+
+void TCustomForm::CreateWnd() {
+    TWinControl::CreateWnd();
+    set_icons();
+    if (FMenu) ::SetMenu(Handle(), FMenu->Handle());
+}
+
+void TCustomForm::set_icons() {
+    ::SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon.Handle()));
+    ::SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FIcon.Handle()));
+}
+
+RECT TCustomForm::ClientRect() {
+    if (HandleAllocated()) return TWinControl::ClientRect();
+    DWORD style = 0, ex_style = 0;
+    border_styles(FBorderStyle, FBorderIcons, style, ex_style);
+    RECT frame{0, 0, 0, 0};
+    ::AdjustWindowRectEx(&frame, style, FMenu != nullptr, ex_style);
+    return RECT{0, 0, std::max(0L, FWidth - (frame.right - frame.left)),
+                std::max(0L, FHeight - (frame.bottom - frame.top))};
+}
+
+POINT TCustomForm::ClientOrigin() {
+    POINT p{0, 0};
+    ::ClientToScreen(Handle(), &p);
+    return p;
+}
+
+bool TCustomForm::Showing() const { return Visible() && HandleAllocated(); }
+
+void TCustomForm::SetVisible(bool Value) {
+    if (Value == Visible()) return;
+    if (FModal && !Value) {
+        // Hiding ends a modal loop the way Close does.
+        if (FModalResult == mrNone) FModalResult = mrCancel;
+    }
+    TControl::SetVisible(Value);
+    Perform(CM_SHOWINGCHANGED, 0, 0);
+}
+
+void TCustomForm::showing_changed() {
+    if (Visible()) {
+        const HWND h = Handle();
+        apply_position();
+        static constexpr int commands[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED};
+        ::ShowWindow(h, commands[static_cast<int>(FWindowState)]);
+        if (OnShow) OnShow(this);
+        if (FActiveControl && FActiveControl->CanFocus()) ::SetFocus(FActiveControl->Handle());
+    } else if (HandleAllocated()) {
+        if (OnHide) OnHide(this);
+        ::ShowWindow(Handle(), SW_HIDE);
+    }
+}
+
+void TCustomForm::apply_position() {
+    if (FPosition != TPosition::poScreenCenter && FPosition != TPosition::poMainFormCenter &&
+        FPosition != TPosition::poOwnerFormCenter)
+        return;
+    RECT area = Screen ? Screen->WorkAreaRect() : RECT{0, 0, 1024, 768};
+    if (FPosition != TPosition::poScreenCenter && Application && Application->MainForm() &&
+        Application->MainForm() != this)
+        area = Application->MainForm()->BoundsRect();
+    SetBounds(area.left + (area.right - area.left - FWidth) / 2, area.top + (area.bottom - area.top - FHeight) / 2,
+              FWidth, FHeight);
+}
+
+void TCustomForm::Show() {
+    SetVisible(true);
+    if (HandleAllocated()) ::SetForegroundWindow(Handle());
+}
+
+bool TCustomForm::CloseQuery() {
+    bool can_close = true;
+    if (OnCloseQuery) OnCloseQuery(this, can_close);
+    return can_close;
+}
+
+void TCustomForm::DoClose(TCloseAction& Action) {
+    if (OnClose) OnClose(this, Action);
+}
+
+void TCustomForm::Close() {
+    if (FModal) {
+        FModalResult = mrCancel;
+        return;
+    }
+    if (!CloseQuery()) return;
+    const bool main = Application && Application->MainForm() == this;
+    TCloseAction action = main ? TCloseAction::caFree : TCloseAction::caHide;
+    DoClose(action);
+    if (action == TCloseAction::caNone) return;
+    if (main) {
+        Application->Terminate();
+        return;
+    }
+    switch (action) {
+    case TCloseAction::caHide: Hide(); break;
+    case TCloseAction::caMinimize: SetWindowState(TWindowState::wsMinimized); break;
+    case TCloseAction::caFree: Release(); break;
+    default: break;
+    }
+}
+
+TModalResult TCustomForm::ShowModal() {
+    if (Visible() || FModal) throw EInvalidOperation(u"Cannot make a visible window modal");
+    // Every other enabled window of the thread is disabled while the form is up.
+    enabled_windows found;
+    ::EnumThreadWindows(::GetCurrentThreadId(), collect_enabled_window, reinterpret_cast<LPARAM>(&found));
+    rethrow_pending(found.error);
+    std::vector<HWND>& disabled = found.windows;
+    const HWND before = ::GetActiveWindow();
+    for (HWND h : disabled) ::EnableWindow(h, FALSE);
+    FModal = true;
+    FModalResult = mrNone;
+    auto restore = scope_exit([&] {
+        FModal = false;
+        for (HWND h : disabled)
+            if (::IsWindow(h)) ::EnableWindow(h, TRUE);
+        if (before && ::IsWindow(before)) ::SetActiveWindow(before);
+    });
+    Show();
+    while (Application && !Application->Terminated()) {
+        Application->HandleMessage();
+        if (FModalResult == mrNone) continue;
+        if (!CloseQuery()) {
+            FModalResult = mrNone;
+            continue;
+        }
+        TCloseAction action = TCloseAction::caHide;
+        DoClose(action);
+        if (action == TCloseAction::caNone) {
+            FModalResult = mrNone;
+            continue;
+        }
+        break;
+    }
+    const TModalResult result = FModalResult;
+    FModal = false;
+    Hide();
+    return result;
+}
+
+void TCustomForm::Release() {
+    if (HandleAllocated()) ::PostMessageW(Handle(), CM_RELEASE, 0, 0);
+}
+
+void TCustomForm::PaintWindow(HDC DC) {
+    if (!OnPaint) return;
+    FCanvas.Lock();
+    auto unlock = scope_exit([this] {
+        FCanvas.SetHandle(nullptr);
+        FCanvas.Unlock();
+    });
+    FCanvas.SetHandle(DC);
+    FCanvas.SetFont(Font());
+    OnPaint(this);
+}
+
+void TCustomForm::dialog_key(TMessage& Message) {
+    if (Message.Msg == CM_DIALOGKEY && Message.WParam == VK_TAB) {
+        if (::GetKeyState(VK_CONTROL) >= 0) {
+            SelectNext(FActiveControl, ::GetKeyState(VK_SHIFT) >= 0);
+            Message.Result = 1;
+        }
+        return;
+    }
+    TMessage m{Message.Msg, Message.WParam, Message.LParam, 0};
+    broadcast(*this, m);
+    Message.Result = m.Result;
+}
+
+void TCustomForm::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_CLOSE: Close(); return;
+    case CM_SHOWINGCHANGED: showing_changed(); return;
+    case CM_DIALOGKEY:
+    case CM_DIALOGCHAR: dialog_key(Message); return;
+    case WM_ACTIVATE:
+        DefaultHandler(Message);
+        if (LOWORD(Message.WParam) != WA_INACTIVE) {
+            FActive = true;
+            if (Screen) Screen->set_active_form(this);
+            if (FActiveControl && FActiveControl->CanFocus()) ::SetFocus(FActiveControl->Handle());
+            if (OnActivate) OnActivate(this);
+        } else {
+            FActive = false;
+            if (OnDeactivate) OnDeactivate(this);
+        }
+        return;
+    case WM_SYSCOMMAND:
+        if ((Message.WParam & 0xFFF0) == SC_MINIMIZE) FWindowState = TWindowState::wsMinimized;
+        if ((Message.WParam & 0xFFF0) == SC_MAXIMIZE) FWindowState = TWindowState::wsMaximized;
+        if ((Message.WParam & 0xFFF0) == SC_RESTORE) FWindowState = TWindowState::wsNormal;
+        break;
+    case WM_COMMAND:
+        if (Message.LParam == 0 && HIWORD(Message.WParam) == 0 && FMenu &&
+            FMenu->DispatchCommand(LOWORD(Message.WParam))) {
+            return;
+        }
+        break;
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM:
+        if (Message.WParam == 0 && FMenu && FMenu->DispatchOwnerDraw(Message)) return;
+        break;
+    default: break;
+    }
+    TWinControl::WndProc(Message);
+}
+
+// --- TApplication
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+
+TApplication::~TApplication() {
+    DestroyComponents();
+    if (FHandle) ::DestroyWindow(FHandle);
+}
+
+void TApplication::Initialize() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    if (FTitle.empty()) {
+        wchar_t path[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+        String name = from_wide(path);
+        name = name.substr(name.find_last_of(u"\\/") + 1);
+        FTitle = name.substr(0, name.find_last_of(u'.'));
+    }
+    Handle();
+}
+
+HWND TApplication::Handle() {
+    if (!FHandle) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"TApplication";
+        if (!::GetClassInfoExW(wc.hInstance, wc.lpszClassName, &wc)) ::RegisterClassExW(&wc);
+        FHandle = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", wide(FTitle), WS_POPUP, 0, 0, 0, 0, nullptr,
+                                    nullptr, wc.hInstance, nullptr);
+        if (!FHandle) RaiseLastOSError();
+    }
+    return FHandle;
+}
+
+void TApplication::SetTitle(const String& Value) {
+    FTitle = Value;
+    if (FHandle) ::SetWindowTextW(FHandle, wide(Value));
+}
+
+void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
+    if (Operation == TOperation::opRemove && AComponent == FMainForm) FMainForm = nullptr;
+    TComponent::Notification(AComponent, Operation);
+}
+
+void TApplication::add_events(TApplicationEvents* Events) { FEvents.push_back(Events); }
+void TApplication::remove_events(TApplicationEvents* Events) noexcept {
+    FEvents.erase(std::remove(FEvents.begin(), FEvents.end(), Events), FEvents.end());
+}
+
+bool TApplication::IsKeyMsg(MSG& Msg) {
+    if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN && Msg.message != WM_SYSCHAR) return false;
+    TWinControl* target = FindControl(Msg.hwnd);
+    if (!target) return false;
+    TCustomForm* form = GetParentForm(target);
+    if (!form) return false;
+    if (Msg.message == WM_SYSCHAR) return form->Perform(CM_DIALOGCHAR, Msg.wParam, Msg.lParam) != 0;
+    switch (Msg.wParam) {
+    case VK_TAB:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_RETURN:
+    case VK_ESCAPE:
+    case VK_EXECUTE:
+    case VK_CANCEL: break;
+    default: return false;
+    }
+    const LRESULT code = ::SendMessageW(Msg.hwnd, WM_GETDLGCODE, Msg.wParam, reinterpret_cast<LPARAM>(&Msg));
+    const bool arrows = Msg.wParam >= VK_LEFT && Msg.wParam <= VK_DOWN;
+    if ((code & DLGC_WANTALLKEYS) || (arrows && (code & DLGC_WANTARROWS)) ||
+        (Msg.wParam == VK_TAB && (code & DLGC_WANTTAB)))
+        return false;
+    if (target->Perform(CM_WANTSPECIALKEY, Msg.wParam, Msg.lParam) != 0) return false;
+    return form->Perform(CM_DIALOGKEY, Msg.wParam, Msg.lParam) != 0;
+}
+
+bool TApplication::ProcessMessage(MSG& Msg) {
+    if (Msg.message == WM_QUIT) {
+        FTerminated = true;
+        return true;
+    }
+    bool handled = false;
+    if (OnMessage) OnMessage(Msg, handled);
+    for (size_t i = 0; i < FEvents.size() && !handled; ++i)
+        if (FEvents[i]->OnMessage) FEvents[i]->OnMessage(Msg, handled);
+    if (handled || IsKeyMsg(Msg)) return true;
+    ::TranslateMessage(&Msg);
+    ::DispatchMessageW(&Msg);
+    return true;
+}
+
+void TApplication::ProcessMessages() {
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        guard_callback([&] { ProcessMessage(msg); });
+        if (msg.message == WM_QUIT) break;
+    }
+}
+
+void TApplication::HandleMessage() {
+    MSG msg{};
+    if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        guard_callback([&] { ProcessMessage(msg); });
+        return;
+    }
+    ::WaitMessage();
+}
+
+void TApplication::Run() {
+    if (FMainForm && FShowMainForm) FMainForm->Show();
+    while (!FTerminated) HandleMessage();
+}
+
+void TApplication::Terminate() {
+    FTerminated = true;
+    ::PostQuitMessage(0);
+}
+
+void TApplication::Minimize() {
+    if (FMainForm) FMainForm->SetWindowState(TWindowState::wsMinimized);
+}
+
+void TApplication::Restore() {
+    if (FMainForm) FMainForm->SetWindowState(TWindowState::wsNormal);
+}
+
+int TApplication::MessageBox(const String& Text, const String& Caption, UINT Flags) {
+    HWND owner = ::GetActiveWindow();
+    if (!owner) owner = Handle();
+    const String& title = Caption.empty() ? FTitle : Caption;
+    return ::MessageBoxW(owner, wide(Text), wide(title), Flags);
+}
+
+void TApplication::HandleException(TObject* Sender, const std::exception_ptr& E) {
+    try {
+        std::rethrow_exception(E);
+    } catch (const EAbort&) {
+        return;
+    } catch (...) {
+    }
+    if (OnException) {
+        OnException(Sender, E);
+        return;
+    }
+    for (TApplicationEvents* events : FEvents)
+        if (events->OnException) {
+            events->OnException(Sender, E);
+            return;
+        }
+    ShowException(E);
+}
+
+void TApplication::ShowException(const std::exception_ptr& E) {
+    // A failure while reporting stays silent: the handler must not raise in its turn.
+    guard_callback([&] { MessageBox(innermost_message(E), FTitle, MB_OK | MB_ICONERROR); });
+}
+
+TApplicationEvents::TApplicationEvents(TComponent* AOwner) : TComponent(AOwner) {
+    if (Application) Application->add_events(this);
+}
+
+TApplicationEvents::~TApplicationEvents() {
+    if (Application) Application->remove_events(this);
+}
+
+// --- TScreen
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {
+    if (HDC dc = ::GetDC(nullptr)) {
+        FPixelsPerInch = ::GetDeviceCaps(dc, LOGPIXELSY);
+        ::ReleaseDC(nullptr, dc);
+    }
+}
+
+TScreen::~TScreen() = default;
+
+TWinControl* TScreen::ActiveControl() const { return FActiveForm ? FActiveForm->ActiveControl() : nullptr; }
+
+void TScreen::add_form(TCustomForm* Form) { FForms.push_back(Form); }
+
+void TScreen::remove_form(TCustomForm* Form) noexcept {
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), Form), FForms.end());
+    if (FActiveForm == Form) FActiveForm = nullptr;
+}
+
+void TScreen::SetCursor(TCursor Value) {
+    FCursor = Value;
+    ::SetCursor(Cursors(Value == crDefault ? crArrow : Value));
+}
+
+HCURSOR TScreen::Cursors(TCursor Index) const {
+    const wchar_t* id = IDC_ARROW;
+    switch (Index) {
+    case crCross: id = IDC_CROSS; break;
+    case crIBeam: id = IDC_IBEAM; break;
+    case crSizeNESW: id = IDC_SIZENESW; break;
+    case crSizeNS: id = IDC_SIZENS; break;
+    case crSizeNWSE: id = IDC_SIZENWSE; break;
+    case crSizeWE: id = IDC_SIZEWE; break;
+    case crHourGlass: id = IDC_WAIT; break;
+    case crNo: id = IDC_NO; break;
+    case crHandPoint: id = IDC_HAND; break;
+    case crSizeAll: id = IDC_SIZEALL; break;
+    default: break;
+    }
+    return ::LoadCursorW(nullptr, id);
+}
+
+int TScreen::Width() const { return ::GetSystemMetrics(SM_CXSCREEN); }
+int TScreen::Height() const { return ::GetSystemMetrics(SM_CYSCREEN); }
+
+RECT TScreen::WorkAreaRect() const {
+    RECT r{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+    return r;
+}
+
+namespace {
+TMonitor monitor_of(HMONITOR h) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    ::GetMonitorInfoW(h, &info);
+    return TMonitor{h, info.rcMonitor, info.rcWork, (info.dwFlags & MONITORINFOF_PRIMARY) != 0};
+}
+
+struct monitor_list {
+    std::vector<TMonitor> monitors;
+    std::exception_ptr error;
+};
+
+BOOL CALLBACK collect_monitor(HMONITOR h, HDC, LPRECT, LPARAM data) noexcept {
+    auto* list = reinterpret_cast<monitor_list*>(data);
+    return guard_callback(list->error, FALSE, [&] {
+        list->monitors.push_back(monitor_of(h));
+        return TRUE;
+    });
+}
+} // namespace
+
+std::vector<TMonitor> TScreen::Monitors() const {
+    monitor_list list;
+    ::EnumDisplayMonitors(nullptr, nullptr, collect_monitor, reinterpret_cast<LPARAM>(&list));
+    rethrow_pending(list.error);
+    return std::move(list.monitors);
+}
+
+TMonitor TScreen::MonitorFromWindow(HWND Handle) const {
+    return monitor_of(::MonitorFromWindow(Handle, MONITOR_DEFAULTTONEAREST));
+}
+
+POINT TMouse::CursorPos() const {
+    POINT p{};
+    ::GetCursorPos(&p);
+    return p;
+}
+
+void TMouse::SetCursorPos(POINT Value) { ::SetCursorPos(Value.x, Value.y); }
+
+// --- Start-up
+
+void forms_startup() {
+    forms_state& s = state();
+    controls_startup();
+    s.mouse = std::make_unique<TMouse>();
+    s.screen = std::make_unique<TScreen>(nullptr);
+    s.application = std::make_unique<TApplication>(nullptr);
+    Mouse = s.mouse.get();
+    Screen = s.screen.get();
+    Application = s.application.get();
+    s.previous_handler = get_exception_handler();
+    set_exception_handler(application_exception_handler);
+}
+
+void forms_shutdown() {
+    forms_state& s = state();
+    set_exception_handler(s.previous_handler);
+    // Forms owned by the application go with it; they still find the screen while they close.
+    s.application.reset();
+    Application = nullptr;
+    s.screen.reset();
+    Screen = nullptr;
+    s.mouse.reset();
+    Mouse = nullptr;
+    controls_shutdown();
+}
+
+} // namespace kq

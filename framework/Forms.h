@@ -1,0 +1,294 @@
+#pragma once
+
+#include "framework/Controls.h"
+
+#include <exception>
+#include <memory>
+#include <vector>
+
+namespace kq {
+
+class TMainMenu;
+
+enum class TFormBorderStyle : std::uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum class TBorderIcon : std::uint8_t { biSystemMenu, biMinimize, biMaximize };
+using TBorderIcons = enum_set<TBorderIcon>;
+enum class TWindowState : std::uint8_t { wsNormal, wsMinimized, wsMaximized };
+enum class TPosition : std::uint8_t { poDesigned, poDefault, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
+enum class TFormStyle : std::uint8_t { fsNormal, fsStayOnTop };
+enum class TCloseAction : std::uint8_t { caNone, caHide, caFree, caMinimize };
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;
+constexpr TModalResult mrCancel = IDCANCEL;
+constexpr TModalResult mrYes = IDYES;
+constexpr TModalResult mrNo = IDNO;
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+// A top-level window. Create forms with CreateForm (or Application->CreateForm) so that OnCreate runs
+// once the whole object, derived classes included, is built.
+class TCustomForm : public TWinControl {
+public:
+    explicit TCustomForm(TComponent* AOwner);
+    ~TCustomForm() override;
+
+    // Reads the form's resource when the executable has one named after the class, then raises
+    // OnCreate. Called once by CreateForm.
+    virtual void AfterConstruction();
+
+    TFormBorderStyle BorderStyle() const noexcept { return FBorderStyle; }
+    void SetBorderStyle(TFormBorderStyle Value);
+    TBorderIcons BorderIcons() const noexcept { return FBorderIcons; }
+    void SetBorderIcons(TBorderIcons Value);
+    TWindowState WindowState() const;
+    void SetWindowState(TWindowState Value);
+    TPosition Position() const noexcept { return FPosition; }
+    void SetPosition(TPosition Value) { FPosition = Value; }
+    TFormStyle FormStyle() const noexcept { return FFormStyle; }
+    void SetFormStyle(TFormStyle Value);
+    TIcon& Icon() noexcept { return FIcon; }
+    void SetIcon(const TIcon& Value) { FIcon.Assign(&Value); }
+    TMainMenu* Menu() const noexcept { return FMenu; }
+    void SetMenu(TMainMenu* Value);
+    bool KeyPreview() const noexcept { return FKeyPreview; }
+    void SetKeyPreview(bool Value) { FKeyPreview = Value; }
+
+    // The form's own canvas, valid while OnPaint runs.
+    TCanvas& Canvas() noexcept { return FCanvas; }
+    TWinControl* ActiveControl() const noexcept { return FActiveControl; }
+    void SetActiveControl(TWinControl* Control);
+    bool Active() const noexcept { return FActive; }
+    // Moves the focus to the next (or previous) tab stop of the form.
+    void SelectNext(TWinControl* Current, bool GoForward);
+
+    void Show();
+    void Close();
+    // Shows the form modally and returns its ModalResult; other forms are disabled meanwhile.
+    TModalResult ShowModal();
+    TModalResult ModalResult() const noexcept { return FModalResult; }
+    void SetModalResult(TModalResult Value) { FModalResult = Value; }
+    // Frees the form once the messages already queued for it have been handled.
+    void Release();
+
+    RECT ClientRect() override;
+    void SetVisible(bool Value) override;
+    bool Showing() const override;
+    POINT ClientOrigin() override;
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TNotifyEvent OnPaint;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+
+    // The focused control of this form changed (WM_SETFOCUS of a child).
+    void FocusControlChanged(TWinControl* Control);
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void WndProc(TMessage& Message) override;
+    void PaintWindow(HDC DC) override;
+    virtual bool CloseQuery();
+    virtual void DoClose(TCloseAction& Action);
+
+private:
+    friend class TApplication;
+    void apply_position();
+    void dialog_key(TMessage& Message);
+    void set_icons();
+    void showing_changed();
+
+    TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
+    TBorderIcons FBorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize, TBorderIcon::biMaximize};
+    TWindowState FWindowState = TWindowState::wsNormal;
+    TPosition FPosition = TPosition::poDesigned;
+    TFormStyle FFormStyle = TFormStyle::fsNormal;
+    TIcon FIcon;
+    TMainMenu* FMenu = nullptr;
+    bool FKeyPreview = false;
+    TWinControl* FActiveControl = nullptr;
+    bool FActive = false;
+    bool FCreated = false;
+    bool FModal = false;
+    TModalResult FModalResult = mrNone;
+    TCanvas FCanvas;
+};
+
+class TForm : public TCustomForm {
+public:
+    using TCustomForm::TCustomForm;
+};
+
+// Builds a form of class T and runs its creation steps (resource, OnCreate).
+template <class T, class... A>
+T* CreateForm(TComponent* Owner, A&&... args) {
+    T* form = new T(Owner, std::forward<A>(args)...);
+    try {
+        form->AfterConstruction();
+    } catch (...) {
+        delete form;
+        throw;
+    }
+    return form;
+}
+
+// Called for a form whose class has a resource; fills the form from its component text. The component
+// text reader installs it; without one a form with a resource raises.
+using form_resource_reader = void (*)(TCustomForm& Form, const void* Data, std::size_t Size);
+void set_form_resource_reader(form_resource_reader Reader) noexcept;
+
+// --- Application
+
+using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
+using TExceptionEvent = std::function<void(TObject* Sender, const std::exception_ptr& E)>;
+
+class TApplicationEvents;
+
+class TApplication : public TComponent {
+public:
+    explicit TApplication(TComponent* AOwner);
+    ~TApplication() override;
+
+    void Initialize();
+    HWND Handle();
+    const String& Title() const noexcept { return FTitle; }
+    void SetTitle(const String& Value);
+    TCustomForm* MainForm() const noexcept { return FMainForm; }
+    bool MainFormOnTaskBar() const noexcept { return FMainFormOnTaskBar; }
+    void SetMainFormOnTaskBar(bool Value) { FMainFormOnTaskBar = Value; }
+    bool ShowMainForm() const noexcept { return FShowMainForm; }
+    void SetShowMainForm(bool Value) { FShowMainForm = Value; }
+
+    // Creates a form owned by the application; the first one becomes the main form.
+    template <class T>
+    void CreateForm(T*& Reference) {
+        Reference = kq::CreateForm<T>(this);
+        if (!FMainForm) FMainForm = Reference;
+    }
+
+    // The message loop: runs until Terminate (or the main form closes).
+    void Run();
+    // Handles every queued message, then returns.
+    void ProcessMessages();
+    // Waits for one message and handles it.
+    void HandleMessage();
+    void Terminate();
+    bool Terminated() const noexcept { return FTerminated; }
+    void Minimize();
+    void Restore();
+
+    // The modal message box of the application: its title is the caption when none is given.
+    int MessageBox(const String& Text, const String& Caption = {}, UINT Flags = MB_OK);
+    // The top-level handler: OnException when assigned, otherwise ShowException; EAbort is silent.
+    void HandleException(TObject* Sender, const std::exception_ptr& E);
+    // A modal message box with the error icon, the application title and the innermost message.
+    void ShowException(const std::exception_ptr& E);
+
+    TExceptionEvent OnException;
+    TMessageEvent OnMessage;
+
+    // For the framework: forms and application-events components register themselves.
+    void add_events(TApplicationEvents* Events);
+    void remove_events(TApplicationEvents* Events) noexcept;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    bool ProcessMessage(MSG& Msg);
+    bool IsKeyMsg(MSG& Msg);
+
+    String FTitle;
+    HWND FHandle = nullptr;
+    TCustomForm* FMainForm = nullptr;
+    bool FMainFormOnTaskBar = true;
+    bool FShowMainForm = true;
+    bool FTerminated = false;
+    bool FInHandler = false;
+    std::vector<TApplicationEvents*> FEvents;
+};
+
+// Lets any component take part in the application's message hook and exception handling.
+class TApplicationEvents : public TComponent {
+public:
+    explicit TApplicationEvents(TComponent* AOwner);
+    ~TApplicationEvents() override;
+
+    TMessageEvent OnMessage;
+    TExceptionEvent OnException;
+};
+
+// --- Screen
+
+struct TMonitor {
+    HMONITOR Handle = nullptr;
+    RECT BoundsRect{};
+    RECT WorkareaRect{};
+    bool Primary = false;
+    int Width() const noexcept { return BoundsRect.right - BoundsRect.left; }
+    int Height() const noexcept { return BoundsRect.bottom - BoundsRect.top; }
+};
+
+class TScreen : public TComponent {
+public:
+    explicit TScreen(TComponent* AOwner);
+    ~TScreen() override;
+
+    int FormCount() const noexcept { return static_cast<int>(FForms.size()); }
+    TCustomForm* Forms(int Index) const { return FForms.at(static_cast<size_t>(Index)); }
+    TCustomForm* ActiveForm() const noexcept { return FActiveForm; }
+    TWinControl* ActiveControl() const;
+
+    // A cursor other than crDefault overrides every control's cursor.
+    TCursor Cursor() const noexcept { return FCursor; }
+    void SetCursor(TCursor Value);
+    HCURSOR Cursors(TCursor Index) const;
+
+    int Width() const;
+    int Height() const;
+    int PixelsPerInch() const noexcept { return FPixelsPerInch; }
+    RECT WorkAreaRect() const;
+    // Enumerated anew on each call: monitors come and go.
+    std::vector<TMonitor> Monitors() const;
+    int MonitorCount() const { return static_cast<int>(Monitors().size()); }
+    TMonitor MonitorFromWindow(HWND Handle) const;
+
+    // For the framework's forms.
+    void add_form(TCustomForm* Form);
+    void remove_form(TCustomForm* Form) noexcept;
+    void set_active_form(TCustomForm* Form) noexcept { FActiveForm = Form; }
+
+private:
+    std::vector<TCustomForm*> FForms;
+    TCustomForm* FActiveForm = nullptr;
+    TCursor FCursor = crDefault;
+    int FPixelsPerInch = 96;
+};
+
+class TMouse {
+public:
+    POINT CursorPos() const;
+    void SetCursorPos(POINT Value);
+};
+
+// The process's application, screen and mouse, made by forms_startup and freed by forms_shutdown.
+extern TApplication* Application;
+extern TScreen* Screen;
+extern TMouse* Mouse;
+
+// Starts the visual framework: common controls, the application, the screen, the top-level exception
+// handler. forms_shutdown frees the forms that are left and undoes the rest.
+void forms_startup();
+void forms_shutdown();
+
+// The message of the innermost exception of a nested chain.
+String innermost_message(const std::exception_ptr& E);
+
+} // namespace kq
