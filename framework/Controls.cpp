@@ -995,7 +995,27 @@ void TWinControl::DefaultHandler(TMessage& Message) {
 
 // --- TCustomControl
 
-TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+namespace {
+// Outside painting a control's canvas measures text on a screen-compatible memory DC (what it draws
+// there is not shown); while the control paints it draws on the paint DC.
+class measuring_canvas : public TCanvas {
+protected:
+    void CreateHandle() override {
+        FDC.reset(::CreateCompatibleDC(nullptr));
+        if (!FDC) throw EOutOfResources(u"Out of system resources");
+        SetHandle(FDC.get());
+    }
+
+public:
+    ~measuring_canvas() override { SetHandle(nullptr); }
+
+private:
+    unique_hdc FDC;
+};
+} // namespace
+
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FCanvas(std::make_unique<measuring_canvas>()) {}
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC DC) {
@@ -1011,7 +1031,8 @@ void TCustomControl::PaintWindow(HDC DC) {
 
 // --- TGraphicControl
 
-TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), FCanvas(std::make_unique<measuring_canvas>()) {}
 TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& Message) {

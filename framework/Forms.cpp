@@ -445,6 +445,55 @@ void TCustomForm::WndProc(TMessage& Message) {
     TWinControl::WndProc(Message);
 }
 
+// --- THintWindow
+
+THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+    SetColor(clInfoBk);
+    SetParentFont(false);
+    Font().SetColor(clInfoText);
+    TControl::SetVisible(false);
+}
+
+void THintWindow::CreateParams(TCreateParams& Params) {
+    TCustomControl::CreateParams(Params);
+    Params.Style = WS_POPUP | WS_BORDER;
+    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+    Params.WndParent = nullptr;
+    Params.WindowClass.style |= CS_SAVEBITS;
+}
+
+RECT THintWindow::CalcHintRect(int MaxWidth, const String& AHint) {
+    RECT r{0, 0, MaxWidth, 0};
+    Canvas().SetFont(Font());
+    Canvas().TextRect(r, AHint, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    r.right += 6;
+    r.bottom += 2;
+    return r;
+}
+
+void THintWindow::ActivateHint(const RECT& Rect, const String& AHint) {
+    SetCaption(AHint);
+    SetBoundsRect(Rect);
+    const HWND h = Handle();
+    ::SetWindowPos(h, HWND_TOPMOST, Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top,
+                   SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    TControl::SetVisible(true);
+    Invalidate();
+}
+
+void THintWindow::ReleaseHandle() {
+    TControl::SetVisible(false);
+    DestroyHandle();
+}
+
+void THintWindow::Paint() {
+    RECT r = ClientRect();
+    r.left += 2;
+    r.top += 1;
+    Canvas().Brush().SetStyle(TBrushStyle::bsClear);
+    Canvas().TextRect(r, Caption(), DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+}
+
 // --- TApplication
 
 TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
@@ -499,7 +548,9 @@ void TApplication::remove_events(TApplicationEvents* Events) noexcept {
 
 bool TApplication::IsKeyMsg(MSG& Msg) {
     if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN && Msg.message != WM_SYSCHAR) return false;
-    TWinControl* target = FindControl(Msg.hwnd);
+    // System controls on a form (an edit line of a dialog) count as the framework control they sit on.
+    TWinControl* target = nullptr;
+    for (HWND h = Msg.hwnd; h && !target; h = ::GetParent(h)) target = FindControl(h);
     if (!target) return false;
     TCustomForm* form = GetParentForm(target);
     if (!form) return false;

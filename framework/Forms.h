@@ -146,6 +146,21 @@ T* CreateForm(TComponent* Owner, A&&... args) {
 using form_resource_reader = void (*)(TCustomForm& Form, const void* Data, std::size_t Size);
 void set_form_resource_reader(form_resource_reader Reader) noexcept;
 
+// A borderless top-most window that shows a hint text; it never takes the focus.
+class THintWindow : public TCustomControl {
+public:
+    explicit THintWindow(TComponent* AOwner);
+    // The size the text needs, wrapped at MaxWidth, with the window's margins.
+    virtual RECT CalcHintRect(int MaxWidth, const String& AHint);
+    // Shows Hint at Rect (screen coordinates).
+    virtual void ActivateHint(const RECT& Rect, const String& AHint);
+    void ReleaseHandle();
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
+};
+
 // --- Application
 
 using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
