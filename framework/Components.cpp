@@ -1,23 +1,19 @@
 #include "framework/Components.h"
 
+#include "framework/Conversions.h"
 #include "framework/Exceptions.h"
+#include "framework/Lists.h"
 #include "framework/Properties.h"
 
 #include <algorithm>
 #include <cassert>
-#include <string>
 
 namespace kq {
 
 namespace {
 
-char16_t ascii_upper(char16_t c) noexcept { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 bool ascii_letter(char16_t c) noexcept { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; }
 bool ascii_digit(char16_t c) noexcept { return c >= u'0' && c <= u'9'; }
-
-String list_index_error_text(int index) {
-    return u"List index out of bounds (" + utf8_to_string(std::to_string(index)) + u")";
-}
 
 template <class T>
 void erase_value(std::vector<T*>& list, const T* value) {
@@ -31,11 +27,6 @@ bool is_valid_ident(StringView text) noexcept {
     return std::all_of(text.begin() + 1, text.end(), [](char16_t c) { return ascii_letter(c) || ascii_digit(c); });
 }
 
-bool same_ident(StringView a, StringView b) noexcept {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return ascii_upper(x) == ascii_upper(y); });
-}
-
 // --- TPersistent
 
 void TPersistent::Assign(const TPersistent* Source) {
@@ -47,7 +38,7 @@ void TPersistent::AssignTo(TPersistent* Dest) const { Dest->AssignError(this); }
 
 void TPersistent::AssignError(const TPersistent* Source) const {
     const String source_name = Source ? Source->ClassName() : String(u"nil");
-    throw EConvertError(u"Cannot assign a " + source_name + u" to a " + ClassName());
+    throw EConvertError(Format(u"Cannot assign a %s to a %s", {source_name, ClassName()}));
 }
 
 const property_table& TPersistent::PublishedProperties() const {
@@ -83,7 +74,7 @@ void TComponent::Destroying() noexcept {
 }
 
 TComponent* TComponent::Components(int Index) const {
-    if (Index < 0 || Index >= ComponentCount()) throw EListError(list_index_error_text(Index));
+    if (Index < 0 || Index >= ComponentCount()) raise_list_index_error(Index);
     return FComponents[static_cast<std::size_t>(Index)];
 }
 
@@ -96,16 +87,16 @@ int TComponent::ComponentIndex() const noexcept {
 void TComponent::SetName(const String& NewName) {
     if (FName == NewName) return;
     if (!NewName.empty() && !is_valid_ident(NewName))
-        throw EComponentError(u"Component name \"" + NewName + u"\" is not a valid identifier");
+        throw EComponentError(Format(u"Component name \"%s\" is not a valid identifier", {NewName}));
     if (FOwner) FOwner->ValidateRename(this, FName, NewName);
     FName = NewName;
 }
 
 void TComponent::ValidateRename(const TComponent* AComponent, StringView CurName, StringView NewName) const {
-    if (NewName.empty() || same_ident(CurName, NewName)) return;
+    if (NewName.empty() || SameText(CurName, NewName)) return;
     const TComponent* existing = FindComponent(NewName);
     if (existing && existing != AComponent)
-        throw EComponentError(u"A component named " + String(NewName) + u" already exists");
+        throw EComponentError(Format(u"A component named %s already exists", {NewName}));
 }
 
 void TComponent::SetComponentState(TComponentState Value) noexcept {
@@ -116,7 +107,7 @@ void TComponent::SetComponentState(TComponentState Value) noexcept {
 TComponent* TComponent::FindComponent(StringView AName) const noexcept {
     if (AName.empty()) return nullptr;
     for (TComponent* c : FComponents)
-        if (same_ident(c->FName, AName)) return c;
+        if (SameText(c->FName, AName)) return c;
     return nullptr;
 }
 
@@ -269,7 +260,7 @@ TCollectionItem* TCollection::Add() {
 }
 
 TCollectionItem* TCollection::Insert(int Index) {
-    if (Index < 0 || Index > Count()) throw EListError(list_index_error_text(Index));
+    if (Index < 0 || Index > Count()) raise_list_index_error(Index);
     update_scope update(*this);
     TCollectionItem* item = Add();
     item->SetIndex(Index);
@@ -308,9 +299,12 @@ void TCollection::Assign(const TPersistent* Source) {
         return;
     }
     if (source == this) return;
+    // Copies are made aside first: an item that cannot be copied leaves this collection as it was.
+    TCollection copies(FItemClass);
+    for (const auto& item : source->FItems) copies.Add()->Assign(item.get());
     update_scope update(*this);
     Clear();
-    for (const auto& item : source->FItems) Add()->Assign(item.get());
+    while (!copies.FItems.empty()) copies.FItems.front()->SetCollection(this);
     update.end();
 }
 
@@ -347,7 +341,7 @@ std::unique_ptr<TCollectionItem> TCollection::Extract(int Index, TCollectionNoti
 }
 
 void TCollection::CheckIndex(int Index) const {
-    if (Index < 0 || Index >= Count()) throw EListError(list_index_error_text(Index));
+    if (Index < 0 || Index >= Count()) raise_list_index_error(Index);
 }
 
 } // namespace kq

@@ -22,8 +22,6 @@ public:
 
 // Identifiers of component text and component names: an ASCII letter or '_', then letters, digits, '_'.
 bool is_valid_ident(StringView text) noexcept;
-// Identifiers compare without regard to ASCII case.
-bool same_ident(StringView a, StringView b) noexcept;
 
 // --- Persistent objects
 
@@ -105,9 +103,13 @@ public:
     TPersistent* GetOwner() const override;
     const property_table& PublishedProperties() const override;
 
+protected:
+    // Marks this component and what it owns as being destroyed. The base destructor does it; a
+    // descendant whose own destructor must already see the flag calls it first.
+    void Destroying() noexcept;
+
 private:
     void ValidateRename(const TComponent* AComponent, StringView CurName, StringView NewName) const;
-    void Destroying() noexcept;
     void Detach(TComponent* AComponent) noexcept;
 
     TComponent* FOwner = nullptr;
@@ -176,8 +178,8 @@ public:
     void EndUpdate();
     int UpdateCount() const noexcept { return FUpdateCount; }
 
-    // From another collection: clears this one and adds one item per source item, copied with the
-    // item's Assign.
+    // From another collection: replaces the items by copies of the source's, made with the item's
+    // Assign; when one cannot be copied, nothing changes.
     void Assign(const TPersistent* Source) override;
     TPersistent* GetOwner() const override;
 

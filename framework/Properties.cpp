@@ -1,5 +1,7 @@
 #include "framework/Properties.h"
 
+#include "framework/Conversions.h"
+
 #include <algorithm>
 
 namespace kq {
@@ -14,7 +16,7 @@ const String* ident_map::name_of(std::int64_t Value) const noexcept {
 }
 
 std::optional<std::int64_t> ident_map::value_of(StringView Name) const noexcept {
-    const auto found = std::find_if(FEntries.begin(), FEntries.end(), [Name](const auto& e) { return same_ident(e.second, Name); });
+    const auto found = std::find_if(FEntries.begin(), FEntries.end(), [Name](const auto& e) { return SameText(e.second, Name); });
     if (found == FEntries.end()) return std::nullopt;
     return found->first;
 }
@@ -53,7 +55,7 @@ bool is_default_value(const property_info& Info, const property_value& Value) {
 const property_info* property_table::find(StringView Name) const noexcept {
     for (const property_table* t = this; t; t = t->FParent) {
         for (const property_info& p : t->FProperties)
-            if (same_ident(p.name, Name)) return &p;
+            if (SameText(p.name, Name)) return &p;
     }
     return nullptr;
 }
@@ -61,7 +63,7 @@ const property_info* property_table::find(StringView Name) const noexcept {
 const method_info* property_table::find_method(StringView Name) const noexcept {
     for (const property_table* t = this; t; t = t->FParent) {
         for (const method_info& m : t->FMethods)
-            if (same_ident(m.name, Name)) return &m;
+            if (SameText(m.name, Name)) return &m;
     }
     return nullptr;
 }
@@ -84,21 +86,24 @@ std::vector<class_entry>& class_registry() {
     static std::vector<class_entry> registry;
     return registry;
 }
+
+class_entry* registered(StringView Name) noexcept {
+    auto& registry = class_registry();
+    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return SameText(e.name, Name); });
+    return found == registry.end() ? nullptr : &*found;
+}
 } // namespace
 
 void register_class(String Name, component_factory Create) {
-    auto& registry = class_registry();
-    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return same_ident(e.name, Name); });
-    if (found != registry.end())
-        found->create = Create;
+    if (class_entry* entry = registered(Name))
+        entry->create = Create;
     else
-        registry.push_back({std::move(Name), Create});
+        class_registry().push_back({std::move(Name), Create});
 }
 
 component_factory find_class(StringView Name) noexcept {
-    const auto& registry = class_registry();
-    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return same_ident(e.name, Name); });
-    return found == registry.end() ? nullptr : found->create;
+    const class_entry* entry = registered(Name);
+    return entry ? entry->create : nullptr;
 }
 
 } // namespace kq

@@ -277,12 +277,13 @@ public:
     // collection property. The reader fills the held object; it is never replaced.
     template <class G>
     property_builder& persistent(String Name, G Get) {
-        using held = std::remove_pointer_t<detail::getter_type<C, G>>;
+        using held = std::remove_cv_t<std::remove_pointer_t<detail::getter_type<C, G>>>;
         static_assert(std::is_base_of_v<TPersistent, held>);
         property_info info = base(std::move(Name), std::is_base_of_v<TCollection, held> ? property_kind::collection
                                                                                            : property_kind::persistent);
+        // Getters see the object as const; the reader fills the sub-object of a non-const one.
         info.get = [Get](const TPersistent& o) -> property_value {
-            return static_cast<TPersistent*>(detail::as_pointer(std::invoke(Get, self(o))));
+            return static_cast<TPersistent*>(const_cast<held*>(detail::as_pointer(std::invoke(Get, self(o)))));
         };
         return add(std::move(info));
     }
