@@ -2,6 +2,7 @@
 
 #include "framework/Forms.h"
 #include "framework/Menus.h"
+#include "framework/Properties.h"
 
 #include <windowsx.h>
 
@@ -219,6 +220,38 @@ void TControl::InvalidateParentRect() {
     if (dynamic_cast<TWinControl*>(this) || !FParent || !FParent->HandleAllocated() || !FVisible) return;
     const RECT r = BoundsRect();
     ::InvalidateRect(FParent->Handle(), &r, TRUE);
+}
+
+const property_table& TControl::PublishedProperties() const {
+    static const property_table table = property_table::of<TControl>(TComponent::PublishedProperties())
+        .integer(u"Left", &TControl::Left, &TControl::SetLeft)
+        .integer(u"Top", &TControl::Top, &TControl::SetTop)
+        .integer(u"Width", &TControl::Width, &TControl::SetWidth)
+        .integer(u"Height", &TControl::Height, &TControl::SetHeight)
+        .enumeration(u"Align", &TControl::Align, &TControl::SetAlign,
+                     {u"alNone", u"alTop", u"alBottom", u"alLeft", u"alRight", u"alClient"}, TAlign::alNone)
+        .set_of(u"Anchors", &TControl::Anchors, &TControl::SetAnchors, {u"akLeft", u"akTop", u"akRight", u"akBottom"},
+                TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop})
+        .string(u"Caption", &TControl::Caption, &TControl::SetCaption, String())
+        .color(u"Color", &TControl::Color, &TControl::SetColor, clBtnFace)
+        .boolean(u"ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
+        .persistent(u"Font", [](const TControl& c) { return &const_cast<TControl&>(c).Font(); })
+        .boolean(u"ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true)
+        .cursor(u"Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault)
+        .string(u"Hint", &TControl::Hint, &TControl::SetHint, String())
+        .boolean(u"ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
+        .boolean(u"Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
+        .boolean(u"Visible", &TControl::Visible, &TControl::SetVisible, true)
+        .component(u"PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu)
+        .event(u"OnClick", &TControl::OnClick)
+        .event(u"OnDblClick", &TControl::OnDblClick)
+        .event(u"OnResize", &TControl::OnResize)
+        .event(u"OnMouseEnter", &TControl::OnMouseEnter)
+        .event(u"OnMouseLeave", &TControl::OnMouseLeave)
+        .event(u"OnMouseDown", &TControl::OnMouseDown)
+        .event(u"OnMouseUp", &TControl::OnMouseUp)
+        .event(u"OnMouseMove", &TControl::OnMouseMove);
+    return table;
 }
 
 RECT TControl::ClientRect() { return RECT{0, 0, FWidth, FHeight}; }
@@ -483,6 +516,7 @@ void TControl::MouseMove(TShiftState Shift, int X, int Y) {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+    Destroying(); // messages of the closing window see the component as being destroyed
     // Children go with their parent, newest first; each leaves its owner's list as it goes.
     while (!FControls.empty()) delete FControls.back();
     if (FHandle) ::DestroyWindow(FHandle);
@@ -787,6 +821,23 @@ void TWinControl::PaintTo(HDC DC, int X, int Y) {
 void TWinControl::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
     for (TControl* c : FControls)
         if (c->Owner() == Root) Proc(c);
+}
+
+const property_table& TWinControl::PublishedProperties() const {
+    static const property_table table = property_table::of<TWinControl>(TControl::PublishedProperties())
+        .integer(u"TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder)
+        .boolean(u"TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false)
+        .event(u"OnEnter", &TWinControl::OnEnter)
+        .event(u"OnExit", &TWinControl::OnExit)
+        .event(u"OnKeyDown", &TWinControl::OnKeyDown)
+        .event(u"OnKeyUp", &TWinControl::OnKeyUp)
+        .event(u"OnKeyPress", &TWinControl::OnKeyPress);
+    return table;
+}
+
+void TWinControl::Loaded() {
+    TControl::Loaded();
+    Realign();
 }
 
 void TWinControl::PaintWindow(HDC) {}

@@ -200,6 +200,7 @@ public:
     void SetParentComponent(TComponent* Value) override;
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    const property_table& PublishedProperties() const override;
 
 protected:
     virtual void WndProc(TMessage& Message);
@@ -303,6 +304,8 @@ public:
     TKeyPressEvent OnKeyPress;
 
     void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    const property_table& PublishedProperties() const override;
+    void Loaded() override;
 
 protected:
     virtual void CreateParams(TCreateParams& Params);

@@ -1,6 +1,10 @@
 #include "framework/Forms.h"
 
+#include "framework/ComponentText.h"
+#include "framework/ImageLists.h"
 #include "framework/Menus.h"
+#include "framework/Properties.h"
+#include "framework/Timers.h"
 
 #include <algorithm>
 
@@ -17,7 +21,7 @@ struct forms_state {
     std::unique_ptr<TScreen> screen;
     std::unique_ptr<TMouse> mouse;
     exception_handler previous_handler = nullptr;
-    form_resource_reader reader = nullptr;
+    bool names_registered = false;
 };
 
 forms_state& state() {
@@ -95,8 +99,6 @@ void collect_tab_stops(TWinControl& parent, std::vector<TWinControl*>& out) {
 
 } // namespace
 
-void set_form_resource_reader(form_resource_reader Reader) noexcept { state().reader = Reader; }
-
 String innermost_message(const std::exception_ptr& E) {
     std::exception_ptr current = E;
     for (;;) {
@@ -134,10 +136,15 @@ void TCustomForm::AfterConstruction() {
     const String name = ClassName();
     if (HRSRC res = ::FindResourceW(nullptr, wide(name), MAKEINTRESOURCEW(10)); res) {
         const HGLOBAL loaded = ::LoadResource(nullptr, res);
-        const void* data = loaded ? ::LockResource(loaded) : nullptr;
-        if (!data || !state().reader)
-            throw EInvalidOperation(u"Resource " + name + u" cannot be read: no component text reader");
-        state().reader(*this, data, ::SizeofResource(nullptr, res));
+        const auto* data = static_cast<const char*>(loaded ? ::LockResource(loaded) : nullptr);
+        if (!data) RaiseLastOSError();
+        DisableAlign();
+        auto realign = scope_exit([this] { EnableAlign(); });
+        read_component_text(utf8_to_string(std::string_view(data, ::SizeofResource(nullptr, res))), *this);
+        // The reader parents nested controls only; those written directly in the form belong on it.
+        for (int i = 0; i < ComponentCount(); ++i)
+            if (auto* c = dynamic_cast<TControl*>(Components(i)); c && !c->Parent() && !dynamic_cast<TCustomForm*>(c))
+                c->SetParent(this);
     }
     FCreated = true;
     if (OnCreate) OnCreate(this);
@@ -194,6 +201,39 @@ void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
         if (AComponent == FActiveControl) FActiveControl = nullptr;
     }
     TWinControl::Notification(AComponent, Operation);
+}
+
+const property_table& TCustomForm::PublishedProperties() const {
+    static const property_table table = property_table::of<TCustomForm>(TWinControl::PublishedProperties())
+        .enumeration(u"BorderStyle", &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle,
+                     {u"bsNone", u"bsSingle", u"bsSizeable", u"bsDialog", u"bsToolWindow", u"bsSizeToolWin"},
+                     TFormBorderStyle::bsSizeable)
+        .set_of(u"BorderIcons", &TCustomForm::BorderIcons, &TCustomForm::SetBorderIcons,
+                {u"biSystemMenu", u"biMinimize", u"biMaximize"},
+                TBorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize, TBorderIcon::biMaximize})
+        .integer(u"ClientWidth", [](const TCustomForm& f) { return const_cast<TCustomForm&>(f).ClientWidth(); },
+                 [](TCustomForm& f, int w) { f.SetClientSize(w, f.ClientHeight()); })
+        .integer(u"ClientHeight", [](const TCustomForm& f) { return const_cast<TCustomForm&>(f).ClientHeight(); },
+                 [](TCustomForm& f, int h) { f.SetClientSize(f.ClientWidth(), h); })
+        .enumeration(u"Position", &TCustomForm::Position, &TCustomForm::SetPosition,
+                     {u"poDesigned", u"poDefault", u"poScreenCenter", u"poMainFormCenter", u"poOwnerFormCenter"},
+                     TPosition::poDesigned)
+        .enumeration(u"WindowState", [](const TCustomForm& f) { return f.FWindowState; }, &TCustomForm::SetWindowState,
+                     {u"wsNormal", u"wsMinimized", u"wsMaximized"}, TWindowState::wsNormal)
+        .enumeration(u"FormStyle", &TCustomForm::FormStyle, &TCustomForm::SetFormStyle, {u"fsNormal", u"fsStayOnTop"},
+                     TFormStyle::fsNormal)
+        .boolean(u"KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false)
+        .component(u"Menu", &TCustomForm::Menu, &TCustomForm::SetMenu)
+        .event(u"OnCreate", &TCustomForm::OnCreate)
+        .event(u"OnDestroy", &TCustomForm::OnDestroy)
+        .event(u"OnShow", &TCustomForm::OnShow)
+        .event(u"OnHide", &TCustomForm::OnHide)
+        .event(u"OnActivate", &TCustomForm::OnActivate)
+        .event(u"OnDeactivate", &TCustomForm::OnDeactivate)
+        .event(u"OnPaint", &TCustomForm::OnPaint)
+        .event(u"OnClose", &TCustomForm::OnClose)
+        .event(u"OnCloseQuery", &TCustomForm::OnCloseQuery);
+    return table;
 }
 
 void TCustomForm::SetActiveControl(TWinControl* Control) {
@@ -634,12 +674,6 @@ int TApplication::MessageBox(const String& Text, const String& Caption, UINT Fla
 }
 
 void TApplication::HandleException(TObject* Sender, const std::exception_ptr& E) {
-    try {
-        std::rethrow_exception(E);
-    } catch (const EAbort&) {
-        return;
-    } catch (...) {
-    }
     if (OnException) {
         OnException(Sender, E);
         return;
@@ -663,6 +697,13 @@ TApplicationEvents::TApplicationEvents(TComponent* AOwner) : TComponent(AOwner) 
 
 TApplicationEvents::~TApplicationEvents() {
     if (Application) Application->remove_events(this);
+}
+
+const property_table& TApplicationEvents::PublishedProperties() const {
+    static const property_table table = property_table::of<TApplicationEvents>(TComponent::PublishedProperties())
+        .event(u"OnMessage", &TApplicationEvents::OnMessage)
+        .event(u"OnException", &TApplicationEvents::OnException);
+    return table;
 }
 
 // --- TScreen
@@ -760,8 +801,47 @@ void TMouse::SetCursorPos(POINT Value) { ::SetCursorPos(Value.x, Value.y); }
 
 // --- Start-up
 
+namespace {
+
+// The names component text uses for colours and cursors, and the classes it may create.
+void register_names() {
+    struct colour {
+        TColor value;
+        const char16_t* name;
+    };
+    static constexpr colour colours[] = {
+        {clBlack, u"clBlack"}, {clRed, u"clRed"}, {clOlive, u"clOlive"}, {clGray, u"clGray"},
+        {clSilver, u"clSilver"}, {clWhite, u"clWhite"}, {clNone, u"clNone"}, {clDefault, u"clDefault"},
+        {clMenu, u"clMenu"}, {clWindow, u"clWindow"}, {clMenuText, u"clMenuText"}, {clWindowText, u"clWindowText"},
+        {clHighlight, u"clHighlight"}, {clHighlightText, u"clHighlightText"}, {clBtnFace, u"clBtnFace"},
+        {clGrayText, u"clGrayText"}, {clBtnText, u"clBtnText"}, {clInfoText, u"clInfoText"}, {clInfoBk, u"clInfoBk"},
+        {clGradientActiveCaption, u"clGradientActiveCaption"}};
+    for (const colour& c : colours) color_idents().add(c.value, c.name);
+    struct cursor {
+        TCursor value;
+        const char16_t* name;
+    };
+    static constexpr cursor cursors[] = {
+        {crDefault, u"crDefault"}, {crArrow, u"crArrow"}, {crCross, u"crCross"}, {crIBeam, u"crIBeam"},
+        {crSizeNESW, u"crSizeNESW"}, {crSizeNS, u"crSizeNS"}, {crSizeNWSE, u"crSizeNWSE"}, {crSizeWE, u"crSizeWE"},
+        {crHourGlass, u"crHourGlass"}, {crNo, u"crNo"}, {crHandPoint, u"crHandPoint"}, {crSizeAll, u"crSizeAll"}};
+    for (const cursor& c : cursors) cursor_idents().add(c.value, c.name);
+    register_class<TTimer>();
+    register_class<TImageList>();
+    register_class<TMainMenu>();
+    register_class<TPopupMenu>();
+    register_class<TMenuItem>();
+    register_class<TApplicationEvents>();
+}
+
+} // namespace
+
 void forms_startup() {
     forms_state& s = state();
+    if (!s.names_registered) {
+        register_names();
+        s.names_registered = true;
+    }
     controls_startup();
     s.mouse = std::make_unique<TMouse>();
     s.screen = std::make_unique<TScreen>(nullptr);

@@ -35,8 +35,8 @@ public:
     explicit TCustomForm(TComponent* AOwner);
     ~TCustomForm() override;
 
-    // Reads the form's resource when the executable has one named after the class, then raises
-    // OnCreate. Called once by CreateForm.
+    // Reads the form's resource (RCDATA named after the class, component text in UTF-8) when the
+    // executable has one, then raises OnCreate. Called once by CreateForm.
     virtual void AfterConstruction();
 
     TFormBorderStyle BorderStyle() const noexcept { return FBorderStyle; }
@@ -91,6 +91,7 @@ public:
     // The focused control of this form changed (WM_SETFOCUS of a child).
     void FocusControlChanged(TWinControl* Control);
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    const property_table& PublishedProperties() const override;
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -140,11 +141,6 @@ T* CreateForm(TComponent* Owner, A&&... args) {
     }
     return form;
 }
-
-// Called for a form whose class has a resource; fills the form from its component text. The component
-// text reader installs it; without one a form with a resource raises.
-using form_resource_reader = void (*)(TCustomForm& Form, const void* Data, std::size_t Size);
-void set_form_resource_reader(form_resource_reader Reader) noexcept;
 
 // A borderless top-most window that shows a hint text; it never takes the focus.
 class THintWindow : public TCustomControl {
@@ -203,7 +199,8 @@ public:
 
     // The modal message box of the application: its title is the caption when none is given.
     int MessageBox(const String& Text, const String& Caption = {}, UINT Flags = MB_OK);
-    // The top-level handler: OnException when assigned, otherwise ShowException; EAbort is silent.
+    // The top-level handler: OnException when assigned (the application's, else the first
+    // application-events component's), otherwise ShowException.
     void HandleException(TObject* Sender, const std::exception_ptr& E);
     // A modal message box with the error icon, the application title and the innermost message.
     void ShowException(const std::exception_ptr& E);
@@ -238,6 +235,7 @@ public:
 
     TMessageEvent OnMessage;
     TExceptionEvent OnException;
+    const property_table& PublishedProperties() const override;
 };
 
 // --- Screen
@@ -299,7 +297,8 @@ extern TScreen* Screen;
 extern TMouse* Mouse;
 
 // Starts the visual framework: common controls, the application, the screen, the top-level exception
-// handler. forms_shutdown frees the forms that are left and undoes the rest.
+// handler, the classes and colour and cursor names of component text. forms_shutdown frees the
+// application's forms and undoes the rest.
 void forms_startup();
 void forms_shutdown();
 

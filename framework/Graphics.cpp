@@ -1,6 +1,7 @@
 #include "framework/Graphics.h"
 
 #include "framework/ImageCodecs.h"
+#include "framework/Properties.h"
 #include "framework/Streams.h"
 
 #include <algorithm>
@@ -85,6 +86,17 @@ void TFont::SetName(const String& Value) {
     if (Value.empty() || Value == FName) return;
     FName = Value;
     Changed();
+}
+
+const property_table& TFont::PublishedProperties() const {
+    static const property_table table = property_table::of<TFont>(TGraphicsObject::PublishedProperties())
+        .integer(u"Charset", &TFont::Charset, &TFont::SetCharset, std::uint8_t{DEFAULT_CHARSET})
+        .color(u"Color", &TFont::Color, &TFont::SetColor, clWindowText)
+        .integer(u"Height", &TFont::Height, &TFont::SetHeight)
+        .string(u"Name", &TFont::Name, &TFont::SetName, String(u"Tahoma"))
+        .set_of(u"Style", &TFont::Style, &TFont::SetStyle, {u"fsBold", u"fsItalic", u"fsUnderline", u"fsStrikeOut"},
+                TFontStyles{});
+    return table;
 }
 
 int TFont::Size() const { return -::MulDiv(FHeight, 72, FPixelsPerInch); }

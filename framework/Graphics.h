@@ -17,6 +17,13 @@ class TCanvas;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
+// A visual object used in a way its state does not allow (drawing without a device context, a
+// window without a parent).
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // --- Colours
 
 // 0x00BBGGRR, or a system colour: the high bit set and the COLOR_* index in the low byte.
@@ -92,6 +99,7 @@ public:
     std::uint8_t Charset() const noexcept { return FCharset; }
     void SetCharset(std::uint8_t Value);
     int PixelsPerInch() const noexcept { return FPixelsPerInch; }
+    const property_table& PublishedProperties() const override;
 
 private:
     String FName = u"Tahoma";

@@ -1,11 +1,24 @@
 #include "framework/ImageLists.h"
 
+#include "framework/Properties.h"
+
 #include <string>
 
 namespace kq {
 
 TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner) {}
 TCustomImageList::~TCustomImageList() = default;
+
+const property_table& TCustomImageList::PublishedProperties() const {
+    static const property_table table = property_table::of<TCustomImageList>(TComponent::PublishedProperties())
+        .integer(u"Width", &TCustomImageList::Width, &TCustomImageList::SetWidth, 16)
+        .integer(u"Height", &TCustomImageList::Height, &TCustomImageList::SetHeight, 16)
+        .boolean(u"Masked", &TCustomImageList::Masked, &TCustomImageList::SetMasked, true)
+        .color(u"BkColor", &TCustomImageList::BkColor, &TCustomImageList::SetBkColor, clNone)
+        .enumeration(u"DrawingStyle", &TCustomImageList::DrawingStyle, &TCustomImageList::SetDrawingStyle,
+                     {u"dsFocus", u"dsSelected", u"dsNormal", u"dsTransparent"}, TDrawingStyle::dsNormal);
+    return table;
+}
 
 HIMAGELIST TCustomImageList::Handle() {
     if (!FHandle) {

@@ -41,6 +41,7 @@ public:
     void GetBitmap(int Index, TBitmap& Image);
 
     TNotifyEvent OnChange;
+    const property_table& PublishedProperties() const override;
 
 private:
     void check_index(int Index);

@@ -1,6 +1,7 @@
 #include "framework/Menus.h"
 
 #include "framework/ImageLists.h"
+#include "framework/Properties.h"
 #include "framework/Timers.h"
 
 #include <algorithm>
@@ -216,6 +217,42 @@ void TMenuItem::Click() {
     if (OnClick) OnClick(this);
 }
 
+TComponent* TMenuItem::GetParentComponent() const {
+    if (FParent && FParent->FMenu) return FParent->FMenu;
+    return FParent;
+}
+
+void TMenuItem::SetParentComponent(TComponent* Value) {
+    if (FParent) FParent->Remove(this);
+    if (auto* menu = dynamic_cast<TMenu*>(Value))
+        menu->Items().Add(this);
+    else if (auto* item = dynamic_cast<TMenuItem*>(Value))
+        item->Add(this);
+}
+
+void TMenuItem::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {
+    for (TMenuItem* i : FItems) Proc(i);
+}
+
+const property_table& TMenuItem::PublishedProperties() const {
+    static const property_table table = property_table::of<TMenuItem>(TComponent::PublishedProperties())
+        .string(u"Caption", &TMenuItem::Caption, &TMenuItem::SetCaption, String())
+        .boolean(u"Checked", &TMenuItem::Checked, &TMenuItem::SetChecked, false)
+        .boolean(u"RadioItem", &TMenuItem::RadioItem, &TMenuItem::SetRadioItem, false)
+        .integer(u"GroupIndex", &TMenuItem::GroupIndex, &TMenuItem::SetGroupIndex, std::uint8_t{0})
+        .boolean(u"Default", &TMenuItem::Default, &TMenuItem::SetDefault, false)
+        .boolean(u"Enabled", &TMenuItem::Enabled, &TMenuItem::SetEnabled, true)
+        .boolean(u"Visible", &TMenuItem::Visible, &TMenuItem::SetVisible, true)
+        .integer(u"ImageIndex", &TMenuItem::ImageIndex, &TMenuItem::SetImageIndex, -1)
+        .integer(u"ShortCut", &TMenuItem::ShortCut, &TMenuItem::SetShortCut, TShortCut{0})
+        .string(u"Hint", &TMenuItem::Hint, &TMenuItem::SetHint, String())
+        .event(u"OnClick", &TMenuItem::OnClick)
+        .event(u"OnMeasureItem", &TMenuItem::OnMeasureItem)
+        .event(u"OnDrawItem", &TMenuItem::OnDrawItem)
+        .event(u"OnAdvancedDrawItem", &TMenuItem::OnAdvancedDrawItem);
+    return table;
+}
+
 // --- TMenu
 
 TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(std::make_unique<TMenuItem>(nullptr)) {
@@ -243,6 +280,26 @@ void TMenu::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 HMENU TMenu::Handle() { return FItems->Handle(); }
+
+void TMenu::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {
+    for (TMenuItem* i : FItems->FItems) Proc(i);
+}
+
+const property_table& TMenu::PublishedProperties() const {
+    static const property_table table = property_table::of<TMenu>(TComponent::PublishedProperties())
+        .component(u"Images", &TMenu::Images, &TMenu::SetImages)
+        .boolean(u"OwnerDraw", &TMenu::OwnerDraw, &TMenu::SetOwnerDraw, false);
+    return table;
+}
+
+const property_table& TPopupMenu::PublishedProperties() const {
+    static const property_table table = property_table::of<TPopupMenu>(TMenu::PublishedProperties())
+        .boolean(u"AutoPopup", &TPopupMenu::AutoPopup, &TPopupMenu::SetAutoPopup, true)
+        .enumeration(u"Alignment", &TPopupMenu::Alignment, &TPopupMenu::SetAlignment,
+                     {u"paLeft", u"paRight", u"paCenter"}, TPopupAlignment::paLeft)
+        .event(u"OnPopup", &TPopupMenu::OnPopup);
+    return table;
+}
 
 TMenuItem* TMenu::FindItem(UINT Command) {
     if (Command == FItems->FCommand) return nullptr;

@@ -83,6 +83,11 @@ public:
 
     virtual void Click();
 
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Value) override;
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    const property_table& PublishedProperties() const override;
+
     TNotifyEvent OnClick;
     TMenuMeasureItemEvent OnMeasureItem;
     TMenuDrawItemEvent OnDrawItem;
@@ -142,6 +147,8 @@ public:
     TMenuItem* FindItem(UINT Command);
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    const property_table& PublishedProperties() const override;
 
 protected:
     std::unique_ptr<TMenuItem> FItems;
@@ -176,6 +183,7 @@ public:
     void SetPopupComponent(TComponent* Value) { FPopupComponent = Value; }
 
     TNotifyEvent OnPopup;
+    const property_table& PublishedProperties() const override;
 
 private:
     bool FAutoPopup = true;

@@ -1,5 +1,7 @@
 #include "framework/Timers.h"
 
+#include "framework/Properties.h"
+
 #include <map>
 
 namespace kq {
@@ -67,6 +69,14 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
 
 TTimer::~TTimer() {
     if (FWindow) ::KillTimer(FWindow.get(), 1);
+}
+
+const property_table& TTimer::PublishedProperties() const {
+    static const property_table table = property_table::of<TTimer>(TComponent::PublishedProperties())
+        .boolean(u"Enabled", &TTimer::Enabled, &TTimer::SetEnabled, true)
+        .integer(u"Interval", &TTimer::Interval, &TTimer::SetInterval, 1000u)
+        .event(u"OnTimer", &TTimer::OnTimer);
+    return table;
 }
 
 void TTimer::UpdateTimer() {

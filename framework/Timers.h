@@ -23,6 +23,7 @@ public:
     void SetInterval(unsigned Value);
 
     TNotifyEvent OnTimer;
+    const property_table& PublishedProperties() const override;
 
 private:
     void UpdateTimer();
