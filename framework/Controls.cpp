@@ -446,6 +446,7 @@ void TControl::WndProc(TMessage& Message) {
         if (OnMouseEnter) OnMouseEnter(this);
         return;
     case CM_MOUSELEAVE:
+        if (Application) Application->CancelHint();
         FMouseInControl = false;
         if (OnMouseLeave) OnMouseLeave(this);
         return;
@@ -1020,6 +1021,13 @@ void TWinControl::WndProc(TMessage& Message) {
             }
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, FHandle, 0};
             ::TrackMouseEvent(&track);
+            if (Application) {
+                POINT screen = p;
+                ::ClientToScreen(FHandle, &screen);
+                Application->hint_mouse_move(now, screen);
+            }
+        } else if (Application) {
+            Application->CancelHint(); // a button went down or up
         }
         if (target) {
             if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) {

@@ -9,6 +9,7 @@
 
 namespace kq {
 
+class TControl;
 class TWinControl;
 class TPopupMenu;
 class TCustomForm;
@@ -91,6 +92,18 @@ struct TCreateParams {
     HWND WndParent = nullptr;
     WNDCLASSEXW WindowClass{};
     String WinClassName;
+};
+
+// What CM_HINTSHOW carries (LParam points to it): a handler may change the text, the place, the rectangle
+// in which the hint stays valid and its timeout, or answer 1 to show nothing.
+struct THintInfo {
+    TControl* HintControl = nullptr;
+    POINT CursorPos{};   // control's client coordinates
+    RECT CursorRect{};   // control's client coordinates; leaving it asks for the hint again
+    POINT HintPos{};     // screen coordinates of the hint window's top-left
+    int HintMaxWidth = 0;
+    String HintStr;
+    int HideTimeout = 0; // milliseconds; 0 keeps the hint until the mouse moves on
 };
 
 // The shift keys and mouse buttons down now.

@@ -576,8 +576,78 @@ void TApplication::SetTitle(const String& Value) {
     if (FHandle) ::SetWindowTextW(FHandle, wide(Value));
 }
 
+// --- Hints
+
+namespace {
+constexpr UINT_PTR show_hint_timer = 1, hide_hint_timer = 2;
+}
+
+void TApplication::SetShowHint(bool Value) {
+    FShowHint = Value;
+    if (!Value) CancelHint();
+}
+
+void TApplication::CancelHint() {
+    if (FHintTimers) {
+        ::KillTimer(FHintTimers.get(), show_hint_timer);
+        ::KillTimer(FHintTimers.get(), hide_hint_timer);
+    }
+    if (FHintShown && FHintWindow) FHintWindow->ReleaseHandle();
+    FHintShown = false;
+    FHintControl = nullptr;
+}
+
+void TApplication::hint_mouse_move(TControl* Control, POINT ScreenPos) {
+    if (Control == FHintControl && (!FHintShown || ::PtInRect(&FHintRect, ScreenPos))) return;
+    CancelHint();
+    if (!FShowHint || !Control || !Control->ShowHint()) return;
+    FHintControl = Control;
+    if (!FHintTimers) FHintTimers.reset(AllocateHWnd([this](TMessage& m) { hint_timer(m); }));
+    ::SetTimer(FHintTimers.get(), show_hint_timer, static_cast<UINT>(std::max(FHintPause, 1)), nullptr);
+}
+
+void TApplication::hint_timer(TMessage& Message) {
+    if (Message.Msg != WM_TIMER) {
+        Message.Result = ::DefWindowProcW(FHintTimers.get(), Message.Msg, Message.WParam, Message.LParam);
+        return;
+    }
+    ::KillTimer(FHintTimers.get(), Message.WParam);
+    if (Message.WParam == show_hint_timer)
+        activate_hint();
+    else
+        CancelHint();
+}
+
+void TApplication::activate_hint() {
+    TControl* control = FHintControl;
+    if (!control) return;
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    THintInfo info;
+    info.HintControl = control;
+    info.CursorPos = control->ScreenToClient(cursor);
+    info.CursorRect = control->ClientRect();
+    info.HintPos = POINT{cursor.x, cursor.y + ::GetSystemMetrics(SM_CYCURSOR) / 2 + 4};
+    info.HintMaxWidth = Screen ? Screen->Width() : 1024;
+    info.HintStr = control->Hint();
+    info.HideTimeout = FHintHidePause;
+    if (control->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info)) != 0 || info.HintStr.empty()) return;
+    if (!FHintWindow) FHintWindow = new THintWindow(this);
+    RECT r = FHintWindow->CalcHintRect(info.HintMaxWidth, info.HintStr);
+    ::OffsetRect(&r, info.HintPos.x, info.HintPos.y);
+    FHintWindow->ActivateHint(r, info.HintStr);
+    FHintShown = true;
+    const POINT top_left = control->ClientToScreen(POINT{info.CursorRect.left, info.CursorRect.top});
+    FHintRect = RECT{top_left.x, top_left.y, top_left.x + info.CursorRect.right - info.CursorRect.left,
+                     top_left.y + info.CursorRect.bottom - info.CursorRect.top};
+    if (info.HideTimeout > 0)
+        ::SetTimer(FHintTimers.get(), hide_hint_timer, static_cast<UINT>(info.HideTimeout), nullptr);
+}
+
 void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
     if (Operation == TOperation::opRemove && AComponent == FMainForm) FMainForm = nullptr;
+    if (Operation == TOperation::opRemove && AComponent == FHintControl) CancelHint();
+    if (Operation == TOperation::opRemove && AComponent == FHintWindow) FHintWindow = nullptr;
     TComponent::Notification(AComponent, Operation);
 }
 

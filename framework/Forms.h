@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Controls.h"
+#include "framework/Timers.h"
 
 #include <exception>
 #include <memory>
@@ -179,6 +180,18 @@ public:
     bool ShowMainForm() const noexcept { return FShowMainForm; }
     void SetShowMainForm(bool Value) { FShowMainForm = Value; }
 
+    // Hints of controls with ShowHint: shown HintPause ms after the mouse rests on one, hidden after
+    // HintHidePause ms, when the mouse leaves the control (or the hint's rectangle) or a button goes down.
+    bool ShowHint() const noexcept { return FShowHint; }
+    void SetShowHint(bool Value);
+    int HintPause() const noexcept { return FHintPause; }
+    void SetHintPause(int Value) { FHintPause = Value; }
+    int HintHidePause() const noexcept { return FHintHidePause; }
+    void SetHintHidePause(int Value) { FHintHidePause = Value; }
+    void CancelHint();
+    // For the framework's controls: the mouse is over Control at a screen point.
+    void hint_mouse_move(TControl* Control, POINT ScreenPos);
+
     // Creates a form owned by the application; the first one becomes the main form.
     template <class T>
     void CreateForm(T*& Reference) {
@@ -216,6 +229,8 @@ public:
 private:
     bool ProcessMessage(MSG& Msg);
     bool IsKeyMsg(MSG& Msg);
+    void hint_timer(TMessage& Message);
+    void activate_hint();
 
     String FTitle;
     HWND FHandle = nullptr;
@@ -223,8 +238,15 @@ private:
     bool FMainFormOnTaskBar = true;
     bool FShowMainForm = true;
     bool FTerminated = false;
-    bool FInHandler = false;
     std::vector<TApplicationEvents*> FEvents;
+    bool FShowHint = true;
+    int FHintPause = 500;
+    int FHintHidePause = 2500;
+    TControl* FHintControl = nullptr;
+    RECT FHintRect{};  // screen coordinates in which the shown hint stays
+    bool FHintShown = false;
+    THintWindow* FHintWindow = nullptr; // owned as a component
+    unique_handle<HWND, DeallocateHWnd> FHintTimers;
 };
 
 // Lets any component take part in the application's message hook and exception handling.

@@ -95,3 +95,42 @@ TEST_F(visual_test, HintWindowShowsItsTextWithoutTakingTheFocus) {
     hint.ReleaseHandle();
     EXPECT_FALSE(hint.HandleAllocated());
 }
+
+TEST_F(visual_test, ControlHintsComeAfterThePauseAndGoOnAClick) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto* panel = new TCustomControl(form);
+    panel->SetBounds(0, 0, 100, 50);
+    panel->SetParent(form);
+    panel->SetHint(u"plain hint");
+    panel->SetShowHint(true);
+    form->HandleNeeded();
+    Application->SetHintPause(10);
+    auto visible_hint = [](const wchar_t* text) {
+        const HWND h = ::FindWindowW(L"THintWindow", text);
+        return h && ::IsWindowVisible(h);
+    };
+
+    ::SendMessageW(panel->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(pump_until([&] { return visible_hint(L"plain hint"); }));
+    ::SendMessageW(panel->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_FALSE(visible_hint(L"plain hint"));
+    ::SendMessageW(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+
+    // CM_HINTSHOW may replace the text, or refuse the hint.
+    bool refuse = false;
+    auto changer = panel->HookWindowProc([&](TMessage& m, const TWndMethod& next) {
+        if (m.Msg != CM_HINTSHOW) return next(m);
+        reinterpret_cast<THintInfo*>(m.LParam)->HintStr = u"from the control";
+        m.Result = refuse;
+    });
+    ::SendMessageW(panel->Handle(), WM_MOUSELEAVE, 0, 0);
+    ::SendMessageW(panel->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(6, 6));
+    EXPECT_TRUE(pump_until([&] { return visible_hint(L"from the control"); }));
+    ::SendMessageW(panel->Handle(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(visible_hint(L"from the control"));
+    refuse = true;
+    ::SendMessageW(panel->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(7, 7));
+    pump_until([] { return false; }, 100);
+    EXPECT_FALSE(visible_hint(L"from the control"));
+    delete form;
+}
