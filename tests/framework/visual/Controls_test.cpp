@@ -376,3 +376,64 @@ TEST_F(visual_test, FormsWithControlsLeaveNoGdiOrUserObjects) {
     EXPECT_EQ(::GetGuiResources(process, GR_GDIOBJECTS), gdi);
     EXPECT_EQ(::GetGuiResources(process, GR_USEROBJECTS), user);
 }
+
+TEST_F(visual_test, ParentFontAndColourFlowDownUntilAChildChoosesItsOwn) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    auto* inner = new TPanel(form);
+    inner->SetParent(panel);
+    inner->SetParentColor(true);
+    int font_changes = 0;
+    auto counter = inner->HookWindowProc([&](TMessage& m, const TWndMethod& next) {
+        font_changes += m.Msg == CM_FONTCHANGED;
+        next(m);
+    });
+
+    form->Font().SetName(u"Arial");
+    EXPECT_EQ(panel->Font().Name(), u"Arial");
+    EXPECT_EQ(inner->Font().Name(), u"Arial");
+    EXPECT_TRUE(inner->ParentFont());
+    EXPECT_EQ(font_changes, 1);
+    panel->SetColor(clRed);
+    EXPECT_EQ(inner->Color(), clRed);
+
+    inner->Font().SetSize(20); // its own choice from now on
+    EXPECT_FALSE(inner->ParentFont());
+    form->Font().SetName(u"Tahoma");
+    EXPECT_EQ(panel->Font().Name(), u"Tahoma");
+    EXPECT_EQ(inner->Font().Name(), u"Arial");
+    delete form;
+}
+
+TEST_F(visual_test, ConstraintsLimitTheSizeSetBoundsGives) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    panel->SetConstraints({20, 10, 100, 50});
+    struct row {
+        int width, height, expected_width, expected_height;
+    };
+    for (const row r : {row{5, 5, 20, 10}, row{60, 30, 60, 30}, row{500, 500, 100, 50}}) {
+        panel->SetBounds(0, 0, r.width, r.height);
+        EXPECT_EQ(panel->Width(), r.expected_width);
+        EXPECT_EQ(panel->Height(), r.expected_height);
+    }
+    // An aligned control is bounded too.
+    panel->SetAlign(TAlign::alClient);
+    form->SetClientSize(300, 300);
+    EXPECT_EQ(panel->Width(), 100);
+    delete form;
+}
+
+TEST_F(visual_test, ScreenKnowsItsMonitorsAndForms) {
+    const std::vector<TMonitor> monitors = Screen->Monitors();
+    ASSERT_FALSE(monitors.empty());
+    EXPECT_EQ(std::count_if(monitors.begin(), monitors.end(), [](const TMonitor& m) { return m.Primary; }), 1);
+    const RECT work = Screen->WorkAreaRect();
+    EXPECT_GT(work.right - work.left, 0);
+    EXPECT_LE(work.right - work.left, Screen->Width());
+    TForm* form = CreateForm<TForm>(Application);
+    EXPECT_EQ(Screen->MonitorFromWindow(form->Handle()).Handle, monitors.front().Handle);
+    delete form;
+}
