@@ -1078,14 +1078,7 @@ TCustomControl::TCustomControl(TComponent* AOwner)
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC DC) {
-    FCanvas->Lock();
-    auto unlock = scope_exit([this] {
-        FCanvas->SetHandle(nullptr);
-        FCanvas->Unlock();
-    });
-    FCanvas->SetHandle(DC);
-    FCanvas->SetFont(Font());
-    Paint();
+    paint_on(*FCanvas, DC, Font(), [this] { Paint(); });
 }
 
 // --- TGraphicControl
@@ -1096,14 +1089,7 @@ TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& Message) {
     if (Message.Msg == WM_PAINT && Message.WParam) {
-        FCanvas->Lock();
-        auto unlock = scope_exit([this] {
-            FCanvas->SetHandle(nullptr);
-            FCanvas->Unlock();
-        });
-        FCanvas->SetHandle(reinterpret_cast<HDC>(Message.WParam));
-        FCanvas->SetFont(Font());
-        Paint();
+        paint_on(*FCanvas, reinterpret_cast<HDC>(Message.WParam), Font(), [this] { Paint(); });
         return;
     }
     TControl::WndProc(Message);

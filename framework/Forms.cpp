@@ -423,15 +423,7 @@ void TCustomForm::Release() {
 }
 
 void TCustomForm::PaintWindow(HDC DC) {
-    if (!OnPaint) return;
-    FCanvas.Lock();
-    auto unlock = scope_exit([this] {
-        FCanvas.SetHandle(nullptr);
-        FCanvas.Unlock();
-    });
-    FCanvas.SetHandle(DC);
-    FCanvas.SetFont(Font());
-    OnPaint(this);
+    if (OnPaint) paint_on(FCanvas, DC, Font(), [this] { OnPaint(this); });
 }
 
 void TCustomForm::dialog_key(TMessage& Message) {
@@ -558,14 +550,9 @@ void TApplication::Initialize() {
 
 HWND TApplication::Handle() {
     if (!FHandle) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TApplication";
-        if (!::GetClassInfoExW(wc.hInstance, wc.lpszClassName, &wc)) ::RegisterClassExW(&wc);
+        const HINSTANCE instance = register_window_class(L"TApplication", ::DefWindowProcW);
         FHandle = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", wide(FTitle), WS_POPUP, 0, 0, 0, 0, nullptr,
-                                    nullptr, wc.hInstance, nullptr);
+                                    nullptr, instance, nullptr);
         if (!FHandle) RaiseLastOSError();
     }
     return FHandle;
@@ -875,27 +862,23 @@ namespace {
 
 // The names component text uses for colours and cursors, and the classes it may create.
 void register_names() {
-    struct colour {
-        TColor value;
+    struct named {
+        std::int64_t value;
         const char16_t* name;
     };
-    static constexpr colour colours[] = {
+    static constexpr named colours[] = {
         {clBlack, u"clBlack"}, {clRed, u"clRed"}, {clOlive, u"clOlive"}, {clGray, u"clGray"},
         {clSilver, u"clSilver"}, {clWhite, u"clWhite"}, {clNone, u"clNone"}, {clDefault, u"clDefault"},
         {clMenu, u"clMenu"}, {clWindow, u"clWindow"}, {clMenuText, u"clMenuText"}, {clWindowText, u"clWindowText"},
         {clHighlight, u"clHighlight"}, {clHighlightText, u"clHighlightText"}, {clBtnFace, u"clBtnFace"},
         {clGrayText, u"clGrayText"}, {clBtnText, u"clBtnText"}, {clInfoText, u"clInfoText"}, {clInfoBk, u"clInfoBk"},
         {clGradientActiveCaption, u"clGradientActiveCaption"}};
-    for (const colour& c : colours) color_idents().add(c.value, c.name);
-    struct cursor {
-        TCursor value;
-        const char16_t* name;
-    };
-    static constexpr cursor cursors[] = {
+    static constexpr named cursors[] = {
         {crDefault, u"crDefault"}, {crArrow, u"crArrow"}, {crCross, u"crCross"}, {crIBeam, u"crIBeam"},
         {crSizeNESW, u"crSizeNESW"}, {crSizeNS, u"crSizeNS"}, {crSizeNWSE, u"crSizeNWSE"}, {crSizeWE, u"crSizeWE"},
         {crHourGlass, u"crHourGlass"}, {crNo, u"crNo"}, {crHandPoint, u"crHandPoint"}, {crSizeAll, u"crSizeAll"}};
-    for (const cursor& c : cursors) cursor_idents().add(c.value, c.name);
+    for (const named& c : colours) color_idents().add(c.value, c.name);
+    for (const named& c : cursors) cursor_idents().add(c.value, c.name);
     register_class<TTimer>();
     register_class<TImageList>();
     register_class<TMainMenu>();

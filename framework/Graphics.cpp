@@ -18,14 +18,14 @@ int screen_pixels_per_inch() {
     return ppi > 0 ? ppi : 96;
 }
 
-std::vector<uint8_t> read_rest(TStream& Stream) {
+} // namespace
+
+std::vector<std::uint8_t> read_to_end(TStream& Stream) {
     const std::int64_t size = Stream.Size() - Stream.Position();
-    std::vector<uint8_t> data(static_cast<size_t>(std::max<std::int64_t>(size, 0)));
+    std::vector<std::uint8_t> data(static_cast<size_t>(std::max<std::int64_t>(size, 0)));
     if (!data.empty()) Stream.ReadBuffer(data.data(), static_cast<std::int64_t>(data.size()));
     return data;
 }
-
-} // namespace
 
 std::int32_t ColorToRGB(TColor Color) {
     if (Color < 0) return static_cast<std::int32_t>(::GetSysColor(Color & 0xFF));
@@ -497,7 +497,7 @@ void TBitmap::Draw(TCanvas& ACanvas, const RECT& Rect) {
 }
 
 void TBitmap::LoadFromStream(TStream& Stream) {
-    const bmp_picture pic = decode_bmp(read_rest(Stream));
+    const bmp_picture pic = decode_bmp(read_to_end(Stream));
     const TPixelFormat format = pic.has_alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit;
     Recreate(0, 0, format);
     Recreate(pic.image.width, pic.image.height, format);
@@ -573,7 +573,7 @@ void TIcon::Draw(TCanvas& ACanvas, const RECT& Rect) {
 }
 
 void TIcon::LoadFromStream(TStream& Stream) {
-    const std::vector<uint8_t> file = read_rest(Stream);
+    const std::vector<uint8_t> file = read_to_end(Stream);
     auto le16 = [&](size_t at) { return static_cast<uint16_t>(file[at] | file[at + 1] << 8); };
     auto le32 = [&](size_t at) { return uint32_t{le16(at)} | uint32_t{le16(at + 2)} << 16; };
     if (file.size() < 6 + 16 || le16(0) != 0 || le16(2) != 1 || le16(4) == 0)

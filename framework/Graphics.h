@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace kq {
 
@@ -147,6 +148,9 @@ private:
 };
 
 // --- Pictures
+
+// The bytes of Stream from its position to its end.
+std::vector<std::uint8_t> read_to_end(TStream& Stream);
 
 // Base of bitmaps, icons and the picture formats.
 class TGraphic : public TPersistent {
@@ -307,6 +311,19 @@ private:
     TPen FPen;
     TCriticalSection FLock;
 };
+
+// Runs Paint with Canvas locked and drawing on DC in Font; the canvas lets go of DC afterwards.
+template <class F>
+void paint_on(TCanvas& Canvas, HDC DC, const TFont& Font, F&& Paint) {
+    Canvas.Lock();
+    auto release = scope_exit([&Canvas] {
+        Canvas.SetHandle(nullptr);
+        Canvas.Unlock();
+    });
+    Canvas.SetHandle(DC);
+    Canvas.SetFont(Font);
+    Paint();
+}
 
 // Selects obj into dc for the scope's lifetime.
 class select_object {

@@ -433,17 +433,7 @@ LRESULT CALLBACK TPopupList::popup_list_proc(HWND h, UINT m, WPARAM w, LPARAM l)
 
 TPopupList::TPopupList() {
     // A top-level (hidden) window: menus need a real owner window, not a message-only one.
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    if (!::GetClassInfoExW(instance, L"TPopupList", &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof wc;
-        wc.hInstance = instance;
-        wc.lpszClassName = L"TPopupList";
-        wc.lpfnWndProc = popup_list_proc;
-        if (!::RegisterClassExW(&wc)) RaiseLastOSError();
-    }
+    const HINSTANCE instance = register_window_class(L"TPopupList", popup_list_proc);
     FWindow.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, L"TPopupList", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                     instance, nullptr));
     if (!FWindow) RaiseLastOSError();

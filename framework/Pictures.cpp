@@ -8,13 +8,6 @@ namespace kq {
 
 namespace {
 
-std::vector<uint8_t> read_rest(TStream& Stream) {
-    const std::int64_t size = Stream.Size() - Stream.Position();
-    std::vector<uint8_t> data(static_cast<size_t>(std::max<std::int64_t>(size, 0)));
-    if (!data.empty()) Stream.ReadBuffer(data.data(), static_cast<std::int64_t>(data.size()));
-    return data;
-}
-
 template <class T>
 std::unique_ptr<TGraphic> copy_of(const TGraphic& g) {
     auto copy = std::make_unique<T>();
@@ -68,7 +61,7 @@ void TPngImage::Draw(TCanvas& ACanvas, const RECT& Rect) {
 }
 
 void TPngImage::LoadFromStream(TStream& Stream) {
-    FPicture = decode_png(read_rest(Stream));
+    FPicture = decode_png(read_to_end(Stream));
     FOptions.color_type = FPicture.color_type;
     FOptions.interlaced = FPicture.interlaced;
     FCache.reset();
@@ -102,7 +95,7 @@ void TJPEGImage::Draw(TCanvas& ACanvas, const RECT& Rect) {
 }
 
 void TJPEGImage::LoadFromStream(TStream& Stream) {
-    FImage = decode_jpeg(read_rest(Stream));
+    FImage = decode_jpeg(read_to_end(Stream));
     FCache.reset();
     Changed();
 }

@@ -30,18 +30,23 @@ LRESULT CALLBACK hidden_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
 
 } // namespace
 
-HWND AllocateHWnd(TWndMethod Method) {
+HINSTANCE register_window_class(const wchar_t* Name, WNDPROC Proc) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (!::GetClassInfoExW(instance, hidden_class, &wc)) {
+    if (!::GetClassInfoExW(instance, Name, &wc)) {
         wc = WNDCLASSEXW{};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = hidden_proc;
+        wc.lpfnWndProc = Proc;
         wc.hInstance = instance;
-        wc.lpszClassName = hidden_class;
+        wc.lpszClassName = Name;
         if (!::RegisterClassExW(&wc)) RaiseLastOSError();
     }
+    return instance;
+}
+
+HWND AllocateHWnd(TWndMethod Method) {
+    const HINSTANCE instance = register_window_class(hidden_class, hidden_proc);
     // A message-only window: never shown, never enumerated as a top-level window.
     const HWND window = ::CreateWindowExW(0, hidden_class, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     if (!window) RaiseLastOSError();

@@ -14,7 +14,7 @@ namespace {
 template <class F>
 std::thread when_window_appears(const wchar_t* title, F act) {
     return std::thread([title, act] {
-        for (int i = 0; i < 500; ++i) {
+        for (int i = 0; i < 6000; ++i) { // up to a minute on a loaded machine
             if (HWND w = ::FindWindowW(nullptr, title); w && ::IsWindowVisible(w)) {
                 act(w);
                 return;
