@@ -12,7 +12,6 @@
 #include <cmath>
 #include <limits>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -691,8 +690,10 @@ private:
         case property_kind::floating: {
             require(v.kind == value_kind::floating || v.kind == value_kind::integer);
             const double number = v.kind == value_kind::floating ? v.floating : static_cast<double>(v.integer);
-            // A 32-bit float cannot hold it; converting would give infinity, which no text can show.
-            require(!info.single_precision || std::fabs(number) <= std::numeric_limits<float>::max());
+            // A 32-bit float cannot hold it; converting would give infinity, which no text can show. The
+            // limit is where rounding to float reaches infinity, so the text written for the largest float
+            // (rounded up as a double) reads back.
+            require(!info.single_precision || std::fabs(number) < 0x1.ffffffp+127);
             info.set(target, number);
             return;
         }

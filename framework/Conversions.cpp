@@ -69,14 +69,22 @@ struct decimal_digits {
     int exponent;
 };
 
+// Rounded to nearest, except where that passes the largest double: such a text would not read back, so
+// those few values are cut to precision digits instead.
 decimal_digits significant_digits(double value, int precision) {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                      std::chars_format::scientific, precision - 1);
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific,
+                                precision - 1);
+    double back = 0;
+    const bool overflows = std::from_chars(buffer, result.ptr, back).ec == std::errc::result_out_of_range;
+    if (overflows)
+        result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific,
+                               precision + 1);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t e = text.find('e');
     decimal_digits out{std::string(1, text[0]), 0};
     if (e > 2) out.digits += text.substr(2, e - 2);
+    if (overflows) out.digits.resize(static_cast<std::size_t>(precision));
     while (out.digits.size() > 1 && out.digits.back() == '0') out.digits.pop_back();
     std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), out.exponent);
     return out;
@@ -125,6 +133,8 @@ String scientific_float(double value, int precision) {
 
 class formatter {
 public:
+    static constexpr int padding_cap = 1 << 20;
+
     formatter(StringView format, std::initializer_list<format_arg> args) : FFormat(format), FArgs(args) {}
 
     String run() {
@@ -156,19 +166,18 @@ private:
         return FArgs.begin()[FNext++];
     }
 
-    // Digits, or "*" taking the next integer argument; capped, so a wild width cannot exhaust memory.
+    // Digits, or "*" taking the next integer argument, capped.
     std::optional<int> number() {
-        constexpr int cap = 1 << 20;
         if (peek() == u'*') {
             ++FAt;
             const format_arg& arg = next_arg();
             if (arg.Kind() != format_arg::kind::integer) invalid();
-            return static_cast<int>(std::clamp<std::int64_t>(arg.Integer(), -cap, cap));
+            return static_cast<int>(std::clamp<std::int64_t>(arg.Integer(), -padding_cap, padding_cap));
         }
         if (peek() < u'0' || peek() > u'9') return std::nullopt;
         int value = 0;
         while (peek() >= u'0' && peek() <= u'9') {
-            value = std::min(value * 10 + (peek() - u'0'), cap);
+            value = std::min(value * 10 + (peek() - u'0'), padding_cap);
             ++FAt;
         }
         return value;
@@ -196,9 +205,23 @@ private:
         if (FAt >= FFormat.size()) invalid();
         const char16_t type = fold(FFormat[FAt++]);
         String text = convert(type, next_arg(), precision);
-        const auto pad = static_cast<std::size_t>(std::max(width.value_or(0), 0));
-        if (text.size() < pad) text.insert(left ? text.size() : 0, pad - text.size(), u' ');
+        const std::size_t width_padding = padding(width, text.size());
+        text.insert(left ? text.size() : 0, width_padding, u' ');
         return text;
+    }
+
+    // What a width or precision adds to length characters, out of the budget of the whole call: each
+    // number is capped, but a format repeating one would still multiply it.
+    std::size_t padding(std::optional<int> wanted, std::size_t length) {
+        const auto target = static_cast<std::size_t>(std::max(wanted.value_or(0), 0));
+        const std::size_t count = target > length ? std::min(target - length, FPaddingLeft) : 0;
+        FPaddingLeft -= count;
+        return count;
+    }
+
+    String zero_filled(String digits, std::optional<int> precision) {
+        digits.insert(0, padding(precision, digits.size()), u'0');
+        return digits;
     }
 
     String convert(char16_t type, const format_arg& arg, std::optional<int> precision) {
@@ -207,9 +230,9 @@ private:
         case u'D':
             if (arg.Kind() != k::integer) invalid();
             if (arg.Integer() < 0 && !arg.IsUnsigned64())
-                return u'-' + zero_padded(unsigned_digits(0 - static_cast<std::uint64_t>(arg.Integer()), 10),
-                                          precision.value_or(0));
-            return zero_padded(unsigned_digits(static_cast<std::uint64_t>(arg.Integer()), 10), precision.value_or(0));
+                return u'-' + zero_filled(unsigned_digits(0 - static_cast<std::uint64_t>(arg.Integer()), 10),
+                                          precision);
+            return zero_filled(unsigned_digits(static_cast<std::uint64_t>(arg.Integer()), 10), precision);
         case u'U':
         case u'X': {
             if (arg.Kind() != k::integer) invalid();
@@ -217,7 +240,7 @@ private:
             // A negative 32-bit value shows as its 32-bit pattern, as the platform's Integer does.
             if (!arg.IsUnsigned64() && arg.Integer() < 0 && arg.Integer() >= std::numeric_limits<std::int32_t>::min())
                 value = static_cast<std::uint32_t>(arg.Integer());
-            return zero_padded(unsigned_digits(value, type == u'U' ? 10 : 16), precision.value_or(0));
+            return zero_filled(unsigned_digits(value, type == u'U' ? 10 : 16), precision);
         }
         case u'F':
             if (arg.Kind() != k::floating) invalid();
@@ -247,6 +270,7 @@ private:
     std::initializer_list<format_arg> FArgs;
     std::size_t FAt = 0;
     std::size_t FNext = 0;
+    std::size_t FPaddingLeft = padding_cap;
 };
 
 // --- Text to numbers

@@ -80,6 +80,13 @@ public:
     using Exception::Exception;
 };
 
+// A call that the object's state does not allow (a canvas without a device context, a visible window
+// made modal).
+class EInvalidOperation : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // A failed run-time check reported to the caller as an ordinary error. With a source the message names
 // it: "Assertion failure (WebB.Core.WebBrowser, line 1279)".
 class EAssertionFailed : public Exception {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -258,6 +259,27 @@ TEST(ComponentText, RoundTripOfATreeGivesEqualValues) {
     EXPECT_EQ(copy.Clicks, std::vector<String>{u"Child1"}); // bound to the new root's method
 }
 
+TEST(ComponentText, ExtremeNumbersReadBack) {
+    register_sample_classes();
+    using single = std::numeric_limits<float>;
+    using wide = std::numeric_limits<double>;
+    struct row { float scale; double ratio; };
+    const row rows[] = {
+        {single::max(), wide::max()}, {single::lowest(), wide::lowest()}, {single::min(), wide::min()},
+        {single::denorm_min(), wide::denorm_min()}, {-single::denorm_min(), -wide::denorm_min()},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.ratio);
+        TSample s(nullptr);
+        s.Scale = r.scale;
+        s.Ratio = r.ratio;
+        TSample copy(nullptr);
+        read_component_text(write_component_text(s), copy);
+        EXPECT_EQ(copy.Scale, r.scale);
+        EXPECT_EQ(copy.Ratio, r.ratio);
+    }
+}
+
 TEST(ComponentText, StreamsCarryTheTextAsUtf8) {
     sample_tree tree;
     TMemoryStream stream;
@@ -373,6 +395,7 @@ TEST(ComponentText, AnUnknownPropertyOrBadValueNamesThePropertyAndLine) {
         {"Styles = [ssBold, ssNone]", "Line 3: invalid value for property Styles"},
         {"Ratio = 'x'", "Line 3: invalid value for property Ratio"},
         {"Scale = 1e39", "Line 3: invalid value for property Scale"},
+        {"Scale = -3.4028235677973366e38", "Line 3: invalid value for property Scale"}, // rounds to infinity
         {"Caption = 5", "Line 3: invalid value for property Caption"},
         {"Data = 'x'", "Line 3: invalid value for property Data"},
         {"Font = 1", "Line 3: invalid value for property Font"},

@@ -96,6 +96,29 @@ TEST(Format, RejectsBadSpecifiersAndArguments) {
     }
 }
 
+TEST(Format, PaddingOfACallIsBounded) {
+    constexpr std::size_t budget = 1 << 20;
+    const auto repeated = [](StringView piece, int times) {
+        String out;
+        for (int i = 0; i < times; ++i) out += piece;
+        return out;
+    };
+    // Arguments: a width, a one-digit number, a one-character text.
+    struct row { String format; std::size_t length; };
+    const row rows[] = {
+        {u"%1:99999999d", budget},
+        {repeated(u"%1:1048576d", 64), budget + 64},
+        {repeated(u"%1:.1048576d", 64), budget + 64},
+        {repeated(u"%2:-1048576s", 64), budget + 64},
+        {repeated(u"%0:*d", 64), budget + 64},
+        {u"%1:.1048570d%1:20d", budget + 2}, // 7 of the second's 19 blanks are left
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(string_to_utf8(r.format.substr(0, 24)));
+        EXPECT_EQ(Format(r.format, {1048576, 7, u"x"}).size(), r.length);
+    }
+}
+
 // --- Numbers
 
 TEST(IntToStr, DecimalAndHex) {
@@ -153,10 +176,29 @@ TEST(FloatToStr, FifteenSignificantDigits) {
         {1e15, u"1E15"}, {1.5e20, u"1.5E20"}, {0.0001, u"0.0001"}, {0.00001, u"1E-5"}, {-1.25e-10, u"-1.25E-10"},
         {std::numeric_limits<double>::quiet_NaN(), u"NAN"}, {std::numeric_limits<double>::infinity(), u"INF"},
         {-std::numeric_limits<double>::infinity(), u"-INF"},
+        // Rounding up would pass the largest double, and the text would not read back.
+        {std::numeric_limits<double>::max(), u"1.79769313486231E308"},
+        {-std::numeric_limits<double>::max(), u"-1.79769313486231E308"},
+        {1.797693134862315e308, u"1.79769313486231E308"}, {1.79769313486231e308, u"1.79769313486231E308"},
+        {1.79769313486229e308, u"1.79769313486229E308"}, {9.99999999999999e307, u"9.99999999999999E307"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.value);
         EXPECT_EQ(FloatToStr(r.value), r.text);
+    }
+}
+
+TEST(FloatToStr, ExtremesReadBack) {
+    using limits = std::numeric_limits<double>;
+    const double values[] = {limits::max(), limits::lowest(), limits::min(), limits::denorm_min(), -limits::denorm_min(),
+                             1e308, 9.999999999999999e307, 2.2250738585072009e-308};
+    for (double value : values) {
+        SCOPED_TRACE(value);
+        const String text = FloatToStr(value);
+        double back = 0;
+        ASSERT_TRUE(TryStrToFloat(text, back)) << string_to_utf8(text);
+        EXPECT_LE(std::fabs(back - value), std::fabs(value) * 1e-14);
+        EXPECT_EQ(FloatToStr(back), text);
     }
 }
 
