@@ -18,13 +18,6 @@ class TCanvas;
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
-// A visual object used in a way its state does not allow (drawing without a device context, a
-// window without a parent).
-class EInvalidOperation : public Exception {
-public:
-    using Exception::Exception;
-};
-
 // --- Colours
 
 // 0x00BBGGRR, or a system colour: the high bit set and the COLOR_* index in the low byte.
