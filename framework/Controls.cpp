@@ -161,6 +161,7 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_uni
 }
 
 TControl::~TControl() {
+    if (Application) Application->forget_control(this);
     auto& s = state();
     if (s.mouse_control == this) s.mouse_control = nullptr;
     if (s.capture_control == this) s.capture_control = nullptr;
@@ -757,10 +758,6 @@ void TWinControl::AlignControls(RECT& Rect) {
     }
 }
 
-void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
-    TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
-}
-
 void TWinControl::BoundsChanged() {
     if (FHandle) {
         ::SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -800,9 +797,7 @@ void TWinControl::SetEnabled(bool Value) {
 
 bool TWinControl::Showing() const { return FHandle && ::IsWindowVisible(FHandle); }
 
-void TWinControl::Invalidate() {
-    if (FHandle) ::InvalidateRect(FHandle, nullptr, TRUE);
-}
+void TWinControl::Invalidate() { Perform(CM_INVALIDATE, 0, 0); }
 
 void TWinControl::Update() {
     if (FHandle) ::UpdateWindow(FHandle);
@@ -908,6 +903,9 @@ void TWinControl::WndProc(TMessage& Message) {
     auto& s = state();
     switch (Message.Msg) {
     case WM_PAINT: paint_handler(Message); return;
+    case CM_INVALIDATE:
+        if (FHandle) ::InvalidateRect(FHandle, nullptr, TRUE);
+        return;
     case WM_ERASEBKGND: {
         const HDC dc = reinterpret_cast<HDC>(Message.WParam);
         if (Color() != clNone) {

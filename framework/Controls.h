@@ -299,7 +299,6 @@ public:
     void DisableAlign() noexcept { ++FAlignLevel; }
     void EnableAlign();
 
-    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     RECT ClientRect() override;
     POINT ClientOrigin() override;
     void SetVisible(bool Value) override;

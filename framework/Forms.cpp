@@ -584,6 +584,12 @@ void TApplication::CancelHint() {
     FHintControl = nullptr;
 }
 
+void TApplication::forget_control(const TControl* Control) noexcept {
+    if (Control != FHintControl) return;
+    if (FHintTimers) ::KillTimer(FHintTimers.get(), show_hint_timer);
+    FHintControl = nullptr;
+}
+
 void TApplication::hint_mouse_move(TControl* Control, POINT ScreenPos) {
     if (Control == FHintControl && (!FHintShown || ::PtInRect(&FHintRect, ScreenPos))) return;
     CancelHint();
@@ -633,7 +639,6 @@ void TApplication::activate_hint() {
 
 void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
     if (Operation == TOperation::opRemove && AComponent == FMainForm) FMainForm = nullptr;
-    if (Operation == TOperation::opRemove && AComponent == FHintControl) CancelHint();
     if (Operation == TOperation::opRemove && AComponent == FHintWindow) FHintWindow = nullptr;
     TComponent::Notification(AComponent, Operation);
 }

@@ -189,8 +189,9 @@ public:
     int HintHidePause() const noexcept { return FHintHidePause; }
     void SetHintHidePause(int Value) { FHintHidePause = Value; }
     void CancelHint();
-    // For the framework's controls: the mouse is over Control at a screen point.
+    // For the framework's controls: the mouse is over Control at a screen point; Control goes away.
     void hint_mouse_move(TControl* Control, POINT ScreenPos);
+    void forget_control(const TControl* Control) noexcept;
 
     // Creates a form owned by the application; the first one becomes the main form.
     template <class T>

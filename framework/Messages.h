@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-
 namespace kq {
 
 // The framework's own control messages. Their numbers are fixed: components compare them in window
@@ -9,20 +7,11 @@ namespace kq {
 // the WM_USER ranges that views and skinned forms use for their own messages.
 constexpr unsigned CM_BASE = 0xB000;
 
-constexpr unsigned CM_ACTIVATE = CM_BASE + 0;
-constexpr unsigned CM_DEACTIVATE = CM_BASE + 1;
 constexpr unsigned CM_ENABLEDCHANGED = CM_BASE + 3;
 constexpr unsigned CM_COLORCHANGED = CM_BASE + 4;
 constexpr unsigned CM_FONTCHANGED = CM_BASE + 5;
 constexpr unsigned CM_CURSORCHANGED = CM_BASE + 6;
-constexpr unsigned CM_PARENTFONTCHANGED = CM_BASE + 8;
-constexpr unsigned CM_PARENTCOLORCHANGED = CM_BASE + 9;
-constexpr unsigned CM_HITTEST = CM_BASE + 10;
 constexpr unsigned CM_VISIBLECHANGED = CM_BASE + 11;
-constexpr unsigned CM_ENTER = CM_BASE + 12;
-constexpr unsigned CM_EXIT = CM_BASE + 13;
-constexpr unsigned CM_MENUCHANGED = CM_BASE + 14;
-constexpr unsigned CM_APPKEYDOWN = CM_BASE + 15;
 constexpr unsigned CM_TEXTCHANGED = CM_BASE + 18;
 constexpr unsigned CM_MOUSEENTER = CM_BASE + 19;
 constexpr unsigned CM_MOUSELEAVE = CM_BASE + 20;
@@ -31,9 +20,8 @@ constexpr unsigned CM_DIALOGCHAR = CM_BASE + 23;
 constexpr unsigned CM_FOCUSCHANGED = CM_BASE + 24;
 constexpr unsigned CM_SHOWINGCHANGED = CM_BASE + 26;
 constexpr unsigned CM_WANTSPECIALKEY = CM_BASE + 28;
-constexpr unsigned CM_HINTSHOW = CM_BASE + 48;
-constexpr unsigned CM_INVALIDATE = CM_BASE + 55;
 constexpr unsigned CM_RELEASE = CM_BASE + 33;
-constexpr unsigned CM_CONTROLCHANGE = CM_BASE + 36;
+constexpr unsigned CM_HINTSHOW = CM_BASE + 48;
+constexpr unsigned CM_INVALIDATE = CM_BASE + 55; // a windowed control asks to be repainted
 
 } // namespace kq
