@@ -1,0 +1,1096 @@
+#include "framework/Controls.h"
+
+#include "framework/Forms.h"
+#include "framework/Menus.h"
+#include "framework/Properties.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace kq {
+
+// --- Window procedure hooks
+
+namespace detail {
+struct window_hook_chain {
+    struct entry {
+        std::uint64_t id;
+        TWndHook hook;
+        bool removed = false;
+    };
+    std::vector<std::shared_ptr<entry>> entries; // oldest first
+    std::uint64_t next_id = 1;
+
+    void remove(std::uint64_t id) noexcept {
+        for (auto it = entries.begin(); it != entries.end(); ++it)
+            if ((*it)->id == id) {
+                // A dispatch running now may still hold the entry: mark it so that it is skipped.
+                (*it)->removed = true;
+                entries.erase(it);
+                return;
+            }
+    }
+};
+} // namespace detail
+
+window_hook::window_hook(std::weak_ptr<detail::window_hook_chain> chain, std::uint64_t id) noexcept
+    : FChain(std::move(chain)), FId(id) {}
+window_hook::window_hook(window_hook&& other) noexcept
+    : FChain(std::move(other.FChain)), FId(std::exchange(other.FId, 0)) {}
+window_hook& window_hook::operator=(window_hook&& other) noexcept {
+    if (this != &other) {
+        Unhook();
+        FChain = std::move(other.FChain);
+        FId = std::exchange(other.FId, 0);
+    }
+    return *this;
+}
+window_hook::~window_hook() { Unhook(); }
+
+void window_hook::Unhook() noexcept {
+    if (auto chain = FChain.lock()) chain->remove(FId);
+    FChain.reset();
+    FId = 0;
+}
+
+bool window_hook::Hooked() const noexcept {
+    auto chain = FChain.lock();
+    return chain && std::any_of(chain->entries.begin(), chain->entries.end(),
+                                [&](const auto& e) { return e->id == FId; });
+}
+
+// --- Shared state of the GUI thread
+
+namespace {
+
+struct controls_state {
+    std::map<HWND, TWinControl*> windows;
+    std::set<String> classes;
+    TControl* mouse_control = nullptr;   // the control under the mouse (entered, not yet left)
+    TControl* capture_control = nullptr; // a graphic control holding the mouse while a button is down
+};
+
+controls_state& state() {
+    static controls_state s;
+    return s;
+}
+
+HINSTANCE instance() noexcept { return ::GetModuleHandleW(nullptr); }
+
+TShiftState shift_from_keys(WPARAM keys) {
+    TShiftState s;
+    if (keys & MK_SHIFT) s.include(TShiftStateFlag::ssShift);
+    if (keys & MK_CONTROL) s.include(TShiftStateFlag::ssCtrl);
+    if (keys & MK_LBUTTON) s.include(TShiftStateFlag::ssLeft);
+    if (keys & MK_RBUTTON) s.include(TShiftStateFlag::ssRight);
+    if (keys & MK_MBUTTON) s.include(TShiftStateFlag::ssMiddle);
+    if (::GetKeyState(VK_MENU) < 0) s.include(TShiftStateFlag::ssAlt);
+    return s;
+}
+
+bool is_mouse_message(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MBUTTONDBLCLK && m != WM_MOUSEWHEEL; }
+
+LPARAM point_param(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
+
+} // namespace
+
+TShiftState KeyboardState() {
+    TShiftState s;
+    if (::GetKeyState(VK_SHIFT) < 0) s.include(TShiftStateFlag::ssShift);
+    if (::GetKeyState(VK_CONTROL) < 0) s.include(TShiftStateFlag::ssCtrl);
+    if (::GetKeyState(VK_MENU) < 0) s.include(TShiftStateFlag::ssAlt);
+    if (::GetKeyState(VK_LBUTTON) < 0) s.include(TShiftStateFlag::ssLeft);
+    if (::GetKeyState(VK_RBUTTON) < 0) s.include(TShiftStateFlag::ssRight);
+    if (::GetKeyState(VK_MBUTTON) < 0) s.include(TShiftStateFlag::ssMiddle);
+    return s;
+}
+
+TWinControl* FindControl(HWND Handle) noexcept {
+    auto& w = state().windows;
+    const auto it = w.find(Handle);
+    return it == w.end() ? nullptr : it->second;
+}
+
+TCustomForm* GetParentForm(const TControl* Control) noexcept {
+    const TControl* c = Control;
+    while (c && c->Parent()) c = c->Parent();
+    return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
+}
+
+// Every framework window has this procedure; the control is found by its handle.
+struct window_procedures {
+    static LRESULT CALLBACK proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
+        TWinControl* control = FindControl(h);
+        if (!control && m == WM_NCCREATE) {
+            control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
+            control->FHandle = h;
+            state().windows[h] = control;
+        }
+        if (!control) return ::DefWindowProcW(h, m, w, l);
+        const LRESULT result = guard_callback(LRESULT{0}, [&] {
+            TMessage message{m, w, l, 0};
+            control->Dispatch(message);
+            return message.Result;
+        });
+        if (m == WM_NCDESTROY) {
+            state().windows.erase(h);
+            control->FHandle = nullptr;
+        } else if (m == CM_RELEASE) {
+            // Posted by Release: the form's own handlers have all returned by now.
+            if (auto* form = dynamic_cast<TCustomForm*>(control)) delete form;
+        }
+        return result;
+    }
+};
+
+void controls_startup() {}
+
+void controls_shutdown() {
+    for (const String& name : state().classes) ::UnregisterClassW(wide(name), instance());
+    state().classes.clear();
+}
+
+// --- TControl
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
+    WindowProc = [this](TMessage& m) { WndProc(m); };
+    FFont->OnChange = [this](TObject*) { FontChanged(); };
+}
+
+TControl::~TControl() {
+    if (Application) Application->forget_control(this);
+    auto& s = state();
+    if (s.mouse_control == this) s.mouse_control = nullptr;
+    if (s.capture_control == this) s.capture_control = nullptr;
+    if (FParent) FParent->RemoveControl(this);
+    FParent = nullptr;
+}
+
+void TControl::SetParent(TWinControl* AParent) {
+    if (AParent == FParent) return;
+    if (AParent == this) throw EInvalidOperation(u"A control cannot have itself as its parent");
+    if (FParent) FParent->RemoveControl(this);
+    if (AParent) AParent->InsertControl(this);
+}
+
+TComponent* TControl::GetParentComponent() const { return FParent; }
+
+void TControl::SetParentComponent(TComponent* Value) {
+    if (auto* p = dynamic_cast<TWinControl*>(Value)) SetParent(p);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+    if (Operation == TOperation::opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+    TComponent::Notification(AComponent, Operation);
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    if (FConstraints.MinWidth > 0) AWidth = std::max(AWidth, FConstraints.MinWidth);
+    if (FConstraints.MaxWidth > 0) AWidth = std::min(AWidth, FConstraints.MaxWidth);
+    if (FConstraints.MinHeight > 0) AHeight = std::max(AHeight, FConstraints.MinHeight);
+    if (FConstraints.MaxHeight > 0) AHeight = std::min(AHeight, FConstraints.MaxHeight);
+    AWidth = std::max(AWidth, 0);
+    AHeight = std::max(AHeight, 0);
+    const bool resized = AWidth != FWidth || AHeight != FHeight;
+    if (!resized && ALeft == FLeft && ATop == FTop) return;
+    InvalidateParentRect();
+    FLeft = ALeft;
+    FTop = ATop;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    InvalidateParentRect();
+    BoundsChanged();
+    if (FParent && FParent->FAlignLevel == 0) {
+        const RECT client = FParent->ClientRect();
+        FAnchorRight = client.right - (FLeft + FWidth);
+        FAnchorBottom = client.bottom - (FTop + FHeight);
+        FAnchorsKnown = true;
+    }
+    if (resized) Resize();
+    RequestAlign();
+}
+
+void TControl::RequestAlign() {
+    if (FParent && FParent->FAlignLevel == 0 && FAlign != TAlign::alNone) FParent->Realign();
+}
+
+void TControl::InvalidateParentRect() {
+    if (dynamic_cast<TWinControl*>(this) || !FParent || !FParent->HandleAllocated() || !FVisible) return;
+    const RECT r = BoundsRect();
+    ::InvalidateRect(FParent->Handle(), &r, TRUE);
+}
+
+const property_table& TControl::PublishedProperties() const {
+    static const property_table table = property_table::of<TControl>(TComponent::PublishedProperties())
+        .integer(u"Left", &TControl::Left, &TControl::SetLeft)
+        .integer(u"Top", &TControl::Top, &TControl::SetTop)
+        .integer(u"Width", &TControl::Width, &TControl::SetWidth)
+        .integer(u"Height", &TControl::Height, &TControl::SetHeight)
+        .enumeration(u"Align", &TControl::Align, &TControl::SetAlign,
+                     {u"alNone", u"alTop", u"alBottom", u"alLeft", u"alRight", u"alClient"}, TAlign::alNone)
+        .set_of(u"Anchors", &TControl::Anchors, &TControl::SetAnchors, {u"akLeft", u"akTop", u"akRight", u"akBottom"},
+                TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop})
+        .string(u"Caption", &TControl::Caption, &TControl::SetCaption, String())
+        .color(u"Color", &TControl::Color, &TControl::SetColor, clBtnFace)
+        .boolean(u"ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
+        .persistent(u"Font", [](const TControl& c) { return &const_cast<TControl&>(c).Font(); })
+        .boolean(u"ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true)
+        .cursor(u"Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault)
+        .string(u"Hint", &TControl::Hint, &TControl::SetHint, String())
+        .boolean(u"ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
+        .boolean(u"Enabled", &TControl::Enabled, &TControl::SetEnabled, true)
+        .boolean(u"Visible", &TControl::Visible, &TControl::SetVisible, true)
+        .component(u"PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu)
+        .event(u"OnClick", &TControl::OnClick)
+        .event(u"OnDblClick", &TControl::OnDblClick)
+        .event(u"OnResize", &TControl::OnResize)
+        .event(u"OnMouseEnter", &TControl::OnMouseEnter)
+        .event(u"OnMouseLeave", &TControl::OnMouseLeave)
+        .event(u"OnMouseDown", &TControl::OnMouseDown)
+        .event(u"OnMouseUp", &TControl::OnMouseUp)
+        .event(u"OnMouseMove", &TControl::OnMouseMove);
+    return table;
+}
+
+RECT TControl::ClientRect() { return RECT{0, 0, FWidth, FHeight}; }
+
+void TControl::SetClientSize(int AWidth, int AHeight) {
+    const RECT client = ClientRect();
+    SetBounds(FLeft, FTop, FWidth + AWidth - client.right, FHeight + AHeight - client.bottom);
+}
+
+POINT TControl::ClientOrigin() {
+    if (!FParent) throw EInvalidOperation(u"Control '" + Name() + u"' has no parent window");
+    const POINT p = FParent->ClientOrigin();
+    return POINT{p.x + FLeft, p.y + FTop};
+}
+
+POINT TControl::ClientToScreen(POINT Point) {
+    const POINT o = ClientOrigin();
+    return POINT{Point.x + o.x, Point.y + o.y};
+}
+
+POINT TControl::ScreenToClient(POINT Point) {
+    const POINT o = ClientOrigin();
+    return POINT{Point.x - o.x, Point.y - o.y};
+}
+
+void TControl::SetAlign(TAlign Value) {
+    if (Value == FAlign) return;
+    FAlign = Value;
+    if (FParent) FParent->Realign();
+}
+
+void TControl::SetAnchors(TAnchors Value) { FAnchors = Value; }
+
+void TControl::SetConstraints(const TSizeConstraints& Value) {
+    FConstraints = Value;
+    SetBounds(FLeft, FTop, FWidth, FHeight);
+}
+
+bool TControl::Showing() const { return FVisible && FParent && FParent->Showing(); }
+
+void TControl::SetVisible(bool Value) {
+    if (Value == FVisible) return;
+    if (!Value) InvalidateParentRect();
+    FVisible = Value;
+    InvalidateParentRect();
+    Perform(CM_VISIBLECHANGED, Value, 0);
+    if (FParent && FAlign != TAlign::alNone) FParent->Realign();
+}
+
+void TControl::SetEnabled(bool Value) {
+    if (Value == FEnabled) return;
+    FEnabled = Value;
+    Perform(CM_ENABLEDCHANGED, 0, 0);
+    Invalidate();
+}
+
+void TControl::SetColor(TColor Value) {
+    if (Value == FColor) return;
+    FColor = Value;
+    FParentColor = false;
+    Perform(CM_COLORCHANGED, 0, 0);
+    Invalidate();
+    if (auto* self = dynamic_cast<TWinControl*>(this))
+        for (TControl* c : self->FControls) c->ParentColorChanged();
+}
+
+void TControl::SetParentColor(bool Value) {
+    FParentColor = Value;
+    if (Value) ParentColorChanged();
+}
+
+void TControl::ParentColorChanged() {
+    if (!FParentColor || !FParent) return;
+    SetColor(FParent->Color());
+    FParentColor = true;
+}
+
+void TControl::SetParentFont(bool Value) {
+    FParentFont = Value;
+    if (Value) ParentFontChanged();
+}
+
+void TControl::ParentFontChanged() {
+    if (!FParentFont || !FParent) return;
+    FFont->Assign(&FParent->Font());
+    FParentFont = true; // the copy above is not the user's choice
+}
+
+void TControl::FontChanged() {
+    FParentFont = false;
+    Perform(CM_FONTCHANGED, 0, 0);
+    Invalidate();
+    if (auto* self = dynamic_cast<TWinControl*>(this))
+        for (TControl* c : self->FControls) c->ParentFontChanged();
+}
+
+void TControl::SetCursor(TCursor Value) {
+    if (Value == FCursor) return;
+    FCursor = Value;
+    Perform(CM_CURSORCHANGED, 0, 0);
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+    FPopupMenu = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TControl::SetText(const String& Value) {
+    if (Value == FText) return;
+    auto* self = dynamic_cast<TWinControl*>(this);
+    if (self && self->HandleAllocated()) {
+        // WM_SETTEXT stores the text and reports the change.
+        ::SetWindowTextW(self->Handle(), wide(Value));
+        return;
+    }
+    FText = Value;
+    Perform(CM_TEXTCHANGED, 0, 0);
+}
+
+void TControl::Invalidate() { InvalidateParentRect(); }
+
+void TControl::Update() {
+    if (FParent) FParent->Update();
+}
+
+void TControl::Repaint() {
+    Invalidate();
+    Update();
+}
+
+void TControl::BringToFront() {
+    if (!FParent) return;
+    auto& list = FParent->FControls;
+    list.erase(std::find(list.begin(), list.end(), this));
+    list.push_back(this);
+    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
+        ::SetWindowPos(w->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Invalidate();
+}
+
+void TControl::SendToBack() {
+    if (!FParent) return;
+    auto& list = FParent->FControls;
+    list.erase(std::find(list.begin(), list.end(), this));
+    list.insert(list.begin(), this);
+    if (auto* w = dynamic_cast<TWinControl*>(this); w && w->HandleAllocated())
+        ::SetWindowPos(w->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Invalidate();
+}
+
+LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    TMessage m{Msg, WParam, LParam, 0};
+    Dispatch(m);
+    return m.Result;
+}
+
+window_hook TControl::HookWindowProc(TWndHook Hook) {
+    if (!FHooks) FHooks = std::make_shared<detail::window_hook_chain>();
+    const std::uint64_t id = FHooks->next_id++;
+    FHooks->entries.push_back(
+        std::make_shared<detail::window_hook_chain::entry>(detail::window_hook_chain::entry{id, std::move(Hook)}));
+    return window_hook(FHooks, id);
+}
+
+void TControl::Dispatch(TMessage& Message) {
+    if (!FHooks || FHooks->entries.empty()) {
+        if (WindowProc) WindowProc(Message);
+        return;
+    }
+    // The hooks of this moment, newest first; one removed meanwhile is skipped.
+    const auto hooks = FHooks->entries;
+    struct runner {
+        TControl& control;
+        const std::vector<std::shared_ptr<detail::window_hook_chain::entry>>& hooks;
+        void run(size_t count, TMessage& m) const {
+            while (count > 0 && hooks[count - 1]->removed) --count;
+            if (count == 0) {
+                if (control.WindowProc) control.WindowProc(m);
+                return;
+            }
+            const auto& e = hooks[count - 1];
+            e->hook(m, [this, count](TMessage& next) { run(count - 1, next); });
+        }
+    };
+    runner{*this, hooks}.run(hooks.size(), Message);
+}
+
+void TControl::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case CM_MOUSEENTER:
+        FMouseInControl = true;
+        if (OnMouseEnter) OnMouseEnter(this);
+        return;
+    case CM_MOUSELEAVE:
+        if (Application) Application->CancelHint();
+        FMouseInControl = false;
+        if (OnMouseLeave) OnMouseLeave(this);
+        return;
+    default: break;
+    }
+    if (is_mouse_message(Message.Msg)) {
+        handle_mouse(Message);
+        return;
+    }
+    DefaultHandler(Message);
+}
+
+void TControl::handle_mouse(TMessage& Message) {
+    const int x = GET_X_LPARAM(Message.LParam), y = GET_Y_LPARAM(Message.LParam);
+    TShiftState shift = shift_from_keys(Message.WParam);
+    switch (Message.Msg) {
+    case WM_MOUSEMOVE: MouseMove(shift, x, y); break;
+    case WM_LBUTTONDOWN:
+        FMouseDown = true;
+        MouseDown(TMouseButton::mbLeft, shift, x, y);
+        break;
+    case WM_LBUTTONDBLCLK:
+        FMouseDown = true;
+        DblClick();
+        MouseDown(TMouseButton::mbLeft, shift.include(TShiftStateFlag::ssDouble), x, y);
+        break;
+    case WM_LBUTTONUP: {
+        const bool clicked = FMouseDown && x >= 0 && y >= 0 && x < FWidth && y < FHeight;
+        FMouseDown = false;
+        if (clicked) Click();
+        MouseUp(TMouseButton::mbLeft, shift, x, y);
+        break;
+    }
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK: MouseDown(TMouseButton::mbRight, shift, x, y); break;
+    case WM_RBUTTONUP: MouseUp(TMouseButton::mbRight, shift, x, y); break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK: MouseDown(TMouseButton::mbMiddle, shift, x, y); break;
+    case WM_MBUTTONUP: MouseUp(TMouseButton::mbMiddle, shift, x, y); break;
+    default: break;
+    }
+    DefaultHandler(Message);
+}
+
+void TControl::DefaultHandler(TMessage&) {}
+
+void TControl::Click() {
+    if (OnClick) OnClick(this);
+}
+void TControl::DblClick() {
+    if (OnDblClick) OnDblClick(this);
+}
+void TControl::Resize() {
+    if (OnResize) OnResize(this);
+}
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+}
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+}
+void TControl::MouseMove(TShiftState Shift, int X, int Y) {
+    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+}
+
+// --- TWinControl
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+    Destroying(); // messages of the closing window see the component as being destroyed
+    // Children go with their parent, newest first; each leaves its owner's list as it goes.
+    while (!FControls.empty()) delete FControls.back();
+    if (FHandle) ::DestroyWindow(FHandle);
+}
+
+HWND TWinControl::Handle() {
+    if (!FHandle) {
+        if (FCreating) throw EInvalidOperation(u"Control '" + Name() + u"' is creating its window");
+        FCreating = true;
+        auto done = scope_exit([this] { FCreating = false; });
+        CreateWnd();
+    }
+    return FHandle;
+}
+
+void TWinControl::CreateParams(TCreateParams& Params) {
+    Params.Caption = FText;
+    Params.Style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (Visible()) Params.Style |= WS_VISIBLE;
+    if (!Enabled()) Params.Style |= WS_DISABLED;
+    if (FTabStop) Params.Style |= WS_TABSTOP;
+    Params.X = FLeft;
+    Params.Y = FTop;
+    Params.Width = FWidth;
+    Params.Height = FHeight;
+    if (FParent) Params.WndParent = FParent->Handle();
+    Params.WindowClass.cbSize = sizeof(WNDCLASSEXW);
+    Params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    Params.WindowClass.lpfnWndProc = window_procedures::proc;
+    Params.WindowClass.hInstance = instance();
+    Params.WindowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    Params.WinClassName = ClassName();
+}
+
+void TWinControl::CreateWnd() {
+    TCreateParams params;
+    CreateParams(params);
+    if ((params.Style & WS_CHILD) && !params.WndParent)
+        throw EInvalidOperation(u"Control '" + Name() + u"' has no parent window");
+    if (!state().classes.count(params.WinClassName)) {
+        params.WindowClass.lpszClassName = wide(params.WinClassName);
+        if (!::RegisterClassExW(&params.WindowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            RaiseLastOSError();
+        state().classes.insert(params.WinClassName);
+    }
+    CreateWindowHandle(params);
+    if (!FHandle) RaiseLastOSError();
+    ::SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), 0);
+    for (TControl* c : std::vector<TControl*>(FControls))
+        if (auto* w = dynamic_cast<TWinControl*>(c)) w->HandleNeeded();
+    Realign();
+}
+
+void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
+    ::CreateWindowExW(Params.ExStyle, wide(Params.WinClassName), wide(Params.Caption), Params.Style, Params.X,
+                      Params.Y, Params.Width, Params.Height, Params.WndParent, nullptr, instance(), this);
+}
+
+void TWinControl::DestroyWnd() {
+    if (FHandle) ::DestroyWindow(FHandle);
+}
+
+void TWinControl::DestroyHandle() {
+    if (FHandle) DestroyWnd();
+}
+
+void TWinControl::RecreateWnd() {
+    if (!FHandle) return;
+    DestroyHandle();
+    HandleNeeded();
+}
+
+void TWinControl::InsertControl(TControl* Control) {
+    Control->FParent = this;
+    FControls.push_back(Control);
+    if (Control->FParentFont) Control->ParentFontChanged();
+    if (Control->FParentColor) Control->ParentColorChanged();
+    if (auto* w = dynamic_cast<TWinControl*>(Control)) {
+        if (w->HandleAllocated())
+            ::SetParent(w->Handle(), HandleAllocated() ? FHandle : nullptr);
+        else if (HandleAllocated())
+            w->HandleNeeded();
+    }
+    Control->InvalidateParentRect();
+    if (FAlignLevel == 0) {
+        const RECT client = ClientRect();
+        Control->FAnchorRight = client.right - (Control->FLeft + Control->FWidth);
+        Control->FAnchorBottom = client.bottom - (Control->FTop + Control->FHeight);
+        Control->FAnchorsKnown = true;
+    }
+    Realign();
+}
+
+void TWinControl::RemoveControl(TControl* Control) {
+    Control->InvalidateParentRect();
+    auto& s = state();
+    if (s.capture_control == Control) s.capture_control = nullptr;
+    if (auto* w = dynamic_cast<TWinControl*>(Control)) w->DestroyHandle();
+    FControls.erase(std::find(FControls.begin(), FControls.end(), Control));
+    Control->FParent = nullptr;
+    Realign();
+}
+
+bool TWinControl::ContainsControl(const TControl* Control) const {
+    for (const TControl* c = Control; c; c = c->Parent())
+        if (c == this) return true;
+    return false;
+}
+
+TControl* TWinControl::ControlAtPos(POINT Pos, bool AllowDisabled) {
+    for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
+        TControl* c = *it;
+        if (!c->Visible() || (!AllowDisabled && !c->Enabled())) continue;
+        const RECT r = c->BoundsRect();
+        if (::PtInRect(&r, Pos)) return c;
+    }
+    return nullptr;
+}
+
+int TWinControl::TabOrder() const {
+    if (!FParent) return -1;
+    int index = 0;
+    for (TControl* c : FParent->FControls)
+        if (auto* w = dynamic_cast<TWinControl*>(c)) {
+            if (w == this) return index;
+            ++index;
+        }
+    return -1;
+}
+
+void TWinControl::SetTabOrder(int Value) {
+    if (!FParent) return;
+    // Tab order is the order of the windowed children in the parent's list.
+    auto& list = FParent->FControls;
+    list.erase(std::find(list.begin(), list.end(), this));
+    int index = 0;
+    auto it = list.begin();
+    for (; it != list.end(); ++it)
+        if (dynamic_cast<TWinControl*>(*it) && index++ == Value) break;
+    list.insert(it, this);
+}
+
+std::vector<TWinControl*> TWinControl::TabList() const {
+    std::vector<TWinControl*> result;
+    for (TControl* c : FControls)
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->FTabStop) result.push_back(w);
+    return result;
+}
+
+bool TWinControl::CanFocus() const {
+    for (const TControl* c = this; c; c = c->Parent())
+        if (!c->Visible() || !c->Enabled()) return false;
+    return GetParentForm(this) != nullptr;
+}
+
+bool TWinControl::Focused() const { return FHandle && ::GetFocus() == FHandle; }
+
+void TWinControl::SetFocus() {
+    TCustomForm* form = GetParentForm(this);
+    if (form && form != this && !form->Showing()) {
+        form->SetActiveControl(this);
+        return;
+    }
+    ::SetFocus(Handle());
+}
+
+void TWinControl::EnableAlign() {
+    if (--FAlignLevel == 0 && FRealignPending) Realign();
+}
+
+void TWinControl::Realign() {
+    if (FAlignLevel > 0) {
+        FRealignPending = true;
+        return;
+    }
+    FRealignPending = false;
+    RECT r = ClientRect();
+    ++FAlignLevel;
+    auto done = scope_exit([this] { --FAlignLevel; });
+    AlignControls(r);
+}
+
+void TWinControl::AlignControls(RECT& Rect) {
+    auto aligned = [&](TAlign a) {
+        std::vector<TControl*> list;
+        for (TControl* c : FControls)
+            if (c->FAlign == a && c->Visible()) list.push_back(c);
+        // Controls of one alignment keep their order on screen: by position from the edge they fill.
+        std::stable_sort(list.begin(), list.end(), [a](TControl* x, TControl* y) {
+            switch (a) {
+            case TAlign::alTop: return x->FTop < y->FTop;
+            case TAlign::alBottom: return x->FTop + x->FHeight > y->FTop + y->FHeight;
+            case TAlign::alLeft: return x->FLeft < y->FLeft;
+            case TAlign::alRight: return x->FLeft + x->FWidth > y->FLeft + y->FWidth;
+            default: return false;
+            }
+        });
+        return list;
+    };
+    for (TControl* c : aligned(TAlign::alTop)) {
+        c->SetBounds(Rect.left, Rect.top, Rect.right - Rect.left, c->FHeight);
+        Rect.top += c->FHeight;
+    }
+    for (TControl* c : aligned(TAlign::alBottom)) {
+        c->SetBounds(Rect.left, Rect.bottom - c->FHeight, Rect.right - Rect.left, c->FHeight);
+        Rect.bottom -= c->FHeight;
+    }
+    for (TControl* c : aligned(TAlign::alLeft)) {
+        c->SetBounds(Rect.left, Rect.top, c->FWidth, std::max(0L, Rect.bottom - Rect.top));
+        Rect.left += c->FWidth;
+    }
+    for (TControl* c : aligned(TAlign::alRight)) {
+        c->SetBounds(Rect.right - c->FWidth, Rect.top, c->FWidth, std::max(0L, Rect.bottom - Rect.top));
+        Rect.right -= c->FWidth;
+    }
+    for (TControl* c : aligned(TAlign::alClient))
+        c->SetBounds(Rect.left, Rect.top, std::max(0L, Rect.right - Rect.left), std::max(0L, Rect.bottom - Rect.top));
+
+    // Anchored controls keep their distance to the right and bottom edges.
+    const RECT client = ClientRect();
+    for (TControl* c : FControls) {
+        if (c->FAlign != TAlign::alNone || !c->FAnchorsKnown) continue;
+        int left = c->FLeft, top = c->FTop, width = c->FWidth, height = c->FHeight;
+        if (c->FAnchors.contains(TAnchorKind::akRight)) {
+            if (c->FAnchors.contains(TAnchorKind::akLeft))
+                width = client.right - c->FAnchorRight - left;
+            else
+                left = client.right - c->FAnchorRight - width;
+        }
+        if (c->FAnchors.contains(TAnchorKind::akBottom)) {
+            if (c->FAnchors.contains(TAnchorKind::akTop))
+                height = client.bottom - c->FAnchorBottom - top;
+            else
+                top = client.bottom - c->FAnchorBottom - height;
+        }
+        c->SetBounds(left, top, width, height);
+    }
+}
+
+void TWinControl::BoundsChanged() {
+    if (FHandle) {
+        ::SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    Realign();
+}
+
+RECT TWinControl::ClientRect() {
+    if (!FHandle) return TControl::ClientRect();
+    RECT r{};
+    ::GetClientRect(FHandle, &r);
+    return r;
+}
+
+POINT TWinControl::ClientOrigin() {
+    POINT p{0, 0};
+    ::ClientToScreen(Handle(), &p);
+    return p;
+}
+
+void TWinControl::SetVisible(bool Value) {
+    if (Value == Visible()) return;
+    TControl::SetVisible(Value);
+    UpdateShowing();
+}
+
+void TWinControl::UpdateShowing() {
+    if (!FHandle && Visible() && FParent && FParent->HandleAllocated()) HandleNeeded();
+    if (FHandle) ::ShowWindow(FHandle, Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::SetEnabled(bool Value) {
+    if (Value == Enabled()) return;
+    if (FHandle) ::EnableWindow(FHandle, Value);
+    TControl::SetEnabled(Value);
+}
+
+bool TWinControl::Showing() const { return FHandle && ::IsWindowVisible(FHandle); }
+
+void TWinControl::Invalidate() { Perform(CM_INVALIDATE, 0, 0); }
+
+void TWinControl::Update() {
+    if (FHandle) ::UpdateWindow(FHandle);
+}
+
+void TWinControl::PaintTo(HDC DC, int X, int Y) {
+    saved_dc keep(DC);
+    ::OffsetViewportOrgEx(DC, X, Y, nullptr);
+    const RECT client = ClientRect();
+    ::IntersectClipRect(DC, 0, 0, client.right, client.bottom);
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0);
+    Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    for (TControl* c : FControls)
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->PaintTo(DC, w->Left(), w->Top());
+}
+
+void TWinControl::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
+    for (TControl* c : FControls)
+        if (c->Owner() == Root) Proc(c);
+}
+
+const property_table& TWinControl::PublishedProperties() const {
+    static const property_table table = property_table::of<TWinControl>(TControl::PublishedProperties())
+        .integer(u"TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder)
+        .boolean(u"TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false)
+        .event(u"OnEnter", &TWinControl::OnEnter)
+        .event(u"OnExit", &TWinControl::OnExit)
+        .event(u"OnKeyDown", &TWinControl::OnKeyDown)
+        .event(u"OnKeyUp", &TWinControl::OnKeyUp)
+        .event(u"OnKeyPress", &TWinControl::OnKeyPress);
+    return table;
+}
+
+void TWinControl::Loaded() {
+    TControl::Loaded();
+    Realign();
+}
+
+void TWinControl::PaintWindow(HDC) {}
+
+void TWinControl::PaintControls(HDC DC) {
+    for (TControl* c : FControls) {
+        if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
+        const RECT r = c->BoundsRect();
+        if (!::RectVisible(DC, &r)) continue;
+        saved_dc keep(DC);
+        ::OffsetViewportOrgEx(DC, r.left, r.top, nullptr);
+        ::IntersectClipRect(DC, 0, 0, r.right - r.left, r.bottom - r.top);
+        c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    }
+}
+
+void TWinControl::paint_handler(TMessage& Message) {
+    if (Message.WParam) {
+        const HDC dc = reinterpret_cast<HDC>(Message.WParam);
+        PaintWindow(dc);
+        PaintControls(dc);
+        return;
+    }
+    PAINTSTRUCT ps{};
+    const HDC dc = ::BeginPaint(FHandle, &ps);
+    const HWND window = FHandle;
+    auto end = scope_exit([&] { ::EndPaint(window, &ps); });
+    PaintWindow(dc);
+    PaintControls(dc);
+}
+
+void TWinControl::WMSize() {
+    RECT r{};
+    ::GetWindowRect(FHandle, &r);
+    if (HWND parent = ::GetParent(FHandle); parent && (::GetWindowLongW(FHandle, GWL_STYLE) & WS_CHILD))
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    const bool resized = r.right - r.left != FWidth || r.bottom - r.top != FHeight;
+    FLeft = r.left;
+    FTop = r.top;
+    FWidth = r.right - r.left;
+    FHeight = r.bottom - r.top;
+    Realign();
+    if (resized) Resize();
+}
+
+void TWinControl::focus_changed(bool Gained) {
+    TCustomForm* form = GetParentForm(this);
+    if (Gained) {
+        if (form && form != this) form->FocusControlChanged(this);
+        if (OnEnter) OnEnter(this);
+    } else if (OnExit) {
+        OnExit(this);
+    }
+}
+
+void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
+    if (OnKeyDown) OnKeyDown(this, Key, Shift);
+}
+void TWinControl::KeyUp(std::uint16_t& Key, TShiftState Shift) {
+    if (OnKeyUp) OnKeyUp(this, Key, Shift);
+}
+void TWinControl::KeyPress(char16_t& Key) {
+    if (OnKeyPress) OnKeyPress(this, Key);
+}
+
+void TWinControl::WndProc(TMessage& Message) {
+    auto& s = state();
+    switch (Message.Msg) {
+    case WM_PAINT: paint_handler(Message); return;
+    case CM_INVALIDATE:
+        if (FHandle) ::InvalidateRect(FHandle, nullptr, TRUE);
+        return;
+    case WM_ERASEBKGND: {
+        const HDC dc = reinterpret_cast<HDC>(Message.WParam);
+        if (Color() != clNone) {
+            const RECT r = ClientRect();
+            unique_handle<HBRUSH, ::DeleteObject> brush(::CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color()))));
+            ::FillRect(dc, &r, brush.get());
+        }
+        Message.Result = 1;
+        return;
+    }
+    case WM_WINDOWPOSCHANGED:
+        DefaultHandler(Message);
+        if (!(reinterpret_cast<WINDOWPOS*>(Message.LParam)->flags & SWP_NOSIZE) ||
+            !(reinterpret_cast<WINDOWPOS*>(Message.LParam)->flags & SWP_NOMOVE))
+            WMSize();
+        return;
+    case WM_SETTEXT:
+        DefaultHandler(Message);
+        FText = from_wide(reinterpret_cast<const wchar_t*>(Message.LParam));
+        Perform(CM_TEXTCHANGED, 0, 0);
+        return;
+    case WM_SETFOCUS:
+        DefaultHandler(Message);
+        focus_changed(true);
+        return;
+    case WM_KILLFOCUS:
+        DefaultHandler(Message);
+        focus_changed(false);
+        return;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        auto key = static_cast<std::uint16_t>(Message.WParam);
+        KeyDown(key, KeyboardState());
+        if (key != 0) DefaultHandler(Message);
+        return;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+        auto key = static_cast<std::uint16_t>(Message.WParam);
+        KeyUp(key, KeyboardState());
+        if (key != 0) DefaultHandler(Message);
+        return;
+    }
+    case WM_CHAR: {
+        auto key = static_cast<char16_t>(Message.WParam);
+        KeyPress(key);
+        if (key != 0) DefaultHandler(Message);
+        return;
+    }
+    case WM_SETCURSOR:
+        if (LOWORD(Message.LParam) == HTCLIENT && reinterpret_cast<HWND>(Message.WParam) == FHandle) {
+            TCursor cursor = Screen ? Screen->Cursor() : crDefault;
+            if (cursor == crDefault) {
+                POINT p{};
+                ::GetCursorPos(&p);
+                ::ScreenToClient(FHandle, &p);
+                TControl* c = ControlAtPos(p);
+                cursor = c && !dynamic_cast<TWinControl*>(c) ? c->Cursor() : Cursor();
+            }
+            if (cursor != crDefault && Screen) {
+                ::SetCursor(Screen->Cursors(cursor));
+                Message.Result = 1;
+                return;
+            }
+        }
+        DefaultHandler(Message);
+        return;
+    case WM_CONTEXTMENU: {
+        POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+        if (p.x == -1 && p.y == -1) { // from the keyboard: the middle of the control
+            const RECT r = ClientRect();
+            p = {r.right / 2, r.bottom / 2};
+            ::ClientToScreen(FHandle, &p);
+        }
+        POINT client = p;
+        ::ScreenToClient(FHandle, &client);
+        TControl* c = ControlAtPos(client);
+        TPopupMenu* menu = c && !dynamic_cast<TWinControl*>(c) && c->PopupMenu() ? c->PopupMenu() : PopupMenu();
+        if (menu && menu->AutoPopup()) {
+            menu->SetPopupComponent(c && c->PopupMenu() == menu ? static_cast<TComponent*>(c) : this);
+            menu->Popup(p.x, p.y);
+            Message.Result = 1;
+            return;
+        }
+        DefaultHandler(Message);
+        return;
+    }
+    case WM_MOUSELEAVE:
+        if (s.mouse_control == this ||
+            (s.mouse_control && s.mouse_control->Parent() == this && !dynamic_cast<TWinControl*>(s.mouse_control))) {
+            TControl* left = std::exchange(s.mouse_control, nullptr);
+            left->Perform(CM_MOUSELEAVE, 0, 0);
+        }
+        DefaultHandler(Message);
+        return;
+    default: break;
+    }
+
+    if (is_mouse_message(Message.Msg)) {
+        POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+        TControl* target = s.capture_control && s.capture_control->Parent() == this ? s.capture_control : nullptr;
+        if (!target) {
+            TControl* c = ControlAtPos(p);
+            if (c && !dynamic_cast<TWinControl*>(c)) target = c;
+        }
+        if (Message.Msg == WM_MOUSEMOVE) {
+            TControl* now = target ? target : this;
+            if (s.mouse_control != now) {
+                if (TControl* old = std::exchange(s.mouse_control, now)) old->Perform(CM_MOUSELEAVE, 0, 0);
+                now->Perform(CM_MOUSEENTER, 0, 0);
+            }
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, FHandle, 0};
+            ::TrackMouseEvent(&track);
+            if (Application) {
+                POINT screen = p;
+                ::ClientToScreen(FHandle, &screen);
+                Application->hint_mouse_move(now, screen);
+            }
+        } else if (Application) {
+            Application->CancelHint(); // a button went down or up
+        }
+        if (target) {
+            if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) {
+                s.capture_control = target;
+                ::SetCapture(FHandle);
+            } else if (Message.Msg == WM_LBUTTONUP) {
+                s.capture_control = nullptr;
+                ::ReleaseCapture();
+            }
+            Message.Result = target->Perform(Message.Msg, Message.WParam,
+                                              point_param(p.x - target->Left(), p.y - target->Top()));
+            return;
+        }
+        if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) ::SetCapture(FHandle);
+        if (Message.Msg == WM_LBUTTONUP && ::GetCapture() == FHandle) ::ReleaseCapture();
+    }
+    TControl::WndProc(Message);
+}
+
+void TWinControl::DefaultHandler(TMessage& Message) {
+    if (FHandle && Message.Msg < CM_BASE)
+        Message.Result = ::CallWindowProcW(FDefWndProc, FHandle, Message.Msg, Message.WParam, Message.LParam);
+}
+
+// --- TCustomControl
+
+namespace {
+// Outside painting a control's canvas measures text on a screen-compatible memory DC (what it draws
+// there is not shown); while the control paints it draws on the paint DC.
+class measuring_canvas : public TCanvas {
+protected:
+    void CreateHandle() override {
+        FDC.reset(::CreateCompatibleDC(nullptr));
+        if (!FDC) throw EOutOfResources(u"Out of system resources");
+        SetHandle(FDC.get());
+    }
+
+public:
+    ~measuring_canvas() override { SetHandle(nullptr); }
+
+private:
+    unique_hdc FDC;
+};
+} // namespace
+
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FCanvas(std::make_unique<measuring_canvas>()) {}
+TCustomControl::~TCustomControl() = default;
+
+void TCustomControl::PaintWindow(HDC DC) {
+    paint_on(*FCanvas, DC, Font(), [this] { Paint(); });
+}
+
+// --- TGraphicControl
+
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), FCanvas(std::make_unique<measuring_canvas>()) {}
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_PAINT && Message.WParam) {
+        paint_on(*FCanvas, reinterpret_cast<HDC>(Message.WParam), Font(), [this] { Paint(); });
+        return;
+    }
+    TControl::WndProc(Message);
+}
+
+} // namespace kq

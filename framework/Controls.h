@@ -1,0 +1,399 @@
+#pragma once
+
+#include "framework/Graphics.h"
+#include "framework/Messages.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kq {
+
+class TControl;
+class TWinControl;
+class TPopupMenu;
+class TCustomForm;
+
+// One window message as the framework's window procedures see it.
+struct TMessage {
+    UINT Msg;
+    WPARAM WParam;
+    LPARAM LParam;
+    LRESULT Result;
+};
+
+using TWndMethod = std::function<void(TMessage& Message)>;
+
+// --- Window procedure hooks
+
+// A hook sees a message before the rest of the chain; it passes it on (or not) by calling Next.
+using TWndHook = std::function<void(TMessage& Message, const TWndMethod& Next)>;
+
+namespace detail {
+struct window_hook_chain;
+}
+
+// Keeps one hook in a control's chain; destroying it (or Unhook) takes the hook out wherever it sits,
+// so hooks may be removed in any order. Safe to outlive the control.
+class window_hook {
+public:
+    window_hook() noexcept = default;
+    window_hook(window_hook&&) noexcept;
+    window_hook& operator=(window_hook&&) noexcept;
+    ~window_hook();
+    void Unhook() noexcept;
+    bool Hooked() const noexcept;
+
+private:
+    friend class TControl;
+    window_hook(std::weak_ptr<detail::window_hook_chain> chain, std::uint64_t id) noexcept;
+    std::weak_ptr<detail::window_hook_chain> FChain;
+    std::uint64_t FId = 0;
+};
+
+// --- Enumerations
+
+enum class TAlign : std::uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TAnchorKind : std::uint8_t { akLeft, akTop, akRight, akBottom };
+using TAnchors = enum_set<TAnchorKind>;
+enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
+enum class TShiftStateFlag : std::uint8_t { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = enum_set<TShiftStateFlag>;
+using TCursor = std::int16_t;
+
+constexpr TCursor crDefault = 0;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crCross = -3;
+constexpr TCursor crIBeam = -4;
+constexpr TCursor crSizeNESW = -6;
+constexpr TCursor crSizeNS = -7;
+constexpr TCursor crSizeNWSE = -8;
+constexpr TCursor crSizeWE = -9;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crNo = -18;
+constexpr TCursor crHandPoint = -21;
+constexpr TCursor crSizeAll = -22;
+
+using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+using TKeyEvent = std::function<void(TObject* Sender, std::uint16_t& Key, TShiftState Shift)>;
+using TKeyPressEvent = std::function<void(TObject* Sender, char16_t& Key)>;
+
+// Size limits applied by SetBounds; 0 means no limit.
+struct TSizeConstraints {
+    int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+};
+
+struct TCreateParams {
+    String Caption;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    int X = 0, Y = 0, Width = 0, Height = 0;
+    HWND WndParent = nullptr;
+    WNDCLASSEXW WindowClass{};
+    String WinClassName;
+};
+
+// What CM_HINTSHOW carries (LParam points to it): a handler may change the text, the place, the rectangle
+// in which the hint stays valid and its timeout, or answer 1 to show nothing.
+struct THintInfo {
+    TControl* HintControl = nullptr;
+    POINT CursorPos{};   // control's client coordinates
+    RECT CursorRect{};   // control's client coordinates; leaving it asks for the hint again
+    POINT HintPos{};     // screen coordinates of the hint window's top-left
+    int HintMaxWidth = 0;
+    String HintStr;
+    int HideTimeout = 0; // milliseconds; 0 keeps the hint until the mouse moves on
+};
+
+// The shift keys and mouse buttons down now.
+TShiftState KeyboardState();
+
+// --- Controls
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* AOwner);
+    ~TControl() override;
+
+    TWinControl* Parent() const noexcept { return FParent; }
+    virtual void SetParent(TWinControl* AParent);
+
+    int Left() const noexcept { return FLeft; }
+    int Top() const noexcept { return FTop; }
+    int Width() const noexcept { return FWidth; }
+    int Height() const noexcept { return FHeight; }
+    void SetLeft(int Value) { SetBounds(Value, FTop, FWidth, FHeight); }
+    void SetTop(int Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
+    void SetWidth(int Value) { SetBounds(FLeft, FTop, Value, FHeight); }
+    void SetHeight(int Value) { SetBounds(FLeft, FTop, FWidth, Value); }
+    RECT BoundsRect() const noexcept { return RECT{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+    void SetBoundsRect(const RECT& r) { SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+    virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+
+    virtual RECT ClientRect();
+    int ClientWidth() { return ClientRect().right; }
+    int ClientHeight() { return ClientRect().bottom; }
+    void SetClientSize(int AWidth, int AHeight);
+    POINT ClientToScreen(POINT Point);
+    POINT ScreenToClient(POINT Point);
+    // The top-left of the client area in the parent window's client coordinates.
+    virtual POINT ClientOrigin();
+
+    TAlign Align() const noexcept { return FAlign; }
+    void SetAlign(TAlign Value);
+    TAnchors Anchors() const noexcept { return FAnchors; }
+    void SetAnchors(TAnchors Value);
+    TSizeConstraints& Constraints() noexcept { return FConstraints; }
+    void SetConstraints(const TSizeConstraints& Value);
+
+    bool Visible() const noexcept { return FVisible; }
+    virtual void SetVisible(bool Value);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    // Visible and every parent up to a form showing.
+    virtual bool Showing() const;
+    bool Enabled() const noexcept { return FEnabled; }
+    virtual void SetEnabled(bool Value);
+
+    TColor Color() const noexcept { return FColor; }
+    void SetColor(TColor Value);
+    bool ParentColor() const noexcept { return FParentColor; }
+    void SetParentColor(bool Value);
+    TFont& Font() noexcept { return *FFont; }
+    void SetFont(const TFont& Value) { FFont->Assign(&Value); }
+    bool ParentFont() const noexcept { return FParentFont; }
+    void SetParentFont(bool Value);
+    TCursor Cursor() const noexcept { return FCursor; }
+    void SetCursor(TCursor Value);
+    const String& Hint() const noexcept { return FHint; }
+    void SetHint(const String& Value) { FHint = Value; }
+    bool ShowHint() const noexcept { return FShowHint; }
+    void SetShowHint(bool Value) { FShowHint = Value; }
+    TPopupMenu* PopupMenu() const noexcept { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* Value);
+
+    // The caption; windowed controls keep it as their window text.
+    const String& Text() const noexcept { return FText; }
+    void SetText(const String& Value);
+    const String& Caption() const noexcept { return FText; }
+    void SetCaption(const String& Value) { SetText(Value); }
+
+    // The mouse is over the control (between CM_MOUSEENTER and CM_MOUSELEAVE).
+    bool MouseInControl() const noexcept { return FMouseInControl; }
+
+    virtual void Invalidate();
+    virtual void Update();
+    void Repaint();
+    void Refresh() { Repaint(); }
+    void BringToFront();
+    void SendToBack();
+
+    // Sends a message through WindowProc and returns its result.
+    LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
+
+    // The replaceable window procedure: every message of the control passes it (after the hooks). It
+    // starts as the virtual WndProc; a component may save it, install its own and call the saved one.
+    TWndMethod WindowProc;
+    // Adds a hook in front of the chain; the returned object removes it, in any order.
+    [[nodiscard]] window_hook HookWindowProc(TWndHook Hook);
+    // Runs a message through the hooks, then WindowProc.
+    void Dispatch(TMessage& Message);
+
+    TNotifyEvent OnClick;
+    TNotifyEvent OnDblClick;
+    TNotifyEvent OnResize;
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Value) override;
+
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    const property_table& PublishedProperties() const override;
+
+protected:
+    virtual void WndProc(TMessage& Message);
+    // Messages nobody handled: windowed controls give them to the system.
+    virtual void DefaultHandler(TMessage& Message);
+
+    virtual void Click();
+    virtual void DblClick();
+    virtual void Resize();
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    // The control's own bounds change (after SetBounds moved it).
+    virtual void BoundsChanged() {}
+    void RequestAlign();
+    void InvalidateParentRect();
+    bool IsMouseDown() const noexcept { return FMouseDown; }
+
+    TWinControl* FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    String FText;
+
+private:
+    friend class TWinControl;
+    void FontChanged();
+    void ParentFontChanged();
+    void ParentColorChanged();
+    void handle_mouse(TMessage& Message);
+
+    TAlign FAlign = TAlign::alNone;
+    TAnchors FAnchors{TAnchorKind::akLeft, TAnchorKind::akTop};
+    TSizeConstraints FConstraints;
+    // Distances to the parent's right and bottom edge, kept by right/bottom anchors.
+    int FAnchorRight = 0, FAnchorBottom = 0;
+    bool FAnchorsKnown = false;
+    bool FVisible = true;
+    bool FEnabled = true;
+    TColor FColor = clBtnFace;
+    bool FParentColor = false;
+    std::unique_ptr<TFont> FFont;
+    bool FParentFont = true;
+    TCursor FCursor = crDefault;
+    String FHint;
+    bool FShowHint = false;
+    TPopupMenu* FPopupMenu = nullptr;
+    bool FMouseInControl = false;
+    bool FMouseDown = false;
+    std::shared_ptr<detail::window_hook_chain> FHooks;
+};
+
+// A control with a window of its own: the window class is named after the component class, the caption
+// is the window text.
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* AOwner);
+    ~TWinControl() override;
+
+    HWND Handle();
+    bool HandleAllocated() const noexcept { return FHandle != nullptr; }
+    void HandleNeeded() { Handle(); }
+    // Destroys the window (and its children's); it is made again on the next use.
+    void DestroyHandle();
+    void RecreateWnd();
+
+    int ControlCount() const noexcept { return static_cast<int>(FControls.size()); }
+    TControl* Controls(int Index) const { return FControls.at(static_cast<size_t>(Index)); }
+    // The child under a client point (the topmost), or nullptr.
+    TControl* ControlAtPos(POINT Pos, bool AllowDisabled = false);
+    bool ContainsControl(const TControl* Control) const;
+
+    int TabOrder() const;
+    void SetTabOrder(int Value);
+    bool TabStop() const noexcept { return FTabStop; }
+    void SetTabStop(bool Value) { FTabStop = Value; }
+    bool CanFocus() const;
+    bool Focused() const;
+    virtual void SetFocus();
+    // The windowed children with TabStop, in tab order.
+    std::vector<TWinControl*> TabList() const;
+
+    // Lays out the aligned and anchored children in the client rectangle.
+    void Realign();
+    void DisableAlign() noexcept { ++FAlignLevel; }
+    void EnableAlign();
+
+    RECT ClientRect() override;
+    POINT ClientOrigin() override;
+    void SetVisible(bool Value) override;
+    void SetEnabled(bool Value) override;
+    bool Showing() const override;
+    void Invalidate() override;
+    void Update() override;
+    // Paints the control into DC as WM_PAINT would, for copies of a parent's background.
+    void PaintTo(HDC DC, int X, int Y);
+
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    const property_table& PublishedProperties() const override;
+    void Loaded() override;
+
+protected:
+    virtual void CreateParams(TCreateParams& Params);
+    virtual void CreateWnd();
+    virtual void CreateWindowHandle(const TCreateParams& Params);
+    virtual void DestroyWnd();
+    void WndProc(TMessage& Message) override;
+    void DefaultHandler(TMessage& Message) override;
+    // Draws the control's own content; the base fills nothing (WM_ERASEBKGND did).
+    virtual void PaintWindow(HDC DC);
+    // Paints the graphic (windowless) children into DC.
+    void PaintControls(HDC DC);
+    virtual void AlignControls(RECT& Rect);
+    virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
+    virtual void KeyPress(char16_t& Key);
+    void BoundsChanged() override;
+
+    // The class's original window procedure for messages nobody handled (DefWindowProcW by default).
+    WNDPROC FDefWndProc = ::DefWindowProcW;
+
+private:
+    friend class TControl;
+    friend struct window_procedures;
+    void InsertControl(TControl* Control);
+    void RemoveControl(TControl* Control);
+    void UpdateShowing();
+    void paint_handler(TMessage& Message);
+    void WMSize();
+    void focus_changed(bool Gained);
+
+    HWND FHandle = nullptr;
+    std::vector<TControl*> FControls; // children, in z order (bottom first)
+    bool FTabStop = false;
+    int FAlignLevel = 0;
+    bool FRealignPending = false;
+    bool FCreating = false;
+};
+
+// A windowed control that paints itself on a canvas.
+class TCustomControl : public TWinControl {
+public:
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    TCanvas& Canvas() noexcept { return *FCanvas; }
+
+protected:
+    virtual void Paint() {}
+    void PaintWindow(HDC DC) override;
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
+};
+
+// A windowless control, painted by its parent in the parent's window.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    ~TGraphicControl() override;
+    TCanvas& Canvas() noexcept { return *FCanvas; }
+
+protected:
+    virtual void Paint() {}
+    void WndProc(TMessage& Message) override;
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
+};
+
+// The control of a window handle made by this framework, or nullptr.
+TWinControl* FindControl(HWND Handle) noexcept;
+// The form a control sits on (the topmost parent), or nullptr.
+TCustomForm* GetParentForm(const TControl* Control) noexcept;
+
+// Registers the framework's window classes on demand; unregisters them at shutdown.
+void controls_startup();
+void controls_shutdown();
+
+} // namespace kq

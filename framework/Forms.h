@@ -1,0 +1,331 @@
+#pragma once
+
+#include "framework/Controls.h"
+#include "framework/Timers.h"
+
+#include <exception>
+#include <memory>
+#include <vector>
+
+namespace kq {
+
+class TMainMenu;
+
+enum class TFormBorderStyle : std::uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum class TBorderIcon : std::uint8_t { biSystemMenu, biMinimize, biMaximize };
+using TBorderIcons = enum_set<TBorderIcon>;
+enum class TWindowState : std::uint8_t { wsNormal, wsMinimized, wsMaximized };
+enum class TPosition : std::uint8_t { poDesigned, poDefault, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
+enum class TFormStyle : std::uint8_t { fsNormal, fsStayOnTop };
+enum class TCloseAction : std::uint8_t { caNone, caHide, caFree, caMinimize };
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;
+constexpr TModalResult mrCancel = IDCANCEL;
+constexpr TModalResult mrYes = IDYES;
+constexpr TModalResult mrNo = IDNO;
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+// A top-level window. Create forms with CreateForm (or Application->CreateForm) so that OnCreate runs
+// once the whole object, derived classes included, is built.
+class TCustomForm : public TWinControl {
+public:
+    explicit TCustomForm(TComponent* AOwner);
+    ~TCustomForm() override;
+
+    // Reads the form's resource (RCDATA named after the class, component text in UTF-8) when the
+    // executable has one, then raises OnCreate. Called once by CreateForm.
+    virtual void AfterConstruction();
+
+    TFormBorderStyle BorderStyle() const noexcept { return FBorderStyle; }
+    void SetBorderStyle(TFormBorderStyle Value);
+    TBorderIcons BorderIcons() const noexcept { return FBorderIcons; }
+    void SetBorderIcons(TBorderIcons Value);
+    TWindowState WindowState() const;
+    void SetWindowState(TWindowState Value);
+    TPosition Position() const noexcept { return FPosition; }
+    void SetPosition(TPosition Value) { FPosition = Value; }
+    TFormStyle FormStyle() const noexcept { return FFormStyle; }
+    void SetFormStyle(TFormStyle Value);
+    TIcon& Icon() noexcept { return FIcon; }
+    void SetIcon(const TIcon& Value) { FIcon.Assign(&Value); }
+    TMainMenu* Menu() const noexcept { return FMenu; }
+    void SetMenu(TMainMenu* Value);
+    bool KeyPreview() const noexcept { return FKeyPreview; }
+    void SetKeyPreview(bool Value) { FKeyPreview = Value; }
+
+    // The form's own canvas, valid while OnPaint runs.
+    TCanvas& Canvas() noexcept { return FCanvas; }
+    TWinControl* ActiveControl() const noexcept { return FActiveControl; }
+    void SetActiveControl(TWinControl* Control);
+    bool Active() const noexcept { return FActive; }
+    // Moves the focus to the next (or previous) tab stop of the form.
+    void SelectNext(TWinControl* Current, bool GoForward);
+
+    void Show();
+    void Close();
+    // Shows the form modally and returns its ModalResult; other forms are disabled meanwhile.
+    TModalResult ShowModal();
+    TModalResult ModalResult() const noexcept { return FModalResult; }
+    void SetModalResult(TModalResult Value) { FModalResult = Value; }
+    // Frees the form once the messages already queued for it have been handled.
+    void Release();
+
+    RECT ClientRect() override;
+    void SetVisible(bool Value) override;
+    bool Showing() const override;
+    POINT ClientOrigin() override;
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TNotifyEvent OnPaint;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+
+    // The focused control of this form changed (WM_SETFOCUS of a child).
+    void FocusControlChanged(TWinControl* Control);
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    const property_table& PublishedProperties() const override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void WndProc(TMessage& Message) override;
+    void PaintWindow(HDC DC) override;
+    virtual bool CloseQuery();
+    virtual void DoClose(TCloseAction& Action);
+
+private:
+    friend class TApplication;
+    void apply_position();
+    void dialog_key(TMessage& Message);
+    void set_icons();
+    void showing_changed();
+
+    TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
+    TBorderIcons FBorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize, TBorderIcon::biMaximize};
+    TWindowState FWindowState = TWindowState::wsNormal;
+    TPosition FPosition = TPosition::poDesigned;
+    TFormStyle FFormStyle = TFormStyle::fsNormal;
+    TIcon FIcon;
+    TMainMenu* FMenu = nullptr;
+    bool FKeyPreview = false;
+    TWinControl* FActiveControl = nullptr;
+    bool FActive = false;
+    bool FCreated = false;
+    bool FModal = false;
+    TModalResult FModalResult = mrNone;
+    TCanvas FCanvas;
+};
+
+class TForm : public TCustomForm {
+public:
+    using TCustomForm::TCustomForm;
+};
+
+// Builds a form of class T and runs its creation steps (resource, OnCreate).
+template <class T, class... A>
+T* CreateForm(TComponent* Owner, A&&... args) {
+    T* form = new T(Owner, std::forward<A>(args)...);
+    try {
+        form->AfterConstruction();
+    } catch (...) {
+        delete form;
+        throw;
+    }
+    return form;
+}
+
+// A borderless top-most window that shows a hint text; it never takes the focus.
+class THintWindow : public TCustomControl {
+public:
+    explicit THintWindow(TComponent* AOwner);
+    // The size the text needs, wrapped at MaxWidth, with the window's margins.
+    virtual RECT CalcHintRect(int MaxWidth, const String& AHint);
+    // Shows Hint at Rect (screen coordinates).
+    virtual void ActivateHint(const RECT& Rect, const String& AHint);
+    void ReleaseHandle();
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
+};
+
+// --- Application
+
+using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
+using TExceptionEvent = std::function<void(TObject* Sender, const std::exception_ptr& E)>;
+
+class TApplicationEvents;
+
+class TApplication : public TComponent {
+public:
+    explicit TApplication(TComponent* AOwner);
+    ~TApplication() override;
+
+    void Initialize();
+    HWND Handle();
+    const String& Title() const noexcept { return FTitle; }
+    void SetTitle(const String& Value);
+    TCustomForm* MainForm() const noexcept { return FMainForm; }
+    bool MainFormOnTaskBar() const noexcept { return FMainFormOnTaskBar; }
+    void SetMainFormOnTaskBar(bool Value) { FMainFormOnTaskBar = Value; }
+    bool ShowMainForm() const noexcept { return FShowMainForm; }
+    void SetShowMainForm(bool Value) { FShowMainForm = Value; }
+
+    // Hints of controls with ShowHint: shown HintPause ms after the mouse rests on one, hidden after
+    // HintHidePause ms, when the mouse leaves the control (or the hint's rectangle) or a button goes down.
+    bool ShowHint() const noexcept { return FShowHint; }
+    void SetShowHint(bool Value);
+    int HintPause() const noexcept { return FHintPause; }
+    void SetHintPause(int Value) { FHintPause = Value; }
+    int HintHidePause() const noexcept { return FHintHidePause; }
+    void SetHintHidePause(int Value) { FHintHidePause = Value; }
+    void CancelHint();
+    // For the framework's controls: the mouse is over Control at a screen point; Control goes away.
+    void hint_mouse_move(TControl* Control, POINT ScreenPos);
+    void forget_control(const TControl* Control) noexcept;
+
+    // Creates a form owned by the application; the first one becomes the main form.
+    template <class T>
+    void CreateForm(T*& Reference) {
+        Reference = kq::CreateForm<T>(this);
+        if (!FMainForm) FMainForm = Reference;
+    }
+
+    // The message loop: runs until Terminate (or the main form closes).
+    void Run();
+    // Handles every queued message, then returns.
+    void ProcessMessages();
+    // Waits for one message and handles it.
+    void HandleMessage();
+    void Terminate();
+    bool Terminated() const noexcept { return FTerminated; }
+    void Minimize();
+    void Restore();
+
+    // The modal message box of the application: its title is the caption when none is given.
+    int MessageBox(const String& Text, const String& Caption = {}, UINT Flags = MB_OK);
+    // The top-level handler: OnException when assigned (the application's, else the first
+    // application-events component's), otherwise ShowException.
+    void HandleException(TObject* Sender, const std::exception_ptr& E);
+    // A modal message box with the error icon, the application title and the innermost message.
+    void ShowException(const std::exception_ptr& E);
+
+    TExceptionEvent OnException;
+    TMessageEvent OnMessage;
+
+    // For the framework: forms and application-events components register themselves.
+    void add_events(TApplicationEvents* Events);
+    void remove_events(TApplicationEvents* Events) noexcept;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    bool ProcessMessage(MSG& Msg);
+    bool IsKeyMsg(MSG& Msg);
+    void hint_timer(TMessage& Message);
+    void activate_hint();
+
+    String FTitle;
+    HWND FHandle = nullptr;
+    TCustomForm* FMainForm = nullptr;
+    bool FMainFormOnTaskBar = true;
+    bool FShowMainForm = true;
+    bool FTerminated = false;
+    std::vector<TApplicationEvents*> FEvents;
+    bool FShowHint = true;
+    int FHintPause = 500;
+    int FHintHidePause = 2500;
+    TControl* FHintControl = nullptr;
+    RECT FHintRect{};  // screen coordinates in which the shown hint stays
+    bool FHintShown = false;
+    THintWindow* FHintWindow = nullptr; // owned as a component
+    unique_handle<HWND, DeallocateHWnd> FHintTimers;
+};
+
+// Lets any component take part in the application's message hook and exception handling.
+class TApplicationEvents : public TComponent {
+public:
+    explicit TApplicationEvents(TComponent* AOwner);
+    ~TApplicationEvents() override;
+
+    TMessageEvent OnMessage;
+    TExceptionEvent OnException;
+    const property_table& PublishedProperties() const override;
+};
+
+// --- Screen
+
+struct TMonitor {
+    HMONITOR Handle = nullptr;
+    RECT BoundsRect{};
+    RECT WorkareaRect{};
+    bool Primary = false;
+    int Width() const noexcept { return BoundsRect.right - BoundsRect.left; }
+    int Height() const noexcept { return BoundsRect.bottom - BoundsRect.top; }
+};
+
+class TScreen : public TComponent {
+public:
+    explicit TScreen(TComponent* AOwner);
+    ~TScreen() override;
+
+    int FormCount() const noexcept { return static_cast<int>(FForms.size()); }
+    TCustomForm* Forms(int Index) const { return FForms.at(static_cast<size_t>(Index)); }
+    TCustomForm* ActiveForm() const noexcept { return FActiveForm; }
+    TWinControl* ActiveControl() const;
+
+    // A cursor other than crDefault overrides every control's cursor.
+    TCursor Cursor() const noexcept { return FCursor; }
+    void SetCursor(TCursor Value);
+    HCURSOR Cursors(TCursor Index) const;
+
+    int Width() const;
+    int Height() const;
+    int PixelsPerInch() const noexcept { return FPixelsPerInch; }
+    RECT WorkAreaRect() const;
+    // Enumerated anew on each call: monitors come and go.
+    std::vector<TMonitor> Monitors() const;
+    int MonitorCount() const { return static_cast<int>(Monitors().size()); }
+    TMonitor MonitorFromWindow(HWND Handle) const;
+
+    // For the framework's forms.
+    void add_form(TCustomForm* Form);
+    void remove_form(TCustomForm* Form) noexcept;
+    void set_active_form(TCustomForm* Form) noexcept { FActiveForm = Form; }
+
+private:
+    std::vector<TCustomForm*> FForms;
+    TCustomForm* FActiveForm = nullptr;
+    TCursor FCursor = crDefault;
+    int FPixelsPerInch = 96;
+};
+
+class TMouse {
+public:
+    POINT CursorPos() const;
+    void SetCursorPos(POINT Value);
+};
+
+// The process's application, screen and mouse, made by forms_startup and freed by forms_shutdown.
+extern TApplication* Application;
+extern TScreen* Screen;
+extern TMouse* Mouse;
+
+// Starts the visual framework: common controls, the application, the screen, the top-level exception
+// handler, the classes and colour and cursor names of component text. forms_shutdown frees the
+// application's forms and undoes the rest.
+void forms_startup();
+void forms_shutdown();
+
+// The message of the innermost exception of a nested chain.
+String innermost_message(const std::exception_ptr& E);
+
+} // namespace kq

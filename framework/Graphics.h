@@ -1,0 +1,349 @@
+#pragma once
+
+#include "framework/Components.h"
+#include "framework/Handles.h"
+#include "framework/Sets.h"
+#include "framework/Sync.h"
+#include "framework/Win32.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kq {
+
+class TStream;
+class TCanvas;
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// --- Colours
+
+// 0x00BBGGRR, or a system colour: the high bit set and the COLOR_* index in the low byte.
+using TColor = std::int32_t;
+
+constexpr TColor system_color(int index) noexcept { return static_cast<TColor>(0x80000000u | unsigned(index)); }
+
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clRed = 0x0000FF;
+constexpr TColor clOlive = 0x008080;
+constexpr TColor clGray = 0x808080;
+constexpr TColor clSilver = 0xC0C0C0;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clNone = 0x1FFFFFFF;
+constexpr TColor clDefault = 0x20000000;
+
+constexpr TColor clMenu = system_color(COLOR_MENU);
+constexpr TColor clWindow = system_color(COLOR_WINDOW);
+constexpr TColor clMenuText = system_color(COLOR_MENUTEXT);
+constexpr TColor clWindowText = system_color(COLOR_WINDOWTEXT);
+constexpr TColor clHighlight = system_color(COLOR_HIGHLIGHT);
+constexpr TColor clHighlightText = system_color(COLOR_HIGHLIGHTTEXT);
+constexpr TColor clBtnFace = system_color(COLOR_BTNFACE);
+constexpr TColor clGrayText = system_color(COLOR_GRAYTEXT);
+constexpr TColor clBtnText = system_color(COLOR_BTNTEXT);
+constexpr TColor clInfoText = system_color(COLOR_INFOTEXT);
+constexpr TColor clInfoBk = system_color(COLOR_INFOBK);
+constexpr TColor clGradientActiveCaption = system_color(COLOR_GRADIENTACTIVECAPTION);
+
+// A system colour resolved to its current RGB value; plain colours unchanged.
+std::int32_t ColorToRGB(TColor Color);
+
+// --- Fonts, brushes, pens
+
+enum class TFontStyle : std::uint8_t { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+using TFontStyles = enum_set<TFontStyle>;
+
+// Base of fonts, brushes and pens: a GDI object made on demand from the properties and remade after a
+// change, and OnChange raised once per change.
+class TGraphicsObject : public TPersistent {
+public:
+    TNotifyEvent OnChange;
+
+protected:
+    // The old GDI object stays alive until the next Handle call: a canvas deselects it first, since a
+    // selected object cannot be deleted.
+    void Changed();
+    HGDIOBJ current_handle() noexcept;
+    using unique_gdi_object = unique_handle<HGDIOBJ, ::DeleteObject>;
+    unique_gdi_object FHandle;
+
+private:
+    bool FStale = false;
+};
+
+class TFont : public TGraphicsObject {
+public:
+    TFont();
+    void Assign(const TPersistent* Source) override;
+
+    HFONT Handle();
+    const String& Name() const noexcept { return FName; }
+    void SetName(const String& Value);
+    // Points; a negative Height is pixels of character height at the font's PixelsPerInch.
+    int Size() const;
+    void SetSize(int Value);
+    int Height() const noexcept { return FHeight; }
+    void SetHeight(int Value);
+    TColor Color() const noexcept { return FColor; }
+    void SetColor(TColor Value);
+    TFontStyles Style() const noexcept { return FStyle; }
+    void SetStyle(TFontStyles Value);
+    std::uint8_t Charset() const noexcept { return FCharset; }
+    void SetCharset(std::uint8_t Value);
+    int PixelsPerInch() const noexcept { return FPixelsPerInch; }
+    const property_table& PublishedProperties() const override;
+
+private:
+    String FName = u"Tahoma";
+    int FHeight = -11;
+    TColor FColor = clWindowText;
+    TFontStyles FStyle;
+    std::uint8_t FCharset = DEFAULT_CHARSET;
+    int FPixelsPerInch = 96;
+};
+
+enum class TBrushStyle : std::uint8_t { bsSolid, bsClear };
+
+class TBrush : public TGraphicsObject {
+public:
+    void Assign(const TPersistent* Source) override;
+    // nullptr for bsClear.
+    HBRUSH Handle();
+    TColor Color() const noexcept { return FColor; }
+    void SetColor(TColor Value);
+    TBrushStyle Style() const noexcept { return FStyle; }
+    void SetStyle(TBrushStyle Value);
+
+private:
+    TColor FColor = clWhite;
+    TBrushStyle FStyle = TBrushStyle::bsSolid;
+};
+
+enum class TPenStyle : std::uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+
+class TPen : public TGraphicsObject {
+public:
+    void Assign(const TPersistent* Source) override;
+    HPEN Handle();
+    TColor Color() const noexcept { return FColor; }
+    void SetColor(TColor Value);
+    int Width() const noexcept { return FWidth; }
+    void SetWidth(int Value);
+    TPenStyle Style() const noexcept { return FStyle; }
+    void SetStyle(TPenStyle Value);
+
+private:
+    TColor FColor = clBlack;
+    int FWidth = 1;
+    TPenStyle FStyle = TPenStyle::psSolid;
+};
+
+// --- Pictures
+
+// The bytes of Stream from its position to its end.
+std::vector<std::uint8_t> read_to_end(TStream& Stream);
+
+// Base of bitmaps, icons and the picture formats.
+class TGraphic : public TPersistent {
+public:
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual bool Empty() const { return Width() == 0 || Height() == 0; }
+    // Draws the picture stretched to Rect, with its transparency.
+    virtual void Draw(TCanvas& ACanvas, const RECT& Rect) = 0;
+    // EInvalidGraphic when the stream does not hold a picture of this class.
+    virtual void LoadFromStream(TStream& Stream) = 0;
+    virtual void SaveToStream(TStream& Stream) = 0;
+    void LoadFromFile(const String& FileName);
+    void SaveToFile(const String& FileName);
+
+    bool Transparent() const noexcept { return FTransparent; }
+    virtual void SetTransparent(bool Value);
+    TNotifyEvent OnChange;
+
+protected:
+    void Changed();
+    bool FTransparent = false;
+};
+
+enum class TPixelFormat : std::uint8_t { pf24bit, pf32bit };
+enum class TAlphaFormat : std::uint8_t { afIgnored, afDefined, afPremultiplied };
+
+// A device-independent bitmap with top-down rows, and a canvas that draws on it.
+class TBitmap : public TGraphic {
+public:
+    TBitmap();
+    ~TBitmap() override;
+
+    int Width() const override { return FWidth; }
+    int Height() const override { return FHeight; }
+    void SetSize(int AWidth, int AHeight);
+    void SetWidth(int Value) { SetSize(Value, FHeight); }
+    void SetHeight(int Value) { SetSize(FWidth, Value); }
+    TPixelFormat PixelFormat() const noexcept { return FPixelFormat; }
+    void SetPixelFormat(TPixelFormat Value);
+    // How Draw treats the fourth byte of 32-bit pixels.
+    TAlphaFormat AlphaFormat() const noexcept { return FAlphaFormat; }
+    void SetAlphaFormat(TAlphaFormat Value) { FAlphaFormat = Value; }
+
+    // Row Row of the pixels (3 or 4 bytes per pixel, B G R [A]); rows are top-down.
+    void* ScanLine(int Row);
+    HBITMAP Handle();
+    TCanvas& Canvas();
+
+    void Assign(const TPersistent* Source) override;
+    void Draw(TCanvas& ACanvas, const RECT& Rect) override;
+    void LoadFromStream(TStream& Stream) override;
+    void SaveToStream(TStream& Stream) override;
+
+private:
+    class bitmap_canvas;
+    void Recreate(int AWidth, int AHeight, TPixelFormat Format);
+    int stride() const noexcept;
+
+    int FWidth = 0;
+    int FHeight = 0;
+    TPixelFormat FPixelFormat = TPixelFormat::pf24bit;
+    TAlphaFormat FAlphaFormat = TAlphaFormat::afIgnored;
+    unique_handle<HBITMAP, ::DeleteObject> FDib;
+    std::uint8_t* FBits = nullptr;
+    std::unique_ptr<bitmap_canvas> FCanvas;
+};
+
+class TIcon : public TGraphic {
+public:
+    TIcon();
+    ~TIcon() override;
+
+    int Width() const override { return FWidth; }
+    int Height() const override { return FHeight; }
+    HICON Handle() const noexcept { return FIcon.get(); }
+    // Takes ownership of Value.
+    void SetHandle(HICON Value);
+    // Gives the handle away; the icon becomes empty.
+    HICON ReleaseHandle();
+
+    void Assign(const TPersistent* Source) override;
+    void Draw(TCanvas& ACanvas, const RECT& Rect) override;
+    // The first image of an icon file.
+    void LoadFromStream(TStream& Stream) override;
+    // One 32-bit image as an icon file.
+    void SaveToStream(TStream& Stream) override;
+
+private:
+    unique_handle<HICON, ::DestroyIcon> FIcon;
+    int FWidth = 0;
+    int FHeight = 0;
+};
+
+// --- Canvas
+
+// Draws on a device context that someone else owns (a paint DC, a memory DC); the canvas selects its
+// font, brush and pen into it and puts the previous objects back when the handle changes.
+class TCanvas : public TPersistent {
+public:
+    TCanvas();
+    ~TCanvas() override;
+
+    HDC Handle();
+    void SetHandle(HDC Value);
+    bool HandleAllocated() const noexcept { return FHandle != nullptr; }
+
+    // Serialises drawing from several threads; re-entrant.
+    void Lock() { FLock.Enter(); }
+    void Unlock() { FLock.Leave(); }
+    bool TryLock() { return FLock.TryEnter(); }
+
+    TFont& Font() noexcept { return FFont; }
+    TBrush& Brush() noexcept { return FBrush; }
+    TPen& Pen() noexcept { return FPen; }
+    void SetFont(const TFont& Value) { FFont.Assign(&Value); }
+    void SetBrush(const TBrush& Value) { FBrush.Assign(&Value); }
+    void SetPen(const TPen& Value) { FPen.Assign(&Value); }
+
+    RECT ClipRect();
+    void MoveTo(int X, int Y);
+    void LineTo(int X, int Y);
+    void Rectangle(const RECT& Rect);
+    void FillRect(const RECT& Rect);
+    void FrameRect(const RECT& Rect);
+    void Polygon(const POINT* Points, int Count);
+    COLORREF Pixel(int X, int Y);
+    void SetPixel(int X, int Y, TColor Color);
+
+    void TextOut(int X, int Y, const String& Text);
+    // Text clipped to Rect, drawn at (X, Y).
+    void TextRect(const RECT& Rect, int X, int Y, const String& Text);
+    // Text laid out in Rect with DrawTextW flags (DT_*).
+    void TextRect(RECT& Rect, const String& Text, UINT Format);
+    SIZE TextExtent(const String& Text);
+    int TextWidth(const String& Text) { return TextExtent(Text).cx; }
+    int TextHeight(const String& Text) { return TextExtent(Text).cy; }
+
+    void Draw(int X, int Y, TGraphic& Graphic);
+    void StretchDraw(const RECT& Rect, TGraphic& Graphic);
+    void CopyRect(const RECT& Dest, TCanvas& Source, const RECT& SourceRect);
+
+    TNotifyEvent OnChange;
+
+protected:
+    // A canvas that makes its own DC (a control's, a bitmap's) creates it here on first use.
+    virtual void CreateHandle() {}
+    void RequiredState();
+
+private:
+    void SelectObjects();
+    void RestoreObjects();
+
+    HDC FHandle = nullptr;
+    HGDIOBJ FOldFont = nullptr, FOldBrush = nullptr, FOldPen = nullptr;
+    TFont FFont;
+    TBrush FBrush;
+    TPen FPen;
+    TCriticalSection FLock;
+};
+
+// Runs Paint with Canvas locked and drawing on DC in Font; the canvas lets go of DC afterwards.
+template <class F>
+void paint_on(TCanvas& Canvas, HDC DC, const TFont& Font, F&& Paint) {
+    Canvas.Lock();
+    auto release = scope_exit([&Canvas] {
+        Canvas.SetHandle(nullptr);
+        Canvas.Unlock();
+    });
+    Canvas.SetHandle(DC);
+    Canvas.SetFont(Font);
+    Paint();
+}
+
+// Selects obj into dc for the scope's lifetime.
+class select_object {
+public:
+    select_object(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FOld(::SelectObject(dc, obj)) {}
+    select_object(const select_object&) = delete;
+    select_object& operator=(const select_object&) = delete;
+    ~select_object() { ::SelectObject(FDC, FOld); }
+
+private:
+    HDC FDC;
+    HGDIOBJ FOld;
+};
+
+// Saves the DC's state (clip, origin, objects) for the scope's lifetime.
+class saved_dc {
+public:
+    explicit saved_dc(HDC dc) noexcept : FDC(dc), FState(::SaveDC(dc)) {}
+    saved_dc(const saved_dc&) = delete;
+    saved_dc& operator=(const saved_dc&) = delete;
+    ~saved_dc() { ::RestoreDC(FDC, FState); }
+
+private:
+    HDC FDC;
+    int FState;
+};
+
+using unique_hdc = unique_handle<HDC, ::DeleteDC>;
+
+} // namespace kq

@@ -1,0 +1,223 @@
+#pragma once
+
+#include "framework/Controls.h"
+
+#include <memory>
+#include <vector>
+
+namespace kq {
+
+class TCustomImageList;
+class TMenu;
+
+// A key code with modifier bits.
+using TShortCut = std::uint16_t;
+constexpr TShortCut scShift = 0x2000;
+constexpr TShortCut scCtrl = 0x4000;
+constexpr TShortCut scAlt = 0x8000;
+TShortCut ShortCut(std::uint16_t Key, TShiftState Shift);
+// "Ctrl+S", "Shift+F10", "Alt+Enter"; empty for 0.
+String ShortCutToText(TShortCut ShortCut);
+
+enum class TOwnerDrawStateFlag : std::uint8_t {
+    odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odHotLight, odInactive, odNoAccel,
+    odNoFocusRect
+};
+using TOwnerDrawState = enum_set<TOwnerDrawStateFlag>;
+
+using TMenuMeasureItemEvent = std::function<void(TObject* Sender, TCanvas& ACanvas, int& Width, int& Height)>;
+using TMenuDrawItemEvent = std::function<void(TObject* Sender, TCanvas& ACanvas, const RECT& ARect, bool Selected)>;
+using TAdvancedMenuDrawItemEvent =
+    std::function<void(TObject* Sender, TCanvas& ACanvas, const RECT& ARect, TOwnerDrawState State)>;
+
+// One entry of a menu; the caption "-" makes a separator. An item frees the items it holds.
+class TMenuItem : public TComponent {
+public:
+    explicit TMenuItem(TComponent* AOwner);
+    ~TMenuItem() override;
+
+    const String& Caption() const noexcept { return FCaption; }
+    void SetCaption(const String& Value) { assign(FCaption, Value); }
+    bool IsLine() const noexcept { return FCaption == u"-"; }
+    bool Checked() const noexcept { return FChecked; }
+    void SetChecked(bool Value) { assign(FChecked, Value); }
+    bool RadioItem() const noexcept { return FRadioItem; }
+    void SetRadioItem(bool Value) { assign(FRadioItem, Value); }
+    std::uint8_t GroupIndex() const noexcept { return FGroupIndex; }
+    void SetGroupIndex(std::uint8_t Value) { FGroupIndex = Value; }
+    bool Default() const noexcept { return FDefault; }
+    void SetDefault(bool Value) { assign(FDefault, Value); }
+    bool Enabled() const noexcept { return FEnabled; }
+    void SetEnabled(bool Value) { assign(FEnabled, Value); }
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value) { assign(FVisible, Value); }
+    int ImageIndex() const noexcept { return FImageIndex; }
+    void SetImageIndex(int Value) { assign(FImageIndex, Value); }
+    TShortCut ShortCut() const noexcept { return FShortCut; }
+    void SetShortCut(TShortCut Value) { assign(FShortCut, Value); }
+    const String& Hint() const noexcept { return FHint; }
+    void SetHint(const String& Value) { FHint = Value; }
+
+    int Count() const noexcept { return static_cast<int>(FItems.size()); }
+    TMenuItem* Items(int Index) const;
+    TMenuItem* Parent() const noexcept { return FParent; }
+    int MenuIndex() const;
+    int IndexOf(const TMenuItem* Item) const;
+    // The item takes Item (which must have no parent) into its list.
+    void Add(TMenuItem* Item);
+    void Insert(int Index, TMenuItem* Item);
+    // Takes Item out of the list; the caller then owns it.
+    void Remove(TMenuItem* Item);
+    // Frees the item at Index.
+    void Delete(int Index);
+    void Clear();
+    // The item with this caption (ignoring '&'), or nullptr.
+    TMenuItem* Find(const String& ACaption) const;
+
+    // The submenu of this item (built on demand).
+    HMENU Handle();
+    // The command number the system menu reports for this item.
+    UINT Command() const noexcept { return FCommand; }
+    // The menu this item belongs to, or nullptr.
+    TMenu* GetParentMenu() const;
+
+    virtual void Click();
+
+    TComponent* GetParentComponent() const override;
+    void SetParentComponent(TComponent* Value) override;
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    const property_table& PublishedProperties() const override;
+
+    TNotifyEvent OnClick;
+    TMenuMeasureItemEvent OnMeasureItem;
+    TMenuDrawItemEvent OnDrawItem;
+    TAdvancedMenuDrawItemEvent OnAdvancedDrawItem;
+
+private:
+    friend class TMenu;
+    friend class TMainMenu;
+    // Stores a property; the parent menu is rebuilt on its next use.
+    template <class T, class V>
+    void assign(T& Field, const V& Value) {
+        if (Field == Value) return;
+        Field = Value;
+        if (FParent) FParent->changed();
+    }
+    void changed();
+    void rebuild(bool bar);
+    void fill_info(MENUITEMINFOW& info, String& text);
+    TMenuItem* find_command(UINT Command);
+
+    String FCaption;
+    bool FChecked = false;
+    bool FRadioItem = false;
+    std::uint8_t FGroupIndex = 0;
+    bool FDefault = false;
+    bool FEnabled = true;
+    bool FVisible = true;
+    int FImageIndex = -1;
+    TShortCut FShortCut = 0;
+    String FHint;
+    UINT FCommand;
+    TMenuItem* FParent = nullptr;
+    TMenu* FMenu = nullptr; // set on the root item
+    std::vector<TMenuItem*> FItems; // owned
+    unique_handle<HMENU, ::DestroyMenu> FHandle;
+    bool FStale = true;
+    bool FBar = false;
+};
+
+class TMenu : public TComponent {
+public:
+    explicit TMenu(TComponent* AOwner);
+    ~TMenu() override;
+
+    TMenuItem& Items() noexcept { return *FItems; }
+    TCustomImageList* Images() const noexcept { return FImages; }
+    void SetImages(TCustomImageList* Value);
+    // Every item is drawn by the menu's draw events (or the default owner drawing).
+    bool OwnerDraw() const noexcept { return FOwnerDraw; }
+    void SetOwnerDraw(bool Value);
+    virtual HMENU Handle();
+
+    // WM_COMMAND of a menu item: clicks it. False when the command is not this menu's.
+    bool DispatchCommand(UINT Command);
+    // WM_MEASUREITEM and WM_DRAWITEM of this menu's items; false when not one of them.
+    bool DispatchOwnerDraw(TMessage& Message);
+    TMenuItem* FindItem(UINT Command);
+
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    const property_table& PublishedProperties() const override;
+
+protected:
+    std::unique_ptr<TMenuItem> FItems;
+
+private:
+    TCustomImageList* FImages = nullptr;
+    bool FOwnerDraw = false;
+};
+
+// The menu bar of a form.
+class TMainMenu : public TMenu {
+public:
+    explicit TMainMenu(TComponent* AOwner);
+    HMENU Handle() override;
+};
+
+enum class TPopupAlignment : std::uint8_t { paLeft, paRight, paCenter };
+
+class TPopupMenu : public TMenu {
+public:
+    explicit TPopupMenu(TComponent* AOwner);
+    ~TPopupMenu() override;
+
+    // Shows the menu at a screen position; the chosen item's OnClick runs from the message loop.
+    virtual void Popup(int X, int Y);
+    bool AutoPopup() const noexcept { return FAutoPopup; }
+    void SetAutoPopup(bool Value) { FAutoPopup = Value; }
+    TPopupAlignment Alignment() const noexcept { return FAlignment; }
+    void SetAlignment(TPopupAlignment Value) { FAlignment = Value; }
+    // The control whose context menu this is, while it is up.
+    TComponent* PopupComponent() const noexcept { return FPopupComponent; }
+    void SetPopupComponent(TComponent* Value) { FPopupComponent = Value; }
+
+    TNotifyEvent OnPopup;
+    const property_table& PublishedProperties() const override;
+
+private:
+    bool FAutoPopup = true;
+    TPopupAlignment FAlignment = TPopupAlignment::paLeft;
+    TComponent* FPopupComponent = nullptr;
+};
+
+// The hidden window that owns every popup menu while it is up: it receives the menus' commands,
+// owner-draw and menu-loop messages. A replacement may be installed (with its own WndProc) by setting
+// PopupList; the popup menus move with Add and Remove.
+class TPopupList : public TObject {
+public:
+    TPopupList();
+    ~TPopupList() override;
+
+    HWND Window() const noexcept { return FWindow.get(); }
+    int Count() const noexcept { return static_cast<int>(FMenus.size()); }
+    TPopupMenu* Items(int Index) const { return FMenus.at(static_cast<size_t>(Index)); }
+    void Add(TPopupMenu* Menu);
+    void Remove(TPopupMenu* Menu) noexcept;
+
+protected:
+    virtual void WndProc(TMessage& Message);
+
+private:
+    static LRESULT CALLBACK popup_list_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept;
+    std::vector<TPopupMenu*> FMenus;
+    unique_handle<HWND, ::DestroyWindow> FWindow;
+};
+
+// The popup list in use (borrowed: the default one is made by menus_startup).
+extern TPopupList* PopupList;
+
+void menus_startup();
+void menus_shutdown();
+
+} // namespace kq

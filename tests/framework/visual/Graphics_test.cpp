@@ -1,0 +1,220 @@
+#include "framework/Graphics.h"
+
+#include "framework/ImageLists.h"
+#include "framework/Pictures.h"
+#include "framework/Streams.h"
+
+#include "VisualFixture.h"
+
+using namespace kq;
+using kq::test::probe_dc;
+using kq::test::visual_test;
+
+namespace {
+
+// A 16 x 16 icon: the left half fully transparent, the right half opaque blue.
+HICON half_blue_icon() {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    uint32_t* bits = nullptr;
+    HBITMAP colour = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) bits[y * 16 + x] = x < 8 ? 0x00000000u : 0xFF0000FFu;
+    const uint8_t mask_bits[32] = {};
+    HBITMAP mask = ::CreateBitmap(16, 16, 1, 1, mask_bits);
+    ICONINFO info{TRUE, 0, 0, mask, colour};
+    HICON icon = ::CreateIconIndirect(&info);
+    ::DeleteObject(colour);
+    ::DeleteObject(mask);
+    return icon;
+}
+
+std::vector<uint8_t> stream_bytes(TGraphic& g) {
+    TMemoryStream m;
+    g.SaveToStream(m);
+    const auto* p = static_cast<const uint8_t*>(m.Memory());
+    return std::vector<uint8_t>(p, p + m.Size());
+}
+
+} // namespace
+
+TEST(ColorToRGB, ResolvesSystemColoursOnly) {
+    EXPECT_EQ(ColorToRGB(clRed), 0x0000FF);
+    EXPECT_EQ(ColorToRGB(clOlive), 0x008080);
+    EXPECT_EQ(ColorToRGB(clBtnFace), static_cast<std::int32_t>(::GetSysColor(COLOR_BTNFACE)));
+    EXPECT_EQ(ColorToRGB(clWindowText), static_cast<std::int32_t>(::GetSysColor(COLOR_WINDOWTEXT)));
+    EXPECT_EQ(ColorToRGB(clGradientActiveCaption),
+              static_cast<std::int32_t>(::GetSysColor(COLOR_GRADIENTACTIVECAPTION)));
+}
+
+TEST(TFont, ReportsEachRealChangeOnceAndConvertsPointsToPixels) {
+    TFont font;
+    int changes = 0;
+    font.OnChange = [&](TObject*) { ++changes; };
+    font.SetSize(12);
+    EXPECT_EQ(font.Height(), -::MulDiv(12, font.PixelsPerInch(), 72));
+    EXPECT_EQ(font.Size(), 12);
+    font.SetSize(12);
+    font.SetName(u"Arial");
+    font.SetName(u"Arial");
+    font.SetStyle({TFontStyle::fsBold});
+    font.SetColor(clRed);
+    EXPECT_EQ(changes, 4);
+    LOGFONTW lf{};
+    ::GetObjectW(font.Handle(), sizeof lf, &lf);
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
+    EXPECT_EQ(std::wstring(lf.lfFaceName), L"Arial");
+
+    TFont copy;
+    copy.Assign(&font);
+    EXPECT_EQ(copy.Name(), u"Arial");
+    EXPECT_EQ(copy.Size(), 12);
+    EXPECT_EQ(copy.Color(), clRed);
+    TBrush brush;
+    EXPECT_THROW(copy.Assign(&brush), EConvertError);
+}
+
+TEST(TCanvas, DrawsWithItsObjectsAndSurvivesTheirChanges) {
+    probe_dc probe(40, 20);
+    probe.fill(RGB(255, 255, 255));
+    TCanvas canvas;
+    canvas.SetHandle(probe.dc());
+    canvas.Brush().SetColor(clRed);
+    canvas.FillRect(RECT{0, 0, 10, 10});
+    canvas.Brush().SetColor(RGB(0, 255, 0)); // the old brush is deselected before it is freed
+    canvas.FillRect(RECT{10, 0, 20, 10});
+    canvas.Pen().SetColor(RGB(0, 0, 255));
+    canvas.MoveTo(0, 15);
+    canvas.LineTo(40, 15);
+    EXPECT_EQ(probe.at(5, 5), RGB(255, 0, 0));
+    EXPECT_EQ(probe.at(15, 5), RGB(0, 255, 0));
+    EXPECT_EQ(probe.at(30, 15), RGB(0, 0, 255));
+    EXPECT_GT(canvas.TextWidth(u"Wide text"), canvas.TextWidth(u"W"));
+    EXPECT_GT(canvas.TextHeight(u"W"), 0);
+    canvas.Brush().SetStyle(TBrushStyle::bsClear);
+    canvas.FillRect(RECT{0, 0, 10, 10}); // a clear brush fills nothing
+    EXPECT_EQ(probe.at(5, 5), RGB(255, 0, 0));
+    canvas.SetHandle(nullptr);
+    TCanvas unattached;
+    EXPECT_THROW(unattached.FillRect(RECT{0, 0, 1, 1}), EInvalidOperation);
+}
+
+TEST(TBitmap, ScanLinesCanvasAndStreamsShareThePixels) {
+    for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
+        SCOPED_TRACE(format == TPixelFormat::pf24bit ? "24-bit" : "32-bit");
+        TBitmap bitmap;
+        bitmap.SetPixelFormat(format);
+        bitmap.SetSize(5, 3);
+        const int bytes = format == TPixelFormat::pf32bit ? 4 : 3;
+        auto* row = static_cast<uint8_t*>(bitmap.ScanLine(1));
+        row[2 * bytes + 2] = 0xFF; // red at (2, 1): rows are top-down
+        EXPECT_EQ(bitmap.Canvas().Pixel(2, 1), RGB(255, 0, 0));
+        bitmap.Canvas().SetPixel(4, 2, RGB(0, 0, 255));
+        EXPECT_EQ(static_cast<uint8_t*>(bitmap.ScanLine(2))[4 * bytes], 0xFF);
+
+        TMemoryStream stream;
+        bitmap.SaveToStream(stream);
+        stream.SetPosition(0);
+        TBitmap back;
+        back.LoadFromStream(stream);
+        EXPECT_EQ(back.Width(), 5);
+        EXPECT_EQ(back.Canvas().Pixel(2, 1), RGB(255, 0, 0));
+        EXPECT_EQ(back.Canvas().Pixel(4, 2), RGB(0, 0, 255));
+        EXPECT_THROW(bitmap.ScanLine(3), EInvalidGraphic);
+    }
+    // Growing keeps the pixels that still fit.
+    TBitmap b;
+    b.SetSize(2, 2);
+    b.Canvas().SetPixel(1, 1, clRed);
+    b.SetSize(4, 4);
+    EXPECT_EQ(b.Canvas().Pixel(1, 1), RGB(255, 0, 0));
+}
+
+TEST(TPngImage, DrawsWithItsAlpha) {
+    raster_image img;
+    img.width = 2;
+    img.height = 1;
+    img.pixels = {0xFFFF0000u, 0x80FF0000u}; // opaque red, half red
+    TPngImage png;
+    png.SetPixels(img);
+    probe_dc probe(2, 1);
+    probe.fill(RGB(255, 255, 255));
+    TCanvas canvas;
+    canvas.SetHandle(probe.dc());
+    canvas.Draw(0, 0, png);
+    canvas.SetHandle(nullptr);
+    EXPECT_EQ(probe.at(0, 0), RGB(255, 0, 0));
+    const COLORREF half = probe.at(1, 0);
+    EXPECT_EQ(GetRValue(half), 255);
+    EXPECT_NEAR(GetGValue(half), 127, 2);
+}
+
+TEST(TPicture, PicksTheGraphicClassByContent) {
+    raster_image img;
+    img.width = img.height = 2;
+    img.pixels.assign(4, 0xFF102030u);
+    TIcon icon;
+    icon.SetHandle(half_blue_icon());
+    struct row {
+        const char* name;
+        std::vector<uint8_t> data;
+        String class_name;
+    };
+    const row rows[] = {
+        {"png", encode_png(img), u"TPngImage"},
+        {"bmp", encode_bmp(img, 24), u"TBitmap"},
+        {"ico", stream_bytes(icon), u"TIcon"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TMemoryStream m;
+        m.WriteBuffer(r.data.data(), static_cast<std::int64_t>(r.data.size()));
+        m.SetPosition(0);
+        TPicture picture;
+        picture.LoadFromStream(m);
+        ASSERT_NE(picture.Graphic(), nullptr);
+        EXPECT_EQ(picture.Graphic()->ClassName(), r.class_name);
+        EXPECT_EQ(picture.Width(), r.name == std::string("ico") ? 16 : 2);
+    }
+    TStringStream junk(u"not a picture");
+    TPicture picture;
+    try {
+        picture.LoadFromStream(junk);
+        ADD_FAILURE();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message(), u"Unknown picture file format");
+    }
+}
+
+TEST_F(visual_test, ImageListDrawsAnIconWithItsTransparency) {
+    TImageList list(nullptr);
+    TIcon icon;
+    icon.SetHandle(half_blue_icon());
+    EXPECT_EQ(list.AddIcon(icon), 0);
+    EXPECT_EQ(list.Count(), 1);
+
+    auto check = [](const char* what, auto draw) {
+        SCOPED_TRACE(what);
+        probe_dc probe(16, 16);
+        probe.fill(RGB(255, 0, 0));
+        TCanvas canvas;
+        canvas.SetHandle(probe.dc());
+        draw(canvas);
+        canvas.SetHandle(nullptr);
+        EXPECT_EQ(probe.at(3, 8), RGB(255, 0, 0)); // the background shows through
+        EXPECT_EQ(probe.at(12, 8), RGB(0, 0, 255));
+    };
+    check("list", [&](TCanvas& c) { list.Draw(c, 0, 0, 0); });
+    TIcon back;
+    list.GetIcon(0, back);
+    EXPECT_EQ(back.Width(), 16);
+    check("icon from the list", [&](TCanvas& c) { c.Draw(0, 0, back); });
+    // Through an icon file and back.
+    TMemoryStream m;
+    back.SaveToStream(m);
+    m.SetPosition(0);
+    TIcon loaded;
+    loaded.LoadFromStream(m);
+    check("icon file", [&](TCanvas& c) { c.Draw(0, 0, loaded); });
+    EXPECT_THROW(list.Draw(*std::make_unique<TCanvas>(), 0, 0, 1), EInvalidOperation);
+}
