@@ -614,7 +614,7 @@ private:
         for (const text_property& p : text.properties) apply_property(component, p);
         for (const text_object& child_text : text.children) {
             TComponent& child = find_or_create(child_text);
-            if (&component != &FRoot) child.SetParentComponent(&component);
+            child.SetParentComponent(&component);
             apply_object(child_text, child);
         }
     }

@@ -141,10 +141,6 @@ void TCustomForm::AfterConstruction() {
         DisableAlign();
         auto realign = scope_exit([this] { EnableAlign(); });
         read_component_text(utf8_to_string(std::string_view(data, ::SizeofResource(nullptr, res))), *this);
-        // The reader parents nested controls only; those written directly in the form belong on it.
-        for (int i = 0; i < ComponentCount(); ++i)
-            if (auto* c = dynamic_cast<TControl*>(Components(i)); c && !c->Parent() && !dynamic_cast<TCustomForm*>(c))
-                c->SetParent(this);
     }
     FCreated = true;
     if (OnCreate) OnCreate(this);

@@ -434,6 +434,7 @@ TEST(ComponentText, LoadingStatesAndLoadedComeAfterEveryReference) {
 
     ASSERT_EQ(copy.ComponentCount(), 1);
     EXPECT_EQ(copy.Components(0), existing);
+    EXPECT_EQ(existing->ParentComponent, &copy); // objects written in the root belong to it
     EXPECT_EQ(log, std::vector<String>{u"Form1.Width"});
     const TComponentState loading{TComponentStateFlag::csLoading, TComponentStateFlag::csReading};
     EXPECT_EQ(copy.StateDuringWidth, loading);

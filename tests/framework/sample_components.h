@@ -77,6 +77,9 @@ public:
     byte_block Data;
     std::function<void(TObject*)> OnClick;
     std::function<void(TObject*, int)> OnResize;
+    TComponent* ParentComponent = nullptr; // where the reader placed it
+
+    void SetParentComponent(TComponent* Value) override { ParentComponent = Value; }
 
     // Set through SetWidth so tests can see setters run (and in which order).
     std::vector<String>* SetterLog = nullptr;
