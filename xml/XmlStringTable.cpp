@@ -1,0 +1,165 @@
+#include "xml/XmlStringTable.h"
+
+#include "framework/Exceptions.h"
+#include "framework/Streams.h"
+#include "xml/XmlStreams.h"
+
+#include <utility>
+
+namespace kq {
+
+namespace {
+
+void write_cardinal(TStream& S, std::uint32_t value) {
+    std::uint8_t bytes[5];
+    int n = 0;
+    do {
+        std::uint8_t b = value & 0x7F;
+        value >>= 7;
+        if (value) b |= 0x80;
+        bytes[n++] = b;
+    } while (value);
+    S.WriteBuffer(bytes, n);
+}
+
+// Five groups fill 32 bits; a longer run is cut there, so a hostile stream cannot shift past the width.
+bool read_cardinal(TStream& S, std::uint32_t& value) {
+    value = 0;
+    for (int shift = 0; shift < 35; shift += 7) {
+        std::uint8_t b = 0;
+        if (S.Read(&b, 1) != 1) return false;
+        value |= static_cast<std::uint32_t>(b & 0x7F) << shift;
+        if (!(b & 0x80)) return true;
+    }
+    return true;
+}
+
+} // namespace
+
+void TXmlSymbolTable::Clear() {
+    FBySymbol.clear();
+    FByID.clear();
+    FStore.clear();
+    FPluralSymbolCount = 0;
+}
+
+std::int32_t TXmlSymbolTable::AddString(std::string_view S) {
+    if (S.empty()) return 0;
+    if (auto it = FBySymbol.find(S); it != FBySymbol.end()) return it->second->FID;
+    TXmlSymbol& sym = FStore.emplace_back();
+    sym.FText.assign(S);
+    FByID.push_back(&sym);
+    sym.FID = static_cast<std::int32_t>(FByID.size());
+    FBySymbol.emplace(sym.FText, &sym);
+    return sym.FID;
+}
+
+std::string TXmlSymbolTable::GetString(std::int32_t ID) {
+    if (ID <= 0) return {};
+    if (ID > SymbolCount()) {
+        DoDebugOut(this, wsWarn, "string ID not found");
+        return {};
+    }
+    return FByID[ID - 1]->FText;
+}
+
+std::string_view TXmlSymbolTable::View(std::int32_t ID) const noexcept {
+    if (ID <= 0 || ID > static_cast<std::int32_t>(FByID.size())) return {};
+    return FByID[ID - 1]->FText;
+}
+
+void TXmlSymbolTable::ClearFrequency() {
+    for (TXmlSymbol* s : FByID) s->FFreq = 0;
+}
+
+void TXmlSymbolTable::IncrementFrequency(std::int32_t ID) {
+    if (ID > 0 && ID <= SymbolCount()) ++FByID[ID - 1]->FFreq;
+}
+
+void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
+    // Quicksort, highest count first, middle element as pivot; the order of equal counts is not kept.
+    auto sort = [this](auto&& self, int lo, int hi) -> void {
+        while (lo < hi) {
+            int i = lo, j = hi;
+            const std::uint32_t pivot = FByID[(lo + hi) / 2]->FFreq;
+            while (i <= j) {
+                while (FByID[i]->FFreq > pivot) ++i;
+                while (FByID[j]->FFreq < pivot) --j;
+                if (i <= j) std::swap(FByID[i++], FByID[j--]);
+            }
+            // Recurse into the smaller side only, so the depth stays logarithmic.
+            if (j - lo < hi - i) {
+                self(self, lo, j);
+                lo = i;
+            } else {
+                self(self, i, hi);
+                hi = j;
+            }
+        }
+    };
+    if (!FByID.empty()) sort(sort, 0, SymbolCount() - 1);
+    FPluralSymbolCount = 0;
+    while (FPluralSymbolCount < SymbolCount() && FByID[FPluralSymbolCount]->FFreq > 1) ++FPluralSymbolCount;
+    ANewIDs.assign(FByID.size() + 1, 0);
+    for (std::size_t i = 0; i < FByID.size(); ++i) {
+        ANewIDs[FByID[i]->FID] = static_cast<std::int32_t>(i + 1);
+        FByID[i]->FID = static_cast<std::int32_t>(i + 1);
+    }
+}
+
+void TXmlSymbolTable::SaveToStream(TStream& S, std::int32_t ACount) {
+    write_cardinal(S, static_cast<std::uint32_t>(ACount));
+    for (std::int32_t id = 1; id <= ACount; ++id) SaveSymbol(S, id);
+}
+
+void TXmlSymbolTable::SaveSymbol(TStream& S, std::int32_t ASymbolID) {
+    if (ASymbolID <= 0) {
+        DoDebugOut(this, wsFail, "symbol ID <= 0");
+        return;
+    }
+    if (ASymbolID > SymbolCount())
+        throw EListError(utf8_to_string(std::string("List index out of bounds (") + std::to_string(ASymbolID - 1) + ")"));
+    const TXmlSymbol& sym = *FByID[ASymbolID - 1];
+    write_cardinal(S, sym.FSymbolStyle);
+    write_cardinal(S, static_cast<std::uint32_t>(sym.FText.size()));
+    if (!sym.FText.empty()) S.WriteBuffer(sym.FText.data(), static_cast<std::int64_t>(sym.FText.size()));
+}
+
+void TXmlSymbolTable::LoadFromStream(TStream& S) {
+    Clear();
+    std::uint32_t count = 0;
+    read_cardinal(S, count);
+    // A count larger than the stream can hold stops at the end of the data instead of allocating for it.
+    for (std::uint32_t i = 0; i < count && S.Position() < S.Size(); ++i) LoadSymbol(S);
+}
+
+std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S) {
+    std::uint32_t style = 0, length = 0;
+    read_cardinal(S, style);
+    read_cardinal(S, length);
+    const std::int64_t left = S.Size() - S.Position();
+    if (left < 0 || length > static_cast<std::uint64_t>(left)) length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
+    TXmlSymbol& sym = FStore.emplace_back();
+    sym.FSymbolStyle = style;
+    sym.FText.resize(length);
+    if (length) S.Read(sym.FText.data(), length);
+    FByID.push_back(&sym);
+    sym.FID = static_cast<std::int32_t>(FByID.size());
+    if (!sym.FText.empty() && !FBySymbol.emplace(sym.FText, &sym).second) DoDebugOut(this, wsFail, "duplicate symbol!");
+    return sym.FID;
+}
+
+void TXmlSymbolTable::SaveToFile(const String& AFileName) {
+    TXmlFastMemStream m(4096);
+    SaveToStream(m, SymbolCount());
+    m.SaveToFile(AFileName);
+}
+
+void TXmlSymbolTable::LoadFromFile(const String& AFileName) {
+    TXmlFastMemStream m(4096);
+    m.LoadFromFile(AFileName);
+    m.SetPosition(0);
+    LoadFromStream(m);
+}
+
+} // namespace kq

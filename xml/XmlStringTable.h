@@ -1,0 +1,59 @@
+#pragma once
+
+#include "xml/XmlDebug.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kq {
+
+class TStream;
+
+struct TXmlSymbol {
+    std::int32_t FID = 0;
+    std::uint32_t FFreq = 0;
+    std::uint32_t FSymbolStyle = 0;
+    std::string FText;
+    const std::string& AsString() const noexcept { return FText; }
+};
+
+// Interns the UTF-8 texts of one document: ID 0 is the empty string, IDs count from 1 in order of first use.
+class TXmlSymbolTable : public TDebugComponent {
+public:
+    explicit TXmlSymbolTable(TObject* AOwner = nullptr) : TDebugComponent(AOwner) {}
+
+    void Clear();
+    std::int32_t AddString(std::string_view S);
+    std::string GetString(std::int32_t ID);
+    // The stored text without a copy; empty for IDs outside the table (no message).
+    std::string_view View(std::int32_t ID) const noexcept;
+
+    std::int32_t SymbolCount() const noexcept { return static_cast<std::int32_t>(FByID.size()); }
+    std::int32_t PluralSymbolCount() const noexcept { return FPluralSymbolCount; }
+
+    void ClearFrequency();
+    void IncrementFrequency(std::int32_t ID);
+    // ANewIDs[old ID] = new ID, for IDs 1..SymbolCount (entry 0 stays 0).
+    void SortByFrequency(std::vector<std::int32_t>& ANewIDs);
+
+    void SaveToStream(TStream& S, std::int32_t ACount);
+    void SaveSymbol(TStream& S, std::int32_t ASymbolID);
+    void LoadFromStream(TStream& S);
+    std::int32_t LoadSymbol(TStream& S);
+    void SaveToFile(const String& AFileName);
+    void LoadFromFile(const String& AFileName);
+
+private:
+    // Symbols live in a deque so their addresses (and the views the lookup holds) stay put.
+    std::deque<TXmlSymbol> FStore;
+    std::vector<TXmlSymbol*> FByID;
+    // Hashing keeps interning linear; the lookup only needs equality.
+    std::unordered_map<std::string_view, TXmlSymbol*> FBySymbol;
+    std::int32_t FPluralSymbolCount = 0;
+};
+
+} // namespace kq
