@@ -16,14 +16,15 @@ namespace {
 
 std::string num(std::int64_t v) { return std::to_string(v); }
 
-// Pre-order list of every node under the root list, built without recursion.
-std::vector<TXmlNode*> document_order(const TXmlNodeList& roots) {
+// Pre-order list of the nodes under the root list, built without recursion; with `containers_only`
+// the list survives the deletion of text children while it is walked.
+std::vector<TXmlNode*> document_order(const TXmlNodeList& roots, bool containers_only = false) {
     std::vector<TXmlNode*> out;
     std::vector<TXmlNode*> work(roots.Items().rbegin(), roots.Items().rend());
     while (!work.empty()) {
         TXmlNode* n = work.back();
         work.pop_back();
-        out.push_back(n);
+        if (!containers_only || dynamic_cast<TXmlContainerNode*>(n)) out.push_back(n);
         for (int i = n->NodeCount() - 1; i >= 0; --i) work.push_back(n->Nodes(i));
     }
     return out;
@@ -305,9 +306,11 @@ void TXmlDocument::ParseDocument(TXmlParser& P) {
             const int cp = codepage_by_name(name, 65001);
             const TXmlStringEncoding enc = encoding_by_name(name);
             // Only a byte-wise text can change its encoding here: UTF-16 input stays UTF-16 whatever
-            // the declaration says, and a byte-wise text cannot turn into UTF-16 half-way.
+            // the declaration says, and a byte-wise text cannot turn into UTF-16 half-way. Only the
+            // declaration that opens the text switches: a later one would convert again text that was
+            // already read in the old encoding, and the read position would no longer match.
             const bool bytewise = P.Encoding() == seAnsi || P.Encoding() == seUTF8;
-            if (bytewise && (enc == seAnsi || enc == seUTF8)) P.SetEncoding(enc, cp);
+            if (bytewise && (enc == seAnsi || enc == seUTF8) && FRootNodes.Count() == 1) P.SetEncoding(enc, cp);
             DoDebugOut(this, wsInfo,
                        std::string("declaration with encoding \"") + name + "\" and codepage " + num(P.CodePage()));
         }
@@ -321,10 +324,10 @@ void TXmlDocument::ParseDocument(TXmlParser& P) {
 }
 
 void TXmlDocument::RepairSingleTags() {
-    for (TXmlNode* n : document_order(FRootNodes)) {
-        auto* c = dynamic_cast<TXmlContainerNode*>(n);
+    for (TXmlNode* n : document_order(FRootNodes, true)) {
+        auto* c = static_cast<TXmlContainerNode*>(n);
         TXmlNode* parent = n->Parent();
-        if (!c || !parent || !FSingleTagNames->count(n->GetName())) continue;
+        if (!parent || !FSingleTagNames->count(n->GetName())) continue;
         const int at = parent->NodeIndexOf(n);
         bool moved = false;
         for (int i = c->NodeCount() - 1; i >= c->DirectNodeCount(); --i) {
@@ -424,8 +427,7 @@ void TXmlDocument::ForEach(TObject* Sender, const TXmlNodeEvent& AEvent) {
 }
 
 void TXmlDocument::RemoveWhitespace() {
-    for (TXmlNode* n : document_order(FRootNodes)) {
-        if (!dynamic_cast<TXmlContainerNode*>(n)) continue;
+    for (TXmlNode* n : document_order(FRootNodes, true)) {
         for (int i = 0; i < n->NodeCount();) {
             TXmlNode* child = n->Nodes(i);
             if (child->ElementType() == xeWhiteSpace) {

@@ -25,7 +25,10 @@ TXmlWriter::TXmlWriter(TDebugComponent* AOwner, TStream& ASource, std::int32_t A
 std::int64_t TXmlWriter::Write(const void* Buffer, std::int64_t Count) {
     if (Count <= 0) return 0;
     const std::string_view text(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count));
-    switch (Encoding) {
+    // ANSI without a code page is how the reader takes a text that starts "<?xm" and declares nothing:
+    // it read the bytes unchanged, so they are written back unchanged.
+    const bool bytes_as_read = Encoding == seAnsi && (CodePage == 0 || CodePage == 65001);
+    switch (bytes_as_read ? seUTF8 : Encoding) {
     case seUTF8:
         return TXmlBufferWriter::Write(Buffer, Count);
     case seAnsi: {
