@@ -286,8 +286,8 @@ TEST(TXmlParser, AbortParsingStopsTheLoad) {
 TEST(TXmlParser, EventsAndDroppedComments) {
     logged_document d;
     std::string order;
-    d.doc.OnNodeNew = [&](TObject*, TXmlNode* n) { order += "+" + n->GetName(); };
-    d.doc.OnNodeLoaded = [&](TObject*, TXmlNode* n) { order += "-" + n->GetName(); };
+    d.doc.OnNodeNew = [&](TObject*, TXmlNode* n) { order += '+' + n->GetName(); };
+    d.doc.OnNodeLoaded = [&](TObject*, TXmlNode* n) { order += '-' + n->GetName(); };
     d.doc.DropCommentsOnParse = true;
     d.load("<!--c--><r a='1'>t</r>");
     EXPECT_EQ(order, "+Comment-Comment+r+-a+CharData-CharData-r"); // an attribute is announced before its name is read
