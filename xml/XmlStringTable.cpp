@@ -4,6 +4,7 @@
 #include "framework/Streams.h"
 #include "xml/XmlStreams.h"
 
+#include <cstring>
 #include <utility>
 
 namespace kq {
@@ -36,21 +37,83 @@ bool read_cardinal(TStream& S, std::uint32_t& value) {
 
 } // namespace
 
+namespace {
+
+std::size_t hash_text(std::string_view s) noexcept {
+    std::uint64_t h = 1469598103934665603ull; // FNV-1a
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+constexpr std::size_t text_block_size = 65536;
+
+} // namespace
+
 void TXmlSymbolTable::Clear() {
     FBySymbol.clear();
     FByID.clear();
     FStore.clear();
+    FTextBlocks.clear();
+    FTextLeft = 0;
+    FTextNext = nullptr;
     FPluralSymbolCount = 0;
+}
+
+std::size_t TXmlSymbolTable::FindSlot(std::string_view S, std::size_t Hash) const noexcept {
+    const std::size_t mask = FBySymbol.size() - 1;
+    for (std::size_t i = Hash & mask;; i = (i + 1) & mask) {
+        const std::uint32_t entry = FBySymbol[i];
+        if (entry == 0 || FByID[entry - 1]->View() == S) return i;
+    }
+}
+
+void TXmlSymbolTable::Rehash(std::size_t SlotCount) {
+    std::vector<std::uint32_t> old;
+    old.swap(FBySymbol);
+    FBySymbol.assign(SlotCount, 0);
+    for (std::uint32_t entry : old) {
+        if (entry == 0) continue;
+        const TXmlSymbol* sym = FByID[entry - 1];
+        FBySymbol[FindSlot(sym->View(), hash_text(sym->View()))] = entry;
+    }
+}
+
+TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view S, std::uint32_t Style) {
+    TXmlSymbol& sym = FStore.emplace_back();
+    sym.FSymbolStyle = Style;
+    sym.FCharCount = static_cast<std::int32_t>(S.size());
+    if (!S.empty()) {
+        char* at;
+        if (S.size() > text_block_size / 4) { // a long text gets a block of its own
+            FTextBlocks.push_back(std::make_unique<char[]>(S.size()));
+            at = FTextBlocks.back().get();
+        } else {
+            if (FTextLeft < S.size()) {
+                FTextBlocks.push_back(std::make_unique<char[]>(text_block_size));
+                FTextNext = FTextBlocks.back().get();
+                FTextLeft = text_block_size;
+            }
+            at = FTextNext;
+            FTextNext += S.size();
+            FTextLeft -= S.size();
+        }
+        std::memcpy(at, S.data(), S.size());
+        sym.FFirst = at;
+    }
+    FByID.push_back(&sym);
+    sym.FID = static_cast<std::int32_t>(FByID.size());
+    return sym;
 }
 
 std::int32_t TXmlSymbolTable::AddString(std::string_view S) {
     if (S.empty()) return 0;
-    if (auto it = FBySymbol.find(S); it != FBySymbol.end()) return it->second->FID;
-    TXmlSymbol& sym = FStore.emplace_back();
-    sym.FText.assign(S);
-    FByID.push_back(&sym);
-    sym.FID = static_cast<std::int32_t>(FByID.size());
-    FBySymbol.emplace(sym.FText, &sym);
+    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
+    const std::size_t hash = hash_text(S);
+    std::size_t slot = FindSlot(S, hash);
+    if (FBySymbol[slot] != 0) return FByID[FBySymbol[slot] - 1]->FID;
+    TXmlSymbol& sym = NewSymbol(S, 0);
+    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
+    if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
     return sym.FID;
 }
 
@@ -60,12 +123,12 @@ std::string TXmlSymbolTable::GetString(std::int32_t ID) {
         DoDebugOut(this, wsWarn, "string ID not found");
         return {};
     }
-    return FByID[ID - 1]->FText;
+    return FByID[ID - 1]->AsString();
 }
 
 std::string_view TXmlSymbolTable::View(std::int32_t ID) const noexcept {
     if (ID <= 0 || ID > static_cast<std::int32_t>(FByID.size())) return {};
-    return FByID[ID - 1]->FText;
+    return FByID[ID - 1]->View();
 }
 
 void TXmlSymbolTable::ClearFrequency() {
@@ -105,6 +168,7 @@ void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
         ANewIDs[FByID[i]->FID] = static_cast<std::int32_t>(i + 1);
         FByID[i]->FID = static_cast<std::int32_t>(i + 1);
     }
+    if (!FBySymbol.empty()) Rehash(FBySymbol.size());
 }
 
 void TXmlSymbolTable::SaveToStream(TStream& S, std::int32_t ACount) {
@@ -121,8 +185,8 @@ void TXmlSymbolTable::SaveSymbol(TStream& S, std::int32_t ASymbolID) {
         throw EListError(utf8_to_string(std::string("List index out of bounds (") + std::to_string(ASymbolID - 1) + ")"));
     const TXmlSymbol& sym = *FByID[ASymbolID - 1];
     write_cardinal(S, sym.FSymbolStyle);
-    write_cardinal(S, static_cast<std::uint32_t>(sym.FText.size()));
-    if (!sym.FText.empty()) S.WriteBuffer(sym.FText.data(), static_cast<std::int64_t>(sym.FText.size()));
+    write_cardinal(S, static_cast<std::uint32_t>(sym.FCharCount));
+    if (sym.FCharCount > 0) S.WriteBuffer(sym.FFirst, sym.FCharCount);
 }
 
 void TXmlSymbolTable::LoadFromStream(TStream& S) {
@@ -139,13 +203,18 @@ std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S) {
     read_cardinal(S, length);
     const std::int64_t left = S.Size() - S.Position();
     if (left < 0 || length > static_cast<std::uint64_t>(left)) length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
-    TXmlSymbol& sym = FStore.emplace_back();
-    sym.FSymbolStyle = style;
-    sym.FText.resize(length);
-    if (length) S.Read(sym.FText.data(), length);
-    FByID.push_back(&sym);
-    sym.FID = static_cast<std::int32_t>(FByID.size());
-    if (!sym.FText.empty() && !FBySymbol.emplace(sym.FText, &sym).second) DoDebugOut(this, wsFail, "duplicate symbol!");
+    std::string bytes(length, '\0');
+    if (length) S.Read(bytes.data(), length);
+    TXmlSymbol& sym = NewSymbol(bytes, style);
+    if (bytes.empty()) return sym.FID;
+    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
+    const std::size_t slot = FindSlot(bytes, hash_text(bytes));
+    if (FBySymbol[slot] != 0) {
+        DoDebugOut(this, wsFail, "duplicate symbol!");
+        return sym.FID;
+    }
+    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
+    if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
     return sym.FID;
 }
 

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kq {
@@ -17,8 +17,10 @@ struct TXmlSymbol {
     std::int32_t FID = 0;
     std::uint32_t FFreq = 0;
     std::uint32_t FSymbolStyle = 0;
-    std::string FText;
-    const std::string& AsString() const noexcept { return FText; }
+    std::int32_t FCharCount = 0;
+    const char* FFirst = nullptr; // bytes in the table's text store
+    std::string_view View() const noexcept { return {FFirst, static_cast<std::size_t>(FCharCount)}; }
+    std::string AsString() const { return std::string(View()); }
 };
 
 // Interns the UTF-8 texts of one document: ID 0 is the empty string, IDs count from 1 in order of first use.
@@ -48,11 +50,19 @@ public:
     void LoadFromFile(const String& AFileName);
 
 private:
-    // Symbols live in a deque so their addresses (and the views the lookup holds) stay put.
+    TXmlSymbol& NewSymbol(std::string_view S, std::uint32_t Style);
+    void Rehash(std::size_t SlotCount);
+    std::size_t FindSlot(std::string_view S, std::size_t Hash) const noexcept;
+
+    // Symbols live in a deque so their addresses stay put; their bytes live in large blocks.
     std::deque<TXmlSymbol> FStore;
+    std::vector<std::unique_ptr<char[]>> FTextBlocks;
+    std::size_t FTextLeft = 0;
+    char* FTextNext = nullptr;
     std::vector<TXmlSymbol*> FByID;
-    // Hashing keeps interning linear; the lookup only needs equality.
-    std::unordered_map<std::string_view, TXmlSymbol*> FBySymbol;
+    // Open-addressed hash of the symbols (position in FByID + 1, 0 for a free slot): interning stays
+    // linear in the text, and the lookup only needs equality.
+    std::vector<std::uint32_t> FBySymbol;
     std::int32_t FPluralSymbolCount = 0;
 };
 
