@@ -244,24 +244,22 @@ void TXmlDocument::ReadFromString(std::string_view AValue) {
 void TXmlDocument::LoadFromStream(TStream& AStream) {
     FSymbolTable.Clear();
     FRootNodes.Clear();
-    struct after_load {
-        TXmlDocument& doc;
-        TStream& stream;
-        ~after_load() {
-            doc.FSingleTagNames.reset();
-            if (doc.OnProgress) {
-                try {
-                    doc.OnProgress(&doc, stream.Size());
-                } catch (...) { // a handler failing while another error unwinds cannot be reported
-                }
-            }
-        }
-    } finally{*this, AStream};
-    TXmlParser parser(this, AStream, 256);
-    ParseDocument(parser);
-    FExternalEncoding = parser.Encoding();
-    FExternalCodePage = parser.CodePage();
-    FExternalBomInfo = parser.BomInfo();
+    // Also after a failure of the stream: the single-tag list goes and the progress reaches the end.
+    auto finish = [&] {
+        FSingleTagNames.reset();
+        DoProgress(AStream.Size());
+    };
+    try {
+        TXmlParser parser(this, AStream, 256);
+        ParseDocument(parser);
+        FExternalEncoding = parser.Encoding();
+        FExternalCodePage = parser.CodePage();
+        FExternalBomInfo = parser.BomInfo();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
 }
 
 void TXmlDocument::ParseDocument(TXmlParser& P) {
@@ -518,6 +516,57 @@ TXmlNode* TXmlDocument::NodeNewIntTypeAttr(std::string_view AName, std::int32_t 
                                            const std::vector<TXmlAttribute*>& Attributes,
                                            const std::vector<TXmlNode*>& SubNodes) {
     return NodeNewTextTypeAttr(AName, int_to_text(AValue), AElementType, Attributes, SubNodes);
+}
+
+TXmlNode* TXmlDocument::NodeNewEx(std::string_view AName, TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNew(AName, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewTypeEx(std::string_view AName, TXmlElementType AElementType, TXmlNode*& AXmlNode,
+                                      const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewType(AName, AElementType, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewAttrEx(std::string_view AName, const std::vector<TXmlAttribute*>& Attributes,
+                                      TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewAttr(AName, Attributes, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextEx(std::string_view AName, std::string_view AValue, TXmlNode*& AXmlNode,
+                                      const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewText(AName, AValue, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextTypeEx(std::string_view AName, std::string_view AValue,
+                                          TXmlElementType AElementType, TXmlNode*& AXmlNode,
+                                          const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewTextType(AName, AValue, AElementType, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextAttrEx(std::string_view AName, std::string_view AValue,
+                                          const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                                          const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewTextAttr(AName, AValue, Attributes, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextTypeAttrEx(std::string_view AName, std::string_view AValue,
+                                              TXmlElementType AElementType,
+                                              const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                                              const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewTextTypeAttr(AName, AValue, AElementType, Attributes, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntEx(std::string_view AName, std::int32_t AValue, TXmlNode*& AXmlNode,
+                                     const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewInt(AName, AValue, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntTypeEx(std::string_view AName, std::int32_t AValue, TXmlElementType AElementType,
+                                         TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewIntType(AName, AValue, AElementType, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntAttrEx(std::string_view AName, std::int32_t AValue,
+                                         const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                                         const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewIntAttr(AName, AValue, Attributes, SubNodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntTypeAttrEx(std::string_view AName, std::int32_t AValue,
+                                             TXmlElementType AElementType,
+                                             const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                                             const std::vector<TXmlNode*>& SubNodes) {
+    return AXmlNode = NodeNewIntTypeAttr(AName, AValue, AElementType, Attributes, SubNodes);
 }
 
 TXmlAttribute* TXmlDocument::AttrText(std::string_view AName, std::string_view AValue) {

@@ -107,6 +107,31 @@ public:
     TXmlNode* NodeNewIntTypeAttr(std::string_view AName, std::int32_t AValue, TXmlElementType AElementType,
                                  const std::vector<TXmlAttribute*>& Attributes,
                                  const std::vector<TXmlNode*>& SubNodes = {});
+    // The same, also storing the node in AXmlNode.
+    TXmlNode* NodeNewEx(std::string_view AName, TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewTypeEx(std::string_view AName, TXmlElementType AElementType, TXmlNode*& AXmlNode,
+                            const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewAttrEx(std::string_view AName, const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                            const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewTextEx(std::string_view AName, std::string_view AValue, TXmlNode*& AXmlNode,
+                            const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewTextTypeEx(std::string_view AName, std::string_view AValue, TXmlElementType AElementType,
+                                TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewTextAttrEx(std::string_view AName, std::string_view AValue,
+                                const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                                const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewTextTypeAttrEx(std::string_view AName, std::string_view AValue, TXmlElementType AElementType,
+                                    const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                                    const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewIntEx(std::string_view AName, std::int32_t AValue, TXmlNode*& AXmlNode,
+                           const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewIntTypeEx(std::string_view AName, std::int32_t AValue, TXmlElementType AElementType,
+                               TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewIntAttrEx(std::string_view AName, std::int32_t AValue, const std::vector<TXmlAttribute*>& Attributes,
+                               TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes = {});
+    TXmlNode* NodeNewIntTypeAttrEx(std::string_view AName, std::int32_t AValue, TXmlElementType AElementType,
+                                   const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
+                                   const std::vector<TXmlNode*>& SubNodes = {});
 
     TXmlAttribute* AttrText(std::string_view AName, std::string_view AValue);
     TXmlAttribute* AttrInt(std::string_view AName, std::int32_t AValue);

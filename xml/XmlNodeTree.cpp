@@ -76,17 +76,10 @@ TXmlNode::TXmlNode(TXmlDocument* AOwner) : TDebugPersistent(AOwner) {
     if (!AOwner) raise("XML owner is not assigned");
 }
 
-TXmlNode* TXmlNode::CreateName(TXmlDocument* AOwner, std::string_view Name) {
-    auto node = std::make_unique<TXmlElement>(AOwner);
-    node->SetName(Name);
-    return node.release();
-}
+void TXmlNode::raise_no_parent() { raise("XML parent is not assigned"); }
 
-TXmlNode* TXmlNode::CreateNameValue(TXmlDocument* AOwner, std::string_view Name, std::string_view Value) {
-    auto node = std::make_unique<TXmlElement>(AOwner);
-    node->SetName(Name);
-    node->SetValue(Value);
-    return node.release();
+bool TXmlNode::is_container(const TXmlNode* ANode) noexcept {
+    return dynamic_cast<const TXmlContainerNode*>(ANode) != nullptr;
 }
 
 TXmlDocument* TXmlNode::Document() const noexcept { return static_cast<TXmlDocument*>(FOwner); }

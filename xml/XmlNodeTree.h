@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +29,37 @@ public:
     explicit TXmlNode(TXmlDocument* AOwner);
     ~TXmlNode() override = default;
 
-    static TXmlNode* CreateName(TXmlDocument* AOwner, std::string_view Name);
-    static TXmlNode* CreateNameValue(TXmlDocument* AOwner, std::string_view Name, std::string_view Value);
+    // Construction helpers of the node classes: a new T (owned by the caller until added), named (and
+    // valued), or added to AParent, which then owns it.
+    template <class T>
+    static T* CreateName(TXmlDocument* AOwner, std::string_view Name) {
+        auto node = std::make_unique<T>(AOwner);
+        node->SetName(Name);
+        return node.release();
+    }
+    template <class T>
+    static T* CreateNameValue(TXmlDocument* AOwner, std::string_view Name, std::string_view Value) {
+        auto node = std::make_unique<T>(AOwner);
+        node->SetName(Name);
+        node->SetValue(Value);
+        return node.release();
+    }
+    // Raises "XML parent is not assigned" without a parent.
+    template <class T>
+    static T* CreateParent(TXmlDocument* AOwner, TXmlNode* AParent) {
+        auto node = std::make_unique<T>(AOwner);
+        if (!AParent) raise_no_parent();
+        AParent->NodeAdd(node.get());
+        return node.release();
+    }
+    // Inserted just before or behind ANode; raises "XML parent is not assigned" unless AParent is a container.
+    template <class T>
+    static T* CreateParentNear(TXmlDocument* AOwner, TXmlNode* AParent, TXmlNode* ANode, bool IsBefore) {
+        auto node = std::make_unique<T>(AOwner);
+        if (!is_container(AParent)) raise_no_parent();
+        AParent->NodeInsertNear(node.get(), ANode, IsBefore);
+        return node.release();
+    }
 
     TXmlDocument* Document() const noexcept;
     TXmlNode* Parent() const noexcept { return FParent; }
@@ -211,6 +241,9 @@ public:
     virtual TXmlNode* CreateLike(TXmlDocument* ADocument) const { return new TXmlNode(ADocument); }
 
 protected:
+    [[noreturn]] static void raise_no_parent();
+    static bool is_container(const TXmlNode* ANode) noexcept;
+
     friend class TXmlContainerNode;
     friend class TXmlNodeList;
     friend class TXmlDocument;

@@ -174,10 +174,10 @@ void TXmlParser::ReadBOM() {
     FConverting = true;
     FUtf8FirstIdx = FUtf8Buffer.size();
     FChunkStartChar0D = FLastChar0D;
-    Convert(FRawBuffer, false);
+    Convert(FRawBuffer);
 }
 
-void TXmlParser::Convert(std::string_view raw, bool) {
+void TXmlParser::Convert(std::string_view raw) {
     std::string& out = FUtf8Buffer;
     auto put_ascii = [&](char c) {
         if (c == '\r') {
@@ -248,7 +248,7 @@ bool TXmlParser::ReadChunk() {
     FRawHeld.clear();
     FUtf8FirstIdx = FUtf8Buffer.size();
     FChunkStartChar0D = FLastChar0D;
-    Convert(FRawBuffer, false);
+    Convert(FRawBuffer);
     return true;
 }
 
@@ -263,7 +263,7 @@ void TXmlParser::SetEncoding(TXmlStringEncoding AEncoding, int ACodePage) {
         FLinesCountedTo = 0;
         FLinesCounted = 0;
     }
-    Convert(FRawBuffer, false);
+    Convert(FRawBuffer);
     if (FPos > FUtf8Buffer.size()) FPos = FUtf8Buffer.size();
 }
 

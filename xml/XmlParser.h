@@ -65,7 +65,7 @@ public:
 
 private:
     bool ReadChunk();
-    void Convert(std::string_view raw, bool at_end);
+    void Convert(std::string_view raw);
     std::size_t Ensure(std::size_t n);
     TXmlNode* RepairEndTag(TXmlNode* ANode, const std::string& AEndName);
 

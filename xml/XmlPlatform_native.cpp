@@ -43,11 +43,7 @@ unique_iconv open_iconv(const std::string& to, const std::string& from) {
 int ansi_codepage() noexcept { return 1252; }
 
 bool codepage_supported(int codepage) noexcept {
-    try {
-        return codepage > 0 && open_iconv("UTF-16LE", iconv_name(codepage)) != nullptr;
-    } catch (...) {
-        return false;
-    }
+    return codepage > 0 && open_iconv("UTF-16LE", iconv_name(codepage)) != nullptr;
 }
 
 String multibyte_to_wide(int codepage, std::string_view bytes, std::size_t* held) {

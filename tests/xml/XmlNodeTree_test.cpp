@@ -288,3 +288,24 @@ TEST(TXmlNode, DeepTreesCopyAndFreeWithoutRecursion) {
     EXPECT_EQ(doc.Root()->NodeCount(), 1);
     doc.Clear(); // frees 100,000 levels
 }
+
+TEST(TXmlNode, ConstructionHelpers) {
+    TXmlDocument doc;
+    TXmlElement& r = *doc.Root();
+    auto* a = TXmlNode::CreateParent<TXmlElement>(&doc, &r);
+    a->SetName("a");
+    auto* c = TXmlNode::CreateParentNear<TXmlComment>(&doc, &r, a, true);
+    auto* b = TXmlNode::CreateParentNear<TXmlElement>(&doc, &r, a, false);
+    b->SetName("b");
+    EXPECT_EQ(r.NodeIndexOf(c), 0);
+    EXPECT_EQ(r.NodeIndexOf(b), 2);
+    std::unique_ptr<TXmlElement> v(TXmlNode::CreateNameValue<TXmlElement>(&doc, "v", "1"));
+    EXPECT_EQ(v->GetValue(), "1");
+    TXmlCharData text(&doc);
+    EXPECT_EQ(exception_text([&] { TXmlNode::CreateParent<TXmlElement>(&doc, nullptr); }), "XML parent is not assigned");
+    EXPECT_EQ(exception_text([&] { TXmlNode::CreateParentNear<TXmlElement>(&doc, &text, nullptr, true); }),
+              "XML parent is not assigned");
+    TXmlNode* made = nullptr;
+    r.NodeAdd(doc.NodeNewTextEx("t", "x", made));
+    EXPECT_EQ(made, r.NodeByName("t"));
+}
