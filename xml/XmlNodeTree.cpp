@@ -478,33 +478,25 @@ void TXmlNode::SortChildNodes(const compare_function& Compare) {
         if (Compare) return Compare(a, b);
         return xml_platform::compare_text_ignore_case(Utf8ToWide(a->GetName()), Utf8ToWide(b->GetName()));
     };
-    auto sort = [&](auto&& self, int lo, int hi) -> void {
-        while (lo < hi) {
-            int i = lo, j = hi, p = (lo + hi) / 2;
-            while (i <= j) {
-                while (cmp(Nodes(i), Nodes(p)) < 0) ++i;
-                while (cmp(Nodes(j), Nodes(p)) > 0) --j;
-                if (i <= j) {
-                    if (i != j) NodeExchange(i, j);
-                    if (p == i) {
-                        p = j;
-                    } else if (p == j) {
-                        p = i;
-                    }
-                    ++i;
-                    --j;
+    // The pivot is followed by index as children are exchanged.
+    detail::quicksort(0, NodeCount() - 1, [&](int lo, int hi) {
+        int i = lo, j = hi, p = (lo + hi) / 2;
+        while (i <= j) {
+            while (cmp(Nodes(i), Nodes(p)) < 0) ++i;
+            while (cmp(Nodes(j), Nodes(p)) > 0) --j;
+            if (i <= j) {
+                if (i != j) NodeExchange(i, j);
+                if (p == i) {
+                    p = j;
+                } else if (p == j) {
+                    p = i;
                 }
-            }
-            if (j - lo < hi - i) {
-                self(self, lo, j);
-                lo = i;
-            } else {
-                self(self, i, hi);
-                hi = j;
+                ++i;
+                --j;
             }
         }
-    };
-    sort(sort, 0, NodeCount() - 1);
+        return std::pair{i, j};
+    });
 }
 
 // --- Character data

@@ -179,51 +179,34 @@ void TXmlParser::ReadBOM() {
 
 void TXmlParser::Convert(std::string_view raw) {
     std::string& out = FUtf8Buffer;
-    auto put_ascii = [&](char c) {
-        if (c == '\r') {
-            out.push_back('\n');
-            FLastChar0D = true;
-        } else if (c == '\n' && FLastChar0D) {
-            FLastChar0D = false;
-        } else {
-            FLastChar0D = false;
-            out.push_back(c);
-        }
-    };
-    auto put_unit = [&](std::uint32_t c) {
-        if (c < 0x80) {
-            put_ascii(static_cast<char>(c));
-            return;
-        }
-        FLastChar0D = false;
-        if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    };
+    utf8_sink sink{out, FLastChar0D};
     out.reserve(out.size() + raw.size() + raw.size() / 2);
     switch (FEncoding) {
     case seAnsi:
         if (FCodePage != 0 && FCodePage != 65001) {
             std::size_t held = 0;
-            for (char16_t c : xml_platform::multibyte_to_wide(FCodePage, raw, &held)) put_unit(c);
+            for (char16_t c : xml_platform::multibyte_to_wide(FCodePage, raw, &held)) sink.put(c);
             FRawHeld.assign(raw.substr(raw.size() - held));
             break;
         }
         [[fallthrough]];
     case seUTF8:
-        for (char c : raw) put_ascii(c);
+        // Bytes as they are; only line ends change.
+        for (char c : raw) {
+            if (c == '\r' || c == '\n') {
+                sink.put(static_cast<std::uint8_t>(c));
+            } else {
+                sink.last_cr = false;
+                out.push_back(c);
+            }
+        }
         break;
     case seUTF16BE:
     case seUTF16LE: {
         const std::size_t even = raw.size() & ~std::size_t{1};
         for (std::size_t i = 0; i < even; i += 2) {
             const auto a = static_cast<std::uint8_t>(raw[i]), b = static_cast<std::uint8_t>(raw[i + 1]);
-            put_unit(FEncoding == seUTF16LE ? (a | (b << 8)) : ((a << 8) | b));
+            sink.put(FEncoding == seUTF16LE ? (a | (b << 8)) : ((a << 8) | b));
         }
         // An odd byte waits for its partner in the next chunk; at the very end it is dropped.
         FRawHeld.assign(raw.substr(even));
@@ -232,6 +215,7 @@ void TXmlParser::Convert(std::string_view raw) {
     default:
         break;
     }
+    FLastChar0D = sink.last_cr;
 }
 
 bool TXmlParser::ReadChunk() {

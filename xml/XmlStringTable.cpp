@@ -3,6 +3,7 @@
 #include "framework/Exceptions.h"
 #include "framework/Streams.h"
 #include "xml/XmlStreams.h"
+#include "xml/XmlTypes.h"
 
 #include <cstring>
 #include <utility>
@@ -140,9 +141,9 @@ void TXmlSymbolTable::IncrementFrequency(std::int32_t ID) {
 }
 
 void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
-    // Quicksort, highest count first, middle element as pivot; the order of equal counts is not kept.
-    auto sort = [this](auto&& self, int lo, int hi) -> void {
-        while (lo < hi) {
+    // Highest count first, the middle element as pivot; the order of equal counts is not kept.
+    if (!FByID.empty()) {
+        detail::quicksort(0, SymbolCount() - 1, [this](int lo, int hi) {
             int i = lo, j = hi;
             const std::uint32_t pivot = FByID[(lo + hi) / 2]->FFreq;
             while (i <= j) {
@@ -150,17 +151,9 @@ void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
                 while (FByID[j]->FFreq < pivot) --j;
                 if (i <= j) std::swap(FByID[i++], FByID[j--]);
             }
-            // Recurse into the smaller side only, so the depth stays logarithmic.
-            if (j - lo < hi - i) {
-                self(self, lo, j);
-                lo = i;
-            } else {
-                self(self, i, hi);
-                hi = j;
-            }
-        }
-    };
-    if (!FByID.empty()) sort(sort, 0, SymbolCount() - 1);
+            return std::pair{i, j};
+        });
+    }
     FPluralSymbolCount = 0;
     while (FPluralSymbolCount < SymbolCount() && FByID[FPluralSymbolCount]->FFreq > 1) ++FPluralSymbolCount;
     ANewIDs.assign(FByID.size() + 1, 0);

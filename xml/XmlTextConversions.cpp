@@ -15,37 +15,6 @@ constexpr char base64_alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqr
 constexpr std::string_view entities[5][2] = {
     {"&", "&amp;"}, {"<", "&lt;"}, {">", "&gt;"}, {"'", "&apos;"}, {"\"", "&quot;"}};
 
-// Writes one UTF-16 unit as UTF-8, CR LF and lone CR becoming LF across calls.
-struct utf8_sink {
-    std::string& out;
-    bool last_cr = false;
-    void put(std::uint32_t c) {
-        if (c < 0x80) {
-            if (c == '\r') {
-                out.push_back('\n');
-                last_cr = true;
-                return;
-            }
-            if (c == '\n' && last_cr) {
-                last_cr = false;
-                return;
-            }
-            last_cr = false;
-            out.push_back(static_cast<char>(c));
-            return;
-        }
-        last_cr = false;
-        if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | ((c >> 12) & 0x0F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-};
-
 // The UTF-16 unit of the character at `i` and its byte length, as the one-byte-per-character code page
 // paths read it: two, three or four bytes only when the continuation bytes are there.
 std::uint32_t decode_lead(std::string_view s, std::size_t i, std::size_t& len) {
@@ -121,6 +90,32 @@ bool valid_date(int y, int m, int d) {
 } // namespace
 
 // --- UTF-8, UTF-16 and code pages
+
+void utf8_sink::put(std::uint32_t c) {
+    if (c < 0x80) {
+        if (c == '\r') {
+            out.push_back('\n');
+            last_cr = true;
+            return;
+        }
+        if (c == '\n' && last_cr) {
+            last_cr = false;
+            return;
+        }
+        last_cr = false;
+        out.push_back(static_cast<char>(c));
+        return;
+    }
+    last_cr = false;
+    if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | ((c >> 12) & 0x0F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
 
 std::string WideToUtf8(StringView text) {
     std::string out;

@@ -12,6 +12,14 @@
 // UTF-8 unless a name says otherwise.
 namespace kq {
 
+// Appends UTF-16 units as UTF-8 (one to three bytes, surrogate halves each on their own), turning CR LF
+// and a lone CR into LF; `last_cr` carries a CR from one call to the next.
+struct utf8_sink {
+    std::string& out;
+    bool last_cr = false;
+    void put(std::uint32_t unit);
+};
+
 // UTF-16 to UTF-8, one to three bytes per unit (surrogate halves each become three), line ends to LF.
 std::string WideToUtf8(StringView text);
 // UTF-8 to UTF-16, one unit per sequence of up to three bytes and a surrogate pair for four; a broken

@@ -54,4 +54,22 @@ const char* encoding_name(TXmlStringEncoding encoding) noexcept;
 // The fixed code page of an encoding (0 for those that have none).
 int encoding_codepage(TXmlStringEncoding encoding) noexcept;
 
+namespace detail {
+// Quicksort over [lo, hi] around a caller's partition step, which returns the (i, j) where the two
+// sides meet. Only the smaller side recurses, so the depth stays logarithmic.
+template <class Partition>
+void quicksort(int lo, int hi, Partition&& partition) {
+    while (lo < hi) {
+        const auto [i, j] = partition(lo, hi);
+        if (j - lo < hi - i) {
+            quicksort(lo, j, partition);
+            lo = i;
+        } else {
+            quicksort(i, hi, partition);
+            hi = j;
+        }
+    }
+}
+} // namespace detail
+
 } // namespace kq
