@@ -36,10 +36,6 @@ bool read_cardinal(TStream& S, std::uint32_t& value) {
     return true;
 }
 
-} // namespace
-
-namespace {
-
 std::size_t hash_text(std::string_view s) noexcept {
     std::uint64_t h = 1469598103934665603ull; // FNV-1a
     for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;

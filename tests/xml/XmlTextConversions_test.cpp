@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 using namespace kq;
 
@@ -202,6 +204,11 @@ TEST(TextConversions, DateTimeText) {
         {{true, true, 2, false}, "2018-09-21T10:15:30.45Z"},
     };
     for (const row& r : rows) EXPECT_EQ(datetime_to_text(t, r.parts), r.text);
+    // The local zone is written from the bias, without converting the time.
+    const int bias = xml_platform::local_bias_minutes();
+    char zone[16];
+    std::snprintf(zone, sizeof zone, "%s%.2d:%.2d", bias <= 0 ? "+" : "-", std::abs(bias) / 60, std::abs(bias) % 60);
+    EXPECT_EQ(datetime_to_text(t, {true, true, 3, true}), std::string("2018-09-21T10:15:30.456") + zone);
     EXPECT_DOUBLE_EQ(encode_datetime(1899, 12, 30, 0, 0, 0, 0), 0);
     EXPECT_DOUBLE_EQ(encode_datetime(1900, 1, 1, 12, 0, 0, 0), 2.5);
 }
