@@ -322,20 +322,48 @@ void TXmlDocument::ParseDocument(TXmlParser& P) {
 }
 
 void TXmlDocument::RepairSingleTags() {
+    // Each container's child list is rebuilt in one pass: the content of a listed element is spliced in
+    // behind it (and that content's own listed elements behind them), so a long run of unclosed tags
+    // costs linear time.
     for (TXmlNode* n : document_order(FRootNodes, true)) {
-        auto* c = static_cast<TXmlContainerNode*>(n);
-        TXmlNode* parent = n->Parent();
-        if (!parent || !FSingleTagNames->count(n->GetName())) continue;
-        const int at = parent->NodeIndexOf(n);
-        bool moved = false;
-        for (int i = c->NodeCount() - 1; i >= c->DirectNodeCount(); --i) {
-            TXmlNode* child = c->NodeExtract(c->Nodes(i));
-            parent->NodeInsert(at + 1, child);
-            moved = true;
+        auto* parent = static_cast<TXmlContainerNode*>(n);
+        std::vector<TXmlNode*>& items = parent->FNodes.Items();
+        bool any = false;
+        for (TXmlNode* child : items) any |= is_single_tag(child);
+        if (!any) continue;
+        std::vector<TXmlNode*> rebuilt;
+        rebuilt.reserve(items.size());
+        struct run {
+            std::vector<TXmlNode*> nodes;
+            std::size_t next;
+        };
+        std::vector<run> pending;
+        pending.push_back({std::move(items), 0});
+        while (!pending.empty()) {
+            if (pending.back().next == pending.back().nodes.size()) {
+                pending.pop_back();
+                continue;
+            }
+            TXmlNode* child = pending.back().nodes[pending.back().next++];
+            rebuilt.push_back(child);
+            child->FParent = parent;
+            if (!is_single_tag(child)) continue;
+            auto* single = static_cast<TXmlContainerNode*>(child);
+            std::vector<TXmlNode*>& own = single->FNodes.Items();
+            if (static_cast<int>(own.size()) <= single->FDirectNodeCount) continue;
+            std::vector<TXmlNode*> content(own.begin() + single->FDirectNodeCount, own.end());
+            own.resize(static_cast<std::size_t>(single->FDirectNodeCount));
+            single->FValueNode = nullptr; // the value child is content, so it moved too
+            DoDebugOut(this, wsInfo, "correctly closed node \"" + child->GetName() + "\" at pos " + num(child->SourcePos()));
+            pending.push_back({std::move(content), 0});
         }
-        if (moved) DoDebugOut(this, wsInfo, std::string("correctly closed node \"") + n->GetName() + "\" at pos " + num(n->SourcePos()));
+        items = std::move(rebuilt);
     }
     FSingleTagNames.reset();
+}
+
+bool TXmlDocument::is_single_tag(const TXmlNode* ANode) const {
+    return dynamic_cast<const TXmlContainerNode*>(ANode) && FSingleTagNames->count(ANode->GetName());
 }
 
 std::int64_t TXmlDocument::LoadFromURL(const std::string& URL) {

@@ -179,6 +179,7 @@ private:
     void ApplyDefaults();
     void ParseDocument(TXmlParser& P);
     void RepairSingleTags();
+    bool is_single_tag(const TXmlNode* ANode) const;
     void WriteContent(TStream& S);
 
     TXmlNodeList FRootNodes{true};

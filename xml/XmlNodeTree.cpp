@@ -615,7 +615,8 @@ void TXmlNodeList::Insert(int Index, TXmlNode* ANode) {
 }
 
 int TXmlNodeList::IndexOf(const TXmlNode* ANode) const {
-    for (std::size_t i = 0; i < FItems.size(); ++i)
+    // From the end: the node looked for is most often the one just added (parsing, repairs).
+    for (std::size_t i = FItems.size(); i-- > 0;)
         if (FItems[i] == ANode) return static_cast<int>(i);
     return -1;
 }

@@ -226,6 +226,20 @@ TEST(TXmlParser, RepairsUnclosedElements) {
     EXPECT_EQ(plain.doc.Root()->FindNode("br")->GetValue(), "two"); // without the repair it stays inside
 }
 
+TEST(TXmlParser, RepairOfManyUnclosedTagsStaysLinear) {
+    // Each line break nests in the one before; the repair unfolds 100,000 levels into one list.
+    std::string source = "<p>";
+    for (int i = 0; i < 100000; ++i) source += "<br>x";
+    source += "</p>";
+    TXmlDocument doc;
+    doc.FixStructuralErrors = true;
+    doc.ReadFromString(source);
+    ASSERT_EQ(doc.Root()->NodeCount(), 200000);
+    EXPECT_EQ(doc.Root()->Nodes(199998)->GetName(), "br");
+    EXPECT_EQ(doc.Root()->Nodes(199999)->GetValue(), "x");
+    EXPECT_EQ(doc.Root()->Nodes(199998)->NodeCount(), 0);
+}
+
 TEST(TXmlParser, RepairEndsWhenThereIsNowhereToMoveTo) {
     for (const char* source : {"<r><a></x></r>", "<r><a><b></x></b></a></r>", "<a></x>", "<r><a><b><c></a></r>"}) {
         SCOPED_TRACE(source);
