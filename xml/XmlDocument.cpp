@@ -453,28 +453,46 @@ void TXmlDocument::ForEach(TObject* Sender, const TXmlNodeEvent& AEvent) {
 }
 
 void TXmlDocument::RemoveWhitespace() {
+    // Each child list is filtered in one pass, so a long list full of white space costs linear time.
     for (TXmlNode* n : document_order(FRootNodes, true)) {
-        for (int i = 0; i < n->NodeCount();) {
-            TXmlNode* child = n->Nodes(i);
-            if (child->ElementType() == xeWhiteSpace) {
-                n->NodeDelete(i);
-                continue;
-            }
-            if (child->ElementType() == xeCharData && typeid(*child) == typeid(TXmlCharData)) {
+        auto* c = static_cast<TXmlContainerNode*>(n);
+        std::vector<TXmlNode*>& items = c->FNodes.Items();
+        std::size_t kept = 0;
+        int direct = c->FDirectNodeCount;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            TXmlNode* child = items[i];
+            bool drop = child->ElementType() == xeWhiteSpace;
+            if (!drop && typeid(*child) == typeid(TXmlCharData)) {
                 auto* t = static_cast<TXmlCharData*>(child);
                 bool trimmed = false;
                 const std::string text = trim_text(t->GetStoredText(), trimmed);
                 if (trimmed && text.empty()) {
-                    n->NodeDelete(i);
-                    continue;
+                    drop = true;
+                } else if (trimmed) {
+                    t->SetStoredText(text);
                 }
-                if (trimmed) t->SetStoredText(text);
             }
-            ++i;
+            if (!drop) {
+                items[kept++] = child;
+                continue;
+            }
+            if (static_cast<int>(i) < c->FDirectNodeCount) --direct;
+            if (child == c->FValueNode) c->FValueNode = nullptr;
+            free_node(child);
+        }
+        items.resize(kept);
+        c->FDirectNodeCount = direct;
+    }
+    std::vector<TXmlNode*>& roots = FRootNodes.Items();
+    std::size_t kept = 0;
+    for (TXmlNode* root : roots) {
+        if (dynamic_cast<TXmlCharData*>(root)) {
+            free_node(root);
+        } else {
+            roots[kept++] = root;
         }
     }
-    for (int i = FRootNodes.Count() - 1; i >= 0; --i)
-        if (dynamic_cast<TXmlCharData*>(FRootNodes.Items(i))) FRootNodes.Delete(i);
+    roots.resize(kept);
 }
 
 std::string TXmlDocument::EncodeBase64(std::string_view Source, std::string_view ControlChars) {

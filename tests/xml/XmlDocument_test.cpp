@@ -123,6 +123,20 @@ TEST(TXmlDocument, LeavingPreserveRemovesWhiteSpaceAndRootText) {
     EXPECT_EQ(d.doc.XmlFormat(), xfPreserve);
 }
 
+TEST(TXmlDocument, RemovingWhiteSpaceFromLongListsStaysLinear) {
+    std::string source = "<r>";
+    for (int i = 0; i < 100000; ++i) source += "\n  <a/><!--c-->";
+    for (int i = 0; i < 100000; ++i) source += "<?pi?>\n";
+    source += "</r>";
+    std::string roots;
+    for (int i = 0; i < 50000; ++i) roots += "<!--r-->\n";
+    TXmlDocument doc;
+    doc.ReadFromString(roots + source);
+    doc.SetXmlFormat(xfCompact);
+    EXPECT_EQ(doc.RootNodeCount(), 1);
+    EXPECT_EQ(doc.Root()->NodeCount(), 300000);
+}
+
 TEST(TXmlDocument, RootLevelHelpers) {
     TXmlDocument doc;
     doc.SetCommentString("hello");
