@@ -44,8 +44,7 @@ TXmlDocument::TXmlDocument(TObject* AOwner, bool HasDeclaration, bool HasDocType
                            std::string_view ARootName)
     : TDebugComponent(AOwner), FSymbolTable(this), FHasDeclaration(HasDeclaration), FHasDocType(HasDocType),
       FHasRoot(HasRoot), FRootName(ARootName) {
-    ApplyDefaults();
-    Clear();
+    Clear(); // the option defaults are the members' initial values
 }
 
 std::unique_ptr<TXmlDocument> TXmlDocument::CreateName(std::string_view ARootName, TObject* AOwner) {
@@ -55,24 +54,6 @@ std::unique_ptr<TXmlDocument> TXmlDocument::CreateName(std::string_view ARootNam
 TXmlDocument::~TXmlDocument() {
     FRootNodes.Clear();
     FSymbolTable.Clear();
-}
-
-void TXmlDocument::ApplyDefaults() {
-    DirectCloseTag = "/>";
-    DropCommentsOnParse = false;
-    EolStyle = esCRLF;
-    FExternalEncoding = seUTF8;
-    FixStructuralErrors = false;
-    FloatAllowScientific = true;
-    FloatSignificantDigits = 6;
-    IndentString.assign(1, '\t');
-    NodeClosingStyle = ncClose;
-    SplitSecondDigits = 0;
-    UseLocalBias = false;
-    WriteOnDefault = true;
-    FXmlFormat = xfPreserve;
-    AesKeyHex = "9D4F0B27E83A61C5D2708E4B1F96A3C7";
-    FBinaryMethod = bmDefault;
 }
 
 void TXmlDocument::Clear() {

@@ -176,7 +176,6 @@ public:
     void AddSingleTagName(const std::string& AName);
 
 private:
-    void ApplyDefaults();
     void ParseDocument(TXmlParser& P);
     void RepairSingleTags();
     bool is_single_tag(const TXmlNode* ANode) const;
