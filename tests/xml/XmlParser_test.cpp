@@ -95,6 +95,17 @@ TEST(TXmlParser, DeclaredCodePagesConvertTheRest) {
     EXPECT_EQ(gbk.save(), source);
 }
 
+TEST(TXmlParser, OnlyTheOpeningDeclarationSwitchesTheEncoding) {
+    // A later declaration would convert the chunk again from its start, and the text already read
+    // (here a two-byte UTF-8 character) would shift under the read position.
+    logged_document d;
+    d.load("<?xml version=\"1.0\"?><r>\xC3\xA9</r><?xml version=\"1.0\" encoding=\"windows-1252\"?><s a=\"1\"/>");
+    ASSERT_EQ(d.doc.RootNodeCount(), 4) << d.all_heard();
+    EXPECT_EQ(d.doc.Root()->GetValue(), "\xC3\xA9");
+    EXPECT_EQ(d.doc.RootNodes().Items(3)->AttributeValueByName("a"), "1");
+    EXPECT_EQ(d.doc.ExternalEncoding(), seUTF8);
+}
+
 TEST(TXmlParser, TextWithoutDeclarationIsWrittenBackAsRead) {
     // "<?xm" picks ANSI without a code page: the bytes are taken as they are, and written so.
     logged_document d;
