@@ -1,5 +1,7 @@
 #include "framework/Exceptions.h"
 
+#include "framework/Conversions.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -20,11 +22,6 @@ String trim_trailing_space(String text) {
     return text;
 }
 
-String decimal(std::int64_t value) {
-    const std::string digits = std::to_string(value);
-    return String(digits.begin(), digits.end());
-}
-
 } // namespace
 
 Exception::Exception(String message) : FMessage(std::move(message)), FWhat(string_to_utf8(FMessage)) {}
@@ -33,6 +30,11 @@ void Exception::SetMessage(String message) {
     FWhat = string_to_utf8(message);
     FMessage = std::move(message);
 }
+
+EAssertionFailed::EAssertionFailed(String message) : Exception(std::move(message)) {}
+
+EAssertionFailed::EAssertionFailed(String message, StringView source, int line)
+    : Exception(Format(u"%s (%s, line %d)", {message, source, line})) {}
 
 // --- Operating system errors
 
@@ -59,10 +61,9 @@ std::uint32_t last_os_error() noexcept { return static_cast<std::uint32_t>(errno
 
 void RaiseLastOSError(std::uint32_t code) {
     if (code == 0) throw EOSError(u"A call to an OS function failed", 0);
-    // The code is shown signed, as the system's HRESULT-style codes are usually quoted.
-    throw EOSError(u"System Error.  Code: " + decimal(static_cast<std::int32_t>(code)) + u".\r\n" +
-                       SysErrorMessage(code),
-                   code);
+    // %d of the 32-bit code: codes with the top bit set show negative.
+    const auto shown = static_cast<std::int32_t>(code);
+    throw EOSError(Format(u"System Error.  Code: %d.\r\n%s%s", {shown, SysErrorMessage(code), u""}), code);
 }
 
 void RaiseLastOSError() { RaiseLastOSError(last_os_error()); }
@@ -86,17 +87,11 @@ String exception_message(const std::exception_ptr& error) {
 }
 
 void default_exception_handler(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const EAbort&) {
-        return;
-    } catch (...) {
-    }
-    const std::string text = string_to_utf8(exception_message(error)) + "\n";
+    const String message = exception_message(error);
 #ifdef _WIN32
-    ::OutputDebugStringW(wide(exception_message(error) + u"\r\n"));
+    ::OutputDebugStringW(wide(message + u"\r\n"));
 #endif
-    std::fputs(text.c_str(), stderr);
+    std::fputs((string_to_utf8(message) + "\n").c_str(), stderr);
 }
 
 void handle_exception(const std::exception_ptr& error) noexcept {

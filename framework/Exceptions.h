@@ -23,12 +23,6 @@ private:
     std::string FWhat;
 };
 
-// A silent exception: it unwinds like any other, but the application's handler shows nothing.
-class EAbort : public Exception {
-public:
-    using Exception::Exception;
-};
-
 class EOSError : public Exception {
 public:
     EOSError(String message, std::uint32_t code) : Exception(std::move(message)), ErrorCode(code) {}
@@ -38,6 +32,12 @@ public:
 class EConvertError : public Exception {
 public:
     using Exception::Exception;
+};
+
+// A value outside the range of its target type.
+class ERangeError : public Exception {
+public:
+    ERangeError() : Exception(u"Range check error") {}
 };
 
 class EListError : public Exception {
@@ -75,24 +75,17 @@ public:
     using EFilerError::EFilerError;
 };
 
-class EInvalidOperation : public Exception {
-public:
-    using Exception::Exception;
-};
-
 class EOutOfResources : public Exception {
 public:
     using Exception::Exception;
 };
 
-// Raised by run-time checks that the program reports as ordinary errors; the message is the check's own
-// text, the source unit and line are kept beside it.
+// A failed run-time check reported to the caller as an ordinary error. With a source the message names
+// it: "Assertion failure (WebB.Core.WebBrowser, line 1279)".
 class EAssertionFailed : public Exception {
 public:
-    explicit EAssertionFailed(String message, String source = {}, int line = 0)
-        : Exception(std::move(message)), SourceName(std::move(source)), LineNumber(line) {}
-    String SourceName;
-    int LineNumber;
+    explicit EAssertionFailed(String message);
+    EAssertionFailed(String message, StringView source, int line);
 };
 
 // --- Operating system errors
@@ -113,7 +106,7 @@ std::uint32_t last_os_error() noexcept;
 using exception_handler = void (*)(const std::exception_ptr& error);
 void set_exception_handler(exception_handler handler) noexcept;
 exception_handler get_exception_handler() noexcept;
-// Writes the message to the debugger output (Win32) or stderr; EAbort stays silent.
+// Writes the message to the debugger output (Win32) and stderr.
 void default_exception_handler(const std::exception_ptr& error);
 
 // The message of any exception: Message for ours, what() for others.

@@ -7,8 +7,10 @@
 
 namespace kq {
 
-String TObject::ClassName() const {
-    const char* mangled = typeid(*this).name();
+String TObject::ClassName() const { return class_name_of(typeid(*this)); }
+
+String class_name_of(const std::type_info& type) {
+    const char* mangled = type.name();
     int status = 0;
     std::unique_ptr<char, decltype(&std::free)> plain{abi::__cxa_demangle(mangled, nullptr, nullptr, &status),
                                                       &std::free};

@@ -2,6 +2,8 @@
 
 #include "framework/Strings.h"
 
+#include <typeinfo>
+
 namespace kq {
 
 // Root of every class the framework streams, lists or owns: a virtual destructor, so a list that owns
@@ -16,5 +18,8 @@ public:
     // The dynamic class's name without namespace, e.g. u"TStringList".
     String ClassName() const;
 };
+
+// A class's name without namespace, as ClassName gives it for an object of that class.
+String class_name_of(const std::type_info& type);
 
 } // namespace kq

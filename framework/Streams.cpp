@@ -1,5 +1,6 @@
 #include "framework/Streams.h"
 
+#include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <new>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -22,10 +24,6 @@ namespace kq {
 namespace {
 
 constexpr std::int64_t copy_chunk = 64 * 1024;
-
-String file_error_text(const char16_t* verb, const String& file_name, std::uint32_t code) {
-    return String(u"Cannot ") + verb + u" file \"" + file_name + u"\". " + SysErrorMessage(code);
-}
 
 } // namespace
 
@@ -47,7 +45,7 @@ void TStream::WriteBuffer(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
-    assert(count >= 0);
+    if (count < 0) return 0;
     if (count == 0) {
         source.SetPosition(0);
         count = source.Size();
@@ -94,7 +92,7 @@ std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
 void TMemoryStream::SetSize(std::int64_t size) {
     assert(size >= 0);
     if (static_cast<std::uint64_t>(size) > std::numeric_limits<std::size_t>::max())
-        throw EOutOfResources(u"Out of memory");
+        throw std::bad_alloc();
     FData.resize(static_cast<std::size_t>(size));
     FPosition = std::min(FPosition, size);
 }
@@ -144,9 +142,9 @@ String TStringStream::DataString() const {
 namespace {
 
 [[noreturn]] void raise_file_error(bool create, const String& file_name) {
-    const std::uint32_t code = last_os_error();
-    if (create) throw EFCreateError(file_error_text(u"create", file_name, code));
-    throw EFOpenError(file_error_text(u"open", file_name, code));
+    const String reason = SysErrorMessage(last_os_error());
+    if (create) throw EFCreateError(Format(u"Cannot create file \"%s\". %s", {file_name, reason}));
+    throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {file_name, reason}));
 }
 
 // System calls move at most this much at once; the loops below go on until all is moved.
@@ -223,6 +221,13 @@ TFileStream::TFileStream(const String& file_name, std::uint16_t mode) : FFileNam
     else if ((mode & 3) == fmOpenWrite) flags = O_WRONLY;
     FHandle = ::open(string_to_utf8(file_name).c_str(), flags | O_CLOEXEC, 0666);
     if (FHandle < 0) raise_file_error(create, file_name);
+    // A folder opens for reading here but not on Win32; refuse it the same way everywhere.
+    struct stat info {};
+    if (::fstat(FHandle, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(FHandle);
+        errno = EISDIR;
+        raise_file_error(create, file_name);
+    }
 }
 
 TFileStream::~TFileStream() { ::close(FHandle); }

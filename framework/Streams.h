@@ -38,7 +38,8 @@ public:
     void ReadBuffer(void* buffer, std::int64_t count);
     void WriteBuffer(const void* buffer, std::int64_t count);
 
-    // Copies count bytes from source's position; count 0 copies the whole source from its start.
+    // Copies count bytes from source's position; count 0 copies the whole source from its start, a negative
+    // count nothing. Returns the bytes copied.
     std::int64_t CopyFrom(TStream& source, std::int64_t count);
 };
 
@@ -99,6 +100,7 @@ private:
     using native_file = int;
 #endif
     String FFileName;
+    // Closed by the destructor; held raw so that this header stays free of <windows.h>.
     native_file FHandle;
 };
 

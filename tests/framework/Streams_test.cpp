@@ -1,6 +1,7 @@
 #include "framework/Streams.h"
 
 #include "framework/Exceptions.h"
+#include "tests/framework/raised.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +30,6 @@ std::string contents(TMemoryStream& s) {
 
 void write_text(TStream& s, std::string_view text) {
     s.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
-}
-
-template <class E>
-String error_text(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.Message();
-    }
-    return u"not raised";
 }
 
 // A private folder per test, removed with everything in it.
@@ -132,14 +123,14 @@ TEST(TStream, ShortTransfersRaise) {
     write_text(source, "abc");
     source.SetPosition(1);
     char buffer[8];
-    EXPECT_EQ(error_text<EReadError>([&] { source.ReadBuffer(buffer, 3); }), u"Stream read error");
+    EXPECT_EQ(raised_message<EReadError>([&] { source.ReadBuffer(buffer, 3); }), u"Stream read error");
     source.SetPosition(0);
     EXPECT_NO_THROW(source.ReadBuffer(buffer, 3));
     EXPECT_NO_THROW(source.ReadBuffer(buffer, 0));
 
     LimitedStream full(4);
     EXPECT_NO_THROW(write_text(full, "abc"));
-    EXPECT_EQ(error_text<EWriteError>([&] { write_text(full, "de"); }), u"Stream write error");
+    EXPECT_EQ(raised_message<EWriteError>([&] { write_text(full, "de"); }), u"Stream write error");
 }
 
 TEST(TStream, CopyFromCopiesCountOrWholeSource) {
@@ -164,6 +155,8 @@ TEST(TStream, CopyFromCopiesCountOrWholeSource) {
 
     LimitedStream full(100);
     EXPECT_THROW(full.CopyFrom(source, 0), EWriteError);
+    EXPECT_EQ(part.CopyFrom(source, -1), 0);
+    EXPECT_EQ(part.Size(), 5);
 }
 
 TEST(TStringStream, HoldsTextAsUtf8) {
@@ -207,17 +200,18 @@ TEST_F(FileStreams, CreateTruncatesExistingFile) {
 TEST_F(FileStreams, FailuresNameFileAndSystemReason) {
     const std::uint32_t not_found = 2; // ENOENT, ERROR_FILE_NOT_FOUND
     const String missing = path(u"missing.txt");
-    EXPECT_EQ(error_text<EFOpenError>([&] { TFileStream f(missing, fmOpenRead); }),
+    EXPECT_EQ(raised_message<EFOpenError>([&] { TFileStream f(missing, fmOpenRead); }),
               u"Cannot open file \"" + missing + u"\". " + SysErrorMessage(not_found));
 
     const String no_folder = path(u"no-such-folder/x.txt");
-    const String text = error_text<EFCreateError>([&] { TFileStream f(no_folder, fmCreate); });
+    const String text = raised_message<EFCreateError>([&] { TFileStream f(no_folder, fmCreate); });
     const String head = u"Cannot create file \"" + no_folder + u"\". ";
     ASSERT_EQ(text.substr(0, head.size()), head);
     EXPECT_GT(text.size(), head.size()) << "the system's reason follows";
 
     TMemoryStream m;
     EXPECT_THROW(m.LoadFromFile(missing), EFOpenError);
+    EXPECT_THROW(m.LoadFromFile(dir.u16string()), EFOpenError) << "a folder is not a file";
 }
 
 TEST_F(FileStreams, ChineseFileNames) {
