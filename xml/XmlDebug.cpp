@@ -3,7 +3,7 @@
 namespace kq {
 
 void TDebugComponent::DoDebugOut(TObject* Sender, TXmlWarnStyle WarnStyle, const std::string& AMessage) {
-    for (TDebugComponent* c = this; c; c = dynamic_cast<TDebugComponent*>(c->FOwner)) {
+    for (TDebugComponent* c = this; c; c = dynamic_cast<TDebugComponent*>(c->Owner())) {
         if (c->OnDebugOut) {
             c->OnDebugOut(Sender, WarnStyle, AMessage);
             return;

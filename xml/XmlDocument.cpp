@@ -38,26 +38,25 @@ bool TXmlDocument::name_less::operator()(const std::string& a, const std::string
 
 // --- Construction and content
 
-TXmlDocument::TXmlDocument(TObject* AOwner) : TXmlDocument(AOwner, false, false, true, {}) {}
+TXmlDocument::TXmlDocument(TComponent* AOwner) : TXmlDocument(AOwner, false, false, true, {}) {}
 
-TXmlDocument::TXmlDocument(TObject* AOwner, bool HasDeclaration, bool HasDocType, bool HasRoot,
+TXmlDocument::TXmlDocument(TComponent* AOwner, bool HasDeclaration, bool HasDocType, bool HasRoot,
                            std::string_view ARootName)
-    : TDebugComponent(AOwner), FSymbolTable(this), FHasDeclaration(HasDeclaration), FHasDocType(HasDocType),
+    : TDebugComponent(AOwner), FSymbolTable(new TXmlSymbolTable(this)), FHasDeclaration(HasDeclaration),
+      FHasDocType(HasDocType),
       FHasRoot(HasRoot), FRootName(ARootName) {
     Clear(); // the option defaults are the members' initial values
 }
 
-std::unique_ptr<TXmlDocument> TXmlDocument::CreateName(std::string_view ARootName, TObject* AOwner) {
-    return std::make_unique<TXmlDocument>(AOwner, true, false, true, ARootName);
+TXmlDocument* TXmlDocument::CreateName(std::string_view ARootName, TComponent* AOwner) {
+    return new TXmlDocument(AOwner, true, false, true, ARootName);
 }
 
-TXmlDocument::~TXmlDocument() {
-    FRootNodes.Clear();
-    FSymbolTable.Clear();
-}
+// The root nodes go first; the symbol table, an owned component, goes with the base.
+TXmlDocument::~TXmlDocument() { FRootNodes.Clear(); }
 
 void TXmlDocument::Clear() {
-    FSymbolTable.Clear();
+    FSymbolTable->Clear();
     FRootNodes.Clear();
     if (FHasDeclaration) {
         auto* decl = new TXmlDeclaration(this);
@@ -223,7 +222,7 @@ void TXmlDocument::ReadFromString(std::string_view AValue) {
 }
 
 void TXmlDocument::LoadFromStream(TStream& AStream) {
-    FSymbolTable.Clear();
+    FSymbolTable->Clear();
     FRootNodes.Clear();
     // Also after a failure of the stream: the single-tag list goes and the progress reaches the end.
     auto finish = [&] {

@@ -17,15 +17,15 @@ namespace kq {
 class TStream;
 
 // One XML document: its root nodes, its symbol table, the options of reading and writing, and the entry
-// points for loading and saving text. The owner is borrowed (messages go up to it); the creator frees
-// the document.
+// points for loading and saving text. Its owner frees it (without one, whoever created it).
 class TXmlDocument : public TDebugComponent {
 public:
     // A document with one root element of empty name and no declaration.
-    explicit TXmlDocument(TObject* AOwner = nullptr);
-    TXmlDocument(TObject* AOwner, bool HasDeclaration, bool HasDocType, bool HasRoot, std::string_view ARootName);
-    // Name first: a declaration and a root element named ARootName.
-    static std::unique_ptr<TXmlDocument> CreateName(std::string_view ARootName, TObject* AOwner = nullptr);
+    explicit TXmlDocument(TComponent* AOwner = nullptr);
+    TXmlDocument(TComponent* AOwner, bool HasDeclaration, bool HasDocType, bool HasRoot, std::string_view ARootName);
+    // Name first: a declaration and a root element named ARootName; belongs to AOwner, or without one to
+    // the caller.
+    static TXmlDocument* CreateName(std::string_view ARootName, TComponent* AOwner = nullptr);
     ~TXmlDocument() override;
 
     // --- Content
@@ -43,8 +43,8 @@ public:
     TXmlDocType* DocType() const;
     // Creates one at root index 1 when there is none.
     TXmlStyleSheet* StyleSheet();
-    TXmlSymbolTable& SymbolTable() noexcept { return FSymbolTable; }
-    const TXmlSymbolTable& SymbolTable() const noexcept { return FSymbolTable; }
+    TXmlSymbolTable& SymbolTable() noexcept { return *FSymbolTable; }
+    const TXmlSymbolTable& SymbolTable() const noexcept { return *FSymbolTable; }
 
     std::string CommentString() const;
     void SetCommentString(std::string_view AValue);
@@ -182,7 +182,7 @@ private:
     void WriteContent(TStream& S);
 
     TXmlNodeList FRootNodes{true};
-    TXmlSymbolTable FSymbolTable;
+    TXmlSymbolTable* FSymbolTable; // owned as a component of this document
     TXmlBomInfo FExternalBomInfo{};
     std::int32_t FExternalCodePage = 0;
     TXmlStringEncoding FExternalEncoding = seUTF8;

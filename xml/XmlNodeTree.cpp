@@ -127,13 +127,17 @@ int TXmlNode::IndexInParent() const { return FParent ? FParent->NodeIndexOf(this
 
 // --- Copying
 
-void TXmlNode::Assign(const TObject* Source) {
-    if (dynamic_cast<const TXmlNode*>(Source)) CopyFrom(Source);
+void TXmlNode::Assign(const TPersistent* Source) {
+    if (dynamic_cast<const TXmlNode*>(Source)) {
+        CopyFrom(Source);
+    } else {
+        TDebugPersistent::Assign(Source);
+    }
 }
 
 void TXmlNode::CopyOwn(const TXmlNode&) {}
 
-void TXmlNode::CopyFrom(const TObject* ANode) {
+void TXmlNode::CopyFrom(const TPersistent* ANode) {
     const auto* source = dynamic_cast<const TXmlNode*>(ANode);
     if (!source) raise("CopyFrom can only be used with TXmlNode descendants");
     if (source == this) return;

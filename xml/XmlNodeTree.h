@@ -86,9 +86,9 @@ public:
     int SourcePos() const noexcept { return 0; }
 
     // --- Copying
-    void Assign(const TObject* Source);
+    void Assign(const TPersistent* Source) override;
     // Raises "CopyFrom can only be used with TXmlNode descendants" for other objects.
-    void CopyFrom(const TObject* ANode);
+    void CopyFrom(const TPersistent* ANode);
 
     // --- Child list (a plain node has none)
     virtual int DirectNodeCount() const noexcept { return 0; }

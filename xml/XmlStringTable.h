@@ -26,7 +26,7 @@ struct TXmlSymbol {
 // Interns the UTF-8 texts of one document: ID 0 is the empty string, IDs count from 1 in order of first use.
 class TXmlSymbolTable : public TDebugComponent {
 public:
-    explicit TXmlSymbolTable(TObject* AOwner = nullptr) : TDebugComponent(AOwner) {}
+    explicit TXmlSymbolTable(TComponent* AOwner = nullptr) : TDebugComponent(AOwner) {}
 
     void Clear();
     std::int32_t AddString(std::string_view S);

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 using namespace kq;
 using kq::xml_test::logged_document;
@@ -40,7 +41,7 @@ TEST(TXmlDocument, InitialContent) {
     TXmlDocument plain;
     EXPECT_EQ(plain.WriteToLocalString(), "</>");
     EXPECT_TRUE(plain.IsEmpty());
-    auto named = TXmlDocument::CreateName("a");
+    std::unique_ptr<TXmlDocument> named(TXmlDocument::CreateName("a"));
     EXPECT_EQ(named->WriteToLocalString(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<a/>");
     EXPECT_EQ(named->Declaration()->DirectNodeCount(), 2);
     EXPECT_EQ(named->VersionString(), "1.0");
@@ -81,7 +82,7 @@ TEST(TXmlDocument, UnsupportedEncodingWritesNothingAndKeepsTheFile) {
 
 TEST(TXmlDocument, FilesLoadAndSave) {
     temp_file file("file.xml");
-    auto doc = TXmlDocument::CreateName("settings");
+    std::unique_ptr<TXmlDocument> doc(TXmlDocument::CreateName("settings"));
     doc->Root()->WriteInteger("width", 640);
     doc->SaveToFile(file.name());
     EXPECT_EQ(file.read(), "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<settings><width>640</width></settings>");
@@ -192,11 +193,21 @@ TEST(TXmlDocument, LoadFromAnUnreachableAddressReports) {
 }
 
 TEST(TXmlDocument, MessagesOfNodesReachTheOwnersListener) {
-    TDebugComponent form;
+    TDebugComponent owner;
     std::vector<std::string> heard;
-    form.OnDebugOut = [&](TObject*, TXmlWarnStyle, const std::string& m) { heard.push_back(m); };
-    TXmlDocument doc(&form);
-    TXmlCharData text(&doc);
+    owner.OnDebugOut = [&](TObject*, TXmlWarnStyle, const std::string& m) { heard.push_back(m); };
+    auto* doc = new TXmlDocument(&owner); // the owner frees it
+    TXmlCharData text(doc);
     text.SetName("x");
     EXPECT_EQ(heard, std::vector<std::string>{"cannot set name on this type of element"});
+    doc->SymbolTable().GetString(99); // the table's messages go up the same way
+    EXPECT_EQ(heard.back(), "string ID not found");
+}
+
+TEST(TXmlDocument, AnOwnerFreesItsDocuments) {
+    TComponent form(nullptr);
+    TXmlDocument* doc = TXmlDocument::CreateName("a", &form);
+    EXPECT_EQ(form.ComponentCount(), 1);
+    EXPECT_EQ(form.Components(0), doc);
+    doc->Root()->NodeNew("b"); // freed with the form, tree and symbol table included
 }

@@ -92,9 +92,9 @@ TEST(TDebugComponent, MessagesGoToTheFirstListenerUpTheOwnerChain) {
     };
     std::vector<heard> log;
     TDebugComponent top;
-    TDebugComponent middle(&top);
-    TDebugComponent bottom(&middle);
-    TDebugPersistent leaf(&bottom);
+    auto* middle = new TDebugComponent(&top); // owned, and freed, by its owner
+    auto* bottom = new TDebugComponent(middle);
+    TDebugPersistent leaf(bottom);
     top.OnDebugOut = [&](TObject* s, TXmlWarnStyle w, const std::string& m) { log.push_back({s, w, m}); };
     leaf.DoDebugOut(&leaf, wsWarn, "up");
     ASSERT_EQ(log.size(), 1u);
@@ -103,19 +103,21 @@ TEST(TDebugComponent, MessagesGoToTheFirstListenerUpTheOwnerChain) {
     EXPECT_EQ(log[0].text, "up");
 
     std::vector<std::string> nearer;
-    middle.OnDebugOut = [&](TObject*, TXmlWarnStyle, const std::string& m) { nearer.push_back(m); };
-    bottom.DoDebugOut(&bottom, wsInfo, "near");
+    middle->OnDebugOut = [&](TObject*, TXmlWarnStyle, const std::string& m) { nearer.push_back(m); };
+    bottom->DoDebugOut(bottom, wsInfo, "near");
     EXPECT_EQ(nearer, std::vector<std::string>{"near"});
     EXPECT_EQ(log.size(), 1u);
 }
 
 TEST(TDebugComponent, AnOwnerThatIsNoDebugComponentEndsTheWalk) {
-    struct form : TObject {};
-    form owner;
-    TDebugComponent doc(&owner);
-    TDebugPersistent node(&doc);
-    node.DoDebugOut(&node, wsFail, "dropped"); // nobody listens: nothing happens
+    TDebugComponent listener;
+    bool heard = false;
+    listener.OnDebugOut = [&](TObject*, TXmlWarnStyle, const std::string&) { heard = true; };
+    auto* form = new TComponent(&listener); // a plain component between the two
+    auto* doc = new TDebugComponent(form);
+    TDebugPersistent node(doc);
+    node.DoDebugOut(&node, wsFail, "dropped");
+    EXPECT_FALSE(heard);
     TDebugPersistent orphan(nullptr);
     orphan.DoDebugOut(&orphan, wsFail, "dropped");
-    SUCCEED();
 }

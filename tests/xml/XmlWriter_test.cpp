@@ -78,7 +78,7 @@ TEST(TXmlWriter, LineEndStyles) {
     const row rows[] = {{esLF, "\n"}, {esCR, "\r"}, {esCRLF, "\r\n"}};
     for (TXmlFormatType format : {xfCompact, xfPreserve}) {
         for (const row& r : rows) {
-            auto doc = TXmlDocument::CreateName("a");
+            std::unique_ptr<TXmlDocument> doc(TXmlDocument::CreateName("a"));
             doc->SetXmlFormat(format);
             doc->EolStyle = r.style;
             doc->Root()->SetValue("x\r\ny");
