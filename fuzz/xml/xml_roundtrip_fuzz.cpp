@@ -47,6 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     first.LoadFromStream(in);
     if (warned) return 0;
     if (has_control_characters(data, size, first.ExternalEncoding())) return 0;
+    // An element without a name is written "</>" (or "<>"), which reads back as an end tag.
+    bool unnamed = false;
+    first.ForEach(&first, [&](TObject*, TXmlNode* n) { unnamed |= n->ElementType() == xeElement && n->GetName().empty(); });
+    if (unnamed) return 0;
     // The declaration is read before its encoding is known, so only ASCII in it is taken as meant.
     if (const TXmlDeclaration* d = first.Declaration())
         for (unsigned char c : d->WriteToString())
