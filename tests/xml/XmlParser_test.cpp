@@ -93,6 +93,13 @@ TEST(TXmlParser, DeclaredCodePagesConvertTheRest) {
     gbk.load(source);
     EXPECT_EQ(gbk.doc.Root()->GetValue(), "招标 \xE4\xB8\x82");
     EXPECT_EQ(gbk.save(), source);
+    // A pair cut by the end of a chunk is joined with its second byte from the next one.
+    const std::string head = "<?xml version=\"1.0\" encoding=\"gb2312\"?><r>";
+    for (std::size_t pad = 250; pad < 262; ++pad) {
+        logged_document cut;
+        cut.load(head + std::string(pad - head.size(), 'x') + "\xD5\xD0</r>");
+        EXPECT_EQ(cut.doc.Root()->GetValue(), std::string(pad - head.size(), 'x') + "招") << pad;
+    }
 }
 
 TEST(TXmlParser, OnlyTheOpeningDeclarationSwitchesTheEncoding) {
