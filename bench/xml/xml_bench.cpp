@@ -1,0 +1,201 @@
+// Loads a generated 10 MB document into a tree and writes it back, with this library and two others.
+// Every heap byte of a run is counted through the allocators, so "peak_MB" is the tree's own cost.
+#include "xml/XmlDocument.h"
+#include "xml/XmlStreams.h"
+
+#include <benchmark/benchmark.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <malloc.h>
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+// operator new below is replaced by malloc on purpose; the compiler cannot see that pairing.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+namespace {
+
+std::size_t current_bytes = 0;
+std::size_t peak_bytes = 0;
+// KQ_BENCH_NO_COUNT=1 measures speed alone: no allocator hooks, no counting.
+const bool counting = !std::getenv("KQ_BENCH_NO_COUNT");
+
+void note_alloc(void* p) {
+    if (!p || !counting) return;
+    current_bytes += malloc_usable_size(p);
+    if (current_bytes > peak_bytes) peak_bytes = current_bytes;
+}
+void note_free(void* p) {
+    if (p && counting) current_bytes -= malloc_usable_size(p);
+}
+void* counted_malloc(std::size_t n) {
+    void* p = std::malloc(n);
+    note_alloc(p);
+    return p;
+}
+void counted_free(void* p) {
+    note_free(p);
+    std::free(p);
+}
+void* counted_realloc(void* p, std::size_t n) {
+    note_free(p);
+    void* q = std::realloc(p, n);
+    note_alloc(q ? q : p);
+    return q;
+}
+char* counted_strdup(const char* s) {
+    const std::size_t n = std::strlen(s) + 1;
+    auto* p = static_cast<char*>(counted_malloc(n));
+    if (p) std::memcpy(p, s, n);
+    return p;
+}
+
+// Mixed content: elements with attributes, text with entities, comments, CDATA and nesting.
+const std::string& sample() {
+    static const std::string text = [] {
+        std::string s = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<catalog>\n";
+        for (int i = 0; s.size() < 10 * 1024 * 1024; ++i) {
+            const std::string n = std::to_string(i);
+            s += "  <item id=\"" + n + "\" kind='part' price=\"" + std::to_string(i % 977) + ".25\">\n";
+            s += "    <name>Part &amp; piece " + n + "</name>\n";
+            s += "    <note>Fits &lt;model " + n + "&gt; and &quot;others&quot;</note>\n";
+            if (i % 10 == 0) s += "    <!-- batch " + n + " -->\n    <raw><![CDATA[a < b && c]]></raw>\n";
+            s += "    <size w=\"" + std::to_string(i % 100) + "\" h=\"7\"/>\n  </item>\n";
+        }
+        return s + "</catalog>\n";
+    }();
+    return text;
+}
+
+struct peak_scope {
+    explicit peak_scope() { peak_bytes = current_bytes = 0; }
+    double megabytes() const { return static_cast<double>(peak_bytes) / (1024.0 * 1024.0); }
+};
+
+std::size_t node_count() {
+    static const std::size_t count = [] {
+        pugi::xml_document doc;
+        doc.load_buffer(sample().data(), sample().size());
+        struct counter : pugi::xml_tree_walker {
+            std::size_t n = 0;
+            bool for_each(pugi::xml_node& node) override {
+                n += 1 + static_cast<std::size_t>(std::distance(node.attributes_begin(), node.attributes_end()));
+                return true;
+            }
+        } c;
+        doc.traverse(c);
+        return c.n;
+    }();
+    return count;
+}
+
+void report(benchmark::State& state, const peak_scope& peak) {
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample().size()));
+    state.counters["peak_MB"] = peak.megabytes();
+    state.counters["bytes_per_node"] = static_cast<double>(peak_bytes) / static_cast<double>(node_count());
+}
+
+void BM_KqLoad(benchmark::State& state) {
+    const std::string& text = sample();
+    peak_scope peak;
+    for (auto _ : state) {
+        kq::TXmlDocument doc;
+        doc.ReadFromString(text);
+        benchmark::DoNotOptimize(doc.Root());
+    }
+    report(state, peak);
+}
+
+void BM_KqLoadSave(benchmark::State& state) {
+    const std::string& text = sample();
+    peak_scope peak;
+    for (auto _ : state) {
+        kq::TXmlDocument doc;
+        doc.ReadFromString(text);
+        kq::TXmlFastMemStream out(static_cast<std::int32_t>(text.size() + 1024));
+        doc.SaveToStream(out);
+        benchmark::DoNotOptimize(out.Size());
+    }
+    report(state, peak);
+}
+
+void BM_Libxml2Load(benchmark::State& state) {
+    const std::string& text = sample();
+    if (counting) xmlMemSetup(counted_free, counted_malloc, counted_realloc, counted_strdup);
+    peak_scope peak;
+    for (auto _ : state) {
+        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "bench.xml", nullptr, 0);
+        benchmark::DoNotOptimize(doc);
+        xmlFreeDoc(doc);
+    }
+    report(state, peak);
+}
+
+void BM_Libxml2LoadSave(benchmark::State& state) {
+    const std::string& text = sample();
+    if (counting) xmlMemSetup(counted_free, counted_malloc, counted_realloc, counted_strdup);
+    peak_scope peak;
+    for (auto _ : state) {
+        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "bench.xml", nullptr, 0);
+        xmlChar* out = nullptr;
+        int size = 0;
+        xmlDocDumpMemory(doc, &out, &size);
+        benchmark::DoNotOptimize(size);
+        xmlFree(out);
+        xmlFreeDoc(doc);
+    }
+    report(state, peak);
+}
+
+void BM_PugiLoad(benchmark::State& state) {
+    const std::string& text = sample();
+    if (counting) pugi::set_memory_management_functions(counted_malloc, counted_free);
+    peak_scope peak;
+    for (auto _ : state) {
+        pugi::xml_document doc;
+        doc.load_buffer(text.data(), text.size());
+        benchmark::DoNotOptimize(doc.first_child());
+    }
+    report(state, peak);
+}
+
+void BM_PugiLoadSave(benchmark::State& state) {
+    const std::string& text = sample();
+    if (counting) pugi::set_memory_management_functions(counted_malloc, counted_free);
+    peak_scope peak;
+    for (auto _ : state) {
+        pugi::xml_document doc;
+        doc.load_buffer(text.data(), text.size());
+        struct sink : pugi::xml_writer {
+            std::string out;
+            void write(const void* data, std::size_t size) override {
+                out.append(static_cast<const char*>(data), size);
+            }
+        } s;
+        doc.save(s, "", pugi::format_raw);
+        benchmark::DoNotOptimize(s.out.size());
+    }
+    report(state, peak);
+}
+
+} // namespace
+
+// Our own allocations are counted here; the other two libraries count through their hooks.
+void* operator new(std::size_t n) {
+    if (void* p = counted_malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { counted_free(p); }
+void operator delete(void* p, std::size_t) noexcept { counted_free(p); }
+
+BENCHMARK(BM_KqLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libxml2Load)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PugiLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqLoadSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Libxml2LoadSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PugiLoadSave)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

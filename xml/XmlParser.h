@@ -1,0 +1,93 @@
+#pragma once
+
+#include "xml/XmlDebug.h"
+#include "xml/XmlTypes.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kq {
+
+class TStream;
+class TXmlContainerNode;
+class TXmlDocument;
+class TXmlElement;
+class TXmlNode;
+
+// Code page of a name in the code-page table (ignoring case), else `ADefault`.
+int codepage_by_name(std::string_view AName, int ADefault);
+// The encoding a declaration's name stands for: UTF-16 LE/BE, UTF-8 (also for unknown names) or ANSI.
+TXmlStringEncoding encoding_by_name(std::string_view AName);
+// The table's first name for a code page; empty when the code page is not in the table.
+std::string name_by_codepage(int ACodePage);
+
+// Reads XML text: finds the encoding from the first bytes and turns the source, chunk by chunk, into
+// UTF-8 with LF line ends; positions count bytes of that UTF-8 text. Problems go to the owner.
+class TXmlParser : public TDebugPersistent {
+public:
+    TXmlParser(TDebugComponent* AOwner, TStream& ASource, std::int32_t AChunkSize);
+
+    bool IsBinaryXml() const;
+    void ReadBOM();
+    std::int64_t MakeDataAvailable();
+    // The next byte, #0 at the end of the stream.
+    char NextChar();
+    void MoveBack();
+    bool CheckString(std::string_view S);
+    std::string ReadStringUntilChar(char AChar);
+    std::string ReadQuotedString(char AQuote) { return ReadStringUntilChar(AQuote); }
+    std::string ReadStringUntil(std::string_view Terminator);
+    std::string ReadStringUntilBlankOrEndTag();
+    char NextCharSkipBlanks(std::string& Blanks);
+    TXmlElementType ReadOpenTag();
+    void Flush();
+
+    TXmlStringEncoding Encoding() const noexcept { return FEncoding; }
+    int CodePage() const noexcept { return FCodePage; }
+    // Converts the last chunk again in the new encoding.
+    void SetEncoding(TXmlStringEncoding AEncoding, int ACodePage);
+    std::int64_t Position() const noexcept { return FUtf8BasePosition + static_cast<std::int64_t>(FPos); }
+    std::int64_t LineNumber();
+    bool EndOfStream() const noexcept { return FEndOfStream; }
+    const TXmlBomInfo& BomInfo() const noexcept { return FBomInfo; }
+
+    TXmlDebugEvent OnDebugOut; // never called: messages go to the owner
+
+    // Child nodes of a container up to its end tag, without recursion however deep the elements nest.
+    // Returns the node at which reading ended, nullptr when it ended abnormally.
+    TXmlNode* ReadChildNodes(TXmlContainerNode* AContainer);
+    // The start tag of an element; true when child nodes follow, else `AResult` holds the result.
+    bool ReadElementStart(TXmlElement* AElement, TXmlNode*& AResult);
+
+    void Report(TXmlWarnStyle AStyle, const std::string& AMessage) { DoDebugOut(this, AStyle, AMessage); }
+    TXmlDocument* Document() const noexcept;
+
+private:
+    bool ReadChunk();
+    void Convert(std::string_view raw);
+    std::size_t Ensure(std::size_t n);
+    TXmlNode* RepairEndTag(TXmlNode* ANode, const std::string& AEndName);
+
+    TStream& FSource;
+    std::int32_t FChunkSize;
+    TXmlBomInfo FBomInfo{};
+    TXmlStringEncoding FEncoding = seAnsi;
+    int FCodePage = 0;
+    std::string FRawBuffer;     // the last chunk read, as read (bytes held back from before included)
+    std::string FRawHeld;       // bytes of a character cut by the end of a chunk
+    std::string FUtf8Buffer;    // converted text since the last Flush
+    std::size_t FUtf8FirstIdx = 0;
+    std::size_t FPos = 0;
+    std::int64_t FUtf8BasePosition = 0;
+    std::int64_t FBaseLineNumber = 0;
+    std::size_t FLinesCountedTo = 0; // line feeds before this index are in FLinesCounted
+    std::int64_t FLinesCounted = 0;
+    bool FEndOfStream = false;
+    bool FSourceDone = false;
+    bool FLastChar0D = false;
+    bool FChunkStartChar0D = false;
+    bool FConverting = false;
+};
+
+} // namespace kq

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "framework/Streams.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kq {
+
+// A memory stream that grows in Fibonacci steps and never shrinks.
+class TXmlFastMemStream : public TStream {
+public:
+    explicit TXmlFastMemStream(std::int32_t InitialCapacity = 4096);
+    ~TXmlFastMemStream() override;
+
+    void* Memory() const noexcept { return FMemory; }
+    std::int32_t Capacity() const noexcept { return FCapacity; }
+
+    void Clear();
+    std::int64_t Read(void* Buffer, std::int64_t Count) override;
+    std::int64_t Write(const void* Buffer, std::int64_t Count) override;
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+    void SetSize(std::int64_t NewSize) override;
+    std::int64_t Size() override { return FSize; }
+
+    void LoadFromStream(TStream& Stream);
+    void LoadFromFile(const String& AFilename);
+    void SaveToStream(TStream& Stream);
+    void SaveToFile(const String& AFilename);
+
+protected:
+    void Grow(std::int64_t Needed);
+
+    char* FMemory = nullptr;
+    std::int32_t FPosition = 0;
+    std::int32_t FFib1 = 0;
+    std::int32_t FCapacity = 0;
+    std::int32_t FSize = 0;
+};
+
+// A memory stream over the bytes of a UTF-8 string.
+class TXmlStringStream : public TXmlFastMemStream {
+public:
+    explicit TXmlStringStream(std::string_view S = {});
+    std::string DataString() const;
+};
+
+// Write-only: collects bytes and hands them to the target in whole chunks; the rest on destruction.
+class TXmlBufferWriter : public TXmlFastMemStream {
+public:
+    TXmlBufferWriter(TStream& ASource, std::int32_t AChunkSize);
+    ~TXmlBufferWriter() override;
+
+    std::int64_t Read(void* Buffer, std::int64_t Count) override;
+    std::int64_t Write(const void* Buffer, std::int64_t Count) override;
+    // Hands the buffered bytes to the target now.
+    void Flush();
+
+protected:
+    TStream& FSource;
+    std::int32_t FChunkSize;
+    std::vector<char> FRawBuffer;
+    std::int32_t FRawPosition = 0;
+};
+
+} // namespace kq

@@ -1,0 +1,223 @@
+#include "xml/XmlStringTable.h"
+
+#include "framework/Exceptions.h"
+#include "framework/Streams.h"
+#include "xml/XmlStreams.h"
+#include "xml/XmlTypes.h"
+
+#include <cstring>
+#include <utility>
+
+namespace kq {
+
+namespace {
+
+void write_cardinal(TStream& S, std::uint32_t value) {
+    std::uint8_t bytes[5];
+    int n = 0;
+    do {
+        std::uint8_t b = value & 0x7F;
+        value >>= 7;
+        if (value) b |= 0x80;
+        bytes[n++] = b;
+    } while (value);
+    S.WriteBuffer(bytes, n);
+}
+
+// Five groups fill 32 bits; a longer run is cut there, so a hostile stream cannot shift past the width.
+bool read_cardinal(TStream& S, std::uint32_t& value) {
+    value = 0;
+    for (int shift = 0; shift < 35; shift += 7) {
+        std::uint8_t b = 0;
+        if (S.Read(&b, 1) != 1) return false;
+        value |= static_cast<std::uint32_t>(b & 0x7F) << shift;
+        if (!(b & 0x80)) return true;
+    }
+    return true;
+}
+
+std::size_t hash_text(std::string_view s) noexcept {
+    std::uint64_t h = 1469598103934665603ull; // FNV-1a
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+constexpr std::size_t text_block_size = 65536;
+
+} // namespace
+
+void TXmlSymbolTable::Clear() {
+    FBySymbol.clear();
+    FByID.clear();
+    FStore.clear();
+    FTextBlocks.clear();
+    FTextLeft = 0;
+    FTextNext = nullptr;
+    FPluralSymbolCount = 0;
+}
+
+std::size_t TXmlSymbolTable::FindSlot(std::string_view S, std::size_t Hash) const noexcept {
+    const std::size_t mask = FBySymbol.size() - 1;
+    for (std::size_t i = Hash & mask;; i = (i + 1) & mask) {
+        const std::uint32_t entry = FBySymbol[i];
+        if (entry == 0 || FByID[entry - 1]->View() == S) return i;
+    }
+}
+
+void TXmlSymbolTable::Rehash(std::size_t SlotCount) {
+    std::vector<std::uint32_t> old;
+    old.swap(FBySymbol);
+    FBySymbol.assign(SlotCount, 0);
+    for (std::uint32_t entry : old) {
+        if (entry == 0) continue;
+        const TXmlSymbol* sym = FByID[entry - 1];
+        FBySymbol[FindSlot(sym->View(), hash_text(sym->View()))] = entry;
+    }
+}
+
+TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view S, std::uint32_t Style) {
+    TXmlSymbol& sym = FStore.emplace_back();
+    sym.FSymbolStyle = Style;
+    sym.FCharCount = static_cast<std::int32_t>(S.size());
+    if (!S.empty()) {
+        char* at;
+        if (S.size() > text_block_size / 4) { // a long text gets a block of its own
+            FTextBlocks.push_back(std::make_unique<char[]>(S.size()));
+            at = FTextBlocks.back().get();
+        } else {
+            if (FTextLeft < S.size()) {
+                FTextBlocks.push_back(std::make_unique<char[]>(text_block_size));
+                FTextNext = FTextBlocks.back().get();
+                FTextLeft = text_block_size;
+            }
+            at = FTextNext;
+            FTextNext += S.size();
+            FTextLeft -= S.size();
+        }
+        std::memcpy(at, S.data(), S.size());
+        sym.FFirst = at;
+    }
+    FByID.push_back(&sym);
+    sym.FID = static_cast<std::int32_t>(FByID.size());
+    return sym;
+}
+
+std::int32_t TXmlSymbolTable::AddString(std::string_view S) {
+    if (S.empty()) return 0;
+    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
+    const std::size_t hash = hash_text(S);
+    std::size_t slot = FindSlot(S, hash);
+    if (FBySymbol[slot] != 0) return FByID[FBySymbol[slot] - 1]->FID;
+    TXmlSymbol& sym = NewSymbol(S, 0);
+    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
+    if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
+    return sym.FID;
+}
+
+std::string TXmlSymbolTable::GetString(std::int32_t ID) {
+    if (ID <= 0) return {};
+    if (ID > SymbolCount()) {
+        DoDebugOut(this, wsWarn, "string ID not found");
+        return {};
+    }
+    return FByID[ID - 1]->AsString();
+}
+
+std::string_view TXmlSymbolTable::View(std::int32_t ID) const noexcept {
+    if (ID <= 0 || ID > static_cast<std::int32_t>(FByID.size())) return {};
+    return FByID[ID - 1]->View();
+}
+
+void TXmlSymbolTable::ClearFrequency() {
+    for (TXmlSymbol* s : FByID) s->FFreq = 0;
+}
+
+void TXmlSymbolTable::IncrementFrequency(std::int32_t ID) {
+    if (ID > 0 && ID <= SymbolCount()) ++FByID[ID - 1]->FFreq;
+}
+
+void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
+    // Highest count first, the middle element as pivot; the order of equal counts is not kept.
+    if (!FByID.empty()) {
+        detail::quicksort(0, SymbolCount() - 1, [this](int lo, int hi) {
+            int i = lo, j = hi;
+            const std::uint32_t pivot = FByID[(lo + hi) / 2]->FFreq;
+            while (i <= j) {
+                while (FByID[i]->FFreq > pivot) ++i;
+                while (FByID[j]->FFreq < pivot) --j;
+                if (i <= j) std::swap(FByID[i++], FByID[j--]);
+            }
+            return std::pair{i, j};
+        });
+    }
+    FPluralSymbolCount = 0;
+    while (FPluralSymbolCount < SymbolCount() && FByID[FPluralSymbolCount]->FFreq > 1) ++FPluralSymbolCount;
+    ANewIDs.assign(FByID.size() + 1, 0);
+    for (std::size_t i = 0; i < FByID.size(); ++i) {
+        ANewIDs[FByID[i]->FID] = static_cast<std::int32_t>(i + 1);
+        FByID[i]->FID = static_cast<std::int32_t>(i + 1);
+    }
+    if (!FBySymbol.empty()) Rehash(FBySymbol.size());
+}
+
+void TXmlSymbolTable::SaveToStream(TStream& S, std::int32_t ACount) {
+    write_cardinal(S, static_cast<std::uint32_t>(ACount));
+    for (std::int32_t id = 1; id <= ACount; ++id) SaveSymbol(S, id);
+}
+
+void TXmlSymbolTable::SaveSymbol(TStream& S, std::int32_t ASymbolID) {
+    if (ASymbolID <= 0) {
+        DoDebugOut(this, wsFail, "symbol ID <= 0");
+        return;
+    }
+    if (ASymbolID > SymbolCount())
+        throw EListError(utf8_to_string(std::string("List index out of bounds (") + std::to_string(ASymbolID - 1) + ")"));
+    const TXmlSymbol& sym = *FByID[ASymbolID - 1];
+    write_cardinal(S, sym.FSymbolStyle);
+    write_cardinal(S, static_cast<std::uint32_t>(sym.FCharCount));
+    if (sym.FCharCount > 0) S.WriteBuffer(sym.FFirst, sym.FCharCount);
+}
+
+void TXmlSymbolTable::LoadFromStream(TStream& S) {
+    Clear();
+    std::uint32_t count = 0;
+    read_cardinal(S, count);
+    // A count larger than the stream can hold stops at the end of the data instead of allocating for it.
+    for (std::uint32_t i = 0; i < count && S.Position() < S.Size(); ++i) LoadSymbol(S);
+}
+
+std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S) {
+    std::uint32_t style = 0, length = 0;
+    read_cardinal(S, style);
+    read_cardinal(S, length);
+    const std::int64_t left = S.Size() - S.Position();
+    if (left < 0 || length > static_cast<std::uint64_t>(left)) length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
+    std::string bytes(length, '\0');
+    if (length) S.Read(bytes.data(), length);
+    TXmlSymbol& sym = NewSymbol(bytes, style);
+    if (bytes.empty()) return sym.FID;
+    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
+    const std::size_t slot = FindSlot(bytes, hash_text(bytes));
+    if (FBySymbol[slot] != 0) {
+        DoDebugOut(this, wsFail, "duplicate symbol!");
+        return sym.FID;
+    }
+    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
+    if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
+    return sym.FID;
+}
+
+void TXmlSymbolTable::SaveToFile(const String& AFileName) {
+    TXmlFastMemStream m(4096);
+    SaveToStream(m, SymbolCount());
+    m.SaveToFile(AFileName);
+}
+
+void TXmlSymbolTable::LoadFromFile(const String& AFileName) {
+    TXmlFastMemStream m(4096);
+    m.LoadFromFile(AFileName);
+    m.SetPosition(0);
+    LoadFromStream(m);
+}
+
+} // namespace kq

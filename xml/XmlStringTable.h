@@ -1,0 +1,69 @@
+#pragma once
+
+#include "xml/XmlDebug.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kq {
+
+class TStream;
+
+struct TXmlSymbol {
+    std::int32_t FID = 0;
+    std::uint32_t FFreq = 0;
+    std::uint32_t FSymbolStyle = 0;
+    std::int32_t FCharCount = 0;
+    const char* FFirst = nullptr; // bytes in the table's text store
+    std::string_view View() const noexcept { return {FFirst, static_cast<std::size_t>(FCharCount)}; }
+    std::string AsString() const { return std::string(View()); }
+};
+
+// Interns the UTF-8 texts of one document: ID 0 is the empty string, IDs count from 1 in order of first use.
+class TXmlSymbolTable : public TDebugComponent {
+public:
+    explicit TXmlSymbolTable(TComponent* AOwner = nullptr) : TDebugComponent(AOwner) {}
+
+    void Clear();
+    std::int32_t AddString(std::string_view S);
+    std::string GetString(std::int32_t ID);
+    // The stored text without a copy; empty for IDs outside the table (no message).
+    std::string_view View(std::int32_t ID) const noexcept;
+
+    std::int32_t SymbolCount() const noexcept { return static_cast<std::int32_t>(FByID.size()); }
+    std::int32_t PluralSymbolCount() const noexcept { return FPluralSymbolCount; }
+
+    void ClearFrequency();
+    void IncrementFrequency(std::int32_t ID);
+    // ANewIDs[old ID] = new ID, for IDs 1..SymbolCount (entry 0 stays 0).
+    void SortByFrequency(std::vector<std::int32_t>& ANewIDs);
+
+    void SaveToStream(TStream& S, std::int32_t ACount);
+    void SaveSymbol(TStream& S, std::int32_t ASymbolID);
+    void LoadFromStream(TStream& S);
+    std::int32_t LoadSymbol(TStream& S);
+    void SaveToFile(const String& AFileName);
+    void LoadFromFile(const String& AFileName);
+
+private:
+    TXmlSymbol& NewSymbol(std::string_view S, std::uint32_t Style);
+    void Rehash(std::size_t SlotCount);
+    std::size_t FindSlot(std::string_view S, std::size_t Hash) const noexcept;
+
+    // Symbols live in a deque so their addresses stay put; their bytes live in large blocks.
+    std::deque<TXmlSymbol> FStore;
+    std::vector<std::unique_ptr<char[]>> FTextBlocks;
+    std::size_t FTextLeft = 0;
+    char* FTextNext = nullptr;
+    std::vector<TXmlSymbol*> FByID;
+    // Open-addressed hash of the symbols (position in FByID + 1, 0 for a free slot): interning stays
+    // linear in the text, and the lookup only needs equality.
+    std::vector<std::uint32_t> FBySymbol;
+    std::int32_t FPluralSymbolCount = 0;
+};
+
+} // namespace kq
