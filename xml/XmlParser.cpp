@@ -711,8 +711,11 @@ TXmlNode* TXmlDeclaration::ParseStream(TXmlParser& P) {
     if (c == '?') {
         c = P.NextChar();
         if (c == '>') {
+            // The line end is taken only where the writer puts one back: a declaration always ends with
+            // one, a style sheet only in the readable format. Kept white space carries it otherwise.
+            const bool written_back = ElementType() == xeDeclaration || !ReadsWhiteSpace();
             // Line ends arrive as LF only.
-            if (P.MakeDataAvailable() > 0 && P.NextChar() != '\n') P.MoveBack();
+            if (written_back && P.MakeDataAvailable() > 0 && P.NextChar() != '\n') P.MoveBack();
             return this;
         }
     }

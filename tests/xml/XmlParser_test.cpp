@@ -113,6 +113,37 @@ TEST(TXmlParser, OnlyTheOpeningDeclarationSwitchesTheEncoding) {
     EXPECT_EQ(d.doc.ExternalEncoding(), seUTF8);
 }
 
+TEST(TXmlParser, LineEndsAfterPrologNodesSurviveRepeatedRoundTrips) {
+    const std::string decl = "<?xml version=\"1.0\"?>";
+    const std::string sheet = "<?xml-stylesheet href=\"s.xsl\"?>";
+    struct row {
+        const char* name;
+        TXmlFormatType format;
+        std::string source, saved;
+    } rows[] = {
+        {"style sheet, one line end", xfPreserve, sheet + "\n<r/>", sheet + "\r\n<r/>"},
+        {"style sheet, blank line", xfPreserve, sheet + "\r\n\r\n<r/>", sheet + "\r\n\r\n<r/>"},
+        {"style sheet, no line end", xfPreserve, sheet + "<r/>", sheet + "<r/>"},
+        {"style sheets in a row", xfPreserve, decl + "\n" + sheet + "\n\n" + sheet + "\n<r/>",
+         decl + "\r\n" + sheet + "\r\n\r\n" + sheet + "\r\n<r/>"},
+        {"declaration, blank line", xfPreserve, decl + "\n\n<r/>", decl + "\r\n\r\n<r/>"},
+        {"declaration, no line end", xfPreserve, decl + "<r/>", decl + "\r\n<r/>"},
+        {"readable adds one line end", xfReadable, sheet + "\n<r/>", sheet + "\r\n<r/>\r\n"},
+        {"compact drops it", xfCompact, decl + "\n" + sheet + "\n<r/>", decl + "\r\n" + sheet + "<r/>"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        logged_document first;
+        first.doc.SetXmlFormat(r.format);
+        first.load(r.source);
+        EXPECT_EQ(first.save(), r.saved) << first.all_heard();
+        logged_document second;
+        second.doc.SetXmlFormat(r.format);
+        second.load(r.saved);
+        EXPECT_EQ(second.save(), r.saved) << second.all_heard();
+    }
+}
+
 TEST(TXmlParser, TextWithoutDeclarationIsWrittenBackAsRead) {
     // "<?xm" picks ANSI without a code page: the bytes are taken as they are, and written so.
     logged_document d;
