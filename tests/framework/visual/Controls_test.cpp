@@ -219,31 +219,24 @@ struct box_seen {
     bool error_icon = false;
 };
 
-// Waits for a message box with this title, reads it and presses its OK button.
-void dismiss_box(const wchar_t* title, box_seen& seen, std::atomic<bool>& done) {
-    for (int i = 0; i < 6000 && !done; ++i) { // up to a minute on a loaded machine
-        if (HWND box = ::FindWindowW(L"#32770", title)) {
-            wchar_t buffer[256] = {};
-            ::GetWindowTextW(box, buffer, 256);
-            seen.title = buffer;
-            // The message is the static text without an icon; the icon static holds the error icon.
-            for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-                ::GetClassNameW(child, buffer, 256);
-                if (std::wstring(buffer) != L"Static") continue;
-                const auto icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
-                if (icon) {
-                    seen.error_icon = icon == ::LoadIconW(nullptr, IDI_HAND);
-                } else if (::GetWindowTextW(child, buffer, 256) > 0) {
-                    seen.text = buffer;
-                }
-            }
-            ::SendMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-            done = true;
-            return;
+// Reads a message box: its title, its text and whether it shows the error icon. Not ready (0) until the
+// text is there.
+int read_box(HWND box, box_seen& seen) {
+    wchar_t buffer[256] = {};
+    ::GetWindowTextW(box, buffer, 256);
+    seen.title = buffer;
+    // The message is the static text without an icon; the icon static holds the error icon.
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        ::GetClassNameW(child, buffer, 256);
+        if (std::wstring(buffer) != L"Static") continue;
+        const auto icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+        if (icon) {
+            seen.error_icon = icon == ::LoadIconW(nullptr, IDI_HAND);
+        } else if (::GetWindowTextW(child, buffer, 256) > 0) {
+            seen.text = buffer;
         }
-        ::Sleep(10);
     }
-    done = true;
+    return seen.text.empty() ? 0 : IDOK;
 }
 
 } // namespace
@@ -266,11 +259,11 @@ TEST_F(visual_test, ExceptionInAClickReachesTheTopLevelHandlerAndTheLoopGoesOn) 
     form->Show();
 
     box_seen seen;
-    std::atomic<bool> done{false};
-    std::thread watcher(dismiss_box, L"KQ handler test", std::ref(seen), std::ref(done));
+    std::thread watcher = kq::test::answer_window(
+        L"KQ handler test", [&](HWND box) { return read_box(box, seen); }, L"#32770");
     ::PostMessageW(button->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     ::PostMessageW(button->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    pump_until([&] { return done.load(); }, 60000);
+    pump_until([&] { return clicks == 1 && !::FindWindowW(L"#32770", L"KQ handler test"); }, 60000);
     watcher.join();
 
     EXPECT_EQ(clicks, 1);

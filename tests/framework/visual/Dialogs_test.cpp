@@ -10,20 +10,6 @@ using kq::test::visual_test;
 
 namespace {
 
-// From a second thread: waits for a top-level window with this title, then runs act on it.
-template <class F>
-std::thread when_window_appears(const wchar_t* title, F act) {
-    return std::thread([title, act] {
-        for (int i = 0; i < 6000; ++i) { // up to a minute on a loaded machine
-            if (HWND w = ::FindWindowW(nullptr, title); w && ::IsWindowVisible(w)) {
-                act(w);
-                return;
-            }
-            ::Sleep(10);
-        }
-    });
-}
-
 HWND child_of_class(HWND parent, const wchar_t* cls) { return ::FindWindowExW(parent, nullptr, cls, nullptr); }
 
 } // namespace
@@ -38,7 +24,7 @@ TEST_F(visual_test, InputQueryChangesTheValueOnlyWhenConfirmed) {
     for (const row& r : {row{"OK", IDOK, true, u"typed 文字"}, row{"Cancel", IDCANCEL, false, u"initial"}}) {
         SCOPED_TRACE(r.name);
         std::wstring prompt_seen, initial_seen;
-        std::thread user = when_window_appears(L"Query title", [&](HWND w) {
+        std::thread user = kq::test::answer_window(L"Query title", [&](HWND w) {
             wchar_t buffer[64] = {};
             ::GetWindowTextW(child_of_class(w, L"Static"), buffer, 64);
             prompt_seen = buffer;
@@ -46,7 +32,7 @@ TEST_F(visual_test, InputQueryChangesTheValueOnlyWhenConfirmed) {
             ::GetWindowTextW(edit, buffer, 64);
             initial_seen = buffer;
             ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"typed 文字"));
-            ::SendMessageW(::GetDlgItem(w, r.button), BM_CLICK, 0, 0);
+            return r.button;
         });
         String value = u"initial";
         EXPECT_EQ(InputQuery(u"Query title", u"Your name:", value), r.result);
@@ -60,14 +46,14 @@ TEST_F(visual_test, InputQueryChangesTheValueOnlyWhenConfirmed) {
 TEST_F(visual_test, ShowMessageUsesTheApplicationTitle) {
     Application->SetTitle(u"Message title");
     std::wstring text;
-    std::thread user = when_window_appears(L"Message title", [&](HWND w) {
+    std::thread user = kq::test::answer_window(L"Message title", [&](HWND w) {
         for (HWND c = ::GetWindow(w, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
             wchar_t buffer[64] = {};
             ::GetClassNameW(c, buffer, 64);
             if (std::wstring(buffer) == L"Static" && ::GetWindowTextW(c, buffer, 64) > 0) text = buffer;
         }
-        ::SendMessageW(::GetDlgItem(w, IDOK), BM_CLICK, 0, 0);
-    });
+        return text.empty() ? 0 : IDOK;
+    }, L"#32770");
     ShowMessage(u"Hello");
     user.join();
     EXPECT_EQ(text, L"Hello");

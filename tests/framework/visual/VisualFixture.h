@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 namespace kq::test {
 
@@ -39,6 +40,29 @@ protected:
         return done();
     }
 };
+
+// Plays the user of a modal window from a second thread. Once a visible top-level window with this title
+// is there, answer(w) reads it and returns the id of the button to press, or 0 while the window is not
+// ready yet (a system dialog may be visible before its texts are set). The button is pressed again
+// until the window has gone, since a press that arrives before the dialog's loop can be lost.
+// cls narrows the search to one window class (message boxes share their title with the application).
+inline std::thread answer_window(const wchar_t* title, std::function<int(HWND)> answer,
+                                 const wchar_t* cls = nullptr) {
+    return std::thread([title, cls, answer = std::move(answer)] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+        int button = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            const HWND w = ::FindWindowW(cls, title);
+            if (!w) {
+                if (button) return;
+            } else if (::IsWindowVisible(w)) {
+                if (!button) button = answer(w);
+                if (button) ::SendMessageW(::GetDlgItem(w, button), BM_CLICK, 0, 0);
+            }
+            ::Sleep(button ? 50 : 10);
+        }
+    });
+}
 
 // How far the process's GDI and USER handle tables reach: a fresh batch of objects is made and the
 // highest handle index noted. Leaked objects keep their slots, so each one pushes the mark further.
