@@ -36,6 +36,17 @@ function(kq_project_flags target)
     endif()
 endfunction()
 
+# Adds every sub-folder of the current folder that has a CMakeLists.txt, in name order.
+function(kq_add_subfolders)
+    file(GLOB subdirs LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT subdirs)
+    foreach(dir ${subdirs})
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+            add_subdirectory(${dir})
+        endif()
+    endforeach()
+endfunction()
+
 # kq_library(name [PORTABLE] SOURCES ... [DEPENDS ...])
 function(kq_library name)
     cmake_parse_arguments(A "PORTABLE" "" "SOURCES;DEPENDS" ${ARGN})

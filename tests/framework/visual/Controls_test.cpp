@@ -2,7 +2,6 @@
 
 #include "VisualFixture.h"
 
-#include <atomic>
 #include <cstdio>
 #include <thread>
 

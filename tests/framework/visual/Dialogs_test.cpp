@@ -2,7 +2,6 @@
 
 #include "VisualFixture.h"
 
-#include <atomic>
 #include <thread>
 
 using namespace kq;
