@@ -32,8 +32,8 @@ bool is_device_name(StringView name) noexcept {
     while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
     static constexpr std::array<StringView, 6> plain{u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"};
     auto same = [&](StringView device) {
-        return device.size() == name.size() &&
-               std::equal(name.begin(), name.end(), device.begin(), [](char16_t a, char16_t b) { return upper(a) == b; });
+        return device.size() == name.size() && std::equal(name.begin(), name.end(), device.begin(),
+                                                          [](char16_t a, char16_t b) { return upper(a) == b; });
     };
     if (std::any_of(plain.begin(), plain.end(), same)) return true;
     if (name.size() != 4 || name[3] < u'1' || name[3] > u'9') return false;

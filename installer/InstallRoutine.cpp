@@ -86,8 +86,11 @@ bool folder_exists(const String& folder) {
 
 // Creates the folder and every missing parent. Failures show when the file is written into it.
 void create_folders(const String& folder) {
-    for (std::size_t end = folder.find(u'\\'); end != String::npos; end = folder.find(u'\\', end + 1))
-        if (end > 0 && folder[end - 1] != u'\\') ::CreateDirectoryW(wide(folder.substr(0, end)), nullptr);
+    constexpr StringView separators = u"\\/";
+    for (std::size_t end = folder.find_first_of(separators); end != String::npos;
+         end = folder.find_first_of(separators, end + 1))
+        if (end > 0 && separators.find(folder[end - 1]) == StringView::npos)
+            ::CreateDirectoryW(wide(folder.substr(0, end)), nullptr);
     ::CreateDirectoryW(wide(folder), nullptr);
 }
 
@@ -166,8 +169,9 @@ install_result Install(HMODULE Payload, const install_choices& Choices, install_
     }
 
     const com_thread com;
-    const std::pair<bool, int> shortcuts[] = {
-        {Choices.Desktop, shortcut_desktop}, {Choices.StartMenu, shortcut_start_menu}, {Choices.QuickLaunch, shortcut_quick_launch}};
+    const std::pair<bool, int> shortcuts[] = {{Choices.Desktop, shortcut_desktop},
+                                              {Choices.StartMenu, shortcut_start_menu},
+                                              {Choices.QuickLaunch, shortcut_quick_launch}};
     for (const auto& [chosen, id] : shortcuts) {
         if (!chosen) continue;
         try {

@@ -30,8 +30,8 @@ bool usable_folder(const String& folder) {
 
 String user_folder(const shortcut_place& place) {
     // Opened for reading only: the installer leaves the registry as it found it.
-    const registry_key key =
-        registry_key::open_read(HKEY_CURRENT_USER, u"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
+    const registry_key key = registry_key::open_read(
+        HKEY_CURRENT_USER, u"Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders");
     if (const auto value = key.read_string(String(place.value)); value && usable_folder(*value)) return *value;
     if (String known = known_folder_path(*place.known); usable_folder(known)) return known;
     return {};

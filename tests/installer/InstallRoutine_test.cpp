@@ -60,12 +60,24 @@ TEST(InstallRoutine, InstallingAgainReplacesEveryFile) {
 TEST(InstallRoutine, AppendsOneSeparatorToTheTrimmedFolderText) {
     // A text ending with a separator keeps it doubled before the names, as the default folder text does.
     temp_folder temp;
-    const String folder = temp.text() + u"\\Tessaro\\";
-    recording_view view;
-    const install_result result = Install(setup_program(), files_only(u"  " + folder + u" \t"), view);
-    EXPECT_EQ(result.Error, u"");
-    EXPECT_EQ(result.ApplicationPath, folder + u"\\KQ.exe");
-    expect_payload_installed(temp.path() / L"Tessaro");
+    struct row {
+        String text;
+        String application;
+        fs::path installed;
+    };
+    const row rows[] = {
+        {u"  " + temp.text() + u"\\Tessaro\\ \t", temp.text() + u"\\Tessaro\\\\KQ.exe", temp.path() / L"Tessaro"},
+        {temp.text() + u"/Nested/Tessaro", temp.text() + u"/Nested/Tessaro\\KQ.exe",
+         temp.path() / L"Nested" / L"Tessaro"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(string_to_utf8(r.text));
+        recording_view view;
+        const install_result result = Install(setup_program(), files_only(r.text), view);
+        EXPECT_EQ(result.Error, u"");
+        EXPECT_EQ(result.ApplicationPath, r.application);
+        expect_payload_installed(r.installed);
+    }
 }
 
 TEST(InstallRoutine, StopsAtAFileThatCannotBeReplacedAndKeepsIt) {
@@ -109,7 +121,8 @@ TEST(InstallRoutine, RefusesAnUnfitFolderBeforeWritingAnything) {
                                  u"device name such as CON, PRN, AUX, NUL, COM1 or LPT1."},
         {u"C:\\a<b", u"Cannot install into \"C:\\a<b\". A folder name cannot contain < > : \" | ? * or control "
                      u"characters."},
-        {long_folder, u"Cannot install into \"" + long_folder + u"\". The folder path can have at most 228 characters."},
+        {long_folder,
+         u"Cannot install into \"" + long_folder + u"\". The folder path can have at most 228 characters."},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(string_to_utf8(r.folder));

@@ -35,7 +35,8 @@ inline std::string read_file(const fs::path& path) {
 
 inline void write_file(const fs::path& path, std::string_view bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Every file below folder, as paths relative to it, in name order.
@@ -102,7 +103,8 @@ public:
 };
 
 // Values of the current user's shell folders, set and removed by the tests (each run has its own prefix).
-inline const wchar_t* const shell_folders_key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+inline const wchar_t* const shell_folders_key =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 inline const wchar_t* const user_shell_folders_key =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 

@@ -38,7 +38,8 @@ TEST(TResourceStream, AMissingResourceIsNotFound) {
                          row{u"OTHER", u"MYDATA", 2052}}) {
         SCOPED_TRACE(r.language);
         EXPECT_FALSE(TResourceStream::Exists(::GetModuleHandleW(nullptr), r.name, r.type, r.language));
-        EXPECT_EQ(raised_message<EResNotFound>([&] { TResourceStream(::GetModuleHandleW(nullptr), r.name, r.type, r.language); }),
+        const HMODULE module = ::GetModuleHandleW(nullptr);
+        EXPECT_EQ(raised_message<EResNotFound>([&] { TResourceStream(module, r.name, r.type, r.language); }),
                   u"Resource " + String(r.name) + u" not found");
     }
     EXPECT_TRUE(TResourceStream::Exists(::GetModuleHandleW(nullptr), u"SAMPLE", u"MYDATA", 2052));
