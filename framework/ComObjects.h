@@ -39,8 +39,6 @@ public:
     com_thread(const com_thread&) = delete;
     com_thread& operator=(const com_thread&) = delete;
 
-    HRESULT result() const noexcept { return FResult; }
-
 private:
     HRESULT FResult;
 };

@@ -15,7 +15,6 @@ public:
     static registry_key open_read(HKEY root, const String& path);
 
     explicit operator bool() const noexcept { return static_cast<bool>(FKey); }
-    HKEY get() const noexcept { return FKey.get(); }
 
     // A text value (REG_SZ or REG_EXPAND_SZ, not expanded), without its terminating null; nothing when the
     // key is empty, the value is missing or holds another type.

@@ -38,10 +38,6 @@ TResourceStream::TResourceStream(HMODULE Instance, const String& ResName, const 
     FSize = ::SizeofResource(Instance, info);
 }
 
-bool TResourceStream::Exists(HMODULE Instance, const String& ResName, const String& ResType, WORD Language) noexcept {
-    return find_resource(Instance, ResName, ResType, Language) != nullptr;
-}
-
 std::int64_t TResourceStream::Read(void* buffer, std::int64_t count) {
     if (count <= 0 || FPosition < 0 || FPosition >= FSize) return 0;
     const std::int64_t n = std::min(count, FSize - FPosition);

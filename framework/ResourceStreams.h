@@ -18,9 +18,6 @@ class TResourceStream : public TStream {
 public:
     TResourceStream(HMODULE Instance, const String& ResName, const String& ResType, WORD Language);
 
-    // Whether the module holds the resource, without raising.
-    static bool Exists(HMODULE Instance, const String& ResName, const String& ResType, WORD Language) noexcept;
-
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;

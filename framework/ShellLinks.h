@@ -28,9 +28,6 @@ public:
     // EFOpenError "Cannot open file "%s". %s" with the system's reason.
     void load(const String& file_name);
 
-    IShellLinkW* link() const noexcept { return FLink.get(); }
-    IPersistFile* file() const noexcept { return FFile.get(); }
-
 private:
     com_ptr<IShellLinkW> FLink;
     com_ptr<IPersistFile> FFile;
