@@ -133,11 +133,11 @@ void write_file(const String& target, TResourceStream& data) {
 
 } // namespace
 
-install_result Install(HMODULE Payload, const install_choices& Choices, install_view& View) {
+install_result run_install(HMODULE payload_module, const install_choices& choices, install_view& view) {
     install_result result;
-    const String folder = Trim(Choices.Folder);
+    const String folder = Trim(choices.folder);
     if (const path_problem problem = check_folder(folder, longest_relative_path()); problem != path_problem::none) {
-        result.Error = folder_error(folder, problem);
+        result.error = folder_error(folder, problem);
         return result;
     }
 
@@ -145,39 +145,39 @@ install_result Install(HMODULE Payload, const install_choices& Choices, install_
     std::vector<std::unique_ptr<TResourceStream>> payload;
     try {
         for (int row = 0; row < install_row_count; ++row)
-            payload.push_back(std::make_unique<TResourceStream>(Payload, String(resource_names[row]),
+            payload.push_back(std::make_unique<TResourceStream>(payload_module, String(resource_names[row]),
                                                                 String(resource_type(row)), payload_language));
     } catch (const EResNotFound& e) {
-        result.Error = e.Message();
+        result.error = e.Message();
         return result;
     }
 
     // The separator is appended whatever the text ends with; the file system reads a doubled one as one.
     const String base = folder + u"\\";
-    result.ApplicationPath = base + String(file_names[0]);
+    result.application_path = base + String(file_names[0]);
     try {
         for (int row = 0; row < install_row_count; ++row) {
             const String target_folder_path = base + String(target_folder(row));
             if (!folder_exists(target_folder_path))
                 create_folders(target_folder_path.substr(0, target_folder_path.size() - 1));
-            View.Progress(row);
+            view.progress(row);
             write_file(target_folder_path + String(file_names[row]), *payload[row]);
         }
     } catch (const EStreamError& e) {
-        result.Error = e.Message();
+        result.error = e.Message();
         return result;
     }
 
     const com_thread com;
-    const std::pair<bool, int> shortcuts[] = {{Choices.Desktop, shortcut_desktop},
-                                              {Choices.StartMenu, shortcut_start_menu},
-                                              {Choices.QuickLaunch, shortcut_quick_launch}};
+    const std::pair<bool, int> shortcuts[] = {{choices.desktop, shortcut_desktop},
+                                              {choices.start_menu, shortcut_start_menu},
+                                              {choices.quick_launch, shortcut_quick_launch}};
     for (const auto& [chosen, id] : shortcuts) {
         if (!chosen) continue;
         try {
-            CreateUlr(id, result.ApplicationPath);
+            CreateUlr(id, result.application_path);
         } catch (const Exception& e) {
-            result.ShortcutErrors.push_back(e.Message());
+            result.shortcut_errors.push_back(e.Message());
         }
     }
     return result;

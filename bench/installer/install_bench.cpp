@@ -20,7 +20,7 @@ constexpr int repetitions = 25;
 
 class silent_view : public kq::install_view {
 public:
-    void Progress(int) override {}
+    void progress(int) override {}
 };
 
 fs::path from_linux(std::string_view path) {
@@ -57,13 +57,13 @@ int main() {
     auto run_install = [&] {
         const fs::path installed = work / L"install";
         kq::install_choices choices;
-        choices.Folder = kq::from_wide(installed.c_str());
-        choices.Desktop = choices.StartMenu = choices.QuickLaunch = false;
+        choices.folder = kq::from_wide(installed.c_str());
+        choices.desktop = choices.start_menu = choices.quick_launch = false;
         silent_view view;
         std::wstring error;
         install_times.push_back(seconds([&] {
-            const kq::install_result result = kq::Install(::GetModuleHandleW(nullptr), choices, view);
-            error = kq::wide(result.Error);
+            const kq::install_result result = kq::run_install(::GetModuleHandleW(nullptr), choices, view);
+            error = kq::wide(result.error);
         }));
         if (!error.empty()) {
             std::fwprintf(stderr, L"install failed: %ls\n", error.c_str());

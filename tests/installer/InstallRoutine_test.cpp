@@ -12,8 +12,8 @@ namespace {
 
 install_choices files_only(const String& folder) {
     install_choices choices;
-    choices.Folder = folder;
-    choices.Desktop = choices.StartMenu = choices.QuickLaunch = false;
+    choices.folder = folder;
+    choices.desktop = choices.start_menu = choices.quick_launch = false;
     return choices;
 }
 
@@ -39,21 +39,21 @@ TEST(InstallRoutine, WritesEveryPayloadFileIntoTheChosenFolderInRowOrder) {
     temp_folder temp;
     const fs::path folder = temp.path() / L"Programs" / L"Tessaro";
     recording_view view;
-    const install_result result = Install(setup_program(), files_only(to_string(folder)), view);
-    EXPECT_EQ(result.Error, u"");
-    EXPECT_EQ(view.Rows, rows_up_to(15));
-    EXPECT_EQ(result.ApplicationPath, to_string(folder) + u"\\KQ.exe");
-    EXPECT_TRUE(result.ShortcutErrors.empty());
+    const install_result result = run_install(setup_program(), files_only(to_string(folder)), view);
+    EXPECT_EQ(result.error, u"");
+    EXPECT_EQ(view.rows, rows_up_to(15));
+    EXPECT_EQ(result.application_path, to_string(folder) + u"\\KQ.exe");
+    EXPECT_TRUE(result.shortcut_errors.empty());
     expect_payload_installed(folder);
 }
 
 TEST(InstallRoutine, InstallingAgainReplacesEveryFile) {
     temp_folder temp;
     recording_view first, second;
-    ASSERT_EQ(Install(setup_program(), files_only(temp.text()), first).Error, u"");
+    ASSERT_EQ(run_install(setup_program(), files_only(temp.text()), first).error, u"");
     for (const std::string& file : installed_files()) write_file(temp.path() / file, "left from an earlier install");
-    EXPECT_EQ(Install(setup_program(), files_only(temp.text()), second).Error, u"");
-    EXPECT_EQ(second.Rows, rows_up_to(15));
+    EXPECT_EQ(run_install(setup_program(), files_only(temp.text()), second).error, u"");
+    EXPECT_EQ(second.rows, rows_up_to(15));
     expect_payload_installed(temp.path());
 }
 
@@ -73,9 +73,9 @@ TEST(InstallRoutine, AppendsOneSeparatorToTheTrimmedFolderText) {
     for (const row& r : rows) {
         SCOPED_TRACE(string_to_utf8(r.text));
         recording_view view;
-        const install_result result = Install(setup_program(), files_only(r.text), view);
-        EXPECT_EQ(result.Error, u"");
-        EXPECT_EQ(result.ApplicationPath, r.application);
+        const install_result result = run_install(setup_program(), files_only(r.text), view);
+        EXPECT_EQ(result.error, u"");
+        EXPECT_EQ(result.application_path, r.application);
         expect_payload_installed(r.installed);
     }
 }
@@ -87,12 +87,12 @@ TEST(InstallRoutine, StopsAtAFileThatCannotBeReplacedAndKeepsIt) {
     ::SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
 
     recording_view view;
-    const install_result result = Install(setup_program(), files_only(temp.text()), view);
+    const install_result result = run_install(setup_program(), files_only(temp.text()), view);
     const String target = temp.text() + u"\\Bin\\libcef.dll";
-    EXPECT_EQ(result.Error, u"Cannot create file \"" + target + u"\". " + SysErrorMessage(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(result.ShortcutErrors.empty());
+    EXPECT_EQ(result.error, u"Cannot create file \"" + target + u"\". " + SysErrorMessage(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(result.shortcut_errors.empty());
     // libcef.dll is row 9: the rows before it are written, none after it, and no temporary file is left.
-    EXPECT_EQ(view.Rows, rows_up_to(9));
+    EXPECT_EQ(view.rows, rows_up_to(9));
     EXPECT_TRUE(read_file(locked) == "the previous engine");
     std::vector<std::string> written;
     for (const char* file : {"Bin/cef.pak", "Bin/cef_100_percent.pak", "Bin/cef_200_percent.pak",
@@ -128,12 +128,12 @@ TEST(InstallRoutine, RefusesAnUnfitFolderBeforeWritingAnything) {
         SCOPED_TRACE(string_to_utf8(r.folder));
         recording_view view;
         install_choices choices;
-        choices.Folder = r.folder;
-        const install_result result = Install(setup_program(), choices, view);
-        EXPECT_EQ(result.Error, r.error);
-        EXPECT_EQ(result.ApplicationPath, u"");
-        EXPECT_TRUE(view.Rows.empty());
-        EXPECT_TRUE(result.ShortcutErrors.empty());
+        choices.folder = r.folder;
+        const install_result result = run_install(setup_program(), choices, view);
+        EXPECT_EQ(result.error, r.error);
+        EXPECT_EQ(result.application_path, u"");
+        EXPECT_TRUE(view.rows.empty());
+        EXPECT_TRUE(result.shortcut_errors.empty());
     }
     EXPECT_TRUE(fs::is_empty(temp.path()));
 }
@@ -142,9 +142,9 @@ TEST(InstallRoutine, AMissingResourceStopsTheInstallBeforeTheFirstFile) {
     // This program carries every row but the last in the payload's language.
     temp_folder temp;
     recording_view view;
-    const install_result result = Install(::GetModuleHandleW(nullptr), files_only(temp.text()), view);
-    EXPECT_EQ(result.Error, u"Resource KQ_1_DIN not found");
-    EXPECT_TRUE(view.Rows.empty());
+    const install_result result = run_install(::GetModuleHandleW(nullptr), files_only(temp.text()), view);
+    EXPECT_EQ(result.error, u"Resource KQ_1_DIN not found");
+    EXPECT_TRUE(view.rows.empty());
     EXPECT_TRUE(fs::is_empty(temp.path()));
 }
 
@@ -153,9 +153,9 @@ TEST(InstallRoutine, InstalledProgramStartsFromItsFolderAndEnds) {
     // Bin\ and the engine. Once KQ opens its main window, a later test must close it.
     temp_folder temp;
     recording_view view;
-    const install_result result = Install(setup_program(), files_only(temp.text()), view);
-    ASSERT_EQ(result.Error, u"");
-    std::wstring command = L"\"" + std::wstring(wide(result.ApplicationPath)) + L"\"";
+    const install_result result = run_install(setup_program(), files_only(temp.text()), view);
+    ASSERT_EQ(result.error, u"");
+    std::wstring command = L"\"" + std::wstring(wide(result.application_path)) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

@@ -98,8 +98,8 @@ inline HMODULE setup_program() {
 // Records the rows an install reports.
 class recording_view : public install_view {
 public:
-    void Progress(int Row) override { Rows.push_back(Row); }
-    std::vector<int> Rows;
+    void progress(int row) override { rows.push_back(row); }
+    std::vector<int> rows;
 };
 
 // Values of the current user's shell folders, set and removed by the tests (each run has its own prefix).

@@ -45,7 +45,7 @@ protected:
 
 install_choices all_shortcuts(const String& folder) {
     install_choices choices;
-    choices.Folder = folder;
+    choices.folder = folder;
     return choices;
 }
 
@@ -53,9 +53,9 @@ install_choices all_shortcuts(const String& folder) {
 
 TEST_F(shortcut_test, InstallMakesTheThreeChosenLinks) {
     recording_view view;
-    const install_result result = Install(setup_program(), all_shortcuts(to_string(install_folder())), view);
-    ASSERT_EQ(result.Error, u"");
-    EXPECT_TRUE(result.ShortcutErrors.empty());
+    const install_result result = run_install(setup_program(), all_shortcuts(to_string(install_folder())), view);
+    ASSERT_EQ(result.error, u"");
+    EXPECT_TRUE(result.shortcut_errors.empty());
     const String program = to_string(install_folder()) + u"\\KQ.exe";
     const String folder = to_string(install_folder()) + u"\\";
     for (const fs::path& place : {desktop(), start_menu(), quick_launch()}) {
@@ -66,11 +66,11 @@ TEST_F(shortcut_test, InstallMakesTheThreeChosenLinks) {
 
 TEST_F(shortcut_test, InstallMakesOnlyTheChosenLinks) {
     install_choices choices = all_shortcuts(to_string(install_folder()));
-    choices.Desktop = choices.QuickLaunch = false;
+    choices.desktop = choices.quick_launch = false;
     recording_view view;
-    const install_result result = Install(setup_program(), choices, view);
-    ASSERT_EQ(result.Error, u"");
-    EXPECT_TRUE(result.ShortcutErrors.empty());
+    const install_result result = run_install(setup_program(), choices, view);
+    ASSERT_EQ(result.error, u"");
+    EXPECT_TRUE(result.shortcut_errors.empty());
     EXPECT_FALSE(fs::exists(desktop() / L"Tessaro.lnk"));
     EXPECT_TRUE(fs::exists(start_menu() / L"Tessaro.lnk"));
     EXPECT_FALSE(fs::exists(quick_launch() / L"Tessaro.lnk"));
@@ -79,14 +79,14 @@ TEST_F(shortcut_test, InstallMakesOnlyTheChosenLinks) {
 TEST_F(shortcut_test, AMissingQuickLaunchFolderIsReportedAfterTheOtherLinks) {
     fs::remove_all(app_data() / L"Microsoft");
     recording_view view;
-    const install_result result = Install(setup_program(), all_shortcuts(to_string(install_folder())), view);
-    EXPECT_EQ(result.Error, u"");
+    const install_result result = run_install(setup_program(), all_shortcuts(to_string(install_folder())), view);
+    EXPECT_EQ(result.error, u"");
     EXPECT_TRUE(fs::exists(desktop() / L"Tessaro.lnk"));
     EXPECT_TRUE(fs::exists(start_menu() / L"Tessaro.lnk"));
-    ASSERT_EQ(result.ShortcutErrors.size(), 1u);
+    ASSERT_EQ(result.shortcut_errors.size(), 1u);
     const String head = u"Cannot create file \"" + to_string(quick_launch()) + u"\\Tessaro.lnk\". ";
-    EXPECT_EQ(result.ShortcutErrors[0].substr(0, head.size()), head);
-    EXPECT_GT(result.ShortcutErrors[0].size(), head.size());
+    EXPECT_EQ(result.shortcut_errors[0].substr(0, head.size()), head);
+    EXPECT_GT(result.shortcut_errors[0].size(), head.size());
     EXPECT_FALSE(fs::exists(app_data() / L"Microsoft"));
 }
 
