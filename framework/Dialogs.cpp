@@ -1,5 +1,6 @@
 #include "framework/Dialogs.h"
 
+#include "framework/ComObjects.h"
 #include "framework/Forms.h"
 
 #include <shlobj.h>
@@ -73,17 +74,6 @@ private:
     window_hook FKeys;
 };
 
-struct com_scope {
-    HRESULT result = ::OleInitialize(nullptr);
-    ~com_scope() {
-        if (SUCCEEDED(result)) ::OleUninitialize();
-    }
-};
-
-struct co_task_free {
-    static void free(LPITEMIDLIST p) noexcept { ::CoTaskMemFree(p); }
-};
-
 } // namespace
 
 bool InputQuery(const String& Caption, const String& Prompt, String& Value) {
@@ -96,12 +86,12 @@ bool InputQuery(const String& Caption, const String& Prompt, String& Value) {
 
 bool BrowseForFolder(HWND Owner, const String& Title, String& Folder) {
     // The new dialog style hosts shell views: it needs OLE on this thread.
-    com_scope com;
+    com_thread com;
     BROWSEINFOW info{};
     info.hwndOwner = Owner;
     info.lpszTitle = wide(Title);
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
-    unique_handle<LPITEMIDLIST, co_task_free::free> chosen(::SHBrowseForFolderW(&info));
+    co_task_ptr<ITEMIDLIST> chosen(::SHBrowseForFolderW(&info));
     if (!chosen) return false;
     wchar_t path[MAX_PATH] = {};
     if (!::SHGetPathFromIDListW(chosen.get(), path)) return false;

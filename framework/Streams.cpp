@@ -139,12 +139,19 @@ String TStringStream::DataString() const {
 
 // --- TFileStream
 
+void RaiseFileCreateError(const String& file_name, std::uint32_t code) {
+    throw EFCreateError(Format(u"Cannot create file \"%s\". %s", {file_name, SysErrorMessage(code)}));
+}
+
+void RaiseFileOpenError(const String& file_name, std::uint32_t code) {
+    throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {file_name, SysErrorMessage(code)}));
+}
+
 namespace {
 
 [[noreturn]] void raise_file_error(bool create, const String& file_name) {
-    const String reason = SysErrorMessage(last_os_error());
-    if (create) throw EFCreateError(Format(u"Cannot create file \"%s\". %s", {file_name, reason}));
-    throw EFOpenError(Format(u"Cannot open file \"%s\". %s", {file_name, reason}));
+    if (create) RaiseFileCreateError(file_name, last_os_error());
+    RaiseFileOpenError(file_name, last_os_error());
 }
 
 // System calls move at most this much at once; the loops below go on until all is moved.

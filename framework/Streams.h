@@ -79,6 +79,11 @@ public:
     String DataString() const;
 };
 
+// EFCreateError "Cannot create file "%s". %s" and EFOpenError "Cannot open file "%s". %s", the second text
+// being the system's text for code.
+[[noreturn]] void RaiseFileCreateError(const String& file_name, std::uint32_t code);
+[[noreturn]] void RaiseFileOpenError(const String& file_name, std::uint32_t code);
+
 // EFCreateError "Cannot create file "%s". %s" or EFOpenError "Cannot open file "%s". %s" when the file
 // cannot be had; the second text is the system's reason. Share modes apply on Win32 only.
 class TFileStream : public TStream {

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Checks shipped programs by reading the files: 32-bit x86 GUI executables with the process manifest
-(Windows Vista to 10 supported, administrator rights requested) and no compiler runtime DLL imports."""
+(Windows Vista to 10 supported, administrator rights requested) and no compiler runtime DLL imports.
+With --payload FOLDER the one program given is the installer: it must carry exactly the payload
+resources, each under language 2052 and as large as its file in FOLDER (the install layout)."""
+import os
 import struct
 import subprocess
 import sys
@@ -15,6 +18,26 @@ SUPPORTED_OS = {
 }
 RUNTIME_DLLS = ("libstdc++", "libgcc", "libwinpthread")
 RT_MANIFEST = 24
+PAYLOAD_LANGUAGE = 2052
+# Resource type, resource name, file in the install layout.
+PAYLOAD = [
+    ("MYEXEFILE", "KQ_O_EXE", "KQ.exe"),
+    ("MYPAKFILE", "KQ_O_PAK", "Bin/cef.pak"),
+    ("MYPAKFILE", "KQ_1_PAK", "Bin/cef_100_percent.pak"),
+    ("MYPAKFILE", "KQ_2_PAK", "Bin/cef_200_percent.pak"),
+    ("MYPAKFILE", "KQ_3_PAK", "Bin/cef_extensions.pak"),
+    ("MYPAKFILE", "KQ_4_PAK", "Bin/devtools_resources.pak"),
+    ("MYPAKFILE", "KQ_5_PAK", "Bin/locales/zh-CN.pak"),
+    ("MYDLLFILE", "KQ_O_DLL", "Bin/d3dcompiler_43.dll"),
+    ("MYDLLFILE", "KQ_1_DLL", "Bin/d3dcompiler_47.dll"),
+    ("MYDLLFILE", "KQ_2_DLL", "Bin/libcef.dll"),
+    ("MYDLLFILE", "KQ_3_DLL", "Bin/libEGL.dll"),
+    ("MYDLLFILE", "KQ_4_DLL", "Bin/libGLESv2.dll"),
+    ("MYDLLFILE", "KQ_5_DLL", "Bin/widevinecdmadapter.dll"),
+    ("MYDATFILE", "KQ_O_DAT", "Bin/icudtl.dat"),
+    ("MYBINFILE", "KQ_O_DIN", "Bin/natives_blob.bin"),
+    ("MYBINFILE", "KQ_1_DIN", "Bin/snapshot_blob.bin"),
+]
 
 
 class PeFile:
@@ -65,6 +88,32 @@ class PeFile:
                 return names
             names.append(self.cstring(name_rva))
             off += 20
+
+    def resource_entries(self):
+        """Every resource as (type, name, language, bytes); named types and names as text, ids as numbers."""
+        root_rva, _ = self.dirs[2]
+        if not root_rva:
+            return []
+        root = self.offset(root_rva)
+
+        def entries(dir_off):
+            named, ids = struct.unpack_from("<HH", self.data, dir_off + 12)
+            for i in range(named + ids):
+                ident, target = struct.unpack_from("<II", self.data, dir_off + 16 + 8 * i)
+                if ident & 0x80000000:
+                    off = root + (ident & 0x7FFFFFFF)
+                    length = struct.unpack_from("<H", self.data, off)[0]
+                    ident = self.data[off + 2:off + 2 + 2 * length].decode("utf-16-le")
+                yield ident, target
+
+        found = []
+        for type_id, names in entries(root):
+            for name_id, languages in entries(root + (names & 0x7FFFFFFF)):
+                for language, leaf in entries(root + (languages & 0x7FFFFFFF)):
+                    data_rva, size = struct.unpack_from("<II", self.data, root + leaf)
+                    off = self.offset(data_rva)
+                    found.append((type_id, name_id, language, self.data[off:off + size]))
+        return found
 
     def resource(self, type_id, name_id):
         root_rva, _ = self.dirs[2]
@@ -128,7 +177,41 @@ def check(path):
     return problems
 
 
+def check_payload(path, folder):
+    """Lists the installer's payload resources and compares them with the payload files."""
+    problems = []
+    with open(path, "rb") as f:
+        pe = PeFile(f.read())
+    carried = {(t, n): (lang, data) for t, n, lang, data in pe.resource_entries() if isinstance(t, str)}
+    expected = {(t, n) for t, n, _ in PAYLOAD}
+    for key in sorted(set(carried) - expected):
+        problems.append("resource %s/%s is not part of the payload" % key)
+    for resource_type, name, file in PAYLOAD:
+        if (resource_type, name) not in carried:
+            problems.append("resource %s/%s is missing" % (resource_type, name))
+            continue
+        language, data = carried[(resource_type, name)]
+        with open(os.path.join(folder, file), "rb") as f:
+            content = f.read()
+        print("%-9s %-8s language %d %9d bytes  %s" % (resource_type, name, language, len(data), file))
+        if language != PAYLOAD_LANGUAGE:
+            problems.append("%s/%s has language %d, not %d" % (resource_type, name, language, PAYLOAD_LANGUAGE))
+        if len(data) != len(content):
+            problems.append("%s/%s holds %d bytes, %s has %d" % (resource_type, name, len(data), file, len(content)))
+        elif data != content:
+            problems.append("%s/%s does not hold the bytes of %s" % (resource_type, name, file))
+    return problems
+
+
 def main(paths):
+    if paths[:1] == ["--payload"] and len(paths) == 3:
+        try:
+            problems = check_payload(paths[2], paths[1])
+        except (OSError, ValueError, struct.error) as e:
+            problems = ["unreadable: %s" % e]
+        for p in problems:
+            print("%s: %s" % (paths[2], p))
+        return 1 if problems else 0
     failed = False
     for path in paths:
         try:

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "framework/Exceptions.h"
+#include "framework/Handles.h"
+#include "framework/Win32.h"
+
+#include <objbase.h>
+
+#include <cstdint>
+#include <utility>
+
+namespace kq {
+
+// A failed COM call; the message is the system's text for the result code.
+class EOleSysError : public Exception {
+public:
+    explicit EOleSysError(HRESULT code);
+    HRESULT ErrorCode;
+};
+
+// An object that does not offer an interface asked of it: "Interface not supported".
+class EIntfCastError : public Exception {
+public:
+    EIntfCastError();
+};
+
+// The system error code a result stands for: the Win32 code it was made from, else the result itself.
+std::uint32_t error_code_of(HRESULT code) noexcept;
+
+// Raises EOleSysError when code is a failure.
+void OleCheck(HRESULT code);
+
+// COM with OLE for the calling thread, for the lifetime of the object (one per thread that uses shell
+// objects or dialogs; nesting is allowed). A thread already initialised in another mode keeps it.
+class com_thread {
+public:
+    com_thread() noexcept;
+    ~com_thread();
+    com_thread(const com_thread&) = delete;
+    com_thread& operator=(const com_thread&) = delete;
+
+private:
+    HRESULT FResult;
+};
+
+// Memory handed out by the shell or COM, freed with CoTaskMemFree.
+template <class T>
+using co_task_ptr = unique_handle<T*, ::CoTaskMemFree>;
+
+// Owns one reference to an interface: a copy adds a reference, destruction releases it.
+template <class I>
+class com_ptr {
+public:
+    com_ptr() noexcept = default;
+    com_ptr(const com_ptr& other) noexcept : FPointer(other.FPointer) {
+        if (FPointer) FPointer->AddRef();
+    }
+    com_ptr(com_ptr&& other) noexcept : FPointer(std::exchange(other.FPointer, nullptr)) {}
+    com_ptr& operator=(com_ptr other) noexcept {
+        std::swap(FPointer, other.FPointer);
+        return *this;
+    }
+    ~com_ptr() { reset(); }
+
+    I* get() const noexcept { return FPointer; }
+    I* operator->() const noexcept { return FPointer; }
+    explicit operator bool() const noexcept { return FPointer != nullptr; }
+
+    void reset() noexcept {
+        if (I* old = std::exchange(FPointer, nullptr)) old->Release();
+    }
+    // Releases the old reference first, then hands out the address for an out-parameter.
+    I** put() noexcept {
+        reset();
+        return &FPointer;
+    }
+
+    // The object's interface J; EIntfCastError when it has none.
+    template <class J>
+    com_ptr<J> as() const {
+        com_ptr<J> result;
+        if (!FPointer || FAILED(FPointer->QueryInterface(__uuidof(J), reinterpret_cast<void**>(result.put()))) ||
+            !result)
+            throw EIntfCastError();
+        return result;
+    }
+
+private:
+    I* FPointer = nullptr;
+};
+
+// A new in-process object of the class, seen through interface I. EOleSysError when it cannot be created,
+// EIntfCastError when it lacks the interface.
+template <class I>
+com_ptr<I> CreateComObject(REFCLSID cls) {
+    com_ptr<IUnknown> object;
+    OleCheck(::CoCreateInstance(cls, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                reinterpret_cast<void**>(object.put())));
+    return object.template as<I>();
+}
+
+} // namespace kq

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "framework/Exceptions.h"
+#include "framework/Streams.h"
+#include "framework/Win32.h"
+
+namespace kq {
+
+// A missing module resource: "Resource %s not found" with the resource's name.
+class EResNotFound : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Reads one module resource in place, found by type, name and language (exactly that language). Raises
+// EResNotFound when the module has no such resource. Read-only: a write moves nothing.
+class TResourceStream : public TStream {
+public:
+    TResourceStream(HMODULE Instance, const String& ResName, const String& ResType, WORD Language);
+
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    void SetSize(std::int64_t size) override;
+    std::int64_t Size() override { return FSize; }
+
+    // The resource's bytes, valid while the module stays loaded.
+    const void* Memory() const noexcept { return FMemory; }
+
+private:
+    const std::uint8_t* FMemory = nullptr;
+    std::int64_t FSize = 0;
+    std::int64_t FPosition = 0;
+};
+
+} // namespace kq

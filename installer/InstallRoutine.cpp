@@ -1,0 +1,186 @@
+#include "installer/InstallRoutine.h"
+
+#include "framework/ComObjects.h"
+#include "framework/Conversions.h"
+#include "framework/Handles.h"
+#include "framework/ResourceStreams.h"
+#include "installer/InstallPaths.h"
+#include "installer/ShortcutWriter.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace kq {
+
+namespace {
+
+// The install table: two parallel arrays; a row's resource type and folder follow from its index.
+constexpr StringView file_names[install_row_count] = {
+    u"KQ.exe",
+    u"cef.pak", u"cef_100_percent.pak", u"cef_200_percent.pak", u"cef_extensions.pak", u"devtools_resources.pak",
+    u"zh-CN.pak",
+    u"d3dcompiler_43.dll", u"d3dcompiler_47.dll", u"libcef.dll", u"libEGL.dll", u"libGLESv2.dll",
+    u"widevinecdmadapter.dll",
+    u"icudtl.dat",
+    u"natives_blob.bin", u"snapshot_blob.bin"};
+constexpr StringView resource_names[install_row_count] = {
+    u"KQ_O_EXE",
+    u"KQ_O_PAK", u"KQ_1_PAK", u"KQ_2_PAK", u"KQ_3_PAK", u"KQ_4_PAK",
+    u"KQ_5_PAK",
+    u"KQ_O_DLL", u"KQ_1_DLL", u"KQ_2_DLL", u"KQ_3_DLL", u"KQ_4_DLL", u"KQ_5_DLL",
+    u"KQ_O_DAT",
+    u"KQ_O_DIN", u"KQ_1_DIN"};
+
+StringView resource_type(int row) {
+    if (row == 0) return u"MYEXEFILE";
+    if (row <= 6) return u"MYPAKFILE";
+    if (row <= 12) return u"MYDLLFILE";
+    if (row == 13) return u"MYDATFILE";
+    return u"MYBINFILE";
+}
+
+StringView target_folder(int row) {
+    if (row == 0) return u"";
+    if (row == 6) return u"Bin\\locales\\";
+    return u"Bin\\";
+}
+
+// A file is written under its own name with this added, then moved onto its name.
+constexpr StringView temporary_suffix = u".tmp";
+
+// Characters a path below the base folder needs: the separator appended to the folder text, the longest
+// folder and file name, and the temporary suffix.
+std::size_t longest_relative_path() {
+    std::size_t longest = 0;
+    for (int row = 0; row < install_row_count; ++row)
+        longest = std::max(longest, target_folder(row).size() + file_names[row].size());
+    return 1 + longest + temporary_suffix.size();
+}
+
+String folder_error(const String& folder, path_problem problem) {
+    auto refused = [&](StringView reason) { return Format(u"Cannot install into \"%s\". %s", {folder, reason}); };
+    switch (problem) {
+    case path_problem::none: break;
+    case path_problem::empty: return u"Choose the folder to install into.";
+    case path_problem::not_full:
+        return refused(u"The folder must be a full path beginning with a drive letter, such as D:\\KQ, or with "
+                       u"\\\\server\\share.");
+    case path_problem::bad_character:
+        return refused(u"A folder name cannot contain < > : \" | ? * or control characters.");
+    case path_problem::device_name:
+        return refused(u"A folder name cannot be a device name such as CON, PRN, AUX, NUL, COM1 or LPT1.");
+    case path_problem::changed_name: return refused(u"A folder name cannot end with a dot or a blank.");
+    case path_problem::too_long:
+        return refused(Format(u"The folder path can have at most %d characters.",
+                              {static_cast<int>(max_path_length - longest_relative_path())}));
+    }
+    return {};
+}
+
+using unique_file = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
+
+bool folder_exists(const String& folder) {
+    const DWORD attributes = ::GetFileAttributesW(wide(folder));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Creates the folder and every missing parent. Failures show when the file is written into it.
+void create_folders(const String& folder) {
+    constexpr StringView separators = u"\\/";
+    for (std::size_t end = folder.find_first_of(separators); end != String::npos;
+         end = folder.find_first_of(separators, end + 1))
+        if (end > 0 && separators.find(folder[end - 1]) == StringView::npos)
+            ::CreateDirectoryW(wide(folder.substr(0, end)), nullptr);
+    ::CreateDirectoryW(wide(folder), nullptr);
+}
+
+// Raises when an existing target may not be replaced: read-only or in use. Moving a file onto it would
+// succeed on some systems regardless, so both are asked first.
+void check_replaceable(const String& target) {
+    const DWORD attributes = ::GetFileAttributesW(wide(target));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_READONLY) RaiseFileCreateError(target, ERROR_ACCESS_DENIED);
+    const unique_file existing{
+        ::CreateFileW(wide(target), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!existing) RaiseFileCreateError(target, ::GetLastError());
+}
+
+// The whole resource as the file target, replacing it only once complete. EFCreateError with the target's
+// name and the system's reason when anything fails; no temporary file is left then.
+void write_file(const String& target, TResourceStream& data) {
+    check_replaceable(target);
+    const String temporary = target + String(temporary_suffix);
+    auto remove_temporary = scope_exit([&] { ::DeleteFileW(wide(temporary)); });
+    unique_file file{::CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr)};
+    if (!file) RaiseFileCreateError(target, ::GetLastError());
+    const auto* bytes = static_cast<const std::uint8_t*>(data.Memory());
+    const std::int64_t size = data.Size();
+    for (std::int64_t done = 0; done < size;) {
+        // WriteFile takes at most 4 GB at once; 1 GB steps keep every count well inside a DWORD.
+        const auto count = static_cast<DWORD>(std::min<std::int64_t>(size - done, 1 << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes + done, count, &written, nullptr))
+            RaiseFileCreateError(target, ::GetLastError());
+        if (written == 0) RaiseFileCreateError(target, ERROR_WRITE_FAULT);
+        done += written;
+    }
+    file.reset();
+    if (!::MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING))
+        RaiseFileCreateError(target, ::GetLastError());
+    remove_temporary.release();
+}
+
+} // namespace
+
+install_result run_install(HMODULE payload_module, const install_choices& choices, install_view& view) {
+    install_result result;
+    const String folder = Trim(choices.folder);
+    if (const path_problem problem = check_folder(folder, longest_relative_path()); problem != path_problem::none) {
+        result.error = folder_error(folder, problem);
+        return result;
+    }
+
+    // Every resource is found before the first file is written.
+    std::vector<std::unique_ptr<TResourceStream>> payload;
+    try {
+        for (int row = 0; row < install_row_count; ++row)
+            payload.push_back(std::make_unique<TResourceStream>(payload_module, String(resource_names[row]),
+                                                                String(resource_type(row)), payload_language));
+    } catch (const EResNotFound& e) {
+        result.error = e.Message();
+        return result;
+    }
+
+    // The separator is appended whatever the text ends with; the file system reads a doubled one as one.
+    const String base = folder + u"\\";
+    result.application_path = base + String(file_names[0]);
+    try {
+        for (int row = 0; row < install_row_count; ++row) {
+            const String target_folder_path = base + String(target_folder(row));
+            if (!folder_exists(target_folder_path))
+                create_folders(target_folder_path.substr(0, target_folder_path.size() - 1));
+            view.progress(row);
+            write_file(target_folder_path + String(file_names[row]), *payload[row]);
+        }
+    } catch (const EStreamError& e) {
+        result.error = e.Message();
+        return result;
+    }
+
+    const com_thread com;
+    const std::pair<bool, int> shortcuts[] = {{choices.desktop, shortcut_desktop},
+                                              {choices.start_menu, shortcut_start_menu},
+                                              {choices.quick_launch, shortcut_quick_launch}};
+    for (const auto& [chosen, id] : shortcuts) {
+        if (!chosen) continue;
+        try {
+            CreateUlr(id, result.application_path);
+        } catch (const Exception& e) {
+            result.shortcut_errors.push_back(e.Message());
+        }
+    }
+    return result;
+}
+
+} // namespace kq

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "framework/Strings.h"
+#include "framework/Win32.h"
+
+#include <vector>
+
+namespace kq {
+
+// The language every payload resource is stored under: Chinese (simplified).
+constexpr WORD payload_language = 2052;
+// Rows of the install table; the window's progress bar runs from 0 to the last row.
+constexpr int install_row_count = 16;
+
+// What the window collects before an install.
+struct install_choices {
+    String folder; // the install folder as typed or picked; blanks around it are ignored
+    bool desktop = true;
+    bool start_menu = true;
+    bool quick_launch = true;
+};
+
+// The window's side of an install.
+class install_view {
+public:
+    virtual ~install_view() = default;
+    // The row (0 to install_row_count - 1) is about to be written: show it and let pending window messages run.
+    virtual void progress(int row) = 0;
+};
+
+struct install_result {
+    // Why the files are not all installed (the install stopped there); empty when they are.
+    String error;
+    // The installed program (the base folder followed by "KQ.exe"); empty when nothing was written.
+    String application_path;
+    // One text for each chosen shortcut that was not made.
+    std::vector<String> shortcut_errors;
+};
+
+// Writes the payload that payload_module carries as resources into the chosen folder, then makes the chosen
+// shortcuts (this needs COM, which it initialises for the thread). Nothing is written when the folder text
+// is unfit or a resource is missing. Each file is written beside its target under a temporary name and
+// replaces the target only when complete; the first file that cannot be written ends the install, the
+// files before it stay.
+install_result run_install(HMODULE payload_module, const install_choices& choices, install_view& view);
+
+} // namespace kq
