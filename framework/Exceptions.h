@@ -45,6 +45,9 @@ public:
     using Exception::Exception;
 };
 
+// EListError "List index out of bounds (%d)", the one way every list reports a bad index.
+[[noreturn]] void raise_list_index_error(std::int64_t index);
+
 class EStreamError : public Exception {
 public:
     using Exception::Exception;
@@ -80,6 +83,10 @@ public:
     using Exception::Exception;
 };
 
+// EOutOfResources "Out of system resources": the system refused a handle (window, device context, GDI
+// object, image list).
+[[noreturn]] void raise_out_of_resources();
+
 // A call that the object's state does not allow (a canvas without a device context, a visible window
 // made modal).
 class EInvalidOperation : public Exception {
@@ -102,6 +109,7 @@ String SysErrorMessage(std::uint32_t code);
 
 // The calling thread's last error: GetLastError on Win32, errno natively.
 std::uint32_t last_os_error() noexcept;
+void set_last_os_error(std::uint32_t code) noexcept;
 
 // "System Error.  Code: %d.\r\n%s%s" with the system's text, or "A call to an OS function failed" for 0.
 [[noreturn]] void RaiseLastOSError(std::uint32_t code);
