@@ -1,0 +1,67 @@
+#pragma once
+
+#include "framework/Strings.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kq {
+
+// Every change a tab, the tab list or a settings object reports to the strip.
+enum class TTabChangeType : std::uint8_t {
+    tcAdded,
+    tcMoved,
+    tcDeleting,
+    tcDeleted,
+    tcPropertyUpdated,
+    tcActivated,
+    tcDeactivated,
+    tcPinned,
+    tcControlState,
+    tcVisibility,
+};
+
+// What a tab shows in place of its image while something loads.
+enum class TPageTabSpinnerState : std::uint8_t {
+    tssNone,
+    tssRenderedUpload,
+    tssRenderedDownload,
+    tssImageUpload,
+    tssImageDownload,
+};
+
+// Easing of every animation of the strip.
+enum class TPageTabsEaseType : std::uint8_t {
+    ttNone,
+    ttLinearTween,
+    ttEaseInQuad,
+    ttEaseOutQuad,
+    ttEaseInOutQuad,
+    ttEaseInCubic,
+    ttEaseOutCubic,
+    ttEaseInOutCubic,
+    ttEaseInQuart,
+    ttEaseOutQuart,
+    ttEaseInOutQuart,
+    ttEaseInQuint,
+    ttEaseOutQuint,
+    ttEaseInOutQuint,
+    ttEaseInSine,
+    ttEaseOutSine,
+    ttEaseInOutSine,
+    ttEaseInExpo,
+    ttEaseOutExpo,
+    ttEaseInOutExpo,
+    ttEaseInCirc,
+    ttEaseOutCirc,
+    ttEaseInOutCirc,
+};
+
+// Tabs open downwards (toTop) or upwards.
+enum class TTabOrientation : std::uint8_t { toTop, toBottom };
+
+// Member names by ordinal, for the property tables.
+const std::vector<String>& ease_type_names();
+const std::vector<String>& tab_orientation_names();
+
+} // namespace kq
