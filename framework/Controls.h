@@ -80,8 +80,6 @@ using TControlStyle = enum_set<TControlStyleFlag>;
 
 // Reading order of a control's text.
 enum class TBiDiMode : std::uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
-enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
-enum class TVerticalAlignment : std::uint8_t { taAlignTop, taAlignBottom, taVerticalCenter };
 
 // Member names by ordinal, for published properties of these types.
 const std::vector<String>& bidi_mode_names();
