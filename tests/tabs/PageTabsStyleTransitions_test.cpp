@@ -66,7 +66,7 @@ TEST(TPageTabControlPropertyItems, MidPointsFollowTheEasing) {
         TPageTabsEaseType ease;
         int size_at_half; // from 0 to 100
     };
-    const row rows[] = {{ttLinearTween, 50}, {ttEaseInQuad, 25}, {ttEaseOutQuad, 75}, {ttEaseInCubic, 12}}; // 12.5 rounds to even;
+    const row rows[] = {{ttLinearTween, 50}, {ttEaseInQuad, 25}, {ttEaseOutQuad, 75}, {ttEaseInCubic, 12}}; // 12.5 rounds to even
     for (const row& r : rows) {
         SCOPED_TRACE(int(r.ease));
         stepped_tick_clock clock;
