@@ -2,6 +2,7 @@
 
 #include "framework/Properties.h"
 #include "tabs/PageTabsUtils.h"
+#include "tests/tabs/PropertyPath.h"
 #include "tests/tabs/RecordingStrip.h"
 
 #include <gtest/gtest.h>
@@ -15,25 +16,6 @@ namespace kq::test {
 namespace {
 
 using enum TTabChangeType;
-
-// The published property at a dotted path, e.g. u"Tabs.Active.Style.StartColor".
-struct located {
-    TPersistent* object;
-    const property_info* info;
-};
-
-located locate(TPersistent& root, StringView path) {
-    TPersistent* object = &root;
-    for (;;) {
-        const auto dot = path.find(u'.');
-        const StringView name = path.substr(0, dot);
-        const property_info* info = object->PublishedProperties().find(name);
-        if (!info) throw EConvertError(u"no property " + String(name));
-        if (dot == StringView::npos) return {object, info};
-        object = std::get<TPersistent*>(info->get(*object));
-        path.remove_prefix(dot + 1);
-    }
-}
 
 // Numbers of every kind as a double; strings by themselves.
 std::variant<double, String> value_at(TPersistent& root, const String& path) {
