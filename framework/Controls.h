@@ -54,8 +54,6 @@ private:
 // --- Enumerations
 
 enum class TAlign : std::uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
-enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
-enum class TVerticalAlignment : std::uint8_t { taAlignTop, taAlignBottom, taVerticalCenter };
 enum class TAnchorKind : std::uint8_t { akLeft, akTop, akRight, akBottom };
 using TAnchors = enum_set<TAnchorKind>;
 enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };

@@ -17,8 +17,6 @@ std::vector<String> text_trim_type_names() {
     return {u"tttNone",         u"tttCharacter",    u"tttWord", u"tttEllipsisCharacter",
             u"tttEllipsisWord", u"tttEllipsisPath", u"tttFade"};
 }
-std::vector<String> alignment_names() { return {u"taLeftJustify", u"taRightJustify", u"taCenter"}; }
-std::vector<String> vertical_alignment_names() { return {u"taAlignTop", u"taAlignBottom", u"taVerticalCenter"}; }
 std::vector<String> drag_type_names() { return {u"dtNone", u"dtWithinContainer", u"dtBetweenContainers"}; }
 std::vector<String> drag_display_names() { return {u"ddCursor", u"ddTab", u"ddControl", u"ddTabAndControl"}; }
 std::vector<String> scroll_buttons_names() { return {u"csbNone", u"csbLeft", u"csbRight", u"csbLeftAndRight"}; }
