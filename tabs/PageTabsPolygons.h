@@ -2,6 +2,7 @@
 
 #include "framework/Controls.h"
 #include "graphics/Raster.h"
+#include "tabs/PageTabsUtils.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,13 +11,8 @@
 namespace kq {
 
 class TCustomForm;
-class TGPBrush;
-class TGPGraphics;
-class TGPPen;
 class TPageTab;
 class IPageTabDockControl;
-
-using TPolygon = std::vector<TPoint>;
 
 // --- Polygons
 
