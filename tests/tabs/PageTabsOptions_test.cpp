@@ -2,6 +2,7 @@
 
 #include "framework/Conversions.h"
 #include "framework/Properties.h"
+#include "tests/tabs/PropertyPath.h"
 #include "tests/tabs/RecordingStrip.h"
 
 #include <gtest/gtest.h>
@@ -12,25 +13,6 @@ namespace kq::test {
 namespace {
 
 using enum TTabChangeType;
-
-// The property at a dotted path of published names, e.g. u"Display.Tabs.MaxWidth".
-struct located {
-    TPersistent* object;
-    const property_info* info;
-};
-
-located locate(TPersistent& root, StringView path) {
-    TPersistent* object = &root;
-    for (;;) {
-        const auto dot = path.find(u'.');
-        const StringView name = path.substr(0, dot);
-        const property_info* info = object->PublishedProperties().find(name);
-        if (!info) throw EConvertError(u"no property " + String(name));
-        if (dot == StringView::npos) return {object, info};
-        object = std::get<TPersistent*>(info->get(*object));
-        path.remove_prefix(dot + 1);
-    }
-}
 
 // A value as component text would show it.
 String value_text(TPersistent& root, StringView path) {
