@@ -2,6 +2,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Properties.h"
+#include "tabs/PageTabsControls.h"
 #include "tabs/PageTabsOptions.h"
 
 #include <cassert>
@@ -9,6 +10,13 @@
 namespace kq {
 
 // --- Tab
+
+TPageTab::TPageTab() = default;
+
+// The collection has already taken the tab out; its drawn item goes with it.
+TPageTab::~TPageTab() = default;
+
+void TPageTab::SetTabControl(std::unique_ptr<TPageTabControl> Value) { FTabControl = std::move(Value); }
 
 void TPageTab::SetCaption(const String& Value) {
     if (Value == FCaption) return;
