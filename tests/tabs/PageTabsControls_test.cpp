@@ -1,6 +1,8 @@
 #include "tabs/PageTabsControls.h"
 
 #include "framework/GdiPlus.h"
+#include "framework/Graphics.h"
+#include "framework/ImageLists.h"
 #include "framework/TickClock.h"
 #include "tabs/PageTabsClasses.h"
 #include "tabs/PageTabsLookAndFeel.h"
@@ -282,6 +284,66 @@ TEST_F(tab_item_test, RenderedSpinnerWrapsAt360InBothDirections) {
     spinners.Upload()->SetRenderedAnimationStep(4);
     item->AnimateSpinner();
     EXPECT_EQ(item->SpinnerRenderedDegrees(), 358);
+}
+
+// An image list of Count blank images of Width x Height.
+void fill_image_list(TImageList& List, int Width, int Height, int Count) {
+    List.SetSize(Width, Height);
+    TBitmap images;
+    images.SetSize(Width * Count, Height);
+    List.Add(images, nullptr);
+}
+
+TEST_F(tab_item_test, ImageSpinnersStepThroughTheirListAndWrap) {
+    TImageList frames(nullptr);
+    fill_image_list(frames, 16, 16, 3);
+    strip.images_spinner_download = &frames;
+    strip.images_spinner_upload = &frames;
+    tab->SetSpinnerState(TPageTabSpinnerState::tssImageDownload);
+    std::vector<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(item->AnimateSpinner());
+        seen.push_back(item->SpinnerImageIndex());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 0, 1}));
+
+    tab->SetSpinnerState(TPageTabSpinnerState::tssImageUpload); // runs backwards
+    seen.clear();
+    for (int i = 0; i < 3; ++i) {
+        item->AnimateSpinner();
+        seen.push_back(item->SpinnerImageIndex());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 2, 1}));
+}
+
+TEST_F(tab_item_test, ImageBoxTakesTheSizeOfTheListsThatExist) {
+    TImageList overlays(nullptr);
+    fill_image_list(overlays, 20, 12, 1);
+    TImageList images(nullptr);
+    fill_image_list(images, 16, 16, 2);
+    place({0, 3, 100, 31});
+
+    // An overlay list without a main list sizes the box by itself.
+    strip.images_overlay = &overlays;
+    tab->SetImageIndexOverlay(0);
+    tab_content_rects r = item->CalculateContentRects();
+    EXPECT_TRUE(r.ShowOverlay);
+    EXPECT_FALSE(r.ShowImage);
+    EXPECT_EQ(r.ImageRect, (TRect{18, 11, 38, 23}));
+    EXPECT_EQ(r.TextRect.Left, 39);
+
+    strip.images = &images;
+    tab->SetImageIndex(1);
+    r = item->CalculateContentRects();
+    EXPECT_TRUE(r.ShowImage);
+    EXPECT_EQ(r.ImageRect, (TRect{18, 9, 38, 25}));
+
+    tab->SetImageIndex(2); // outside the list
+    EXPECT_FALSE(item->CalculateContentRects().ShowImage);
+    strip.Options().Display()->Tabs()->SetShowImages(false);
+    r = item->CalculateContentRects();
+    EXPECT_FALSE(r.ShowImage);
+    EXPECT_FALSE(r.ShowOverlay);
 }
 
 TEST_F(tab_item_test, SpinnerStepsOnlyWhenThereIsOne) {
