@@ -54,6 +54,8 @@ private:
 // --- Enumerations
 
 enum class TAlign : std::uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+enum class TVerticalAlignment : std::uint8_t { taAlignTop, taAlignBottom, taVerticalCenter };
 enum class TAnchorKind : std::uint8_t { akLeft, akTop, akRight, akBottom };
 using TAnchors = enum_set<TAnchorKind>;
 enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
@@ -78,8 +80,6 @@ using TControlStyle = enum_set<TControlStyleFlag>;
 
 // Reading order of a control's text.
 enum class TBiDiMode : std::uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
-enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
-enum class TVerticalAlignment : std::uint8_t { taAlignTop, taAlignBottom, taVerticalCenter };
 
 // Member names by ordinal, for published properties of these types.
 const std::vector<String>& bidi_mode_names();

@@ -142,6 +142,9 @@ public:
 private:
     friend class TPageTabsList;
     void notify(TTabChangeType Change);
+    // Stores a changed value and reports tcPropertyUpdated; an equal value changes nothing.
+    template <class T>
+    void update(T& Field, const T& Value);
 
     String FCaption;
     void* FData = nullptr;
