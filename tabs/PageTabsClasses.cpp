@@ -2,19 +2,29 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Properties.h"
+#include "tabs/PageTabsControls.h"
 #include "tabs/PageTabsOptions.h"
 
-#include <cassert>
 
 namespace kq {
 
 // --- Tab
 
-void TPageTab::SetCaption(const String& Value) {
-    if (Value == FCaption) return;
-    FCaption = Value;
+TPageTab::TPageTab() = default;
+
+// The collection has already taken the tab out; its drawn item goes with it.
+TPageTab::~TPageTab() = default;
+
+void TPageTab::SetTabControl(std::unique_ptr<TPageTabControl> Value) { FTabControl = std::move(Value); }
+
+template <class T>
+void TPageTab::update(T& Field, const T& Value) {
+    if (Field == Value) return;
+    Field = Value;
     notify(TTabChangeType::tcPropertyUpdated);
 }
+
+void TPageTab::SetCaption(const String& Value) { update(FCaption, Value); }
 
 void TPageTab::SetActive(bool Value) {
     if (Value == FActive) return;
@@ -38,17 +48,9 @@ void TPageTab::SetActive(bool Value) {
     notify(TTabChangeType::tcPropertyUpdated);
 }
 
-void TPageTab::SetImageIndex(int Value) {
-    if (Value == FImageIndex) return;
-    FImageIndex = Value;
-    notify(TTabChangeType::tcPropertyUpdated);
-}
+void TPageTab::SetImageIndex(int Value) { update(FImageIndex, Value); }
 
-void TPageTab::SetImageIndexOverlay(int Value) {
-    if (Value == FImageIndexOverlay) return;
-    FImageIndexOverlay = Value;
-    notify(TTabChangeType::tcPropertyUpdated);
-}
+void TPageTab::SetImageIndexOverlay(int Value) { update(FImageIndexOverlay, Value); }
 
 void TPageTab::SetPinned(bool Value) {
     if (Value == FPinned) return;
@@ -69,23 +71,11 @@ void TPageTab::SetVisible(bool Value) {
     notify(TTabChangeType::tcVisibility);
 }
 
-void TPageTab::SetModified(bool Value) {
-    if (Value == FModified) return;
-    FModified = Value;
-    notify(TTabChangeType::tcPropertyUpdated);
-}
+void TPageTab::SetModified(bool Value) { update(FModified, Value); }
 
-void TPageTab::SetSpinnerState(TPageTabSpinnerState Value) {
-    if (Value == FSpinnerState) return;
-    FSpinnerState = Value;
-    notify(TTabChangeType::tcPropertyUpdated);
-}
+void TPageTab::SetSpinnerState(TPageTabSpinnerState Value) { update(FSpinnerState, Value); }
 
-void TPageTab::SetHideCloseButton(bool Value) {
-    if (Value == FHideCloseButton) return;
-    FHideCloseButton = Value;
-    notify(TTabChangeType::tcPropertyUpdated);
-}
+void TPageTab::SetHideCloseButton(bool Value) { update(FHideCloseButton, Value); }
 
 String TPageTab::DisplayCaption() const { return FPinned ? String() : FCaption; }
 

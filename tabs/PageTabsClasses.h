@@ -1,14 +1,24 @@
 #pragma once
 
 #include "framework/Components.h"
+#include "framework/Controls.h"
+#include "framework/Conversions.h"
 #include "framework/Strings.h"
+#include "graphics/Raster.h"
+#include "tabs/PageTabsPolygons.h"
 #include "tabs/PageTabsTypes.h"
+
+#include <initializer_list>
+#include <memory>
 
 namespace kq {
 
+class TBasePageTabsControl;
 class TCustomImageList;
+class TGPGraphics;
 class TOptions;
 class TPageTab;
+class TPageTabControl;
 class TPageTabsLookAndFeel;
 
 // How a tab's drawn item reads its tab. Not counted: a tab lives as long as its collection holds it.
@@ -39,10 +49,30 @@ public:
     // Index of the last tab of the leading run of pinned tabs; -1 when the first tab is not pinned.
     virtual int GetLastPinnedIndex() = 0;
     virtual TPageTab* GetActiveTab() = 0;
+    // Polygons of the nearest visible tab before Index; nullptr when there is none.
+    virtual page_tab_polygons GetPreviousTabPolygons(int Index) = 0;
+    // Handled true skips the default drawing.
+    virtual void DoOnBeforeDrawItem(TGPGraphics& TargetCanvas, const TRect& ItemRect, TPageTabItemType ItemType,
+                                    int TabIndex, bool& Handled) = 0;
+    virtual void DoOnAfterDrawItem(TGPGraphics& TargetCanvas, const TRect& ItemRect, TPageTabItemType ItemType,
+                                   int TabIndex) = 0;
+    // A handler may supply the item's polygons.
+    virtual void DoOnGetControlPolygons(TBasePageTabsControl* PageTabsControl, const TRect& ItemRect,
+                                        TPageTabItemType ItemType, TTabOrientation Orientation,
+                                        page_tab_polygons& Polygons) = 0;
+    // Only in debug mode.
+    virtual void DoOnDebugLog(StringView Text, std::initializer_list<format_arg> Args) = 0;
     // Allow false vetoes the activation of ANewTab.
     virtual void DoOnActiveTabChanging(TPageTab* AOldTab, TPageTab* ANewTab, bool& Allow) = 0;
     // ATab is nullptr for changes of the list or of the settings as a whole.
     virtual void HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeType) = 0;
+    // Left and right moved by the scroll offset.
+    virtual TRect OffsetByScroll(const TRect& Rect) = 0;
+    // Left and right moved by the scroll offset as mirrored for right-to-left.
+    virtual TRect OffsetByBidiScroll(const TRect& Rect) = 0;
+    // Mirrored within the strip when it reads right to left; else unchanged.
+    virtual TRect MirrorRect(const TRect& Rect) = 0;
+    virtual TBiDiMode CurrentBiDiMode() = 0;
     virtual void Invalidate() = 0;
     virtual TComponentState ComponentStateOf() const = 0;
     virtual bool HasActiveDragObject() const = 0;
@@ -61,7 +91,8 @@ protected:
 
 class TPageTab : public TCollectionItem, public IPageTab {
 public:
-    TPageTab() = default;
+    TPageTab();
+    ~TPageTab() override;
 
     const String& Caption() const override { return FCaption; }
     void SetCaption(const String& Value);
@@ -95,6 +126,10 @@ public:
     bool MarkedForDeletion() const override { return FMarkedForDeletion; }
     bool ImageIsVisible() const noexcept { return FImageIndex != -1 || FImageIndexOverlay != -1; }
 
+    // The tab's drawn item, made by the strip; the tab owns it.
+    TPageTabControl* TabControl() const noexcept { return FTabControl.get(); }
+    void SetTabControl(std::unique_ptr<TPageTabControl> Value);
+
     int GetIndex() const override { return Index(); }
     TPageTab* GetPageTab() override { return this; }
 
@@ -107,6 +142,9 @@ public:
 private:
     friend class TPageTabsList;
     void notify(TTabChangeType Change);
+    // Stores a changed value and reports tcPropertyUpdated; an equal value changes nothing.
+    template <class T>
+    void update(T& Field, const T& Value);
 
     String FCaption;
     void* FData = nullptr;
@@ -120,6 +158,7 @@ private:
     bool FMarkedForDeletion = false;
     TPageTabSpinnerState FSpinnerState = TPageTabSpinnerState::tssNone;
     bool FHideCloseButton = false;
+    std::unique_ptr<TPageTabControl> FTabControl;
 };
 
 // --- Tab list

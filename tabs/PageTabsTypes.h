@@ -60,6 +60,38 @@ enum class TPageTabsEaseType : std::uint8_t {
 // Tabs open downwards (toTop) or upwards.
 enum class TTabOrientation : std::uint8_t { toTop, toBottom };
 
+// State of a drawn item.
+enum class TDrawState : std::uint8_t { dsUnknown, dsActive, dsNotActive, dsDown, dsHot, dsDisabled };
+
+// What is being drawn; passed to the draw and polygon events.
+enum class TPageTabItemType : std::uint8_t {
+    itTabContainer,
+    itBackground,
+    itTab,
+    itTabOutline,
+    itTabText,
+    itTabCloseButton,
+    itTabImage,
+    itTabImageOverlay,
+    itTabImageSpinner,
+    itTabMouseGlow,
+    itTabModifiedGlow,
+    itAddButton,
+    itAddButtonPlus,
+    itScrollLeftButton,
+    itScrollRightButton,
+};
+
+enum class THitTestArea : std::uint8_t {
+    htNowhere,
+    htBackground,
+    htTab,
+    htAddButton,
+    htCloseButton,
+    htScrollButtonLeft,
+    htScrollButtonRight,
+};
+
 // Member names by ordinal, for the property tables.
 const std::vector<String>& ease_type_names();
 const std::vector<String>& tab_orientation_names();

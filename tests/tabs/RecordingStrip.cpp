@@ -16,7 +16,10 @@ std::ostream& operator<<(std::ostream& out, const change& c) {
     return out << ", " << names[static_cast<int>(c.type)] << '}';
 }
 
-recording_strip::recording_strip() : TComponent(nullptr), FOptions(this), FTabs(this) {}
+// Building the look reports its defaults; a test starts with nothing recorded.
+recording_strip::recording_strip() : TComponent(nullptr), FOptions(this), FLookAndFeel(this), FTabs(this) {
+    clear_changes();
+}
 
 void recording_strip::add_tabs(int Count) {
     const int first = FTabs.Count();
@@ -32,6 +35,27 @@ int recording_strip::GetLastPinnedIndex() {
 
 void recording_strip::DoOnActiveTabChanging(TPageTab* AOldTab, TPageTab* ANewTab, bool& Allow) {
     if (OnActiveTabChanging) OnActiveTabChanging(AOldTab, ANewTab, Allow);
+}
+
+void recording_strip::DoOnGetControlPolygons(TBasePageTabsControl* PageTabsControl, const TRect&,
+                                             TPageTabItemType ItemType, TTabOrientation, page_tab_polygons& Polygons) {
+    if (OnGetControlPolygons) OnGetControlPolygons(PageTabsControl, ItemType, Polygons);
+}
+
+TRect recording_strip::OffsetByScroll(const TRect& Rect) {
+    return {Rect.Left - scroll_offset, Rect.Top, Rect.Right - scroll_offset, Rect.Bottom};
+}
+
+TRect recording_strip::OffsetByBidiScroll(const TRect& Rect) {
+    const bool mirrored = bidi_mode == TBiDiMode::bdRightToLeft || bidi_mode == TBiDiMode::bdRightToLeftNoAlign;
+    const int offset = mirrored ? -scroll_offset : scroll_offset;
+    return {Rect.Left - offset, Rect.Top, Rect.Right - offset, Rect.Bottom};
+}
+
+TRect recording_strip::MirrorRect(const TRect& Rect) {
+    const bool mirrored = bidi_mode == TBiDiMode::bdRightToLeft || bidi_mode == TBiDiMode::bdRightToLeftNoAlign;
+    if (!mirrored) return Rect;
+    return {client_width - Rect.Right, Rect.Top, client_width - Rect.Left, Rect.Bottom};
 }
 
 void recording_strip::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeType) {
