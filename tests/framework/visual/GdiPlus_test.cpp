@@ -3,6 +3,8 @@
 #include "framework/Graphics.h"
 #include "framework/Streams.h"
 
+#include "VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -184,6 +186,18 @@ TEST_F(gdiplus_test, PicturesLoadFromAStreamAdapterThatOwnsTheStream) {
     BITMAP info{};
     ASSERT_NE(::GetObjectW(gdi.get(), sizeof info, &info), 0);
     EXPECT_EQ(info.bmWidth, 4);
+}
+
+TEST_F(gdiplus_test, DrawsOnADeviceContext) {
+    kq::test::probe_dc probe(10, 10);
+    probe.fill(RGB(255, 255, 255));
+    {
+        TGPGraphics graphics(probe.dc());
+        graphics.FillRectangle(TGPSolidBrush(blue), RectF(0, 0, 5, 10));
+        graphics.Flush();
+    }
+    EXPECT_EQ(probe.at(2, 5), RGB(0, 0, 255));
+    EXPECT_EQ(probe.at(7, 5), RGB(255, 255, 255));
 }
 
 TEST_F(gdiplus_test, OwnersMoveTheirObject) {
