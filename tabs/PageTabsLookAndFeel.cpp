@@ -68,6 +68,7 @@ std::shared_ptr<TGPPen> TPageTabsLookAndFeelPen::GetPen() {
 }
 
 void TPageTabsLookAndFeelPen::Invalidate() {
+    TPageTabsPersistent::Invalidate();
     // Dropped here rather than on the next GetPen: holders of the old pen keep it alive meanwhile.
     FPen.reset();
 }
