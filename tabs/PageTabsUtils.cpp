@@ -1,6 +1,7 @@
 #include "tabs/PageTabsUtils.h"
 
 #include "framework/ComponentText.h"
+#include "framework/Controls.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/ImageLists.h"
@@ -229,7 +230,56 @@ TGPImage ImageListToGPImage(TCustomImageList& ImageList, int Index) {
     return IconToGPImage(icon);
 }
 
-// --- Drag images
+// --- Drag images and backgrounds
+
+void CopyControlImage(TWinControl& Control, TBitmap& Bitmap, int X, int Y) {
+    const HWND window = Control.Handle();
+    const HDC screen = ::GetDC(window);
+    if (!screen) RaiseLastOSError();
+    auto release = scope_exit([&] { ::ReleaseDC(window, screen); });
+    ::BitBlt(Bitmap.Canvas().Handle(), X, Y, Control.ClientWidth(), Control.ClientHeight(), screen, 0, 0, SRCCOPY);
+}
+
+void PaintParentBackground(TControl& Control, TCanvas& Canvas) {
+    TWinControl* parent = Control.Parent();
+    if (!parent) return;
+    const HDC dc = Canvas.Handle();
+    saved_dc state(dc);
+    POINT origin{};
+    ::GetViewportOrgEx(dc, &origin);
+    ::SetViewportOrgEx(dc, origin.x - Control.Left(), origin.y - Control.Top(), nullptr);
+    ::IntersectClipRect(dc, 0, 0, parent->ClientWidth(), parent->ClientHeight());
+    parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    parent->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+}
+
+void ScaleBitmap(TBitmap& Source, TBitmap& Target, double Factor) {
+    Source.SetPixelFormat(TPixelFormat::pf24bit);
+    const auto width = static_cast<int>(Round(Source.Width() * Factor));
+    const auto height = static_cast<int>(Round(Source.Height() * Factor));
+    Target.SetPixelFormat(TPixelFormat::pf24bit);
+    Target.SetSize(width, height);
+    TCanvas& canvas = Target.Canvas();
+    canvas.FillRect(RECT{0, 0, width, height});
+    // Halftone averages the source pixels each target pixel covers when shrinking.
+    const HDC dc = canvas.Handle();
+    ::SetStretchBltMode(dc, HALFTONE);
+    ::SetBrushOrgEx(dc, 0, 0, nullptr);
+    ::StretchBlt(dc, 0, 0, width, height, Source.Canvas().Handle(), 0, 0, Source.Width(), Source.Height(), SRCCOPY);
+}
+
+void RecreateBitmapThroughGDIPlus(TBitmap& Bitmap) {
+    auto bytes = std::make_unique<TMemoryStream>();
+    Bitmap.SaveToStream(*bytes);
+    bytes->SetPosition(0);
+    const auto stream = make_stream_adapter(std::move(bytes));
+    const TGPBitmap passed = TGPBitmap::FromStream(stream.get());
+    const unique_hbitmap gdi = passed.GetHBITMAP(0);
+    Bitmap.SetPixelFormat(TPixelFormat::pf32bit);
+    unique_hdc source(::CreateCompatibleDC(nullptr));
+    select_object selected(source.get(), gdi.get());
+    ::BitBlt(Bitmap.Canvas().Handle(), 0, 0, Bitmap.Width(), Bitmap.Height(), source.get(), 0, 0, SRCCOPY);
+}
 
 void SetColorKeyAlpha(TBitmap& Bitmap, std::uint32_t Color, std::uint8_t Alpha) {
     if (Bitmap.PixelFormat() != TPixelFormat::pf32bit) throw EInvalidOperation(u"Colour keys need 32-bit bitmaps");

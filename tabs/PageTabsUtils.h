@@ -69,7 +69,18 @@ void SetClipPolygon(TGPGraphics& Graphics, const TPolygon& Polygon, Gdiplus::Com
 TGPImage IconToGPImage(TIcon& Icon);
 TGPImage ImageListToGPImage(TCustomImageList& ImageList, int Index);
 
-// --- Drag images
+// --- Drag images and backgrounds
+
+// Copies the client area of Control's window, as the screen shows it, into Bitmap's canvas at (X, Y).
+void CopyControlImage(TWinControl& Control, TBitmap& Bitmap, int X, int Y);
+// Lets Control's parent erase and paint into Canvas, shifted so that the parent's pixels under the
+// control land at the canvas's origin. Nothing without a parent.
+void PaintParentBackground(TControl& Control, TCanvas& Canvas);
+// Target becomes Source resampled by Factor (size rounded half to even), 24 bits per pixel; Source is
+// made 24-bit first.
+void ScaleBitmap(TBitmap& Source, TBitmap& Target, double Factor);
+// Passes Bitmap through GDI+ (no colour management): it comes back as 32 bits per pixel, opaque.
+void RecreateBitmapThroughGDIPlus(TBitmap& Bitmap);
 
 // Pixels whose colour is Color ($RRGGBB) take Alpha and are premultiplied by it; others stay.
 // Bitmap must hold 32 bits per pixel.

@@ -1,5 +1,6 @@
 #include "tabs/PageTabsUtils.h"
 
+#include "framework/Controls.h"
 #include "framework/Forms.h"
 #include "framework/Streams.h"
 #include "framework/Timers.h"
@@ -229,6 +230,70 @@ TEST(PageTabsUtils, DragImagesComeAsHiddenLayeredFormsOfTheBitmapsSize) {
     EXPECT_EQ(r.right - r.left, 30);
     EXPECT_EQ(r.bottom - r.top, 12);
     delete form;
+}
+
+TEST(PageTabsUtils, ScaledBitmapsTakeTheRoundedSizeAndAverage) {
+    TBitmap source;
+    source.SetPixelFormat(TPixelFormat::pf32bit);
+    source.SetSize(4, 2);
+    source.Canvas().Brush().SetColor(clRed);
+    source.Canvas().FillRect(RECT{0, 0, 4, 2});
+    TBitmap target;
+    ScaleBitmap(source, target, 0.5);
+    EXPECT_EQ(source.PixelFormat(), TPixelFormat::pf24bit);
+    EXPECT_EQ(target.PixelFormat(), TPixelFormat::pf24bit);
+    EXPECT_EQ(target.Width(), 2);
+    EXPECT_EQ(target.Height(), 1);
+    EXPECT_EQ(target.Canvas().Pixel(1, 0), RGB(255, 0, 0));
+    ScaleBitmap(source, target, 1.25); // 5 and 2.5 round to 5 and 2
+    EXPECT_EQ(target.Width(), 5);
+    EXPECT_EQ(target.Height(), 2);
+}
+
+TEST_F(gdiplus_utils, BitmapsPassedThroughGdiPlusComeBackOpaqueWith32Bits) {
+    TBitmap bitmap;
+    bitmap.SetSize(3, 3);
+    bitmap.Canvas().Brush().SetColor(0x00FF00);
+    bitmap.Canvas().FillRect(RECT{0, 0, 3, 3});
+    RecreateBitmapThroughGDIPlus(bitmap);
+    EXPECT_EQ(bitmap.PixelFormat(), TPixelFormat::pf32bit);
+    EXPECT_EQ(bitmap.Width(), 3);
+    EXPECT_EQ(static_cast<std::uint32_t*>(bitmap.ScanLine(1))[1], 0xFF00FF00u);
+}
+
+TEST(PageTabsUtils, ParentsPaintTheBackgroundUnderAControlAndWindowsCopyTheirImage) {
+    forms_startup();
+    auto stop = scope_exit([] { forms_shutdown(); });
+    TForm* form = CreateForm<TForm>(Application);
+    auto destroy = scope_exit([&] { delete form; });
+    form->SetBounds(0, 0, 200, 100);
+    form->SetColor(clRed);
+    auto* panel = new TCustomControl(form);
+    panel->SetBounds(10, 10, 40, 20);
+    panel->SetColor(0xFF0000); // blue
+    panel->SetParent(form);
+    form->Show();
+    for (int i = 0; i < 20; ++i) {
+        Application->ProcessMessages();
+        ::Sleep(5);
+    }
+
+    TBitmap background;
+    background.SetSize(40, 20);
+    background.Canvas().Brush().SetColor(clWhite);
+    background.Canvas().FillRect(RECT{0, 0, 40, 20});
+    PaintParentBackground(*panel, background.Canvas());
+    EXPECT_EQ(background.Canvas().Pixel(0, 0), RGB(255, 0, 0));
+    EXPECT_EQ(background.Canvas().Pixel(39, 19), RGB(255, 0, 0));
+
+    TBitmap image;
+    image.SetSize(50, 30);
+    image.Canvas().Brush().SetColor(clWhite);
+    image.Canvas().FillRect(RECT{0, 0, 50, 30});
+    CopyControlImage(*panel, image, 5, 5);
+    EXPECT_EQ(image.Canvas().Pixel(2, 2), RGB(255, 255, 255));
+    EXPECT_EQ(image.Canvas().Pixel(6, 6), RGB(0, 0, 255));
+    EXPECT_EQ(image.Canvas().Pixel(44, 24), RGB(0, 0, 255));
 }
 
 TEST(PageTabsUtils, ComponentsWriteThemselvesAsTextAndAsAssignments) {
