@@ -3,6 +3,7 @@
 #include "framework/Forms.h"
 #include "framework/Menus.h"
 #include "framework/Properties.h"
+#include "framework/Threads.h"
 
 #include <windowsx.h>
 
@@ -123,6 +124,7 @@ TCustomForm* GetParentForm(const TControl* Control) noexcept {
 // Every framework window has this procedure; the control is found by its handle.
 struct window_procedures {
     static LRESULT CALLBACK proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
+        assert_gui_thread();
         TWinControl* control = FindControl(h);
         if (!control && m == WM_NCCREATE) {
             control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
@@ -147,6 +149,22 @@ struct window_procedures {
 };
 
 void controls_startup() {}
+
+const std::vector<String>& bidi_mode_names() {
+    static const std::vector<String> names{u"bdLeftToRight", u"bdRightToLeft", u"bdRightToLeftNoAlign",
+                                           u"bdRightToLeftReadingOnly"};
+    return names;
+}
+
+const std::vector<String>& alignment_names() {
+    static const std::vector<String> names{u"taLeftJustify", u"taRightJustify", u"taCenter"};
+    return names;
+}
+
+const std::vector<String>& vertical_alignment_names() {
+    static const std::vector<String> names{u"taAlignTop", u"taAlignBottom", u"taVerticalCenter"};
+    return names;
+}
 
 void controls_shutdown() {
     for (const String& name : state().classes) ::UnregisterClassW(wide(name), instance());
@@ -188,6 +206,7 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    assert_gui_thread();
     if (FConstraints.MinWidth > 0) AWidth = std::max(AWidth, FConstraints.MinWidth);
     if (FConstraints.MaxWidth > 0) AWidth = std::min(AWidth, FConstraints.MaxWidth);
     if (FConstraints.MinHeight > 0) AHeight = std::max(AHeight, FConstraints.MinHeight);
@@ -471,11 +490,15 @@ void TControl::handle_mouse(TMessage& Message) {
         break;
     case WM_LBUTTONDBLCLK:
         FMouseDown = true;
-        DblClick();
-        MouseDown(TMouseButton::mbLeft, shift.include(TShiftStateFlag::ssDouble), x, y);
+        if (FControlStyle.contains(TControlStyleFlag::csDoubleClicks)) {
+            DblClick();
+            shift.include(TShiftStateFlag::ssDouble);
+        }
+        MouseDown(TMouseButton::mbLeft, shift, x, y);
         break;
     case WM_LBUTTONUP: {
-        const bool clicked = FMouseDown && x >= 0 && y >= 0 && x < FWidth && y < FHeight;
+        const bool clicked = FMouseDown && FControlStyle.contains(TControlStyleFlag::csClickEvents) && x >= 0 &&
+                             y >= 0 && x < FWidth && y < FHeight;
         FMouseDown = false;
         if (clicked) Click();
         MouseUp(TMouseButton::mbLeft, shift, x, y);
@@ -908,7 +931,7 @@ void TWinControl::WndProc(TMessage& Message) {
         return;
     case WM_ERASEBKGND: {
         const HDC dc = reinterpret_cast<HDC>(Message.WParam);
-        if (Color() != clNone) {
+        if (Color() != clNone && !ControlStyle().contains(TControlStyleFlag::csOpaque)) {
             const RECT r = ClientRect();
             unique_handle<HBRUSH, ::DeleteObject> brush(::CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color()))));
             ::FillRect(dc, &r, brush.get());
@@ -1028,10 +1051,11 @@ void TWinControl::WndProc(TMessage& Message) {
             Application->CancelHint(); // a button went down or up
         }
         if (target) {
-            if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) {
+            const bool captures = target->ControlStyle().contains(TControlStyleFlag::csCaptureMouse);
+            if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) && captures) {
                 s.capture_control = target;
                 ::SetCapture(FHandle);
-            } else if (Message.Msg == WM_LBUTTONUP) {
+            } else if (Message.Msg == WM_LBUTTONUP && s.capture_control == target) {
                 s.capture_control = nullptr;
                 ::ReleaseCapture();
             }
@@ -1039,8 +1063,12 @@ void TWinControl::WndProc(TMessage& Message) {
                                               point_param(p.x - target->Left(), p.y - target->Top()));
             return;
         }
-        if (Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) ::SetCapture(FHandle);
-        if (Message.Msg == WM_LBUTTONUP && ::GetCapture() == FHandle) ::ReleaseCapture();
+        if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) &&
+            ControlStyle().contains(TControlStyleFlag::csCaptureMouse))
+            ::SetCapture(FHandle);
+        if (Message.Msg == WM_LBUTTONUP && ::GetCapture() == FHandle &&
+            ControlStyle().contains(TControlStyleFlag::csCaptureMouse))
+            ::ReleaseCapture();
     }
     TControl::WndProc(Message);
 }

@@ -54,12 +54,37 @@ private:
 // --- Enumerations
 
 enum class TAlign : std::uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
+enum class TVerticalAlignment : std::uint8_t { taAlignTop, taAlignBottom, taVerticalCenter };
 enum class TAnchorKind : std::uint8_t { akLeft, akTop, akRight, akBottom };
 using TAnchors = enum_set<TAnchorKind>;
 enum class TMouseButton : std::uint8_t { mbLeft, mbRight, mbMiddle };
 enum class TShiftStateFlag : std::uint8_t { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using TShiftState = enum_set<TShiftStateFlag>;
 using TCursor = std::int16_t;
+
+// What the framework does for a control on its own: capture the mouse while a button is down, raise
+// OnClick on a release inside it, treat a second press as a double click, skip the background fill
+// (the control paints every pixel itself). A control that handles these itself leaves them out.
+enum class TControlStyleFlag : std::uint8_t {
+    csAcceptsControls,
+    csCaptureMouse,
+    csClickEvents,
+    csSetCaption,
+    csOpaque,
+    csDoubleClicks,
+    csReplicatable,
+    csReflector,
+};
+using TControlStyle = enum_set<TControlStyleFlag>;
+
+// Reading order of a control's text.
+enum class TBiDiMode : std::uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+
+// Member names by ordinal, for published properties of these types.
+const std::vector<String>& bidi_mode_names();
+const std::vector<String>& alignment_names();
+const std::vector<String>& vertical_alignment_names();
 
 constexpr TCursor crDefault = 0;
 constexpr TCursor crArrow = -2;
@@ -182,6 +207,9 @@ public:
     // The mouse is over the control (between CM_MOUSEENTER and CM_MOUSELEAVE).
     bool MouseInControl() const noexcept { return FMouseInControl; }
 
+    TControlStyle ControlStyle() const noexcept { return FControlStyle; }
+    void SetControlStyle(TControlStyle Value) noexcept { FControlStyle = Value; }
+
     virtual void Invalidate();
     virtual void Update();
     void Repaint();
@@ -235,6 +263,8 @@ protected:
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     String FText;
+    TControlStyle FControlStyle{TControlStyleFlag::csCaptureMouse, TControlStyleFlag::csClickEvents,
+                                TControlStyleFlag::csSetCaption, TControlStyleFlag::csDoubleClicks};
 
 private:
     friend class TWinControl;

@@ -1,7 +1,7 @@
-# The Win32 half of the framework: controls, forms, graphics, pictures, dialogs, and the COM, registry,
-# shell and module-resource wrappers. Windows only.
+# The Win32 half of the framework: controls, forms, graphics, pictures, dialogs, threads, GDI+, and the
+# COM, registry, shell and module-resource wrappers. Windows only.
 kq_library(framework_visual SOURCES
-    ImageCodecs_Png.cpp ImageCodecs_Jpeg.cpp ImageCodecs_Bmp.cpp
-    Graphics.cpp Pictures.cpp Controls.cpp Forms.cpp Timers.cpp ImageLists.cpp Menus.cpp Dialogs.cpp
+    ImageCodecs_Png.cpp ImageCodecs_Jpeg.cpp ImageCodecs_Bmp.cpp GdiPlus.cpp LayeredWindows.cpp
+    Graphics.cpp Pictures.cpp Controls.cpp Forms.cpp Timers.cpp Threads.cpp ImageLists.cpp Menus.cpp Dialogs.cpp
     ComObjects.cpp Registry.cpp ResourceStreams.cpp ShellFolders.cpp ShellLinks.cpp
     DEPENDS framework kq::jpeg kq::zlib gdi32 user32 gdiplus comctl32 ole32 shell32 msimg32 advapi32 uuid)

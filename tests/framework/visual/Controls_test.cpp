@@ -429,3 +429,67 @@ TEST_F(visual_test, ScreenKnowsItsMonitorsAndForms) {
     EXPECT_EQ(Screen->MonitorFromWindow(form->Handle()).Handle, monitors.front().Handle);
     delete form;
 }
+
+TEST_F(visual_test, ControlStyleDecidesCaptureClicksAndDoubleClicks) {
+    using enum TControlStyleFlag;
+    struct row {
+        const char* name;
+        bool windowed;
+        TControlStyle removed;
+        bool captures, clicks, double_clicks;
+    };
+    const row rows[] = {
+        {"windowed, default style", true, {}, true, true, true},
+        {"windowed without capture", true, {csCaptureMouse}, false, true, true},
+        {"windowed without clicks", true, {csClickEvents}, true, false, true},
+        {"windowed without double clicks", true, {csDoubleClicks}, true, true, false},
+        {"graphic, default style", false, {}, true, true, true},
+        {"graphic without capture", false, {csCaptureMouse}, false, true, true},
+        {"graphic without clicks", false, {csClickEvents}, true, false, true},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TForm* form = CreateForm<TForm>(Application);
+        form->SetBounds(0, 0, 200, 100);
+        TControl* control = r.windowed ? static_cast<TControl*>(new TPanel(form)) : new TMark(form, clRed);
+        control->SetBounds(10, 10, 50, 30);
+        control->SetParent(form);
+        control->SetControlStyle(control->ControlStyle() - r.removed);
+        int clicks = 0, double_clicks = 0, downs = 0;
+        control->OnClick = [&](TObject*) { ++clicks; };
+        control->OnDblClick = [&](TObject*) { ++double_clicks; };
+        control->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++downs; };
+        form->HandleNeeded();
+
+        const HWND window = r.windowed ? static_cast<TWinControl*>(control)->Handle() : form->Handle();
+        const LPARAM at = r.windowed ? MAKELPARAM(5, 5) : MAKELPARAM(15, 15);
+        ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        EXPECT_EQ(::GetCapture() == window, r.captures);
+        ::SendMessageW(window, WM_LBUTTONUP, 0, at);
+        EXPECT_EQ(::GetCapture(), nullptr);
+        EXPECT_EQ(clicks, r.clicks ? 1 : 0);
+        ::SendMessageW(window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        ::SendMessageW(window, WM_LBUTTONUP, 0, at);
+        EXPECT_EQ(double_clicks, r.double_clicks ? 1 : 0);
+        EXPECT_EQ(downs, 2); // a double click without csDoubleClicks is a plain press
+        delete form;
+    }
+}
+
+TEST_F(visual_test, OpaqueControlsKeepTheBackgroundTheyHave) {
+    for (const bool opaque : {false, true}) {
+        SCOPED_TRACE(opaque ? "opaque" : "erased");
+        TForm* form = CreateForm<TForm>(Application);
+        auto* panel = new TPanel(form);
+        panel->SetBounds(0, 0, 20, 20);
+        panel->SetColor(clRed);
+        panel->SetParent(form);
+        if (opaque) panel->SetControlStyle(panel->ControlStyle() + TControlStyle{TControlStyleFlag::csOpaque});
+        form->HandleNeeded();
+        probe_dc probe(20, 20);
+        probe.fill(RGB(0, 0, 255));
+        EXPECT_EQ(::SendMessageW(panel->Handle(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(probe.dc()), 0), 1);
+        EXPECT_EQ(probe.at(5, 5), opaque ? RGB(0, 0, 255) : RGB(255, 0, 0));
+        delete form;
+    }
+}

@@ -1,0 +1,57 @@
+#include "framework/LayeredWindows.h"
+
+#include "framework/Graphics.h"
+#include "framework/ImageCodecs.h"
+
+#include <cstring>
+#include <vector>
+
+namespace kq {
+
+void premultiply_alpha(std::span<std::uint32_t> Pixels) noexcept {
+    for (std::uint32_t& p : Pixels) {
+        const std::uint32_t a = p >> 24;
+        const std::uint32_t b = (p & 0xFF) * a / 255;
+        const std::uint32_t g = ((p >> 8) & 0xFF) * a / 255;
+        const std::uint32_t r = ((p >> 16) & 0xFF) * a / 255;
+        p = (a << 24) | (r << 16) | (g << 8) | b;
+    }
+}
+
+void show_layered_bitmap(HWND Window, TBitmap& Bitmap, std::uint8_t Alpha, const POINT* Position) {
+    if (Bitmap.PixelFormat() != TPixelFormat::pf32bit)
+        throw EInvalidGraphic(u"A layered window shows 32-bit bitmaps only");
+    const int width = Bitmap.Width(), height = Bitmap.Height();
+
+    // A premultiplied copy: the caller's bitmap keeps its straight alpha.
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    unique_handle<HBITMAP, ::DeleteObject> copy(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!copy) RaiseLastOSError();
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    const auto row_pixels = static_cast<std::size_t>(width);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(pixels + row_pixels * static_cast<std::size_t>(y), Bitmap.ScanLine(y), row_pixels * 4);
+    if (Bitmap.AlphaFormat() != TAlphaFormat::afPremultiplied)
+        premultiply_alpha({pixels, row_pixels * static_cast<std::size_t>(height)});
+
+    const LONG_PTR ex_style = ::GetWindowLongPtrW(Window, GWL_EXSTYLE);
+    if (!(ex_style & WS_EX_LAYERED)) ::SetWindowLongPtrW(Window, GWL_EXSTYLE, ex_style | WS_EX_LAYERED);
+
+    const HDC screen = ::GetDC(nullptr);
+    if (!screen) RaiseLastOSError();
+    auto release = scope_exit([&] { ::ReleaseDC(nullptr, screen); });
+    unique_hdc memory(::CreateCompatibleDC(screen));
+    if (!memory) RaiseLastOSError();
+    select_object selected(memory.get(), copy.get());
+
+    SIZE size{width, height};
+    POINT origin{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, Alpha, AC_SRC_ALPHA};
+    if (!::UpdateLayeredWindow(Window, screen, const_cast<POINT*>(Position), &size, memory.get(), &origin, 0, &blend,
+                               ULW_ALPHA))
+        RaiseLastOSError();
+}
+
+} // namespace kq

@@ -1,0 +1,144 @@
+#include "tabs/PageTabsThreadTimer.h"
+
+#include "framework/Forms.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <chrono>
+#include <functional>
+
+namespace kq {
+namespace {
+
+class thread_timer : public ::testing::Test {
+protected:
+    void SetUp() override { forms_startup(); }
+    void TearDown() override { forms_shutdown(); }
+
+    // Serves the GUI thread's messages (and so the timer's hand-overs) for the time given, or until done.
+    static void pump(int milliseconds, const std::function<bool()>& done = [] { return false; }) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            Application->ProcessMessages();
+            ::Sleep(1);
+        }
+    }
+
+    static int thread_count() {
+        const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        int count = 0;
+        for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry))
+            count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
+        ::CloseHandle(snapshot);
+        return count;
+    }
+};
+
+TEST_F(thread_timer, TicksAboutTwentyTimesASecondAtIntervalFifty) {
+    TThreadTimer timer(nullptr);
+    int ticks = 0;
+    DWORD tick_thread = 0;
+    timer.OnTimer = [&](TObject* sender) {
+        EXPECT_EQ(sender, &timer);
+        tick_thread = ::GetCurrentThreadId();
+        ++ticks;
+    };
+    timer.SetInterval(50);
+    timer.SetEnabled(true);
+    pump(1000);
+    timer.SetEnabled(false);
+    EXPECT_GE(ticks, 15);
+    EXPECT_LE(ticks, 22);
+    EXPECT_EQ(tick_thread, ::GetCurrentThreadId()); // ticks run on the GUI thread
+}
+
+TEST_F(thread_timer, ShortIntervalsStillSleepTenMilliseconds) {
+    TThreadTimer timer(nullptr);
+    int ticks = 0;
+    timer.OnTimer = [&](TObject*) { ++ticks; };
+    timer.SetEnabled(true); // interval 0
+    pump(500);
+    timer.SetEnabled(false);
+    EXPECT_GE(ticks, 15);
+    EXPECT_LE(ticks, 52);
+}
+
+TEST_F(thread_timer, AnExceptionInATickDoesNotStopIt) {
+    TThreadTimer timer(nullptr);
+    int ticks = 0;
+    timer.OnTimer = [&](TObject*) {
+        if (++ticks == 1) throw EConvertError(u"first tick fails");
+    };
+    timer.SetInterval(20);
+    timer.SetEnabled(true);
+    pump(3000, [&] { return ticks >= 4; });
+    timer.SetEnabled(false);
+    EXPECT_GE(ticks, 4);
+}
+
+TEST_F(thread_timer, DisablingLeavesNoThreadAndEnablingAgainStartsAFreshOne) {
+    const int before = thread_count();
+    TThreadTimer timer(nullptr);
+    int ticks = 0;
+    timer.OnTimer = [&](TObject*) { ++ticks; };
+    timer.SetInterval(20);
+    EXPECT_EQ(thread_count(), before); // nothing runs until enabled
+    for (int round = 1; round <= 2; ++round) {
+        // No SCOPED_TRACE here: the test framework starts a thread of its own for it.
+        timer.SetEnabled(true);
+        EXPECT_EQ(thread_count(), before + 1) << "round " << round;
+        pump(2000, [&] { return ticks >= 2 * round; });
+        timer.SetEnabled(false);
+        EXPECT_EQ(thread_count(), before) << "round " << round;
+        const int stopped_at = ticks;
+        pump(100);
+        EXPECT_EQ(ticks, stopped_at) << "round " << round;
+    }
+}
+
+TEST_F(thread_timer, StoppingOrFreeingItFromInsideItsTickReturns) {
+    const int before = thread_count();
+    int ticks = 0;
+    TThreadTimer stopped(nullptr);
+    stopped.OnTimer = [&](TObject*) {
+        ++ticks;
+        stopped.SetEnabled(false);
+    };
+    stopped.SetInterval(20);
+    stopped.SetEnabled(true);
+    pump(2000, [&] { return ticks > 0 && thread_count() == before; });
+    EXPECT_EQ(ticks, 1);
+    EXPECT_FALSE(stopped.Enabled());
+
+    auto* freed = new TThreadTimer(nullptr);
+    bool gone = false;
+    freed->OnTimer = [&](TObject*) {
+        delete freed;
+        gone = true;
+    };
+    freed->SetInterval(20);
+    freed->SetEnabled(true);
+    pump(2000, [&] { return gone && thread_count() == before; });
+    EXPECT_TRUE(gone);
+    EXPECT_EQ(thread_count(), before);
+}
+
+TEST_F(thread_timer, DesignTimeTimersNeverTick) {
+    const int before = thread_count();
+    TThreadTimer timer(nullptr);
+    timer.SetComponentState(TComponentState{TComponentStateFlag::csDesigning});
+    int ticks = 0;
+    timer.OnTimer = [&](TObject*) { ++ticks; };
+    timer.SetInterval(10);
+    timer.SetEnabled(true);
+    EXPECT_EQ(thread_count(), before);
+    pump(100);
+    EXPECT_EQ(ticks, 0);
+}
+
+} // namespace
+} // namespace kq
