@@ -10,6 +10,7 @@
 #include "browser/WebB.Handler.ResourceBundle.h"
 #include "engine/EngineObject.h"
 #include "engine/EngineStrings.h"
+#include "framework/Files.h"
 
 namespace kq {
 
@@ -74,7 +75,9 @@ bool TWebBApp::LoadLib() {
     if (FLibrary.loaded()) return true;
     // The engine's code expects every floating-point exception masked.
     _controlfp(_MCW_EM, _MCW_EM);
-    switch (FLibrary.load(FCefLibrary)) {
+    // A path is taken from the current folder; the system's search would try the program's folder first.
+    const bool has_folder = FCefLibrary.find_first_of(u"\\/") != String::npos;
+    switch (FLibrary.load(has_folder ? ExpandFileName(FCefLibrary) : FCefLibrary)) {
     case engine_load_status::not_loadable: RaiseLastOSError(FLibrary.load_error());
     case engine_load_status::export_missing: throw ECefException(u"Invalid CEF Library version");
     case engine_load_status::loaded: break;
