@@ -43,17 +43,17 @@ struct window_search {
     std::vector<HWND> found;
 };
 
+BOOL CALLBACK collect_window(HWND w, LPARAM p) {
+    auto* s = reinterpret_cast<window_search*>(p);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(w, &owner);
+    if (owner == s->pid) s->found.push_back(w);
+    return TRUE;
+}
+
 std::vector<HWND> windows_of(DWORD pid) {
     window_search search{pid, {}};
-    ::EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<window_search*>(p);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(w, &owner);
-            if (owner == s->pid) s->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ::EnumWindows(&collect_window, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
