@@ -1,6 +1,7 @@
 #include "framework/Forms.h"
 
 #include "framework/ComponentText.h"
+#include "framework/Conversions.h"
 #include "framework/Files.h"
 #include "framework/ImageLists.h"
 #include "framework/Menus.h"
@@ -549,10 +550,7 @@ void TApplication::Initialize() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
     if (FTitle.empty()) {
-        wchar_t path[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-        String name = from_wide(path);
-        name = name.substr(name.find_last_of(u"\\/") + 1);
+        const String name = ExtractFileName(executable_path());
         FTitle = name.substr(0, name.find_last_of(u'.'));
     }
     Handle();
