@@ -256,7 +256,7 @@ TEST_F(KQProgram, StartsTheEngineWithItsSettingsAndTheRendererRoad) {
     EXPECT_EQ(shutdown[0].detail, "browsers=0");
 }
 
-TEST_F(KQProgram, ClearsTheCacheFoldersTopLevelInEveryProcess) {
+TEST_F(KQProgram, ClearsFilesAndEmptyFoldersAtTheCachesTopLevelOnly) {
     install_engine(app());
     const fs::path cache = app() / "Cache";
     fs::create_directories(cache / "empty");
@@ -266,13 +266,16 @@ TEST_F(KQProgram, ClearsTheCacheFoldersTopLevelInEveryProcess) {
     std::ofstream(cache / "缓存.idx") << "x";
     std::ofstream(cache / "hidden") << "x";
     ::SetFileAttributesW((cache / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    // A folder with further attribute bits goes to the file deletion, which leaves it.
+    fs::create_directories(cache / "hidden folder");
+    ::SetFileAttributesW((cache / "hidden folder").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
     const run_result r = run(app());
     EXPECT_EQ(r.exit_code, 0u);
     wait_for_renderer(r.pid);
     std::vector<std::string> left;
     for (const auto& e : fs::recursive_directory_iterator(cache)) left.push_back(fs::relative(e.path(), cache).string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"full", "full\\inner", "full\\kept.txt"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"full", "full\\inner", "full\\kept.txt", "hidden folder"}));
 }
 
 // Started by the engine as one of its sub-processes: the same preparation, no window, the end.
