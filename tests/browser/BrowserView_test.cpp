@@ -14,6 +14,7 @@
 #include "browser/WebB.Utils.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
+#include "framework/Handles.h"
 #include "tests/engine/StandinHarness.h"
 #include "testengine/ControlExports.h"
 #include "tests/framework/visual/VisualFixture.h"
@@ -41,10 +42,12 @@ public:
     void OnStateChange(const ICefBrowser& b, TBrowserDataChangeKind kind, const String& value) override {
         const char* k = kind == BrowserDataChange_Address ? "address" : kind == BrowserDataChange_Title ? "title" : "status";
         add("OnStateChange " + id(b) + " " + k + " " + string_to_utf8(value));
+        if (throw_from_events && kind == BrowserDataChange_StatusMessage) throw Exception(u"handler failed on " + value);
     }
     void OnProtocolExecution(const ICefBrowser& b, const String& url, bool& allow) override {
         add("OnProtocolExecution " + id(b) + " " + string_to_utf8(url));
         allow = true;
+        if (throw_from_events) throw Exception(u"handler failed on " + url);
     }
     void OnPreKeyEvent(const ICefBrowser& b, const cef_key_event_t& e, const MSG*, bool&, bool&, bool&) override {
         add("OnPreKeyEvent " + id(b) + " " + std::to_string(e.windows_key_code));
@@ -77,6 +80,7 @@ public:
 
     std::optional<int> change_show_to;
     bool refuse_popups = false;
+    bool throw_from_events = false;
 
 private:
     static std::string id(const ICefBrowser& b) { return b ? std::to_string(b.GetIdentifier()) : "nil"; }
@@ -384,6 +388,35 @@ TEST_F(BrowserViewTest, EventsArriveOnTheThreadsOfTheirRoute) {
     }
 }
 
+// The application's handler, recording each report with the thread it was made on.
+std::mutex reports_lock;
+std::vector<std::pair<String, bool>> reports; // message, on the GUI thread
+void recording_handler(const std::exception_ptr& e) {
+    const std::lock_guard lock(reports_lock);
+    reports.push_back({exception_message(e), on_gui_thread()});
+}
+
+TEST_F(BrowserViewTest, AnExceptionInAnEventStopsAtTheCallbackAndIsReportedOnTheGuiThread) {
+    const exception_handler previous = get_exception_handler();
+    set_exception_handler(recording_handler);
+    const auto restore = scope_exit([&] { set_exception_handler(previous); });
+    reports.clear();
+    const int a = open(u"http://a/");
+    FSink.throw_from_events = true;
+    // Direct on the IO thread: the engine gets the neutral answer (execution not allowed).
+    ASSERT_EQ(inject(a, "protocol_execution", "io", L"mailto:x"), 1);
+    EXPECT_EQ(injected("protocol_execution"), "browser=" + std::to_string(a) + " allow=0");
+    // Marshalled: raised on the GUI thread inside the view's window procedure.
+    ASSERT_EQ(inject(a, "status", "io", L"s"), 1);
+    injected("status");
+    ASSERT_TRUE(pump_until([] {
+        const std::lock_guard lock(reports_lock);
+        return reports.size() == 2;
+    }));
+    EXPECT_EQ(reports, (std::vector<std::pair<String, bool>>{{u"handler failed on mailto:x", true},
+                                                             {u"handler failed on s", true}}));
+}
+
 TEST_F(BrowserViewTest, BuiltInKeys) {
     FOptions.SetCloseWPagesClosed(false);
     const int a = open(u"http://a/");
@@ -453,6 +486,17 @@ TEST_F(BrowserViewTest, TheMessageLoopTimerLivesWithTheClients) {
     }
     pump_until([] { return TWebBHandler::live_clients() == 1; });
     EXPECT_TRUE(TWebBHandler::timer_exists());
+}
+
+TEST_F(BrowserViewTest, TheLastClientReleasedOnAnEngineThreadFreesTheTimerOnTheGuiThread) {
+    auto client = make_engine_object<TWebBHandler>(false, std::make_shared<sink_link>(&FSink));
+    engine_impl<TWebBHandler>(client.get())->StartTimer();
+    EXPECT_TRUE(TWebBHandler::timer_enabled());
+    cef_client_t* raw = client.detach();
+    std::thread([raw] { raw->base.release(&raw->base); }).join();
+    EXPECT_EQ(TWebBHandler::live_clients(), 0);
+    EXPECT_TRUE(TWebBHandler::timer_exists()) << "not touched from the engine thread";
+    EXPECT_TRUE(pump_until([] { return !TWebBHandler::timer_exists(); }));
 }
 
 TEST_F(BrowserViewTest, WaitForReplyKeepsServingAndKeepsTheQuit) {
