@@ -3,6 +3,7 @@
 #include "framework/Forms.h"
 #include "framework/Menus.h"
 #include "framework/Properties.h"
+#include "framework/Threads.h"
 
 #include <windowsx.h>
 
@@ -123,6 +124,7 @@ TCustomForm* GetParentForm(const TControl* Control) noexcept {
 // Every framework window has this procedure; the control is found by its handle.
 struct window_procedures {
     static LRESULT CALLBACK proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
+        assert_gui_thread();
         TWinControl* control = FindControl(h);
         if (!control && m == WM_NCCREATE) {
             control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
@@ -188,6 +190,7 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    assert_gui_thread();
     if (FConstraints.MinWidth > 0) AWidth = std::max(AWidth, FConstraints.MinWidth);
     if (FConstraints.MaxWidth > 0) AWidth = std::min(AWidth, FConstraints.MaxWidth);
     if (FConstraints.MinHeight > 0) AHeight = std::max(AHeight, FConstraints.MinHeight);

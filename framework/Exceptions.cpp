@@ -16,6 +16,7 @@ namespace kq {
 namespace {
 
 std::atomic<exception_handler> current_handler{nullptr};
+std::atomic<exception_forwarder> current_forwarder{nullptr};
 
 String trim_trailing_space(String text) {
     while (!text.empty() && text.back() <= u' ') text.pop_back();
@@ -96,8 +97,12 @@ void default_exception_handler(const std::exception_ptr& error) {
     std::fputs((string_to_utf8(message) + "\n").c_str(), stderr);
 }
 
+void set_exception_forwarder(exception_forwarder forwarder) noexcept { current_forwarder.store(forwarder); }
+
 void handle_exception(const std::exception_ptr& error) noexcept {
     try {
+        const exception_forwarder forwarder = current_forwarder.load();
+        if (forwarder && forwarder(error)) return;
         const exception_handler handler = current_handler.load();
         (handler ? handler : default_exception_handler)(error);
     } catch (...) {

@@ -122,8 +122,13 @@ void default_exception_handler(const std::exception_ptr& error);
 // The message of any exception: Message for ours, what() for others.
 String exception_message(const std::exception_ptr& error);
 
-// Hands the exception to the current handler; never throws.
+// Hands the exception to the current handler; never throws. With a forwarder set, the forwarder may take
+// it first (returning true), to report it on another thread.
 void handle_exception(const std::exception_ptr& error) noexcept;
+
+// Set by the threads unit: carries an exception caught off the GUI thread to the GUI thread.
+using exception_forwarder = bool (*)(const std::exception_ptr& error);
+void set_exception_forwarder(exception_forwarder forwarder) noexcept;
 
 // Runs f at an edge no exception may cross (window procedure, engine or timer callback, thread entry);
 // an exception goes to the application's handler and the callback returns fallback.

@@ -6,6 +6,7 @@
 #include "framework/ImageLists.h"
 #include "framework/Menus.h"
 #include "framework/Properties.h"
+#include "framework/Threads.h"
 #include "framework/Timers.h"
 
 #include <algorithm>
@@ -933,6 +934,7 @@ void forms_startup() {
         s.names_registered = true;
     }
     controls_startup();
+    threads_startup();
     s.mouse = std::make_unique<TMouse>();
     s.screen = std::make_unique<TScreen>(nullptr);
     s.application = std::make_unique<TApplication>(nullptr);
@@ -945,6 +947,8 @@ void forms_startup() {
 
 void forms_shutdown() {
     forms_state& s = state();
+    // Calls still queued for the GUI thread run while the application is there.
+    threads_shutdown();
     set_exception_handler(s.previous_handler);
     // Forms owned by the application go with it; they still find the screen while they close.
     s.application.reset();

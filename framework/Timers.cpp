@@ -1,6 +1,7 @@
 #include "framework/Timers.h"
 
 #include "framework/Properties.h"
+#include "framework/Threads.h"
 
 #include <map>
 
@@ -93,6 +94,7 @@ void TTimer::UpdateTimer() {
 }
 
 void TTimer::SetEnabled(bool Value) {
+    assert_gui_thread();
     if (Value == FEnabled) return;
     FEnabled = Value;
     UpdateTimer();
