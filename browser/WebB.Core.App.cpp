@@ -48,13 +48,11 @@ public:
     }
 
 private:
-    void BeforeCommandLineProcessing(const cef_string_t* processType, cef_command_line_t* commandLine) {
-        const ICefCommandLine line = ICefCommandLine::adopt(commandLine);
-        if (state().before_command_line) state().before_command_line(to_string(processType), line);
+    void BeforeCommandLineProcessing(const cef_string_t* processType, const ICefCommandLine& commandLine) {
+        if (state().before_command_line) state().before_command_line(to_string(processType), commandLine);
     }
-    void RegisterCustomSchemes(cef_scheme_registrar_t* registrar) {
-        const auto r = engine_ref<cef_scheme_registrar_t>::adopt(registrar);
-        if (state().register_custom_schemes) state().register_custom_schemes(r);
+    void RegisterCustomSchemes(const engine_ref<cef_scheme_registrar_t>& registrar) {
+        if (state().register_custom_schemes) state().register_custom_schemes(registrar);
     }
     cef_resource_bundle_handler_t* GetResourceBundleHandler() { return state().resource_bundle.pass(); }
     cef_browser_process_handler_t* GetBrowserProcessHandler() { return state().browser_process.pass(); }

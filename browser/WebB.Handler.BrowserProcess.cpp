@@ -14,14 +14,12 @@ void TWebBBrowserProcessHandler::ContextInitialized() {
     if (OnContextInitialized) OnContextInitialized();
 }
 
-void TWebBBrowserProcessHandler::BeforeChildProcessLaunch(cef_command_line_t* commandLine) {
-    const ICefCommandLine line = ICefCommandLine::adopt(commandLine);
-    if (OnBeforeChildProcessLaunch) OnBeforeChildProcessLaunch(line);
+void TWebBBrowserProcessHandler::BeforeChildProcessLaunch(const ICefCommandLine& commandLine) {
+    if (OnBeforeChildProcessLaunch) OnBeforeChildProcessLaunch(commandLine);
 }
 
-void TWebBBrowserProcessHandler::RenderProcessThreadCreated(cef_list_value_t* extraInfo) {
-    const ICefListValue info = ICefListValue::adopt(extraInfo);
-    if (OnRenderProcessThreadCreated) OnRenderProcessThreadCreated(info);
+void TWebBBrowserProcessHandler::RenderProcessThreadCreated(const ICefListValue& extraInfo) {
+    if (OnRenderProcessThreadCreated) OnRenderProcessThreadCreated(extraInfo);
 }
 
 // The engine prints with its own defaults.

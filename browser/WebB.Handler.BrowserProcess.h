@@ -17,8 +17,8 @@ public:
 
 private:
     void ContextInitialized();
-    void BeforeChildProcessLaunch(cef_command_line_t* commandLine);
-    void RenderProcessThreadCreated(cef_list_value_t* extraInfo);
+    void BeforeChildProcessLaunch(const ICefCommandLine& commandLine);
+    void RenderProcessThreadCreated(const ICefListValue& extraInfo);
     cef_print_handler_t* GetPrintHandler();
 };
 

@@ -19,9 +19,8 @@ TWebBRenderProcessHandler::TWebBRenderProcessHandler() {
     cef()->on_process_message_received = &engine_thunk<&self::ProcessMessageReceived>::call;
 }
 
-void TWebBRenderProcessHandler::RenderThreadCreated(cef_list_value_t* extraInfo) {
-    const ICefListValue info = ICefListValue::adopt(extraInfo);
-    if (OnRenderThreadCreated) OnRenderThreadCreated(info);
+void TWebBRenderProcessHandler::RenderThreadCreated(const ICefListValue& extraInfo) {
+    if (OnRenderThreadCreated) OnRenderThreadCreated(extraInfo);
 }
 
 void TWebBRenderProcessHandler::WebKitInitialized() {
@@ -31,72 +30,55 @@ void TWebBRenderProcessHandler::WebKitInitialized() {
     if (OnWebKitInitialized) OnWebKitInitialized();
 }
 
-void TWebBRenderProcessHandler::BrowserCreated(cef_browser_t* browser) {
-    const ICefBrowser b = ICefBrowser::adopt(browser);
-    if (OnBrowserCreated) OnBrowserCreated(b);
+void TWebBRenderProcessHandler::BrowserCreated(const ICefBrowser& browser) {
+    if (OnBrowserCreated) OnBrowserCreated(browser);
 }
 
-void TWebBRenderProcessHandler::BrowserDestroyed(cef_browser_t* browser) {
-    const ICefBrowser b = ICefBrowser::adopt(browser);
-    if (OnBrowserDestroyed) OnBrowserDestroyed(b);
+void TWebBRenderProcessHandler::BrowserDestroyed(const ICefBrowser& browser) {
+    if (OnBrowserDestroyed) OnBrowserDestroyed(browser);
 }
 
 cef_load_handler_t* TWebBRenderProcessHandler::GetLoadHandler() { return nullptr; }
 
-int TWebBRenderProcessHandler::BeforeNavigation(cef_browser_t* browser, cef_frame_t* frame, cef_request_t* request,
+// Every navigation goes ahead.
+int TWebBRenderProcessHandler::BeforeNavigation(const ICefBrowser&, const ICefFrame&, const engine_ref<cef_request_t>&,
                                                 cef_navigation_type_t, int) {
-    // The references are the engine's gift and are released here; the navigation goes ahead.
-    ICefBrowser::adopt(browser);
-    ICefFrame::adopt(frame);
-    engine_ref<cef_request_t>::adopt(request);
     return 0;
 }
 
-void TWebBRenderProcessHandler::ContextCreated(cef_browser_t* browser, cef_frame_t* frame, cef_v8context_t* context) {
-    const ICefBrowser b = ICefBrowser::adopt(browser);
-    const ICefFrame f = ICefFrame::adopt(frame);
-    const ICefv8Context c = ICefv8Context::adopt(context);
-    if (OnContextCreated) OnContextCreated(b, f, c);
+void TWebBRenderProcessHandler::ContextCreated(const ICefBrowser& browser, const ICefFrame& frame,
+                                               const ICefv8Context& context) {
+    if (OnContextCreated) OnContextCreated(browser, frame, context);
 }
 
-void TWebBRenderProcessHandler::ContextReleased(cef_browser_t* browser, cef_frame_t* frame, cef_v8context_t* context) {
-    const ICefBrowser b = ICefBrowser::adopt(browser);
-    const ICefFrame f = ICefFrame::adopt(frame);
-    const ICefv8Context c = ICefv8Context::adopt(context);
-    if (OnContextReleased) OnContextReleased(b, f, c);
+void TWebBRenderProcessHandler::ContextReleased(const ICefBrowser& browser, const ICefFrame& frame,
+                                                const ICefv8Context& context) {
+    if (OnContextReleased) OnContextReleased(browser, frame, context);
 }
 
-void TWebBRenderProcessHandler::UncaughtException(cef_browser_t* browser, cef_frame_t* frame, cef_v8context_t* context,
-                                                  cef_v8exception_t* exception, cef_v8stack_trace_t* stackTrace) {
-    const ICefBrowser b = ICefBrowser::adopt(browser);
-    const ICefFrame f = ICefFrame::adopt(frame);
-    const ICefv8Context c = ICefv8Context::adopt(context);
-    const ICefV8Exception e = ICefV8Exception::adopt(exception);
-    const auto trace = engine_ref<cef_v8stack_trace_t>::adopt(stackTrace);
-    if (OnUncaughtException) OnUncaughtException(b, f, c, e, trace);
+void TWebBRenderProcessHandler::UncaughtException(const ICefBrowser& browser, const ICefFrame& frame,
+                                                  const ICefv8Context& context, const ICefV8Exception& exception,
+                                                  const engine_ref<cef_v8stack_trace_t>& stackTrace) {
+    if (OnUncaughtException) OnUncaughtException(browser, frame, context, exception, stackTrace);
 }
 
-void TWebBRenderProcessHandler::FocusedNodeChanged(cef_browser_t* browser, cef_frame_t* frame, cef_domnode_t* node) {
-    const ICefBrowser b = ICefBrowser::adopt(browser);
-    const ICefFrame f = ICefFrame::adopt(frame);
-    const auto n = engine_ref<cef_domnode_t>::adopt(node);
-    if (OnFocusedNodeChanged) OnFocusedNodeChanged(b, f, n);
+void TWebBRenderProcessHandler::FocusedNodeChanged(const ICefBrowser& browser, const ICefFrame& frame,
+                                                   const engine_ref<cef_domnode_t>& node) {
+    if (OnFocusedNodeChanged) OnFocusedNodeChanged(browser, frame, node);
 }
 
-int TWebBRenderProcessHandler::ProcessMessageReceived(cef_browser_t* browser, cef_process_id_t sourceProcess,
-                                                      cef_process_message_t* message) {
-    const ICefBrowser b = ICefBrowser::adopt(browser);
-    const ICefProcessMessage m = ICefProcessMessage::adopt(message);
-    const String name = m ? m.GetName() : String();
+int TWebBRenderProcessHandler::ProcessMessageReceived(const ICefBrowser& browser, cef_process_id_t sourceProcess,
+                                                      const ICefProcessMessage& message) {
+    const String name = message ? message.GetName() : String();
     bool handled = false;
     if (name == torender_jsextention_message) {
-        if (js_extention_message) js_extention_message(b, m);
+        if (js_extention_message) js_extention_message(browser, message);
         handled = true;
     } else if (name == runinrender_message) {
-        if (run_in_render_message) run_in_render_message(b, m);
+        if (run_in_render_message) run_in_render_message(browser, message);
         handled = true;
     }
-    if (OnProcessMessageReceived) OnProcessMessageReceived(b, sourceProcess, m, handled);
+    if (OnProcessMessageReceived) OnProcessMessageReceived(browser, sourceProcess, message, handled);
     return handled ? 1 : 0;
 }
 

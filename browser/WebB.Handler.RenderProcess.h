@@ -32,19 +32,20 @@ public:
     bridge_message run_in_render_message;
 
 private:
-    void RenderThreadCreated(cef_list_value_t* extraInfo);
+    void RenderThreadCreated(const ICefListValue& extraInfo);
     void WebKitInitialized();
-    void BrowserCreated(cef_browser_t* browser);
-    void BrowserDestroyed(cef_browser_t* browser);
+    void BrowserCreated(const ICefBrowser& browser);
+    void BrowserDestroyed(const ICefBrowser& browser);
     cef_load_handler_t* GetLoadHandler();
-    int BeforeNavigation(cef_browser_t* browser, cef_frame_t* frame, cef_request_t* request,
+    int BeforeNavigation(const ICefBrowser& browser, const ICefFrame& frame, const engine_ref<cef_request_t>& request,
                          cef_navigation_type_t navigationType, int isRedirect);
-    void ContextCreated(cef_browser_t* browser, cef_frame_t* frame, cef_v8context_t* context);
-    void ContextReleased(cef_browser_t* browser, cef_frame_t* frame, cef_v8context_t* context);
-    void UncaughtException(cef_browser_t* browser, cef_frame_t* frame, cef_v8context_t* context,
-                           cef_v8exception_t* exception, cef_v8stack_trace_t* stackTrace);
-    void FocusedNodeChanged(cef_browser_t* browser, cef_frame_t* frame, cef_domnode_t* node);
-    int ProcessMessageReceived(cef_browser_t* browser, cef_process_id_t sourceProcess, cef_process_message_t* message);
+    void ContextCreated(const ICefBrowser& browser, const ICefFrame& frame, const ICefv8Context& context);
+    void ContextReleased(const ICefBrowser& browser, const ICefFrame& frame, const ICefv8Context& context);
+    void UncaughtException(const ICefBrowser& browser, const ICefFrame& frame, const ICefv8Context& context,
+                           const ICefV8Exception& exception, const engine_ref<cef_v8stack_trace_t>& stackTrace);
+    void FocusedNodeChanged(const ICefBrowser& browser, const ICefFrame& frame, const engine_ref<cef_domnode_t>& node);
+    int ProcessMessageReceived(const ICefBrowser& browser, cef_process_id_t sourceProcess,
+                               const ICefProcessMessage& message);
 };
 
 // The names of the script bridge's messages to the renderer.
