@@ -22,6 +22,7 @@ class ICefV8Exception;
 template <class T>
 class cef_wrapper {
 public:
+    using engine_struct = T;
     cef_wrapper() noexcept = default;
     explicit cef_wrapper(engine_ref<T> ref) noexcept : FRef(std::move(ref)) {}
     T* get() const noexcept { return FRef.get(); }
@@ -203,6 +204,107 @@ public:
     bool Exit() const;
     // True with the result set, or false with the exception set.
     bool Eval(const String& code, ICefV8Value& result, ICefV8Exception& exception) const;
+};
+
+// --- Objects of the client's callbacks
+
+class ICefRequest : public cef_wrapper<cef_request_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefRequest adopt(cef_request_t* p) { return ICefRequest(engine_ref<cef_request_t>::adopt(p)); }
+
+    String GetUrl() const;
+    void SetUrl(const String& url) const;
+    String GetMethod() const;
+};
+
+class ICefMenuModel : public cef_wrapper<cef_menu_model_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefMenuModel adopt(cef_menu_model_t* p) { return ICefMenuModel(engine_ref<cef_menu_model_t>::adopt(p)); }
+
+    bool Clear() const;
+    int GetCount() const;
+    bool AddSeparator() const;
+    bool AddItem(int commandId, const String& label) const;
+    bool Remove(int commandId) const;
+    bool RemoveAt(int index) const;
+    int GetIndexOf(int commandId) const;
+    int GetCommandIdAt(int index) const;
+    cef_menu_item_type_t GetTypeAt(int index) const;
+    bool SetEnabled(int commandId, bool enabled) const;
+};
+
+class ICefContextMenuParams : public cef_wrapper<cef_context_menu_params_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefContextMenuParams adopt(cef_context_menu_params_t* p) {
+        return ICefContextMenuParams(engine_ref<cef_context_menu_params_t>::adopt(p));
+    }
+
+    String GetLinkUrl() const;
+    String GetPageUrl() const;
+    cef_context_menu_type_flags_t GetTypeFlags() const;
+};
+
+class ICefCookieManager : public cef_wrapper<cef_cookie_manager_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefCookieManager adopt(cef_cookie_manager_t* p) {
+        return ICefCookieManager(engine_ref<cef_cookie_manager_t>::adopt(p));
+    }
+    // The engine's global manager (none before the engine runs).
+    static ICefCookieManager Global();
+
+    bool SetStoragePath(const String& path, bool persistSessionCookies) const;
+    bool FlushStore() const;
+};
+
+class ICefJsDialogCallback : public cef_wrapper<cef_jsdialog_callback_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefJsDialogCallback adopt(cef_jsdialog_callback_t* p) {
+        return ICefJsDialogCallback(engine_ref<cef_jsdialog_callback_t>::adopt(p));
+    }
+    void Cont(bool success, const String& userInput) const;
+};
+
+class ICefAuthCallback : public cef_wrapper<cef_auth_callback_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefAuthCallback adopt(cef_auth_callback_t* p) {
+        return ICefAuthCallback(engine_ref<cef_auth_callback_t>::adopt(p));
+    }
+    void Cont(const String& username, const String& password) const;
+    void Cancel() const;
+};
+
+class ICefRequestCallback : public cef_wrapper<cef_request_callback_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefRequestCallback adopt(cef_request_callback_t* p) {
+        return ICefRequestCallback(engine_ref<cef_request_callback_t>::adopt(p));
+    }
+    void Cont(bool allow) const;
+    void Cancel() const;
+};
+
+class ICefBeforeDownloadCallback : public cef_wrapper<cef_before_download_callback_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefBeforeDownloadCallback adopt(cef_before_download_callback_t* p) {
+        return ICefBeforeDownloadCallback(engine_ref<cef_before_download_callback_t>::adopt(p));
+    }
+    void Cont(const String& downloadPath, bool showDialog) const;
+};
+
+class ICefDownloadItem : public cef_wrapper<cef_download_item_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefDownloadItem adopt(cef_download_item_t* p) {
+        return ICefDownloadItem(engine_ref<cef_download_item_t>::adopt(p));
+    }
+    String GetUrl() const;
 };
 
 } // namespace kq

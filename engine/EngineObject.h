@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <concepts>
 #include <cstddef>
 #include <new>
 #include <type_traits>
@@ -88,20 +89,47 @@ Impl* engine_impl(typename Impl::cef_type* s) noexcept {
     return static_cast<Impl*>(Impl::owner_of(s));
 }
 
+// A parameter type that takes over the engine's counted reference: engine_ref<T> and the ICef... wrappers.
+template <class P>
+concept adopting_param = requires(typename P::engine_struct* p) {
+    { P::adopt(p) } -> std::same_as<P>;
+};
+
+// How a method's parameter of type A arrives from the engine: an adopting type as the raw structure pointer
+// it adopts, anything else as it is.
+template <class A>
+struct callback_param {
+    using c_type = A;
+    static A&& from(A&& a) noexcept { return static_cast<A&&>(a); }
+};
+template <class A>
+    requires adopting_param<std::remove_cvref_t<A>>
+struct callback_param<A> {
+    using value_type = std::remove_cvref_t<A>;
+    using c_type = typename value_type::engine_struct*;
+    static value_type from(c_type p) noexcept { return value_type::adopt(p); }
+};
+
 // engine_thunk<&Impl::Method>::call: a function for a slot of Impl's structure that calls Method on the
-// object behind `self`; the signature is the slot's without `self`. An exception stops at the thunk (it goes
-// to the application's handler) and the engine gets the neutral answer (zero, false, none).
+// object behind `self`; the signature is the slot's without `self`. Parameters the method takes as
+// engine_ref<T> or as a wrapper adopt the reference the engine counted for the callee, before anything
+// else runs, so no handler can leak or forget one. An exception stops at the thunk (it goes to the
+// application's handler, on the GUI thread) and the engine gets the neutral answer (zero, false, none).
 template <auto Method>
 struct engine_thunk;
 
 template <class Impl, class R, class... A, R (Impl::*Method)(A...)>
 struct engine_thunk<Method> {
-    static R CEF_CALLBACK call(typename Impl::cef_type* self, A... args) noexcept {
-        const auto body = [&]() -> R { return (engine_impl<Impl>(self)->*Method)(args...); };
+    static R CEF_CALLBACK call(typename Impl::cef_type* self, typename callback_param<A>::c_type... args) noexcept {
+        const auto body = [&](auto&&... adopted) -> R {
+            return (engine_impl<Impl>(self)->*Method)(static_cast<decltype(adopted)&&>(adopted)...);
+        };
+        // Adopted here, so a reference is released even when the method throws.
+        const auto run = [&]() -> R { return body(callback_param<A>::from(static_cast<decltype(args)&&>(args))...); };
         if constexpr (std::is_void_v<R>) {
-            guard_callback(body);
+            guard_callback(run);
         } else {
-            return guard_callback(R{}, body);
+            return guard_callback(R{}, run);
         }
     }
 };

@@ -10,6 +10,7 @@ namespace kq {
 template <class T>
 class engine_ref {
 public:
+    using engine_struct = T;
     engine_ref() noexcept = default;
     engine_ref(std::nullptr_t) noexcept {}
 

@@ -75,8 +75,24 @@ def split_signature(sig):
 def field_decl(f):
     t, n = f["type"], f["name"]
     if "(*)" in t:
-        return t.replace("(*)", "(CEF_CALLBACK *%s)" % n, 1) + ";"
+        # A member declared without the engine's callback macro keeps the compiler's default, __cdecl.
+        conv = "CEF_CALLBACK " if f["i686_convention"] == "stdcall" else ""
+        return t.replace("(*)", "(%s*%s)" % (conv, n), 1) + ";"
     return "%s %s;" % (t, n)
+
+
+def field_type_on(f, arch):
+    """The exact type of a function-pointer member on one target, calling convention spelt out on i686."""
+    if arch == "x86_64":
+        return f["type"]
+    return f["type"].replace("(*)", "(__%s *)" % f["i686_convention"], 1)
+
+
+def check_conventions(sheet):
+    for sname, s in sheet["structs"].items():
+        for f in s["fields"]:
+            if "(*)" in f["type"] and f.get("i686_convention") not in ("stdcall", "cdecl"):
+                raise SystemExit("%s.%s: no i686 calling convention in the sheet" % (sname, f["name"]))
 
 
 def enum_names(sheet):
@@ -98,6 +114,7 @@ def write_header(sheet, path):
     w("")
     w("#include <cstddef>")
     w("#include <ctime>")
+    w("#include <type_traits>")
     w("")
     w('// The few Win32 types the structures name, declared as the system headers declare them (handles as')
     w('// pointers to distinct structures), so including this header brings no Win32 macros with it.')
@@ -113,7 +130,8 @@ def write_header(sheet, path):
     w('struct tagMSG;')
     w('typedef tagMSG MSG;')
     w("")
-    w("// Members of the engine's structures are __stdcall on 32-bit Windows; the exports are __cdecl.")
+    w("// Members of the engine's structures are __stdcall on 32-bit Windows, but for the dtor of its three")
+    w("// string structures, which is __cdecl; the exports are __cdecl.")
     w("#if defined(_WIN64)")
     w("#define CEF_CALLBACK")
     w("#else")
@@ -150,7 +168,8 @@ def write_header(sheet, path):
     w("")
     w('} // extern "C"')
     w("")
-    w("// Layout checks: a structure that differs from the engine's in one field fails the build.")
+    w("// Layout checks: a structure that differs from the engine's in one field fails the build, and so does a")
+    w("// function-pointer member whose type, calling convention included, is not the engine's.")
     for arch, guard in (("x86_64", "#if defined(_WIN64)"), ("i686", "#else")):
         w(guard)
         for name, s in structs.items():
@@ -158,6 +177,9 @@ def write_header(sheet, path):
               % (name, s[arch]["size"], name, s[arch]["align"]))
             for f in s["fields"]:
                 w("static_assert(offsetof(%s, %s) == %d);" % (name, f["name"], f[arch]))
+                if "(*)" in f["type"]:
+                    w("static_assert(std::is_same_v<decltype(%s::%s), %s>);"
+                      % (name, f["name"], field_type_on(f, arch)))
     w("#endif")
     w("")
     with open(path, "w") as fh:
@@ -244,6 +266,7 @@ def main(sheet_path, root):
     if missing or len(RESOLVED) != 152 or len(set(RESOLVED)) != 152:
         raise SystemExit("resolved export list is wrong: %d names, missing from the sheet %s"
                          % (len(RESOLVED), missing))
+    check_conventions(sheet)
     write_header(sheet, os.path.join(root, "engine/cef_capi.h"))
     write_exports(os.path.join(root, "engine/cef_exports.h"))
     write_standin(sheet, root)

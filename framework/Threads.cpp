@@ -81,8 +81,9 @@ bool forward_to_gui_thread(const std::exception_ptr& error) {
     return Queue([error] { handle_exception(error); });
 }
 
-// False when WM_QUIT was met; it is put back for the caller's loop.
-bool dispatch_pending() {
+} // namespace
+
+bool dispatch_pending_messages() {
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
@@ -94,6 +95,8 @@ bool dispatch_pending() {
     }
     return true;
 }
+
+namespace {
 
 TWaitResult plain_result(DWORD result) {
     switch (result) {
@@ -187,7 +190,7 @@ TWaitResult wait_for_handle(HANDLE Handle, DWORD Milliseconds, wait_serving serv
         const DWORD result = ::MsgWaitForMultipleObjects(1, &Handle, FALSE, remaining, wake);
         if (result != WAIT_OBJECT_0 + 1) return plain_result(result);
         if (serving == wait_serving::all_input) {
-            if (!dispatch_pending()) return TWaitResult::wrTimeout;
+            if (!dispatch_pending_messages()) return TWaitResult::wrTimeout;
         } else {
             MSG msg;
             ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);

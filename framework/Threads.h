@@ -48,6 +48,10 @@ enum class wait_serving {
 // with wrTimeout, so the caller's message loop still sees it. Elsewhere it is the plain wait.
 TWaitResult wait_for_handle(HANDLE Handle, DWORD Milliseconds, wait_serving serving);
 
+// Translates and dispatches every message queued for the calling thread. False when a WM_QUIT was met: it
+// is put back into the queue and the rest stays queued for the caller's loop.
+bool dispatch_pending_messages();
+
 // --- Event
 
 // An owned event object (manual or automatic reset).

@@ -123,6 +123,7 @@ std::string settings_text(const cef_settings_t& s) {
     text("cache_path", s.cache_path);
     text("user_agent", s.user_agent);
     text("locale", s.locale);
+    text("locales_dir_path", s.locales_dir_path);
     number("log_severity", s.log_severity);
     number("remote_debugging_port", s.remote_debugging_port);
     number("background_color", s.background_color);

@@ -17,7 +17,7 @@ using kq::standin::count_down;
 using kq::standin::count_up;
 
 template <class C>
-void CEF_CALLBACK free_text(C* text) {
+void free_text(C* text) {
     delete[] text;
 }
 

@@ -181,5 +181,41 @@ TEST(EngineThunk, AnswersZeroAndReportsWhenTheBodyThrows) {
     EXPECT_EQ(handled_messages, (std::vector<String>{u"visit failed", u"no answer"}));
 }
 
+// A callback whose counted parameter is taken by type: the trampoline adopts it, so the reference the
+// engine counted for the callee is released however the body ends.
+class adopting_handler : public engine_object<cef_task_t> {
+public:
+    explicit adopting_handler(bool fail) : FFail(fail) {}
+    std::vector<int> seen_counts;
+
+    // Called through its thunk as the engine would call a slot with a counted parameter.
+    void Take(engine_ref<cef_task_t> given) {
+        seen_counts.push_back(engine_impl<watched_task>(given.get())->reference_count());
+        if (FFail) throw std::runtime_error("taken, then failed");
+    }
+
+private:
+    bool FFail;
+};
+
+TEST(EngineThunk, AdoptsCountedParametersByTheirType) {
+    const exception_handler previous = get_exception_handler();
+    set_exception_handler([](const std::exception_ptr&) {});
+    const auto restore = scope_exit([&] { set_exception_handler(previous); });
+    int alive = 0;
+    engine_ref<cef_task_t> given = make_engine_object<watched_task>(alive, false);
+    for (const bool fail : {false, true}) {
+        SCOPED_TRACE(fail);
+        engine_ref<cef_task_t> h = make_engine_object<adopting_handler>(fail);
+        using thunk = engine_thunk<&adopting_handler::Take>;
+        static_assert(std::is_same_v<decltype(&thunk::call), void (CEF_CALLBACK*)(cef_task_t*, cef_task_t*) noexcept>);
+        thunk::call(h.get(), given.pass()); // the engine counts one reference for the callee
+        EXPECT_EQ(engine_impl<adopting_handler>(h.get())->seen_counts, std::vector<int>{2});
+        EXPECT_EQ(engine_impl<watched_task>(given.get())->reference_count(), 1) << "released after the call";
+    }
+    given.reset();
+    EXPECT_EQ(alive, 0);
+}
+
 } // namespace
 } // namespace kq

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "browser/WebB.Events.h"
+#include "engine/CefInterfaces.h"
+#include "framework/Strings.h"
+
+namespace kq {
+
+class TBrowserWrapperDic;
+
+// The state of one page. Its fields are guarded by PageLocker.
+class TCefBrowserWrapper {
+public:
+    TCefBrowserWrapper(TBrowserWrapperDic* aParent, ICefBrowser aBrowser);
+
+    const ICefBrowser& Browser() const noexcept { return FBrowser; }
+    int LoadingState() const noexcept { return FLoadingState; }
+    void SetLoadingState(int Value) noexcept { FLoadingState = Value; }
+    const String& LastTitle() const noexcept { return FLastTitle; }
+    void SetLastTitle(const String& Value) { FLastTitle = Value; }
+    const String& LastAddress() const noexcept { return FLastAddress; }
+    void SetLastAddress(const String& Value) { FLastAddress = Value; }
+    const String& LastFavUrl() const noexcept { return FLastFavUrl; }
+
+private:
+    TBrowserWrapperDic* FParent;
+    ICefBrowser FBrowser;
+    int FLoadingState = 1; // 1 loading, 2 can go back, 4 can go forward
+    String FLastTitle = u"正在加载";
+    String FLastAddress;
+    String FLastFavUrl;
+};
+
+// The page table of a view, keyed by browser identifier; owns its wrappers. Guarded by PageLocker.
+class TBrowserWrapperDic {
+public:
+    explicit TBrowserWrapperDic(IWebBrowser* aEvents) noexcept : FEvents(aEvents) {}
+
+    // Ignores a nil browser and one whose identifier is -1.
+    void Add(const ICefBrowser& aBrowser);
+    // Every page stops loading; then the table is emptied.
+    void Clear();
+    bool Remove(int aBrowserId);
+    TCefBrowserWrapper* Find(int aBrowserId) const;
+    int Count() const noexcept { return static_cast<int>(FItems.size()); }
+    const std::map<int, std::unique_ptr<TCefBrowserWrapper>>& Items() const noexcept { return FItems; }
+    IWebBrowser* Events() const noexcept { return FEvents; }
+
+private:
+    IWebBrowser* FEvents;
+    std::map<int, std::unique_ptr<TCefBrowserWrapper>> FItems;
+};
+
+} // namespace kq

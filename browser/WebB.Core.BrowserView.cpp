@@ -1,0 +1,499 @@
+#include "browser/WebB.Core.BrowserView.h"
+
+#include "browser/WebB.Core.App.h"
+#include "browser/WebB.Locker.h"
+#include "browser/WebB.Settings.h"
+#include "browser/WebB.Utils.h"
+#include "framework/Forms.h"
+#include "framework/Messages.h"
+
+#include <mutex>
+
+namespace kq {
+
+namespace {
+constexpr DWORD page_style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP; // 0x56010000
+}
+
+TBrowserView::TBrowserView(TComponent* AOwner, IWebBrowser* aEvents, TWebBOptions* aWebBOptions)
+    : TWinControl(AOwner), FEvents(aEvents), FSinkLink(std::make_shared<sink_link>(aEvents)), FBrowserDic(aEvents),
+      FWebBOptions(aWebBOptions) {}
+
+TBrowserView::~TBrowserView() {
+    // Views messages still on their way from engine threads find no view from here on.
+    FDestroying = true;
+    ClearPages();
+    DestroyHandle();
+}
+
+void TBrowserView::CreateParams(TCreateParams& Params) {
+    TWinControl::CreateParams(Params);
+    Params.Style |= WS_CLIPCHILDREN;
+}
+
+// --- Pages
+
+void TBrowserView::AddPage(const String& aUrl, const String& aDefaultUrl) {
+    NewBrowser(aUrl.empty() ? aDefaultUrl : aUrl);
+}
+
+void TBrowserView::Load(const String& aUrl) {
+    if (Empty()) {
+        NewBrowser(aUrl);
+    } else {
+        FActiveBrowser.GetMainFrame().LoadUrl(aUrl);
+    }
+}
+
+void TBrowserView::NewBrowser(const String& url) {
+    assert_gui_thread();
+    if (!FHandler) FHandler = make_engine_object<TWebBHandler>(false, FSinkLink);
+    cef_window_info_t window{};
+    window.style = page_style;
+    window.parent_window = Handle();
+    RECT r{};
+    ::GetClientRect(Handle(), &r);
+    window.x = r.left;
+    window.y = r.top;
+    window.width = r.right - r.left;
+    window.height = r.bottom - r.top;
+    browser_settings_record settings;
+    FEvents->FillBrowserSettings(settings.get());
+    if (WebBApp->IsNeedInitInMainProcess())
+        throw Exception(u"TWebBApp.LoadLib must be called first in the main process");
+    WebBApp->Init();
+    const ICefBrowser browser = WebBApp->CefBrowserHostCreateSync(window, FHandler, u"", settings.get(), nullptr);
+    // The page shown so far stays shown when the engine made nothing.
+    if (!browser) throw Exception(u"The browser engine could not create a page");
+    engine_impl<TWebBHandler>(FHandler.get())->StartTimer();
+    browser.GetMainFrame().LoadUrl(url);
+}
+
+void TBrowserView::HideActiveBrowser() {
+    if (FActiveBrowser && FActiveBrowserWinHandle) ::ShowWindow(FActiveBrowserWinHandle, SW_HIDE);
+}
+
+void TBrowserView::SetActiveBrowser(const ICefBrowser& aBrowser) {
+    FActiveBrowser = aBrowser;
+    FActiveBrowserId = aBrowser.GetIdentifier();
+    const ICefBrowserHost host = aBrowser.GetHost();
+    FActiveBrowserWinHandle = host ? host.GetWindowHandle() : nullptr;
+    if (host) host.SetFocus(true);
+}
+
+bool TBrowserView::ShowBrowser(const ICefBrowser& aBrowser) {
+    HideActiveBrowser();
+    if (!aBrowser) return false;
+    const ICefBrowserHost host = aBrowser.GetHost();
+    const HWND window = host ? host.GetWindowHandle() : nullptr;
+    if (!window) return false;
+    ::ShowWindow(window, SW_SHOWMAXIMIZED);
+    SetActiveBrowser(aBrowser);
+    String address, title;
+    bool registered = false;
+    {
+        const std::lock_guard lock(*PageLocker);
+        if (const TCefBrowserWrapper* page = FBrowserDic.Find(FActiveBrowserId)) {
+            address = page->LastAddress();
+            title = page->LastTitle();
+            registered = true;
+        }
+    }
+    if (registered) {
+        // The shown page's address and title are reported again.
+        Perform(view_msg::address_change, reinterpret_cast<WPARAM>(&aBrowser), reinterpret_cast<LPARAM>(&address));
+        Perform(view_msg::title_change, reinterpret_cast<WPARAM>(&aBrowser), reinterpret_cast<LPARAM>(&title));
+    }
+    return true;
+}
+
+bool TBrowserView::ShowBrowser(int aBrowserId) {
+    ICefBrowser browser;
+    {
+        const std::lock_guard lock(*PageLocker);
+        const TCefBrowserWrapper* page = FBrowserDic.Find(aBrowserId);
+        if (!page) return false;
+        browser = page->Browser();
+    }
+    return ShowBrowser(browser);
+}
+
+bool TBrowserView::CloseBrowser(int aCloseBrowserId, int aShowBrowserId) {
+    return CloseBrowserInternal(aCloseBrowserId, aShowBrowserId, CLOSETYPE_DEFAULT);
+}
+
+bool TBrowserView::CloseBrowserInternal(int aCloseBrowserId, int aShowBrowserId, TCloseBrowserType aCloseType) {
+    const std::lock_guard lock(*PageLocker);
+    TCefBrowserWrapper* closing = FBrowserDic.Find(aCloseBrowserId);
+    if (!closing) return false;
+    const TCefBrowserWrapper* showing = FBrowserDic.Find(aShowBrowserId);
+    const ICefBrowser to_show = showing ? showing->Browser() : ICefBrowser();
+    const ICefBrowser page = closing->Browser();
+    {
+        const std::lock_guard closed_lock(*ClosedUrlLocker);
+        FClosedURL.push_back(page.GetMainFrame().GetUrl());
+    }
+    page.StopLoad();
+    const std::vector<int> ids{aCloseBrowserId};
+    int show_id = aShowBrowserId;
+    FEvents->OnBeforeCloseBrowser(ids, aCloseType, show_id);
+    const ICefBrowserHost host = page.GetHost();
+    const bool destroyed = host && ::DestroyWindow(host.GetWindowHandle());
+    FEvents->OnCloseBrowser(ids, show_id);
+    FBrowserDic.Remove(aCloseBrowserId);
+    send_wm_close_when_empty();
+    if (to_show && to_show.GetIdentifier() != aCloseBrowserId) ShowBrowser(to_show);
+    return destroyed;
+}
+
+void TBrowserView::send_wm_close_when_empty() {
+    if (FBrowserDic.Count() == 0 && FWebBOptions && FWebBOptions->CloseWPagesClosed() && Application)
+        ::SendMessageW(Application->Handle(), WM_CLOSE, 0, 0);
+}
+
+// Closes the listed pages: each one's address goes to the closed-page list, it stops loading, its window
+// is destroyed and it leaves the table. Both locks are held by the caller.
+void TBrowserView::close_pages(const std::vector<int>& ids, bool& destroyed) {
+    for (const int id : ids) {
+        const TCefBrowserWrapper* page = FBrowserDic.Find(id);
+        if (!page) continue;
+        const ICefBrowser browser = page->Browser();
+        FClosedURL.push_back(browser.GetMainFrame().GetUrl());
+        browser.StopLoad();
+        const ICefBrowserHost host = browser.GetHost();
+        destroyed = host && ::DestroyWindow(host.GetWindowHandle());
+        FBrowserDic.Remove(id);
+    }
+}
+
+void TBrowserView::CloseAllBrowser(bool aIsTrigClosePageEvent) {
+    const std::lock_guard page_lock(*PageLocker); // before the closed-page list's
+    const std::lock_guard closed_lock(*ClosedUrlLocker);
+    std::vector<int> ids;
+    for (const auto& [id, page] : FBrowserDic.Items()) ids.push_back(id);
+    int show_id = -1;
+    if (aIsTrigClosePageEvent) FEvents->OnBeforeCloseBrowser(ids, CLOSETYPE_DEFAULT, show_id);
+    bool destroyed = false;
+    close_pages(ids, destroyed);
+    if (aIsTrigClosePageEvent) FEvents->OnCloseBrowser(ids, show_id);
+    send_wm_close_when_empty();
+}
+
+bool TBrowserView::CloseAllOtherBrowser(int aBrowserId) {
+    const std::lock_guard page_lock(*PageLocker); // before the closed-page list's
+    const std::lock_guard closed_lock(*ClosedUrlLocker);
+    std::vector<int> ids;
+    for (const auto& [id, page] : FBrowserDic.Items()) {
+        if (id != aBrowserId) ids.push_back(id);
+    }
+    int show_id = aBrowserId;
+    FEvents->OnBeforeCloseBrowser(ids, CLOSETYPE_DEFAULT, show_id);
+    bool destroyed = false;
+    close_pages(ids, destroyed);
+    FEvents->OnCloseBrowser(ids, -1);
+    return destroyed;
+}
+
+void TBrowserView::CopyBrowser(int aBrowserId) {
+    ICefBrowser browser;
+    {
+        const std::lock_guard lock(*PageLocker);
+        if (const TCefBrowserWrapper* page = FBrowserDic.Find(aBrowserId)) browser = page->Browser();
+    }
+    CopyBrowser(browser);
+}
+
+void TBrowserView::CopyBrowser(const ICefBrowser& aBrowser) {
+    if (aBrowser) NewBrowser(aBrowser.GetMainFrame().GetUrl());
+}
+
+void TBrowserView::ReOpenClosedPage() {
+    String url;
+    {
+        const std::lock_guard lock(*ClosedUrlLocker);
+        if (FClosedURL.empty()) return;
+        url = FClosedURL.front();
+        FClosedURL.erase(FClosedURL.begin());
+    }
+    NewBrowser(url);
+}
+
+void TBrowserView::GoBack() {
+    if (FActiveBrowser) FActiveBrowser.GoBack();
+}
+
+void TBrowserView::GoForward() {
+    if (FActiveBrowser) FActiveBrowser.GoForward();
+}
+
+void TBrowserView::Reload() {
+    if (!FActiveBrowser) return;
+    FActiveBrowser.Reload();
+    SetActiveBrowser(FActiveBrowser);
+}
+
+void TBrowserView::ReloadIgnoreCache() {
+    if (!FActiveBrowser) return;
+    FActiveBrowser.ReloadIgnoreCache();
+    SetActiveBrowser(FActiveBrowser);
+}
+
+void TBrowserView::StopLoad() {
+    if (!FActiveBrowser) return;
+    FActiveBrowser.StopLoad();
+    SetActiveBrowser(FActiveBrowser);
+}
+
+void TBrowserView::Print() {
+    if (FActiveBrowser) FActiveBrowser.GetHost().Print();
+}
+
+void TBrowserView::ExecuteJavaScript(const String& code) {
+    if (FActiveBrowser) FActiveBrowser.GetMainFrame().ExecuteJavaScript(code, u"about:blank", 0);
+}
+
+void TBrowserView::DownloadFile(const String& aFileUrl) {
+    if (FActiveBrowser) FActiveBrowser.GetHost().StartDownload(aFileUrl);
+}
+
+void TBrowserView::GetSourceInNewPage() {
+    if (FActiveBrowser) NewBrowser(u"view-source:" + FActiveBrowser.GetMainFrame().GetUrl());
+}
+
+void TBrowserView::ClearPages() {
+    {
+        const std::lock_guard lock(*PageLocker);
+        FBrowserDic.Clear();
+    }
+    // Callbacks the engine still makes for the pages raise nothing from here on.
+    FSinkLink->clear();
+    if (FHandler) {
+        engine_impl<TWebBHandler>(FHandler.get())->ReleaseHandlers();
+        FHandler.reset();
+    }
+}
+
+// --- State
+
+bool TBrowserView::Empty() const {
+    if (!FActiveBrowser) return true;
+    const std::lock_guard lock(*PageLocker);
+    return FBrowserDic.Count() == 0;
+}
+
+int TBrowserView::BrowserCount() const {
+    const std::lock_guard lock(*PageLocker);
+    return FBrowserDic.Count();
+}
+
+int TBrowserView::ClosedUrlCount() const {
+    const std::lock_guard lock(*ClosedUrlLocker);
+    return static_cast<int>(FClosedURL.size());
+}
+
+String TBrowserView::Title() const {
+    const std::lock_guard lock(*PageLocker);
+    const TCefBrowserWrapper* page = FActiveBrowser ? FBrowserDic.Find(FActiveBrowserId) : nullptr;
+    return page ? page->LastTitle() : String();
+}
+
+String TBrowserView::Url() const { return FActiveBrowser ? FActiveBrowser.GetMainFrame().GetUrl() : String(); }
+
+TCefBrowserWrapper* TBrowserView::BrowserWrappers(int aBrowserId) const {
+    const std::lock_guard lock(*PageLocker);
+    return FBrowserDic.Find(aBrowserId);
+}
+
+// --- Messages
+
+void TBrowserView::ResizeActiveBrowser() {
+    if (!FActiveBrowser || !FActiveBrowserWinHandle) return;
+    const ICefBrowserHost host = FActiveBrowser.GetHost();
+    if (host) host.NotifyMoveOrResizeStarted();
+    RECT r{};
+    ::GetClientRect(Handle(), &r);
+    HDWP pos = ::BeginDeferWindowPos(1);
+    pos = ::DeferWindowPos(pos, FActiveBrowserWinHandle, nullptr, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, SWP_NOZORDER);
+    ::EndDeferWindowPos(pos);
+}
+
+void TBrowserView::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_SIZE:
+        TWinControl::WndProc(Message);
+        ResizeActiveBrowser();
+        return;
+    case WM_ERASEBKGND:
+        if (!FActiveBrowser) TWinControl::WndProc(Message);
+        else Message.Result = 1;
+        return;
+    case WM_GETDLGCODE:
+        Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        return;
+    case CM_WANTSPECIALKEY:
+        switch (Message.WParam) {
+        case VK_RETURN: case VK_ESCAPE: case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
+            TWinControl::WndProc(Message);
+            return;
+        default:
+            Message.Result = 1;
+            return;
+        }
+    default:
+        if (Message.Msg > WM_USER && Message.Msg <= WM_USER + 52 && dispatch_page_message(Message)) return;
+        TWinControl::WndProc(Message);
+    }
+}
+
+// The engine callbacks carried here; false for a message the view leaves to the default handling.
+bool TBrowserView::dispatch_page_message(TMessage& Message) {
+    if (FDestroying) return true; // answered 0: the pages are going
+    const UINT n = Message.Msg;
+    if (n == view_msg::fullscreen_change) return false;
+    if (n == view_msg::focus_view) {
+        if (CanFocus()) SetFocus();
+        return true;
+    }
+    // A copy of the sender's reference: the page stays valid however the handling ends.
+    const ICefBrowser browser = *reinterpret_cast<const ICefBrowser*>(Message.WParam);
+    const LPARAM l = Message.LParam;
+    IWebBrowser& events = *FEvents;
+    const auto text = [l] { return *reinterpret_cast<const String*>(l); };
+    Message.Result = 0;
+    switch (n) {
+    case view_msg::loading_state: {
+        const int bits = static_cast<int>(l);
+        {
+            const std::lock_guard lock(*PageLocker);
+            if (TCefBrowserWrapper* page = FBrowserDic.Find(browser.GetIdentifier())) page->SetLoadingState(bits);
+        }
+        if (browser.GetIdentifier() == FActiveBrowserId) FLoadingState = bits;
+        events.OnLoadingStateChange(browser, bits & 1, bits & 2, bits & 4);
+        return true;
+    }
+    case view_msg::popup_check: return true;
+    case view_msg::before_popup: {
+        auto& r = *reinterpret_cast<popup_record*>(l);
+        events.OnBeforePopup(browser, *r.frame, *r.targetUrl, *r.targetFrameName, r.targetDisposition, r.userGesture,
+                             *r.popupFeatures, *r.windowInfo, r.client, *r.settings, *r.noJavascriptAccess, *r.Cancel,
+                             r.CancelDefaultEvent);
+        return true;
+    }
+    case view_msg::after_created:
+        ShowBrowser(browser);
+        {
+            const std::lock_guard lock(*PageLocker);
+            FBrowserDic.Add(browser);
+        }
+        events.OnAddBrowser(browser);
+        return true;
+    case view_msg::load_start:
+        Perform(WM_SIZE, 0, 0);
+        events.OnLoadStart(browser, *reinterpret_cast<const ICefFrame*>(l));
+        return true;
+    case view_msg::load_end: {
+        const auto& r = *reinterpret_cast<const load_end_record*>(l);
+        Perform(WM_SIZE, 0, 0);
+        events.OnLoadEnd(browser, *r.frame, r.httpStatusCode);
+        return true;
+    }
+    case view_msg::load_error: {
+        auto& r = *reinterpret_cast<load_error_record*>(l);
+        events.OnLoadError(browser, *r.frame, r.errorCode, *r.errorText, *r.failedUrl, r.CancelDefaultEvent);
+        return true;
+    }
+    case view_msg::got_focus: {
+        bool cancel = false;
+        events.OnGotFocus(browser, cancel);
+        if (cancel) return true;
+        if (FIsActivating) {
+            FIsActivating = false;
+        } else {
+            Perform(view_msg::focus_view, 0, 0);
+        }
+        return true;
+    }
+    case view_msg::context_menu_command: {
+        auto& r = *reinterpret_cast<context_menu_command_record*>(l);
+        events.OnContextMenuCommand(browser, *r.frame, *r.params, r.commandId, r.eventFlags, *r.result);
+        return true;
+    }
+    case view_msg::file_dialog: {
+        auto& r = *reinterpret_cast<file_dialog_record*>(l);
+        events.OnFileDialog(browser, r.mode, *r.title, *r.defaultFilePath, *r.acceptFilters, r.selectedAcceptFilter,
+                            *r.callback, *r.result);
+        return true;
+    }
+    case view_msg::address_change:
+    case view_msg::title_change: {
+        const String value = text();
+        const bool address = n == view_msg::address_change;
+        {
+            const std::lock_guard lock(*PageLocker);
+            if (TCefBrowserWrapper* page = FBrowserDic.Find(browser.GetIdentifier())) {
+                if (address) page->SetLastAddress(value);
+                else page->SetLastTitle(value);
+            }
+        }
+        if (browser.GetIdentifier() == FActiveBrowserId) (address ? FLastAddress : FLastTitle) = value;
+        events.OnStateChange(browser, address ? BrowserDataChange_Address : BrowserDataChange_Title, value);
+        return true;
+    }
+    case view_msg::status_message:
+        events.OnStateChange(browser, BrowserDataChange_StatusMessage, text());
+        return true;
+    case view_msg::console_message: {
+        auto& r = *reinterpret_cast<console_record*>(l);
+        events.OnConsoleMessage(browser, *r.message, *r.source, r.line, *r.result);
+        return true;
+    }
+    case view_msg::tooltip: {
+        auto& r = *reinterpret_cast<tooltip_record*>(l);
+        events.OnTooltip(browser, *r.text, *r.result);
+        return true;
+    }
+    case view_msg::before_download: {
+        auto& r = *reinterpret_cast<before_download_record*>(l);
+        events.OnBeforeDownload(browser, *r.downloadItem, *r.suggestedName, *r.callback, r.CancelDefaultEvent);
+        return true;
+    }
+    case view_msg::jsdialog: {
+        auto& r = *reinterpret_cast<jsdialog_record*>(l);
+        events.OnJsdialog(browser, *r.originUrl, r.dialogType, *r.messageText, *r.defaultPromptText, *r.callback,
+                          *r.suppressMessage, *r.result, r.CancelDefaultEvent);
+        return true;
+    }
+    case view_msg::before_unload: {
+        auto& r = *reinterpret_cast<before_unload_record*>(l);
+        events.OnBeforeUnloadDialog(browser, *r.messageText, r.isReload, *r.callback, *r.result, r.CancelDefaultEvent);
+        return true;
+    }
+    case view_msg::do_close:
+        *reinterpret_cast<bool*>(l) = CloseBrowserInternal(browser.GetIdentifier(), -1, CLOSETYPE_JS);
+        return true;
+    case view_msg::before_close: return true;
+    case view_msg::auth_credentials: {
+        auto& r = *reinterpret_cast<auth_record*>(l);
+        events.OnGetAuthCredentials(browser, *r.frame, r.isProxy, *r.host, r.port, *r.realm, *r.scheme, *r.callback,
+                                    r.CancelDefaultEvent);
+        return true;
+    }
+    case view_msg::show_devtools:
+        if (FWebBOptions && FWebBOptions->DevToolsEnable()) events.ShowDevTools(browser);
+        return true;
+    case view_msg::reload_ignore_cache:
+        ReloadIgnoreCache();
+        return true;
+    case view_msg::search_text:
+        SearchText();
+        return true;
+    case view_msg::script_reply:
+    case view_msg::favicon_change:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace kq

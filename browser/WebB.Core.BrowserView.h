@@ -1,0 +1,91 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "browser/WebB.CefBrowserWrapper.h"
+#include "browser/WebB.Core.BrowserHandler.h"
+#include "browser/WebB.Events.h"
+#include "framework/Controls.h"
+
+namespace kq {
+
+class TWebBOptions;
+
+// The window area that shows any number of engine pages as its child windows, one of them (the active
+// page) visible. It receives the engine callbacks carried to the GUI thread and raises the component's
+// events for them. Every operation runs on the GUI thread.
+class TBrowserView : public TWinControl {
+public:
+    TBrowserView(TComponent* AOwner, IWebBrowser* aEvents, TWebBOptions* aWebBOptions);
+    ~TBrowserView() override;
+
+    void AddPage(const String& aUrl, const String& aDefaultUrl);
+    void Load(const String& aUrl);
+    bool ShowBrowser(const ICefBrowser& aBrowser);
+    // False, changing nothing, for an identifier not in the table.
+    bool ShowBrowser(int aBrowserId);
+    bool CloseBrowser(int aCloseBrowserId, int aShowBrowserId);
+    bool CloseAllOtherBrowser(int aBrowserId);
+    void CloseAllBrowser(bool aIsTrigClosePageEvent);
+    void CopyBrowser(int aBrowserId);
+    void CopyBrowser(const ICefBrowser& aBrowser);
+    void ReOpenClosedPage();
+    void GoBack();
+    void GoForward();
+    void Reload();
+    void ReloadIgnoreCache();
+    void StopLoad();
+    void Print();
+    void ExecuteJavaScript(const String& code);
+    void DownloadFile(const String& aFileUrl);
+    void GetSourceInNewPage();
+    void SearchText() {}
+
+    bool Empty() const;
+    int BrowserCount() const;
+    int ClosedUrlCount() const;
+    String Title() const;
+    String Url() const;
+    const ICefBrowser& ActiveBrowser() const noexcept { return FActiveBrowser; }
+    int ActiveBrowserId() const noexcept { return FActiveBrowserId; }
+    bool IsLoading() const noexcept { return FLoadingState & 1; }
+    bool CanGoBack() const noexcept { return FLoadingState & 2; }
+    bool CanGoForward() const noexcept { return FLoadingState & 4; }
+    bool IsActivating() const noexcept { return FIsActivating; }
+    void SetIsActivating(bool Value) noexcept { FIsActivating = Value; }
+    // The wrapper of a page (nil when absent); its fields are guarded by PageLocker.
+    TCefBrowserWrapper* BrowserWrappers(int aBrowserId) const;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void WndProc(TMessage& Message) override;
+
+private:
+    void NewBrowser(const String& url);
+    bool CloseBrowserInternal(int aCloseBrowserId, int aShowBrowserId, TCloseBrowserType aCloseType);
+    void HideActiveBrowser();
+    void SetActiveBrowser(const ICefBrowser& aBrowser);
+    void ResizeActiveBrowser();
+    void ClearPages();
+    void close_pages(const std::vector<int>& ids, bool& destroyed);
+    void send_wm_close_when_empty();
+    bool dispatch_page_message(TMessage& Message);
+
+    IWebBrowser* FEvents;
+    std::shared_ptr<sink_link> FSinkLink;
+    engine_ref<cef_client_t> FHandler;
+    TBrowserWrapperDic FBrowserDic;
+    std::vector<String> FClosedURL; // oldest first; guarded by ClosedUrlLocker
+    TWebBOptions* FWebBOptions;
+    ICefBrowser FActiveBrowser;
+    HWND FActiveBrowserWinHandle = nullptr; // none: no page, or a page without a window
+    int FActiveBrowserId = -1;
+    int FLoadingState = 1;
+    String FLastTitle = u"正在加载";
+    String FLastAddress;
+    bool FIsActivating = true;
+    bool FDestroying = false;
+};
+
+} // namespace kq

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "browser/WebB.Events.h"
+#include "engine/EngineObject.h"
+
+namespace kq {
+
+// Answers the engine's resource requests through events; with none assigned the engine uses its own packs.
+// Called on any engine thread.
+class TWebBResourceBundleHandler : public engine_object<cef_resource_bundle_handler_t> {
+public:
+    TWebBResourceBundleHandler();
+
+    TOnGetDataResource OnGetDataResource;
+    TOnGetLocalizedString OnGetLocalizedString;
+    TOnGetDataResourceForScale OnGetDataResourceForScale;
+
+private:
+    int GetLocalizedString(int messageId, cef_string_t* string);
+    int GetDataResource(int resourceId, void** data, std::size_t* dataSize);
+    int GetDataResourceForScale(int resourceId, cef_scale_factor_t scaleFactor, void** data, std::size_t* dataSize);
+};
+
+} // namespace kq
