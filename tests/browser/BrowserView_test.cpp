@@ -202,6 +202,47 @@ TEST_F(BrowserViewTest, ThreePagesShowOnlyTheLast) {
     EXPECT_TRUE(TWebBHandler::timer_enabled());
 }
 
+TEST_F(BrowserViewTest, TheShownPageStaysUntilTheNewOneIsThere) {
+    const int a = open(u"http://a/");
+    FView->AddPage(u"http://b/", u"");
+    // The engine has made the page but not reported it yet.
+    EXPECT_EQ(FView->ActiveBrowserId(), a);
+    EXPECT_TRUE(::IsWindowVisible(page_window(a)));
+    ASSERT_TRUE(pump_until([&] { return FView->BrowserCount() == 2; }));
+    EXPECT_FALSE(::IsWindowVisible(page_window(a)));
+}
+
+TEST_F(BrowserViewTest, APageTheEngineDidNotMakeIsAnErrorThatChangesNothing) {
+    const int a = open(u"http://a/");
+    FControlLibrary.exports().cef_shutdown(); // the engine is gone; the program still thinks it runs
+    try {
+        FView->AddPage(u"http://b/", u"");
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), u"The browser engine could not create a page");
+    }
+    EXPECT_EQ(FView->ActiveBrowserId(), a);
+    EXPECT_EQ(FView->BrowserCount(), 1);
+}
+
+TEST_F(BrowserViewTest, CallbacksForAViewBeingDestroyedNeitherCrashNorHang) {
+    for (int i = 0; i < 50; ++i) {
+        auto* view = new TBrowserView(FForm, &FSink, &FOptions);
+        view->SetParent(FForm);
+        view->SetBounds(0, 0, 200, 200);
+        view->AddPage(u"http://a/", u"");
+        ASSERT_TRUE(pump_until([&] { return view->BrowserCount() == 1; })) << i;
+        const int id = view->ActiveBrowserId();
+        for (const char* thread : {"io", "ui", "io"}) {
+            inject(id, "status", thread, L"x");
+            inject(id, "tooltip", thread, L"t");
+            inject(id, "protocol_execution", thread, L"mailto:x");
+        }
+        delete view;
+    }
+    pump_for(100);
+}
+
 TEST_F(BrowserViewTest, ShowingAPageReportsItsAddressAndTitleAgain) {
     const int a = open(u"http://a/");
     open(u"http://b/");
