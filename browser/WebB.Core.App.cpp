@@ -10,6 +10,7 @@
 #include "browser/WebB.Handler.ResourceBundle.h"
 #include "engine/EngineObject.h"
 #include "engine/EngineStrings.h"
+#include "framework/Files.h"
 
 namespace kq {
 
@@ -74,7 +75,9 @@ bool TWebBApp::LoadLib() {
     if (FLibrary.loaded()) return true;
     // The engine's code expects every floating-point exception masked.
     _controlfp(_MCW_EM, _MCW_EM);
-    switch (FLibrary.load(FCefLibrary)) {
+    // A path is taken from the current folder; the system's search would try the program's folder first.
+    const bool has_folder = FCefLibrary.find_first_of(u"\\/") != String::npos;
+    switch (FLibrary.load(has_folder ? ExpandFileName(FCefLibrary) : FCefLibrary)) {
     case engine_load_status::not_loadable: RaiseLastOSError(FLibrary.load_error());
     case engine_load_status::export_missing: throw ECefException(u"Invalid CEF Library version");
     case engine_load_status::loaded: break;
@@ -217,23 +220,29 @@ bool TWebBApp::CefClearSchemeHandlerFactories() {
     return FLibrary.exports().cef_clear_scheme_handler_factories() != 0;
 }
 
-bool TWebBApp::CefAddCrossOriginWhitelistEntry(const String& SourceOrigin, const String& TargetProtocol,
-                                               const String& TargetDomain, bool AllowTargetSubdomains) {
-    check_loaded();
+namespace {
+using whitelist_export = int (*)(const cef_string_t*, const cef_string_t*, const cef_string_t*, int);
+bool change_whitelist(whitelist_export change, const String& SourceOrigin, const String& TargetProtocol,
+                      const String& TargetDomain, bool AllowTargetSubdomains) {
     const cef_string_t o = cef_string_view(SourceOrigin);
     const cef_string_t p = cef_string_view(TargetProtocol);
     const cef_string_t d = cef_string_view(TargetDomain);
-    return FLibrary.exports().cef_add_cross_origin_whitelist_entry(&o, &p, &d, AllowTargetSubdomains ? 1 : 0) != 0;
+    return change(&o, &p, &d, AllowTargetSubdomains ? 1 : 0) != 0;
+}
+} // namespace
+
+bool TWebBApp::CefAddCrossOriginWhitelistEntry(const String& SourceOrigin, const String& TargetProtocol,
+                                               const String& TargetDomain, bool AllowTargetSubdomains) {
+    check_loaded();
+    return change_whitelist(FLibrary.exports().cef_add_cross_origin_whitelist_entry, SourceOrigin, TargetProtocol,
+                            TargetDomain, AllowTargetSubdomains);
 }
 
 bool TWebBApp::CefRemoveCrossOriginWhitelistEntry(const String& SourceOrigin, const String& TargetProtocol,
                                                   const String& TargetDomain, bool AllowTargetSubdomains) {
     check_loaded();
-    const cef_string_t o = cef_string_view(SourceOrigin);
-    const cef_string_t p = cef_string_view(TargetProtocol);
-    const cef_string_t d = cef_string_view(TargetDomain);
-    return FLibrary.exports().cef_remove_cross_origin_whitelist_entry(&o, &p, &d, AllowTargetSubdomains ? 1 : 0) !=
-           0;
+    return change_whitelist(FLibrary.exports().cef_remove_cross_origin_whitelist_entry, SourceOrigin, TargetProtocol,
+                            TargetDomain, AllowTargetSubdomains);
 }
 
 bool TWebBApp::CefClearCrossOriginWhitelist() {

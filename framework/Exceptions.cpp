@@ -25,7 +25,9 @@ String trim_trailing_space(String text) {
 
 } // namespace
 
-Exception::Exception(String message) : FMessage(std::move(message)), FWhat(string_to_utf8(FMessage)) {}
+// Not inline, so the return address lies in the code that creates the exception.
+Exception::Exception(String message)
+    : FMessage(std::move(message)), FWhat(string_to_utf8(FMessage)), FRaiseAddress(__builtin_return_address(0)) {}
 
 void Exception::SetMessage(String message) {
     FWhat = string_to_utf8(message);

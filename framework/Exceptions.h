@@ -17,10 +17,13 @@ public:
     const String& Message() const noexcept { return FMessage; }
     void SetMessage(String message);
     const char* what() const noexcept override { return FWhat.c_str(); }
+    // A code address of the function that raised it, for the report of an exception that ends the program.
+    const void* RaiseAddress() const noexcept { return FRaiseAddress; }
 
 private:
     String FMessage;
     std::string FWhat;
+    const void* FRaiseAddress;
 };
 
 class EOSError : public Exception {

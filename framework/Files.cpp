@@ -15,6 +15,16 @@ String executable_path() {
     }
 }
 
+String ExpandFileName(const String& file_name) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetFullPathNameW(wide(file_name), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (n == 0) return file_name;
+        if (n < buffer.size()) return from_wide(buffer.data(), n);
+        buffer.resize(n);
+    }
+}
+
 std::vector<folder_entry> find_entries(const String& pattern) {
     std::vector<folder_entry> entries;
     WIN32_FIND_DATAW data{};

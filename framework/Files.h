@@ -12,6 +12,9 @@ namespace kq {
 // The full path of the running program's executable file.
 String executable_path();
 
+// The full path of a file name, a relative one taken from the current folder.
+String ExpandFileName(const String& file_name);
+
 // One entry of a folder: its name (no path) and the system's attribute word.
 struct folder_entry {
     String Name;

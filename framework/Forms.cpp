@@ -1,6 +1,8 @@
 #include "framework/Forms.h"
 
 #include "framework/ComponentText.h"
+#include "framework/Conversions.h"
+#include "framework/Files.h"
 #include "framework/ImageLists.h"
 #include "framework/Menus.h"
 #include "framework/Properties.h"
@@ -35,6 +37,16 @@ void application_exception_handler(const std::exception_ptr& error) {
         Application->HandleException(nullptr, error);
     else
         default_exception_handler(error);
+}
+
+LRESULT CALLBACK application_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
+    auto* app = reinterpret_cast<TApplication*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (!app) return ::DefWindowProcW(h, m, w, l);
+    return guard_callback(LRESULT{0}, [&] {
+        TMessage message{m, w, l, 0};
+        app->WndProc(message);
+        return message.Result;
+    });
 }
 
 // The window styles of a form's border; shared by CreateParams and the size of a form without window.
@@ -529,17 +541,17 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
 TApplication::~TApplication() {
     DestroyComponents();
-    if (FHandle) ::DestroyWindow(FHandle);
+    if (FHandle) {
+        ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+        ::DestroyWindow(FHandle);
+    }
 }
 
 void TApplication::Initialize() {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
     if (FTitle.empty()) {
-        wchar_t path[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-        String name = from_wide(path);
-        name = name.substr(name.find_last_of(u"\\/") + 1);
+        const String name = ExtractFileName(executable_path());
         FTitle = name.substr(0, name.find_last_of(u'.'));
     }
     Handle();
@@ -547,12 +559,36 @@ void TApplication::Initialize() {
 
 HWND TApplication::Handle() {
     if (!FHandle) {
-        const HINSTANCE instance = register_window_class(L"TApplication", ::DefWindowProcW);
+        const HINSTANCE instance = register_window_class(L"TApplication", application_window_proc);
         FHandle = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", wide(FTitle), WS_POPUP, 0, 0, 0, 0, nullptr,
                                     nullptr, instance, nullptr);
         if (!FHandle) RaiseLastOSError();
+        ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     return FHandle;
+}
+
+String TApplication::ExeName() const { return executable_path(); }
+
+void TApplication::HookMainWindow(const void* Owner, TWindowHook Hook) {
+    FWindowHooks.emplace_back(Owner, std::move(Hook));
+}
+
+void TApplication::UnhookMainWindow(const void* Owner) noexcept {
+    std::erase_if(FWindowHooks, [&](const auto& h) { return h.first == Owner; });
+}
+
+void TApplication::WndProc(TMessage& Message) {
+    // A copy: a hook may unhook itself or others.
+    const auto hooks = FWindowHooks;
+    for (const auto& hook : hooks) {
+        if (hook.second(Message)) return;
+    }
+    if (Message.Msg == WM_CLOSE) {
+        if (FMainForm) FMainForm->Close();
+        return;
+    }
+    Message.Result = ::DefWindowProcW(FHandle, Message.Msg, Message.WParam, Message.LParam);
 }
 
 void TApplication::SetTitle(const String& Value) {

@@ -162,6 +162,8 @@ protected:
 
 using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
 using TExceptionEvent = std::function<void(TObject* Sender, const std::exception_ptr& E)>;
+// Sees the application window's messages first; true means handled (Message.Result is the answer).
+using TWindowHook = std::function<bool(TMessage& Message)>;
 
 class TApplicationEvents;
 
@@ -171,7 +173,14 @@ public:
     ~TApplication() override;
 
     void Initialize();
+    // The application's hidden window: WM_CLOSE sent to it closes the main form.
     HWND Handle();
+    // The full path of the program's executable file.
+    String ExeName() const;
+    // Hooks see the application window's messages in the order they were added, before the window's own
+    // handling. Owner names a hook for UnhookMainWindow.
+    void HookMainWindow(const void* Owner, TWindowHook Hook);
+    void UnhookMainWindow(const void* Owner) noexcept;
     const String& Title() const noexcept { return FTitle; }
     void SetTitle(const String& Value);
     TCustomForm* MainForm() const noexcept { return FMainForm; }
@@ -227,6 +236,9 @@ public:
     void remove_events(TApplicationEvents* Events) noexcept;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
+    // For the application window's procedure.
+    void WndProc(TMessage& Message);
+
 private:
     bool ProcessMessage(MSG& Msg);
     bool IsKeyMsg(MSG& Msg);
@@ -240,6 +252,7 @@ private:
     bool FShowMainForm = true;
     bool FTerminated = false;
     std::vector<TApplicationEvents*> FEvents;
+    std::vector<std::pair<const void*, TWindowHook>> FWindowHooks;
     bool FShowHint = true;
     int FHintPause = 500;
     int FHintHidePause = 2500;

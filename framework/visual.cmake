@@ -2,5 +2,5 @@
 kq_library(framework_visual SOURCES
     ImageCodecs_Png.cpp ImageCodecs_Jpeg.cpp ImageCodecs_Bmp.cpp
     Graphics.cpp Pictures.cpp Controls.cpp Forms.cpp Timers.cpp Threads.cpp ImageLists.cpp Menus.cpp Dialogs.cpp
-    Files.cpp
+    Files.cpp Program.cpp
     DEPENDS framework kq::jpeg kq::zlib gdi32 user32 gdiplus comctl32 ole32 shell32 msimg32)

@@ -3,7 +3,10 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string>
 #include <vector>
+
+#include <windows.h>
 
 #include "testengine/ControlExports.h"
 #include "testengine/StandinObject.h"
@@ -28,11 +31,29 @@ std::vector<std::unique_ptr<tracked>> objects;
 
 thread_local const char* current_thread_name = nullptr;
 
+// With STANDIN_RECORD_FILE set, every call is also appended to that file as "process id, thread, name,
+// detail" on one line, so a test can read what the stand-in saw inside another program (and its
+// sub-processes, which append to the same file).
+void append_to_record_file(const call& c) {
+    wchar_t path[MAX_PATH];
+    const DWORD n = ::GetEnvironmentVariableW(L"STANDIN_RECORD_FILE", path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    const HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    const std::string line = std::to_string(::GetCurrentProcessId()) + "\t" + c.thread + "\t" + c.name + "\t" +
+                             c.detail + "\n";
+    DWORD written = 0;
+    ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
 } // namespace
 
 void record(std::string_view name, std::string_view detail) {
     const std::lock_guard lock(state_lock);
     calls.push_back(call{thread_name(), std::string(name), std::string(detail)});
+    append_to_record_file(calls.back());
 }
 
 void set_thread_name(const char* name) noexcept { current_thread_name = name; }

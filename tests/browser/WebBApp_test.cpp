@@ -6,6 +6,9 @@
 
 #include "browser/WebB.Core.App.h"
 #include "browser/WebB.Handler.RenderProcess.h"
+#include "browser/WebB.Handler.ResourceBundle.h"
+#include "engine/EngineStrings.h"
+#include "framework/Conversions.h"
 #include "tests/engine/StandinHarness.h"
 #include "tests/engine/TestClient.h"
 
@@ -103,10 +106,14 @@ TEST_F(WebBAppTest, NeedsInitInTheMainProcessOnlyWithSubProcessesAndNoLibrary) {
     EXPECT_TRUE(WebBApp->IsNeedInitInMainProcess());
     // The renderer the stand-in would start is this program again; it runs no test.
     ::SetEnvironmentVariableW(L"STANDIN_RENDERER_ARGUMENTS", L"--gtest_filter=NoSuchTest.None");
+    // The browser-process handler sees the child's command line before it starts.
+    WebBApp->SetOnBeforeChildProcessLaunch([](const ICefCommandLine& line) { line.AppendSwitch(u"child-seen"); });
     EXPECT_TRUE(WebBApp->Init());
     ::SetEnvironmentVariableW(L"STANDIN_RENDERER_ARGUMENTS", nullptr);
     EXPECT_FALSE(WebBApp->IsNeedInitInMainProcess());
-    EXPECT_EQ(control().calls("launch_renderer").size(), 1u);
+    const auto launched = control().calls("launch_renderer");
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0].detail, "--type=renderer --child-seen");
 }
 
 TEST_F(WebBAppTest, GuardedWrappersRaiseBeforeTheLibraryIsLoaded) {
@@ -156,6 +163,50 @@ TEST_F(WebBAppTest, RegisterClassesKeepsOneEntryPerNameAndCode) {
     std::vector<String> entries;
     for (const TRegExtentionPar& e : RegisteredExtentions()) entries.push_back(e.name + u":" + e.code);
     EXPECT_EQ(entries, (std::vector<String>{u"a:x", u"a:y", u"b:x", u"A:x"}));
+}
+
+// The engine asks the resource-bundle handler; only an event that sets Cancel answers.
+TEST_F(WebBAppTest, ResourceBundleAnswersOnlyThroughItsEvents) {
+    ASSERT_TRUE(WebBApp->Init());
+    cef_resource_bundle_handler_t* h = TWebBApp::ResourceBundleHandler().cef();
+    cef_string_t text{};
+    void* data = nullptr;
+    std::size_t size = 0;
+    EXPECT_EQ(h->get_localized_string(h, 7, &text), 0);
+    EXPECT_EQ(h->get_data_resource(h, 7, &data, &size), 0);
+    EXPECT_EQ(h->get_data_resource_for_scale(h, 7, SCALE_FACTOR_200P, &data, &size), 0);
+
+    static const char bytes[] = "png";
+    WebBApp->SetOnGetLocalizedString([](int id, String& value, bool& Cancel) {
+        value = u"本地化 " + IntToStr(id);
+        Cancel = id == 7;
+    });
+    WebBApp->SetOnGetDataResourceForScale(
+        [](int, cef_scale_factor_t scale, void*& d, std::size_t& n, bool& Cancel) {
+            d = const_cast<char*>(bytes);
+            n = scale == SCALE_FACTOR_200P ? 3 : 0;
+            Cancel = true;
+        });
+    EXPECT_EQ(h->get_localized_string(h, 8, &text), 0);
+    EXPECT_EQ(text.str, nullptr);
+    EXPECT_EQ(h->get_localized_string(h, 7, &text), 1);
+    EXPECT_EQ(to_string(&text), u"本地化 7");
+    FControlLibrary.exports().cef_string_utf16_clear(&text);
+    EXPECT_EQ(h->get_data_resource_for_scale(h, 7, SCALE_FACTOR_200P, &data, &size), 1);
+    EXPECT_EQ(data, bytes);
+    EXPECT_EQ(size, 3u);
+}
+
+// When the renderer's script engine starts, the registered extensions with code or handler reach it.
+TEST_F(WebBAppTest, RendererRegistersTheExtensionsWhenScriptStarts) {
+    WebBApp->RegisterClasses({{u"first", u"var first;", nullptr}, {u"second", u"", nullptr}});
+    bool raised = false;
+    WebBApp->SetOnWebKitInitialized([&] { raised = true; });
+    ASSERT_TRUE(WebBApp->Init());
+    cef_render_process_handler_t* h = TWebBApp::RenderProcessHandler().cef();
+    h->on_web_kit_initialized(h);
+    EXPECT_EQ(control().calls("cef_register_extension").size(), 1u);
+    EXPECT_TRUE(raised);
 }
 
 // The render-process handler: bridge messages are handled, with the exact name only; the application's

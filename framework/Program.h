@@ -1,0 +1,18 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+
+#include "framework/Strings.h"
+
+namespace kq {
+
+// Runs a program's body. An exception that leaves it is reported in a task-modal "Application Error" box
+// without owner and the answer is exit code 1; otherwise 0.
+int run_program(const std::function<void()>& body) noexcept;
+
+// The text of that box: "Exception <class> in module <file> at <address>.\r\n<message>[.]\r\n", the address
+// relative to the start of the module's code.
+String application_error_text(const std::exception_ptr& error);
+
+} // namespace kq
