@@ -22,7 +22,8 @@ protected:
 };
 
 // The sink as the handlers reach it: cleared by the view when it goes, so a callback the engine makes
-// afterwards, on any thread, raises nothing.
+// afterwards, on any thread, raises nothing. A direct event runs under the shared lock, and the view clears
+// it on the GUI thread: a handler of a direct event must not wait for the GUI thread.
 class sink_link {
 public:
     explicit sink_link(IWebBrowser* sink) noexcept : FSink(sink) {}

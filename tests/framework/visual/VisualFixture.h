@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -63,6 +64,28 @@ inline std::thread answer_window(const wchar_t* title, std::function<int(HWND)> 
         }
     });
 }
+
+// Posts a message to the constructing thread every 10 ms while it exists: input that keeps arriving.
+class steady_input {
+public:
+    steady_input() : FTarget(::GetCurrentThreadId()), FPoster([this] {
+        while (!FDone) {
+            ::PostThreadMessageW(FTarget, WM_NULL, 0, 0);
+            ::Sleep(10);
+        }
+    }) {}
+    ~steady_input() {
+        FDone = true;
+        FPoster.join();
+    }
+    steady_input(const steady_input&) = delete;
+    steady_input& operator=(const steady_input&) = delete;
+
+private:
+    DWORD FTarget;
+    std::atomic<bool> FDone{false};
+    std::thread FPoster;
+};
 
 // How far the process's GDI and USER handle tables reach: a fresh batch of objects is made and the
 // highest handle index noted. Leaked objects keep their slots, so each one pushes the mark further.
