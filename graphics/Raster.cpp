@@ -7,6 +7,7 @@
 #include "graphics/Raster_Platform.h"
 #include "graphics/Raster_Resamplers.h"
 #include "graphics/Raster_System.h"
+#include "graphics/Raster_Transforms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -213,6 +214,7 @@ void graphics_startup() {
     Raster_LowLevel_startup();
     Raster_Blend_startup();
     Raster_startup();
+    Raster_Transforms_startup();
     Raster_Resamplers_startup();
 }
 
