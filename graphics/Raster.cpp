@@ -220,6 +220,7 @@ void graphics_startup() {
 
 void graphics_shutdown() {
     Raster_Resamplers_shutdown();
+    Raster_Bitmap_shutdown();
     Raster_Blend_shutdown();
     Raster_Bindings_shutdown();
     Raster_System_shutdown();
