@@ -1,3 +1,4 @@
+// The resamplers and the block and stretch transfers they run share one unit; the file is long for that.
 #include "graphics/Raster_Resamplers.h"
 
 #include "framework/Properties.h"
@@ -5,6 +6,7 @@
 #include "graphics/Raster_Blend.h"
 #include "graphics/Raster_Math.h"
 #include "graphics/Raster_OrdinalMaps.h"
+#include "graphics/Raster_Transforms.h"
 
 #include <emmintrin.h>
 #include <mmintrin.h>
@@ -512,6 +514,893 @@ TColor32 interpolate_four_sse2(std::int32_t wx, std::int32_t wy, const TColor32*
 
 } // namespace
 
+// --- Applying colours to the destination
+
+namespace {
+
+// How computed colours reach the destination, chosen once per call from the source's settings.
+struct combine_op {
+    TDrawMode mode;
+    std::int32_t master;
+    TColor32 outer;
+    TBlendMemEx blend;              // pixel with master alpha, by the source's combine mode
+    blend_line_proc row;            // rows at full master alpha
+    blend_line_ex_proc row_alpha;   // rows with master alpha
+    const TPixelCombineEvent* callback;
+};
+
+combine_op combine_of(const TCustomBitmap32& src, TDrawMode mode, const TPixelCombineEvent& callback) {
+    if (mode == dmCustom && !callback)
+        mode = dmOpaque;
+    const TCombineMode cm = src.CombineMode();
+    return {mode,
+            static_cast<std::int32_t>(std::min<std::uint32_t>(src.MasterAlpha(), 0x7FFFFFFF)),
+            src.OuterColor(),
+            *blend_pixel_alpha_by_mode[cm],
+            *blend_row_by_mode[cm],
+            *blend_row_alpha_by_mode[cm],
+            &callback};
+}
+
+// One computed colour onto one pixel, as the scaled transfers apply it.
+inline void apply_pixel(const combine_op& op, TColor32 c, TColor32& d) {
+    switch (op.mode) {
+    case dmOpaque:
+        d = c;
+        break;
+    case dmBlend:
+        op.blend(c, d, op.master);
+        break;
+    case dmCustom:
+        (*op.callback)(c, d, static_cast<TColor32>(op.master));
+        break;
+    case dmTransparent:
+        if (c != op.outer)
+            d = c;
+        break;
+    }
+}
+
+void apply_row(const combine_op& op, const TColor32* src, TColor32* dst, std::int32_t count) {
+    switch (op.mode) {
+    case dmOpaque:
+        std::memmove(dst, src, static_cast<std::size_t>(count) * sizeof(TColor32));
+        break;
+    case dmBlend:
+        for (std::int32_t i = 0; i < count; ++i)
+            op.blend(src[i], dst[i], op.master);
+        break;
+    default:
+        for (std::int32_t i = 0; i < count; ++i)
+            apply_pixel(op, src[i], dst[i]);
+        break;
+    }
+}
+
+// The block transfers blend whole rows.
+void apply_block_row(const combine_op& op, const TColor32* src, TColor32* dst, std::int32_t count) {
+    if (op.mode == dmBlend) {
+        if (op.master >= 255)
+            op.row(src, dst, count);
+        else
+            op.row_alpha(src, dst, count, op.master);
+        return;
+    }
+    apply_row(op, src, dst, count);
+}
+
+bool blend_without_alpha(const TCustomBitmap32& src, TDrawMode mode) {
+    return mode == dmBlend && src.MasterAlpha() == 0;
+}
+
+std::int32_t saturate(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+TRect offset_saturated(const TRect& r, std::int64_t dx, std::int64_t dy) {
+    return {saturate(r.Left + dx), saturate(r.Top + dy), saturate(r.Right + dx), saturate(r.Bottom + dy)};
+}
+
+// R := R ∩ By; true when something is left.
+bool clip_to(TRect& r, const TRect& by) {
+    TRect out;
+    IntersectRects(out, r, by);
+    r = out;
+    return !RectIsEmpty(r);
+}
+
+bool inside(const TRect& inner, const TRect& outer) {
+    return !RectIsEmpty(inner) && inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
+           inner.Bottom <= outer.Bottom;
+}
+
+// Runs EndBlending at scope end, also when a callback raises.
+struct end_blending_at_exit {
+    end_blending_at_exit() = default;
+    end_blending_at_exit(const end_blending_at_exit&) = delete;
+    end_blending_at_exit& operator=(const end_blending_at_exit&) = delete;
+    ~end_blending_at_exit() { EndBlending(); }
+};
+
+// DstClip within the destination and DstRect; false when nothing is left.
+bool stretch_clip(const TCustomBitmap32& dst, const TRect& dstRect, TRect& dstClip) {
+    return clip_to(dstClip, dst.BoundsRect()) && clip_to(dstClip, dstRect);
+}
+
+} // namespace
+
+// --- Block transfer
+
+void RequireBitmaps(const TCustomBitmap32* Dst, const TCustomBitmap32* Src) {
+    if (!Dst)
+        throw EBitmapException(u"Destination bitmap is nil");
+    if (!Src)
+        throw EBitmapException(u"Source bitmap is nil");
+}
+
+void CombineBlock(TCustomBitmap32* Dst, const TRect& DstArea, TCustomBitmap32* Src, std::int32_t SrcX,
+                  std::int32_t SrcY, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    RequireBitmaps(Dst, Src);
+    // Clip the area so that both its destination and its source part lie inside their bitmaps.
+    TRect area = DstArea;
+    if (!clip_to(area, Dst->BoundsRect()))
+        return;
+    const std::int64_t dx = static_cast<std::int64_t>(SrcX) - DstArea.Left;
+    const std::int64_t dy = static_cast<std::int64_t>(SrcY) - DstArea.Top;
+    if (!clip_to(area, offset_saturated(Src->BoundsRect(), -dx, -dy)))
+        return;
+    const combine_op op = combine_of(*Src, CombineOp, CombineCallBack);
+    const std::int32_t width = area.Right - area.Left;
+    const std::int32_t sx = static_cast<std::int32_t>(area.Left + dx);
+    const std::int32_t sy = static_cast<std::int32_t>(area.Top + dy);
+    // Copying within one bitmap downwards runs bottom-up so no source row is overwritten before it is read.
+    const bool bottom_up = Dst == Src && sy < area.Top;
+    std::vector<TColor32> row;
+    if (Dst == Src && op.mode != dmOpaque)
+        row.resize(static_cast<std::size_t>(width));
+    for (std::int32_t k = 0; k < area.Bottom - area.Top; ++k) {
+        const std::int32_t i = bottom_up ? area.Bottom - area.Top - 1 - k : k;
+        const TColor32* s = Src->PixelPtr(sx, sy + i);
+        TColor32* d = Dst->PixelPtr(area.Left, area.Top + i);
+        if (!row.empty()) {
+            std::memcpy(row.data(), s, row.size() * sizeof(TColor32));
+            s = row.data();
+        }
+        apply_block_row(op, s, d, width);
+    }
+}
+
+void CopyBlock(TCustomBitmap32* Dst, std::int32_t DstX, std::int32_t DstY, const TRect& DstClip, TCustomBitmap32* Src,
+               const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    RequireBitmaps(Dst, Src);
+    if (Dst->Empty() || Src->Empty() || blend_without_alpha(*Src, CombineOp))
+        return;
+    TRect clip = DstClip;
+    TRect src = SrcRect;
+    if (!clip_to(clip, Dst->BoundsRect()) || !clip_to(src, Src->BoundsRect()))
+        return;
+    const std::int64_t dx = static_cast<std::int64_t>(DstX) - SrcRect.Left;
+    const std::int64_t dy = static_cast<std::int64_t>(DstY) - SrcRect.Top;
+    TRect area = offset_saturated(src, dx, dy);
+    if (!clip_to(area, clip))
+        return;
+    if (!Dst->MeasuringMode()) {
+        end_blending_at_exit done;
+        CombineBlock(Dst, area, Src, static_cast<std::int32_t>(area.Left - dx), static_cast<std::int32_t>(area.Top - dy),
+                     CombineOp, CombineCallBack);
+    }
+    Dst->Changed(area, AreaInfoRect);
+}
+
+void StretchBlock(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TCustomResampler* Resampler, TDrawMode CombineOp,
+                  const TPixelCombineEvent& CombineCallBack) {
+    RequireBitmaps(Dst, Src);
+    if (Src->Empty() || Dst->Empty() || blend_without_alpha(*Src, CombineOp) || RectIsEmpty(SrcRect))
+        return;
+    // A source rectangle reaching outside the source moves the destination's edges by the scaled overhang.
+    TRect dstRect = DstRect, srcRect = SrcRect;
+    const double scaleX = (static_cast<double>(DstRect.Right) - DstRect.Left) / (static_cast<double>(SrcRect.Right) - SrcRect.Left);
+    const double scaleY = (static_cast<double>(DstRect.Bottom) - DstRect.Top) / (static_cast<double>(SrcRect.Bottom) - SrcRect.Top);
+    const auto moved = [](std::int32_t edge, double by) {
+        return saturate(static_cast<std::int64_t>(std::clamp(edge + by, -4.0e9, 4.0e9)));
+    };
+    if (srcRect.Left < 0) {
+        dstRect.Left = moved(dstRect.Left, std::ceil(-static_cast<double>(srcRect.Left) * scaleX));
+        srcRect.Left = 0;
+    }
+    if (srcRect.Top < 0) {
+        dstRect.Top = moved(dstRect.Top, std::ceil(-static_cast<double>(srcRect.Top) * scaleY));
+        srcRect.Top = 0;
+    }
+    if (srcRect.Right > Src->Width()) {
+        dstRect.Right = moved(dstRect.Right, -std::floor((static_cast<double>(srcRect.Right) - Src->Width()) * scaleX));
+        srcRect.Right = Src->Width();
+    }
+    if (srcRect.Bottom > Src->Height()) {
+        dstRect.Bottom = moved(dstRect.Bottom, -std::floor((static_cast<double>(srcRect.Bottom) - Src->Height()) * scaleY));
+        srcRect.Bottom = Src->Height();
+    }
+    if (RectIsEmpty(srcRect))
+        return;
+    if (!Dst->MeasuringMode()) {
+        TRect clip = DstClip;
+        if (!stretch_clip(*Dst, dstRect, clip))
+            return;
+        end_blending_at_exit done;
+        if (dstRect.Right - dstRect.Left == srcRect.Right - srcRect.Left &&
+            dstRect.Bottom - dstRect.Top == srcRect.Bottom - srcRect.Top)
+            CombineBlock(Dst, clip, Src, srcRect.Left + clip.Left - dstRect.Left, srcRect.Top + clip.Top - dstRect.Top,
+                         CombineOp, CombineCallBack);
+        else if (Resampler)
+            Resampler->Resample(Dst, dstRect, clip, Src, srcRect, CombineOp, CombineCallBack);
+    }
+    Dst->Changed(dstRect, AreaInfoRect);
+}
+
+// --- Stretches
+
+void StretchNearestNeighbour(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                             const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    RequireBitmaps(Dst, Src);
+    TRect clip = DstClip;
+    if (!stretch_clip(*Dst, DstRect, clip))
+        return;
+    if (!inside(SrcRect, Src->BoundsRect()))
+        throw Exception(u"Invalid SrcRect");
+    const std::int64_t srcW = SrcRect.Right - SrcRect.Left, srcH = SrcRect.Bottom - SrcRect.Top;
+    const std::int64_t dstW = static_cast<std::int64_t>(DstRect.Right) - DstRect.Left;
+    const std::int64_t dstH = static_cast<std::int64_t>(DstRect.Bottom) - DstRect.Top;
+    if (dstW == srcW && dstH == srcH) {
+        CombineBlock(Dst, clip, Src, static_cast<std::int32_t>(SrcRect.Left + clip.Left - DstRect.Left),
+                     static_cast<std::int32_t>(SrcRect.Top + clip.Top - DstRect.Top), CombineOp, CombineCallBack);
+        return;
+    }
+    const std::int32_t clipW = clip.Right - clip.Left;
+    std::vector<std::int32_t> columns(static_cast<std::size_t>(clipW));
+    for (std::int32_t i = 0; i < clipW; ++i)
+        columns[static_cast<std::size_t>(i)] =
+            dstW < 2 ? (SrcRect.Left + SrcRect.Right - 1) / 2
+                     : static_cast<std::int32_t>(SrcRect.Left + (i + clip.Left - DstRect.Left) * srcW / dstW);
+    const auto source_row = [&](std::int32_t y) {
+        return dstH < 2 ? (SrcRect.Top + SrcRect.Bottom - 1) / 2
+                        : static_cast<std::int32_t>(SrcRect.Top + (y + clip.Top - DstRect.Top) * srcH / dstH);
+    };
+    const combine_op op = combine_of(*Src, CombineOp, CombineCallBack);
+    std::vector<TColor32> buffer;
+    if (op.mode != dmOpaque)
+        buffer.resize(static_cast<std::size_t>(clipW));
+    std::int32_t previous = -1;
+    for (std::int32_t y = 0; y < clip.Bottom - clip.Top; ++y) {
+        const std::int32_t row = source_row(y);
+        TColor32* d = Dst->PixelPtr(clip.Left, clip.Top + y);
+        if (op.mode == dmOpaque) {
+            if (row == previous && y > 0)
+                std::memcpy(d, Dst->PixelPtr(clip.Left, clip.Top + y - 1), static_cast<std::size_t>(clipW) * sizeof(TColor32));
+            else {
+                const TColor32* s = Src->ScanLine(row);
+                for (std::int32_t i = 0; i < clipW; ++i)
+                    d[i] = s[columns[static_cast<std::size_t>(i)]];
+            }
+        } else {
+            if (row != previous) {
+                const TColor32* s = Src->ScanLine(row);
+                for (std::int32_t i = 0; i < clipW; ++i)
+                    buffer[static_cast<std::size_t>(i)] = s[columns[static_cast<std::size_t>(i)]];
+            }
+            apply_row(op, buffer.data(), d, clipW);
+        }
+        previous = row;
+    }
+}
+
+namespace {
+
+struct linear_map_entry {
+    std::int32_t Pos;    // the first of the two source pixels
+    std::int32_t Weight; // of the first, 0..256
+};
+
+// One axis of the bilinear stretch: centres mapped back, clamped to the source, and the last source pixel
+// read as the second of a pair so that no read passes SrcHi.
+std::vector<linear_map_entry> linear_map(std::int32_t dstLo, std::int32_t dstHi, std::int32_t clipLo,
+                                         std::int32_t clipHi, std::int32_t srcLo, std::int32_t srcHi,
+                                         std::int32_t srcSize) {
+    std::vector<linear_map_entry> map(static_cast<std::size_t>(clipHi - clipLo));
+    const double scale = (static_cast<double>(srcHi) - srcLo) / (static_cast<double>(dstHi) - dstLo);
+    for (std::size_t i = 0; i < map.size(); ++i) {
+        double t = srcLo - 0.5 + (static_cast<double>(clipLo) + static_cast<double>(i) - dstLo + 0.5) * scale;
+        t = std::clamp(t, 0.0, static_cast<double>(srcSize - 1));
+        const double pos = std::floor(t);
+        map[i] = {static_cast<std::int32_t>(pos),
+                  256 - static_cast<std::int32_t>(detail::round_half_even((t - pos) * 256.0))};
+    }
+    for (auto it = map.rbegin(); it != map.rend() && it->Pos + 1 >= srcHi; ++it)
+        *it = {it->Pos - 1, 0};
+    return map;
+}
+
+} // namespace
+
+void StretchBilinear(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                     const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
+    RequireBitmaps(Dst, Src);
+    TRect clip = DstClip;
+    if (!stretch_clip(*Dst, DstRect, clip) || !inside(SrcRect, Src->BoundsRect()))
+        return;
+    // A pair needs two source pixels on each axis; a single column or row is the linear kernel's case.
+    if (SrcRect.Right - SrcRect.Left < 2 || SrcRect.Bottom - SrcRect.Top < 2) {
+        const TLinearKernel linear;
+        KernelStretch(Dst, DstRect, clip, Src, SrcRect, CombineOp, CombineCallBack, linear);
+        return;
+    }
+    const auto columns = linear_map(DstRect.Left, DstRect.Right, clip.Left, clip.Right, SrcRect.Left, SrcRect.Right,
+                                    Src->Width());
+    const auto rows = linear_map(DstRect.Top, DstRect.Bottom, clip.Top, clip.Bottom, SrcRect.Top, SrcRect.Bottom,
+                                 Src->Height());
+    const combine_op op = combine_of(*Src, CombineOp, CombineCallBack);
+    const interpolate_four_proc interpolate = InterpolateFour;
+    end_blending_at_exit done;
+    const std::int32_t width = Src->Width();
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        const TColor32* top = Src->ScanLine(rows[y].Pos);
+        const std::int32_t wy = rows[y].Weight;
+        TColor32* d = Dst->PixelPtr(clip.Left, clip.Top + static_cast<std::int32_t>(y));
+        if (op.mode == dmOpaque) {
+            for (const linear_map_entry& c : columns)
+                *d++ = interpolate(c.Weight, wy, top + c.Pos, top + c.Pos + width);
+        } else {
+            for (const linear_map_entry& c : columns)
+                apply_pixel(op, interpolate(c.Weight, wy, top + c.Pos, top + c.Pos + width), *d++);
+        }
+    }
+}
+
+void KernelStretch(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                   const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack,
+                   const TCustomKernel& Kernel) {
+    RequireBitmaps(Dst, Src);
+    if (blend_without_alpha(*Src, CombineOp))
+        return;
+    TRect clip = DstClip;
+    if (!stretch_clip(*Dst, DstRect, clip) || !inside(SrcRect, Src->BoundsRect()))
+        return;
+    const TMappingTable columns =
+        BuildWeightMap(DstRect.Left, DstRect.Right, clip.Left, clip.Right, SrcRect.Left, SrcRect.Right, Kernel);
+    const TMappingTable rows =
+        BuildWeightMap(DstRect.Top, DstRect.Bottom, clip.Top, clip.Bottom, SrcRect.Top, SrcRect.Bottom, Kernel);
+    if (columns.empty() || rows.empty())
+        return;
+    std::int32_t first = INT32_MAX, last = INT32_MIN;
+    for (const TCluster& cluster : columns)
+        for (const TPointRec& p : cluster) {
+            first = std::min(first, p.Pos);
+            last = std::max(last, p.Pos);
+        }
+    struct entry {
+        std::int32_t B, G, R, A;
+    };
+    std::vector<entry> buffer(static_cast<std::size_t>(last - first + 1));
+    std::vector<TColor32> line(columns.size());
+    const combine_op op = combine_of(*Src, CombineOp, CombineCallBack);
+    const bool clamps = Kernel.NeedsClamping();
+    const auto channel = [clamps](std::int32_t sum) {
+        if (clamps)
+            sum = std::clamp(sum, 0, 0xFF0000);
+        return static_cast<TColor32>((sum >> 16) & 0xFF);
+    };
+    end_blending_at_exit done;
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        for (std::int32_t x = first; x <= last; ++x) {
+            entry e{0, 0, 0, 0};
+            for (const TPointRec& p : rows[y]) {
+                const TColor32 c = Src->GetPixel(x, p.Pos);
+                e.B += static_cast<std::int32_t>(c & 0xFF) * p.Weight;
+                e.G += static_cast<std::int32_t>((c >> 8) & 0xFF) * p.Weight;
+                e.R += static_cast<std::int32_t>((c >> 16) & 0xFF) * p.Weight;
+                e.A += static_cast<std::int32_t>(c >> 24) * p.Weight;
+            }
+            buffer[static_cast<std::size_t>(x - first)] = e;
+        }
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            entry sum{0, 0, 0, 0};
+            for (const TPointRec& p : columns[i]) {
+                const entry& e = buffer[static_cast<std::size_t>(p.Pos - first)];
+                sum.B += e.B * p.Weight;
+                sum.G += e.G * p.Weight;
+                sum.R += e.R * p.Weight;
+                sum.A += e.A * p.Weight;
+            }
+            line[i] = channel(sum.A) << 24 | channel(sum.R) << 16 | channel(sum.G) << 8 | channel(sum.B);
+        }
+        apply_row(op, line.data(), Dst->PixelPtr(clip.Left, clip.Top + static_cast<std::int32_t>(y)),
+                  static_cast<std::int32_t>(line.size()));
+    }
+}
+
+void DraftStretch(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack,
+                  const TCustomKernel& Kernel) {
+    RequireBitmaps(Dst, Src);
+    TRect clip = DstClip;
+    if (!stretch_clip(*Dst, DstRect, clip) || !inside(SrcRect, Src->BoundsRect()))
+        return;
+    const std::int32_t srcW = SrcRect.Right - SrcRect.Left, srcH = SrcRect.Bottom - SrcRect.Top;
+    const std::int64_t dstW = static_cast<std::int64_t>(DstRect.Right) - DstRect.Left;
+    const std::int64_t dstH = static_cast<std::int64_t>(DstRect.Bottom) - DstRect.Top;
+    if (dstW > srcW || dstH > srcH) {
+        if (srcW < 2 || srcH < 2)
+            KernelStretch(Dst, DstRect, clip, Src, SrcRect, CombineOp, CombineCallBack, Kernel);
+        else
+            StretchBilinear(Dst, DstRect, clip, Src, SrcRect, CombineOp, CombineCallBack);
+        return;
+    }
+    const float scaleX = static_cast<float>(srcW) / static_cast<float>(dstW);
+    const float scaleY = static_cast<float>(srcH) / static_cast<float>(dstH);
+    const std::int32_t firstX =
+        SrcRect.Left + static_cast<std::int32_t>(static_cast<float>(clip.Left - DstRect.Left) * scaleX);
+    const std::int32_t firstY =
+        SrcRect.Top + static_cast<std::int32_t>(static_cast<float>(clip.Top - DstRect.Top) * scaleY);
+    const std::int64_t sx = static_cast<std::int64_t>(scaleX * 65536.0f);
+    const std::int64_t sy = static_cast<std::int64_t>(scaleY * 65536.0f);
+    // Block edges as offsets from the first pixel, held inside the source rectangle.
+    const auto edge = [](std::int64_t k, std::int64_t step, std::int32_t first, std::int32_t limit) {
+        return static_cast<std::int32_t>(std::min<std::int64_t>(first + ((k * step) >> 16), limit));
+    };
+    const combine_op op = combine_of(*Src, CombineOp, CombineCallBack);
+    const average_block_proc average = AverageBlock;
+    const std::int32_t stride = Src->Width() * 4;
+    end_blending_at_exit done;
+    for (std::int32_t y = 0; y < clip.Bottom - clip.Top; ++y) {
+        const std::int32_t y0 = std::min(edge(y, sy, firstY, SrcRect.Bottom), SrcRect.Bottom - 1);
+        const std::int32_t dy = std::max(edge(y + 1, sy, firstY, SrcRect.Bottom) - y0, 1);
+        TColor32* d = Dst->PixelPtr(clip.Left, clip.Top + y);
+        for (std::int32_t x = 0; x < clip.Right - clip.Left; ++x) {
+            const std::int32_t x0 = std::min(edge(x, sx, firstX, SrcRect.Right), SrcRect.Right - 1);
+            const std::int32_t dx = std::max(edge(x + 1, sx, firstX, SrcRect.Right) - x0, 1);
+            apply_pixel(op, average(dx, dy, Src->PixelPtr(x0, y0), stride), d[x]);
+        }
+    }
+}
+
+// --- Resamplers
+
+namespace {
+
+// The bitmap's 2 x 2 gamma-weighted read at X, Y in 1/256 pixel.
+TColor32 sample_256(const TCustomBitmap32& b, std::int32_t x, std::int32_t y) {
+    const TColor32* p = b.PixelPtr(x >> 8, y >> 8);
+    return InterpolateFour(GammaLookup[255 - (x & 255)], GammaLookup[255 - (y & 255)], p, p + b.Width());
+}
+
+TColor32 sample_256_clipped(const TCustomBitmap32& b, std::int32_t x, std::int32_t y) {
+    const TRect& clip = b.ClipRect();
+    const std::int64_t r = static_cast<std::int64_t>(clip.Right - 1) * 256, bottom = static_cast<std::int64_t>(clip.Bottom - 1) * 256;
+    if (RectIsEmpty(clip) || x < static_cast<std::int64_t>(clip.Left) * 256 || y < static_cast<std::int64_t>(clip.Top) * 256)
+        return b.OuterColor();
+    if (x < r && y < bottom)
+        return sample_256(b, x, y);
+    if (x == r && y <= bottom)
+        return b.GetPixel(clip.Right - 1, y / 256);
+    if (x <= r && y == bottom)
+        return b.GetPixel(x / 256, clip.Bottom - 1);
+    return b.OuterColor();
+}
+
+TFixed fixed_to_256(TFixed v) {
+    return static_cast<TFixed>((static_cast<std::int64_t>(v) + 127) >> 8);
+}
+
+} // namespace
+
+TColor32 TNearestResampler::ReadPixelTransparentEdge(std::int32_t X, std::int32_t Y) const {
+    const TRect& clip = FClipRect;
+    if (RectIsEmpty(clip) || !FBitmap)
+        return 0;
+    const std::int32_t x = std::clamp(X, clip.Left, clip.Right - 1);
+    const std::int32_t y = std::clamp(Y, clip.Top, clip.Bottom - 1);
+    const TColor32 c = FBitmap->GetPixel(x, y);
+    return x != X || y != Y ? c & 0x00FFFFFF : c;
+}
+
+TColor32 TNearestResampler::GetSampleInt(std::int32_t X, std::int32_t Y) {
+    switch (FPixelAccessMode) {
+    case pamUnsafe:
+        return FBitmap->GetPixel(X, Y);
+    case pamSafe:
+        return FBitmap->GetPixelS(X, Y);
+    case pamWrap:
+        return FBitmap->GetPixelW(X, Y);
+    case pamTransparentEdge:
+        break;
+    }
+    return ReadPixelTransparentEdge(X, Y);
+}
+
+TColor32 TNearestResampler::GetSampleFixed(TFixed X, TFixed Y) {
+    return GetSampleInt(FixedToIntNearest(X), FixedToIntNearest(Y));
+}
+
+TColor32 TNearestResampler::GetSampleFloat(float X, float Y) {
+    const auto nearest = [](float v) {
+        return static_cast<std::int32_t>(detail::round_half_even(std::clamp(static_cast<double>(v), -2.0e9, 2.0e9)));
+    };
+    return GetSampleInt(nearest(X), nearest(Y));
+}
+
+void TNearestResampler::Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip,
+                                 TCustomBitmap32* Src, const TRect& SrcRect, TDrawMode CombineOp,
+                                 const TPixelCombineEvent& CombineCallBack) {
+    StretchNearestNeighbour(Dst, DstRect, DstClip, Src, SrcRect, CombineOp, CombineCallBack);
+}
+
+TLinearResampler::TLinearResampler() = default;
+
+TLinearResampler::TLinearResampler(TCustomBitmap32* ABitmap) : TCustomResampler(ABitmap) {}
+
+TColor32 TLinearResampler::ReadLinearTransparentEdge(TFixed X, TFixed Y) const {
+    const TRect& clip = FClipRect;
+    if (RectIsEmpty(clip) || !FBitmap)
+        return 0;
+    const std::int32_t i = X >> 16, j = Y >> 16;
+    const std::int32_t r = clip.Right - 1, b = clip.Bottom - 1;
+    if (clip.Left <= i && i < r && clip.Top <= j && j < b) {
+        const TColor32 c = sample_256(*FBitmap, X >> 8, Y >> 8);
+        EndBlending();
+        return c;
+    }
+    if (i < clip.Left - 1 || j < clip.Top - 1 || i > r || j > b)
+        return 0;
+    const auto sign = [](TFixed v) { return v > 0 ? 1 : v < 0 ? -1 : 0; };
+    const std::int32_t x1 = std::clamp(i, 0, r), x2 = std::clamp(i + sign(X), 0, r);
+    const std::int32_t y1 = std::clamp(j, 0, b), y2 = std::clamp(j + sign(Y), 0, b);
+    TColor32 c1 = FBitmap->GetPixel(x1, y1), c2 = FBitmap->GetPixel(x2, y1);
+    TColor32 c3 = FBitmap->GetPixel(x1, y2), c4 = FBitmap->GetPixel(x2, y2);
+    constexpr TColor32 colour = 0x00FFFFFF;
+    if (static_cast<std::int64_t>(X) <= static_cast<std::int64_t>(clip.Left) * 65536) {
+        c1 &= colour;
+        c3 &= colour;
+    } else if (i == r) {
+        c2 &= colour;
+        c4 &= colour;
+    }
+    if (static_cast<std::int64_t>(Y) <= static_cast<std::int64_t>(clip.Top) * 65536) {
+        c1 &= colour;
+        c2 &= colour;
+    } else if (j == b) {
+        c3 &= colour;
+        c4 &= colour;
+    }
+    const std::int32_t wx = GammaLookup[((X >> 8) & 255) ^ 255];
+    const std::int32_t wy = GammaLookup[((Y >> 8) & 255) ^ 255];
+    const TColor32 result = CombineColors(CombineColors(c1, c2, wx), CombineColors(c3, c4, wx), wy);
+    EndBlending();
+    return result;
+}
+
+TColor32 TLinearResampler::GetSampleFixed(TFixed X, TFixed Y) {
+    TColor32 c;
+    switch (FPixelAccessMode) {
+    case pamUnsafe:
+        c = sample_256(*FBitmap, fixed_to_256(X), fixed_to_256(Y));
+        EndBlending();
+        return c;
+    case pamSafe:
+        c = sample_256_clipped(*FBitmap, fixed_to_256(X), fixed_to_256(Y));
+        EndBlending();
+        return c;
+    case pamWrap:
+        return FBitmap->GetPixelXW(X, Y);
+    case pamTransparentEdge:
+        break;
+    }
+    return ReadLinearTransparentEdge(X, Y);
+}
+
+TColor32 TLinearResampler::GetSampleFloat(float X, float Y) {
+    return GetSampleFixed(FloatToFixed(std::clamp(X, -32767.0f, 32767.0f)), FloatToFixed(std::clamp(Y, -32767.0f, 32767.0f)));
+}
+
+void TLinearResampler::Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip,
+                                TCustomBitmap32* Src, const TRect& SrcRect, TDrawMode CombineOp,
+                                const TPixelCombineEvent& CombineCallBack) {
+    const std::int64_t srcW = static_cast<std::int64_t>(SrcRect.Right) - SrcRect.Left;
+    const std::int64_t srcH = static_cast<std::int64_t>(SrcRect.Bottom) - SrcRect.Top;
+    if (static_cast<std::int64_t>(DstRect.Right) - DstRect.Left > srcW &&
+        static_cast<std::int64_t>(DstRect.Bottom) - DstRect.Top > srcH && srcW > 1 && srcH > 1)
+        StretchBilinear(Dst, DstRect, DstClip, Src, SrcRect, CombineOp, CombineCallBack);
+    else
+        KernelStretch(Dst, DstRect, DstClip, Src, SrcRect, CombineOp, CombineCallBack, *FLinearKernel);
+}
+
+void TDraftResampler::Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip,
+                               TCustomBitmap32* Src, const TRect& SrcRect, TDrawMode CombineOp,
+                               const TPixelCombineEvent& CombineCallBack) {
+    DraftStretch(Dst, DstRect, DstClip, Src, SrcRect, CombineOp, CombineCallBack, *FLinearKernel);
+}
+
+TKernelResampler::TKernelResampler() = default;
+
+TKernelResampler::TKernelResampler(TCustomBitmap32* ABitmap) : TCustomResampler(ABitmap) {}
+
+const property_table& TKernelResampler::PublishedProperties() const {
+    static const property_table table =
+        property_table::of<TKernelResampler>(TCustomResampler::PublishedProperties())
+            .string(u"KernelClassName", &TKernelResampler::KernelClassName, &TKernelResampler::SetKernelClassName)
+            .persistent(u"Kernel", [](const TKernelResampler& r) { return r.Kernel(); })
+            .enumeration(u"KernelMode", &TKernelResampler::KernelMode, &TKernelResampler::SetKernelMode,
+                         {u"kmDynamic", u"kmTableNearest", u"kmTableLinear"}, kmDynamic)
+            .integer(u"TableSize", &TKernelResampler::TableSize, &TKernelResampler::SetTableSize, 32);
+    return table;
+}
+
+void TKernelResampler::SetKernel(std::unique_ptr<TCustomKernel> value) {
+    if (!value || value == FKernel)
+        return;
+    FKernel = std::move(value);
+    Changed();
+}
+
+String TKernelResampler::KernelClassName() const {
+    return FKernel->ClassName();
+}
+
+void TKernelResampler::SetKernelClassName(const String& value) {
+    if (value.empty() || value == KernelClassName())
+        return;
+    if (auto kernel = create_kernel(value)) {
+        FKernel = std::move(kernel);
+        Changed();
+    }
+}
+
+void TKernelResampler::SetKernelMode(TKernelMode value) {
+    if (value != FKernelMode) {
+        FKernelMode = value;
+        Changed();
+    }
+}
+
+void TKernelResampler::SetTableSize(std::int32_t value) {
+    value = std::max(value, 2);
+    if (value != FTableSize) {
+        FTableSize = value;
+        Changed();
+    }
+}
+
+void TKernelResampler::PrepareSampling() {
+    TCustomResampler::PrepareSampling();
+    FOuterColor = FBitmap ? FBitmap->OuterColor() : 0;
+    if (FKernelMode != kmDynamic)
+        build_weight_table(*FKernel, FTableSize, FWeightTable);
+}
+
+void TKernelResampler::FinalizeSampling() {
+    if (FKernelMode != kmDynamic)
+        FWeightTable.Delete();
+    TCustomResampler::FinalizeSampling();
+}
+
+void TKernelResampler::weights_for(float fraction, std::int32_t w, std::int32_t* weights) const {
+    const std::int32_t count = 2 * w + 1;
+    // A table made for another reach (or none, outside a run) is not used.
+    const bool table = FKernelMode != kmDynamic && FWeightTable.Width() == count && FWeightTable.Height() == FTableSize + 1;
+    if (table && FKernelMode == kmTableNearest) {
+        const auto row = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(detail::round_half_even(static_cast<double>(fraction) * (FTableSize - 1)), 0, FTableSize));
+        for (std::int32_t i = 0; i < count; ++i)
+            weights[i] = FWeightTable.Value(i, row);
+        return;
+    }
+    if (table) {
+        const std::int64_t p = std::clamp<std::int64_t>(
+            detail::round_half_even(static_cast<double>(fraction) * (FTableSize - 1) * 65536.0), 0,
+            static_cast<std::int64_t>(FTableSize - 1) * 65536);
+        const auto row = static_cast<std::int32_t>(p >> 16);
+        const auto f = static_cast<std::int32_t>(p & 0xFFFF);
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::int32_t a = FWeightTable.Value(i, row), b = FWeightTable.Value(i, row + 1);
+            weights[i] = a + ((b - a) * f + 0x7FFF) / 65536;
+        }
+    } else {
+        for (std::int32_t i = 0; i < count; ++i)
+            weights[i] = static_cast<std::int32_t>(
+                detail::round_half_even(static_cast<double>(FKernel->Filter(static_cast<float>(i - w) + fraction)) * 256.0));
+    }
+    std::int32_t sum = 0;
+    for (std::int32_t i = 0; i < count; ++i)
+        sum += weights[i];
+    weights[w] += 256 - sum;
+}
+
+namespace {
+
+// A colour's four channels weighted, the colour channels premultiplied by alpha.
+struct weighted_sum {
+    std::int32_t A = 0, R = 0, G = 0, B = 0;
+
+    void add(TColor32 c, std::int32_t w) {
+        const std::uint32_t a = c >> 24;
+        if (a == 0)
+            return;
+        std::uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+        if (a != 255) {
+            r = DivBy255(r * a);
+            g = DivBy255(g * a);
+            b = DivBy255(b * a);
+        }
+        A += static_cast<std::int32_t>(a) * w;
+        R += static_cast<std::int32_t>(r) * w;
+        G += static_cast<std::int32_t>(g) * w;
+        B += static_cast<std::int32_t>(b) * w;
+    }
+    void add(const weighted_sum& s, std::int32_t w) {
+        A += s.A * w;
+        R += s.R * w;
+        G += s.G * w;
+        B += s.B * w;
+    }
+};
+
+} // namespace
+
+TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
+    if (!FBitmap || FBitmap->Empty())
+        return 0;
+    const std::int32_t w = reach_of(*FKernel);
+    // Positions far outside any bitmap are read as the farthest representable ones.
+    const auto ceil_of = [](float v) {
+        return static_cast<std::int32_t>(std::clamp(std::ceil(static_cast<double>(v)), -1.0e9, 1.0e9));
+    };
+    const std::int32_t cx = ceil_of(X), cy = ceil_of(Y);
+    const TRect& clip = FClipRect;
+    std::int32_t startX = -w, stopX = w, startY = -w, stopY = w;
+    bool edge = false;
+    if (FPixelAccessMode == pamSafe || FPixelAccessMode == pamTransparentEdge) {
+        const TColor32 outside = FPixelAccessMode == pamSafe ? FOuterColor : 0;
+        if (RectIsEmpty(clip) || cx < clip.Left || cx > clip.Right || cy < clip.Top || cy > clip.Bottom)
+            return outside;
+        if (cx - w < clip.Left) {
+            startX = clip.Left - cx;
+            edge = true;
+        }
+        if (cx + w >= clip.Right) {
+            stopX = clip.Right - cx - 1;
+            edge = true;
+        }
+        if (cy - w < clip.Top) {
+            startY = clip.Top - cy;
+            edge = true;
+        }
+        if (cy + w >= clip.Bottom) {
+            stopY = clip.Bottom - cy - 1;
+            edge = true;
+        }
+    } else if (FPixelAccessMode == pamWrap && RectIsEmpty(clip)) {
+        return 0;
+    }
+    std::vector<std::int32_t> wx(static_cast<std::size_t>(2 * w + 1)), wy(wx.size());
+    weights_for(static_cast<float>(cx) - X, w, wx.data());
+    weights_for(static_cast<float>(cy) - Y, w, wy.data());
+    const TWrapProcEx wrap = WrapFuncFor(FBitmap->WrapMode());
+    weighted_sum total;
+    for (std::int32_t j = startY; j <= stopY; ++j) {
+        const std::int32_t vw = wy[static_cast<std::size_t>(j + w)];
+        if (vw == 0)
+            continue;
+        weighted_sum line;
+        for (std::int32_t i = startX; i <= stopX; ++i) {
+            std::int32_t px = cx + i, py = cy + j;
+            if (FPixelAccessMode == pamWrap) {
+                px = wrap(px, clip.Left, clip.Right - 1);
+                py = wrap(py, clip.Top, clip.Bottom - 1);
+            }
+            line.add(FBitmap->GetPixel(px, py), wx[static_cast<std::size_t>(i + w)]);
+        }
+        total.add(line, vw);
+    }
+    if (edge && FPixelAccessMode == pamSafe && (FOuterColor >> 24) != 0) {
+        for (std::int32_t j = -w; j <= w; ++j)
+            for (std::int32_t i = -w; i <= w; ++i)
+                if (i < startX || i > stopX || j < startY || j > stopY) {
+                    weighted_sum one;
+                    one.add(FOuterColor, wx[static_cast<std::size_t>(i + w)]);
+                    total.add(one, wy[static_cast<std::size_t>(j + w)]);
+                }
+    }
+    const bool clamps = FKernel->NeedsClamping();
+    const auto to_byte = [clamps](std::int32_t v) { return clamps ? std::clamp(v, 0, 255) : v & 0xFF; };
+    const std::int32_t a = to_byte((total.A + 0x7FFF) >> 16);
+    if (a == 0)
+        return 0;
+    const auto channel = [&](std::int32_t sum) {
+        const std::int32_t v = (sum + 0x7FFF) >> 16;
+        return static_cast<TColor32>(to_byte(a == 255 ? v : v * 255 / a));
+    };
+    return static_cast<TColor32>(a) << 24 | channel(total.R) << 16 | channel(total.G) << 8 | channel(total.B);
+}
+
+void TKernelResampler::Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip,
+                                TCustomBitmap32* Src, const TRect& SrcRect, TDrawMode CombineOp,
+                                const TPixelCombineEvent& CombineCallBack) {
+    KernelStretch(Dst, DstRect, DstClip, Src, SrcRect, CombineOp, CombineCallBack, *FKernel);
+}
+
+// --- Nested samplers
+
+TCustomSampler& TNestedSampler::sampler() const {
+    if (!FSampler)
+        throw ENestedException(u"Nested sampler is nil");
+    return *FSampler;
+}
+
+void TNestedSampler::PrepareSampling() {
+    sampler().PrepareSampling();
+}
+
+void TNestedSampler::FinalizeSampling() {
+    sampler().FinalizeSampling();
+}
+
+bool TNestedSampler::HasBounds() const {
+    return sampler().HasBounds();
+}
+
+TFloatRect TNestedSampler::GetSampleBounds() const {
+    return sampler().GetSampleBounds();
+}
+
+void TNestedSampler::AssignTo(TPersistent* Dest) const {
+    if (auto* nested = dynamic_cast<TNestedSampler*>(Dest)) {
+        CopyPublishedProperties(this, nested, copyable_property_kinds());
+        return;
+    }
+    TCustomSampler::AssignTo(Dest);
+}
+
+void TTransformer::PrepareSampling() {
+    TNestedSampler::PrepareSampling();
+    if (FTransformation && !FTransformation->TransformValid())
+        FTransformation->PrepareTransform();
+}
+
+namespace {
+
+TFixed wrapping_add(TFixed a, std::int32_t b) {
+    return static_cast<TFixed>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+} // namespace
+
+TColor32 TTransformer::GetSampleInt(std::int32_t X, std::int32_t Y) {
+    TFixed u, v;
+    FTransformation->ReverseTransformFixed(wrapping_add(IntToFixed(X), 0x7FFF), wrapping_add(IntToFixed(Y), 0x7FFF), u, v);
+    return sampler().GetSampleFixed(wrapping_add(u, -0x7FFF), wrapping_add(v, -0x7FFF));
+}
+
+TColor32 TTransformer::GetSampleFixed(TFixed X, TFixed Y) {
+    TFixed u, v;
+    FTransformation->ReverseTransformFixed(wrapping_add(X, 0x7FFF), wrapping_add(Y, 0x7FFF), u, v);
+    return sampler().GetSampleFixed(wrapping_add(u, -0x7FFF), wrapping_add(v, -0x7FFF));
+}
+
+TColor32 TTransformer::GetSampleFloat(float X, float Y) {
+    float u, v;
+    FTransformation->ReverseTransformFloat(X + 0.5f, Y + 0.5f, u, v);
+    return sampler().GetSampleFloat(u - 0.5f, v - 0.5f);
+}
+
+bool TTransformer::HasBounds() const {
+    return FTransformation->HasTransformedBounds() && sampler().HasBounds();
+}
+
+TFloatRect TTransformer::GetSampleBounds() const {
+    TFloatRect r;
+    IntersectFloatRects(r, sampler().GetSampleBounds(), FTransformation->SrcRect());
+    return FTransformation->GetTransformedBounds(r);
+}
+
 void RegisterResamplerBindings() {
     namespace id = resamplers_id;
     TFunctionRegistry& r = *NewFunctionRegistry(u"Raster_Resamplers bindings");
@@ -528,6 +1417,10 @@ void RegisterResamplerBindings() {
 
 void Raster_Resamplers_startup() {
     RegisterResamplerBindings();
+    AddResamplerClass(resampler_class_of<TNearestResampler>());
+    AddResamplerClass(resampler_class_of<TLinearResampler>());
+    AddResamplerClass(resampler_class_of<TDraftResampler>());
+    AddResamplerClass(resampler_class_of<TKernelResampler>());
     AddKernelClass(kernel_class_of<TBoxKernel>());
     AddKernelClass(kernel_class_of<TLinearKernel>());
     AddKernelClass(kernel_class_of<TCosineKernel>());
@@ -545,6 +1438,7 @@ void Raster_Resamplers_startup() {
 }
 
 void Raster_Resamplers_shutdown() {
+    FreeResamplerClassList();
     kernel_classes.reset();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "graphics/Raster.h"
+#include "graphics/Raster_Bitmap.h"
 #include "graphics/Raster_Containers.h"
+#include "graphics/Raster_OrdinalMaps.h"
 #include "graphics/Raster_Persistent.h"
 
 #include <cstdint>
@@ -10,7 +12,7 @@
 
 namespace kq {
 
-class TIntegerMap;
+class TTransformation;
 
 // --- Kernels
 // Filter(x) is the weight of a sample at distance x; GetWidth is the half-width of its support. Every step
@@ -225,6 +227,179 @@ using TMappingTable = std::vector<TCluster>;
 // to 256.
 TMappingTable BuildWeightMap(std::int32_t dstLo, std::int32_t dstHi, std::int32_t clipLo, std::int32_t clipHi,
                              std::int32_t srcLo, std::int32_t srcHi, const TCustomKernel& kernel);
+
+// --- Resamplers
+
+// Reads the nearest pixel; stretches by nearest neighbour.
+class TNearestResampler : public TCustomResampler {
+public:
+    using TCustomResampler::TCustomResampler;
+
+    TColor32 GetSampleInt(std::int32_t X, std::int32_t Y) override;
+    TColor32 GetSampleFixed(TFixed X, TFixed Y) override;
+    TColor32 GetSampleFloat(float X, float Y) override;
+    void Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) override;
+
+    // The nearest pixel of the clip rectangle; a position outside it gives that pixel with alpha 0.
+    TColor32 ReadPixelTransparentEdge(std::int32_t X, std::int32_t Y) const;
+
+protected:
+    float GetWidth() const override { return 1; }
+};
+
+// Interpolates the four pixels around a position; enlarges bilinearly.
+class TLinearResampler : public TCustomResampler {
+public:
+    TLinearResampler();
+    explicit TLinearResampler(TCustomBitmap32* ABitmap);
+
+    TColor32 GetSampleFixed(TFixed X, TFixed Y) override;
+    TColor32 GetSampleFloat(float X, float Y) override;
+    void Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) override;
+
+    // Inside the clip as the bitmap's sub-pixel read; in the one-pixel band around it the pixels outside
+    // count as transparent; beyond that 0.
+    TColor32 ReadLinearTransparentEdge(TFixed X, TFixed Y) const;
+
+protected:
+    float GetWidth() const override { return 1; }
+
+    std::unique_ptr<TLinearKernel> FLinearKernel = std::make_unique<TLinearKernel>();
+};
+
+// Averages blocks when shrinking.
+class TDraftResampler : public TLinearResampler {
+public:
+    using TLinearResampler::TLinearResampler;
+
+    void Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) override;
+};
+
+enum TKernelMode : std::uint8_t { kmDynamic, kmTableNearest, kmTableLinear };
+
+// Samples and stretches through a kernel (a box by default).
+class TKernelResampler : public TCustomResampler {
+public:
+    TKernelResampler();
+    explicit TKernelResampler(TCustomBitmap32* ABitmap);
+
+    TColor32 GetSampleFloat(float X, float Y) override;
+    void PrepareSampling() override;
+    void FinalizeSampling() override;
+    void Resample(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) override;
+    const property_table& PublishedProperties() const override;
+
+    TCustomKernel* Kernel() const { return FKernel.get(); }
+    // Takes ownership; nil or the current kernel changes nothing.
+    void SetKernel(std::unique_ptr<TCustomKernel> value);
+    String KernelClassName() const;
+    // An unknown name changes nothing.
+    void SetKernelClassName(const String& value);
+    TKernelMode KernelMode() const { return FKernelMode; }
+    void SetKernelMode(TKernelMode value);
+    // At least 2.
+    std::int32_t TableSize() const { return FTableSize; }
+    void SetTableSize(std::int32_t value);
+
+protected:
+    float GetWidth() const override { return FKernel->GetWidth(); }
+
+private:
+    std::unique_ptr<TCustomKernel> FKernel = std::make_unique<TBoxKernel>();
+    TKernelMode FKernelMode = kmDynamic;
+    TIntegerMap FWeightTable;
+    std::int32_t FTableSize = 32;
+    TColor32 FOuterColor = 0;
+
+    // One axis's weights for the offsets -W..W, summing to 256.
+    void weights_for(float fraction, std::int32_t w, std::int32_t* weights) const;
+};
+
+// Wraps another sampler (borrowed); without one, its run operations raise ENestedException.
+class TNestedSampler : public TCustomSampler {
+public:
+    TNestedSampler() = default;
+    explicit TNestedSampler(TCustomSampler* ASampler) : FSampler(ASampler) {}
+
+    TCustomSampler* Sampler() const { return FSampler; }
+    void SetSampler(TCustomSampler* value) { FSampler = value; }
+
+    void PrepareSampling() override;
+    void FinalizeSampling() override;
+    bool HasBounds() const override;
+    TFloatRect GetSampleBounds() const override;
+
+protected:
+    void AssignTo(TPersistent* Dest) const override;
+    TCustomSampler& sampler() const;
+
+    TCustomSampler* FSampler = nullptr;
+};
+
+class ENestedException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Samples the wrapped sampler at the reverse-mapped position (pixel centres map to pixel centres).
+class TTransformer : public TNestedSampler {
+public:
+    TTransformer(TCustomSampler* ASampler, TTransformation* ATransformation)
+        : TNestedSampler(ASampler), FTransformation(ATransformation) {}
+
+    TTransformation* Transformation() const { return FTransformation; }
+    void SetTransformation(TTransformation* value) { FTransformation = value; }
+
+    void PrepareSampling() override;
+    TColor32 GetSampleInt(std::int32_t X, std::int32_t Y) override;
+    TColor32 GetSampleFixed(TFixed X, TFixed Y) override;
+    TColor32 GetSampleFloat(float X, float Y) override;
+    bool HasBounds() const override;
+    TFloatRect GetSampleBounds() const override;
+
+private:
+    TTransformation* FTransformation; // borrowed
+};
+
+template <class R>
+TCustomResamplerClass resampler_class_of() {
+    // The bitmap given to Create owns the new resampler.
+    static const resampler_class info{{class_name_of(typeid(R))}, [](TCustomBitmap32* bitmap) -> TCustomResampler* {
+                                          return new R(bitmap);
+                                      }};
+    return &info;
+}
+
+// --- Block and stretch transfer. Every routine clips its rectangles to both bitmaps; a dmCustom request
+// without a callback copies as dmOpaque.
+
+// Raises EBitmapException when either is nil (the destination first).
+void RequireBitmaps(const TCustomBitmap32* Dst, const TCustomBitmap32* Src);
+// Applies the source pixels from (SrcX, SrcY) onward to DstArea.
+void CombineBlock(TCustomBitmap32* Dst, const TRect& DstArea, TCustomBitmap32* Src, std::int32_t SrcX,
+                  std::int32_t SrcY, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack);
+void CopyBlock(TCustomBitmap32* Dst, std::int32_t DstX, std::int32_t DstY, const TRect& DstClip, TCustomBitmap32* Src,
+               const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack = {});
+// DstRect is where the whole source area would land.
+void StretchBlock(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TCustomResampler* Resampler, TDrawMode CombineOp,
+                  const TPixelCombineEvent& CombineCallBack = {});
+// These write only inside DstClip and DstRect and report nothing. The nearest-neighbour stretch raises
+// "Invalid SrcRect" for a source rectangle not inside Src; the others then do nothing.
+void StretchNearestNeighbour(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                             const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack);
+void StretchBilinear(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                     const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack);
+void KernelStretch(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                   const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack,
+                   const TCustomKernel& Kernel);
+void DraftStretch(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
+                  const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack,
+                  const TCustomKernel& Kernel);
 
 // --- Bound routines (registry "Raster_Resamplers bindings")
 

@@ -2,7 +2,10 @@
 
 #include "framework/Conversions.h"
 #include "graphics/Raster_Bindings.h"
+#include "graphics/Raster_Blend.h"
 #include "graphics/Raster_Math.h"
+#include "graphics/Raster_Rasterizers.h"
+#include "graphics/Raster_Resamplers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -309,6 +312,39 @@ TFixedMatrix MatrixToFixed(const TFloatMatrix& m) {
         for (int j = 0; j < 3; ++j)
             r[i][j] = to_fixed(m[i][j]);
     return r;
+}
+
+// --- Drawing through a transformation
+
+void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation) {
+    const std::unique_ptr<TRasterizer> rasterizer = TransformRasterizerClass();
+    TransformBitmap(Dst, Src, Transformation, rasterizer.get());
+}
+
+void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation,
+                     TRasterizer* Rasterizer) {
+    TransformBitmap(Dst, Src, Transformation, Rasterizer, Dst->BoundsRect());
+}
+
+void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation,
+                     TRasterizer* Rasterizer, const TRect& DstClip) {
+    RequireBitmaps(Dst, Src);
+    TRect dstRect;
+    if (!IntersectRects(dstRect, DstClip, Dst->ClipRect()) || RectIsEmpty(dstRect))
+        return;
+    if (!Dst->MeasuringMode()) {
+        TTransformer transformer(Src->Resampler(), Transformation);
+        struct finish {
+            TRasterizer* rasterizer;
+            ~finish() {
+                EndBlending();
+                rasterizer->SetSampler(nullptr);
+            }
+        } done{Rasterizer};
+        Rasterizer->SetSampler(&transformer);
+        Rasterizer->Rasterize(Dst, dstRect, Src);
+    }
+    Dst->Changed(dstRect, AreaInfoRect);
 }
 
 // --- Bindings

@@ -9,6 +9,9 @@
 
 namespace kq {
 
+class TCustomBitmap32;
+class TRasterizer;
+
 // M[column][row] of the usual matrix: (x, y) maps to (M[0][0] x + M[1][0] y + M[2][0],
 // M[0][1] x + M[1][1] y + M[2][1]); points are never divided by a third coordinate.
 using TFloatMatrix = std::array<std::array<float, 3>, 3>;
@@ -117,6 +120,18 @@ void MatrixInvert(TFloatMatrix& m);
 TFloatMatrix MatrixMultiply(const TFloatMatrix& m1, const TFloatMatrix& m2);
 TVector3f MatrixApply(const TFloatMatrix& m, const TVector3f& v);
 TFixedMatrix MatrixToFixed(const TFloatMatrix& m);
+
+// --- Drawing through a transformation
+
+// Fills every pixel of Dst's clip rectangle (within DstClip) that the source reaches from Src sampled at the
+// reverse-mapped position through Src's resampler, stored by Src's draw mode; reports the area. A DstClip
+// outside Dst's clip rectangle changes and reports nothing. Without a rasterizer, one made by
+// TransformRasterizerClass is used.
+void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation);
+void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation,
+                     TRasterizer* Rasterizer);
+void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation,
+                     TRasterizer* Rasterizer, const TRect& DstClip);
 
 // --- Bound routines (registry "Raster_Transforms bindings")
 
