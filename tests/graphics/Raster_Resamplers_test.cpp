@@ -1,5 +1,7 @@
 #include "graphics/Raster_Resamplers.h"
 
+#include "graphics/Raster_Transforms.h"
+
 #include "framework/Exceptions.h"
 #include "graphics/Raster_Blend.h"
 #include "graphics/Raster_OrdinalMaps.h"
@@ -403,4 +405,428 @@ TEST(RasterResamplerRoutines, BindingFollowsTheProcessor) {
                       test::registered_form<average_form>(registry, resamplers_id::AverageBlock, 1)));
     }
     EXPECT_EQ(InterpolateFour(256, 256, top, top), 0xFFFFFFFFu);
+}
+
+// --- Transfers
+
+namespace {
+
+struct area_report {
+    TRect area;
+    std::uint32_t info;
+    bool operator==(const area_report&) const = default;
+};
+
+// Every pixel different: opaque, x in blue, y in green, the bitmap's tag in red.
+void fill_numbered(TCustomBitmap32& b, std::uint8_t tag = 0) {
+    for (std::int32_t y = 0; y < b.Height(); ++y)
+        for (std::int32_t x = 0; x < b.Width(); ++x)
+            b.SetPixel(x, y, MakeColor32(tag, static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x)));
+}
+
+std::vector<TColor32> pixels_of(const TCustomBitmap32& b) {
+    return {b.Bits(), b.Bits() + b.Width() * b.Height()};
+}
+
+struct recorder {
+    std::vector<area_report> reports;
+    explicit recorder(TCustomBitmap32& b) {
+        b.OnAreaChanged = [this](TObject*, const TRect& area, std::uint32_t info) { reports.push_back({area, info}); };
+    }
+};
+
+bool contains(const TRect& r, std::int32_t x, std::int32_t y) {
+    return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
+}
+
+TRect random_rect(std::int32_t span) {
+    const auto coordinate = [span] {
+        const std::uint32_t pick = test::random_word() % 10;
+        if (pick == 0)
+            return static_cast<std::int32_t>(test::random_word()); // anything, huge included
+        return static_cast<std::int32_t>(test::random_word() % static_cast<std::uint32_t>(3 * span)) - span;
+    };
+    return {coordinate(), coordinate(), coordinate(), coordinate()};
+}
+
+// Counts its runs; stretches nothing.
+class counting_resampler : public TCustomResampler {
+public:
+    using TCustomResampler::TCustomResampler;
+    int resamples = 0;
+    TColor32 GetSampleFixed(TFixed, TFixed) override { return 0; }
+    void Resample(TCustomBitmap32*, const TRect&, const TRect&, TCustomBitmap32*, const TRect&, TDrawMode,
+                  const TPixelCombineEvent&) override {
+        ++resamples;
+    }
+};
+
+} // namespace
+
+TEST(RasterTransfer, CopyBlockToANegativeDestinationTakesTheSourceFromThere) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(10, 4);
+    fill_numbered(src, 1);
+    dst.SetSize(10, 4);
+    dst.Clear(0);
+    recorder r(dst);
+    CopyBlock(&dst, -5, 0, dst.BoundsRect(), &src, src.BoundsRect(), dmOpaque);
+    for (std::int32_t y = 0; y < 4; ++y)
+        for (std::int32_t x = 0; x < 10; ++x)
+            EXPECT_EQ(dst.GetPixel(x, y), x < 5 ? src.GetPixel(x + 5, y) : 0u) << x << "," << y;
+    EXPECT_EQ(r.reports, (std::vector<area_report>{{{0, 0, 5, 4}, AreaInfoRect}}));
+}
+
+// Whatever the rectangles, the copy is the brute-force one: each destination pixel inside DstClip whose
+// source position lies inside SrcRect and the source.
+TEST(RasterTransfer, CopyBlockClipsAnyRectangles) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(7, 5);
+    fill_numbered(src, 1);
+    dst.SetSize(6, 8);
+    for (int round = 0; round < 3000; ++round) {
+        dst.Clear(0x12345678);
+        const TRect dstClip = random_rect(10), srcRect = random_rect(10);
+        const TRect place = random_rect(10);
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        CopyBlock(&dst, place.Left, place.Top, dstClip, &src, srcRect, dmOpaque);
+        for (std::int32_t y = 0; y < dst.Height(); ++y)
+            for (std::int32_t x = 0; x < dst.Width(); ++x) {
+                const std::int64_t sx = static_cast<std::int64_t>(x) - place.Left + srcRect.Left;
+                const std::int64_t sy = static_cast<std::int64_t>(y) - place.Top + srcRect.Top;
+                const bool copied = contains(dstClip, x, y) && sx >= srcRect.Left && sx < srcRect.Right &&
+                                    sy >= srcRect.Top && sy < srcRect.Bottom && sx >= 0 && sx < 7 && sy >= 0 && sy < 5;
+                const TColor32 expected = copied ? src.GetPixel(static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy))
+                                                 : 0x12345678u;
+                ASSERT_EQ(dst.GetPixel(x, y), expected) << x << "," << y;
+            }
+    }
+}
+
+TEST(RasterTransfer, CopyBlockModes) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(3, 1);
+    dst.SetSize(3, 1);
+    const TColor32 row[] = {0x80FF0000, 0x00000000, 0xFF00FF00};
+    for (int i = 0; i < 3; ++i)
+        src.SetPixel(i, 0, row[i]);
+    struct mode_row {
+        TDrawMode mode;
+        std::uint32_t master;
+        bool callback;
+        std::vector<TColor32> expected;
+    };
+    const TColor32 under = 0xFF0000FF;
+    // Blending at full master alpha goes through the row routine.
+    std::vector<TColor32> blended(3, under);
+    BlendRow(row, blended.data(), 3);
+    const mode_row rows[] = {
+        {dmOpaque, 255, false, {row[0], row[1], row[2]}},
+        // A custom mode without its callback copies.
+        {dmCustom, 255, false, {row[0], row[1], row[2]}},
+        {dmCustom, 7, true, {0x07000007, 0x07000007, 0x07000007}},
+        // The outer colour (0 by default) is not copied.
+        {dmTransparent, 255, false, {row[0], under, row[2]}},
+        {dmBlend, 255, false, blended},
+        {dmBlend, 128, false, {BlendColorsAlpha(row[0], under, 128), under, BlendColorsAlpha(row[2], under, 128)}},
+        {dmBlend, 0, false, {under, under, under}},
+    };
+    for (const mode_row& r : rows) {
+        SCOPED_TRACE(testing::Message() << int(r.mode) << " master " << r.master);
+        dst.Clear(under);
+        src.SetDrawMode(r.mode);
+        src.SetMasterAlpha(r.master);
+        TPixelCombineEvent callback;
+        if (r.callback)
+            callback = [](TColor32, TColor32& b, TColor32 m) { b = m << 24 | m; };
+        CopyBlock(&dst, 0, 0, dst.BoundsRect(), &src, src.BoundsRect(), r.mode, callback);
+        EXPECT_EQ(pixels_of(dst), r.expected);
+    }
+}
+
+TEST(RasterTransfer, NilBitmapsAreReported) {
+    TCustomBitmap32 b;
+    EXPECT_EQ(raised_message<EBitmapException>([&] { CopyBlock(nullptr, 0, 0, {}, nullptr, {}, dmOpaque); }),
+              u"Destination bitmap is nil");
+    EXPECT_EQ(raised_message<EBitmapException>([&] { StretchBlock(&b, {}, {}, nullptr, {}, nullptr, dmOpaque); }),
+              u"Source bitmap is nil");
+}
+
+TEST(RasterTransfer, StretchBlockWithASourceReachingOutside) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(10, 10);
+    fill_numbered(src, 1);
+    dst.SetSize(40, 20);
+    dst.Clear(0);
+    recorder r(dst);
+    StretchBlock(&dst, {0, 0, 40, 20}, dst.BoundsRect(), &src, {-10, 0, 10, 10}, src.Resampler(), dmOpaque);
+    for (std::int32_t y = 0; y < 20; ++y)
+        for (std::int32_t x = 0; x < 40; ++x)
+            ASSERT_EQ(dst.GetPixel(x, y), x < 20 ? 0u : src.GetPixel((x - 20) / 2, y / 2)) << x << "," << y;
+    EXPECT_EQ(r.reports, (std::vector<area_report>{{{20, 0, 40, 20}, AreaInfoRect}}));
+}
+
+TEST(RasterTransfer, StretchBlockCallsTheResamplerOnlyToScale) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(4, 4);
+    fill_numbered(src, 1);
+    dst.SetSize(8, 8);
+    auto* resampler = new counting_resampler(&src); // src owns it
+    StretchBlock(&dst, {2, 2, 6, 6}, dst.BoundsRect(), &src, src.BoundsRect(), resampler, dmOpaque);
+    EXPECT_EQ(resampler->resamples, 0);
+    EXPECT_EQ(dst.GetPixel(3, 4), src.GetPixel(1, 2));
+    StretchBlock(&dst, {0, 0, 8, 8}, dst.BoundsRect(), &src, src.BoundsRect(), resampler, dmOpaque);
+    EXPECT_EQ(resampler->resamples, 1);
+    // Nothing to do: no run and no report.
+    recorder r(dst);
+    StretchBlock(&dst, {0, 0, 8, 8}, dst.BoundsRect(), &src, {2, 2, 2, 4}, resampler, dmOpaque);
+    StretchBlock(&dst, {0, 0, 8, 8}, dst.BoundsRect(), &src, {20, 0, 30, 4}, resampler, dmOpaque);
+    src.SetMasterAlpha(0);
+    StretchBlock(&dst, {0, 0, 8, 8}, dst.BoundsRect(), &src, src.BoundsRect(), resampler, dmBlend);
+    EXPECT_EQ(resampler->resamples, 1);
+    EXPECT_TRUE(r.reports.empty());
+    // Measuring reports the area without drawing.
+    src.SetMasterAlpha(255);
+    std::vector<area_report> measured;
+    dst.BeginMeasuring([&](TObject*, const TRect& area, std::uint32_t info) { measured.push_back({area, info}); });
+    StretchBlock(&dst, {0, 0, 8, 8}, dst.BoundsRect(), &src, src.BoundsRect(), resampler, dmOpaque);
+    dst.EndMeasuring();
+    EXPECT_EQ(resampler->resamples, 1);
+    EXPECT_EQ(measured, (std::vector<area_report>{{{0, 0, 8, 8}, AreaInfoRect}}));
+}
+
+TEST(RasterTransfer, NearestNeighbourMapping) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(2, 5);
+    fill_numbered(src, 1);
+    dst.SetSize(4, 1);
+    StretchNearestNeighbour(&dst, {0, 0, 4, 1}, dst.BoundsRect(), &src, src.BoundsRect(), dmOpaque, {});
+    // Columns 0, 0, 1, 1 of the middle row.
+    EXPECT_EQ(pixels_of(dst), (std::vector<TColor32>{src.GetPixel(0, 2), src.GetPixel(0, 2), src.GetPixel(1, 2),
+                                                     src.GetPixel(1, 2)}));
+    // A clip inside the destination keeps the mapping of the whole rectangle.
+    dst.Clear(0);
+    StretchNearestNeighbour(&dst, {0, 0, 4, 1}, {1, 0, 3, 1}, &src, src.BoundsRect(), dmOpaque, {});
+    EXPECT_EQ(pixels_of(dst), (std::vector<TColor32>{0, src.GetPixel(0, 2), src.GetPixel(1, 2), 0}));
+    EXPECT_EQ(raised_message<Exception>([&] {
+                  StretchNearestNeighbour(&dst, {0, 0, 4, 1}, dst.BoundsRect(), &src, {0, 0, 3, 5}, dmOpaque, {});
+              }),
+              u"Invalid SrcRect");
+    // Other modes read through a row buffer.
+    TCustomBitmap32 tall;
+    tall.SetSize(2, 6);
+    src.SetOuterColor(src.GetPixel(1, 1));
+    StretchNearestNeighbour(&tall, {0, 0, 2, 6}, tall.BoundsRect(), &src, {0, 0, 2, 2}, dmTransparent, {});
+    EXPECT_EQ(pixels_of(tall), (std::vector<TColor32>{src.GetPixel(0, 0), src.GetPixel(1, 0), src.GetPixel(0, 0),
+                                                      src.GetPixel(1, 0), src.GetPixel(0, 0), src.GetPixel(1, 0),
+                                                      src.GetPixel(0, 1), 0xFF000000, src.GetPixel(0, 1), 0xFF000000,
+                                                      src.GetPixel(0, 1), 0xFF000000}));
+}
+
+// Every resampler stretches and shrinks a source of one colour into that colour.
+TEST(RasterTransfer, OneColourStaysThatColourThroughEveryResampler) {
+    const String names[] = {u"TNearestResampler", u"TLinearResampler", u"TDraftResampler", u"TKernelResampler"};
+    const TRect targets[] = {{0, 0, 17, 13}, {0, 0, 3, 2}, {0, 0, 1, 1}, {0, 0, 30, 4}, {-3, -2, 40, 40}};
+    const String kernels[] = {u"TBoxKernel", u"TCubicKernel", u"TLanczosKernel", u"TSplineKernel"};
+    for (const String& name : names)
+        for (const String& kernel : kernels)
+            for (const TRect& target : targets) {
+                SCOPED_TRACE(testing::Message() << string_to_utf8(name) << " " << string_to_utf8(kernel) << " to "
+                                                << target.Right << "x" << target.Bottom);
+                TCustomBitmap32 src, dst;
+                src.SetSize(9, 7);
+                src.Clear(0xFF336699);
+                src.SetResamplerClassName(name);
+                if (auto* k = dynamic_cast<TKernelResampler*>(src.Resampler()))
+                    k->SetKernelClassName(kernel);
+                dst.SetSize(20, 15);
+                dst.Clear(0);
+                StretchBlock(&dst, target, dst.BoundsRect(), &src, src.BoundsRect(), src.Resampler(), dmOpaque);
+                for (std::int32_t y = 0; y < dst.Height(); ++y)
+                    for (std::int32_t x = 0; x < dst.Width(); ++x)
+                        ASSERT_EQ(dst.GetPixel(x, y), contains(target, x, y) ? 0xFF336699u : 0u) << x << "," << y;
+            }
+}
+
+// No resampler writes outside DstClip or reads outside the source, for any rectangles.
+TEST(RasterTransfer, StretchesClipAnyRectangles) {
+    const String names[] = {u"TNearestResampler", u"TLinearResampler", u"TDraftResampler", u"TKernelResampler"};
+    TCustomBitmap32 src, dst;
+    src.SetSize(6, 5);
+    fill_numbered(src, 1);
+    dst.SetSize(9, 7);
+    for (const String& name : names) {
+        src.SetResamplerClassName(name);
+        if (auto* k = dynamic_cast<TKernelResampler*>(src.Resampler()))
+            k->SetKernelClassName(u"TLanczosKernel");
+        for (int round = 0; round < 1500; ++round) {
+            dst.Clear(0x12345678);
+            const TRect dstRect = random_rect(12), dstClip = random_rect(12), srcRect = random_rect(8);
+            SCOPED_TRACE(testing::Message() << string_to_utf8(name) << " round " << round);
+            StretchBlock(&dst, dstRect, dstClip, &src, srcRect, src.Resampler(), dmOpaque);
+            for (std::int32_t y = 0; y < dst.Height(); ++y)
+                for (std::int32_t x = 0; x < dst.Width(); ++x)
+                    if (!contains(dstClip, x, y) || !contains(dstRect, x, y)) {
+                        ASSERT_EQ(dst.GetPixel(x, y), 0x12345678u) << x << "," << y;
+                    }
+        }
+    }
+}
+
+TEST(RasterTransfer, BilinearEnlargementKeepsTheCorners) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(2, 2);
+    const TColor32 corners[] = {0xFF000000, 0xFFFFFFFF, 0xFF808080, 0xFF102030};
+    for (int i = 0; i < 4; ++i)
+        src.SetPixel(i % 2, i / 2, corners[i]);
+    dst.SetSize(4, 4);
+    StretchBilinear(&dst, dst.BoundsRect(), dst.BoundsRect(), &src, src.BoundsRect(), dmOpaque, {});
+    EXPECT_EQ(dst.GetPixel(0, 0), corners[0]);
+    EXPECT_EQ(dst.GetPixel(3, 0), corners[1]);
+    EXPECT_EQ(dst.GetPixel(0, 3), corners[2]);
+    EXPECT_EQ(dst.GetPixel(3, 3), corners[3]);
+    // Column 1 lies a quarter of the way from the left pixel to the right one.
+    const TColor32 pair[] = {corners[0], corners[1]};
+    EXPECT_EQ(dst.GetPixel(1, 0), InterpolateFour(192, 256, pair, pair));
+}
+
+TEST(RasterTransfer, DraftShrinkAveragesBlocks) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(4, 2);
+    const TColor32 pixels[] = {0xFF000000, 0xFFFFFFFF, 0xFF0000FF, 0xFF0000FF,
+                               0xFFFFFFFF, 0xFF000000, 0xFF0000FF, 0xFF0000FF};
+    for (int i = 0; i < 8; ++i)
+        src.SetPixel(i % 4, i / 4, pixels[i]);
+    src.SetResamplerClassName(u"TDraftResampler");
+    dst.SetSize(2, 1);
+    StretchBlock(&dst, dst.BoundsRect(), dst.BoundsRect(), &src, src.BoundsRect(), src.Resampler(), dmOpaque);
+    EXPECT_EQ(pixels_of(dst), (std::vector<TColor32>{0xFF7F7F7F, 0xFF0000FF}));
+}
+
+// --- Resamplers as samplers
+
+TEST(RasterResamplers, NearestReadsByAccessMode) {
+    TCustomBitmap32 b;
+    b.SetSize(10, 10);
+    fill_numbered(b, 1);
+    b.SetOuterColor(0x11111111);
+    TNearestResampler* nearest = dynamic_cast<TNearestResampler*>(b.Resampler());
+    ASSERT_TRUE(nearest);
+    nearest->SetPixelAccessMode(pamTransparentEdge);
+    nearest->PrepareSampling();
+    EXPECT_EQ(nearest->GetSampleInt(-1, 5), b.GetPixel(0, 5) & 0x00FFFFFF);
+    EXPECT_EQ(nearest->GetSampleInt(3, 5), b.GetPixel(3, 5));
+    EXPECT_EQ(nearest->GetSampleFixed(0x38000, 0x57FFF), b.GetPixel(3, 5)); // halves round down
+    EXPECT_EQ(nearest->GetSampleFloat(3.4f, 5.6f), b.GetPixel(3, 6));
+    nearest->FinalizeSampling();
+    nearest->SetPixelAccessMode(pamSafe);
+    nearest->PrepareSampling();
+    EXPECT_EQ(nearest->GetSampleInt(-1, 5), 0x11111111u);
+    nearest->SetPixelAccessMode(pamWrap);
+    EXPECT_EQ(nearest->GetSampleInt(-1, 5), b.GetPixel(0, 5)); // clamping wrap mode
+    nearest->FinalizeSampling();
+}
+
+TEST(RasterResamplers, KernelSamplesOutsideTheClip) {
+    TCustomBitmap32 b;
+    b.SetSize(10, 10);
+    fill_numbered(b, 1);
+    b.SetOuterColor(0x80402010);
+    b.SetResamplerClassName(u"TKernelResampler");
+    auto* kernel = dynamic_cast<TKernelResampler*>(b.Resampler());
+    ASSERT_TRUE(kernel);
+    kernel->SetPixelAccessMode(pamTransparentEdge);
+    kernel->PrepareSampling();
+    EXPECT_EQ(kernel->GetSampleFloat(-3, 4), 0u);
+    kernel->FinalizeSampling();
+    kernel->SetPixelAccessMode(pamSafe);
+    kernel->PrepareSampling();
+    EXPECT_EQ(kernel->GetSampleFloat(-3, 4), 0x80402010u);
+    // The box at a pixel centre reads that pixel in every weight mode.
+    for (const TKernelMode mode : {kmDynamic, kmTableNearest, kmTableLinear}) {
+        kernel->FinalizeSampling();
+        kernel->SetKernelMode(mode);
+        kernel->PrepareSampling();
+        EXPECT_EQ(kernel->GetSampleFloat(4, 6), b.GetPixel(4, 6)) << int(mode);
+        EXPECT_EQ(kernel->GetSampleInt(4, 6), b.GetPixel(4, 6)) << int(mode);
+    }
+    kernel->FinalizeSampling();
+    kernel->SetTableSize(1);
+    EXPECT_EQ(kernel->TableSize(), 2);
+    kernel->SetKernelClassName(u"TNoSuchKernel");
+    EXPECT_EQ(kernel->KernelClassName(), u"TBoxKernel");
+    kernel->SetKernelClassName(u"TMitchellKernel");
+    EXPECT_EQ(kernel->Width(), 2);
+}
+
+TEST(RasterResamplers, LinearTransparentEdge) {
+    TCustomBitmap32 b;
+    b.SetSize(4, 4);
+    b.Clear(0xFFFFFFFF);
+    b.SetResamplerClassName(u"TLinearResampler");
+    auto* linear = dynamic_cast<TLinearResampler*>(b.Resampler());
+    ASSERT_TRUE(linear);
+    linear->SetPixelAccessMode(pamTransparentEdge);
+    linear->PrepareSampling();
+    EXPECT_EQ(linear->GetSampleFixed(0x10000, 0x18000), 0xFFFFFFFFu);
+    EXPECT_EQ(linear->GetSampleFixed(-0x30000, 0x10000), 0u);
+    EXPECT_EQ(linear->GetSampleFixed(0x10000, 0x60000), 0u);
+    // Half a pixel outside: partly transparent white.
+    const TColor32 band = linear->GetSampleFixed(-0x8000, 0x10000);
+    EXPECT_GT(band >> 24, 0u);
+    EXPECT_LT(band >> 24, 255u);
+    EXPECT_EQ(band & 0x00FFFFFF, 0x00FFFFFFu);
+    linear->FinalizeSampling();
+    linear->SetPixelAccessMode(pamSafe);
+    linear->PrepareSampling();
+    EXPECT_EQ(linear->GetSampleFloat(3, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(linear->GetSampleFloat(5, 3), b.OuterColor());
+    linear->FinalizeSampling();
+}
+
+TEST(RasterResamplers, TransformerOverTheIdentityReadsTheWrappedSampler) {
+    TCustomBitmap32 b;
+    b.SetSize(6, 5);
+    fill_numbered(b, 1);
+    TAffineTransformation identity;
+    identity.SetSrcRect({0, 0, 6, 5});
+    for (const String& name : {String(u"TNearestResampler"), String(u"TLinearResampler"), String(u"TKernelResampler")}) {
+        SCOPED_TRACE(string_to_utf8(name));
+        b.SetResamplerClassName(name);
+        TTransformer transformer(b.Resampler(), &identity);
+        transformer.PrepareSampling();
+        EXPECT_TRUE(transformer.HasBounds());
+        EXPECT_EQ(transformer.GetSampleBounds(), (TFloatRect{0, 0, 6, 5}));
+        for (std::int32_t y = -1; y <= 5; ++y)
+            for (std::int32_t x = -1; x <= 6; ++x)
+                ASSERT_EQ(transformer.GetSampleInt(x, y), b.Resampler()->GetSampleInt(x, y)) << x << "," << y;
+        transformer.FinalizeSampling();
+    }
+    TNestedSampler nested;
+    EXPECT_EQ(raised_message<ENestedException>([&] { nested.PrepareSampling(); }), u"Nested sampler is nil");
+}
+
+TEST(RasterResamplers, ClassListsHoldTheResamplersAndKernels) {
+    std::vector<String> names;
+    for (std::int32_t i = 0; i < ResamplerClassList().Count(); ++i)
+        names.push_back(ResamplerClassList().GetItems(i)->ClassName);
+    EXPECT_EQ(names, (std::vector<String>{u"TNearestResampler", u"TLinearResampler", u"TDraftResampler",
+                                          u"TKernelResampler"}));
+    TCustomBitmap32 b;
+    EXPECT_EQ(b.ResamplerClassName(), u"TNearestResampler");
+    b.SetResamplerClassName(u"TDraftResampler");
+    EXPECT_TRUE(dynamic_cast<TDraftResampler*>(b.Resampler()));
+    // A kernel resampler's settings travel with Assign.
+    TCustomBitmap32 from, to;
+    from.SetResamplerClassName(u"TKernelResampler");
+    auto* k = static_cast<TKernelResampler*>(from.Resampler());
+    k->SetKernelClassName(u"TLanczosKernel");
+    static_cast<TLanczosKernel*>(k->Kernel())->SetWidth(5);
+    k->SetKernelMode(kmTableLinear);
+    to.Assign(&from);
+    auto* copied = dynamic_cast<TKernelResampler*>(to.Resampler());
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(copied->KernelClassName(), u"TLanczosKernel");
+    EXPECT_EQ(copied->KernelMode(), kmTableLinear);
+    EXPECT_EQ(copied->Kernel()->GetWidth(), 5);
 }
