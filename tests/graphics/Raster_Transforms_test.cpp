@@ -1,5 +1,7 @@
 #include "graphics/Raster_Transforms.h"
 
+#include "graphics/Raster_Bitmap.h"
+#include "graphics/Raster_Rasterizers.h"
 #include "graphics_test_support.h"
 #include "tests/framework/raised.h"
 
@@ -142,4 +144,100 @@ TEST(RasterTransforms, DeterminantBindingsTakeTheLaterForm) {
     }
     EXPECT_EQ(Det2x2Single(1, 2, 3, 4), -2.0f);
     EXPECT_EQ(Det2x2Double(1, 2, 3, 4), -2.0);
+}
+
+// --- Drawing through a transformation
+
+namespace {
+
+void fill_numbered(TCustomBitmap32& b) {
+    for (std::int32_t y = 0; y < b.Height(); ++y)
+        for (std::int32_t x = 0; x < b.Width(); ++x)
+            b.SetPixel(x, y, MakeColor32(0x40, static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x)));
+}
+
+} // namespace
+
+// A strip of three frames cut as the skin does: the frame's part of the strip, moved left by whole frame
+// widths, nearest sampling, copied as it is.
+TEST(RasterTransformBitmap, FrameCutGivesEachFramePixelExactly) {
+    constexpr std::int32_t frame = 7, height = 5;
+    TCustomBitmap32 strip;
+    strip.SetSize(3 * frame, height);
+    fill_numbered(strip);
+    strip.SetPixel(9, 2, 0x00000000); // transparent pixels are copied too
+    strip.SetPixel(15, 4, 0x80FFFFFF);
+    for (std::int32_t k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        TCustomBitmap32 dst;
+        dst.SetSize(frame, height);
+        dst.Clear(0x12345678);
+        TAffineTransformation t;
+        t.SetSrcRect({static_cast<float>(k * frame), 0, static_cast<float>((k + 1) * frame), height});
+        t.Translate(static_cast<float>(-k * frame), 0);
+        TransformBitmap(&dst, &strip, &t);
+        for (std::int32_t y = 0; y < height; ++y)
+            for (std::int32_t x = 0; x < frame; ++x)
+                ASSERT_EQ(dst.GetPixel(x, y), strip.GetPixel(x + k * frame, y)) << x << "," << y;
+    }
+}
+
+TEST(RasterTransformBitmap, OutsideTheClipNothingChangesOrIsReported) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(4, 4);
+    fill_numbered(src);
+    dst.SetSize(8, 8);
+    dst.Clear(0);
+    dst.SetClipRect({0, 0, 4, 4});
+    int areas = 0, changes = 0;
+    dst.OnAreaChanged = [&](TObject*, const TRect&, std::uint32_t) { ++areas; };
+    dst.OnChange = [&](TObject*) { ++changes; };
+    TAffineTransformation t;
+    t.SetSrcRect({0, 0, 4, 4});
+    TRegularRasterizer rasterizer;
+    TransformBitmap(&dst, &src, &t, &rasterizer, {5, 5, 8, 8});
+    TransformBitmap(&dst, &src, &t, &rasterizer, {-10, -10, -2, -2});
+    EXPECT_EQ(areas, 0);
+    EXPECT_EQ(changes, 0);
+    for (std::int32_t i = 0; i < 64; ++i)
+        ASSERT_EQ(dst.Bits()[i], 0u);
+    // Partly inside: only the clip rectangle changes, and it is reported.
+    std::vector<TRect> reported;
+    dst.OnAreaChanged = [&](TObject*, const TRect& area, std::uint32_t) { reported.push_back(area); };
+    TransformBitmap(&dst, &src, &t, &rasterizer, {2, 2, 8, 8});
+    EXPECT_EQ(reported.back(), (TRect{2, 2, 4, 4}));
+    EXPECT_EQ(dst.GetPixel(3, 3), src.GetPixel(3, 3));
+    EXPECT_EQ(dst.GetPixel(1, 1), 0u);
+    EXPECT_EQ(dst.GetPixel(4, 4), 0u);
+}
+
+TEST(RasterTransformBitmap, ScalingUpRepeatsPixels) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(3, 2);
+    fill_numbered(src);
+    dst.SetSize(8, 5);
+    dst.Clear(0);
+    TAffineTransformation t;
+    t.SetSrcRect({0, 0, 3, 2});
+    t.Scale(2);
+    TransformBitmap(&dst, &src, &t);
+    for (std::int32_t y = 0; y < 5; ++y)
+        for (std::int32_t x = 0; x < 8; ++x)
+            EXPECT_EQ(dst.GetPixel(x, y), x < 6 && y < 4 ? src.GetPixel(x / 2, y / 2) : 0u) << x << "," << y;
+}
+
+TEST(RasterTransformBitmap, MeasuringReportsWithoutDrawing) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(2, 2);
+    fill_numbered(src);
+    dst.SetSize(3, 3);
+    dst.Clear(0);
+    std::vector<TRect> measured;
+    dst.BeginMeasuring([&](TObject*, const TRect& area, std::uint32_t) { measured.push_back(area); });
+    TAffineTransformation t;
+    t.SetSrcRect({0, 0, 2, 2});
+    TransformBitmap(&dst, &src, &t);
+    dst.EndMeasuring();
+    EXPECT_EQ(measured, (std::vector<TRect>{{0, 0, 3, 3}}));
+    EXPECT_EQ(dst.GetPixel(0, 0), 0u);
 }
