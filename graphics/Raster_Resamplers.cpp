@@ -579,6 +579,12 @@ void apply_row(const combine_op& op, const TColor32* src, TColor32* dst, std::in
 
 // The block transfers blend whole rows.
 void apply_block_row(const combine_op& op, const TColor32* src, TColor32* dst, std::int32_t count) {
+    const auto s = reinterpret_cast<std::uintptr_t>(src), d = reinterpret_cast<std::uintptr_t>(dst);
+    const auto bytes = static_cast<std::uintptr_t>(count) * sizeof(TColor32);
+    if (op.mode == dmOpaque && (s + bytes <= d || d + bytes <= s)) {
+        std::memcpy(dst, src, static_cast<std::size_t>(count) * sizeof(TColor32));
+        return;
+    }
     if (op.mode == dmBlend) {
         if (op.master >= 255)
             op.row(src, dst, count);
@@ -822,6 +828,87 @@ std::vector<linear_map_entry> linear_map(std::int32_t dstLo, std::int32_t dstHi,
 
 } // namespace
 
+namespace {
+
+// Lanes 0..3 weigh the left pixel of a pair, lanes 4..7 the right one.
+struct alignas(16) pair_weight {
+    __m128i lanes;
+};
+
+pair_weight pair_weights(std::int32_t w) {
+    const auto a = static_cast<short>(w), b = static_cast<short>(256 - w);
+    return {_mm_set_epi16(b, b, b, b, a, a, a, a)};
+}
+
+struct sse2_column {
+    pair_weight weight;
+    std::int32_t pos;
+};
+
+// The top and bottom pair of one destination pixel, each mixed by its column weight: top sums in lanes 0..3,
+// bottom sums in 4..7.
+inline __m128i mix_pairs(const sse2_column& c, const TColor32* top, const TColor32* bottom) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i t = _mm_mullo_epi16(
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + c.pos)), zero), c.weight.lanes);
+    const __m128i b = _mm_mullo_epi16(
+        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom + c.pos)), zero), c.weight.lanes);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(t, b), _mm_unpackhi_epi64(t, b)), 8);
+}
+
+// A row of the bilinear stretch, exactly as the SSE2 four-pixel interpolator computes each pixel, two
+// pixels at a time.
+void interpolate_row_sse2(const sse2_column* columns, std::size_t count, const TColor32* top, std::int32_t rowWidth,
+                          std::int32_t wy, TColor32* out) {
+    const __m128i vertical = pair_weights(wy).lanes;
+    const TColor32* bottom = top + rowWidth;
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128i m0 = _mm_mullo_epi16(mix_pairs(columns[i], top, bottom), vertical);
+        const __m128i m1 = _mm_mullo_epi16(mix_pairs(columns[i + 1], top, bottom), vertical);
+        const __m128i r = _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(m0, m1), _mm_unpackhi_epi64(m0, m1)), 8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(r, r));
+    }
+    if (i < count) {
+        const __m128i m = _mm_mullo_epi16(mix_pairs(columns[i], top, bottom), vertical);
+        const __m128i r = _mm_srli_epi16(_mm_add_epi16(m, _mm_srli_si128(m, 8)), 8);
+        out[i] = static_cast<TColor32>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r)));
+    }
+}
+
+// One source row mixed horizontally for every destination column (four 16-bit lanes per column), kept
+// while destination rows share their source rows.
+void mix_row_sse2(const sse2_column* columns, std::size_t count, const TColor32* row, std::uint16_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    for (std::size_t i = 0; i < count; ++i) {
+        const __m128i t = _mm_mullo_epi16(
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + columns[i].pos)), zero),
+            columns[i].weight.lanes);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * i), _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_si128(t, 8)), 8));
+    }
+}
+
+// The vertical mix of two mixed rows, two pixels at a time.
+void mix_rows_sse2(const std::uint16_t* top, const std::uint16_t* bottom, std::size_t count, std::int32_t wy,
+                   TColor32* out) {
+    const __m128i a = _mm_set1_epi16(static_cast<short>(wy)), b = _mm_set1_epi16(static_cast<short>(256 - wy));
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + 4 * i));
+        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + 4 * i));
+        const __m128i r = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(t, a), _mm_mullo_epi16(u, b)), 8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(r, r));
+    }
+    if (i < count) {
+        const __m128i t = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + 4 * i));
+        const __m128i u = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom + 4 * i));
+        const __m128i r = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(t, a), _mm_mullo_epi16(u, b)), 8);
+        out[i] = static_cast<TColor32>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r)));
+    }
+}
+
+} // namespace
+
 void StretchBilinear(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstClip, TCustomBitmap32* Src,
                      const TRect& SrcRect, TDrawMode CombineOp, const TPixelCombineEvent& CombineCallBack) {
     RequireBitmaps(Dst, Src);
@@ -842,17 +929,42 @@ void StretchBilinear(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& Ds
     const interpolate_four_proc interpolate = InterpolateFour;
     end_blending_at_exit done;
     const std::int32_t width = Src->Width();
+    // With the SSE2 interpolator bound, whole rows run inline with the same arithmetic; when enlarging
+    // vertically, the horizontal mix of a source row serves every destination row that reads it.
+    const bool inline_rows = interpolate == interpolate_four_sse2;
+    const bool keep_rows = inline_rows && clip.Bottom - clip.Top > 1 && DstRect.Bottom - DstRect.Top > SrcRect.Bottom - SrcRect.Top;
+    std::vector<sse2_column> sse2_columns;
+    if (inline_rows)
+        for (const linear_map_entry& c : columns)
+            sse2_columns.push_back({pair_weights(c.Weight), c.Pos});
+    std::vector<std::uint16_t> mixed_top(keep_rows ? 4 * columns.size() : 0), mixed_bottom(mixed_top.size());
+    std::int32_t mixed_pos = -1; // the source row in mixed_top; none yet
+    bool mixed = false;
+    std::vector<TColor32> line(op.mode == dmOpaque ? 0 : columns.size());
     for (std::size_t y = 0; y < rows.size(); ++y) {
         const TColor32* top = Src->ScanLine(rows[y].Pos);
         const std::int32_t wy = rows[y].Weight;
         TColor32* d = Dst->PixelPtr(clip.Left, clip.Top + static_cast<std::int32_t>(y));
-        if (op.mode == dmOpaque) {
-            for (const linear_map_entry& c : columns)
-                *d++ = interpolate(c.Weight, wy, top + c.Pos, top + c.Pos + width);
+        TColor32* out = line.empty() ? d : line.data();
+        if (keep_rows) {
+            if (mixed && rows[y].Pos == mixed_pos + 1) {
+                mixed_top.swap(mixed_bottom);
+                mix_row_sse2(sse2_columns.data(), columns.size(), top + width, mixed_bottom.data());
+            } else if (!mixed || rows[y].Pos != mixed_pos) {
+                mix_row_sse2(sse2_columns.data(), columns.size(), top, mixed_top.data());
+                mix_row_sse2(sse2_columns.data(), columns.size(), top + width, mixed_bottom.data());
+            }
+            mixed_pos = rows[y].Pos;
+            mixed = true;
+            mix_rows_sse2(mixed_top.data(), mixed_bottom.data(), columns.size(), wy, out);
+        } else if (inline_rows) {
+            interpolate_row_sse2(sse2_columns.data(), columns.size(), top, width, wy, out);
         } else {
-            for (const linear_map_entry& c : columns)
-                apply_pixel(op, interpolate(c.Weight, wy, top + c.Pos, top + c.Pos + width), *d++);
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                out[i] = interpolate(columns[i].Weight, wy, top + columns[i].Pos, top + columns[i].Pos + width);
         }
+        if (!line.empty())
+            apply_row(op, line.data(), d, static_cast<std::int32_t>(line.size()));
     }
 }
 

@@ -690,6 +690,25 @@ TEST(RasterTransfer, BilinearEnlargementKeepsTheCorners) {
     EXPECT_EQ(dst.GetPixel(1, 0), InterpolateFour(192, 256, pair, pair));
 }
 
+// The bilinear rows run inline while the SSE2 interpolator is bound; the MMX one computes the same formula
+// one call per pixel.
+TEST(RasterTransfer, BilinearRowsMatchTheInterpolatorPerPixel) {
+    TCustomBitmap32 src, inline_rows, per_pixel;
+    src.SetSize(13, 7);
+    for (std::int32_t i = 0; i < 13 * 7; ++i)
+        src.Bits()[i] = test::random_word();
+    for (const TRect& target : {TRect{0, 0, 31, 17}, TRect{-5, 3, 29, 40}, TRect{2, 1, 9, 5}}) {
+        inline_rows.SetSize(30, 20);
+        per_pixel.SetSize(30, 20);
+        StretchBilinear(&inline_rows, target, {1, 1, 29, 19}, &src, {1, 1, 12, 7}, dmOpaque, {});
+        {
+            test::simulated_processor mmx{TCPUFeatures{ciMMX, ciSSE}};
+            StretchBilinear(&per_pixel, target, {1, 1, 29, 19}, &src, {1, 1, 12, 7}, dmOpaque, {});
+        }
+        EXPECT_EQ(pixels_of(inline_rows), pixels_of(per_pixel));
+    }
+}
+
 TEST(RasterTransfer, DraftShrinkAveragesBlocks) {
     TCustomBitmap32 src, dst;
     src.SetSize(4, 2);
