@@ -267,7 +267,11 @@ void TCustomBitmap32::SetClipRect(const TRect& Value) {
         r = {};
     FClipRect = r;
     FFixedClipRect = RectToFixedRect(r);
-    F256ClipRect = {r.Left * 256, r.Top * 256, r.Right * 256, r.Bottom * 256};
+    // Sides beyond 2^23 pixels (possible without storage) saturate rather than overflow.
+    const auto by256 = [](std::int32_t v) {
+        return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{v} * 256, std::numeric_limits<std::int32_t>::max()));
+    };
+    F256ClipRect = {by256(r.Left), by256(r.Top), by256(r.Right), by256(r.Bottom)};
     FClipping = !(r == bounds);
     WrapProcHorz = WrapFuncForRange(FWrapMode, r.Left, r.Right - 1);
     WrapProcVert = WrapFuncForRange(FWrapMode, r.Top, r.Bottom - 1);
