@@ -6,6 +6,7 @@
 #include "graphics/Raster_Backends.h"
 #include "graphics/Raster_Blend.h"
 #include "graphics/Raster_Math.h"
+#include "graphics/Raster_Resamplers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -502,6 +503,53 @@ void TCustomBitmap32::SpreadPixel256Clipped(std::int32_t X, std::int32_t Y, TCol
         put(ix + 1, iy + 1, wr, wb);
     if (ix >= c.Left && iy < c.Bottom - 1)
         put(ix, iy + 1, wl, wb);
+}
+
+TColor32 TCustomBitmap32::SamplePixel256(std::int32_t X, std::int32_t Y) const {
+    const TColor32* top = PixelPtr(X >> 8, Y >> 8);
+    return InterpolateFour(GammaLookup[255 - (X & 255)], GammaLookup[255 - (Y & 255)], top, top + FWidth);
+}
+
+TColor32 TCustomBitmap32::SamplePixel256Clipped(std::int32_t X, std::int32_t Y) const {
+    const std::int32_t r = FClipRect.Right - 1, b = FClipRect.Bottom - 1;
+    if (X < F256ClipRect.Left || Y < F256ClipRect.Top)
+        return FOuterColor;
+    const std::int64_t r256 = std::int64_t{r} * 256, b256 = std::int64_t{b} * 256;
+    if (X < r256 && Y < b256)
+        return SamplePixel256(X, Y);
+    if (X == r256 && Y <= b256)
+        return GetPixel(r, Y / 256);
+    if (X <= r256 && Y == b256)
+        return GetPixel(X / 256, b);
+    return FOuterColor;
+}
+
+TColor32 TCustomBitmap32::GetPixelX(TFixed X, TFixed Y) const {
+    const TColor32 result = SamplePixel256((X + 127) >> 8, (Y + 127) >> 8);
+    EndBlending();
+    return result;
+}
+
+TColor32 TCustomBitmap32::GetPixelF(float X, float Y) const {
+    const TColor32 result =
+        SamplePixel256(static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(X) * 256)),
+                       static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(Y) * 256)));
+    EndBlending();
+    return result;
+}
+
+TColor32 TCustomBitmap32::GetPixelXS(TFixed X, TFixed Y) const {
+    const TColor32 result = SamplePixel256Clipped((X + 127) >> 8, (Y + 127) >> 8);
+    EndBlending();
+    return result;
+}
+
+TColor32 TCustomBitmap32::GetPixelFS(float X, float Y) const {
+    const TColor32 result =
+        SamplePixel256Clipped(static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(X) * 256)),
+                              static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(Y) * 256)));
+    EndBlending();
+    return result;
 }
 
 TColor32 TCustomBitmap32::GetPixelXW(TFixed X, TFixed Y) const {
