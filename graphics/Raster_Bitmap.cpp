@@ -6,6 +6,7 @@
 #include "graphics/Raster_Backends.h"
 #include "graphics/Raster_Blend.h"
 #include "graphics/Raster_Math.h"
+#include "graphics/Raster_Resamplers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -267,7 +268,11 @@ void TCustomBitmap32::SetClipRect(const TRect& Value) {
         r = {};
     FClipRect = r;
     FFixedClipRect = RectToFixedRect(r);
-    F256ClipRect = {r.Left * 256, r.Top * 256, r.Right * 256, r.Bottom * 256};
+    // Sides beyond 2^23 pixels (possible without storage) saturate rather than overflow.
+    const auto by256 = [](std::int32_t v) {
+        return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{v} * 256, std::numeric_limits<std::int32_t>::max()));
+    };
+    F256ClipRect = {by256(r.Left), by256(r.Top), by256(r.Right), by256(r.Bottom)};
     FClipping = !(r == bounds);
     WrapProcHorz = WrapFuncForRange(FWrapMode, r.Left, r.Right - 1);
     WrapProcVert = WrapFuncForRange(FWrapMode, r.Top, r.Bottom - 1);
@@ -498,6 +503,53 @@ void TCustomBitmap32::SpreadPixel256Clipped(std::int32_t X, std::int32_t Y, TCol
         put(ix + 1, iy + 1, wr, wb);
     if (ix >= c.Left && iy < c.Bottom - 1)
         put(ix, iy + 1, wl, wb);
+}
+
+TColor32 TCustomBitmap32::SamplePixel256(std::int32_t X, std::int32_t Y) const {
+    const TColor32* top = PixelPtr(X >> 8, Y >> 8);
+    return InterpolateFour(GammaLookup[255 - (X & 255)], GammaLookup[255 - (Y & 255)], top, top + FWidth);
+}
+
+TColor32 TCustomBitmap32::SamplePixel256Clipped(std::int32_t X, std::int32_t Y) const {
+    const std::int32_t r = FClipRect.Right - 1, b = FClipRect.Bottom - 1;
+    if (X < F256ClipRect.Left || Y < F256ClipRect.Top)
+        return FOuterColor;
+    const std::int64_t r256 = std::int64_t{r} * 256, b256 = std::int64_t{b} * 256;
+    if (X < r256 && Y < b256)
+        return SamplePixel256(X, Y);
+    if (X == r256 && Y <= b256)
+        return GetPixel(r, Y / 256);
+    if (X <= r256 && Y == b256)
+        return GetPixel(X / 256, b);
+    return FOuterColor;
+}
+
+TColor32 TCustomBitmap32::GetPixelX(TFixed X, TFixed Y) const {
+    const TColor32 result = SamplePixel256((X + 127) >> 8, (Y + 127) >> 8);
+    EndBlending();
+    return result;
+}
+
+TColor32 TCustomBitmap32::GetPixelF(float X, float Y) const {
+    const TColor32 result =
+        SamplePixel256(static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(X) * 256)),
+                       static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(Y) * 256)));
+    EndBlending();
+    return result;
+}
+
+TColor32 TCustomBitmap32::GetPixelXS(TFixed X, TFixed Y) const {
+    const TColor32 result = SamplePixel256Clipped((X + 127) >> 8, (Y + 127) >> 8);
+    EndBlending();
+    return result;
+}
+
+TColor32 TCustomBitmap32::GetPixelFS(float X, float Y) const {
+    const TColor32 result =
+        SamplePixel256Clipped(static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(X) * 256)),
+                              static_cast<std::int32_t>(detail::round_half_even(static_cast<double>(Y) * 256)));
+    EndBlending();
+    return result;
 }
 
 TColor32 TCustomBitmap32::GetPixelXW(TFixed X, TFixed Y) const {

@@ -243,6 +243,60 @@ public:
     void DrawTo(TCustomBitmap32* Dst, const TRect& DstRect);
     void DrawTo(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& SrcRect);
 
+    // --- Drawing. No suffix: the colour written as is, unclipped (but never outside the bitmap); S: clipped
+    // to ClipRect and reported (only reported while measuring); T: combined through BlendProc; P: stipple
+    // colours; X: 16.16 fixed-point and F: float coordinates; A: antialiased. Spans include both ends;
+    // L says whether a line includes its end point.
+    void FillRect(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value);
+    void FillRectS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value);
+    void FillRectS(const TRect& ARect, TColor32 Value);
+    void FillRectT(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value);
+    void FillRectTS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value);
+    void FillRectTS(const TRect& ARect, TColor32 Value);
+    void FrameRectS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value);
+    void FrameRectS(const TRect& ARect, TColor32 Value);
+    void FrameRectTS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value);
+    void FrameRectTS(const TRect& ARect, TColor32 Value);
+    void FrameRectTSP(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2);
+    void FrameRectTSP(const TRect& ARect);
+    // A bevel: Contrast in percent, positive raised, negative sunken.
+    void RaiseRectTS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, std::int32_t Contrast);
+    void RaiseRectTS(const TRect& ARect, std::int32_t Contrast);
+
+    void HorzLine(std::int32_t X1, std::int32_t Y, std::int32_t X2, TColor32 Value);
+    void HorzLineS(std::int32_t X1, std::int32_t Y, std::int32_t X2, TColor32 Value);
+    void HorzLineT(std::int32_t X1, std::int32_t Y, std::int32_t X2, TColor32 Value);
+    void HorzLineTS(std::int32_t X1, std::int32_t Y, std::int32_t X2, TColor32 Value);
+    void HorzLineTSP(std::int32_t X1, std::int32_t Y, std::int32_t X2);
+    void VertLine(std::int32_t X, std::int32_t Y1, std::int32_t Y2, TColor32 Value);
+    void VertLineS(std::int32_t X, std::int32_t Y1, std::int32_t Y2, TColor32 Value);
+    void VertLineT(std::int32_t X, std::int32_t Y1, std::int32_t Y2, TColor32 Value);
+    void VertLineTS(std::int32_t X, std::int32_t Y1, std::int32_t Y2, TColor32 Value);
+    void VertLineTSP(std::int32_t X, std::int32_t Y1, std::int32_t Y2);
+
+    void Line(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+    void LineS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+    void LineT(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+    void LineTS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+
+    void MoveTo(std::int32_t X, std::int32_t Y);
+    void LineToS(std::int32_t X, std::int32_t Y);
+    void LineToTS(std::int32_t X, std::int32_t Y);
+
+    // Moves the pattern position by LengthPixels drawn pixels.
+    void AdvanceStippleCounter(float LengthPixels);
+    // The colour at the pattern position (opaque black without a pattern), then one step on.
+    TColor32 GetStippleColor();
+
+    // Moves the pixels by (Dx, Dy) in memory order and fills what is uncovered when FillBack.
+    void Roll(std::int32_t Dx, std::int32_t Dy, bool FillBack, TColor32 FillColor);
+    // Into Dst (nil or the bitmap itself: in place).
+    void FlipHorz(TCustomBitmap32* Dst = nullptr);
+    void FlipVert(TCustomBitmap32* Dst = nullptr);
+    void Rotate90(TCustomBitmap32* Dst = nullptr);
+    void Rotate180(TCustomBitmap32* Dst = nullptr);
+    void Rotate270(TCustomBitmap32* Dst = nullptr);
+
     // --- Assignment and persistence
     void Assign(const TPersistent* Source) override;
     virtual void CopyPixelsTo(TCustomBitmap32* Dst) const;

@@ -386,3 +386,17 @@ TEST(RasterBitmap, SizeFromOtherMapsAndFailures) {
     EXPECT_EQ(b.Width(), 0); // a failed allocation leaves no storage
     EXPECT_EQ(b.Bits(), nullptr);
 }
+
+TEST(RasterBitmap, SidesBeyondSubPixelRangeWithoutStorage) {
+    TCustomBitmap32 b;
+    b.SetSize(0, 9895936);
+    EXPECT_TRUE(b.Empty());
+    EXPECT_EQ(b.ClipRect(), (TRect{0, 0, 0, 9895936}));
+    b.SetPixelXS(0, 0, clWhite32); // must neither overflow nor write
+    TMemoryStream s;
+    b.WriteData(s);
+    s.SetPosition(0);
+    TCustomBitmap32 c;
+    c.ReadData(s);
+    EXPECT_EQ(c.Height(), 9895936);
+}
