@@ -1077,34 +1077,6 @@ void DraftStretch(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& DstCl
 
 // --- Resamplers
 
-namespace {
-
-// The bitmap's 2 x 2 gamma-weighted read at X, Y in 1/256 pixel.
-TColor32 sample_256(const TCustomBitmap32& b, std::int32_t x, std::int32_t y) {
-    const TColor32* p = b.PixelPtr(x >> 8, y >> 8);
-    return InterpolateFour(GammaLookup[255 - (x & 255)], GammaLookup[255 - (y & 255)], p, p + b.Width());
-}
-
-TColor32 sample_256_clipped(const TCustomBitmap32& b, std::int32_t x, std::int32_t y) {
-    const TRect& clip = b.ClipRect();
-    const std::int64_t r = static_cast<std::int64_t>(clip.Right - 1) * 256, bottom = static_cast<std::int64_t>(clip.Bottom - 1) * 256;
-    if (RectIsEmpty(clip) || x < static_cast<std::int64_t>(clip.Left) * 256 || y < static_cast<std::int64_t>(clip.Top) * 256)
-        return b.OuterColor();
-    if (x < r && y < bottom)
-        return sample_256(b, x, y);
-    if (x == r && y <= bottom)
-        return b.GetPixel(clip.Right - 1, y / 256);
-    if (x <= r && y == bottom)
-        return b.GetPixel(x / 256, clip.Bottom - 1);
-    return b.OuterColor();
-}
-
-TFixed fixed_to_256(TFixed v) {
-    return static_cast<TFixed>((static_cast<std::int64_t>(v) + 127) >> 8);
-}
-
-} // namespace
-
 TColor32 TNearestResampler::ReadPixelTransparentEdge(std::int32_t X, std::int32_t Y) const {
     const TRect& clip = FClipRect;
     if (RectIsEmpty(clip) || !FBitmap)
@@ -1157,7 +1129,7 @@ TColor32 TLinearResampler::ReadLinearTransparentEdge(TFixed X, TFixed Y) const {
     const std::int32_t i = X >> 16, j = Y >> 16;
     const std::int32_t r = clip.Right - 1, b = clip.Bottom - 1;
     if (clip.Left <= i && i < r && clip.Top <= j && j < b) {
-        const TColor32 c = sample_256(*FBitmap, X >> 8, Y >> 8);
+        const TColor32 c = FBitmap->SamplePixel256(X >> 8, Y >> 8);
         EndBlending();
         return c;
     }
@@ -1191,16 +1163,11 @@ TColor32 TLinearResampler::ReadLinearTransparentEdge(TFixed X, TFixed Y) const {
 }
 
 TColor32 TLinearResampler::GetSampleFixed(TFixed X, TFixed Y) {
-    TColor32 c;
     switch (FPixelAccessMode) {
     case pamUnsafe:
-        c = sample_256(*FBitmap, fixed_to_256(X), fixed_to_256(Y));
-        EndBlending();
-        return c;
+        return FBitmap->GetPixelX(X, Y);
     case pamSafe:
-        c = sample_256_clipped(*FBitmap, fixed_to_256(X), fixed_to_256(Y));
-        EndBlending();
-        return c;
+        return FBitmap->GetPixelXS(X, Y);
     case pamWrap:
         return FBitmap->GetPixelXW(X, Y);
     case pamTransparentEdge:
