@@ -1359,13 +1359,19 @@ TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
     } else if (FPixelAccessMode == pamWrap && RectIsEmpty(clip)) {
         return 0;
     }
-    std::vector<std::int32_t> wx(static_cast<std::size_t>(2 * w + 1)), wy(wx.size());
-    weights_for(static_cast<float>(cx) - X, w, wx.data());
-    weights_for(static_cast<float>(cy) - Y, w, wy.data());
+    // Kernels up to the windowed sincs' widest reach weigh on the stack; wider ones take the heap.
+    constexpr std::size_t on_stack = 2 * 16 + 1;
+    const auto count = static_cast<std::size_t>(2 * w + 1);
+    std::int32_t stack_weights[2 * on_stack];
+    std::vector<std::int32_t> heap_weights(count > on_stack ? 2 * count : 0);
+    std::int32_t* const wx = heap_weights.empty() ? stack_weights : heap_weights.data();
+    std::int32_t* const wy = wx + count;
+    weights_for(static_cast<float>(cx) - X, w, wx);
+    weights_for(static_cast<float>(cy) - Y, w, wy);
     const TWrapProcEx wrap = WrapFuncFor(FBitmap->WrapMode());
     weighted_sum total;
     for (std::int32_t j = startY; j <= stopY; ++j) {
-        const std::int32_t vw = wy[static_cast<std::size_t>(j + w)];
+        const std::int32_t vw = wy[j + w];
         if (vw == 0)
             continue;
         weighted_sum line;
@@ -1375,7 +1381,7 @@ TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
                 px = wrap(px, clip.Left, clip.Right - 1);
                 py = wrap(py, clip.Top, clip.Bottom - 1);
             }
-            line.add(FBitmap->GetPixel(px, py), wx[static_cast<std::size_t>(i + w)]);
+            line.add(FBitmap->GetPixel(px, py), wx[i + w]);
         }
         total.add(line, vw);
     }
@@ -1384,8 +1390,8 @@ TColor32 TKernelResampler::GetSampleFloat(float X, float Y) {
             for (std::int32_t i = -w; i <= w; ++i)
                 if (i < startX || i > stopX || j < startY || j > stopY) {
                     weighted_sum one;
-                    one.add(FOuterColor, wx[static_cast<std::size_t>(i + w)]);
-                    total.add(one, wy[static_cast<std::size_t>(j + w)]);
+                    one.add(FOuterColor, wx[i + w]);
+                    total.add(one, wy[j + w]);
                 }
     }
     const bool clamps = FKernel->NeedsClamping();

@@ -778,6 +778,28 @@ TEST(RasterResamplers, KernelSamplesOutsideTheClip) {
     EXPECT_EQ(kernel->Width(), 2);
 }
 
+// Wrapped reads see the colour everywhere, so every kernel and reach gives it back exactly.
+TEST(RasterResamplers, KernelSamplesOfOneColourInWrapMode) {
+    TCustomBitmap32 b;
+    b.SetSize(5, 4);
+    b.Clear(0xFF336699);
+    b.SetWrapMode(wmRepeat);
+    b.SetResamplerClassName(u"TKernelResampler");
+    auto* kernel = static_cast<TKernelResampler*>(b.Resampler());
+    kernel->SetPixelAccessMode(pamWrap);
+    for (const String& name : {String(u"TLanczosKernel"), String(u"TSinshKernel"), String(u"TMitchellKernel")})
+        for (const float width : {3.0f, 20.0f}) {
+            SCOPED_TRACE(testing::Message() << string_to_utf8(name) << " " << width);
+            kernel->SetKernelClassName(name);
+            if (auto* sinsh = dynamic_cast<TSinshKernel*>(kernel->Kernel()))
+                sinsh->SetWidth(width);
+            kernel->PrepareSampling();
+            EXPECT_EQ(kernel->GetSampleFloat(4.3f, 5.7f), 0xFF336699u);
+            EXPECT_EQ(kernel->GetSampleFloat(-40.5f, 2.25f), 0xFF336699u);
+            kernel->FinalizeSampling();
+        }
+}
+
 TEST(RasterResamplers, LinearTransparentEdge) {
     TCustomBitmap32 b;
     b.SetSize(4, 4);
