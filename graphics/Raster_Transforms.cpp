@@ -91,51 +91,28 @@ TFloatRect TTransformation::GetTransformedBounds(const TFloatRect& aSrcRect) {
     return aSrcRect;
 }
 
-void TTransformation::prepare_if_needed() {
-    if (!FTransformValid)
-        PrepareTransform();
-}
-
 TPoint TTransformation::ReverseTransform(const TPoint& p) {
-    prepare_if_needed();
-    TPoint r;
-    ReverseTransformInt(p.X, p.Y, r.X, r.Y);
-    return r;
+    return mapped(p, &TTransformation::ReverseTransformInt);
 }
 
 TFixedPoint TTransformation::ReverseTransform(const TFixedPoint& p) {
-    prepare_if_needed();
-    TFixedPoint r;
-    ReverseTransformFixed(p.X, p.Y, r.X, r.Y);
-    return r;
+    return mapped(p, &TTransformation::ReverseTransformFixed);
 }
 
 TFloatPoint TTransformation::ReverseTransform(const TFloatPoint& p) {
-    prepare_if_needed();
-    TFloatPoint r;
-    ReverseTransformFloat(p.X, p.Y, r.X, r.Y);
-    return r;
+    return mapped(p, &TTransformation::ReverseTransformFloat);
 }
 
 TPoint TTransformation::Transform(const TPoint& p) {
-    prepare_if_needed();
-    TPoint r;
-    TransformInt(p.X, p.Y, r.X, r.Y);
-    return r;
+    return mapped(p, &TTransformation::TransformInt);
 }
 
 TFixedPoint TTransformation::Transform(const TFixedPoint& p) {
-    prepare_if_needed();
-    TFixedPoint r;
-    TransformFixed(p.X, p.Y, r.X, r.Y);
-    return r;
+    return mapped(p, &TTransformation::TransformFixed);
 }
 
 TFloatPoint TTransformation::Transform(const TFloatPoint& p) {
-    prepare_if_needed();
-    TFloatPoint r;
-    TransformFloat(p.X, p.Y, r.X, r.Y);
-    return r;
+    return mapped(p, &TTransformation::TransformFloat);
 }
 
 // --- T3x3Transformation

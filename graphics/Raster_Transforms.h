@@ -64,7 +64,15 @@ protected:
     bool FTransformValid = false;
 
 private:
-    void prepare_if_needed();
+    // Prepares when out of date, then maps P through Op (a virtual operation, so subclasses' forms run).
+    template <class P, class V>
+    P mapped(const P& p, void (TTransformation::*op)(V, V, V&, V&)) {
+        if (!FTransformValid)
+            PrepareTransform();
+        P r;
+        (this->*op)(p.X, p.Y, r.X, r.Y);
+        return r;
+    }
 };
 
 class T3x3Transformation : public TTransformation {
