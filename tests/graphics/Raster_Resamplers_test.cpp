@@ -503,6 +503,28 @@ TEST(RasterTransfer, CopyBlockClipsAnyRectangles) {
     }
 }
 
+// Copying a bitmap onto itself reads every source pixel before it is overwritten, in any direction.
+TEST(RasterTransfer, CopyBlockWithinOneBitmap) {
+    const TPoint shifts[] = {{2, 1}, {-2, -1}, {1, -2}, {-1, 2}, {3, 0}, {0, 0}};
+    for (const TDrawMode mode : {dmOpaque, dmTransparent}) {
+        for (const TPoint& shift : shifts) {
+            SCOPED_TRACE(testing::Message() << int(mode) << " by " << shift.X << "," << shift.Y);
+            TCustomBitmap32 b, original;
+            b.SetSize(7, 6);
+            fill_numbered(b, 1);
+            original.Assign(&b);
+            CopyBlock(&b, 1 + shift.X, 1 + shift.Y, b.BoundsRect(), &b, {1, 1, 5, 5}, mode);
+            for (std::int32_t y = 0; y < 6; ++y)
+                for (std::int32_t x = 0; x < 7; ++x) {
+                    const std::int32_t sx = x - shift.X, sy = y - shift.Y;
+                    const bool moved = sx >= 1 && sx < 5 && sy >= 1 && sy < 5;
+                    ASSERT_EQ(b.GetPixel(x, y), moved ? original.GetPixel(sx, sy) : original.GetPixel(x, y))
+                        << x << "," << y;
+                }
+        }
+    }
+}
+
 TEST(RasterTransfer, CopyBlockModes) {
     TCustomBitmap32 src, dst;
     src.SetSize(3, 1);
