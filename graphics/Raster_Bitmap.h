@@ -415,6 +415,15 @@ public:
     void DrawTo(HDC hDst, std::int32_t DstX, std::int32_t DstY);
     void DrawTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect);
     using TCustomBitmap32::DrawTo;
+    // SrcRect stretched onto DstRect of the device context through tiles of at most 1024 x 1024 pixels.
+    void TileTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect);
+
+    // Antialiased text in Color (its alpha the opacity): AALevel 1 to 4 supersamples 2^AALevel times,
+    // 0 draws unsmoothed, -1 lets the system smooth; the font goes back to default quality afterwards.
+    void RenderText(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color);
+    // Unsmoothed text laid out in DstRect with DrawTextW flags; the font keeps the unsmoothed quality.
+    void RenderText(const TRect& DstRect, std::uint32_t Flags, const String& Text, TColor32 Color);
+    void RenderTextW(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color);
 #endif
 
     // Also copies the font when both backends have one.
@@ -426,7 +435,17 @@ protected:
 
 private:
     void hook_backend(TCustomBackend* backend);
+#ifdef _WIN32
+    void render_text(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color,
+                     bool wide_measure);
+#endif
 };
+
+#ifdef _WIN32
+// Remakes Font's handle with the given system quality (0 default, 3 unsmoothed, 4 smoothed), its pitch
+// and its face ("MS Sans Serif" for "Default").
+void SetFontQuality(TFont& Font, std::uint8_t Quality);
+#endif
 
 // Backend classes defined with the backends.
 extern const backend_class memory_backend_class;
