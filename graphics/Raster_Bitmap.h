@@ -279,7 +279,22 @@ public:
     void LineT(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
     void LineTS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
 
+    // Sub-pixel spans and lines of gamma-weighted splats; the fixed-point spans report one 1/65536 unit
+    // of thickness.
+    void HorzLineX(TFixed X1, TFixed Y, TFixed X2, TColor32 Value);
+    void HorzLineXS(TFixed X1, TFixed Y, TFixed X2, TColor32 Value);
+    void VertLineX(TFixed X, TFixed Y1, TFixed Y2, TColor32 Value);
+    void VertLineXS(TFixed X, TFixed Y1, TFixed Y2, TColor32 Value);
+    void LineX(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L = false);
+    void LineF(float X1, float Y1, float X2, float Y2, TColor32 Value, bool L = false);
+    void LineXS(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L = false);
+    void LineFS(float X1, float Y1, float X2, float Y2, TColor32 Value, bool L = false);
+
     void MoveTo(std::int32_t X, std::int32_t Y);
+    void MoveToX(TFixed X, TFixed Y);
+    void MoveToF(float X, float Y);
+    void LineToXS(TFixed X, TFixed Y);
+    void LineToFS(float X, float Y);
     void LineToS(std::int32_t X, std::int32_t Y);
     void LineToTS(std::int32_t X, std::int32_t Y);
 
@@ -354,6 +369,10 @@ public:
     blend_mem_proc* BlendProc = nullptr; // the bound routine variable for CombineMode
 
 private:
+    // A 1/256-pixel splat that writes only the pixels of its 2 x 2 block inside Clip.
+    void spread_within(std::int32_t X, std::int32_t Y, TColor32 C, const TRect& Clip);
+    // The splat steps of a sub-pixel line; false when it is too short to draw.
+    bool splat_line(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L, const TRect& Clip);
     void read_bmp_32(TStream& Stream, std::int32_t width, std::int32_t height, bool top_down);
     // The framework's pictures (Windows); false for a source that is none.
     bool assign_from_platform(const TPersistent* Source);
