@@ -290,7 +290,19 @@ public:
     void LineXS(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L = false);
     void LineFS(float X1, float Y1, float X2, float Y2, TColor32 Value, bool L = false);
 
+    // Stippled sub-pixel lines; the clipped forms run the pattern on over the parts cut off.
+    void LineXP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L = false);
+    void LineFP(float X1, float Y1, float X2, float Y2, bool L = false);
+    void LineXSP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L = false);
+    void LineFSP(float X1, float Y1, float X2, float Y2, bool L = false);
+    // Antialiased integer lines (pairs of pixels weighted by the gamma curve).
+    void LineA(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+    void LineAS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+
     void MoveTo(std::int32_t X, std::int32_t Y);
+    void LineToAS(std::int32_t X, std::int32_t Y);
+    void LineToXSP(TFixed X, TFixed Y);
+    void LineToFSP(float X, float Y);
     void MoveToX(TFixed X, TFixed Y);
     void MoveToF(float X, float Y);
     void LineToXS(TFixed X, TFixed Y);
@@ -371,8 +383,12 @@ public:
 private:
     // A 1/256-pixel splat that writes only the pixels of its 2 x 2 block inside Clip.
     void spread_within(std::int32_t X, std::int32_t Y, TColor32 C, const TRect& Clip);
-    // The splat steps of a sub-pixel line; false when it is too short to draw.
-    bool splat_line(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L, const TRect& Clip);
+    // The splat steps of a sub-pixel line in Value, or in the stipple colours when Value is nullptr;
+    // false when it is too short to draw.
+    bool splat_line(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, const TColor32* Value, bool L, const TRect& Clip);
+    // start_full: the start pixel blended at full strength, as the unclipped form does.
+    void antialiased_line(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L,
+                          const TRect& Clip, bool start_full);
     void read_bmp_32(TStream& Stream, std::int32_t width, std::int32_t height, bool top_down);
     // The framework's pictures (Windows); false for a source that is none.
     bool assign_from_platform(const TPersistent* Source);

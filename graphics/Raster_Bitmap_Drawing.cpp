@@ -604,7 +604,7 @@ void TCustomBitmap32::spread_within(std::int32_t X, std::int32_t Y, TColor32 C, 
     put(ix, iy + 1, wl, wb);
 }
 
-bool TCustomBitmap32::splat_line(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L,
+bool TCustomBitmap32::splat_line(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, const TColor32* Value, bool L,
                                  const TRect& Clip) {
     const std::int64_t dx = std::int64_t{X2} - X1, dy = std::int64_t{Y2} - Y1;
     const double n = std::round(std::hypot(static_cast<double>(dx), static_cast<double>(dy)));
@@ -620,23 +620,27 @@ bool TCustomBitmap32::splat_line(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TCo
     const auto to256 = [](std::int64_t v) {
         return static_cast<std::int32_t>(std::clamp<std::int64_t>(v >> 8, INT32_MIN / 2, INT32_MAX / 2));
     };
+    const auto colour = [&] { return Value ? *Value : GetStippleColor(); };
     for (std::int64_t i = 0; i < steps; ++i) {
-        spread_within(to256(x), to256(y), Value, Clip);
+        spread_within(to256(x), to256(y), colour(), Clip);
+        if (!Value)
+            EndBlending();
         x += sx;
         y += sy;
     }
     const auto f = static_cast<std::uint32_t>(static_cast<std::int64_t>(h) - steps * 65536);
-    const TColor32 alpha = ((Color32Alpha(Value) * f) << 8) & 0xFF000000u;
+    const TColor32 last = colour();
+    const TColor32 alpha = ((Color32Alpha(last) * f) << 8) & 0xFF000000u;
     const auto mid = [](std::int64_t v) {
         return static_cast<std::int32_t>(std::clamp<std::int64_t>(v >> 9, INT32_MIN / 2, INT32_MAX / 2));
     };
-    spread_within(mid(x + X2 - sx + 127), mid(y + Y2 - sy + 127), (Value & 0x00FFFFFF) | alpha, Clip);
+    spread_within(mid(x + X2 - sx + 127), mid(y + Y2 - sy + 127), (last & 0x00FFFFFF) | alpha, Clip);
     return true;
 }
 
 void TCustomBitmap32::LineX(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L) {
     if (FBits)
-        splat_line(X1, Y1, X2, Y2, Value, L, BoundsRect());
+        splat_line(X1, Y1, X2, Y2, &Value, L, BoundsRect());
     Changed(line_area(X1, Y1, X2, Y2), AreaInfoLine + 2);
 }
 
@@ -653,7 +657,7 @@ void TCustomBitmap32::LineXS(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor3
             return;
         if (X2 != end_x || Y2 != end_y)
             L = true;
-        if (!FBits || !splat_line(X1, Y1, X2, Y2, Value, L, FClipRect))
+        if (!FBits || !splat_line(X1, Y1, X2, Y2, &Value, L, FClipRect))
             return;
     }
     Changed(area, AreaInfoLine + 2);
@@ -661,6 +665,154 @@ void TCustomBitmap32::LineXS(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor3
 
 void TCustomBitmap32::LineFS(float X1, float Y1, float X2, float Y2, TColor32 Value, bool L) {
     LineXS(float_fixed(X1), float_fixed(Y1), float_fixed(X2), float_fixed(Y2), Value, L);
+}
+
+void TCustomBitmap32::LineXP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L) {
+    if (FBits)
+        splat_line(X1, Y1, X2, Y2, nullptr, L, BoundsRect());
+    Changed(line_area(X1, Y1, X2, Y2), AreaInfoLine + 2);
+}
+
+void TCustomBitmap32::LineFP(float X1, float Y1, float X2, float Y2, bool L) {
+    LineXP(float_fixed(X1), float_fixed(Y1), float_fixed(X2), float_fixed(Y2), L);
+}
+
+void TCustomBitmap32::LineXSP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L) {
+    const TRect area = line_area(X1, Y1, X2, Y2);
+    constexpr std::uint32_t stippled_line = AreaInfoLine + 4;
+    if (FMeasuringMode) {
+        Changed(area, stippled_line);
+        return;
+    }
+    // Lengths in pixels of the parts cut off, so the pattern runs on as if they had been drawn.
+    const auto pixels = [](std::int64_t dx, std::int64_t dy) {
+        return static_cast<float>(std::hypot(static_cast<double>(dx), static_cast<double>(dy)) / 65536.0);
+    };
+    const TFixed ox1 = X1, oy1 = Y1, ox2 = X2, oy2 = Y2;
+    const TFixedRect& c = FFixedClipRect;
+    if (!ClipSegment(X1, Y1, X2, Y2, c.Left - 65536, c.Top - 65536, c.Right, c.Bottom)) {
+        AdvanceStippleCounter(pixels(std::int64_t{ox2} - ox1, std::int64_t{oy2} - oy1) + (L ? 1.0f : 0.0f));
+        return;
+    }
+    const bool end_moved = X2 != ox2 || Y2 != oy2, start_moved = X1 != ox1 || Y1 != oy1;
+    if (end_moved)
+        L = true;
+    const auto strictly_inside = [&](TFixed x, TFixed y) {
+        return x > c.Left && std::int64_t{x} < std::int64_t{c.Right} - 131072 && y > c.Top &&
+               std::int64_t{y} < std::int64_t{c.Bottom} - 131072;
+    };
+    if (strictly_inside(X1, Y1) && strictly_inside(X2, Y2)) {
+        LineXP(X1, Y1, X2, Y2, L);
+        return;
+    }
+    if (start_moved)
+        AdvanceStippleCounter(pixels(std::int64_t{X1} - ox1, std::int64_t{Y1} - oy1));
+    if (!FBits || !splat_line(X1, Y1, X2, Y2, nullptr, L, FClipRect))
+        return;
+    if (end_moved)
+        AdvanceStippleCounter(pixels(std::int64_t{ox2} - X2, std::int64_t{oy2} - Y2));
+    Changed(area, stippled_line);
+}
+
+void TCustomBitmap32::LineFSP(float X1, float Y1, float X2, float Y2, bool L) {
+    LineXSP(float_fixed(X1), float_fixed(Y1), float_fixed(X2), float_fixed(Y2), L);
+}
+
+void TCustomBitmap32::LineToXSP(TFixed X, TFixed Y) {
+    LineXSP(RasterXF, RasterYF, X, Y);
+    MoveToX(X, Y);
+}
+
+void TCustomBitmap32::LineToFSP(float X, float Y) {
+    LineToXSP(float_fixed(X), float_fixed(Y));
+}
+
+// --- Antialiased integer lines
+
+void TCustomBitmap32::antialiased_line(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2,
+                                       TColor32 Value, bool L, const TRect& Clip, bool start_full) {
+    if (Clip.Right <= Clip.Left || Clip.Bottom <= Clip.Top)
+        return;
+    end_blending_guard end;
+    TBlendMemEx blend = *blend_pixel_alpha_by_mode[FCombineMode];
+    const std::int64_t dx = abs64(std::int64_t{X2} - X1), dy = abs64(std::int64_t{Y2} - Y1);
+    const std::int64_t sx = X2 < X1 ? -1 : 1, sy = Y2 < Y1 ? -1 : 1;
+    const bool x_major = dx > dy;
+    const std::int64_t major = x_major ? dx : dy, minor = x_major ? dy : dx;
+    // The minor axis moves by G/65536 per step; the 16-bit error is its fraction.
+    const std::int64_t g = (minor << 16) / major;
+    const auto put = [&](std::int64_t m, std::int64_t n, std::int32_t weight) {
+        const std::int64_t x = x_major ? m : n, y = x_major ? n : m;
+        if (x >= Clip.Left && x < Clip.Right && y >= Clip.Top && y < Clip.Bottom)
+            blend(Value, *PixelPtr(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)), weight);
+    };
+    const std::int64_t m1 = x_major ? X1 : Y1, n1 = x_major ? Y1 : X1;
+    const std::int64_t sm = x_major ? sx : sy, sn = x_major ? sy : sx;
+    const std::int64_t last = L ? major : major - 1;
+    // Only the steps whose major coordinate lies in the clip are walked, with the error the whole line has there.
+    const std::int64_t lo = x_major ? Clip.Left : Clip.Top, hi = (x_major ? Clip.Right : Clip.Bottom) - 1;
+    std::int64_t first = sm > 0 ? lo - m1 : m1 - hi, stop = sm > 0 ? hi - m1 : m1 - lo;
+    first = std::max<std::int64_t>(first, 0);
+    stop = std::min(stop, last);
+    for (std::int64_t i = first; i <= stop; ++i) {
+        const std::int64_t acc = i * g;
+        const std::int64_t n = n1 + sn * (acc >> 16);
+        const auto e = static_cast<std::int32_t>((acc & 0xFFFF) >> 8);
+        if (i == 0 && start_full) {
+            const std::int64_t x = x_major ? m1 : n1, y = x_major ? n1 : m1;
+            if (x >= Clip.Left && x < Clip.Right && y >= Clip.Top && y < Clip.Bottom)
+                (*BlendProc)(Value, *PixelPtr(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)));
+            continue;
+        }
+        put(m1 + sm * i, n, GammaLookup[e ^ 255]);
+        put(m1 + sm * i, n + sn, GammaLookup[e]);
+    }
+}
+
+void TCustomBitmap32::LineA(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value,
+                            bool L) {
+    // Equal sides would make the 16-bit step 0 and run the line straight; they go as the blended line.
+    if (X1 == X2 || Y1 == Y2 || abs64(std::int64_t{X2} - X1) == abs64(std::int64_t{Y2} - Y1)) {
+        LineT(X1, Y1, X2, Y2, Value, L);
+        return;
+    }
+    if (FBits)
+        antialiased_line(X1, Y1, X2, Y2, Value, L, BoundsRect(), true);
+    Changed({X1, Y1, X2, Y2}, AreaInfoLine + 2);
+}
+
+void TCustomBitmap32::LineAS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value,
+                             bool L) {
+    if (FMeasuringMode) {
+        Changed({X1, Y1, X2, Y2}, AreaInfoLine + 2);
+        return;
+    }
+    if (FClipRect.Right <= FClipRect.Left || FClipRect.Bottom <= FClipRect.Top)
+        return;
+    if (abs64(std::int64_t{X2} - X1) == abs64(std::int64_t{Y2} - Y1)) {
+        LineTS(X1, Y1, X2, Y2, Value, L);
+        return;
+    }
+    if (X1 == X2) {
+        VertLineTS(X1, Y1, Y2 < Y1 ? Y2 + 1 : Y2 - 1, Value);
+        if (L)
+            SetPixelTS(X2, Y2, Value);
+        return;
+    }
+    if (Y1 == Y2) {
+        HorzLineTS(X1, Y1, X2 < X1 ? X2 + 1 : X2 - 1, Value);
+        if (L)
+            SetPixelTS(X2, Y2, Value);
+        return;
+    }
+    if (FBits)
+        antialiased_line(X1, Y1, X2, Y2, Value, L, FClipRect, false);
+    Changed({X1, Y1, X2, Y2}, AreaInfoLine + 2);
+}
+
+void TCustomBitmap32::LineToAS(std::int32_t X, std::int32_t Y) {
+    LineAS(RasterX, RasterY, X, Y, FPenColor);
+    MoveTo(X, Y);
 }
 
 void TCustomBitmap32::HorzLineX(TFixed X1, TFixed Y, TFixed X2, TColor32 Value) {

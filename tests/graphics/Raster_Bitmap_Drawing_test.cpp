@@ -283,6 +283,13 @@ TEST(RasterDrawing, EveryOperationStaysInsideTheBitmap) {
         {"LineS", [](TCustomBitmap32& b, const TRect& r) { b.LineS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
         {"LineTS", [](TCustomBitmap32& b, const TRect& r) { b.LineTS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
         {"Roll", [](TCustomBitmap32& b, const TRect& r) { b.Roll(r.Left, r.Top, true, C); }},
+        {"LineA", [](TCustomBitmap32& b, const TRect& r) { b.LineA(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineAS", [](TCustomBitmap32& b, const TRect& r) { b.LineAS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineX", [](TCustomBitmap32& b, const TRect& r) { b.LineX(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineXS", [](TCustomBitmap32& b, const TRect& r) { b.LineXS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineXSP", [](TCustomBitmap32& b, const TRect& r) { b.LineXSP(r.Left, r.Top, r.Right, r.Bottom, true); }},
+        {"HorzLineXS", [](TCustomBitmap32& b, const TRect& r) { b.HorzLineXS(r.Left, r.Top, r.Right, C); }},
+        {"VertLineXS", [](TCustomBitmap32& b, const TRect& r) { b.VertLineXS(r.Left, r.Top, r.Bottom, C); }},
     };
     for (const auto& [name, draw] : ops)
         for (const TRect& r : rects) {
@@ -369,4 +376,42 @@ TEST(RasterDrawing, SubPixelSpanWeights) {
     EXPECT_EQ(c.b.GetPixel(5, 0), bg);
     // Y and Y + 1/65536 round to the rows either side of the half.
     EXPECT_EQ(c.reports.back(), (report{{1, 0, 4, 1}, AreaInfoLine + 2}));
+}
+
+TEST(RasterDrawing, AntialiasedLinesShareEachStepBetweenTwoPixels) {
+    canvas whole(12, 8);
+    whole.b.LineA(0, 1, 10, 5, 0xFFFFFFFF, true);
+    // Each column holds the line in one or two pixels.
+    for (int x = 0; x <= 10; ++x) {
+        int lit = 0;
+        for (int y = 0; y < 8; ++y)
+            lit += whole.b.GetPixel(x, y) != bg;
+        EXPECT_GE(lit, 1) << x;
+        EXPECT_LE(lit, 2) << x;
+    }
+    EXPECT_EQ(whole.b.GetPixel(0, 1), 0xFFFFFFFFu); // the start at full strength
+    EXPECT_EQ(whole.reports.back(), (report{{0, 1, 10, 5}, AreaInfoLine + 2}));
+
+    canvas clipped(12, 8);
+    clipped.b.SetClipRect({3, 0, 7, 8});
+    clipped.b.LineAS(0, 1, 10, 5, 0xFFFFFFFF, true);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x)
+            EXPECT_EQ(clipped.b.GetPixel(x, y), x >= 3 && x < 7 ? whole.b.GetPixel(x, y) : bg) << x << "," << y;
+}
+
+TEST(RasterDrawing, StippledSubPixelLinesRunThePatternOnOutsideTheClip) {
+    canvas c(10, 10);
+    c.b.SetStipple({0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004});
+    c.b.LineXSP(IntToFixed(-30), IntToFixed(2), IntToFixed(-20), IntToFixed(2)); // wholly outside
+    EXPECT_FLOAT_EQ(c.b.StippleCounter(), 2.0f);                                   // 10 pixels on a 4-pattern
+    EXPECT_TRUE(c.reports.empty());
+    c.b.LineXSP(IntToFixed(1), IntToFixed(3), IntToFixed(6), IntToFixed(3), true);
+    EXPECT_EQ(c.b.GetPixel(1, 3) & 0x00FFFFFF, 3u); // the pattern went on from where it stood
+    EXPECT_EQ(c.reports.back(), (report{{1, 3, 6, 3}, AreaInfoLine + 2}));
+    std::vector<report> measured;
+    c.b.BeginMeasuring([&](TObject*, const TRect& a, std::uint32_t i) { measured.push_back({a, i}); });
+    c.b.LineXSP(0, 0, IntToFixed(4), IntToFixed(4));
+    c.b.EndMeasuring();
+    EXPECT_EQ(measured, (std::vector<report>{{{0, 0, 4, 4}, AreaInfoLine + 4}}));
 }
