@@ -279,7 +279,34 @@ public:
     void LineT(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
     void LineTS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
 
+    // Sub-pixel spans and lines of gamma-weighted splats; the fixed-point spans report one 1/65536 unit
+    // of thickness.
+    void HorzLineX(TFixed X1, TFixed Y, TFixed X2, TColor32 Value);
+    void HorzLineXS(TFixed X1, TFixed Y, TFixed X2, TColor32 Value);
+    void VertLineX(TFixed X, TFixed Y1, TFixed Y2, TColor32 Value);
+    void VertLineXS(TFixed X, TFixed Y1, TFixed Y2, TColor32 Value);
+    void LineX(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L = false);
+    void LineF(float X1, float Y1, float X2, float Y2, TColor32 Value, bool L = false);
+    void LineXS(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L = false);
+    void LineFS(float X1, float Y1, float X2, float Y2, TColor32 Value, bool L = false);
+
+    // Stippled sub-pixel lines; the clipped forms run the pattern on over the parts cut off.
+    void LineXP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L = false);
+    void LineFP(float X1, float Y1, float X2, float Y2, bool L = false);
+    void LineXSP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L = false);
+    void LineFSP(float X1, float Y1, float X2, float Y2, bool L = false);
+    // Antialiased integer lines (pairs of pixels weighted by the gamma curve).
+    void LineA(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+    void LineAS(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L = false);
+
     void MoveTo(std::int32_t X, std::int32_t Y);
+    void LineToAS(std::int32_t X, std::int32_t Y);
+    void LineToXSP(TFixed X, TFixed Y);
+    void LineToFSP(float X, float Y);
+    void MoveToX(TFixed X, TFixed Y);
+    void MoveToF(float X, float Y);
+    void LineToXS(TFixed X, TFixed Y);
+    void LineToFS(float X, float Y);
     void LineToS(std::int32_t X, std::int32_t Y);
     void LineToTS(std::int32_t X, std::int32_t Y);
 
@@ -354,6 +381,14 @@ public:
     blend_mem_proc* BlendProc = nullptr; // the bound routine variable for CombineMode
 
 private:
+    // A 1/256-pixel splat that writes only the pixels of its 2 x 2 block inside Clip.
+    void spread_within(std::int32_t X, std::int32_t Y, TColor32 C, const TRect& Clip);
+    // The splat steps of a sub-pixel line in Value, or in the stipple colours when Value is nullptr;
+    // false when it is too short to draw.
+    bool splat_line(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, const TColor32* Value, bool L, const TRect& Clip);
+    // start_full: the start pixel blended at full strength, as the unclipped form does.
+    void antialiased_line(std::int32_t X1, std::int32_t Y1, std::int32_t X2, std::int32_t Y2, TColor32 Value, bool L,
+                          const TRect& Clip, bool start_full);
     void read_bmp_32(TStream& Stream, std::int32_t width, std::int32_t height, bool top_down);
     // The framework's pictures (Windows); false for a source that is none.
     bool assign_from_platform(const TPersistent* Source);
@@ -415,6 +450,15 @@ public:
     void DrawTo(HDC hDst, std::int32_t DstX, std::int32_t DstY);
     void DrawTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect);
     using TCustomBitmap32::DrawTo;
+    // SrcRect stretched onto DstRect of the device context through tiles of at most 1024 x 1024 pixels.
+    void TileTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect);
+
+    // Antialiased text in Color (its alpha the opacity): AALevel 1 to 4 supersamples 2^AALevel times,
+    // 0 draws unsmoothed, -1 lets the system smooth; the font goes back to default quality afterwards.
+    void RenderText(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color);
+    // Unsmoothed text laid out in DstRect with DrawTextW flags; the font keeps the unsmoothed quality.
+    void RenderText(const TRect& DstRect, std::uint32_t Flags, const String& Text, TColor32 Color);
+    void RenderTextW(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color);
 #endif
 
     // Also copies the font when both backends have one.
@@ -426,7 +470,17 @@ protected:
 
 private:
     void hook_backend(TCustomBackend* backend);
+#ifdef _WIN32
+    void render_text(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color,
+                     bool wide_measure);
+#endif
 };
+
+#ifdef _WIN32
+// Remakes Font's handle with the given system quality (0 default, 3 unsmoothed, 4 smoothed), its pitch
+// and its face ("MS Sans Serif" for "Default").
+void SetFontQuality(TFont& Font, std::uint8_t Quality);
+#endif
 
 // Backend classes defined with the backends.
 extern const backend_class memory_backend_class;

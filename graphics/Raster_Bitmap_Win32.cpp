@@ -3,9 +3,14 @@
 
 #include "graphics/Raster_Bitmap.h"
 
+#include "framework/Conversions.h"
 #include "framework/Pictures.h"
 #include "framework/Streams.h"
 #include "graphics/Raster_Backends_GDI.h"
+#include "graphics/Raster_Resamplers.h"
+
+#include <algorithm>
+#include <cwchar>
 
 namespace kq {
 
@@ -299,6 +304,152 @@ void TBitmap32::DrawTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect) {
     if (Empty())
         return;
     capability<IDeviceContextSupport>(FBackend, IID_IDeviceContextSupport)->DrawTo(hDst, DstRect, SrcRect);
+}
+
+// --- Tiles and antialiased text
+
+void TBitmap32::TileTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect) {
+    constexpr std::int32_t tile = 1024;
+    const std::int64_t w = std::int64_t{DstRect.Right} - DstRect.Left, h = std::int64_t{DstRect.Bottom} - DstRect.Top;
+    if (w <= 0 || h <= 0)
+        return;
+    for (std::int64_t top = 0; top < h; top += tile)
+        for (std::int64_t left = 0; left < w; left += tile) {
+            const auto tw = static_cast<std::int32_t>(std::min<std::int64_t>(tile, w - left));
+            const auto th = static_cast<std::int32_t>(std::min<std::int64_t>(tile, h - top));
+            TBitmap32 piece;
+            piece.SetSize(tw, th);
+            TRect moved = DstRect;
+            OffsetRectBy(moved, static_cast<std::int32_t>(-left) - DstRect.Left,
+                         static_cast<std::int32_t>(-top) - DstRect.Top);
+            StretchBlock(&piece, moved, {0, 0, tw, th}, this, SrcRect, FResampler.get(), FDrawMode, OnPixelCombine);
+            piece.DrawTo(hDst, static_cast<std::int32_t>(DstRect.Left + left), static_cast<std::int32_t>(DstRect.Top + top));
+        }
+}
+
+void SetFontQuality(TFont& Font, std::uint8_t Quality) {
+    LOGFONTW lf{};
+    lf.lfHeight = Font.Height();
+    lf.lfWeight = Font.Style().contains(TFontStyle::fsBold) ? 700 : 400;
+    lf.lfItalic = Font.Style().contains(TFontStyle::fsItalic);
+    lf.lfUnderline = Font.Style().contains(TFontStyle::fsUnderline);
+    lf.lfStrikeOut = Font.Style().contains(TFontStyle::fsStrikeOut);
+    lf.lfCharSet = Font.Charset();
+    const String face = SameText(Font.Name(), u"Default") ? String(u"MS Sans Serif") : Font.Name();
+    const std::size_t n = std::min<std::size_t>(face.size(), LF_FACESIZE - 1);
+    std::wmemcpy(lf.lfFaceName, wide(face), n);
+    lf.lfPitchAndFamily = Font.Pitch() == TFontPitch::fpVariable ? 2 : Font.Pitch() == TFontPitch::fpFixed ? 1 : 0;
+    lf.lfQuality = Quality;
+    const HFONT handle = ::CreateFontIndirectW(&lf);
+    if (!handle)
+        throw EOutOfResources(u"Out of system resources");
+    Font.SetHandle(handle);
+}
+
+namespace {
+
+// Every pixel that text touched becomes Color's RGB with the coverage (its blue byte) as alpha.
+void TextCoverageToAlpha(TCustomBitmap32& B, TColor32 Color) {
+    const std::int64_t count = std::int64_t{B.Width()} * B.Height();
+    TColor32* p = B.Bits();
+    for (std::int64_t i = 0; i < count; ++i)
+        if (p[i] != 0)
+            p[i] = (Color & 0x00FFFFFF) | (p[i] & 0xFF) << 24;
+}
+
+// Each pixel of B averages the coverage of its 2^AALevel square in B2.
+void TextDownsample(TCustomBitmap32& B, const TCustomBitmap32& B2, std::int32_t AALevel, TColor32 Color) {
+    const std::int32_t n = 1 << AALevel;
+    for (std::int32_t y = 0; y < B.Height(); ++y)
+        for (std::int32_t x = 0; x < B.Width(); ++x) {
+            std::uint32_t sum = 0;
+            for (std::int32_t j = 0; j < n; ++j)
+                for (std::int32_t i = 0; i < n; ++i) {
+                    const std::int32_t sx = x * n + i, sy = y * n + j;
+                    if (sx < B2.Width() && sy < B2.Height())
+                        sum += B2.GetPixel(sx, sy) & 0xFF;
+                }
+            B.SetPixel(x, y, (Color & 0x00FFFFFF) | ((sum >> AALevel >> AALevel) & 0xFF) << 24);
+        }
+}
+
+} // namespace
+
+void TBitmap32::RenderText(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color) {
+    render_text(X, Y, Text, AALevel, Color, false);
+}
+
+void TBitmap32::RenderTextW(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color) {
+    render_text(X, Y, Text, AALevel, Color, true);
+}
+
+void TBitmap32::render_text(std::int32_t X, std::int32_t Y, const String& Text, std::int32_t AALevel, TColor32 Color,
+                            bool wide_measure) {
+    if (Empty())
+        return;
+    AALevel = std::clamp(AALevel, -1, 4);
+    const String measured = Text + u" ";
+    TFont& font = *Font();
+    SetFontQuality(font, AALevel < 0 ? 4 : 3);
+    TBitmap32 b;
+    if (AALevel > 0) {
+        const std::int32_t scale = 1 << AALevel;
+        TBitmap32 big;
+        big.SetFont(&font);
+        big.Font()->SetHeight(font.Height() * scale);
+        big.Font()->SetColor(clWhite);
+        SIZE size = big.TextExtent(measured);
+        if (wide_measure) {
+            size.cx = ((size.cx >> AALevel) + 1) << AALevel;
+            size.cy = ((size.cy >> AALevel) + 1) << AALevel;
+        } else {
+            size.cx += scale;
+            size.cy += scale;
+        }
+        big.SetSize(size.cx, size.cy);
+        big.Clear(0);
+        big.Textout(0, 0, Text);
+        ::GdiFlush();
+        b.SetSize(size.cx >> AALevel, size.cy >> AALevel);
+        TextDownsample(b, big, AALevel, Color);
+    } else {
+        SIZE size = TextExtent(measured);
+        if (!wide_measure) {
+            size.cx = std::min<LONG>(size.cx, Width());
+            size.cy = std::min<LONG>(size.cy, Height());
+        }
+        b.SetSize(size.cx, size.cy);
+        b.SetFont(&font);
+        b.Clear(0);
+        b.Font()->SetColor(clWhite);
+        b.Textout(0, 0, Text);
+        ::GdiFlush();
+        TextCoverageToAlpha(b, Color);
+    }
+    b.SetDrawMode(dmBlend);
+    b.SetMasterAlpha(Color32Alpha(Color));
+    b.SetCombineMode(FCombineMode);
+    b.DrawTo(this, X, Y);
+    SetFontQuality(font, 0);
+}
+
+void TBitmap32::RenderText(const TRect& DstRect, std::uint32_t Flags, const String& Text, TColor32 Color) {
+    if (Empty())
+        return;
+    TFont& font = *Font();
+    SetFontQuality(font, 3);
+    TBitmap32 b;
+    b.SetSize(DstRect.Right - DstRect.Left, DstRect.Bottom - DstRect.Top);
+    b.SetFont(&font);
+    b.Clear(0);
+    b.Font()->SetColor(clWhite);
+    b.Textout(TRect{0, 0, b.Width(), b.Height()}, Flags, Text);
+    ::GdiFlush();
+    TextCoverageToAlpha(b, Color);
+    b.SetDrawMode(dmBlend);
+    b.SetMasterAlpha(Color32Alpha(Color));
+    b.SetCombineMode(FCombineMode);
+    b.DrawTo(this, DstRect.Left, DstRect.Top);
 }
 
 } // namespace kq

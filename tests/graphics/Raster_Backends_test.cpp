@@ -195,6 +195,46 @@ TEST_F(RasterGDIBackend, CopiedOutToAFrameworkBitmapWithItsPixels) {
     EXPECT_EQ(p[2], 0x10);
 }
 
+TEST_F(RasterGDIBackend, RenderedTextTakesTheColourAndItsAlpha) {
+    for (const std::int32_t level : {-1, 0, 2}) {
+        SCOPED_TRACE(level);
+        TBitmap32 b;
+        b.SetSize(60, 30);
+        b.Clear(clWhite32);
+        b.Font()->SetHeight(-20);
+        b.RenderText(2, 2, u"W", level, 0xFF0000FF);
+        int blue = 0;
+        for (const TColor32 p : pixels_of(b)) {
+            if (((p >> 16) & 0xFF) <= 1 && (p & 0xFF) == 0xFF) // the row blend leaves 1 of the white
+                ++blue;
+            EXPECT_EQ((p >> 8) & 0xFF, (p >> 16) & 0xFF); // blue text on white: red and green move together
+        }
+        EXPECT_GT(blue, 0);
+        EXPECT_EQ(b.Font()->Quality(), TFontQuality::fqDefault);
+    }
+    // A transparent colour leaves the bitmap as it was.
+    TBitmap32 b;
+    b.SetSize(20, 20);
+    b.Clear(clWhite32);
+    b.RenderText(TRect{0, 0, 20, 20}, DT_LEFT, u"W", 0x000000FF);
+    for (const TColor32 p : pixels_of(b))
+        EXPECT_EQ(p, clWhite32);
+    EXPECT_EQ(b.Font()->Quality(), TFontQuality::fqNonAntialiased);
+}
+
+TEST_F(RasterGDIBackend, TileToStretchesAcrossTiles) {
+    TBitmap32 b;
+    b.SetSize(2, 1);
+    b.SetPixel(0, 0, 0xFFFF0000);
+    b.SetPixel(1, 0, 0xFF0000FF);
+    test::probe_dc probe(2100, 4);
+    b.TileTo(probe.dc(), {0, 0, 2100, 4}, b.BoundsRect());
+    EXPECT_EQ(probe.at(10, 1), RGB(255, 0, 0));
+    EXPECT_EQ(probe.at(1049, 3), RGB(255, 0, 0));
+    EXPECT_EQ(probe.at(1050, 0), RGB(0, 0, 255));
+    EXPECT_EQ(probe.at(2099, 3), RGB(0, 0, 255));
+}
+
 TEST(RasterGDIBackendHandles, BitmapsLeaveNoGDIObjectsBehind) {
     // One round of what a bitmap does with system objects; the handle tables move by a slot or two
     // whatever the order of frees, so a leak shows only as growth over many rounds.

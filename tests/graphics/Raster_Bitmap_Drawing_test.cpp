@@ -1,6 +1,7 @@
 #include "graphics/Raster_Bitmap.h"
 
 #include "graphics/Raster_Blend.h"
+#include "graphics/Raster_VectorUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -282,6 +283,13 @@ TEST(RasterDrawing, EveryOperationStaysInsideTheBitmap) {
         {"LineS", [](TCustomBitmap32& b, const TRect& r) { b.LineS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
         {"LineTS", [](TCustomBitmap32& b, const TRect& r) { b.LineTS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
         {"Roll", [](TCustomBitmap32& b, const TRect& r) { b.Roll(r.Left, r.Top, true, C); }},
+        {"LineA", [](TCustomBitmap32& b, const TRect& r) { b.LineA(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineAS", [](TCustomBitmap32& b, const TRect& r) { b.LineAS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineX", [](TCustomBitmap32& b, const TRect& r) { b.LineX(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineXS", [](TCustomBitmap32& b, const TRect& r) { b.LineXS(r.Left, r.Top, r.Right, r.Bottom, C, true); }},
+        {"LineXSP", [](TCustomBitmap32& b, const TRect& r) { b.LineXSP(r.Left, r.Top, r.Right, r.Bottom, true); }},
+        {"HorzLineXS", [](TCustomBitmap32& b, const TRect& r) { b.HorzLineXS(r.Left, r.Top, r.Right, C); }},
+        {"VertLineXS", [](TCustomBitmap32& b, const TRect& r) { b.VertLineXS(r.Left, r.Top, r.Bottom, C); }},
     };
     for (const auto& [name, draw] : ops)
         for (const TRect& r : rects) {
@@ -303,4 +311,107 @@ TEST(RasterDrawing, EveryOperationStaysInsideTheBitmap) {
                     }
                 }
         }
+}
+
+TEST(RasterDrawing, ClipSegmentKeepsThePartInside) {
+    struct row {
+        std::int32_t x1, y1, x2, y2;
+        bool inside;
+        std::int32_t cx1, cy1, cx2, cy2;
+    };
+    const row rows[] = {
+        {-10, 5, 20, 5, true, 0, 5, 10, 5},
+        {-10, -5, -1, -1, false, 0, 0, 0, 0},
+        {2, 3, 4, 5, true, 2, 3, 4, 5},
+        {-10, -10, 20, 20, true, 0, 0, 10, 10},
+        {5, -20, 5, 30, true, 5, 0, 5, 10},
+        {-5, 8, 8, -5, true, 0, 3, 3, 0},
+        {INT_MIN, INT_MIN, INT_MAX, INT_MAX, true, 0, 0, 10, 10},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.x1 << "," << r.y1 << " " << r.x2 << "," << r.y2);
+        std::int32_t x1 = r.x1, y1 = r.y1, x2 = r.x2, y2 = r.y2;
+        ASSERT_EQ(ClipSegment(x1, y1, x2, y2, 0, 0, 10, 10), r.inside);
+        if (r.inside) {
+            EXPECT_EQ((std::vector<int>{x1, y1, x2, y2}), (std::vector<int>{r.cx1, r.cy1, r.cx2, r.cy2}));
+        }
+    }
+}
+
+TEST(RasterDrawing, SubPixelLinesSplatInsideTheClipAndReportRoundedEnds) {
+    canvas c(10, 10);
+    c.b.LineXS(IntToFixed(1), IntToFixed(2), IntToFixed(8), IntToFixed(2), 0xFFFFFFFF, true);
+    // An integer-aligned line lands on its own row only (the splats' other weights are 0).
+    for (const auto& [x, y] : c.set_pixels())
+        EXPECT_EQ(y, 2) << x;
+    EXPECT_EQ(c.b.GetPixel(4, 2), CombineColors(0xFFFFFFFF, 0, (255 * 255 * 255) >> 16));
+    ASSERT_FALSE(c.reports.empty());
+    EXPECT_EQ(c.reports.back(), (report{{1, 2, 8, 2}, AreaInfoLine + 2}));
+
+    canvas clipped(10, 10);
+    clipped.b.SetClipRect({2, 2, 6, 6});
+    clipped.b.LineFS(-50.3f, -40.7f, 60.2f, 70.9f, 0xFFFFFFFF);
+    clipped.b.HorzLineXS(IntToFixed(-100), 0x38000, IntToFixed(100), 0xFFFF0000);
+    clipped.b.VertLineXS(0x30000 + 0x8000, IntToFixed(-100), IntToFixed(100), 0xFF00FF00);
+    EXPECT_FALSE(clipped.set_pixels().empty());
+    for (const auto& [x, y] : clipped.set_pixels())
+        EXPECT_TRUE(PointInRect({2, 2, 6, 6}, {x, y})) << x << "," << y;
+
+    // Unclipped forms with far-away ends still stay inside the bitmap (the sanitizer watches).
+    canvas far(4, 4);
+    far.b.LineX(INT_MIN, INT_MIN, INT_MAX, INT_MAX, C, true);
+    far.b.HorzLineX(INT_MIN, IntToFixed(1), INT_MAX, C);
+    far.b.VertLineX(IntToFixed(2), INT_MIN, INT_MAX, C);
+    far.b.LineF(-1e30f, 2.0f, 1e30f, 2.0f, C);
+    EXPECT_FALSE(far.set_pixels().empty());
+}
+
+TEST(RasterDrawing, SubPixelSpanWeights) {
+    canvas c(6, 3);
+    // Half a pixel down: the two rows share the colour by the gamma curve's halves.
+    c.b.HorzLineX(IntToFixed(1), 0x8000, IntToFixed(4), 0xFFFFFFFF);
+    const TColor32 top = c.b.GetPixel(2, 0), bottom = c.b.GetPixel(2, 1);
+    EXPECT_EQ(top, CombineColors(0xFFFFFFFF, 0, GammaLookup[0x7FFF >> 8]));
+    EXPECT_EQ(bottom, CombineColors(0xFFFFFFFF, 0, GammaLookup[0x8000 >> 8]));
+    EXPECT_EQ(c.b.GetPixel(5, 0), bg);
+    // Y and Y + 1/65536 round to the rows either side of the half.
+    EXPECT_EQ(c.reports.back(), (report{{1, 0, 4, 1}, AreaInfoLine + 2}));
+}
+
+TEST(RasterDrawing, AntialiasedLinesShareEachStepBetweenTwoPixels) {
+    canvas whole(12, 8);
+    whole.b.LineA(0, 1, 10, 5, 0xFFFFFFFF, true);
+    // Each column holds the line in one or two pixels.
+    for (int x = 0; x <= 10; ++x) {
+        int lit = 0;
+        for (int y = 0; y < 8; ++y)
+            lit += whole.b.GetPixel(x, y) != bg;
+        EXPECT_GE(lit, 1) << x;
+        EXPECT_LE(lit, 2) << x;
+    }
+    EXPECT_EQ(whole.b.GetPixel(0, 1), 0xFFFFFFFFu); // the start at full strength
+    EXPECT_EQ(whole.reports.back(), (report{{0, 1, 10, 5}, AreaInfoLine + 2}));
+
+    canvas clipped(12, 8);
+    clipped.b.SetClipRect({3, 0, 7, 8});
+    clipped.b.LineAS(0, 1, 10, 5, 0xFFFFFFFF, true);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x)
+            EXPECT_EQ(clipped.b.GetPixel(x, y), x >= 3 && x < 7 ? whole.b.GetPixel(x, y) : bg) << x << "," << y;
+}
+
+TEST(RasterDrawing, StippledSubPixelLinesRunThePatternOnOutsideTheClip) {
+    canvas c(10, 10);
+    c.b.SetStipple({0xFF000001, 0xFF000002, 0xFF000003, 0xFF000004});
+    c.b.LineXSP(IntToFixed(-30), IntToFixed(2), IntToFixed(-20), IntToFixed(2)); // wholly outside
+    EXPECT_FLOAT_EQ(c.b.StippleCounter(), 2.0f);                                   // 10 pixels on a 4-pattern
+    EXPECT_TRUE(c.reports.empty());
+    c.b.LineXSP(IntToFixed(1), IntToFixed(3), IntToFixed(6), IntToFixed(3), true);
+    EXPECT_EQ(c.b.GetPixel(1, 3) & 0x00FFFFFF, 3u); // the pattern went on from where it stood
+    EXPECT_EQ(c.reports.back(), (report{{1, 3, 6, 3}, AreaInfoLine + 2}));
+    std::vector<report> measured;
+    c.b.BeginMeasuring([&](TObject*, const TRect& a, std::uint32_t i) { measured.push_back({a, i}); });
+    c.b.LineXSP(0, 0, IntToFixed(4), IntToFixed(4));
+    c.b.EndMeasuring();
+    EXPECT_EQ(measured, (std::vector<report>{{{0, 0, 4, 4}, AreaInfoLine + 4}}));
 }
