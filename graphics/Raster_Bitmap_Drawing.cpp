@@ -158,8 +158,8 @@ void TCustomBitmap32::FillRectT(std::int32_t X1, std::int32_t Y1, std::int32_t X
         end_blending_guard end;
         const std::int32_t l = std::max(X1, 0), t = std::max(Y1, 0);
         const std::int32_t r = std::min(X2, FWidth), b = std::min(Y2, FHeight);
-        for (std::int32_t y = t; y < b; ++y)
-            for (TColor32 *p = PixelPtr(l, y), *e = p + std::max(0, r - l); p < e; ++p)
+        for (std::int32_t y = t; y < b && l < r; ++y)
+            for (TColor32 *p = PixelPtr(l, y), *e = p + (r - l); p < e; ++p)
                 if (FCombineMode == cmMerge)
                     MergePixel(Value, *p);
                 else
@@ -298,8 +298,8 @@ void TCustomBitmap32::HorzLineT(std::int32_t X1, std::int32_t Y, std::int32_t X2
         return;
     end_blending_guard end;
     const std::int32_t l = std::max(X1, 0), r = std::min(X2, FWidth - 1);
-    for (TColor32 *p = PixelPtr(l, Y), *e = PixelPtr(r, Y); p <= e; ++p)
-        (*BlendProc)(Value, *p);
+    for (std::int32_t x = l; x <= r; ++x)
+        (*BlendProc)(Value, *PixelPtr(x, Y));
 }
 
 void TCustomBitmap32::HorzLineTS(std::int32_t X1, std::int32_t Y, std::int32_t X2, TColor32 Value) {

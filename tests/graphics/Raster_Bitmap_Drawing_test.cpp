@@ -358,12 +358,12 @@ TEST(RasterDrawing, SubPixelLinesSplatInsideTheClipAndReportRoundedEnds) {
         EXPECT_TRUE(PointInRect({2, 2, 6, 6}, {x, y})) << x << "," << y;
 
     // Unclipped forms with far-away ends still stay inside the bitmap (the sanitizer watches).
-    canvas far(4, 4);
-    far.b.LineX(INT_MIN, INT_MIN, INT_MAX, INT_MAX, C, true);
-    far.b.HorzLineX(INT_MIN, IntToFixed(1), INT_MAX, C);
-    far.b.VertLineX(IntToFixed(2), INT_MIN, INT_MAX, C);
-    far.b.LineF(-1e30f, 2.0f, 1e30f, 2.0f, C);
-    EXPECT_FALSE(far.set_pixels().empty());
+    canvas distant(4, 4);
+    distant.b.LineX(INT_MIN, INT_MIN, INT_MAX, INT_MAX, C, true);
+    distant.b.HorzLineX(INT_MIN, IntToFixed(1), INT_MAX, C);
+    distant.b.VertLineX(IntToFixed(2), INT_MIN, INT_MAX, C);
+    distant.b.LineF(-1e30f, 2.0f, 1e30f, 2.0f, C);
+    EXPECT_FALSE(distant.set_pixels().empty());
 }
 
 TEST(RasterDrawing, SubPixelSpanWeights) {
