@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace kq {
@@ -1081,26 +1082,49 @@ void TWinControl::DefaultHandler(TMessage& Message) {
 // --- TCustomControl
 
 namespace {
-// Outside painting a control's canvas measures text on a screen-compatible memory DC (what it draws
-// there is not shown); while the control paints it draws on the paint DC.
-class measuring_canvas : public TCanvas {
-protected:
-    void CreateHandle() override {
-        FDC.reset(::CreateCompatibleDC(nullptr));
-        if (!FDC) raise_out_of_resources();
-        SetHandle(FDC.get());
+// Outside painting a control's canvas draws on its window's DC, taken for each drawing operation and
+// given back when it ends; a control without a window measures on a screen-compatible memory DC (what
+// is drawn there is not shown). While the control paints, the canvas draws on the paint DC.
+class control_canvas : public TCanvas {
+public:
+    explicit control_canvas(TControl& Control) : FControl(Control) {}
+    ~control_canvas() override {
+        FreeHandle();
+        SetHandle(nullptr);
     }
 
-public:
-    ~measuring_canvas() override { SetHandle(nullptr); }
+    void FreeHandle() override {
+        if (!FWindowDC) return;
+        if (CurrentHandle() == FWindowDC->get()) SetHandle(nullptr);
+        FWindowDC.reset();
+    }
+
+protected:
+    void CreateHandle() override {
+        auto* windowed = dynamic_cast<TWinControl*>(&FControl);
+        if (windowed && windowed->HandleAllocated()) {
+            FWindowDC.emplace(windowed->Handle());
+            if (!*FWindowDC) {
+                FWindowDC.reset();
+                raise_out_of_resources();
+            }
+            SetHandle(FWindowDC->get());
+            return;
+        }
+        if (!FMemoryDC) FMemoryDC.reset(::CreateCompatibleDC(nullptr));
+        if (!FMemoryDC) raise_out_of_resources();
+        SetHandle(FMemoryDC.get());
+    }
 
 private:
-    unique_hdc FDC;
+    TControl& FControl;
+    std::optional<window_dc> FWindowDC; // taken per drawing operation, given back by FreeHandle
+    unique_hdc FMemoryDC;
 };
 } // namespace
 
 TCustomControl::TCustomControl(TComponent* AOwner)
-    : TWinControl(AOwner), FCanvas(std::make_unique<measuring_canvas>()) {}
+    : TWinControl(AOwner), FCanvas(std::make_unique<control_canvas>(*this)) {}
 TCustomControl::~TCustomControl() = default;
 
 void TCustomControl::PaintWindow(HDC DC) {
@@ -1110,7 +1134,7 @@ void TCustomControl::PaintWindow(HDC DC) {
 // --- TGraphicControl
 
 TGraphicControl::TGraphicControl(TComponent* AOwner)
-    : TControl(AOwner), FCanvas(std::make_unique<measuring_canvas>()) {}
+    : TControl(AOwner), FCanvas(std::make_unique<control_canvas>(*this)) {}
 TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::WndProc(TMessage& Message) {

@@ -97,6 +97,12 @@ public:
     using Exception::Exception;
 };
 
+// An object asked for an interface it does not implement: "Interface not supported".
+class EIntfCastError : public Exception {
+public:
+    EIntfCastError() : Exception(u"Interface not supported") {}
+};
+
 // A failed run-time check reported to the caller as an ordinary error. With a source the message names
 // it: "Assertion failure (WebB.Core.WebBrowser, line 1279)".
 class EAssertionFailed : public Exception {

@@ -57,6 +57,9 @@ void TFont::Assign(const TPersistent* Source) {
         FColor = f->FColor;
         FStyle = f->FStyle;
         FCharset = f->FCharset;
+        FPitch = f->FPitch;
+        FQuality = f->FQuality;
+        FAdopted.reset(); // a later change replaces an adopted handle not yet used
         Changed();
         return;
     }
@@ -64,6 +67,7 @@ void TFont::Assign(const TPersistent* Source) {
 }
 
 HFONT TFont::Handle() {
+    if (!current_handle() && FAdopted) FHandle = std::move(FAdopted);
     if (!current_handle()) {
         LOGFONTW lf{};
         lf.lfHeight = FHeight;
@@ -72,7 +76,10 @@ HFONT TFont::Handle() {
         lf.lfUnderline = FStyle.contains(TFontStyle::fsUnderline);
         lf.lfStrikeOut = FStyle.contains(TFontStyle::fsStrikeOut);
         lf.lfCharSet = FCharset;
-        lf.lfQuality = DEFAULT_QUALITY;
+        lf.lfQuality = static_cast<BYTE>(FQuality);
+        lf.lfPitchAndFamily = FPitch == TFontPitch::fpFixed ? FIXED_PITCH
+                              : FPitch == TFontPitch::fpVariable ? VARIABLE_PITCH
+                                                                  : DEFAULT_PITCH;
         const size_t n = std::min(FName.size(), size_t{LF_FACESIZE - 1});
         std::memcpy(lf.lfFaceName, FName.data(), n * sizeof(wchar_t));
         FHandle.reset(::CreateFontIndirectW(&lf));
@@ -84,6 +91,7 @@ HFONT TFont::Handle() {
 void TFont::SetName(const String& Value) {
     if (Value.empty() || Value == FName) return;
     FName = Value;
+    FAdopted.reset();
     Changed();
 }
 
@@ -94,8 +102,52 @@ const property_table& TFont::PublishedProperties() const {
         .integer(u"Height", &TFont::Height, &TFont::SetHeight)
         .string(u"Name", &TFont::Name, &TFont::SetName, String(u"Tahoma"))
         .set_of(u"Style", &TFont::Style, &TFont::SetStyle, {u"fsBold", u"fsItalic", u"fsUnderline", u"fsStrikeOut"},
-                TFontStyles{});
+                TFontStyles{})
+        .enumeration(u"Pitch", &TFont::Pitch, &TFont::SetPitch, {u"fpDefault", u"fpVariable", u"fpFixed"},
+                     TFontPitch::fpDefault)
+        .enumeration(u"Quality", &TFont::Quality, &TFont::SetQuality,
+                     {u"fqDefault", u"fqDraft", u"fqProof", u"fqNonAntialiased", u"fqAntialiased", u"fqClearType",
+                      u"fqClearTypeNatural"},
+                     TFontQuality::fqDefault);
     return table;
+}
+
+void TFont::SetPitch(TFontPitch Value) {
+    if (Value == FPitch) return;
+    FPitch = Value;
+    FAdopted.reset();
+    Changed();
+}
+
+void TFont::SetQuality(TFontQuality Value) {
+    if (Value == FQuality) return;
+    FQuality = Value;
+    FAdopted.reset();
+    Changed();
+}
+
+void TFont::SetHandle(HFONT Value) {
+    unique_gdi_object adopted{Value};
+    LOGFONTW lf{};
+    if (!Value || ::GetObjectW(Value, sizeof lf, &lf) != sizeof lf) {
+        adopted.release(); // not ours to free when it is no font
+        throw EInvalidOperation(u"Invalid font handle");
+    }
+    FName = from_wide(lf.lfFaceName);
+    FHeight = lf.lfHeight;
+    FStyle = TFontStyles{};
+    if (lf.lfWeight >= FW_BOLD) FStyle.include(TFontStyle::fsBold);
+    if (lf.lfItalic) FStyle.include(TFontStyle::fsItalic);
+    if (lf.lfUnderline) FStyle.include(TFontStyle::fsUnderline);
+    if (lf.lfStrikeOut) FStyle.include(TFontStyle::fsStrikeOut);
+    FCharset = lf.lfCharSet;
+    const int pitch = lf.lfPitchAndFamily & 3;
+    FPitch = pitch == FIXED_PITCH ? TFontPitch::fpFixed : pitch == VARIABLE_PITCH ? TFontPitch::fpVariable
+                                                                                 : TFontPitch::fpDefault;
+    FQuality = lf.lfQuality <= CLEARTYPE_NATURAL_QUALITY ? static_cast<TFontQuality>(lf.lfQuality)
+                                                          : TFontQuality::fqDefault;
+    FAdopted = std::move(adopted);
+    Changed();
 }
 
 int TFont::Size() const { return -::MulDiv(FHeight, 72, FPixelsPerInch); }
@@ -105,6 +157,7 @@ void TFont::SetSize(int Value) { SetHeight(-::MulDiv(Value, FPixelsPerInch, 72))
 void TFont::SetHeight(int Value) {
     if (Value == FHeight) return;
     FHeight = Value;
+    FAdopted.reset();
     Changed();
 }
 
@@ -118,12 +171,14 @@ void TFont::SetColor(TColor Value) {
 void TFont::SetStyle(TFontStyles Value) {
     if (Value == FStyle) return;
     FStyle = Value;
+    FAdopted.reset();
     Changed();
 }
 
 void TFont::SetCharset(std::uint8_t Value) {
     if (Value == FCharset) return;
     FCharset = Value;
+    FAdopted.reset();
     Changed();
 }
 
@@ -266,61 +321,119 @@ void TCanvas::RestoreObjects() {
     FOldFont = FOldBrush = FOldPen = nullptr;
 }
 
+// Brackets one drawing operation; the outermost one's end lets the canvas give back a borrowed DC.
+class canvas_use {
+public:
+    explicit canvas_use(TCanvas& canvas) noexcept : FCanvas(canvas) { ++FCanvas.FUseDepth; }
+    canvas_use(const canvas_use&) = delete;
+    canvas_use& operator=(const canvas_use&) = delete;
+    ~canvas_use() {
+        if (--FCanvas.FUseDepth == 0) FCanvas.FreeHandle();
+    }
+
+private:
+    TCanvas& FCanvas;
+};
+
 RECT TCanvas::ClipRect() {
+    const canvas_use use(*this);
     RECT r{};
     ::GetClipBox(Handle(), &r);
     return r;
 }
 
-void TCanvas::MoveTo(int X, int Y) { ::MoveToEx(Handle(), X, Y, nullptr); }
-void TCanvas::LineTo(int X, int Y) { ::LineTo(Handle(), X, Y); }
-void TCanvas::Rectangle(const RECT& Rect) { ::Rectangle(Handle(), Rect.left, Rect.top, Rect.right, Rect.bottom); }
+void TCanvas::MoveTo(int X, int Y) {
+    const canvas_use use(*this);
+    ::MoveToEx(Handle(), X, Y, nullptr);
+}
+void TCanvas::LineTo(int X, int Y) {
+    const canvas_use use(*this);
+    ::LineTo(Handle(), X, Y);
+}
+void TCanvas::Rectangle(const RECT& Rect) {
+    const canvas_use use(*this);
+    ::Rectangle(Handle(), Rect.left, Rect.top, Rect.right, Rect.bottom);
+}
 
 void TCanvas::FillRect(const RECT& Rect) {
+    const canvas_use use(*this);
     if (FBrush.Style() != TBrushStyle::bsClear) ::FillRect(Handle(), &Rect, FBrush.Handle());
 }
 
 void TCanvas::FrameRect(const RECT& Rect) {
+    const canvas_use use(*this);
     if (FBrush.Style() != TBrushStyle::bsClear) ::FrameRect(Handle(), &Rect, FBrush.Handle());
 }
 
-void TCanvas::Polygon(const POINT* Points, int Count) { ::Polygon(Handle(), Points, Count); }
+void TCanvas::Polygon(const POINT* Points, int Count) {
+    const canvas_use use(*this);
+    ::Polygon(Handle(), Points, Count);
+}
 
-COLORREF TCanvas::Pixel(int X, int Y) { return ::GetPixel(Handle(), X, Y); }
+COLORREF TCanvas::Pixel(int X, int Y) {
+    const canvas_use use(*this);
+    return ::GetPixel(Handle(), X, Y);
+}
 void TCanvas::SetPixel(int X, int Y, TColor Color) {
+    const canvas_use use(*this);
     ::SetPixelV(Handle(), X, Y, static_cast<COLORREF>(ColorToRGB(Color)));
 }
 
 void TCanvas::TextOut(int X, int Y, const String& Text) {
+    const canvas_use use(*this);
     ::ExtTextOutW(Handle(), X, Y, 0, nullptr, wide(Text), static_cast<UINT>(Text.size()), nullptr);
     ::MoveToEx(FHandle, X + TextWidth(Text), Y, nullptr);
 }
 
 void TCanvas::TextRect(const RECT& Rect, int X, int Y, const String& Text) {
+    const canvas_use use(*this);
     const UINT opaque = FBrush.Style() == TBrushStyle::bsClear ? 0 : ETO_OPAQUE;
     ::ExtTextOutW(Handle(), X, Y, ETO_CLIPPED | opaque, &Rect, wide(Text), static_cast<UINT>(Text.size()), nullptr);
 }
 
 void TCanvas::TextRect(RECT& Rect, const String& Text, UINT Format) {
+    const canvas_use use(*this);
     ::DrawTextW(Handle(), wide(Text), static_cast<int>(Text.size()), &Rect, Format);
 }
 
 SIZE TCanvas::TextExtent(const String& Text) {
+    const canvas_use use(*this);
     SIZE s{};
     ::GetTextExtentPoint32W(Handle(), wide(Text), static_cast<int>(Text.size()), &s);
     return s;
 }
 
 void TCanvas::Draw(int X, int Y, TGraphic& Graphic) {
+    const canvas_use use(*this);
     if (Graphic.Empty()) return;
     Graphic.Draw(*this, RECT{X, Y, X + Graphic.Width(), Y + Graphic.Height()});
 }
 
+void TCanvas::Draw(int X, int Y, TGraphic& Graphic, std::uint8_t Opacity) {
+    const canvas_use use(*this);
+    if (Graphic.Empty()) return;
+    if (Opacity == 255) {
+        Draw(X, Y, Graphic);
+        return;
+    }
+    // The graphic lands on a copy of what lies under it, which is then mixed in at the opacity.
+    const int w = Graphic.Width(), h = Graphic.Height();
+    TBitmap layer;
+    layer.SetPixelFormat(TPixelFormat::pf32bit);
+    layer.SetSize(w, h);
+    ::BitBlt(layer.Canvas().Handle(), 0, 0, w, h, Handle(), X, Y, SRCCOPY);
+    Graphic.Draw(layer.Canvas(), RECT{0, 0, w, h});
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, Opacity, 0};
+    ::AlphaBlend(Handle(), X, Y, w, h, layer.Canvas().Handle(), 0, 0, w, h, blend);
+}
+
 void TCanvas::StretchDraw(const RECT& Rect, TGraphic& Graphic) {
+    const canvas_use use(*this);
     if (!Graphic.Empty()) Graphic.Draw(*this, Rect);
 }
 
 void TCanvas::CopyRect(const RECT& Dest, TCanvas& Source, const RECT& SourceRect) {
+    const canvas_use use(*this);
     ::StretchBlt(Handle(), Dest.left, Dest.top, Dest.right - Dest.left, Dest.bottom - Dest.top, Source.Handle(),
                  SourceRect.left, SourceRect.top, SourceRect.right - SourceRect.left,
                  SourceRect.bottom - SourceRect.top, SRCCOPY);

@@ -54,6 +54,11 @@ std::int32_t ColorToRGB(TColor Color);
 
 enum class TFontStyle : std::uint8_t { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 using TFontStyles = enum_set<TFontStyle>;
+enum class TFontPitch : std::uint8_t { fpDefault, fpVariable, fpFixed };
+// In the order of the system's quality values (0 to 6).
+enum class TFontQuality : std::uint8_t {
+    fqDefault, fqDraft, fqProof, fqNonAntialiased, fqAntialiased, fqClearType, fqClearTypeNatural
+};
 
 // Base of fonts, brushes and pens: a GDI object made on demand from the properties and remade after a
 // change, and OnChange raised once per change.
@@ -92,15 +97,25 @@ public:
     void SetStyle(TFontStyles Value);
     std::uint8_t Charset() const noexcept { return FCharset; }
     void SetCharset(std::uint8_t Value);
+    TFontPitch Pitch() const noexcept { return FPitch; }
+    void SetPitch(TFontPitch Value);
+    TFontQuality Quality() const noexcept { return FQuality; }
+    void SetQuality(TFontQuality Value);
     int PixelsPerInch() const noexcept { return FPixelsPerInch; }
+    // Adopts Value (the font owns and frees it) and takes its face, height, style, charset, pitch and
+    // quality; EInvalidOperation for a handle that is no font.
+    void SetHandle(HFONT Value);
     const property_table& PublishedProperties() const override;
 
 private:
+    unique_gdi_object FAdopted; // a handle given to SetHandle, used by the next Handle call
     String FName = u"Tahoma";
     int FHeight = -11;
     TColor FColor = clWindowText;
     TFontStyles FStyle;
     std::uint8_t FCharset = DEFAULT_CHARSET;
+    TFontPitch FPitch = TFontPitch::fpDefault;
+    TFontQuality FQuality = TFontQuality::fqDefault;
     int FPixelsPerInch = 96;
 };
 
@@ -283,17 +298,28 @@ public:
     int TextHeight(const String& Text) { return TextExtent(Text).cy; }
 
     void Draw(int X, int Y, TGraphic& Graphic);
+    // The graphic drawn (with its own transparency) at a constant opacity, 255 opaque.
+    void Draw(int X, int Y, TGraphic& Graphic, std::uint8_t Opacity);
     void StretchDraw(const RECT& Rect, TGraphic& Graphic);
     void CopyRect(const RECT& Dest, TCanvas& Source, const RECT& SourceRect);
 
     TNotifyEvent OnChange;
 
+    // Gives back a device context the canvas took for itself for the operations just done (a control's
+    // window DC); a context it was given stays. Each drawing operation calls it when it ends.
+    virtual void FreeHandle() {}
+
 protected:
     // A canvas that makes its own DC (a control's, a bitmap's) creates it here on first use.
     virtual void CreateHandle() {}
     void RequiredState();
+    // The device context in use, without making one.
+    HDC CurrentHandle() const noexcept { return FHandle; }
 
 private:
+    friend class canvas_use;
+    int FUseDepth = 0; // drawing operations in progress, nested ones included
+
     void SelectObjects();
     void RestoreObjects();
 
@@ -309,6 +335,7 @@ private:
 template <class F>
 void paint_on(TCanvas& Canvas, HDC DC, const TFont& Font, F&& Paint) {
     Canvas.Lock();
+    Canvas.FreeHandle();
     auto release = scope_exit([&Canvas] {
         Canvas.SetHandle(nullptr);
         Canvas.Unlock();

@@ -5,7 +5,9 @@
 #include "graphics/Raster_LowLevel.h"
 #include "graphics/Raster_Math.h"
 #include "graphics/Raster_Platform.h"
+#include "graphics/Raster_Resamplers.h"
 #include "graphics/Raster_System.h"
+#include "graphics/Raster_Transforms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -217,9 +219,13 @@ void graphics_startup() {
     Raster_LowLevel_startup();
     Raster_Blend_startup();
     Raster_startup();
+    Raster_Transforms_startup();
+    Raster_Resamplers_startup();
 }
 
 void graphics_shutdown() {
+    Raster_Resamplers_shutdown();
+    Raster_Bitmap_shutdown();
     Raster_Blend_shutdown();
     Raster_Bindings_shutdown();
     Raster_System_shutdown();

@@ -128,5 +128,7 @@ void SetGammaTable(float gamma);
 void Raster_startup();
 void graphics_startup();
 void graphics_shutdown();
+// Frees the bitmap's class lists.
+void Raster_Bitmap_shutdown();
 
 } // namespace kq

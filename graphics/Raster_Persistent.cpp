@@ -46,6 +46,18 @@ void TPlainInterfacedPersistent::BeforeDestruction() {
         throw Exception(u"Unmatched reference counting.");
 }
 
+void TPlainInterfacedPersistent::SetRefCounted() {
+    if (FRefCounted)
+        return;
+    FRefCounted = true;
+    ++FRefCount;
+}
+
+void TPlainInterfacedPersistent::AfterConstruction() {
+    if (FRefCounted)
+        --FRefCount;
+}
+
 // --- TNotifiablePersistent
 
 void TNotifiablePersistent::Changed() {

@@ -36,10 +36,19 @@ protected:
 
 using notify_event = std::function<void(TObject* Sender)>;
 
+// Makes an object, reference-counted or not, and ends its construction: a reference-counted one then
+// holds exactly the references its constructor kept.
+template <class T, class... Args>
+T* new_object(Args&&... args) {
+    T* object = new T(std::forward<Args>(args)...);
+    object->AfterConstruction();
+    return object;
+}
+
 // --- Bases
 
-// Owned conventionally unless a subclass sets FRefCounted in its constructor; then the last Release
-// frees it (it must have been created with new) and it must not be freed any other way.
+// Owned conventionally unless a subclass's constructor calls SetRefCounted; then it is made with new_object, the
+// last Release frees it and it must not be freed any other way.
 class TPlainInterfacedPersistent : public TPersistent, public IInterface {
 public:
     std::int32_t QueryInterface(const TGUID& iid, void** obj) override;
@@ -52,8 +61,14 @@ public:
     // Raises "Unmatched reference counting." for a reference-counted object that still has references;
     // whoever frees such an object conventionally calls it first and keeps the object when it raises.
     virtual void BeforeDestruction();
+    // Drops the reference a reference-counted constructor runs with (new_object calls it); frees nothing.
+    void AfterConstruction();
 
 protected:
+    // Makes the object reference-counted and holds one reference until AfterConstruction, so that a
+    // constructor that takes and drops references cannot free the object it is building.
+    void SetRefCounted();
+
     // The interfaces the class implements; the base answers IID_IInterface.
     virtual void* GetInterface(const TGUID& iid);
 

@@ -18,11 +18,26 @@ class TUnrelated : public TPersistent {};
 // Reference-counted as the storage backends are; reports its destruction.
 class TCounted : public TNotifiablePersistent {
 public:
-    explicit TCounted(bool& destroyed) : FDestroyed(destroyed) { FRefCounted = true; }
+    explicit TCounted(bool& destroyed) : FDestroyed(destroyed) { SetRefCounted(); }
     ~TCounted() override { FDestroyed = true; }
 
 private:
     bool& FDestroyed;
+};
+
+// Takes and drops references while it is built, as a storage backend does when it installs itself in
+// its bitmap; Kept references stay taken.
+class TCountedInConstructor : public TCounted {
+public:
+    TCountedInConstructor(bool& destroyed, int kept) : TCounted(destroyed) {
+        AddRef();
+        void* found = nullptr;
+        QueryInterface(IID_IInterface, &found);
+        Release();
+        Release();
+        for (int i = 0; i < kept; ++i)
+            AddRef();
+    }
 };
 
 template <class F>
@@ -77,7 +92,8 @@ TEST(RasterPersistent, PlainObjectIgnoresReferenceCounting) {
 
 TEST(RasterPersistent, LastReleaseFreesACountedObject) {
     bool destroyed = false;
-    auto* object = new TCounted(destroyed);
+    auto* object = new_object<TCounted>(destroyed);
+    EXPECT_EQ(object->RefCount(), 0);
     EXPECT_EQ(object->AddRef(), 1);
     void* found = nullptr;
     EXPECT_EQ(object->QueryInterface(IID_IInterface, &found), 0); // takes a reference
@@ -88,6 +104,24 @@ TEST(RasterPersistent, LastReleaseFreesACountedObject) {
     EXPECT_EQ(object->Release(), 1);
     EXPECT_EQ(object->Release(), 0);
     EXPECT_TRUE(destroyed);
+}
+
+TEST(RasterPersistent, ReferencesTakenAndDroppedDuringConstructionDoNotFreeTheObject) {
+    for (const int kept : {0, 1, 2}) {
+        SCOPED_TRACE(kept);
+        bool destroyed = false;
+        auto* object = new_object<TCountedInConstructor>(destroyed, kept);
+        EXPECT_FALSE(destroyed);
+        EXPECT_EQ(object->RefCount(), kept);
+        if (kept == 0) {
+            object->BeforeDestruction();
+            delete object;
+            continue;
+        }
+        for (int i = kept; i > 0; --i)
+            EXPECT_EQ(object->Release(), i - 1);
+        EXPECT_TRUE(destroyed);
+    }
 }
 
 TEST(RasterPersistent, QueryInterfaceOfAnUnknownInterface) {

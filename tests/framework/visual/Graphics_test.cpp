@@ -1,10 +1,13 @@
 #include "framework/Graphics.h"
 
+#include "framework/Controls.h"
 #include "framework/ImageLists.h"
 #include "framework/Pictures.h"
 #include "framework/Streams.h"
 
 #include "VisualFixture.h"
+
+#include <cwchar>
 
 using namespace kq;
 using kq::test::probe_dc;
@@ -217,4 +220,78 @@ TEST_F(visual_test, ImageListDrawsAnIconWithItsTransparency) {
     loaded.LoadFromStream(m);
     check("icon file", [&](TCanvas& c) { c.Draw(0, 0, loaded); });
     EXPECT_THROW(list.Draw(*std::make_unique<TCanvas>(), 0, 0, 1), EInvalidOperation);
+}
+
+TEST(TFont, PitchQualityAndAnAdoptedHandleReachTheSystemFont) {
+    TFont font;
+    font.SetPitch(TFontPitch::fpFixed);
+    font.SetQuality(TFontQuality::fqAntialiased);
+    LOGFONTW lf{};
+    ASSERT_EQ(::GetObjectW(font.Handle(), sizeof lf, &lf), int(sizeof lf));
+    EXPECT_EQ(lf.lfPitchAndFamily & 3, FIXED_PITCH);
+    EXPECT_EQ(lf.lfQuality, ANTIALIASED_QUALITY);
+    font.SetPitch(TFontPitch::fpVariable);
+    font.SetQuality(TFontQuality::fqClearType);
+    ASSERT_EQ(::GetObjectW(font.Handle(), sizeof lf, &lf), int(sizeof lf));
+    EXPECT_EQ(lf.lfPitchAndFamily & 3, VARIABLE_PITCH);
+    EXPECT_EQ(lf.lfQuality, CLEARTYPE_QUALITY);
+
+    LOGFONTW made{};
+    made.lfHeight = -20;
+    made.lfWeight = FW_BOLD;
+    made.lfItalic = TRUE;
+    made.lfQuality = NONANTIALIASED_QUALITY;
+    made.lfPitchAndFamily = FIXED_PITCH;
+    std::wcscpy(made.lfFaceName, L"Courier New");
+    const HFONT handle = ::CreateFontIndirectW(&made);
+    int changes = 0;
+    font.OnChange = [&](TObject*) { ++changes; };
+    font.SetHandle(handle);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(font.Handle(), handle); // the font owns it now
+    EXPECT_EQ(font.Name(), u"Courier New");
+    EXPECT_EQ(font.Height(), -20);
+    EXPECT_EQ(font.Style(), (TFontStyles{TFontStyle::fsBold, TFontStyle::fsItalic}));
+    EXPECT_EQ(font.Pitch(), TFontPitch::fpFixed);
+    EXPECT_EQ(font.Quality(), TFontQuality::fqNonAntialiased);
+    font.SetHeight(-10);
+    EXPECT_NE(font.Handle(), handle);
+    EXPECT_THROW(font.SetHandle(nullptr), EInvalidOperation);
+}
+
+TEST(TCanvas, DrawsAGraphicAtAConstantOpacity) {
+    probe_dc probe(8, 4);
+    probe.fill(RGB(255, 255, 255));
+    TBitmap black;
+    black.SetSize(4, 4);
+    black.Canvas().Brush().SetColor(clBlack);
+    black.Canvas().FillRect(RECT{0, 0, 4, 4});
+    TCanvas canvas;
+    canvas.SetHandle(probe.dc());
+    canvas.Draw(0, 0, black, 128);
+    canvas.Draw(4, 0, black, 255);
+    canvas.SetHandle(nullptr);
+    const COLORREF half = probe.at(1, 1);
+    EXPECT_NEAR(GetRValue(half), 127, 1);
+    EXPECT_EQ(GetRValue(half), GetBValue(half));
+    EXPECT_EQ(probe.at(5, 1), RGB(0, 0, 0));
+}
+
+TEST_F(visual_test, ControlCanvasOutsidePaintingDrawsOnTheWindow) {
+    TForm* form = CreateForm<TForm>(Application);
+    form->SetBounds(0, 0, 200, 120);
+    auto* panel = new TCustomControl(form);
+    panel->SetBounds(0, 0, 100, 50);
+    panel->SetParent(form);
+    form->Show();
+    Application->ProcessMessages();
+    panel->Canvas().Brush().SetColor(clRed);
+    panel->Canvas().FillRect(RECT{0, 0, 100, 50});
+    EXPECT_FALSE(panel->Canvas().HandleAllocated()); // the window DC went back after the operation
+    const HDC dc = ::GetDC(panel->Handle());
+    EXPECT_EQ(::GetPixel(dc, 10, 10), RGB(255, 0, 0));
+    ::ReleaseDC(panel->Handle(), dc);
+    // Without a window the canvas still measures text.
+    auto* windowless = new TCustomControl(form);
+    EXPECT_GT(windowless->Canvas().TextWidth(u"W"), 0);
 }
