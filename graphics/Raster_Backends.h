@@ -78,7 +78,8 @@ TCustomBackend* create_backend(TCustomBitmap32* Owner) {
     return backend;
 }
 
-// Bytes of Width x Height pixels; raises EOutOfMemory-style EBitmapException when it cannot be held.
+// Bytes of Width x Height pixels (0 for an empty size); EBitmapException "Bitmap too large" beyond 2^31 - 1
+// pixels.
 std::size_t pixel_bytes(std::int32_t Width, std::int32_t Height);
 
 // --- Capability switching

@@ -290,7 +290,7 @@ public:
     void LineXS(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, TColor32 Value, bool L = false);
     void LineFS(float X1, float Y1, float X2, float Y2, TColor32 Value, bool L = false);
 
-    // Stippled sub-pixel lines; the clipped forms run the pattern on over the parts cut off.
+    // Stippled sub-pixel lines; the clipped forms run the pattern on over the pieces cut off.
     void LineXP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L = false);
     void LineFP(float X1, float Y1, float X2, float Y2, bool L = false);
     void LineXSP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L = false);

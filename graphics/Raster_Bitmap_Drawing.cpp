@@ -684,7 +684,7 @@ void TCustomBitmap32::LineXSP(TFixed X1, TFixed Y1, TFixed X2, TFixed Y2, bool L
         Changed(area, stippled_line);
         return;
     }
-    // Lengths in pixels of the parts cut off, so the pattern runs on as if they had been drawn.
+    // Lengths in pixels of the pieces cut off, so the pattern runs on as if they had been drawn.
     const auto pixels = [](std::int64_t dx, std::int64_t dy) {
         return static_cast<float>(std::hypot(static_cast<double>(dx), static_cast<double>(dy)) / 65536.0);
     };
