@@ -24,8 +24,6 @@ std::uint32_t error_code_of(HRESULT code) noexcept {
 
 EOleSysError::EOleSysError(HRESULT code) : Exception(ole_error_text(code)), ErrorCode(code) {}
 
-EIntfCastError::EIntfCastError() : Exception(u"Interface not supported") {}
-
 void OleCheck(HRESULT code) {
     if (FAILED(code)) throw EOleSysError(code);
 }

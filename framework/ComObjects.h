@@ -18,12 +18,6 @@ public:
     HRESULT ErrorCode;
 };
 
-// An object that does not offer an interface asked of it: "Interface not supported".
-class EIntfCastError : public Exception {
-public:
-    EIntfCastError();
-};
-
 // The system error code a result stands for: the Win32 code it was made from, else the result itself.
 std::uint32_t error_code_of(HRESULT code) noexcept;
 
