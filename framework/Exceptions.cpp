@@ -36,6 +36,14 @@ EAssertionFailed::EAssertionFailed(String message) : Exception(std::move(message
 EAssertionFailed::EAssertionFailed(String message, StringView source, int line)
     : Exception(Format(u"%s (%s, line %d)", {message, source, line})) {}
 
+void raise_list_index_error(std::int64_t index) {
+    throw EListError(Format(u"List index out of bounds (%d)", {index}));
+}
+
+void raise_out_of_resources() {
+    throw EOutOfResources(u"Out of system resources");
+}
+
 // --- Operating system errors
 
 #ifdef _WIN32

@@ -45,6 +45,9 @@ public:
     using Exception::Exception;
 };
 
+// EListError "List index out of bounds (%d)", the one way every list reports a bad index.
+[[noreturn]] void raise_list_index_error(std::int64_t index);
+
 class EStreamError : public Exception {
 public:
     using Exception::Exception;
@@ -79,6 +82,10 @@ class EOutOfResources : public Exception {
 public:
     using Exception::Exception;
 };
+
+// EOutOfResources "Out of system resources": the system refused a handle (window, device context, GDI
+// object, image list).
+[[noreturn]] void raise_out_of_resources();
 
 // A call that the object's state does not allow (a canvas without a device context, a visible window
 // made modal).

@@ -38,10 +38,6 @@ String decode_text(const std::string& bytes) {
 
 } // namespace
 
-void raise_list_index_error(int index) {
-    throw EListError(Format(u"List index out of bounds (%d)", {index}));
-}
-
 // --- TStringList
 
 TStringList::~TStringList() { Clear(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/Exceptions.h"
 #include "framework/Object.h"
 
 #include <memory>
@@ -9,9 +10,6 @@
 namespace kq {
 
 class TStream;
-
-// EListError "List index out of bounds (%d)".
-[[noreturn]] void raise_list_index_error(int index);
 
 // Ordered list of borrowed pointers; every index is checked.
 template <class T = void>

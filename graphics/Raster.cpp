@@ -143,6 +143,11 @@ TColor32 SetColor32Alpha(TColor32 color, std::int32_t alpha) {
 }
 
 TColor32 HslToColor32(std::int32_t h, std::int32_t s, std::int32_t l, std::int32_t a) {
+    // Outside 0..255 the products below overflow and the sextant leaves the table.
+    h = std::clamp(h, 0, 255);
+    s = std::clamp(s, 0, 255);
+    l = std::clamp(l, 0, 255);
+    a = std::clamp(a, 0, 255);
     std::int32_t v;
     if (l <= 127)
         v = (l * (s + 256)) >> 8;

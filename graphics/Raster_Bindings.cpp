@@ -1,8 +1,7 @@
 #include "graphics/Raster_Bindings.h"
 
+#include "framework/Exceptions.h"
 #include "framework/Properties.h"
-
-#include <cassert>
 
 namespace kq {
 
@@ -66,12 +65,14 @@ void TFunctionRegistry::Clear() {
 }
 
 PFunctionInfo TFunctionRegistry::GetItems(std::int32_t index) const {
-    assert(index >= 0 && index < Count());
+    if (index < 0 || index >= Count())
+        raise_list_index_error(index);
     return FItems[static_cast<std::size_t>(index)].get();
 }
 
 void TFunctionRegistry::SetItems(std::int32_t index, std::unique_ptr<TFunctionInfo> value) {
-    assert(index >= 0 && index < Count());
+    if (index < 0 || index >= Count())
+        raise_list_index_error(index);
     FItems[static_cast<std::size_t>(index)] = std::move(value);
 }
 

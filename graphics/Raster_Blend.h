@@ -87,6 +87,10 @@ extern std::unique_ptr<alpha_weight[]> AlphaWeights;
 
 extern bool MMXActive;
 
+// The row "over" pixel by pixel (C = F x Fa + B - B x Fa, each product rounded, A = Fa + Ba - Ba x Fa),
+// the plain definition of the SSE2 form bound to BlendRow; not registered.
+void blend_row_over_reference(const TColor32* src, TColor32* dst, std::int32_t count);
+
 void RegisterBlendBindings();
 void BuildBlendTables();
 void BuildAlphaWeights();

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <string>
 
 namespace kq {
 
@@ -125,10 +124,13 @@ void TPointerMap::SetData(void* item, void* data) {
 // --- TPointerMapIterator
 
 bool TPointerMapIterator::Next() {
-    if (FCurItemIndex > 0) {
-        --FCurItemIndex;
-    } else {
-        const auto& buckets = FSrcPointerMap.FBuckets;
+    const auto& buckets = FSrcPointerMap.FBuckets;
+    if (FCurBucketIndex >= 0 && FCurBucketIndex < 256) {
+        // Entries of this bucket may have been removed since the last step (the current one, typically):
+        // go on from below the last visited position, never beyond what the bucket still holds.
+        FCurItemIndex = std::min(FCurItemIndex - 1, buckets[static_cast<std::size_t>(FCurBucketIndex)].Count - 1);
+    }
+    if (FCurBucketIndex >= 256 || FCurItemIndex < 0) {
         do
             ++FCurBucketIndex;
         while (FCurBucketIndex < 256 && buckets[static_cast<std::size_t>(FCurBucketIndex)].Count == 0);
@@ -139,8 +141,7 @@ bool TPointerMapIterator::Next() {
         }
         FCurItemIndex = buckets[static_cast<std::size_t>(FCurBucketIndex)].Count - 1;
     }
-    const auto& e = FSrcPointerMap.FBuckets[static_cast<std::size_t>(FCurBucketIndex)]
-                        .Items[static_cast<std::size_t>(FCurItemIndex)];
+    const auto& e = buckets[static_cast<std::size_t>(FCurBucketIndex)].Items[static_cast<std::size_t>(FCurItemIndex)];
     FItem = e.Item;
     FData = e.Data;
     return true;
@@ -241,14 +242,6 @@ void TRectList::SetCapacity(std::int32_t value) {
 
 // --- TClassList
 
-namespace {
-
-[[noreturn]] void index_out_of_bounds(std::int32_t index) {
-    throw EListError(u"List index out of bounds (" + utf8_to_string(std::to_string(index)) + u")");
-}
-
-} // namespace
-
 std::int32_t TClassList::Add(TClass item) {
     FList.push_back(item);
     return Count() - 1;
@@ -256,7 +249,7 @@ std::int32_t TClassList::Add(TClass item) {
 
 void TClassList::Insert(std::int32_t index, TClass item) {
     if (index < 0 || index > Count())
-        index_out_of_bounds(index);
+        raise_list_index_error(index);
     FList.insert(FList.begin() + index, item);
 }
 
@@ -286,13 +279,13 @@ TClass TClassList::Last() const {
 
 TClass TClassList::GetItems(std::int32_t index) const {
     if (index < 0 || index >= Count())
-        index_out_of_bounds(index);
+        raise_list_index_error(index);
     return FList[static_cast<std::size_t>(index)];
 }
 
 void TClassList::SetItems(std::int32_t index, TClass item) {
     if (index < 0 || index >= Count())
-        index_out_of_bounds(index);
+        raise_list_index_error(index);
     FList[static_cast<std::size_t>(index)] = item;
 }
 

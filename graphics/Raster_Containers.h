@@ -62,7 +62,9 @@ private:
     const entry* find_entry(const void* item) const;
 };
 
-// Visits every entry once: buckets in order, each bucket's entries from last to first.
+// Visits every entry once: buckets in order, each bucket's entries from last to first. Removing the entry
+// just visited between steps is safe and changes nothing; removing others never reads outside the map but
+// may make the iterator skip or repeat entries of the current bucket.
 class TPointerMapIterator : public TObject {
 public:
     explicit TPointerMapIterator(const TPointerMap& srcPointerMap) : FSrcPointerMap(srcPointerMap) {}

@@ -614,14 +614,16 @@ int TXmlNodeList::Add(TXmlNode* ANode) {
 }
 
 void TXmlNodeList::Insert(int Index, TXmlNode* ANode) {
-    if (Index < 0 || Index > Count()) throw EListError(String(u"List index out of bounds (") + utf8_to_string(std::to_string(Index)) + u")");
+    if (Index < 0 || Index > Count()) raise_list_index_error(Index);
     FItems.insert(FItems.begin() + Index, ANode);
 }
 
 int TXmlNodeList::IndexOf(const TXmlNode* ANode) const {
+    for (int i : {FIndexHint, FIndexHint + 1, FIndexHint - 1})
+        if (i >= 0 && i < Count() && FItems[static_cast<std::size_t>(i)] == ANode) return FIndexHint = i;
     // From the end: the node looked for is most often the one just added (parsing, repairs).
     for (std::size_t i = FItems.size(); i-- > 0;)
-        if (FItems[i] == ANode) return static_cast<int>(i);
+        if (FItems[i] == ANode) return FIndexHint = static_cast<int>(i);
     return -1;
 }
 
@@ -631,14 +633,15 @@ void TXmlNodeList::Delete(int Index) {
 }
 
 TXmlNode* TXmlNodeList::Extract(int Index) {
-    if (Index < 0 || Index >= Count()) throw EListError(String(u"List index out of bounds (") + utf8_to_string(std::to_string(Index)) + u")");
+    if (Index < 0 || Index >= Count()) raise_list_index_error(Index);
     TXmlNode* n = FItems[static_cast<std::size_t>(Index)];
     FItems.erase(FItems.begin() + Index);
     return n;
 }
 
 void TXmlNodeList::Exchange(int Index1, int Index2) {
-    if (!Items(Index1) || !Items(Index2)) throw EListError(u"List index out of bounds");
+    if (!Items(Index1)) raise_list_index_error(Index1);
+    if (!Items(Index2)) raise_list_index_error(Index2);
     std::swap(FItems[static_cast<std::size_t>(Index1)], FItems[static_cast<std::size_t>(Index2)]);
 }
 
@@ -684,7 +687,7 @@ void TXmlContainerNode::NodeInsert(int Index, TXmlNode* ANode) {
 
 void TXmlContainerNode::NodeDelete(int Index) {
     TXmlNode* n = FNodes.Items(Index);
-    if (!n) throw EListError(String(u"List index out of bounds (") + utf8_to_string(std::to_string(Index)) + u")");
+    if (!n) raise_list_index_error(Index);
     if (Index < FDirectNodeCount) --FDirectNodeCount;
     if (n == FValueNode) FValueNode = nullptr;
     FNodes.Delete(Index);

@@ -77,6 +77,9 @@ public:
     void SetNameUnicode(StringView AName) { SetName(WideToUtf8(AName)); }
     String ValueUnicode() const { return Utf8ToWide(GetValue()); }
     void SetValueUnicode(StringView AValue) { SetValue(WideToUtf8(AValue)); }
+    // The library's conversions, also reachable through the node class.
+    static std::string WideToUtf8(StringView AText) { return kq::WideToUtf8(AText); }
+    static String Utf8ToWide(std::string_view AText) { return kq::Utf8ToWide(AText); }
     std::string Content() const;
     std::string WriteToString() const;
 
@@ -396,6 +399,9 @@ public:
 
 private:
     std::vector<TXmlNode*> FItems;
+    // Where IndexOf last found a node: walking the list in order asks for the neighbour of the last
+    // answer, so each step costs the same however long the list. Any value is merely a guess.
+    mutable int FIndexHint = 0;
     bool FOwnsObjects;
 };
 

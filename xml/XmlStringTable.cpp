@@ -170,8 +170,7 @@ void TXmlSymbolTable::SaveSymbol(TStream& S, std::int32_t ASymbolID) {
         DoDebugOut(this, wsFail, "symbol ID <= 0");
         return;
     }
-    if (ASymbolID > SymbolCount())
-        throw EListError(utf8_to_string(std::string("List index out of bounds (") + std::to_string(ASymbolID - 1) + ")"));
+    if (ASymbolID > SymbolCount()) raise_list_index_error(ASymbolID - 1);
     const TXmlSymbol& sym = *FByID[ASymbolID - 1];
     write_cardinal(S, sym.FSymbolStyle);
     write_cardinal(S, static_cast<std::uint32_t>(sym.FCharCount));

@@ -246,12 +246,14 @@ std::string resolve_references(std::string_view text, bool& non_standard, const 
     out.reserve(text.size());
     utf8_sink sink{out};
     std::size_t i = 0;
+    // The next ';' is kept between references, so a text of many '&' and no ';' is scanned once.
+    std::size_t semi = 0;
     while (i < text.size()) {
         if (text[i] != '&') {
             out.push_back(text[i++]);
             continue;
         }
-        const std::size_t semi = text.find(';', i + 1);
+        if (semi != std::string_view::npos && semi <= i) semi = text.find(';', i + 1);
         const std::size_t amp = text.find('&', i + 1);
         if (semi == std::string_view::npos || (amp != std::string_view::npos && amp < semi)) {
             out.push_back(text[i++]);

@@ -11,10 +11,13 @@
 #include <pixman.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -33,19 +36,90 @@ struct frame {
     }
 };
 
-enum class image_kind { random_alpha, skin_like };
+enum class image_kind { coherent, skin, random_alpha };
 
-// Random alpha: every alpha equally likely. Skin-like: mostly opaque, some transparent, a few soft edges.
+// Coherent: runs of 16 to 256 pixels of one alpha, half of them opaque, a third transparent, the rest one
+// soft alpha each, as skin images have opaque areas, transparent areas and soft edges. Skin: drawn by
+// draw_skin below. Random: every alpha equally likely, pixel by pixel, the worst case of any short cut
+// (kept as an extra, not a skin).
+void draw_skin(TColor32* p);
+
 void fill_image(TColor32* p, image_kind kind, unsigned seed) {
     std::mt19937 engine(seed);
+    if (kind == image_kind::skin) {
+        draw_skin(p);
+        return;
+    }
+    std::uint32_t run = 0, run_alpha = 0;
     for (std::size_t i = 0; i < frame_pixels; ++i) {
-        TColor32 c = engine() & 0x00FFFFFF;
+        const TColor32 c = engine() & 0x00FFFFFF;
         std::uint32_t a = engine() & 255;
-        if (kind == image_kind::skin_like) {
-            const std::uint32_t r = engine() % 100;
-            a = r < 85 ? 255 : r < 95 ? 0 : a;
+        if (kind == image_kind::coherent) {
+            if (run == 0) {
+                run = 16 + engine() % 241;
+                const std::uint32_t r = engine() % 100;
+                run_alpha = r < 50 ? 255 : r < 83 ? 0 : 1 + engine() % 254;
+            }
+            --run;
+            a = run_alpha;
         }
         p[i] = c | a << 24;
+    }
+}
+
+// A screen of controls as the skin library draws them: rounded panels and buttons with a soft shadow,
+// anti-aliased edges, a translucent gloss on their upper part and transparent gaps between them.
+void draw_skin(TColor32* p) {
+    std::fill(p, p + frame_pixels, 0u);
+    struct box { int x, y, w, h, radius; TColor32 top, bottom; };
+    std::vector<box> boxes;
+    std::mt19937 engine(11u);
+    for (int y = 8; y + 40 < frame_height; y += 0) {
+        const int h = 26 + static_cast<int>(engine() % 90);
+        for (int x = 8; x + 40 < frame_width;) {
+            const int w = 60 + static_cast<int>(engine() % 300);
+            if (x + w < frame_width && y + h < frame_height)
+                boxes.push_back({x, y, w, h, 4 + static_cast<int>(engine() % 10), static_cast<TColor32>(engine() & 0x00FFFFFF),
+                                 static_cast<TColor32>(engine() & 0x00FFFFFF)});
+            x += w + 10 + static_cast<int>(engine() % 30);
+        }
+        y += h + 12 + static_cast<int>(engine() % 20);
+    }
+    const auto clamp01 = [](double v) { return std::clamp(v, 0.0, 1.0); };
+    for (const box& b : boxes) {
+        // Distance to the rounded rectangle: negative inside.
+        const auto distance = [&](double px, double py) {
+            const double cx = b.x + b.w / 2.0, cy = b.y + b.h / 2.0;
+            const double qx = std::abs(px - cx) - (b.w / 2.0 - b.radius), qy = std::abs(py - cy) - (b.h / 2.0 - b.radius);
+            return std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0) - b.radius;
+        };
+        for (int y = b.y - 6; y < b.y + b.h + 8; ++y)
+            for (int x = b.x - 6; x < b.x + b.w + 8; ++x) {
+                if (x < 0 || y < 0 || x >= frame_width || y >= frame_height)
+                    continue;
+                TColor32& pixel = p[static_cast<std::size_t>(y) * frame_width + static_cast<std::size_t>(x)];
+                const double d = distance(x + 0.5, y + 0.5);
+                const double coverage = clamp01(0.5 - d);
+                if (coverage <= 0) {
+                    // Shadow below and right of the box, fading over six pixels.
+                    const double shadow = 0.35 * clamp01(1 - distance(x - 2.5, y - 3.5) / 6);
+                    if (shadow > 0 && (pixel >> 24) == 0)
+                        pixel = static_cast<TColor32>(shadow * 255 + 0.5) << 24 | 0x101010;
+                    continue;
+                }
+                const double t = (y - b.y) / static_cast<double>(b.h);
+                const auto mix = [&](int shift) {
+                    const double top = b.top >> shift & 255, bottom = b.bottom >> shift & 255;
+                    double v = top + (bottom - top) * t;
+                    if (t < 0.4) // gloss
+                        v += (255 - v) * 0.3;
+                    return static_cast<TColor32>(v) << shift;
+                };
+                const TColor32 colour = mix(16) | mix(8) | mix(0);
+                // Panels (tall boxes) are opaque; buttons are slightly translucent glass.
+                const double body = b.h > 80 ? 1.0 : 0.85;
+                pixel = static_cast<TColor32>(coverage * body * 255 + 0.5) << 24 | colour;
+            }
     }
 }
 
@@ -246,6 +320,61 @@ void BM_BlendRowAlpha_pixman(benchmark::State& state, image_kind kind) {
     set_rate(state);
 }
 
+// --- Ratios taken side by side: ours and the peer alternate within one loop on the same data, so a busy
+// machine slows both alike. The counter "ratio" is our time over the peer's (below 1: we are faster).
+
+using clock_type = std::chrono::steady_clock;
+
+template <class Reset, class Ours, class Peer>
+void paired(benchmark::State& state, Reset reset, Ours ours, Peer peer) {
+    clock_type::duration ours_time{}, peer_time{};
+    for (auto _ : state) {
+        reset();
+        auto start = clock_type::now();
+        ours();
+        benchmark::ClobberMemory();
+        ours_time += clock_type::now() - start;
+        reset();
+        start = clock_type::now();
+        peer();
+        benchmark::ClobberMemory();
+        peer_time += clock_type::now() - start;
+    }
+    state.counters["ratio"] = std::chrono::duration<double>(ours_time).count() /
+                              std::chrono::duration<double>(peer_time).count();
+}
+
+void BM_FillRatio_pixman(benchmark::State& state) {
+    frame f;
+    paired(
+        state, [] {}, [&] { FillDwords(f.data(), static_cast<std::int32_t>(frame_pixels), fill_value); },
+        [&] {
+            pixman_fill(reinterpret_cast<std::uint32_t*>(f.data()), frame_width, 32, 0, 0, frame_width, frame_height,
+                        fill_value);
+        });
+}
+
+void BM_FillRatio_memset(benchmark::State& state) {
+    frame f;
+    paired(
+        state, [] {}, [&] { FillDwords(f.data(), static_cast<std::int32_t>(frame_pixels), fill_value); },
+        [&] { std::memset(f.data(), 0x7F, frame_pixels * 4); });
+}
+
+void BM_OverRatio_pixman(benchmark::State& state, image_kind kind) {
+    blend_data d(kind);
+    check_over(d);
+    const binding b(with_sse2);
+    paired(
+        state, [&] { d.reset(); },
+        [&] {
+            for (int y = 0; y < frame_height; ++y)
+                BlendRow(d.src.data() + std::size_t{frame_width} * y, d.work.data() + std::size_t{frame_width} * y,
+                         frame_width);
+        },
+        [&] { pixman_over(d, nullptr); });
+}
+
 void BM_CombineRow(benchmark::State& state, TCPUFeatures features) {
     blend_data d(image_kind::random_alpha);
     const binding b(features);
@@ -257,30 +386,71 @@ void BM_MergeRow(benchmark::State& state, image_kind kind) {
     rows_bench(state, d, [](const TColor32* s, TColor32* t, std::int32_t n) { MergeRow(s, t, n); });
 }
 
+double smallest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+double largest(const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); }
+
 } // namespace
 
-BENCHMARK(BM_Fill_memset);
-BENCHMARK(BM_Fill_pixman);
-BENCHMARK(BM_FillDwords_bound);
-BENCHMARK(BM_FillDwords_mmx);
-BENCHMARK(BM_FillDwords_store_run);
-BENCHMARK(BM_FillDwords_portable);
-BENCHMARK_CAPTURE(BM_BlendRow, random_sse2, image_kind::random_alpha, with_sse2);
-BENCHMARK_CAPTURE(BM_BlendRow_pixman, random, image_kind::random_alpha);
-BENCHMARK_CAPTURE(BM_BlendRow, skin_sse2, image_kind::skin_like, with_sse2);
-BENCHMARK_CAPTURE(BM_BlendRow_pixman, skin, image_kind::skin_like);
-BENCHMARK_CAPTURE(BM_BlendRow, random_no_extensions, image_kind::random_alpha, no_extensions);
-BENCHMARK_CAPTURE(BM_BlendRowAlpha, random_sse2, image_kind::random_alpha, with_sse2);
-BENCHMARK_CAPTURE(BM_BlendRowAlpha_pixman, random, image_kind::random_alpha);
-BENCHMARK_CAPTURE(BM_BlendRowAlpha, skin_sse2, image_kind::skin_like, with_sse2);
-BENCHMARK_CAPTURE(BM_BlendRowAlpha_pixman, skin, image_kind::skin_like);
-BENCHMARK_CAPTURE(BM_BlendRowAlpha, random_no_extensions, image_kind::random_alpha, no_extensions);
-BENCHMARK_CAPTURE(BM_CombineRow, sse2, with_sse2);
-BENCHMARK_CAPTURE(BM_CombineRow, no_extensions, no_extensions);
-BENCHMARK_CAPTURE(BM_MergeRow, random, image_kind::random_alpha);
-BENCHMARK_CAPTURE(BM_MergeRow, skin, image_kind::skin_like);
+// Every benchmark also reports the smallest and largest of its repetitions: the spread on a shared machine.
+#define KQ_SPREAD ComputeStatistics("min", smallest)->ComputeStatistics("max", largest)
+
+BENCHMARK(BM_FillRatio_pixman)->KQ_SPREAD;
+BENCHMARK(BM_FillRatio_memset)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_OverRatio_pixman, coherent, image_kind::coherent)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_OverRatio_pixman, skin, image_kind::skin)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_OverRatio_pixman, random_extra, image_kind::random_alpha)->KQ_SPREAD;
+BENCHMARK(BM_Fill_memset)->KQ_SPREAD;
+BENCHMARK(BM_Fill_pixman)->KQ_SPREAD;
+BENCHMARK(BM_FillDwords_bound)->KQ_SPREAD;
+BENCHMARK(BM_FillDwords_mmx)->KQ_SPREAD;
+BENCHMARK(BM_FillDwords_store_run)->KQ_SPREAD;
+BENCHMARK(BM_FillDwords_portable)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRow, coherent_sse2, image_kind::coherent, with_sse2)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRow_pixman, coherent, image_kind::coherent)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRow, skin_sse2, image_kind::skin, with_sse2)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRow_pixman, skin, image_kind::skin)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRow, random_extra_sse2, image_kind::random_alpha, with_sse2)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRow_pixman, random_extra, image_kind::random_alpha)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRow, coherent_no_extensions, image_kind::coherent, no_extensions)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRowAlpha, coherent_sse2, image_kind::coherent, with_sse2)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRowAlpha_pixman, coherent, image_kind::coherent)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRowAlpha, random_extra_sse2, image_kind::random_alpha, with_sse2)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRowAlpha_pixman, random_extra, image_kind::random_alpha)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_BlendRowAlpha, coherent_no_extensions, image_kind::coherent, no_extensions)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_CombineRow, sse2, with_sse2)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_CombineRow, no_extensions, no_extensions)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_MergeRow, coherent, image_kind::coherent)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_MergeRow, random_extra, image_kind::random_alpha)->KQ_SPREAD;
+
+// --dump-skin=FILE writes the skin image over a grey checkerboard as a PPM, to look at it.
+bool dump_skin(int argc, char** argv) {
+    const std::string option = "--dump-skin=";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind(option, 0) != 0)
+            continue;
+        frame f;
+        draw_skin(f.data());
+        std::FILE* out = std::fopen(arg.substr(option.size()).c_str(), "wb");
+        if (!out)
+            return true;
+        std::fprintf(out, "P6 %d %d 255\n", frame_width, frame_height);
+        for (std::size_t i = 0; i < frame_pixels; ++i) {
+            const TColor32 c = f.data()[i];
+            const std::uint32_t a = c >> 24;
+            const std::uint32_t board = ((i % frame_width / 16) + (i / frame_width / 16)) % 2 ? 200 : 150;
+            for (int shift : {16, 8, 0})
+                std::fputc(static_cast<int>(((c >> shift & 255) * a + board * (255 - a)) / 255), out);
+        }
+        std::fclose(out);
+        return true;
+    }
+    return false;
+}
 
 int main(int argc, char** argv) {
+    if (dump_skin(argc, argv))
+        return 0;
     graphics_startup();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

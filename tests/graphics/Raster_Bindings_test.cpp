@@ -1,9 +1,13 @@
 #include "graphics/Raster_Bindings.h"
 
+#include "framework/Exceptions.h"
 #include "graphics/Raster_LowLevel.h"
 #include "graphics_test_support.h"
+#include "tests/framework/raised.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace kq;
 
@@ -90,6 +94,25 @@ TEST_F(registry_fixture, ItemsAndClear) {
     registry.Clear();
     EXPECT_EQ(registry.Count(), 0);
     EXPECT_EQ(registry.FindFunction(4), nullptr);
+}
+
+TEST_F(registry_fixture, ItemsOutsideTheListRaiseTheListIndexError) {
+    registry.Add(4, form_a);
+    registry.Add(5, form_b);
+    struct row { const char* name; std::function<void()> access; String message; };
+    const row rows[] = {
+        {"GetItems(-1)", [&] { registry.GetItems(-1); }, u"List index out of bounds (-1)"},
+        {"GetItems(Count)", [&] { registry.GetItems(2); }, u"List index out of bounds (2)"},
+        {"SetItems(Count)", [&] { registry.SetItems(2, std::make_unique<TFunctionInfo>()); },
+         u"List index out of bounds (2)"},
+        {"SetItems(-3)", [&] { registry.SetItems(-3, nullptr); }, u"List index out of bounds (-3)"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(raised_message<EListError>(r.access), r.message);
+    }
+    EXPECT_EQ(registry.Count(), 2);
+    EXPECT_EQ(registry.GetItems(1)->FunctionID, 5);
 }
 
 TEST(RasterBindings, RegistriesAreListedInStartUpOrder) {

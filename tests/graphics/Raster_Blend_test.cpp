@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 using namespace kq;
@@ -446,6 +447,54 @@ TEST(RasterBlend, RowFormsMatchTheirPixelDefinitions) {
                         [&](TColor32, TColor32& d) { BlendPixel(colour, d); });
             run(MergeRow, [](TColor32 s, TColor32& d) { MergePixel(s, d); });
         }
+}
+
+// --- "Over" rows: the SSE2 form's short cuts against the plain definition
+
+TEST(RasterBlend, OverReferenceIsTheDefinition) {
+    const std::vector<TColor32> src = random_pixels(4096), dst = random_pixels(4096);
+    std::vector<TColor32> got = dst;
+    blend_row_over_reference(src.data(), got.data(), static_cast<std::int32_t>(got.size()));
+    for (std::size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], over_reference(src[i], dst[i])) << i;
+}
+
+TEST(RasterBlend, OverOfOpaqueQuadsMatchesTheReferenceOnEveryByte) {
+    // Every source byte against every destination byte, in whole opaque quads, alpha lane of the
+    // destination included.
+    std::vector<TColor32> src, dst;
+    for (std::uint32_t f = 0; f < 256; ++f)
+        for (std::uint32_t b = 0; b < 256; ++b) {
+            src.push_back(0xFF000000 | f << 16 | (255 - f) << 8 | (f ^ 0x5A));
+            dst.push_back(b << 24 | (255 - b) << 16 | b << 8 | (b ^ 0xA5));
+        }
+    std::vector<TColor32> got = dst, expected = dst;
+    form<blend_line_proc>(blend_id::BlendRow, sse2)(src.data(), got.data(), static_cast<std::int32_t>(src.size()));
+    blend_row_over_reference(src.data(), expected.data(), static_cast<std::int32_t>(src.size()));
+    for (std::size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected[i]) << std::hex << src[i] << " over " << dst[i];
+}
+
+TEST(RasterBlend, OverOfRunsMatchesTheReference) {
+    // Runs of transparent (with colour), opaque and soft pixels, of lengths that start and end inside quads.
+    std::mt19937 engine(7);
+    const auto sse2_row = form<blend_line_proc>(blend_id::BlendRow, sse2);
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        const std::size_t offset = engine() % 4, length = engine() % 300;
+        std::vector<TColor32> src, dst = random_pixels(offset + length);
+        while (src.size() < offset + length) {
+            const std::uint32_t kind = engine() % 3, run = 1 + engine() % 24, soft = engine() % 256;
+            for (std::uint32_t i = 0; i < run && src.size() < offset + length; ++i) {
+                const std::uint32_t alpha = kind == 0 ? 0 : kind == 1 ? 255 : (i % 5 == 4 ? engine() % 256 : soft);
+                src.push_back(alpha << 24 | (engine() & 0x00FFFFFF));
+            }
+        }
+        std::vector<TColor32> got = dst, expected = dst;
+        sse2_row(src.data() + offset, got.data() + offset, static_cast<std::int32_t>(length));
+        blend_row_over_reference(src.data() + offset, expected.data() + offset, static_cast<std::int32_t>(length));
+        ASSERT_EQ(got, expected);
+    }
 }
 
 TEST(RasterBlend, OverIsNotTheInterpolation) {

@@ -108,6 +108,59 @@ TEST(RasterPointerMap, IteratorVisitsEveryEntryOnce) {
     EXPECT_FALSE(last.Next());
 }
 
+TEST(RasterPointerMap, IteratorSurvivesRemovalBetweenSteps) {
+    // 40 items in bucket 1, 40 in bucket 2, a few in bucket 200.
+    const auto fill = [](TPointerMap& map, std::set<void*>& added) {
+        for (std::uintptr_t i = 0; i < 40; ++i)
+            for (std::uintptr_t bucket : {1u, 2u})
+                added.insert(fake_pointer(bucket * 0x100 + i * 0x10000));
+        for (std::uintptr_t i = 0; i < 3; ++i)
+            added.insert(fake_pointer(200 * 0x100 + i * 0x10000));
+        for (void* item : added)
+            map.Add(item, item);
+    };
+    struct row {
+        const char* name;
+        void (*remove)(TPointerMap& map, void* current);
+        bool visits_all; // removing only the current entry must still visit every entry once
+    };
+    const row rows[] = {
+        {"the current entry", [](TPointerMap& map, void* current) { map.Remove(current); }, true},
+        {"the whole bucket", [](TPointerMap& map, void* current) {
+             const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(current) & 0xFFFF;
+             for (std::uintptr_t i = 0; i < 40; ++i)
+                 map.Remove(fake_pointer(low + i * 0x10000));
+         }, false},
+        {"everything", [](TPointerMap& map, void*) { map.Clear(); }, false},
+        {"the lower half of the bucket", [](TPointerMap& map, void* current) {
+             const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(current) & 0xFFFF;
+             for (std::uintptr_t i = 0; i < 20; ++i)
+                 map.Remove(fake_pointer(low + i * 0x10000));
+         }, false},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TPointerMap map;
+        std::set<void*> added;
+        fill(map, added);
+        std::multiset<void*> seen;
+        TPointerMapIterator it(map);
+        int steps = 0;
+        while (it.Next() && ++steps < 1000) {
+            ASSERT_TRUE(added.count(it.Item())) << it.Item();
+            seen.insert(it.Item());
+            r.remove(map, it.Item());
+        }
+        EXPECT_LT(steps, 1000);
+        EXPECT_FALSE(it.Next());
+        if (r.visits_all) {
+            EXPECT_EQ(std::set<void*>(seen.begin(), seen.end()), added);
+            EXPECT_EQ(seen.size(), added.size());
+            EXPECT_EQ(map.Count(), 0);
+        }
+    }
+}
+
 TEST(RasterPointerMap, ClearHandsEveryDataToDelete) {
     counting_map map;
     for (std::uintptr_t i = 1; i <= 20; ++i)

@@ -123,11 +123,30 @@ TEST(RasterColour, HslToColor32) {
         {85, 255, 127, 255, 0xFF03FD01},  // sextant 1: (Mid2, V, M)
         {170, 255, 127, 255, 0xFF0105FD}, // sextant 3: (M, Mid2, V)
         {200, 100, 200, 255, 0xFFD0B2DE}, // L above 127: the fast division by 255
-        {300, 255, 127, 255, 0xFF000000}, // sextant above 5: no channels
+        {255, 255, 127, 255, 0xFFFD0107}, // sextant 5: (V, M, Mid2)
     };
     for (const row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.h << "," << r.s << "," << r.l);
         EXPECT_EQ(HslToColor32(r.h, r.s, r.l, r.a), r.result);
+    }
+}
+
+TEST(RasterColour, HslToColor32ClampsArgumentsOutsideTheByteRange) {
+    constexpr std::int32_t lo = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
+    struct row { std::int32_t h, s, l, a; std::int32_t ch, cs, cl, ca; };
+    const row rows[] = {
+        {300, 255, 127, 255, 255, 255, 127, 255},
+        {hi, hi, hi, hi, 255, 255, 255, 255},
+        {lo, lo, lo, lo, 0, 0, 0, 0},
+        {-1, 256, 100, 999, 0, 255, 100, 255},
+        {170, 200, hi, -7, 170, 200, 255, 0},
+        {hi, 255, 127, 128, 255, 255, 127, 128},
+        {85, lo, 130, 40, 85, 0, 130, 40},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.h << "," << r.s << "," << r.l << "," << r.a);
+        EXPECT_EQ(HslToColor32(r.h, r.s, r.l, r.a), HslToColor32(r.ch, r.cs, r.cl, r.ca));
     }
 }
 

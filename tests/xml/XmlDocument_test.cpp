@@ -55,6 +55,26 @@ TEST(TXmlDocument, InitialContent) {
     EXPECT_EQ(plain.Root()->GetName(), "");
 }
 
+TEST(TXmlDocument, ReadFromStringReadsExactlyTheTextItIsGiven) {
+    // The text is read where it lies: a view into a longer buffer ends where the view ends, and a text
+    // with a byte-order mark or in UTF-16 arrives the same as from a stream.
+    const std::string buffer = "<a x='1'><b>t</b></a><c/>";
+    struct row { std::string_view text; std::string root_name; std::string saved; };
+    const row rows[] = {
+        {std::string_view(buffer).substr(0, 21), "a", "<a x='1'><b>t</b></a>"},
+        {"\xEF\xBB\xBF<r>\xC3\xA9</r>", "r", "<r>\xC3\xA9</r>"},
+        {std::string_view("\xFF\xFE<\0r\0/\0>\0", 10), "r", "<r/>"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.root_name);
+        TXmlDocument doc;
+        doc.ReadFromString(r.text);
+        ASSERT_NE(doc.Root(), nullptr);
+        EXPECT_EQ(doc.Root()->GetName(), r.root_name);
+        EXPECT_EQ(doc.Root()->WriteToString(), r.saved);
+    }
+}
+
 TEST(TXmlDocument, ByteOrderMarksOnSave) {
     logged_document utf8;
     utf8.load("\xEF\xBB\xBF<r>x</r>");

@@ -86,6 +86,26 @@ TEST(TextConversions, ResolvingReferences) {
     EXPECT_TRUE(non_standard);
 }
 
+TEST(TextConversions, ResolvingManyAmpersandsWithoutSemicolonIsLinear) {
+    // Each '&' used to look for a ';' through the rest of the text: a megabyte took seconds.
+    struct row { std::string unit; std::string tail; std::string tail_out; };
+    const row rows[] = {
+        {"&a", "", ""},
+        {"x&", "&amp;", "&"},
+        {"&&", "&lt;", "<"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.unit + r.tail);
+        std::string text;
+        for (std::size_t i = 0; i < (1u << 20) / r.unit.size(); ++i) text += r.unit;
+        const std::string expected = text + r.tail_out;
+        text += r.tail;
+        bool non_standard = true;
+        EXPECT_EQ(resolve_references(text, non_standard), expected);
+        EXPECT_FALSE(non_standard);
+    }
+}
+
 TEST(TextConversions, TrimAndSplitBlanks) {
     bool trimmed = false;
     EXPECT_EQ(trim_text(" \t x y\n", trimmed), "x y");
