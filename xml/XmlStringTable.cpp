@@ -10,8 +10,6 @@
 
 namespace kq {
 
-namespace {
-
 void write_cardinal(TStream& S, std::uint32_t value) {
     std::uint8_t bytes[5];
     int n = 0;
@@ -24,17 +22,19 @@ void write_cardinal(TStream& S, std::uint32_t value) {
     S.WriteBuffer(bytes, n);
 }
 
-// Five groups fill 32 bits; a longer run is cut there, so a hostile stream cannot shift past the width.
-bool read_cardinal(TStream& S, std::uint32_t& value) {
+// Five groups fill 32 bits; a longer run is refused, so a hostile stream cannot shift past the width.
+read_status read_cardinal(TStream& S, std::uint32_t& value) {
     value = 0;
     for (int shift = 0; shift < 35; shift += 7) {
         std::uint8_t b = 0;
-        if (S.Read(&b, 1) != 1) return false;
+        if (S.Read(&b, 1) != 1) return read_status::short_read;
         value |= static_cast<std::uint32_t>(b & 0x7F) << shift;
-        if (!(b & 0x80)) return true;
+        if (!(b & 0x80)) return read_status::ok;
     }
-    return true;
+    return read_status::too_long;
 }
+
+namespace {
 
 std::size_t hash_text(std::string_view s) noexcept {
     std::uint64_t h = 1469598103934665603ull; // FNV-1a
@@ -177,20 +177,32 @@ void TXmlSymbolTable::SaveSymbol(TStream& S, std::int32_t ASymbolID) {
     if (sym.FCharCount > 0) S.WriteBuffer(sym.FFirst, sym.FCharCount);
 }
 
-void TXmlSymbolTable::LoadFromStream(TStream& S) {
+read_status TXmlSymbolTable::LoadFromStream(TStream& S) {
     Clear();
     std::uint32_t count = 0;
-    read_cardinal(S, count);
+    read_status status = read_cardinal(S, count);
     // A count larger than the stream can hold stops at the end of the data instead of allocating for it.
-    for (std::uint32_t i = 0; i < count && S.Position() < S.Size(); ++i) LoadSymbol(S);
+    for (std::uint32_t i = 0; i < count && status == read_status::ok; ++i) {
+        if (S.Position() >= S.Size()) return read_status::short_read;
+        LoadSymbol(S, status);
+    }
+    return status;
 }
 
 std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S) {
+    read_status ignored;
+    return LoadSymbol(S, ignored);
+}
+
+std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S, read_status& Status) {
     std::uint32_t style = 0, length = 0;
-    read_cardinal(S, style);
-    read_cardinal(S, length);
+    Status = read_cardinal(S, style);
+    if (Status == read_status::ok) Status = read_cardinal(S, length);
     const std::int64_t left = S.Size() - S.Position();
-    if (left < 0 || length > static_cast<std::uint64_t>(left)) length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
+    if (left < 0 || length > static_cast<std::uint64_t>(left)) {
+        length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
+        if (Status == read_status::ok) Status = read_status::short_read;
+    }
     std::string bytes(length, '\0');
     if (length) S.Read(bytes.data(), length);
     TXmlSymbol& sym = NewSymbol(bytes, style);

@@ -13,6 +13,13 @@ namespace kq {
 
 class TStream;
 
+// Unsigned 32-bit values in groups of 7 bits, least significant group first; bit 0x80 marks a byte
+// that another follows.
+void write_cardinal(TStream& S, std::uint32_t Value);
+enum class read_status : std::uint8_t { ok, short_read, too_long };
+// Reads at most five groups: a sixth is `too_long`, a stream that ends inside the value `short_read`.
+read_status read_cardinal(TStream& S, std::uint32_t& Value);
+
 struct TXmlSymbol {
     std::int32_t FID = 0;
     std::uint32_t FFreq = 0;
@@ -44,8 +51,11 @@ public:
 
     void SaveToStream(TStream& S, std::int32_t ACount);
     void SaveSymbol(TStream& S, std::int32_t ASymbolID);
-    void LoadFromStream(TStream& S);
+    // Not `ok` when the stream ended early or held an invalid cardinal: the symbols read so far stay.
+    read_status LoadFromStream(TStream& S);
     std::int32_t LoadSymbol(TStream& S);
+    // The same, telling whether the whole entry was there; bytes cut by the end of the stream are kept.
+    std::int32_t LoadSymbol(TStream& S, read_status& Status);
     void SaveToFile(const String& AFileName);
     void LoadFromFile(const String& AFileName);
 
