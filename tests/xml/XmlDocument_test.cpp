@@ -466,3 +466,104 @@ TEST(TXmlBinaryXml, LoadFromFileReadsTheBinaryFormWhateverTheName) {
     EXPECT_EQ(back.WriteToLocalString(), doc.WriteToLocalString());
     EXPECT_EQ(back.ExternalCodepage(), 1252);
 }
+
+// --- Canonical form
+
+TEST(TXmlCanonicalizer, DocumentWithoutReferencesOnlyLosesItsDeclaration) {
+    logged_document l;
+    l.doc.ReadFromString("<?xml version=\"1.0\"?><r a=\"&amp;\"><b>x &lt; y</b><!-- c --></r>");
+    EXPECT_EQ(l.doc.Canonicalize(), 0);
+    EXPECT_EQ(l.doc.WriteToLocalString(), "<r a=\"&amp;\"><b>x &lt; y</b><!-- c --></r>");
+    EXPECT_TRUE(l.heard_message(wsInfo, "total node count: 5, chardata count: 2, references count: 0")) << l.all_heard();
+    EXPECT_TRUE(l.heard_message(wsInfo, "C14N created"));
+}
+
+TEST(TXmlCanonicalizer, ReferencesAreReplacedByTheQuotedStringOfTheirEntity) {
+    struct row {
+        const char* what;
+        const char* body;
+        int substitutions;
+        const char* result;
+    };
+    const row rows[] = {
+        {"whole text", "<r><a>&e;</a></r>", 1, "<r><a>hello</a></r>"},
+        {"reference after other text", "<r><a>x &e;</a></r>", 1, "<r><a/></r>"},
+        {"undeclared entity", "<r><a>&nope;</a><b>k</b></r>", 1, "<r><a/><b>k</b></r>"},
+        {"new nodes go to the end of the parent", "<r>&e;<b/></r>", 1, "<r><b/>hello</r>"},
+        {"markup in the entity", "<r>&m;</r>", 1, "<r><i>&amp;x</i></r>"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TXmlDocument doc;
+        doc.NodeClosingStyle = ncClose;
+        doc.ReadFromString(std::string("<!DOCTYPE r [<!ENTITY e \"hello\"><!ENTITY m \"<i>&amp;x</i>\">]>") + r.body);
+        EXPECT_EQ(doc.Canonicalize(), r.substitutions);
+        std::string out = doc.WriteToLocalString();
+        out.erase(0, out.find("<r"));
+        EXPECT_EQ(out, r.result);
+    }
+    // The new text is not the element's value child.
+    TXmlDocument doc;
+    doc.ReadFromString("<!DOCTYPE r [<!ENTITY e \"hello\">]><r><a>&e;</a></r>");
+    doc.Canonicalize();
+    EXPECT_EQ(doc.Root()->NodeByName("a")->Value(), "");
+}
+
+TEST(TXmlCanonicalizer, EndsOnEveryEntitySet) {
+    // A declaration's own text is canonicalised where it stands, so an entity only reaches the content
+    // unchanged when the DOCTYPE comes after it.
+    std::string laughs = "<r>&l9;</r><!DOCTYPE r [<!ENTITY l0 \"<x>lol</x>\">";
+    for (int i = 1; i < 10; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"<x>";
+        for (int j = 0; j < 10; ++j) laughs += "<y>&l" + std::to_string(i - 1) + ";</y>";
+        laughs += "</x>\">";
+    }
+    laughs += "]>";
+    struct row {
+        const char* what;
+        std::string text;
+        const char* message;
+    };
+    const row rows[] = {
+        {"root-level reference", "&e;<r/>", nullptr},
+        {"root-level reference to a declared entity", "<!DOCTYPE r [<!ENTITY e \"<a/>\">]>&e;<r/>", nullptr},
+        {"entity refers to itself", "<r>&e;</r><!DOCTYPE r [<!ENTITY e \"<a>&e;</a>\">]>",
+         "canonicalization stopped at the limit of its substitutions"},
+        {"large entity refers to itself",
+         "<r>&e;</r><!DOCTYPE r [<!ENTITY e \"<a>&e;" + std::string(100000, 'z') + "</a>\">]>",
+         "canonicalization stopped at the limit of its added text"},
+        {"exponential entity set", laughs, "canonicalization stopped at the limit of its substitutions"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        logged_document l;
+        l.doc.ReadFromString(r.text);
+        l.doc.Canonicalize();
+        if (r.message) {
+            EXPECT_TRUE(l.heard_message(wsFail, r.message)) << l.all_heard().substr(0, 500);
+        } else {
+            EXPECT_FALSE(l.heard.empty() || l.heard.back().second != "C14N created");
+        }
+        EXPECT_LT(l.doc.WriteToLocalString().size(), std::size_t{16} << 20);
+    }
+}
+
+TEST(TXmlCharData, ExpandingReferencesIsBoundedByTheDocument) {
+    // One 50,000-character entity referenced 50,000 times would expand to 2.5 GB.
+    std::string text = "<!DOCTYPE r [<!ENTITY e \"" + std::string(50000, 'x') + "\">]><r>";
+    for (int i = 0; i < 50000; ++i) text += "&e;";
+    text += "</r>";
+    logged_document l;
+    l.doc.ReadFromString(text);
+    std::vector<TXmlNode*> entities{l.doc.DocType()->Nodes(0)};
+    auto* chars = dynamic_cast<TXmlCharData*>(l.doc.Root()->Nodes(0));
+    ASSERT_NE(chars, nullptr);
+    const std::string value = chars->GetValueUsingReferences(entities);
+    EXPECT_LT(value.size(), std::size_t{16} << 20);
+    // 1 MiB and 16 times the text (150,000 bytes) and the entity's value (50,002 with its quotes).
+    EXPECT_TRUE(l.heard_message(wsFail, "references expand beyond 4248608 bytes")) << l.all_heard().substr(0, 300);
+    // Within the bound every reference is expanded.
+    l.doc.ReadFromString("<!DOCTYPE r [<!ENTITY e \"ab\">]><r>1&e;2&e;</r>");
+    chars = dynamic_cast<TXmlCharData*>(l.doc.Root()->Nodes(0));
+    EXPECT_EQ(chars->GetValueUsingReferences({l.doc.DocType()->Nodes(0)}), "1\"ab\"2\"ab\"");
+}
