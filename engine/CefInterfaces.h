@@ -6,9 +6,6 @@
 #include "engine/cef_capi.h"
 #include "framework/Strings.h"
 
-// The engine's names win over the Win32 macro of the same name (message loops call GetMessageW).
-#undef GetMessage
-
 // Thin wrappers of the engine's objects with the names the browser framework uses. Each holds one counted
 // reference (copies share the object); an empty wrapper stands for none. Calls go straight to the engine.
 namespace kq {

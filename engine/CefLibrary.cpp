@@ -1,5 +1,7 @@
 #include "engine/CefLibrary.h"
 
+#include "framework/Win32.h"
+
 #include <atomic>
 #include <cassert>
 #include <type_traits>
@@ -11,7 +13,9 @@ namespace {
 std::atomic<const cef_exports*> bound_exports{nullptr};
 } // namespace
 
-std::string resolve_exports(HMODULE module, cef_exports& out) {
+void free_module(HINSTANCE module) noexcept { ::FreeLibrary(module); }
+
+std::string resolve_exports(HINSTANCE module, cef_exports& out) {
     std::string missing;
     for_each_export(out, [&](const char* name, auto& slot) {
         const FARPROC address = ::GetProcAddress(module, name);
@@ -26,7 +30,7 @@ engine_load_status engine_library::load(const String& path) {
     if (FModule) return engine_load_status::loaded;
     FLoadError = 0;
     FMissingExport.clear();
-    unique_handle<HMODULE, ::FreeLibrary> module{::LoadLibraryW(wide(path))};
+    unique_handle<HINSTANCE, free_module> module{::LoadLibraryW(wide(path))};
     if (!module) {
         FLoadError = ::GetLastError();
         return engine_load_status::not_loadable;

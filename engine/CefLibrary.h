@@ -2,13 +2,14 @@
 
 #include <string>
 
-#include <windows.h>
-
 #include "engine/cef_exports.h"
 #include "framework/Handles.h"
 #include "framework/Strings.h"
 
 namespace kq {
+
+// FreeLibrary, kept out of this header so that it brings no Win32 declarations (HMODULE is HINSTANCE).
+void free_module(HINSTANCE module) noexcept;
 
 enum class engine_load_status { loaded, not_loadable, export_missing };
 
@@ -27,20 +28,20 @@ public:
     void unload() noexcept;
 
     bool loaded() const noexcept { return static_cast<bool>(FModule); }
-    HMODULE module() const noexcept { return FModule.get(); }
+    HINSTANCE module() const noexcept { return FModule.get(); }
     DWORD load_error() const noexcept { return FLoadError; }
     const std::string& missing_export() const noexcept { return FMissingExport; }
     const cef_exports& exports() const noexcept { return FExports; }
 
 private:
-    unique_handle<HMODULE, ::FreeLibrary> FModule;
+    unique_handle<HINSTANCE, free_module> FModule;
     cef_exports FExports;
     DWORD FLoadError = 0;
     std::string FMissingExport;
 };
 
 // Resolves every export from a loaded module; answers the first name that is missing, empty when none is.
-std::string resolve_exports(HMODULE module, cef_exports& out);
+std::string resolve_exports(HINSTANCE module, cef_exports& out);
 
 // The exports of the loaded library; calling before a library is loaded is a bug.
 const cef_exports& engine_api() noexcept;

@@ -4,7 +4,20 @@
 
 #include <cstddef>
 #include <ctime>
-#include <windows.h>
+
+// The few Win32 types the structures name, declared as the system headers declare them (handles as
+// pointers to distinct structures), so including this header brings no Win32 macros with it.
+typedef unsigned long DWORD;
+struct HWND__;
+typedef HWND__* HWND;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+struct HMENU__;
+typedef HMENU__* HMENU;
+struct HICON__;
+typedef HICON__* HCURSOR;
+struct tagMSG;
+typedef tagMSG MSG;
 
 // Members of the engine's structures are __stdcall on 32-bit Windows; the exports are __cdecl.
 #if defined(_WIN64)

@@ -1059,7 +1059,7 @@ class measuring_canvas : public TCanvas {
 protected:
     void CreateHandle() override {
         FDC.reset(::CreateCompatibleDC(nullptr));
-        if (!FDC) throw EOutOfResources(u"Out of system resources");
+        if (!FDC) raise_out_of_resources();
         SetHandle(FDC.get());
     }
 

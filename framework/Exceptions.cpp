@@ -1,6 +1,7 @@
 #include "framework/Exceptions.h"
 
 #include "framework/Conversions.h"
+#include "framework/Handles.h"
 
 #include <atomic>
 #include <cerrno>
@@ -47,24 +48,30 @@ void raise_out_of_resources() {
 // --- Operating system errors
 
 #ifdef _WIN32
+namespace {
+void free_local(wchar_t* text) noexcept { ::LocalFree(text); }
+// The buffer FormatMessage allocates for its text.
+using unique_local_text = unique_handle<wchar_t*, free_local>;
+} // namespace
+
 String SysErrorMessage(std::uint32_t code) {
-    wchar_t* buffer = nullptr;
+    unique_local_text buffer;
     const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                                               FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                                          nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
     if (!buffer) return {};
-    String text = from_wide(buffer, length);
-    ::LocalFree(buffer);
-    return trim_trailing_space(std::move(text));
+    return trim_trailing_space(from_wide(buffer.get(), length));
 }
 
 std::uint32_t last_os_error() noexcept { return ::GetLastError(); }
+void set_last_os_error(std::uint32_t code) noexcept { ::SetLastError(code); }
 #else
 String SysErrorMessage(std::uint32_t code) {
     return trim_trailing_space(utf8_to_string(std::generic_category().message(static_cast<int>(code))));
 }
 
 std::uint32_t last_os_error() noexcept { return static_cast<std::uint32_t>(errno); }
+void set_last_os_error(std::uint32_t code) noexcept { errno = static_cast<int>(code); }
 #endif
 
 void RaiseLastOSError(std::uint32_t code) {

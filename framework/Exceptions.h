@@ -109,6 +109,7 @@ String SysErrorMessage(std::uint32_t code);
 
 // The calling thread's last error: GetLastError on Win32, errno natively.
 std::uint32_t last_os_error() noexcept;
+void set_last_os_error(std::uint32_t code) noexcept;
 
 // "System Error.  Code: %d.\r\n%s%s" with the system's text, or "A call to an OS function failed" for 0.
 [[noreturn]] void RaiseLastOSError(std::uint32_t code);

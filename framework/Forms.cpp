@@ -528,7 +528,7 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
 TApplication::~TApplication() {
     DestroyComponents();
-    if (FHandle) ::DestroyWindow(FHandle);
+    FHandle.reset();
 }
 
 void TApplication::Initialize() {
@@ -547,16 +547,16 @@ void TApplication::Initialize() {
 HWND TApplication::Handle() {
     if (!FHandle) {
         const HINSTANCE instance = register_window_class(L"TApplication", ::DefWindowProcW);
-        FHandle = ::CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", wide(FTitle), WS_POPUP, 0, 0, 0, 0, nullptr,
-                                    nullptr, instance, nullptr);
+        FHandle.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", wide(FTitle), WS_POPUP, 0, 0, 0, 0,
+                                        nullptr, nullptr, instance, nullptr));
         if (!FHandle) RaiseLastOSError();
     }
-    return FHandle;
+    return FHandle.get();
 }
 
 void TApplication::SetTitle(const String& Value) {
     FTitle = Value;
-    if (FHandle) ::SetWindowTextW(FHandle, wide(Value));
+    if (FHandle) ::SetWindowTextW(FHandle.get(), wide(Value));
 }
 
 // --- Hints
@@ -767,10 +767,7 @@ const property_table& TApplicationEvents::PublishedProperties() const {
 // --- TScreen
 
 TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {
-    if (HDC dc = ::GetDC(nullptr)) {
-        FPixelsPerInch = ::GetDeviceCaps(dc, LOGPIXELSY);
-        ::ReleaseDC(nullptr, dc);
-    }
+    if (const window_dc screen; screen) FPixelsPerInch = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 TScreen::~TScreen() = default;

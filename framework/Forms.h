@@ -234,7 +234,8 @@ private:
     void activate_hint();
 
     String FTitle;
-    HWND FHandle = nullptr;
+    // The application's hidden top-level window, created on first use.
+    unique_handle<HWND, ::DestroyWindow> FHandle;
     TCustomForm* FMainForm = nullptr;
     bool FMainFormOnTaskBar = true;
     bool FShowMainForm = true;

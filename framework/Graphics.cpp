@@ -12,9 +12,8 @@ namespace kq {
 namespace {
 
 int screen_pixels_per_inch() {
-    const HDC dc = ::GetDC(nullptr);
-    const int ppi = dc ? ::GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ::ReleaseDC(nullptr, dc);
+    const window_dc screen;
+    const int ppi = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     return ppi > 0 ? ppi : 96;
 }
 
@@ -77,7 +76,7 @@ HFONT TFont::Handle() {
         const size_t n = std::min(FName.size(), size_t{LF_FACESIZE - 1});
         std::memcpy(lf.lfFaceName, FName.data(), n * sizeof(wchar_t));
         FHandle.reset(::CreateFontIndirectW(&lf));
-        if (!FHandle) throw EOutOfResources(u"Out of system resources");
+        if (!FHandle) raise_out_of_resources();
     }
     return static_cast<HFONT>(FHandle.get());
 }
@@ -142,7 +141,7 @@ HBRUSH TBrush::Handle() {
     if (FStyle == TBrushStyle::bsClear) return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
     if (!current_handle()) {
         FHandle.reset(::CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(FColor))));
-        if (!FHandle) throw EOutOfResources(u"Out of system resources");
+        if (!FHandle) raise_out_of_resources();
     }
     return static_cast<HBRUSH>(FHandle.get());
 }
@@ -176,7 +175,7 @@ HPEN TPen::Handle() {
     if (!current_handle()) {
         static constexpr int styles[] = {PS_SOLID, PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT, PS_NULL, PS_INSIDEFRAME};
         FHandle.reset(::CreatePen(styles[static_cast<int>(FStyle)], FWidth, static_cast<COLORREF>(ColorToRGB(FColor))));
-        if (!FHandle) throw EOutOfResources(u"Out of system resources");
+        if (!FHandle) raise_out_of_resources();
     }
     return static_cast<HPEN>(FHandle.get());
 }
@@ -367,7 +366,7 @@ public:
 protected:
     void CreateHandle() override {
         FDC.reset(::CreateCompatibleDC(nullptr));
-        if (!FDC) throw EOutOfResources(u"Out of system resources");
+        if (!FDC) raise_out_of_resources();
         FOldBitmap = ::SelectObject(FDC.get(), FOwner.Handle());
         SetHandle(FDC.get());
     }
@@ -413,7 +412,7 @@ void TBitmap::Recreate(int AWidth, int AHeight, TPixelFormat Format) {
         FDib.reset(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
         if (!FDib) {
             FWidth = FHeight = 0;
-            throw EOutOfResources(u"Out of system resources");
+            raise_out_of_resources();
         }
         FBits = static_cast<uint8_t*>(bits);
         const int bytes_new = Format == TPixelFormat::pf32bit ? 4 : 3;
@@ -597,8 +596,8 @@ void TIcon::SaveToStream(TStream& Stream) {
     std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);
     const size_t mask_stride = ((static_cast<size_t>(w) + 31) / 32) * 4;
     std::vector<uint8_t> and_mask(mask_stride * h);
-    const HDC screen = ::GetDC(nullptr);
-    auto release = scope_exit([&] { ::ReleaseDC(nullptr, screen); });
+    const window_dc screen_dc;
+    const HDC screen = screen_dc.get();
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     if (colour) ::GetDIBits(screen, colour.get(), 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);

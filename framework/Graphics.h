@@ -346,4 +346,21 @@ private:
 
 using unique_hdc = unique_handle<HDC, ::DeleteDC>;
 
+// A device context from GetDC, released to the window it came from; no window means the screen's.
+class window_dc {
+public:
+    explicit window_dc(HWND window = nullptr) noexcept : FWindow(window), FDC(::GetDC(window)) {}
+    window_dc(const window_dc&) = delete;
+    window_dc& operator=(const window_dc&) = delete;
+    ~window_dc() {
+        if (FDC) ::ReleaseDC(FWindow, FDC);
+    }
+    HDC get() const noexcept { return FDC; }
+    explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+    HWND FWindow;
+    HDC FDC;
+};
+
 } // namespace kq

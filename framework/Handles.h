@@ -1,23 +1,23 @@
 #pragma once
 
+#include "framework/Exceptions.h"
+
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
+// No system header here: the owners below are used by code on both sides of the Win32 line, and a
+// header that brought <windows.h> would bring its macros to every includer.
 namespace kq {
 
 // Which value of a handle type means "none".
 struct null_is_invalid {
     template <class H> static constexpr H invalid() noexcept { return H{}; }
 };
-#ifdef _WIN32
+// INVALID_HANDLE_VALUE: the handle with every bit set.
 struct invalid_is_minus_one {
-    template <class H> static H invalid() noexcept { return reinterpret_cast<H>(INVALID_HANDLE_VALUE); }
+    template <class H> static H invalid() noexcept { return reinterpret_cast<H>(static_cast<std::intptr_t>(-1)); }
 };
-#endif
 
 // Move-only owner of one handle, closed by Close at scope end. Closing keeps the thread's last error,
 // so an error report made after a failed call stays true.
@@ -51,13 +51,9 @@ public:
 
 private:
     static void close(H h) noexcept {
-#ifdef _WIN32
-        const DWORD error = ::GetLastError();
+        const std::uint32_t error = last_os_error();
         Close(h);
-        ::SetLastError(error);
-#else
-        Close(h);
-#endif
+        set_last_os_error(error);
     }
 
     H FHandle = Invalid::template invalid<H>();

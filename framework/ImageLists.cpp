@@ -24,7 +24,7 @@ HIMAGELIST TCustomImageList::Handle() {
     if (!FHandle) {
         // 32-bit images keep per-pixel alpha; the mask serves images without it.
         FHandle.reset(::ImageList_Create(FWidth, FHeight, ILC_COLOR32 | (FMasked ? ILC_MASK : 0), 4, 4));
-        if (!FHandle) throw EOutOfResources(u"Out of system resources");
+        if (!FHandle) raise_out_of_resources();
         ::ImageList_SetBkColor(FHandle.get(),
                                FBkColor == clNone ? CLR_NONE : static_cast<COLORREF>(ColorToRGB(FBkColor)));
     }

@@ -107,7 +107,7 @@ TMenuItem::~TMenuItem() {
 }
 
 TMenuItem* TMenuItem::Items(int Index) const {
-    if (Index < 0 || Index >= Count()) throw EListError(u"List index out of bounds (" + utf8_to_string(std::to_string(Index)) + u")");
+    if (Index < 0 || Index >= Count()) raise_list_index_error(Index);
     return FItems[static_cast<size_t>(Index)];
 }
 
@@ -122,7 +122,7 @@ void TMenuItem::Add(TMenuItem* Item) { Insert(Count(), Item); }
 
 void TMenuItem::Insert(int Index, TMenuItem* Item) {
     if (Item->FParent) throw EInvalidOperation(u"Menu inserted twice");
-    if (Index < 0 || Index > Count()) throw EListError(u"List index out of bounds (" + utf8_to_string(std::to_string(Index)) + u")");
+    if (Index < 0 || Index > Count()) raise_list_index_error(Index);
     FItems.insert(FItems.begin() + Index, Item);
     Item->FParent = this;
     changed();
@@ -319,10 +319,9 @@ bool TMenu::DispatchOwnerDraw(TMessage& Message) {
         if (mi->CtlType != ODT_MENU) return false;
         TMenuItem* item = FindItem(mi->itemID);
         if (!item) return false;
-        const HDC screen = ::GetDC(nullptr);
-        auto release = scope_exit([&] { ::ReleaseDC(nullptr, screen); });
+        const window_dc screen;
         TCanvas canvas;
-        canvas.SetHandle(screen);
+        canvas.SetHandle(screen.get());
         NONCLIENTMETRICSW metrics{};
         metrics.cbSize = sizeof metrics;
         ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);

@@ -22,6 +22,7 @@
 #undef GetWindowText
 #undef SetWindowText
 #undef GetMessage
+#undef LoadString
 #undef PeekMessage
 #undef DispatchMessage
 #undef CreateDialog

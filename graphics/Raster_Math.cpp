@@ -1,5 +1,6 @@
 #include "graphics/Raster_Math.h"
 
+#include "framework/Conversions.h"
 #include "graphics/Raster_System.h"
 
 #include <emmintrin.h>
@@ -15,7 +16,7 @@ namespace kq {
 cumulative_sum_proc CumulativeSum = cumulative_sum_portable;
 
 std::int64_t detail::round_half_even(double value) {
-    return static_cast<std::int64_t>(std::nearbyint(value));
+    return Round(value);
 }
 
 TFixed FixedQuotient(TFixed a, TFixed b) {

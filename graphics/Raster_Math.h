@@ -7,7 +7,8 @@
 namespace kq {
 
 namespace detail {
-// Round half to even, the rounding the library's figures assume.
+// Round half to even, the rounding the library's figures assume: the framework's Round, whatever rounding
+// mode the processor is in (the vector renderer changes it).
 std::int64_t round_half_even(double value);
 } // namespace detail
 

@@ -12,6 +12,8 @@
 #include "testengine/V8.h"
 #include "testengine/Values.h"
 
+#include <windows.h>
+
 namespace kq::standin {
 
 namespace {

@@ -13,6 +13,8 @@
 #include "testengine/StandinObject.h"
 #include "testengine/StandinText.h"
 
+#include <windows.h>
+
 namespace kq::standin {
 
 namespace {

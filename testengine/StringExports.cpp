@@ -9,6 +9,8 @@
 #include "testengine/Recorder.h"
 #include "testengine/StandinText.h"
 
+#include <windows.h>
+
 namespace {
 
 using kq::standin::count_down;

@@ -1,5 +1,6 @@
 #include "xml/XmlTextConversions.h"
 
+#include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 #include "xml/XmlPlatform.h"
 
@@ -430,7 +431,7 @@ std::string float_to_text(double value, int significant_digits, bool allow_expon
         value /= 10;
         ++i;
     }
-    auto m = static_cast<std::int64_t>(std::nearbyint(value));
+    auto m = Round(value);
     if (m >= static_cast<std::int64_t>(pow10[d])) {
         m /= 10;
         ++i;

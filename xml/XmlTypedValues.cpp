@@ -1,8 +1,7 @@
-// Typed accessors of TXmlNode: values, named children and attributes as numbers, booleans, dates,
-// UTF-16 or ANSI text, and binary data held as Base64.
+#include "xml/XmlTypedValues.h"
+
 #include "framework/Exceptions.h"
 #include "xml/XmlDocument.h"
-#include "xml/XmlNodeTree.h"
 
 #include <cstring>
 
@@ -30,16 +29,6 @@ doc_settings settings_of(const TXmlNode& n) {
     return s;
 }
 
-std::string float_text(const TXmlNode& n, double v) {
-    const doc_settings s = settings_of(n);
-    return float_to_text(v, s.digits, s.scientific);
-}
-
-std::string datetime_text(const TXmlNode& n, double v, bool date, bool time) {
-    const doc_settings s = settings_of(n);
-    return datetime_to_text(v, {date, time, s.split, s.local});
-}
-
 // The forms with a default accept a decimal comma.
 bool read_float_lenient(std::string text, double& v) {
     for (char& c : text)
@@ -53,6 +42,16 @@ std::string ansi_text(std::string_view utf8) {
 }
 
 } // namespace
+
+std::string node_float_text(const TXmlNode& ANode, double AValue) {
+    const doc_settings s = settings_of(ANode);
+    return float_to_text(AValue, s.digits, s.scientific);
+}
+
+std::string node_datetime_text(const TXmlNode& ANode, double AValue, bool ADate, bool ATime) {
+    const doc_settings s = settings_of(ANode);
+    return datetime_to_text(AValue, {ADate, ATime, s.split, s.local});
+}
 
 // --- Typed values of the node itself
 
@@ -91,10 +90,10 @@ std::int64_t TXmlNode::GetValueAsInt64Def(std::int64_t ADefault) const {
 }
 
 void TXmlNode::SetValueAsBool(bool AValue) { SetValue(bool_to_text(AValue)); }
-void TXmlNode::SetValueAsFloat(double AValue) { SetValue(float_text(*this, AValue)); }
-void TXmlNode::SetValueAsDate(double AValue) { SetValue(datetime_text(*this, AValue, true, false)); }
-void TXmlNode::SetValueAsTime(double AValue) { SetValue(datetime_text(*this, AValue, false, true)); }
-void TXmlNode::SetValueAsDateTime(double AValue) { SetValue(datetime_text(*this, AValue, true, true)); }
+void TXmlNode::SetValueAsFloat(double AValue) { SetValue(node_float_text(*this, AValue)); }
+void TXmlNode::SetValueAsDate(double AValue) { SetValue(node_datetime_text(*this, AValue, true, false)); }
+void TXmlNode::SetValueAsTime(double AValue) { SetValue(node_datetime_text(*this, AValue, false, true)); }
+void TXmlNode::SetValueAsDateTime(double AValue) { SetValue(node_datetime_text(*this, AValue, true, true)); }
 void TXmlNode::SetValueAsInteger(std::int32_t AValue) { SetValue(int_to_text(AValue)); }
 void TXmlNode::SetValueAsInt64(std::int64_t AValue) { SetValue(int_to_text(AValue)); }
 
@@ -201,7 +200,7 @@ void TXmlNode::WriteAttributeInt64(std::string_view AName, std::int64_t AValue, 
     if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, int_to_text(AValue));
 }
 void TXmlNode::WriteAttributeFloat(std::string_view AName, double AValue, double ADefault) {
-    if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, float_text(*this, AValue));
+    if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, node_float_text(*this, AValue));
 }
 void TXmlNode::WriteAttributeString(std::string_view AName, std::string_view AValue, std::string_view ADefault) {
     if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, AValue);
@@ -213,7 +212,7 @@ void TXmlNode::WriteAttributeAnsiString(std::string_view AName, std::string_view
     if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, utf8_from_ansi(AValue, 0));
 }
 void TXmlNode::WriteAttributeDateTime(std::string_view AName, double AValue, double ADefault) {
-    if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, datetime_text(*this, AValue, true, true));
+    if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, node_datetime_text(*this, AValue, true, true));
 }
 void TXmlNode::WriteAttributeBool(std::string_view AName, bool AValue, bool ADefault) {
     if (should_write(*this, AValue, ADefault)) SetAttributeValueByName(AName, bool_to_text(AValue));
@@ -223,10 +222,10 @@ void TXmlNode::WriteBool(std::string_view AName, bool AValue, bool ADefault) {
     if (should_write(*this, AValue, ADefault)) WriteNodeValue(AName, bool_to_text(AValue));
 }
 void TXmlNode::WriteDateTime(std::string_view AName, double AValue, double ADefault) {
-    if (should_write(*this, AValue, ADefault)) WriteNodeValue(AName, datetime_text(*this, AValue, true, true));
+    if (should_write(*this, AValue, ADefault)) WriteNodeValue(AName, node_datetime_text(*this, AValue, true, true));
 }
 void TXmlNode::WriteFloat(std::string_view AName, double AValue, double ADefault) {
-    if (should_write(*this, AValue, ADefault)) WriteNodeValue(AName, float_text(*this, AValue));
+    if (should_write(*this, AValue, ADefault)) WriteNodeValue(AName, node_float_text(*this, AValue));
 }
 void TXmlNode::WriteHex(std::string_view AName, std::uint32_t AValue, int Digits, std::uint32_t ADefault) {
     if (should_write(*this, AValue, ADefault)) WriteNodeValue(AName, hex_to_text(AValue, Digits));

@@ -9,6 +9,7 @@
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 #include "tests/engine/StandinHarness.h"
+#include "framework/Win32.h"
 
 namespace kq {
 namespace {

@@ -5,6 +5,7 @@
 
 #include "engine/CefInterfaces.h"
 #include "tests/engine/StandinFixture.h"
+#include "framework/Win32.h"
 
 namespace kq {
 namespace {

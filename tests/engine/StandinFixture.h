@@ -8,6 +8,7 @@
 #include "engine/CefLibrary.h"
 #include "engine/EngineObject.h"
 #include "engine/EngineStrings.h"
+#include "framework/Win32.h"
 #include "testengine/ControlExports.h"
 #include "tests/engine/StandinHarness.h"
 #include "tests/engine/TestClient.h"

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "testengine/ControlExports.h"
+#include "framework/Win32.h"
 
 namespace kq::test {
 

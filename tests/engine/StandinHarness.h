@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/CefLibrary.h"
+#include "framework/Win32.h"
 #include "framework/Strings.h"
 
 namespace kq::test {

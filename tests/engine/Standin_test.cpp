@@ -6,6 +6,7 @@
 #include "engine/EngineStrings.h"
 #include "testengine/ControlExports.h"
 #include "tests/engine/StandinFixture.h"
+#include "framework/Win32.h"
 
 namespace kq {
 namespace {

@@ -3,6 +3,7 @@
 #include "engine/CefLibrary.h"
 #include "engine/EngineStrings.h"
 #include "tests/engine/StandinHarness.h"
+#include "framework/Win32.h"
 
 namespace kq {
 namespace {

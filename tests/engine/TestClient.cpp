@@ -1,6 +1,7 @@
 #include "tests/engine/TestClient.h"
 
 #include "engine/CefLibrary.h"
+#include "framework/Win32.h"
 
 namespace kq::test {
 

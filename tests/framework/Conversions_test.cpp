@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
+
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -230,6 +232,20 @@ TEST(FormatSettings, DecimalSeparatorIsTheOnlyInfluence) {
     EXPECT_EQ(StrToFloat(u"1,5"), 1.5);
     double value = 0;
     EXPECT_FALSE(TryStrToFloat(u"1.5", value));
+}
+
+TEST(Round, IgnoresTheProcessorsRoundingMode) {
+    struct row { int mode; const char* name; };
+    const row modes[] = {{FE_UPWARD, "upward"}, {FE_DOWNWARD, "downward"}, {FE_TOWARDZERO, "toward zero"}};
+    const int saved = std::fegetround();
+    for (const row& m : modes) {
+        SCOPED_TRACE(m.name);
+        std::fesetround(m.mode);
+        const std::int64_t got[] = {Round(2.5), Round(3.5), Round(-2.5), Round(-3.5), Round(2.4999), Round(-2.6)};
+        std::fesetround(saved);
+        const std::int64_t expected[] = {2, 4, -2, -4, 2, -3};
+        for (std::size_t i = 0; i < std::size(got); ++i) EXPECT_EQ(got[i], expected[i]) << i;
+    }
 }
 
 TEST(Round, HalfToEven) {

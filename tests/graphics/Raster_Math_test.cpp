@@ -1,10 +1,13 @@
 #include "graphics/Raster_Math.h"
 
+#include "graphics/Raster.h"
+
 #include "graphics_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cfenv>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -15,6 +18,24 @@ namespace {
 constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
 } // namespace
+
+TEST(RasterMath, HalfToEvenRoundingIgnoresTheProcessorsRoundingMode) {
+    // The vector renderer changes the rounding mode; the library's conversions must not follow it.
+    const int saved = std::fegetround();
+    for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO, FE_TONEAREST}) {
+        SCOPED_TRACE(mode);
+        std::fesetround(mode);
+        const std::int64_t halves[] = {detail::round_half_even(0.5), detail::round_half_even(1.5),
+                                       detail::round_half_even(-0.5), detail::round_half_even(-1.5)};
+        const TRect rect = FloatRectToRect({0.5f, 1.5f, 2.5f, -2.5f}, rect_rounding::nearest);
+        std::fesetround(saved);
+        EXPECT_EQ(halves[0], 0);
+        EXPECT_EQ(halves[1], 2);
+        EXPECT_EQ(halves[2], 0);
+        EXPECT_EQ(halves[3], -2);
+        EXPECT_EQ(rect, (TRect{0, 2, 2, -2}));
+    }
+}
 
 TEST(RasterMath, FixedToIntRounding) {
     struct row { TFixed value; std::int32_t down, up, nearest; };

@@ -1,3 +1,5 @@
+#include "xml/XmlTypedValues.h"
+
 #include "xml/XmlDocument.h"
 
 #include "framework/Exceptions.h"
