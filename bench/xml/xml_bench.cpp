@@ -1,4 +1,5 @@
-// Loads a generated 10 MB document into a tree and writes it back, with this library and two others.
+// Loads a generated 10 MB document into a tree and writes it back, with this library and two others;
+// also this library's binary form against its text.
 // Every heap byte of a run is counted at the C allocator, so "peak_MB" is all the load holds.
 #include "xml/XmlDocument.h"
 #include "xml/XmlStreams.h"
@@ -108,6 +109,50 @@ void BM_KqLoadSave(benchmark::State& state) {
     report(state, peak);
 }
 
+// The library's text save and its binary form, each on the tree of the same document loaded once.
+void BM_KqSave(benchmark::State& state) {
+    kq::TXmlDocument doc;
+    doc.ReadFromString(sample());
+    for (auto _ : state) {
+        kq::TXmlFastMemStream out(static_cast<std::int32_t>(sample().size() + 1024));
+        doc.SaveToStream(out);
+        benchmark::DoNotOptimize(out.Size());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample().size()));
+}
+
+void BM_KqBinarySave(benchmark::State& state) {
+    kq::TXmlDocument doc;
+    doc.ReadFromString(sample());
+    std::int64_t size = 0;
+    for (auto _ : state) {
+        kq::TXmlFastMemStream out(static_cast<std::int32_t>(sample().size() + 1024));
+        doc.SaveToBinaryStream(out);
+        size = out.Size();
+        benchmark::DoNotOptimize(size);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample().size()));
+    state.counters["binary_MB"] = static_cast<double>(size) / (1024.0 * 1024.0);
+}
+
+// Rates are given per byte of the text form, so they compare with the text load directly.
+void BM_KqBinaryLoad(benchmark::State& state) {
+    kq::TXmlFastMemStream binary(static_cast<std::int32_t>(sample().size()));
+    {
+        kq::TXmlDocument doc;
+        doc.ReadFromString(sample());
+        doc.SaveToBinaryStream(binary);
+    }
+    peak_scope peak;
+    for (auto _ : state) {
+        kq::TXmlDocument doc;
+        binary.SetPosition(0);
+        doc.LoadFromBinaryStream(binary);
+        benchmark::DoNotOptimize(doc.Root());
+    }
+    report(state, peak);
+}
+
 void BM_Libxml2Load(benchmark::State& state) {
     const std::string& text = sample();
     peak_scope peak;
@@ -211,6 +256,9 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t n) noexcept {
 BENCHMARK(BM_KqLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libxml2Load)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugiLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqBinaryLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqBinarySave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KqLoadSave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libxml2LoadSave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugiLoadSave)->Unit(benchmark::kMillisecond);
