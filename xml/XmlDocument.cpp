@@ -718,6 +718,14 @@ bool is_text_kind(TXmlElementType t) noexcept {
 }
 bool is_written(const TXmlNode* n) { return n->ElementType() < xeEndTag; }
 
+void put_cardinal(std::string& out, std::uint32_t value) {
+    while (value >= 0x80) {
+        out.push_back(static_cast<char>((value & 0x7F) | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<char>(value));
+}
+
 } // namespace
 
 namespace detail {
@@ -769,11 +777,24 @@ public:
         FNewIDs = &new_ids;
     }
 
-    void write(TStream& S) {
-        write_cardinal(S, FPlural);
-        for (std::uint32_t i = 0; i < FPlural; ++i) FTable.SaveSymbol(S, FOrder[i]);
-        for (TXmlNode* n : FNodes) write_record(S, n);
-        write_cardinal(S, end_record);
+    // With a sink the bytes go there in pieces of about 64 KB; without one they all stay in S.
+    void write(std::string& S, TStream* sink) {
+        const auto flush = [&](std::size_t at_least) {
+            if (!sink || S.size() < at_least) return;
+            sink->WriteBuffer(S.data(), static_cast<std::int64_t>(S.size()));
+            S.clear();
+        };
+        put_cardinal(S, FPlural);
+        for (std::uint32_t i = 0; i < FPlural; ++i) {
+            put_symbol(S, FOrder[i]);
+            flush(65536);
+        }
+        for (TXmlNode* n : FNodes) {
+            write_record(S, n);
+            flush(65536);
+        }
+        put_cardinal(S, end_record);
+        flush(1);
     }
 
     std::size_t node_count() const noexcept { return FNodes.size(); }
@@ -801,23 +822,32 @@ private:
         }
     }
 
-    void write_reference(TStream& S, std::int32_t id) {
-        const std::uint32_t new_id = id > 0 && id <= FTable.SymbolCount() ? (*FNewIDs)[static_cast<std::size_t>(id)] : 0;
-        if (new_id <= FPlural) {
-            write_cardinal(S, new_id + 1);
-            return;
-        }
-        write_cardinal(S, 0);
-        FTable.SaveSymbol(S, id);
+    // The form of an entry of the symbol table.
+    void put_symbol(std::string& S, std::int32_t id) {
+        const std::string_view text = FTable.View(id);
+        put_cardinal(S, FTable.symbol_style(id));
+        put_cardinal(S, static_cast<std::uint32_t>(text.size()));
+        S.append(text);
     }
 
-    void write_quoted(TStream& S, const TXmlQuotedText& q) {
+    void write_reference(std::string& S, std::int32_t id) {
+        const bool known = id > 0 && id <= FTable.SymbolCount();
+        const std::uint32_t new_id = known ? (*FNewIDs)[static_cast<std::size_t>(id)] : 0;
+        if (new_id <= FPlural) {
+            put_cardinal(S, new_id + 1);
+            return;
+        }
+        put_cardinal(S, 0);
+        put_symbol(S, id);
+    }
+
+    void write_quoted(std::string& S, const TXmlQuotedText& q) {
         write_reference(S, q.FValueID);
-        write_cardinal(S, q.FQuoteStyle);
+        put_cardinal(S, q.FQuoteStyle);
     }
 
     // Counts of the children that are written: left-out ones shift the direct count and value index.
-    void write_container(TStream& S, const TXmlContainerNode* c) {
+    void write_container(std::string& S, const TXmlContainerNode* c) {
         std::uint32_t written = 0, direct = 0, value = 0;
         const std::vector<TXmlNode*>& items = c->FNodes.Items();
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -826,19 +856,19 @@ private:
             if (static_cast<int>(i) < c->FDirectNodeCount) ++direct;
             if (items[i] == c->FValueNode) value = written;
         }
-        write_cardinal(S, written);
-        write_cardinal(S, direct);
-        write_cardinal(S, value);
+        put_cardinal(S, written);
+        put_cardinal(S, direct);
+        put_cardinal(S, value);
     }
 
-    void write_record(TStream& S, TXmlNode* n) {
+    void write_record(std::string& S, TXmlNode* n) {
         const TXmlElementType t = n->ElementType();
-        write_cardinal(S, t);
+        put_cardinal(S, t);
         if (is_element_like(t)) {
             auto* e = static_cast<TXmlElement*>(n);
             write_container(S, e);
             write_reference(S, e->FNameID);
-            write_cardinal(S, e->FNodeClosingStyle);
+            put_cardinal(S, e->FNodeClosingStyle);
         } else if (t == xeAttribute) {
             auto* a = static_cast<TXmlAttribute*>(n);
             write_reference(S, a->FNameID);
@@ -875,30 +905,32 @@ void TXmlBinaryXml::SaveToStream(TStream& S) {
     detail::binary_writer writer(*this, *Document);
     writer.collect();
     writer.number(FNewIDs);
-    TXmlFastMemStream payload(65536);
-    writer.write(payload);
-    DoDebugOut(this, wsInfo, "total node count: " + num(static_cast<std::int64_t>(writer.node_count())));
-
-    std::string coder = "none";
-    TXmlFastMemStream coded(4096);
-    if (OnEncode) {
-        payload.SetPosition(0);
-        std::string name = OnEncode(payload, coded, payload.Size());
-        if (name.size() == 4) {
-            coder = std::move(name);
-        } else {
-            DoDebugOut(this, wsFail, "coder name length <> 4");
-        }
-    }
-    S.WriteBuffer("$BXM", 4);
-    write_cardinal(S, binary_version);
-    S.WriteBuffer(coder.data(), 4);
-    S.WriteBuffer("\n", 1);
-    if (coder == "none") {
-        if (payload.Size() > 0) S.WriteBuffer(payload.Memory(), payload.Size());
+    const auto header = [&](std::string_view coder) {
+        S.WriteBuffer("$BXM", 4);
+        write_cardinal(S, binary_version);
+        S.WriteBuffer(coder.data(), 4);
+        S.WriteBuffer("\n", 1);
+    };
+    std::string payload;
+    if (!OnEncode) {
+        header("none");
+        writer.write(payload, &S);
+        DoDebugOut(this, wsInfo, "total node count: " + num(static_cast<std::int64_t>(writer.node_count())));
         return;
     }
-    write_cardinal(S, static_cast<std::uint32_t>(payload.Size()));
+    writer.write(payload, nullptr);
+    DoDebugOut(this, wsInfo, "total node count: " + num(static_cast<std::int64_t>(writer.node_count())));
+    TXmlFastMemStream coded(4096);
+    TXmlStringStream plain(payload);
+    const std::string name = OnEncode(plain, coded, static_cast<std::int64_t>(payload.size()));
+    if (name.size() != 4) {
+        DoDebugOut(this, wsFail, "coder name length <> 4");
+        header("none");
+        S.WriteBuffer(payload.data(), static_cast<std::int64_t>(payload.size()));
+        return;
+    }
+    header(name);
+    write_cardinal(S, static_cast<std::uint32_t>(payload.size()));
     if (coded.Size() > 0) S.WriteBuffer(coded.Memory(), coded.Size());
 }
 
@@ -908,17 +940,21 @@ namespace detail {
 // ends the reading, and whatever was read before stays in the document.
 class binary_reader {
 public:
-    binary_reader(TXmlBinaryXml& owner, TXmlDocument& doc, TStream& s)
-        : FOwner(owner), FDoc(doc), FTable(doc.SymbolTable()), FS(s) {}
+    // `data` holds the records; `base` is its position in the stream, for the progress events.
+    binary_reader(TXmlBinaryXml& owner, TXmlDocument& doc, std::string_view data, std::int64_t base)
+        : FOwner(owner), FDoc(doc), FTable(doc.SymbolTable()),
+          FC{reinterpret_cast<const unsigned char*>(data.data()),
+             reinterpret_cast<const unsigned char*>(data.data()) + data.size()},
+          FStart(FC.next), FBase(base) {}
 
     bool cardinal(std::uint32_t& value) {
-        const read_status status = read_cardinal(FS, value);
-        return status == read_status::ok || fail(status);
+        const read_status status = read_cardinal(FC, value);
+        return status == read_status::ok || fail(FOwner, status);
     }
 
-    bool fail(read_status status) {
-        FOwner.DoDebugOut(&FOwner, wsFail,
-                          status == read_status::too_long ? "invalid cardinal reader" : "binary xml stream ends early");
+    static bool fail(TXmlBinaryXml& owner, read_status status) {
+        owner.DoDebugOut(&owner, wsFail,
+                         status == read_status::too_long ? "invalid cardinal reader" : "binary xml stream ends early");
         return false;
     }
 
@@ -931,8 +967,8 @@ public:
         if (!cardinal(r)) return false;
         if (r == 0) {
             read_status status = read_status::ok;
-            id = FTable.LoadSymbol(FS, status);
-            return status == read_status::ok || fail(status);
+            id = FTable.LoadSymbol(FC, status);
+            return status == read_status::ok || fail(FOwner, status);
         }
         if (r - 1 > static_cast<std::uint32_t>(FTable.SymbolCount())) {
             FOwner.DoDebugOut(&FOwner, wsWarn, "invalid symbol reference " + num(r));
@@ -972,7 +1008,7 @@ public:
                 FLevels.back().node->FNodes.Add(n);
             }
             ++total;
-            if (total % 100 == 0) FDoc.DoProgress(FS.Position());
+            if (total % 100 == 0) FDoc.DoProgress(FBase + (FC.next - FStart));
             if (!read_record(n)) break;
         }
         while (!FLevels.empty()) close_level();
@@ -1055,7 +1091,8 @@ private:
         if (l.value == 0) return;
         // Only text holds a value: an element as value child would make reading a value recurse.
         TXmlNode* value = l.value <= count ? c->FNodes.Items(static_cast<int>(l.value - 1)) : nullptr;
-        if (!dynamic_cast<TXmlCharData*>(value)) {
+        const TXmlElementType type = value ? value->ElementType() : xeError;
+        if (!is_text_kind(type) && type != xeQuotedText) {
             problem("invalid value index", c);
             return;
         }
@@ -1065,7 +1102,9 @@ private:
     TXmlBinaryXml& FOwner;
     TXmlDocument& FDoc;
     TXmlSymbolTable& FTable;
-    TStream& FS;
+    byte_cursor FC;
+    const unsigned char* FStart;
+    std::int64_t FBase;
     std::vector<level> FLevels;
 };
 
@@ -1078,9 +1117,11 @@ void TXmlBinaryXml::LoadFromStream(TStream& S) {
         DoDebugOut(this, wsFail, "invalid binary xml stream");
         return;
     }
-    detail::binary_reader header(*this, *Document, S);
     std::uint32_t version = 0;
-    if (!header.cardinal(version)) return;
+    if (const read_status status = read_cardinal(S, version); status != read_status::ok) {
+        detail::binary_reader::fail(*this, status);
+        return;
+    }
     if (version > binary_version) {
         DoDebugOut(this, wsFail, "incompatible binary version");
         return;
@@ -1089,7 +1130,7 @@ void TXmlBinaryXml::LoadFromStream(TStream& S) {
         DoDebugOut(this, wsWarn, "loading binary version=" + num(version) + ", current version=" + num(binary_version));
     char coder[5] = {};
     if (S.Read(coder, 5) != 5) {
-        header.fail(read_status::short_read);
+        detail::binary_reader::fail(*this, read_status::short_read);
         return;
     }
     TStream* in = &S;
@@ -1103,7 +1144,7 @@ void TXmlBinaryXml::LoadFromStream(TStream& S) {
         const read_status status = read_cardinal(S, plain);
         if (status == read_status::too_long) throw EReadError(u"invalid cardinal reader");
         if (status != read_status::ok) {
-            header.fail(status);
+            detail::binary_reader::fail(*this, status);
             return;
         }
         TXmlFastMemStream encoded(4096);
@@ -1118,13 +1159,27 @@ void TXmlBinaryXml::LoadFromStream(TStream& S) {
     }
     Document->RootNodes().Clear();
     Document->SymbolTable().Clear();
-    detail::binary_reader reader(*this, *Document, *in);
     const read_status status = Document->SymbolTable().LoadFromStream(*in);
     Document->DoProgress(in->Position());
     if (status != read_status::ok) {
-        reader.fail(status);
+        detail::binary_reader::fail(*this, status);
         return;
     }
+    // The records are read where they lie when the stream is in memory, else from one copy.
+    const std::int64_t base = in->Position();
+    const std::int64_t rest = std::max<std::int64_t>(0, in->Size() - base);
+    std::string copy;
+    std::string_view records;
+    if (auto* memory = dynamic_cast<TXmlFastMemStream*>(in)) {
+        records = std::string_view(static_cast<const char*>(memory->Memory()) + base, static_cast<std::size_t>(rest));
+    } else {
+        copy.resize(static_cast<std::size_t>(rest));
+        copy.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, in->Read(copy.data(), rest))));
+        records = copy;
+    }
+    // Most texts come inline, about one for every 16 bytes of a typical document.
+    Document->SymbolTable().reserve_symbols(records.size() / 16);
+    detail::binary_reader reader(*this, *Document, records, base);
     reader.read_all();
 }
 
@@ -1221,8 +1276,10 @@ int TXmlCanonicalizer::Canonicalize(TXmlDocument* AXml) {
 
     // An entity may refer to itself inside an element, or multiply at every level: the passes, the
     // substitutions and the text they add are capped in proportion to the document.
-    const std::size_t start_size = AXml->WriteToLocalString().size();
     const std::size_t start_nodes = document_order(roots).size();
+    std::size_t start_size = 16 * start_nodes; // the markup around the texts, roughly
+    const TXmlSymbolTable& table = AXml->SymbolTable();
+    for (std::int32_t id = 1; id <= table.SymbolCount(); ++id) start_size += table.View(id).size();
     constexpr int max_passes = 100;
     const std::size_t max_substitutions = 1000 + 16 * start_nodes;
     const std::size_t max_added = (std::size_t{1} << 20) + 16 * start_size;

@@ -564,7 +564,8 @@ std::string TXmlCharData::GetValueUsingReferences(const std::vector<TXmlNode*>& 
     };
     bool non_standard = false;
     std::string out = resolve_references(text, non_standard, &lookup);
-    if (over) Document()->DoDebugOut(Document(), wsFail, "references expand beyond " + std::to_string(limit) + " bytes");
+    if (over)
+        Document()->DoDebugOut(Document(), wsFail, "references expand beyond " + std::to_string(limit) + " bytes");
     return out;
 }
 

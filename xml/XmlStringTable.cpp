@@ -22,16 +22,33 @@ void write_cardinal(TStream& S, std::uint32_t value) {
     S.WriteBuffer(bytes, n);
 }
 
+namespace {
 // Five groups fill 32 bits; a longer run is refused, so a hostile stream cannot shift past the width.
-read_status read_cardinal(TStream& S, std::uint32_t& value) {
+template <class NextByte>
+read_status read_groups(NextByte&& next, std::uint32_t& value) {
     value = 0;
     for (int shift = 0; shift < 35; shift += 7) {
         std::uint8_t b = 0;
-        if (S.Read(&b, 1) != 1) return read_status::short_read;
+        if (!next(b)) return read_status::short_read;
         value |= static_cast<std::uint32_t>(b & 0x7F) << shift;
         if (!(b & 0x80)) return read_status::ok;
     }
     return read_status::too_long;
+}
+} // namespace
+
+read_status read_cardinal(TStream& S, std::uint32_t& value) {
+    return read_groups([&](std::uint8_t& b) { return S.Read(&b, 1) == 1; }, value);
+}
+
+read_status read_cardinal(byte_cursor& C, std::uint32_t& value) noexcept {
+    return read_groups(
+        [&](std::uint8_t& b) {
+            if (C.next == C.end) return false;
+            b = *C.next++;
+            return true;
+        },
+        value);
 }
 
 namespace {
@@ -160,6 +177,12 @@ void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
     if (!FBySymbol.empty()) Rehash(FBySymbol.size());
 }
 
+void TXmlSymbolTable::reserve_symbols(std::size_t ACount) {
+    std::size_t slots = 1024;
+    while (slots < 2 * ACount) slots *= 2;
+    if (slots > FBySymbol.size()) Rehash(slots);
+}
+
 void TXmlSymbolTable::SaveToStream(TStream& S, std::int32_t ACount) {
     write_cardinal(S, static_cast<std::uint32_t>(ACount));
     for (std::int32_t id = 1; id <= ACount; ++id) SaveSymbol(S, id);
@@ -203,8 +226,26 @@ std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S, read_status& Status) {
         length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
         if (Status == read_status::ok) Status = read_status::short_read;
     }
-    std::string bytes(length, '\0');
-    if (length) S.Read(bytes.data(), length);
+    FLoadBuffer.resize(length);
+    if (length) S.Read(FLoadBuffer.data(), length);
+    return add_loaded(FLoadBuffer, style);
+}
+
+std::int32_t TXmlSymbolTable::LoadSymbol(byte_cursor& C, read_status& Status) {
+    std::uint32_t style = 0, length = 0;
+    Status = read_cardinal(C, style);
+    if (Status == read_status::ok) Status = read_cardinal(C, length);
+    const std::size_t left = static_cast<std::size_t>(C.end - C.next);
+    if (length > left) {
+        length = static_cast<std::uint32_t>(left);
+        if (Status == read_status::ok) Status = read_status::short_read;
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(C.next), length);
+    C.next += length;
+    return add_loaded(bytes, style);
+}
+
+std::int32_t TXmlSymbolTable::add_loaded(std::string_view bytes, std::uint32_t style) {
     TXmlSymbol& sym = NewSymbol(bytes, style);
     if (bytes.empty()) return sym.FID;
     if (FBySymbol.empty()) FBySymbol.assign(1024, 0);

@@ -420,8 +420,8 @@ TEST(TXmlBinaryXml, InvalidRecordContentIsResetAndReported) {
     const row rows[] = {
         {"value index past the children", element(1, 0, 5, 1) + text_child, "invalid value index in binary node \"a\"",
          "<a>t</a>"},
-        {"element as value child", element(1, 0, 1, 1) + element(0, 0, 0, 1), "invalid value index in binary node \"a\"",
-         "<a><a></a></a>"},
+        {"element as value child", element(1, 0, 1, 1) + element(0, 0, 0, 1),
+         "invalid value index in binary node \"a\"", "<a><a></a></a>"},
         {"direct count past the children", element(1, 9, 1, 1) + text_child,
          "invalid direct node count in binary node \"a\"", "<at></a>"}, // clamped to the one child
         {"closing style", element(0, 0, 0, 9), "invalid closing style in binary node \"a\"", "<a></a>"},
@@ -474,7 +474,8 @@ TEST(TXmlCanonicalizer, DocumentWithoutReferencesOnlyLosesItsDeclaration) {
     l.doc.ReadFromString("<?xml version=\"1.0\"?><r a=\"&amp;\"><b>x &lt; y</b><!-- c --></r>");
     EXPECT_EQ(l.doc.Canonicalize(), 0);
     EXPECT_EQ(l.doc.WriteToLocalString(), "<r a=\"&amp;\"><b>x &lt; y</b><!-- c --></r>");
-    EXPECT_TRUE(l.heard_message(wsInfo, "total node count: 5, chardata count: 2, references count: 0")) << l.all_heard();
+    EXPECT_TRUE(l.heard_message(wsInfo, "total node count: 5, chardata count: 2, references count: 0"))
+        << l.all_heard();
     EXPECT_TRUE(l.heard_message(wsInfo, "C14N created"));
 }
 
