@@ -1281,7 +1281,7 @@ int TXmlCanonicalizer::Canonicalize(TXmlDocument* AXml) {
     const TXmlSymbolTable& table = AXml->SymbolTable();
     for (std::int32_t id = 1; id <= table.SymbolCount(); ++id) start_size += table.View(id).size();
     constexpr int max_passes = 100;
-    const std::size_t max_substitutions = 1000 + 16 * start_nodes;
+    const std::size_t max_substitutions = 256 + 4 * start_nodes;
     const std::size_t max_added = (std::size_t{1} << 20) + 16 * start_size;
 
     std::int64_t node_count = 0, chardata_count = 0;
