@@ -1,5 +1,10 @@
 #include "framework/Handles.h"
 
+// The owners come without the system's macros: each includer decides how it sees Win32.
+#if defined(_WINDOWS_) || defined(GetMessage) || defined(CreateWindow) || defined(INVALID_HANDLE_VALUE)
+#error "framework/Handles.h brings Win32 declarations to its includers"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <vector>
