@@ -8,6 +8,7 @@
 #include "xml/XmlWriter.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <typeinfo>
 
@@ -259,6 +260,15 @@ void TXmlDocument::LoadFromStream(TStream& AStream) {
     };
     try {
         TXmlParser parser(this, AStream, 256);
+        if (parser.IsBinaryXml()) {
+            AStream.SetPosition(0);
+            TXmlFastMemStream copy(4096);
+            copy.LoadFromStream(AStream);
+            copy.SetPosition(0);
+            LoadFromBinaryStream(copy);
+            finish();
+            return;
+        }
         ParseDocument(parser);
         FExternalEncoding = parser.Encoding();
         FExternalCodePage = parser.CodePage();
@@ -268,6 +278,43 @@ void TXmlDocument::LoadFromStream(TStream& AStream) {
         throw;
     }
     finish();
+}
+
+void TXmlDocument::LoadFromBinaryStream(TStream& AStream) {
+    TXmlBinaryXml binary(this);
+    PrepareBinary(binary);
+    binary.LoadFromStream(AStream);
+    if (const TXmlDeclaration* d = Declaration()) {
+        const std::string name = d->Encoding();
+        FExternalEncoding = encoding_by_name(name);
+        FExternalCodePage = codepage_by_name(name, 65001);
+    }
+}
+
+void TXmlDocument::LoadFromBinaryFile(const String& AFileName) {
+    TXmlFastMemStream m(4096);
+    m.LoadFromFile(AFileName);
+    m.SetPosition(0);
+    LoadFromBinaryStream(m);
+}
+
+void TXmlDocument::SaveToBinaryStream(TStream& AStream) {
+    TXmlBinaryXml binary(this);
+    PrepareBinary(binary);
+    binary.SaveToStream(AStream);
+}
+
+void TXmlDocument::SaveToBinaryFile(const String& AFileName) {
+    TXmlFastMemStream m(65536);
+    SaveToBinaryStream(m);
+    m.SaveToFile(AFileName);
+}
+
+void TXmlDocument::PrepareBinary(TXmlBinaryXml& ABinary) {
+    ABinary.Document = this;
+    if (FBinaryMethod != bmDefault) DoDebugOut(this, wsWarn, "binary method not available (check compiler defines)");
+    ABinary.OnEncode = nullptr;
+    ABinary.OnDecode = nullptr;
 }
 
 void TXmlDocument::ParseDocument(TXmlParser& P) {
@@ -650,5 +697,635 @@ TXmlAttribute* TXmlDocument::AttrDateTime(std::string_view AName, double AValue)
     return AttrText(AName, datetime_to_text(AValue, {true, true, SplitSecondDigits, false}));
 }
 TXmlAttribute* TXmlDocument::AttrBool(std::string_view AName, bool AValue) { return AttrText(AName, bool_to_text(AValue)); }
+
+} // namespace kq
+
+// --- Binary form
+
+namespace kq {
+
+namespace {
+
+constexpr std::uint32_t binary_version = 2;
+constexpr std::uint32_t end_record = xeEndTag;
+
+bool is_element_like(TXmlElementType t) noexcept {
+    return t == xeElement || t == xeDtdElement || t == xeDtdAttList || t == xeDtdEntity || t == xeDtdNotation;
+}
+bool is_text_kind(TXmlElementType t) noexcept {
+    return t == xeCharData || t == xeComment || t == xeCData || t == xeCondSection || t == xeInstruction ||
+           t == xeWhiteSpace;
+}
+bool is_written(const TXmlNode* n) { return n->ElementType() < xeEndTag; }
+
+void put_cardinal(std::string& out, std::uint32_t value) {
+    while (value >= 0x80) {
+        out.push_back(static_cast<char>((value & 0x7F) | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<char>(value));
+}
+
+} // namespace
+
+namespace detail {
+
+// The form stores the node classes' own fields, so writer and reader use them directly instead of going
+// through the texts: the tree is written as it is, IDs and all.
+class binary_writer {
+public:
+    binary_writer(TXmlBinaryXml& owner, TXmlDocument& doc) : FOwner(owner), FDoc(doc), FTable(doc.SymbolTable()) {}
+
+    // Document order, parents first; nodes the form has no record for are reported and left out with
+    // their subtrees, so a reader never meets a record that would end its reading.
+    void collect() {
+        std::vector<TXmlNode*> work(FDoc.RootNodes().Items().rbegin(), FDoc.RootNodes().Items().rend());
+        while (!work.empty()) {
+            TXmlNode* n = work.back();
+            work.pop_back();
+            if (!is_written(n)) {
+                FOwner.DoDebugOut(&FOwner, wsWarn, "unknown " + n->ElementTypeName() + " \"" + n->GetName() + "\"");
+                continue;
+            }
+            FNodes.push_back(n);
+            for (int i = n->NodeCount() - 1; i >= 0; --i) work.push_back(n->Nodes(i));
+        }
+    }
+
+    // Most used first, ties in ID order, so two saves of one document give the same bytes; the
+    // document's own numbering is not touched.
+    void number(std::vector<std::uint32_t>& new_ids) {
+        const std::int32_t count = FTable.SymbolCount();
+        std::vector<std::uint32_t> freq(static_cast<std::size_t>(count) + 1, 0);
+        for_each_reference([&](std::int32_t id) {
+            if (id > 0 && id <= count) ++freq[static_cast<std::size_t>(id)];
+        });
+        std::vector<std::int32_t> order;
+        order.reserve(static_cast<std::size_t>(count));
+        for (std::int32_t id = 1; id <= count; ++id)
+            if (freq[static_cast<std::size_t>(id)] > 0) order.push_back(id);
+        std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+            return freq[static_cast<std::size_t>(a)] > freq[static_cast<std::size_t>(b)];
+        });
+        new_ids.assign(static_cast<std::size_t>(count) + 1, 0);
+        FPlural = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            new_ids[static_cast<std::size_t>(order[i])] = static_cast<std::uint32_t>(i + 1);
+            if (freq[static_cast<std::size_t>(order[i])] > 1) ++FPlural;
+        }
+        FOrder = std::move(order);
+        FNewIDs = &new_ids;
+    }
+
+    // With a sink the bytes go there in pieces of about 64 KB; without one they all stay in S.
+    void write(std::string& S, TStream* sink) {
+        const auto flush = [&](std::size_t at_least) {
+            if (!sink || S.size() < at_least) return;
+            sink->WriteBuffer(S.data(), static_cast<std::int64_t>(S.size()));
+            S.clear();
+        };
+        put_cardinal(S, FPlural);
+        for (std::uint32_t i = 0; i < FPlural; ++i) {
+            put_symbol(S, FOrder[i]);
+            flush(65536);
+        }
+        for (TXmlNode* n : FNodes) {
+            write_record(S, n);
+            flush(65536);
+        }
+        put_cardinal(S, end_record);
+        flush(1);
+    }
+
+    std::size_t node_count() const noexcept { return FNodes.size(); }
+
+private:
+    template <class F>
+    void for_each_reference(F&& f) {
+        for (TXmlNode* n : FNodes) {
+            const TXmlElementType t = n->ElementType();
+            if (is_element_like(t)) {
+                f(static_cast<TXmlElement*>(n)->FNameID);
+            } else if (t == xeAttribute) {
+                auto* a = static_cast<TXmlAttribute*>(n);
+                f(a->FNameID);
+                f(a->FCoreValue.FValueID);
+            } else if (is_text_kind(t) || t == xeQuotedText) {
+                f(static_cast<TXmlCharData*>(n)->FValueID);
+            } else if (t == xeDocType) {
+                auto* d = static_cast<TXmlDocType*>(n);
+                f(d->FNameID);
+                f(d->FExternalID.FValueID);
+                f(d->FSystemLiteral.FValueID);
+                f(d->FPubIDLiteral.FValueID);
+            }
+        }
+    }
+
+    // The form of an entry of the symbol table.
+    void put_symbol(std::string& S, std::int32_t id) {
+        const std::string_view text = FTable.View(id);
+        put_cardinal(S, FTable.symbol_style(id));
+        put_cardinal(S, static_cast<std::uint32_t>(text.size()));
+        S.append(text);
+    }
+
+    void write_reference(std::string& S, std::int32_t id) {
+        const bool known = id > 0 && id <= FTable.SymbolCount();
+        const std::uint32_t new_id = known ? (*FNewIDs)[static_cast<std::size_t>(id)] : 0;
+        if (new_id <= FPlural) {
+            put_cardinal(S, new_id + 1);
+            return;
+        }
+        put_cardinal(S, 0);
+        put_symbol(S, id);
+    }
+
+    void write_quoted(std::string& S, const TXmlQuotedText& q) {
+        write_reference(S, q.FValueID);
+        put_cardinal(S, q.FQuoteStyle);
+    }
+
+    // Counts of the children that are written: left-out ones shift the direct count and value index.
+    void write_container(std::string& S, const TXmlContainerNode* c) {
+        std::uint32_t written = 0, direct = 0, value = 0;
+        const std::vector<TXmlNode*>& items = c->FNodes.Items();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (!is_written(items[i])) continue;
+            ++written;
+            if (static_cast<int>(i) < c->FDirectNodeCount) ++direct;
+            if (items[i] == c->FValueNode) value = written;
+        }
+        put_cardinal(S, written);
+        put_cardinal(S, direct);
+        put_cardinal(S, value);
+    }
+
+    void write_record(std::string& S, TXmlNode* n) {
+        const TXmlElementType t = n->ElementType();
+        put_cardinal(S, t);
+        if (is_element_like(t)) {
+            auto* e = static_cast<TXmlElement*>(n);
+            write_container(S, e);
+            write_reference(S, e->FNameID);
+            put_cardinal(S, e->FNodeClosingStyle);
+        } else if (t == xeAttribute) {
+            auto* a = static_cast<TXmlAttribute*>(n);
+            write_reference(S, a->FNameID);
+            write_quoted(S, a->FCoreValue);
+        } else if (is_text_kind(t)) {
+            write_reference(S, static_cast<TXmlCharData*>(n)->FValueID);
+        } else if (t == xeDeclaration || t == xeStylesheet) {
+            write_container(S, static_cast<TXmlContainerNode*>(n));
+        } else if (t == xeDocType) {
+            auto* d = static_cast<TXmlDocType*>(n);
+            write_container(S, d);
+            write_reference(S, d->FNameID);
+            write_reference(S, d->FExternalID.FValueID);
+            write_quoted(S, d->FSystemLiteral);
+            write_quoted(S, d->FPubIDLiteral);
+        } else if (t == xeQuotedText) {
+            write_quoted(S, *static_cast<TXmlQuotedText*>(n));
+        }
+    }
+
+    TXmlBinaryXml& FOwner;
+    TXmlDocument& FDoc;
+    TXmlSymbolTable& FTable;
+    std::vector<TXmlNode*> FNodes;
+    std::vector<std::int32_t> FOrder;
+    std::vector<std::uint32_t>* FNewIDs = nullptr;
+    std::uint32_t FPlural = 0;
+};
+
+} // namespace detail
+
+void TXmlBinaryXml::SaveToStream(TStream& S) {
+    assert(Document && "XmlDocument");
+    detail::binary_writer writer(*this, *Document);
+    writer.collect();
+    writer.number(FNewIDs);
+    const auto header = [&](std::string_view coder) {
+        S.WriteBuffer("$BXM", 4);
+        write_cardinal(S, binary_version);
+        S.WriteBuffer(coder.data(), 4);
+        S.WriteBuffer("\n", 1);
+    };
+    std::string payload;
+    if (!OnEncode) {
+        header("none");
+        writer.write(payload, &S);
+        DoDebugOut(this, wsInfo, "total node count: " + num(static_cast<std::int64_t>(writer.node_count())));
+        return;
+    }
+    writer.write(payload, nullptr);
+    DoDebugOut(this, wsInfo, "total node count: " + num(static_cast<std::int64_t>(writer.node_count())));
+    TXmlFastMemStream coded(4096);
+    TXmlStringStream plain(payload);
+    const std::string name = OnEncode(plain, coded, static_cast<std::int64_t>(payload.size()));
+    if (name.size() != 4) {
+        DoDebugOut(this, wsFail, "coder name length <> 4");
+        header("none");
+        S.WriteBuffer(payload.data(), static_cast<std::int64_t>(payload.size()));
+        return;
+    }
+    header(name);
+    write_cardinal(S, static_cast<std::uint32_t>(payload.size()));
+    if (coded.Size() > 0) S.WriteBuffer(coded.Memory(), coded.Size());
+}
+
+namespace detail {
+
+// Reads the records of an untrusted stream. Every read is checked; the first problem is reported and
+// ends the reading, and whatever was read before stays in the document.
+class binary_reader {
+public:
+    // `data` holds the records; `base` is its position in the stream, for the progress events.
+    binary_reader(TXmlBinaryXml& owner, TXmlDocument& doc, std::string_view data, std::int64_t base)
+        : FOwner(owner), FDoc(doc), FTable(doc.SymbolTable()),
+          FC{reinterpret_cast<const unsigned char*>(data.data()),
+             reinterpret_cast<const unsigned char*>(data.data()) + data.size()},
+          FStart(FC.next), FBase(base) {}
+
+    bool cardinal(std::uint32_t& value) {
+        const read_status status = read_cardinal(FC, value);
+        return status == read_status::ok || fail(FOwner, status);
+    }
+
+    static bool fail(TXmlBinaryXml& owner, read_status status) {
+        owner.DoDebugOut(&owner, wsFail,
+                         status == read_status::too_long ? "invalid cardinal reader" : "binary xml stream ends early");
+        return false;
+    }
+
+    void problem(const std::string& what, const TXmlNode* n) {
+        FOwner.DoDebugOut(&FOwner, wsWarn, what + " in binary node \"" + n->GetName() + "\"");
+    }
+
+    bool reference(std::int32_t& id) {
+        std::uint32_t r = 0;
+        if (!cardinal(r)) return false;
+        if (r == 0) {
+            read_status status = read_status::ok;
+            id = FTable.LoadSymbol(FC, status);
+            return status == read_status::ok || fail(FOwner, status);
+        }
+        if (r - 1 > static_cast<std::uint32_t>(FTable.SymbolCount())) {
+            FOwner.DoDebugOut(&FOwner, wsWarn, "invalid symbol reference " + num(r));
+            id = 0;
+            return true;
+        }
+        id = static_cast<std::int32_t>(r - 1);
+        return true;
+    }
+
+    bool quoted(TXmlQuotedText& q) {
+        std::uint32_t style = 0;
+        if (!reference(q.FValueID) || !cardinal(style)) return false;
+        if (style > qsApos) {
+            FOwner.DoDebugOut(&FOwner, wsWarn, "invalid quote style " + num(style));
+            style = qsQuote;
+        }
+        q.FQuoteStyle = static_cast<TXmlQuoteCharStyle>(style);
+        return true;
+    }
+
+    void read_all() {
+        std::int64_t total = 0;
+        for (;;) {
+            std::uint32_t type = 0;
+            if (!cardinal(type) || type == end_record) break;
+            if (type > end_record) {
+                FOwner.DoDebugOut(&FOwner, wsFail, "unknown element type " + num(type));
+                break;
+            }
+            TXmlNode* n = create_node(static_cast<TXmlElementType>(type), &FDoc);
+            // Placed first, so the tree owns it whatever the rest of its record holds.
+            if (FLevels.empty()) {
+                FDoc.RootNodes().Add(n);
+            } else {
+                n->FParent = FLevels.back().node;
+                FLevels.back().node->FNodes.Add(n);
+            }
+            ++total;
+            if (total % 100 == 0) FDoc.DoProgress(FBase + (FC.next - FStart));
+            if (!read_record(n)) break;
+        }
+        while (!FLevels.empty()) close_level();
+        FOwner.DoDebugOut(&FOwner, wsInfo, "total node count: " + num(total));
+    }
+
+private:
+    struct level {
+        TXmlContainerNode* node;
+        std::uint32_t left;
+        std::uint32_t direct;
+        std::uint32_t value;
+    };
+
+    bool read_record(TXmlNode* n) {
+        const TXmlElementType t = n->ElementType();
+        level container{nullptr, 0, 0, 0};
+        if (is_element_like(t) || t == xeDeclaration || t == xeStylesheet || t == xeDocType) {
+            container.node = static_cast<TXmlContainerNode*>(n);
+            if (!cardinal(container.left) || !cardinal(container.direct) || !cardinal(container.value)) {
+                return open_level(container, false);
+            }
+        }
+        bool ok = true;
+        if (is_element_like(t)) {
+            auto* e = static_cast<TXmlElement*>(n);
+            std::uint32_t style = 0;
+            ok = reference(e->FNameID) && cardinal(style);
+            if (style > ncClose) {
+                problem("invalid closing style", n);
+                style = ncDefault;
+            }
+            e->FNodeClosingStyle = static_cast<TXmlNodeClosingStyle>(style);
+        } else if (t == xeAttribute) {
+            auto* a = static_cast<TXmlAttribute*>(n);
+            ok = reference(a->FNameID) && quoted(a->FCoreValue);
+        } else if (is_text_kind(t)) {
+            ok = reference(static_cast<TXmlCharData*>(n)->FValueID);
+        } else if (t == xeDocType) {
+            auto* d = static_cast<TXmlDocType*>(n);
+            ok = reference(d->FNameID) && reference(d->FExternalID.FValueID) && quoted(d->FSystemLiteral) &&
+                 quoted(d->FPubIDLiteral);
+        } else if (t == xeQuotedText) {
+            ok = quoted(*static_cast<TXmlQuotedText*>(n));
+        }
+        if (container.node) return open_level(container, ok);
+        if (ok) child_done();
+        return ok;
+    }
+
+    bool open_level(const level& l, bool ok) {
+        FLevels.push_back(l);
+        if (ok && l.left > 0) return true;
+        close_level();
+        if (ok) child_done();
+        return ok;
+    }
+
+    // One more child of the current container is complete; containers whose children are all there close.
+    void child_done() {
+        while (!FLevels.empty()) {
+            if (--FLevels.back().left > 0) return;
+            close_level();
+        }
+    }
+
+    // The counts are checked against the children actually read.
+    void close_level() {
+        const level l = FLevels.back();
+        FLevels.pop_back();
+        TXmlContainerNode* c = l.node;
+        const std::uint32_t count = static_cast<std::uint32_t>(c->FNodes.Count());
+        std::uint32_t direct = l.direct;
+        if (direct > count) {
+            problem("invalid direct node count", c);
+            direct = count;
+        }
+        c->FDirectNodeCount = static_cast<int>(direct);
+        c->FValueNode = nullptr;
+        if (l.value == 0) return;
+        // Only text holds a value: an element as value child would make reading a value recurse.
+        TXmlNode* value = l.value <= count ? c->FNodes.Items(static_cast<int>(l.value - 1)) : nullptr;
+        const TXmlElementType type = value ? value->ElementType() : xeError;
+        if (!is_text_kind(type) && type != xeQuotedText) {
+            problem("invalid value index", c);
+            return;
+        }
+        c->FValueNode = value;
+    }
+
+    TXmlBinaryXml& FOwner;
+    TXmlDocument& FDoc;
+    TXmlSymbolTable& FTable;
+    byte_cursor FC;
+    const unsigned char* FStart;
+    std::int64_t FBase;
+    std::vector<level> FLevels;
+};
+
+} // namespace detail
+
+void TXmlBinaryXml::LoadFromStream(TStream& S) {
+    assert(Document && "XmlDocument");
+    char mark[4] = {};
+    if (S.Read(mark, 4) != 4 || std::memcmp(mark, "$BXM", 4) != 0) {
+        DoDebugOut(this, wsFail, "invalid binary xml stream");
+        return;
+    }
+    std::uint32_t version = 0;
+    if (const read_status status = read_cardinal(S, version); status != read_status::ok) {
+        detail::binary_reader::fail(*this, status);
+        return;
+    }
+    if (version > binary_version) {
+        DoDebugOut(this, wsFail, "incompatible binary version");
+        return;
+    }
+    if (version < binary_version)
+        DoDebugOut(this, wsWarn, "loading binary version=" + num(version) + ", current version=" + num(binary_version));
+    char coder[5] = {};
+    if (S.Read(coder, 5) != 5) {
+        detail::binary_reader::fail(*this, read_status::short_read);
+        return;
+    }
+    TStream* in = &S;
+    TXmlFastMemStream decoded(4096);
+    if (std::string_view(coder, 4) != "none") {
+        if (!OnDecode) {
+            DoDebugOut(this, wsFail, "OnDecode event unassigned");
+            return;
+        }
+        std::uint32_t plain = 0;
+        const read_status status = read_cardinal(S, plain);
+        if (status == read_status::too_long) throw EReadError(u"invalid cardinal reader");
+        if (status != read_status::ok) {
+            detail::binary_reader::fail(*this, status);
+            return;
+        }
+        TXmlFastMemStream encoded(4096);
+        const std::int64_t rest = S.Size() - S.Position();
+        if (rest > 0) encoded.CopyFrom(S, rest);
+        encoded.SetPosition(0);
+        const std::string name = OnDecode(encoded, decoded, plain);
+        DoDebugOut(this, wsInfo, "coder name: " + name + ", compressed size: " + num(encoded.Size()) +
+                                     ", plain size: " + num(plain));
+        decoded.SetPosition(0);
+        in = &decoded;
+    }
+    Document->RootNodes().Clear();
+    Document->SymbolTable().Clear();
+    const read_status status = Document->SymbolTable().LoadFromStream(*in);
+    Document->DoProgress(in->Position());
+    if (status != read_status::ok) {
+        detail::binary_reader::fail(*this, status);
+        return;
+    }
+    // The records are read where they lie when the stream is in memory, else from one copy.
+    const std::int64_t base = in->Position();
+    const std::int64_t rest = std::max<std::int64_t>(0, in->Size() - base);
+    std::string copy;
+    std::string_view records;
+    if (auto* memory = dynamic_cast<TXmlFastMemStream*>(in)) {
+        records = std::string_view(static_cast<const char*>(memory->Memory()) + base, static_cast<std::size_t>(rest));
+    } else {
+        copy.resize(static_cast<std::size_t>(rest));
+        copy.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, in->Read(copy.data(), rest))));
+        records = copy;
+    }
+    // Most texts come inline, about one for every 16 bytes of a typical document.
+    Document->SymbolTable().reserve_symbols(records.size() / 16);
+    detail::binary_reader reader(*this, *Document, records, base);
+    reader.read_all();
+}
+
+void TXmlBinaryXml::SaveToFile(const String& AFileName) {
+    TXmlFastMemStream m(65536);
+    SaveToStream(m);
+    m.SaveToFile(AFileName);
+}
+
+void TXmlBinaryXml::LoadFromFile(const String& AFileName) {
+    TXmlFastMemStream m(4096);
+    m.LoadFromFile(AFileName);
+    m.SetPosition(0);
+    LoadFromStream(m);
+}
+
+// --- Canonical form
+
+TXmlNode* TXmlDocument::ParseSubstituteContentFromNode(TXmlNode* ANode, std::string_view ASubstitute) {
+    TXmlNode* parent = ANode ? ANode->Parent() : nullptr;
+    if (!parent) return nullptr;
+    parent->NodeRemove(ANode);
+    TXmlStringStream source(ASubstitute);
+    TXmlParser P(this, source, 256);
+    P.start_utf8();
+    AbortParsing = false;
+    TXmlNode* first = nullptr;
+    for (;;) {
+        bool trimmed = false;
+        const std::string text = trim_text(P.ReadStringUntilChar('<'), trimmed);
+        if (!text.empty()) {
+            auto* t = new TXmlCharData(this);
+            parent->NodeAdd(t);
+            t->SetValue(text);
+            if (!first) first = t;
+        }
+        if (P.EndOfStream()) break;
+        P.MoveBack();
+        TXmlElementType kind = xeError;
+        if (P.NextChar() == '<') kind = P.ReadOpenTag();
+        if (kind == xeError) {
+            DoDebugOut(this, wsWarn, std::string("illegal tag (\"<\") at pos ") + num(P.Position()));
+            break;
+        }
+        if (!has_node_class(kind)) {
+            DoDebugOut(this, wsWarn, std::string("unsupported tag (\"") + element_type_name(kind) + "\") at pos " +
+                                         num(P.Position()));
+            break;
+        }
+        TXmlNode* node = create_node(kind, this);
+        parent->NodeAdd(node);
+        if (!first) first = node;
+        node->ParseStream(P);
+        if (AbortParsing || P.EndOfStream()) break;
+    }
+    return first;
+}
+
+int TXmlDocument::Canonicalize() {
+    TXmlCanonicalizer canonicalizer(this);
+    return canonicalizer.Canonicalize(this);
+}
+
+namespace {
+
+// The quoted string that opens a text, doubled quotes inside made single; empty unless it opens with '"'.
+std::string leading_quoted(std::string_view text) {
+    std::string out;
+    if (text.empty() || text[0] != '"') return out;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+                out.push_back('"');
+                ++i;
+                continue;
+            }
+            break;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+} // namespace
+
+int TXmlCanonicalizer::Canonicalize(TXmlDocument* AXml) {
+    if (!AXml) return 0;
+    TXmlNodeList& roots = AXml->RootNodes();
+    if (roots.Count() > 0 && roots.Items(0)->ElementType() == xeDeclaration) roots.Delete(0);
+    std::vector<TXmlNode*> entities;
+    if (const TXmlDocType* doctype = AXml->DocType())
+        for (int i = 0; i < doctype->NodeCount(); ++i)
+            if (doctype->Nodes(i)->ElementType() == xeDtdEntity) entities.push_back(doctype->Nodes(i));
+
+    // An entity may refer to itself inside an element, or multiply at every level: the passes, the
+    // substitutions and the text they add are capped in proportion to the document.
+    const std::size_t start_nodes = document_order(roots).size();
+    std::size_t start_size = 16 * start_nodes; // the markup around the texts, roughly
+    const TXmlSymbolTable& table = AXml->SymbolTable();
+    for (std::int32_t id = 1; id <= table.SymbolCount(); ++id) start_size += table.View(id).size();
+    constexpr int max_passes = 100;
+    const std::size_t max_substitutions = 256 + 4 * start_nodes;
+    const std::size_t max_added = (std::size_t{1} << 20) + 16 * start_size;
+
+    std::int64_t node_count = 0, chardata_count = 0;
+    std::size_t substitutions = 0, added = 0;
+    const char* stopped = nullptr;
+    for (int pass = 0; !stopped; ++pass) {
+        if (pass == max_passes) {
+            stopped = "passes";
+            break;
+        }
+        node_count = 0;
+        bool substituted = false;
+        for (TXmlNode* n = AXml->FindFirst(); n;) {
+            ++node_count;
+            auto* text = dynamic_cast<TXmlCharData*>(n);
+            if (text) ++chardata_count;
+            // Root-level text cannot be replaced (there is no parent to hold the result): it stays.
+            if (!text || !text->Parent() || !text->HasNonStandardReferences()) {
+                n = AXml->FindNext(n);
+                continue;
+            }
+            if (substitutions == max_substitutions) {
+                stopped = "substitutions";
+                break;
+            }
+            const std::string value = leading_quoted(text->GetValueUsingReferences(entities));
+            if (added + value.size() > max_added) {
+                stopped = "added text";
+                break;
+            }
+            added += value.size();
+            TXmlNode* first = AXml->ParseSubstituteContentFromNode(text, value);
+            ++substitutions;
+            substituted = true;
+            if (!first) break;
+            n = AXml->FindNext(first);
+        }
+        if (!substituted) break;
+    }
+    if (stopped) DoDebugOut(this, wsFail, std::string("canonicalization stopped at the limit of its ") + stopped);
+    DoDebugOut(this, wsInfo, "total node count: " + num(node_count) + ", chardata count: " + num(chardata_count) +
+                                 ", references count: " + num(static_cast<std::int64_t>(substitutions)));
+    DoDebugOut(this, wsInfo, "C14N created");
+    return static_cast<int>(substitutions);
+}
 
 } // namespace kq

@@ -6,6 +6,7 @@
 #include "xml/XmlTypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -15,6 +16,39 @@
 namespace kq {
 
 class TStream;
+class TXmlDocument;
+
+// A coder of the binary form's payload: reads StreamIn, writes StreamOut and returns its 4-character name.
+using TXmlCoderEvent = std::function<std::string(TStream& StreamIn, TStream& StreamOut, std::int64_t CodecSize)>;
+
+// The compact binary form of a whole document ("$BXM"). Reading trusts nothing in the stream: a short
+// read, an invalid count or reference is reported and the nodes read so far stay.
+class TXmlBinaryXml : public TDebugComponent {
+public:
+    explicit TXmlBinaryXml(TComponent* AOwner = nullptr) : TDebugComponent(AOwner) {}
+
+    TXmlDocument* Document = nullptr;
+    TXmlCoderEvent OnEncode;
+    TXmlCoderEvent OnDecode;
+
+    // Leaves the document as it was: the numbering of the symbols by use is the output's alone.
+    virtual void SaveToStream(TStream& S);
+    virtual void LoadFromStream(TStream& S);
+    void SaveToFile(const String& AFileName);
+    void LoadFromFile(const String& AFileName);
+
+private:
+    std::vector<std::uint32_t> FNewIDs;
+};
+
+// Removes the declaration and replaces text holding entity references by what they stand for.
+class TXmlCanonicalizer : public TDebugComponent {
+public:
+    explicit TXmlCanonicalizer(TComponent* AOwner = nullptr) : TDebugComponent(AOwner) {}
+    // The number of substitutions. Passes, substitutions and the text they add are capped, so every
+    // document ends, a self-referencing or exponentially growing entity set included.
+    int Canonicalize(TXmlDocument* AXml);
+};
 
 // One XML document: its root nodes, its symbol table, the options of reading and writing, and the entry
 // points for loading and saving text. Its owner frees it (without one, whoever created it).
@@ -76,6 +110,16 @@ public:
     virtual String WriteToString();
     virtual std::string WriteToLocalString();
     virtual String WriteToLocalUnicodeString();
+    virtual void LoadFromBinaryFile(const String& AFileName);
+    virtual void LoadFromBinaryStream(TStream& AStream);
+    virtual void SaveToBinaryFile(const String& AFileName);
+    virtual void SaveToBinaryStream(TStream& AStream);
+
+    // --- Canonical form
+    int Canonicalize();
+    // Replaces ANode (freed) by the nodes parsed from ASubstitute, added at the end of its parent's
+    // children; returns the first of them, or nullptr (also when ANode has no parent: nothing changes).
+    TXmlNode* ParseSubstituteContentFromNode(TXmlNode* ANode, std::string_view ASubstitute);
 
     // --- Traversal and helpers
     TXmlNode* FindFirst() const { return FRootNodes.FindFirst(); }
@@ -180,6 +224,7 @@ private:
     void RepairSingleTags();
     bool is_single_tag(const TXmlNode* ANode) const;
     void WriteContent(TStream& S);
+    void PrepareBinary(TXmlBinaryXml& ABinary);
 
     TXmlNodeList FRootNodes{true};
     TXmlSymbolTable* FSymbolTable; // owned as a component of this document

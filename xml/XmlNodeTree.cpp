@@ -6,6 +6,7 @@
 #include "xml/XmlStreams.h"
 
 #include <memory>
+#include <unordered_map>
 #include <utility>
 
 namespace kq {
@@ -533,19 +534,39 @@ bool TXmlCharData::HasNonStandardReferences() const {
 }
 
 std::string TXmlCharData::GetValueUsingReferences(const std::vector<TXmlNode*>& Nodes) const {
-    const entity_lookup lookup = [&](std::string_view reference, std::string& value) {
-        for (const TXmlNode* n : Nodes) {
-            if (!n || n->ElementType() != xeDtdEntity) continue;
-            const std::string name = n->GetName();
-            if (reference.size() == name.size() + 2 && reference.substr(1, name.size()) == name) {
-                value = n->GetValue();
-                return true;
-            }
+    // Each entity's text is taken once (the first declaration of a name counts), and the expansion is
+    // bounded in proportion to the text and the entities: a long entity referenced many times would
+    // otherwise grow with the product of the two. Past the bound, references stay as they are.
+    std::unordered_map<std::string, std::string> values;
+    std::size_t input = 0;
+    for (const TXmlNode* n : Nodes) {
+        if (!n || n->ElementType() != xeDtdEntity) continue;
+        auto [it, added] = values.try_emplace(n->GetName());
+        if (added) {
+            it->second = n->GetValue();
+            input += it->second.size();
         }
-        return false;
+    }
+    const std::string text = GetStoredTextForOutput();
+    const std::size_t limit = (std::size_t{1} << 20) + 16 * (input + text.size());
+    std::size_t expanded = 0;
+    bool over = false;
+    const entity_lookup lookup = [&](std::string_view reference, std::string& value) {
+        const auto it = values.find(std::string(reference.substr(1, reference.size() - 2)));
+        if (it == values.end() || over) return false;
+        if (expanded + it->second.size() > limit) {
+            over = true;
+            return false;
+        }
+        expanded += it->second.size();
+        value = it->second;
+        return true;
     };
     bool non_standard = false;
-    return resolve_references(GetStoredTextForOutput(), non_standard, &lookup);
+    std::string out = resolve_references(text, non_standard, &lookup);
+    if (over)
+        Document()->DoDebugOut(Document(), wsFail, "references expand beyond " + std::to_string(limit) + " bytes");
+    return out;
 }
 
 void TXmlCharData::CopyOwn(const TXmlNode& Source) {

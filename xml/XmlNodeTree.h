@@ -20,6 +20,10 @@ class TXmlParser;
 class TXmlAttribute;
 class TXmlElement;
 class TXmlNodeList;
+namespace detail {
+class binary_reader;
+class binary_writer;
+} // namespace detail
 
 // Base of every node. Names and texts are symbol IDs of the owning document's table. Nodes are created
 // with `new` and handed to a list (NodeAdd, NodeInsert, AttributeAdd), which owns them from then on.
@@ -244,6 +248,8 @@ public:
     virtual TXmlNode* CreateLike(TXmlDocument* ADocument) const { return new TXmlNode(ADocument); }
 
 protected:
+    friend class detail::binary_reader;
+    friend class detail::binary_writer;
     [[noreturn]] static void raise_no_parent();
     static bool is_container(const TXmlNode* ANode) noexcept;
 
@@ -283,6 +289,8 @@ public:
     std::int32_t ValueID() const noexcept { return FValueID; }
 
 protected:
+    friend class detail::binary_reader;
+    friend class detail::binary_writer;
     friend class TXmlAttribute;
     friend class TXmlDocType;
     void CopyOwn(const TXmlNode& Source) override;
@@ -307,6 +315,8 @@ public:
     void SetQuoteStyle(TXmlQuoteCharStyle AStyle) noexcept { FQuoteStyle = AStyle; }
 
 protected:
+    friend class detail::binary_reader;
+    friend class detail::binary_writer;
     friend class TXmlAttribute;
     friend class TXmlDocType;
     void CopyOwn(const TXmlNode& Source) override;
@@ -365,6 +375,8 @@ public:
     std::int32_t NameID() const noexcept { return FNameID; }
 
 protected:
+    friend class detail::binary_reader;
+    friend class detail::binary_writer;
     void CopyOwn(const TXmlNode& Source) override;
     TXmlQuotedText FCoreValue;
     std::int32_t FNameID = 0;
@@ -441,6 +453,8 @@ public:
     void WriteAttributesTo(TStream& S, int Count) const;
 
 protected:
+    friend class detail::binary_reader;
+    friend class detail::binary_writer;
     friend class TXmlNode;
     friend class TXmlDocument;
     friend class TXmlParser;
@@ -472,6 +486,8 @@ public:
     std::int32_t NameID() const noexcept { return FNameID; }
 
 protected:
+    friend class detail::binary_reader;
+    friend class detail::binary_writer;
     friend class TXmlParser;
     void CopyOwn(const TXmlNode& Source) override;
     void ReadTextBeforeTag(TXmlParser& P) override;
@@ -515,6 +531,8 @@ public:
     TXmlQuotedText& PubIDLiteral() noexcept { return FPubIDLiteral; }
 
 protected:
+    friend class detail::binary_reader;
+    friend class detail::binary_writer;
     void CopyOwn(const TXmlNode& Source) override;
     void ReadTextBeforeTag(TXmlParser& P) override;
     std::int32_t FNameID = 0;

@@ -177,6 +177,15 @@ void TXmlParser::ReadBOM() {
     Convert(FRawBuffer);
 }
 
+void TXmlParser::start_utf8() {
+    FEncoding = seUTF8;
+    FCodePage = 65001;
+    FConverting = true;
+    FUtf8FirstIdx = FUtf8Buffer.size();
+    FChunkStartChar0D = FLastChar0D;
+    Convert(FRawBuffer);
+}
+
 void TXmlParser::Convert(std::string_view raw) {
     std::string& out = FUtf8Buffer;
     utf8_sink sink{out, FLastChar0D};

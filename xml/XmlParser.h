@@ -30,6 +30,8 @@ public:
 
     bool IsBinaryXml() const;
     void ReadBOM();
+    // Reads the source as UTF-8 from its first byte, with no byte-order detection.
+    void start_utf8();
     std::int64_t MakeDataAvailable();
     // The next byte, #0 at the end of the stream.
     char NextChar();

@@ -10,8 +10,6 @@
 
 namespace kq {
 
-namespace {
-
 void write_cardinal(TStream& S, std::uint32_t value) {
     std::uint8_t bytes[5];
     int n = 0;
@@ -24,17 +22,36 @@ void write_cardinal(TStream& S, std::uint32_t value) {
     S.WriteBuffer(bytes, n);
 }
 
-// Five groups fill 32 bits; a longer run is cut there, so a hostile stream cannot shift past the width.
-bool read_cardinal(TStream& S, std::uint32_t& value) {
+namespace {
+// Five groups fill 32 bits; a longer run is refused, so a hostile stream cannot shift past the width.
+template <class NextByte>
+read_status read_groups(NextByte&& next, std::uint32_t& value) {
     value = 0;
     for (int shift = 0; shift < 35; shift += 7) {
         std::uint8_t b = 0;
-        if (S.Read(&b, 1) != 1) return false;
+        if (!next(b)) return read_status::short_read;
         value |= static_cast<std::uint32_t>(b & 0x7F) << shift;
-        if (!(b & 0x80)) return true;
+        if (!(b & 0x80)) return read_status::ok;
     }
-    return true;
+    return read_status::too_long;
 }
+} // namespace
+
+read_status read_cardinal(TStream& S, std::uint32_t& value) {
+    return read_groups([&](std::uint8_t& b) { return S.Read(&b, 1) == 1; }, value);
+}
+
+read_status read_cardinal(byte_cursor& C, std::uint32_t& value) noexcept {
+    return read_groups(
+        [&](std::uint8_t& b) {
+            if (C.next == C.end) return false;
+            b = *C.next++;
+            return true;
+        },
+        value);
+}
+
+namespace {
 
 std::size_t hash_text(std::string_view s) noexcept {
     std::uint64_t h = 1469598103934665603ull; // FNV-1a
@@ -160,6 +177,12 @@ void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
     if (!FBySymbol.empty()) Rehash(FBySymbol.size());
 }
 
+void TXmlSymbolTable::reserve_symbols(std::size_t ACount) {
+    std::size_t slots = 1024;
+    while (slots < 2 * ACount) slots *= 2;
+    if (slots > FBySymbol.size()) Rehash(slots);
+}
+
 void TXmlSymbolTable::SaveToStream(TStream& S, std::int32_t ACount) {
     write_cardinal(S, static_cast<std::uint32_t>(ACount));
     for (std::int32_t id = 1; id <= ACount; ++id) SaveSymbol(S, id);
@@ -177,22 +200,52 @@ void TXmlSymbolTable::SaveSymbol(TStream& S, std::int32_t ASymbolID) {
     if (sym.FCharCount > 0) S.WriteBuffer(sym.FFirst, sym.FCharCount);
 }
 
-void TXmlSymbolTable::LoadFromStream(TStream& S) {
+read_status TXmlSymbolTable::LoadFromStream(TStream& S) {
     Clear();
     std::uint32_t count = 0;
-    read_cardinal(S, count);
+    read_status status = read_cardinal(S, count);
     // A count larger than the stream can hold stops at the end of the data instead of allocating for it.
-    for (std::uint32_t i = 0; i < count && S.Position() < S.Size(); ++i) LoadSymbol(S);
+    for (std::uint32_t i = 0; i < count && status == read_status::ok; ++i) {
+        if (S.Position() >= S.Size()) return read_status::short_read;
+        LoadSymbol(S, status);
+    }
+    return status;
 }
 
 std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S) {
+    read_status ignored;
+    return LoadSymbol(S, ignored);
+}
+
+std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S, read_status& Status) {
     std::uint32_t style = 0, length = 0;
-    read_cardinal(S, style);
-    read_cardinal(S, length);
+    Status = read_cardinal(S, style);
+    if (Status == read_status::ok) Status = read_cardinal(S, length);
     const std::int64_t left = S.Size() - S.Position();
-    if (left < 0 || length > static_cast<std::uint64_t>(left)) length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
-    std::string bytes(length, '\0');
-    if (length) S.Read(bytes.data(), length);
+    if (left < 0 || length > static_cast<std::uint64_t>(left)) {
+        length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
+        if (Status == read_status::ok) Status = read_status::short_read;
+    }
+    FLoadBuffer.resize(length);
+    if (length) S.Read(FLoadBuffer.data(), length);
+    return add_loaded(FLoadBuffer, style);
+}
+
+std::int32_t TXmlSymbolTable::LoadSymbol(byte_cursor& C, read_status& Status) {
+    std::uint32_t style = 0, length = 0;
+    Status = read_cardinal(C, style);
+    if (Status == read_status::ok) Status = read_cardinal(C, length);
+    const std::size_t left = static_cast<std::size_t>(C.end - C.next);
+    if (length > left) {
+        length = static_cast<std::uint32_t>(left);
+        if (Status == read_status::ok) Status = read_status::short_read;
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(C.next), length);
+    C.next += length;
+    return add_loaded(bytes, style);
+}
+
+std::int32_t TXmlSymbolTable::add_loaded(std::string_view bytes, std::uint32_t style) {
     TXmlSymbol& sym = NewSymbol(bytes, style);
     if (bytes.empty()) return sym.FID;
     if (FBySymbol.empty()) FBySymbol.assign(1024, 0);

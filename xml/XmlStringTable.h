@@ -13,6 +13,19 @@ namespace kq {
 
 class TStream;
 
+// Unsigned 32-bit values in groups of 7 bits, least significant group first; bit 0x80 marks a byte
+// that another follows.
+void write_cardinal(TStream& S, std::uint32_t Value);
+enum class read_status : std::uint8_t { ok, short_read, too_long };
+// Bytes already in memory, read without a call per byte.
+struct byte_cursor {
+    const unsigned char* next;
+    const unsigned char* end;
+};
+// Reads at most five groups: a sixth is `too_long`, a stream that ends inside the value `short_read`.
+read_status read_cardinal(TStream& S, std::uint32_t& Value);
+read_status read_cardinal(byte_cursor& C, std::uint32_t& Value) noexcept;
+
 struct TXmlSymbol {
     std::int32_t FID = 0;
     std::uint32_t FFreq = 0;
@@ -44,14 +57,24 @@ public:
 
     void SaveToStream(TStream& S, std::int32_t ACount);
     void SaveSymbol(TStream& S, std::int32_t ASymbolID);
-    void LoadFromStream(TStream& S);
+    // Not `ok` when the stream ended early or held an invalid cardinal: the symbols read so far stay.
+    read_status LoadFromStream(TStream& S);
     std::int32_t LoadSymbol(TStream& S);
+    // The same, telling whether the whole entry was there; bytes cut by the end of the stream are kept.
+    std::int32_t LoadSymbol(TStream& S, read_status& Status);
+    std::int32_t LoadSymbol(byte_cursor& C, read_status& Status);
+    // Room for this many symbols in all, so a loader that knows roughly how many come does not rehash.
+    void reserve_symbols(std::size_t ACount);
+    std::uint32_t symbol_style(std::int32_t ID) const noexcept {
+        return ID <= 0 || ID > SymbolCount() ? 0 : FByID[static_cast<std::size_t>(ID - 1)]->FSymbolStyle;
+    }
     void SaveToFile(const String& AFileName);
     void LoadFromFile(const String& AFileName);
 
 private:
     TXmlSymbol& NewSymbol(std::string_view S, std::uint32_t Style);
     void Rehash(std::size_t SlotCount);
+    std::int32_t add_loaded(std::string_view S, std::uint32_t Style);
     std::size_t FindSlot(std::string_view S, std::size_t Hash) const noexcept;
 
     // Symbols live in a deque so their addresses stay put; their bytes live in large blocks.
@@ -64,6 +87,7 @@ private:
     // linear in the text, and the lookup only needs equality.
     std::vector<std::uint32_t> FBySymbol;
     std::int32_t FPluralSymbolCount = 0;
+    std::string FLoadBuffer; // the bytes of the entry being loaded, kept to spare an allocation each
 };
 
 } // namespace kq

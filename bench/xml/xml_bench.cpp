@@ -1,4 +1,5 @@
-// Loads a generated 10 MB document into a tree and writes it back, with this library and two others.
+// Loads a generated 10 MB document into a tree and writes it back, with this library and two others;
+// also this library's binary form against its text.
 // Every heap byte of a run is counted at the C allocator, so "peak_MB" is all the load holds.
 #include "xml/XmlDocument.h"
 #include "xml/XmlStreams.h"
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -106,6 +108,74 @@ void BM_KqLoadSave(benchmark::State& state) {
         benchmark::DoNotOptimize(out.Size());
     }
     report(state, peak);
+}
+
+// The library's text save and its binary form, each on the tree of the same document loaded once.
+void BM_KqSave(benchmark::State& state) {
+    kq::TXmlDocument doc;
+    doc.ReadFromString(sample());
+    for (auto _ : state) {
+        kq::TXmlFastMemStream out(static_cast<std::int32_t>(sample().size() + 1024));
+        doc.SaveToStream(out);
+        benchmark::DoNotOptimize(out.Size());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample().size()));
+}
+
+void BM_KqBinarySave(benchmark::State& state) {
+    kq::TXmlDocument doc;
+    doc.ReadFromString(sample());
+    std::int64_t size = 0;
+    for (auto _ : state) {
+        kq::TXmlFastMemStream out(static_cast<std::int32_t>(sample().size() + 1024));
+        doc.SaveToBinaryStream(out);
+        size = out.Size();
+        benchmark::DoNotOptimize(size);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample().size()));
+    state.counters["binary_MB"] = static_cast<double>(size) / (1024.0 * 1024.0);
+}
+
+// Rates are given per byte of the text form, so they compare with the text load directly. Freeing the
+// tree costs the same after either load; the "Build" rows leave it out of the time to show the loads alone.
+enum class freeing { timed, untimed };
+
+template <freeing Free, class Load>
+void load_rows(benchmark::State& state, Load&& load) {
+    peak_scope peak;
+    for (auto _ : state) {
+        auto doc = std::make_unique<kq::TXmlDocument>();
+        load(*doc);
+        benchmark::DoNotOptimize(doc->Root());
+        if (Free == freeing::untimed) state.PauseTiming();
+        doc.reset();
+        if (Free == freeing::untimed) state.ResumeTiming();
+    }
+    report(state, peak);
+}
+
+kq::TXmlFastMemStream& binary_sample() {
+    static kq::TXmlFastMemStream binary(static_cast<std::int32_t>(sample().size()));
+    if (binary.Size() == 0) {
+        kq::TXmlDocument doc;
+        doc.ReadFromString(sample());
+        doc.SaveToBinaryStream(binary);
+    }
+    return binary;
+}
+
+template <freeing Free>
+void BM_KqBinaryLoad(benchmark::State& state) {
+    kq::TXmlFastMemStream& binary = binary_sample();
+    load_rows<Free>(state, [&](kq::TXmlDocument& doc) {
+        binary.SetPosition(0);
+        doc.LoadFromBinaryStream(binary);
+    });
+}
+
+template <freeing Free>
+void BM_KqTextLoad(benchmark::State& state) {
+    load_rows<Free>(state, [&](kq::TXmlDocument& doc) { doc.ReadFromString(sample()); });
 }
 
 void BM_Libxml2Load(benchmark::State& state) {
@@ -211,6 +281,11 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t n) noexcept {
 BENCHMARK(BM_KqLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libxml2Load)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugiLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqBinaryLoad<freeing::timed>)->Name("BM_KqBinaryLoad")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqTextLoad<freeing::untimed>)->Name("BM_KqLoadBuild")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqBinaryLoad<freeing::untimed>)->Name("BM_KqBinaryLoadBuild")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KqBinarySave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KqLoadSave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libxml2LoadSave)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugiLoadSave)->Unit(benchmark::kMillisecond);

@@ -231,3 +231,340 @@ TEST(TXmlDocument, AnOwnerFreesItsDocuments) {
     EXPECT_EQ(form.Components(0), doc);
     doc->Root()->NodeNew("b"); // freed with the form, tree and symbol table included
 }
+
+// --- Binary form
+
+namespace {
+std::string binary_of(TXmlDocument& doc) {
+    TXmlStringStream s;
+    doc.SaveToBinaryStream(s);
+    return s.DataString();
+}
+
+std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) out.push_back(static_cast<char>(v));
+    return out;
+}
+
+// An inline symbol entry: style 0, byte count, bytes.
+std::string inline_symbol(std::string_view text) {
+    return bytes({0, 0, static_cast<int>(text.size())}) + std::string(text);
+}
+
+const std::string binary_header = std::string("$BXM") + bytes({2}) + "none\n";
+} // namespace
+
+TEST(TXmlBinaryXml, SavesTheDocumentsExactBytesAndReadsThemBack) {
+    struct row {
+        const char* what;
+        std::function<void(TXmlDocument&)> build;
+        std::function<std::string(TXmlDocument&)> expected;
+    };
+    const row rows[] = {
+        {"declaration and root element with text",
+         [](TXmlDocument& d) {
+             d.New();
+             d.Root()->SetName("a");
+             d.Root()->SetValue("b");
+         },
+         [](TXmlDocument&) {
+             return binary_header + bytes({0, 6, 2, 2, 0, 1}) + inline_symbol("version") + inline_symbol("1.0") +
+                    bytes({0, 1}) + inline_symbol("encoding") + inline_symbol("utf-8") + bytes({0, 0, 1, 0, 1}) +
+                    inline_symbol("a") + bytes({0, 2}) + inline_symbol("b") + bytes({16});
+         }},
+        {"a name used twice is stored once",
+         [](TXmlDocument& d) { d.ReadFromString("<r><a/><a/></r>"); },
+         [](TXmlDocument& d) {
+             const auto style = [&](int i) {
+                 const TXmlNode* n = i < 0 ? d.Root() : d.Root()->Nodes(i);
+                 return static_cast<int>(static_cast<const TXmlContainerNode*>(n)->OwnClosingStyle());
+             };
+             return binary_header + bytes({1, 0, 1}) + "a" + bytes({0, 2, 0, 0}) + inline_symbol("r") +
+                    bytes({style(-1), 0, 0, 0, 0, 2, style(0), 0, 0, 0, 0, 2, style(1), 16});
+         }},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TXmlDocument doc;
+        r.build(doc);
+        const std::string text = doc.WriteToLocalString();
+        const std::string saved = binary_of(doc);
+        EXPECT_EQ(saved, r.expected(doc));
+        logged_document back;
+        back.load(saved);
+        EXPECT_EQ(back.doc.WriteToLocalString(), text) << back.all_heard();
+    }
+    TXmlDocument doc;
+    rows[0].build(doc);
+    EXPECT_EQ(binary_of(doc).size(), 69u);
+    rows[1].build(doc);
+    EXPECT_EQ(binary_of(doc).size(), 36u);
+}
+
+TEST(TXmlBinaryXml, SavingLeavesTheDocumentAndGivesTheSameBytesTwice) {
+    TXmlDocument doc;
+    doc.ReadFromString("<?xml version=\"1.0\"?><!DOCTYPE r SYSTEM \"r.dtd\" [<!ENTITY e \"x\">]>"
+                       "<r k='v'><b>1</b><b>2</b><b k=\"v\"/><!-- c --><![CDATA[d]]><?pi x?></r>");
+    std::vector<std::string> symbols;
+    for (int id = 1; id <= doc.SymbolTable().SymbolCount(); ++id) symbols.emplace_back(doc.SymbolTable().View(id));
+    const std::string text = doc.WriteToLocalString();
+    const std::string first = binary_of(doc);
+    EXPECT_EQ(binary_of(doc), first);
+    for (int id = 1; id <= doc.SymbolTable().SymbolCount(); ++id)
+        EXPECT_EQ(doc.SymbolTable().View(id), symbols[static_cast<std::size_t>(id - 1)]);
+    EXPECT_EQ(doc.WriteToLocalString(), text);
+    TXmlDocument back;
+    TXmlStringStream s(first);
+    back.LoadFromStream(s);
+    EXPECT_EQ(back.WriteToLocalString(), text);
+}
+
+TEST(TXmlBinaryXml, HeaderProblemsAreReported) {
+    struct row {
+        std::string stream;
+        TXmlWarnStyle style;
+        const char* message;
+        int roots;
+    };
+    const std::string tree = bytes({0, 0, 0, 0, 0}) + inline_symbol("a") + bytes({0, 16});
+    const row rows[] = {
+        {std::string("$BXM") + bytes({3}) + "none\n" + tree, wsFail, "incompatible binary version", 0},
+        {std::string("$BXM") + bytes({1}) + "none\n" + tree, wsWarn, "loading binary version=1, current version=2", 1},
+        {std::string("$BXM") + bytes({2}) + "zlib\n" + bytes({5}) + tree, wsFail, "OnDecode event unassigned", 0},
+        {std::string("$BXM") + bytes({0x80, 0x80, 0x80, 0x80, 0x80, 0x01}), wsFail, "invalid cardinal reader", 0},
+        {std::string("$BXM") + bytes({2}) + "non", wsFail, "binary xml stream ends early", 0},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.message);
+        logged_document l;
+        l.load(r.stream);
+        EXPECT_TRUE(l.heard_message(r.style, r.message)) << l.all_heard();
+        EXPECT_EQ(l.doc.RootNodeCount(), r.roots);
+    }
+    logged_document direct;
+    TXmlBinaryXml binary(&direct.doc);
+    binary.Document = &direct.doc;
+    TXmlStringStream s("<a/>");
+    binary.LoadFromStream(s);
+    EXPECT_TRUE(direct.heard_message(wsFail, "invalid binary xml stream"));
+    EXPECT_EQ(direct.doc.RootNodeCount(), 1); // left as it was
+}
+
+TEST(TXmlBinaryXml, ACoderReplacesThePayload) {
+    TXmlDocument doc;
+    doc.ReadFromString("<r><a>text</a></r>");
+    TXmlBinaryXml binary(&doc);
+    binary.Document = &doc;
+    // Reverses the bytes: a coder only has to give back exactly what it was given.
+    const TXmlCoderEvent reverse = [](TStream& in, TStream& out, std::int64_t) {
+        std::string data(static_cast<std::size_t>(in.Size() - in.Position()), '\0');
+        in.ReadBuffer(data.data(), static_cast<std::int64_t>(data.size()));
+        std::string rev(data.rbegin(), data.rend());
+        out.WriteBuffer(rev.data(), static_cast<std::int64_t>(rev.size()));
+        return std::string("rvrs");
+    };
+    binary.OnEncode = reverse;
+    TXmlStringStream s;
+    binary.SaveToStream(s);
+    EXPECT_EQ(s.DataString().substr(5, 4), "rvrs");
+    logged_document back;
+    TXmlBinaryXml reader(&back.doc);
+    reader.Document = &back.doc;
+    reader.OnDecode = reverse;
+    s.SetPosition(0);
+    reader.LoadFromStream(s);
+    EXPECT_EQ(back.doc.WriteToLocalString(), doc.WriteToLocalString());
+
+    logged_document bad;
+    TXmlBinaryXml wrong(&bad.doc);
+    wrong.Document = &doc;
+    wrong.OnEncode = [](TStream&, TStream&, std::int64_t) { return std::string("toolong"); };
+    TXmlStringStream t;
+    wrong.SaveToStream(t);
+    EXPECT_TRUE(bad.heard_message(wsFail, "coder name length <> 4"));
+    EXPECT_EQ(t.DataString(), binary_of(doc));
+}
+
+TEST(TXmlBinaryXml, ATruncatedStreamKeepsTheNodesReadSoFar) {
+    TXmlDocument doc;
+    doc.ReadFromString("<?xml version=\"1.0\"?><r a=\"1\"><b>x</b><b>y</b><c><d/></c></r>");
+    const std::string full = binary_of(doc);
+    int previous = 0;
+    for (std::size_t cut = binary_header.size(); cut < full.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        logged_document l;
+        l.load(full.substr(0, cut));
+        int nodes = 0;
+        l.doc.ForEach(&l.doc, [&](TObject*, TXmlNode*) { ++nodes; });
+        EXPECT_GE(nodes, previous);
+        EXPECT_LE(nodes, 10);
+        EXPECT_TRUE(l.heard_message(wsFail, "binary xml stream ends early")) << l.all_heard();
+        previous = nodes;
+    }
+    EXPECT_GE(previous, 9);
+}
+
+TEST(TXmlBinaryXml, InvalidRecordContentIsResetAndReported) {
+    struct row {
+        const char* what;
+        std::string records;
+        const char* message;
+        const char* text; // the tree read back
+    };
+    // An element "a" (inline name) with one character-data child "t", the counts given per row.
+    const auto element = [](int children, int direct, int value, int closing) {
+        return bytes({0, children, direct, value}) + inline_symbol("a") + bytes({closing});
+    };
+    const std::string text_child = bytes({2}) + inline_symbol("t");
+    const row rows[] = {
+        {"value index past the children", element(1, 0, 5, 1) + text_child, "invalid value index in binary node \"a\"",
+         "<a>t</a>"},
+        {"element as value child", element(1, 0, 1, 1) + element(0, 0, 0, 1),
+         "invalid value index in binary node \"a\"", "<a><a></a></a>"},
+        {"direct count past the children", element(1, 9, 1, 1) + text_child,
+         "invalid direct node count in binary node \"a\"", "<at></a>"}, // clamped to the one child
+        {"closing style", element(0, 0, 0, 9), "invalid closing style in binary node \"a\"", "<a></a>"},
+        {"symbol reference past the table", bytes({0, 0, 0, 0, 40, 1}), "invalid symbol reference 40", "<></>"},
+        {"quote style", element(1, 1, 0, 1) + bytes({1}) + inline_symbol("k") + inline_symbol("v") + bytes({7}),
+         "invalid quote style 7", "<a k=\"v\"></a>"},
+        {"unknown element type", element(0, 0, 0, 2) + bytes({17}) + element(0, 0, 0, 2), "unknown element type 17",
+         "<a/>"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        logged_document l;
+        l.doc.NodeClosingStyle = ncDefault;
+        l.load(binary_header + bytes({0}) + r.records + bytes({16}));
+        EXPECT_TRUE(l.heard_text(r.message)) << l.all_heard();
+        EXPECT_EQ(l.doc.WriteToLocalString(), r.text);
+    }
+}
+
+TEST(TXmlBinaryXml, ANodeWithoutRecordIsReportedAndLeftOut) {
+    logged_document l;
+    l.doc.ReadFromString("<r><a>1</a><b>2</b></r>");
+    auto* root = l.doc.Root();
+    root->NodeInsert(1, new TXmlNode(&l.doc));
+    root->SetValueIndex(-1);
+    const std::string saved = binary_of(l.doc);
+    EXPECT_TRUE(l.heard_message(wsWarn, "unknown Error \"\"")) << l.all_heard();
+    TXmlDocument back;
+    TXmlStringStream s(saved);
+    back.LoadFromStream(s);
+    EXPECT_EQ(back.WriteToLocalString(), "<r><a>1</a><b>2</b></r>");
+}
+
+TEST(TXmlBinaryXml, LoadFromFileReadsTheBinaryFormWhateverTheName) {
+    temp_file file("binary.xml");
+    TXmlDocument doc;
+    doc.ReadFromString("<?xml version=\"1.0\" encoding=\"windows-1252\"?><r>\xC3\xA9</r>");
+    doc.SaveToBinaryFile(file.name());
+    EXPECT_EQ(file.read().substr(0, 4), "$BXM");
+    TXmlDocument back;
+    back.LoadFromFile(file.name());
+    EXPECT_EQ(back.WriteToLocalString(), doc.WriteToLocalString());
+    EXPECT_EQ(back.ExternalCodepage(), 1252);
+}
+
+// --- Canonical form
+
+TEST(TXmlCanonicalizer, DocumentWithoutReferencesOnlyLosesItsDeclaration) {
+    logged_document l;
+    l.doc.ReadFromString("<?xml version=\"1.0\"?><r a=\"&amp;\"><b>x &lt; y</b><!-- c --></r>");
+    EXPECT_EQ(l.doc.Canonicalize(), 0);
+    EXPECT_EQ(l.doc.WriteToLocalString(), "<r a=\"&amp;\"><b>x &lt; y</b><!-- c --></r>");
+    EXPECT_TRUE(l.heard_message(wsInfo, "total node count: 5, chardata count: 2, references count: 0"))
+        << l.all_heard();
+    EXPECT_TRUE(l.heard_message(wsInfo, "C14N created"));
+}
+
+TEST(TXmlCanonicalizer, ReferencesAreReplacedByTheQuotedStringOfTheirEntity) {
+    struct row {
+        const char* what;
+        const char* body;
+        int substitutions;
+        const char* result;
+    };
+    const row rows[] = {
+        {"whole text", "<r><a>&e;</a></r>", 1, "<r><a>hello</a></r>"},
+        {"reference after other text", "<r><a>x &e;</a></r>", 1, "<r><a/></r>"},
+        {"undeclared entity", "<r><a>&nope;</a><b>k</b></r>", 1, "<r><a/><b>k</b></r>"},
+        {"new nodes go to the end of the parent", "<r>&e;<b/></r>", 1, "<r><b/>hello</r>"},
+        {"markup in the entity", "<r>&m;</r>", 1, "<r><i>&amp;x</i></r>"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        TXmlDocument doc;
+        doc.NodeClosingStyle = ncClose;
+        doc.ReadFromString(std::string("<!DOCTYPE r [<!ENTITY e \"hello\"><!ENTITY m \"<i>&amp;x</i>\">]>") + r.body);
+        EXPECT_EQ(doc.Canonicalize(), r.substitutions);
+        std::string out = doc.WriteToLocalString();
+        out.erase(0, out.find("<r"));
+        EXPECT_EQ(out, r.result);
+    }
+    // The new text is not the element's value child.
+    TXmlDocument doc;
+    doc.ReadFromString("<!DOCTYPE r [<!ENTITY e \"hello\">]><r><a>&e;</a></r>");
+    doc.Canonicalize();
+    EXPECT_EQ(doc.Root()->NodeByName("a")->Value(), "");
+}
+
+TEST(TXmlCanonicalizer, EndsOnEveryEntitySet) {
+    // A declaration's own text is canonicalised where it stands, so an entity only reaches the content
+    // unchanged when the DOCTYPE comes after it.
+    std::string laughs = "<r>&l9;</r><!DOCTYPE r [<!ENTITY l0 \"<x>lol</x>\">";
+    for (int i = 1; i < 10; ++i) {
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"<x>";
+        for (int j = 0; j < 10; ++j) laughs += "<y>&l" + std::to_string(i - 1) + ";</y>";
+        laughs += "</x>\">";
+    }
+    laughs += "]>";
+    struct row {
+        const char* what;
+        std::string text;
+        const char* message;
+    };
+    const row rows[] = {
+        {"root-level reference", "&e;<r/>", nullptr},
+        {"root-level reference to a declared entity", "<!DOCTYPE r [<!ENTITY e \"<a/>\">]>&e;<r/>", nullptr},
+        {"entity refers to itself", "<r>&e;</r><!DOCTYPE r [<!ENTITY e \"<a>&e;</a>\">]>",
+         "canonicalization stopped at the limit of its substitutions"},
+        {"large entity refers to itself",
+         "<r>&e;</r><!DOCTYPE r [<!ENTITY e \"<a>&e;" + std::string(100000, 'z') + "</a>\">]>",
+         "canonicalization stopped at the limit of its added text"},
+        {"exponential entity set", laughs, "canonicalization stopped at the limit of its substitutions"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        logged_document l;
+        l.doc.ReadFromString(r.text);
+        l.doc.Canonicalize();
+        if (r.message) {
+            EXPECT_TRUE(l.heard_message(wsFail, r.message)) << l.all_heard().substr(0, 500);
+        } else {
+            EXPECT_FALSE(l.heard.empty() || l.heard.back().second != "C14N created");
+        }
+        EXPECT_LT(l.doc.WriteToLocalString().size(), std::size_t{16} << 20);
+    }
+}
+
+TEST(TXmlCharData, ExpandingReferencesIsBoundedByTheDocument) {
+    // One 50,000-character entity referenced 50,000 times would expand to 2.5 GB.
+    std::string text = "<!DOCTYPE r [<!ENTITY e \"" + std::string(50000, 'x') + "\">]><r>";
+    for (int i = 0; i < 50000; ++i) text += "&e;";
+    text += "</r>";
+    logged_document l;
+    l.doc.ReadFromString(text);
+    std::vector<TXmlNode*> entities{l.doc.DocType()->Nodes(0)};
+    auto* chars = dynamic_cast<TXmlCharData*>(l.doc.Root()->Nodes(0));
+    ASSERT_NE(chars, nullptr);
+    const std::string value = chars->GetValueUsingReferences(entities);
+    EXPECT_LT(value.size(), std::size_t{16} << 20);
+    // 1 MiB and 16 times the text (150,000 bytes) and the entity's value (50,002 with its quotes).
+    EXPECT_TRUE(l.heard_message(wsFail, "references expand beyond 4248608 bytes")) << l.all_heard().substr(0, 300);
+    // Within the bound every reference is expanded.
+    l.doc.ReadFromString("<!DOCTYPE r [<!ENTITY e \"ab\">]><r>1&e;2&e;</r>");
+    chars = dynamic_cast<TXmlCharData*>(l.doc.Root()->Nodes(0));
+    EXPECT_EQ(chars->GetValueUsingReferences({l.doc.DocType()->Nodes(0)}), "1\"ab\"2\"ab\"");
+}
