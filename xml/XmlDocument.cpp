@@ -59,6 +59,23 @@ std::vector<TXmlNode*> document_order(const TXmlNodeList& roots, bool containers
     return out;
 }
 
+// The kind of the tag the parser stands on, or xeError once the reason no node can be made of it is reported.
+TXmlElementType read_node_kind(TXmlDocument& document, TXmlParser& P) {
+    TXmlElementType kind = xeError;
+    if (P.NextChar() == '<') kind = P.ReadOpenTag();
+    if (kind == xeError) {
+        document.DoDebugOut(&document, wsWarn, std::string("illegal tag (\"<\") at pos ") + num(P.Position()));
+        return xeError;
+    }
+    if (!has_node_class(kind)) {
+        document.DoDebugOut(&document, wsWarn,
+                            std::string("unsupported tag (\"") + element_type_name(kind) + "\") at pos " +
+                                num(P.Position()));
+        return xeError;
+    }
+    return kind;
+}
+
 } // namespace
 
 bool TXmlDocument::name_less::operator()(const std::string& a, const std::string& b) const {
@@ -338,17 +355,8 @@ void TXmlDocument::ParseDocument(TXmlParser& P) {
         }
         if (P.EndOfStream()) break;
         P.MoveBack();
-        TXmlElementType kind = xeError;
-        if (P.NextChar() == '<') kind = P.ReadOpenTag();
-        if (kind == xeError) {
-            DoDebugOut(this, wsWarn, std::string("illegal tag (\"<\") at pos ") + num(P.Position()));
-            break;
-        }
-        if (!has_node_class(kind)) {
-            DoDebugOut(this, wsWarn, std::string("unsupported tag (\"") + element_type_name(kind) + "\") at pos " +
-                                         num(P.Position()));
-            break;
-        }
+        const TXmlElementType kind = read_node_kind(*this, P);
+        if (kind == xeError) break;
         TXmlNode* node = create_node(kind, this);
         FRootNodes.Add(node);
         if (kind != xeElement) DoNodeNew(node);
@@ -1218,17 +1226,8 @@ TXmlNode* TXmlDocument::ParseSubstituteContentFromNode(TXmlNode* ANode, std::str
         }
         if (P.EndOfStream()) break;
         P.MoveBack();
-        TXmlElementType kind = xeError;
-        if (P.NextChar() == '<') kind = P.ReadOpenTag();
-        if (kind == xeError) {
-            DoDebugOut(this, wsWarn, std::string("illegal tag (\"<\") at pos ") + num(P.Position()));
-            break;
-        }
-        if (!has_node_class(kind)) {
-            DoDebugOut(this, wsWarn, std::string("unsupported tag (\"") + element_type_name(kind) + "\") at pos " +
-                                         num(P.Position()));
-            break;
-        }
+        const TXmlElementType kind = read_node_kind(*this, P);
+        if (kind == xeError) break;
         TXmlNode* node = create_node(kind, this);
         parent->NodeAdd(node);
         if (!first) first = node;
