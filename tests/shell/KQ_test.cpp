@@ -69,8 +69,12 @@ std::wstring class_of(HWND w) {
     return name;
 }
 
-// The system gives every thread with windows an input-method window of its own.
-bool is_system_window(HWND w) { return class_of(w) == L"IME"; }
+// The system gives every thread with windows an input-method window of its own; a window that has gone
+// between the enumeration and the question has no class any more.
+bool is_system_window(HWND w) {
+    const std::wstring name = class_of(w);
+    return name == L"IME" || name.empty();
+}
 
 // A fresh folder tree for one run: <root>\app\KQ.exe, the stand-in's record in <root>\record.txt.
 class KQProgram : public ::testing::Test {
@@ -224,8 +228,11 @@ TEST_F(KQProgram, StartsTheEngineWithItsSettingsAndTheRendererRoad) {
     const run_result r = run(app());
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_EQ(r.box_text, u"");
-    // No main window yet: only the application's hidden window, and the program ends after the start-up.
-    EXPECT_EQ(r.seen_classes, std::vector<std::wstring>{L"TApplication"});
+    // No main window yet: at most the application's hidden window, which may come and go between two looks,
+    // and the program ends after the start-up.
+    std::vector<std::wstring> others = r.seen_classes;
+    std::erase(others, L"TApplication");
+    EXPECT_EQ(others, std::vector<std::wstring>{});
     const record_line renderer = wait_for_renderer(r.pid);
 
     const auto init = record("cef_initialize");
