@@ -1,6 +1,8 @@
 #include "tabs/PageTabs.h"
 
 #include "framework/Conversions.h"
+#include "framework/Forms.h"
+#include "framework/Object.h"
 
 #include <gtest/gtest.h>
 
@@ -222,6 +224,46 @@ TEST_F(strip_fixture, TheAddButtonAddsATabUnlessHandled) {
     handle = false;
     p.click();
     EXPECT_EQ(p.Tabs().Count(), 1);
+}
+
+TEST_F(strip_fixture, AClosedTabShrinksToTheAnimationWidthBeforeItGoes) {
+    add_tabs(3);
+    layout();
+    strip->Tabs().DeleteTab(1, false);
+    ASSERT_EQ(strip->Tabs().Count(), 3);
+    TPageTab* closing = strip->Tabs().Items(1);
+    EXPECT_TRUE(closing->MarkedForDeletion());
+    EXPECT_TRUE(strip->HasState(TPageTabState::stsAnimatingCloseTab));
+    const TRect end = closing->TabControl()->EndRect();
+    EXPECT_EQ(end.Right - end.Left, strip->Options().Animation()->MinimumTabAnimationWidth());
+    // The active tab handed over to a neighbour that is not going.
+    EXPECT_NE(strip->ActiveTab(), closing);
+    EXPECT_NE(strip->ActiveTab(), nullptr);
+}
+
+TEST(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
+    forms_startup();
+    auto stop = scope_exit([] { forms_shutdown(); });
+    TForm* form = CreateForm<TForm>(Application);
+    auto destroy = scope_exit([&] { delete form; });
+    form->SetBounds(0, 0, 800, 80);
+    auto* strip = new TPageTabs(form);
+    apply_main_window_options(strip->Options());
+    strip->SetBounds(0, 0, 724, 35);
+    strip->SetParent(form);
+    EXPECT_EQ(strip->ScrollOffset(), -1);
+    for (int i = 0; i < 3; ++i) strip->Tabs().Add()->SetCaption(IntToStr(i));
+    form->Show();
+    for (int i = 0; i < 20; ++i) {
+        Application->ProcessMessages();
+        ::Sleep(5);
+    }
+    EXPECT_EQ(strip->ScrollOffset(), 0);
+    EXPECT_FALSE(strip->HasState(TPageTabState::stsFirstPaint));
+    EXPECT_FALSE(strip->HasState(TPageTabState::stsControlPositionsInvalidated));
+    EXPECT_EQ(strip->TabContainerRect(), (TRect{0, 3, 690, 35}));
+    EXPECT_EQ(strip->Tabs().Items(2)->TabControl()->EndRect(), (TRect{400, 3, 615, 35}));
+    EXPECT_EQ(strip->ActiveTabIndex(), 2);
 }
 
 } // namespace
