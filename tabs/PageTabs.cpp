@@ -17,6 +17,8 @@ int rect_width(const TRect& R) noexcept { return R.Right - R.Left; }
 TCustomPageTabs::TCustomPageTabs(TComponent* AOwner) : TCustomControl(AOwner) {
     auto style = ControlStyle();
     style.include(TControlStyleFlag::csCaptureMouse);
+    // The strip paints every pixel itself: nothing is erased first.
+    style.include(TControlStyleFlag::csOpaque);
     SetControlStyle(style);
     FLookAndFeel = std::make_unique<TPageTabsLookAndFeel>(this);
     FOptions = std::make_unique<TOptions>(this);
@@ -446,17 +448,9 @@ void TCustomPageTabs::CreateWnd() {
     RequestRepaint();
 }
 
-void TCustomPageTabs::PaintWindow(HDC DC) {
-    TCustomControl::PaintWindow(DC);
-    DrawStrip();
-}
+void TCustomPageTabs::PaintWindow(HDC DC) { TCustomControl::PaintWindow(DC); }
 
-void TCustomPageTabs::DrawStrip() {
-    ExcludeState(TPageTabState::stsFirstPaint);
-    if (ExcludeState(TPageTabState::stsControlPositionsInvalidated) ||
-        (HasState(TPageTabState::stsAnimatingMovement) && GetTabDisplayState() == TTabDisplayState::tdNormal))
-        LayoutAll();
-}
+void TCustomPageTabs::Paint() { DrawStrip(); }
 
 void TCustomPageTabs::Resize() {
     TCustomControl::Resize();

@@ -211,8 +211,10 @@ public:
     TOnSetTabWidth OnSetTabWidth;
 
 protected:
-    // Paint; the base only lays out what is invalidated.
+    // Paints the whole strip into the back buffer and copies it to the canvas WM_PAINT attached.
     virtual void DrawStrip();
+    // Clips to where tabs are drawn.
+    void ClipToTabArea(TGPGraphics& Canvas);
     virtual void DoOnActiveTabChanged(TPageTab* ATab);
     virtual void DoOnButtonCloseTabClick(TPageTab* ATab, bool& Close);
     // Adds a tab unless a handler set Handled.
@@ -230,6 +232,7 @@ protected:
 
     void CreateWnd() override;
     void PaintWindow(HDC DC) override;
+    void Paint() override;
     void RequestRepaint();
     bool IsReadyForUpdates() const;
     void ClearDeletionStates();
@@ -278,6 +281,8 @@ private:
     int FLastClientWidth = 0;
     int FMaxAddButtonRight = 0;
     bool FControlConstructed = false;
+    std::unique_ptr<TBitmap> FCanvasBmp;
+    std::unique_ptr<TBitmap> FBackgroundBmp;
     bool FCreatingWindow = false;
     TBiDiMode FBiDiMode = TBiDiMode::bdLeftToRight;
 };
