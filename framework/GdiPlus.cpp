@@ -617,6 +617,11 @@ void TGPGraphics::SetClip(const TGPGraphicsPath& Path, Gdiplus::CombineMode Mode
 void TGPGraphics::SetClip(const TGPRegion& Region, Gdiplus::CombineMode Mode) {
     gdip_check(GdipSetClipRegion(Handle(), Region.Handle(), Mode));
 }
+TGPRegion TGPGraphics::Clip() const {
+    TGPRegion region;
+    gdip_check(GdipGetClip(Handle(), region.Handle()));
+    return region;
+}
 void TGPGraphics::SetClip(const Gdiplus::RectF& Rect, Gdiplus::CombineMode Mode) {
     gdip_check(GdipSetClipRect(Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height, Mode));
 }

@@ -305,6 +305,8 @@ public:
     void SetClip(const TGPGraphicsPath& Path, Gdiplus::CombineMode Mode = Gdiplus::CombineModeReplace);
     void SetClip(const TGPRegion& Region, Gdiplus::CombineMode Mode = Gdiplus::CombineModeReplace);
     void SetClip(const Gdiplus::RectF& Rect, Gdiplus::CombineMode Mode = Gdiplus::CombineModeReplace);
+    // A copy of the current clip.
+    TGPRegion Clip() const;
     void ResetClip();
     void TranslateTransform(float DX, float DY);
     void ResetTransform();

@@ -15,12 +15,6 @@
 
 namespace kq {
 
-namespace {
-
-constexpr int width_of(const TRect& r) noexcept { return r.Right - r.Left; }
-constexpr int height_of(const TRect& r) noexcept { return r.Bottom - r.Top; }
-
-} // namespace
 
 // --- Base
 

@@ -15,6 +15,7 @@ class IPageTab;
 class IPageTabs;
 class TCustomImageList;
 class TGPBrush;
+class TGPGraphics;
 class TGPLinearGradientBrush;
 class TGPPen;
 class TOptions;
@@ -142,7 +143,18 @@ public:
     page_tab_polygons GetPolygons() override;
     bool AnimateStyle() override;
 
+    // Paints the tab on the strip's canvas, each part between the strip's draw events, outside
+    // ClipPolygons (the shapes of tabs lying over this one; may be null). Nothing before the first
+    // draw state.
+    virtual void DrawTo(TGPGraphics& TabCanvas, int MouseX, int MouseY, IPageTabPolygons* ClipPolygons);
+
 private:
+    void DrawRadialGlow(TGPGraphics& TabCanvas, const TRect& R, TColor CentreColor, TColor OutsideColor,
+                        std::uint8_t CentreAlpha, std::uint8_t OutsideAlpha);
+    void DrawTabCaption(TGPGraphics& TabCanvas, const TRect& TextRect);
+    void DrawTabImage(TGPGraphics& TabCanvas, TCustomImageList* List, int Index, const TRect& R,
+                      TPageTabItemType ItemType);
+    void DrawTabSpinner(TGPGraphics& TabCanvas, const TRect& ImageRect);
     TCustomImageList* spinner_image_list() const;
     bool image_shown(TCustomImageList* List, int Index) const;
 

@@ -46,6 +46,8 @@ bool IsPointInsidePolygon(const TPolygon& Polygon, int X, int Y);
 // Points relative to R; toBottom flips them vertically inside R.
 TPolygon PositionPolygon(const TRect& R, std::span<const TPoint> Points, TTabOrientation Orientation);
 TRect ShrinkRect(const TRect& R, int Amount);
+constexpr int width_of(const TRect& R) noexcept { return R.Right - R.Left; }
+constexpr int height_of(const TRect& R) noexcept { return R.Bottom - R.Top; }
 bool RectsEqual(const TRect& A, const TRect& B);
 
 // --- Blending

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <ostream>
+#include <set>
 #include <vector>
 
 namespace kq::test {
@@ -33,6 +34,17 @@ public:
     void clear_changes() noexcept { changes.clear(); }
 
     std::vector<change> changes;
+    // Draw events as raised (before or after), and the item types a handler claims to have drawn.
+    struct draw_event {
+        bool before;
+        TPageTabItemType type;
+        int tab_index;
+        TRect rect;
+        bool operator==(const draw_event&) const = default;
+    };
+    std::vector<draw_event> draws;
+    std::set<TPageTabItemType> handled_items;
+    bool drag_active = false;
     std::function<void(TPageTab* AOldTab, TPageTab* ANewTab, bool& Allow)> OnActiveTabChanging;
     std::function<void(TBasePageTabsControl* Control, TPageTabItemType ItemType, page_tab_polygons& Polygons)>
         OnGetControlPolygons;
@@ -49,8 +61,14 @@ public:
     int GetLastPinnedIndex() override;
     TPageTab* GetActiveTab() override { return FTabs.ActiveTab(); }
     page_tab_polygons GetPreviousTabPolygons(int) override { return nullptr; }
-    void DoOnBeforeDrawItem(TGPGraphics&, const TRect&, TPageTabItemType, int, bool&) override {}
-    void DoOnAfterDrawItem(TGPGraphics&, const TRect&, TPageTabItemType, int) override {}
+    void DoOnBeforeDrawItem(TGPGraphics&, const TRect& ItemRect, TPageTabItemType ItemType, int TabIndex,
+                            bool& Handled) override {
+        draws.push_back({true, ItemType, TabIndex, ItemRect});
+        Handled = handled_items.contains(ItemType);
+    }
+    void DoOnAfterDrawItem(TGPGraphics&, const TRect& ItemRect, TPageTabItemType ItemType, int TabIndex) override {
+        draws.push_back({false, ItemType, TabIndex, ItemRect});
+    }
     void DoOnGetControlPolygons(TBasePageTabsControl* PageTabsControl, const TRect& ItemRect,
                                 TPageTabItemType ItemType, TTabOrientation Orientation,
                                 page_tab_polygons& Polygons) override;
@@ -63,7 +81,7 @@ public:
     TBiDiMode CurrentBiDiMode() override { return bidi_mode; }
     void Invalidate() override {}
     TComponentState ComponentStateOf() const override { return state; }
-    bool HasActiveDragObject() const override { return false; }
+    bool HasActiveDragObject() const override { return drag_active; }
     TPageTabsLookAndFeel* GetLookAndFeel() override { return &FLookAndFeel; }
     TOptions* GetOptions() override { return &FOptions; }
     TCustomImageList* GetImages() override { return images; }

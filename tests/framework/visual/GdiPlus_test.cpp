@@ -135,6 +135,16 @@ TEST_F(gdiplus_test, ClipPathAndRegionsLimitDrawing) {
     region.Combine(RectF(5, 5, 10, 10), Gdiplus::CombineModeExclude);
     EXPECT_TRUE(region.IsVisible(2, 2));
     EXPECT_FALSE(region.IsVisible(7, 7));
+
+    // A saved clip comes back after the clip was narrowed further.
+    canvas d;
+    d.graphics.SetClip(RectF(0, 0, 10, 20));
+    const TGPRegion saved = d.graphics.Clip();
+    d.graphics.SetClip(RectF(0, 0, 5, 5), Gdiplus::CombineModeIntersect);
+    d.graphics.SetClip(saved);
+    d.graphics.FillRectangle(TGPSolidBrush(red), RectF(0, 0, 20, 20));
+    EXPECT_EQ(d.bitmap.Pixel(8, 15), red);
+    EXPECT_EQ(d.bitmap.Pixel(15, 15), white);
 }
 
 TEST_F(gdiplus_test, MissingFontFamiliesFallBackToADefaultFamilyThatExists) {

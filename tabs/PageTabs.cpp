@@ -1,0 +1,764 @@
+#include "tabs/PageTabs.h"
+
+#include "framework/Conversions.h"
+#include "framework/ImageLists.h"
+#include "tabs/PageTabsUtils.h"
+
+#include <algorithm>
+
+namespace kq {
+
+namespace {
+
+int rect_width(const TRect& R) noexcept { return R.Right - R.Left; }
+
+} // namespace
+
+TCustomPageTabs::TCustomPageTabs(TComponent* AOwner) : TCustomControl(AOwner) {
+    auto style = ControlStyle();
+    style.include(TControlStyleFlag::csCaptureMouse);
+    // The strip paints every pixel itself: nothing is erased first.
+    style.include(TControlStyleFlag::csOpaque);
+    SetControlStyle(style);
+    FLookAndFeel = std::make_unique<TPageTabsLookAndFeel>(this);
+    FOptions = std::make_unique<TOptions>(this);
+    FTabs = std::make_unique<TPageTabsList>(this);
+    FAddButtonControl = std::make_unique<TAddButtonControl>(this);
+    FScrollButtonLeftControl = std::make_unique<TScrollButtonLeftControl>(this);
+    FScrollButtonRightControl = std::make_unique<TScrollButtonRightControl>(this);
+
+    // The clock starts with the options' own interval; later changes arrive with the next update.
+    FAnimateTimer = new TThreadTimer(this);
+    FAnimateTimer->SetInterval(FOptions->Animation()->AnimationTimerInterval());
+    FAnimateTimer->OnTimer = [this](TObject*) { AnimationTick(); };
+    FAnimateTimer->SetEnabled(true);
+
+    FCancelTabSmartResizeTimer = new TTimer(this);
+    FCancelTabSmartResizeTimer->SetEnabled(false);
+    FCancelTabSmartResizeTimer->SetInterval(
+        static_cast<unsigned>(std::max(0, FOptions->Behaviour()->TabSmartDeleteResizeCancelDelay())));
+    FScrollTimer = new TTimer(this);
+    FScrollTimer->SetEnabled(false);
+    FScrollTimer->SetInterval(static_cast<unsigned>(std::max(0, FOptions->Scrolling()->ScrollRepeatDelay())));
+    FScrollTimer->OnTimer = [this](TObject*) { ScrollTabs(FScrollDirection, false); };
+
+    SetBounds(Left(), Top(), 300, 30);
+    FScrollOffset = -1;
+    FTabs->SetActiveTab(nullptr);
+
+    BeginUpdate();
+    SetDefaultOptions();
+    SetDefaultLookAndFeel();
+    EndUpdate();
+    for (int i = 0; i < FTabs->Count(); ++i)
+        if (auto* control = FTabs->Items(i)->TabControl())
+            control->SetDrawState(control->DrawState(), 0, TPageTabsEaseType::ttNone, true);
+    FControlConstructed = true;
+}
+
+TCustomPageTabs::~TCustomPageTabs() {
+    // Timers first: no tick may reach a strip that is half gone.
+    FAnimateTimer->SetEnabled(false);
+    FScrollTimer->SetEnabled(false);
+    FCancelTabSmartResizeTimer->SetEnabled(false);
+    FControlConstructed = false;
+    FTabs.reset();
+    FScrollButtonLeftControl.reset();
+    FScrollButtonRightControl.reset();
+    FAddButtonControl.reset();
+    FOptions.reset();
+    FLookAndFeel.reset();
+}
+
+void TCustomPageTabs::Loaded() {
+    TCustomControl::Loaded();
+    if (auto* tab = FTabs->ActiveTab(); tab && tab->TabControl())
+        tab->TabControl()->SetDrawState(TDrawState::dsActive, 0, TPageTabsEaseType::ttNone, true);
+}
+
+void TCustomPageTabs::Notification(TComponent* AComponent, TOperation Operation) {
+    TCustomControl::Notification(AComponent, Operation);
+    if (Operation != TOperation::opRemove) return;
+    if (AComponent == FImages) FImages = nullptr;
+    if (AComponent == FImagesOverlay) FImagesOverlay = nullptr;
+    if (AComponent == FImagesSpinnerUpload) FImagesSpinnerUpload = nullptr;
+    if (AComponent == FImagesSpinnerDownload) FImagesSpinnerDownload = nullptr;
+}
+
+// --- Properties
+
+void TCustomPageTabs::SetActiveTab(TPageTab* Value) {
+    if (Value) FTabs->SetActiveTab(Value);
+}
+
+int TCustomPageTabs::ActiveTabIndex() const {
+    const TPageTab* tab = FTabs->ActiveTab();
+    return tab ? tab->Index() : -1;
+}
+
+void TCustomPageTabs::SetActiveTabIndex(int Value) {
+    if (Value == -1) {
+        if (auto* tab = FTabs->ActiveTab()) tab->SetActive(false);
+    } else if (Value >= 0 && Value < FTabs->Count()) {
+        FTabs->Items(Value)->SetActive(true);
+    }
+}
+
+void TCustomPageTabs::SetImages(TCustomImageList* Value) {
+    FImages = Value;
+    if (Value) Value->FreeNotification(this);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::SetImagesOverlay(TCustomImageList* Value) {
+    FImagesOverlay = Value;
+    if (Value) Value->FreeNotification(this);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::SetBiDiMode(TBiDiMode Value) {
+    FBiDiMode = Value;
+    RequestRepaint();
+}
+
+bool TCustomPageTabs::right_to_left() const noexcept {
+    return FBiDiMode == TBiDiMode::bdRightToLeft || FBiDiMode == TBiDiMode::bdRightToLeftNoAlign;
+}
+
+void TCustomPageTabs::SetDefaultOptions() { apply_strip_defaults(*FOptions); }
+void TCustomPageTabs::SetDefaultLookAndFeel() { apply_strip_defaults(*FLookAndFeel); }
+
+String TCustomPageTabs::GetTabDescription(int Index) const {
+    if (Index < 0 || Index >= FTabs->Count()) return {};
+    const String& caption = FTabs->Items(Index)->Caption();
+    return caption.empty() ? String(u"<No Caption>") : caption;
+}
+
+TPageTab* TCustomPageTabs::GetTabUnderMouse() {
+    const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
+    return hit.TabIndex >= 0 && hit.TabIndex < FTabs->Count() ? FTabs->Items(hit.TabIndex) : nullptr;
+}
+
+THitTestResult TCustomPageTabs::HitTest(TPoint, bool) { return {}; }
+
+bool TCustomPageTabs::IsInsideDragArea(int, int) { return false; }
+
+// --- States and updates
+
+bool TCustomPageTabs::IncludeState(TPageTabState State) {
+    if (FState.contains(State)) return false;
+    const TPageTabStates previous = FState;
+    FState.include(State);
+    DoOnStateChange(previous, FState);
+    return true;
+}
+
+bool TCustomPageTabs::ExcludeState(TPageTabState State) {
+    if (!FState.contains(State)) return false;
+    const TPageTabStates previous = FState;
+    FState.exclude(State);
+    DoOnStateChange(previous, FState);
+    return true;
+}
+
+bool TCustomPageTabs::HasState(TPageTabState State) const { return FState.contains(State); }
+
+void TCustomPageTabs::BeginUpdate() {
+    if (FUpdateCount == 0) FPausedUpdateCount = 0;
+    ++FUpdateCount;
+}
+
+void TCustomPageTabs::EndUpdate() {
+    if (FUpdateCount == 0) return;
+    if (--FUpdateCount == 0 && FPausedUpdateCount > 0) {
+        FPausedUpdateCount = 0;
+        RequestRepaint();
+    }
+}
+
+void TCustomPageTabs::RequestRepaint() {
+    if (FUpdateCount > 0) {
+        ++FPausedUpdateCount;
+        IncludeState(TPageTabState::stsPendingUpdates);
+        return;
+    }
+    ExcludeState(TPageTabState::stsPendingUpdates);
+    if (HandleAllocated()) {
+        TCustomControl::Invalidate();
+        Update();
+    }
+}
+
+void TCustomPageTabs::Invalidate() { TCustomControl::Invalidate(); }
+
+bool TCustomPageTabs::IsReadyForUpdates() const {
+    const auto state = ComponentState();
+    return !state.contains(TComponentStateFlag::csLoading) && !state.contains(TComponentStateFlag::csDestroying) &&
+           FControlConstructed && !FCreatingWindow;
+}
+
+void TCustomPageTabs::ClearDeletionStates() {
+    ExcludeState(TPageTabState::stsDeletingUnPinnedTabs);
+    ExcludeState(TPageTabState::stsTabDeleted);
+    ExcludeState(TPageTabState::stsEndTabDeleted);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::InvalidateAllControls() {
+    if (!IsReadyForUpdates() || FInvalidatingControls) return;
+    FInvalidatingControls = true;
+    for (int i = 0; i < FTabs->Count(); ++i)
+        if (auto* control = FTabs->Items(i)->TabControl()) SetControlDrawState(*control, control->DrawState(), true);
+    FLookAndFeel->Invalidate();
+    FAddButtonControl->Invalidate();
+    FScrollButtonLeftControl->Invalidate();
+    FScrollButtonRightControl->Invalidate();
+    if (!HasState(TPageTabState::stsDeletingUnPinnedTabs)) IncludeState(TPageTabState::stsControlPositionsInvalidated);
+    FInvalidatingControls = false;
+    RequestRepaint();
+}
+
+void TCustomPageTabs::SetControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force) {
+    std::uint32_t time = FOptions->Animation()->DefaultStyleAnimationTimeMS();
+    TPageTabsEaseType ease = FOptions->Animation()->DefaultStyleEaseType();
+    // Becoming active shows at once; only the way back fades.
+    if (Value == TDrawState::dsActive) {
+        time = 0;
+        ease = TPageTabsEaseType::ttNone;
+    }
+    if (OnAnimateStyle) OnAnimateStyle(this, &Control, Value, time, ease);
+    Control.SetDrawState(Value, static_cast<int>(time), ease, Force);
+}
+
+void TCustomPageTabs::SetCurrentMovementAnimation(const TPageTabsMovementAnimationTypes& Animation) {
+    const auto& options = *FOptions->Animation();
+    FMovementEaseType = Animation.UseDefaultEaseType() ? options.DefaultMovementEaseType() : Animation.EaseType();
+    FMovementAnimationTime =
+        Animation.UseDefaultAnimationTime() ? options.DefaultMovementAnimationTimeMS() : Animation.AnimationTimeMS();
+}
+
+TPageTabControl* TCustomPageTabs::GetTabControl(int Index) {
+    if (Index == -1) return nullptr;
+    return FTabs->Items(Index)->TabControl();
+}
+
+page_tab_polygons TCustomPageTabs::GetPreviousTabPolygons(int Index) {
+    const int previous = VisibleTabIndexAtOrBefore(Index - 1);
+    if (previous < 0) return nullptr;
+    auto* control = FTabs->Items(previous)->TabControl();
+    return control ? control->GetPolygons() : nullptr;
+}
+
+// --- Events
+
+void TCustomPageTabs::DoOnBeforeDrawItem(TGPGraphics& TargetCanvas, const TRect& ItemRect,
+                                         TPageTabItemType ItemType, int TabIndex, bool& Handled) {
+    Handled = false;
+    if (OnBeforeDrawItem) OnBeforeDrawItem(this, TargetCanvas, ItemRect, ItemType, TabIndex, Handled);
+}
+
+void TCustomPageTabs::DoOnAfterDrawItem(TGPGraphics& TargetCanvas, const TRect& ItemRect,
+                                        TPageTabItemType ItemType, int TabIndex) {
+    if (OnAfterDrawItem) OnAfterDrawItem(this, TargetCanvas, ItemRect, ItemType, TabIndex);
+}
+
+void TCustomPageTabs::DoOnGetControlPolygons(TBasePageTabsControl* PageTabsControl, const TRect& ItemRect,
+                                             TPageTabItemType ItemType, TTabOrientation Orientation,
+                                             page_tab_polygons& Polygons) {
+    if (OnGetControlPolygons) OnGetControlPolygons(this, PageTabsControl, ItemRect, ItemType, Orientation, Polygons);
+}
+
+void TCustomPageTabs::DoOnDebugLog(StringView Text, std::initializer_list<format_arg> Args) {
+    if (FOptions && FOptions->Behaviour()->DebugMode() && OnDebugLog) OnDebugLog(this, Format(Text, Args));
+}
+
+void TCustomPageTabs::DoOnActiveTabChanging(TPageTab* AOldTab, TPageTab* ANewTab, bool& Allow) {
+    if (OnActiveTabChanging) OnActiveTabChanging(this, AOldTab, ANewTab, Allow);
+}
+
+void TCustomPageTabs::DoOnActiveTabChanged(TPageTab* ATab) {
+    if (OnActiveTabChanged) OnActiveTabChanged(this, ATab);
+}
+
+void TCustomPageTabs::DoOnButtonCloseTabClick(TPageTab* ATab, bool& Close) {
+    if (OnButtonCloseTabClick) OnButtonCloseTabClick(this, ATab, Close);
+}
+
+void TCustomPageTabs::DoOnButtonAddClick() {
+    bool handled = false;
+    if (OnButtonAddClick) OnButtonAddClick(this, handled);
+    if (!handled) FTabs->Add();
+}
+
+void TCustomPageTabs::DoOnStateChange(TPageTabStates PreviousState, TPageTabStates CurrentState) {
+    if (OnStateChange) OnStateChange(this, PreviousState, CurrentState);
+}
+
+void TCustomPageTabs::DoOnScroll() {
+    if (OnScroll) OnScroll(this);
+}
+
+void TCustomPageTabs::DoOnScrollWidthChanged() {
+    if (OnScrollWidthChanged) OnScrollWidthChanged(this);
+}
+
+void TCustomPageTabs::DoOnAnimateMovement(TBasePageTabsControl* Control, std::uint32_t& AnimationTimeMS,
+                                          TPageTabsEaseType& EaseType) {
+    if (OnAnimateMovement) OnAnimateMovement(this, Control, AnimationTimeMS, EaseType);
+}
+
+void TCustomPageTabs::DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidth) {
+    if (OnSetTabWidth) OnSetTabWidth(this, ATabControl, TabWidth);
+}
+
+// --- The single change path
+
+void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeType) {
+    if (!FOptions || !FTabs) return; // being built or torn down
+    if (IsReadyForUpdates() && TabChangeType == TTabChangeType::tcPropertyUpdated) {
+        FAnimateTimer->SetInterval(FOptions->Animation()->AnimationTimerInterval());
+        FCancelTabSmartResizeTimer->SetInterval(
+            static_cast<unsigned>(std::max(0, FOptions->Behaviour()->TabSmartDeleteResizeCancelDelay())));
+        FScrollTimer->SetInterval(static_cast<unsigned>(std::max(0, FOptions->Scrolling()->ScrollRepeatDelay())));
+        UpdateHoverDrawStates(true);
+        InvalidateAllControls();
+    }
+    if (ATab) {
+        const auto& tabs = *FOptions->Display()->Tabs();
+        const auto& animation = *FOptions->Animation();
+        if (!ATab->TabControl()) {
+            ATab->SetTabControl(std::make_unique<TPageTabControl>(this, ATab));
+            const auto& add = *animation.MovementAnimations()->TabAdd();
+            if ((add.UseDefaultEaseType() ? animation.DefaultMovementEaseType() : add.EaseType()) !=
+                TPageTabsEaseType::ttNone) {
+                const int previous = VisibleTabIndexAtOrBefore(ATab->Index() - 1);
+                const int left = previous >= 0 && FTabs->Items(previous)->TabControl()
+                                     ? FTabs->Items(previous)->TabControl()->ControlRect().Right - tabs.TabOverlap()
+                                     : tabs.OffsetLeft() + FOptions->Display()->TabContainer()->PaddingLeft();
+                ATab->TabControl()->SetPosition(TRect{left, tabs.OffsetTop(),
+                                                      left + animation.MinimumTabAnimationWidth(),
+                                                      ClientHeight() - tabs.OffsetBottom()},
+                                                0, TPageTabsEaseType::ttNone);
+                SetCurrentMovementAnimation(add);
+            }
+            if (OnChange) OnChange(this, ATab, TabChangeType);
+            if (FOptions->Behaviour()->ActivateNewTab() &&
+                (!FTabs->ActiveTab() || (IsReadyForUpdates() && !HasState(TPageTabState::stsAddingDroppedTab)))) {
+                ATab->SetActive(true);
+                IncludeState(TPageTabState::stsAnimatingNewTab);
+            } else {
+                SetControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
+            }
+        }
+        switch (TabChangeType) {
+        case TTabChangeType::tcAdded:
+            ClearDeletionStates();
+            break;
+        case TTabChangeType::tcDeleting:
+            ExcludeState(TPageTabState::stsEndTabDeleted);
+            if (FOptions->Behaviour()->TabSmartDeleteResizing())
+                IncludeState(ATab->Index() == FTabs->Count() - 1 ? TPageTabState::stsEndTabDeleted
+                                                                  : TPageTabState::stsTabDeleted);
+            break;
+        case TTabChangeType::tcDeleted: {
+            SetCurrentMovementAnimation(*animation.MovementAnimations()->TabDelete());
+            if (FMovementEaseType != TPageTabsEaseType::ttNone) {
+                if (GetTabDisplayState() == TTabDisplayState::tdCompressed && ATab->Index() == FTabs->Count() - 1) {
+                    FTabs->DeleteTab(ATab->Index(), true);
+                    ATab = nullptr; // gone
+                } else {
+                    IncludeState(TPageTabState::stsAnimatingCloseTab);
+                    ATab->TabControl()->SetWidth(animation.MinimumTabAnimationWidth(), FMovementAnimationTime,
+                                                 FMovementEaseType);
+                }
+            }
+            break;
+        }
+        case TTabChangeType::tcActivated:
+            SetControlDrawState(*ATab->TabControl(), TDrawState::dsActive, false);
+            if (FOptions->Scrolling()->Enabled()) ScrollIntoView(ATab);
+            DoOnActiveTabChanged(ATab);
+            break;
+        case TTabChangeType::tcDeactivated:
+            SetControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
+            if (!FTabs->ActiveTab()) {
+                const int index = ATab->Index();
+                TPageTab* next = nullptr;
+                for (int i = index + 1; i < FTabs->Count() && !next; ++i)
+                    if (FTabs->Items(i)->Visible() && !FTabs->Items(i)->MarkedForDeletion()) next = FTabs->Items(i);
+                for (int i = index - 1; i >= 0 && !next; --i)
+                    if (FTabs->Items(i)->Visible() && !FTabs->Items(i)->MarkedForDeletion()) next = FTabs->Items(i);
+                if (next) next->SetActive(true);
+            }
+            break;
+        case TTabChangeType::tcPinned:
+        case TTabChangeType::tcVisibility:
+            IncludeState(TPageTabState::stsControlPositionsInvalidated);
+            break;
+        case TTabChangeType::tcControlState:
+            ATab->TabControl()->Invalidate();
+            break;
+        case TTabChangeType::tcMoved:
+        case TTabChangeType::tcPropertyUpdated:
+            break;
+        }
+        if (!FTabs->ActiveTab() && FOptions->Behaviour()->ActivateNewTab() && VisibleTabCount(false) > 0) {
+            for (int i = FTabs->Count() - 1; i >= 0; --i) {
+                TPageTab* tab = FTabs->Items(i);
+                if (tab->Visible() && !tab->MarkedForDeletion()) {
+                    tab->SetActive(true);
+                    break;
+                }
+            }
+        }
+        RequestRepaint();
+    }
+    if (OnChange) OnChange(this, ATab, TabChangeType);
+}
+
+TRect TCustomPageTabs::OffsetByScroll(const TRect& Rect) {
+    const int offset = std::max(0, FScrollOffset);
+    return {Rect.Left - offset, Rect.Top, Rect.Right - offset, Rect.Bottom};
+}
+
+TRect TCustomPageTabs::OffsetByBidiScroll(const TRect& Rect) {
+    const int offset = right_to_left() ? -std::max(0, FScrollOffset) : std::max(0, FScrollOffset);
+    return {Rect.Left - offset, Rect.Top, Rect.Right - offset, Rect.Bottom};
+}
+
+TRect TCustomPageTabs::MirrorRect(const TRect& Rect) {
+    if (!right_to_left()) return Rect;
+    return MirrorRectInRect(TRect{0, 0, ClientWidth(), ClientHeight()}, Rect);
+}
+
+// --- Window
+
+void TCustomPageTabs::CreateWnd() {
+    FCreatingWindow = true;
+    TCustomControl::CreateWnd();
+    FCreatingWindow = false;
+    SetScrollOffset(0);
+    if (FScrollOffset < 0) FScrollOffset = 0; // kept in range even with scrolling off
+    for (TBasePageTabsControl* button : std::initializer_list<TBasePageTabsControl*>{
+             FAddButtonControl.get(), FScrollButtonLeftControl.get(), FScrollButtonRightControl.get()})
+        if (button->DrawState() == TDrawState::dsUnknown) SetControlDrawState(*button, TDrawState::dsNotActive, true);
+    UpdateHoverDrawStates(true);
+    IncludeState(TPageTabState::stsControlPositionsInvalidated);
+    IncludeState(TPageTabState::stsFirstPaint);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::PaintWindow(HDC DC) { TCustomControl::PaintWindow(DC); }
+
+void TCustomPageTabs::Paint() { DrawStrip(); }
+
+void TCustomPageTabs::Resize() {
+    TCustomControl::Resize();
+    if (!FOptions) return;
+    FitScrollOffsetToWidth(false);
+    IncludeState(TPageTabState::stsResizing);
+    UpdateHoverDrawStates(true);
+    InvalidateAllControls();
+    RequestRepaint();
+}
+
+// --- Layout
+
+int TCustomPageTabs::LastPinnedIndex() const {
+    int last = -1;
+    while (last + 1 < FTabs->Count() && FTabs->Items(last + 1)->Pinned()) ++last;
+    return last;
+}
+
+int TCustomPageTabs::VisiblePinnedTabCount(bool IncludeMarked) const {
+    int count = 0;
+    for (int i = 0, last = LastPinnedIndex(); i <= last; ++i) {
+        const TPageTab* tab = FTabs->Items(i);
+        if (tab->Visible() && (IncludeMarked || !tab->MarkedForDeletion())) ++count;
+    }
+    return count;
+}
+
+int TCustomPageTabs::VisibleUnpinnedTabCount(bool IncludeMarked) const {
+    int count = 0;
+    for (int i = LastPinnedIndex() + 1; i < FTabs->Count(); ++i) {
+        const TPageTab* tab = FTabs->Items(i);
+        if (tab->Visible() && (IncludeMarked || !tab->MarkedForDeletion())) ++count;
+    }
+    return count;
+}
+
+int TCustomPageTabs::VisibleTabCount(bool IncludeMarked) const {
+    return VisiblePinnedTabCount(IncludeMarked) + VisibleUnpinnedTabCount(IncludeMarked);
+}
+
+int TCustomPageTabs::VisibleTabIndexAtOrBefore(int Index) const {
+    for (int i = std::min(Index, FTabs->Count() - 1); i >= 0; --i)
+        if (FTabs->Items(i)->Visible()) return i;
+    return -1;
+}
+
+bool TCustomPageTabs::ScrollingActive() const { return Width() < FScrollWidth - FTabEndSpace; }
+
+bool TCustomPageTabs::ScrollButtonsVisible() const {
+    const auto& scrolling = *FOptions->Scrolling();
+    return scrolling.Enabled() && (ScrollingActive() || !scrolling.AutoHideButtons());
+}
+
+void TCustomPageTabs::PlaceControl(TBasePageTabsControl& Control, const TRect& Rect, bool Animate) {
+    std::uint32_t time = 0;
+    TPageTabsEaseType ease = TPageTabsEaseType::ttNone;
+    const bool designing = ComponentState().contains(TComponentStateFlag::csDesigning);
+    if (Animate && !designing) {
+        time = FMovementAnimationTime;
+        ease = FMovementEaseType;
+    }
+    if (!designing) DoOnAnimateMovement(&Control, time, ease);
+    Control.SetPosition(Rect, time, ease);
+}
+
+void TCustomPageTabs::LayoutButtonsAndContainer() {
+    const auto& display = *FOptions->Display();
+    const auto& scrolling = *FOptions->Scrolling();
+    const auto& tabs = *display.Tabs();
+    int L = display.TabContainer()->PaddingLeft();
+    int R = Width() - display.TabContainer()->PaddingRight();
+    for (TBasePageTabsControl* button : std::initializer_list<TBasePageTabsControl*>{
+             FScrollButtonLeftControl.get(), FScrollButtonRightControl.get(), FAddButtonControl.get()})
+        PlaceControl(*button, TRect{}, false);
+
+    const bool shown = ScrollButtonsVisible();
+    const auto buttons = scrolling.ScrollButtons();
+    const auto place_left = [&](TBasePageTabsControl& Control, const TPageTabsControlPosition& Position) {
+        const int H = Position.Offsets()->Horizontal(), V = Position.Offsets()->Vertical();
+        PlaceControl(Control, TRect{L + H, V, L + H + Position.Width(), V + Position.Height()}, false);
+        L += rect_width(Control.ControlRect()) + H + 1;
+    };
+    const auto place_right = [&](TBasePageTabsControl& Control, const TPageTabsControlPosition& Position) {
+        const int H = Position.Offsets()->Horizontal(), V = Position.Offsets()->Vertical();
+        PlaceControl(Control, TRect{R - Position.Width() - H, V, R - H, V + Position.Height()}, false);
+        R -= rect_width(Control.ControlRect()) + H + 1;
+    };
+    using enum TPageTabScrollButtons;
+    if (shown && (buttons == csbLeft || buttons == csbLeftAndRight))
+        place_left(*FScrollButtonLeftControl, *display.ScrollButtonLeft());
+    if (shown && buttons == csbLeft) place_left(*FScrollButtonRightControl, *display.ScrollButtonRight());
+    const auto& add = *display.AddButton();
+    const int addH = add.Offsets()->Horizontal(), addV = add.Offsets()->Vertical();
+    if (add.Visibility() == TAddButtonVisibility::avLeft) {
+        PlaceControl(*FAddButtonControl, TRect{L + addH, addV, L + addH + add.Width(), addV + add.Height()}, false);
+        L += add.Width() + addH + 1;
+    }
+    if (shown && (buttons == csbRight || buttons == csbLeftAndRight))
+        place_right(*FScrollButtonRightControl, *display.ScrollButtonRight());
+    if (shown && buttons == csbRight) place_right(*FScrollButtonLeftControl, *display.ScrollButtonLeft());
+    if (add.Visibility() == TAddButtonVisibility::avRightFixed ||
+        add.Visibility() == TAddButtonVisibility::avRightFloating) {
+        FMaxAddButtonRight = R - add.Width() - addH;
+        if (add.Visibility() == TAddButtonVisibility::avRightFixed)
+            PlaceControl(*FAddButtonControl, TRect{FMaxAddButtonRight, addV, R - addH, addV + add.Height()}, false);
+        R -= add.Width() + addH + 1;
+    }
+
+    FTabContainerRect = TRect{L + tabs.OffsetLeft(), tabs.OffsetTop(), R - tabs.OffsetRight(),
+                              ClientHeight() - tabs.OffsetBottom()};
+    if (FOptions->Behaviour()->TabSmartDeleteResizing() && HasState(TPageTabState::stsDeletingUnPinnedTabs) &&
+        HasState(TPageTabState::stsEndTabDeleted)) {
+        // The container ends where the closed tab ended, so the others keep their width under the mouse.
+        const int old = FScrollOffset;
+        FScrollOffset = std::max(0, FScrollOffset - rect_width(FClosedTabRect) + tabs.TabOverlap());
+        const int D = old - FScrollOffset;
+        FTabContainerRect.Right = FClosedTabRect.Right - D;
+        if (D > 0) ExcludeState(TPageTabState::stsEndTabDeleted);
+    }
+}
+
+void TCustomPageTabs::ComputeTabWidth(int& Width, int& Remainder) {
+    const auto& tabs = *FOptions->Display()->Tabs();
+    Width = 0;
+    Remainder = 0;
+    const int P = VisiblePinnedTabCount(false), U = VisibleUnpinnedTabCount(false);
+    const int container = rect_width(FTabContainerRect);
+    const int available = tabs.ShowPinnedTabText() ? container - tabs.TabOverlap()
+                                                   : container - P * tabs.PinnedWidth() - tabs.TabOverlap();
+    if (tabs.ShowPinnedTabText()) {
+        if (P + U > 0) {
+            Width = available / (P + U);
+            Remainder = available % (P + U);
+        }
+    } else if (U > 0) {
+        Width = available / U;
+        Remainder = available % U;
+    }
+    if (Width < tabs.MinWidth()) {
+        Width = tabs.MinWidth();
+        Remainder = 0;
+    } else if (Width > tabs.MaxWidth()) {
+        Width = tabs.MaxWidth();
+        Remainder = 0;
+    }
+}
+
+int TCustomPageTabs::ContentTabWidth(TPageTabControl& TabControl) {
+    const auto& tabs = *FOptions->Display()->Tabs();
+    int width = TabControl.GetTabWidthByContent();
+    if (width > tabs.MaxWidth())
+        width = tabs.MaxWidth();
+    else if (width < tabs.MinWidth())
+        width = tabs.MinWidth();
+    DoOnSetTabWidth(&TabControl, width);
+    return width;
+}
+
+void TCustomPageTabs::PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinned) {
+    const auto& tabs = *FOptions->Display()->Tabs();
+    const int first = Pinned ? 0 : LastPinnedIndex() + 1;
+    const int last = Pinned ? LastPinnedIndex() : FTabs->Count() - 1;
+    const bool sized_run = !Pinned || tabs.ShowPinnedTabText();
+    for (int i = first; i <= last; ++i) {
+        TPageTab* tab = FTabs->Items(i);
+        TPageTabControl* control = tab->TabControl();
+        if (!tab->Visible() || !control) continue;
+        // A dragged tab is skipped here once drag and drop places it.
+        const int extra = sized_run && !tabs.TabWidthFromContent() && !tab->MarkedForDeletion() && Remainder > 0;
+        if (tab->MarkedForDeletion()) {
+            X += rect_width(control->ControlRect());
+            FScrollWidth += rect_width(control->ControlRect());
+            continue;
+        }
+        --Remainder;
+        if (HasState(TPageTabState::stsResizing)) {
+            FMovementEaseType = TPageTabsEaseType::ttNone;
+            FMovementAnimationTime = 0;
+        }
+        int width = TabWidth;
+        if (tabs.TabWidthFromContent() && sized_run) width = ContentTabWidth(*control);
+        PlaceControl(*control,
+                     TRect{X, tabs.OffsetTop(), X + width + tabs.TabOverlap(), ClientHeight() - tabs.OffsetBottom()},
+                     true);
+        X += width + extra;
+        FScrollWidth += width + extra;
+    }
+}
+
+void TCustomPageTabs::ShiftTabsAfterClosedTab() {
+    const auto& tabs = *FOptions->Display()->Tabs();
+    const auto& remove = *FOptions->Animation()->MovementAnimations()->TabDelete();
+    const auto& animation = *FOptions->Animation();
+    const TPageTabsEaseType delete_ease =
+        remove.UseDefaultEaseType() ? animation.DefaultMovementEaseType() : remove.EaseType();
+    const int slot = HasState(TPageTabState::stsAnimatingCloseTab) && delete_ease != TPageTabsEaseType::ttNone
+                         ? FClosedTabIndex + 1
+                         : FClosedTabIndex;
+    int X = FClosedTabRect.Left;
+    for (int i = std::max(0, FClosedTabIndex); i < FTabs->Count(); ++i) {
+        TPageTab* tab = FTabs->Items(i);
+        TPageTabControl* control = tab->TabControl();
+        if (!tab->Visible() || !control) continue;
+        const int width = i == slot ? rect_width(FClosedTabRect) : rect_width(control->ControlRect());
+        if (!tab->MarkedForDeletion())
+            PlaceControl(*control, TRect{X, tabs.OffsetTop(), X + width, ClientHeight() - tabs.OffsetBottom()}, true);
+        X += width - tabs.TabOverlap();
+        FScrollWidth = X;
+    }
+}
+
+void TCustomPageTabs::LayoutTabRects() {
+    struct finally {
+        TCustomPageTabs* self;
+        ~finally() {
+            if (self->HasState(TPageTabState::stsCancellingDrag) || self->HasState(TPageTabState::stsCompletingDrag)) {
+                self->ExcludeState(TPageTabState::stsCancellingDrag);
+                self->ExcludeState(TPageTabState::stsCompletingDrag);
+            }
+            self->ExcludeState(TPageTabState::stsResizing);
+        }
+    } at_end{this};
+    const auto& display = *FOptions->Display();
+    const auto& tabs = *display.Tabs();
+    FScrollWidth = 0;
+    int X = FTabContainerRect.Left;
+    if (HasState(TPageTabState::stsDeletingUnPinnedTabs) && HasState(TPageTabState::stsTabDeleted)) {
+        ShiftTabsAfterClosedTab();
+    } else {
+        if (!tabs.TabWidthFromContent()) ComputeTabWidth(FAdjustedTabWidth, FTabEndSpace);
+        PlaceTabRun(X, tabs.ShowPinnedTabText() ? FAdjustedTabWidth : tabs.PinnedWidth(), 0, true);
+        PlaceTabRun(X, FAdjustedTabWidth, FTabEndSpace, false);
+    }
+    const auto& add = *display.AddButton();
+    if (add.Visibility() == TAddButtonVisibility::avRightFloating) {
+        int X0 = display.TabContainer()->PaddingLeft();
+        const int last = VisibleTabIndexAtOrBefore(FTabs->Count() - 1);
+        if (last >= 0 && FTabs->Items(last)->TabControl()) {
+            const auto* control = FTabs->Items(last)->TabControl();
+            X0 = (HasState(TPageTabState::stsEndTabDeleted) ? control->EndRect() : control->ControlRect()).Right +
+                 add.HorizontalOffsetFloating();
+        }
+        X0 = GetTabDisplayState() != TTabDisplayState::tdNormal ? FMaxAddButtonRight : std::min(X0, FMaxAddButtonRight);
+        const int V = add.Offsets()->Vertical();
+        PlaceControl(*FAddButtonControl, TRect{X0, V, X0 + add.Width(), V + add.Height()}, false);
+    }
+    if (FScrollWidth != FPreviousScrollWidth) {
+        FPreviousScrollWidth = FScrollWidth;
+        DoOnScrollWidthChanged();
+    }
+}
+
+TTabDisplayState TCustomPageTabs::GetTabDisplayState() {
+    if (ScrollingActive()) return TTabDisplayState::tdScrolling;
+    if (VisibleTabCount(false) == 0) return TTabDisplayState::tdNormal;
+    const int last = VisibleTabIndexAtOrBefore(FTabs->Count() - 1);
+    const auto* control = last >= 0 ? FTabs->Items(last)->TabControl() : nullptr;
+    if (control && control->EndRect().Right >= FTabContainerRect.Right) return TTabDisplayState::tdCompressed;
+    return TTabDisplayState::tdNormal;
+}
+
+// --- Scrolling
+
+int TCustomPageTabs::MaxScrollOffset() {
+    int maximum = FScrollWidth - rect_width(FTabContainerRect);
+    if (FTabs->Count() > 1 && FScrollWidth > 0) maximum += FOptions->Display()->Tabs()->TabOverlap();
+    return std::max(0, maximum);
+}
+
+void TCustomPageTabs::SetScrollOffset(int Value) {
+    if (!FOptions->Scrolling()->Enabled() || Value == FScrollOffset) return;
+    FScrollOffset = Value;
+    if (FTabs->Count() > 0 && FScrollOffset > MaxScrollOffset()) FScrollOffset = MaxScrollOffset();
+    if (FScrollOffset < 0) FScrollOffset = 0;
+    IncludeState(TPageTabState::stsControlPositionsInvalidated);
+    UpdateHoverDrawStates(true);
+    RequestRepaint();
+    DoOnScroll();
+}
+
+void TCustomPageTabs::ScrollIntoView(TPageTab* Tab) {
+    if (!Tab || !Tab->TabControl()) return;
+    const TRect& end = Tab->TabControl()->EndRect();
+    const int container = rect_width(FTabContainerRect);
+    if (end.Left < FScrollOffset)
+        SetScrollOffset(end.Left);
+    else if (end.Right > FTabContainerRect.Right + FScrollOffset)
+        SetScrollOffset(end.Right + FOptions->Display()->Tabs()->TabOverlap() - container);
+}
+
+void TCustomPageTabs::FitScrollOffsetToWidth(bool Force) {
+    if (FOptions->Scrolling()->Enabled() && FScrollOffset > 0 && (Force || Width() > FLastClientWidth)) {
+        const int last = VisibleTabIndexAtOrBefore(FTabs->Count() - 1);
+        const auto* control = last >= 0 ? FTabs->Items(last)->TabControl() : nullptr;
+        if (control && control->ControlRect().Right < ClientWidth() + FScrollOffset) SetScrollOffset(MaxScrollOffset());
+    }
+    FLastClientWidth = Width();
+}
+
+void TCustomPageTabs::ScrollTabs(TScrollDirection Direction, bool StartTimer) {
+    if (GetTabDisplayState() != TTabDisplayState::tdScrolling) return;
+    FScrollDirection = Direction;
+    int step = FOptions->Scrolling()->ScrollStep();
+    if (right_to_left()) step = -step;
+    if (Direction == TScrollDirection::mdsLeft) SetScrollOffset(FScrollOffset - step);
+    if (Direction == TScrollDirection::mdsRight) SetScrollOffset(FScrollOffset + step);
+    if (StartTimer) FScrollTimer->SetEnabled(true);
+}
+
+} // namespace kq

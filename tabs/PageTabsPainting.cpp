@@ -1,0 +1,135 @@
+// How the strip paints itself: everything into a back buffer over the parent's background, then one
+// copy to the window.
+
+#include "framework/GdiPlus.h"
+#include "framework/Graphics.h"
+#include "framework/Handles.h"
+#include "framework/TickClock.h"
+#include "tabs/PageTabs.h"
+#include "tabs/PageTabsUtils.h"
+
+#include <vector>
+
+namespace kq {
+
+namespace {
+
+void size_buffer(std::unique_ptr<TBitmap>& Buffer, int Width, int Height) {
+    if (!Buffer) {
+        Buffer = std::make_unique<TBitmap>();
+        Buffer->SetPixelFormat(TPixelFormat::pf32bit);
+    }
+    Buffer->SetSize(Width, Height);
+}
+
+} // namespace
+
+void TCustomPageTabs::ClipToTabArea(TGPGraphics& Canvas) {
+    Canvas.ResetClip();
+    const TPageTabsOptions& tabs = *FOptions->Display()->Tabs();
+    const TRect area = FOptions->Display()->TabContainer()->OverlayButtons()
+                           ? TRect{tabs.OffsetLeft(), tabs.OffsetTop(), Width() - tabs.OffsetRight(),
+                                   ClientHeight() - tabs.OffsetBottom()}
+                           : FTabContainerRect;
+    Canvas.SetClip(RectToGPRectF(MirrorRect(area)), Gdiplus::CombineModeReplace);
+}
+
+void TCustomPageTabs::DrawStrip() {
+    if (!IsReadyForUpdates()) return;
+    const std::uint32_t started = tick_count();
+    auto report = scope_exit([&] { DoOnDebugLog(u"Canvas Draw: %d ms", {tick_count() - started}); });
+
+    if (ExcludeState(TPageTabState::stsControlPositionsInvalidated) ||
+        (HasState(TPageTabState::stsAnimatingMovement) && GetTabDisplayState() == TTabDisplayState::tdNormal))
+        LayoutAll();
+    if (ExcludeState(TPageTabState::stsFirstPaint)) UpdateHoverDrawStates(true);
+
+    const int width = ClientWidth();
+    const int height = ClientHeight();
+    // A strip without area has nothing to show, and a bitmap of no pixels is no GDI+ target.
+    if (width <= 0 || height <= 0) return;
+    size_buffer(FCanvasBmp, width, height);
+    size_buffer(FBackgroundBmp, width, height);
+
+    {
+        TGPGraphics canvas(FCanvasBmp->Canvas().Handle());
+        TGPGraphics background(FBackgroundBmp->Canvas().Handle());
+        const auto smoothing = static_cast<Gdiplus::SmoothingMode>(FOptions->Display()->Tabs()->FCanvasSmoothingMode);
+        canvas.SetSmoothingMode(smoothing);
+        background.SetSmoothingMode(smoothing);
+        const TRect client{0, 0, width, height};
+
+        std::vector<TGPGraphics*> filled;
+        bool handled = false;
+        DoOnBeforeDrawItem(canvas, client, TPageTabItemType::itTabContainer, -1, handled);
+        if (!handled) filled.push_back(&canvas);
+        handled = false;
+        DoOnBeforeDrawItem(background, client, TPageTabItemType::itBackground, -1, handled);
+        if (!handled) filled.push_back(&background);
+
+        PaintParentBackground(*this, FCanvasBmp->Canvas());
+        PaintParentBackground(*this, FBackgroundBmp->Canvas());
+        if (!FOptions->Display()->TabContainer()->TransparentBackground()) {
+            TPageTabsLookAndFeelStyle& container = *FLookAndFeel->TabsContainer();
+            const Gdiplus::RectF r = RectToGPRectF(client);
+            for (TGPGraphics* target : filled) {
+                target->FillRectangle(*container.GetBrush(client), r);
+                target->DrawRectangle(*container.GetPen(), r);
+            }
+        }
+        DoOnAfterDrawItem(background, client, TPageTabItemType::itBackground, -1);
+
+        const TPageTabsOptions& tabs = *FOptions->Display()->Tabs();
+        TPageTab* active = FTabs->ActiveTab();
+        const int active_index = active ? active->GetIndex() : -1;
+        auto in_view = [&](const TRect& r) { return r.Right >= FScrollOffset && r.Left <= Width() + FScrollOffset; };
+        auto first_polygon = [](TPageTabControl& control, TPageTabPolygons& into) {
+            const page_tab_polygons shapes = control.GetPolygons();
+            if (shapes && shapes->PolygonCount() > 0) into.AddPolygon(shapes->GetPolygons(0).Polygon(), nullptr, nullptr);
+        };
+
+        for (int i = FTabs->Count() - 1; i >= 0; --i) {
+            TPageTab* tab = FTabs->Items(i);
+            TPageTabControl* control = tab->TabControl();
+            if (!control || !tab->Visible() || i == active_index || !in_view(control->ControlRect())) continue;
+            ClipToTabArea(canvas);
+            TPageTabPolygons over;
+            if (!tabs.SeeThroughTabs()) {
+                for (int left = i - 1; left >= 0; --left) {
+                    TPageTab* neighbour = FTabs->Items(left);
+                    if (!neighbour->Visible() || !neighbour->TabControl()) continue;
+                    first_polygon(*neighbour->TabControl(), over);
+                    break;
+                }
+                if (active && active->TabControl() && active_index == i + 1) first_polygon(*active->TabControl(), over);
+            }
+            control->DrawTo(canvas, FLastMouseX, FLastMouseY, over.PolygonCount() > 0 ? &over : nullptr);
+        }
+
+        if (tabs.BaseLineTabRegionOnly())
+            ClipToTabArea(canvas);
+        else
+            canvas.ResetClip();
+        const auto y = static_cast<float>(tabs.Orientation() == TTabOrientation::toTop ? FTabContainerRect.Bottom - 1
+                                                                                         : FTabContainerRect.Top);
+        canvas.DrawLine(*FLookAndFeel->Tabs()->BaseLine()->GetPen(), {0, y}, {static_cast<float>(Width()), y});
+
+        ClipToTabArea(canvas);
+        if (active && active->TabControl() && active->Visible() && in_view(active->TabControl()->ControlRect()))
+            active->TabControl()->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+
+        canvas.ResetClip();
+        if (FOptions->Display()->AddButton()->Visibility() != TAddButtonVisibility::avNone &&
+            width_of(FAddButtonControl->ControlRect()) <= width)
+            FAddButtonControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+        if (ScrollButtonsVisible()) {
+            FScrollButtonLeftControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+            FScrollButtonRightControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+        }
+        DoOnAfterDrawItem(canvas, client, TPageTabItemType::itTabContainer, -1);
+    }
+
+    ::BitBlt(Canvas().Handle(), 0, 0, width, height, FCanvasBmp->Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+} // namespace kq

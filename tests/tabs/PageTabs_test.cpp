@@ -1,0 +1,270 @@
+#include "tabs/PageTabs.h"
+
+#include "framework/Conversions.h"
+#include "framework/Forms.h"
+#include "framework/Object.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace kq {
+
+// Found by argument lookup, so failures show rectangles.
+static void PrintTo(const TRect& r, std::ostream* out) {
+    *out << '(' << r.Left << ", " << r.Top << ", " << r.Right << ", " << r.Bottom << ')';
+}
+
+namespace {
+
+// The values the application's main window gives its strip, where they differ from the strip's own.
+void apply_main_window_options(TOptions& Options) {
+    Options.Display()->Tabs()->SetOffsetTop(3);
+    Options.Display()->AddButton()->Offsets()->SetVertical(8);
+    Options.Display()->ScrollButtonLeft()->Offsets()->SetHorizontal(8);
+    Options.Display()->ScrollButtonRight()->Offsets()->SetHorizontal(8);
+    Options.Scrolling()->SetAutoHideButtons(true);
+}
+
+// A strip of the main window's size with its options, no window needed for layout.
+struct strip_fixture : ::testing::Test {
+    std::unique_ptr<TPageTabs> strip = std::make_unique<TPageTabs>(nullptr);
+
+    void SetUp() override {
+        apply_main_window_options(strip->Options());
+        strip->SetBounds(0, 0, 724, 35);
+    }
+    void add_tabs(int Count) {
+        for (int i = 0; i < Count; ++i) strip->Tabs().Add()->SetCaption(IntToStr(i));
+    }
+    // Tabs jump to their places, as after a resize.
+    void layout() {
+        strip->IncludeState(TPageTabState::stsResizing);
+        strip->LayoutAll();
+    }
+    TRect tab_rect(int Index) { return strip->Tabs().Items(Index)->TabControl()->EndRect(); }
+};
+
+TEST_F(strip_fixture, ThreeTabsTakeTheMaximumWidthAndTheAddButtonFollowsThem) {
+    add_tabs(3);
+    layout();
+    EXPECT_EQ(strip->MaxAddButtonRight(), 691);
+    EXPECT_EQ(strip->TabContainerRect(), (TRect{0, 3, 690, 35}));
+    EXPECT_EQ(tab_rect(0), (TRect{0, 3, 215, 35}));
+    EXPECT_EQ(tab_rect(1), (TRect{200, 3, 415, 35}));
+    EXPECT_EQ(tab_rect(2), (TRect{400, 3, 615, 35}));
+    EXPECT_EQ(strip->ScrollWidth(), 600);
+    EXPECT_EQ(strip->AddButtonControl().ControlRect(), (TRect{612, 8, 643, 22}));
+    EXPECT_EQ(strip->GetTabDisplayState(), TTabDisplayState::tdNormal);
+    EXPECT_FALSE(strip->ScrollButtonsVisible());
+}
+
+TEST_F(strip_fixture, TenTabsShareTheRemainderOverTheFirstAdvances) {
+    add_tabs(10);
+    layout();
+    EXPECT_EQ(strip->AdjustedTabWidth(), 67);
+    EXPECT_EQ(strip->TabEndSpace(), 5);
+    int left = 0;
+    for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(tab_rect(i), (TRect{left, 3, left + 82, 35}));
+        left += i < 5 ? 68 : 67;
+    }
+    EXPECT_EQ(strip->ScrollWidth(), 675);
+    // The last tab reaches the container's end: compressed, and the add button sits at its limit.
+    EXPECT_EQ(strip->GetTabDisplayState(), TTabDisplayState::tdCompressed);
+    EXPECT_EQ(strip->AddButtonControl().ControlRect().Left, 691);
+}
+
+TEST_F(strip_fixture, WithoutTabsTheAddButtonSitsAtThePaddingAndNothingScrolls) {
+    strip->Options().Display()->TabContainer()->SetPaddingLeft(4);
+    layout();
+    EXPECT_EQ(strip->AdjustedTabWidth(), 25);
+    EXPECT_EQ(strip->AddButtonControl().ControlRect().Left, 4);
+    EXPECT_EQ(strip->MaxScrollOffset(), 0);
+    EXPECT_EQ(strip->GetTabDisplayState(), TTabDisplayState::tdNormal);
+}
+
+TEST_F(strip_fixture, OnlyPinnedTabsArePinnedWidthWide) {
+    add_tabs(2);
+    strip->Tabs().Items(0)->SetPinned(true);
+    strip->Tabs().Items(1)->SetPinned(true);
+    layout();
+    EXPECT_EQ(strip->AdjustedTabWidth(), 25);
+    EXPECT_EQ(tab_rect(0), (TRect{0, 3, 54, 35}));
+    EXPECT_EQ(tab_rect(1), (TRect{39, 3, 93, 35}));
+    EXPECT_EQ(strip->ScrollWidth(), 78);
+}
+
+TEST_F(strip_fixture, ManyTabsScrollWithClampedOffsetsAndScrollIntoViewBringsATabsEndIn) {
+    add_tabs(40); // 40 x 25 = 1000 pixels in a 690-pixel container
+    layout();
+    ASSERT_EQ(strip->GetTabDisplayState(), TTabDisplayState::tdScrolling);
+    layout(); // the scroll buttons now take their room
+    const int maximum = strip->MaxScrollOffset();
+    EXPECT_EQ(maximum, strip->ScrollWidth() - (strip->TabContainerRect().Right - strip->TabContainerRect().Left) + 15);
+
+    struct {
+        int set, expected;
+    } const cases[] = {{100, 100}, {-5, 0}, {maximum + 50, maximum}, {3, 3}};
+    for (const auto& c : cases) {
+        strip->SetScrollOffset(c.set);
+        EXPECT_EQ(strip->ScrollOffset(), c.expected) << c.set;
+    }
+
+    strip->SetScrollOffset(0);
+    TPageTab* distant = strip->Tabs().Items(30);
+    strip->ScrollIntoView(distant);
+    const TRect& container = strip->TabContainerRect();
+    EXPECT_LE(distant->TabControl()->EndRect().Right, container.Right + strip->ScrollOffset());
+    EXPECT_GT(distant->TabControl()->EndRect().Right, container.Right + strip->ScrollOffset() - 25);
+    strip->ScrollIntoView(strip->Tabs().Items(0));
+    EXPECT_EQ(strip->ScrollOffset(), 0);
+
+    strip->ScrollTabs(TScrollDirection::mdsRight, false);
+    EXPECT_EQ(strip->ScrollOffset(), 20);
+    strip->ScrollTabs(TScrollDirection::mdsLeft, false);
+    strip->ScrollTabs(TScrollDirection::mdsLeft, false);
+    EXPECT_EQ(strip->ScrollOffset(), 0);
+}
+
+TEST_F(strip_fixture, WithScrollingOffTheOffsetNeverChanges) {
+    add_tabs(40);
+    layout();
+    strip->Options().Scrolling()->SetEnabled(false);
+    const int before = strip->ScrollOffset();
+    for (int value : {0, 50, -1}) strip->SetScrollOffset(value);
+    EXPECT_EQ(strip->ScrollOffset(), before);
+}
+
+// --- Events and states
+
+struct event_log_fixture : strip_fixture {
+    std::vector<std::string> events;
+    void SetUp() override {
+        strip_fixture::SetUp();
+        // Only additions: styles and look report their own changes on the way.
+        strip->OnChange = [this](TObject*, TPageTab*, TTabChangeType type) {
+            if (type == TTabChangeType::tcAdded) events.push_back("added");
+        };
+        strip->OnActiveTabChanging = [this](TObject*, TPageTab*, TPageTab* tab, bool&) {
+            events.push_back("changing " + string_to_utf8(tab->Caption()));
+        };
+        strip->OnActiveTabChanged = [this](TObject*, TPageTab* tab) {
+            events.push_back("changed " + string_to_utf8(tab->Caption()));
+        };
+    }
+};
+
+TEST_F(event_log_fixture, TheFirstTabIsActivatedBetweenItsTwoAddedChanges) {
+    TPageTab* tab = strip->Tabs().Add();
+    EXPECT_EQ(strip->ActiveTab(), tab);
+    const std::vector<std::string> expected{"added", "changing ", "changed ", "added"};
+    EXPECT_EQ(events, expected);
+}
+
+TEST_F(event_log_fixture, ActiveTabIndexIgnoresValuesOutOfRangeAndMinusOneClearsIt) {
+    add_tabs(3);
+    strip->SetActiveTabIndex(1);
+    ASSERT_EQ(strip->ActiveTabIndex(), 1);
+    events.clear();
+    for (int value : {3, -2}) {
+        strip->SetActiveTabIndex(value);
+        EXPECT_EQ(strip->ActiveTabIndex(), 1) << value;
+    }
+    EXPECT_TRUE(events.empty());
+    // A neighbour takes over, as when the active tab is deactivated otherwise.
+    strip->SetActiveTabIndex(-1);
+    EXPECT_EQ(strip->ActiveTabIndex(), 2);
+}
+
+TEST_F(event_log_fixture, DeletingTheOnlyTabLeavesNoneActive) {
+    strip->Options().Animation()->MovementAnimations()->TabDelete()->SetUseDefaultEaseType(false);
+    strip->Options().Animation()->MovementAnimations()->TabDelete()->SetEaseType(TPageTabsEaseType::ttNone);
+    add_tabs(1);
+    strip->Tabs().DeleteTab(0, false);
+    EXPECT_EQ(strip->Tabs().Count(), 0);
+    EXPECT_EQ(strip->ActiveTabIndex(), -1);
+}
+
+TEST_F(strip_fixture, StatesReportOnlyEffectiveChanges) {
+    std::vector<std::pair<bool, bool>> reports;
+    strip->OnStateChange = [&](TObject*, TPageTabStates previous, TPageTabStates current) {
+        reports.emplace_back(previous.contains(TPageTabState::stsMouseDown),
+                             current.contains(TPageTabState::stsMouseDown));
+    };
+    EXPECT_TRUE(strip->IncludeState(TPageTabState::stsMouseDown));
+    EXPECT_FALSE(strip->IncludeState(TPageTabState::stsMouseDown));
+    EXPECT_TRUE(strip->ExcludeState(TPageTabState::stsMouseDown));
+    EXPECT_FALSE(strip->ExcludeState(TPageTabState::stsMouseDown));
+    const std::vector<std::pair<bool, bool>> expected{{false, true}, {true, false}};
+    EXPECT_EQ(reports, expected);
+}
+
+TEST_F(strip_fixture, DescriptionsNameEmptyCaptionsAndNothingOutsideTheList) {
+    add_tabs(1);
+    strip->Tabs().Add();
+    EXPECT_EQ(strip->GetTabDescription(0), u"0");
+    EXPECT_EQ(strip->GetTabDescription(1), u"<No Caption>");
+    EXPECT_EQ(strip->GetTabDescription(2), u"");
+    EXPECT_EQ(strip->GetTabDescription(-1), u"");
+}
+
+TEST_F(strip_fixture, TheAddButtonAddsATabUnlessHandled) {
+    struct probe : TPageTabs {
+        using TPageTabs::TPageTabs;
+        void click() { DoOnButtonAddClick(); }
+    };
+    probe p(nullptr);
+    bool handle = true;
+    p.OnButtonAddClick = [&](TObject*, bool& Handled) { Handled = handle; };
+    p.click();
+    EXPECT_EQ(p.Tabs().Count(), 0);
+    handle = false;
+    p.click();
+    EXPECT_EQ(p.Tabs().Count(), 1);
+}
+
+TEST_F(strip_fixture, AClosedTabShrinksToTheAnimationWidthBeforeItGoes) {
+    add_tabs(3);
+    layout();
+    strip->Tabs().DeleteTab(1, false);
+    ASSERT_EQ(strip->Tabs().Count(), 3);
+    TPageTab* closing = strip->Tabs().Items(1);
+    EXPECT_TRUE(closing->MarkedForDeletion());
+    EXPECT_TRUE(strip->HasState(TPageTabState::stsAnimatingCloseTab));
+    const TRect end = closing->TabControl()->EndRect();
+    EXPECT_EQ(end.Right - end.Left, strip->Options().Animation()->MinimumTabAnimationWidth());
+    // The active tab handed over to a neighbour that is not going.
+    EXPECT_NE(strip->ActiveTab(), closing);
+    EXPECT_NE(strip->ActiveTab(), nullptr);
+}
+
+TEST(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
+    forms_startup();
+    auto stop = scope_exit([] { forms_shutdown(); });
+    TForm* form = CreateForm<TForm>(Application);
+    auto destroy = scope_exit([&] { delete form; });
+    form->SetBounds(0, 0, 800, 80);
+    auto* strip = new TPageTabs(form);
+    apply_main_window_options(strip->Options());
+    strip->SetBounds(0, 0, 724, 35);
+    strip->SetParent(form);
+    EXPECT_EQ(strip->ScrollOffset(), -1);
+    for (int i = 0; i < 3; ++i) strip->Tabs().Add()->SetCaption(IntToStr(i));
+    form->Show();
+    for (int i = 0; i < 20; ++i) {
+        Application->ProcessMessages();
+        ::Sleep(5);
+    }
+    EXPECT_EQ(strip->ScrollOffset(), 0);
+    EXPECT_FALSE(strip->HasState(TPageTabState::stsFirstPaint));
+    EXPECT_FALSE(strip->HasState(TPageTabState::stsControlPositionsInvalidated));
+    EXPECT_EQ(strip->TabContainerRect(), (TRect{0, 3, 690, 35}));
+    EXPECT_EQ(strip->Tabs().Items(2)->TabControl()->EndRect(), (TRect{400, 3, 615, 35}));
+    EXPECT_EQ(strip->ActiveTabIndex(), 2);
+}
+
+} // namespace
+} // namespace kq
