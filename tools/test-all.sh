@@ -55,7 +55,7 @@ echo "=== fuzz: configure and build"
 if cmake --preset fuzz >build-fuzz.configure.log 2>&1 && cmake --build --preset fuzz -j "$jobs"; then
     rm -f build-fuzz.configure.log
     # One fixed budget shared by every target, so adding targets does not lengthen CI.
-    fuzz_budget=${KQ_FUZZ_BUDGET:-360}
+    fuzz_budget=${KQ_FUZZ_BUDGET:-240}
     fuzz_count=$(grep -c . build/fuzz/fuzz-targets.txt || true)
     fuzz_seconds=$(( fuzz_count > 0 ? fuzz_budget / fuzz_count : 0 ))
     [ "$fuzz_seconds" -ge 15 ] || fuzz_seconds=15
