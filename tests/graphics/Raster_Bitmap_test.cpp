@@ -3,6 +3,7 @@
 #include "framework/Exceptions.h"
 #include "framework/Streams.h"
 #include "graphics/Raster_Backends.h"
+#include "tests/framework/raised.h"
 
 #include <gtest/gtest.h>
 
@@ -33,16 +34,6 @@ void fill_pattern(TCustomBitmap32& b) {
 
 std::vector<TColor32> pixels_of(const TCustomBitmap32& b) {
     return {b.Bits(), b.Bits() + b.Width() * b.Height()};
-}
-
-template <class F>
-std::string message_of(F f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return string_to_utf8(e.Message());
-    }
-    return "(nothing raised)";
 }
 
 } // namespace
@@ -284,7 +275,8 @@ TEST(RasterBitmap, BadStreamsRaiseAndLeaveTheBitmapAsItWas) {
         TMemoryStream s;
         s.WriteBuffer(r.bytes.data(), static_cast<std::int64_t>(r.bytes.size()));
         s.SetPosition(0);
-        EXPECT_EQ(message_of([&] { r.as_bmp ? b.LoadFromStream(s) : b.ReadData(s); }), "Stream read error");
+        EXPECT_EQ(raised_message<Exception>([&] { r.as_bmp ? b.LoadFromStream(s) : b.ReadData(s); }),
+                  u"Stream read error");
         EXPECT_EQ(b.Width(), 2);
         EXPECT_EQ(b.Height(), 1);
         EXPECT_EQ(b.GetPixel(0, 0), 0x01020304u);

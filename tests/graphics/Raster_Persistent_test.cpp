@@ -1,6 +1,7 @@
 #include "graphics/Raster_Persistent.h"
 
 #include "framework/Exceptions.h"
+#include "tests/framework/raised.h"
 
 #include <gtest/gtest.h>
 
@@ -40,16 +41,6 @@ public:
     }
 };
 
-template <class F>
-std::string message_of(F f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        return string_to_utf8(e.Message());
-    }
-    return "(nothing raised)";
-}
-
 } // namespace
 
 TEST(RasterPersistent, NestedUpdatesSuppressChangeUntilTheLastEnd) {
@@ -72,7 +63,7 @@ TEST(RasterPersistent, NestedUpdatesSuppressChangeUntilTheLastEnd) {
 
 TEST(RasterPersistent, UnpairedEndUpdateRaises) {
     TNotifiablePersistent object;
-    EXPECT_EQ(message_of([&] { object.EndUpdate(); }), "Unpaired TThreadPersistent.EndUpdate");
+    EXPECT_EQ(raised_message<Exception>([&] { object.EndUpdate(); }), u"Unpaired TThreadPersistent.EndUpdate");
     EXPECT_THROW(object.EndUpdate(), EAssertionFailed);
     EXPECT_EQ(object.UpdateCount(), 0);
     object.BeginUpdate();
@@ -99,7 +90,7 @@ TEST(RasterPersistent, LastReleaseFreesACountedObject) {
     EXPECT_EQ(object->QueryInterface(IID_IInterface, &found), 0); // takes a reference
     EXPECT_EQ(found, static_cast<IInterface*>(object));
     EXPECT_EQ(object->RefCount(), 2);
-    EXPECT_EQ(message_of([&] { object->BeforeDestruction(); }), "Unmatched reference counting.");
+    EXPECT_EQ(raised_message<Exception>([&] { object->BeforeDestruction(); }), u"Unmatched reference counting.");
     EXPECT_FALSE(destroyed);
     EXPECT_EQ(object->Release(), 1);
     EXPECT_EQ(object->Release(), 0);
@@ -185,7 +176,7 @@ TEST(RasterCustomMap, SetSizeFromSources) {
     EXPECT_FALSE(map.SetSizeFrom(&source));
 
     TUnrelated unrelated;
-    EXPECT_EQ(message_of([&] { map.SetSizeFrom(&unrelated); }), "Can't set size from 'TUnrelated'");
+    EXPECT_EQ(raised_message<Exception>([&] { map.SetSizeFrom(&unrelated); }), u"Can't set size from 'TUnrelated'");
     EXPECT_EQ(map.Width(), 7);
 
     // A framework object with a size, through the visual half's hook.

@@ -26,12 +26,8 @@ class tab_item_test : public ::testing::Test {
 protected:
     void SetUp() override {
         gdiplus_startup();
-        apply_strip_defaults(strip.Options());
-        apply_strip_defaults(strip.LookAndFeel());
-        strip.add_tabs(1);
+        item = strip.add_drawn_tab();
         tab = strip.Tabs().Items(0);
-        tab->SetTabControl(std::make_unique<TPageTabControl>(&strip, tab));
-        item = tab->TabControl();
         strip.clear_changes();
     }
     void TearDown() override {

@@ -27,12 +27,8 @@ class tab_painting_test : public ::testing::Test {
 protected:
     void SetUp() override {
         gdiplus_startup();
-        apply_strip_defaults(strip.Options());
-        apply_strip_defaults(strip.LookAndFeel());
-        strip.add_tabs(1);
+        item = strip.add_drawn_tab();
         tab = strip.Tabs().Items(0);
-        tab->SetTabControl(std::make_unique<TPageTabControl>(&strip, tab));
-        item = tab->TabControl();
         tab->SetActive(true);
         item->SetPosition(tab_rect, 0, TPageTabsEaseType::ttNone);
         item->SetDrawState(TDrawState::dsActive, 0, TPageTabsEaseType::ttNone, true);

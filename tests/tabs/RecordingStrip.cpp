@@ -2,6 +2,8 @@
 
 #include "framework/Conversions.h"
 
+#include <memory>
+
 namespace kq::test {
 
 std::ostream& operator<<(std::ostream& out, const change& c) {
@@ -25,6 +27,15 @@ void recording_strip::add_tabs(int Count) {
     const int first = FTabs.Count();
     for (int i = 0; i < Count; ++i) FTabs.Add()->SetCaption(IntToStr(first + i));
     clear_changes();
+}
+
+TPageTabControl* recording_strip::add_drawn_tab() {
+    apply_strip_defaults(FOptions);
+    apply_strip_defaults(FLookAndFeel);
+    add_tabs(1);
+    TPageTab* tab = FTabs.Items(FTabs.Count() - 1);
+    tab->SetTabControl(std::make_unique<TPageTabControl>(this, tab));
+    return tab->TabControl();
 }
 
 int recording_strip::GetLastPinnedIndex() {

@@ -31,6 +31,8 @@ public:
     TPageTabsLookAndFeel& LookAndFeel() noexcept { return FLookAndFeel; }
     // Adds Count tabs captioned "0", "1", ... and forgets the changes that adding reported.
     void add_tabs(int Count);
+    // With the application's options and look, adds one tab with its drawn item; the tab's item.
+    TPageTabControl* add_drawn_tab();
     void clear_changes() noexcept { changes.clear(); }
 
     std::vector<change> changes;
