@@ -164,12 +164,22 @@ public:
     // engine
     virtual void OnDragEnter(const ICefBrowser&, const engine_ref<cef_drag_data_t>&, cef_drag_operations_mask_t,
                              bool& /*Cancel*/) {}
+    // Windowless pages only: raised by nothing here.
+    virtual void OnStartDragging(const ICefBrowser&, const engine_ref<cef_drag_data_t>&, cef_drag_operations_mask_t,
+                                 int /*x*/, int /*y*/, bool& /*Cancel*/) {}
     // engine
     virtual void OnDraggableRegionsChanged(const ICefBrowser&, size_t /*regionsCount*/,
                                            const cef_draggable_region_t* /*regions*/) {}
     // engine
+    // Windowless pages only: raised by nothing here.
+    virtual void OnUpdateDragCursor(const ICefBrowser&, cef_drag_operations_mask_t /*operation*/) {}
+    virtual void OnScrollOffsetChanged(const ICefBrowser&, double /*x*/, double /*y*/) {}
+    // engine
     virtual void OnFindResult(const ICefBrowser&, int /*identifier*/, int /*count*/, const cef_rect_t&,
                               int /*activeMatchOrdinal*/, bool /*finalUpdate*/) {}
+    // Windowless pages only: raised by nothing here.
+    virtual void OnCursorChange(const ICefBrowser&, HCURSOR /*cursor*/, cef_cursor_type_t /*cursorType*/,
+                                const cef_cursor_info_t* /*customCursorInfo*/) {}
     virtual void OnTooltip(const ICefBrowser&, String& /*text*/, bool& /*Cancel*/) {}
     // engine
     virtual void OnResetDialogState(const ICefBrowser&) {}
@@ -185,5 +195,18 @@ public:
 protected:
     ~IWebBrowser() = default;
 };
+
+namespace detail {
+template <class M>
+struct sink_event;
+template <class... A>
+struct sink_event<void (IWebBrowser::*)(A...)> {
+    using type = std::function<void(A...)>;
+};
+} // namespace detail
+
+// The type of the browser component's event that the sink operation Op raises: the operation's parameters.
+template <auto Op>
+using TWebBrowserEvent = typename detail::sink_event<decltype(Op)>::type;
 
 } // namespace kq
