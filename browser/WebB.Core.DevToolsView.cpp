@@ -120,7 +120,8 @@ void TDevToolsView::WndProc(TMessage& Message) {
             RECT r{};
             ::GetClientRect(Handle(), &r);
             HDWP pos = ::BeginDeferWindowPos(1);
-            pos = ::DeferWindowPos(pos, child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER);
+            pos = ::DeferWindowPos(pos, child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                   SWP_NOZORDER);
             ::EndDeferWindowPos(pos);
         }
         return;

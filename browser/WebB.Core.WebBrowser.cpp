@@ -74,8 +74,7 @@ public:
     }
     void OnBeforeResourceLoad(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request,
                               const ICefRequestCallback& callback, cef_return_value_t& Result) override {
-        if (!FOwner.OnBeforeResourceLoad)
-            Result = RV_CONTINUE;
+        if (!FOwner.OnBeforeResourceLoad) Result = RV_CONTINUE;
         raise(FOwner.OnBeforeResourceLoad, browser, frame, request, callback, Result);
     }
     void OnGetResourceHandler(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request,
@@ -220,12 +219,13 @@ public:
     }
 
 private:
-    template <class E, class... A> static void raise(const E& event, A&&... args) {
-        if (event)
-            event(std::forward<A>(args)...);
+    template <class E, class... A>
+    static void raise(const E& event, A&&... args) {
+        if (event) event(std::forward<A>(args)...);
     }
     TCustomWebBrowser& FOwner;
 };
+
 // --- TCustomWebBrowser
 
 TCustomWebBrowser::TCustomWebBrowser(TComponent* AOwner)
@@ -273,7 +273,11 @@ bool TCustomWebBrowser::CloseAllOtherBrowser(int aBrowserID) {
     if (FBrowserView->ActiveBrowserId() != aBrowserID) FBrowserView->ShowBrowser(aBrowserID);
     return destroyed;
 }
-void TCustomWebBrowser::CloseAllBrowser(bool aIsTrigClosePageEvent) { FBrowserView->CloseAllBrowser(aIsTrigClosePageEvent); }
+
+void TCustomWebBrowser::CloseAllBrowser(bool aIsTrigClosePageEvent) {
+    FBrowserView->CloseAllBrowser(aIsTrigClosePageEvent);
+}
+
 void TCustomWebBrowser::CopyBrowser(int aBrowserID) { FBrowserView->CopyBrowser(aBrowserID); }
 void TCustomWebBrowser::CopyBrowser(const ICefBrowser& aBrowser) { FBrowserView->CopyBrowser(aBrowser); }
 void TCustomWebBrowser::GoBack() { FBrowserView->GoBack(); }
@@ -329,7 +333,8 @@ void TCustomWebBrowser::HookParentForm() {
     if (!form || form == FParentForm) return;
     UnhookParentForm();
     FParentForm = form;
-    FParentFormHook = form->HookWindowProc([this](TMessage& m, const TWndMethod& next) { ParentFormWindowProc(m, next); });
+    FParentFormHook =
+        form->HookWindowProc([this](TMessage& m, const TWndMethod& next) { ParentFormWindowProc(m, next); });
 }
 
 void TCustomWebBrowser::UnhookParentForm() {
@@ -341,7 +346,8 @@ void TCustomWebBrowser::ParentFormWindowProc(TMessage& Message, const TWndMethod
     if (ComponentState().contains(TComponentStateFlag::csDestroying)) return;
     switch (Message.Msg) {
     case WM_ACTIVATE:
-        // Activated from no other window of the program: the page's first focus report moves no focus.
+        // The page's next focus report gives the view the framework's focus, unless the form is activated
+        // from another window of the program while the view is its active control.
         if (Message.LParam == 0) FBrowserView->SetIsActivating(false);
         else if (FParentForm) FBrowserView->SetIsActivating(FParentForm->ActiveControl() == FBrowserView);
         break;

@@ -10,8 +10,10 @@
 #include "browser/WebB.Core.WebBrowser.h"
 #include "browser/WebB.Locker.h"
 #include "browser/WebB.Settings.h"
+#include "framework/ComponentText.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
+#include "framework/Properties.h"
 #include "framework/Threads.h"
 #include "tests/engine/StandinHarness.h"
 #include "testengine/ControlExports.h"
@@ -146,6 +148,32 @@ TEST_F(WebBrowserTest, OptionSettersCopyAndTheViewSeesTheComponentsOwn) {
     FBrowser->SetChromiumOptions(chromium);
     EXPECT_EQ(FBrowser->ChromiumOptions().LocalStorage(), STATE_ENABLED);
     EXPECT_NE(&FBrowser->ChromiumOptions(), &chromium);
+}
+
+TEST_F(WebBrowserTest, FormsStoreTheAddressAndTheOptions) {
+    register_class<TWebBrowser>();
+    auto* holder = new TForm(Application);
+    auto* browser = new TWebBrowser(holder);
+    browser->SetName(u"CEFBrowser");
+    browser->SetParent(holder);
+    browser->SetDefaultURL(u"http://home/");
+    browser->WebBOptions().SetShowLoadError(true);
+    browser->ChromiumOptions().SetWebgl(STATE_DISABLED);
+    browser->ChromiumFontOptions().SetDefaultFontSize(15);
+    const String text = write_component_text(*holder);
+    delete holder;
+    // The inner view is the component's own, not the form's.
+    EXPECT_EQ(text.find(u"TBrowserView"), String::npos);
+
+    auto* copy = new TForm(Application);
+    read_component_text(text, *copy);
+    auto* read = dynamic_cast<TWebBrowser*>(copy->FindComponent(u"CEFBrowser"));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->DefaultURL(), u"http://home/");
+    EXPECT_TRUE(read->WebBOptions().ShowLoadError());
+    EXPECT_EQ(read->ChromiumOptions().Webgl(), STATE_DISABLED);
+    EXPECT_EQ(read->ChromiumFontOptions().DefaultFontSize(), 15);
+    delete copy;
 }
 
 // Marshalled events reach the handlers on the GUI thread, direct ones on the engine thread.
@@ -320,21 +348,23 @@ TEST_F(WebBrowserTest, DevToolsOpenOneWindowAndAgainAfterItCloses) {
 
     // The user closes the window: the next request opens the tools again.
     ::SendMessageW(tools, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(pump_until([] { return ::FindWindowW(nullptr, L"DevTools") == nullptr; }));
+    EXPECT_FALSE(::IsWindow(tools));
     pump_for(50);
     FBrowser->ShowDevTools();
     EXPECT_EQ(count("host.show_dev_tools"), 2u);
-    EXPECT_NE(::FindWindowW(nullptr, L"DevTools"), nullptr);
+    const HWND again = ::FindWindowW(nullptr, L"DevTools");
+    EXPECT_NE(again, nullptr);
 
     // Closed by the program: the same.
     FBrowser->CloseDevTools();
     EXPECT_EQ(count("host.close_dev_tools"), 1u);
-    EXPECT_TRUE(pump_until([] { return ::FindWindowW(nullptr, L"DevTools") == nullptr; }));
+    EXPECT_TRUE(pump_until([&] { return !::IsWindow(again); }));
     FBrowser->ShowDevTools();
     EXPECT_EQ(count("host.show_dev_tools"), 3u);
     // Closing the page takes its tools with it.
+    const HWND last = ::FindWindowW(nullptr, L"DevTools");
     EXPECT_TRUE(FBrowser->CloseBrowser(a, -1));
-    EXPECT_TRUE(pump_until([] { return ::FindWindowW(nullptr, L"DevTools") == nullptr; }));
+    EXPECT_TRUE(pump_until([&] { return !::IsWindow(last); }));
 }
 
 TEST_F(WebBrowserTest, TheF12KeyOpensTheToolsOnlyWhenEnabled) {
