@@ -15,23 +15,10 @@
 #include "framework/Forms.h"
 #include "framework/Properties.h"
 #include "framework/Threads.h"
-#include "tests/engine/StandinHarness.h"
-#include "testengine/ControlExports.h"
-#include "tests/framework/visual/VisualFixture.h"
+#include "tests/browser/EngineFixture.h"
 
 namespace kq {
 namespace {
-
-// WM_CLOSE reaching the application's window, counted instead of handled.
-std::atomic<int> application_closes{0};
-WNDPROC application_proc = nullptr;
-LRESULT CALLBACK counting_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_CLOSE) {
-        ++application_closes;
-        return 0;
-    }
-    return ::CallWindowProcW(application_proc, h, m, w, l);
-}
 
 // A focusable control beside the browser.
 class focus_target : public TCustomControl {
@@ -40,19 +27,11 @@ public:
 };
 
 // A form holding one browser component on the stand-in engine.
-class WebBrowserTest : public test::visual_test {
+class WebBrowserTest : public test::engine_test {
 protected:
     void SetUp() override {
-        visual_test::SetUp();
-        ASSERT_EQ(FControlLibrary.load(test::standin_path()), engine_load_status::loaded);
-        control().reset();
-        weblocker_startup();
-        webbapp_startup();
-        WebBApp->SetCefLibrary(test::standin_path());
-        ASSERT_TRUE(WebBApp->Init());
-        application_closes = 0;
-        application_proc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-            Application->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&counting_proc)));
+        engine_test::SetUp();
+        if (HasFatalFailure()) return;
         FForm = new TForm(Application);
         FForm->SetBounds(20, 20, 640, 480);
         FBrowser = make_browser();
@@ -61,14 +40,7 @@ protected:
     }
     void TearDown() override {
         delete FForm;
-        pump_for(50);
-        webbapp_shutdown();
-        weblocker_shutdown();
-        EXPECT_EQ(control().live_total(), 0);
-        EXPECT_EQ(control().live("over_released"), 0);
-        EXPECT_EQ(TWebBHandler::live_clients(), 0);
-        ::SetWindowLongPtrW(Application->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(application_proc));
-        visual_test::TearDown();
+        engine_test::TearDown();
     }
 
     TWebBrowser* make_browser() {
@@ -81,8 +53,6 @@ protected:
         return browser;
     }
 
-    test::standin_control control() const { return test::standin_control(FControlLibrary); }
-    static void pump_for(int milliseconds) { pump_until([] { return false; }, milliseconds); }
 
     // Opens a page and waits until the engine has reported it; answers its identifier.
     int open(const String& url) {
@@ -95,15 +65,11 @@ protected:
         TCefBrowserWrapper* w = FBrowser->BrowserWrappers(id);
         return w ? w->Browser().GetHost().GetWindowHandle() : nullptr;
     }
-    int inject(int browser, const char* callback, const char* thread, const wchar_t* argument) const {
-        return control().function<decltype(&standin_inject)>("standin_inject")(browser, callback, thread, argument);
-    }
     size_t count(const std::string& name) const { return control().calls(name).size(); }
     bool wait_count(const std::string& name, size_t n) const {
         return pump_until([&] { return count(name) >= n; }) && count(name) == n;
     }
 
-    engine_library FControlLibrary;
     TForm* FForm = nullptr;
     TWebBrowser* FBrowser = nullptr;
 };
@@ -141,7 +107,7 @@ TEST_F(WebBrowserTest, OptionSettersCopyAndTheViewSeesTheComponentsOwn) {
     // The view reads the component's object: closing the last page now closes the application.
     const int a = open(u"http://a/");
     EXPECT_TRUE(FBrowser->CloseBrowser(a, -1));
-    EXPECT_EQ(application_closes, 1);
+    EXPECT_EQ(test::application_closes, 1);
 
     TChromiumOptions chromium;
     chromium.SetLocalStorage(STATE_ENABLED);
