@@ -77,7 +77,7 @@ TDevToolsView::~TDevToolsView() {
     DestroyHandle();
 }
 
-void TDevToolsView::ShowDevTools(const ICefBrowser& browser, const cef_point_t* inspectElementAt) {
+void TDevToolsView::ShowDevTools(const ICefBrowser& browser, const cef_point_t* inspect_element_at) {
     if (!browser) return;
     const int id = browser.GetIdentifier();
     const std::lock_guard lock(*DevToolsLocker);
@@ -101,7 +101,7 @@ void TDevToolsView::ShowDevTools(const ICefBrowser& browser, const cef_point_t* 
     browser_settings_record settings;
     const auto client = make_engine_object<devtools_client>(FBrowserDic, id, serial);
     FBrowserDic->pages[id] = {browser, serial};
-    host.ShowDevTools(window, client.pass(), settings.get(), inspectElementAt);
+    host.ShowDevTools(window, client.pass(), settings.get(), inspect_element_at);
 }
 
 void TDevToolsView::CloseDevTools(const ICefBrowser& browser) {

@@ -16,7 +16,7 @@ public:
     ~TDevToolsView() override;
 
     // Opens the page's tools; while they are open, shows the page's own window instead. Nil: nothing.
-    void ShowDevTools(const ICefBrowser& browser, const cef_point_t* inspectElementAt = nullptr);
+    void ShowDevTools(const ICefBrowser& browser, const cef_point_t* inspect_element_at = nullptr);
     // Closes the page's tools and forgets them. Nil: nothing.
     void CloseDevTools(const ICefBrowser& browser);
 

@@ -26,14 +26,15 @@ public:
     void ShowDevTools(const ICefBrowser& browser) override { FOwner.ShowDevTools(browser); }
     void CloseDevTools(const ICefBrowser& browser) override { FOwner.CloseDevTools(browser); }
 
-    void OnLoadingStateChange(const ICefBrowser& browser, bool isLoading, bool canGoBack, bool canGoForward) override {
-        raise(FOwner.OnLoadingStateChange, browser, isLoading, canGoBack, canGoForward);
+    void OnLoadingStateChange(const ICefBrowser& browser, bool is_loading, bool can_go_back,
+                              bool can_go_forward) override {
+        raise(FOwner.OnLoadingStateChange, browser, is_loading, can_go_back, can_go_forward);
     }
     void OnStateChange(const ICefBrowser& browser, TBrowserDataChangeKind Kind, const String& Value) override {
         raise(FOwner.OnStateChange, browser, Kind, Value);
     }
-    void OnFavIconChange(const ICefBrowser& browser, const String& favUrl, HICON icon) override {
-        raise(FOwner.OnFavIconChange, browser, favUrl, icon);
+    void OnFavIconChange(const ICefBrowser& browser, const String& fav_url, HICON icon) override {
+        raise(FOwner.OnFavIconChange, browser, fav_url, icon);
     }
     void OnFullScreenModeChange(const ICefBrowser& browser, bool fullscreen) override {
         raise(FOwner.OnFullScreenModeChange, browser, fullscreen);
@@ -42,35 +43,35 @@ public:
     void OnCloseBrowser(const std::vector<int>& CloseBrowserIdArr, int ShowBrowserId) override {
         raise(FOwner.OnCloseBrowser, CloseBrowserIdArr, ShowBrowserId);
     }
-    void OnBeforeCloseBrowser(const std::vector<int>& CloseBrowserIdArr, TCloseBrowserType aCloseBrowserType,
+    void OnBeforeCloseBrowser(const std::vector<int>& CloseBrowserIdArr, TCloseBrowserType close_browser_type,
                               int& ShowBrowserId) override {
-        raise(FOwner.OnBeforeCloseBrowser, CloseBrowserIdArr, aCloseBrowserType, ShowBrowserId);
+        raise(FOwner.OnBeforeCloseBrowser, CloseBrowserIdArr, close_browser_type, ShowBrowserId);
     }
     void OnLoadStart(const ICefBrowser& browser, const ICefFrame& frame) override {
         raise(FOwner.OnLoadStart, browser, frame);
     }
-    void OnLoadEnd(const ICefBrowser& browser, const ICefFrame& frame, int httpStatusCode) override {
-        raise(FOwner.OnLoadEnd, browser, frame, httpStatusCode);
+    void OnLoadEnd(const ICefBrowser& browser, const ICefFrame& frame, int http_status_code) override {
+        raise(FOwner.OnLoadEnd, browser, frame, http_status_code);
     }
-    void OnLoadError(const ICefBrowser& browser, const ICefFrame& frame, int errorCode, const String& errorText,
-                     const String& failedUrl, bool& CancelDefaultEvent) override {
-        raise(FOwner.OnLoadError, browser, frame, errorCode, errorText, failedUrl, CancelDefaultEvent);
+    void OnLoadError(const ICefBrowser& browser, const ICefFrame& frame, int error_code, const String& error_text,
+                     const String& failed_url, bool& CancelDefaultEvent) override {
+        raise(FOwner.OnLoadError, browser, frame, error_code, error_text, failed_url, CancelDefaultEvent);
     }
-    void OnBeforeBrowse(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request, bool isRedirect,
-                        bool& Cancel) override {
-        raise(FOwner.OnBeforeBrowse, browser, frame, request, isRedirect, Cancel);
+    void OnBeforeBrowse(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request,
+                        bool is_redirect, bool& Cancel) override {
+        raise(FOwner.OnBeforeBrowse, browser, frame, request, is_redirect, Cancel);
     }
-    void OnOpenUrlFromTab(const ICefBrowser& browser, const ICefFrame& frame, const String& targetUrl,
-                          cef_window_open_disposition_t targetDisposition, bool userGesture, bool& Cancel) override {
-        raise(FOwner.OnOpenUrlFromTab, browser, frame, targetUrl, targetDisposition, userGesture, Cancel);
+    void OnOpenUrlFromTab(const ICefBrowser& browser, const ICefFrame& frame, const String& target_url,
+                          cef_window_open_disposition_t target_disposition, bool user_gesture, bool& Cancel) override {
+        raise(FOwner.OnOpenUrlFromTab, browser, frame, target_url, target_disposition, user_gesture, Cancel);
     }
-    void OnPreKeyEvent(const ICefBrowser& browser, const cef_key_event_t& event, const MSG* osEvent,
-                       bool& isKeyboardShortcut, bool& Cancel, bool& CancelDefaultEvent) override {
-        raise(FOwner.OnPreKeyEvent, browser, event, osEvent, isKeyboardShortcut, Cancel, CancelDefaultEvent);
+    void OnPreKeyEvent(const ICefBrowser& browser, const cef_key_event_t& event, const MSG* os_event,
+                       bool& is_keyboard_shortcut, bool& Cancel, bool& CancelDefaultEvent) override {
+        raise(FOwner.OnPreKeyEvent, browser, event, os_event, is_keyboard_shortcut, Cancel, CancelDefaultEvent);
     }
-    void OnKeyEvent(const ICefBrowser& browser, const cef_key_event_t& event, const MSG* osEvent,
+    void OnKeyEvent(const ICefBrowser& browser, const cef_key_event_t& event, const MSG* os_event,
                     bool& Cancel) override {
-        raise(FOwner.OnKeyEvent, browser, event, osEvent, Cancel);
+        raise(FOwner.OnKeyEvent, browser, event, os_event, Cancel);
     }
     void OnBeforeResourceLoad(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request,
                               const ICefRequestCallback& callback, cef_return_value_t& Result) override {
@@ -82,8 +83,8 @@ public:
         raise(FOwner.OnGetResourceHandler, browser, frame, request, ResourceHandler);
     }
     void OnResourceRedirect(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request,
-                            String& newUrl) override {
-        raise(FOwner.OnResourceRedirect, browser, frame, request, newUrl);
+                            String& new_url) override {
+        raise(FOwner.OnResourceRedirect, browser, frame, request, new_url);
     }
     void OnResourceResponse(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request,
                             const engine_ref<cef_response_t>& response, bool& Result) override {
@@ -97,8 +98,8 @@ public:
     }
     void OnResourceLoadComplete(const ICefBrowser& browser, const ICefFrame& frame, const ICefRequest& request,
                                 const engine_ref<cef_response_t>& response, cef_urlrequest_status_t status,
-                                int64_t receivedContentLength) override {
-        raise(FOwner.OnResourceLoadComplete, browser, frame, request, response, status, receivedContentLength);
+                                int64_t received_content_length) override {
+        raise(FOwner.OnResourceLoadComplete, browser, frame, request, response, status, received_content_length);
     }
     void OnGotFocus(const ICefBrowser& browser, bool& CancelDefaultEvent) override {
         raise(FOwner.OnGotFocus, browser, CancelDefaultEvent);
@@ -113,80 +114,82 @@ public:
         raise(FOwner.OnBeforeContextMenu, browser, frame, params, model);
     }
     void OnContextMenuCommand(const ICefBrowser& browser, const ICefFrame& frame, const ICefContextMenuParams& params,
-                              int commandId, cef_event_flags_t eventFlags, bool& CancelDefaultEvent) override {
-        raise(FOwner.OnContextMenuCommand, browser, frame, params, commandId, eventFlags, CancelDefaultEvent);
+                              int command_id, cef_event_flags_t event_flags, bool& CancelDefaultEvent) override {
+        raise(FOwner.OnContextMenuCommand, browser, frame, params, command_id, event_flags, CancelDefaultEvent);
     }
     void OnContextMenuDismissed(const ICefBrowser& browser, const ICefFrame& frame) override {
         raise(FOwner.OnContextMenuDismissed, browser, frame);
     }
-    void OnJsdialog(const ICefBrowser& browser, const String& originUrl, cef_jsdialog_type_t dialogType,
-                    const String& messageText, const String& defaultPromptText, const ICefJsDialogCallback& callback,
-                    bool& suppressMessage, bool& Cancel, bool& CancelDefaultEvent) override {
-        raise(FOwner.OnJsdialog, browser, originUrl, dialogType, messageText, defaultPromptText, callback,
-              suppressMessage, Cancel, CancelDefaultEvent);
+    void OnJsdialog(const ICefBrowser& browser, const String& origin_url, cef_jsdialog_type_t dialog_type,
+                    const String& message_text, const String& default_prompt_text, const ICefJsDialogCallback& callback,
+                    bool& suppress_message, bool& Cancel, bool& CancelDefaultEvent) override {
+        raise(FOwner.OnJsdialog, browser, origin_url, dialog_type, message_text, default_prompt_text, callback,
+              suppress_message, Cancel, CancelDefaultEvent);
     }
-    void OnBeforeUnloadDialog(const ICefBrowser& browser, const String& messageText, bool isReload,
+    void OnBeforeUnloadDialog(const ICefBrowser& browser, const String& message_text, bool is_reload,
                               const ICefJsDialogCallback& callback, bool& Cancel, bool& CancelDefaultEvent) override {
-        raise(FOwner.OnBeforeUnloadDialog, browser, messageText, isReload, callback, Cancel, CancelDefaultEvent);
+        raise(FOwner.OnBeforeUnloadDialog, browser, message_text, is_reload, callback, Cancel, CancelDefaultEvent);
     }
     void OnDialogClosed(const ICefBrowser& browser) override { raise(FOwner.OnDialogClosed, browser); }
-    void OnBeforeDownload(const ICefBrowser& browser, const ICefDownloadItem& downloadItem, const String& suggestedName,
-                          const ICefBeforeDownloadCallback& callback, bool& CancelDefaultEvent) override {
-        raise(FOwner.OnBeforeDownload, browser, downloadItem, suggestedName, callback, CancelDefaultEvent);
+    void OnBeforeDownload(const ICefBrowser& browser, const ICefDownloadItem& download_item,
+                          const String& suggested_name, const ICefBeforeDownloadCallback& callback,
+                          bool& CancelDefaultEvent) override {
+        raise(FOwner.OnBeforeDownload, browser, download_item, suggested_name, callback, CancelDefaultEvent);
     }
-    void OnDownloadUpdated(const ICefBrowser& browser, const ICefDownloadItem& downloadItem,
+    void OnDownloadUpdated(const ICefBrowser& browser, const ICefDownloadItem& download_item,
                            const engine_ref<cef_download_item_callback_t>& callback) override {
-        raise(FOwner.OnDownloadUpdated, browser, downloadItem, callback);
+        raise(FOwner.OnDownloadUpdated, browser, download_item, callback);
     }
-    void OnGetAuthCredentials(const ICefBrowser& browser, const ICefFrame& frame, bool isProxy, const String& host,
+    void OnGetAuthCredentials(const ICefBrowser& browser, const ICefFrame& frame, bool is_proxy, const String& host,
                               int port, const String& realm, const String& scheme, const ICefAuthCallback& callback,
                               bool& CancelDefaultEvent) override {
-        raise(FOwner.OnGetAuthCredentials, browser, frame, isProxy, host, port, realm, scheme, callback,
+        raise(FOwner.OnGetAuthCredentials, browser, frame, is_proxy, host, port, realm, scheme, callback,
               CancelDefaultEvent);
     }
     void OnConsoleMessage(const ICefBrowser& browser, const String& message, const String& source, int line,
                           bool& Cancel) override {
         raise(FOwner.OnConsoleMessage, browser, message, source, line, Cancel);
     }
-    void OnProtocolExecution(const ICefBrowser& browser, const String& url, bool& allowOsExecution) override {
-        raise(FOwner.OnProtocolExecution, browser, url, allowOsExecution);
+    void OnProtocolExecution(const ICefBrowser& browser, const String& url, bool& allow_os_execution) override {
+        raise(FOwner.OnProtocolExecution, browser, url, allow_os_execution);
     }
-    void OnCertificateError(const ICefBrowser& browser, cef_errorcode_t certError, const String& requestUrl,
-                            const engine_ref<cef_sslinfo_t>& sslInfo, const ICefRequestCallback& callback,
+    void OnCertificateError(const ICefBrowser& browser, cef_errorcode_t cert_error, const String& request_url,
+                            const engine_ref<cef_sslinfo_t>& ssl_info, const ICefRequestCallback& callback,
                             bool& Cancel) override {
-        raise(FOwner.OnCertificateError, browser, certError, requestUrl, sslInfo, callback, Cancel);
+        raise(FOwner.OnCertificateError, browser, cert_error, request_url, ssl_info, callback, Cancel);
     }
     void OnFileDialog(const ICefBrowser& browser, cef_file_dialog_mode_t mode, const String& title,
-                      const String& defaultFilePath, const std::vector<String>& acceptFilters, int selectedAcceptFilter,
-                      const engine_ref<cef_file_dialog_callback_t>& callback, bool& Cancel) override {
-        raise(FOwner.OnFileDialog, browser, mode, title, defaultFilePath, acceptFilters, selectedAcceptFilter, callback,
-              Cancel);
+                      const String& default_file_path, const std::vector<String>& accept_filters,
+                      int selected_accept_filter, const engine_ref<cef_file_dialog_callback_t>& callback,
+                      bool& Cancel) override {
+        raise(FOwner.OnFileDialog, browser, mode, title, default_file_path, accept_filters, selected_accept_filter,
+              callback, Cancel);
     }
-    void OnPluginCrashed(const ICefBrowser& browser, const String& pluginPath) override {
-        raise(FOwner.OnPluginCrashed, browser, pluginPath);
+    void OnPluginCrashed(const ICefBrowser& browser, const String& plugin_path) override {
+        raise(FOwner.OnPluginCrashed, browser, plugin_path);
     }
-    void OnRequestGeolocationPermission(const ICefBrowser& browser, const String& requestingUrl, int requestId,
+    void OnRequestGeolocationPermission(const ICefBrowser& browser, const String& requesting_url, int request_id,
                                         const engine_ref<cef_geolocation_callback_t>& callback, bool& Cancel) override {
-        raise(FOwner.OnRequestGeolocationPermission, browser, requestingUrl, requestId, callback, Cancel);
+        raise(FOwner.OnRequestGeolocationPermission, browser, requesting_url, request_id, callback, Cancel);
     }
-    void OnCancelGeolocationPermission(const ICefBrowser& browser, int requestId) override {
-        raise(FOwner.OnCancelGeolocationPermission, browser, requestId);
+    void OnCancelGeolocationPermission(const ICefBrowser& browser, int request_id) override {
+        raise(FOwner.OnCancelGeolocationPermission, browser, request_id);
     }
-    void OnQuotaRequest(const ICefBrowser& browser, const String& originUrl, int64_t newSize,
+    void OnQuotaRequest(const ICefBrowser& browser, const String& origin_url, int64_t new_size,
                         const ICefRequestCallback& callback, bool& Cancel) override {
-        raise(FOwner.OnQuotaRequest, browser, originUrl, newSize, callback, Cancel);
+        raise(FOwner.OnQuotaRequest, browser, origin_url, new_size, callback, Cancel);
     }
-    void OnDragEnter(const ICefBrowser& browser, const engine_ref<cef_drag_data_t>& dragData,
+    void OnDragEnter(const ICefBrowser& browser, const engine_ref<cef_drag_data_t>& drag_data,
                      cef_drag_operations_mask_t mask, bool& Cancel) override {
-        raise(FOwner.OnDragEnter, browser, dragData, mask, Cancel);
+        raise(FOwner.OnDragEnter, browser, drag_data, mask, Cancel);
     }
-    void OnStartDragging(const ICefBrowser& browser, const engine_ref<cef_drag_data_t>& dragData,
+    void OnStartDragging(const ICefBrowser& browser, const engine_ref<cef_drag_data_t>& drag_data,
                          cef_drag_operations_mask_t mask, int x, int y, bool& Cancel) override {
-        raise(FOwner.OnStartDragging, browser, dragData, mask, x, y, Cancel);
+        raise(FOwner.OnStartDragging, browser, drag_data, mask, x, y, Cancel);
     }
-    void OnDraggableRegionsChanged(const ICefBrowser& browser, size_t regionsCount,
+    void OnDraggableRegionsChanged(const ICefBrowser& browser, size_t regions_count,
                                    const cef_draggable_region_t* regions) override {
-        raise(FOwner.OnDraggableRegionsChanged, browser, regionsCount, regions);
+        raise(FOwner.OnDraggableRegionsChanged, browser, regions_count, regions);
     }
     void OnUpdateDragCursor(const ICefBrowser& browser, cef_drag_operations_mask_t operation) override {
         raise(FOwner.OnUpdateDragCursor, browser, operation);
@@ -194,13 +197,13 @@ public:
     void OnScrollOffsetChanged(const ICefBrowser& browser, double x, double y) override {
         raise(FOwner.OnScrollOffsetChanged, browser, x, y);
     }
-    void OnFindResult(const ICefBrowser& browser, int identifier, int count, const cef_rect_t& selectionRect,
-                      int activeMatchOrdinal, bool finalUpdate) override {
-        raise(FOwner.OnFindResult, browser, identifier, count, selectionRect, activeMatchOrdinal, finalUpdate);
+    void OnFindResult(const ICefBrowser& browser, int identifier, int count, const cef_rect_t& selection_rect,
+                      int active_match_ordinal, bool final_update) override {
+        raise(FOwner.OnFindResult, browser, identifier, count, selection_rect, active_match_ordinal, final_update);
     }
-    void OnCursorChange(const ICefBrowser& browser, HCURSOR cursor, cef_cursor_type_t cursorType,
-                        const cef_cursor_info_t* customCursorInfo) override {
-        raise(FOwner.OnCursorChange, browser, cursor, cursorType, customCursorInfo);
+    void OnCursorChange(const ICefBrowser& browser, HCURSOR cursor, cef_cursor_type_t cursor_type,
+                        const cef_cursor_info_t* custom_cursor_info) override {
+        raise(FOwner.OnCursorChange, browser, cursor, cursor_type, custom_cursor_info);
     }
     void OnTooltip(const ICefBrowser& browser, String& text, bool& Cancel) override {
         raise(FOwner.OnTooltip, browser, text, Cancel);
@@ -209,13 +212,13 @@ public:
     void OnRenderProcessTerminated(const ICefBrowser& browser, cef_termination_status_t status) override {
         raise(FOwner.OnRenderProcessTerminated, browser, status);
     }
-    void OnBeforePopup(const ICefBrowser& browser, const ICefFrame& frame, const String& targetUrl,
-                       const String& targetFrameName, cef_window_open_disposition_t targetDisposition, bool userGesture,
-                       const cef_popup_features_t& popupFeatures, cef_window_info_t& windowInfo, cef_client_t**& client,
-                       cef_browser_settings_t& settings, bool& noJavascriptAccess, bool& Cancel,
-                       bool& CancelDefaultEvent) override {
-        raise(FOwner.OnBeforePopup, browser, frame, targetUrl, targetFrameName, targetDisposition, userGesture,
-              popupFeatures, windowInfo, client, settings, noJavascriptAccess, Cancel, CancelDefaultEvent);
+    void OnBeforePopup(const ICefBrowser& browser, const ICefFrame& frame, const String& target_url,
+                       const String& target_frame_name, cef_window_open_disposition_t target_disposition,
+                       bool user_gesture, const cef_popup_features_t& popup_features, cef_window_info_t& window_info,
+                       cef_client_t**& client, cef_browser_settings_t& settings, bool& no_javascript_access,
+                       bool& Cancel, bool& CancelDefaultEvent) override {
+        raise(FOwner.OnBeforePopup, browser, frame, target_url, target_frame_name, target_disposition, user_gesture,
+              popup_features, window_info, client, settings, no_javascript_access, Cancel, CancelDefaultEvent);
     }
 
 private:
@@ -252,34 +255,34 @@ void TCustomWebBrowser::SetChromiumOptions(const TChromiumOptions& Value) { FChr
 
 // --- Pages
 
-void TCustomWebBrowser::AddPage(const String& aUrl) { FBrowserView->AddPage(aUrl, FDefaultUrl); }
+void TCustomWebBrowser::AddPage(const String& url) { FBrowserView->AddPage(url, FDefaultUrl); }
 
-void TCustomWebBrowser::Load(const String& aUrl) {
+void TCustomWebBrowser::Load(const String& url) {
     if (ComponentState().contains(TComponentStateFlag::csDestroying)) return;
-    FBrowserView->Load(aUrl);
+    FBrowserView->Load(url);
 }
 
 void TCustomWebBrowser::GoHome() { Load(FDefaultUrl); }
-bool TCustomWebBrowser::ShowBrowser(int aBrowserID) { return FBrowserView->ShowBrowser(aBrowserID); }
-bool TCustomWebBrowser::ShowBrowser(const ICefBrowser& aBrowser) { return FBrowserView->ShowBrowser(aBrowser); }
+bool TCustomWebBrowser::ShowBrowser(int browser_id) { return FBrowserView->ShowBrowser(browser_id); }
+bool TCustomWebBrowser::ShowBrowser(const ICefBrowser& browser) { return FBrowserView->ShowBrowser(browser); }
 
-bool TCustomWebBrowser::CloseBrowser(int aCloseBrowserId, int aShowBrowserId) {
-    return FBrowserView->CloseBrowser(aCloseBrowserId, aShowBrowserId);
+bool TCustomWebBrowser::CloseBrowser(int close_browser_id, int show_browser_id) {
+    return FBrowserView->CloseBrowser(close_browser_id, show_browser_id);
 }
 
-bool TCustomWebBrowser::CloseAllOtherBrowser(int aBrowserID) {
-    const bool destroyed = FBrowserView->CloseAllOtherBrowser(aBrowserID);
+bool TCustomWebBrowser::CloseAllOtherBrowser(int browser_id) {
+    const bool destroyed = FBrowserView->CloseAllOtherBrowser(browser_id);
     // The shown page may have been one of the others: the kept page is shown, not an empty area.
-    if (FBrowserView->ActiveBrowserId() != aBrowserID) FBrowserView->ShowBrowser(aBrowserID);
+    if (FBrowserView->ActiveBrowserId() != browser_id) FBrowserView->ShowBrowser(browser_id);
     return destroyed;
 }
 
-void TCustomWebBrowser::CloseAllBrowser(bool aIsTrigClosePageEvent) {
-    FBrowserView->CloseAllBrowser(aIsTrigClosePageEvent);
+void TCustomWebBrowser::CloseAllBrowser(bool is_trig_close_page_event) {
+    FBrowserView->CloseAllBrowser(is_trig_close_page_event);
 }
 
-void TCustomWebBrowser::CopyBrowser(int aBrowserID) { FBrowserView->CopyBrowser(aBrowserID); }
-void TCustomWebBrowser::CopyBrowser(const ICefBrowser& aBrowser) { FBrowserView->CopyBrowser(aBrowser); }
+void TCustomWebBrowser::CopyBrowser(int browser_id) { FBrowserView->CopyBrowser(browser_id); }
+void TCustomWebBrowser::CopyBrowser(const ICefBrowser& browser) { FBrowserView->CopyBrowser(browser); }
 void TCustomWebBrowser::GoBack() { FBrowserView->GoBack(); }
 void TCustomWebBrowser::GoForward() { FBrowserView->GoForward(); }
 void TCustomWebBrowser::Reload() { FBrowserView->Reload(); }
@@ -287,29 +290,29 @@ void TCustomWebBrowser::ReloadIgnoreCache() { FBrowserView->ReloadIgnoreCache();
 void TCustomWebBrowser::StopLoad() { FBrowserView->StopLoad(); }
 void TCustomWebBrowser::Print() { FBrowserView->Print(); }
 void TCustomWebBrowser::ExecuteJavaScript(const String& code) { FBrowserView->ExecuteJavaScript(code); }
-void TCustomWebBrowser::DownloadFile(const String& aFileUrl) { FBrowserView->DownloadFile(aFileUrl); }
+void TCustomWebBrowser::DownloadFile(const String& file_url) { FBrowserView->DownloadFile(file_url); }
 void TCustomWebBrowser::GetSourceInNewPage() { FBrowserView->GetSourceInNewPage(); }
 void TCustomWebBrowser::ReOpenClosedPage() { FBrowserView->ReOpenClosedPage(); }
 void TCustomWebBrowser::SearchText() { FBrowserView->SearchText(); }
 
 // --- DevTools
 
-void TCustomWebBrowser::ShowDevTools(const ICefBrowser& aBrowser) {
-    const ICefBrowser page = aBrowser ? aBrowser : FBrowserView->ActiveBrowser();
+void TCustomWebBrowser::ShowDevTools(const ICefBrowser& browser) {
+    const ICefBrowser page = browser ? browser : FBrowserView->ActiveBrowser();
     if (!page) return;
     if (!FDevToolsView) FDevToolsView = new TDevToolsView(this);
     FDevToolsView->ShowDevTools(page);
 }
 
-void TCustomWebBrowser::CloseDevTools(const ICefBrowser& aBrowser) {
-    const ICefBrowser page = aBrowser ? aBrowser : FBrowserView->ActiveBrowser();
+void TCustomWebBrowser::CloseDevTools(const ICefBrowser& browser) {
+    const ICefBrowser page = browser ? browser : FBrowserView->ActiveBrowser();
     if (FDevToolsView) FDevToolsView->CloseDevTools(page);
 }
 
 // --- State
 
-TCefBrowserWrapper* TCustomWebBrowser::BrowserWrappers(int aBrowserID) const {
-    return FBrowserView->BrowserWrappers(aBrowserID);
+TCefBrowserWrapper* TCustomWebBrowser::BrowserWrappers(int browser_id) const {
+    return FBrowserView->BrowserWrappers(browser_id);
 }
 ICefBrowser TCustomWebBrowser::ActiveBrowser() const { return FBrowserView->ActiveBrowser(); }
 int TCustomWebBrowser::ActiveBrowserId() const { return FBrowserView->ActiveBrowserId(); }

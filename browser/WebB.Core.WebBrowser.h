@@ -26,17 +26,17 @@ public:
     ~TCustomWebBrowser() override;
 
     // Opens a new page; an empty address opens DefaultURL.
-    void AddPage(const String& aUrl);
+    void AddPage(const String& url);
     // Loads the address into the shown page (a new page when there is none); ignored while destroyed.
-    void Load(const String& aUrl);
+    void Load(const String& url);
     void GoHome();
-    bool ShowBrowser(int aBrowserID);
-    bool ShowBrowser(const ICefBrowser& aBrowser);
-    bool CloseBrowser(int aCloseBrowserId, int aShowBrowserId);
-    bool CloseAllOtherBrowser(int aBrowserID);
-    void CloseAllBrowser(bool aIsTrigClosePageEvent);
-    void CopyBrowser(int aBrowserID);
-    void CopyBrowser(const ICefBrowser& aBrowser);
+    bool ShowBrowser(int browser_id);
+    bool ShowBrowser(const ICefBrowser& browser);
+    bool CloseBrowser(int close_browser_id, int show_browser_id);
+    bool CloseAllOtherBrowser(int browser_id);
+    void CloseAllBrowser(bool is_trig_close_page_event);
+    void CopyBrowser(int browser_id);
+    void CopyBrowser(const ICefBrowser& browser);
     void GoBack();
     void GoForward();
     void Reload();
@@ -44,13 +44,13 @@ public:
     void StopLoad();
     void Print();
     void ExecuteJavaScript(const String& code);
-    void DownloadFile(const String& aFileUrl);
+    void DownloadFile(const String& file_url);
     void GetSourceInNewPage();
     void ReOpenClosedPage();
     void SearchText();
     // The tools of the given page, or of the shown page for nil; nothing without a page.
-    void ShowDevTools(const ICefBrowser& aBrowser = {});
-    void CloseDevTools(const ICefBrowser& aBrowser = {});
+    void ShowDevTools(const ICefBrowser& browser = {});
+    void CloseDevTools(const ICefBrowser& browser = {});
 
     const String& DefaultURL() const noexcept { return FDefaultUrl; }
     void SetDefaultURL(const String& Value) { FDefaultUrl = Value; }
@@ -64,7 +64,7 @@ public:
     TChromiumFontOptions& ChromiumFontOptions() const noexcept { return *FChromiumFontOptions; }
 
     // The state of a page (nil when absent); its fields are guarded by PageLocker.
-    TCefBrowserWrapper* BrowserWrappers(int aBrowserID) const;
+    TCefBrowserWrapper* BrowserWrappers(int browser_id) const;
     ICefBrowser ActiveBrowser() const;
     int ActiveBrowserId() const;
     int BrowserCount() const;
