@@ -19,16 +19,16 @@ constexpr error_row error_rows[] = {
 
 } // namespace
 
-bool TCefErrorManager::GetErrorDescription(std::int32_t aErrCode, String& aErrorName, String& aErrorDescription) {
+bool TCefErrorManager::GetErrorDescription(std::int32_t err_code, String& error_name, String& error_description) {
     if (!FErrorData) {
         auto table = std::make_unique<error_table>();
         for (const error_row& row : error_rows) table->emplace(row.code, std::array<String, 2>{row.name, row.description});
         FErrorData = std::move(table);
     }
-    const auto found = FErrorData->find(aErrCode);
+    const auto found = FErrorData->find(err_code);
     if (found == FErrorData->end()) return false;
-    aErrorName = found->second[0];
-    aErrorDescription = found->second[1];
+    error_name = found->second[0];
+    error_description = found->second[1];
     return true;
 }
 

@@ -21,9 +21,9 @@ public:
     TCefErrorManager& operator=(const TCefErrorManager&) = delete;
 
     // Builds the table on first use. An unknown code answers false and leaves both strings as they were.
-    bool GetErrorDescription(std::int32_t aErrCode, String& aErrorName, String& aErrorDescription);
+    bool GetErrorDescription(std::int32_t err_code, String& error_name, String& error_description);
     // A load the user stopped; the table is not consulted.
-    static bool IsUserAborted(std::int32_t aErrCode) noexcept { return aErrCode == -3; }
+    static bool IsUserAborted(std::int32_t err_code) noexcept { return err_code == -3; }
 
     // None until the first lookup.
     const error_table* ErrorData() const noexcept { return FErrorData.get(); }

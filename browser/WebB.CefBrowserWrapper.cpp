@@ -2,14 +2,14 @@
 
 namespace kq {
 
-TCefBrowserWrapper::TCefBrowserWrapper(TBrowserWrapperDic* aParent, ICefBrowser aBrowser)
-    : FParent(aParent), FBrowser(std::move(aBrowser)) {}
+TCefBrowserWrapper::TCefBrowserWrapper(TBrowserWrapperDic* parent, ICefBrowser browser)
+    : FParent(parent), FBrowser(std::move(browser)) {}
 
-void TBrowserWrapperDic::Add(const ICefBrowser& aBrowser) {
-    if (!aBrowser) return;
-    const int id = aBrowser.GetIdentifier();
+void TBrowserWrapperDic::Add(const ICefBrowser& browser) {
+    if (!browser) return;
+    const int id = browser.GetIdentifier();
     if (id == -1) return;
-    FItems[id] = std::make_unique<TCefBrowserWrapper>(this, aBrowser);
+    FItems[id] = std::make_unique<TCefBrowserWrapper>(this, browser);
 }
 
 void TBrowserWrapperDic::Clear() {
@@ -17,10 +17,10 @@ void TBrowserWrapperDic::Clear() {
     FItems.clear();
 }
 
-bool TBrowserWrapperDic::Remove(int aBrowserId) { return FItems.erase(aBrowserId) != 0; }
+bool TBrowserWrapperDic::Remove(int browser_id) { return FItems.erase(browser_id) != 0; }
 
-TCefBrowserWrapper* TBrowserWrapperDic::Find(int aBrowserId) const {
-    const auto it = FItems.find(aBrowserId);
+TCefBrowserWrapper* TBrowserWrapperDic::Find(int browser_id) const {
+    const auto it = FItems.find(browser_id);
     return it == FItems.end() ? nullptr : it->second.get();
 }
 

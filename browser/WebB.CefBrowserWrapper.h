@@ -14,7 +14,7 @@ class TBrowserWrapperDic;
 // The state of one page. Its fields are guarded by PageLocker.
 class TCefBrowserWrapper {
 public:
-    TCefBrowserWrapper(TBrowserWrapperDic* aParent, ICefBrowser aBrowser);
+    TCefBrowserWrapper(TBrowserWrapperDic* parent, ICefBrowser browser);
 
     const ICefBrowser& Browser() const noexcept { return FBrowser; }
     int LoadingState() const noexcept { return FLoadingState; }
@@ -37,14 +37,14 @@ private:
 // The page table of a view, keyed by browser identifier; owns its wrappers. Guarded by PageLocker.
 class TBrowserWrapperDic {
 public:
-    explicit TBrowserWrapperDic(IWebBrowser* aEvents) noexcept : FEvents(aEvents) {}
+    explicit TBrowserWrapperDic(IWebBrowser* events) noexcept : FEvents(events) {}
 
     // Ignores a nil browser and one whose identifier is -1.
-    void Add(const ICefBrowser& aBrowser);
+    void Add(const ICefBrowser& browser);
     // Every page stops loading; then the table is emptied.
     void Clear();
-    bool Remove(int aBrowserId);
-    TCefBrowserWrapper* Find(int aBrowserId) const;
+    bool Remove(int browser_id);
+    TCefBrowserWrapper* Find(int browser_id) const;
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
     const std::map<int, std::unique_ptr<TCefBrowserWrapper>>& Items() const noexcept { return FItems; }
     IWebBrowser* Events() const noexcept { return FEvents; }

@@ -48,8 +48,8 @@ public:
     }
 
 private:
-    void BeforeCommandLineProcessing(const cef_string_t* processType, const ICefCommandLine& commandLine) {
-        if (state().before_command_line) state().before_command_line(to_string(processType), commandLine);
+    void BeforeCommandLineProcessing(const cef_string_t* process_type, const ICefCommandLine& command_line) {
+        if (state().before_command_line) state().before_command_line(to_string(process_type), command_line);
     }
     void RegisterCustomSchemes(const engine_ref<cef_scheme_registrar_t>& registrar) {
         if (state().register_custom_schemes) state().register_custom_schemes(registrar);
@@ -176,23 +176,23 @@ TWebBRenderProcessHandler& TWebBApp::RenderProcessHandler() noexcept {
 
 // --- Wrappers of the engine's global functions
 
-bool TWebBApp::CefBrowserHostCreate(const cef_window_info_t& windowInfo, const engine_ref<cef_client_t>& client,
+bool TWebBApp::CefBrowserHostCreate(const cef_window_info_t& window_info, const engine_ref<cef_client_t>& client,
                                     const String& url, const cef_browser_settings_t& settings,
                                     const engine_ref<cef_request_context_t>& RequestContext) {
     check_loaded();
     const cef_string_t u = cef_string_view(url);
-    return FLibrary.exports().cef_browser_host_create_browser(&windowInfo, client.pass(), &u, &settings,
+    return FLibrary.exports().cef_browser_host_create_browser(&window_info, client.pass(), &u, &settings,
                                                               RequestContext.pass()) != 0;
 }
 
-ICefBrowser TWebBApp::CefBrowserHostCreateSync(const cef_window_info_t& windowInfo,
+ICefBrowser TWebBApp::CefBrowserHostCreateSync(const cef_window_info_t& window_info,
                                                const engine_ref<cef_client_t>& client, const String& url,
                                                const cef_browser_settings_t& settings,
                                                const engine_ref<cef_request_context_t>& RequestContext) {
     check_loaded();
     const cef_string_t u = cef_string_view(url);
     return ICefBrowser::adopt(FLibrary.exports().cef_browser_host_create_browser_sync(
-        &windowInfo, client.pass(), &u, &settings, RequestContext.pass()));
+        &window_info, client.pass(), &u, &settings, RequestContext.pass()));
 }
 
 void TWebBApp::CefDoMessageLoopWork() {
@@ -205,10 +205,10 @@ void TWebBApp::CefQuitMessageLoop() { engine_api().cef_quit_message_loop(); }
 void TWebBApp::CefSetOsModalLoop(bool loop) { engine_api().cef_set_osmodal_loop(loop ? 1 : 0); }
 void TWebBApp::CefEnableHighDpiSupport() { engine_api().cef_enable_highdpi_support(); }
 
-bool TWebBApp::CefRegisterSchemeHandlerFactory(const String& schemeName, const String& HostName,
+bool TWebBApp::CefRegisterSchemeHandlerFactory(const String& scheme_name, const String& HostName,
                                                const engine_ref<cef_scheme_handler_factory_t>& factory) {
     check_loaded();
-    const cef_string_t s = cef_string_view(schemeName);
+    const cef_string_t s = cef_string_view(scheme_name);
     const cef_string_t h = cef_string_view(HostName);
     return FLibrary.exports().cef_register_scheme_handler_factory(&s, &h, factory.pass()) != 0;
 }
@@ -292,9 +292,9 @@ void TWebBApp::CefIsWebPluginUnstable(const String& path,
 
 // --- Script extensions
 
-void TWebBApp::RegisterClasses(const std::vector<TRegExtentionPar>& aRegParList) {
+void TWebBApp::RegisterClasses(const std::vector<TRegExtentionPar>& reg_par_list) {
     std::vector<TRegExtentionPar>& list = state().extentions;
-    for (const TRegExtentionPar& entry : aRegParList) {
+    for (const TRegExtentionPar& entry : reg_par_list) {
         const bool known = std::any_of(list.begin(), list.end(), [&](const TRegExtentionPar& e) {
             return e.name == entry.name && e.code == entry.code;
         });

@@ -147,11 +147,11 @@ public:
     // first" before the library is loaded say so; the message-loop ones then do nothing; the others need
     // a loaded library.
     // Raises. A page is created asynchronously; its browser comes to the client's life-span handler.
-    bool CefBrowserHostCreate(const cef_window_info_t& windowInfo, const engine_ref<cef_client_t>& client,
+    bool CefBrowserHostCreate(const cef_window_info_t& window_info, const engine_ref<cef_client_t>& client,
                               const String& url, const cef_browser_settings_t& settings,
                               const engine_ref<cef_request_context_t>& RequestContext);
     // Raises.
-    ICefBrowser CefBrowserHostCreateSync(const cef_window_info_t& windowInfo, const engine_ref<cef_client_t>& client,
+    ICefBrowser CefBrowserHostCreateSync(const cef_window_info_t& window_info, const engine_ref<cef_client_t>& client,
                                          const String& url, const cef_browser_settings_t& settings,
                                          const engine_ref<cef_request_context_t>& RequestContext);
     void CefDoMessageLoopWork();
@@ -160,7 +160,7 @@ public:
     void CefSetOsModalLoop(bool loop);
     void CefEnableHighDpiSupport();
     // Raises.
-    bool CefRegisterSchemeHandlerFactory(const String& schemeName, const String& HostName,
+    bool CefRegisterSchemeHandlerFactory(const String& scheme_name, const String& HostName,
                                          const engine_ref<cef_scheme_handler_factory_t>& factory);
     bool CefClearSchemeHandlerFactories();
     bool CefAddCrossOriginWhitelistEntry(const String& SourceOrigin, const String& TargetProtocol,
@@ -182,7 +182,7 @@ public:
 
     // Adds script extensions for every renderer. An entry equal in name and code to one already listed
     // (also one added earlier in the same call) is not added again.
-    void RegisterClasses(const std::vector<TRegExtentionPar>& aRegParList);
+    void RegisterClasses(const std::vector<TRegExtentionPar>& reg_par_list);
 
     // The three process handlers, which exist from start-up on in every process.
     static TWebBResourceBundleHandler& ResourceBundleHandler() noexcept;

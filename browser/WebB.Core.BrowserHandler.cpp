@@ -485,7 +485,7 @@ constexpr char16_t script_reply_name[] = u"@webbrowser_tobrowser_jsextention";
 
 // --- TWebBHandler
 
-TWebBHandler::TWebBHandler(bool renderer, std::shared_ptr<sink_link> aWebBrowser) : FEvents(std::move(aWebBrowser)) {
+TWebBHandler::TWebBHandler(bool renderer, std::shared_ptr<sink_link> web_browser) : FEvents(std::move(web_browser)) {
     assert_gui_thread();
     if (!MessageLoopTimer) {
         MessageLoopTimer = std::make_unique<TTimer>(nullptr);

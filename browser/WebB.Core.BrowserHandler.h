@@ -51,7 +51,7 @@ private:
 // thread. Create on the GUI thread; the last reference may go on any thread.
 class TWebBHandler : public engine_object<cef_client_t>, public ICefClientHandler {
 public:
-    TWebBHandler(bool renderer, std::shared_ptr<sink_link> aWebBrowser);
+    TWebBHandler(bool renderer, std::shared_ptr<sink_link> web_browser);
     ~TWebBHandler() override;
 
     void ReleaseHandlers() override;
@@ -79,7 +79,7 @@ private:
     cef_load_handler_t* GetLoadHandler();
     cef_render_handler_t* GetRenderHandler();
     cef_request_handler_t* GetRequestHandler();
-    int OnProcessMessageReceived(ICefBrowser browser, cef_process_id_t sourceProcess, ICefProcessMessage message);
+    int OnProcessMessageReceived(ICefBrowser browser, cef_process_id_t source_process, ICefProcessMessage message);
 
     std::shared_ptr<sink_link> FEvents;
     std::mutex FLock; // guards the handler fields: the engine reads them on its threads

@@ -142,7 +142,9 @@ bool TBrowserView::CloseBrowserInternal(int aCloseBrowserId, int aShowBrowserId,
     FEvents->OnCloseBrowser(ids, show_id);
     FBrowserDic.Remove(aCloseBrowserId);
     send_wm_close_when_empty();
-    if (to_show && to_show.GetIdentifier() != aCloseBrowserId) ShowBrowser(to_show);
+    // A handler may have closed the page to show meanwhile; showing it would hide the one shown now.
+    if (to_show && to_show.GetIdentifier() != aCloseBrowserId && FBrowserDic.Find(to_show.GetIdentifier()))
+        ShowBrowser(to_show);
     return destroyed;
 }
 

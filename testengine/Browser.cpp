@@ -88,6 +88,8 @@ void in_renderer(F f) {
 
 // --- Life span
 
+void close(const std::shared_ptr<browser_state>& b, bool force);
+
 void after_created(const std::shared_ptr<browser_state>& b) {
     in_renderer([b](cef_render_process_handler_t* h) {
         if (h->on_browser_created) h->on_browser_created(h, browser_param(b));
@@ -99,6 +101,8 @@ void after_created(const std::shared_ptr<browser_state>& b) {
 void before_close(const std::shared_ptr<browser_state>& b) {
     if (b->closed) return;
     b->closed = true;
+    // A page's developer tools go with it.
+    if (auto tools = b->devtools.lock()) close(tools, true);
     auto life = client_handler(*b, &cef_client_t::get_life_span_handler, "cef_life_span_handler_t");
     if (life && life->on_before_close) life->on_before_close(life.get(), browser_param(b));
     life.reset();
@@ -185,6 +189,8 @@ LRESULT CALLBACK page_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 
 class browser_host;
 class frame;
+std::shared_ptr<browser_state> create(const cef_window_info_t* info, engine_ref<cef_client_t> client);
+std::string creation_detail(const cef_window_info_t* info, const std::wstring& url);
 
 class browser : public page_object<cef_browser_t> {
 public:
@@ -298,12 +304,18 @@ private:
                       std::to_string(match_case) + std::to_string(find_next));
     }
     void stop_finding(int clear) { record_on(*FState, "host.stop_finding", std::to_string(clear)); }
-    void show_dev_tools(const cef_window_info_t*, cef_client_t* client, const cef_browser_settings_t*,
+    // The tools are a browser of their own, in a window made from the window information given.
+    void show_dev_tools(const cef_window_info_t* info, cef_client_t* client, const cef_browser_settings_t*,
                         const cef_point_t*) {
-        release_given(client);
-        record_on(*FState, "host.show_dev_tools");
+        engine_ref<cef_client_t> c = engine_ref<cef_client_t>::adopt(client);
+        const std::wstring name = info ? text_of(&info->window_name) : std::wstring();
+        record_on(*FState, "host.show_dev_tools", creation_detail(info, L"") + " name=" + utf8_of(name));
+        if (on_thread(TID_UI) && !FState->closed) FState->devtools = create(info, std::move(c));
     }
-    void close_dev_tools() { record_on(*FState, "host.close_dev_tools"); }
+    void close_dev_tools() {
+        record_on(*FState, "host.close_dev_tools");
+        if (auto tools = FState->devtools.lock()) post_ui([tools] { close(tools, true); });
+    }
     void was_resized() { record_on(*FState, "host.was_resized"); }
     void notify_move_or_resize_started() { record_on(*FState, "host.notify_move_or_resize_started"); }
     void send_focus_event(int focus) { record_on(*FState, "host.send_focus_event", std::to_string(focus)); }

@@ -21,6 +21,7 @@ struct browser_state {
     bool closed = false;
     double zoom = 0;
     bool popup = false;
+    std::weak_ptr<browser_state> devtools; // the browser of this page's developer tools, while open
 };
 
 // An object of one browser (the browser itself, its host, frame, script context): it keeps the browser's

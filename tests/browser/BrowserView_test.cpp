@@ -16,9 +16,7 @@
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/Handles.h"
-#include "tests/engine/StandinHarness.h"
-#include "testengine/ControlExports.h"
-#include "tests/framework/visual/VisualFixture.h"
+#include "tests/browser/EngineFixture.h"
 
 namespace kq {
 namespace {
@@ -98,30 +96,11 @@ private:
     std::vector<event> FEvents;
 };
 
-// WM_CLOSE reaching the application's window, counted instead of handled.
-std::atomic<int> application_closes{0};
-WNDPROC application_proc = nullptr;
-LRESULT CALLBACK counting_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
-    if (m == WM_CLOSE) {
-        ++application_closes;
-        return 0;
-    }
-    return ::CallWindowProcW(application_proc, h, m, w, l);
-}
-
-class BrowserViewTest : public test::visual_test {
+class BrowserViewTest : public test::engine_test {
 protected:
     void SetUp() override {
-        visual_test::SetUp();
-        ASSERT_EQ(FControlLibrary.load(test::standin_path()), engine_load_status::loaded);
-        control().reset();
-        weblocker_startup();
-        webbapp_startup();
-        WebBApp->SetCefLibrary(test::standin_path());
-        ASSERT_TRUE(WebBApp->Init());
-        application_closes = 0;
-        application_proc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-            Application->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&counting_proc)));
+        engine_test::SetUp();
+        if (HasFatalFailure()) return;
         FMarks = test::current_handle_marks();
         FForm = new TForm(Application);
         FForm->SetBounds(0, 0, 640, 480);
@@ -132,20 +111,8 @@ protected:
     }
     void TearDown() override {
         delete FForm;
-        pump_for(50);
-        webbapp_shutdown();
-        weblocker_shutdown();
-        EXPECT_EQ(control().live_total(), 0);
-        EXPECT_EQ(control().live("over_released"), 0);
-        EXPECT_EQ(TWebBHandler::live_clients(), 0);
-        ::SetWindowLongPtrW(Application->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(application_proc));
-        visual_test::TearDown();
+        engine_test::TearDown();
     }
-
-    test::standin_control control() const { return test::standin_control(FControlLibrary); }
-
-    // Serves the engine (through the view's message-loop timer) and the windows.
-    static void pump_for(int milliseconds) { pump_until([] { return false; }, milliseconds); }
 
     // Opens a page and waits until the engine has reported it; answers its identifier.
     int open(const String& url) {
@@ -171,9 +138,6 @@ protected:
         }
         return ids;
     }
-    int inject(int browser, const char* callback, const char* thread, const wchar_t* argument) {
-        return control().function<decltype(&standin_inject)>("standin_inject")(browser, callback, thread, argument);
-    }
     // Waits for the injection's outcome, as the stand-in records it; answers its detail.
     std::string injected(const std::string& callback, size_t count = 1) {
         const std::string name = "inject." + callback;
@@ -182,7 +146,6 @@ protected:
         return calls.size() >= count ? calls[count - 1].detail : "(none)";
     }
 
-    engine_library FControlLibrary;
     test_sink FSink;
     TWebBOptions FOptions;
     TForm* FForm = nullptr;
@@ -292,7 +255,7 @@ TEST_F(BrowserViewTest, ClosingAPageRaisesBothEventsAndShowsTheNamedPage) {
     EXPECT_FALSE(FView->CloseBrowser(777, b));
     EXPECT_EQ(FSink.texts(), std::vector<std::string>{});
     EXPECT_EQ(FView->BrowserCount(), 1);
-    EXPECT_EQ(application_closes, 0);
+    EXPECT_EQ(test::application_closes, 0);
 }
 
 TEST_F(BrowserViewTest, AHandlerMayNameAnotherPageToShow) {
@@ -312,11 +275,11 @@ TEST_F(BrowserViewTest, ClosingTheLastPageClosesTheApplicationWindowWhenAsked) {
     };
     for (const row r : {row{true, 1}, row{false, 0}}) {
         SCOPED_TRACE(r.close_when_empty);
-        application_closes = 0;
+        test::application_closes = 0;
         FOptions.SetCloseWPagesClosed(r.close_when_empty);
         const int a = open(u"http://a/");
         EXPECT_TRUE(FView->CloseBrowser(a, -1));
-        EXPECT_EQ(application_closes, r.closes);
+        EXPECT_EQ(test::application_closes, r.closes);
         EXPECT_EQ(FView->BrowserCount(), 0);
         EXPECT_TRUE(FView->Empty());
     }
@@ -339,7 +302,7 @@ TEST_F(BrowserViewTest, CloseAllOtherBrowserKeepsOnePage) {
     // An unknown identifier closes every page, and never the application.
     EXPECT_TRUE(FView->CloseAllOtherBrowser(999));
     EXPECT_EQ(FView->BrowserCount(), 0);
-    EXPECT_EQ(application_closes, 0);
+    EXPECT_EQ(test::application_closes, 0);
     EXPECT_FALSE(FView->CloseAllOtherBrowser(999)) << "nothing left to destroy";
 }
 
@@ -351,7 +314,7 @@ TEST_F(BrowserViewTest, CloseAllBrowserClosesEveryPage) {
     FOptions.SetCloseWPagesClosed(true);
     for (const row r : {row{true, 2}, row{false, 0}}) {
         SCOPED_TRACE(r.events);
-        application_closes = 0;
+        test::application_closes = 0;
         const int a = open(u"http://a/"), b = open(u"http://b/");
         FSink.clear();
         FView->CloseAllBrowser(r.events);
@@ -362,7 +325,7 @@ TEST_F(BrowserViewTest, CloseAllBrowserClosesEveryPage) {
                                                                   "OnCloseBrowser " + all + " -1"}));
         }
         EXPECT_EQ(FView->BrowserCount(), 0);
-        EXPECT_EQ(application_closes, 1);
+        EXPECT_EQ(test::application_closes, 1);
         EXPECT_EQ(visible_pages(), std::vector<int>{});
     }
 }

@@ -72,7 +72,8 @@ TEST_F(StandinEngine, BrowserWrappersDriveThePage) {
                                         "host.set_focus browser=1 1", "host.set_zoom_level browser=1 1.500000",
                                         "host.notify_move_or_resize_started browser=1", "host.print browser=1",
                                         "host.start_download browser=1 http://a.test/file.zip",
-                                        "host.show_dev_tools browser=1", "host.close_dev_tools browser=1"}));
+                                        "host.show_dev_tools browser=1 url= style=00000000 rect=0,0,0,0 name=",
+                                        "host.close_dev_tools browser=1"}));
     // Both reloads ran the page's navigation again.
     std::vector<std::string> loads;
     for (const std::string& l : log_lines()) {
