@@ -26,6 +26,12 @@ std::int32_t checked_int32(std::int64_t value) {
     return static_cast<std::int32_t>(value);
 }
 
+// Rounded half to even; NaN and values far outside the range are refused before rounding.
+std::int32_t checked_int32(double value) {
+    if (!(value > -2147483649.0 && value < 2147483648.0)) throw ERangeError();
+    return checked_int32(Round(value));
+}
+
 // Overloads for std::visit.
 template <class... F>
 struct overloaded : F... {
@@ -46,7 +52,7 @@ bool Variant::AsBoolean() const {
 
 std::int32_t Variant::AsInteger() const {
     return std::visit(overloaded{[](std::monostate) { return 0; }, [](null_value) { return 0; },
-                                 [](bool v) { return v ? 1 : 0; }, [](double v) { return checked_int32(Round(v)); },
+                                 [](bool v) { return v ? 1 : 0; }, [](double v) { return checked_int32(v); },
                                  [](const String& v) { return StrToInt(v); },
                                  [](const std::vector<Variant>&) -> std::int32_t { cast_error(u"Integer"); },
                                  [](auto number) { return checked_int32(static_cast<std::int64_t>(number)); }},
@@ -68,12 +74,6 @@ String Variant::AsString() const {
                                  [](const std::vector<Variant>&) -> String { cast_error(u"String"); },
                                  [](auto number) { return IntToStr(static_cast<std::int64_t>(number)); }},
                       FValue);
-}
-
-const std::vector<Variant>& Variant::Elements() const noexcept {
-    static const std::vector<Variant> none;
-    const auto* elements = std::get_if<std::vector<Variant>>(&FValue);
-    return elements ? *elements : none;
 }
 
 // --- List entries
@@ -166,7 +166,7 @@ TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& aBrowser,
     if (id.empty()) return {};
     // From here on only the shared table is touched: the bridge may be freed while this waits.
     const std::shared_ptr<pending_table> table = FHandlers;
-    if (WaitForReply(r->done.Handle(), FReplyTimeout) == TWaitResult::wrSignaled) return std::move(r->result);
+    if (WaitForReply(r->done.Handle(), FReplyTimeout.load()) == TWaitResult::wrSignaled) return std::move(r->result);
     // No reply in time: forget the request, so that a late reply finds nothing to complete.
     {
         const std::lock_guard lock(*JsHandlerLocker);

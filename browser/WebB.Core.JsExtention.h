@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -45,8 +46,6 @@ public:
     std::int32_t AsInteger() const;
     double AsFloat() const;
     String AsString() const;
-    // The elements of an array; none for any other value.
-    const std::vector<Variant>& Elements() const noexcept;
 
     friend bool operator==(const Variant& a, const Variant& b);
 
@@ -84,9 +83,12 @@ Variant list_entry_value(const ICefListValue& list, int index);
 // shared by browser and renderer. False when the message could not be sent.
 bool send_run_in_render(const ICefBrowser& aBrowser, const TRenderProcessCallbackA& AProc, void* aData);
 
-// The browser half of the bridge, one per browser view. The "Proc" forms return at once and hand the
-// outcome to aPorc on the GUI thread; the other forms wait for it, serving messages on the GUI thread.
-// A page that is not given sends nothing, and the waiting forms then return at once with no value.
+// The browser half of the bridge, one per browser view. The "Proc" forms may be called on any thread;
+// they return at once and hand the outcome to aPorc on the GUI thread. The other forms wait for it,
+// serving messages on the GUI thread, at most ReplyTimeout; then they return with no value. A waiting
+// form called inside an engine callback on the GUI thread cannot be answered (the engine's loop work is
+// not re-entered) and always ends that way. A page that is not given sends nothing, and the waiting forms
+// then return at once with no value.
 class TWebBJsExtention {
 public:
     // How long a waiting form waits for its reply: a live renderer answers within milliseconds, so a reply
@@ -126,7 +128,7 @@ public:
     // Delivers one reply (the view calls it on the GUI thread); a reply for no pending request is dropped.
     void UnRegisterHandler(const String& aId, const String& aExpStr, const Variant& aValue);
 
-    DWORD ReplyTimeout() const noexcept { return FReplyTimeout; }
+    DWORD ReplyTimeout() const noexcept { return FReplyTimeout.load(); }
     void SetReplyTimeout(DWORD Value) noexcept { FReplyTimeout = Value; }
     // Requests sent and not answered yet.
     int PendingCount() const;
@@ -146,7 +148,7 @@ private:
     outcome request(const ICefBrowser& aBrowser, int code, const String& text, const Variant* Value = nullptr);
 
     std::shared_ptr<pending_table> FHandlers;
-    DWORD FReplyTimeout = default_reply_timeout;
+    std::atomic<DWORD> FReplyTimeout{default_reply_timeout}; // read by waiting calls on any thread
 };
 
 } // namespace kq

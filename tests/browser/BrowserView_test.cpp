@@ -16,6 +16,7 @@
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/Handles.h"
+#include "tests/browser/StandinBrowserFixture.h"
 #include "tests/engine/StandinHarness.h"
 #include "testengine/ControlExports.h"
 #include "tests/framework/visual/VisualFixture.h"
@@ -109,16 +110,11 @@ LRESULT CALLBACK counting_proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     return ::CallWindowProcW(application_proc, h, m, w, l);
 }
 
-class BrowserViewTest : public test::visual_test {
+class BrowserViewTest : public test::standin_browser_test {
 protected:
     void SetUp() override {
-        visual_test::SetUp();
-        ASSERT_EQ(FControlLibrary.load(test::standin_path()), engine_load_status::loaded);
-        control().reset();
-        weblocker_startup();
-        webbapp_startup();
-        WebBApp->SetCefLibrary(test::standin_path());
-        ASSERT_TRUE(WebBApp->Init());
+        standin_browser_test::SetUp();
+        if (HasFatalFailure()) return;
         application_closes = 0;
         application_proc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
             Application->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&counting_proc)));
@@ -133,16 +129,9 @@ protected:
     void TearDown() override {
         delete FForm;
         pump_for(50);
-        webbapp_shutdown();
-        weblocker_shutdown();
-        EXPECT_EQ(control().live_total(), 0);
-        EXPECT_EQ(control().live("over_released"), 0);
-        EXPECT_EQ(TWebBHandler::live_clients(), 0);
         ::SetWindowLongPtrW(Application->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(application_proc));
-        visual_test::TearDown();
+        standin_browser_test::TearDown();
     }
-
-    test::standin_control control() const { return test::standin_control(FControlLibrary); }
 
     // Serves the engine (through the view's message-loop timer) and the windows.
     static void pump_for(int milliseconds) { pump_until([] { return false; }, milliseconds); }
@@ -182,7 +171,6 @@ protected:
         return calls.size() >= count ? calls[count - 1].detail : "(none)";
     }
 
-    engine_library FControlLibrary;
     test_sink FSink;
     TWebBOptions FOptions;
     TForm* FForm = nullptr;

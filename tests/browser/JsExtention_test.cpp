@@ -20,6 +20,7 @@
 #include "framework/Forms.h"
 #include "framework/Threads.h"
 #include "testengine/ControlExports.h"
+#include "tests/browser/StandinBrowserFixture.h"
 #include "tests/engine/StandinHarness.h"
 #include "tests/framework/visual/VisualFixture.h"
 
@@ -65,6 +66,9 @@ TEST(Variant, ValuesThatDoNotReadRaise) {
     EXPECT_THROW(Variant(std::int64_t{1} << 40).AsInteger(), ERangeError);
     EXPECT_THROW(Variant(std::uint32_t{0x80000000u}).AsInteger(), ERangeError);
     EXPECT_THROW(Variant(1e10).AsInteger(), ERangeError);
+    EXPECT_THROW(Variant(1e300).AsInteger(), ERangeError);
+    EXPECT_THROW(Variant(std::numeric_limits<double>::quiet_NaN()).AsInteger(), ERangeError);
+    EXPECT_EQ(Variant(-2147483648.4).AsInteger(), std::numeric_limits<std::int32_t>::min());
 }
 
 // --- The bridge with the stand-in engine
@@ -74,16 +78,11 @@ public:
     void FillBrowserSettings(cef_browser_settings_t&) override {}
 };
 
-class JsExtentionTest : public test::visual_test {
+class JsExtentionTest : public test::standin_browser_test {
 protected:
     void SetUp() override {
-        visual_test::SetUp();
-        ASSERT_EQ(FControlLibrary.load(test::standin_path()), engine_load_status::loaded);
-        control().reset();
-        weblocker_startup();
-        webbapp_startup();
-        WebBApp->SetCefLibrary(test::standin_path());
-        ASSERT_TRUE(WebBApp->Init());
+        standin_browser_test::SetUp();
+        if (HasFatalFailure()) return;
         FForm = new TForm(Application);
         FForm->SetBounds(0, 0, 400, 300);
         FView = new TBrowserView(FForm, &FSink, &FOptions);
@@ -98,14 +97,9 @@ protected:
         FPage = ICefBrowser();
         delete FForm;
         pump_until([] { return false; }, 50);
-        webbapp_shutdown();
-        weblocker_shutdown();
-        EXPECT_EQ(control().live_total(), 0);
-        EXPECT_EQ(control().live("over_released"), 0);
-        visual_test::TearDown();
+        standin_browser_test::TearDown();
     }
 
-    test::standin_control control() const { return test::standin_control(FControlLibrary); }
     void set_global(const wchar_t* name, const char* type, const wchar_t* value = L"") const {
         control().function<decltype(&standin_set_global)>("standin_set_global")(name, type, value);
     }
@@ -115,7 +109,6 @@ protected:
     TWebBJsExtention& bridge() const { return FView->JsExtention(); }
     size_t replies_received() const { return control().calls("client.process_message_received").size(); }
 
-    engine_library FControlLibrary;
     test_sink FSink;
     TWebBOptions FOptions;
     TForm* FForm = nullptr;
