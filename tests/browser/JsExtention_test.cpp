@@ -268,6 +268,20 @@ TEST_F(JsExtentionTest, ReplyNamesAndRequestNamesAreMatchedAsEachSideSays) {
     EXPECT_EQ(replies_received(), 0u) << "not answered";
 }
 
+TEST_F(JsExtentionTest, AnUnknownOperationIsNotAnswered) {
+    control().reset();
+    const ICefProcessMessage request = ICefProcessMessage::New(torender_jsextention_message);
+    const ICefListValue args = request.GetArgumentList();
+    args.SetString(0, u"{id}");
+    args.SetInt(1, 9);
+    args.SetString(2, u"x");
+    ASSERT_TRUE(FPage.SendProcessMessage(PID_RENDERER, request));
+    ASSERT_TRUE(pump_until([&] { return !control().calls("renderer.process_message_received").empty(); }));
+    EXPECT_NE(control().calls("renderer.process_message_received")[0].detail.find("handled=1"), std::string::npos);
+    pump_until([] { return false; }, 100);
+    EXPECT_EQ(replies_received(), 0u);
+}
+
 // A reply that does not come in time ends the wait with no value; when it comes later it is dropped.
 TEST_F(JsExtentionTest, ALateReplyEndsInTheTimeoutAndIsIgnored) {
     set_global(L"v", "string", L"value");
