@@ -1,6 +1,7 @@
 #include "browser/WebB.Core.BrowserHandler.h"
 
 #include "browser/WebB.Core.App.h"
+#include "browser/WebB.Handler.RenderProcess.h"
 #include "browser/WebB.Utils.h"
 #include "engine/EngineStrings.h"
 #include "framework/Conversions.h"
@@ -479,8 +480,6 @@ public:
     explicit TWebBRenderHandler(std::shared_ptr<sink_link> e) : webb_handler(std::move(e)) {}
 };
 
-constexpr char16_t script_reply_name[] = u"@webbrowser_tobrowser_jsextention";
-
 } // namespace
 
 // --- TWebBHandler
@@ -585,7 +584,7 @@ cef_render_handler_t* TWebBHandler::GetRenderHandler() { return handler(&TWebBHa
 cef_request_handler_t* TWebBHandler::GetRequestHandler() { return handler(&TWebBHandler::FRequestHandler); }
 
 int TWebBHandler::OnProcessMessageReceived(ICefBrowser browser, cef_process_id_t, ICefProcessMessage message) {
-    if (!message || !SameText(message.GetName(), script_reply_name)) return false;
+    if (!message || !SameText(message.GetName(), tobrowser_jsextention_message)) return false;
     const ICefListValue args = message.GetArgumentList();
     const String identifier = args ? args.GetString(0) : String();
     const String error = args ? args.GetString(2) : String();

@@ -262,6 +262,11 @@ void TBrowserView::GetSourceInNewPage() {
     if (FActiveBrowser) NewBrowser(u"view-source:" + FActiveBrowser.GetMainFrame().GetUrl());
 }
 
+void TBrowserView::RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* aData) {
+    if (!WebBApp->CefSingleProcess()) throw Exception(u"暂时只支持单进程模式");
+    if (FActiveBrowser) send_run_in_render(FActiveBrowser, AProc, aData);
+}
+
 void TBrowserView::ClearPages() {
     {
         const std::lock_guard lock(*PageLocker);
@@ -490,7 +495,11 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
     case view_msg::search_text:
         SearchText();
         return true;
-    case view_msg::script_reply:
+    case view_msg::script_reply: {
+        const auto& r = *reinterpret_cast<const script_reply_record*>(l);
+        FJsExtention->UnRegisterHandler(*r.identifier, *r.errorText, list_entry_value(*r.value, 1));
+        return true;
+    }
     case view_msg::favicon_change:
         return true;
     default:

@@ -5,6 +5,7 @@
 
 #include "browser/WebB.CefBrowserWrapper.h"
 #include "browser/WebB.Core.BrowserHandler.h"
+#include "browser/WebB.Core.JsExtention.h"
 #include "browser/WebB.Events.h"
 #include "framework/Controls.h"
 
@@ -41,6 +42,10 @@ public:
     void DownloadFile(const String& aFileUrl);
     void GetSourceInNewPage();
     void SearchText() {}
+    // Runs AProc inside the active page's renderer; only with the engine in one process (otherwise
+    // Exception "暂时只支持单进程模式"). Nothing without an active page.
+    void RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* aData);
+    TWebBJsExtention& JsExtention() noexcept { return *FJsExtention; }
 
     bool Empty() const;
     int BrowserCount() const;
@@ -75,6 +80,7 @@ private:
     IWebBrowser* FEvents;
     std::shared_ptr<sink_link> FSinkLink;
     engine_ref<cef_client_t> FHandler;
+    std::unique_ptr<TWebBJsExtention> FJsExtention = std::make_unique<TWebBJsExtention>();
     TBrowserWrapperDic FBrowserDic;
     std::vector<String> FClosedURL; // oldest first; guarded by ClosedUrlLocker
     TWebBOptions* FWebBOptions;

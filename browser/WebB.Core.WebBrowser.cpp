@@ -311,6 +311,10 @@ void TCustomWebBrowser::CloseDevTools(const ICefBrowser& browser) {
 
 // --- State
 
+TWebBJsExtention& TCustomWebBrowser::JsExtention() const {
+    return FBrowserView->JsExtention();
+}
+
 TCefBrowserWrapper* TCustomWebBrowser::BrowserWrappers(int browser_id) const {
     return FBrowserView->BrowserWrappers(browser_id);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "browser/WebB.CefBrowserWrapper.h"
+#include "browser/WebB.Core.JsExtention.h"
 #include "browser/WebB.Events.h"
 #include "framework/Controls.h"
 
@@ -65,6 +66,8 @@ public:
 
     // The state of a page (nil when absent); its fields are guarded by PageLocker.
     TCefBrowserWrapper* BrowserWrappers(int browser_id) const;
+    // The view's script bridge; it lives as long as the component.
+    TWebBJsExtention& JsExtention() const;
     ICefBrowser ActiveBrowser() const;
     int ActiveBrowserId() const;
     int BrowserCount() const;

@@ -25,8 +25,8 @@ public:
     TOnFocusedNodeChanged OnFocusedNodeChanged;
     TOnProcessMessageReceived OnProcessMessageReceived;
 
-    // The script bridge's render half, set by the bridge. A bridge message counts as handled even when
-    // its half is not set.
+    // The script bridge's render half: HandleJsExtentionMessage and HandleRunInRenderMessage unless
+    // replaced. A bridge message counts as handled even when its half is not set.
     using bridge_message = std::function<void(const ICefBrowser& browser, const ICefProcessMessage& message)>;
     bridge_message js_extention_message;
     bridge_message run_in_render_message;
@@ -48,8 +48,16 @@ private:
                                const ICefProcessMessage& message);
 };
 
-// The names of the script bridge's messages to the renderer.
+// The names of the script bridge's messages to the renderer, and of its replies.
 inline constexpr char16_t torender_jsextention_message[] = u"@webbrowser_torender_jsextention";
 inline constexpr char16_t runinrender_message[] = u"@webbrowser_runinrender";
+inline constexpr char16_t tobrowser_jsextention_message[] = u"@webbrowser_tobrowser_jsextention";
+
+// The script bridge's render half, on the renderer's main thread: does one request in the page's main
+// frame and always answers operations 0 to 3, also when there is no script context.
+void HandleJsExtentionMessage(const ICefBrowser& browser, const ICefProcessMessage& message);
+// Runs the closure the message refers to with the page's main-frame script context, then releases the
+// references the sender handed over.
+void HandleRunInRenderMessage(const ICefBrowser& browser, const ICefProcessMessage& message);
 
 } // namespace kq

@@ -1,6 +1,6 @@
 #include "browser/WebB.Utils.h"
 
-#include <objbase.h>
+#include "framework/ComObjects.h"
 
 namespace kq {
 
@@ -24,12 +24,6 @@ TWaitResult WaitForReply(HANDLE event, DWORD milliseconds) {
 
 void ProcessPendingMessages() { dispatch_pending_messages(); }
 
-String CreateGuidString() {
-    GUID guid{};
-    if (FAILED(::CoCreateGuid(&guid))) return {};
-    wchar_t text[40] = {};
-    ::StringFromGUID2(guid, text, 40);
-    return from_wide(text);
-}
+String CreateGuidString() { return GUIDToString(CreateGUID()); }
 
 } // namespace kq

@@ -149,7 +149,8 @@ TWaitResult WaitForReply(HANDLE event, DWORD milliseconds);
 // Dispatches every message queued for the calling thread; a WM_QUIT met is put back and ends the run.
 void ProcessPendingMessages();
 
-// A new GUID in its registry form: "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}".
+// A new GUID in its registry form, upper case: "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}". EOleSysError when
+// the system cannot make one.
 String CreateGuidString();
 
 } // namespace kq

@@ -28,6 +28,21 @@ void OleCheck(HRESULT code) {
     if (FAILED(code)) throw EOleSysError(code);
 }
 
+GUID CreateGUID() {
+    GUID guid{};
+    OleCheck(::CoCreateGuid(&guid));
+    return guid;
+}
+
+String GUIDToString(const GUID& guid) {
+    String text = u"{" + IntToHex(guid.Data1, 8) + u"-" + IntToHex(guid.Data2, 4) + u"-" + IntToHex(guid.Data3, 4) + u"-";
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2) text += u"-";
+        text += IntToHex(guid.Data4[i], 2);
+    }
+    return text + u"}";
+}
+
 com_thread::com_thread() noexcept : FResult(::OleInitialize(nullptr)) {}
 
 com_thread::~com_thread() {

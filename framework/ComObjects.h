@@ -24,6 +24,11 @@ std::uint32_t error_code_of(HRESULT code) noexcept;
 // Raises EOleSysError when code is a failure.
 void OleCheck(HRESULT code);
 
+// A new GUID; EOleSysError when the system cannot make one.
+GUID CreateGUID();
+// The registry form of a GUID: "{" 8-4-4-4-12 "}" in upper-case hex digits, 38 characters.
+String GUIDToString(const GUID& guid);
+
 // COM with OLE for the calling thread, for the lifetime of the object (one per thread that uses shell
 // objects or dialogs; nesting is allowed). A thread already initialised in another mode keeps it.
 class com_thread {

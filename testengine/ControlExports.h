@@ -35,7 +35,8 @@ void standin_set_url_response(const wchar_t* url, int status, const char* body, 
 
 // Script tables of the fake script engine: a property of the one global object, and the result of
 // evaluating a script. type: "undefined", "null", "bool" ("true"/"false"), "int", "uint", "double", "string",
-// "function" (value: its name), "array", "object" or "date".
+// "function" (value: its name), "array", "object" or "date"; for an evaluation also "throw" (value:
+// "message|line|column"), which raises with the script as its source line.
 void standin_set_global(const wchar_t* name, const char* type, const wchar_t* value);
 void standin_set_eval(const wchar_t* code, const char* type, const wchar_t* value);
 

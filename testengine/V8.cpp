@@ -15,7 +15,8 @@ namespace kq::standin {
 
 namespace {
 
-enum class v8_kind { undefined, null, boolean, integer, unsigned_integer, real, string, function, array, object, date };
+// thrown: an eval table entry whose evaluation raises (text: the message, integer: line, column).
+enum class v8_kind { undefined, null, boolean, integer, unsigned_integer, real, string, function, array, object, date, thrown };
 
 struct v8_data {
     v8_kind kind = v8_kind::undefined;
@@ -23,7 +24,8 @@ struct v8_data {
     int integer = 0;
     unsigned unsigned_integer = 0;
     double real = 0;
-    std::wstring text; // strings and function names
+    std::wstring text; // strings, function names and the messages of thrown ones
+    int column = 0;    // of a thrown one
     std::map<std::wstring, std::shared_ptr<v8_data>> properties;
     std::vector<std::shared_ptr<v8_data>> elements;
 };
@@ -60,6 +62,16 @@ std::shared_ptr<v8_data> parse_value(const char* type, const wchar_t* value) noe
     else if (t == "array") d->kind = v8_kind::array;
     else if (t == "object") d->kind = v8_kind::object;
     else if (t == "date") d->kind = v8_kind::date;
+    else if (t == "throw") {
+        // message|line|column
+        d->kind = v8_kind::thrown;
+        const size_t a = v.find(L'|'), b = a == std::wstring::npos ? a : v.find(L'|', a + 1);
+        d->text = v.substr(0, a);
+        if (b != std::wstring::npos) {
+            d->integer = std::stoi(v.substr(a + 1, b - a - 1));
+            d->column = std::stoi(v.substr(b + 1));
+        }
+    }
     return d;
   } catch (...) {
     record("standin_set_value", "unreadable value");
@@ -184,7 +196,19 @@ private:
 
 class v8_exception : public standin_object<cef_v8exception_t> {
 public:
-    explicit v8_exception(std::wstring source) : FSource(std::move(source)) {
+    // A name nothing defines: a reference error on line 1, column 0.
+    explicit v8_exception(std::wstring source)
+        : FSource(source), FMessage(L"ReferenceError: " + source + L" is not defined") {
+        bind();
+    }
+    v8_exception(std::wstring source, const v8_data& thrown)
+        : FSource(std::move(source)), FMessage(thrown.text), FLine(thrown.integer), FColumn(thrown.column) {
+        bind();
+    }
+    const char* kind() const noexcept override { return "cef_v8exception_t"; }
+
+private:
+    void bind() {
         cef_v8exception_t* c = cef();
         c->get_message = &engine_thunk<&v8_exception::get_message>::call;
         c->get_source_line = &engine_thunk<&v8_exception::get_source_line>::call;
@@ -192,19 +216,20 @@ public:
         c->get_line_number = &engine_thunk<&v8_exception::get_line_number>::call;
         c->get_start_position = &engine_thunk<&v8_exception::zero>::call;
         c->get_end_position = &engine_thunk<&v8_exception::zero>::call;
-        c->get_start_column = &engine_thunk<&v8_exception::zero>::call;
+        c->get_start_column = &engine_thunk<&v8_exception::get_start_column>::call;
         c->get_end_column = &engine_thunk<&v8_exception::zero>::call;
     }
-    const char* kind() const noexcept override { return "cef_v8exception_t"; }
-
-private:
-    cef_string_userfree_t get_message() { return make_userfree(L"ReferenceError: " + FSource + L" is not defined"); }
+    cef_string_userfree_t get_message() { return make_userfree(FMessage); }
     cef_string_userfree_t get_source_line() { return make_userfree(FSource); }
     cef_string_userfree_t get_script_resource_name() { return make_userfree(L""); }
-    int get_line_number() { return 1; }
+    int get_line_number() { return FLine; }
+    int get_start_column() { return FColumn; }
     int zero() { return 0; }
 
     std::wstring FSource;
+    std::wstring FMessage;
+    int FLine = 1;
+    int FColumn = 0;
 };
 
 class v8_context : public page_object<cef_v8context_t> {
@@ -255,6 +280,10 @@ private:
             } else if (const auto g = global()->properties.find(source); g != global()->properties.end()) {
                 found = g->second;
             }
+        }
+        if (found && found->kind == v8_kind::thrown) {
+            if (exception) *exception = make<v8_exception>(source, *found).detach();
+            return 0;
         }
         if (found) {
             if (result) *result = make<v8_value>(found).detach();

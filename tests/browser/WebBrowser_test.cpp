@@ -94,6 +94,10 @@ TEST_F(WebBrowserTest, StartsEmptyAndOpensTheDefaultAddress) {
     FBrowser->GoHome();
     EXPECT_TRUE(pump_until([&] { return FBrowser->URL() == u"http://home/"; }));
     EXPECT_EQ(FBrowser->BrowserCount(), 1);
+
+    // The component offers its view's script bridge.
+    control().function<decltype(&standin_set_global)>("standin_set_global")(L"answer", "string", L"42");
+    EXPECT_EQ(FBrowser->JsExtention().GetAsString(FBrowser->ActiveBrowser(), u"answer"), u"42");
 }
 
 TEST_F(WebBrowserTest, OptionSettersCopyAndTheViewSeesTheComponentsOwn) {

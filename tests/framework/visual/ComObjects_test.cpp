@@ -107,3 +107,19 @@ TEST(known_folder_path, GivesAnExistingFolder) {
     ASSERT_FALSE(desktop.empty());
     EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(std::wstring(wide(desktop)))));
 }
+
+TEST(guid_text, IsTheUpperCaseRegistryForm) {
+    // The bytes of the last group are written in memory order, the first three fields as numbers.
+    const GUID known{0xE76F6888, 0xD9C3, 0x4FCE, {0x9C, 0x23, 0xE8, 0x96, 0x59, 0x82, 0x0A, 0x36}};
+    EXPECT_EQ(GUIDToString(known), u"{E76F6888-D9C3-4FCE-9C23-E89659820A36}");
+    EXPECT_EQ(GUIDToString(GUID{}), u"{00000000-0000-0000-0000-000000000000}");
+    wchar_t system_text[40];
+    ASSERT_GT(::StringFromGUID2(known, system_text, 40), 0);
+    EXPECT_EQ(GUIDToString(known), String(reinterpret_cast<const char16_t*>(system_text)));
+}
+
+TEST(guid_text, NewGuidsDiffer) {
+    const String a = GUIDToString(CreateGUID()), b = GUIDToString(CreateGUID());
+    EXPECT_EQ(a.size(), 38u);
+    EXPECT_NE(a, b);
+}

@@ -1,0 +1,295 @@
+#include "browser/WebB.Core.JsExtention.h"
+
+#include <limits>
+#include <mutex>
+
+#include "browser/WebB.Handler.RenderProcess.h"
+#include "browser/WebB.Locker.h"
+#include "browser/WebB.Utils.h"
+#include "framework/Conversions.h"
+#include "framework/Exceptions.h"
+#include "framework/Threads.h"
+
+namespace kq {
+
+// --- Variant
+
+namespace {
+
+[[noreturn]] void cast_error(const char16_t* target) {
+    throw EConvertError(Format(u"Could not convert variant of type (Array) into type (%s)", {target}));
+}
+
+std::int32_t checked_int32(std::int64_t value) {
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        throw ERangeError();
+    return static_cast<std::int32_t>(value);
+}
+
+// Rounded half to even; NaN and values far outside the range are refused before rounding.
+std::int32_t checked_int32(double value) {
+    if (!(value > -2147483649.0 && value < 2147483648.0)) throw ERangeError();
+    return checked_int32(Round(value));
+}
+
+// Overloads for std::visit.
+template <class... F>
+struct overloaded : F... {
+    using F::operator()...;
+};
+
+} // namespace
+
+bool operator==(const Variant& a, const Variant& b) { return a.FValue == b.FValue; }
+
+bool Variant::AsBoolean() const {
+    return std::visit(overloaded{[](std::monostate) { return false; }, [](null_value) { return false; },
+                                 [](bool v) { return v; }, [](const String& v) { return StrToBool(v); },
+                                 [](const std::vector<Variant>&) -> bool { cast_error(u"Boolean"); },
+                                 [](auto number) { return number != 0; }},
+                      FValue);
+}
+
+std::int32_t Variant::AsInteger() const {
+    return std::visit(overloaded{[](std::monostate) { return 0; }, [](null_value) { return 0; },
+                                 [](bool v) { return v ? 1 : 0; }, [](double v) { return checked_int32(v); },
+                                 [](const String& v) { return StrToInt(v); },
+                                 [](const std::vector<Variant>&) -> std::int32_t { cast_error(u"Integer"); },
+                                 [](auto number) { return checked_int32(static_cast<std::int64_t>(number)); }},
+                      FValue);
+}
+
+double Variant::AsFloat() const {
+    return std::visit(overloaded{[](std::monostate) { return 0.0; }, [](null_value) { return 0.0; },
+                                 [](bool v) { return v ? 1.0 : 0.0; }, [](const String& v) { return StrToFloat(v); },
+                                 [](const std::vector<Variant>&) -> double { cast_error(u"Double"); },
+                                 [](auto number) { return static_cast<double>(number); }},
+                      FValue);
+}
+
+String Variant::AsString() const {
+    return std::visit(overloaded{[](std::monostate) { return String(); }, [](null_value) { return String(); },
+                                 [](bool v) { return BoolToStr(v, true); }, [](double v) { return FloatToStr(v); },
+                                 [](const String& v) { return v; },
+                                 [](const std::vector<Variant>&) -> String { cast_error(u"String"); },
+                                 [](auto number) { return IntToStr(static_cast<std::int64_t>(number)); }},
+                      FValue);
+}
+
+// --- List entries
+
+void set_list_entry(const ICefListValue& list, int index, const Variant& Value) {
+    switch (Value.VarType()) {
+    case Variant::varInteger:
+    case Variant::varInt64: list.SetInt(index, Value.AsInteger()); break;
+    case Variant::varDouble: list.SetDouble(index, Value.AsFloat()); break;
+    case Variant::varBoolean: list.SetBool(index, Value.AsBoolean()); break;
+    case Variant::varString: list.SetString(index, Value.AsString()); break;
+    default: list.SetNull(index); break;
+    }
+}
+
+Variant list_entry_value(const ICefListValue& list, int index) {
+    if (!list || index < 0 || static_cast<std::size_t>(index) >= list.GetSize()) return {};
+    switch (list.GetType(index)) {
+    case VTYPE_BOOL: return list.GetBool(index);
+    case VTYPE_INT: return static_cast<std::int32_t>(list.GetInt(index));
+    case VTYPE_DOUBLE: return list.GetDouble(index);
+    case VTYPE_STRING: return list.GetString(index);
+    default: return {};
+    }
+}
+
+bool send_run_in_render(const ICefBrowser& aBrowser, const TRenderProcessCallbackA& AProc, void* aData) {
+    auto page = std::make_unique<ICefBrowser>(aBrowser);
+    auto closure = std::make_unique<TRenderProcessCallbackA>(AProc);
+    const auto hex = [](const void* p) { return IntToHex(reinterpret_cast<std::uintptr_t>(p), 4); };
+    const ICefProcessMessage message = ICefProcessMessage::New(runinrender_message);
+    const ICefListValue args = message.GetArgumentList();
+    args.SetSize(3);
+    args.SetString(0, hex(page.get()));
+    args.SetString(1, hex(closure.get()));
+    args.SetString(2, hex(aData));
+    if (!aBrowser.SendProcessMessage(PID_RENDERER, message)) return false;
+    // The renderer owns both references from here on.
+    page.release();
+    closure.release();
+    return true;
+}
+
+// --- TWebBJsExtention
+
+TWebBJsExtention::TWebBJsExtention() : FHandlers(std::make_shared<pending_table>()) {}
+
+TWebBJsExtention::~TWebBJsExtention() {
+    const std::lock_guard lock(*JsHandlerLocker);
+    FHandlers->clear();
+}
+
+String TWebBJsExtention::send(const ICefBrowser& aBrowser, int code, const String& text, const Variant* Value,
+                              TJsExtentionProc aPorc) {
+    // A value that cannot travel fails before anything is registered or sent, with or without a page.
+    if (Value && Value->VarType() == Variant::varInt64) static_cast<void>(Value->AsInteger());
+    // A page that is not given gets nothing, and nothing waits for a reply that cannot come.
+    if (!aBrowser) return {};
+    const ICefProcessMessage message = ICefProcessMessage::New(torender_jsextention_message);
+    const ICefListValue args = message.GetArgumentList();
+    args.SetSize(Value ? 4 : 3);
+    if (Value) set_list_entry(args, 3, *Value);
+    args.SetInt(1, code);
+    args.SetString(2, text);
+    const String id = CreateGuidString();
+    args.SetString(0, id);
+    {
+        const std::lock_guard lock(*JsHandlerLocker);
+        (*FHandlers)[id] = std::move(aPorc);
+    }
+    if (aBrowser.SendProcessMessage(PID_RENDERER, message)) return id;
+    const std::lock_guard lock(*JsHandlerLocker);
+    FHandlers->erase(id);
+    return {};
+}
+
+TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& aBrowser, int code, const String& text,
+                                                    const Variant* Value) {
+    // Each call waits on its own event, so calls that overlap (nested through the message dispatch of the
+    // wait, or from several threads) each return after their own reply.
+    struct reply {
+        TEvent done{true, false};
+        outcome result;
+    };
+    const auto r = std::make_shared<reply>();
+    const String id = send(aBrowser, code, text, Value, [r](const Variant& v, const String& e) {
+        r->result = {v, e};
+        r->done.SetEvent();
+    });
+    if (id.empty()) return {};
+    // From here on only the shared table is touched: the bridge may be freed while this waits.
+    const std::shared_ptr<pending_table> table = FHandlers;
+    if (WaitForReply(r->done.Handle(), FReplyTimeout.load()) == TWaitResult::wrSignaled) return std::move(r->result);
+    // No reply in time: forget the request, so that a late reply finds nothing to complete.
+    {
+        const std::lock_guard lock(*JsHandlerLocker);
+        table->erase(id);
+    }
+    // Taken by the GUI thread just before it was forgotten.
+    if (r->done.WaitFor(0) == TWaitResult::wrSignaled) return std::move(r->result);
+    return {};
+}
+
+void TWebBJsExtention::GetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
+    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+}
+
+void TWebBJsExtention::GetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
+    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+}
+
+void TWebBJsExtention::GetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
+    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+}
+
+void TWebBJsExtention::GetAsStringProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
+    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+}
+
+void TWebBJsExtention::GetDefinedProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
+    send(aBrowser, js_operation::defined, aName, nullptr, std::move(aPorc));
+}
+
+void TWebBJsExtention::GetExecuteScriptResultProc(const ICefBrowser& aBrowser, const String& aScript,
+                                                  TJsExtentionProc aPorc) {
+    send(aBrowser, js_operation::evaluate, aScript, nullptr, std::move(aPorc));
+}
+
+void TWebBJsExtention::SetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, bool Value,
+                                        TJsExtentionProc aPorc) {
+    const Variant v(Value);
+    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+}
+
+void TWebBJsExtention::SetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, double Value,
+                                      TJsExtentionProc aPorc) {
+    const Variant v(Value);
+    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+}
+
+void TWebBJsExtention::SetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value,
+                                        TJsExtentionProc aPorc) {
+    const Variant v(Value);
+    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+}
+
+void TWebBJsExtention::SetAsStringProc(const ICefBrowser& aBrowser, const String& aName, const String& Value,
+                                       TJsExtentionProc aPorc) {
+    const Variant v(Value);
+    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+}
+
+bool TWebBJsExtention::GetAsBoolean(const ICefBrowser& aBrowser, const String& aName) {
+    return request(aBrowser, js_operation::read, aName).value.AsBoolean();
+}
+
+double TWebBJsExtention::GetAsFloat(const ICefBrowser& aBrowser, const String& aName) {
+    return request(aBrowser, js_operation::read, aName).value.AsFloat();
+}
+
+std::int32_t TWebBJsExtention::GetAsInteger(const ICefBrowser& aBrowser, const String& aName) {
+    return request(aBrowser, js_operation::read, aName).value.AsInteger();
+}
+
+String TWebBJsExtention::GetAsString(const ICefBrowser& aBrowser, const String& aName) {
+    const outcome o = request(aBrowser, js_operation::read, aName);
+    return o.error.empty() ? o.value.AsString() : o.error;
+}
+
+bool TWebBJsExtention::GetDefined(const ICefBrowser& aBrowser, const String& aName) {
+    return request(aBrowser, js_operation::defined, aName).value.AsBoolean();
+}
+
+Variant TWebBJsExtention::GetExecuteScriptResult(const ICefBrowser& aBrowser, const String& aScript) {
+    Variant v = request(aBrowser, js_operation::evaluate, aScript).value;
+    // Only a string can hold the text; numbers and Booleans never do.
+    if (v.VarType() == Variant::varString && v.AsString().find(u"不存在") != String::npos) return String();
+    return v;
+}
+
+void TWebBJsExtention::SetAsBoolean(const ICefBrowser& aBrowser, const String& aName, bool Value) {
+    const Variant v(Value);
+    request(aBrowser, js_operation::write, aName, &v);
+}
+
+void TWebBJsExtention::SetAsFloat(const ICefBrowser& aBrowser, const String& aName, double Value) {
+    const Variant v(Value);
+    request(aBrowser, js_operation::write, aName, &v);
+}
+
+void TWebBJsExtention::SetAsInteger(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value) {
+    const Variant v(Value);
+    request(aBrowser, js_operation::write, aName, &v);
+}
+
+void TWebBJsExtention::SetAsString(const ICefBrowser& aBrowser, const String& aName, const String& Value) {
+    const Variant v(Value);
+    request(aBrowser, js_operation::write, aName, &v);
+}
+
+void TWebBJsExtention::UnRegisterHandler(const String& aId, const String& aExpStr, const Variant& aValue) {
+    TJsExtentionProc proc;
+    {
+        const std::lock_guard lock(*JsHandlerLocker);
+        const auto it = FHandlers->find(aId);
+        if (it == FHandlers->end()) return;
+        proc = std::move(it->second);
+        FHandlers->erase(it);
+    }
+    // Run outside the lock: a closure that waits for another thread using a bridge cannot deadlock it.
+    if (proc) proc(aValue, aExpStr);
+}
+
+int TWebBJsExtention::PendingCount() const {
+    const std::lock_guard lock(*JsHandlerLocker);
+    return static_cast<int>(FHandlers->size());
+}
+
+} // namespace kq

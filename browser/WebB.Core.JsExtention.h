@@ -1,0 +1,154 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <variant>
+#include <vector>
+
+#include "framework/Win32.h"
+
+#include "engine/CefInterfaces.h"
+#include "framework/Strings.h"
+
+// The script bridge: reads, writes and tests global script variables of a page's main frame and evaluates
+// scripts there, by messages to the page's render process and its answers.
+namespace kq {
+
+// The tagged value the bridge hands over: empty (unassigned), null, Boolean, 32-bit signed and unsigned
+// and 64-bit signed integers, double, string, or an array of such values.
+class Variant {
+public:
+    enum class TVarType { varEmpty, varNull, varBoolean, varInteger, varLongWord, varInt64, varDouble, varString, varArray };
+    using enum TVarType;
+
+    Variant() noexcept = default;
+    Variant(bool Value) : FValue(Value) {}
+    Variant(std::int32_t Value) : FValue(Value) {}
+    Variant(std::uint32_t Value) : FValue(Value) {}
+    Variant(std::int64_t Value) : FValue(Value) {}
+    Variant(double Value) : FValue(Value) {}
+    Variant(String Value) : FValue(std::move(Value)) {}
+    Variant(const char16_t* Value) : FValue(String(Value)) {}
+    Variant(std::vector<Variant> Value) : FValue(std::move(Value)) {}
+    static Variant Null() {
+        Variant v;
+        v.FValue = null_value{};
+        return v;
+    }
+
+    TVarType VarType() const noexcept { return static_cast<TVarType>(FValue.index()); }
+    // Readings as a type: empty and null read as false, 0 or "". A text that is not a number or a Boolean,
+    // and an array, raise EConvertError; a number outside the 32-bit range raises ERangeError.
+    bool AsBoolean() const;
+    std::int32_t AsInteger() const;
+    double AsFloat() const;
+    String AsString() const;
+
+    friend bool operator==(const Variant& a, const Variant& b);
+
+private:
+    struct null_value {
+        bool operator==(const null_value&) const = default;
+    };
+    std::variant<std::monostate, null_value, bool, std::int32_t, std::uint32_t, std::int64_t, double, String,
+                 std::vector<Variant>>
+        FValue;
+};
+
+// The outcome of one request: the value and the error text (empty when there is none).
+using TJsExtentionProc = std::function<void(const Variant& Value, const String& ExpStr)>;
+// Run inside the renderer with the page, its main frame's script context (not entered) and the caller's data.
+using TRenderProcessCallbackA =
+    std::function<void(const ICefBrowser& browser, const ICefv8Context& context, void* data)>;
+
+// The operation codes of a request to the renderer.
+namespace js_operation {
+inline constexpr int read = 0;
+inline constexpr int write = 1;
+inline constexpr int defined = 2;
+inline constexpr int evaluate = 3;
+} // namespace js_operation
+
+// The values that travel in the bridge's messages: an int, double, bool or string entry. Any other value
+// leaves the entry null; a 64-bit integer outside the 32-bit range raises ERangeError.
+void set_list_entry(const ICefListValue& list, int index, const Variant& Value);
+// An entry back: bool, int, double or string; empty for any other entry type.
+Variant list_entry_value(const ICefListValue& list, int index);
+
+// Asks the renderer of a page to run a closure with its script context. The message carries counted
+// references to the page and to the closure, which the renderer releases; both stay in the one process
+// shared by browser and renderer. False when the message could not be sent.
+bool send_run_in_render(const ICefBrowser& aBrowser, const TRenderProcessCallbackA& AProc, void* aData);
+
+// The browser half of the bridge, one per browser view. The "Proc" forms may be called on any thread;
+// they return at once and hand the outcome to aPorc on the GUI thread. The other forms wait for it,
+// serving messages on the GUI thread, at most ReplyTimeout; then they return with no value. A waiting
+// form called inside an engine callback on the GUI thread cannot be answered (the engine's loop work is
+// not re-entered) and always ends that way. A page that is not given sends nothing, and the waiting forms
+// then return at once with no value.
+class TWebBJsExtention {
+public:
+    // How long a waiting form waits for its reply: a live renderer answers within milliseconds, so a reply
+    // this late means the renderer has gone or hangs. The form then returns with no value.
+    static constexpr DWORD default_reply_timeout = 10000;
+
+    TWebBJsExtention();
+    TWebBJsExtention(const TWebBJsExtention&) = delete;
+    TWebBJsExtention& operator=(const TWebBJsExtention&) = delete;
+    ~TWebBJsExtention();
+
+    void GetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
+    void GetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
+    void GetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
+    void GetAsStringProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
+    void GetDefinedProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
+    void GetExecuteScriptResultProc(const ICefBrowser& aBrowser, const String& aScript, TJsExtentionProc aPorc);
+    void SetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, bool Value, TJsExtentionProc aPorc);
+    void SetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, double Value, TJsExtentionProc aPorc);
+    // ERangeError, before anything is sent, for a value outside the 32-bit range.
+    void SetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value, TJsExtentionProc aPorc);
+    void SetAsStringProc(const ICefBrowser& aBrowser, const String& aName, const String& Value, TJsExtentionProc aPorc);
+
+    bool GetAsBoolean(const ICefBrowser& aBrowser, const String& aName);
+    double GetAsFloat(const ICefBrowser& aBrowser, const String& aName);
+    std::int32_t GetAsInteger(const ICefBrowser& aBrowser, const String& aName);
+    // The reply's error text instead of the value when there is one.
+    String GetAsString(const ICefBrowser& aBrowser, const String& aName);
+    bool GetDefined(const ICefBrowser& aBrowser, const String& aName);
+    // The value; an empty string instead when its text contains "不存在".
+    Variant GetExecuteScriptResult(const ICefBrowser& aBrowser, const String& aScript);
+    void SetAsBoolean(const ICefBrowser& aBrowser, const String& aName, bool Value);
+    void SetAsFloat(const ICefBrowser& aBrowser, const String& aName, double Value);
+    void SetAsInteger(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value);
+    void SetAsString(const ICefBrowser& aBrowser, const String& aName, const String& Value);
+
+    // Delivers one reply (the view calls it on the GUI thread); a reply for no pending request is dropped.
+    void UnRegisterHandler(const String& aId, const String& aExpStr, const Variant& aValue);
+
+    DWORD ReplyTimeout() const noexcept { return FReplyTimeout.load(); }
+    void SetReplyTimeout(DWORD Value) noexcept { FReplyTimeout = Value; }
+    // Requests sent and not answered yet.
+    int PendingCount() const;
+
+private:
+    struct outcome {
+        Variant value;
+        String error;
+    };
+    // Request id to the closure waiting for its reply; guarded by JsHandlerLocker. Shared with the waiting
+    // forms, which still forget their request when the bridge has gone during the wait.
+    using pending_table = std::map<String, TJsExtentionProc>;
+
+    // The request's id; empty when nothing was sent (no page, or the message did not go).
+    String send(const ICefBrowser& aBrowser, int code, const String& text, const Variant* Value,
+                TJsExtentionProc aPorc);
+    outcome request(const ICefBrowser& aBrowser, int code, const String& text, const Variant* Value = nullptr);
+
+    std::shared_ptr<pending_table> FHandlers;
+    std::atomic<DWORD> FReplyTimeout{default_reply_timeout}; // read by waiting calls on any thread
+};
+
+} // namespace kq
