@@ -2,8 +2,10 @@
 
 #include "graphics/Raster_Bindings.h"
 #include "graphics/Raster_Blend.h"
+#include "graphics/Raster_Filters.h"
 #include "graphics/Raster_LowLevel.h"
 #include "graphics/Raster_Math.h"
+#include "graphics/Raster_MicroTiles.h"
 #include "graphics/Raster_Platform.h"
 #include "graphics/Raster_Resamplers.h"
 #include "graphics/Raster_System.h"
@@ -221,6 +223,8 @@ void graphics_startup() {
     Raster_startup();
     Raster_Transforms_startup();
     Raster_Resamplers_startup();
+    Raster_MicroTiles_startup();
+    Raster_Filters_startup();
 }
 
 void graphics_shutdown() {
