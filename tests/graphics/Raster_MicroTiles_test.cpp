@@ -1,5 +1,6 @@
 #include "graphics/Raster_MicroTiles.h"
 
+#include "graphics/Raster_Layers.h"
 #include "graphics/Raster_System.h"
 #include "graphics_test_support.h"
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -289,4 +291,133 @@ TEST(RasterMicroTiles, LineFarOutsideThe16BitRangeIsClippedNotWrapped) {
     TilesAddLine(t, -100000, -100000, 100000, 100000, 0);
     for (const auto& [x, y] : marked(t))
         EXPECT_LE(std::abs(x - y), 1) << x << "," << y;
+}
+
+// --- The optimiser
+
+namespace {
+
+// A layer that fills its rectangle of the buffer.
+struct box_layer : TCustomLayer {
+    using TCustomLayer::TCustomLayer;
+    TRect box{};
+    void Paint(TBitmap32* buffer) override { buffer->FillRectS(box, clWhite32); }
+};
+const layer_class box_layer_class{{u"box_layer"}, &create_layer<box_layer>};
+
+struct optimizer_fixture : ::testing::Test {
+    TBitmap32 buffer;
+    TRectList rects;
+    std::unique_ptr<TCustomRepaintOptimizer> optimizer{
+        micro_tiles_repaint_optimizer_class.Create(&buffer, &rects)};
+    TLayerCollection layers{nullptr};
+
+    optimizer_fixture() { buffer.SetSize(128, 64); }
+
+    // Routes the buffer's drawing to the optimiser, as the paint box's optimising mode does.
+    void report_drawing() {
+        buffer.OnAreaChanged = [this](TObject* s, const TRect& a, std::uint32_t i) {
+            optimizer->AreaUpdateHandler(s, a, i);
+        };
+    }
+    std::vector<TRect> optimize() {
+        rects.Clear();
+        optimizer->PerformOptimization();
+        std::vector<TRect> v;
+        for (std::int32_t i = 0; i < rects.Count(); ++i)
+            v.push_back(*rects.Get(i));
+        return v;
+    }
+    box_layer* add_box(const TRect& r) {
+        auto* layer = static_cast<box_layer*>(layers.Add(&box_layer_class));
+        layer->box = r;
+        return layer;
+    }
+};
+
+} // namespace
+
+TEST_F(optimizer_fixture, EnablingOrResetGivesTheWholeBufferOnce) {
+    EXPECT_FALSE(optimizer->Enabled());
+    optimizer->SetEnabled(true);
+    EXPECT_TRUE(optimizer->UpdatesAvailable());
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{0, 0, 128, 64}}));
+    EXPECT_EQ(optimize(), std::vector<TRect>{});
+    optimizer->Reset();
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{0, 0, 128, 64}}));
+    optimizer->BufferResizedHandler(100, 50);
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{0, 0, 100, 50}}));
+}
+
+TEST_F(optimizer_fixture, DrawingReachesTheListAsItsRectangles) {
+    optimizer->SetEnabled(true);
+    optimize();
+    report_drawing();
+    buffer.FillRectS(40, 5, 100, 20, clRed32);
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{40, 5, 100, 20}}));
+    // A line is reported as a line: the tiles along it, not its bounding box.
+    buffer.SetSize(1024, 1024);
+    optimizer->BufferResizedHandler(1024, 1024);
+    optimize();
+    buffer.LineS(0, 0, 1000, 1000, clRed32);
+    std::int64_t area = 0;
+    for (const TRect& r : optimize()) {
+        area += std::int64_t{r.Right - r.Left} * (r.Bottom - r.Top);
+        EXPECT_LE(std::abs((r.Left + r.Right) / 2 - (r.Top + r.Bottom) / 2), 64);
+    }
+    EXPECT_LT(area, 1000 * 1000 / 8);
+    // Disabled, the optimiser forgets what it had.
+    buffer.FillRectS(0, 0, 10, 10, clRed32);
+    optimizer->SetEnabled(false);
+    EXPECT_FALSE(optimizer->UpdatesAvailable());
+}
+
+TEST_F(optimizer_fixture, LayersRepaintTheirOldAndNewAreas) {
+    optimizer->RegisterLayerCollection(&layers);
+    box_layer* a = add_box({10, 10, 20, 20});
+    add_box({70, 40, 80, 50});
+    optimizer->SetEnabled(true);
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{0, 0, 128, 64}}));
+    EXPECT_EQ(optimize(), std::vector<TRect>{});
+
+    a->box = {40, 10, 50, 20};
+    a->Changed();
+    EXPECT_TRUE(a->GetInvalidMark());
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{10, 10, 20, 20}, {40, 10, 50, 20}}));
+    EXPECT_FALSE(a->GetInvalidMark());
+
+    // A deleted layer's last measured area is repainted.
+    layers.Delete(1);
+    EXPECT_TRUE(optimizer->UpdatesAvailable());
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{70, 40, 80, 50}}));
+
+    layers.Clear();
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{40, 10, 50, 20}}));
+
+    optimizer->UnregisterLayerCollection(&layers);
+    EXPECT_FALSE(layers.OnListNotify);
+}
+
+TEST_F(optimizer_fixture, DeletingALayerWhileDisabledRaisesNothing) {
+    optimizer->RegisterLayerCollection(&layers);
+    add_box({1, 1, 5, 5});
+    add_box({6, 6, 9, 9});
+    layers.Delete(0);
+    optimizer->SetEnabled(true);
+    EXPECT_EQ(optimize(), (std::vector<TRect>{{0, 0, 128, 64}}));
+}
+
+TEST(RasterRepaintOpt, GrowAreaMirrorsReversedRectanglesAndSaturates) {
+    constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
+    struct row { TRect area; std::int32_t dx, dy; TRect grown; };
+    const row rows[] = {
+        {{10, 10, 20, 20}, 2, 3, {8, 7, 22, 23}},
+        {{20, 20, 10, 10}, 2, 3, {22, 23, 8, 7}},
+        {{0, 0, hi - 1, 5}, 4, 0, {-4, 0, hi, 5}},
+    };
+    for (const row& r : rows) {
+        TRect a = r.area;
+        GrowArea(a, r.dx, r.dy);
+        EXPECT_EQ(a, r.grown);
+    }
 }
