@@ -11,6 +11,10 @@
 #include "graphics/Raster_System.h"
 #include "graphics/Raster_Transforms.h"
 
+#ifdef _WIN32
+#include "graphics/Raster_XPThemes.h"
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -225,9 +229,15 @@ void graphics_startup() {
     Raster_Resamplers_startup();
     Raster_MicroTiles_startup();
     Raster_Filters_startup();
+#ifdef _WIN32
+    Raster_XPThemes_startup();
+#endif
 }
 
 void graphics_shutdown() {
+#ifdef _WIN32
+    Raster_XPThemes_shutdown();
+#endif
     Raster_Resamplers_shutdown();
     Raster_Bitmap_shutdown();
     Raster_Blend_shutdown();
