@@ -201,7 +201,9 @@ private:
     TLayerStates FLayerStates;
     std::uint32_t FLayerOptions = 0;
     std::int32_t FTag = 0;
-    bool FClicked = false;
+#ifdef _WIN32
+    bool FClicked = false; // a left press waits for its release
+#endif
 };
 
 #ifdef _WIN32

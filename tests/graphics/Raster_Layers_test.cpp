@@ -150,3 +150,30 @@ TEST(RasterLayers, ViewportMapping) {
     EXPECT_EQ(layers.LocalToViewport({3, 4}, false), (TFloatPoint{3, 4}));
     EXPECT_EQ(layers.ViewportToLocal({16, 36}, true), (TFloatPoint{3, 4}));
 }
+
+#ifdef _WIN32
+TEST(RasterLayers, ClicksAndDoubleClicksOfTheLeftButton) {
+    TLayerCollection layers(nullptr);
+    TCustomLayer* layer = layers.Add(&custom_layer_class);
+    std::vector<std::string> seen;
+    layer->OnClick = [&](TObject*) { seen.push_back("click"); };
+    layer->OnDblClick = [&](TObject*) { seen.push_back("double"); };
+    layer->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { seen.push_back("down"); };
+    layer->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { seen.push_back("up"); };
+    layer->MouseDown(TMouseButton::mbLeft, {}, 1, 1);
+    layer->MouseUp(TMouseButton::mbLeft, {}, 1, 1);
+    layer->MouseDown(TMouseButton::mbLeft, {TShiftStateFlag::ssDouble}, 1, 1);
+    layer->MouseUp(TMouseButton::mbLeft, {}, 1, 1);
+    layer->MouseDown(TMouseButton::mbRight, {}, 1, 1);
+    layer->MouseUp(TMouseButton::mbRight, {}, 1, 1);
+    EXPECT_EQ(seen, (strings{"down", "click", "up", "double", "down", "up", "down", "up"}));
+
+    bool passed_in = false;
+    layer->OnHitTest = [&](TObject*, std::int32_t, std::int32_t, bool& passed) {
+        passed_in = passed;
+        passed = false;
+    };
+    EXPECT_FALSE(layer->HitTest(3, 4));
+    EXPECT_TRUE(passed_in); // a visible layer answers yes before the event
+}
+#endif
