@@ -441,8 +441,8 @@ PMicroTiles TMicroTilesMap::Find(TCustomLayer* Item) const {
     return TPointerMap::Find(Item, slot) ? static_cast<PMicroTiles>(*slot) : nullptr;
 }
 
-void* TMicroTilesMap::Delete(std::int32_t bucketIndex, std::int32_t itemIndex) {
-    std::unique_ptr<TMicroTiles> tiles{static_cast<PMicroTiles>(TPointerMap::Delete(bucketIndex, itemIndex))};
+void* TMicroTilesMap::Delete(std::int32_t bucket_index, std::int32_t item_index) {
+    std::unique_ptr<TMicroTiles> tiles{static_cast<PMicroTiles>(TPointerMap::Delete(bucket_index, item_index))};
     return nullptr;
 }
 

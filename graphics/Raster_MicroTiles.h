@@ -94,7 +94,7 @@ public:
     PMicroTiles Find(TCustomLayer* Item) const;
 
 protected:
-    void* Delete(std::int32_t bucketIndex, std::int32_t itemIndex) override;
+    void* Delete(std::int32_t bucket_index, std::int32_t item_index) override;
 };
 
 // --- The optimiser the paint box makes
