@@ -225,8 +225,8 @@ void TilesAddRect(TMicroTiles& Tiles, TRect Rect, bool RoundToWholeTiles) {
             merge(ex, sy, TilePack(0, mt, mr, 32));
             for (std::int32_t y = sy + 1; y < ey; ++y) {
                 merge(sx, y, TilePack(ml, 0, 32, 32));
-                for (std::int32_t x = sx + 1; x < ex; ++x)
-                    tile_at(Tiles, x, y) = microtile_full;
+                if (ex - sx > 1)
+                    std::fill_n(&tile_at(Tiles, sx + 1, y), ex - sx - 1, microtile_full);
                 merge(ex, y, TilePack(0, 0, mr, 32));
             }
             merge(sx, ey, TilePack(ml, 0, 32, mb));
