@@ -38,7 +38,8 @@ void copy_portable(const TColor32* src, PColor32 dst, std::int32_t count, TColor
         dst[i] = Op::apply(src[i], mask);
 }
 
-// --- x86 forms: 16 pixels per step for the in-place masks, then one by one.
+// --- x86 forms: 16 pixels per step for the in-place masks, then one by one; the copies step one pixel at a
+// time, as the portable forms do, and are registered as those.
 
 template <class Op>
 void line_unrolled(PColor32 dst, TColor32 mask, std::int32_t count) {
@@ -47,12 +48,6 @@ void line_unrolled(PColor32 dst, TColor32 mask, std::int32_t count) {
             dst[i] = Op::apply(dst[i], mask);
     for (std::int32_t i = 0; i < count; ++i)
         dst[i] = Op::apply(dst[i], mask);
-}
-
-template <class Op>
-void copy_single(const TColor32* src, PColor32 dst, std::int32_t count, TColor32 mask) {
-    for (std::int32_t i = 0; i < count; ++i)
-        dst[i] = Op::apply(src[i], mask);
 }
 
 // --- MMX forms: 16 pixels per step as eight 64-bit operations; EMMX stores bypass the cache.
@@ -107,9 +102,9 @@ void Raster_Filters_startup() {
     r.Add(FID_MASKLINEAND, line_unrolled<op_and>);
     r.Add(FID_MASKLINEOR, line_unrolled<op_or>);
     r.Add(FID_MASKLINEXOR, line_unrolled<op_xor>);
-    r.Add(FID_MASKCOPYAND, copy_single<op_and>);
-    r.Add(FID_MASKCOPYOR, copy_single<op_or>);
-    r.Add(FID_MASKCOPYXOR, copy_single<op_xor>);
+    r.Add(FID_MASKCOPYAND, copy_portable<op_and>);
+    r.Add(FID_MASKCOPYOR, copy_portable<op_or>);
+    r.Add(FID_MASKCOPYXOR, copy_portable<op_xor>);
 
     r.Add(FID_MASKCOPYAND, copy_mmx<op_and, false>, {ciMMX});
     r.Add(FID_MASKCOPYOR, copy_mmx<op_or, false>, {ciMMX});

@@ -292,34 +292,24 @@ void TCustomLayer::Changing() {
         FLayerCollection->Changing();
 }
 
-namespace {
-
-bool reports_changes(std::int32_t update_count, const TLayerCollection* collection, std::uint32_t options) {
-    return update_count == 0 && collection && !(options & layer_no_update);
-}
-
-} // namespace
-
-void TCustomLayer::Changed() {
-    if (!reports_changes(FUpdateCount, FLayerCollection, FLayerOptions))
+template <class Report>
+void TCustomLayer::changed_by(Report report) {
+    if (FUpdateCount != 0 || !FLayerCollection || (FLayerOptions & layer_no_update))
         return;
-    Update();
+    report();
     if (Visible())
         FLayerCollection->Changed();
     else if (FLayerOptions & layer_gdi_overlay)
         FLayerCollection->GDIUpdate();
     TNotifiablePersistent::Changed();
+}
+
+void TCustomLayer::Changed() {
+    changed_by([this] { Update(); });
 }
 
 void TCustomLayer::Changed(const TRect& Rect) {
-    if (!reports_changes(FUpdateCount, FLayerCollection, FLayerOptions))
-        return;
-    Update(Rect);
-    if (Visible())
-        FLayerCollection->Changed();
-    else if (FLayerOptions & layer_gdi_overlay)
-        FLayerCollection->GDIUpdate();
-    TNotifiablePersistent::Changed();
+    changed_by([&] { Update(Rect); });
 }
 
 void TCustomLayer::Update() {

@@ -195,6 +195,10 @@ protected:
     virtual void Paint(TBitmap32* Buffer);
 
 private:
+    // Reports a change (the layer as a whole, or an area) and tells the collection, unless suppressed.
+    template <class Report>
+    void changed_by(Report report);
+
     std::int16_t FCursor = 0;
     std::vector<TCustomLayer*> FFreeNotifies; // borrowed
     TLayerCollection* FLayerCollection = nullptr;

@@ -33,14 +33,6 @@ std::int32_t saturate(std::int64_t v) {
                                                                std::numeric_limits<std::int32_t>::max()));
 }
 
-std::int32_t clamp_to(std::int32_t v, std::int32_t low, std::int32_t high) {
-    if (v < low)
-        v = low;
-    if (v > high)
-        v = high;
-    return v;
-}
-
 TMicroTile& tile_at(TMicroTiles& t, std::int32_t x, std::int32_t y) {
     return t.Tiles[static_cast<std::size_t>(y) * static_cast<std::size_t>(t.Columns) + static_cast<std::size_t>(x)];
 }
@@ -357,16 +349,16 @@ std::int32_t TilesToRects(const TMicroTiles& Tiles, TRectList& DstRects, const T
             std::int32_t top, bottom, left, right;
             std::int32_t last = x;
             if (RoundToWholeTiles) {
-                top = clamp_to(base_y, Clip.Top, Clip.Bottom);
-                bottom = clamp_to(base_y + microtile_size, Clip.Top, Clip.Bottom);
-                left = clamp_to(x << microtile_shift, Clip.Left, Clip.Right);
+                top = ClampToRange(base_y, Clip.Top, Clip.Bottom);
+                bottom = ClampToRange(base_y + microtile_size, Clip.Top, Clip.Bottom);
+                left = ClampToRange(x << microtile_shift, Clip.Left, Clip.Right);
                 while (last < x1 && row[last + 1] != microtile_empty)
                     ++last;
-                right = clamp_to((last << microtile_shift) + microtile_size, Clip.Left, Clip.Right);
+                right = ClampToRange((last << microtile_shift) + microtile_size, Clip.Left, Clip.Right);
             } else {
-                top = clamp_to(base_y + tile_top(d), Clip.Top, Clip.Bottom);
-                bottom = clamp_to(base_y + tile_bottom(d), Clip.Top, Clip.Bottom);
-                left = clamp_to((x << microtile_shift) + tile_left(d), Clip.Left, Clip.Right);
+                top = ClampToRange(base_y + tile_top(d), Clip.Top, Clip.Bottom);
+                bottom = ClampToRange(base_y + tile_bottom(d), Clip.Top, Clip.Bottom);
+                left = ClampToRange((x << microtile_shift) + tile_left(d), Clip.Left, Clip.Right);
                 TMicroTile end_tile = d;
                 if (tile_right(d) == microtile_size)
                     while (last < x1) {
@@ -376,7 +368,7 @@ std::int32_t TilesToRects(const TMicroTiles& Tiles, TRectList& DstRects, const T
                         ++last;
                         end_tile = t;
                     }
-                right = clamp_to((last << microtile_shift) + tile_right(end_tile), Clip.Left, Clip.Right);
+                right = ClampToRange((last << microtile_shift) + tile_right(end_tile), Clip.Left, Clip.Right);
             }
             std::int32_t i = index[static_cast<std::size_t>(x - x0)];
             if (i >= 0 && rects[static_cast<std::size_t>(i)].Left == left &&
