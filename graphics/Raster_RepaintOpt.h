@@ -21,6 +21,8 @@ public:
     bool Enabled() const { return FEnabled; }
     virtual void SetEnabled(bool Value);
 
+    // The optimiser takes over the collection's list, layer and area events; a collection is unregistered
+    // before it is freed.
     virtual void RegisterLayerCollection(TLayerCollection* Layers);
     virtual void UnregisterLayerCollection(TLayerCollection* Layers);
 

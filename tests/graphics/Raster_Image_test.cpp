@@ -225,6 +225,20 @@ TEST_F(paint_box_test, DirectModeRepaintsTheChangedAreaAtOnce) {
     EXPECT_EQ(box->InvalidRects().Count(), 0);
 }
 
+TEST_F(paint_box_test, FlushCopiesTheBufferAtOnce) {
+    form->Show();
+    ASSERT_TRUE(pump_until([&] { return box->buffer_paints > 0; }));
+    pump_until([] { return false; }, 100);
+    box->Buffer()->FillRect(0, 0, 120, 80, blue32);
+    window_dc dc(box->Handle());
+    EXPECT_EQ(::GetPixel(dc.get(), 50, 50), RGB(255, 0, 0));
+    box->Flush({40, 40, 60, 60});
+    EXPECT_EQ(::GetPixel(dc.get(), 50, 50), RGB(0, 0, 255));
+    EXPECT_EQ(::GetPixel(dc.get(), 5, 5), RGB(255, 0, 0));
+    box->Flush();
+    EXPECT_EQ(::GetPixel(dc.get(), 5, 5), RGB(0, 0, 255));
+}
+
 TEST_F(paint_box_test, CannotBeAssignedToAnotherPaintBox) {
     auto* other = new test_box(form);
     EXPECT_THROW(other->Assign(box), EConvertError);
