@@ -46,13 +46,26 @@ HINSTANCE register_window_class(const wchar_t* Name, WNDPROC Proc) {
     return instance;
 }
 
-HWND AllocateHWnd(TWndMethod Method) {
+namespace {
+
+HWND allocate_hidden(TWndMethod Method, HWND parent) {
     const HINSTANCE instance = register_window_class(hidden_class, hidden_proc);
-    // A message-only window: never shown, never enumerated as a top-level window.
-    const HWND window = ::CreateWindowExW(0, hidden_class, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    const HWND window = ::CreateWindowExW(0, hidden_class, L"", 0, 0, 0, 0, 0, parent, nullptr, instance, nullptr);
     if (!window) RaiseLastOSError();
     methods()[window] = std::move(Method);
     return window;
+}
+
+} // namespace
+
+HWND AllocateHWnd(TWndMethod Method) {
+    // A message-only window: never shown, never enumerated as a top-level window.
+    return allocate_hidden(std::move(Method), HWND_MESSAGE);
+}
+
+HWND AllocateBroadcastHWnd(TWndMethod Method) {
+    // A hidden top-level window: the system's broadcasts reach only top-level windows.
+    return allocate_hidden(std::move(Method), nullptr);
 }
 
 void DeallocateHWnd(HWND Window) noexcept {

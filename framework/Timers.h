@@ -10,6 +10,9 @@ HINSTANCE register_window_class(const wchar_t* Name, WNDPROC Proc);
 // A hidden window whose messages go to Method (WM_TIMER, posted notifications). Messages not handled
 // should be passed to DefWindowProcW by Method; the window lives until DeallocateHWnd.
 HWND AllocateHWnd(TWndMethod Method);
+// The same as a hidden top-level window, which also receives the system's broadcasts (WM_THEMECHANGED,
+// WM_SETTINGCHANGE); freed by DeallocateHWnd too.
+HWND AllocateBroadcastHWnd(TWndMethod Method);
 void DeallocateHWnd(HWND Window) noexcept;
 
 using unique_hidden_window = unique_handle<HWND, DeallocateHWnd>;

@@ -2,12 +2,18 @@
 
 #include "graphics/Raster_Bindings.h"
 #include "graphics/Raster_Blend.h"
+#include "graphics/Raster_Filters.h"
 #include "graphics/Raster_LowLevel.h"
 #include "graphics/Raster_Math.h"
+#include "graphics/Raster_MicroTiles.h"
 #include "graphics/Raster_Platform.h"
 #include "graphics/Raster_Resamplers.h"
 #include "graphics/Raster_System.h"
 #include "graphics/Raster_Transforms.h"
+
+#ifdef _WIN32
+#include "graphics/Raster_XPThemes.h"
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -221,9 +227,17 @@ void graphics_startup() {
     Raster_startup();
     Raster_Transforms_startup();
     Raster_Resamplers_startup();
+    Raster_MicroTiles_startup();
+    Raster_Filters_startup();
+#ifdef _WIN32
+    Raster_XPThemes_startup();
+#endif
 }
 
 void graphics_shutdown() {
+#ifdef _WIN32
+    Raster_XPThemes_shutdown();
+#endif
     Raster_Resamplers_shutdown();
     Raster_Bitmap_shutdown();
     Raster_Blend_shutdown();

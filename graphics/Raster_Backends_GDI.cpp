@@ -1,5 +1,7 @@
 #include "graphics/Raster_Backends_GDI.h"
 
+#include "graphics/Raster_Image.h"
+
 #include <cstring>
 
 namespace kq {
@@ -50,6 +52,8 @@ void* TGDIBackend::GetInterface(const TGUID& iid) {
         return static_cast<IDeviceContextSupport*>(this);
     if (iid == IID_IBitmapContextSupport)
         return static_cast<IBitmapContextSupport*>(this);
+    if (iid == IID_IPaintSupport)
+        return static_cast<IPaintSupport*>(this);
     return TCustomBackend::GetInterface(iid);
 }
 
@@ -231,6 +235,23 @@ void TGDIBackend::DrawTo(HDC hDst, std::int32_t DstX, std::int32_t DstY) {
 void TGDIBackend::DrawTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect) {
     ::StretchBlt(hDst, DstRect.Left, DstRect.Top, DstRect.Right - DstRect.Left, DstRect.Bottom - DstRect.Top, FHDC.get(),
                  SrcRect.Left, SrcRect.Top, SrcRect.Right - SrcRect.Left, SrcRect.Bottom - SrcRect.Top, SRCCOPY);
+}
+
+// --- Paint support
+
+void TGDIBackend::DoPaint(TBitmap32* ABuffer, const TRectList& AInvalidRects, TCanvas* ACanvas,
+                          TCustomPaintBox32* APaintBox) {
+    const HDC source = ABuffer->Handle();
+    const HDC target = ACanvas->Handle();
+    const auto copy = [&](const TRect& r) {
+        ::BitBlt(target, r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top, source, r.Left, r.Top, SRCCOPY);
+    };
+    if (AInvalidRects.Count() == 0) {
+        copy(APaintBox->GetViewportRect());
+        return;
+    }
+    for (std::int32_t i = 0; i < AInvalidRects.Count(); ++i)
+        copy(*AInvalidRects.Get(i));
 }
 
 } // namespace kq

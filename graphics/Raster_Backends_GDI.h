@@ -79,6 +79,21 @@ protected:
     ~IBitmapContextSupport() = default;
 };
 
+class TCustomPaintBox32;
+
+class IPaintSupport : public IInterface {
+public:
+    virtual void ImageNeeded() = 0;
+    virtual void CheckPixmap() = 0;
+    // Copies the listed rectangles of ABuffer to ACanvas at the same places, or the paint box's whole
+    // viewport when the list is empty.
+    virtual void DoPaint(TBitmap32* ABuffer, const TRectList& AInvalidRects, TCanvas* ACanvas,
+                         TCustomPaintBox32* APaintBox) = 0;
+
+protected:
+    ~IPaintSupport() = default;
+};
+
 // The interface of a capability the object implements; raises EIntfCastError when it does not.
 template <class I>
 I* require_interface(TPlainInterfacedPersistent* object, const TGUID& iid) {
@@ -96,7 +111,8 @@ class TGDIBackend : public TCustomBackend,
                     public IFontSupport,
                     public ICanvasSupport,
                     public IDeviceContextSupport,
-                    public IBitmapContextSupport {
+                    public IBitmapContextSupport,
+                    public IPaintSupport {
 public:
     TGDIBackend();
     ~TGDIBackend() override;
@@ -138,6 +154,12 @@ public:
     // IBitmapContextSupport
     BITMAPINFO GetBitmapInfo() override { return FBitmapInfo; }
     HBITMAP GetBitmapHandle() override { return FBitmapHandle.get(); }
+
+    // IPaintSupport
+    void ImageNeeded() override {}
+    void CheckPixmap() override {}
+    void DoPaint(TBitmap32* ABuffer, const TRectList& AInvalidRects, TCanvas* ACanvas,
+                 TCustomPaintBox32* APaintBox) override;
 
 protected:
     void* GetInterface(const TGUID& iid) override;

@@ -25,33 +25,33 @@ const TPointerMap::entry* TPointerMap::find_entry(const void* item) const {
     return nullptr;
 }
 
-PPData TPointerMap::Add(void* newItem) {
-    bool isNew;
-    return Add(newItem, nullptr, isNew);
+PPData TPointerMap::Add(void* new_item) {
+    bool is_new;
+    return Add(new_item, nullptr, is_new);
 }
 
-PPData TPointerMap::Add(void* newItem, bool& isNew) {
-    return Add(newItem, nullptr, isNew);
+PPData TPointerMap::Add(void* new_item, bool& is_new) {
+    return Add(new_item, nullptr, is_new);
 }
 
-PPData TPointerMap::Add(void* newItem, void* newData) {
-    bool isNew;
-    return Add(newItem, newData, isNew);
+PPData TPointerMap::Add(void* new_item, void* new_data) {
+    bool is_new;
+    return Add(new_item, new_data, is_new);
 }
 
-PPData TPointerMap::Add(void* newItem, void* newData, bool& isNew) {
-    if (const entry* existing = find_entry(newItem)) {
-        isNew = false;
+PPData TPointerMap::Add(void* new_item, void* new_data, bool& is_new) {
+    if (const entry* existing = find_entry(new_item)) {
+        is_new = false;
         return const_cast<PPData>(&existing->Data);
     }
-    bucket& b = FBuckets[bucket_of(newItem)];
+    bucket& b = FBuckets[bucket_of(new_item)];
     const std::size_t length = b.Items.size();
     if (static_cast<std::size_t>(b.Count) == length)
         b.Items.resize(length + (length <= 8 ? 4 : length <= 64 ? 16 : length / 4));
     entry& e = b.Items[static_cast<std::size_t>(b.Count++)];
-    e = {newItem, newData};
+    e = {new_item, new_data};
     ++FCount;
-    isNew = true;
+    is_new = true;
     return &e.Data;
 }
 
@@ -63,11 +63,11 @@ void* TPointerMap::Remove(void* item) {
     return nullptr;
 }
 
-void* TPointerMap::Delete(std::int32_t bucketIndex, std::int32_t itemIndex) {
-    bucket& b = FBuckets[static_cast<std::size_t>(bucketIndex)];
-    void* data = b.Items[static_cast<std::size_t>(itemIndex)].Data;
+void* TPointerMap::Delete(std::int32_t bucket_index, std::int32_t item_index) {
+    bucket& b = FBuckets[static_cast<std::size_t>(bucket_index)];
+    void* data = b.Items[static_cast<std::size_t>(item_index)].Data;
     if (FCount != 0) {
-        std::copy(b.Items.begin() + itemIndex + 1, b.Items.begin() + b.Count, b.Items.begin() + itemIndex);
+        std::copy(b.Items.begin() + item_index + 1, b.Items.begin() + b.Count, b.Items.begin() + item_index);
         if (--b.Count == 0)
             std::vector<entry>().swap(b.Items);
         --FCount;
@@ -184,12 +184,12 @@ void TRectList::Exchange(std::int32_t index1, std::int32_t index2) {
     std::swap(FList[static_cast<std::size_t>(index1)], FList[static_cast<std::size_t>(index2)]);
 }
 
-void TRectList::Move(std::int32_t curIndex, std::int32_t newIndex) {
-    if (curIndex == newIndex || curIndex < 0 || curIndex >= FCount || newIndex < 0 || newIndex >= FCount)
+void TRectList::Move(std::int32_t cur_index, std::int32_t new_index) {
+    if (cur_index == new_index || cur_index < 0 || cur_index >= FCount || new_index < 0 || new_index >= FCount)
         return;
-    const TRect rect = FList[static_cast<std::size_t>(curIndex)];
-    Delete(curIndex);
-    Insert(newIndex, rect);
+    const TRect rect = FList[static_cast<std::size_t>(cur_index)];
+    Delete(cur_index);
+    Insert(new_index, rect);
 }
 
 std::int32_t TRectList::IndexOf(const TRect& rect) const {
@@ -289,9 +289,9 @@ void TClassList::SetItems(std::int32_t index, TClass item) {
     FList[static_cast<std::size_t>(index)] = item;
 }
 
-TClass TClassList::Find(StringView aClassName) const {
+TClass TClassList::Find(StringView class_name) const {
     for (const TClass c : FList)
-        if (c && c->ClassName == aClassName)
+        if (c && c->ClassName == class_name)
             return c;
     return nullptr;
 }
@@ -358,11 +358,11 @@ std::optional<property_value> translate(const property_info& from, const propert
 void CopyPublishedProperties(const TPersistent* source, TPersistent* dest, property_kinds kinds) {
     if (!source || !dest)
         return;
-    const property_table& destTable = dest->PublishedProperties();
+    const property_table& dest_table = dest->PublishedProperties();
     for (const property_info* info : source->PublishedProperties().all()) {
         if (!kinds.contains(info->kind) || !info->get)
             continue;
-        const property_info* target = destTable.find(info->name);
+        const property_info* target = dest_table.find(info->name);
         if (!target || target->kind != info->kind || !target->get)
             continue;
         const property_value value = info->get(*source);

@@ -24,10 +24,10 @@ public:
     ~TPointerMap() override;
 
     // The data slot of the item; an existing item keeps its data and IsNew is False.
-    PPData Add(void* newItem);
-    PPData Add(void* newItem, bool& isNew);
-    PPData Add(void* newItem, void* newData);
-    PPData Add(void* newItem, void* newData, bool& isNew);
+    PPData Add(void* new_item);
+    PPData Add(void* new_item, bool& is_new);
+    PPData Add(void* new_item, void* new_data);
+    PPData Add(void* new_item, void* new_data, bool& is_new);
     // The removed entry's data, or nullptr when the item is absent.
     void* Remove(void* item);
     void Clear();
@@ -41,7 +41,7 @@ public:
 
 protected:
     // Removes an entry (when Count is not 0) and returns its data; overridden to free what the data holds.
-    virtual void* Delete(std::int32_t bucketIndex, std::int32_t itemIndex);
+    virtual void* Delete(std::int32_t bucket_index, std::int32_t item_index);
 
 private:
     friend class TPointerMapIterator;
@@ -67,7 +67,7 @@ private:
 // may make the iterator skip or repeat entries of the current bucket.
 class TPointerMapIterator : public TObject {
 public:
-    explicit TPointerMapIterator(const TPointerMap& srcPointerMap) : FSrcPointerMap(srcPointerMap) {}
+    explicit TPointerMapIterator(const TPointerMap& src_pointer_map) : FSrcPointerMap(src_pointer_map) {}
 
     bool Next();
     void* Item() const { return FItem; }
@@ -90,7 +90,7 @@ public:
     void Insert(std::int32_t index, const TRect& rect);
     void Delete(std::int32_t index);
     void Exchange(std::int32_t index1, std::int32_t index2);
-    void Move(std::int32_t curIndex, std::int32_t newIndex);
+    void Move(std::int32_t cur_index, std::int32_t new_index);
     std::int32_t IndexOf(const TRect& rect) const;
     std::int32_t Remove(const TRect& rect);
     TRect* Get(std::int32_t index);
@@ -138,7 +138,7 @@ public:
     std::int32_t Count() const { return static_cast<std::int32_t>(FList.size()); }
 
     // The first class of exactly this name (case-sensitive), or nil.
-    TClass Find(StringView aClassName) const;
+    TClass Find(StringView class_name) const;
     void GetClassNames(std::vector<String>& strings) const;
 
 private:

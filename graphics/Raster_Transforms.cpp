@@ -50,45 +50,45 @@ void TTransformation::SetSrcRect(const TFloatRect& value) {
 
 void TTransformation::PrepareTransform() {}
 
-void TTransformation::ReverseTransformInt(std::int32_t dstX, std::int32_t dstY, std::int32_t& srcX,
-                                          std::int32_t& srcY) {
+void TTransformation::ReverseTransformInt(std::int32_t dst_x, std::int32_t dst_y, std::int32_t& src_x,
+                                          std::int32_t& src_y) {
     TFixed x, y;
-    ReverseTransformFixed(IntToFixed(dstX), IntToFixed(dstY), x, y);
-    srcX = FixedToIntNearest(x);
-    srcY = FixedToIntNearest(y);
+    ReverseTransformFixed(IntToFixed(dst_x), IntToFixed(dst_y), x, y);
+    src_x = FixedToIntNearest(x);
+    src_y = FixedToIntNearest(y);
 }
 
-void TTransformation::ReverseTransformFixed(TFixed dstX, TFixed dstY, TFixed& srcX, TFixed& srcY) {
+void TTransformation::ReverseTransformFixed(TFixed dst_x, TFixed dst_y, TFixed& src_x, TFixed& src_y) {
     float x, y;
-    ReverseTransformFloat(static_cast<float>(dstX) / 65536.0f, static_cast<float>(dstY) / 65536.0f, x, y);
-    srcX = to_fixed(x);
-    srcY = to_fixed(y);
+    ReverseTransformFloat(static_cast<float>(dst_x) / 65536.0f, static_cast<float>(dst_y) / 65536.0f, x, y);
+    src_x = to_fixed(x);
+    src_y = to_fixed(y);
 }
 
 void TTransformation::ReverseTransformFloat(float, float, float&, float&) {
     throw ETransformNotImplemented(Format(u"Reverse transformation is not implemented in %s.", {ClassName()}));
 }
 
-void TTransformation::TransformInt(std::int32_t srcX, std::int32_t srcY, std::int32_t& dstX, std::int32_t& dstY) {
+void TTransformation::TransformInt(std::int32_t src_x, std::int32_t src_y, std::int32_t& dst_x, std::int32_t& dst_y) {
     TFixed x, y;
-    TransformFixed(IntToFixed(srcX), IntToFixed(srcY), x, y);
-    dstX = FixedToIntNearest(x);
-    dstY = FixedToIntNearest(y);
+    TransformFixed(IntToFixed(src_x), IntToFixed(src_y), x, y);
+    dst_x = FixedToIntNearest(x);
+    dst_y = FixedToIntNearest(y);
 }
 
-void TTransformation::TransformFixed(TFixed srcX, TFixed srcY, TFixed& dstX, TFixed& dstY) {
+void TTransformation::TransformFixed(TFixed src_x, TFixed src_y, TFixed& dst_x, TFixed& dst_y) {
     float x, y;
-    TransformFloat(static_cast<float>(srcX) / 65536.0f, static_cast<float>(srcY) / 65536.0f, x, y);
-    dstX = to_fixed(x);
-    dstY = to_fixed(y);
+    TransformFloat(static_cast<float>(src_x) / 65536.0f, static_cast<float>(src_y) / 65536.0f, x, y);
+    dst_x = to_fixed(x);
+    dst_y = to_fixed(y);
 }
 
 void TTransformation::TransformFloat(float, float, float&, float&) {
     throw ETransformNotImplemented(Format(u"Forward transformation is not implemented in %s.", {ClassName()}));
 }
 
-TFloatRect TTransformation::GetTransformedBounds(const TFloatRect& aSrcRect) {
-    return aSrcRect;
+TFloatRect TTransformation::GetTransformedBounds(const TFloatRect& src_rect) {
+    return src_rect;
 }
 
 TPoint TTransformation::ReverseTransform(const TPoint& p) {
@@ -125,26 +125,26 @@ void T3x3Transformation::PrepareTransform() {
     FTransformValid = true;
 }
 
-void T3x3Transformation::ReverseTransformFixed(TFixed dstX, TFixed dstY, TFixed& srcX, TFixed& srcY) {
-    srcX = fixed_row(FInverseFixedMatrix, 0, dstX, dstY);
-    srcY = fixed_row(FInverseFixedMatrix, 1, dstX, dstY);
+void T3x3Transformation::ReverseTransformFixed(TFixed dst_x, TFixed dst_y, TFixed& src_x, TFixed& src_y) {
+    src_x = fixed_row(FInverseFixedMatrix, 0, dst_x, dst_y);
+    src_y = fixed_row(FInverseFixedMatrix, 1, dst_x, dst_y);
 }
 
-void T3x3Transformation::ReverseTransformFloat(float dstX, float dstY, float& srcX, float& srcY) {
+void T3x3Transformation::ReverseTransformFloat(float dst_x, float dst_y, float& src_x, float& src_y) {
     const TFloatMatrix& m = FInverseMatrix;
-    srcX = m[0][0] * dstX + m[1][0] * dstY + m[2][0];
-    srcY = m[0][1] * dstX + m[1][1] * dstY + m[2][1];
+    src_x = m[0][0] * dst_x + m[1][0] * dst_y + m[2][0];
+    src_y = m[0][1] * dst_x + m[1][1] * dst_y + m[2][1];
 }
 
-void T3x3Transformation::TransformFixed(TFixed srcX, TFixed srcY, TFixed& dstX, TFixed& dstY) {
-    dstX = fixed_row(FFixedMatrix, 0, srcX, srcY);
-    dstY = fixed_row(FFixedMatrix, 1, srcX, srcY);
+void T3x3Transformation::TransformFixed(TFixed src_x, TFixed src_y, TFixed& dst_x, TFixed& dst_y) {
+    dst_x = fixed_row(FFixedMatrix, 0, src_x, src_y);
+    dst_y = fixed_row(FFixedMatrix, 1, src_x, src_y);
 }
 
-void T3x3Transformation::TransformFloat(float srcX, float srcY, float& dstX, float& dstY) {
+void T3x3Transformation::TransformFloat(float src_x, float src_y, float& dst_x, float& dst_y) {
     const TFloatMatrix& m = FMatrix;
-    dstX = m[0][0] * srcX + m[1][0] * srcY + m[2][0];
-    dstY = m[0][1] * srcX + m[1][1] * srcY + m[2][1];
+    dst_x = m[0][0] * src_x + m[1][0] * src_y + m[2][0];
+    dst_y = m[0][1] * src_x + m[1][1] * src_y + m[2][1];
 }
 
 // --- TAffineTransformation
@@ -209,11 +209,11 @@ void TAffineTransformation::Rotate(float cx, float cy, float alpha) {
     Changed();
 }
 
-TFloatRect TAffineTransformation::GetTransformedBounds(const TFloatRect& aSrcRect) {
-    const TVector3f corners[4] = {MatrixApply(FMatrix, {aSrcRect.Left, aSrcRect.Top, 1}),
-                                  MatrixApply(FMatrix, {aSrcRect.Right, aSrcRect.Top, 1}),
-                                  MatrixApply(FMatrix, {aSrcRect.Left, aSrcRect.Bottom, 1}),
-                                  MatrixApply(FMatrix, {aSrcRect.Right, aSrcRect.Bottom, 1})};
+TFloatRect TAffineTransformation::GetTransformedBounds(const TFloatRect& src_rect) {
+    const TVector3f corners[4] = {MatrixApply(FMatrix, {src_rect.Left, src_rect.Top, 1}),
+                                  MatrixApply(FMatrix, {src_rect.Right, src_rect.Top, 1}),
+                                  MatrixApply(FMatrix, {src_rect.Left, src_rect.Bottom, 1}),
+                                  MatrixApply(FMatrix, {src_rect.Right, src_rect.Bottom, 1})};
     TFloatRect r{corners[0][0], corners[0][1], corners[0][0], corners[0][1]};
     for (const TVector3f& v : corners) {
         r.Left = std::min(r.Left, v[0]);
@@ -306,8 +306,8 @@ void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation
 void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation,
                      TRasterizer* Rasterizer, const TRect& DstClip) {
     RequireBitmaps(Dst, Src);
-    TRect dstRect;
-    if (!IntersectRects(dstRect, DstClip, Dst->ClipRect()) || RectIsEmpty(dstRect))
+    TRect dst_rect;
+    if (!IntersectRects(dst_rect, DstClip, Dst->ClipRect()) || RectIsEmpty(dst_rect))
         return;
     if (!Dst->MeasuringMode()) {
         TTransformer transformer(Src->Resampler(), Transformation);
@@ -319,9 +319,9 @@ void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation
             }
         } done{Rasterizer};
         Rasterizer->SetSampler(&transformer);
-        Rasterizer->Rasterize(Dst, dstRect, Src);
+        Rasterizer->Rasterize(Dst, dst_rect, Src);
     }
-    Dst->Changed(dstRect, AreaInfoRect);
+    Dst->Changed(dst_rect, AreaInfoRect);
 }
 
 // --- Bindings

@@ -38,17 +38,17 @@ public:
 
     virtual void PrepareTransform();
     // Nearest integers of the fixed forms (a half rounds down).
-    virtual void ReverseTransformInt(std::int32_t dstX, std::int32_t dstY, std::int32_t& srcX, std::int32_t& srcY);
-    virtual void ReverseTransformFixed(TFixed dstX, TFixed dstY, TFixed& srcX, TFixed& srcY);
+    virtual void ReverseTransformInt(std::int32_t dst_x, std::int32_t dst_y, std::int32_t& src_x, std::int32_t& src_y);
+    virtual void ReverseTransformFixed(TFixed dst_x, TFixed dst_y, TFixed& src_x, TFixed& src_y);
     // Raise ETransformNotImplemented unless a subclass implements them.
-    virtual void ReverseTransformFloat(float dstX, float dstY, float& srcX, float& srcY);
-    virtual void TransformInt(std::int32_t srcX, std::int32_t srcY, std::int32_t& dstX, std::int32_t& dstY);
-    virtual void TransformFixed(TFixed srcX, TFixed srcY, TFixed& dstX, TFixed& dstY);
-    virtual void TransformFloat(float srcX, float srcY, float& dstX, float& dstY);
+    virtual void ReverseTransformFloat(float dst_x, float dst_y, float& src_x, float& src_y);
+    virtual void TransformInt(std::int32_t src_x, std::int32_t src_y, std::int32_t& dst_x, std::int32_t& dst_y);
+    virtual void TransformFixed(TFixed src_x, TFixed src_y, TFixed& dst_x, TFixed& dst_y);
+    virtual void TransformFloat(float src_x, float src_y, float& dst_x, float& dst_y);
 
     virtual bool HasTransformedBounds() const { return true; }
     // Where a source rectangle lands; the base returns it unchanged.
-    virtual TFloatRect GetTransformedBounds(const TFloatRect& aSrcRect);
+    virtual TFloatRect GetTransformedBounds(const TFloatRect& src_rect);
     TFloatRect GetTransformedBounds() { return GetTransformedBounds(FSrcRect); }
 
     // These prepare the transformation first when it is out of date.
@@ -80,10 +80,10 @@ public:
     const TFloatMatrix& Matrix() const { return FMatrix; }
 
     void PrepareTransform() override;
-    void ReverseTransformFixed(TFixed dstX, TFixed dstY, TFixed& srcX, TFixed& srcY) override;
-    void ReverseTransformFloat(float dstX, float dstY, float& srcX, float& srcY) override;
-    void TransformFixed(TFixed srcX, TFixed srcY, TFixed& dstX, TFixed& dstY) override;
-    void TransformFloat(float srcX, float srcY, float& dstX, float& dstY) override;
+    void ReverseTransformFixed(TFixed dst_x, TFixed dst_y, TFixed& src_x, TFixed& src_y) override;
+    void ReverseTransformFloat(float dst_x, float dst_y, float& src_x, float& src_y) override;
+    void TransformFixed(TFixed src_x, TFixed src_y, TFixed& dst_x, TFixed& dst_y) override;
+    void TransformFloat(float src_x, float src_y, float& dst_x, float& dst_y) override;
 
 protected:
     TFloatMatrix FMatrix = IdentityFloatMatrix;
@@ -108,7 +108,7 @@ public:
     void Rotate(float cx, float cy, float alpha);
 
     // The bounding box of the four transformed corners.
-    TFloatRect GetTransformedBounds(const TFloatRect& aSrcRect) override;
+    TFloatRect GetTransformedBounds(const TFloatRect& src_rect) override;
     using TTransformation::GetTransformedBounds;
 
 private:

@@ -121,7 +121,8 @@ TEST(RasterBindings, RegistriesAreListedInStartUpOrder) {
     for (const auto& registry : FunctionRegistries())
         names.push_back(registry->Name());
     EXPECT_EQ(names, (std::vector<String>{u"Raster_LowLevel bindings", u"Raster_Blend bindings",
-                                          u"Raster_Transforms bindings", u"Raster_Resamplers bindings"}));
+                                          u"Raster_Transforms bindings", u"Raster_Resamplers bindings",
+                                          u"Raster_MicroTiles bindings", u"Raster_Filters bindings"}));
 }
 
 TEST(RasterBindings, FillBindsPerProcessor) {
