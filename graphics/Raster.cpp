@@ -5,6 +5,7 @@
 #include "graphics/Raster_LowLevel.h"
 #include "graphics/Raster_Math.h"
 #include "graphics/Raster_Platform.h"
+#include "graphics/Raster_Polygons.h"
 #include "graphics/Raster_Resamplers.h"
 #include "graphics/Raster_System.h"
 #include "graphics/Raster_Transforms.h"
@@ -221,9 +222,11 @@ void graphics_startup() {
     Raster_startup();
     Raster_Transforms_startup();
     Raster_Resamplers_startup();
+    Raster_Polygons_startup();
 }
 
 void graphics_shutdown() {
+    Raster_Polygons_shutdown();
     Raster_Resamplers_shutdown();
     Raster_Bitmap_shutdown();
     Raster_Blend_shutdown();

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "graphics/Raster.h"
+
+#include <cstdint>
+
+namespace kq {
+
+// A run of pixels of one row with their coverage: Values points at pixel X1's, X2 - X1 + 1 follow. The
+// sign follows the polygons' orientation and overlaps add up; the span step applies the fill rule.
+struct TValueSpan {
+    std::int32_t X1 = 0, X2 = 0;
+    const float* Values = nullptr;
+};
+
+using TRenderSpanEvent = void (*)(void* Data, const TValueSpan& Span, std::int32_t DstY);
+
+// Exact per-pixel coverage of the polygons (filled together) within ClipRect, handed to SpanStep row by
+// row, top to bottom. Polygons with fewer than three points or with coordinates that are no finite number
+// add nothing; memory stays within the clipped polygons' size, whatever the coordinates.
+void RasterizeCoverage(const TArrayOfArrayOfFloatPoint& Polygons, const TFloatRect& ClipRect,
+                       TRenderSpanEvent SpanStep, void* Data);
+
+} // namespace kq
