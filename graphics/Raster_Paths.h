@@ -7,6 +7,11 @@
 
 namespace kq {
 
+namespace detail {
+// Lets the text layout move the glyphs of a finished line.
+struct flattened_path_access;
+} // namespace detail
+
 enum TControlPointOrigin : std::uint8_t { cpNone, cpCubic, cpConic };
 
 // Curves are flattened until their control polygon bends less than this.
@@ -106,6 +111,8 @@ public:
     notify_event OnClosePath;
 
 protected:
+    friend struct detail::flattened_path_access;
+
     void EmitPoint(const TFloatPoint& P) override;
     void AssignTo(TPersistent* Dest) const override;
 
