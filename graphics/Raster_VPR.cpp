@@ -77,8 +77,14 @@ private:
         const float slope = (p2.X - p1.X) / (p2.Y - p1.Y);
         // The running X is held between the edge's ends: its rounding must not carry it out of the clip.
         const float lo = std::min(p1.X, p2.X), hi = std::max(p1.X, p2.X);
+        // Where the edge leaves its first row, as a share of the edge: an edge of almost no height has an
+        // infinite slope, and its first row may have no height left at all.
+        const auto x_at = [&](float y) {
+            const double share = (static_cast<double>(y) - p1.Y) / (static_cast<double>(p2.Y) - p1.Y);
+            return std::clamp(static_cast<float>(p1.X + (static_cast<double>(p2.X) - p1.X) * share), lo, hi);
+        };
         if (r1 < r2) {
-            float x = std::clamp(p1.X + slope * (static_cast<float>(r1 + 1) - p1.Y), lo, hi);
+            float x = x_at(static_cast<float>(r1 + 1));
             add(r1, p1.X, p1.Y - r1, x, 1);
             for (std::int32_t row = r1 + 1; row < r2; ++row) {
                 const float next = std::clamp(x + slope, lo, hi);
@@ -87,7 +93,7 @@ private:
             }
             add(r2, x, 0, p2.X, p2.Y - r2);
         } else {
-            float x = std::clamp(p1.X + slope * (static_cast<float>(r1) - p1.Y), lo, hi);
+            float x = x_at(static_cast<float>(r1));
             add(r1, p1.X, p1.Y - r1, x, 0);
             for (std::int32_t row = r1 - 1; row > r2; --row) {
                 const float next = std::clamp(x - slope, lo, hi);
@@ -128,11 +134,13 @@ public:
         const float xa = rightwards ? s.X1 : s.X2, ya = rightwards ? s.Y1 : s.Y2;
         const float xb = rightwards ? s.X2 : s.X1, yb = rightwards ? s.Y2 : s.Y1;
         const float sign = rightwards ? 1.0f : -1.0f;
-        const float dydx = (yb - ya) / (xb - xa);
+        // Y at each cell's edge as a share of the segment: a segment of almost no width has an infinite slope.
+        const double width = static_cast<double>(xb) - xa, rise = static_cast<double>(yb) - ya;
         float x = xa, y = ya;
         for (std::int32_t j = std::min(j1, j2), last = std::max(j1, j2); j <= last; ++j) {
             const float x_end = j == last ? xb : static_cast<float>(j + 1);
-            const float y_end = j == last ? yb : ya + (x_end - xa) * dydx;
+            const float y_end =
+                j == last ? yb : static_cast<float>(ya + rise * std::clamp((x_end - xa) / width, 0.0, 1.0));
             *at(j) += sign * (x_end - x) * (y + y_end) / 2;
             x = x_end;
             y = y_end;

@@ -112,6 +112,9 @@ TEST(RasterCoverage, BadPolygonsAddNothingAndStayInside) {
     };
     for (const auto& p : polygons)
         EXPECT_TRUE(coverage_of(p, {0, 0, 16, 16}).empty());
+    // A sliver of almost no width but huge height: its slopes are infinite, its coverage must stay a number.
+    for (const auto& [xy, v] : coverage_of({{{-0x1.4bbdfep-52f, 0x1.f76f4ap+76f}, {0, 0}}}, {-2.5f, -1, 40.25f, 19}))
+        EXPECT_TRUE(std::isfinite(v)) << xy.first << "," << xy.second;
     // Huge coordinates are clipped first: every pixel of the clip covered once, nothing outside it.
     const auto cells = coverage_of({{{-big, -big}, {big, -big}, {big, big}, {-big, big}}}, {2, 3, 10, 7});
     EXPECT_EQ(cells.size(), 32u);
