@@ -21,10 +21,10 @@ std::unique_ptr<TClassList> renderer_classes;
 // --- Fill procedures. Every rounding is a floor; a run of equal coverage values (bit for bit) is
 // converted once.
 
-// abs(floor(c x 65536)), held where overlapping polygons cannot reach.
+// abs(floor(c x 65536)) (the product is exact), held where overlapping polygons cannot reach.
 std::uint32_t coverage_16(float c) {
-    const double v = std::floor(static_cast<double>(c) * 65536.0);
-    return static_cast<std::uint32_t>(std::min(std::abs(v), 1073741824.0));
+    const float v = std::abs(std::floor(c * 65536.0f));
+    return static_cast<std::uint32_t>(v < 1073741824.0f ? v : 1073741824.0f);
 }
 
 // floor(abs(c) x 256), held likewise.
@@ -64,13 +64,19 @@ void convert_runs(const float* coverage, TColor32* output, std::int32_t count, C
 }
 
 template <std::uint32_t (*Rule)(std::uint32_t)>
-void fill_color(const float* coverage, TColor32* output, std::int32_t count, TColor32 color) {
+TColor32 color_of(float c, TColor32 color) {
     const std::uint64_t a = Color32Alpha(color);
-    const TColor32 rgb = color & 0x00FFFFFF;
-    convert_runs(coverage, output, count, [a, rgb](float c) {
-        return rgb | static_cast<TColor32>(GammaLookup[(a * 257 * Rule(coverage_16(c))) >> 24]) << 24;
-    });
+    return (color & 0x00FFFFFF) | static_cast<TColor32>(GammaLookup[(a * 257 * Rule(coverage_16(c))) >> 24]) << 24;
 }
+
+template <std::uint32_t (*Rule)(std::uint32_t)>
+void fill_color(const float* coverage, TColor32* output, std::int32_t count, TColor32 color) {
+    convert_runs(coverage, output, count, [color](float c) { return color_of<Rule>(c, color); });
+}
+
+// One coverage value of a run to its colour, by fill rule: the colour forms of the table above.
+using color_of_proc = TColor32 (*)(float c, TColor32 color);
+constexpr color_of_proc run_colors[2] = {&color_of<even_odd_16>, &color_of<non_zero_16>};
 
 template <std::uint32_t (*Rule)(std::uint32_t)>
 void fill_alpha(const float* coverage, TColor32* output, std::int32_t count, TColor32) {
@@ -182,6 +188,7 @@ void TPolygonRenderer32::PolyPolygonFS(const TArrayOfArrayOfFloatPoint& Points) 
 
 void TPolygonRenderer32VPR::PolyPolygonFS(const TArrayOfArrayOfFloatPoint& Points, const TFloatRect& ClipRect) {
     FFillProc = vpr_fill_procs[FFillMode == frNonZero ? 1 : 0][FFiller ? 1 : 0];
+    FLastRunValid = false; // the colour or the rule may have changed since
     TFloatRect clip;
     if (drawable_clip(ClipRect, clip)) {
         if (FFiller) {
@@ -195,7 +202,7 @@ void TPolygonRenderer32VPR::PolyPolygonFS(const TArrayOfArrayOfFloatPoint& Point
                 },
                 this);
         } else {
-            RasterizeCoverage(
+            rasterize_coverage_runs(
                 Points, clip,
                 [](void* data, const TValueSpan& span, std::int32_t y) {
                     static_cast<TPolygonRenderer32VPR*>(data)->RenderSpan(span, y);
@@ -231,29 +238,50 @@ void TPolygonRenderer32VPR::report_bounds(const TArrayOfArrayOfFloatPoint& Point
 }
 
 void TPolygonRenderer32VPR::RenderSpan(const TValueSpan& Span, std::int32_t DstY) {
-    const std::int32_t count = Span.X2 - Span.X1 + 1;
-    FLine.resize(static_cast<std::size_t>(count));
-    FFillProc(Span.Values, FLine.data(), count, FColor);
-    // The row blend has no opaque case (it would give an opaque colour 255/256 of itself): fully covered
-    // pixels of an opaque colour take the colour, transparent ones are left, the rest are blended.
-    const TColor32* src = FLine.data();
-    TColor32* dst = FBitmap->PixelPtr(Span.X1, DstY);
-    for (std::int32_t i = 0; i < count;) {
-        const TColor32 alpha = src[i] >> 24;
-        std::int32_t j = i + 1;
+    // A run of equal coverage converts once. The row blend has no opaque case (it would give an opaque
+    // colour 255/256 of itself): fully covered pixels of an opaque colour take the colour, transparent
+    // ones are left, the rest are blended.
+    TColor32* row = FBitmap->ScanLine(DstY);
+    const auto put = [&](std::int32_t x1, std::int32_t count, TColor32 c) {
+        const TColor32 alpha = c >> 24;
         if (alpha == 255) {
-            while (j < count && src[j] >> 24 == 255)
-                ++j;
-            FillDwords(dst + i, j - i, src[i]);
-        } else if (alpha == 0) {
-            while (j < count && src[j] >> 24 == 0)
-                ++j;
-        } else {
-            while (j < count && src[j] >> 24 != 0 && src[j] >> 24 != 255)
-                ++j;
-            BlendRow(src + i, dst + i, j - i);
+            if (count < 8)
+                std::fill(row + x1, row + x1 + count, c);
+            else
+                FillDwords(row + x1, count, c);
+        } else if (alpha != 0) {
+            if (count == 1) {
+                BlendRow(&c, row + x1, 1);
+                return;
+            }
+            FLine.assign(static_cast<std::size_t>(count), c);
+            BlendRow(FLine.data(), row + x1, count);
         }
-        i = j;
+    };
+    if (Span.Runs) {
+        const color_of_proc color_of_run = run_colors[FFillMode == frNonZero ? 1 : 0];
+        // The inside of a shape has the same coverage row after row: it converts once.
+        for (std::int32_t i = 0; i < Span.RunCount; ++i) {
+            const coverage_run& run = Span.Runs[i];
+            const auto bits = std::bit_cast<std::uint32_t>(run.Value);
+            if (!FLastRunValid || bits != FLastRunBits) {
+                FLastRunColor = color_of_run(run.Value, FColor);
+                FLastRunBits = bits;
+                FLastRunValid = true;
+            }
+            put(run.X1, run.X2 - run.X1 + 1, FLastRunColor);
+        }
+    } else {
+        const std::int32_t count = Span.X2 - Span.X1 + 1;
+        std::vector<TColor32> line(static_cast<std::size_t>(count));
+        FFillProc(Span.Values, line.data(), count, FColor);
+        for (std::int32_t i = 0; i < count;) {
+            std::int32_t j = i + 1;
+            while (j < count && line[static_cast<std::size_t>(j)] == line[static_cast<std::size_t>(i)])
+                ++j;
+            put(Span.X1 + i, j - i, line[static_cast<std::size_t>(i)]);
+            i = j;
+        }
     }
     EndBlending();
 }

@@ -81,6 +81,8 @@ public:
     void PolyPolygonFS(const TArrayOfArrayOfFloatPoint& Points, const TFloatRect& ClipRect) override;
 
 protected:
+    // The colour step. From this class's own fill its spans carry runs only (Values nil); a span with
+    // Values and no runs is converted pixel by pixel.
     virtual void RenderSpan(const TValueSpan& Span, std::int32_t DstY);
     // The clip within the bitmap; false when nothing of it is left.
     bool drawable_clip(const TFloatRect& ClipRect, TFloatRect& Clip) const;
@@ -92,6 +94,10 @@ protected:
 private:
     void FillSpan(const TValueSpan& Span, std::int32_t DstY);
     TFillLineEvent FFillLine;
+    // The last run's coverage (its bits) and colour, within one fill.
+    bool FLastRunValid = false;
+    std::uint32_t FLastRunBits = 0;
+    TColor32 FLastRunColor = 0;
 };
 
 // Sub-pixel fills for a horizontal RGB stripe: three coverage values per pixel, one per channel. The filler

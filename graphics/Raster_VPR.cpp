@@ -4,6 +4,7 @@
 #include "graphics/Raster_VectorUtils.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -110,18 +111,58 @@ private:
     std::vector<line_segment> FPool;
 };
 
-// Cells of the row buffer, addressed by pixel column.
+// Cells of the row buffer, addressed by pixel column. Only the cells a row's segments touch are written;
+// between them the running sum of the steps stays constant, so it is summed and handed over as runs.
 class coverage_row {
 public:
     coverage_row(std::int32_t first, std::int32_t last)
-        : FOrigin(first), FCells(static_cast<std::size_t>(last - first + 1), 0.0f) {}
+        : FOrigin(first), FCells(static_cast<std::size_t>(last - first + 1), 0.0f), FValues(FCells.size()) {}
 
+    void start() { FTouched.clear(); }
     float* at(std::int32_t x) { return FCells.data() + (x - FOrigin); }
     void step(std::int32_t x, float f, float sign) {
         *at(x) += sign * (1 - f);
         *at(x + 1) += sign * f;
+        touch(x, x + 1);
     }
-    void clear(std::int32_t x1, std::int32_t x2) { std::fill(at(x1), at(x2) + 1, 0.0f); }
+    void touch(std::int32_t first, std::int32_t last) { FTouched.push_back({first, last, 0}); }
+
+    // The running sum of the steps over cells x1..x2. Over the touched cells only, in order, when they
+    // are few (a cell between them holds the sum reached before it); over all of them when a row is
+    // crowded with edges.
+    void sum_steps(std::int32_t x1, std::int32_t x2) {
+        FDense = FTouched.size() * 16 > static_cast<std::size_t>(x2 - x1 + 1);
+        if (FDense) {
+            FFirst = x1;
+            FLast = x2;
+            CumulativeSum(at(x1), x2 - x1 + 1);
+            return;
+        }
+        // Most rows have a few ranges: insertion sort.
+        for (std::size_t i = 1; i < FTouched.size(); ++i) {
+            const range r = FTouched[i];
+            std::size_t j = i;
+            for (; j > 0 && FTouched[j - 1].first > r.first; --j)
+                FTouched[j] = FTouched[j - 1];
+            FTouched[j] = r;
+        }
+        std::size_t merged = 0;
+        for (const range& r : FTouched) {
+            if (merged > 0 && r.first <= FTouched[merged - 1].last + 1)
+                FTouched[merged - 1].last = std::max(FTouched[merged - 1].last, r.last);
+            else
+                FTouched[merged++] = r;
+        }
+        FTouched.resize(merged);
+        float running = 0;
+        for (range& r : FTouched) {
+            for (float* c = at(r.first), *end = at(r.last) + 1; c != end; ++c) {
+                running += *c;
+                *c = running;
+            }
+            r.after = running;
+        }
+    }
 
     // The area between the segment and the row's top, cell by cell, signed by the segment's direction.
     void add_area(const line_segment& s) {
@@ -147,15 +188,82 @@ public:
         }
     }
 
+    // Cells x1..x2 as runs of equal values, and written out in full when wanted.
+    TValueSpan span(std::int32_t x1, std::int32_t x2, bool values_wanted) {
+        FRuns.clear();
+        if (FDense) {
+            const float* values = at(x1);
+            for (std::int32_t x = x1; x <= x2;) {
+                const auto bits = std::bit_cast<std::uint32_t>(*at(x));
+                std::int32_t end = x;
+                while (end < x2 && std::bit_cast<std::uint32_t>(*at(end + 1)) == bits)
+                    ++end;
+                FRuns.push_back({x, end, *at(x)});
+                x = end + 1;
+            }
+            return {x1, x2, values, FRuns.data(), static_cast<std::int32_t>(FRuns.size())};
+        }
+        float gap = 0;
+        std::int32_t x = x1;
+        const auto add_run = [this](std::int32_t a, std::int32_t b, float v) {
+            if (!FRuns.empty() && FRuns.back().X2 + 1 == a && same(FRuns.back().Value, v))
+                FRuns.back().X2 = b;
+            else
+                FRuns.push_back({a, b, v});
+        };
+        for (const range& r : FTouched) {
+            if (r.last < x) {
+                gap = r.after;
+                continue;
+            }
+            if (r.first > x2)
+                break;
+            if (r.first > x)
+                add_run(x, r.first - 1, gap);
+            for (std::int32_t c = std::max(r.first, x), last = std::min(r.last, x2); c <= last; ++c)
+                add_run(c, c, *at(c));
+            x = r.last + 1;
+            gap = r.after;
+        }
+        if (x <= x2)
+            add_run(x, x2, gap);
+        float* values = nullptr;
+        if (values_wanted) {
+            values = FValues.data() + (x1 - FOrigin);
+            for (const coverage_run& run : FRuns)
+                std::fill(values + (run.X1 - x1), values + (run.X2 - x1) + 1, run.Value);
+        }
+        return {x1, x2, values, FRuns.data(), static_cast<std::int32_t>(FRuns.size())};
+    }
+
+    void clear() {
+        if (FDense) {
+            std::fill(at(FFirst), at(FLast) + 1, 0.0f);
+            return;
+        }
+        for (const range& r : FTouched)
+            std::fill(at(r.first), at(r.last) + 1, 0.0f);
+    }
+
 private:
+    struct range {
+        std::int32_t first, last;
+        float after; // the running sum after the range
+    };
+
+    static bool same(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
+
     std::int32_t FOrigin;
     std::vector<float> FCells;
+    std::vector<float> FValues;
+    std::vector<range> FTouched;
+    std::vector<coverage_run> FRuns;
+    bool FDense = false;
+    std::int32_t FFirst = 0, FLast = 0; // the cells summed in full
 };
 
-} // namespace
-
-void RasterizeCoverage(const TArrayOfArrayOfFloatPoint& Polygons, const TFloatRect& ClipRect,
-                       TRenderSpanEvent SpanStep, void* Data) {
+void rasterize(const TArrayOfArrayOfFloatPoint& Polygons, const TFloatRect& ClipRect, TRenderSpanEvent SpanStep,
+               void* Data, bool values_wanted) {
     // Pixel columns and rows are Integers; a clip beyond them is held there.
     constexpr float reach = 1 << 30;
     const TFloatRect clip{std::max(ClipRect.Left, -reach), std::max(ClipRect.Top, -reach),
@@ -193,6 +301,7 @@ void RasterizeCoverage(const TArrayOfArrayOfFloatPoint& Polygons, const TFloatRe
         if (line.Count == 0)
             continue;
         std::int32_t x1 = INT_MAX, x2 = INT_MIN;
+        row.start();
         const auto step_point = [&](float x, float rel_y, float sign) {
             const std::int32_t j = floor_int(x);
             x1 = std::min(x1, j);
@@ -207,16 +316,29 @@ void RasterizeCoverage(const TArrayOfArrayOfFloatPoint& Polygons, const TFloatRe
             const line_segment& s = line.Segments[i];
             step_point(s.X1, s.Y1, -1);
             step_point(s.X2, s.Y2, 1);
+            row.touch(floor_int(std::min(s.X1, s.X2)), floor_int(std::max(s.X1, s.X2)));
         }
-        CumulativeSum(row.at(x1), x2 - x1 + 1);
+        row.sum_steps(x1, x2);
         for (std::int32_t i = 0; i < line.Count; ++i)
             row.add_area(line.Segments[i]);
         const std::int32_t span_x1 = std::max(x1, clip_min_x), span_x2 = std::min(x2, clip_max_x);
         if (span_x1 <= span_x2 && row_y <= clip_max_y)
-            SpanStep(Data, {span_x1, span_x2, row.at(span_x1)}, row_y);
+            SpanStep(Data, row.span(span_x1, span_x2, values_wanted), row_y);
         // All of the touched cells, also those the span left out: the next row sums over them again.
-        row.clear(x1, x2);
+        row.clear();
     }
+}
+
+} // namespace
+
+void RasterizeCoverage(const TArrayOfArrayOfFloatPoint& Polygons, const TFloatRect& ClipRect,
+                       TRenderSpanEvent SpanStep, void* Data) {
+    rasterize(Polygons, ClipRect, SpanStep, Data, true);
+}
+
+void rasterize_coverage_runs(const TArrayOfArrayOfFloatPoint& Polygons, const TFloatRect& ClipRect,
+                             TRenderSpanEvent SpanStep, void* Data) {
+    rasterize(Polygons, ClipRect, SpanStep, Data, false);
 }
 
 } // namespace kq
