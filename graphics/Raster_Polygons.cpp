@@ -21,10 +21,14 @@ std::unique_ptr<TClassList> renderer_classes;
 // --- Fill procedures. Every rounding is a floor; a run of equal coverage values (bit for bit) is
 // converted once.
 
-// abs(floor(c x 65536)) (the product is exact), held where overlapping polygons cannot reach.
+// abs(floor(c x 65536)) (the product is exact), held where overlapping polygons cannot reach. The floor
+// by truncation and one correction: the library's floor is a call on processors without SSE4.1.
 std::uint32_t coverage_16(float c) {
-    const float v = std::abs(std::floor(c * 65536.0f));
-    return static_cast<std::uint32_t>(v < 1073741824.0f ? v : 1073741824.0f);
+    const float v = std::clamp(c * 65536.0f, -1073741824.0f, 1073741824.0f);
+    auto f = static_cast<std::int32_t>(v);
+    if (static_cast<float>(f) > v)
+        --f;
+    return static_cast<std::uint32_t>(f < 0 ? -static_cast<std::int64_t>(f) : f);
 }
 
 // floor(abs(c) x 256), held likewise.
@@ -240,23 +244,35 @@ void TPolygonRenderer32VPR::report_bounds(const TArrayOfArrayOfFloatPoint& Point
 void TPolygonRenderer32VPR::RenderSpan(const TValueSpan& Span, std::int32_t DstY) {
     // A run of equal coverage converts once. The row blend has no opaque case (it would give an opaque
     // colour 255/256 of itself): fully covered pixels of an opaque colour take the colour, transparent
-    // ones are left, the rest are blended.
+    // ones are left, the rest are blended, neighbours in one call.
     TColor32* row = FBitmap->ScanLine(DstY);
+    std::int32_t pending = 0; // colours in FLine waiting to be blended from pending_x
+    std::int32_t pending_x = 0;
+    FLine.clear();
+    const auto flush = [&] {
+        if (pending > 0)
+            BlendRow(FLine.data(), row + pending_x, pending);
+        pending = 0;
+        FLine.clear();
+    };
     const auto put = [&](std::int32_t x1, std::int32_t count, TColor32 c) {
         const TColor32 alpha = c >> 24;
-        if (alpha == 255) {
+        if (alpha == 255 || alpha == 0) {
+            flush();
+            if (alpha == 0)
+                return;
             if (count < 8)
                 std::fill(row + x1, row + x1 + count, c);
             else
                 FillDwords(row + x1, count, c);
-        } else if (alpha != 0) {
-            if (count == 1) {
-                BlendRow(&c, row + x1, 1);
-                return;
-            }
-            FLine.assign(static_cast<std::size_t>(count), c);
-            BlendRow(FLine.data(), row + x1, count);
+            return;
         }
+        if (pending > 0 && pending_x + pending != x1)
+            flush();
+        if (pending == 0)
+            pending_x = x1;
+        FLine.insert(FLine.end(), static_cast<std::size_t>(count), c);
+        pending += count;
     };
     if (Span.Runs) {
         const color_of_proc color_of_run = run_colors[FFillMode == frNonZero ? 1 : 0];
@@ -283,6 +299,7 @@ void TPolygonRenderer32VPR::RenderSpan(const TValueSpan& Span, std::int32_t DstY
             i = j;
         }
     }
+    flush();
     EndBlending();
 }
 

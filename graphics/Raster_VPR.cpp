@@ -24,8 +24,11 @@ struct TScanLine {
     std::int32_t Count = 0;
 };
 
+// Coordinates here lie within the clip, which is held within 2^30: truncation and one correction is the
+// floor, without a call to the library's floor on processors that have no rounding instruction.
 std::int32_t floor_int(float v) {
-    return static_cast<std::int32_t>(std::floor(v));
+    const auto t = static_cast<std::int32_t>(v);
+    return static_cast<float>(t) > v ? t - 1 : t;
 }
 
 // The rows of a run: every edge of every ring cut at integer rows, in one pool sized exactly from a
@@ -176,12 +179,12 @@ public:
         const float xb = rightwards ? s.X2 : s.X1, yb = rightwards ? s.Y2 : s.Y1;
         const float sign = rightwards ? 1.0f : -1.0f;
         // Y at each cell's edge as a share of the segment: a segment of almost no width has an infinite slope.
-        const double width = static_cast<double>(xb) - xa, rise = static_cast<double>(yb) - ya;
+        const double per_width = 1 / (static_cast<double>(xb) - xa), rise = static_cast<double>(yb) - ya;
         float x = xa, y = ya;
         for (std::int32_t j = std::min(j1, j2), last = std::max(j1, j2); j <= last; ++j) {
             const float x_end = j == last ? xb : static_cast<float>(j + 1);
             const float y_end =
-                j == last ? yb : static_cast<float>(ya + rise * std::clamp((x_end - xa) / width, 0.0, 1.0));
+                j == last ? yb : static_cast<float>(ya + rise * std::clamp((x_end - xa) * per_width, 0.0, 1.0));
             *at(j) += sign * (x_end - x) * (y + y_end) / 2;
             x = x_end;
             y = y_end;
