@@ -46,15 +46,15 @@ public:
             }
         std::size_t total = 0;
         std::int32_t crossing = 0;
-        FStarts.resize(FRows.size());
+        std::vector<std::size_t> starts(FRows.size());
         for (std::size_t i = 0; i < FRows.size(); ++i) {
             crossing += difference[i];
-            FStarts[i] = total;
+            starts[i] = total;
             total += static_cast<std::size_t>(crossing);
         }
         FPool.resize(total);
         for (std::size_t i = 0; i < FRows.size(); ++i)
-            FRows[i].Segments = FPool.data() + FStarts[i];
+            FRows[i].Segments = FPool.data() + starts[i];
         // A later polygon's segments come before an earlier one's in a row.
         for (auto ring = rings.rbegin(); ring != rings.rend(); ++ring)
             for (std::size_t k = 0; k + 1 < ring->size(); ++k)
@@ -110,7 +110,6 @@ private:
 
     std::int32_t FFirstRow;
     std::vector<TScanLine> FRows;
-    std::vector<std::size_t> FStarts;
     std::vector<line_segment> FPool;
 };
 
