@@ -3,14 +3,14 @@
 
 #include "graphics/Raster_Text.h"
 
+#include "framework/Strings.h"
 #include "graphics/Raster_Backends_GDI.h"
 #include "graphics/Raster_Paths.h"
 #include "graphics/Raster_Polygons.h"
 #include "graphics/Raster_VectorUtils.h"
+#include "tests/framework/visual/VisualFixture.h"
 
 #include <gtest/gtest.h>
-
-#include "framework/Strings.h"
 
 #include <memory>
 
@@ -176,6 +176,21 @@ TEST(RasterText, HintingModesKeepTheShape) {
         EXPECT_NEAR(b.Right, boxes[0].Right, 2);
         EXPECT_NEAR(b.Top, boxes[0].Top, 2);
     }
+}
+
+TEST(RasterText, OutlinesLeaveNoGDIObjectsBehind) {
+    // The screen's device context and the selected font go back after every layout.
+    const auto round = [] {
+        text_fixture f;
+        TFlattenedPath path;
+        f.outlines->TextToPath(&path, {0, 0, 40, 40}, u"ab cd", glyph_word_break);
+        f.outlines->MeasureText({0, 0, 0, 0}, u"ab", 0);
+    };
+    round();
+    const test::handle_marks before = test::current_handle_marks();
+    for (int i = 0; i < 40; ++i)
+        round();
+    EXPECT_LE(test::current_handle_marks().gdi, before.gdi + 2);
 }
 
 #endif
