@@ -7,6 +7,7 @@
 #include "graphics/Raster_Math.h"
 #include "graphics/Raster_MicroTiles.h"
 #include "graphics/Raster_Platform.h"
+#include "graphics/Raster_Polygons.h"
 #include "graphics/Raster_Resamplers.h"
 #include "graphics/Raster_System.h"
 #include "graphics/Raster_Transforms.h"
@@ -229,6 +230,7 @@ void graphics_startup() {
     Raster_Resamplers_startup();
     Raster_MicroTiles_startup();
     Raster_Filters_startup();
+    Raster_Polygons_startup();
 #ifdef _WIN32
     Raster_XPThemes_startup();
 #endif
@@ -238,6 +240,7 @@ void graphics_shutdown() {
 #ifdef _WIN32
     Raster_XPThemes_shutdown();
 #endif
+    Raster_Polygons_shutdown();
     Raster_Resamplers_shutdown();
     Raster_Bitmap_shutdown();
     Raster_Blend_shutdown();

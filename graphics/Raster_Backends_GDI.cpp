@@ -1,6 +1,7 @@
 #include "graphics/Raster_Backends_GDI.h"
 
 #include "graphics/Raster_Image.h"
+#include "graphics/Raster_Text.h"
 
 #include <cstring>
 
@@ -46,6 +47,8 @@ void* TGDIBackend::GetInterface(const TGUID& iid) {
         return static_cast<ITextSupport*>(this);
     if (iid == IID_IFontSupport)
         return static_cast<IFontSupport*>(this);
+    if (iid == IID_ITextToPathSupport)
+        return static_cast<ITextToPathSupport*>(this);
     if (iid == IID_ICanvasSupport)
         return static_cast<ICanvasSupport*>(this);
     if (iid == IID_IDeviceContextSupport)
@@ -211,6 +214,22 @@ void TGDIBackend::Textout(TRect& DstRect, std::uint32_t Flags, const String& Tex
     }
     if (FOwner)
         FOwner->Changed(DstRect, AreaInfoRect);
+}
+
+// --- Text to path
+
+void TGDIBackend::TextToPath(TCustomPath* Path, float X, float Y, const String& Text) {
+    TFloatRect r{X, Y, X, Y};
+    FontTextToPath(FFont->Handle(), Path, r, 0, Text);
+}
+
+void TGDIBackend::TextToPath(TCustomPath* Path, const TFloatRect& DstRect, const String& Text, std::uint32_t Flags) {
+    TFloatRect r = DstRect;
+    FontTextToPath(FFont->Handle(), Path, r, Flags, Text);
+}
+
+TFloatRect TGDIBackend::MeasureText(const TFloatRect& DstRect, const String& Text, std::uint32_t Flags) {
+    return MeasureGlyphText(FFont->Handle(), DstRect, Text, Flags);
 }
 
 // --- Device context

@@ -10,6 +10,8 @@
 
 namespace kq {
 
+class TCustomPath;
+
 // --- Capability interfaces (Windows)
 
 class ITextSupport : public IInterface {
@@ -70,6 +72,19 @@ protected:
     ~IDeviceContextSupport() = default;
 };
 
+// Text as glyph outlines in the backend's font (see Raster_Text).
+class ITextToPathSupport : public IInterface {
+public:
+    // At (X, Y) on one line.
+    virtual void TextToPath(TCustomPath* Path, float X, float Y, const String& Text) = 0;
+    // Laid out in DstRect by the layout flags.
+    virtual void TextToPath(TCustomPath* Path, const TFloatRect& DstRect, const String& Text, std::uint32_t Flags) = 0;
+    virtual TFloatRect MeasureText(const TFloatRect& DstRect, const String& Text, std::uint32_t Flags) = 0;
+
+protected:
+    ~ITextToPathSupport() = default;
+};
+
 class IBitmapContextSupport : public IInterface {
 public:
     virtual BITMAPINFO GetBitmapInfo() = 0;
@@ -104,11 +119,12 @@ I* require_interface(TPlainInterfacedPersistent* object, const TGUID& iid) {
     return static_cast<I*>(found);
 }
 
-// --- The DIB section backend. Outline text is not offered (it answers no to ITextToPathSupport).
+// --- The DIB section backend.
 
 class TGDIBackend : public TCustomBackend,
                     public ITextSupport,
                     public IFontSupport,
+                    public ITextToPathSupport,
                     public ICanvasSupport,
                     public IDeviceContextSupport,
                     public IBitmapContextSupport,
@@ -137,6 +153,11 @@ public:
     TFont* GetFont() override { return FFont.get(); }
     void SetFont(const TFont* Font) override;
     void UpdateFont() override;
+
+    // ITextToPathSupport
+    void TextToPath(TCustomPath* Path, float X, float Y, const String& Text) override;
+    void TextToPath(TCustomPath* Path, const TFloatRect& DstRect, const String& Text, std::uint32_t Flags) override;
+    TFloatRect MeasureText(const TFloatRect& DstRect, const String& Text, std::uint32_t Flags) override;
 
     // ICanvasSupport
     notify_event GetCanvasChange() override { return FOnCanvasChange; }
