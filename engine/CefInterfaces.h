@@ -5,6 +5,8 @@
 #include "engine/EngineRef.h"
 #include "engine/cef_capi.h"
 #include "framework/Strings.h"
+// Win32's macros must not rename methods such as LoadString, whichever header comes first.
+#include "framework/Win32.h"
 
 // Thin wrappers of the engine's objects with the names the browser framework uses. Each holds one counted
 // reference (copies share the object); an empty wrapper stands for none. Calls go straight to the engine.
@@ -212,10 +214,24 @@ class ICefRequest : public cef_wrapper<cef_request_t> {
 public:
     using cef_wrapper::cef_wrapper;
     static ICefRequest adopt(cef_request_t* p) { return ICefRequest(engine_ref<cef_request_t>::adopt(p)); }
+    static ICefRequest New();
 
     String GetUrl() const;
     void SetUrl(const String& url) const;
     String GetMethod() const;
+};
+
+// A request the program makes itself; its client hears the data and the completion.
+class ICefUrlRequest : public cef_wrapper<cef_urlrequest_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefUrlRequest adopt(cef_urlrequest_t* p) { return ICefUrlRequest(engine_ref<cef_urlrequest_t>::adopt(p)); }
+    // Starts the request; none when the engine refuses it.
+    static ICefUrlRequest New(const ICefRequest& request, cef_urlrequest_client_t* client);
+
+    ICefRequest GetRequest() const;
+    cef_urlrequest_status_t GetRequestStatus() const;
+    void Cancel() const;
 };
 
 class ICefMenuModel : public cef_wrapper<cef_menu_model_t> {
