@@ -1,6 +1,6 @@
 #pragma once
 
-#include <windows.h>
+#include "framework/Win32.h"
 
 #include <functional>
 

@@ -5,8 +5,6 @@
 #include "engine/EngineRef.h"
 #include "engine/cef_capi.h"
 #include "framework/Strings.h"
-// Win32's macros must not rename methods such as LoadString, whichever header comes first.
-#include "framework/Win32.h"
 
 // Thin wrappers of the engine's objects with the names the browser framework uses. Each holds one counted
 // reference (copies share the object); an empty wrapper stands for none. Calls go straight to the engine.
