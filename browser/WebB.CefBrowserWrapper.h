@@ -5,16 +5,26 @@
 
 #include "browser/WebB.Events.h"
 #include "engine/CefInterfaces.h"
+#include "framework/Graphics.h"
 #include "framework/Strings.h"
 
 namespace kq {
 
 class TBrowserWrapperDic;
+class TStream;
+
+// Whether the remaining data starts like an icon file (type word below 2); also true when fewer than six
+// bytes remain. The position is left where it was.
+bool IsIconStream(TStream& stream);
 
 // The state of one page. Its fields are guarded by PageLocker.
 class TCefBrowserWrapper {
 public:
     TCefBrowserWrapper(TBrowserWrapperDic* parent, ICefBrowser browser);
+    // Cancels a running favicon download.
+    ~TCefBrowserWrapper();
+    TCefBrowserWrapper(const TCefBrowserWrapper&) = delete;
+    TCefBrowserWrapper& operator=(const TCefBrowserWrapper&) = delete;
 
     const ICefBrowser& Browser() const noexcept { return FBrowser; }
     int LoadingState() const noexcept { return FLoadingState; }
@@ -24,14 +34,26 @@ public:
     const String& LastAddress() const noexcept { return FLastAddress; }
     void SetLastAddress(const String& Value) { FLastAddress = Value; }
     const String& LastFavUrl() const noexcept { return FLastFavUrl; }
+    // Stores the address and starts downloading the icon from it (on the GUI thread).
+    void SetLastFavUrl(const String& Value);
+    // The current favicon; none until one has loaded.
+    const TIcon* Favicon() const noexcept { return FFavicon.get(); }
+
+    // A download has delivered: when it is the address wanted and the data is an icon, the icon is
+    // replaced and OnFavIconChange raised; anything else changes nothing.
+    void FaviconLoaded(const String& url, TStream& stream);
 
 private:
+    void cancel_favicon();
+
     TBrowserWrapperDic* FParent;
     ICefBrowser FBrowser;
     int FLoadingState = 1; // 1 loading, 2 can go back, 4 can go forward
     String FLastTitle = u"正在加载";
     String FLastAddress;
     String FLastFavUrl;
+    engine_ref<cef_urlrequest_client_t> FFaviconGetter; // the running download
+    std::unique_ptr<TIcon> FFavicon;
 };
 
 // The page table of a view, keyed by browser identifier; owns its wrappers. Guarded by PageLocker.

@@ -1,19 +1,57 @@
 #include "browser/WebB.Core.BrowserView.h"
 
+#include "browser/WebB.Cef.CefErr.h"
 #include "browser/WebB.Core.App.h"
+#include "browser/WebB.CustomDialog.h"
 #include "browser/WebB.Locker.h"
 #include "browser/WebB.Settings.h"
 #include "browser/WebB.Utils.h"
+#include "framework/Conversions.h"
+#include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 
+#include <array>
+#include <memory>
 #include <mutex>
 
 namespace kq {
 
 namespace {
 constexpr DWORD page_style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP; // 0x56010000
+
+// The zoom steps: levels -6 to 9 of the engine.
+constexpr int lowest_zoom_level = -6;
+constexpr int highest_zoom_level = 9;
+constexpr std::array<const char16_t*, 16> zoom_texts{u"25%",  u"33%",  u"50%",  u"67%",  u"75%",  u"90%",
+                                                     u"100%", u"110%", u"125%", u"150%", u"175%", u"200%",
+                                                     u"250%", u"300%", u"400%", u"500%"};
+
+// Text put into the error page stays text, whatever the failed address holds.
+String html_escaped(const String& text) {
+    String out;
+    for (const char16_t c : text) {
+        switch (c) {
+        case u'&': out += u"&amp;"; break;
+        case u'<': out += u"&lt;"; break;
+        case u'>': out += u"&gt;"; break;
+        case u'"': out += u"&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
 }
+
+// The favicon a page declares: the last address with ".ico" after its first character, trimmed.
+String favicon_address(const std::vector<String>& urls) {
+    String chosen;
+    for (const String& url : urls) {
+        const size_t at = url.find(u".ico");
+        if (at != String::npos && at > 0) chosen = url;
+    }
+    return Trim(chosen);
+}
+} // namespace
 
 TBrowserView::TBrowserView(TComponent* AOwner, IWebBrowser* aEvents, TWebBOptions* aWebBOptions)
     : TWinControl(AOwner), FEvents(aEvents), FSinkLink(std::make_shared<sink_link>(aEvents)), FBrowserDic(aEvents),
@@ -267,6 +305,31 @@ void TBrowserView::RunInRenderProcess(const TRenderProcessCallbackA& AProc, void
     if (FActiveBrowser) send_run_in_render(FActiveBrowser, AProc, aData);
 }
 
+void TBrowserView::AddZoomLevel() {
+    if (!FActiveBrowser) return;
+    const ICefBrowserHost host = FActiveBrowser.GetHost();
+    if (const double level = host.GetZoomLevel(); level < highest_zoom_level) host.SetZoomLevel(level + 1);
+}
+
+void TBrowserView::ReduceZoomLevel() {
+    if (!FActiveBrowser) return;
+    const ICefBrowserHost host = FActiveBrowser.GetHost();
+    if (const double level = host.GetZoomLevel(); level > lowest_zoom_level) host.SetZoomLevel(level - 1);
+}
+
+void TBrowserView::ResetZoomLevel() {
+    if (FActiveBrowser) FActiveBrowser.GetHost().SetZoomLevel(0);
+}
+
+String TBrowserView::ZoomLevel() const {
+    if (!FActiveBrowser) return {};
+    const double level = FActiveBrowser.GetHost().GetZoomLevel();
+    for (int step = lowest_zoom_level; step <= highest_zoom_level; ++step) {
+        if (level == step) return zoom_texts[static_cast<size_t>(step - lowest_zoom_level)];
+    }
+    return FloatToStr(level);
+}
+
 void TBrowserView::ClearPages() {
     {
         const std::lock_guard lock(*PageLocker);
@@ -385,6 +448,7 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
         events.OnBeforePopup(browser, *r.frame, *r.targetUrl, *r.targetFrameName, r.targetDisposition, r.userGesture,
                              *r.popupFeatures, *r.windowInfo, r.client, *r.settings, *r.noJavascriptAccess, *r.Cancel,
                              r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_popup(*r.popupFeatures, *r.windowInfo);
         return true;
     }
     case view_msg::after_created:
@@ -408,6 +472,7 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
     case view_msg::load_error: {
         auto& r = *reinterpret_cast<load_error_record*>(l);
         events.OnLoadError(browser, *r.frame, r.errorCode, *r.errorText, *r.failedUrl, r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_error_page(browser, r.errorCode, *r.failedUrl);
         return true;
     }
     case view_msg::got_focus: {
@@ -463,17 +528,20 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
     case view_msg::before_download: {
         auto& r = *reinterpret_cast<before_download_record*>(l);
         events.OnBeforeDownload(browser, *r.downloadItem, *r.suggestedName, *r.callback, r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_download(*r.suggestedName, *r.callback);
         return true;
     }
     case view_msg::jsdialog: {
         auto& r = *reinterpret_cast<jsdialog_record*>(l);
         events.OnJsdialog(browser, *r.originUrl, r.dialogType, *r.messageText, *r.defaultPromptText, *r.callback,
                           *r.suppressMessage, *r.result, r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_script_dialog(r);
         return true;
     }
     case view_msg::before_unload: {
         auto& r = *reinterpret_cast<before_unload_record*>(l);
         events.OnBeforeUnloadDialog(browser, *r.messageText, r.isReload, *r.callback, *r.result, r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_leave_page(r);
         return true;
     }
     case view_msg::do_close:
@@ -484,6 +552,7 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
         auto& r = *reinterpret_cast<auth_record*>(l);
         events.OnGetAuthCredentials(browser, *r.frame, r.isProxy, *r.host, r.port, *r.realm, *r.scheme, *r.callback,
                                     r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_authentication(*r.callback);
         return true;
     }
     case view_msg::show_devtools:
@@ -501,10 +570,97 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
         return true;
     }
     case view_msg::favicon_change:
+        choose_favicon(browser, *reinterpret_cast<const std::vector<String>*>(l));
         return true;
     default:
         return false;
     }
+}
+
+// --- Default behaviour
+
+void TBrowserView::default_popup(const cef_popup_features_t& features, cef_window_info_t& window) {
+    // The popup becomes a page of this view; the engine reports it like any new page.
+    window.x = features.x;
+    window.y = features.y;
+    window.width = features.width;
+    window.height = features.height;
+    window.style = page_style;
+    window.parent_window = Handle();
+}
+
+void TBrowserView::default_error_page(const ICefBrowser& browser, int errorCode, const String& failedUrl) {
+    if (!FWebBOptions || !FWebBOptions->ShowLoadError() || TCefErrorManager::IsUserAborted(errorCode)) return;
+    String body = u"<h2>Failed to load URL " + html_escaped(failedUrl) + u" with error " + IntToStr(errorCode) + u"</h2>";
+    String name, description;
+    if (CefErrorManager && CefErrorManager->GetErrorDescription(errorCode, name, description)) {
+        body += u"<p>Error Name: " + html_escaped(name) + u"</p>";
+        body += u"<p>Error Description: " + html_escaped(description) + u"</p>";
+    }
+    browser.GetMainFrame().LoadString(u"<html><body>" + body + u"</body></html>", failedUrl);
+}
+
+void TBrowserView::default_script_dialog(const jsdialog_record& r) {
+    const String caption = *r.originUrl + u" 上的网页显示";
+    switch (r.dialogType) {
+    case JSDIALOGTYPE_ALERT:
+        // The engine shows nothing of its own; the page's script goes on once the box is closed.
+        *r.suppressMessage = true;
+        *r.result = false;
+        ShowMessage(*r.messageText);
+        return;
+    case JSDIALOGTYPE_CONFIRM: {
+        *r.suppressMessage = false;
+        *r.result = true;
+        const bool ok = ::MessageBoxW(Handle(), wide(*r.messageText), wide(caption), MB_OKCANCEL) == IDOK;
+        r.callback->Cont(ok, u"");
+        return;
+    }
+    case JSDIALOGTYPE_PROMPT: {
+        *r.suppressMessage = false;
+        *r.result = true;
+        String value = *r.defaultPromptText;
+        const bool ok = InputQuery(caption, *r.messageText, value);
+        r.callback->Cont(ok, value);
+        return;
+    }
+    }
+}
+
+void TBrowserView::default_leave_page(const before_unload_record& r) {
+    const String text = *r.messageText + u"\r\n确定要离开此页吗？";
+    const bool ok = ::MessageBoxW(Handle(), wide(text), L"确认导航", MB_OKCANCEL) == IDOK;
+    r.callback->Cont(ok, u"");
+    // Answered here: the engine must not ask again with its own dialog.
+    *r.result = true;
+}
+
+void TBrowserView::default_authentication(const ICefAuthCallback& callback) {
+    const std::unique_ptr<TPasswordDlg> dialog(CreateForm<TPasswordDlg>(nullptr));
+    if (dialog->ShowModal() == mrOk) {
+        callback.Cont(dialog->edtusername->Text(), dialog->edtPassword->Text());
+    } else {
+        // Left pending, the request would wait until the page goes.
+        callback.Cancel();
+    }
+}
+
+void TBrowserView::default_download(const String& suggestedName, const ICefBeforeDownloadCallback& callback) {
+    if (!FWebBOptions || !FWebBOptions->AutoDown()) {
+        // The engine asks the user where to save, offering the suggested name.
+        callback.Cont(u"", true);
+        return;
+    }
+    const String folder = FWebBOptions->DownLoadPath();
+    if (!DirectoryExists(folder)) ::CreateDirectoryW(wide(folder), nullptr);
+    callback.Cont(UniqueDownloadName(folder + plain_download_name(suggestedName)), false);
+}
+
+void TBrowserView::choose_favicon(const ICefBrowser& browser, const std::vector<String>& urls) {
+    const String address = favicon_address(urls);
+    const std::lock_guard lock(*PageLocker);
+    TCefBrowserWrapper* page = FBrowserDic.Find(browser.GetIdentifier());
+    if (page && !address.empty() && address != page->LastFavUrl()) page->SetLastFavUrl(address);
 }
 
 } // namespace kq

@@ -7,6 +7,7 @@
 #include "browser/WebB.Core.BrowserHandler.h"
 #include "browser/WebB.Core.JsExtention.h"
 #include "browser/WebB.Events.h"
+#include "browser/WebB.Utils.h"
 #include "framework/Controls.h"
 
 namespace kq {
@@ -47,6 +48,14 @@ public:
     void RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* aData);
     TWebBJsExtention& JsExtention() noexcept { return *FJsExtention; }
 
+    // Zoom steps of the active page, whole levels from -6 ("25%") to 9 ("500%"); nothing without one.
+    void AddZoomLevel();
+    void ReduceZoomLevel();
+    void ResetZoomLevel();
+    // The text of the active page's level: its percentage for one of the steps, else the level as a
+    // number; empty without an active page.
+    String ZoomLevel() const;
+
     bool Empty() const;
     int BrowserCount() const;
     int ClosedUrlCount() const;
@@ -76,6 +85,14 @@ private:
     void close_pages(const std::vector<int>& ids, bool& destroyed);
     void send_wm_close_when_empty();
     bool dispatch_page_message(TMessage& Message);
+    // The default behaviour, when the event's handler left it.
+    void default_popup(const cef_popup_features_t& features, cef_window_info_t& window);
+    void default_error_page(const ICefBrowser& browser, int errorCode, const String& failedUrl);
+    void default_script_dialog(const jsdialog_record& r);
+    void default_leave_page(const before_unload_record& r);
+    void default_authentication(const ICefAuthCallback& callback);
+    void default_download(const String& suggestedName, const ICefBeforeDownloadCallback& callback);
+    void choose_favicon(const ICefBrowser& browser, const std::vector<String>& urls);
 
     IWebBrowser* FEvents;
     std::shared_ptr<sink_link> FSinkLink;

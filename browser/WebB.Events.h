@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include <windows.h>
+#include "framework/Win32.h"
 
 #include "engine/CefInterfaces.h"
 #include "engine/EngineRef.h"

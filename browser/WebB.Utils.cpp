@@ -2,6 +2,12 @@
 
 #include "framework/ComObjects.h"
 
+#include <algorithm>
+#include <array>
+
+#include "framework/Conversions.h"
+#include "framework/Streams.h"
+
 namespace kq {
 
 HWND GetBrowserViewWindow(const ICefBrowser& browser) {
@@ -25,5 +31,97 @@ TWaitResult WaitForReply(HANDLE event, DWORD milliseconds) {
 void ProcessPendingMessages() { dispatch_pending_messages(); }
 
 String CreateGuidString() { return GUIDToString(CreateGUID()); }
+
+// --- TFaviconGetter
+
+TFaviconGetter::TFaviconGetter(const String& Url, TFaviconReady Callback)
+    : fCallback(std::move(Callback)), fStream(std::make_unique<TMemoryStream>()) {
+    cef()->on_download_data = &engine_thunk<&TFaviconGetter::OnDownloadData>::call;
+    cef()->on_request_complete = &engine_thunk<&TFaviconGetter::OnRequestComplete>::call;
+    const ICefRequest request = ICefRequest::New();
+    if (!request) return;
+    request.SetUrl(Url);
+    fUrlRequest = ICefUrlRequest::New(request, cef());
+}
+
+TFaviconGetter::~TFaviconGetter() = default;
+
+void TFaviconGetter::Cancel() {
+    fCallback = nullptr;
+    // The request keeps its client until it completes: cancelling completes it.
+    if (const ICefUrlRequest running = fUrlRequest) running.Cancel();
+}
+
+void TFaviconGetter::OnDownloadData(cef_urlrequest_t*, const void* data, size_t dataLength) {
+    if (fStream && data) fStream->Write(data, static_cast<std::int64_t>(dataLength));
+}
+
+void TFaviconGetter::OnRequestComplete(cef_urlrequest_t*) {
+    // The stream and the request go here in every case; the request no longer holds this client.
+    const std::unique_ptr<TStream> stream = std::move(fStream);
+    const ICefUrlRequest done = std::move(fUrlRequest);
+    const TFaviconReady callback = std::move(fCallback);
+    if (!callback || !done || !stream || done.GetRequestStatus() != UR_SUCCESS) return;
+    stream->Seek(0, soFromBeginning);
+    try {
+        callback(done.GetRequest().GetUrl(), *stream);
+    } catch (...) {
+        // A favicon that cannot be used changes nothing.
+    }
+}
+
+// --- Download names
+
+namespace {
+
+bool refused_character(char16_t c) {
+    return c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'/' || c == u'\\' || c == u'|' ||
+           c == u'?' || c == u'*';
+}
+
+bool device_name(const String& name) {
+    static constexpr std::array<const char16_t*, 22> devices{
+        u"CON",  u"PRN",  u"AUX",  u"NUL",  u"COM1", u"COM2", u"COM3", u"COM4", u"COM5", u"COM6", u"COM7",
+        u"COM8", u"COM9", u"LPT1", u"LPT2", u"LPT3", u"LPT4", u"LPT5", u"LPT6", u"LPT7", u"LPT8", u"LPT9"};
+    // The system takes "CON.txt" and "con " for the device too.
+    const String stem = TrimRight(name.substr(0, name.find(u'.')));
+    return std::any_of(devices.begin(), devices.end(), [&](const char16_t* d) { return SameText(stem, d); });
+}
+
+bool name_taken(const String& path) { return ::GetFileAttributesW(wide(path)) != INVALID_FILE_ATTRIBUTES; }
+
+constexpr int max_download_number = 10000;
+
+} // namespace
+
+String plain_download_name(const String& suggested) {
+    const size_t last = suggested.find_last_of(u"\\/");
+    String name;
+    for (const char16_t c : last == String::npos ? suggested : suggested.substr(last + 1)) {
+        if (!refused_character(c)) name += c;
+    }
+    // The system drops trailing dots and blanks; a name of dots alone would name a folder.
+    while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+    name = TrimLeft(name);
+    if (name.empty()) return u"download";
+    if (device_name(name)) name = u"_" + name;
+    return name;
+}
+
+String UniqueDownloadName(const String& Path) {
+    const String folder = ExtractFilePath(Path);
+    const String name = plain_download_name(ExtractFileName(Path));
+    const String path = folder + name;
+    if (!name_taken(path)) return path;
+    const size_t dot = name.find_last_of(u'.');
+    const bool has_extension = dot != String::npos && dot > 0;
+    const String base = has_extension ? name.substr(0, dot) : name;
+    const String extension = has_extension ? name.substr(dot) : String();
+    for (int i = 1; i <= max_download_number; ++i) {
+        const String candidate = folder + base + u"(" + IntToStr(i) + u")" + extension;
+        if (!name_taken(candidate)) return candidate;
+    }
+    throw Exception(u"No free name for the download " + path);
+}
 
 } // namespace kq

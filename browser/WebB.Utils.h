@@ -1,8 +1,11 @@
 #pragma once
 
-#include <windows.h>
+#include "framework/Win32.h"
+
+#include <functional>
 
 #include "engine/CefInterfaces.h"
+#include "engine/EngineObject.h"
 #include "framework/Strings.h"
 #include "framework/Threads.h"
 
@@ -152,5 +155,36 @@ void ProcessPendingMessages();
 // A new GUID in its registry form, upper case: "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}". EOleSysError when
 // the system cannot make one.
 String CreateGuidString();
+
+class TStream;
+
+// The bytes of a downloaded favicon, from their start, with the address they came from.
+using TFaviconReady = std::function<void(const String& aUrl, TStream& aStream)>;
+
+// Downloads one favicon through the engine. The callback runs on the engine's UI thread (the GUI thread)
+// when the request has succeeded; an exception it raises is dropped. Cancel forgets the callback.
+class TFaviconGetter : public engine_object<cef_urlrequest_client_t> {
+public:
+    TFaviconGetter(const String& Url, TFaviconReady Callback);
+    ~TFaviconGetter() override;
+    void Cancel();
+
+private:
+    void OnDownloadData(cef_urlrequest_t* request, const void* data, size_t dataLength);
+    void OnRequestComplete(cef_urlrequest_t* request);
+
+    TFaviconReady fCallback;
+    std::unique_ptr<TStream> fStream; // until the request completes
+    ICefUrlRequest fUrlRequest;       // until the request completes
+};
+
+// A suggested download name as a plain file name: its last part only, without the characters the system
+// refuses, trailing dots and blanks; a device name gets "_" in front; nothing left gives "download".
+String plain_download_name(const String& suggested);
+
+// A free path in the folder of Path for its file name (reduced to a plain name): the path itself, or the
+// first form with a number in parentheses before the extension that names nothing. Raises an Exception
+// when none of the first 10,000 numbers is free.
+String UniqueDownloadName(const String& Path);
 
 } // namespace kq

@@ -196,12 +196,21 @@ bool ICefv8Context::Eval(const String& code, ICefV8Value& result, ICefV8Exceptio
 
 // --- Objects of the client's callbacks
 
+ICefRequest ICefRequest::New() { return adopt(engine_api().cef_request_create()); }
 String ICefRequest::GetUrl() const { return take_userfree(get()->get_url(get())); }
 void ICefRequest::SetUrl(const String& url) const {
     const cef_string_t u = cef_string_view(url);
     get()->set_url(get(), &u);
 }
 String ICefRequest::GetMethod() const { return take_userfree(get()->get_method(get())); }
+
+ICefUrlRequest ICefUrlRequest::New(const ICefRequest& request, cef_urlrequest_client_t* client) {
+    if (client) client->base.add_ref(&client->base);
+    return adopt(engine_api().cef_urlrequest_create(request.ref().pass(), client, nullptr));
+}
+ICefRequest ICefUrlRequest::GetRequest() const { return ICefRequest::adopt(get()->get_request(get())); }
+cef_urlrequest_status_t ICefUrlRequest::GetRequestStatus() const { return get()->get_request_status(get()); }
+void ICefUrlRequest::Cancel() const { get()->cancel(get()); }
 
 bool ICefMenuModel::Clear() const { return get()->clear(get()) != 0; }
 int ICefMenuModel::GetCount() const { return get()->get_count(get()); }

@@ -212,10 +212,24 @@ class ICefRequest : public cef_wrapper<cef_request_t> {
 public:
     using cef_wrapper::cef_wrapper;
     static ICefRequest adopt(cef_request_t* p) { return ICefRequest(engine_ref<cef_request_t>::adopt(p)); }
+    static ICefRequest New();
 
     String GetUrl() const;
     void SetUrl(const String& url) const;
     String GetMethod() const;
+};
+
+// A request the program makes itself; its client hears the data and the completion.
+class ICefUrlRequest : public cef_wrapper<cef_urlrequest_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefUrlRequest adopt(cef_urlrequest_t* p) { return ICefUrlRequest(engine_ref<cef_urlrequest_t>::adopt(p)); }
+    // Starts the request; none when the engine refuses it.
+    static ICefUrlRequest New(const ICefRequest& request, cef_urlrequest_client_t* client);
+
+    ICefRequest GetRequest() const;
+    cef_urlrequest_status_t GetRequestStatus() const;
+    void Cancel() const;
 };
 
 class ICefMenuModel : public cef_wrapper<cef_menu_model_t> {

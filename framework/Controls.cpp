@@ -927,6 +927,15 @@ void TWinControl::WndProc(TMessage& Message) {
     auto& s = state();
     switch (Message.Msg) {
     case WM_PAINT: paint_handler(Message); return;
+    case WM_COMMAND:
+        // A system control's notification goes back to the control that sent it.
+        if (TWinControl* sender = Message.LParam ? FindControl(reinterpret_cast<HWND>(Message.LParam)) : nullptr;
+            sender && sender != this) {
+            Message.Result = sender->Perform(CN_COMMAND, Message.WParam, Message.LParam);
+            return;
+        }
+        DefaultHandler(Message);
+        return;
     case CM_INVALIDATE:
         if (FHandle) ::InvalidateRect(FHandle, nullptr, TRUE);
         return;

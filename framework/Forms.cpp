@@ -427,6 +427,12 @@ TModalResult TCustomForm::ShowModal() {
     return result;
 }
 
+void TCustomForm::SetModalResult(TModalResult Value) {
+    FModalResult = Value;
+    // A sent message is handled inside the loop's wait for a posted one: wake the loop to see the result.
+    if (FModal && Value != mrNone && HandleAllocated()) ::PostMessageW(Handle(), WM_NULL, 0, 0);
+}
+
 void TCustomForm::Release() {
     if (HandleAllocated()) ::PostMessageW(Handle(), CM_RELEASE, 0, 0);
 }

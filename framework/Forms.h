@@ -70,7 +70,9 @@ public:
     // Shows the form modally and returns its ModalResult; other forms are disabled meanwhile.
     TModalResult ShowModal();
     TModalResult ModalResult() const noexcept { return FModalResult; }
-    void SetModalResult(TModalResult Value) { FModalResult = Value; }
+    // While the form is modal, a result other than mrNone ends its loop, also when set by a message that
+    // another thread sent.
+    void SetModalResult(TModalResult Value);
     // Frees the form once the messages already queued for it have been handled.
     void Release();
 

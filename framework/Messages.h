@@ -24,4 +24,9 @@ constexpr unsigned CM_RELEASE = CM_BASE + 33;
 constexpr unsigned CM_HINTSHOW = CM_BASE + 48;
 constexpr unsigned CM_INVALIDATE = CM_BASE + 55; // a windowed control asks to be repainted
 
+// Notifications a system control sends its parent, handed back to the control that sent them: the
+// message number plus CN_BASE, the parameters unchanged.
+constexpr unsigned CN_BASE = 0xBC00;
+constexpr unsigned CN_COMMAND = CN_BASE + 0x0111; // WM_COMMAND
+
 } // namespace kq
