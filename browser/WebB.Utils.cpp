@@ -52,19 +52,19 @@ void TFaviconGetter::Cancel() {
     if (const ICefUrlRequest running = fUrlRequest) running.Cancel();
 }
 
-void TFaviconGetter::OnDownloadData(cef_urlrequest_t*, const void* data, size_t dataLength) {
+void TFaviconGetter::OnDownloadData(ICefUrlRequest, const void* data, size_t dataLength) {
     if (fStream && data) fStream->Write(data, static_cast<std::int64_t>(dataLength));
 }
 
-void TFaviconGetter::OnRequestComplete(cef_urlrequest_t*) {
+void TFaviconGetter::OnRequestComplete(ICefUrlRequest request) {
     // The stream and the request go here in every case; the request no longer holds this client.
     const std::unique_ptr<TStream> stream = std::move(fStream);
-    const ICefUrlRequest done = std::move(fUrlRequest);
+    fUrlRequest = ICefUrlRequest();
     const TFaviconReady callback = std::move(fCallback);
-    if (!callback || !done || !stream || done.GetRequestStatus() != UR_SUCCESS) return;
+    if (!callback || !request || !stream || request.GetRequestStatus() != UR_SUCCESS) return;
     stream->Seek(0, soFromBeginning);
     try {
-        callback(done.GetRequest().GetUrl(), *stream);
+        callback(request.GetRequest().GetUrl(), *stream);
     } catch (...) {
         // A favicon that cannot be used changes nothing.
     }

@@ -170,8 +170,8 @@ public:
     void Cancel();
 
 private:
-    void OnDownloadData(cef_urlrequest_t* request, const void* data, size_t dataLength);
-    void OnRequestComplete(cef_urlrequest_t* request);
+    void OnDownloadData(ICefUrlRequest request, const void* data, size_t dataLength);
+    void OnRequestComplete(ICefUrlRequest request);
 
     TFaviconReady fCallback;
     std::unique_ptr<TStream> fStream; // until the request completes

@@ -126,7 +126,7 @@ public:
         }
         FHttpStatus = known ? found.status : 0;
         if (known && FClient && FClient->on_download_data && !found.body.empty()) {
-            FClient->on_download_data(FClient.get(), cef(), found.body.data(), found.body.size());
+            FClient->on_download_data(FClient.get(), pass(), found.body.data(), found.body.size());
         }
         FStatus = known ? UR_SUCCESS : UR_FAILED;
         FError = known ? ERR_NONE : ERR_FILE_NOT_FOUND;
@@ -139,7 +139,8 @@ private:
         FClient.reset();
     }
     void finish() {
-        if (FClient && FClient->on_request_complete) FClient->on_request_complete(FClient.get(), cef());
+        // The client is handed a counted reference with each callback, as every engine parameter.
+        if (FClient && FClient->on_request_complete) FClient->on_request_complete(FClient.get(), pass());
         FClient.reset();
     }
     cef_request_t* get_request() { return FRequest.pass(); }

@@ -12,6 +12,7 @@
 #include "browser/WebB.Core.BrowserView.h"
 #include "browser/WebB.Locker.h"
 #include "browser/WebB.Settings.h"
+#include "browser/WebB.Utils.h"
 #include "framework/Conversions.h"
 #include "framework/Files.h"
 #include "framework/Forms.h"
@@ -427,6 +428,20 @@ TEST_F(DefaultBehaviourTest, DownloadsAskTheEngineUnlessSavedAutomatically) {
     inject(a, "before_download", L"http://a/file|a.txt");
     injected("before_download");
     EXPECT_EQ(details("download_callback.cont"), std::vector<std::string>{});
+}
+
+TEST(UniqueDownloadName, EndsWithAClearErrorWhenNoNumberIsFree) {
+    const temp_folder folder(L"kq_downloads_full");
+    folder.touch(u"f.txt");
+    for (int i = 1; i <= 10000; ++i) folder.touch(u"f(" + IntToStr(i) + u").txt");
+    try {
+        UniqueDownloadName(folder.path() + u"f.txt");
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), u"No free name for the download " + folder.path() + u"f.txt");
+    }
+    folder.touch(u"g.txt");
+    EXPECT_EQ(UniqueDownloadName(folder.path() + u"g.txt"), folder.path() + u"g(1).txt");
 }
 
 // --- Error page

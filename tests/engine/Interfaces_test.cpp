@@ -209,14 +209,14 @@ public:
     int http_status = -1;
 
 private:
-    void OnDownloadData(cef_urlrequest_t*, const void* bytes, size_t length) {
+    void OnDownloadData(engine_ref<cef_urlrequest_t>, const void* bytes, size_t length) {
         data.append(static_cast<const char*>(bytes), length);
     }
-    void OnRequestComplete(cef_urlrequest_t* request) {
+    void OnRequestComplete(engine_ref<cef_urlrequest_t> request) {
         ++completions;
-        status = request->get_request_status(request);
-        error = request->get_request_error(request);
-        const auto response = engine_ref<cef_response_t>::adopt(request->get_response(request));
+        status = request->get_request_status(request.get());
+        error = request->get_request_error(request.get());
+        const auto response = engine_ref<cef_response_t>::adopt(request->get_response(request.get()));
         http_status = response->get_status(response.get());
     }
 };
