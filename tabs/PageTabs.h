@@ -126,7 +126,6 @@ public:
     virtual bool ExcludeState(TPageTabState State);
     virtual bool HasState(TPageTabState State) const;
     virtual TPageTabControl* GetTabControl(int Index);
-    // Hit testing of the mouse belongs to the input handling; the base finds nothing.
     virtual THitTestResult HitTest(TPoint pt, bool IgnoreDisabledControls);
     virtual void ScrollIntoView(TPageTab* Tab);
     // The drag-start check, filled in by drag and drop; nothing starts a drag yet.
@@ -225,8 +224,12 @@ protected:
     virtual void DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidth);
     // One tick of the animation clock.
     virtual void AnimationTick() {}
-    // Draw states from the mouse position; the input handling fills it in.
-    virtual void UpdateHoverDrawStates(bool /*Force*/) {}
+    // Draw states from the mouse position.
+    virtual void UpdateHoverDrawStates(bool Force);
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void WndProc(TMessage& Message) override;
 
     void CreateWnd() override;
     void PaintWindow(HDC DC) override;
@@ -245,6 +248,10 @@ protected:
     int ContentTabWidth(TPageTabControl& TabControl);
 
     TRect FClosedTabRect;
+    THitTestResult FLastHitTestResult;
+    THitTestResult FMouseDownHitTest;
+    TMouseButton FMouseButton = TMouseButton::mbLeft;
+    TPoint FMouseDownPoint;
     int FClosedTabIndex = -1;
     int FLastMouseX = -1, FLastMouseY = -1;
     TPageTabsEaseType FMovementEaseType = TPageTabsEaseType::ttNone;
