@@ -4,7 +4,10 @@
 #include "framework/Forms.h"
 #include "framework/Handles.h"
 #include "framework/ImageLists.h"
+#include "framework/Messages.h"
 #include "tabs/PageTabsUtils.h"
+
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -43,6 +46,7 @@ TCustomPageTabs::TCustomPageTabs(TComponent* AOwner) : TCustomControl(AOwner) {
     FCancelTabSmartResizeTimer->SetEnabled(false);
     FCancelTabSmartResizeTimer->SetInterval(
         static_cast<unsigned>(std::max(0, FOptions->Behaviour()->TabSmartDeleteResizeCancelDelay())));
+    FCancelTabSmartResizeTimer->OnTimer = [this](TObject*) { SmartResizeTimerTick(); };
     FScrollTimer = new TTimer(this);
     FScrollTimer->SetEnabled(false);
     FScrollTimer->SetInterval(static_cast<unsigned>(std::max(0, FOptions->Scrolling()->ScrollRepeatDelay())));
@@ -633,8 +637,30 @@ void TCustomPageTabs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
     RequestRepaint();
 }
 
+void TCustomPageTabs::SmartResizeTimerTick() {
+    FCancelTabSmartResizeTimer->SetEnabled(false);
+    ClearDeletionStates();
+    IncludeState(TPageTabState::stsControlPositionsInvalidated);
+    FLastClientWidth = -1;
+    FitScrollOffsetToWidth(false);
+    RequestRepaint();
+}
+
 void TCustomPageTabs::WndProc(TMessage& Message) {
-    if (Message.Msg == WM_MOUSEWHEEL) {
+    if (Message.Msg == CM_MOUSEENTER) {
+        FCancelTabSmartResizeTimer->SetEnabled(false);
+    } else if (Message.Msg == CM_MOUSELEAVE) {
+        // Closed tabs keep their neighbours' widths until the mouse has been away a while.
+        FLastMouseX = -1;
+        FLastMouseY = -1;
+        UpdateHoverDrawStates(false);
+        FCancelTabSmartResizeTimer->SetEnabled(true);
+        RequestRepaint();
+    } else if (Message.Msg == WM_LBUTTONDBLCLK && !(FOptions->Behaviour()->IgnoreDoubleClicksWhileAnimatingMovement() &&
+                                                    HasState(TPageTabState::stsAnimatingMovement))) {
+        const THitTestResult hit = HitTest(TPoint{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false);
+        if (hit.TabIndex >= 0 && OnTabDblClick) OnTabDblClick(this, FTabs->Items(hit.TabIndex));
+    } else if (Message.Msg == WM_MOUSEWHEEL) {
         const int delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
         const auto& scrolling = *FOptions->Scrolling();
         if (scrolling.Enabled() && scrolling.MouseWheelScroll() && Visible() && delta != 0) {

@@ -230,6 +230,8 @@ protected:
     void MouseMove(TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void WndProc(TMessage& Message) override;
+    // Ends smart resizing: closed tabs' neighbours grow back.
+    void SmartResizeTimerTick();
 
     void CreateWnd() override;
     void PaintWindow(HDC DC) override;

@@ -2,6 +2,7 @@
 
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
+#include "framework/Messages.h"
 #include "framework/Object.h"
 
 #include <gtest/gtest.h>
@@ -339,6 +340,21 @@ TEST_F(window_fixture, TheCloseButtonClosesOnlyWhenPressedAndReleasedOnIt) {
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_TRUE(strip->Tabs().IndexOf(closed) < 0 || closed->MarkedForDeletion());
     EXPECT_TRUE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+
+    // Widths come back only after the mouse has left for the delay.
+    strip->Perform(CM_MOUSELEAVE, 0, 0);
+    pump();
+    EXPECT_TRUE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+    for (int i = 0; i < 100 && strip->HasState(TPageTabState::stsDeletingUnPinnedTabs); ++i) pump();
+    EXPECT_FALSE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+}
+
+TEST_F(window_fixture, DoubleClicksOnATabReportIt) {
+    std::vector<TPageTab*> clicked;
+    strip->OnTabDblClick = [&](TObject*, TPageTab* tab) { clicked.push_back(tab); };
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{100, 20});
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{700, 2});
+    EXPECT_EQ(clicked, std::vector<TPageTab*>{strip->Tabs().Items(0)});
 }
 
 TEST_F(window_fixture, TheAddButtonRaisesItsEventAndTheWheelScrollsClamped) {
