@@ -631,7 +631,6 @@ void TCustomPageTabs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int
                 IncludeState(TPageTabState::stsControlPositionsInvalidated);
             }
         }
-        FMouseDownHitTest = {};
     }
     UpdateHoverDrawStates(true);
     RequestRepaint();
@@ -646,7 +645,63 @@ void TCustomPageTabs::SmartResizeTimerTick() {
     RequestRepaint();
 }
 
+void TCustomPageTabs::BuildTabPopupMenu() {
+    FTabPopupMenu.reset(); // a command may still be running from the old one; it is gone by now
+    FTabPopupMenu = std::make_unique<TPopupMenu>(nullptr);
+    const auto add = [this](const String& Caption, int Tag) {
+        auto* item = new TMenuItem(nullptr);
+        item->SetCaption(Caption);
+        item->SetRadioItem(Tag != -1 && Tag < 95);
+        item->SetChecked(Tag == ActiveTabIndex() + 10);
+        item->OnClick = [this, Tag](TObject*) { TabPopupMenuClick(Tag); };
+        FTabPopupMenu->Items().Add(item);
+    };
+    add(u"New tab", 3);
+    add(u"-", -1);
+    const int index = FMouseDownHitTest.TabIndex;
+    if (index >= 0 && index < FTabs->Count()) {
+        add(u"Delete Tab", 2);
+        add(u"-", -1);
+        if (FTabs->Items(index)->Pinned())
+            add(u"Unpin this tab", 1);
+        else
+            add(u"Pin this tab", 0);
+        add(u"-", -1);
+    }
+    for (int i = 0; i < FTabs->Count(); ++i) add(GetTabDescription(i), 10 + i);
+}
+
+void TCustomPageTabs::ShowTabPopupMenu(TObject*, TPoint ScreenPoint) {
+    BuildTabPopupMenu();
+    const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
+    TPageTab* tab = hit.TabIndex >= 0 ? FTabs->Items(hit.TabIndex) : nullptr;
+    if (OnTabPopupMenu) OnTabPopupMenu(this, tab, FTabPopupMenu.get());
+    FTabPopupMenu->Popup(ScreenPoint.X, ScreenPoint.Y);
+}
+
+void TCustomPageTabs::TabPopupMenuClick(int Tag) {
+    // The tab of the mouse-down may have gone since the menu was built.
+    const int index = FMouseDownHitTest.TabIndex;
+    if (index >= 0 && index < FTabs->Count()) {
+        TPageTab* tab = FTabs->Items(index);
+        if (Tag == 0) tab->SetPinned(true);
+        if (Tag == 1) tab->SetPinned(false);
+        if (Tag == 2) FTabs->DeleteTab(index, ComponentState().contains(TComponentStateFlag::csDesigning));
+    }
+    if (Tag == 3) DoOnButtonAddClick();
+    if (Tag > 9 && Tag - 10 < FTabs->Count()) FTabs->Items(Tag - 10)->SetActive(true);
+    RequestRepaint();
+}
+
 void TCustomPageTabs::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_CONTEXTMENU) {
+        const POINT screen = ClientToScreen(POINT{FLastMouseX, FLastMouseY});
+        if (PopupMenu())
+            PopupMenu()->Popup(screen.x, screen.y);
+        else if (FOptions->Behaviour()->UseBuiltInPopupMenu())
+            ShowTabPopupMenu(this, TPoint{screen.x, screen.y});
+        return;
+    }
     if (Message.Msg == CM_MOUSEENTER) {
         FCancelTabSmartResizeTimer->SetEnabled(false);
     } else if (Message.Msg == CM_MOUSELEAVE) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Controls.h"
+#include "framework/Menus.h"
 #include "framework/Sets.h"
 #include "framework/Timers.h"
 #include "tabs/PageTabsButtons.h"
@@ -208,6 +209,15 @@ public:
     TOnAnimateStyle OnAnimateStyle;
     TOnAnimateMovement OnAnimateMovement;
     TOnSetTabWidth OnSetTabWidth;
+    std::function<void(TObject* Sender, TPageTab* ATab, TPopupMenu* PopupMenu)> OnTabPopupMenu;
+
+    // The built-in menu last built; nullptr before the first.
+    TPopupMenu* TabPopupMenu() const noexcept { return FTabPopupMenu.get(); }
+    // Builds the built-in menu for the last mouse-down afresh and pops it up at ScreenPoint.
+    virtual void ShowTabPopupMenu(TObject* Sender, TPoint ScreenPoint);
+    // What the built-in menu's item with Tag does.
+    virtual void TabPopupMenuClick(int Tag);
+    void BuildTabPopupMenu();
 
 protected:
     // Paint; the base only lays out what is invalidated.
@@ -260,6 +270,7 @@ protected:
     std::uint32_t FMovementAnimationTime = 0;
 
 private:
+    std::unique_ptr<TPopupMenu> FTabPopupMenu;
     std::unique_ptr<TPageTabsLookAndFeel> FLookAndFeel;
     std::unique_ptr<TOptions> FOptions;
     std::unique_ptr<TPageTabsList> FTabs;

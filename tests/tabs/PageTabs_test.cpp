@@ -278,6 +278,8 @@ struct window_fixture : ::testing::Test {
         strip = new TPageTabs(form);
         apply_main_window_options(strip->Options());
         strip->Options().Behaviour()->SetBackgroundDragMovesForm(false);
+        // Right clicks would pop the menu up and wait for a choice; tests build it instead.
+        strip->Options().Behaviour()->SetUseBuiltInPopupMenu(false);
         strip->SetBounds(0, 0, 724, 35);
         strip->SetParent(form);
         for (int i = 0; i < 3; ++i) strip->Tabs().Add()->SetCaption(IntToStr(i));
@@ -347,6 +349,41 @@ TEST_F(window_fixture, TheCloseButtonClosesOnlyWhenPressedAndReleasedOnIt) {
     EXPECT_TRUE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
     for (int i = 0; i < 100 && strip->HasState(TPageTabState::stsDeletingUnPinnedTabs); ++i) pump();
     EXPECT_FALSE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+}
+
+TEST_F(window_fixture, TheBuiltInMenuListsItsCommandsAndTheTabsWithTheActiveChecked) {
+    strip->Tabs().Items(1)->SetCaption(u"");
+    const auto captions = [&] {
+        std::vector<std::pair<String, bool>> items;
+        for (int i = 0; i < strip->TabPopupMenu()->Items().Count(); ++i) {
+            const TMenuItem* item = strip->TabPopupMenu()->Items().Items(i);
+            items.emplace_back(item->Caption(), item->Checked());
+        }
+        return items;
+    };
+    // The background: no tab commands.
+    send(WM_RBUTTONDOWN, MK_RBUTTON, TPoint{700, 2});
+    send(WM_RBUTTONUP, 0, TPoint{700, 2});
+    strip->BuildTabPopupMenu();
+    const std::vector<std::pair<String, bool>> background{
+        {u"New tab", false}, {u"-", false}, {u"0", false}, {u"<No Caption>", false}, {u"2", true}};
+    EXPECT_EQ(captions(), background);
+
+    // A right click on a tab selects it and offers to delete and pin it.
+    click(TPoint{100, 20}, TPoint{100, 20}, true);
+    strip->BuildTabPopupMenu();
+    const std::vector<std::pair<String, bool>> on_tab{
+        {u"New tab", false},     {u"-", false}, {u"Delete Tab", false}, {u"-", false},
+        {u"Pin this tab", false}, {u"-", false}, {u"0", true},          {u"<No Caption>", false},
+        {u"2", false}};
+    EXPECT_EQ(captions(), on_tab);
+
+    bool asked = false;
+    strip->OnButtonCloseTabClick = [&](TObject*, TPageTab*, bool&) { asked = true; };
+    TPageTab* first = strip->Tabs().Items(0);
+    strip->TabPopupMenu()->Items().Items(2)->OnClick(nullptr); // "Delete Tab"
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(strip->Tabs().IndexOf(first) < 0 || first->MarkedForDeletion());
 }
 
 TEST_F(window_fixture, DoubleClicksOnATabReportIt) {
