@@ -1,8 +1,13 @@
 #include "tabs/PageTabs.h"
 
 #include "framework/Conversions.h"
+#include "framework/Forms.h"
+#include "framework/Handles.h"
 #include "framework/ImageLists.h"
+#include "framework/Messages.h"
 #include "tabs/PageTabsUtils.h"
+
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -11,6 +16,12 @@ namespace kq {
 namespace {
 
 int rect_width(const TRect& R) noexcept { return R.Right - R.Left; }
+
+// An item placed nowhere (a hidden button) has no polygons to test; building them would fail.
+bool contains(TBasePageTabsControl& Control, TPoint Pt) {
+    const TRect& r = Control.ControlRect();
+    return r.Right > r.Left && r.Bottom > r.Top && Control.ContainsPoint(Pt);
+}
 
 } // namespace
 
@@ -37,6 +48,7 @@ TCustomPageTabs::TCustomPageTabs(TComponent* AOwner) : TCustomControl(AOwner) {
     FCancelTabSmartResizeTimer->SetEnabled(false);
     FCancelTabSmartResizeTimer->SetInterval(
         static_cast<unsigned>(std::max(0, FOptions->Behaviour()->TabSmartDeleteResizeCancelDelay())));
+    FCancelTabSmartResizeTimer->OnTimer = [this](TObject*) { SmartResizeTimerTick(); };
     FScrollTimer = new TTimer(this);
     FScrollTimer->SetEnabled(false);
     FScrollTimer->SetInterval(static_cast<unsigned>(std::max(0, FOptions->Scrolling()->ScrollRepeatDelay())));
@@ -139,7 +151,34 @@ TPageTab* TCustomPageTabs::GetTabUnderMouse() {
     return hit.TabIndex >= 0 && hit.TabIndex < FTabs->Count() ? FTabs->Items(hit.TabIndex) : nullptr;
 }
 
-THitTestResult TCustomPageTabs::HitTest(TPoint, bool) { return {}; }
+THitTestResult TCustomPageTabs::HitTest(TPoint pt, bool IgnoreDisabledControls) {
+    THitTestResult result{-1, THitTestArea::htBackground};
+    if (pt.X < 0 || pt.Y < 0 || pt.X >= ClientWidth() || pt.Y >= ClientHeight()) return {-1, THitTestArea::htNowhere};
+    if (contains(*FAddButtonControl, pt)) return {-1, THitTestArea::htAddButton};
+    if (ScrollButtonsVisible()) {
+        const auto usable = [&](TBasePageTabsControl& Button) {
+            return (Button.DrawState() != TDrawState::dsDisabled || !IgnoreDisabledControls) && contains(Button, pt);
+        };
+        if (usable(*FScrollButtonLeftControl)) return {-1, THitTestArea::htScrollButtonLeft};
+        if (usable(*FScrollButtonRightControl)) return {-1, THitTestArea::htScrollButtonRight};
+    }
+    const TRect& c = FTabContainerRect;
+    if (!FOptions->Display()->TabContainer()->OverlayButtons() &&
+        (pt.X < c.Left || pt.X >= c.Right || pt.Y < c.Top || pt.Y >= c.Bottom))
+        return result;
+    const int active = ActiveTabIndex();
+    if (active >= 0 && FTabs->Items(active)->TabControl()) {
+        const THitTestArea area = FTabs->Items(active)->TabControl()->GetHitTestArea(pt.X, pt.Y);
+        if (area != THitTestArea::htBackground) return {active, area};
+    }
+    for (int i = 0; i < FTabs->Count(); ++i) {
+        TPageTab* tab = FTabs->Items(i);
+        if (i == active || !tab->Visible() || !tab->TabControl()) continue;
+        const THitTestArea area = tab->TabControl()->GetHitTestArea(pt.X, pt.Y);
+        if (area != THitTestArea::htBackground) return {i, area};
+    }
+    return result;
+}
 
 bool TCustomPageTabs::IsInsideDragArea(int, int) { return false; }
 
@@ -460,6 +499,226 @@ void TCustomPageTabs::Resize() {
     UpdateHoverDrawStates(true);
     InvalidateAllControls();
     RequestRepaint();
+}
+
+// --- Mouse
+
+void TCustomPageTabs::UpdateHoverDrawStates(bool Force) {
+    if (!FOptions || !FTabs) return;
+    BeginUpdate();
+    auto end = scope_exit([this] { EndUpdate(); });
+    const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
+    if (!Force && (HasState(TPageTabState::stsPendingUpdates) ||
+                   (hit.TabIndex == FLastHitTestResult.TabIndex && hit.HitTestArea == FLastHitTestResult.HitTestArea)))
+        return;
+    FLastHitTestResult = hit;
+    const int maximum = MaxScrollOffset();
+    const bool rtl = right_to_left();
+    const int offset = std::max(0, FScrollOffset);
+    using enum TDrawState;
+    SetControlDrawState(*FScrollButtonLeftControl,
+                        (!rtl && offset == 0) || (rtl && offset == maximum) ? dsDisabled : dsActive, Force);
+    SetControlDrawState(*FScrollButtonRightControl,
+                        (!rtl && offset == maximum) || (rtl && offset == 0) ? dsDisabled : dsActive, Force);
+    SetControlDrawState(*FAddButtonControl, dsNotActive, Force);
+    const TDrawState pressed = HasState(TPageTabState::stsMouseDown) ? dsDown : dsHot;
+    switch (hit.HitTestArea) {
+    case THitTestArea::htAddButton:
+        SetControlDrawState(*FAddButtonControl, pressed, Force);
+        return;
+    case THitTestArea::htScrollButtonLeft:
+        if (offset > 0) SetControlDrawState(*FScrollButtonLeftControl, pressed, Force);
+        return;
+    case THitTestArea::htScrollButtonRight:
+        if (offset < maximum) SetControlDrawState(*FScrollButtonRightControl, pressed, Force);
+        return;
+    default:
+        break;
+    }
+    for (int i = 0; i < FTabs->Count(); ++i) {
+        TPageTab* tab = FTabs->Items(i);
+        TPageTabControl* control = tab->TabControl();
+        if (!control) continue;
+        if (i == hit.TabIndex && !HasState(TPageTabState::stsDragging)) {
+            if (!tab->Active()) SetControlDrawState(*control, dsHot, Force);
+            control->SetCloseButtonState(hit.HitTestArea == THitTestArea::htCloseButton ? pressed
+                                         : tab->Active()                               ? dsActive
+                                                                                       : dsNotActive);
+        } else if (!tab->Active()) {
+            SetControlDrawState(*control, dsNotActive, Force);
+            control->SetCloseButtonState(dsNotActive);
+        }
+    }
+}
+
+void TCustomPageTabs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+    if (HasState(TPageTabState::stsMouseDown)) return;
+    FMouseDownHitTest = HitTest(TPoint{X, Y}, false);
+    FMouseButton = Button;
+    FMouseDownPoint = TPoint{X, Y};
+    if (FOptions->Behaviour()->BackgroundDragMovesForm() && FMouseDownHitTest.HitTestArea == THitTestArea::htBackground)
+        if (TCustomForm* form = GetParentForm(this)) {
+            ::ReleaseCapture();
+            ::SendMessageW(form->Handle(), WM_SYSCOMMAND, 61458, 0);
+            return;
+        }
+    IncludeState(TPageTabState::stsMouseDown);
+    UpdateHoverDrawStates(true);
+    if (FMouseDownHitTest.HitTestArea == THitTestArea::htScrollButtonLeft) {
+        ScrollTabs(TScrollDirection::mdsLeft, true);
+    } else if (FMouseDownHitTest.HitTestArea == THitTestArea::htScrollButtonRight) {
+        ScrollTabs(TScrollDirection::mdsRight, true);
+    } else {
+        BeginUpdate();
+        auto end = scope_exit([this] { EndUpdate(); });
+        if (CanFocus()) SetFocus();
+        const bool selects = Button == TMouseButton::mbLeft ||
+                             (Button == TMouseButton::mbRight && FOptions->Behaviour()->TabRightClickSelect());
+        const THitTestArea area = FMouseDownHitTest.HitTestArea;
+        if (selects && FMouseDownHitTest.TabIndex >= 0 &&
+            (area == THitTestArea::htTab || (area == THitTestArea::htCloseButton && Button == TMouseButton::mbRight)))
+            if (TPageTab* tab = FTabs->Items(FMouseDownHitTest.TabIndex); !tab->Active()) tab->SetActive(true);
+    }
+}
+
+void TCustomPageTabs::MouseMove(TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseMove(Shift, X, Y);
+    if (X == FLastMouseX && Y == FLastMouseY) return;
+    FLastMouseX = X;
+    FLastMouseY = Y;
+    // Dragging a tab starts here once drag and drop checks IsInsideDragArea.
+    UpdateHoverDrawStates(false);
+    const THitTestArea area = FLastHitTestResult.HitTestArea;
+    if (FOptions->Display()->TabMouseGlow()->Visible() &&
+        (area == THitTestArea::htTab || area == THitTestArea::htCloseButton))
+        RequestRepaint();
+}
+
+void TCustomPageTabs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseUp(Button, Shift, X, Y);
+    {
+        BeginUpdate();
+        auto end = scope_exit([this] { EndUpdate(); });
+        FScrollTimer->SetEnabled(false);
+        ExcludeState(TPageTabState::stsMouseDown);
+        const THitTestResult hit = HitTest(TPoint{X, Y}, false);
+        if (FMouseDownHitTest.HitTestArea == THitTestArea::htAddButton && hit.HitTestArea == THitTestArea::htAddButton) {
+            DoOnButtonAddClick();
+            IncludeState(TPageTabState::stsControlPositionsInvalidated);
+        } else if (FMouseButton == TMouseButton::mbLeft && hit.TabIndex >= 0 &&
+                   FMouseDownHitTest.HitTestArea == THitTestArea::htCloseButton &&
+                   hit.HitTestArea == THitTestArea::htCloseButton && hit.TabIndex == FMouseDownHitTest.TabIndex) {
+            TPageTab* tab = FTabs->Items(hit.TabIndex);
+            bool close = true;
+            DoOnButtonCloseTabClick(tab, close);
+            // The handler may have removed the tab itself.
+            const int index = FTabs->IndexOf(tab);
+            if (close && index >= 0) {
+                if (!tab->Pinned()) {
+                    ClearDeletionStates();
+                    IncludeState(TPageTabState::stsDeletingUnPinnedTabs);
+                    FClosedTabRect = tab->TabControl()->EndRect();
+                    FClosedTabIndex = index;
+                }
+                FTabs->DeleteTab(index, ComponentState().contains(TComponentStateFlag::csDesigning));
+                IncludeState(TPageTabState::stsControlPositionsInvalidated);
+            }
+        }
+    }
+    UpdateHoverDrawStates(true);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::SmartResizeTimerTick() {
+    FCancelTabSmartResizeTimer->SetEnabled(false);
+    ClearDeletionStates();
+    IncludeState(TPageTabState::stsControlPositionsInvalidated);
+    FLastClientWidth = -1;
+    FitScrollOffsetToWidth(false);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::BuildTabPopupMenu() {
+    FTabPopupMenu.reset(); // a command may still be running from the old one; it is gone by now
+    FTabPopupMenu = std::make_unique<TPopupMenu>(nullptr);
+    const auto add = [this](const String& Caption, int Tag) {
+        auto* item = new TMenuItem(nullptr);
+        item->SetCaption(Caption);
+        item->SetRadioItem(Tag != -1 && Tag < 95);
+        item->SetChecked(Tag == ActiveTabIndex() + 10);
+        item->OnClick = [this, Tag](TObject*) { TabPopupMenuClick(Tag); };
+        FTabPopupMenu->Items().Add(item);
+    };
+    add(u"New tab", 3);
+    add(u"-", -1);
+    const int index = FMouseDownHitTest.TabIndex;
+    if (index >= 0 && index < FTabs->Count()) {
+        add(u"Delete Tab", 2);
+        add(u"-", -1);
+        if (FTabs->Items(index)->Pinned())
+            add(u"Unpin this tab", 1);
+        else
+            add(u"Pin this tab", 0);
+        add(u"-", -1);
+    }
+    for (int i = 0; i < FTabs->Count(); ++i) add(GetTabDescription(i), 10 + i);
+}
+
+void TCustomPageTabs::ShowTabPopupMenu(TObject*, TPoint ScreenPoint) {
+    BuildTabPopupMenu();
+    const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
+    TPageTab* tab = hit.TabIndex >= 0 ? FTabs->Items(hit.TabIndex) : nullptr;
+    if (OnTabPopupMenu) OnTabPopupMenu(this, tab, FTabPopupMenu.get());
+    FTabPopupMenu->Popup(ScreenPoint.X, ScreenPoint.Y);
+}
+
+void TCustomPageTabs::TabPopupMenuClick(int Tag) {
+    // The tab of the mouse-down may have gone since the menu was built.
+    const int index = FMouseDownHitTest.TabIndex;
+    if (index >= 0 && index < FTabs->Count()) {
+        TPageTab* tab = FTabs->Items(index);
+        if (Tag == 0) tab->SetPinned(true);
+        if (Tag == 1) tab->SetPinned(false);
+        if (Tag == 2) FTabs->DeleteTab(index, ComponentState().contains(TComponentStateFlag::csDesigning));
+    }
+    if (Tag == 3) DoOnButtonAddClick();
+    if (Tag > 9 && Tag - 10 < FTabs->Count()) FTabs->Items(Tag - 10)->SetActive(true);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_CONTEXTMENU) {
+        const POINT screen = ClientToScreen(POINT{FLastMouseX, FLastMouseY});
+        if (PopupMenu())
+            PopupMenu()->Popup(screen.x, screen.y);
+        else if (FOptions->Behaviour()->UseBuiltInPopupMenu())
+            ShowTabPopupMenu(this, TPoint{screen.x, screen.y});
+        return;
+    }
+    if (Message.Msg == CM_MOUSEENTER) {
+        FCancelTabSmartResizeTimer->SetEnabled(false);
+    } else if (Message.Msg == CM_MOUSELEAVE) {
+        // Closed tabs keep their neighbours' widths until the mouse has been away a while.
+        FLastMouseX = -1;
+        FLastMouseY = -1;
+        UpdateHoverDrawStates(false);
+        FCancelTabSmartResizeTimer->SetEnabled(true);
+        RequestRepaint();
+    } else if (Message.Msg == WM_LBUTTONDBLCLK && !(FOptions->Behaviour()->IgnoreDoubleClicksWhileAnimatingMovement() &&
+                                                    HasState(TPageTabState::stsAnimatingMovement))) {
+        const THitTestResult hit = HitTest(TPoint{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false);
+        if (hit.TabIndex >= 0 && OnTabDblClick) OnTabDblClick(this, FTabs->Items(hit.TabIndex));
+    } else if (Message.Msg == WM_MOUSEWHEEL) {
+        const int delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
+        const auto& scrolling = *FOptions->Scrolling();
+        if (scrolling.Enabled() && scrolling.MouseWheelScroll() && Visible() && delta != 0) {
+            SetScrollOffset(std::max(0, FScrollOffset) + delta);
+            Message.Result = 1;
+        }
+        return;
+    }
+    TCustomControl::WndProc(Message);
 }
 
 // --- Layout

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Controls.h"
+#include "framework/Menus.h"
 #include "framework/Sets.h"
 #include "framework/Timers.h"
 #include "tabs/PageTabsButtons.h"
@@ -126,7 +127,6 @@ public:
     virtual bool ExcludeState(TPageTabState State);
     virtual bool HasState(TPageTabState State) const;
     virtual TPageTabControl* GetTabControl(int Index);
-    // Hit testing of the mouse belongs to the input handling; the base finds nothing.
     virtual THitTestResult HitTest(TPoint pt, bool IgnoreDisabledControls);
     virtual void ScrollIntoView(TPageTab* Tab);
     // The drag-start check, filled in by drag and drop; nothing starts a drag yet.
@@ -209,6 +209,15 @@ public:
     TOnAnimateStyle OnAnimateStyle;
     TOnAnimateMovement OnAnimateMovement;
     TOnSetTabWidth OnSetTabWidth;
+    std::function<void(TObject* Sender, TPageTab* ATab, TPopupMenu* PopupMenu)> OnTabPopupMenu;
+
+    // The built-in menu last built; nullptr before the first.
+    TPopupMenu* TabPopupMenu() const noexcept { return FTabPopupMenu.get(); }
+    // Builds the built-in menu for the last mouse-down afresh and pops it up at ScreenPoint.
+    virtual void ShowTabPopupMenu(TObject* Sender, TPoint ScreenPoint);
+    // What the built-in menu's item with Tag does.
+    virtual void TabPopupMenuClick(int Tag);
+    void BuildTabPopupMenu();
 
 protected:
     // Paints the whole strip into the back buffer and copies it to the canvas WM_PAINT attached.
@@ -227,8 +236,14 @@ protected:
     virtual void DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidth);
     // One tick of the animation clock.
     virtual void AnimationTick() {}
-    // Draw states from the mouse position; the input handling fills it in.
-    virtual void UpdateHoverDrawStates(bool /*Force*/) {}
+    // Draw states from the mouse position.
+    virtual void UpdateHoverDrawStates(bool Force);
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void WndProc(TMessage& Message) override;
+    // Ends smart resizing: closed tabs' neighbours grow back.
+    void SmartResizeTimerTick();
 
     void CreateWnd() override;
     void PaintWindow(HDC DC) override;
@@ -248,12 +263,17 @@ protected:
     int ContentTabWidth(TPageTabControl& TabControl);
 
     TRect FClosedTabRect;
+    THitTestResult FLastHitTestResult;
+    THitTestResult FMouseDownHitTest;
+    TMouseButton FMouseButton = TMouseButton::mbLeft;
+    TPoint FMouseDownPoint;
     int FClosedTabIndex = -1;
     int FLastMouseX = -1, FLastMouseY = -1;
     TPageTabsEaseType FMovementEaseType = TPageTabsEaseType::ttNone;
     std::uint32_t FMovementAnimationTime = 0;
 
 private:
+    std::unique_ptr<TPopupMenu> FTabPopupMenu;
     std::unique_ptr<TPageTabsLookAndFeel> FLookAndFeel;
     std::unique_ptr<TOptions> FOptions;
     std::unique_ptr<TPageTabsList> FTabs;
