@@ -41,7 +41,7 @@ TCustomPageTabs::TCustomPageTabs(TComponent* AOwner) : TCustomControl(AOwner) {
     // The clock starts with the options' own interval; later changes arrive with the next update.
     FAnimateTimer = new TThreadTimer(this);
     FAnimateTimer->SetInterval(FOptions->Animation()->AnimationTimerInterval());
-    FAnimateTimer->OnTimer = [this](TObject*) { AnimationTick(); };
+    FAnimateTimer->OnTimer = [this](TObject*) { AdvanceAnimations(); };
     FAnimateTimer->SetEnabled(true);
 
     FCancelTabSmartResizeTimer = new TTimer(this);
@@ -247,7 +247,7 @@ void TCustomPageTabs::InvalidateAllControls() {
     if (!IsReadyForUpdates() || FInvalidatingControls) return;
     FInvalidatingControls = true;
     for (int i = 0; i < FTabs->Count(); ++i)
-        if (auto* control = FTabs->Items(i)->TabControl()) SetControlDrawState(*control, control->DrawState(), true);
+        if (auto* control = FTabs->Items(i)->TabControl()) ApplyControlDrawState(*control, control->DrawState(), true);
     FLookAndFeel->Invalidate();
     FAddButtonControl->Invalidate();
     FScrollButtonLeftControl->Invalidate();
@@ -257,19 +257,7 @@ void TCustomPageTabs::InvalidateAllControls() {
     RequestRepaint();
 }
 
-void TCustomPageTabs::SetControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force) {
-    std::uint32_t time = FOptions->Animation()->DefaultStyleAnimationTimeMS();
-    TPageTabsEaseType ease = FOptions->Animation()->DefaultStyleEaseType();
-    // Becoming active shows at once; only the way back fades.
-    if (Value == TDrawState::dsActive) {
-        time = 0;
-        ease = TPageTabsEaseType::ttNone;
-    }
-    if (OnAnimateStyle) OnAnimateStyle(this, &Control, Value, time, ease);
-    Control.SetDrawState(Value, static_cast<int>(time), ease, Force);
-}
-
-void TCustomPageTabs::SetCurrentMovementAnimation(const TPageTabsMovementAnimationTypes& Animation) {
+void TCustomPageTabs::SelectMovementAnimation(const TPageTabsMovementAnimationTypes& Animation) {
     const auto& options = *FOptions->Animation();
     FMovementEaseType = Animation.UseDefaultEaseType() ? options.DefaultMovementEaseType() : Animation.EaseType();
     FMovementAnimationTime =
@@ -378,7 +366,7 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
                                                       left + animation.MinimumTabAnimationWidth(),
                                                       ClientHeight() - tabs.OffsetBottom()},
                                                 0, TPageTabsEaseType::ttNone);
-                SetCurrentMovementAnimation(add);
+                SelectMovementAnimation(add);
             }
             if (OnChange) OnChange(this, ATab, TabChangeType);
             if (FOptions->Behaviour()->ActivateNewTab() &&
@@ -386,7 +374,7 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
                 ATab->SetActive(true);
                 IncludeState(TPageTabState::stsAnimatingNewTab);
             } else {
-                SetControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
+                ApplyControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
             }
         }
         switch (TabChangeType) {
@@ -400,7 +388,7 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
                                                                   : TPageTabState::stsTabDeleted);
             break;
         case TTabChangeType::tcDeleted: {
-            SetCurrentMovementAnimation(*animation.MovementAnimations()->TabDelete());
+            SelectMovementAnimation(*animation.MovementAnimations()->TabDelete());
             if (FMovementEaseType != TPageTabsEaseType::ttNone) {
                 if (GetTabDisplayState() == TTabDisplayState::tdCompressed && ATab->Index() == FTabs->Count() - 1) {
                     FTabs->DeleteTab(ATab->Index(), true);
@@ -414,12 +402,12 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
             break;
         }
         case TTabChangeType::tcActivated:
-            SetControlDrawState(*ATab->TabControl(), TDrawState::dsActive, false);
+            ApplyControlDrawState(*ATab->TabControl(), TDrawState::dsActive, false);
             if (FOptions->Scrolling()->Enabled()) ScrollIntoView(ATab);
             DoOnActiveTabChanged(ATab);
             break;
         case TTabChangeType::tcDeactivated:
-            SetControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
+            ApplyControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
             if (!FTabs->ActiveTab()) {
                 const int index = ATab->Index();
                 TPageTab* next = nullptr;
@@ -480,7 +468,7 @@ void TCustomPageTabs::CreateWnd() {
     if (FScrollOffset < 0) FScrollOffset = 0; // kept in range even with scrolling off
     for (TBasePageTabsControl* button : std::initializer_list<TBasePageTabsControl*>{
              FAddButtonControl.get(), FScrollButtonLeftControl.get(), FScrollButtonRightControl.get()})
-        if (button->DrawState() == TDrawState::dsUnknown) SetControlDrawState(*button, TDrawState::dsNotActive, true);
+        if (button->DrawState() == TDrawState::dsUnknown) ApplyControlDrawState(*button, TDrawState::dsNotActive, true);
     UpdateHoverDrawStates(true);
     IncludeState(TPageTabState::stsControlPositionsInvalidated);
     IncludeState(TPageTabState::stsFirstPaint);
@@ -516,21 +504,21 @@ void TCustomPageTabs::UpdateHoverDrawStates(bool Force) {
     const bool rtl = right_to_left();
     const int offset = std::max(0, FScrollOffset);
     using enum TDrawState;
-    SetControlDrawState(*FScrollButtonLeftControl,
+    ApplyControlDrawState(*FScrollButtonLeftControl,
                         (!rtl && offset == 0) || (rtl && offset == maximum) ? dsDisabled : dsActive, Force);
-    SetControlDrawState(*FScrollButtonRightControl,
+    ApplyControlDrawState(*FScrollButtonRightControl,
                         (!rtl && offset == maximum) || (rtl && offset == 0) ? dsDisabled : dsActive, Force);
-    SetControlDrawState(*FAddButtonControl, dsNotActive, Force);
+    ApplyControlDrawState(*FAddButtonControl, dsNotActive, Force);
     const TDrawState pressed = HasState(TPageTabState::stsMouseDown) ? dsDown : dsHot;
     switch (hit.HitTestArea) {
     case THitTestArea::htAddButton:
-        SetControlDrawState(*FAddButtonControl, pressed, Force);
+        ApplyControlDrawState(*FAddButtonControl, pressed, Force);
         return;
     case THitTestArea::htScrollButtonLeft:
-        if (offset > 0) SetControlDrawState(*FScrollButtonLeftControl, pressed, Force);
+        if (offset > 0) ApplyControlDrawState(*FScrollButtonLeftControl, pressed, Force);
         return;
     case THitTestArea::htScrollButtonRight:
-        if (offset < maximum) SetControlDrawState(*FScrollButtonRightControl, pressed, Force);
+        if (offset < maximum) ApplyControlDrawState(*FScrollButtonRightControl, pressed, Force);
         return;
     default:
         break;
@@ -540,12 +528,12 @@ void TCustomPageTabs::UpdateHoverDrawStates(bool Force) {
         TPageTabControl* control = tab->TabControl();
         if (!control) continue;
         if (i == hit.TabIndex && !HasState(TPageTabState::stsDragging)) {
-            if (!tab->Active()) SetControlDrawState(*control, dsHot, Force);
+            if (!tab->Active()) ApplyControlDrawState(*control, dsHot, Force);
             control->SetCloseButtonState(hit.HitTestArea == THitTestArea::htCloseButton ? pressed
                                          : tab->Active()                               ? dsActive
                                                                                        : dsNotActive);
         } else if (!tab->Active()) {
-            SetControlDrawState(*control, dsNotActive, Force);
+            ApplyControlDrawState(*control, dsNotActive, Force);
             control->SetCloseButtonState(dsNotActive);
         }
     }
@@ -774,6 +762,15 @@ void TCustomPageTabs::PlaceControl(TBasePageTabsControl& Control, const TRect& R
     }
     if (!designing) DoOnAnimateMovement(&Control, time, ease);
     Control.SetPosition(Rect, time, ease);
+}
+
+void TCustomPageTabs::LayoutAll() {
+    const bool buttons_shown = ScrollButtonsVisible();
+    LayoutButtonsAndContainer();
+    LayoutTabRects();
+    if (ScrollButtonsVisible() == buttons_shown) return;
+    LayoutButtonsAndContainer();
+    LayoutTabRects();
 }
 
 void TCustomPageTabs::LayoutButtonsAndContainer() {

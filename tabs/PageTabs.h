@@ -135,10 +135,9 @@ public:
     // Layout, testable without painting.
     virtual void LayoutButtonsAndContainer();
     virtual void LayoutTabRects();
-    void LayoutAll() {
-        LayoutButtonsAndContainer();
-        LayoutTabRects();
-    }
+    // Both layouts; once more when the tabs' new total width shows or hides the scroll buttons, which
+    // the buttons' layout could not know yet.
+    void LayoutAll();
     const TRect& TabContainerRect() const noexcept { return FTabContainerRect; }
     int ScrollWidth() const noexcept { return FScrollWidth; }
     int AdjustedTabWidth() const noexcept { return FAdjustedTabWidth; }
@@ -234,8 +233,9 @@ protected:
     virtual void DoOnAnimateMovement(TBasePageTabsControl* Control, std::uint32_t& AnimationTimeMS,
                                      TPageTabsEaseType& EaseType);
     virtual void DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidth);
-    // One tick of the animation clock.
-    virtual void AnimationTick() {}
+    // One tick of the animation clock, on the GUI thread: advances every item's movement, style, glow and
+    // spinner, removes closed tabs that have shrunk, and repaints when something changed.
+    virtual void AdvanceAnimations();
     // Draw states from the mouse position.
     virtual void UpdateHoverDrawStates(bool Force);
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -252,10 +252,10 @@ protected:
     bool IsReadyForUpdates() const;
     void ClearDeletionStates();
     bool right_to_left() const noexcept;
-    // Gives a drawn item a draw state with the style animation of the options.
-    void SetControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force);
+    // Gives a drawn item a draw state, with the style animation of the options where one applies.
+    void ApplyControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force);
     // Makes the named movement the one the next placements use.
-    void SetCurrentMovementAnimation(const TPageTabsMovementAnimationTypes& Animation);
+    void SelectMovementAnimation(const TPageTabsMovementAnimationTypes& Animation);
     void PlaceControl(TBasePageTabsControl& Control, const TRect& Rect, bool Animate);
     void PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinned);
     void ShiftTabsAfterClosedTab();
@@ -271,6 +271,9 @@ protected:
     int FLastMouseX = -1, FLastMouseY = -1;
     TPageTabsEaseType FMovementEaseType = TPageTabsEaseType::ttNone;
     std::uint32_t FMovementAnimationTime = 0;
+    // Glow and spinner frames do not advance before these ticks; 0: at the next tick.
+    std::uint32_t FNextModifiedGlowAnimateTickCount = 0;
+    std::uint32_t FNextSpinnerAnimateTickCount = 0;
 
 private:
     std::unique_ptr<TPopupMenu> FTabPopupMenu;

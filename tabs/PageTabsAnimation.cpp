@@ -1,0 +1,96 @@
+// How the strip animates: the clock's tick that advances every drawn item, and the rules that choose a
+// style transition's time and easing.
+
+#include "framework/TickClock.h"
+#include "tabs/PageTabs.h"
+#include "tabs/PageTabsUtils.h"
+
+namespace kq {
+
+namespace {
+
+// A tab fades only between hot and not active: becoming active, or leaving it, shows at once.
+bool tab_transition_fades(TDrawState From, TDrawState To) noexcept {
+    using enum TDrawState;
+    return (From == dsHot && To != dsActive) || (To == dsHot && From != dsActive);
+}
+
+// Before Next, or at it: not yet. Next 0 is due at once whatever the clock reads.
+bool step_due(std::uint32_t& Next, std::uint32_t Now, int PeriodMS) noexcept {
+    if (Next != 0 && tick_difference(Now, Next) <= 0) return false;
+    Next = Now + static_cast<std::uint32_t>(PeriodMS > 0 ? PeriodMS : 0);
+    if (Next == 0) Next = 1; // 0 means "due"; one millisecond later is as good
+    return true;
+}
+
+} // namespace
+
+void TCustomPageTabs::ApplyControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force) {
+    const TDrawState previous = Control.DrawState();
+    if (previous == Value && !Force) return;
+    const bool designing = ComponentState().contains(TComponentStateFlag::csDesigning);
+    const auto& animation = *FOptions->Animation();
+    TPageTabsEaseType ease = animation.DefaultStyleEaseType();
+    if (designing || (Control.ControlType() == TPageTabItemType::itTab && !tab_transition_fades(previous, Value)))
+        ease = TPageTabsEaseType::ttNone;
+    std::uint32_t time = animation.DefaultStyleAnimationTimeMS();
+    if (previous != Value && !designing && OnAnimateStyle) OnAnimateStyle(this, &Control, Value, time, ease);
+    Control.SetDrawState(Value, static_cast<int>(time), ease, Force);
+}
+
+void TCustomPageTabs::AdvanceAnimations() {
+    if (!FControlConstructed || ComponentState().contains(TComponentStateFlag::csDestroying)) return;
+    ExcludeState(TPageTabState::stsAnimatingMovement);
+    ExcludeState(TPageTabState::stsAnimatingStyle);
+    const std::uint32_t now = tick_count();
+    const auto& display = *FOptions->Display();
+    const bool glow_due =
+        step_due(FNextModifiedGlowAnimateTickCount, now, display.TabModifiedGlow()->AnimationUpdateMS());
+    const bool spinner_due = step_due(FNextSpinnerAnimateTickCount, now, display.TabSpinners()->AnimationUpdateMS());
+    const int minimum_width = FOptions->Animation()->MinimumTabAnimationWidth();
+
+    // From the highest index down, so a removal never moves a tab still to be visited. Handlers raised on
+    // the way (scrolling, activation) may change the list: each step checks its tab is still there.
+    for (int i = FTabs->Count() - 1; i >= 0; --i) {
+        if (i >= FTabs->Count()) continue;
+        TPageTab* tab = FTabs->Items(i);
+        TPageTabControl* control = tab->TabControl();
+        if (!control) continue;
+        if (glow_due && control->AnimateModified()) IncludeState(TPageTabState::stsAnimatingStyle);
+        if (spinner_due && control->AnimateSpinner()) IncludeState(TPageTabState::stsAnimatingStyle);
+        if (control->AnimateStyle()) IncludeState(TPageTabState::stsAnimatingStyle);
+        const bool new_active = tab == FTabs->ActiveTab() && HasState(TPageTabState::stsAnimatingNewTab);
+        if (control->AnimateMovement()) {
+            IncludeState(TPageTabState::stsAnimatingMovement);
+            if (new_active) ScrollIntoView(tab);
+        } else if (new_active) {
+            ExcludeState(TPageTabState::stsAnimatingNewTab);
+            FitScrollOffsetToWidth(true);
+            ScrollIntoView(tab);
+        }
+        if (i >= FTabs->Count() || FTabs->Items(i) != tab) continue;
+        if (tab->MarkedForDeletion()) {
+            IncludeState(TPageTabState::stsControlPositionsInvalidated);
+            IncludeState(TPageTabState::stsAnimatingMovement);
+            if (width_of(tab->TabControl()->ControlRect()) <= minimum_width) {
+                FTabs->DeleteTab(i, true); // the second deletion of a marked tab removes it
+                ExcludeState(TPageTabState::stsAnimatingCloseTab);
+            }
+        }
+    }
+
+    for (TBasePageTabsControl* button : std::initializer_list<TBasePageTabsControl*>{
+             FAddButtonControl.get(), FScrollButtonLeftControl.get(), FScrollButtonRightControl.get()}) {
+        if (button->AnimateMovement()) IncludeState(TPageTabState::stsAnimatingMovement);
+        if (button->AnimateStyle()) IncludeState(TPageTabState::stsAnimatingStyle);
+    }
+
+    if (HasState(TPageTabState::stsAnimatingMovement) || HasState(TPageTabState::stsAnimatingStyle)) {
+        if (HasState(TPageTabState::stsDeletingUnPinnedTabs) && !HasState(TPageTabState::stsDragging))
+            UpdateHoverDrawStates(false);
+        RequestRepaint();
+    }
+    // A drag over another strip scrolls that strip here, once drag and drop exists.
+}
+
+} // namespace kq
