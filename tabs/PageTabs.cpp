@@ -382,6 +382,7 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
             ClearDeletionStates();
             break;
         case TTabChangeType::tcDeleting:
+            forget_menu_tab(ATab);
             ExcludeState(TPageTabState::stsEndTabDeleted);
             if (FOptions->Behaviour()->TabSmartDeleteResizing())
                 IncludeState(ATab->Index() == FTabs->Count() - 1 ? TPageTabState::stsEndTabDeleted
@@ -641,7 +642,12 @@ void TCustomPageTabs::BuildTabPopupMenu() {
     add(u"New tab", 3);
     add(u"-", -1);
     const int index = FMouseDownHitTest.TabIndex;
-    if (index >= 0 && index < FTabs->Count()) {
+    // The commands run after the menu has closed, when ticks or handlers may have removed tabs: they
+    // act on the tabs the menu showed, never on whatever has moved to their indexes since.
+    FTabPopupMenuTab = index >= 0 && index < FTabs->Count() ? FTabs->Items(index) : nullptr;
+    FTabPopupMenuTabs.clear();
+    for (int i = 0; i < FTabs->Count(); ++i) FTabPopupMenuTabs.push_back(FTabs->Items(i));
+    if (FTabPopupMenuTab) {
         add(u"Delete Tab", 2);
         add(u"-", -1);
         if (FTabs->Items(index)->Pinned())
@@ -662,17 +668,24 @@ void TCustomPageTabs::ShowTabPopupMenu(TObject*, TPoint ScreenPoint) {
 }
 
 void TCustomPageTabs::TabPopupMenuClick(int Tag) {
-    // The tab of the mouse-down may have gone since the menu was built.
-    const int index = FMouseDownHitTest.TabIndex;
-    if (index >= 0 && index < FTabs->Count()) {
-        TPageTab* tab = FTabs->Items(index);
+    // A tab that has gone since the menu was built was forgotten when it started going.
+    const auto listed = [this](TPageTab* Tab) { return FTabs->IndexOf(Tab) >= 0 ? Tab : nullptr; };
+    if (TPageTab* tab = listed(FTabPopupMenuTab)) {
         if (Tag == 0) tab->SetPinned(true);
         if (Tag == 1) tab->SetPinned(false);
-        if (Tag == 2) FTabs->DeleteTab(index, ComponentState().contains(TComponentStateFlag::csDesigning));
+        if (Tag == 2)
+            FTabs->DeleteTab(FTabs->IndexOf(tab), ComponentState().contains(TComponentStateFlag::csDesigning));
     }
     if (Tag == 3) DoOnButtonAddClick();
-    if (Tag > 9 && Tag - 10 < FTabs->Count()) FTabs->Items(Tag - 10)->SetActive(true);
+    if (Tag > 9 && static_cast<std::size_t>(Tag - 10) < FTabPopupMenuTabs.size())
+        if (TPageTab* tab = listed(FTabPopupMenuTabs[static_cast<std::size_t>(Tag - 10)])) tab->SetActive(true);
     RequestRepaint();
+}
+
+void TCustomPageTabs::forget_menu_tab(const TPageTab* Tab) noexcept {
+    if (FTabPopupMenuTab == Tab) FTabPopupMenuTab = nullptr;
+    for (TPageTab*& listed : FTabPopupMenuTabs)
+        if (listed == Tab) listed = nullptr;
 }
 
 void TCustomPageTabs::WndProc(TMessage& Message) {

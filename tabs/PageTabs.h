@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace kq {
 
@@ -277,6 +278,10 @@ protected:
 
 private:
     std::unique_ptr<TPopupMenu> FTabPopupMenu;
+    // The tab of the mouse-down and the tabs listed when the menu was built; nullptr once gone.
+    TPageTab* FTabPopupMenuTab = nullptr;
+    std::vector<TPageTab*> FTabPopupMenuTabs;
+    void forget_menu_tab(const TPageTab* Tab) noexcept;
     std::unique_ptr<TPageTabsLookAndFeel> FLookAndFeel;
     std::unique_ptr<TOptions> FOptions;
     std::unique_ptr<TPageTabsList> FTabs;

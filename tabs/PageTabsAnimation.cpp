@@ -56,23 +56,27 @@ void TCustomPageTabs::AdvanceAnimations() {
         TPageTab* tab = FTabs->Items(i);
         TPageTabControl* control = tab->TabControl();
         if (!control) continue;
-        if (glow_due && control->AnimateModified()) IncludeState(TPageTabState::stsAnimatingStyle);
-        if (spinner_due && control->AnimateSpinner()) IncludeState(TPageTabState::stsAnimatingStyle);
-        if (control->AnimateStyle()) IncludeState(TPageTabState::stsAnimatingStyle);
+        // Every state change and scroll raises events: the tab is looked up again after each.
+        const auto present = [&] { return i < FTabs->Count() && FTabs->Items(i) == tab; };
+        bool styled = glow_due && control->AnimateModified();
+        if (spinner_due && control->AnimateSpinner()) styled = true;
+        if (control->AnimateStyle()) styled = true;
+        const bool moved = control->AnimateMovement();
         const bool new_active = tab == FTabs->ActiveTab() && HasState(TPageTabState::stsAnimatingNewTab);
-        if (control->AnimateMovement()) {
-            IncludeState(TPageTabState::stsAnimatingMovement);
-            if (new_active) ScrollIntoView(tab);
-        } else if (new_active) {
-            ExcludeState(TPageTabState::stsAnimatingNewTab);
-            FitScrollOffsetToWidth(true);
-            ScrollIntoView(tab);
+        if (styled) IncludeState(TPageTabState::stsAnimatingStyle);
+        if (moved) IncludeState(TPageTabState::stsAnimatingMovement);
+        if (new_active && present()) {
+            if (!moved) {
+                ExcludeState(TPageTabState::stsAnimatingNewTab);
+                FitScrollOffsetToWidth(true);
+            }
+            if (present()) ScrollIntoView(tab);
         }
-        if (i >= FTabs->Count() || FTabs->Items(i) != tab) continue;
+        if (!present()) continue;
         if (tab->MarkedForDeletion()) {
             IncludeState(TPageTabState::stsControlPositionsInvalidated);
             IncludeState(TPageTabState::stsAnimatingMovement);
-            if (width_of(tab->TabControl()->ControlRect()) <= minimum_width) {
+            if (present() && width_of(tab->TabControl()->ControlRect()) <= minimum_width) {
                 FTabs->DeleteTab(i, true); // the second deletion of a marked tab removes it
                 ExcludeState(TPageTabState::stsAnimatingCloseTab);
             }

@@ -1,5 +1,7 @@
 #include "tabs/PageTabs.h"
 
+#include "tests/tabs/MainWindowStrip.h"
+
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
@@ -19,21 +21,12 @@ static void PrintTo(const TRect& r, std::ostream* out) {
 
 namespace {
 
-// The values the application's main window gives its strip, where they differ from the strip's own.
-void apply_main_window_options(TOptions& Options) {
-    Options.Display()->Tabs()->SetOffsetTop(3);
-    Options.Display()->AddButton()->Offsets()->SetVertical(8);
-    Options.Display()->ScrollButtonLeft()->Offsets()->SetHorizontal(8);
-    Options.Display()->ScrollButtonRight()->Offsets()->SetHorizontal(8);
-    Options.Scrolling()->SetAutoHideButtons(true);
-}
-
 // A strip of the main window's size with its options, no window needed for layout.
 struct strip_fixture : ::testing::Test {
     std::unique_ptr<TPageTabs> strip = std::make_unique<TPageTabs>(nullptr);
 
     void SetUp() override {
-        apply_main_window_options(strip->Options());
+        test::apply_main_window_settings(*strip);
         strip->SetBounds(0, 0, 724, 35);
     }
     void add_tabs(int Count) {
@@ -249,7 +242,7 @@ TEST(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
     auto destroy = scope_exit([&] { delete form; });
     form->SetBounds(0, 0, 800, 80);
     auto* strip = new TPageTabs(form);
-    apply_main_window_options(strip->Options());
+    test::apply_main_window_settings(*strip);
     strip->SetBounds(0, 0, 724, 35);
     strip->SetParent(form);
     EXPECT_EQ(strip->ScrollOffset(), -1);
@@ -276,7 +269,7 @@ struct window_fixture : ::testing::Test {
         form = CreateForm<TForm>(Application);
         form->SetBounds(0, 0, 800, 80);
         strip = new TPageTabs(form);
-        apply_main_window_options(strip->Options());
+        test::apply_main_window_settings(*strip);
         strip->Options().Behaviour()->SetBackgroundDragMovesForm(false);
         // Right clicks would pop the menu up and wait for a choice; tests build it instead.
         strip->Options().Behaviour()->SetUseBuiltInPopupMenu(false);
