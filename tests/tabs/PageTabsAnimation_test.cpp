@@ -203,6 +203,51 @@ TEST_F(strip_animation, AWheelOverAnEmptyStripKeepsTheOffsetAtZero) {
     EXPECT_EQ(strip->ScrollOffset(), 0);
 }
 
+// The strip as the application shows it, for a person to look at: five tabs (a pinned one, one loading,
+// one under the mouse), on the colour of the main window's top bar, saved beside the test's output.
+TEST_F(strip_animation, AScreenshotOfTheApplicationsStripLooksLikeABrowsersTabStrip) {
+    form->SetColor(15921906);
+    const char16_t* const captions[] = {u"首页", u"招标公告 - 正在加载", u"中标结果公示", u"项目详情", u"新标签页"};
+    for (const char16_t* caption : captions) strip->Tabs().Add()->SetCaption(caption);
+    strip->Tabs().Items(0)->SetPinned(true);
+    strip->Tabs().Items(1)->SetSpinnerState(TPageTabSpinnerState::tssRenderedDownload);
+    strip->SetActiveTabIndex(3);
+    settle();
+    mouse_move({control(2).ControlRect().Left + 60, 20});
+    settle();
+    ASSERT_EQ(control(2).DrawState(), TDrawState::dsHot);
+
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 724, -35, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    unique_handle<HBITMAP, ::DeleteObject> dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_TRUE(dib);
+    {
+        unique_handle<HDC, ::DeleteDC> dc(::CreateCompatibleDC(nullptr));
+        const HGDIOBJ old = ::SelectObject(dc.get(), dib.get());
+        strip->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0);
+        ::GdiFlush();
+        ::SelectObject(dc.get(), old);
+    }
+    const auto pixel = [&](TPoint Pt) { return static_cast<const std::uint32_t*>(bits)[Pt.Y * 724 + Pt.X] & 0xFFFFFF; };
+    constexpr std::uint32_t top_bar = 0xF2F2F2;
+    const TRect add = strip->AddButtonControl().ControlRect();
+    ASSERT_GT(width_of(add), 0);
+    // Five tabs fill the row: the add button stands at its limit, just right of the last tab.
+    EXPECT_EQ(strip->GetTabDisplayState(), TTabDisplayState::tdCompressed);
+    EXPECT_EQ(add.Left, strip->MaxAddButtonRight());
+    EXPECT_LE(control(4).ControlRect().Right - 3, add.Left);
+    EXPECT_NE(pixel({(add.Left + add.Right) / 2, (add.Top + add.Bottom) / 2}), top_bar) << "the add button shows";
+    EXPECT_EQ(pixel({(add.Right + 723) / 2, 2}), top_bar) << "the bar shows right of the tabs";
+
+    gdiplus_startup();
+    auto stop = scope_exit([] { gdiplus_shutdown(); });
+    const TGPBitmap shot = TGPBitmap::FromHBITMAP(dib.get());
+    const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    const std::wstring path = (std::filesystem::current_path() / "main_window_strip.png").wstring();
+    EXPECT_EQ(Gdiplus::DllExports::GdipSaveImageToFile(shot.Handle(), path.c_str(), &png, nullptr), Gdiplus::Ok);
+}
+
 // The running clock: ticks arrive from its thread while the strip animates, and none after it is gone.
 TEST(PageTabsClock, TheStripStopsItsClockWhenDestroyedWhileTicking) {
     forms_startup();

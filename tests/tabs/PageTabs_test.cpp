@@ -379,6 +379,26 @@ TEST_F(window_fixture, TheBuiltInMenuListsItsCommandsAndTheTabsWithTheActiveChec
     EXPECT_TRUE(strip->Tabs().IndexOf(first) < 0 || first->MarkedForDeletion());
 }
 
+TEST_F(window_fixture, MenuCommandsForTabsThatHaveGoneDoNothingAndOthersFindTheirTabs) {
+    click(TPoint{300, 20}, TPoint{300, 20}, true); // right click on tab "1"
+    strip->BuildTabPopupMenu();
+    TPopupMenu& menu = *strip->TabPopupMenu();
+    ASSERT_EQ(menu.Items().Items(2)->Caption(), u"Delete Tab");
+    TPageTab* last = strip->Tabs().Items(2);
+    // Gone while the menu was up: the command runs only after it closes.
+    strip->Tabs().DeleteTab(1, true);
+    ASSERT_EQ(strip->Tabs().Count(), 2);
+    menu.Items().Items(2)->OnClick(nullptr); // "Delete Tab" for the gone tab
+    menu.Items().Items(4)->OnClick(nullptr); // "Pin this tab"
+    EXPECT_EQ(strip->Tabs().Count(), 2);
+    EXPECT_FALSE(strip->Tabs().Items(1)->Pinned()) << "the tab now at the index is another";
+    strip->SetActiveTabIndex(0);
+    menu.Items().Items(7)->OnClick(nullptr); // tab "1", gone
+    EXPECT_EQ(strip->ActiveTabIndex(), 0);
+    menu.Items().Items(8)->OnClick(nullptr); // tab "2", now at index 1
+    EXPECT_EQ(strip->ActiveTab(), last);
+}
+
 TEST_F(window_fixture, DoubleClicksOnATabReportIt) {
     std::vector<TPageTab*> clicked;
     strip->OnTabDblClick = [&](TObject*, TPageTab* tab) { clicked.push_back(tab); };
