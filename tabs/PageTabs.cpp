@@ -15,12 +15,12 @@ namespace kq {
 
 namespace {
 
-int rect_width(const TRect& R) noexcept { return R.Right - R.Left; }
+int rect_width(const TRect& r) noexcept { return r.Right - r.Left; }
 
 // An item placed nowhere (a hidden button) has no polygons to test; building them would fail.
-bool contains(TBasePageTabsControl& Control, TPoint Pt) {
-    const TRect& r = Control.ControlRect();
-    return r.Right > r.Left && r.Bottom > r.Top && Control.ContainsPoint(Pt);
+bool contains(TBasePageTabsControl& control, TPoint pt) {
+    const TRect& r = control.ControlRect();
+    return r.Right > r.Left && r.Bottom > r.Top && control.ContainsPoint(pt);
 }
 
 } // namespace
@@ -156,8 +156,8 @@ THitTestResult TCustomPageTabs::HitTest(TPoint pt, bool IgnoreDisabledControls) 
     if (pt.X < 0 || pt.Y < 0 || pt.X >= ClientWidth() || pt.Y >= ClientHeight()) return {-1, THitTestArea::htNowhere};
     if (contains(*FAddButtonControl, pt)) return {-1, THitTestArea::htAddButton};
     if (ScrollButtonsVisible()) {
-        const auto usable = [&](TBasePageTabsControl& Button) {
-            return (Button.DrawState() != TDrawState::dsDisabled || !IgnoreDisabledControls) && contains(Button, pt);
+        const auto usable = [&](TBasePageTabsControl& button) {
+            return (button.DrawState() != TDrawState::dsDisabled || !IgnoreDisabledControls) && contains(button, pt);
         };
         if (usable(*FScrollButtonLeftControl)) return {-1, THitTestArea::htScrollButtonLeft};
         if (usable(*FScrollButtonRightControl)) return {-1, THitTestArea::htScrollButtonRight};
@@ -631,12 +631,12 @@ void TCustomPageTabs::SmartResizeTimerTick() {
 void TCustomPageTabs::BuildTabPopupMenu() {
     FTabPopupMenu.reset(); // a command may still be running from the old one; it is gone by now
     FTabPopupMenu = std::make_unique<TPopupMenu>(nullptr);
-    const auto add = [this](const String& Caption, int Tag) {
+    const auto add = [this](const String& caption, int tag) {
         auto* item = new TMenuItem(nullptr);
-        item->SetCaption(Caption);
-        item->SetRadioItem(Tag != -1 && Tag < 95);
-        item->SetChecked(Tag == ActiveTabIndex() + 10);
-        item->OnClick = [this, Tag](TObject*) { TabPopupMenuClick(Tag); };
+        item->SetCaption(caption);
+        item->SetRadioItem(tag != -1 && tag < 95);
+        item->SetChecked(tag == ActiveTabIndex() + 10);
+        item->OnClick = [this, tag](TObject*) { TabPopupMenuClick(tag); };
         FTabPopupMenu->Items().Add(item);
     };
     add(u"New tab", 3);
@@ -669,7 +669,7 @@ void TCustomPageTabs::ShowTabPopupMenu(TObject*, TPoint ScreenPoint) {
 
 void TCustomPageTabs::TabPopupMenuClick(int Tag) {
     // A tab that has gone since the menu was built was forgotten when it started going.
-    const auto listed = [this](TPageTab* Tab) { return FTabs->IndexOf(Tab) >= 0 ? Tab : nullptr; };
+    const auto listed = [this](TPageTab* tab) { return FTabs->IndexOf(tab) >= 0 ? tab : nullptr; };
     if (TPageTab* tab = listed(FTabPopupMenuTab)) {
         if (Tag == 0) tab->SetPinned(true);
         if (Tag == 1) tab->SetPinned(false);
@@ -682,10 +682,10 @@ void TCustomPageTabs::TabPopupMenuClick(int Tag) {
     RequestRepaint();
 }
 
-void TCustomPageTabs::forget_menu_tab(const TPageTab* Tab) noexcept {
-    if (FTabPopupMenuTab == Tab) FTabPopupMenuTab = nullptr;
+void TCustomPageTabs::forget_menu_tab(const TPageTab* tab) noexcept {
+    if (FTabPopupMenuTab == tab) FTabPopupMenuTab = nullptr;
     for (TPageTab*& listed : FTabPopupMenuTabs)
-        if (listed == Tab) listed = nullptr;
+        if (listed == tab) listed = nullptr;
 }
 
 void TCustomPageTabs::WndProc(TMessage& Message) {
@@ -798,35 +798,35 @@ void TCustomPageTabs::LayoutButtonsAndContainer() {
 
     const bool shown = ScrollButtonsVisible();
     const auto buttons = scrolling.ScrollButtons();
-    const auto place_left = [&](TBasePageTabsControl& Control, const TPageTabsControlPosition& Position) {
-        const int H = Position.Offsets()->Horizontal(), V = Position.Offsets()->Vertical();
-        PlaceControl(Control, TRect{L + H, V, L + H + Position.Width(), V + Position.Height()}, false);
-        L += rect_width(Control.ControlRect()) + H + 1;
+    const auto place_left = [&](TBasePageTabsControl& control, const TPageTabsControlPosition& position) {
+        const int H = position.Offsets()->Horizontal(), V = position.Offsets()->Vertical();
+        PlaceControl(control, TRect{L + H, V, L + H + position.Width(), V + position.Height()}, false);
+        L += rect_width(control.ControlRect()) + H + 1;
     };
-    const auto place_right = [&](TBasePageTabsControl& Control, const TPageTabsControlPosition& Position) {
-        const int H = Position.Offsets()->Horizontal(), V = Position.Offsets()->Vertical();
-        PlaceControl(Control, TRect{R - Position.Width() - H, V, R - H, V + Position.Height()}, false);
-        R -= rect_width(Control.ControlRect()) + H + 1;
+    const auto place_right = [&](TBasePageTabsControl& control, const TPageTabsControlPosition& position) {
+        const int H = position.Offsets()->Horizontal(), V = position.Offsets()->Vertical();
+        PlaceControl(control, TRect{R - position.Width() - H, V, R - H, V + position.Height()}, false);
+        R -= rect_width(control.ControlRect()) + H + 1;
     };
     using enum TPageTabScrollButtons;
     if (shown && (buttons == csbLeft || buttons == csbLeftAndRight))
         place_left(*FScrollButtonLeftControl, *display.ScrollButtonLeft());
     if (shown && buttons == csbLeft) place_left(*FScrollButtonRightControl, *display.ScrollButtonRight());
     const auto& add = *display.AddButton();
-    const int addH = add.Offsets()->Horizontal(), addV = add.Offsets()->Vertical();
+    const int add_h = add.Offsets()->Horizontal(), add_v = add.Offsets()->Vertical();
     if (add.Visibility() == TAddButtonVisibility::avLeft) {
-        PlaceControl(*FAddButtonControl, TRect{L + addH, addV, L + addH + add.Width(), addV + add.Height()}, false);
-        L += add.Width() + addH + 1;
+        PlaceControl(*FAddButtonControl, TRect{L + add_h, add_v, L + add_h + add.Width(), add_v + add.Height()}, false);
+        L += add.Width() + add_h + 1;
     }
     if (shown && (buttons == csbRight || buttons == csbLeftAndRight))
         place_right(*FScrollButtonRightControl, *display.ScrollButtonRight());
     if (shown && buttons == csbRight) place_right(*FScrollButtonLeftControl, *display.ScrollButtonLeft());
     if (add.Visibility() == TAddButtonVisibility::avRightFixed ||
         add.Visibility() == TAddButtonVisibility::avRightFloating) {
-        FMaxAddButtonRight = R - add.Width() - addH;
+        FMaxAddButtonRight = R - add.Width() - add_h;
         if (add.Visibility() == TAddButtonVisibility::avRightFixed)
-            PlaceControl(*FAddButtonControl, TRect{FMaxAddButtonRight, addV, R - addH, addV + add.Height()}, false);
-        R -= add.Width() + addH + 1;
+            PlaceControl(*FAddButtonControl, TRect{FMaxAddButtonRight, add_v, R - add_h, add_v + add.Height()}, false);
+        R -= add.Width() + add_h + 1;
     }
 
     FTabContainerRect = TRect{L + tabs.OffsetLeft(), tabs.OffsetTop(), R - tabs.OffsetRight(),

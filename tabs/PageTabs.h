@@ -281,7 +281,7 @@ private:
     // The tab of the mouse-down and the tabs listed when the menu was built; nullptr once gone.
     TPageTab* FTabPopupMenuTab = nullptr;
     std::vector<TPageTab*> FTabPopupMenuTabs;
-    void forget_menu_tab(const TPageTab* Tab) noexcept;
+    void forget_menu_tab(const TPageTab* tab) noexcept;
     std::unique_ptr<TPageTabsLookAndFeel> FLookAndFeel;
     std::unique_ptr<TOptions> FOptions;
     std::unique_ptr<TPageTabsList> FTabs;

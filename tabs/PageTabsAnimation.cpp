@@ -10,16 +10,16 @@ namespace kq {
 namespace {
 
 // A tab fades only between hot and not active: becoming active, or leaving it, shows at once.
-bool tab_transition_fades(TDrawState From, TDrawState To) noexcept {
+bool tab_transition_fades(TDrawState from, TDrawState to) noexcept {
     using enum TDrawState;
-    return (From == dsHot && To != dsActive) || (To == dsHot && From != dsActive);
+    return (from == dsHot && to != dsActive) || (to == dsHot && from != dsActive);
 }
 
 // Before Next, or at it: not yet. Next 0 is due at once whatever the clock reads.
-bool step_due(std::uint32_t& Next, std::uint32_t Now, int PeriodMS) noexcept {
-    if (Next != 0 && tick_difference(Now, Next) <= 0) return false;
-    Next = Now + static_cast<std::uint32_t>(PeriodMS > 0 ? PeriodMS : 0);
-    if (Next == 0) Next = 1; // 0 means "due"; one millisecond later is as good
+bool step_due(std::uint32_t& next, std::uint32_t now, int period_ms) noexcept {
+    if (next != 0 && tick_difference(now, next) <= 0) return false;
+    next = now + static_cast<std::uint32_t>(period_ms > 0 ? period_ms : 0);
+    if (next == 0) next = 1; // 0 means "due"; one millisecond later is as good
     return true;
 }
 

@@ -14,12 +14,12 @@ namespace kq {
 
 namespace {
 
-void size_buffer(std::unique_ptr<TBitmap>& Buffer, int Width, int Height) {
-    if (!Buffer) {
-        Buffer = std::make_unique<TBitmap>();
-        Buffer->SetPixelFormat(TPixelFormat::pf32bit);
+void size_buffer(std::unique_ptr<TBitmap>& buffer, int width, int height) {
+    if (!buffer) {
+        buffer = std::make_unique<TBitmap>();
+        buffer->SetPixelFormat(TPixelFormat::pf32bit);
     }
-    Buffer->SetSize(Width, Height);
+    buffer->SetSize(width, height);
 }
 
 } // namespace
