@@ -2,6 +2,7 @@
 #include "framework/Forms.h"
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
+#include "framework/Messages.h"
 #include "framework/TickClock.h"
 #include "tabs/PageTabs.h"
 #include "tabs/PageTabsStyleTransitions.h"
@@ -194,6 +195,36 @@ TEST_F(strip_animation, TabsRemovedWhileTheyAnimateOrDuringATickAreSafe) {
     strip->OnStateChange = nullptr;
     EXPECT_EQ(strip->Tabs().Count(), 3);
     settle();
+}
+
+TEST_F(strip_animation, ClosingTabsInARowKeepsTheirWidthsUntilTheMouseHasBeenAwayAWhile) {
+    add_tabs(10);
+    ASSERT_EQ(width_of(control(0).ControlRect()), 82);
+    const TRect close = control(3).GetCloseButonRect();
+    for (int closed = 0; closed < 2; ++closed) {
+        SCOPED_TRACE(closed);
+        // The next tab's close button comes to lie under the mouse.
+        EXPECT_EQ(control(3).GetCloseButonRect(), close);
+        const LPARAM at = MAKELPARAM((close.Left + close.Right) / 2, (close.Top + close.Bottom) / 2);
+        ::SendMessageW(strip->Handle(), WM_MOUSEMOVE, 0, at);
+        ::SendMessageW(strip->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendMessageW(strip->Handle(), WM_LBUTTONUP, 0, at);
+        settle();
+    }
+    ASSERT_EQ(strip->Tabs().Count(), 8);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(width_of(control(i).ControlRect()), 82) << i;
+
+    strip->Perform(CM_MOUSELEAVE, 0, 0);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+    while (std::chrono::steady_clock::now() < until) Application->ProcessMessages();
+    settle();
+    EXPECT_EQ(width_of(control(0).ControlRect()), 82) << "not before the delay";
+    const auto later = std::chrono::steady_clock::now() + std::chrono::milliseconds(600);
+    while (std::chrono::steady_clock::now() < later) Application->ProcessMessages();
+    settle();
+    EXPECT_FALSE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+    // 690 - 15 = 675 pixels for eight tabs: 84 each, rectangles 99 wide.
+    EXPECT_EQ(width_of(control(0).ControlRect()), 99);
 }
 
 TEST_F(strip_animation, AWheelOverAnEmptyStripKeepsTheOffsetAtZero) {
