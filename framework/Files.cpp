@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include "framework/Handles.h"
+#include "framework/Streams.h"
+
+#include <algorithm>
+#include <cstdint>
 
 namespace kq {
 
@@ -40,5 +44,45 @@ std::vector<folder_entry> find_entries(const String& pattern) {
 bool delete_file(const String& path) { return ::DeleteFileW(wide(path)) != 0; }
 
 bool remove_folder(const String& path) { return ::RemoveDirectoryW(wide(path)) != 0; }
+
+namespace {
+
+using unique_file = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
+
+// Raises when an existing target may not be replaced: read-only or in use. Moving a file onto it would
+// succeed on some systems regardless, so both are asked first.
+void check_replaceable(const String& target) {
+    const DWORD attributes = ::GetFileAttributesW(wide(target));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_READONLY) RaiseFileCreateError(target, ERROR_ACCESS_DENIED);
+    const unique_file existing{
+        ::CreateFileW(wide(target), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!existing) RaiseFileCreateError(target, ::GetLastError());
+}
+
+} // namespace
+
+void write_file_replacing(const String& target, const void* data, std::size_t size) {
+    check_replaceable(target);
+    const String temporary = target + String(replacing_file_suffix);
+    auto remove_temporary = scope_exit([&] { ::DeleteFileW(wide(temporary)); });
+    unique_file file{::CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr)};
+    if (!file) RaiseFileCreateError(target, ::GetLastError());
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    for (std::size_t done = 0; done < size;) {
+        // WriteFile takes at most 4 GB at once; 1 GB steps keep every count well inside a DWORD.
+        const auto count = static_cast<DWORD>(std::min<std::size_t>(size - done, std::size_t{1} << 30));
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes + done, count, &written, nullptr))
+            RaiseFileCreateError(target, ::GetLastError());
+        if (written == 0) RaiseFileCreateError(target, ERROR_WRITE_FAULT);
+        done += written;
+    }
+    file.reset();
+    if (!::MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING))
+        RaiseFileCreateError(target, ::GetLastError());
+    remove_temporary.release();
+}
 
 } // namespace kq

@@ -5,6 +5,8 @@
 
 #include "framework/Strings.h"
 
+#include <cstddef>
+
 // Files and folders through the system's own calls, where the portable ones in Conversions.h cannot say
 // enough (raw attribute words, the running executable).
 namespace kq {
@@ -28,5 +30,14 @@ std::vector<folder_entry> find_entries(const String& pattern);
 // False when the system refuses (a file in use, a folder that is not empty); GetLastError says why.
 bool delete_file(const String& path);
 bool remove_folder(const String& path);
+
+// What write_file_replacing adds to the target's name for the file it writes first.
+inline constexpr StringView replacing_file_suffix = u".tmp";
+
+// Writes the bytes to the target's name with replacing_file_suffix added and moves that file onto the
+// target once complete, so the target holds either its old content or the whole new one. A read-only or
+// locked target is refused before anything is written. EFCreateError "Cannot create file "%s". %s" with
+// the target's name and the system's reason; no temporary file is left then.
+void write_file_replacing(const String& target, const void* data, std::size_t size);
 
 } // namespace kq

@@ -2,7 +2,7 @@
 
 #include "framework/ComObjects.h"
 #include "framework/Conversions.h"
-#include "framework/Handles.h"
+#include "framework/Files.h"
 #include "framework/ResourceStreams.h"
 #include "installer/InstallPaths.h"
 #include "installer/ShortcutWriter.h"
@@ -45,16 +45,13 @@ StringView target_folder(int row) {
     return u"Bin\\";
 }
 
-// A file is written under its own name with this added, then moved onto its name.
-constexpr StringView temporary_suffix = u".tmp";
-
 // Characters a path below the base folder needs: the separator appended to the folder text, the longest
 // folder and file name, and the temporary suffix.
 std::size_t longest_relative_path() {
     std::size_t longest = 0;
     for (int row = 0; row < install_row_count; ++row)
         longest = std::max(longest, target_folder(row).size() + file_names[row].size());
-    return 1 + longest + temporary_suffix.size();
+    return 1 + longest + replacing_file_suffix.size();
 }
 
 String folder_error(const String& folder, path_problem problem) {
@@ -77,8 +74,6 @@ String folder_error(const String& folder, path_problem problem) {
     return {};
 }
 
-using unique_file = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
-
 bool folder_exists(const String& folder) {
     const DWORD attributes = ::GetFileAttributesW(wide(folder));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -92,43 +87,6 @@ void create_folders(const String& folder) {
         if (end > 0 && separators.find(folder[end - 1]) == StringView::npos)
             ::CreateDirectoryW(wide(folder.substr(0, end)), nullptr);
     ::CreateDirectoryW(wide(folder), nullptr);
-}
-
-// Raises when an existing target may not be replaced: read-only or in use. Moving a file onto it would
-// succeed on some systems regardless, so both are asked first.
-void check_replaceable(const String& target) {
-    const DWORD attributes = ::GetFileAttributesW(wide(target));
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if (attributes & FILE_ATTRIBUTE_READONLY) RaiseFileCreateError(target, ERROR_ACCESS_DENIED);
-    const unique_file existing{
-        ::CreateFileW(wide(target), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!existing) RaiseFileCreateError(target, ::GetLastError());
-}
-
-// The whole resource as the file target, replacing it only once complete. EFCreateError with the target's
-// name and the system's reason when anything fails; no temporary file is left then.
-void write_file(const String& target, TResourceStream& data) {
-    check_replaceable(target);
-    const String temporary = target + String(temporary_suffix);
-    auto remove_temporary = scope_exit([&] { ::DeleteFileW(wide(temporary)); });
-    unique_file file{::CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                   nullptr)};
-    if (!file) RaiseFileCreateError(target, ::GetLastError());
-    const auto* bytes = static_cast<const std::uint8_t*>(data.Memory());
-    const std::int64_t size = data.Size();
-    for (std::int64_t done = 0; done < size;) {
-        // WriteFile takes at most 4 GB at once; 1 GB steps keep every count well inside a DWORD.
-        const auto count = static_cast<DWORD>(std::min<std::int64_t>(size - done, 1 << 30));
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), bytes + done, count, &written, nullptr))
-            RaiseFileCreateError(target, ::GetLastError());
-        if (written == 0) RaiseFileCreateError(target, ERROR_WRITE_FAULT);
-        done += written;
-    }
-    file.reset();
-    if (!::MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING))
-        RaiseFileCreateError(target, ::GetLastError());
-    remove_temporary.release();
 }
 
 } // namespace
@@ -161,7 +119,9 @@ install_result run_install(HMODULE payload_module, const install_choices& choice
             if (!folder_exists(target_folder_path))
                 create_folders(target_folder_path.substr(0, target_folder_path.size() - 1));
             view.progress(row);
-            write_file(target_folder_path + String(file_names[row]), *payload[row]);
+            TResourceStream& data = *payload[row];
+            write_file_replacing(target_folder_path + String(file_names[row]), data.Memory(),
+                                 static_cast<std::size_t>(data.Size()));
         }
     } catch (const EStreamError& e) {
         result.error = e.Message();

@@ -123,6 +123,21 @@ public:
     TPageTab* GetTabUnderMouse();
     TTabDisplayState GetTabDisplayState();
 
+    // Options and look as component text. Loading sets each property read through its setter and ends
+    // with one repaint; a failure raises, keeping the values read before it (none on a syntax error).
+    // Saving to a file replaces it only once the whole text is written.
+    virtual void SaveLookAndFeel(TStream& Stream);
+    virtual void SaveLookAndFeel(const String& Filename);
+    virtual void LoadLookAndFeel(TStream& Stream);
+    virtual void LoadLookAndFeel(const String& Filename);
+    virtual void SaveOptions(TStream& Stream);
+    virtual void SaveOptions(const String& Filename);
+    virtual void LoadOptions(TStream& Stream);
+    virtual void LoadOptions(const String& Filename);
+    // One "PageTabs1.<path> := <value>;" line per property written.
+    String OptionsToCode();
+    String LookAndFeelToCode();
+
     TPageTabStates State() const noexcept { return FState; }
     virtual bool IncludeState(TPageTabState State);
     virtual bool ExcludeState(TPageTabState State);

@@ -204,4 +204,18 @@ void TPageTabsList::Notify(TCollectionItem* Item, TCollectionNotification Action
         strip->HandleTabChange(static_cast<TPageTab*>(Item), TTabChangeType::tcAdded);
 }
 
+// --- Settings wrappers
+
+const property_table& TTabsOptions::PublishedProperties() const {
+    static const property_table table = property_table::of<TTabsOptions>(TComponent::PublishedProperties())
+        .persistent(u"Options", &TTabsOptions::Options);
+    return table;
+}
+
+const property_table& TTabsLookAndFeel::PublishedProperties() const {
+    static const property_table table = property_table::of<TTabsLookAndFeel>(TComponent::PublishedProperties())
+        .persistent(u"LookAndFeel", &TTabsLookAndFeel::LookAndFeel);
+    return table;
+}
+
 } // namespace kq

@@ -190,4 +190,34 @@ protected:
     void Notify(TCollectionItem* Item, TCollectionNotification Action) override;
 };
 
+// --- Settings wrappers
+
+// Carry a settings tree through component text, which holds the published properties of a component.
+// The tree is borrowed: it must be set before the wrapper is written or read, and outlive that use.
+class TTabsOptions : public TComponent {
+public:
+    explicit TTabsOptions(TComponent* AOwner) : TComponent(AOwner) {}
+
+    TPersistent* Options() const noexcept { return FOptions; }
+    void SetOptions(TPersistent* Value) noexcept { FOptions = Value; }
+
+    const property_table& PublishedProperties() const override;
+
+private:
+    TPersistent* FOptions = nullptr;
+};
+
+class TTabsLookAndFeel : public TComponent {
+public:
+    explicit TTabsLookAndFeel(TComponent* AOwner) : TComponent(AOwner) {}
+
+    TPersistent* LookAndFeel() const noexcept { return FLookAndFeel; }
+    void SetLookAndFeel(TPersistent* Value) noexcept { FLookAndFeel = Value; }
+
+    const property_table& PublishedProperties() const override;
+
+private:
+    TPersistent* FLookAndFeel = nullptr;
+};
+
 } // namespace kq

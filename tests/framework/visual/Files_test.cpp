@@ -7,7 +7,13 @@
 #include <fstream>
 
 #include "framework/Conversions.h"
+#include "framework/Exceptions.h"
 #include "framework/Files.h"
+#include "framework/Handles.h"
+
+#include <functional>
+#include <iterator>
+#include <string>
 
 namespace kq {
 namespace {
@@ -29,7 +35,13 @@ public:
         std::filesystem::remove_all(std::filesystem::path(FPath), error);
     }
     const String& path() const { return FPath; }
-    void file(const String& name) const { std::ofstream(std::filesystem::path(FPath + name)) << "x"; }
+    void file(const String& name, const std::string& content = "x") const {
+        std::ofstream(std::filesystem::path(FPath + name), std::ios::binary) << content;
+    }
+    std::string content(const String& name) const {
+        std::ifstream in(std::filesystem::path(FPath + name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
     void folder(const String& name) const { std::filesystem::create_directories(std::filesystem::path(FPath + name)); }
 
 private:
@@ -78,6 +90,70 @@ TEST(Files, DeletionRefusesWhatIsNotEmptyOrNotThere) {
     EXPECT_TRUE(remove_folder(f.path() + u"empty"));
     EXPECT_FALSE(remove_folder(f.path() + u"full"));
     EXPECT_TRUE(FileExists(f.path() + u"full\\b.txt"));
+}
+
+void write_text(const String& target, const std::string& text) { write_file_replacing(target, text.data(), text.size()); }
+
+TEST(Files, WriteFileReplacingLeavesOnlyTheNewContent) {
+    scratch_folder f;
+    f.file(u"a.txt", "a much longer old content");
+    write_text(f.path() + u"a.txt", "new");
+    EXPECT_EQ(f.content(u"a.txt"), "new");
+    write_text(f.path() + u"fresh.txt", "");
+    EXPECT_EQ(f.content(u"fresh.txt"), "");
+    EXPECT_FALSE(FileExists(f.path() + u"a.txt" + String(replacing_file_suffix)));
+}
+
+TEST(Files, WriteFileReplacingKeepsATargetItMayNotReplace) {
+    using unique_file = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
+    struct row {
+        const char* name;
+        // Makes the target unfit for replacing while the returned handle stays open.
+        std::function<unique_file(const String& path)> spoil;
+        DWORD reason;
+    };
+    const row rows[] = {
+        {"read-only",
+         [](const String& path) {
+             ::SetFileAttributesW(wide(path), FILE_ATTRIBUTE_READONLY);
+             return unique_file{};
+         },
+         ERROR_ACCESS_DENIED},
+        {"open without sharing",
+         [](const String& path) {
+             return unique_file{::CreateFileW(wide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)};
+         },
+         ERROR_SHARING_VIOLATION},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        scratch_folder f;
+        const String target = f.path() + u"a.txt";
+        f.file(u"a.txt", "old");
+        {
+            const unique_file held = r.spoil(target);
+            try {
+                write_text(target, "new");
+                ADD_FAILURE() << "no error";
+            } catch (const EFCreateError& e) {
+                EXPECT_EQ(e.Message(), u"Cannot create file \"" + target + u"\". " + SysErrorMessage(r.reason));
+            }
+        }
+        ::SetFileAttributesW(wide(target), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(f.content(u"a.txt"), "old");
+        EXPECT_FALSE(FileExists(target + String(replacing_file_suffix)));
+    }
+}
+
+TEST(Files, WriteFileReplacingNamesTheTargetWhenItsFolderIsMissing) {
+    scratch_folder f;
+    const String target = f.path() + u"missing\\a.txt";
+    try {
+        write_text(target, "new");
+        ADD_FAILURE() << "no error";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(e.Message(), u"Cannot create file \"" + target + u"\". " + SysErrorMessage(ERROR_PATH_NOT_FOUND));
+    }
 }
 
 } // namespace
