@@ -31,7 +31,10 @@ void TCustomPageTabs::ApplyControlDrawState(TBasePageTabsControl& Control, TDraw
     const bool designing = ComponentState().contains(TComponentStateFlag::csDesigning);
     const auto& animation = *FOptions->Animation();
     TPageTabsEaseType ease = animation.DefaultStyleEaseType();
-    if (designing || (Control.ControlType() == TPageTabItemType::itTab && !tab_transition_fades(previous, Value)))
+    // An item's first state shows at once: fading in from no colours at all would leave a button
+    // invisible for the first paints.
+    if (designing || previous == TDrawState::dsUnknown ||
+        (Control.ControlType() == TPageTabItemType::itTab && !tab_transition_fades(previous, Value)))
         ease = TPageTabsEaseType::ttNone;
     std::uint32_t time = animation.DefaultStyleAnimationTimeMS();
     if (previous != Value && !designing && OnAnimateStyle) OnAnimateStyle(this, &Control, Value, time, ease);

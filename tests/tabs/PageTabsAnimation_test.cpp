@@ -68,10 +68,36 @@ protected:
         ::SendMessageW(strip->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(Pt.X, Pt.Y));
     }
 
+    // Paints the strip into a 724 x 35 DIB through WM_PAINT's DC, as a parent painting it does.
+    void paint() {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), 724, -35, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* data = nullptr;
+        dib.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &data, nullptr, 0));
+        ASSERT_TRUE(dib);
+        bits = static_cast<const std::uint32_t*>(data);
+        unique_handle<HDC, ::DeleteDC> dc(::CreateCompatibleDC(nullptr));
+        const HGDIOBJ old = ::SelectObject(dc.get(), dib.get());
+        strip->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0);
+        ::GdiFlush();
+        ::SelectObject(dc.get(), old);
+    }
+    std::uint32_t pixel(TPoint Pt) const { return bits[Pt.Y * 724 + Pt.X] & 0xFFFFFF; }
+
     stepped_tick_clock clock;
     TForm* form = nullptr;
     ticked_strip* strip = nullptr;
+    unique_handle<HBITMAP, ::DeleteObject> dib;
+    const std::uint32_t* bits = nullptr;
 };
+
+TEST_F(strip_animation, TheAddButtonShowsAtTheFirstPaintWithoutATick) {
+    form->SetColor(15921906);
+    paint();
+    const TRect add = strip->AddButtonControl().ControlRect();
+    ASSERT_GT(width_of(add), 0);
+    EXPECT_NE(pixel({(add.Left + add.Right) / 2, (add.Top + add.Bottom) / 2}), 0xF2F2F2u);
+}
 
 TEST_F(strip_animation, HoverFadesToTheHotColoursOverTheStyleTimeAndActivationShowsAtOnce) {
     add_tabs(3);
@@ -248,19 +274,7 @@ TEST_F(strip_animation, AScreenshotOfTheApplicationsStripLooksLikeABrowsersTabSt
     settle();
     ASSERT_EQ(control(2).DrawState(), TDrawState::dsHot);
 
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 724, -35, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    unique_handle<HBITMAP, ::DeleteObject> dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ASSERT_TRUE(dib);
-    {
-        unique_handle<HDC, ::DeleteDC> dc(::CreateCompatibleDC(nullptr));
-        const HGDIOBJ old = ::SelectObject(dc.get(), dib.get());
-        strip->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0);
-        ::GdiFlush();
-        ::SelectObject(dc.get(), old);
-    }
-    const auto pixel = [&](TPoint Pt) { return static_cast<const std::uint32_t*>(bits)[Pt.Y * 724 + Pt.X] & 0xFFFFFF; };
+    paint();
     constexpr std::uint32_t top_bar = 0xF2F2F2;
     const TRect add = strip->AddButtonControl().ControlRect();
     ASSERT_GT(width_of(add), 0);
