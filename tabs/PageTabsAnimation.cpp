@@ -15,7 +15,7 @@ bool tab_transition_fades(TDrawState from, TDrawState to) noexcept {
     return (from == dsHot && to != dsActive) || (to == dsHot && from != dsActive);
 }
 
-// Before Next, or at it: not yet. Next 0 is due at once whatever the clock reads.
+// Not due before next or at it; a next of 0 is due at once, whatever the clock reads.
 bool step_due(std::uint32_t& next, std::uint32_t now, int period_ms) noexcept {
     if (next != 0 && tick_difference(now, next) <= 0) return false;
     next = now + static_cast<std::uint32_t>(period_ms > 0 ? period_ms : 0);
