@@ -710,6 +710,28 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
                                                     HasState(TPageTabState::stsAnimatingMovement))) {
         const THitTestResult hit = HitTest(TPoint{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false);
         if (hit.TabIndex >= 0 && OnTabDblClick) OnTabDblClick(this, FTabs->Items(hit.TabIndex));
+        if (FOptions->Behaviour()->BackgroundDblClickMaximiseRestoreForm() &&
+            hit.HitTestArea == THitTestArea::htBackground)
+            if (TCustomForm* form = GetParentForm(this))
+                form->SetWindowState(form->WindowState() == TWindowState::wsNormal ? TWindowState::wsMaximized
+                                                                                  : TWindowState::wsNormal);
+    } else if (Message.Msg == CM_HINTSHOW && !HasState(TPageTabState::stsDragging)) {
+        auto& info = *reinterpret_cast<THintInfo*>(Message.LParam);
+        const THitTestResult hit = HitTest(TPoint{info.CursorPos.x, info.CursorPos.y}, false);
+        String text = GetTabDescription(hit.TabIndex);
+        int timeout = 5000;
+        if (OnShowHint) OnShowHint(this, hit, text, timeout);
+        if (!text.empty()) {
+            info.HintStr = text;
+            // Where the tab is seen, scrolled: the hint is asked for again once the mouse leaves it.
+            const TRect r = hit.TabIndex >= 0 && FTabs->Items(hit.TabIndex)->TabControl()
+                                ? FTabs->Items(hit.TabIndex)->TabControl()->ControlRectScrolled()
+                                : TRect{0, 0, ClientWidth(), ClientHeight()};
+            info.CursorRect = RECT{r.Left, r.Top, r.Right, r.Bottom};
+            info.HideTimeout = timeout;
+            Message.Result = 0;
+            return;
+        }
     } else if (Message.Msg == WM_MOUSEWHEEL) {
         const int delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
         const auto& scrolling = *FOptions->Scrolling();

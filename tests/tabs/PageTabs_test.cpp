@@ -399,6 +399,41 @@ TEST_F(window_fixture, MenuCommandsForTabsThatHaveGoneDoNothingAndOthersFindThei
     EXPECT_EQ(strip->ActiveTab(), last);
 }
 
+TEST_F(window_fixture, HintsNameTheTabUnderTheCursorAndAHandlerMayChangeThem) {
+    strip->Tabs().Items(1)->SetCaption(u"");
+    const auto hint = [&](TPoint Pt) {
+        THintInfo info;
+        info.CursorPos = POINT{Pt.X, Pt.Y};
+        strip->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+        return info;
+    };
+    THintInfo info = hint({100, 20});
+    EXPECT_EQ(info.HintStr, u"0");
+    EXPECT_EQ(info.HideTimeout, 5000);
+    EXPECT_EQ(info.CursorRect.right, strip->Tabs().Items(0)->TabControl()->ControlRect().Right);
+    EXPECT_EQ(hint({300, 20}).HintStr, u"<No Caption>");
+    EXPECT_EQ(hint({700, 2}).HintStr, u"") << "no tab: left to the default handling";
+
+    strip->OnShowHint = [](TObject*, const THitTestResult& hit, String& text, int& timeout) {
+        if (hit.HitTestArea == THitTestArea::htBackground) text = u"empty";
+        timeout = 100;
+    };
+    info = hint({700, 2});
+    EXPECT_EQ(info.HintStr, u"empty");
+    EXPECT_EQ(info.HideTimeout, 100);
+    EXPECT_EQ(info.CursorRect.right, strip->ClientWidth());
+}
+
+TEST_F(window_fixture, ADoubleClickOnTheEmptyStripMaximisesAndRestoresTheForm) {
+    ASSERT_EQ(form->WindowState(), TWindowState::wsNormal);
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{700, 2});
+    EXPECT_EQ(form->WindowState(), TWindowState::wsMaximized);
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{700, 2});
+    EXPECT_EQ(form->WindowState(), TWindowState::wsNormal);
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{100, 20});
+    EXPECT_EQ(form->WindowState(), TWindowState::wsNormal) << "a tab is not the empty strip";
+}
+
 TEST_F(window_fixture, DoubleClicksOnATabReportIt) {
     std::vector<TPageTab*> clicked;
     strip->OnTabDblClick = [&](TObject*, TPageTab* tab) { clicked.push_back(tab); };
