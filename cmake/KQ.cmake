@@ -150,9 +150,21 @@ function(kq_fuzz_target name)
     set_property(GLOBAL APPEND PROPERTY KQ_FUZZ_TARGETS ${name})
 endfunction()
 
-# kq_benchmark(name SOURCES ... DEPENDS ...): a Google Benchmark executable (bench preset only).
+# kq_benchmark(name [WINDOWS] SOURCES ... DEPENDS ...): a Google Benchmark executable (bench preset only).
+# WINDOWS: a Windows program that times itself, built with the Windows presets and run by hand under
+# Wine (there is no Google Benchmark for those targets); never registered as a test.
 function(kq_benchmark name)
-    cmake_parse_arguments(A "" "" "SOURCES;DEPENDS" ${ARGN})
+    cmake_parse_arguments(A "WINDOWS" "" "SOURCES;DEPENDS" ${ARGN})
+    if(A_WINDOWS)
+        if(NOT KQ_WINDOWS OR KQ_FUZZ OR KQ_BENCH)
+            return()
+        endif()
+        add_executable(${name} ${A_SOURCES})
+        target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PRIVATE ${A_DEPENDS})
+        kq_project_flags(${name})
+        return()
+    endif()
     if(NOT KQ_BENCH)
         return()
     endif()

@@ -1,8 +1,13 @@
 #include "tabs/PageTabs.h"
 
 #include "framework/Conversions.h"
+#include "framework/Forms.h"
+#include "framework/Handles.h"
 #include "framework/ImageLists.h"
+#include "framework/Messages.h"
 #include "tabs/PageTabsUtils.h"
+
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -10,7 +15,13 @@ namespace kq {
 
 namespace {
 
-int rect_width(const TRect& R) noexcept { return R.Right - R.Left; }
+int rect_width(const TRect& r) noexcept { return r.Right - r.Left; }
+
+// An item placed nowhere (a hidden button) has no polygons to test; building them would fail.
+bool contains(TBasePageTabsControl& control, TPoint pt) {
+    const TRect& r = control.ControlRect();
+    return r.Right > r.Left && r.Bottom > r.Top && control.ContainsPoint(pt);
+}
 
 } // namespace
 
@@ -30,13 +41,14 @@ TCustomPageTabs::TCustomPageTabs(TComponent* AOwner) : TCustomControl(AOwner) {
     // The clock starts with the options' own interval; later changes arrive with the next update.
     FAnimateTimer = new TThreadTimer(this);
     FAnimateTimer->SetInterval(FOptions->Animation()->AnimationTimerInterval());
-    FAnimateTimer->OnTimer = [this](TObject*) { AnimationTick(); };
+    FAnimateTimer->OnTimer = [this](TObject*) { AdvanceAnimations(); };
     FAnimateTimer->SetEnabled(true);
 
     FCancelTabSmartResizeTimer = new TTimer(this);
     FCancelTabSmartResizeTimer->SetEnabled(false);
     FCancelTabSmartResizeTimer->SetInterval(
         static_cast<unsigned>(std::max(0, FOptions->Behaviour()->TabSmartDeleteResizeCancelDelay())));
+    FCancelTabSmartResizeTimer->OnTimer = [this](TObject*) { SmartResizeTimerTick(); };
     FScrollTimer = new TTimer(this);
     FScrollTimer->SetEnabled(false);
     FScrollTimer->SetInterval(static_cast<unsigned>(std::max(0, FOptions->Scrolling()->ScrollRepeatDelay())));
@@ -139,7 +151,34 @@ TPageTab* TCustomPageTabs::GetTabUnderMouse() {
     return hit.TabIndex >= 0 && hit.TabIndex < FTabs->Count() ? FTabs->Items(hit.TabIndex) : nullptr;
 }
 
-THitTestResult TCustomPageTabs::HitTest(TPoint, bool) { return {}; }
+THitTestResult TCustomPageTabs::HitTest(TPoint pt, bool IgnoreDisabledControls) {
+    THitTestResult result{-1, THitTestArea::htBackground};
+    if (pt.X < 0 || pt.Y < 0 || pt.X >= ClientWidth() || pt.Y >= ClientHeight()) return {-1, THitTestArea::htNowhere};
+    if (contains(*FAddButtonControl, pt)) return {-1, THitTestArea::htAddButton};
+    if (ScrollButtonsVisible()) {
+        const auto usable = [&](TBasePageTabsControl& button) {
+            return (button.DrawState() != TDrawState::dsDisabled || !IgnoreDisabledControls) && contains(button, pt);
+        };
+        if (usable(*FScrollButtonLeftControl)) return {-1, THitTestArea::htScrollButtonLeft};
+        if (usable(*FScrollButtonRightControl)) return {-1, THitTestArea::htScrollButtonRight};
+    }
+    const TRect& c = FTabContainerRect;
+    if (!FOptions->Display()->TabContainer()->OverlayButtons() &&
+        (pt.X < c.Left || pt.X >= c.Right || pt.Y < c.Top || pt.Y >= c.Bottom))
+        return result;
+    const int active = ActiveTabIndex();
+    if (active >= 0 && FTabs->Items(active)->TabControl()) {
+        const THitTestArea area = FTabs->Items(active)->TabControl()->GetHitTestArea(pt.X, pt.Y);
+        if (area != THitTestArea::htBackground) return {active, area};
+    }
+    for (int i = 0; i < FTabs->Count(); ++i) {
+        TPageTab* tab = FTabs->Items(i);
+        if (i == active || !tab->Visible() || !tab->TabControl()) continue;
+        const THitTestArea area = tab->TabControl()->GetHitTestArea(pt.X, pt.Y);
+        if (area != THitTestArea::htBackground) return {i, area};
+    }
+    return result;
+}
 
 bool TCustomPageTabs::IsInsideDragArea(int, int) { return false; }
 
@@ -208,7 +247,7 @@ void TCustomPageTabs::InvalidateAllControls() {
     if (!IsReadyForUpdates() || FInvalidatingControls) return;
     FInvalidatingControls = true;
     for (int i = 0; i < FTabs->Count(); ++i)
-        if (auto* control = FTabs->Items(i)->TabControl()) SetControlDrawState(*control, control->DrawState(), true);
+        if (auto* control = FTabs->Items(i)->TabControl()) ApplyControlDrawState(*control, control->DrawState(), true);
     FLookAndFeel->Invalidate();
     FAddButtonControl->Invalidate();
     FScrollButtonLeftControl->Invalidate();
@@ -218,19 +257,7 @@ void TCustomPageTabs::InvalidateAllControls() {
     RequestRepaint();
 }
 
-void TCustomPageTabs::SetControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force) {
-    std::uint32_t time = FOptions->Animation()->DefaultStyleAnimationTimeMS();
-    TPageTabsEaseType ease = FOptions->Animation()->DefaultStyleEaseType();
-    // Becoming active shows at once; only the way back fades.
-    if (Value == TDrawState::dsActive) {
-        time = 0;
-        ease = TPageTabsEaseType::ttNone;
-    }
-    if (OnAnimateStyle) OnAnimateStyle(this, &Control, Value, time, ease);
-    Control.SetDrawState(Value, static_cast<int>(time), ease, Force);
-}
-
-void TCustomPageTabs::SetCurrentMovementAnimation(const TPageTabsMovementAnimationTypes& Animation) {
+void TCustomPageTabs::SelectMovementAnimation(const TPageTabsMovementAnimationTypes& Animation) {
     const auto& options = *FOptions->Animation();
     FMovementEaseType = Animation.UseDefaultEaseType() ? options.DefaultMovementEaseType() : Animation.EaseType();
     FMovementAnimationTime =
@@ -339,7 +366,7 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
                                                       left + animation.MinimumTabAnimationWidth(),
                                                       ClientHeight() - tabs.OffsetBottom()},
                                                 0, TPageTabsEaseType::ttNone);
-                SetCurrentMovementAnimation(add);
+                SelectMovementAnimation(add);
             }
             if (OnChange) OnChange(this, ATab, TabChangeType);
             if (FOptions->Behaviour()->ActivateNewTab() &&
@@ -347,7 +374,7 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
                 ATab->SetActive(true);
                 IncludeState(TPageTabState::stsAnimatingNewTab);
             } else {
-                SetControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
+                ApplyControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
             }
         }
         switch (TabChangeType) {
@@ -355,13 +382,14 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
             ClearDeletionStates();
             break;
         case TTabChangeType::tcDeleting:
+            forget_menu_tab(ATab);
             ExcludeState(TPageTabState::stsEndTabDeleted);
             if (FOptions->Behaviour()->TabSmartDeleteResizing())
                 IncludeState(ATab->Index() == FTabs->Count() - 1 ? TPageTabState::stsEndTabDeleted
                                                                   : TPageTabState::stsTabDeleted);
             break;
         case TTabChangeType::tcDeleted: {
-            SetCurrentMovementAnimation(*animation.MovementAnimations()->TabDelete());
+            SelectMovementAnimation(*animation.MovementAnimations()->TabDelete());
             if (FMovementEaseType != TPageTabsEaseType::ttNone) {
                 if (GetTabDisplayState() == TTabDisplayState::tdCompressed && ATab->Index() == FTabs->Count() - 1) {
                     FTabs->DeleteTab(ATab->Index(), true);
@@ -375,12 +403,12 @@ void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeTy
             break;
         }
         case TTabChangeType::tcActivated:
-            SetControlDrawState(*ATab->TabControl(), TDrawState::dsActive, false);
+            ApplyControlDrawState(*ATab->TabControl(), TDrawState::dsActive, false);
             if (FOptions->Scrolling()->Enabled()) ScrollIntoView(ATab);
             DoOnActiveTabChanged(ATab);
             break;
         case TTabChangeType::tcDeactivated:
-            SetControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
+            ApplyControlDrawState(*ATab->TabControl(), TDrawState::dsNotActive, false);
             if (!FTabs->ActiveTab()) {
                 const int index = ATab->Index();
                 TPageTab* next = nullptr;
@@ -441,7 +469,7 @@ void TCustomPageTabs::CreateWnd() {
     if (FScrollOffset < 0) FScrollOffset = 0; // kept in range even with scrolling off
     for (TBasePageTabsControl* button : std::initializer_list<TBasePageTabsControl*>{
              FAddButtonControl.get(), FScrollButtonLeftControl.get(), FScrollButtonRightControl.get()})
-        if (button->DrawState() == TDrawState::dsUnknown) SetControlDrawState(*button, TDrawState::dsNotActive, true);
+        if (button->DrawState() == TDrawState::dsUnknown) ApplyControlDrawState(*button, TDrawState::dsNotActive, true);
     UpdateHoverDrawStates(true);
     IncludeState(TPageTabState::stsControlPositionsInvalidated);
     IncludeState(TPageTabState::stsFirstPaint);
@@ -460,6 +488,260 @@ void TCustomPageTabs::Resize() {
     UpdateHoverDrawStates(true);
     InvalidateAllControls();
     RequestRepaint();
+}
+
+// --- Mouse
+
+void TCustomPageTabs::UpdateHoverDrawStates(bool Force) {
+    if (!FOptions || !FTabs) return;
+    BeginUpdate();
+    auto end = scope_exit([this] { EndUpdate(); });
+    const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
+    if (!Force && (HasState(TPageTabState::stsPendingUpdates) ||
+                   (hit.TabIndex == FLastHitTestResult.TabIndex && hit.HitTestArea == FLastHitTestResult.HitTestArea)))
+        return;
+    FLastHitTestResult = hit;
+    const int maximum = MaxScrollOffset();
+    const bool rtl = right_to_left();
+    const int offset = std::max(0, FScrollOffset);
+    using enum TDrawState;
+    ApplyControlDrawState(*FScrollButtonLeftControl,
+                        (!rtl && offset == 0) || (rtl && offset == maximum) ? dsDisabled : dsActive, Force);
+    ApplyControlDrawState(*FScrollButtonRightControl,
+                        (!rtl && offset == maximum) || (rtl && offset == 0) ? dsDisabled : dsActive, Force);
+    ApplyControlDrawState(*FAddButtonControl, dsNotActive, Force);
+    const TDrawState pressed = HasState(TPageTabState::stsMouseDown) ? dsDown : dsHot;
+    switch (hit.HitTestArea) {
+    case THitTestArea::htAddButton:
+        ApplyControlDrawState(*FAddButtonControl, pressed, Force);
+        return;
+    case THitTestArea::htScrollButtonLeft:
+        if (offset > 0) ApplyControlDrawState(*FScrollButtonLeftControl, pressed, Force);
+        return;
+    case THitTestArea::htScrollButtonRight:
+        if (offset < maximum) ApplyControlDrawState(*FScrollButtonRightControl, pressed, Force);
+        return;
+    default:
+        break;
+    }
+    for (int i = 0; i < FTabs->Count(); ++i) {
+        TPageTab* tab = FTabs->Items(i);
+        TPageTabControl* control = tab->TabControl();
+        if (!control) continue;
+        if (i == hit.TabIndex && !HasState(TPageTabState::stsDragging)) {
+            if (!tab->Active()) ApplyControlDrawState(*control, dsHot, Force);
+            control->SetCloseButtonState(hit.HitTestArea == THitTestArea::htCloseButton ? pressed
+                                         : tab->Active()                               ? dsActive
+                                                                                       : dsNotActive);
+        } else if (!tab->Active()) {
+            ApplyControlDrawState(*control, dsNotActive, Force);
+            control->SetCloseButtonState(dsNotActive);
+        }
+    }
+}
+
+void TCustomPageTabs::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+    if (HasState(TPageTabState::stsMouseDown)) return;
+    FMouseDownHitTest = HitTest(TPoint{X, Y}, false);
+    FMouseButton = Button;
+    FMouseDownPoint = TPoint{X, Y};
+    if (FOptions->Behaviour()->BackgroundDragMovesForm() && FMouseDownHitTest.HitTestArea == THitTestArea::htBackground)
+        if (TCustomForm* form = GetParentForm(this)) {
+            ::ReleaseCapture();
+            ::SendMessageW(form->Handle(), WM_SYSCOMMAND, 61458, 0);
+            return;
+        }
+    IncludeState(TPageTabState::stsMouseDown);
+    UpdateHoverDrawStates(true);
+    if (FMouseDownHitTest.HitTestArea == THitTestArea::htScrollButtonLeft) {
+        ScrollTabs(TScrollDirection::mdsLeft, true);
+    } else if (FMouseDownHitTest.HitTestArea == THitTestArea::htScrollButtonRight) {
+        ScrollTabs(TScrollDirection::mdsRight, true);
+    } else {
+        BeginUpdate();
+        auto end = scope_exit([this] { EndUpdate(); });
+        if (CanFocus()) SetFocus();
+        const bool selects = Button == TMouseButton::mbLeft ||
+                             (Button == TMouseButton::mbRight && FOptions->Behaviour()->TabRightClickSelect());
+        const THitTestArea area = FMouseDownHitTest.HitTestArea;
+        if (selects && FMouseDownHitTest.TabIndex >= 0 &&
+            (area == THitTestArea::htTab || (area == THitTestArea::htCloseButton && Button == TMouseButton::mbRight)))
+            if (TPageTab* tab = FTabs->Items(FMouseDownHitTest.TabIndex); !tab->Active()) tab->SetActive(true);
+    }
+}
+
+void TCustomPageTabs::MouseMove(TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseMove(Shift, X, Y);
+    if (X == FLastMouseX && Y == FLastMouseY) return;
+    FLastMouseX = X;
+    FLastMouseY = Y;
+    // Dragging a tab starts here once drag and drop checks IsInsideDragArea.
+    UpdateHoverDrawStates(false);
+    const THitTestArea area = FLastHitTestResult.HitTestArea;
+    if (FOptions->Display()->TabMouseGlow()->Visible() &&
+        (area == THitTestArea::htTab || area == THitTestArea::htCloseButton))
+        RequestRepaint();
+}
+
+void TCustomPageTabs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomControl::MouseUp(Button, Shift, X, Y);
+    {
+        BeginUpdate();
+        auto end = scope_exit([this] { EndUpdate(); });
+        FScrollTimer->SetEnabled(false);
+        ExcludeState(TPageTabState::stsMouseDown);
+        const THitTestResult hit = HitTest(TPoint{X, Y}, false);
+        if (FMouseDownHitTest.HitTestArea == THitTestArea::htAddButton && hit.HitTestArea == THitTestArea::htAddButton) {
+            DoOnButtonAddClick();
+            IncludeState(TPageTabState::stsControlPositionsInvalidated);
+        } else if (FMouseButton == TMouseButton::mbLeft && hit.TabIndex >= 0 &&
+                   FMouseDownHitTest.HitTestArea == THitTestArea::htCloseButton &&
+                   hit.HitTestArea == THitTestArea::htCloseButton && hit.TabIndex == FMouseDownHitTest.TabIndex) {
+            TPageTab* tab = FTabs->Items(hit.TabIndex);
+            bool close = true;
+            DoOnButtonCloseTabClick(tab, close);
+            // The handler may have removed the tab itself.
+            const int index = FTabs->IndexOf(tab);
+            if (close && index >= 0) {
+                if (!tab->Pinned()) {
+                    ClearDeletionStates();
+                    IncludeState(TPageTabState::stsDeletingUnPinnedTabs);
+                    FClosedTabRect = tab->TabControl()->EndRect();
+                    FClosedTabIndex = index;
+                }
+                FTabs->DeleteTab(index, ComponentState().contains(TComponentStateFlag::csDesigning));
+                IncludeState(TPageTabState::stsControlPositionsInvalidated);
+            }
+        }
+    }
+    UpdateHoverDrawStates(true);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::SmartResizeTimerTick() {
+    FCancelTabSmartResizeTimer->SetEnabled(false);
+    ClearDeletionStates();
+    IncludeState(TPageTabState::stsControlPositionsInvalidated);
+    FLastClientWidth = -1;
+    FitScrollOffsetToWidth(false);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::BuildTabPopupMenu() {
+    FTabPopupMenu.reset(); // a command may still be running from the old one; it is gone by now
+    FTabPopupMenu = std::make_unique<TPopupMenu>(nullptr);
+    const auto add = [this](const String& caption, int tag) {
+        auto* item = new TMenuItem(nullptr);
+        item->SetCaption(caption);
+        item->SetRadioItem(tag != -1 && tag < 95);
+        item->SetChecked(tag == ActiveTabIndex() + 10);
+        item->OnClick = [this, tag](TObject*) { TabPopupMenuClick(tag); };
+        FTabPopupMenu->Items().Add(item);
+    };
+    add(u"New tab", 3);
+    add(u"-", -1);
+    const int index = FMouseDownHitTest.TabIndex;
+    // The commands run after the menu has closed, when ticks or handlers may have removed tabs: they
+    // act on the tabs the menu showed, never on whatever has moved to their indexes since.
+    FTabPopupMenuTab = index >= 0 && index < FTabs->Count() ? FTabs->Items(index) : nullptr;
+    FTabPopupMenuTabs.clear();
+    for (int i = 0; i < FTabs->Count(); ++i) FTabPopupMenuTabs.push_back(FTabs->Items(i));
+    if (FTabPopupMenuTab) {
+        add(u"Delete Tab", 2);
+        add(u"-", -1);
+        if (FTabs->Items(index)->Pinned())
+            add(u"Unpin this tab", 1);
+        else
+            add(u"Pin this tab", 0);
+        add(u"-", -1);
+    }
+    for (int i = 0; i < FTabs->Count(); ++i) add(GetTabDescription(i), 10 + i);
+}
+
+void TCustomPageTabs::ShowTabPopupMenu(TObject*, TPoint ScreenPoint) {
+    BuildTabPopupMenu();
+    const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
+    TPageTab* tab = hit.TabIndex >= 0 ? FTabs->Items(hit.TabIndex) : nullptr;
+    if (OnTabPopupMenu) OnTabPopupMenu(this, tab, FTabPopupMenu.get());
+    FTabPopupMenu->Popup(ScreenPoint.X, ScreenPoint.Y);
+}
+
+void TCustomPageTabs::TabPopupMenuClick(int Tag) {
+    // A tab that has gone since the menu was built was forgotten when it started going.
+    const auto listed = [this](TPageTab* tab) { return FTabs->IndexOf(tab) >= 0 ? tab : nullptr; };
+    if (TPageTab* tab = listed(FTabPopupMenuTab)) {
+        if (Tag == 0) tab->SetPinned(true);
+        if (Tag == 1) tab->SetPinned(false);
+        if (Tag == 2)
+            FTabs->DeleteTab(FTabs->IndexOf(tab), ComponentState().contains(TComponentStateFlag::csDesigning));
+    }
+    if (Tag == 3) DoOnButtonAddClick();
+    if (Tag > 9 && static_cast<std::size_t>(Tag - 10) < FTabPopupMenuTabs.size())
+        if (TPageTab* tab = listed(FTabPopupMenuTabs[static_cast<std::size_t>(Tag - 10)])) tab->SetActive(true);
+    RequestRepaint();
+}
+
+void TCustomPageTabs::forget_menu_tab(const TPageTab* tab) noexcept {
+    if (FTabPopupMenuTab == tab) FTabPopupMenuTab = nullptr;
+    for (TPageTab*& listed : FTabPopupMenuTabs)
+        if (listed == tab) listed = nullptr;
+}
+
+void TCustomPageTabs::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_CONTEXTMENU) {
+        const POINT screen = ClientToScreen(POINT{FLastMouseX, FLastMouseY});
+        if (PopupMenu())
+            PopupMenu()->Popup(screen.x, screen.y);
+        else if (FOptions->Behaviour()->UseBuiltInPopupMenu())
+            ShowTabPopupMenu(this, TPoint{screen.x, screen.y});
+        return;
+    }
+    if (Message.Msg == CM_MOUSEENTER) {
+        FCancelTabSmartResizeTimer->SetEnabled(false);
+    } else if (Message.Msg == CM_MOUSELEAVE) {
+        // Closed tabs keep their neighbours' widths until the mouse has been away a while.
+        FLastMouseX = -1;
+        FLastMouseY = -1;
+        UpdateHoverDrawStates(false);
+        FCancelTabSmartResizeTimer->SetEnabled(true);
+        RequestRepaint();
+    } else if (Message.Msg == WM_LBUTTONDBLCLK && !(FOptions->Behaviour()->IgnoreDoubleClicksWhileAnimatingMovement() &&
+                                                    HasState(TPageTabState::stsAnimatingMovement))) {
+        const THitTestResult hit = HitTest(TPoint{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false);
+        if (hit.TabIndex >= 0 && OnTabDblClick) OnTabDblClick(this, FTabs->Items(hit.TabIndex));
+        if (FOptions->Behaviour()->BackgroundDblClickMaximiseRestoreForm() &&
+            hit.HitTestArea == THitTestArea::htBackground)
+            if (TCustomForm* form = GetParentForm(this))
+                form->SetWindowState(form->WindowState() == TWindowState::wsNormal ? TWindowState::wsMaximized
+                                                                                  : TWindowState::wsNormal);
+    } else if (Message.Msg == CM_HINTSHOW && !HasState(TPageTabState::stsDragging)) {
+        auto& info = *reinterpret_cast<THintInfo*>(Message.LParam);
+        const THitTestResult hit = HitTest(TPoint{info.CursorPos.x, info.CursorPos.y}, false);
+        String text = GetTabDescription(hit.TabIndex);
+        int timeout = 5000;
+        if (OnShowHint) OnShowHint(this, hit, text, timeout);
+        if (!text.empty()) {
+            info.HintStr = text;
+            // Where the tab is seen, scrolled: the hint is asked for again once the mouse leaves it.
+            const TRect r = hit.TabIndex >= 0 && FTabs->Items(hit.TabIndex)->TabControl()
+                                ? FTabs->Items(hit.TabIndex)->TabControl()->ControlRectScrolled()
+                                : TRect{0, 0, ClientWidth(), ClientHeight()};
+            info.CursorRect = RECT{r.Left, r.Top, r.Right, r.Bottom};
+            info.HideTimeout = timeout;
+            Message.Result = 0;
+            return;
+        }
+    } else if (Message.Msg == WM_MOUSEWHEEL) {
+        const int delta = GET_WHEEL_DELTA_WPARAM(Message.WParam);
+        const auto& scrolling = *FOptions->Scrolling();
+        if (scrolling.Enabled() && scrolling.MouseWheelScroll() && Visible() && delta != 0) {
+            SetScrollOffset(std::max(0, FScrollOffset) + delta);
+            Message.Result = 1;
+        }
+        return;
+    }
+    TCustomControl::WndProc(Message);
 }
 
 // --- Layout
@@ -517,6 +799,15 @@ void TCustomPageTabs::PlaceControl(TBasePageTabsControl& Control, const TRect& R
     Control.SetPosition(Rect, time, ease);
 }
 
+void TCustomPageTabs::LayoutAll() {
+    const bool buttons_shown = ScrollButtonsVisible();
+    LayoutButtonsAndContainer();
+    LayoutTabRects();
+    if (ScrollButtonsVisible() == buttons_shown) return;
+    LayoutButtonsAndContainer();
+    LayoutTabRects();
+}
+
 void TCustomPageTabs::LayoutButtonsAndContainer() {
     const auto& display = *FOptions->Display();
     const auto& scrolling = *FOptions->Scrolling();
@@ -529,35 +820,35 @@ void TCustomPageTabs::LayoutButtonsAndContainer() {
 
     const bool shown = ScrollButtonsVisible();
     const auto buttons = scrolling.ScrollButtons();
-    const auto place_left = [&](TBasePageTabsControl& Control, const TPageTabsControlPosition& Position) {
-        const int H = Position.Offsets()->Horizontal(), V = Position.Offsets()->Vertical();
-        PlaceControl(Control, TRect{L + H, V, L + H + Position.Width(), V + Position.Height()}, false);
-        L += rect_width(Control.ControlRect()) + H + 1;
+    const auto place_left = [&](TBasePageTabsControl& control, const TPageTabsControlPosition& position) {
+        const int H = position.Offsets()->Horizontal(), V = position.Offsets()->Vertical();
+        PlaceControl(control, TRect{L + H, V, L + H + position.Width(), V + position.Height()}, false);
+        L += rect_width(control.ControlRect()) + H + 1;
     };
-    const auto place_right = [&](TBasePageTabsControl& Control, const TPageTabsControlPosition& Position) {
-        const int H = Position.Offsets()->Horizontal(), V = Position.Offsets()->Vertical();
-        PlaceControl(Control, TRect{R - Position.Width() - H, V, R - H, V + Position.Height()}, false);
-        R -= rect_width(Control.ControlRect()) + H + 1;
+    const auto place_right = [&](TBasePageTabsControl& control, const TPageTabsControlPosition& position) {
+        const int H = position.Offsets()->Horizontal(), V = position.Offsets()->Vertical();
+        PlaceControl(control, TRect{R - position.Width() - H, V, R - H, V + position.Height()}, false);
+        R -= rect_width(control.ControlRect()) + H + 1;
     };
     using enum TPageTabScrollButtons;
     if (shown && (buttons == csbLeft || buttons == csbLeftAndRight))
         place_left(*FScrollButtonLeftControl, *display.ScrollButtonLeft());
     if (shown && buttons == csbLeft) place_left(*FScrollButtonRightControl, *display.ScrollButtonRight());
     const auto& add = *display.AddButton();
-    const int addH = add.Offsets()->Horizontal(), addV = add.Offsets()->Vertical();
+    const int add_h = add.Offsets()->Horizontal(), add_v = add.Offsets()->Vertical();
     if (add.Visibility() == TAddButtonVisibility::avLeft) {
-        PlaceControl(*FAddButtonControl, TRect{L + addH, addV, L + addH + add.Width(), addV + add.Height()}, false);
-        L += add.Width() + addH + 1;
+        PlaceControl(*FAddButtonControl, TRect{L + add_h, add_v, L + add_h + add.Width(), add_v + add.Height()}, false);
+        L += add.Width() + add_h + 1;
     }
     if (shown && (buttons == csbRight || buttons == csbLeftAndRight))
         place_right(*FScrollButtonRightControl, *display.ScrollButtonRight());
     if (shown && buttons == csbRight) place_right(*FScrollButtonLeftControl, *display.ScrollButtonLeft());
     if (add.Visibility() == TAddButtonVisibility::avRightFixed ||
         add.Visibility() == TAddButtonVisibility::avRightFloating) {
-        FMaxAddButtonRight = R - add.Width() - addH;
+        FMaxAddButtonRight = R - add.Width() - add_h;
         if (add.Visibility() == TAddButtonVisibility::avRightFixed)
-            PlaceControl(*FAddButtonControl, TRect{FMaxAddButtonRight, addV, R - addH, addV + add.Height()}, false);
-        R -= add.Width() + addH + 1;
+            PlaceControl(*FAddButtonControl, TRect{FMaxAddButtonRight, add_v, R - add_h, add_v + add.Height()}, false);
+        R -= add.Width() + add_h + 1;
     }
 
     FTabContainerRect = TRect{L + tabs.OffsetLeft(), tabs.OffsetTop(), R - tabs.OffsetRight(),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/Controls.h"
+#include "framework/Menus.h"
 #include "framework/Sets.h"
 #include "framework/Timers.h"
 #include "tabs/PageTabsButtons.h"
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace kq {
 
@@ -141,7 +143,6 @@ public:
     virtual bool ExcludeState(TPageTabState State);
     virtual bool HasState(TPageTabState State) const;
     virtual TPageTabControl* GetTabControl(int Index);
-    // Hit testing of the mouse belongs to the input handling; the base finds nothing.
     virtual THitTestResult HitTest(TPoint pt, bool IgnoreDisabledControls);
     virtual void ScrollIntoView(TPageTab* Tab);
     // The drag-start check, filled in by drag and drop; nothing starts a drag yet.
@@ -150,10 +151,9 @@ public:
     // Layout, testable without painting.
     virtual void LayoutButtonsAndContainer();
     virtual void LayoutTabRects();
-    void LayoutAll() {
-        LayoutButtonsAndContainer();
-        LayoutTabRects();
-    }
+    // Both layouts; once more when the tabs' new total width shows or hides the scroll buttons, which
+    // the buttons' layout could not know yet.
+    void LayoutAll();
     const TRect& TabContainerRect() const noexcept { return FTabContainerRect; }
     int ScrollWidth() const noexcept { return FScrollWidth; }
     int AdjustedTabWidth() const noexcept { return FAdjustedTabWidth; }
@@ -224,6 +224,15 @@ public:
     TOnAnimateStyle OnAnimateStyle;
     TOnAnimateMovement OnAnimateMovement;
     TOnSetTabWidth OnSetTabWidth;
+    std::function<void(TObject* Sender, TPageTab* ATab, TPopupMenu* PopupMenu)> OnTabPopupMenu;
+
+    // The built-in menu last built; nullptr before the first.
+    TPopupMenu* TabPopupMenu() const noexcept { return FTabPopupMenu.get(); }
+    // Builds the built-in menu for the last mouse-down afresh and pops it up at ScreenPoint.
+    virtual void ShowTabPopupMenu(TObject* Sender, TPoint ScreenPoint);
+    // What the built-in menu's item with Tag does.
+    virtual void TabPopupMenuClick(int Tag);
+    void BuildTabPopupMenu();
 
 protected:
     // Paints the whole strip into the back buffer and copies it to the canvas WM_PAINT attached.
@@ -240,10 +249,17 @@ protected:
     virtual void DoOnAnimateMovement(TBasePageTabsControl* Control, std::uint32_t& AnimationTimeMS,
                                      TPageTabsEaseType& EaseType);
     virtual void DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidth);
-    // One tick of the animation clock.
-    virtual void AnimationTick() {}
-    // Draw states from the mouse position; the input handling fills it in.
-    virtual void UpdateHoverDrawStates(bool /*Force*/) {}
+    // One tick of the animation clock, on the GUI thread: advances every item's movement, style, glow and
+    // spinner, removes closed tabs that have shrunk, and repaints when something changed.
+    virtual void AdvanceAnimations();
+    // Draw states from the mouse position.
+    virtual void UpdateHoverDrawStates(bool Force);
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void WndProc(TMessage& Message) override;
+    // Ends smart resizing: closed tabs' neighbours grow back.
+    void SmartResizeTimerTick();
 
     void CreateWnd() override;
     void PaintWindow(HDC DC) override;
@@ -252,10 +268,10 @@ protected:
     bool IsReadyForUpdates() const;
     void ClearDeletionStates();
     bool right_to_left() const noexcept;
-    // Gives a drawn item a draw state with the style animation of the options.
-    void SetControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force);
+    // Gives a drawn item a draw state, with the style animation of the options where one applies.
+    void ApplyControlDrawState(TBasePageTabsControl& Control, TDrawState Value, bool Force);
     // Makes the named movement the one the next placements use.
-    void SetCurrentMovementAnimation(const TPageTabsMovementAnimationTypes& Animation);
+    void SelectMovementAnimation(const TPageTabsMovementAnimationTypes& Animation);
     void PlaceControl(TBasePageTabsControl& Control, const TRect& Rect, bool Animate);
     void PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinned);
     void ShiftTabsAfterClosedTab();
@@ -263,12 +279,24 @@ protected:
     int ContentTabWidth(TPageTabControl& TabControl);
 
     TRect FClosedTabRect;
+    THitTestResult FLastHitTestResult;
+    THitTestResult FMouseDownHitTest;
+    TMouseButton FMouseButton = TMouseButton::mbLeft;
+    TPoint FMouseDownPoint;
     int FClosedTabIndex = -1;
     int FLastMouseX = -1, FLastMouseY = -1;
     TPageTabsEaseType FMovementEaseType = TPageTabsEaseType::ttNone;
     std::uint32_t FMovementAnimationTime = 0;
+    // Glow and spinner frames do not advance before these ticks; 0: at the next tick.
+    std::uint32_t FNextModifiedGlowAnimateTickCount = 0;
+    std::uint32_t FNextSpinnerAnimateTickCount = 0;
 
 private:
+    std::unique_ptr<TPopupMenu> FTabPopupMenu;
+    // The tab of the mouse-down and the tabs listed when the menu was built; nullptr once gone.
+    TPageTab* FTabPopupMenuTab = nullptr;
+    std::vector<TPageTab*> FTabPopupMenuTabs;
+    void forget_menu_tab(const TPageTab* tab) noexcept;
     std::unique_ptr<TPageTabsLookAndFeel> FLookAndFeel;
     std::unique_ptr<TOptions> FOptions;
     std::unique_ptr<TPageTabsList> FTabs;

@@ -6,6 +6,7 @@
 #include "tabs/PageTabsOptions.h"
 #include "tabs/PageTabsUtils.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace kq {
@@ -13,8 +14,10 @@ namespace kq {
 namespace {
 
 std::shared_ptr<TGPLinearGradientBrush> gradient(const TRect& r, const TPageTabControlProperties& p) {
+    // A gradient needs two distinct points; a button placed nowhere (hidden) still gets a brush.
     return std::make_shared<TGPLinearGradientBrush>(
-        Gdiplus::PointF(0, static_cast<float>(r.Top)), Gdiplus::PointF(0, static_cast<float>(r.Bottom)),
+        Gdiplus::PointF(0, static_cast<float>(r.Top)),
+        Gdiplus::PointF(0, static_cast<float>(std::max(r.Bottom, r.Top + 1))),
         MakeGPColor(p.StartColor, static_cast<std::uint8_t>(p.StartAlpha)),
         MakeGPColor(p.StopColor, static_cast<std::uint8_t>(p.StopAlpha)));
 }

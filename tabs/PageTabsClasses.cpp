@@ -18,9 +18,9 @@ TPageTab::~TPageTab() = default;
 void TPageTab::SetTabControl(std::unique_ptr<TPageTabControl> Value) { FTabControl = std::move(Value); }
 
 template <class T>
-void TPageTab::update(T& Field, const T& Value) {
-    if (Field == Value) return;
-    Field = Value;
+void TPageTab::update(T& field, const T& value) {
+    if (field == value) return;
+    field = value;
     notify(TTabChangeType::tcPropertyUpdated);
 }
 
@@ -94,9 +94,9 @@ void TPageTab::SetCollection(TCollection* Value) {
     if (old && Value != old) notify(TTabChangeType::tcPropertyUpdated);
 }
 
-void TPageTab::notify(TTabChangeType Change) {
+void TPageTab::notify(TTabChangeType change) {
     // A tab outside a strip has nobody to tell.
-    if (IPageTabs* strip = GetPageTabInterface()) strip->HandleTabChange(this, Change);
+    if (IPageTabs* strip = GetPageTabInterface()) strip->HandleTabChange(this, change);
 }
 
 const property_table& TPageTab::PublishedProperties() const {

@@ -141,10 +141,10 @@ public:
 
 private:
     friend class TPageTabsList;
-    void notify(TTabChangeType Change);
+    void notify(TTabChangeType change);
     // Stores a changed value and reports tcPropertyUpdated; an equal value changes nothing.
     template <class T>
-    void update(T& Field, const T& Value);
+    void update(T& field, const T& value);
 
     String FCaption;
     void* FData = nullptr;

@@ -257,8 +257,8 @@ bool TPageTabControl::CloseButtonShown() const {
     return false;
 }
 
-bool TPageTabControl::image_shown(TCustomImageList* List, int Index) const {
-    return options().Display()->Tabs()->ShowImages() && List && Index >= 0 && Index < List->Count();
+bool TPageTabControl::image_shown(TCustomImageList* list, int index) const {
+    return options().Display()->Tabs()->ShowImages() && list && index >= 0 && index < list->Count();
 }
 
 tab_content_rects TPageTabControl::CalculateContentRects() const {

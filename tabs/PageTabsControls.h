@@ -156,7 +156,7 @@ private:
                       TPageTabItemType ItemType);
     void DrawTabSpinner(TGPGraphics& TabCanvas, const TRect& ImageRect);
     TCustomImageList* spinner_image_list() const;
-    bool image_shown(TCustomImageList* List, int Index) const;
+    bool image_shown(TCustomImageList* list, int index) const;
 
     IPageTab* FPageTab;
     TDrawState FCloseButtonState = TDrawState::dsUnknown;

@@ -364,20 +364,20 @@ void set_font(TPageTabsLookAndFeelBaseFont& f, TColor colour, std::uint8_t alpha
 
 } // namespace
 
-void apply_strip_defaults(TPageTabsLookAndFeel& LookAndFeel) {
-    TPageTabsLookAndFeelTab& tabs = *LookAndFeel.Tabs();
-    TPageTabsLookAndFeelButtonItems& circle = *LookAndFeel.CloseButton()->Circle();
-    TPageTabsLookAndFeelButtonItems& add = *LookAndFeel.AddButton()->Button();
-    TPageTabsLookAndFeelButtonItems& plus = *LookAndFeel.AddButton()->PlusSign();
-    TPageTabsLookAndFeelDisabledButton& scroll = *LookAndFeel.ScrollButtons()->Button();
-    TPageTabsLookAndFeelDisabledButton& arrow = *LookAndFeel.ScrollButtons()->Arrow();
+void apply_strip_defaults(TPageTabsLookAndFeel& look_and_feel) {
+    TPageTabsLookAndFeelTab& tabs = *look_and_feel.Tabs();
+    TPageTabsLookAndFeelButtonItems& circle = *look_and_feel.CloseButton()->Circle();
+    TPageTabsLookAndFeelButtonItems& add = *look_and_feel.AddButton()->Button();
+    TPageTabsLookAndFeelButtonItems& plus = *look_and_feel.AddButton()->PlusSign();
+    TPageTabsLookAndFeelDisabledButton& scroll = *look_and_feel.ScrollButtons()->Button();
+    TPageTabsLookAndFeelDisabledButton& arrow = *look_and_feel.ScrollButtons()->Arrow();
     const style_values white{16777215, 16777215, 255, 255, 8421504, 1.0f, 255};
     const style_values arrow_white{16777215, 16777215, 255, 255, 8421504, 1.0f, 200};
     const struct {
         TPageTabsLookAndFeelStyle* style;
         style_values values;
     } styles[] = {
-        {LookAndFeel.TabsContainer(), {14586466, 13201730, 255, 255, 14520930, 0.0f, 0}},
+        {look_and_feel.TabsContainer(), {14586466, 13201730, 255, 255, 14520930, 0.0f, 0}},
         {tabs.Active()->Style(), {16777215, 16316920, 255, 255, 10189918, 1.0f, 255}},
         {tabs.NotActive()->Style(), {15194573, 15194573, 210, 210, 13546390, 1.0f, 215}},
         {tabs.Hot()->Style(), {15721176, 15589847, 255, 255, 12423799, 1.0f, 235}},
@@ -402,7 +402,7 @@ void apply_strip_defaults(TPageTabsLookAndFeel& LookAndFeel) {
     for (const auto& s : styles) set_style(*s.style, s.values);
 
     set_pen(*tabs.BaseLine(), 11110509, 1.0f, 255);
-    TPageTabsLookAndFeelPenItem& cross = *LookAndFeel.CloseButton()->Cross();
+    TPageTabsLookAndFeelPenItem& cross = *look_and_feel.CloseButton()->Cross();
     set_pen(*cross.Normal(), 6643031, 1.5f, 255);
     set_pen(*cross.Down(), 15461369, 2.0f, 220);
     set_pen(*cross.Hot(), 16777215, 2.0f, 220);

@@ -46,8 +46,8 @@ public:
 
 private:
     template <class T>
-    void style_changed(T& Field, T Value) {
-        Field = Value;
+    void style_changed(T& field, T value) {
+        field = value;
         Invalidate();
         DoChanged();
     }
@@ -85,8 +85,8 @@ public:
 
 private:
     template <class T>
-    void pen_changed(T& Field, T Value) {
-        Field = Value;
+    void pen_changed(T& field, T value) {
+        field = value;
         Invalidate();
         DoChanged();
     }
@@ -236,8 +236,8 @@ public:
     const property_table& PublishedProperties() const override;
 
 protected:
-    void copy_invalidate_report(TPersistent& Held, const TPersistent* Value) {
-        Held.Assign(Value);
+    void copy_invalidate_report(TPersistent& held, const TPersistent* value) {
+        held.Assign(value);
         Invalidate();
         DoChanged();
     }
@@ -327,8 +327,8 @@ public:
     const property_table& PublishedProperties() const override;
 
 private:
-    void copy_invalidate_report(TPersistent& Held, const TPersistent* Value) {
-        Held.Assign(Value);
+    void copy_invalidate_report(TPersistent& held, const TPersistent* value) {
+        held.Assign(value);
         Invalidate();
         DoChanged();
     }
@@ -400,6 +400,6 @@ private:
 };
 
 // The values the strip gives its look right after creating it, where they differ from the classes'.
-void apply_strip_defaults(TPageTabsLookAndFeel& LookAndFeel);
+void apply_strip_defaults(TPageTabsLookAndFeel& look_and_feel);
 
 } // namespace kq

@@ -357,8 +357,8 @@ const property_table& TOptions::PublishedProperties() const {
     return table;
 }
 
-void apply_strip_defaults(TOptions& Options) {
-    TPageTabsDisplayOptions& display = *Options.Display();
+void apply_strip_defaults(TOptions& options) {
+    TPageTabsDisplayOptions& display = *options.Display();
     display.CloseButton()->Offsets()->SetHorizontal(2);
     display.CloseButton()->SetHeight(14);
     display.CloseButton()->SetWidth(14);
@@ -376,17 +376,17 @@ void apply_strip_defaults(TOptions& Options) {
     display.TabMouseGlow()->SetHeight(200);
     display.TabMouseGlow()->SetWidth(200);
 
-    Options.DragDrop()->SetDragOutsideImageAlpha(220);
-    Options.Animation()->SetAnimationTimerInterval(15);
+    options.DragDrop()->SetDragOutsideImageAlpha(220);
+    options.Animation()->SetAnimationTimerInterval(15);
     for (TPageTabsMovementAnimationTypes* kind :
-         {Options.Animation()->MovementAnimations()->TabAdd(), Options.Animation()->MovementAnimations()->TabDelete()}) {
+         {options.Animation()->MovementAnimations()->TabAdd(), options.Animation()->MovementAnimations()->TabDelete()}) {
         kind->SetEaseType(TPageTabsEaseType::ttEaseOutExpo);
         kind->SetAnimationTimeMS(500);
     }
-    Options.Behaviour()->SetBackgroundDblClickMaximiseRestoreForm(true);
-    Options.Behaviour()->SetBackgroundDragMovesForm(true);
-    Options.Scrolling()->SetEnabled(true);
-    Options.Scrolling()->SetAutoHideButtons(false);
+    options.Behaviour()->SetBackgroundDblClickMaximiseRestoreForm(true);
+    options.Behaviour()->SetBackgroundDragMovesForm(true);
+    options.Scrolling()->SetEnabled(true);
+    options.Scrolling()->SetAutoHideButtons(false);
 }
 
 } // namespace kq

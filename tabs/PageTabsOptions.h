@@ -30,14 +30,14 @@ public:
 protected:
     // The common setter: store, then report.
     template <class T>
-    void changed(T& Field, T Value) {
-        Field = Value;
+    void changed(T& field, T value) {
+        field = value;
         DoChanged();
     }
 
     // Setters of sub-objects that report: copy into the held object, then report.
-    void copy_and_report(TPersistent& Held, const TPersistent* Value) {
-        Held.Assign(Value);
+    void copy_and_report(TPersistent& held, const TPersistent* value) {
+        held.Assign(value);
         DoChanged();
     }
 
@@ -599,6 +599,6 @@ private:
 
 // The values the strip gives its options right after creating them, where they differ from the
 // classes' own.
-void apply_strip_defaults(TOptions& Options);
+void apply_strip_defaults(TOptions& options);
 
 } // namespace kq

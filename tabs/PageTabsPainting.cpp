@@ -14,12 +14,12 @@ namespace kq {
 
 namespace {
 
-void size_buffer(std::unique_ptr<TBitmap>& Buffer, int Width, int Height) {
-    if (!Buffer) {
-        Buffer = std::make_unique<TBitmap>();
-        Buffer->SetPixelFormat(TPixelFormat::pf32bit);
+void size_buffer(std::unique_ptr<TBitmap>& buffer, int width, int height) {
+    if (!buffer) {
+        buffer = std::make_unique<TBitmap>();
+        buffer->SetPixelFormat(TPixelFormat::pf32bit);
     }
-    Buffer->SetSize(Width, Height);
+    buffer->SetSize(width, height);
 }
 
 } // namespace
@@ -122,10 +122,12 @@ void TCustomPageTabs::DrawStrip() {
         if (FOptions->Display()->AddButton()->Visibility() != TAddButtonVisibility::avNone &&
             width_of(FAddButtonControl->ControlRect()) <= width)
             FAddButtonControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
-        if (ScrollButtonsVisible()) {
-            FScrollButtonLeftControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
-            FScrollButtonRightControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
-        }
+        if (ScrollButtonsVisible())
+            for (TBaseChromeButtonControl* button :
+                 {static_cast<TBaseChromeButtonControl*>(FScrollButtonLeftControl.get()),
+                  static_cast<TBaseChromeButtonControl*>(FScrollButtonRightControl.get())})
+                // Shown but not yet placed by a layout: nothing to draw until the next one.
+                if (width_of(button->ControlRect()) > 0) button->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
         DoOnAfterDrawItem(canvas, client, TPageTabItemType::itTabContainer, -1);
     }
 

@@ -15,38 +15,38 @@ namespace {
 constexpr StringView code_object_name = u"PageTabs1";
 
 // A wrapper without owner or name around the strip's own tree, for one operation.
-std::unique_ptr<TTabsOptions> wrap(TOptions& Tree) {
+std::unique_ptr<TTabsOptions> wrap(TOptions& tree) {
     auto wrapper = std::make_unique<TTabsOptions>(nullptr);
-    wrapper->SetOptions(&Tree);
+    wrapper->SetOptions(&tree);
     return wrapper;
 }
 
-std::unique_ptr<TTabsLookAndFeel> wrap(TPageTabsLookAndFeel& Tree) {
+std::unique_ptr<TTabsLookAndFeel> wrap(TPageTabsLookAndFeel& tree) {
     auto wrapper = std::make_unique<TTabsLookAndFeel>(nullptr);
-    wrapper->SetLookAndFeel(&Tree);
+    wrapper->SetLookAndFeel(&tree);
     return wrapper;
 }
 
 // The whole text is made in memory first, so a failure while writing it leaves the file as it was.
 template <class Save>
-void save_to_file(const String& Filename, Save save) {
+void save_to_file(const String& filename, Save save) {
     TMemoryStream text;
     save(text);
-    write_file_replacing(Filename, text.Memory(), static_cast<std::size_t>(text.Size()));
+    write_file_replacing(filename, text.Memory(), static_cast<std::size_t>(text.Size()));
 }
 
 // Runs read between BeginUpdate and EndUpdate; the bracket closes whatever happens, so the values read
 // before a failure are painted.
 template <class Read>
-void between_updates(TCustomPageTabs& Strip, Read read) {
-    Strip.BeginUpdate();
+void between_updates(TCustomPageTabs& strip, Read read) {
+    strip.BeginUpdate();
     try {
         read();
     } catch (...) {
-        Strip.EndUpdate();
+        strip.EndUpdate();
         throw;
     }
-    Strip.EndUpdate();
+    strip.EndUpdate();
 }
 
 } // namespace

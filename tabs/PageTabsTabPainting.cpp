@@ -17,12 +17,12 @@ namespace kq {
 
 namespace {
 
-bool in_list(TCustomImageList* List, int Index) {
-    return List && Index >= 0 && Index < List->Count();
+bool in_list(TCustomImageList* list, int index) {
+    return list && index >= 0 && index < list->Count();
 }
 
-Gdiplus::StringAlignment near_or_far(bool Near) {
-    return Near ? Gdiplus::StringAlignmentNear : Gdiplus::StringAlignmentFar;
+Gdiplus::StringAlignment near_or_far(bool leading) {
+    return leading ? Gdiplus::StringAlignmentNear : Gdiplus::StringAlignmentFar;
 }
 
 } // namespace

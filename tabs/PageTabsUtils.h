@@ -46,8 +46,8 @@ bool IsPointInsidePolygon(const TPolygon& Polygon, int X, int Y);
 // Points relative to R; toBottom flips them vertically inside R.
 TPolygon PositionPolygon(const TRect& R, std::span<const TPoint> Points, TTabOrientation Orientation);
 TRect ShrinkRect(const TRect& R, int Amount);
-constexpr int width_of(const TRect& R) noexcept { return R.Right - R.Left; }
-constexpr int height_of(const TRect& R) noexcept { return R.Bottom - R.Top; }
+constexpr int width_of(const TRect& r) noexcept { return r.Right - r.Left; }
+constexpr int height_of(const TRect& r) noexcept { return r.Bottom - r.Top; }
 bool RectsEqual(const TRect& A, const TRect& B);
 
 // --- Blending

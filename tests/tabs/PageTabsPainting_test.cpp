@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <set>
@@ -133,6 +134,17 @@ TEST_F(strip_painting_test, HandlingTheContainerSuppressesOnlyItsFill) {
     paint();
     EXPECT_EQ(pixel(720, 1), parent_pixel) << "handled: the parent's background stays";
     EXPECT_NE(pixel(100, 20), parent_pixel) << "tabs are still drawn";
+}
+
+TEST_F(strip_painting_test, TabsScrolledOutOfViewAreNotDrawn) {
+    for (int i = 0; i < 40; ++i) strip->Tabs().Add();
+    settle();
+    strip->SetScrollOffset(0);
+    paint();
+    const std::vector<int> drawn = tabs_drawn();
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 0), 1);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 44), 0) << "the last tab lies beyond the strip's end";
 }
 
 TEST_F(strip_painting_test, AStripWithoutAreaPaintsNothing) {

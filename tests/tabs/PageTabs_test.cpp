@@ -1,7 +1,10 @@
 #include "tabs/PageTabs.h"
 
+#include "tests/tabs/MainWindowStrip.h"
+
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
+#include "framework/Messages.h"
 #include "framework/Object.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +21,12 @@ static void PrintTo(const TRect& r, std::ostream* out) {
 
 namespace {
 
-// The values the application's main window gives its strip, where they differ from the strip's own.
-void apply_main_window_options(TOptions& Options) {
-    Options.Display()->Tabs()->SetOffsetTop(3);
-    Options.Display()->AddButton()->Offsets()->SetVertical(8);
-    Options.Display()->ScrollButtonLeft()->Offsets()->SetHorizontal(8);
-    Options.Display()->ScrollButtonRight()->Offsets()->SetHorizontal(8);
-    Options.Scrolling()->SetAutoHideButtons(true);
-}
-
 // A strip of the main window's size with its options, no window needed for layout.
 struct strip_fixture : ::testing::Test {
     std::unique_ptr<TPageTabs> strip = std::make_unique<TPageTabs>(nullptr);
 
     void SetUp() override {
-        apply_main_window_options(strip->Options());
+        test::apply_main_window_settings(*strip);
         strip->SetBounds(0, 0, 724, 35);
     }
     void add_tabs(int Count) {
@@ -248,7 +242,7 @@ TEST(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
     auto destroy = scope_exit([&] { delete form; });
     form->SetBounds(0, 0, 800, 80);
     auto* strip = new TPageTabs(form);
-    apply_main_window_options(strip->Options());
+    test::apply_main_window_settings(*strip);
     strip->SetBounds(0, 0, 724, 35);
     strip->SetParent(form);
     EXPECT_EQ(strip->ScrollOffset(), -1);
@@ -264,6 +258,210 @@ TEST(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
     EXPECT_EQ(strip->TabContainerRect(), (TRect{0, 3, 690, 35}));
     EXPECT_EQ(strip->Tabs().Items(2)->TabControl()->EndRect(), (TRect{400, 3, 615, 35}));
     EXPECT_EQ(strip->ActiveTabIndex(), 2);
+}
+
+// A strip of the main window in a shown form, clicked with posted mouse messages.
+struct window_fixture : ::testing::Test {
+    TForm* form = nullptr;
+    TPageTabs* strip = nullptr;
+    void SetUp() override {
+        forms_startup();
+        form = CreateForm<TForm>(Application);
+        form->SetBounds(0, 0, 800, 80);
+        strip = new TPageTabs(form);
+        test::apply_main_window_settings(*strip);
+        strip->Options().Behaviour()->SetBackgroundDragMovesForm(false);
+        // Right clicks would pop the menu up and wait for a choice; tests build it instead.
+        strip->Options().Behaviour()->SetUseBuiltInPopupMenu(false);
+        strip->SetBounds(0, 0, 724, 35);
+        strip->SetParent(form);
+        for (int i = 0; i < 3; ++i) strip->Tabs().Add()->SetCaption(IntToStr(i));
+        form->Show();
+        pump();
+    }
+    void TearDown() override {
+        delete form;
+        forms_shutdown();
+    }
+    void pump() {
+        for (int i = 0; i < 10; ++i) {
+            Application->ProcessMessages();
+            ::Sleep(5);
+        }
+    }
+    void send(UINT Msg, WPARAM WParam, TPoint Pt) {
+        ::SendMessageW(strip->Handle(), Msg, WParam, MAKELPARAM(Pt.X, Pt.Y));
+    }
+    void click(TPoint Down, TPoint Up, bool Right = false) {
+        send(WM_MOUSEMOVE, 0, Down);
+        send(Right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, Right ? MK_RBUTTON : MK_LBUTTON, Down);
+        send(WM_MOUSEMOVE, Right ? MK_RBUTTON : MK_LBUTTON, Up);
+        send(Right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, Up);
+        pump();
+    }
+    TPoint close_button_of(int Index) {
+        const TRect r = strip->Tabs().Items(Index)->TabControl()->GetCloseButonRect();
+        return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+    }
+};
+
+TEST_F(window_fixture, TheCloseButtonClosesOnlyWhenPressedAndReleasedOnIt) {
+    std::vector<TPageTab*> asked;
+    bool allow = true;
+    strip->OnButtonCloseTabClick = [&](TObject*, TPageTab* tab, bool& Close) {
+        asked.push_back(tab);
+        Close = allow;
+    };
+    EXPECT_EQ(strip->HitTest(close_button_of(0), false).HitTestArea, THitTestArea::htCloseButton);
+    EXPECT_EQ(strip->HitTest(TPoint{-1, 5}, false).HitTestArea, THitTestArea::htNowhere);
+
+    click(close_button_of(0), TPoint{300, 20}); // released elsewhere
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(strip->Tabs().Count(), 3);
+
+    click(close_button_of(0), close_button_of(0), true); // right click selects
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(strip->ActiveTabIndex(), 0);
+
+    allow = false;
+    click(close_button_of(1), close_button_of(1));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], strip->Tabs().Items(1));
+    EXPECT_FALSE(strip->Tabs().Items(1)->MarkedForDeletion());
+
+    allow = true;
+    TPageTab* closed = strip->Tabs().Items(1);
+    click(close_button_of(1), close_button_of(1));
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_TRUE(strip->Tabs().IndexOf(closed) < 0 || closed->MarkedForDeletion());
+    EXPECT_TRUE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+
+    // Widths come back only after the mouse has left for the delay.
+    strip->Perform(CM_MOUSELEAVE, 0, 0);
+    pump();
+    EXPECT_TRUE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+    for (int i = 0; i < 100 && strip->HasState(TPageTabState::stsDeletingUnPinnedTabs); ++i) pump();
+    EXPECT_FALSE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+}
+
+TEST_F(window_fixture, TheBuiltInMenuListsItsCommandsAndTheTabsWithTheActiveChecked) {
+    strip->Tabs().Items(1)->SetCaption(u"");
+    const auto captions = [&] {
+        std::vector<std::pair<String, bool>> items;
+        for (int i = 0; i < strip->TabPopupMenu()->Items().Count(); ++i) {
+            const TMenuItem* item = strip->TabPopupMenu()->Items().Items(i);
+            items.emplace_back(item->Caption(), item->Checked());
+        }
+        return items;
+    };
+    // The background: no tab commands.
+    send(WM_RBUTTONDOWN, MK_RBUTTON, TPoint{700, 2});
+    send(WM_RBUTTONUP, 0, TPoint{700, 2});
+    strip->BuildTabPopupMenu();
+    const std::vector<std::pair<String, bool>> background{
+        {u"New tab", false}, {u"-", false}, {u"0", false}, {u"<No Caption>", false}, {u"2", true}};
+    EXPECT_EQ(captions(), background);
+
+    // A right click on a tab selects it and offers to delete and pin it.
+    click(TPoint{100, 20}, TPoint{100, 20}, true);
+    strip->BuildTabPopupMenu();
+    const std::vector<std::pair<String, bool>> on_tab{
+        {u"New tab", false},     {u"-", false}, {u"Delete Tab", false}, {u"-", false},
+        {u"Pin this tab", false}, {u"-", false}, {u"0", true},          {u"<No Caption>", false},
+        {u"2", false}};
+    EXPECT_EQ(captions(), on_tab);
+
+    bool asked = false;
+    strip->OnButtonCloseTabClick = [&](TObject*, TPageTab*, bool&) { asked = true; };
+    TPageTab* first = strip->Tabs().Items(0);
+    strip->TabPopupMenu()->Items().Items(2)->OnClick(nullptr); // "Delete Tab"
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(strip->Tabs().IndexOf(first) < 0 || first->MarkedForDeletion());
+}
+
+TEST_F(window_fixture, MenuCommandsForTabsThatHaveGoneDoNothingAndOthersFindTheirTabs) {
+    click(TPoint{300, 20}, TPoint{300, 20}, true); // right click on tab "1"
+    strip->BuildTabPopupMenu();
+    TPopupMenu& menu = *strip->TabPopupMenu();
+    ASSERT_EQ(menu.Items().Items(2)->Caption(), u"Delete Tab");
+    TPageTab* last = strip->Tabs().Items(2);
+    // Gone while the menu was up: the command runs only after it closes.
+    strip->Tabs().DeleteTab(1, true);
+    ASSERT_EQ(strip->Tabs().Count(), 2);
+    menu.Items().Items(2)->OnClick(nullptr); // "Delete Tab" for the gone tab
+    menu.Items().Items(4)->OnClick(nullptr); // "Pin this tab"
+    EXPECT_EQ(strip->Tabs().Count(), 2);
+    EXPECT_FALSE(strip->Tabs().Items(1)->Pinned()) << "the tab now at the index is another";
+    strip->SetActiveTabIndex(0);
+    menu.Items().Items(7)->OnClick(nullptr); // tab "1", gone
+    EXPECT_EQ(strip->ActiveTabIndex(), 0);
+    menu.Items().Items(8)->OnClick(nullptr); // tab "2", now at index 1
+    EXPECT_EQ(strip->ActiveTab(), last);
+}
+
+TEST_F(window_fixture, HintsNameTheTabUnderTheCursorAndAHandlerMayChangeThem) {
+    strip->Tabs().Items(1)->SetCaption(u"");
+    const auto hint = [&](TPoint Pt) {
+        THintInfo info;
+        info.CursorPos = POINT{Pt.X, Pt.Y};
+        strip->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+        return info;
+    };
+    THintInfo info = hint({100, 20});
+    EXPECT_EQ(info.HintStr, u"0");
+    EXPECT_EQ(info.HideTimeout, 5000);
+    EXPECT_EQ(info.CursorRect.right, strip->Tabs().Items(0)->TabControl()->ControlRect().Right);
+    EXPECT_EQ(hint({300, 20}).HintStr, u"<No Caption>");
+    EXPECT_EQ(hint({700, 2}).HintStr, u"") << "no tab: left to the default handling";
+
+    strip->OnShowHint = [](TObject*, const THitTestResult& hit, String& text, int& timeout) {
+        if (hit.HitTestArea == THitTestArea::htBackground) text = u"empty";
+        timeout = 100;
+    };
+    info = hint({700, 2});
+    EXPECT_EQ(info.HintStr, u"empty");
+    EXPECT_EQ(info.HideTimeout, 100);
+    EXPECT_EQ(info.CursorRect.right, strip->ClientWidth());
+}
+
+TEST_F(window_fixture, ADoubleClickOnTheEmptyStripMaximisesAndRestoresTheForm) {
+    ASSERT_EQ(form->WindowState(), TWindowState::wsNormal);
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{700, 2});
+    EXPECT_EQ(form->WindowState(), TWindowState::wsMaximized);
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{700, 2});
+    EXPECT_EQ(form->WindowState(), TWindowState::wsNormal);
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{100, 20});
+    EXPECT_EQ(form->WindowState(), TWindowState::wsNormal) << "a tab is not the empty strip";
+}
+
+TEST_F(window_fixture, DoubleClicksOnATabReportIt) {
+    std::vector<TPageTab*> clicked;
+    strip->OnTabDblClick = [&](TObject*, TPageTab* tab) { clicked.push_back(tab); };
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{100, 20});
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, TPoint{700, 2});
+    EXPECT_EQ(clicked, std::vector<TPageTab*>{strip->Tabs().Items(0)});
+}
+
+TEST_F(window_fixture, TheAddButtonRaisesItsEventAndTheWheelScrollsClamped) {
+    int clicks = 0;
+    strip->OnButtonAddClick = [&](TObject*, bool&) { ++clicks; };
+    const TRect add = strip->AddButtonControl().ControlRect();
+    const TPoint centre{(add.Left + add.Right) / 2, (add.Top + add.Bottom) / 2};
+    EXPECT_EQ(strip->HitTest(centre, false).HitTestArea, THitTestArea::htAddButton);
+    click(centre, centre);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(strip->Tabs().Count(), 4);
+
+    // Four tabs fit: a notch changes nothing.
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), TPoint{10, 10});
+    EXPECT_EQ(strip->ScrollOffset(), 0);
+    for (int i = 0; i < 40; ++i) strip->Tabs().Add();
+    pump();
+    strip->SetScrollOffset(0); // the newest tab, active, was scrolled into view
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), TPoint{10, 10});
+    EXPECT_EQ(strip->ScrollOffset(), 120);
+    for (int i = 0; i < 20; ++i) send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), TPoint{10, 10});
+    EXPECT_EQ(strip->ScrollOffset(), strip->MaxScrollOffset());
 }
 
 } // namespace
