@@ -8,7 +8,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <set>
 
@@ -69,8 +69,8 @@ bool window_hook::Hooked() const noexcept {
 namespace {
 
 struct controls_state {
-    std::map<HWND, TWinControl*> windows;
-    std::set<String> classes;
+    std::unordered_map<HWND, window_binding> windows;
+    std::set<std::wstring> classes;
     TControl* mouse_control = nullptr;   // the control under the mouse (entered, not yet left)
     TControl* capture_control = nullptr; // a graphic control holding the mouse while a button is down
 };
@@ -110,44 +110,96 @@ TShiftState KeyboardState() {
     return s;
 }
 
-TWinControl* FindControl(HWND Handle) noexcept {
-    auto& w = state().windows;
-    const auto it = w.find(Handle);
-    return it == w.end() ? nullptr : it->second;
-}
-
 TCustomForm* GetParentForm(const TControl* Control) noexcept {
     const TControl* c = Control;
     while (c && c->Parent()) c = c->Parent();
     return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
 }
 
-// Every framework window has this procedure; the control is found by its handle.
-struct window_procedures {
-    static LRESULT CALLBACK proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
-        assert_gui_thread();
-        TWinControl* control = FindControl(h);
-        if (!control && m == WM_NCCREATE) {
-            control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-            control->FHandle = h;
-            state().windows[h] = control;
+// --- Window handles and their objects
+
+namespace {
+
+// The window procedure of every class the framework registers.
+LRESULT CALLBACK framework_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
+    assert_gui_thread();
+    auto& windows = state().windows;
+    auto it = windows.find(h);
+    if (it == windows.end() && m == WM_NCCREATE) {
+        if (auto* binding = static_cast<window_binding*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams)) {
+            if (binding->handle) *binding->handle = h;
+            it = windows.insert_or_assign(h, std::move(*binding)).first;
         }
-        if (!control) return ::DefWindowProcW(h, m, w, l);
-        const LRESULT result = guard_callback(LRESULT{0}, [&] {
-            TMessage message{m, w, l, 0};
-            control->Dispatch(message);
-            return message.Result;
-        });
-        if (m == WM_NCDESTROY) {
-            state().windows.erase(h);
-            control->FHandle = nullptr;
-        } else if (m == CM_RELEASE) {
-            // Posted by Release: the form's own handlers have all returned by now.
-            if (auto* form = dynamic_cast<TCustomForm*>(control)) delete form;
-        }
-        return result;
     }
-};
+    if (it == windows.end()) return ::DefWindowProcW(h, m, w, l);
+    // A copy: the method may destroy its own window, and with it the binding.
+    const TWndMethod method = it->second.method;
+    const LRESULT result = guard_callback(LRESULT{0}, [&] {
+        TMessage message{m, w, l, 0};
+        method(message);
+        return message.Result;
+    });
+    if (m == WM_NCDESTROY) {
+        it = windows.find(h);
+        if (it != windows.end()) {
+            if (it->second.handle) *it->second.handle = nullptr;
+            windows.erase(it);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+HINSTANCE register_window_class(WNDCLASSEXW window_class) {
+    auto& classes = state().classes;
+    const HINSTANCE module = instance();
+    if (!classes.count(window_class.lpszClassName)) {
+        window_class.cbSize = sizeof window_class;
+        window_class.lpfnWndProc = framework_window_proc;
+        window_class.hInstance = module;
+        if (!::RegisterClassExW(&window_class) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            RaiseLastOSError();
+        classes.insert(window_class.lpszClassName);
+    }
+    return module;
+}
+
+HINSTANCE register_window_class(const wchar_t* name) {
+    WNDCLASSEXW window_class{};
+    window_class.lpszClassName = name;
+    return register_window_class(window_class);
+}
+
+void bind_window(HWND window, window_binding binding) {
+    if (binding.handle) *binding.handle = window;
+    state().windows.insert_or_assign(window, std::move(binding));
+}
+
+void unbind_window(HWND window) noexcept { state().windows.erase(window); }
+
+TObject* window_object(HWND window) noexcept {
+    auto& w = state().windows;
+    const auto it = w.find(window);
+    return it == w.end() ? nullptr : it->second.object;
+}
+
+TWinControl* FindControl(HWND handle) noexcept { return dynamic_cast<TWinControl*>(window_object(handle)); }
+
+HWND AllocateHWnd(TWndMethod method) {
+    constexpr wchar_t hidden_class[] = L"THiddenWindow";
+    const HINSTANCE module = register_window_class(hidden_class);
+    // A message-only window: never shown, never enumerated as a top-level window.
+    const HWND window = ::CreateWindowExW(0, hidden_class, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
+    if (!window) RaiseLastOSError();
+    bind_window(window, {nullptr, std::move(method)});
+    return window;
+}
+
+void DeallocateHWnd(HWND window) noexcept {
+    unbind_window(window);
+    ::DestroyWindow(window);
+}
 
 void controls_startup() {}
 
@@ -168,7 +220,7 @@ const std::vector<String>& vertical_alignment_names() {
 }
 
 void controls_shutdown() {
-    for (const String& name : state().classes) ::UnregisterClassW(wide(name), instance());
+    for (const std::wstring& name : state().classes) ::UnregisterClassW(name.c_str(), instance());
     state().classes.clear();
 }
 
@@ -571,7 +623,6 @@ void TWinControl::CreateParams(TCreateParams& Params) {
     if (FParent) Params.WndParent = FParent->Handle();
     Params.WindowClass.cbSize = sizeof(WNDCLASSEXW);
     Params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    Params.WindowClass.lpfnWndProc = window_procedures::proc;
     Params.WindowClass.hInstance = instance();
     Params.WindowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     Params.WinClassName = ClassName();
@@ -582,12 +633,8 @@ void TWinControl::CreateWnd() {
     CreateParams(params);
     if ((params.Style & WS_CHILD) && !params.WndParent)
         throw EInvalidOperation(u"Control '" + Name() + u"' has no parent window");
-    if (!state().classes.count(params.WinClassName)) {
-        params.WindowClass.lpszClassName = wide(params.WinClassName);
-        if (!::RegisterClassExW(&params.WindowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-            RaiseLastOSError();
-        state().classes.insert(params.WinClassName);
-    }
+    params.WindowClass.lpszClassName = wide(params.WinClassName);
+    register_window_class(params.WindowClass);
     CreateWindowHandle(params);
     if (!FHandle) RaiseLastOSError();
     ::SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), 0);
@@ -597,8 +644,21 @@ void TWinControl::CreateWnd() {
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
+    window_binding binding{this, [this](TMessage& m) { window_message(m); }, &FHandle};
     ::CreateWindowExW(Params.ExStyle, wide(Params.WinClassName), wide(Params.Caption), Params.Style, Params.X,
-                      Params.Y, Params.Width, Params.Height, Params.WndParent, nullptr, instance(), this);
+                      Params.Y, Params.Width, Params.Height, Params.WndParent, nullptr, instance(), &binding);
+}
+
+void TWinControl::window_message(TMessage& Message) {
+    if (Message.Msg != CM_RELEASE) {
+        Dispatch(Message);
+        return;
+    }
+    // Posted by Release: the form's own handlers have all returned by now.
+    auto release = scope_exit([this] {
+        if (auto* form = dynamic_cast<TCustomForm*>(this)) delete form;
+    });
+    Dispatch(Message);
 }
 
 void TWinControl::DestroyWnd() {

@@ -7,7 +7,6 @@
 #include "framework/Menus.h"
 #include "framework/Properties.h"
 #include "framework/Threads.h"
-#include "framework/Timers.h"
 
 #include <algorithm>
 
@@ -37,16 +36,6 @@ void application_exception_handler(const std::exception_ptr& error) {
         Application->HandleException(nullptr, error);
     else
         default_exception_handler(error);
-}
-
-LRESULT CALLBACK application_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
-    auto* app = reinterpret_cast<TApplication*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-    if (!app) return ::DefWindowProcW(h, m, w, l);
-    return guard_callback(LRESULT{0}, [&] {
-        TMessage message{m, w, l, 0};
-        app->WndProc(message);
-        return message.Result;
-    });
 }
 
 // The window styles of a form's border; shared by CreateParams and the size of a form without window.
@@ -541,7 +530,7 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
 TApplication::~TApplication() {
     DestroyComponents();
-    if (FHandle) ::SetWindowLongPtrW(FHandle.get(), GWLP_USERDATA, 0);
+    if (FHandle) unbind_window(FHandle.get());
     FHandle.reset();
 }
 
@@ -557,11 +546,11 @@ void TApplication::Initialize() {
 
 HWND TApplication::Handle() {
     if (!FHandle) {
-        const HINSTANCE instance = register_window_class(L"TApplication", application_window_proc);
+        const HINSTANCE instance = register_window_class(L"TApplication");
         FHandle.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", wide(FTitle), WS_POPUP, 0, 0, 0, 0,
                                         nullptr, nullptr, instance, nullptr));
         if (!FHandle) RaiseLastOSError();
-        ::SetWindowLongPtrW(FHandle.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        bind_window(FHandle.get(), {this, [this](TMessage& m) { WndProc(m); }});
     }
     return FHandle.get();
 }

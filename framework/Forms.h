@@ -261,7 +261,7 @@ private:
     RECT FHintRect{};  // screen coordinates in which the shown hint stays
     bool FHintShown = false;
     THintWindow* FHintWindow = nullptr; // owned as a component
-    unique_handle<HWND, DeallocateHWnd> FHintTimers;
+    unique_hidden_window FHintTimers;
 };
 
 // Lets any component take part in the application's message hook and exception handling.

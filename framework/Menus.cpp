@@ -2,7 +2,6 @@
 
 #include "framework/ImageLists.h"
 #include "framework/Properties.h"
-#include "framework/Timers.h"
 
 #include <algorithm>
 #include <set>
@@ -420,28 +419,16 @@ void TPopupMenu::Popup(int X, int Y) {
 
 // --- TPopupList
 
-LRESULT CALLBACK TPopupList::popup_list_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
-    auto* self = reinterpret_cast<TPopupList*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-    if (!self) return ::DefWindowProcW(h, m, w, l);
-    return guard_callback(LRESULT{0}, [&] {
-        TMessage message{m, w, l, 0};
-        self->WndProc(message);
-        return message.Result;
-    });
-}
-
 TPopupList::TPopupList() {
     // A top-level (hidden) window: menus need a real owner window, not a message-only one.
-    const HINSTANCE instance = register_window_class(L"TPopupList", popup_list_proc);
+    const HINSTANCE instance = register_window_class(L"TPopupList");
     FWindow.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, L"TPopupList", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                     instance, nullptr));
     if (!FWindow) RaiseLastOSError();
-    ::SetWindowLongPtrW(FWindow.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    bind_window(FWindow.get(), {this, [this](TMessage& m) { WndProc(m); }});
 }
 
-TPopupList::~TPopupList() {
-    ::SetWindowLongPtrW(FWindow.get(), GWLP_USERDATA, 0);
-}
+TPopupList::~TPopupList() { unbind_window(FWindow.get()); }
 
 void TPopupList::Add(TPopupMenu* Menu) { FMenus.push_back(Menu); }
 

@@ -209,7 +209,6 @@ protected:
     virtual void WndProc(TMessage& Message);
 
 private:
-    static LRESULT CALLBACK popup_list_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept;
     std::vector<TPopupMenu*> FMenus;
     unique_handle<HWND, ::DestroyWindow> FWindow;
 };

@@ -2,7 +2,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
-#include "framework/Timers.h"
+#include "framework/Controls.h"
 
 #include <process.h>
 

@@ -3,62 +3,7 @@
 #include "framework/Properties.h"
 #include "framework/Threads.h"
 
-#include <map>
-
 namespace kq {
-
-namespace {
-
-constexpr wchar_t hidden_class[] = L"THiddenWindow";
-
-// The methods of the hidden windows, by handle (GUI thread only).
-std::map<HWND, TWndMethod>& methods() {
-    static std::map<HWND, TWndMethod> m;
-    return m;
-}
-
-LRESULT CALLBACK hidden_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
-    const auto it = methods().find(h);
-    if (it == methods().end()) return ::DefWindowProcW(h, m, w, l);
-    return guard_callback(LRESULT{0}, [&] {
-        // A copy: the method may deallocate its own window.
-        const TWndMethod method = it->second;
-        TMessage message{m, w, l, 0};
-        method(message);
-        return message.Result;
-    });
-}
-
-} // namespace
-
-HINSTANCE register_window_class(const wchar_t* Name, WNDPROC Proc) {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!::GetClassInfoExW(instance, Name, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = instance;
-        wc.lpszClassName = Name;
-        if (!::RegisterClassExW(&wc)) RaiseLastOSError();
-    }
-    return instance;
-}
-
-HWND AllocateHWnd(TWndMethod Method) {
-    const HINSTANCE instance = register_window_class(hidden_class, hidden_proc);
-    // A message-only window: never shown, never enumerated as a top-level window.
-    const HWND window = ::CreateWindowExW(0, hidden_class, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
-    if (!window) RaiseLastOSError();
-    methods()[window] = std::move(Method);
-    return window;
-}
-
-void DeallocateHWnd(HWND Window) noexcept {
-    methods().erase(Window);
-    ::DestroyWindow(Window);
-}
 
 // --- TTimer
 

@@ -4,16 +4,6 @@
 
 namespace kq {
 
-// Registers a window class of this module once (later calls find it registered).
-HINSTANCE register_window_class(const wchar_t* Name, WNDPROC Proc);
-
-// A hidden window whose messages go to Method (WM_TIMER, posted notifications). Messages not handled
-// should be passed to DefWindowProcW by Method; the window lives until DeallocateHWnd.
-HWND AllocateHWnd(TWndMethod Method);
-void DeallocateHWnd(HWND Window) noexcept;
-
-using unique_hidden_window = unique_handle<HWND, DeallocateHWnd>;
-
 // Raises OnTimer every Interval milliseconds on the GUI thread while Enabled and Interval > 0.
 class TTimer : public TComponent {
 public:

@@ -493,3 +493,34 @@ TEST_F(visual_test, OpaqueControlsKeepTheBackgroundTheyHave) {
         delete form;
     }
 }
+
+TEST_F(visual_test, EachFrameworkWindowLeadsToItsOwnObjectOnly) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    EXPECT_EQ(FindControl(form->Handle()), form);
+    EXPECT_EQ(FindControl(panel->Handle()), panel);
+    EXPECT_EQ(window_object(Application->Handle()), Application);
+    EXPECT_EQ(FindControl(Application->Handle()), nullptr) << "the application is no control";
+    EXPECT_EQ(FindControl(::GetDesktopWindow()), nullptr);
+
+    // A method may end its own window; the window's object is gone with it.
+    HWND hidden = nullptr;
+    int seen = 0;
+    hidden = AllocateHWnd([&](TMessage& m) {
+        if (m.Msg != WM_USER) return;
+        ++seen;
+        DeallocateHWnd(hidden);
+    });
+    EXPECT_EQ(window_object(hidden), nullptr);
+    ::SendMessageW(hidden, WM_USER, 0, 0);
+    EXPECT_EQ(seen, 1);
+    EXPECT_FALSE(::IsWindow(hidden));
+
+    const HWND panel_window = panel->Handle();
+    panel->DestroyHandle();
+    EXPECT_FALSE(panel->HandleAllocated());
+    EXPECT_EQ(FindControl(panel_window), nullptr);
+    EXPECT_NE(panel->Handle(), nullptr) << "made again on the next use";
+    delete form;
+}
