@@ -7,7 +7,7 @@ namespace kq {
 
 // --- TTimer
 
-TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
+TTimer::TTimer(TComponent* owner) : TComponent(owner) {
     FWindow.reset(AllocateHWnd([this](TMessage& m) {
         if (m.Msg == WM_TIMER) {
             if (OnTimer) OnTimer(this);
@@ -38,16 +38,16 @@ void TTimer::UpdateTimer() {
     }
 }
 
-void TTimer::SetEnabled(bool Value) {
+void TTimer::SetEnabled(bool value) {
     assert_gui_thread();
-    if (Value == FEnabled) return;
-    FEnabled = Value;
+    if (value == FEnabled) return;
+    FEnabled = value;
     UpdateTimer();
 }
 
-void TTimer::SetInterval(unsigned Value) {
-    if (Value == FInterval) return;
-    FInterval = Value;
+void TTimer::SetInterval(unsigned value) {
+    if (value == FInterval) return;
+    FInterval = value;
     UpdateTimer();
 }
 

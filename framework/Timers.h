@@ -7,13 +7,13 @@ namespace kq {
 // Raises OnTimer every Interval milliseconds on the GUI thread while Enabled and Interval > 0.
 class TTimer : public TComponent {
 public:
-    explicit TTimer(TComponent* AOwner);
+    explicit TTimer(TComponent* owner);
     ~TTimer() override;
 
     bool Enabled() const noexcept { return FEnabled; }
-    void SetEnabled(bool Value);
+    void SetEnabled(bool value);
     unsigned Interval() const noexcept { return FInterval; }
-    void SetInterval(unsigned Value);
+    void SetInterval(unsigned value);
 
     TNotifyEvent OnTimer;
     const property_table& PublishedProperties() const override;
