@@ -215,17 +215,17 @@ void ICefUrlRequest::Cancel() const { get()->cancel(get()); }
 bool ICefMenuModel::Clear() const { return get()->clear(get()) != 0; }
 int ICefMenuModel::GetCount() const { return get()->get_count(get()); }
 bool ICefMenuModel::AddSeparator() const { return get()->add_separator(get()) != 0; }
-bool ICefMenuModel::AddItem(int commandId, const String& label) const {
+bool ICefMenuModel::AddItem(int command_id, const String& label) const {
     const cef_string_t l = cef_string_view(label);
-    return get()->add_item(get(), commandId, &l) != 0;
+    return get()->add_item(get(), command_id, &l) != 0;
 }
-bool ICefMenuModel::Remove(int commandId) const { return get()->remove(get(), commandId) != 0; }
+bool ICefMenuModel::Remove(int command_id) const { return get()->remove(get(), command_id) != 0; }
 bool ICefMenuModel::RemoveAt(int index) const { return get()->remove_at(get(), index) != 0; }
-int ICefMenuModel::GetIndexOf(int commandId) const { return get()->get_index_of(get(), commandId); }
+int ICefMenuModel::GetIndexOf(int command_id) const { return get()->get_index_of(get(), command_id); }
 int ICefMenuModel::GetCommandIdAt(int index) const { return get()->get_command_id_at(get(), index); }
 cef_menu_item_type_t ICefMenuModel::GetTypeAt(int index) const { return get()->get_type_at(get(), index); }
-bool ICefMenuModel::SetEnabled(int commandId, bool enabled) const {
-    return get()->set_enabled(get(), commandId, enabled ? 1 : 0) != 0;
+bool ICefMenuModel::SetEnabled(int command_id, bool enabled) const {
+    return get()->set_enabled(get(), command_id, enabled ? 1 : 0) != 0;
 }
 
 String ICefContextMenuParams::GetLinkUrl() const { return take_userfree(get()->get_link_url(get())); }
@@ -235,14 +235,14 @@ cef_context_menu_type_flags_t ICefContextMenuParams::GetTypeFlags() const { retu
 ICefCookieManager ICefCookieManager::Global() {
     return ICefCookieManager::adopt(engine_api().cef_cookie_manager_get_global_manager(nullptr));
 }
-bool ICefCookieManager::SetStoragePath(const String& path, bool persistSessionCookies) const {
+bool ICefCookieManager::SetStoragePath(const String& path, bool persist_session_cookies) const {
     const cef_string_t p = cef_string_view(path);
-    return get()->set_storage_path(get(), &p, persistSessionCookies ? 1 : 0, nullptr) != 0;
+    return get()->set_storage_path(get(), &p, persist_session_cookies ? 1 : 0, nullptr) != 0;
 }
 bool ICefCookieManager::FlushStore() const { return get()->flush_store(get(), nullptr) != 0; }
 
-void ICefJsDialogCallback::Cont(bool success, const String& userInput) const {
-    const cef_string_t u = cef_string_view(userInput);
+void ICefJsDialogCallback::Cont(bool success, const String& user_input) const {
+    const cef_string_t u = cef_string_view(user_input);
     get()->cont(get(), success ? 1 : 0, &u);
 }
 void ICefAuthCallback::Cont(const String& username, const String& password) const {
@@ -252,9 +252,9 @@ void ICefAuthCallback::Cont(const String& username, const String& password) cons
 void ICefAuthCallback::Cancel() const { get()->cancel(get()); }
 void ICefRequestCallback::Cont(bool allow) const { get()->cont(get(), allow ? 1 : 0); }
 void ICefRequestCallback::Cancel() const { get()->cancel(get()); }
-void ICefBeforeDownloadCallback::Cont(const String& downloadPath, bool showDialog) const {
-    const cef_string_t p = cef_string_view(downloadPath);
-    get()->cont(get(), &p, showDialog ? 1 : 0);
+void ICefBeforeDownloadCallback::Cont(const String& download_path, bool show_dialog) const {
+    const cef_string_t p = cef_string_view(download_path);
+    get()->cont(get(), &p, show_dialog ? 1 : 0);
 }
 String ICefDownloadItem::GetUrl() const { return take_userfree(get()->get_url(get())); }
 

@@ -240,13 +240,13 @@ public:
     bool Clear() const;
     int GetCount() const;
     bool AddSeparator() const;
-    bool AddItem(int commandId, const String& label) const;
-    bool Remove(int commandId) const;
+    bool AddItem(int command_id, const String& label) const;
+    bool Remove(int command_id) const;
     bool RemoveAt(int index) const;
-    int GetIndexOf(int commandId) const;
+    int GetIndexOf(int command_id) const;
     int GetCommandIdAt(int index) const;
     cef_menu_item_type_t GetTypeAt(int index) const;
-    bool SetEnabled(int commandId, bool enabled) const;
+    bool SetEnabled(int command_id, bool enabled) const;
 };
 
 class ICefContextMenuParams : public cef_wrapper<cef_context_menu_params_t> {
@@ -270,7 +270,7 @@ public:
     // The engine's global manager (none before the engine runs).
     static ICefCookieManager Global();
 
-    bool SetStoragePath(const String& path, bool persistSessionCookies) const;
+    bool SetStoragePath(const String& path, bool persist_session_cookies) const;
     bool FlushStore() const;
 };
 
@@ -280,7 +280,7 @@ public:
     static ICefJsDialogCallback adopt(cef_jsdialog_callback_t* p) {
         return ICefJsDialogCallback(engine_ref<cef_jsdialog_callback_t>::adopt(p));
     }
-    void Cont(bool success, const String& userInput) const;
+    void Cont(bool success, const String& user_input) const;
 };
 
 class ICefAuthCallback : public cef_wrapper<cef_auth_callback_t> {
@@ -309,7 +309,7 @@ public:
     static ICefBeforeDownloadCallback adopt(cef_before_download_callback_t* p) {
         return ICefBeforeDownloadCallback(engine_ref<cef_before_download_callback_t>::adopt(p));
     }
-    void Cont(const String& downloadPath, bool showDialog) const;
+    void Cont(const String& download_path, bool show_dialog) const;
 };
 
 class ICefDownloadItem : public cef_wrapper<cef_download_item_t> {

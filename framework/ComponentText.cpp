@@ -761,27 +761,27 @@ private:
 
 // --- Public entry points
 
-String write_component_text(TComponent& Root) {
-    text_writer writer(Root);
-    writer.write_component(Root, 0);
+String write_component_text(TComponent& root) {
+    text_writer writer(root);
+    writer.write_component(root, 0);
     return writer.take();
 }
 
-void write_component_text(TStream& Stream, TComponent& Root) {
-    const std::string utf8 = string_to_utf8(write_component_text(Root));
-    Stream.WriteBuffer(utf8.data(), static_cast<std::int64_t>(utf8.size()));
+void write_component_text(TStream& stream, TComponent& root) {
+    const std::string utf8 = string_to_utf8(write_component_text(root));
+    stream.WriteBuffer(utf8.data(), static_cast<std::int64_t>(utf8.size()));
 }
 
-void read_component_text(StringView Text, TComponent& Root) {
-    const text_object parsed = parser(Text).parse();
-    applier(Root).apply(parsed);
+void read_component_text(StringView text, TComponent& root) {
+    const text_object parsed = parser(text).parse();
+    applier(root).apply(parsed);
 }
 
-void read_component_text(TStream& Stream, TComponent& Root) {
-    const std::int64_t count = Stream.Size() - Stream.Position();
+void read_component_text(TStream& stream, TComponent& root) {
+    const std::int64_t count = stream.Size() - stream.Position();
     std::string utf8(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)), '\0');
-    Stream.ReadBuffer(utf8.data(), static_cast<std::int64_t>(utf8.size()));
-    read_component_text(utf8_to_string(utf8), Root);
+    stream.ReadBuffer(utf8.data(), static_cast<std::int64_t>(utf8.size()));
+    read_component_text(utf8_to_string(utf8), root);
 }
 
 } // namespace kq

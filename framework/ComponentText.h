@@ -22,17 +22,17 @@ class TStream;
 //   end
 //
 // Values equal to their default are left out. Lines end in CR LF; the text is ASCII.
-String write_component_text(TComponent& Root);
+String write_component_text(TComponent& root);
 // Writes the text as UTF-8 at the stream's position.
-void write_component_text(TStream& Stream, TComponent& Root);
+void write_component_text(TStream& stream, TComponent& root);
 
-// Reads text written by write_component_text into Root: the whole text is parsed first, so a syntax
+// Reads text written by write_component_text into root: the whole text is parsed first, so a syntax
 // error changes nothing; then every property is set through its setter, children named in the text
-// are found among Root's components or created by their registered class with Root as owner, and
-// Loaded runs on every component read, Root first. An unknown property or a bad value raises
+// are found among root's components or created by their registered class with root as owner, and
+// Loaded runs on every component read, root first. An unknown property or a bad value raises
 // EReadError naming the property and the line; the properties set before it keep their values.
-void read_component_text(StringView Text, TComponent& Root);
+void read_component_text(StringView text, TComponent& root);
 // Reads UTF-8 text from the stream's position to its end.
-void read_component_text(TStream& Stream, TComponent& Root);
+void read_component_text(TStream& stream, TComponent& root);
 
 } // namespace kq

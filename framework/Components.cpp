@@ -29,15 +29,15 @@ bool is_valid_ident(StringView text) noexcept {
 
 // --- TPersistent
 
-void TPersistent::Assign(const TPersistent* Source) {
-    if (!Source) AssignError(nullptr);
-    Source->AssignTo(this);
+void TPersistent::Assign(const TPersistent* source) {
+    if (!source) AssignError(nullptr);
+    source->AssignTo(this);
 }
 
-void TPersistent::AssignTo(TPersistent* Dest) const { Dest->AssignError(this); }
+void TPersistent::AssignTo(TPersistent* dest) const { dest->AssignError(this); }
 
-void TPersistent::AssignError(const TPersistent* Source) const {
-    const String source_name = Source ? Source->ClassName() : String(u"nil");
+void TPersistent::AssignError(const TPersistent* source) const {
+    const String source_name = source ? source->ClassName() : String(u"nil");
     throw EConvertError(Format(u"Cannot assign a %s to a %s", {source_name, ClassName()}));
 }
 
@@ -50,8 +50,8 @@ TPersistent* TPersistent::GetOwner() const { return nullptr; }
 
 // --- TComponent
 
-TComponent::TComponent(TComponent* AOwner) {
-    if (AOwner) AOwner->InsertComponent(this);
+TComponent::TComponent(TComponent* owner) {
+    if (owner) owner->InsertComponent(this);
 }
 
 TComponent::~TComponent() {
@@ -73,9 +73,9 @@ void TComponent::Destroying() noexcept {
     for (TComponent* c : FComponents) c->Destroying();
 }
 
-TComponent* TComponent::Components(int Index) const {
-    if (Index < 0 || Index >= ComponentCount()) raise_list_index_error(Index);
-    return FComponents[static_cast<std::size_t>(Index)];
+TComponent* TComponent::Components(int index) const {
+    if (index < 0 || index >= ComponentCount()) raise_list_index_error(index);
+    return FComponents[static_cast<std::size_t>(index)];
 }
 
 int TComponent::ComponentIndex() const noexcept {
@@ -84,50 +84,50 @@ int TComponent::ComponentIndex() const noexcept {
     return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
 }
 
-void TComponent::SetName(const String& NewName) {
-    if (FName == NewName) return;
-    if (!NewName.empty() && !is_valid_ident(NewName))
-        throw EComponentError(Format(u"Component name \"%s\" is not a valid identifier", {NewName}));
-    if (FOwner) FOwner->ValidateRename(this, FName, NewName);
-    FName = NewName;
+void TComponent::SetName(const String& new_name) {
+    if (FName == new_name) return;
+    if (!new_name.empty() && !is_valid_ident(new_name))
+        throw EComponentError(Format(u"Component name \"%s\" is not a valid identifier", {new_name}));
+    if (FOwner) FOwner->ValidateRename(this, FName, new_name);
+    FName = new_name;
 }
 
-void TComponent::ValidateRename(const TComponent* AComponent, StringView CurName, StringView NewName) const {
-    if (NewName.empty() || SameText(CurName, NewName)) return;
-    const TComponent* existing = FindComponent(NewName);
-    if (existing && existing != AComponent)
-        throw EComponentError(Format(u"A component named %s already exists", {NewName}));
+void TComponent::ValidateRename(const TComponent* component, StringView cur_name, StringView new_name) const {
+    if (new_name.empty() || SameText(cur_name, new_name)) return;
+    const TComponent* existing = FindComponent(new_name);
+    if (existing && existing != component)
+        throw EComponentError(Format(u"A component named %s already exists", {new_name}));
 }
 
-void TComponent::SetComponentState(TComponentState Value) noexcept {
+void TComponent::SetComponentState(TComponentState value) noexcept {
     constexpr TComponentState destroying{TComponentStateFlag::csDestroying};
-    FComponentState = (Value - destroying) + (FComponentState * destroying);
+    FComponentState = (value - destroying) + (FComponentState * destroying);
 }
 
-TComponent* TComponent::FindComponent(StringView AName) const noexcept {
-    if (AName.empty()) return nullptr;
+TComponent* TComponent::FindComponent(StringView name) const noexcept {
+    if (name.empty()) return nullptr;
     for (TComponent* c : FComponents)
-        if (SameText(c->FName, AName)) return c;
+        if (SameText(c->FName, name)) return c;
     return nullptr;
 }
 
-void TComponent::InsertComponent(TComponent* AComponent) {
-    assert(AComponent && !AComponent->FOwner && AComponent != this);
-    ValidateRename(AComponent, u"", AComponent->FName);
-    FComponents.push_back(AComponent);
-    AComponent->FOwner = this;
-    Notification(AComponent, TOperation::opInsert);
+void TComponent::InsertComponent(TComponent* component) {
+    assert(component && !component->FOwner && component != this);
+    ValidateRename(component, u"", component->FName);
+    FComponents.push_back(component);
+    component->FOwner = this;
+    Notification(component, TOperation::opInsert);
 }
 
-void TComponent::RemoveComponent(TComponent* AComponent) {
-    assert(AComponent && AComponent->FOwner == this);
-    Notification(AComponent, TOperation::opRemove);
-    Detach(AComponent);
+void TComponent::RemoveComponent(TComponent* component) {
+    assert(component && component->FOwner == this);
+    Notification(component, TOperation::opRemove);
+    Detach(component);
 }
 
-void TComponent::Detach(TComponent* AComponent) noexcept {
-    erase_value(FComponents, AComponent);
-    AComponent->FOwner = nullptr;
+void TComponent::Detach(TComponent* component) noexcept {
+    erase_value(FComponents, component);
+    component->FOwner = nullptr;
 }
 
 void TComponent::DestroyComponents() noexcept {
@@ -140,33 +140,33 @@ void TComponent::DestroyComponents() noexcept {
     }
 }
 
-void TComponent::FreeNotification(TComponent* AComponent) {
-    assert(AComponent && AComponent != this);
-    if (FOwner && AComponent->FOwner == FOwner) return;
-    if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) != FFreeNotifies.end()) return;
+void TComponent::FreeNotification(TComponent* component) {
+    assert(component && component != this);
+    if (FOwner && component->FOwner == FOwner) return;
+    if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), component) != FFreeNotifies.end()) return;
     // Both ways: whichever goes first unlinks itself from the other.
-    FFreeNotifies.push_back(AComponent);
-    AComponent->FFreeNotifies.push_back(this);
+    FFreeNotifies.push_back(component);
+    component->FFreeNotifies.push_back(this);
 }
 
-void TComponent::RemoveFreeNotification(TComponent* AComponent) noexcept {
-    erase_value(FFreeNotifies, AComponent);
-    erase_value(AComponent->FFreeNotifies, this);
+void TComponent::RemoveFreeNotification(TComponent* component) noexcept {
+    erase_value(FFreeNotifies, component);
+    erase_value(component->FFreeNotifies, this);
 }
 
-void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
-    if (Operation == TOperation::opRemove && AComponent) RemoveFreeNotification(AComponent);
+void TComponent::Notification(TComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove && component) RemoveFreeNotification(component);
     // A handler may free components, so the list is re-read on every step.
     for (std::size_t i = FComponents.size(); i-- > 0;) {
-        if (i < FComponents.size()) FComponents[i]->Notification(AComponent, Operation);
+        if (i < FComponents.size()) FComponents[i]->Notification(component, operation);
     }
 }
 
 void TComponent::Loaded() { FComponentState.exclude(TComponentStateFlag::csLoading); }
 
-void TComponent::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
-    if (Root != this) return;
-    for (TComponent* c : FComponents) Proc(c);
+void TComponent::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
+    if (root != this) return;
+    for (TComponent* c : FComponents) proc(c);
 }
 
 TComponent* TComponent::GetParentComponent() const { return nullptr; }
@@ -183,11 +183,11 @@ const property_table& TComponent::PublishedProperties() const {
 
 // --- TCollectionItem
 
-void TCollectionItem::SetCollection(TCollection* Value) {
-    assert(Value && FCollection);
-    if (Value == FCollection) return;
+void TCollectionItem::SetCollection(TCollection* value) {
+    assert(value && FCollection);
+    if (value == FCollection) return;
     std::unique_ptr<TCollectionItem> self = FCollection->Extract(Index(), TCollectionNotification::cnExtracting);
-    Value->Adopt(std::move(self));
+    value->Adopt(std::move(self));
 }
 
 int TCollectionItem::Index() const noexcept {
@@ -197,19 +197,19 @@ int TCollectionItem::Index() const noexcept {
     return static_cast<int>(found - items.begin());
 }
 
-void TCollectionItem::SetIndex(int Value) {
+void TCollectionItem::SetIndex(int value) {
     const int current = Index();
-    if (current < 0 || Value == current) return;
-    FCollection->CheckIndex(Value);
+    if (current < 0 || value == current) return;
+    FCollection->CheckIndex(value);
     auto& items = FCollection->FItems;
     auto self = std::move(items[static_cast<std::size_t>(current)]);
     items.erase(items.begin() + current);
-    items.insert(items.begin() + Value, std::move(self));
+    items.insert(items.begin() + value, std::move(self));
     Changed(true);
 }
 
-void TCollectionItem::Changed(bool AllItems) {
-    if (FCollection && FCollection->FUpdateCount == 0) FCollection->Update(AllItems ? nullptr : this);
+void TCollectionItem::Changed(bool all_items) {
+    if (FCollection && FCollection->FUpdateCount == 0) FCollection->Update(all_items ? nullptr : this);
 }
 
 TPersistent* TCollectionItem::GetOwner() const { return FCollection; }
@@ -236,7 +236,7 @@ private:
     bool FEnded = false;
 };
 
-TCollection::TCollection(item_factory ItemClass, TPersistent* AOwner) : FItemClass(ItemClass), FOwner(AOwner) {
+TCollection::TCollection(item_factory factory, TPersistent* owner) : FItemClass(factory), FOwner(owner) {
     assert(FItemClass);
 }
 
@@ -245,12 +245,12 @@ TCollection::~TCollection() {
     Clear();
 }
 
-TCollectionItem* TCollection::Items(int Index) const {
-    CheckIndex(Index);
-    return FItems[static_cast<std::size_t>(Index)].get();
+TCollectionItem* TCollection::Items(int index) const {
+    CheckIndex(index);
+    return FItems[static_cast<std::size_t>(index)].get();
 }
 
-void TCollection::SetItem(int Index, const TCollectionItem* Value) { Items(Index)->Assign(Value); }
+void TCollection::SetItem(int index, const TCollectionItem* value) { Items(index)->Assign(value); }
 
 TCollectionItem* TCollection::Add() {
     auto item = FItemClass();
@@ -259,19 +259,19 @@ TCollectionItem* TCollection::Add() {
     return result;
 }
 
-TCollectionItem* TCollection::Insert(int Index) {
-    if (Index < 0 || Index > Count()) raise_list_index_error(Index);
+TCollectionItem* TCollection::Insert(int index) {
+    if (index < 0 || index > Count()) raise_list_index_error(index);
     update_scope update(*this);
     TCollectionItem* item = Add();
-    item->SetIndex(Index);
+    item->SetIndex(index);
     update.end();
     return item;
 }
 
-void TCollection::Delete(int Index) {
-    CheckIndex(Index);
+void TCollection::Delete(int index) {
+    CheckIndex(index);
     // Freed after the collection is consistent again, so the item's destructor sees no half state.
-    auto item = Extract(Index, TCollectionNotification::cnDeleting);
+    auto item = Extract(index, TCollectionNotification::cnDeleting);
 }
 
 void TCollection::Clear() {
@@ -281,9 +281,9 @@ void TCollection::Clear() {
     update.end();
 }
 
-TCollectionItem* TCollection::FindItemID(int ID) const noexcept {
+TCollectionItem* TCollection::FindItemID(int id) const noexcept {
     for (const auto& item : FItems)
-        if (item->FID == ID) return item.get();
+        if (item->FID == id) return item.get();
     return nullptr;
 }
 
@@ -292,10 +292,10 @@ void TCollection::EndUpdate() {
     if (--FUpdateCount == 0) Changed();
 }
 
-void TCollection::Assign(const TPersistent* Source) {
-    const auto* source = dynamic_cast<const TCollection*>(Source);
+void TCollection::Assign(const TPersistent* other) {
+    const auto* source = dynamic_cast<const TCollection*>(other);
     if (!source) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(other);
         return;
     }
     if (source == this) return;
@@ -318,18 +318,18 @@ void TCollection::Changed() {
     if (FUpdateCount == 0) Update(nullptr);
 }
 
-void TCollection::Adopt(std::unique_ptr<TCollectionItem> Item) {
-    TCollectionItem* item = Item.get();
+void TCollection::Adopt(std::unique_ptr<TCollectionItem> owned) {
+    TCollectionItem* item = owned.get();
     item->FCollection = this;
     item->FID = FNextID++;
-    FItems.push_back(std::move(Item));
+    FItems.push_back(std::move(owned));
     Notify(item, TCollectionNotification::cnAdded);
     Changed();
 }
 
-std::unique_ptr<TCollectionItem> TCollection::Extract(int Index, TCollectionNotification Action) {
-    TCollectionItem* target = FItems[static_cast<std::size_t>(Index)].get();
-    Notify(target, Action);
+std::unique_ptr<TCollectionItem> TCollection::Extract(int index, TCollectionNotification action) {
+    TCollectionItem* target = FItems[static_cast<std::size_t>(index)].get();
+    Notify(target, action);
     // Notify may have moved items; take the item from where it is now.
     const auto at = std::find_if(FItems.begin(), FItems.end(), [target](const auto& p) { return p.get() == target; });
     assert(at != FItems.end());
@@ -340,8 +340,8 @@ std::unique_ptr<TCollectionItem> TCollection::Extract(int Index, TCollectionNoti
     return item;
 }
 
-void TCollection::CheckIndex(int Index) const {
-    if (Index < 0 || Index >= Count()) raise_list_index_error(Index);
+void TCollection::CheckIndex(int index) const {
+    if (index < 0 || index >= Count()) raise_list_index_error(index);
 }
 
 } // namespace kq

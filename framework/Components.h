@@ -27,9 +27,9 @@ bool is_valid_ident(StringView text) noexcept;
 
 class TPersistent : public TObject {
 public:
-    // Copies Source into this object; a class that does not know Source asks Source to copy itself
+    // Copies source into this object; a class that does not know source asks source to copy itself
     // (AssignTo), and when neither knows the other EConvertError is raised.
-    virtual void Assign(const TPersistent* Source);
+    virtual void Assign(const TPersistent* source);
 
     // The published properties of the dynamic class (see Properties.h).
     virtual const property_table& PublishedProperties() const;
@@ -38,8 +38,8 @@ public:
     virtual TPersistent* GetOwner() const;
 
 protected:
-    virtual void AssignTo(TPersistent* Dest) const;
-    [[noreturn]] void AssignError(const TPersistent* Source) const;
+    virtual void AssignTo(TPersistent* dest) const;
+    [[noreturn]] void AssignError(const TPersistent* source) const;
 };
 
 // --- Components
@@ -53,52 +53,52 @@ using TComponentState = enum_set<TComponentStateFlag>;
 // created it. Freeing an owner frees what it owns, newest first.
 class TComponent : public TPersistent {
 public:
-    explicit TComponent(TComponent* AOwner);
+    explicit TComponent(TComponent* owner);
     ~TComponent() override;
 
     TComponent* Owner() const noexcept { return FOwner; }
     int ComponentCount() const noexcept { return static_cast<int>(FComponents.size()); }
-    TComponent* Components(int Index) const;
+    TComponent* Components(int index) const;
     // Position in the owner's list, -1 without owner.
     int ComponentIndex() const noexcept;
 
     const String& Name() const noexcept { return FName; }
-    virtual void SetName(const String& NewName);
+    virtual void SetName(const String& new_name);
     std::intptr_t Tag() const noexcept { return FTag; }
-    void SetTag(std::intptr_t Value) noexcept { FTag = Value; }
+    void SetTag(std::intptr_t value) noexcept { FTag = value; }
 
     TComponentState ComponentState() const noexcept { return FComponentState; }
     // For the component reader and design tools; csDestroying is the destructor's alone.
-    void SetComponentState(TComponentState Value) noexcept;
+    void SetComponentState(TComponentState value) noexcept;
 
     // An owned component by name, without regard to case; nullptr for an empty or unknown name.
-    TComponent* FindComponent(StringView AName) const noexcept;
+    TComponent* FindComponent(StringView name) const noexcept;
 
-    // Takes ownership of AComponent (which must have no owner).
-    void InsertComponent(TComponent* AComponent);
-    // Gives up ownership: AComponent then belongs to the caller.
-    void RemoveComponent(TComponent* AComponent);
+    // Takes ownership of component (which must have no owner).
+    void InsertComponent(TComponent* component);
+    // Gives up ownership: component then belongs to the caller.
+    void RemoveComponent(TComponent* component);
     void DestroyComponents() noexcept;
 
-    // AComponent is told (Notification with opRemove) when this component goes away. Not needed
+    // component is told (Notification with opRemove) when this component goes away. Not needed
     // between components of one owner: the owner tells all its components.
-    void FreeNotification(TComponent* AComponent);
-    void RemoveFreeNotification(TComponent* AComponent) noexcept;
+    void FreeNotification(TComponent* component);
+    void RemoveFreeNotification(TComponent* component) noexcept;
 
-    // Told when AComponent is inserted into or removed from this component's owner tree, or when a
+    // Told when component is inserted into or removed from this component's owner tree, or when a
     // component that this one asked FreeNotification of goes away. An override clears its references
-    // to AComponent and then calls this base, which passes the news on to the owned components.
-    virtual void Notification(TComponent* AComponent, TOperation Operation);
+    // to component and then calls this base, which passes the news on to the owned components.
+    virtual void Notification(TComponent* component, TOperation operation);
 
     // Called after the component text has been read completely; the base ends the loading state.
     virtual void Loaded();
 
-    // The components written nested inside this one when Root is written as component text: the
+    // The components written nested inside this one when root is written as component text: the
     // base gives the root's owned components; visual containers give their children instead.
-    virtual void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root);
+    virtual void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root);
     // The component this one is nested in when read (containers of the visual half); none here.
     virtual TComponent* GetParentComponent() const;
-    virtual void SetParentComponent(TComponent* Value);
+    virtual void SetParentComponent(TComponent* value);
 
     TPersistent* GetOwner() const override;
     const property_table& PublishedProperties() const override;
@@ -109,8 +109,8 @@ protected:
     void Destroying() noexcept;
 
 private:
-    void ValidateRename(const TComponent* AComponent, StringView CurName, StringView NewName) const;
-    void Detach(TComponent* AComponent) noexcept;
+    void ValidateRename(const TComponent* component, StringView cur_name, StringView new_name) const;
+    void Detach(TComponent* component) noexcept;
 
     TComponent* FOwner = nullptr;
     std::vector<TComponent*> FComponents; // owned; freed newest first
@@ -130,12 +130,12 @@ enum class TCollectionNotification : std::uint8_t { cnAdded, cnExtracting, cnDel
 class TCollectionItem : public TPersistent {
 public:
     TCollection* Collection() const noexcept { return FCollection; }
-    // Moves the item to the end of Value (not nullptr), which then owns it.
-    virtual void SetCollection(TCollection* Value);
+    // Moves the item to the end of value (not nullptr), which then owns it.
+    virtual void SetCollection(TCollection* value);
 
     int Index() const noexcept;
     // Moves the item within its collection.
-    virtual void SetIndex(int Value);
+    virtual void SetIndex(int value);
     // Unique within the collection for its lifetime; a moved item takes a new one.
     int ID() const noexcept { return FID; }
 
@@ -143,7 +143,7 @@ public:
 
 protected:
     // Reports a change of this item (or of all items) to the collection unless it is updating.
-    void Changed(bool AllItems);
+    void Changed(bool all_items);
 
 private:
     friend class TCollection;
@@ -159,19 +159,19 @@ public:
         return std::make_unique<T>();
     }
 
-    explicit TCollection(item_factory ItemClass, TPersistent* AOwner = nullptr);
+    explicit TCollection(item_factory factory, TPersistent* owner = nullptr);
     ~TCollection() override;
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
-    TCollectionItem* Items(int Index) const;
-    // Copies Value into the item at Index.
-    virtual void SetItem(int Index, const TCollectionItem* Value);
+    TCollectionItem* Items(int index) const;
+    // Copies value into the item at index.
+    virtual void SetItem(int index, const TCollectionItem* value);
 
     TCollectionItem* Add();
-    TCollectionItem* Insert(int Index);
-    void Delete(int Index);
+    TCollectionItem* Insert(int index);
+    void Delete(int index);
     void Clear();
-    TCollectionItem* FindItemID(int ID) const noexcept;
+    TCollectionItem* FindItemID(int id) const noexcept;
 
     // Nested; the one Update(nullptr) comes when the outermost EndUpdate returns the count to zero.
     void BeginUpdate() noexcept { ++FUpdateCount; }
@@ -180,22 +180,22 @@ public:
 
     // From another collection: replaces the items by copies of the source's, made with the item's
     // Assign; when one cannot be copied, nothing changes.
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
     TPersistent* GetOwner() const override;
 
 protected:
-    // After a change; Item is nullptr when more than one item may have changed.
-    virtual void Update(TCollectionItem* Item);
+    // After a change; item is nullptr when more than one item may have changed.
+    virtual void Update(TCollectionItem* item);
     // After an item was added, before one is taken out (extracting) or freed (deleting).
-    virtual void Notify(TCollectionItem* Item, TCollectionNotification Action);
+    virtual void Notify(TCollectionItem* item, TCollectionNotification action);
     void Changed();
 
 private:
     friend class TCollectionItem;
     class update_scope;
-    void Adopt(std::unique_ptr<TCollectionItem> Item);
-    std::unique_ptr<TCollectionItem> Extract(int Index, TCollectionNotification Action);
-    void CheckIndex(int Index) const;
+    void Adopt(std::unique_ptr<TCollectionItem> item);
+    std::unique_ptr<TCollectionItem> Extract(int index, TCollectionNotification action);
+    void CheckIndex(int index) const;
 
     item_factory FItemClass;
     TPersistent* FOwner;

@@ -8,7 +8,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <set>
 
@@ -69,8 +69,8 @@ bool window_hook::Hooked() const noexcept {
 namespace {
 
 struct controls_state {
-    std::map<HWND, TWinControl*> windows;
-    std::set<String> classes;
+    std::unordered_map<HWND, window_binding> windows;
+    std::set<std::wstring> classes;
     TControl* mouse_control = nullptr;   // the control under the mouse (entered, not yet left)
     TControl* capture_control = nullptr; // a graphic control holding the mouse while a button is down
 };
@@ -110,44 +110,109 @@ TShiftState KeyboardState() {
     return s;
 }
 
-TWinControl* FindControl(HWND Handle) noexcept {
-    auto& w = state().windows;
-    const auto it = w.find(Handle);
-    return it == w.end() ? nullptr : it->second;
-}
-
-TCustomForm* GetParentForm(const TControl* Control) noexcept {
-    const TControl* c = Control;
+TCustomForm* GetParentForm(const TControl* control) noexcept {
+    const TControl* c = control;
     while (c && c->Parent()) c = c->Parent();
     return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
 }
 
-// Every framework window has this procedure; the control is found by its handle.
-struct window_procedures {
-    static LRESULT CALLBACK proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
-        assert_gui_thread();
-        TWinControl* control = FindControl(h);
-        if (!control && m == WM_NCCREATE) {
-            control = static_cast<TWinControl*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-            control->FHandle = h;
-            state().windows[h] = control;
+// --- Window handles and their objects
+
+namespace {
+
+// The window procedure of every class the framework registers.
+LRESULT CALLBACK framework_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
+    assert_gui_thread();
+    auto& windows = state().windows;
+    auto it = windows.find(h);
+    if (it == windows.end() && m == WM_NCCREATE) {
+        if (auto* binding = static_cast<window_binding*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams)) {
+            if (binding->handle) *binding->handle = h;
+            it = windows.insert_or_assign(h, std::move(*binding)).first;
         }
-        if (!control) return ::DefWindowProcW(h, m, w, l);
-        const LRESULT result = guard_callback(LRESULT{0}, [&] {
-            TMessage message{m, w, l, 0};
-            control->Dispatch(message);
-            return message.Result;
-        });
-        if (m == WM_NCDESTROY) {
-            state().windows.erase(h);
-            control->FHandle = nullptr;
-        } else if (m == CM_RELEASE) {
-            // Posted by Release: the form's own handlers have all returned by now.
-            if (auto* form = dynamic_cast<TCustomForm*>(control)) delete form;
-        }
-        return result;
     }
-};
+    if (it == windows.end()) return ::DefWindowProcW(h, m, w, l);
+    // A copy: the method may destroy its own window, and with it the binding.
+    const TWndMethod method = it->second.method;
+    const LRESULT result = guard_callback(LRESULT{0}, [&] {
+        TMessage message{m, w, l, 0};
+        method(message);
+        return message.Result;
+    });
+    if (m == WM_NCDESTROY) {
+        it = windows.find(h);
+        if (it != windows.end()) {
+            if (it->second.handle) *it->second.handle = nullptr;
+            windows.erase(it);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+HINSTANCE register_window_class(WNDCLASSEXW window_class) {
+    auto& classes = state().classes;
+    const HINSTANCE module = instance();
+    if (!classes.count(window_class.lpszClassName)) {
+        window_class.cbSize = sizeof window_class;
+        window_class.lpfnWndProc = framework_window_proc;
+        window_class.hInstance = module;
+        if (!::RegisterClassExW(&window_class) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+            RaiseLastOSError();
+        classes.insert(window_class.lpszClassName);
+    }
+    return module;
+}
+
+HINSTANCE register_window_class(const wchar_t* name) {
+    WNDCLASSEXW window_class{};
+    window_class.lpszClassName = name;
+    return register_window_class(window_class);
+}
+
+void bind_window(HWND window, window_binding binding) {
+    if (binding.handle) *binding.handle = window;
+    state().windows.insert_or_assign(window, std::move(binding));
+}
+
+void unbind_window(HWND window) noexcept { state().windows.erase(window); }
+
+TObject* window_object(HWND window) noexcept {
+    auto& w = state().windows;
+    const auto it = w.find(window);
+    return it == w.end() ? nullptr : it->second.object;
+}
+
+TWinControl* FindControl(HWND handle) noexcept { return dynamic_cast<TWinControl*>(window_object(handle)); }
+
+namespace {
+
+HWND allocate_hidden(TWndMethod method, HWND parent) {
+    constexpr wchar_t hidden_class[] = L"THiddenWindow";
+    const HINSTANCE module = register_window_class(hidden_class);
+    const HWND window = ::CreateWindowExW(0, hidden_class, L"", 0, 0, 0, 0, 0, parent, nullptr, module, nullptr);
+    if (!window) RaiseLastOSError();
+    bind_window(window, {nullptr, std::move(method)});
+    return window;
+}
+
+} // namespace
+
+HWND AllocateHWnd(TWndMethod method) {
+    // A message-only window: never shown, never enumerated as a top-level window.
+    return allocate_hidden(std::move(method), HWND_MESSAGE);
+}
+
+HWND AllocateBroadcastHWnd(TWndMethod method) {
+    // A hidden top-level window: the system's broadcasts reach only top-level windows.
+    return allocate_hidden(std::move(method), nullptr);
+}
+
+void DeallocateHWnd(HWND window) noexcept {
+    unbind_window(window);
+    ::DestroyWindow(window);
+}
 
 void controls_startup() {}
 
@@ -168,13 +233,13 @@ const std::vector<String>& vertical_alignment_names() {
 }
 
 void controls_shutdown() {
-    for (const String& name : state().classes) ::UnregisterClassW(wide(name), instance());
+    for (const std::wstring& name : state().classes) ::UnregisterClassW(name.c_str(), instance());
     state().classes.clear();
 }
 
 // --- TControl
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
+TControl::TControl(TComponent* owner) : TComponent(owner), FFont(std::make_unique<TFont>()) {
     WindowProc = [this](TMessage& m) { WndProc(m); };
     FFont->OnChange = [this](TObject*) { FontChanged(); };
 }
@@ -188,39 +253,39 @@ TControl::~TControl() {
     FParent = nullptr;
 }
 
-void TControl::SetParent(TWinControl* AParent) {
-    if (AParent == FParent) return;
-    if (AParent == this) throw EInvalidOperation(u"A control cannot have itself as its parent");
+void TControl::SetParent(TWinControl* parent) {
+    if (parent == FParent) return;
+    if (parent == this) throw EInvalidOperation(u"A control cannot have itself as its parent");
     if (FParent) FParent->RemoveControl(this);
-    if (AParent) AParent->InsertControl(this);
+    if (parent) parent->InsertControl(this);
 }
 
 TComponent* TControl::GetParentComponent() const { return FParent; }
 
-void TControl::SetParentComponent(TComponent* Value) {
-    if (auto* p = dynamic_cast<TWinControl*>(Value)) SetParent(p);
+void TControl::SetParentComponent(TComponent* value) {
+    if (auto* p = dynamic_cast<TWinControl*>(value)) SetParent(p);
 }
 
-void TControl::Notification(TComponent* AComponent, TOperation Operation) {
-    if (Operation == TOperation::opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
-    TComponent::Notification(AComponent, Operation);
+void TControl::Notification(TComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove && component == FPopupMenu) FPopupMenu = nullptr;
+    TComponent::Notification(component, operation);
 }
 
-void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+void TControl::SetBounds(int left, int top, int width, int height) {
     assert_gui_thread();
-    if (FConstraints.MinWidth > 0) AWidth = std::max(AWidth, FConstraints.MinWidth);
-    if (FConstraints.MaxWidth > 0) AWidth = std::min(AWidth, FConstraints.MaxWidth);
-    if (FConstraints.MinHeight > 0) AHeight = std::max(AHeight, FConstraints.MinHeight);
-    if (FConstraints.MaxHeight > 0) AHeight = std::min(AHeight, FConstraints.MaxHeight);
-    AWidth = std::max(AWidth, 0);
-    AHeight = std::max(AHeight, 0);
-    const bool resized = AWidth != FWidth || AHeight != FHeight;
-    if (!resized && ALeft == FLeft && ATop == FTop) return;
+    if (FConstraints.MinWidth > 0) width = std::max(width, FConstraints.MinWidth);
+    if (FConstraints.MaxWidth > 0) width = std::min(width, FConstraints.MaxWidth);
+    if (FConstraints.MinHeight > 0) height = std::max(height, FConstraints.MinHeight);
+    if (FConstraints.MaxHeight > 0) height = std::min(height, FConstraints.MaxHeight);
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    const bool resized = width != FWidth || height != FHeight;
+    if (!resized && left == FLeft && top == FTop) return;
     InvalidateParentRect();
-    FLeft = ALeft;
-    FTop = ATop;
-    FWidth = AWidth;
-    FHeight = AHeight;
+    FLeft = left;
+    FTop = top;
+    FWidth = width;
+    FHeight = height;
     InvalidateParentRect();
     BoundsChanged();
     if (FParent && FParent->FAlignLevel == 0) {
@@ -277,9 +342,9 @@ const property_table& TControl::PublishedProperties() const {
 
 RECT TControl::ClientRect() { return RECT{0, 0, FWidth, FHeight}; }
 
-void TControl::SetClientSize(int AWidth, int AHeight) {
+void TControl::SetClientSize(int width, int height) {
     const RECT client = ClientRect();
-    SetBounds(FLeft, FTop, FWidth + AWidth - client.right, FHeight + AHeight - client.bottom);
+    SetBounds(FLeft, FTop, FWidth + width - client.right, FHeight + height - client.bottom);
 }
 
 POINT TControl::ClientOrigin() {
@@ -288,50 +353,50 @@ POINT TControl::ClientOrigin() {
     return POINT{p.x + FLeft, p.y + FTop};
 }
 
-POINT TControl::ClientToScreen(POINT Point) {
+POINT TControl::ClientToScreen(POINT point) {
     const POINT o = ClientOrigin();
-    return POINT{Point.x + o.x, Point.y + o.y};
+    return POINT{point.x + o.x, point.y + o.y};
 }
 
-POINT TControl::ScreenToClient(POINT Point) {
+POINT TControl::ScreenToClient(POINT point) {
     const POINT o = ClientOrigin();
-    return POINT{Point.x - o.x, Point.y - o.y};
+    return POINT{point.x - o.x, point.y - o.y};
 }
 
-void TControl::SetAlign(TAlign Value) {
-    if (Value == FAlign) return;
-    FAlign = Value;
+void TControl::SetAlign(TAlign value) {
+    if (value == FAlign) return;
+    FAlign = value;
     if (FParent) FParent->Realign();
 }
 
-void TControl::SetAnchors(TAnchors Value) { FAnchors = Value; }
+void TControl::SetAnchors(TAnchors value) { FAnchors = value; }
 
-void TControl::SetConstraints(const TSizeConstraints& Value) {
-    FConstraints = Value;
+void TControl::SetConstraints(const TSizeConstraints& value) {
+    FConstraints = value;
     SetBounds(FLeft, FTop, FWidth, FHeight);
 }
 
 bool TControl::Showing() const { return FVisible && FParent && FParent->Showing(); }
 
-void TControl::SetVisible(bool Value) {
-    if (Value == FVisible) return;
-    if (!Value) InvalidateParentRect();
-    FVisible = Value;
+void TControl::SetVisible(bool value) {
+    if (value == FVisible) return;
+    if (!value) InvalidateParentRect();
+    FVisible = value;
     InvalidateParentRect();
-    Perform(CM_VISIBLECHANGED, Value, 0);
+    Perform(CM_VISIBLECHANGED, value, 0);
     if (FParent && FAlign != TAlign::alNone) FParent->Realign();
 }
 
-void TControl::SetEnabled(bool Value) {
-    if (Value == FEnabled) return;
-    FEnabled = Value;
+void TControl::SetEnabled(bool value) {
+    if (value == FEnabled) return;
+    FEnabled = value;
     Perform(CM_ENABLEDCHANGED, 0, 0);
     Invalidate();
 }
 
-void TControl::SetColor(TColor Value) {
-    if (Value == FColor) return;
-    FColor = Value;
+void TControl::SetColor(TColor value) {
+    if (value == FColor) return;
+    FColor = value;
     FParentColor = false;
     Perform(CM_COLORCHANGED, 0, 0);
     Invalidate();
@@ -339,9 +404,9 @@ void TControl::SetColor(TColor Value) {
         for (TControl* c : self->FControls) c->ParentColorChanged();
 }
 
-void TControl::SetParentColor(bool Value) {
-    FParentColor = Value;
-    if (Value) ParentColorChanged();
+void TControl::SetParentColor(bool value) {
+    FParentColor = value;
+    if (value) ParentColorChanged();
 }
 
 void TControl::ParentColorChanged() {
@@ -350,9 +415,9 @@ void TControl::ParentColorChanged() {
     FParentColor = true;
 }
 
-void TControl::SetParentFont(bool Value) {
-    FParentFont = Value;
-    if (Value) ParentFontChanged();
+void TControl::SetParentFont(bool value) {
+    FParentFont = value;
+    if (value) ParentFontChanged();
 }
 
 void TControl::ParentFontChanged() {
@@ -369,26 +434,26 @@ void TControl::FontChanged() {
         for (TControl* c : self->FControls) c->ParentFontChanged();
 }
 
-void TControl::SetCursor(TCursor Value) {
-    if (Value == FCursor) return;
-    FCursor = Value;
+void TControl::SetCursor(TCursor value) {
+    if (value == FCursor) return;
+    FCursor = value;
     Perform(CM_CURSORCHANGED, 0, 0);
 }
 
-void TControl::SetPopupMenu(TPopupMenu* Value) {
-    FPopupMenu = Value;
-    if (Value) Value->FreeNotification(this);
+void TControl::SetPopupMenu(TPopupMenu* value) {
+    FPopupMenu = value;
+    if (value) value->FreeNotification(this);
 }
 
-void TControl::SetText(const String& Value) {
-    if (Value == FText) return;
+void TControl::SetText(const String& value) {
+    if (value == FText) return;
     auto* self = dynamic_cast<TWinControl*>(this);
     if (self && self->HandleAllocated()) {
         // WM_SETTEXT stores the text and reports the change.
-        ::SetWindowTextW(self->Handle(), wide(Value));
+        ::SetWindowTextW(self->Handle(), wide(value));
         return;
     }
-    FText = Value;
+    FText = value;
     Perform(CM_TEXTCHANGED, 0, 0);
 }
 
@@ -423,23 +488,23 @@ void TControl::SendToBack() {
     Invalidate();
 }
 
-LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
-    TMessage m{Msg, WParam, LParam, 0};
+LRESULT TControl::Perform(UINT msg, WPARAM w_param, LPARAM l_param) {
+    TMessage m{msg, w_param, l_param, 0};
     Dispatch(m);
     return m.Result;
 }
 
-window_hook TControl::HookWindowProc(TWndHook Hook) {
+window_hook TControl::HookWindowProc(TWndHook hook) {
     if (!FHooks) FHooks = std::make_shared<detail::window_hook_chain>();
     const std::uint64_t id = FHooks->next_id++;
     FHooks->entries.push_back(
-        std::make_shared<detail::window_hook_chain::entry>(detail::window_hook_chain::entry{id, std::move(Hook)}));
+        std::make_shared<detail::window_hook_chain::entry>(detail::window_hook_chain::entry{id, std::move(hook)}));
     return window_hook(FHooks, id);
 }
 
-void TControl::Dispatch(TMessage& Message) {
+void TControl::Dispatch(TMessage& message) {
     if (!FHooks || FHooks->entries.empty()) {
-        if (WindowProc) WindowProc(Message);
+        if (WindowProc) WindowProc(message);
         return;
     }
     // The hooks of this moment, newest first; one removed meanwhile is skipped.
@@ -457,11 +522,11 @@ void TControl::Dispatch(TMessage& Message) {
             e->hook(m, [this, count](TMessage& next) { run(count - 1, next); });
         }
     };
-    runner{*this, hooks}.run(hooks.size(), Message);
+    runner{*this, hooks}.run(hooks.size(), message);
 }
 
-void TControl::WndProc(TMessage& Message) {
-    switch (Message.Msg) {
+void TControl::WndProc(TMessage& message) {
+    switch (message.Msg) {
     case CM_MOUSEENTER:
         FMouseInControl = true;
         if (OnMouseEnter) OnMouseEnter(this);
@@ -473,17 +538,17 @@ void TControl::WndProc(TMessage& Message) {
         return;
     default: break;
     }
-    if (is_mouse_message(Message.Msg)) {
-        handle_mouse(Message);
+    if (is_mouse_message(message.Msg)) {
+        handle_mouse(message);
         return;
     }
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
-void TControl::handle_mouse(TMessage& Message) {
-    const int x = GET_X_LPARAM(Message.LParam), y = GET_Y_LPARAM(Message.LParam);
-    TShiftState shift = shift_from_keys(Message.WParam);
-    switch (Message.Msg) {
+void TControl::handle_mouse(TMessage& message) {
+    const int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
+    TShiftState shift = shift_from_keys(message.WParam);
+    switch (message.Msg) {
     case WM_MOUSEMOVE: MouseMove(shift, x, y); break;
     case WM_LBUTTONDOWN:
         FMouseDown = true;
@@ -513,7 +578,7 @@ void TControl::handle_mouse(TMessage& Message) {
     case WM_MBUTTONUP: MouseUp(TMouseButton::mbMiddle, shift, x, y); break;
     default: break;
     }
-    DefaultHandler(Message);
+    DefaultHandler(message);
 }
 
 void TControl::DefaultHandler(TMessage&) {}
@@ -527,19 +592,19 @@ void TControl::DblClick() {
 void TControl::Resize() {
     if (OnResize) OnResize(this);
 }
-void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseDown) OnMouseDown(this, Button, Shift, X, Y);
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
 }
-void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    if (OnMouseUp) OnMouseUp(this, Button, Shift, X, Y);
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
 }
-void TControl::MouseMove(TShiftState Shift, int X, int Y) {
-    if (OnMouseMove) OnMouseMove(this, Shift, X, Y);
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+    if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
 // --- TWinControl
 
-TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
     Destroying(); // messages of the closing window see the component as being destroyed
@@ -558,23 +623,22 @@ HWND TWinControl::Handle() {
     return FHandle;
 }
 
-void TWinControl::CreateParams(TCreateParams& Params) {
-    Params.Caption = FText;
-    Params.Style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    if (Visible()) Params.Style |= WS_VISIBLE;
-    if (!Enabled()) Params.Style |= WS_DISABLED;
-    if (FTabStop) Params.Style |= WS_TABSTOP;
-    Params.X = FLeft;
-    Params.Y = FTop;
-    Params.Width = FWidth;
-    Params.Height = FHeight;
-    if (FParent) Params.WndParent = FParent->Handle();
-    Params.WindowClass.cbSize = sizeof(WNDCLASSEXW);
-    Params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    Params.WindowClass.lpfnWndProc = window_procedures::proc;
-    Params.WindowClass.hInstance = instance();
-    Params.WindowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    Params.WinClassName = ClassName();
+void TWinControl::CreateParams(TCreateParams& params) {
+    params.Caption = FText;
+    params.Style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (Visible()) params.Style |= WS_VISIBLE;
+    if (!Enabled()) params.Style |= WS_DISABLED;
+    if (FTabStop) params.Style |= WS_TABSTOP;
+    params.X = FLeft;
+    params.Y = FTop;
+    params.Width = FWidth;
+    params.Height = FHeight;
+    if (FParent) params.WndParent = FParent->Handle();
+    params.WindowClass.cbSize = sizeof(WNDCLASSEXW);
+    params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    params.WindowClass.hInstance = instance();
+    params.WindowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    params.WinClassName = ClassName();
 }
 
 void TWinControl::CreateWnd() {
@@ -582,12 +646,8 @@ void TWinControl::CreateWnd() {
     CreateParams(params);
     if ((params.Style & WS_CHILD) && !params.WndParent)
         throw EInvalidOperation(u"Control '" + Name() + u"' has no parent window");
-    if (!state().classes.count(params.WinClassName)) {
-        params.WindowClass.lpszClassName = wide(params.WinClassName);
-        if (!::RegisterClassExW(&params.WindowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-            RaiseLastOSError();
-        state().classes.insert(params.WinClassName);
-    }
+    params.WindowClass.lpszClassName = wide(params.WinClassName);
+    register_window_class(params.WindowClass);
     CreateWindowHandle(params);
     if (!FHandle) RaiseLastOSError();
     ::SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), 0);
@@ -596,9 +656,22 @@ void TWinControl::CreateWnd() {
     Realign();
 }
 
-void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
-    ::CreateWindowExW(Params.ExStyle, wide(Params.WinClassName), wide(Params.Caption), Params.Style, Params.X,
-                      Params.Y, Params.Width, Params.Height, Params.WndParent, nullptr, instance(), this);
+void TWinControl::CreateWindowHandle(const TCreateParams& params) {
+    window_binding binding{this, [this](TMessage& m) { window_message(m); }, &FHandle};
+    ::CreateWindowExW(params.ExStyle, wide(params.WinClassName), wide(params.Caption), params.Style, params.X,
+                      params.Y, params.Width, params.Height, params.WndParent, nullptr, instance(), &binding);
+}
+
+void TWinControl::window_message(TMessage& message) {
+    if (message.Msg != CM_RELEASE) {
+        Dispatch(message);
+        return;
+    }
+    // Posted by Release: the form's own handlers have all returned by now.
+    auto release = scope_exit([this] {
+        if (auto* form = dynamic_cast<TCustomForm*>(this)) delete form;
+    });
+    Dispatch(message);
 }
 
 void TWinControl::DestroyWnd() {
@@ -615,49 +688,49 @@ void TWinControl::RecreateWnd() {
     HandleNeeded();
 }
 
-void TWinControl::InsertControl(TControl* Control) {
-    Control->FParent = this;
-    FControls.push_back(Control);
-    if (Control->FParentFont) Control->ParentFontChanged();
-    if (Control->FParentColor) Control->ParentColorChanged();
-    if (auto* w = dynamic_cast<TWinControl*>(Control)) {
+void TWinControl::InsertControl(TControl* control) {
+    control->FParent = this;
+    FControls.push_back(control);
+    if (control->FParentFont) control->ParentFontChanged();
+    if (control->FParentColor) control->ParentColorChanged();
+    if (auto* w = dynamic_cast<TWinControl*>(control)) {
         if (w->HandleAllocated())
             ::SetParent(w->Handle(), HandleAllocated() ? FHandle : nullptr);
         else if (HandleAllocated())
             w->HandleNeeded();
     }
-    Control->InvalidateParentRect();
+    control->InvalidateParentRect();
     if (FAlignLevel == 0) {
         const RECT client = ClientRect();
-        Control->FAnchorRight = client.right - (Control->FLeft + Control->FWidth);
-        Control->FAnchorBottom = client.bottom - (Control->FTop + Control->FHeight);
-        Control->FAnchorsKnown = true;
+        control->FAnchorRight = client.right - (control->FLeft + control->FWidth);
+        control->FAnchorBottom = client.bottom - (control->FTop + control->FHeight);
+        control->FAnchorsKnown = true;
     }
     Realign();
 }
 
-void TWinControl::RemoveControl(TControl* Control) {
-    Control->InvalidateParentRect();
+void TWinControl::RemoveControl(TControl* control) {
+    control->InvalidateParentRect();
     auto& s = state();
-    if (s.capture_control == Control) s.capture_control = nullptr;
-    if (auto* w = dynamic_cast<TWinControl*>(Control)) w->DestroyHandle();
-    FControls.erase(std::find(FControls.begin(), FControls.end(), Control));
-    Control->FParent = nullptr;
+    if (s.capture_control == control) s.capture_control = nullptr;
+    if (auto* w = dynamic_cast<TWinControl*>(control)) w->DestroyHandle();
+    FControls.erase(std::find(FControls.begin(), FControls.end(), control));
+    control->FParent = nullptr;
     Realign();
 }
 
-bool TWinControl::ContainsControl(const TControl* Control) const {
-    for (const TControl* c = Control; c; c = c->Parent())
+bool TWinControl::ContainsControl(const TControl* control) const {
+    for (const TControl* c = control; c; c = c->Parent())
         if (c == this) return true;
     return false;
 }
 
-TControl* TWinControl::ControlAtPos(POINT Pos, bool AllowDisabled) {
+TControl* TWinControl::ControlAtPos(POINT pos, bool allow_disabled) {
     for (auto it = FControls.rbegin(); it != FControls.rend(); ++it) {
         TControl* c = *it;
-        if (!c->Visible() || (!AllowDisabled && !c->Enabled())) continue;
+        if (!c->Visible() || (!allow_disabled && !c->Enabled())) continue;
         const RECT r = c->BoundsRect();
-        if (::PtInRect(&r, Pos)) return c;
+        if (::PtInRect(&r, pos)) return c;
     }
     return nullptr;
 }
@@ -673,7 +746,7 @@ int TWinControl::TabOrder() const {
     return -1;
 }
 
-void TWinControl::SetTabOrder(int Value) {
+void TWinControl::SetTabOrder(int value) {
     if (!FParent) return;
     // Tab order is the order of the windowed children in the parent's list.
     auto& list = FParent->FControls;
@@ -681,7 +754,7 @@ void TWinControl::SetTabOrder(int Value) {
     int index = 0;
     auto it = list.begin();
     for (; it != list.end(); ++it)
-        if (dynamic_cast<TWinControl*>(*it) && index++ == Value) break;
+        if (dynamic_cast<TWinControl*>(*it) && index++ == value) break;
     list.insert(it, this);
 }
 
@@ -725,7 +798,7 @@ void TWinControl::Realign() {
     AlignControls(r);
 }
 
-void TWinControl::AlignControls(RECT& Rect) {
+void TWinControl::AlignControls(RECT& rect) {
     auto aligned = [&](TAlign a) {
         std::vector<TControl*> list;
         for (TControl* c : FControls)
@@ -743,23 +816,23 @@ void TWinControl::AlignControls(RECT& Rect) {
         return list;
     };
     for (TControl* c : aligned(TAlign::alTop)) {
-        c->SetBounds(Rect.left, Rect.top, Rect.right - Rect.left, c->FHeight);
-        Rect.top += c->FHeight;
+        c->SetBounds(rect.left, rect.top, rect.right - rect.left, c->FHeight);
+        rect.top += c->FHeight;
     }
     for (TControl* c : aligned(TAlign::alBottom)) {
-        c->SetBounds(Rect.left, Rect.bottom - c->FHeight, Rect.right - Rect.left, c->FHeight);
-        Rect.bottom -= c->FHeight;
+        c->SetBounds(rect.left, rect.bottom - c->FHeight, rect.right - rect.left, c->FHeight);
+        rect.bottom -= c->FHeight;
     }
     for (TControl* c : aligned(TAlign::alLeft)) {
-        c->SetBounds(Rect.left, Rect.top, c->FWidth, std::max(0L, Rect.bottom - Rect.top));
-        Rect.left += c->FWidth;
+        c->SetBounds(rect.left, rect.top, c->FWidth, std::max(0L, rect.bottom - rect.top));
+        rect.left += c->FWidth;
     }
     for (TControl* c : aligned(TAlign::alRight)) {
-        c->SetBounds(Rect.right - c->FWidth, Rect.top, c->FWidth, std::max(0L, Rect.bottom - Rect.top));
-        Rect.right -= c->FWidth;
+        c->SetBounds(rect.right - c->FWidth, rect.top, c->FWidth, std::max(0L, rect.bottom - rect.top));
+        rect.right -= c->FWidth;
     }
     for (TControl* c : aligned(TAlign::alClient))
-        c->SetBounds(Rect.left, Rect.top, std::max(0L, Rect.right - Rect.left), std::max(0L, Rect.bottom - Rect.top));
+        c->SetBounds(rect.left, rect.top, std::max(0L, rect.right - rect.left), std::max(0L, rect.bottom - rect.top));
 
     // Anchored controls keep their distance to the right and bottom edges.
     const RECT client = ClientRect();
@@ -802,9 +875,9 @@ POINT TWinControl::ClientOrigin() {
     return p;
 }
 
-void TWinControl::SetVisible(bool Value) {
-    if (Value == Visible()) return;
-    TControl::SetVisible(Value);
+void TWinControl::SetVisible(bool value) {
+    if (value == Visible()) return;
+    TControl::SetVisible(value);
     UpdateShowing();
 }
 
@@ -813,10 +886,10 @@ void TWinControl::UpdateShowing() {
     if (FHandle) ::ShowWindow(FHandle, Visible() ? SW_SHOWNA : SW_HIDE);
 }
 
-void TWinControl::SetEnabled(bool Value) {
-    if (Value == Enabled()) return;
-    if (FHandle) ::EnableWindow(FHandle, Value);
-    TControl::SetEnabled(Value);
+void TWinControl::SetEnabled(bool value) {
+    if (value == Enabled()) return;
+    if (FHandle) ::EnableWindow(FHandle, value);
+    TControl::SetEnabled(value);
 }
 
 bool TWinControl::Showing() const { return FHandle && ::IsWindowVisible(FHandle); }
@@ -827,20 +900,20 @@ void TWinControl::Update() {
     if (FHandle) ::UpdateWindow(FHandle);
 }
 
-void TWinControl::PaintTo(HDC DC, int X, int Y) {
-    saved_dc keep(DC);
-    ::OffsetViewportOrgEx(DC, X, Y, nullptr);
+void TWinControl::PaintTo(HDC dc, int x, int y) {
+    saved_dc keep(dc);
+    ::OffsetViewportOrgEx(dc, x, y, nullptr);
     const RECT client = ClientRect();
-    ::IntersectClipRect(DC, 0, 0, client.right, client.bottom);
-    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0);
-    Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    ::IntersectClipRect(dc, 0, 0, client.right, client.bottom);
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
     for (TControl* c : FControls)
-        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->PaintTo(DC, w->Left(), w->Top());
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->Visible()) w->PaintTo(dc, w->Left(), w->Top());
 }
 
-void TWinControl::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
+void TWinControl::GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) {
     for (TControl* c : FControls)
-        if (c->Owner() == Root) Proc(c);
+        if (c->Owner() == root) proc(c);
 }
 
 const property_table& TWinControl::PublishedProperties() const {
@@ -862,21 +935,21 @@ void TWinControl::Loaded() {
 
 void TWinControl::PaintWindow(HDC) {}
 
-void TWinControl::PaintControls(HDC DC) {
+void TWinControl::PaintControls(HDC dc) {
     for (TControl* c : FControls) {
         if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
         const RECT r = c->BoundsRect();
-        if (!::RectVisible(DC, &r)) continue;
-        saved_dc keep(DC);
-        ::OffsetViewportOrgEx(DC, r.left, r.top, nullptr);
-        ::IntersectClipRect(DC, 0, 0, r.right - r.left, r.bottom - r.top);
-        c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+        if (!::RectVisible(dc, &r)) continue;
+        saved_dc keep(dc);
+        ::OffsetViewportOrgEx(dc, r.left, r.top, nullptr);
+        ::IntersectClipRect(dc, 0, 0, r.right - r.left, r.bottom - r.top);
+        c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
     }
 }
 
-void TWinControl::paint_handler(TMessage& Message) {
-    if (Message.WParam) {
-        const HDC dc = reinterpret_cast<HDC>(Message.WParam);
+void TWinControl::paint_handler(TMessage& message) {
+    if (message.WParam) {
+        const HDC dc = reinterpret_cast<HDC>(message.WParam);
         PaintWindow(dc);
         PaintControls(dc);
         return;
@@ -903,9 +976,9 @@ void TWinControl::WMSize() {
     if (resized) Resize();
 }
 
-void TWinControl::focus_changed(bool Gained) {
+void TWinControl::focus_changed(bool gained) {
     TCustomForm* form = GetParentForm(this);
-    if (Gained) {
+    if (gained) {
         if (form && form != this) form->FocusControlChanged(this);
         if (OnEnter) OnEnter(this);
     } else if (OnExit) {
@@ -913,83 +986,83 @@ void TWinControl::focus_changed(bool Gained) {
     }
 }
 
-void TWinControl::KeyDown(std::uint16_t& Key, TShiftState Shift) {
-    if (OnKeyDown) OnKeyDown(this, Key, Shift);
+void TWinControl::KeyDown(std::uint16_t& key, TShiftState shift) {
+    if (OnKeyDown) OnKeyDown(this, key, shift);
 }
-void TWinControl::KeyUp(std::uint16_t& Key, TShiftState Shift) {
-    if (OnKeyUp) OnKeyUp(this, Key, Shift);
+void TWinControl::KeyUp(std::uint16_t& key, TShiftState shift) {
+    if (OnKeyUp) OnKeyUp(this, key, shift);
 }
-void TWinControl::KeyPress(char16_t& Key) {
-    if (OnKeyPress) OnKeyPress(this, Key);
+void TWinControl::KeyPress(char16_t& key) {
+    if (OnKeyPress) OnKeyPress(this, key);
 }
 
-void TWinControl::WndProc(TMessage& Message) {
+void TWinControl::WndProc(TMessage& message) {
     auto& s = state();
-    switch (Message.Msg) {
-    case WM_PAINT: paint_handler(Message); return;
+    switch (message.Msg) {
+    case WM_PAINT: paint_handler(message); return;
     case WM_COMMAND:
         // A system control's notification goes back to the control that sent it.
-        if (TWinControl* sender = Message.LParam ? FindControl(reinterpret_cast<HWND>(Message.LParam)) : nullptr;
+        if (TWinControl* sender = message.LParam ? FindControl(reinterpret_cast<HWND>(message.LParam)) : nullptr;
             sender && sender != this) {
-            Message.Result = sender->Perform(CN_COMMAND, Message.WParam, Message.LParam);
+            message.Result = sender->Perform(CN_COMMAND, message.WParam, message.LParam);
             return;
         }
-        DefaultHandler(Message);
+        DefaultHandler(message);
         return;
     case CM_INVALIDATE:
         if (FHandle) ::InvalidateRect(FHandle, nullptr, TRUE);
         return;
     case WM_ERASEBKGND: {
-        const HDC dc = reinterpret_cast<HDC>(Message.WParam);
+        const HDC dc = reinterpret_cast<HDC>(message.WParam);
         if (Color() != clNone && !ControlStyle().contains(TControlStyleFlag::csOpaque)) {
             const RECT r = ClientRect();
             unique_handle<HBRUSH, ::DeleteObject> brush(::CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color()))));
             ::FillRect(dc, &r, brush.get());
         }
-        Message.Result = 1;
+        message.Result = 1;
         return;
     }
     case WM_WINDOWPOSCHANGED:
-        DefaultHandler(Message);
-        if (!(reinterpret_cast<WINDOWPOS*>(Message.LParam)->flags & SWP_NOSIZE) ||
-            !(reinterpret_cast<WINDOWPOS*>(Message.LParam)->flags & SWP_NOMOVE))
+        DefaultHandler(message);
+        if (!(reinterpret_cast<WINDOWPOS*>(message.LParam)->flags & SWP_NOSIZE) ||
+            !(reinterpret_cast<WINDOWPOS*>(message.LParam)->flags & SWP_NOMOVE))
             WMSize();
         return;
     case WM_SETTEXT:
-        DefaultHandler(Message);
-        FText = from_wide(reinterpret_cast<const wchar_t*>(Message.LParam));
+        DefaultHandler(message);
+        FText = from_wide(reinterpret_cast<const wchar_t*>(message.LParam));
         Perform(CM_TEXTCHANGED, 0, 0);
         return;
     case WM_SETFOCUS:
-        DefaultHandler(Message);
+        DefaultHandler(message);
         focus_changed(true);
         return;
     case WM_KILLFOCUS:
-        DefaultHandler(Message);
+        DefaultHandler(message);
         focus_changed(false);
         return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
-        auto key = static_cast<std::uint16_t>(Message.WParam);
+        auto key = static_cast<std::uint16_t>(message.WParam);
         KeyDown(key, KeyboardState());
-        if (key != 0) DefaultHandler(Message);
+        if (key != 0) DefaultHandler(message);
         return;
     }
     case WM_KEYUP:
     case WM_SYSKEYUP: {
-        auto key = static_cast<std::uint16_t>(Message.WParam);
+        auto key = static_cast<std::uint16_t>(message.WParam);
         KeyUp(key, KeyboardState());
-        if (key != 0) DefaultHandler(Message);
+        if (key != 0) DefaultHandler(message);
         return;
     }
     case WM_CHAR: {
-        auto key = static_cast<char16_t>(Message.WParam);
+        auto key = static_cast<char16_t>(message.WParam);
         KeyPress(key);
-        if (key != 0) DefaultHandler(Message);
+        if (key != 0) DefaultHandler(message);
         return;
     }
     case WM_SETCURSOR:
-        if (LOWORD(Message.LParam) == HTCLIENT && reinterpret_cast<HWND>(Message.WParam) == FHandle) {
+        if (LOWORD(message.LParam) == HTCLIENT && reinterpret_cast<HWND>(message.WParam) == FHandle) {
             TCursor cursor = Screen ? Screen->Cursor() : crDefault;
             if (cursor == crDefault) {
                 POINT p{};
@@ -1000,14 +1073,14 @@ void TWinControl::WndProc(TMessage& Message) {
             }
             if (cursor != crDefault && Screen) {
                 ::SetCursor(Screen->Cursors(cursor));
-                Message.Result = 1;
+                message.Result = 1;
                 return;
             }
         }
-        DefaultHandler(Message);
+        DefaultHandler(message);
         return;
     case WM_CONTEXTMENU: {
-        POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+        POINT p{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
         if (p.x == -1 && p.y == -1) { // from the keyboard: the middle of the control
             const RECT r = ClientRect();
             p = {r.right / 2, r.bottom / 2};
@@ -1020,10 +1093,10 @@ void TWinControl::WndProc(TMessage& Message) {
         if (menu && menu->AutoPopup()) {
             menu->SetPopupComponent(c && c->PopupMenu() == menu ? static_cast<TComponent*>(c) : this);
             menu->Popup(p.x, p.y);
-            Message.Result = 1;
+            message.Result = 1;
             return;
         }
-        DefaultHandler(Message);
+        DefaultHandler(message);
         return;
     }
     case WM_MOUSELEAVE:
@@ -1032,19 +1105,19 @@ void TWinControl::WndProc(TMessage& Message) {
             TControl* left = std::exchange(s.mouse_control, nullptr);
             left->Perform(CM_MOUSELEAVE, 0, 0);
         }
-        DefaultHandler(Message);
+        DefaultHandler(message);
         return;
     default: break;
     }
 
-    if (is_mouse_message(Message.Msg)) {
-        POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+    if (is_mouse_message(message.Msg)) {
+        POINT p{GET_X_LPARAM(message.LParam), GET_Y_LPARAM(message.LParam)};
         TControl* target = s.capture_control && s.capture_control->Parent() == this ? s.capture_control : nullptr;
         if (!target) {
             TControl* c = ControlAtPos(p);
             if (c && !dynamic_cast<TWinControl*>(c)) target = c;
         }
-        if (Message.Msg == WM_MOUSEMOVE) {
+        if (message.Msg == WM_MOUSEMOVE) {
             TControl* now = target ? target : this;
             if (s.mouse_control != now) {
                 if (TControl* old = std::exchange(s.mouse_control, now)) old->Perform(CM_MOUSELEAVE, 0, 0);
@@ -1062,30 +1135,30 @@ void TWinControl::WndProc(TMessage& Message) {
         }
         if (target) {
             const bool captures = target->ControlStyle().contains(TControlStyleFlag::csCaptureMouse);
-            if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) && captures) {
+            if ((message.Msg == WM_LBUTTONDOWN || message.Msg == WM_LBUTTONDBLCLK) && captures) {
                 s.capture_control = target;
                 ::SetCapture(FHandle);
-            } else if (Message.Msg == WM_LBUTTONUP && s.capture_control == target) {
+            } else if (message.Msg == WM_LBUTTONUP && s.capture_control == target) {
                 s.capture_control = nullptr;
                 ::ReleaseCapture();
             }
-            Message.Result = target->Perform(Message.Msg, Message.WParam,
+            message.Result = target->Perform(message.Msg, message.WParam,
                                               point_param(p.x - target->Left(), p.y - target->Top()));
             return;
         }
-        if ((Message.Msg == WM_LBUTTONDOWN || Message.Msg == WM_LBUTTONDBLCLK) &&
+        if ((message.Msg == WM_LBUTTONDOWN || message.Msg == WM_LBUTTONDBLCLK) &&
             ControlStyle().contains(TControlStyleFlag::csCaptureMouse))
             ::SetCapture(FHandle);
-        if (Message.Msg == WM_LBUTTONUP && ::GetCapture() == FHandle &&
+        if (message.Msg == WM_LBUTTONUP && ::GetCapture() == FHandle &&
             ControlStyle().contains(TControlStyleFlag::csCaptureMouse))
             ::ReleaseCapture();
     }
-    TControl::WndProc(Message);
+    TControl::WndProc(message);
 }
 
-void TWinControl::DefaultHandler(TMessage& Message) {
-    if (FHandle && Message.Msg < CM_BASE)
-        Message.Result = ::CallWindowProcW(FDefWndProc, FHandle, Message.Msg, Message.WParam, Message.LParam);
+void TWinControl::DefaultHandler(TMessage& message) {
+    if (FHandle && message.Msg < CM_BASE)
+        message.Result = ::CallWindowProcW(FDefWndProc, FHandle, message.Msg, message.WParam, message.LParam);
 }
 
 // --- TCustomControl
@@ -1096,7 +1169,7 @@ namespace {
 // is drawn there is not shown). While the control paints, the canvas draws on the paint DC.
 class control_canvas : public TCanvas {
 public:
-    explicit control_canvas(TControl& Control) : FControl(Control) {}
+    explicit control_canvas(TControl& control) : FControl(control) {}
     ~control_canvas() override {
         FreeHandle();
         SetHandle(nullptr);
@@ -1132,26 +1205,26 @@ private:
 };
 } // namespace
 
-TCustomControl::TCustomControl(TComponent* AOwner)
-    : TWinControl(AOwner), FCanvas(std::make_unique<control_canvas>(*this)) {}
+TCustomControl::TCustomControl(TComponent* owner)
+    : TWinControl(owner), FCanvas(std::make_unique<control_canvas>(*this)) {}
 TCustomControl::~TCustomControl() = default;
 
-void TCustomControl::PaintWindow(HDC DC) {
-    paint_on(*FCanvas, DC, Font(), [this] { Paint(); });
+void TCustomControl::PaintWindow(HDC dc) {
+    paint_on(*FCanvas, dc, Font(), [this] { Paint(); });
 }
 
 // --- TGraphicControl
 
-TGraphicControl::TGraphicControl(TComponent* AOwner)
-    : TControl(AOwner), FCanvas(std::make_unique<control_canvas>(*this)) {}
+TGraphicControl::TGraphicControl(TComponent* owner)
+    : TControl(owner), FCanvas(std::make_unique<control_canvas>(*this)) {}
 TGraphicControl::~TGraphicControl() = default;
 
-void TGraphicControl::WndProc(TMessage& Message) {
-    if (Message.Msg == WM_PAINT && Message.WParam) {
-        paint_on(*FCanvas, reinterpret_cast<HDC>(Message.WParam), Font(), [this] { Paint(); });
+void TGraphicControl::WndProc(TMessage& message) {
+    if (message.Msg == WM_PAINT && message.WParam) {
+        paint_on(*FCanvas, reinterpret_cast<HDC>(message.WParam), Font(), [this] { Paint(); });
         return;
     }
-    TControl::WndProc(Message);
+    TControl::WndProc(message);
 }
 
 } // namespace kq

@@ -22,12 +22,12 @@ struct TMessage {
     LRESULT Result;
 };
 
-using TWndMethod = std::function<void(TMessage& Message)>;
+using TWndMethod = std::function<void(TMessage& message)>;
 
 // --- Window procedure hooks
 
-// A hook sees a message before the rest of the chain; it passes it on (or not) by calling Next.
-using TWndHook = std::function<void(TMessage& Message, const TWndMethod& Next)>;
+// A hook sees a message before the rest of the chain; it passes it on (or not) by calling next.
+using TWndHook = std::function<void(TMessage& message, const TWndMethod& next)>;
 
 namespace detail {
 struct window_hook_chain;
@@ -99,10 +99,10 @@ constexpr TCursor crNo = -18;
 constexpr TCursor crHandPoint = -21;
 constexpr TCursor crSizeAll = -22;
 
-using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
-using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
-using TKeyEvent = std::function<void(TObject* Sender, std::uint16_t& Key, TShiftState Shift)>;
-using TKeyPressEvent = std::function<void(TObject* Sender, char16_t& Key)>;
+using TMouseEvent = std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, int x, int y)>;
+using TKeyEvent = std::function<void(TObject* sender, std::uint16_t& key, TShiftState shift)>;
+using TKeyPressEvent = std::function<void(TObject* sender, char16_t& key)>;
 
 // Size limits applied by SetBounds; 0 means no limit.
 struct TSizeConstraints {
@@ -138,77 +138,77 @@ TShiftState KeyboardState();
 
 class TControl : public TComponent {
 public:
-    explicit TControl(TComponent* AOwner);
+    explicit TControl(TComponent* owner);
     ~TControl() override;
 
     TWinControl* Parent() const noexcept { return FParent; }
-    virtual void SetParent(TWinControl* AParent);
+    virtual void SetParent(TWinControl* parent);
 
     int Left() const noexcept { return FLeft; }
     int Top() const noexcept { return FTop; }
     int Width() const noexcept { return FWidth; }
     int Height() const noexcept { return FHeight; }
-    void SetLeft(int Value) { SetBounds(Value, FTop, FWidth, FHeight); }
-    void SetTop(int Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
-    void SetWidth(int Value) { SetBounds(FLeft, FTop, Value, FHeight); }
-    void SetHeight(int Value) { SetBounds(FLeft, FTop, FWidth, Value); }
+    void SetLeft(int value) { SetBounds(value, FTop, FWidth, FHeight); }
+    void SetTop(int value) { SetBounds(FLeft, value, FWidth, FHeight); }
+    void SetWidth(int value) { SetBounds(FLeft, FTop, value, FHeight); }
+    void SetHeight(int value) { SetBounds(FLeft, FTop, FWidth, value); }
     RECT BoundsRect() const noexcept { return RECT{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
     void SetBoundsRect(const RECT& r) { SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top); }
-    virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+    virtual void SetBounds(int left, int top, int width, int height);
 
     virtual RECT ClientRect();
     int ClientWidth() { return ClientRect().right; }
     int ClientHeight() { return ClientRect().bottom; }
-    void SetClientSize(int AWidth, int AHeight);
-    POINT ClientToScreen(POINT Point);
-    POINT ScreenToClient(POINT Point);
+    void SetClientSize(int width, int height);
+    POINT ClientToScreen(POINT point);
+    POINT ScreenToClient(POINT point);
     // The top-left of the client area in the parent window's client coordinates.
     virtual POINT ClientOrigin();
 
     TAlign Align() const noexcept { return FAlign; }
-    void SetAlign(TAlign Value);
+    void SetAlign(TAlign value);
     TAnchors Anchors() const noexcept { return FAnchors; }
-    void SetAnchors(TAnchors Value);
+    void SetAnchors(TAnchors value);
     TSizeConstraints& Constraints() noexcept { return FConstraints; }
-    void SetConstraints(const TSizeConstraints& Value);
+    void SetConstraints(const TSizeConstraints& value);
 
     bool Visible() const noexcept { return FVisible; }
-    virtual void SetVisible(bool Value);
+    virtual void SetVisible(bool value);
     void Show() { SetVisible(true); }
     void Hide() { SetVisible(false); }
     // Visible and every parent up to a form showing.
     virtual bool Showing() const;
     bool Enabled() const noexcept { return FEnabled; }
-    virtual void SetEnabled(bool Value);
+    virtual void SetEnabled(bool value);
 
     TColor Color() const noexcept { return FColor; }
-    void SetColor(TColor Value);
+    void SetColor(TColor value);
     bool ParentColor() const noexcept { return FParentColor; }
-    void SetParentColor(bool Value);
+    void SetParentColor(bool value);
     TFont& Font() noexcept { return *FFont; }
-    void SetFont(const TFont& Value) { FFont->Assign(&Value); }
+    void SetFont(const TFont& value) { FFont->Assign(&value); }
     bool ParentFont() const noexcept { return FParentFont; }
-    void SetParentFont(bool Value);
+    void SetParentFont(bool value);
     TCursor Cursor() const noexcept { return FCursor; }
-    void SetCursor(TCursor Value);
+    void SetCursor(TCursor value);
     const String& Hint() const noexcept { return FHint; }
-    void SetHint(const String& Value) { FHint = Value; }
+    void SetHint(const String& value) { FHint = value; }
     bool ShowHint() const noexcept { return FShowHint; }
-    void SetShowHint(bool Value) { FShowHint = Value; }
+    void SetShowHint(bool value) { FShowHint = value; }
     TPopupMenu* PopupMenu() const noexcept { return FPopupMenu; }
-    void SetPopupMenu(TPopupMenu* Value);
+    void SetPopupMenu(TPopupMenu* value);
 
     // The caption; windowed controls keep it as their window text.
     const String& Text() const noexcept { return FText; }
-    void SetText(const String& Value);
+    void SetText(const String& value);
     const String& Caption() const noexcept { return FText; }
-    void SetCaption(const String& Value) { SetText(Value); }
+    void SetCaption(const String& value) { SetText(value); }
 
     // The mouse is over the control (between CM_MOUSEENTER and CM_MOUSELEAVE).
     bool MouseInControl() const noexcept { return FMouseInControl; }
 
     TControlStyle ControlStyle() const noexcept { return FControlStyle; }
-    void SetControlStyle(TControlStyle Value) noexcept { FControlStyle = Value; }
+    void SetControlStyle(TControlStyle value) noexcept { FControlStyle = value; }
 
     virtual void Invalidate();
     virtual void Update();
@@ -218,15 +218,15 @@ public:
     void SendToBack();
 
     // Sends a message through WindowProc and returns its result.
-    LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
+    LRESULT Perform(UINT msg, WPARAM w_param, LPARAM l_param);
 
     // The replaceable window procedure: every message of the control passes it (after the hooks). It
     // starts as the virtual WndProc; a component may save it, install its own and call the saved one.
     TWndMethod WindowProc;
     // Adds a hook in front of the chain; the returned object removes it, in any order.
-    [[nodiscard]] window_hook HookWindowProc(TWndHook Hook);
+    [[nodiscard]] window_hook HookWindowProc(TWndHook hook);
     // Runs a message through the hooks, then WindowProc.
-    void Dispatch(TMessage& Message);
+    void Dispatch(TMessage& message);
 
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
@@ -238,22 +238,22 @@ public:
     TMouseMoveEvent OnMouseMove;
 
     TComponent* GetParentComponent() const override;
-    void SetParentComponent(TComponent* Value) override;
+    void SetParentComponent(TComponent* value) override;
 
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void Notification(TComponent* component, TOperation operation) override;
     const property_table& PublishedProperties() const override;
 
 protected:
-    virtual void WndProc(TMessage& Message);
+    virtual void WndProc(TMessage& message);
     // Messages nobody handled: windowed controls give them to the system.
-    virtual void DefaultHandler(TMessage& Message);
+    virtual void DefaultHandler(TMessage& message);
 
     virtual void Click();
     virtual void DblClick();
     virtual void Resize();
-    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
-    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y);
     // The control's own bounds change (after SetBounds moved it).
     virtual void BoundsChanged() {}
     void RequestAlign();
@@ -271,7 +271,7 @@ private:
     void FontChanged();
     void ParentFontChanged();
     void ParentColorChanged();
-    void handle_mouse(TMessage& Message);
+    void handle_mouse(TMessage& message);
 
     TAlign FAlign = TAlign::alNone;
     TAnchors FAnchors{TAnchorKind::akLeft, TAnchorKind::akTop};
@@ -298,7 +298,7 @@ private:
 // is the window text.
 class TWinControl : public TControl {
 public:
-    explicit TWinControl(TComponent* AOwner);
+    explicit TWinControl(TComponent* owner);
     ~TWinControl() override;
 
     HWND Handle();
@@ -309,15 +309,15 @@ public:
     void RecreateWnd();
 
     int ControlCount() const noexcept { return static_cast<int>(FControls.size()); }
-    TControl* Controls(int Index) const { return FControls.at(static_cast<size_t>(Index)); }
+    TControl* Controls(int index) const { return FControls.at(static_cast<size_t>(index)); }
     // The child under a client point (the topmost), or nullptr.
-    TControl* ControlAtPos(POINT Pos, bool AllowDisabled = false);
-    bool ContainsControl(const TControl* Control) const;
+    TControl* ControlAtPos(POINT pos, bool allow_disabled = false);
+    bool ContainsControl(const TControl* control) const;
 
     int TabOrder() const;
-    void SetTabOrder(int Value);
+    void SetTabOrder(int value);
     bool TabStop() const noexcept { return FTabStop; }
-    void SetTabStop(bool Value) { FTabStop = Value; }
+    void SetTabStop(bool value) { FTabStop = value; }
     bool CanFocus() const;
     bool Focused() const;
     virtual void SetFocus();
@@ -331,13 +331,13 @@ public:
 
     RECT ClientRect() override;
     POINT ClientOrigin() override;
-    void SetVisible(bool Value) override;
-    void SetEnabled(bool Value) override;
+    void SetVisible(bool value) override;
+    void SetEnabled(bool value) override;
     bool Showing() const override;
     void Invalidate() override;
     void Update() override;
-    // Paints the control into DC as WM_PAINT would, for copies of a parent's background.
-    void PaintTo(HDC DC, int X, int Y);
+    // Paints the control into dc as WM_PAINT would, for copies of a parent's background.
+    void PaintTo(HDC dc, int x, int y);
 
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
@@ -345,25 +345,25 @@ public:
     TKeyEvent OnKeyUp;
     TKeyPressEvent OnKeyPress;
 
-    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
     const property_table& PublishedProperties() const override;
     void Loaded() override;
 
 protected:
-    virtual void CreateParams(TCreateParams& Params);
+    virtual void CreateParams(TCreateParams& params);
     virtual void CreateWnd();
-    virtual void CreateWindowHandle(const TCreateParams& Params);
+    virtual void CreateWindowHandle(const TCreateParams& params);
     virtual void DestroyWnd();
-    void WndProc(TMessage& Message) override;
-    void DefaultHandler(TMessage& Message) override;
+    void WndProc(TMessage& message) override;
+    void DefaultHandler(TMessage& message) override;
     // Draws the control's own content; the base fills nothing (WM_ERASEBKGND did).
-    virtual void PaintWindow(HDC DC);
-    // Paints the graphic (windowless) children into DC.
-    void PaintControls(HDC DC);
-    virtual void AlignControls(RECT& Rect);
-    virtual void KeyDown(std::uint16_t& Key, TShiftState Shift);
-    virtual void KeyUp(std::uint16_t& Key, TShiftState Shift);
-    virtual void KeyPress(char16_t& Key);
+    virtual void PaintWindow(HDC dc);
+    // Paints the graphic (windowless) children into dc.
+    void PaintControls(HDC dc);
+    virtual void AlignControls(RECT& rect);
+    virtual void KeyDown(std::uint16_t& key, TShiftState shift);
+    virtual void KeyUp(std::uint16_t& key, TShiftState shift);
+    virtual void KeyPress(char16_t& key);
     void BoundsChanged() override;
 
     // The class's original window procedure for messages nobody handled (DefWindowProcW by default).
@@ -371,13 +371,13 @@ protected:
 
 private:
     friend class TControl;
-    friend struct window_procedures;
-    void InsertControl(TControl* Control);
-    void RemoveControl(TControl* Control);
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
     void UpdateShowing();
-    void paint_handler(TMessage& Message);
+    void paint_handler(TMessage& message);
     void WMSize();
-    void focus_changed(bool Gained);
+    void focus_changed(bool gained);
+    void window_message(TMessage& message);
 
     HWND FHandle = nullptr;
     std::vector<TControl*> FControls; // children, in z order (bottom first)
@@ -390,13 +390,13 @@ private:
 // A windowed control that paints itself on a canvas.
 class TCustomControl : public TWinControl {
 public:
-    explicit TCustomControl(TComponent* AOwner);
+    explicit TCustomControl(TComponent* owner);
     ~TCustomControl() override;
     TCanvas& Canvas() noexcept { return *FCanvas; }
 
 protected:
     virtual void Paint() {}
-    void PaintWindow(HDC DC) override;
+    void PaintWindow(HDC dc) override;
 
 private:
     std::unique_ptr<TCanvas> FCanvas;
@@ -405,22 +405,62 @@ private:
 // A windowless control, painted by its parent in the parent's window.
 class TGraphicControl : public TControl {
 public:
-    explicit TGraphicControl(TComponent* AOwner);
+    explicit TGraphicControl(TComponent* owner);
     ~TGraphicControl() override;
     TCanvas& Canvas() noexcept { return *FCanvas; }
 
 protected:
     virtual void Paint() {}
-    void WndProc(TMessage& Message) override;
+    void WndProc(TMessage& message) override;
 
 private:
     std::unique_ptr<TCanvas> FCanvas;
 };
 
+// --- Window handles and their objects
+//
+// Every window the framework makes is of a class registered by register_window_class, and every such
+// class has the one window procedure below, which hands each message to the method bound to the handle.
+// Messages before the binding and after WM_NCDESTROY go to DefWindowProcW.
+
+// What a window's messages go to: the method, and the object the window belongs to (nullptr for a
+// bare hidden window).
+struct window_binding {
+    TObject* object = nullptr;
+    TWndMethod method;
+    // Where the object keeps the handle, if anywhere: set when bound, cleared after WM_NCDESTROY.
+    HWND* handle = nullptr;
+};
+
+// Registers a window class of this module once, with the framework's window procedure in place of
+// lpfnWndProc and this module as hInstance; a later call for a registered name does nothing.
+// controls_shutdown unregisters them.
+HINSTANCE register_window_class(WNDCLASSEXW window_class);
+// A class with no style, cursor or background of its own.
+HINSTANCE register_window_class(const wchar_t* name);
+
+// Hands the messages of window (of a class above) to binding.method from now until WM_NCDESTROY.
+// A window created with a window_binding* as its creation parameter is bound from WM_NCCREATE on.
+void bind_window(HWND window, window_binding binding);
+// Its messages go to DefWindowProcW again (the window stays).
+void unbind_window(HWND window) noexcept;
+// The object bound to a window, or nullptr.
+TObject* window_object(HWND window) noexcept;
+
+// A hidden window whose messages go to method (WM_TIMER, posted notifications). Messages not handled
+// should be passed to DefWindowProcW by method; the window lives until DeallocateHWnd.
+HWND AllocateHWnd(TWndMethod method);
+// The same as a hidden top-level window, which also receives the system's broadcasts (WM_THEMECHANGED,
+// WM_SETTINGCHANGE); freed by DeallocateHWnd too.
+HWND AllocateBroadcastHWnd(TWndMethod method);
+void DeallocateHWnd(HWND window) noexcept;
+
+using unique_hidden_window = unique_handle<HWND, DeallocateHWnd>;
+
 // The control of a window handle made by this framework, or nullptr.
-TWinControl* FindControl(HWND Handle) noexcept;
+TWinControl* FindControl(HWND handle) noexcept;
 // The form a control sits on (the topmost parent), or nullptr.
-TCustomForm* GetParentForm(const TControl* Control) noexcept;
+TCustomForm* GetParentForm(const TControl* control) noexcept;
 
 // Registers the framework's window classes on demand; unregisters them at shutdown.
 void controls_startup();

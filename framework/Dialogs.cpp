@@ -7,11 +7,11 @@
 
 namespace kq {
 
-void ShowMessage(const String& Text) {
+void ShowMessage(const String& text) {
     if (Application)
-        Application->MessageBox(Text, Application->Title(), MB_OK);
+        Application->MessageBox(text, Application->Title(), MB_OK);
     else
-        ::MessageBoxW(nullptr, wide(Text), L"", MB_OK);
+        ::MessageBoxW(nullptr, wide(text), L"", MB_OK);
 }
 
 namespace {
@@ -19,10 +19,10 @@ namespace {
 // The input dialog: a prompt, an edit line and OK / Cancel, as plain system controls on a form.
 class TInputQueryForm : public TForm {
 public:
-    explicit TInputQueryForm(TComponent* AOwner) : TForm(AOwner) {}
+    explicit TInputQueryForm(TComponent* owner) : TForm(owner) {}
 
-    void Build(const String& Caption, const String& Prompt, const String& Value) {
-        SetCaption(Caption);
+    void Build(const String& caption, const String& prompt, const String& value) {
+        SetCaption(caption);
         SetBorderStyle(TFormBorderStyle::bsDialog);
         SetPosition(TPosition::poScreenCenter);
         SetClientSize(300, 96);
@@ -37,8 +37,8 @@ public:
             ::SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
             return c;
         };
-        child(L"STATIC", Prompt, SS_LEFT | SS_NOPREFIX, 8, 8, 284, 16, -1);
-        FEdit = child(L"EDIT", Value, WS_TABSTOP | ES_AUTOHSCROLL, 8, 28, 284, 22, 100);
+        child(L"STATIC", prompt, SS_LEFT | SS_NOPREFIX, 8, 8, 284, 16, -1);
+        FEdit = child(L"EDIT", value, WS_TABSTOP | ES_AUTOHSCROLL, 8, 28, 284, 22, 100);
         child(L"BUTTON", u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 136, 62, 75, 25, IDOK);
         child(L"BUTTON", u"Cancel", WS_TABSTOP | BS_PUSHBUTTON, 217, 62, 75, 25, IDCANCEL);
         ::SendMessageW(FEdit, EM_SETSEL, 0, -1);
@@ -76,26 +76,26 @@ private:
 
 } // namespace
 
-bool InputQuery(const String& Caption, const String& Prompt, String& Value) {
+bool InputQuery(const String& caption, const String& prompt, String& value) {
     std::unique_ptr<TInputQueryForm> form(CreateForm<TInputQueryForm>(nullptr));
-    form->Build(Caption, Prompt, Value);
+    form->Build(caption, prompt, value);
     if (form->ShowModal() != mrOk) return false;
-    Value = form->Text();
+    value = form->Text();
     return true;
 }
 
-bool BrowseForFolder(HWND Owner, const String& Title, String& Folder) {
+bool BrowseForFolder(HWND owner, const String& title, String& folder) {
     // The new dialog style hosts shell views: it needs OLE on this thread.
     com_thread com;
     BROWSEINFOW info{};
-    info.hwndOwner = Owner;
-    info.lpszTitle = wide(Title);
+    info.hwndOwner = owner;
+    info.lpszTitle = wide(title);
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
     co_task_ptr<ITEMIDLIST> chosen(::SHBrowseForFolderW(&info));
     if (!chosen) return false;
     wchar_t path[MAX_PATH] = {};
     if (!::SHGetPathFromIDListW(chosen.get(), path)) return false;
-    Folder = from_wide(path);
+    folder = from_wide(path);
     return true;
 }
 

@@ -6,13 +6,13 @@
 namespace kq {
 
 // A message box with one OK button, the application title as its caption.
-void ShowMessage(const String& Text);
+void ShowMessage(const String& text);
 
-// A modal one-line input dialog. Value is changed only when the user confirms (OK or Enter).
-bool InputQuery(const String& Caption, const String& Prompt, String& Value);
+// A modal one-line input dialog. value is changed only when the user confirms (OK or Enter).
+bool InputQuery(const String& caption, const String& prompt, String& value);
 
 // The system's folder-browse dialog rooted at the desktop (new style, file-system folders only, no
-// new-folder button). On confirmation Folder is the chosen path as the shell returns it.
-bool BrowseForFolder(HWND Owner, const String& Title, String& Folder);
+// new-folder button). On confirmation folder is the chosen path as the shell returns it.
+bool BrowseForFolder(HWND owner, const String& title, String& folder);
 
 } // namespace kq

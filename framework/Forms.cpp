@@ -7,7 +7,6 @@
 #include "framework/Menus.h"
 #include "framework/Properties.h"
 #include "framework/Threads.h"
-#include "framework/Timers.h"
 
 #include <algorithm>
 
@@ -37,16 +36,6 @@ void application_exception_handler(const std::exception_ptr& error) {
         Application->HandleException(nullptr, error);
     else
         default_exception_handler(error);
-}
-
-LRESULT CALLBACK application_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
-    auto* app = reinterpret_cast<TApplication*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-    if (!app) return ::DefWindowProcW(h, m, w, l);
-    return guard_callback(LRESULT{0}, [&] {
-        TMessage message{m, w, l, 0};
-        app->WndProc(message);
-        return message.Result;
-    });
 }
 
 // The window styles of a form's border; shared by CreateParams and the size of a form without window.
@@ -112,8 +101,8 @@ void collect_tab_stops(TWinControl& parent, std::vector<TWinControl*>& out) {
 
 } // namespace
 
-String innermost_message(const std::exception_ptr& E) {
-    std::exception_ptr current = E;
+String innermost_message(const std::exception_ptr& e) {
+    std::exception_ptr current = e;
     for (;;) {
         std::exception_ptr inner;
         try {
@@ -130,7 +119,7 @@ String innermost_message(const std::exception_ptr& E) {
 
 // --- TCustomForm
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
     TControl::SetVisible(false);
     SetParentFont(false);
     FLeft = FTop = 0;
@@ -159,15 +148,15 @@ void TCustomForm::AfterConstruction() {
     if (OnCreate) OnCreate(this);
 }
 
-void TCustomForm::SetBorderStyle(TFormBorderStyle Value) {
-    if (Value == FBorderStyle) return;
-    FBorderStyle = Value;
+void TCustomForm::SetBorderStyle(TFormBorderStyle value) {
+    if (value == FBorderStyle) return;
+    FBorderStyle = value;
     RecreateWnd();
 }
 
-void TCustomForm::SetBorderIcons(TBorderIcons Value) {
-    if (Value == FBorderIcons) return;
-    FBorderIcons = Value;
+void TCustomForm::SetBorderIcons(TBorderIcons value) {
+    if (value == FBorderIcons) return;
+    FBorderIcons = value;
     RecreateWnd();
 }
 
@@ -179,37 +168,37 @@ TWindowState TCustomForm::WindowState() const {
     return TWindowState::wsNormal;
 }
 
-void TCustomForm::SetWindowState(TWindowState Value) {
-    FWindowState = Value;
+void TCustomForm::SetWindowState(TWindowState value) {
+    FWindowState = value;
     if (!HandleAllocated() || !Visible()) return;
     static constexpr int commands[] = {SW_RESTORE, SW_MINIMIZE, SW_MAXIMIZE};
-    ::ShowWindow(Handle(), commands[static_cast<int>(Value)]);
+    ::ShowWindow(Handle(), commands[static_cast<int>(value)]);
 }
 
-void TCustomForm::SetFormStyle(TFormStyle Value) {
-    if (Value == FFormStyle) return;
-    FFormStyle = Value;
+void TCustomForm::SetFormStyle(TFormStyle value) {
+    if (value == FFormStyle) return;
+    FFormStyle = value;
     if (HandleAllocated())
-        ::SetWindowPos(Handle(), Value == TFormStyle::fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+        ::SetWindowPos(Handle(), value == TFormStyle::fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                        SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void TCustomForm::SetMenu(TMainMenu* Value) {
+void TCustomForm::SetMenu(TMainMenu* value) {
     if (FMenu) FMenu->RemoveFreeNotification(this);
-    FMenu = Value;
+    FMenu = value;
     if (FMenu) FMenu->FreeNotification(this);
     if (HandleAllocated()) ::SetMenu(Handle(), FMenu ? FMenu->Handle() : nullptr);
 }
 
-void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
-    if (Operation == TOperation::opRemove) {
-        if (AComponent == FMenu) {
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove) {
+        if (component == FMenu) {
             FMenu = nullptr;
             if (HandleAllocated()) ::SetMenu(Handle(), nullptr);
         }
-        if (AComponent == FActiveControl) FActiveControl = nullptr;
+        if (component == FActiveControl) FActiveControl = nullptr;
     }
-    TWinControl::Notification(AComponent, Operation);
+    TWinControl::Notification(component, operation);
 }
 
 const property_table& TCustomForm::PublishedProperties() const {
@@ -245,44 +234,44 @@ const property_table& TCustomForm::PublishedProperties() const {
     return table;
 }
 
-void TCustomForm::SetActiveControl(TWinControl* Control) {
-    FActiveControl = Control;
-    if (Control && FActive && Visible() && Control->CanFocus()) ::SetFocus(Control->Handle());
+void TCustomForm::SetActiveControl(TWinControl* control) {
+    FActiveControl = control;
+    if (control && FActive && Visible() && control->CanFocus()) ::SetFocus(control->Handle());
 }
 
-void TCustomForm::FocusControlChanged(TWinControl* Control) {
-    FActiveControl = Control;
-    TMessage m{CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control), 0};
+void TCustomForm::FocusControlChanged(TWinControl* control) {
+    FActiveControl = control;
+    TMessage m{CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(control), 0};
     broadcast(*this, m);
 }
 
-void TCustomForm::SelectNext(TWinControl* Current, bool GoForward) {
+void TCustomForm::SelectNext(TWinControl* current, bool go_forward) {
     std::vector<TWinControl*> stops;
     collect_tab_stops(*this, stops);
     if (stops.empty()) return;
-    auto it = std::find(stops.begin(), stops.end(), Current);
+    auto it = std::find(stops.begin(), stops.end(), current);
     size_t index = 0;
     if (it == stops.end())
-        index = GoForward ? 0 : stops.size() - 1;
+        index = go_forward ? 0 : stops.size() - 1;
     else {
         const size_t at = static_cast<size_t>(it - stops.begin());
-        index = GoForward ? (at + 1) % stops.size() : (at + stops.size() - 1) % stops.size();
+        index = go_forward ? (at + 1) % stops.size() : (at + stops.size() - 1) % stops.size();
     }
     stops[index]->SetFocus();
 }
 
-void TCustomForm::CreateParams(TCreateParams& Params) {
-    TWinControl::CreateParams(Params);
-    border_styles(FBorderStyle, FBorderIcons, Params.Style, Params.ExStyle);
-    if (!Enabled()) Params.Style |= WS_DISABLED;
-    if (FFormStyle == TFormStyle::fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
-    Params.WndParent = nullptr;
+void TCustomForm::CreateParams(TCreateParams& params) {
+    TWinControl::CreateParams(params);
+    border_styles(FBorderStyle, FBorderIcons, params.Style, params.ExStyle);
+    if (!Enabled()) params.Style |= WS_DISABLED;
+    if (FFormStyle == TFormStyle::fsStayOnTop) params.ExStyle |= WS_EX_TOPMOST;
+    params.WndParent = nullptr;
     if (Application) {
         TCustomForm* main = Application->MainForm();
         if (main && main != this && main->HandleAllocated())
-            Params.WndParent = main->Handle();
+            params.WndParent = main->Handle();
         else if (main == this && Application->MainFormOnTaskBar())
-            Params.ExStyle |= WS_EX_APPWINDOW;
+            params.ExStyle |= WS_EX_APPWINDOW;
     }
 }
 
@@ -315,13 +304,13 @@ POINT TCustomForm::ClientOrigin() {
 
 bool TCustomForm::Showing() const { return Visible() && HandleAllocated(); }
 
-void TCustomForm::SetVisible(bool Value) {
-    if (Value == Visible()) return;
-    if (FModal && !Value) {
+void TCustomForm::SetVisible(bool value) {
+    if (value == Visible()) return;
+    if (FModal && !value) {
         // Hiding ends a modal loop the way Close does.
         if (FModalResult == mrNone) FModalResult = mrCancel;
     }
-    TControl::SetVisible(Value);
+    TControl::SetVisible(value);
     Perform(CM_SHOWINGCHANGED, 0, 0);
 }
 
@@ -362,8 +351,8 @@ bool TCustomForm::CloseQuery() {
     return can_close;
 }
 
-void TCustomForm::DoClose(TCloseAction& Action) {
-    if (OnClose) OnClose(this, Action);
+void TCustomForm::DoClose(TCloseAction& action) {
+    if (OnClose) OnClose(this, action);
 }
 
 void TCustomForm::Close() {
@@ -427,42 +416,42 @@ TModalResult TCustomForm::ShowModal() {
     return result;
 }
 
-void TCustomForm::SetModalResult(TModalResult Value) {
-    FModalResult = Value;
+void TCustomForm::SetModalResult(TModalResult value) {
+    FModalResult = value;
     // A sent message is handled inside the loop's wait for a posted one: wake the loop to see the result.
-    if (FModal && Value != mrNone && HandleAllocated()) ::PostMessageW(Handle(), WM_NULL, 0, 0);
+    if (FModal && value != mrNone && HandleAllocated()) ::PostMessageW(Handle(), WM_NULL, 0, 0);
 }
 
 void TCustomForm::Release() {
     if (HandleAllocated()) ::PostMessageW(Handle(), CM_RELEASE, 0, 0);
 }
 
-void TCustomForm::PaintWindow(HDC DC) {
-    if (OnPaint) paint_on(FCanvas, DC, Font(), [this] { OnPaint(this); });
+void TCustomForm::PaintWindow(HDC dc) {
+    if (OnPaint) paint_on(FCanvas, dc, Font(), [this] { OnPaint(this); });
 }
 
-void TCustomForm::dialog_key(TMessage& Message) {
-    if (Message.Msg == CM_DIALOGKEY && Message.WParam == VK_TAB) {
+void TCustomForm::dialog_key(TMessage& message) {
+    if (message.Msg == CM_DIALOGKEY && message.WParam == VK_TAB) {
         if (::GetKeyState(VK_CONTROL) >= 0) {
             SelectNext(FActiveControl, ::GetKeyState(VK_SHIFT) >= 0);
-            Message.Result = 1;
+            message.Result = 1;
         }
         return;
     }
-    TMessage m{Message.Msg, Message.WParam, Message.LParam, 0};
+    TMessage m{message.Msg, message.WParam, message.LParam, 0};
     broadcast(*this, m);
-    Message.Result = m.Result;
+    message.Result = m.Result;
 }
 
-void TCustomForm::WndProc(TMessage& Message) {
-    switch (Message.Msg) {
+void TCustomForm::WndProc(TMessage& message) {
+    switch (message.Msg) {
     case WM_CLOSE: Close(); return;
     case CM_SHOWINGCHANGED: showing_changed(); return;
     case CM_DIALOGKEY:
-    case CM_DIALOGCHAR: dialog_key(Message); return;
+    case CM_DIALOGCHAR: dialog_key(message); return;
     case WM_ACTIVATE:
-        DefaultHandler(Message);
-        if (LOWORD(Message.WParam) != WA_INACTIVE) {
+        DefaultHandler(message);
+        if (LOWORD(message.WParam) != WA_INACTIVE) {
             FActive = true;
             if (Screen) Screen->set_active_form(this);
             if (FActiveControl && FActiveControl->CanFocus()) ::SetFocus(FActiveControl->Handle());
@@ -473,56 +462,56 @@ void TCustomForm::WndProc(TMessage& Message) {
         }
         return;
     case WM_SYSCOMMAND:
-        if ((Message.WParam & 0xFFF0) == SC_MINIMIZE) FWindowState = TWindowState::wsMinimized;
-        if ((Message.WParam & 0xFFF0) == SC_MAXIMIZE) FWindowState = TWindowState::wsMaximized;
-        if ((Message.WParam & 0xFFF0) == SC_RESTORE) FWindowState = TWindowState::wsNormal;
+        if ((message.WParam & 0xFFF0) == SC_MINIMIZE) FWindowState = TWindowState::wsMinimized;
+        if ((message.WParam & 0xFFF0) == SC_MAXIMIZE) FWindowState = TWindowState::wsMaximized;
+        if ((message.WParam & 0xFFF0) == SC_RESTORE) FWindowState = TWindowState::wsNormal;
         break;
     case WM_COMMAND:
-        if (Message.LParam == 0 && HIWORD(Message.WParam) == 0 && FMenu &&
-            FMenu->DispatchCommand(LOWORD(Message.WParam))) {
+        if (message.LParam == 0 && HIWORD(message.WParam) == 0 && FMenu &&
+            FMenu->DispatchCommand(LOWORD(message.WParam))) {
             return;
         }
         break;
     case WM_MEASUREITEM:
     case WM_DRAWITEM:
-        if (Message.WParam == 0 && FMenu && FMenu->DispatchOwnerDraw(Message)) return;
+        if (message.WParam == 0 && FMenu && FMenu->DispatchOwnerDraw(message)) return;
         break;
     default: break;
     }
-    TWinControl::WndProc(Message);
+    TWinControl::WndProc(message);
 }
 
 // --- THintWindow
 
-THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+THintWindow::THintWindow(TComponent* owner) : TCustomControl(owner) {
     SetColor(clInfoBk);
     SetParentFont(false);
     Font().SetColor(clInfoText);
     TControl::SetVisible(false);
 }
 
-void THintWindow::CreateParams(TCreateParams& Params) {
-    TCustomControl::CreateParams(Params);
-    Params.Style = WS_POPUP | WS_BORDER;
-    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
-    Params.WndParent = nullptr;
-    Params.WindowClass.style |= CS_SAVEBITS;
+void THintWindow::CreateParams(TCreateParams& params) {
+    TCustomControl::CreateParams(params);
+    params.Style = WS_POPUP | WS_BORDER;
+    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+    params.WndParent = nullptr;
+    params.WindowClass.style |= CS_SAVEBITS;
 }
 
-RECT THintWindow::CalcHintRect(int MaxWidth, const String& AHint) {
-    RECT r{0, 0, MaxWidth, 0};
+RECT THintWindow::CalcHintRect(int max_width, const String& hint) {
+    RECT r{0, 0, max_width, 0};
     Canvas().SetFont(Font());
-    Canvas().TextRect(r, AHint, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+    Canvas().TextRect(r, hint, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
     r.right += 6;
     r.bottom += 2;
     return r;
 }
 
-void THintWindow::ActivateHint(const RECT& Rect, const String& AHint) {
-    SetCaption(AHint);
-    SetBoundsRect(Rect);
+void THintWindow::ActivateHint(const RECT& rect, const String& hint) {
+    SetCaption(hint);
+    SetBoundsRect(rect);
     const HWND h = Handle();
-    ::SetWindowPos(h, HWND_TOPMOST, Rect.left, Rect.top, Rect.right - Rect.left, Rect.bottom - Rect.top,
+    ::SetWindowPos(h, HWND_TOPMOST, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                    SWP_SHOWWINDOW | SWP_NOACTIVATE);
     TControl::SetVisible(true);
     Invalidate();
@@ -543,11 +532,11 @@ void THintWindow::Paint() {
 
 // --- TApplication
 
-TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
 
 TApplication::~TApplication() {
     DestroyComponents();
-    if (FHandle) ::SetWindowLongPtrW(FHandle.get(), GWLP_USERDATA, 0);
+    if (FHandle) unbind_window(FHandle.get());
     FHandle.reset();
 }
 
@@ -563,41 +552,41 @@ void TApplication::Initialize() {
 
 HWND TApplication::Handle() {
     if (!FHandle) {
-        const HINSTANCE instance = register_window_class(L"TApplication", application_window_proc);
+        const HINSTANCE instance = register_window_class(L"TApplication");
         FHandle.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, L"TApplication", wide(FTitle), WS_POPUP, 0, 0, 0, 0,
                                         nullptr, nullptr, instance, nullptr));
         if (!FHandle) RaiseLastOSError();
-        ::SetWindowLongPtrW(FHandle.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        bind_window(FHandle.get(), {this, [this](TMessage& m) { WndProc(m); }});
     }
     return FHandle.get();
 }
 
 String TApplication::ExeName() const { return executable_path(); }
 
-void TApplication::HookMainWindow(const void* Owner, TWindowHook Hook) {
-    FWindowHooks.emplace_back(Owner, std::move(Hook));
+void TApplication::HookMainWindow(const void* owner, TWindowHook hook) {
+    FWindowHooks.emplace_back(owner, std::move(hook));
 }
 
-void TApplication::UnhookMainWindow(const void* Owner) noexcept {
-    std::erase_if(FWindowHooks, [&](const auto& h) { return h.first == Owner; });
+void TApplication::UnhookMainWindow(const void* owner) noexcept {
+    std::erase_if(FWindowHooks, [&](const auto& h) { return h.first == owner; });
 }
 
-void TApplication::WndProc(TMessage& Message) {
+void TApplication::WndProc(TMessage& message) {
     // A copy: a hook may unhook itself or others.
     const auto hooks = FWindowHooks;
     for (const auto& hook : hooks) {
-        if (hook.second(Message)) return;
+        if (hook.second(message)) return;
     }
-    if (Message.Msg == WM_CLOSE) {
+    if (message.Msg == WM_CLOSE) {
         if (FMainForm) FMainForm->Close();
         return;
     }
-    Message.Result = ::DefWindowProcW(FHandle.get(), Message.Msg, Message.WParam, Message.LParam);
+    message.Result = ::DefWindowProcW(FHandle.get(), message.Msg, message.WParam, message.LParam);
 }
 
-void TApplication::SetTitle(const String& Value) {
-    FTitle = Value;
-    if (FHandle) ::SetWindowTextW(FHandle.get(), wide(Value));
+void TApplication::SetTitle(const String& value) {
+    FTitle = value;
+    if (FHandle) ::SetWindowTextW(FHandle.get(), wide(value));
 }
 
 // --- Hints
@@ -606,9 +595,9 @@ namespace {
 constexpr UINT_PTR show_hint_timer = 1, hide_hint_timer = 2;
 }
 
-void TApplication::SetShowHint(bool Value) {
-    FShowHint = Value;
-    if (!Value) CancelHint();
+void TApplication::SetShowHint(bool value) {
+    FShowHint = value;
+    if (!value) CancelHint();
 }
 
 void TApplication::CancelHint() {
@@ -621,28 +610,28 @@ void TApplication::CancelHint() {
     FHintControl = nullptr;
 }
 
-void TApplication::forget_control(const TControl* Control) noexcept {
-    if (Control != FHintControl) return;
+void TApplication::forget_control(const TControl* control) noexcept {
+    if (control != FHintControl) return;
     if (FHintTimers) ::KillTimer(FHintTimers.get(), show_hint_timer);
     FHintControl = nullptr;
 }
 
-void TApplication::hint_mouse_move(TControl* Control, POINT ScreenPos) {
-    if (Control == FHintControl && (!FHintShown || ::PtInRect(&FHintRect, ScreenPos))) return;
+void TApplication::hint_mouse_move(TControl* control, POINT screen_pos) {
+    if (control == FHintControl && (!FHintShown || ::PtInRect(&FHintRect, screen_pos))) return;
     CancelHint();
-    if (!FShowHint || !Control || !Control->ShowHint()) return;
-    FHintControl = Control;
+    if (!FShowHint || !control || !control->ShowHint()) return;
+    FHintControl = control;
     if (!FHintTimers) FHintTimers.reset(AllocateHWnd([this](TMessage& m) { hint_timer(m); }));
     ::SetTimer(FHintTimers.get(), show_hint_timer, static_cast<UINT>(std::max(FHintPause, 1)), nullptr);
 }
 
-void TApplication::hint_timer(TMessage& Message) {
-    if (Message.Msg != WM_TIMER) {
-        Message.Result = ::DefWindowProcW(FHintTimers.get(), Message.Msg, Message.WParam, Message.LParam);
+void TApplication::hint_timer(TMessage& message) {
+    if (message.Msg != WM_TIMER) {
+        message.Result = ::DefWindowProcW(FHintTimers.get(), message.Msg, message.WParam, message.LParam);
         return;
     }
-    ::KillTimer(FHintTimers.get(), Message.WParam);
-    if (Message.WParam == show_hint_timer)
+    ::KillTimer(FHintTimers.get(), message.WParam);
+    if (message.WParam == show_hint_timer)
         activate_hint();
     else
         CancelHint();
@@ -674,27 +663,27 @@ void TApplication::activate_hint() {
         ::SetTimer(FHintTimers.get(), hide_hint_timer, static_cast<UINT>(info.HideTimeout), nullptr);
 }
 
-void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
-    if (Operation == TOperation::opRemove && AComponent == FMainForm) FMainForm = nullptr;
-    if (Operation == TOperation::opRemove && AComponent == FHintWindow) FHintWindow = nullptr;
-    TComponent::Notification(AComponent, Operation);
+void TApplication::Notification(TComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove && component == FMainForm) FMainForm = nullptr;
+    if (operation == TOperation::opRemove && component == FHintWindow) FHintWindow = nullptr;
+    TComponent::Notification(component, operation);
 }
 
-void TApplication::add_events(TApplicationEvents* Events) { FEvents.push_back(Events); }
-void TApplication::remove_events(TApplicationEvents* Events) noexcept {
-    FEvents.erase(std::remove(FEvents.begin(), FEvents.end(), Events), FEvents.end());
+void TApplication::add_events(TApplicationEvents* events) { FEvents.push_back(events); }
+void TApplication::remove_events(TApplicationEvents* events) noexcept {
+    FEvents.erase(std::remove(FEvents.begin(), FEvents.end(), events), FEvents.end());
 }
 
-bool TApplication::IsKeyMsg(MSG& Msg) {
-    if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN && Msg.message != WM_SYSCHAR) return false;
+bool TApplication::IsKeyMsg(MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN && msg.message != WM_SYSCHAR) return false;
     // System controls on a form (an edit line of a dialog) count as the framework control they sit on.
     TWinControl* target = nullptr;
-    for (HWND h = Msg.hwnd; h && !target; h = ::GetParent(h)) target = FindControl(h);
+    for (HWND h = msg.hwnd; h && !target; h = ::GetParent(h)) target = FindControl(h);
     if (!target) return false;
     TCustomForm* form = GetParentForm(target);
     if (!form) return false;
-    if (Msg.message == WM_SYSCHAR) return form->Perform(CM_DIALOGCHAR, Msg.wParam, Msg.lParam) != 0;
-    switch (Msg.wParam) {
+    if (msg.message == WM_SYSCHAR) return form->Perform(CM_DIALOGCHAR, msg.wParam, msg.lParam) != 0;
+    switch (msg.wParam) {
     case VK_TAB:
     case VK_LEFT:
     case VK_RIGHT:
@@ -706,27 +695,27 @@ bool TApplication::IsKeyMsg(MSG& Msg) {
     case VK_CANCEL: break;
     default: return false;
     }
-    const LRESULT code = ::SendMessageW(Msg.hwnd, WM_GETDLGCODE, Msg.wParam, reinterpret_cast<LPARAM>(&Msg));
-    const bool arrows = Msg.wParam >= VK_LEFT && Msg.wParam <= VK_DOWN;
+    const LRESULT code = ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+    const bool arrows = msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN;
     if ((code & DLGC_WANTALLKEYS) || (arrows && (code & DLGC_WANTARROWS)) ||
-        (Msg.wParam == VK_TAB && (code & DLGC_WANTTAB)))
+        (msg.wParam == VK_TAB && (code & DLGC_WANTTAB)))
         return false;
-    if (target->Perform(CM_WANTSPECIALKEY, Msg.wParam, Msg.lParam) != 0) return false;
-    return form->Perform(CM_DIALOGKEY, Msg.wParam, Msg.lParam) != 0;
+    if (target->Perform(CM_WANTSPECIALKEY, msg.wParam, msg.lParam) != 0) return false;
+    return form->Perform(CM_DIALOGKEY, msg.wParam, msg.lParam) != 0;
 }
 
-bool TApplication::ProcessMessage(MSG& Msg) {
-    if (Msg.message == WM_QUIT) {
+bool TApplication::ProcessMessage(MSG& msg) {
+    if (msg.message == WM_QUIT) {
         FTerminated = true;
         return true;
     }
     bool handled = false;
-    if (OnMessage) OnMessage(Msg, handled);
+    if (OnMessage) OnMessage(msg, handled);
     for (size_t i = 0; i < FEvents.size() && !handled; ++i)
-        if (FEvents[i]->OnMessage) FEvents[i]->OnMessage(Msg, handled);
-    if (handled || IsKeyMsg(Msg)) return true;
-    ::TranslateMessage(&Msg);
-    ::DispatchMessageW(&Msg);
+        if (FEvents[i]->OnMessage) FEvents[i]->OnMessage(msg, handled);
+    if (handled || IsKeyMsg(msg)) return true;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
     return true;
 }
 
@@ -765,32 +754,32 @@ void TApplication::Restore() {
     if (FMainForm) FMainForm->SetWindowState(TWindowState::wsNormal);
 }
 
-int TApplication::MessageBox(const String& Text, const String& Caption, UINT Flags) {
+int TApplication::MessageBox(const String& text, const String& caption, UINT flags) {
     HWND owner = ::GetActiveWindow();
     if (!owner) owner = Handle();
-    const String& title = Caption.empty() ? FTitle : Caption;
-    return ::MessageBoxW(owner, wide(Text), wide(title), Flags);
+    const String& title = caption.empty() ? FTitle : caption;
+    return ::MessageBoxW(owner, wide(text), wide(title), flags);
 }
 
-void TApplication::HandleException(TObject* Sender, const std::exception_ptr& E) {
+void TApplication::HandleException(TObject* sender, const std::exception_ptr& e) {
     if (OnException) {
-        OnException(Sender, E);
+        OnException(sender, e);
         return;
     }
     for (TApplicationEvents* events : FEvents)
         if (events->OnException) {
-            events->OnException(Sender, E);
+            events->OnException(sender, e);
             return;
         }
-    ShowException(E);
+    ShowException(e);
 }
 
-void TApplication::ShowException(const std::exception_ptr& E) {
+void TApplication::ShowException(const std::exception_ptr& e) {
     // A failure while reporting stays silent: the handler must not raise in its turn.
-    guard_callback([&] { MessageBox(innermost_message(E), FTitle, MB_OK | MB_ICONERROR); });
+    guard_callback([&] { MessageBox(innermost_message(e), FTitle, MB_OK | MB_ICONERROR); });
 }
 
-TApplicationEvents::TApplicationEvents(TComponent* AOwner) : TComponent(AOwner) {
+TApplicationEvents::TApplicationEvents(TComponent* owner) : TComponent(owner) {
     if (Application) Application->add_events(this);
 }
 
@@ -807,7 +796,7 @@ const property_table& TApplicationEvents::PublishedProperties() const {
 
 // --- TScreen
 
-TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {
+TScreen::TScreen(TComponent* owner) : TComponent(owner) {
     if (const window_dc screen; screen) FPixelsPerInch = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
@@ -815,21 +804,21 @@ TScreen::~TScreen() = default;
 
 TWinControl* TScreen::ActiveControl() const { return FActiveForm ? FActiveForm->ActiveControl() : nullptr; }
 
-void TScreen::add_form(TCustomForm* Form) { FForms.push_back(Form); }
+void TScreen::add_form(TCustomForm* form) { FForms.push_back(form); }
 
-void TScreen::remove_form(TCustomForm* Form) noexcept {
-    FForms.erase(std::remove(FForms.begin(), FForms.end(), Form), FForms.end());
-    if (FActiveForm == Form) FActiveForm = nullptr;
+void TScreen::remove_form(TCustomForm* form) noexcept {
+    FForms.erase(std::remove(FForms.begin(), FForms.end(), form), FForms.end());
+    if (FActiveForm == form) FActiveForm = nullptr;
 }
 
-void TScreen::SetCursor(TCursor Value) {
-    FCursor = Value;
-    ::SetCursor(Cursors(Value == crDefault ? crArrow : Value));
+void TScreen::SetCursor(TCursor value) {
+    FCursor = value;
+    ::SetCursor(Cursors(value == crDefault ? crArrow : value));
 }
 
-HCURSOR TScreen::Cursors(TCursor Index) const {
+HCURSOR TScreen::Cursors(TCursor index) const {
     const wchar_t* id = IDC_ARROW;
-    switch (Index) {
+    switch (index) {
     case crCross: id = IDC_CROSS; break;
     case crIBeam: id = IDC_IBEAM; break;
     case crSizeNESW: id = IDC_SIZENESW; break;
@@ -883,8 +872,8 @@ std::vector<TMonitor> TScreen::Monitors() const {
     return std::move(list.monitors);
 }
 
-TMonitor TScreen::MonitorFromWindow(HWND Handle) const {
-    return monitor_of(::MonitorFromWindow(Handle, MONITOR_DEFAULTTONEAREST));
+TMonitor TScreen::MonitorFromWindow(HWND handle) const {
+    return monitor_of(::MonitorFromWindow(handle, MONITOR_DEFAULTTONEAREST));
 }
 
 POINT TMouse::CursorPos() const {
@@ -893,7 +882,7 @@ POINT TMouse::CursorPos() const {
     return p;
 }
 
-void TMouse::SetCursorPos(POINT Value) { ::SetCursorPos(Value.x, Value.y); }
+void TMouse::SetCursorPos(POINT value) { ::SetCursorPos(value.x, value.y); }
 
 // --- Start-up
 

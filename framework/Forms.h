@@ -26,14 +26,14 @@ constexpr TModalResult mrCancel = IDCANCEL;
 constexpr TModalResult mrYes = IDYES;
 constexpr TModalResult mrNo = IDNO;
 
-using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
-using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+using TCloseEvent = std::function<void(TObject* sender, TCloseAction& action)>;
+using TCloseQueryEvent = std::function<void(TObject* sender, bool& can_close)>;
 
 // A top-level window. Create forms with CreateForm (or Application->CreateForm) so that OnCreate runs
 // once the whole object, derived classes included, is built.
 class TCustomForm : public TWinControl {
 public:
-    explicit TCustomForm(TComponent* AOwner);
+    explicit TCustomForm(TComponent* owner);
     ~TCustomForm() override;
 
     // Reads the form's resource (RCDATA named after the class, component text in UTF-8) when the
@@ -41,29 +41,29 @@ public:
     virtual void AfterConstruction();
 
     TFormBorderStyle BorderStyle() const noexcept { return FBorderStyle; }
-    void SetBorderStyle(TFormBorderStyle Value);
+    void SetBorderStyle(TFormBorderStyle value);
     TBorderIcons BorderIcons() const noexcept { return FBorderIcons; }
-    void SetBorderIcons(TBorderIcons Value);
+    void SetBorderIcons(TBorderIcons value);
     TWindowState WindowState() const;
-    void SetWindowState(TWindowState Value);
+    void SetWindowState(TWindowState value);
     TPosition Position() const noexcept { return FPosition; }
-    void SetPosition(TPosition Value) { FPosition = Value; }
+    void SetPosition(TPosition value) { FPosition = value; }
     TFormStyle FormStyle() const noexcept { return FFormStyle; }
-    void SetFormStyle(TFormStyle Value);
+    void SetFormStyle(TFormStyle value);
     TIcon& Icon() noexcept { return FIcon; }
-    void SetIcon(const TIcon& Value) { FIcon.Assign(&Value); }
+    void SetIcon(const TIcon& value) { FIcon.Assign(&value); }
     TMainMenu* Menu() const noexcept { return FMenu; }
-    void SetMenu(TMainMenu* Value);
+    void SetMenu(TMainMenu* value);
     bool KeyPreview() const noexcept { return FKeyPreview; }
-    void SetKeyPreview(bool Value) { FKeyPreview = Value; }
+    void SetKeyPreview(bool value) { FKeyPreview = value; }
 
     // The form's own canvas, valid while OnPaint runs.
     TCanvas& Canvas() noexcept { return FCanvas; }
     TWinControl* ActiveControl() const noexcept { return FActiveControl; }
-    void SetActiveControl(TWinControl* Control);
+    void SetActiveControl(TWinControl* control);
     bool Active() const noexcept { return FActive; }
     // Moves the focus to the next (or previous) tab stop of the form.
-    void SelectNext(TWinControl* Current, bool GoForward);
+    void SelectNext(TWinControl* current, bool go_forward);
 
     void Show();
     void Close();
@@ -72,12 +72,12 @@ public:
     TModalResult ModalResult() const noexcept { return FModalResult; }
     // While the form is modal, a result other than mrNone ends its loop, also when set by a message that
     // another thread sent.
-    void SetModalResult(TModalResult Value);
+    void SetModalResult(TModalResult value);
     // Frees the form once the messages already queued for it have been handled.
     void Release();
 
     RECT ClientRect() override;
-    void SetVisible(bool Value) override;
+    void SetVisible(bool value) override;
     bool Showing() const override;
     POINT ClientOrigin() override;
 
@@ -92,22 +92,22 @@ public:
     TCloseQueryEvent OnCloseQuery;
 
     // The focused control of this form changed (WM_SETFOCUS of a child).
-    void FocusControlChanged(TWinControl* Control);
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void FocusControlChanged(TWinControl* control);
+    void Notification(TComponent* component, TOperation operation) override;
     const property_table& PublishedProperties() const override;
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
     void CreateWnd() override;
-    void WndProc(TMessage& Message) override;
-    void PaintWindow(HDC DC) override;
+    void WndProc(TMessage& message) override;
+    void PaintWindow(HDC dc) override;
     virtual bool CloseQuery();
-    virtual void DoClose(TCloseAction& Action);
+    virtual void DoClose(TCloseAction& action);
 
 private:
     friend class TApplication;
     void apply_position();
-    void dialog_key(TMessage& Message);
+    void dialog_key(TMessage& message);
     void set_icons();
     void showing_changed();
 
@@ -134,8 +134,8 @@ public:
 
 // Builds a form of class T and runs its creation steps (resource, OnCreate).
 template <class T, class... A>
-T* CreateForm(TComponent* Owner, A&&... args) {
-    T* form = new T(Owner, std::forward<A>(args)...);
+T* CreateForm(TComponent* owner, A&&... args) {
+    T* form = new T(owner, std::forward<A>(args)...);
     try {
         form->AfterConstruction();
     } catch (...) {
@@ -148,30 +148,30 @@ T* CreateForm(TComponent* Owner, A&&... args) {
 // A borderless top-most window that shows a hint text; it never takes the focus.
 class THintWindow : public TCustomControl {
 public:
-    explicit THintWindow(TComponent* AOwner);
-    // The size the text needs, wrapped at MaxWidth, with the window's margins.
-    virtual RECT CalcHintRect(int MaxWidth, const String& AHint);
-    // Shows Hint at Rect (screen coordinates).
-    virtual void ActivateHint(const RECT& Rect, const String& AHint);
+    explicit THintWindow(TComponent* owner);
+    // The size the text needs, wrapped at max_width, with the window's margins.
+    virtual RECT CalcHintRect(int max_width, const String& hint);
+    // Shows hint at rect (screen coordinates).
+    virtual void ActivateHint(const RECT& rect, const String& hint);
     void ReleaseHandle();
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
+    void CreateParams(TCreateParams& params) override;
     void Paint() override;
 };
 
 // --- Application
 
-using TMessageEvent = std::function<void(MSG& Msg, bool& Handled)>;
-using TExceptionEvent = std::function<void(TObject* Sender, const std::exception_ptr& E)>;
-// Sees the application window's messages first; true means handled (Message.Result is the answer).
-using TWindowHook = std::function<bool(TMessage& Message)>;
+using TMessageEvent = std::function<void(MSG& msg, bool& handled)>;
+using TExceptionEvent = std::function<void(TObject* sender, const std::exception_ptr& e)>;
+// Sees the application window's messages first; true means handled (message.Result is the answer).
+using TWindowHook = std::function<bool(TMessage& message)>;
 
 class TApplicationEvents;
 
 class TApplication : public TComponent {
 public:
-    explicit TApplication(TComponent* AOwner);
+    explicit TApplication(TComponent* owner);
     ~TApplication() override;
 
     void Initialize();
@@ -180,35 +180,35 @@ public:
     // The full path of the program's executable file.
     String ExeName() const;
     // Hooks see the application window's messages in the order they were added, before the window's own
-    // handling. Owner names a hook for UnhookMainWindow.
-    void HookMainWindow(const void* Owner, TWindowHook Hook);
-    void UnhookMainWindow(const void* Owner) noexcept;
+    // handling. owner names a hook for UnhookMainWindow.
+    void HookMainWindow(const void* owner, TWindowHook hook);
+    void UnhookMainWindow(const void* owner) noexcept;
     const String& Title() const noexcept { return FTitle; }
-    void SetTitle(const String& Value);
+    void SetTitle(const String& value);
     TCustomForm* MainForm() const noexcept { return FMainForm; }
     bool MainFormOnTaskBar() const noexcept { return FMainFormOnTaskBar; }
-    void SetMainFormOnTaskBar(bool Value) { FMainFormOnTaskBar = Value; }
+    void SetMainFormOnTaskBar(bool value) { FMainFormOnTaskBar = value; }
     bool ShowMainForm() const noexcept { return FShowMainForm; }
-    void SetShowMainForm(bool Value) { FShowMainForm = Value; }
+    void SetShowMainForm(bool value) { FShowMainForm = value; }
 
     // Hints of controls with ShowHint: shown HintPause ms after the mouse rests on one, hidden after
     // HintHidePause ms, when the mouse leaves the control (or the hint's rectangle) or a button goes down.
     bool ShowHint() const noexcept { return FShowHint; }
-    void SetShowHint(bool Value);
+    void SetShowHint(bool value);
     int HintPause() const noexcept { return FHintPause; }
-    void SetHintPause(int Value) { FHintPause = Value; }
+    void SetHintPause(int value) { FHintPause = value; }
     int HintHidePause() const noexcept { return FHintHidePause; }
-    void SetHintHidePause(int Value) { FHintHidePause = Value; }
+    void SetHintHidePause(int value) { FHintHidePause = value; }
     void CancelHint();
-    // For the framework's controls: the mouse is over Control at a screen point; Control goes away.
-    void hint_mouse_move(TControl* Control, POINT ScreenPos);
-    void forget_control(const TControl* Control) noexcept;
+    // For the framework's controls: the mouse is over control at a screen point; control goes away.
+    void hint_mouse_move(TControl* control, POINT screen_pos);
+    void forget_control(const TControl* control) noexcept;
 
     // Creates a form owned by the application; the first one becomes the main form.
     template <class T>
-    void CreateForm(T*& Reference) {
-        Reference = kq::CreateForm<T>(this);
-        if (!FMainForm) FMainForm = Reference;
+    void CreateForm(T*& reference) {
+        reference = kq::CreateForm<T>(this);
+        if (!FMainForm) FMainForm = reference;
     }
 
     // The message loop: runs until Terminate (or the main form closes).
@@ -223,28 +223,28 @@ public:
     void Restore();
 
     // The modal message box of the application: its title is the caption when none is given.
-    int MessageBox(const String& Text, const String& Caption = {}, UINT Flags = MB_OK);
+    int MessageBox(const String& text, const String& caption = {}, UINT flags = MB_OK);
     // The top-level handler: OnException when assigned (the application's, else the first
     // application-events component's), otherwise ShowException.
-    void HandleException(TObject* Sender, const std::exception_ptr& E);
+    void HandleException(TObject* sender, const std::exception_ptr& e);
     // A modal message box with the error icon, the application title and the innermost message.
-    void ShowException(const std::exception_ptr& E);
+    void ShowException(const std::exception_ptr& e);
 
     TExceptionEvent OnException;
     TMessageEvent OnMessage;
 
     // For the framework: forms and application-events components register themselves.
-    void add_events(TApplicationEvents* Events);
-    void remove_events(TApplicationEvents* Events) noexcept;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void add_events(TApplicationEvents* events);
+    void remove_events(TApplicationEvents* events) noexcept;
+    void Notification(TComponent* component, TOperation operation) override;
 
     // For the application window's procedure.
-    void WndProc(TMessage& Message);
+    void WndProc(TMessage& message);
 
 private:
-    bool ProcessMessage(MSG& Msg);
-    bool IsKeyMsg(MSG& Msg);
-    void hint_timer(TMessage& Message);
+    bool ProcessMessage(MSG& msg);
+    bool IsKeyMsg(MSG& msg);
+    void hint_timer(TMessage& message);
     void activate_hint();
 
     String FTitle;
@@ -263,13 +263,13 @@ private:
     RECT FHintRect{};  // screen coordinates in which the shown hint stays
     bool FHintShown = false;
     THintWindow* FHintWindow = nullptr; // owned as a component
-    unique_handle<HWND, DeallocateHWnd> FHintTimers;
+    unique_hidden_window FHintTimers;
 };
 
 // Lets any component take part in the application's message hook and exception handling.
 class TApplicationEvents : public TComponent {
 public:
-    explicit TApplicationEvents(TComponent* AOwner);
+    explicit TApplicationEvents(TComponent* owner);
     ~TApplicationEvents() override;
 
     TMessageEvent OnMessage;
@@ -290,18 +290,18 @@ struct TMonitor {
 
 class TScreen : public TComponent {
 public:
-    explicit TScreen(TComponent* AOwner);
+    explicit TScreen(TComponent* owner);
     ~TScreen() override;
 
     int FormCount() const noexcept { return static_cast<int>(FForms.size()); }
-    TCustomForm* Forms(int Index) const { return FForms.at(static_cast<size_t>(Index)); }
+    TCustomForm* Forms(int index) const { return FForms.at(static_cast<size_t>(index)); }
     TCustomForm* ActiveForm() const noexcept { return FActiveForm; }
     TWinControl* ActiveControl() const;
 
     // A cursor other than crDefault overrides every control's cursor.
     TCursor Cursor() const noexcept { return FCursor; }
-    void SetCursor(TCursor Value);
-    HCURSOR Cursors(TCursor Index) const;
+    void SetCursor(TCursor value);
+    HCURSOR Cursors(TCursor index) const;
 
     int Width() const;
     int Height() const;
@@ -310,12 +310,12 @@ public:
     // Enumerated anew on each call: monitors come and go.
     std::vector<TMonitor> Monitors() const;
     int MonitorCount() const { return static_cast<int>(Monitors().size()); }
-    TMonitor MonitorFromWindow(HWND Handle) const;
+    TMonitor MonitorFromWindow(HWND handle) const;
 
     // For the framework's forms.
-    void add_form(TCustomForm* Form);
-    void remove_form(TCustomForm* Form) noexcept;
-    void set_active_form(TCustomForm* Form) noexcept { FActiveForm = Form; }
+    void add_form(TCustomForm* form);
+    void remove_form(TCustomForm* form) noexcept;
+    void set_active_form(TCustomForm* form) noexcept { FActiveForm = form; }
 
 private:
     std::vector<TCustomForm*> FForms;
@@ -327,7 +327,7 @@ private:
 class TMouse {
 public:
     POINT CursorPos() const;
-    void SetCursorPos(POINT Value);
+    void SetCursorPos(POINT value);
 };
 
 // The process's application, screen and mouse, made by forms_startup and freed by forms_shutdown.
@@ -342,6 +342,6 @@ void forms_startup();
 void forms_shutdown();
 
 // The message of the innermost exception of a nested chain.
-String innermost_message(const std::exception_ptr& E);
+String innermost_message(const std::exception_ptr& e);
 
 } // namespace kq

@@ -83,9 +83,9 @@ String family_name(Gdiplus::GpFontFamily* family) {
 
 // --- Brushes
 
-TGPSolidBrush::TGPSolidBrush(ARGB Color) {
+TGPSolidBrush::TGPSolidBrush(ARGB color) {
     Gdiplus::GpSolidFill* fill = nullptr;
-    gdip_check(GdipCreateSolidFill(Color, &fill));
+    gdip_check(GdipCreateSolidFill(color, &fill));
     FHandle.reset(fill);
 }
 
@@ -95,31 +95,31 @@ ARGB TGPSolidBrush::Color() const {
     return color;
 }
 
-void TGPSolidBrush::SetColor(ARGB Value) {
-    gdip_check(GdipSetSolidFillColor(static_cast<Gdiplus::GpSolidFill*>(Handle()), Value));
+void TGPSolidBrush::SetColor(ARGB value) {
+    gdip_check(GdipSetSolidFillColor(static_cast<Gdiplus::GpSolidFill*>(Handle()), value));
 }
 
-TGPLinearGradientBrush::TGPLinearGradientBrush(Gdiplus::PointF Point1, Gdiplus::PointF Point2, ARGB Color1, ARGB Color2) {
+TGPLinearGradientBrush::TGPLinearGradientBrush(Gdiplus::PointF point1, Gdiplus::PointF point2, ARGB color1, ARGB color2) {
     Gdiplus::GpLineGradient* line = nullptr;
-    gdip_check(GdipCreateLineBrush(&Point1, &Point2, Color1, Color2, Gdiplus::WrapModeTile, &line));
+    gdip_check(GdipCreateLineBrush(&point1, &point2, color1, color2, Gdiplus::WrapModeTile, &line));
     FHandle.reset(line);
 }
 
-TGPLinearGradientBrush::TGPLinearGradientBrush(const Gdiplus::RectF& Rect, ARGB Color1, ARGB Color2,
-                                               Gdiplus::LinearGradientMode Mode) {
+TGPLinearGradientBrush::TGPLinearGradientBrush(const Gdiplus::RectF& rect, ARGB color1, ARGB color2,
+                                               Gdiplus::LinearGradientMode mode) {
     Gdiplus::GpLineGradient* line = nullptr;
-    gdip_check(GdipCreateLineBrushFromRect(&Rect, Color1, Color2, Mode, Gdiplus::WrapModeTile, &line));
+    gdip_check(GdipCreateLineBrushFromRect(&rect, color1, color2, mode, Gdiplus::WrapModeTile, &line));
     FHandle.reset(line);
 }
 
-void TGPLinearGradientBrush::SetBlend(gp_blend Blend) {
-    assert(Blend.Factors.size() == Blend.Positions.size());
-    gdip_check(GdipSetLineBlend(line(), Blend.Factors.data(), Blend.Positions.data(), count_of(Blend.Factors.size())));
+void TGPLinearGradientBrush::SetBlend(gp_blend blend) {
+    assert(blend.Factors.size() == blend.Positions.size());
+    gdip_check(GdipSetLineBlend(line(), blend.Factors.data(), blend.Positions.data(), count_of(blend.Factors.size())));
 }
 
-void TGPLinearGradientBrush::SetInterpolationColors(std::span<const ARGB> Colors, std::span<const float> Positions) {
-    assert(Colors.size() == Positions.size());
-    gdip_check(GdipSetLinePresetBlend(line(), Colors.data(), Positions.data(), count_of(Colors.size())));
+void TGPLinearGradientBrush::SetInterpolationColors(std::span<const ARGB> colors, std::span<const float> positions) {
+    assert(colors.size() == positions.size());
+    gdip_check(GdipSetLinePresetBlend(line(), colors.data(), positions.data(), count_of(colors.size())));
 }
 
 std::pair<ARGB, ARGB> TGPLinearGradientBrush::LinearColors() const {
@@ -134,14 +134,14 @@ Gdiplus::RectF TGPLinearGradientBrush::Rectangle() const {
     return rect;
 }
 
-TGPPathGradientBrush::TGPPathGradientBrush(const TGPGraphicsPath& Path) {
+TGPPathGradientBrush::TGPPathGradientBrush(const TGPGraphicsPath& path) {
     Gdiplus::GpPathGradient* gradient = nullptr;
-    gdip_check(GdipCreatePathGradientFromPath(Path.Handle(), &gradient));
+    gdip_check(GdipCreatePathGradientFromPath(path.Handle(), &gradient));
     FHandle.reset(gradient);
 }
 
-void TGPPathGradientBrush::SetCenterColor(ARGB Value) {
-    gdip_check(GdipSetPathGradientCenterColor(path(), Value));
+void TGPPathGradientBrush::SetCenterColor(ARGB value) {
+    gdip_check(GdipSetPathGradientCenterColor(path(), value));
 }
 
 ARGB TGPPathGradientBrush::CenterColor() const {
@@ -150,23 +150,23 @@ ARGB TGPPathGradientBrush::CenterColor() const {
     return color;
 }
 
-void TGPPathGradientBrush::SetCenterPoint(Gdiplus::PointF Value) {
-    gdip_check(GdipSetPathGradientCenterPoint(path(), &Value));
+void TGPPathGradientBrush::SetCenterPoint(Gdiplus::PointF value) {
+    gdip_check(GdipSetPathGradientCenterPoint(path(), &value));
 }
 
-void TGPPathGradientBrush::SetSurroundColors(std::span<const ARGB> Colors) {
-    INT count = count_of(Colors.size());
-    gdip_check(GdipSetPathGradientSurroundColorsWithCount(path(), Colors.data(), &count));
+void TGPPathGradientBrush::SetSurroundColors(std::span<const ARGB> colors) {
+    INT count = count_of(colors.size());
+    gdip_check(GdipSetPathGradientSurroundColorsWithCount(path(), colors.data(), &count));
 }
 
-void TGPPathGradientBrush::SetBlend(gp_blend Blend) {
-    assert(Blend.Factors.size() == Blend.Positions.size());
-    gdip_check(GdipSetPathGradientBlend(path(), Blend.Factors.data(), Blend.Positions.data(),
-                                        count_of(Blend.Factors.size())));
+void TGPPathGradientBrush::SetBlend(gp_blend blend) {
+    assert(blend.Factors.size() == blend.Positions.size());
+    gdip_check(GdipSetPathGradientBlend(path(), blend.Factors.data(), blend.Positions.data(),
+                                        count_of(blend.Factors.size())));
 }
 
-void TGPPathGradientBrush::SetFocusScales(float X, float Y) {
-    gdip_check(GdipSetPathGradientFocusScales(path(), X, Y));
+void TGPPathGradientBrush::SetFocusScales(float x, float y) {
+    gdip_check(GdipSetPathGradientFocusScales(path(), x, y));
 }
 
 // --- Pens
@@ -193,38 +193,38 @@ float TGPPen::Width() const {
     return width;
 }
 
-void TGPPen::SetAlignment(Gdiplus::PenAlignment Value) {
-    gdip_check(GdipSetPenMode(Handle(), Value));
+void TGPPen::SetAlignment(Gdiplus::PenAlignment value) {
+    gdip_check(GdipSetPenMode(Handle(), value));
 }
-void TGPPen::SetLineJoin(Gdiplus::LineJoin Value) {
-    gdip_check(GdipSetPenLineJoin(Handle(), Value));
+void TGPPen::SetLineJoin(Gdiplus::LineJoin value) {
+    gdip_check(GdipSetPenLineJoin(Handle(), value));
 }
-void TGPPen::SetStartCap(Gdiplus::LineCap Value) {
-    gdip_check(GdipSetPenStartCap(Handle(), Value));
+void TGPPen::SetStartCap(Gdiplus::LineCap value) {
+    gdip_check(GdipSetPenStartCap(Handle(), value));
 }
-void TGPPen::SetEndCap(Gdiplus::LineCap Value) {
-    gdip_check(GdipSetPenEndCap(Handle(), Value));
+void TGPPen::SetEndCap(Gdiplus::LineCap value) {
+    gdip_check(GdipSetPenEndCap(Handle(), value));
 }
 
 // --- Paths and regions
 
-TGPGraphicsPath::TGPGraphicsPath(Gdiplus::FillMode Mode)
-    : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpPath** path) { return GdipCreatePath(Mode, path); })) {}
+TGPGraphicsPath::TGPGraphicsPath(Gdiplus::FillMode mode)
+    : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpPath** path) { return GdipCreatePath(mode, path); })) {}
 
-void TGPGraphicsPath::AddPolygon(std::span<const Gdiplus::Point> Points) {
-    gdip_check(GdipAddPathPolygonI(Handle(), Points.data(), count_of(Points.size())));
+void TGPGraphicsPath::AddPolygon(std::span<const Gdiplus::Point> points) {
+    gdip_check(GdipAddPathPolygonI(Handle(), points.data(), count_of(points.size())));
 }
-void TGPGraphicsPath::AddLines(std::span<const Gdiplus::PointF> Points) {
-    gdip_check(GdipAddPathLine2(Handle(), Points.data(), count_of(Points.size())));
+void TGPGraphicsPath::AddLines(std::span<const Gdiplus::PointF> points) {
+    gdip_check(GdipAddPathLine2(Handle(), points.data(), count_of(points.size())));
 }
-void TGPGraphicsPath::AddRectangle(const Gdiplus::RectF& Rect) {
-    gdip_check(GdipAddPathRectangle(Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height));
+void TGPGraphicsPath::AddRectangle(const Gdiplus::RectF& rect) {
+    gdip_check(GdipAddPathRectangle(Handle(), rect.X, rect.Y, rect.Width, rect.Height));
 }
-void TGPGraphicsPath::AddEllipse(const Gdiplus::RectF& Rect) {
-    gdip_check(GdipAddPathEllipse(Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height));
+void TGPGraphicsPath::AddEllipse(const Gdiplus::RectF& rect) {
+    gdip_check(GdipAddPathEllipse(Handle(), rect.X, rect.Y, rect.Width, rect.Height));
 }
-void TGPGraphicsPath::AddArc(const Gdiplus::RectF& Rect, float StartAngle, float SweepAngle) {
-    gdip_check(GdipAddPathArc(Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height, StartAngle, SweepAngle));
+void TGPGraphicsPath::AddArc(const Gdiplus::RectF& rect, float start_angle, float sweep_angle) {
+    gdip_check(GdipAddPathArc(Handle(), rect.X, rect.Y, rect.Width, rect.Height, start_angle, sweep_angle));
 }
 void TGPGraphicsPath::StartFigure() {
     gdip_check(GdipStartPathFigure(Handle()));
@@ -245,35 +245,35 @@ Gdiplus::RectF TGPGraphicsPath::Bounds() const {
     return rect;
 }
 
-bool TGPGraphicsPath::IsVisible(float X, float Y) const {
+bool TGPGraphicsPath::IsVisible(float x, float y) const {
     BOOL visible = FALSE;
-    gdip_check(GdipIsVisiblePathPoint(Handle(), X, Y, nullptr, &visible));
+    gdip_check(GdipIsVisiblePathPoint(Handle(), x, y, nullptr, &visible));
     return visible != FALSE;
 }
 
 TGPRegion::TGPRegion()
     : FHandle(make<decltype(FHandle)>([](Gdiplus::GpRegion** region) { return GdipCreateRegion(region); })) {}
 
-TGPRegion::TGPRegion(const Gdiplus::RectF& Rect)
-    : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpRegion** region) { return GdipCreateRegionRect(&Rect, region); })) {}
+TGPRegion::TGPRegion(const Gdiplus::RectF& rect)
+    : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpRegion** region) { return GdipCreateRegionRect(&rect, region); })) {}
 
-TGPRegion::TGPRegion(const TGPGraphicsPath& Path)
+TGPRegion::TGPRegion(const TGPGraphicsPath& path)
     : FHandle(make<decltype(FHandle)>(
-          [&](Gdiplus::GpRegion** region) { return GdipCreateRegionPath(Path.Handle(), region); })) {}
+          [&](Gdiplus::GpRegion** region) { return GdipCreateRegionPath(path.Handle(), region); })) {}
 
-void TGPRegion::Combine(const TGPRegion& Other, Gdiplus::CombineMode Mode) {
-    gdip_check(GdipCombineRegionRegion(Handle(), Other.Handle(), Mode));
+void TGPRegion::Combine(const TGPRegion& other, Gdiplus::CombineMode mode) {
+    gdip_check(GdipCombineRegionRegion(Handle(), other.Handle(), mode));
 }
-void TGPRegion::Combine(const TGPGraphicsPath& Path, Gdiplus::CombineMode Mode) {
-    gdip_check(GdipCombineRegionPath(Handle(), Path.Handle(), Mode));
+void TGPRegion::Combine(const TGPGraphicsPath& path, Gdiplus::CombineMode mode) {
+    gdip_check(GdipCombineRegionPath(Handle(), path.Handle(), mode));
 }
-void TGPRegion::Combine(const Gdiplus::RectF& Rect, Gdiplus::CombineMode Mode) {
-    gdip_check(GdipCombineRegionRect(Handle(), &Rect, Mode));
+void TGPRegion::Combine(const Gdiplus::RectF& rect, Gdiplus::CombineMode mode) {
+    gdip_check(GdipCombineRegionRect(Handle(), &rect, mode));
 }
 
-bool TGPRegion::IsVisible(float X, float Y) const {
+bool TGPRegion::IsVisible(float x, float y) const {
     BOOL visible = FALSE;
-    gdip_check(GdipIsVisibleRegionPoint(Handle(), X, Y, nullptr, &visible));
+    gdip_check(GdipIsVisibleRegionPoint(Handle(), x, y, nullptr, &visible));
     return visible != FALSE;
 }
 
@@ -307,8 +307,8 @@ Status default_font_family(font_family_handle& family) {
 }
 } // namespace
 
-TGPFontFamily::TGPFontFamily(const String& Name) {
-    Status status = GdipCreateFontFamilyFromName(wide(Name), nullptr, FHandle.put());
+TGPFontFamily::TGPFontFamily(const String& name) {
+    Status status = GdipCreateFontFamilyFromName(wide(name), nullptr, FHandle.put());
     if (status == Gdiplus::FontFamilyNotFound) status = default_font_family(FHandle);
     gdip_check(status);
 }
@@ -317,21 +317,21 @@ String TGPFontFamily::Name() const {
     return family_name(Handle());
 }
 
-bool TGPFontFamily::Exists(const String& Name) {
+bool TGPFontFamily::Exists(const String& name) {
     font_family_handle family;
-    const Status status = GdipCreateFontFamilyFromName(wide(Name), nullptr, family.put());
+    const Status status = GdipCreateFontFamilyFromName(wide(name), nullptr, family.put());
     if (status == Gdiplus::FontFamilyNotFound) return false;
     gdip_check(status);
     return true;
 }
 
-TGPFont::TGPFont(const TGPFontFamily& Family, float Size, int Style, Gdiplus::Unit Unit)
+TGPFont::TGPFont(const TGPFontFamily& family, float Size, int Style, Gdiplus::Unit Unit)
     : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpFont** font) {
-          return GdipCreateFont(Family.Handle(), Size, Style, Unit, font);
+          return GdipCreateFont(family.Handle(), Size, Style, Unit, font);
       })) {}
 
-TGPFont::TGPFont(const String& FamilyName, float Size, int Style, Gdiplus::Unit Unit)
-    : TGPFont(TGPFontFamily(FamilyName), Size, Style, Unit) {}
+TGPFont::TGPFont(const String& family_name, float size, int style, Gdiplus::Unit unit)
+    : TGPFont(TGPFontFamily(family_name), size, style, unit) {}
 
 float TGPFont::Size() const {
     Gdiplus::REAL size = 0;
@@ -345,9 +345,9 @@ String TGPFont::FamilyName() const {
     return family_name(family.get());
 }
 
-TGPStringFormat::TGPStringFormat(int Flags)
+TGPStringFormat::TGPStringFormat(int flags)
     : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpStringFormat** format) {
-          return GdipCreateStringFormat(Flags, LANG_NEUTRAL, format);
+          return GdipCreateStringFormat(flags, LANG_NEUTRAL, format);
       })) {}
 
 int TGPStringFormat::Flags() const {
@@ -355,22 +355,22 @@ int TGPStringFormat::Flags() const {
     gdip_check(GdipGetStringFormatFlags(Handle(), &flags));
     return flags;
 }
-void TGPStringFormat::SetFlags(int Value) {
-    gdip_check(GdipSetStringFormatFlags(Handle(), Value));
+void TGPStringFormat::SetFlags(int value) {
+    gdip_check(GdipSetStringFormatFlags(Handle(), value));
 }
 Gdiplus::StringTrimming TGPStringFormat::Trimming() const {
     Gdiplus::StringTrimming trimming{};
     gdip_check(GdipGetStringFormatTrimming(Handle(), &trimming));
     return trimming;
 }
-void TGPStringFormat::SetTrimming(Gdiplus::StringTrimming Value) {
-    gdip_check(GdipSetStringFormatTrimming(Handle(), Value));
+void TGPStringFormat::SetTrimming(Gdiplus::StringTrimming value) {
+    gdip_check(GdipSetStringFormatTrimming(Handle(), value));
 }
-void TGPStringFormat::SetAlignment(Gdiplus::StringAlignment Value) {
-    gdip_check(GdipSetStringFormatAlign(Handle(), Value));
+void TGPStringFormat::SetAlignment(Gdiplus::StringAlignment value) {
+    gdip_check(GdipSetStringFormatAlign(Handle(), value));
 }
-void TGPStringFormat::SetLineAlignment(Gdiplus::StringAlignment Value) {
-    gdip_check(GdipSetStringFormatLineAlign(Handle(), Value));
+void TGPStringFormat::SetLineAlignment(Gdiplus::StringAlignment value) {
+    gdip_check(GdipSetStringFormatLineAlign(Handle(), value));
 }
 
 // --- Stream adapter
@@ -459,9 +459,9 @@ private:
 };
 } // namespace
 
-unique_com<IStream> make_stream_adapter(std::unique_ptr<TStream> Stream) {
-    assert(Stream);
-    return unique_com<IStream>(new stream_adapter(std::move(Stream)));
+unique_com<IStream> make_stream_adapter(std::unique_ptr<TStream> stream) {
+    assert(stream);
+    return unique_com<IStream>(new stream_adapter(std::move(stream)));
 }
 
 // --- Images
@@ -478,158 +478,158 @@ int TGPImage::Height() const {
     return static_cast<int>(height);
 }
 
-TGPImage TGPImage::FromStream(IStream* Stream) {
+TGPImage TGPImage::FromStream(IStream* stream) {
     TGPImage image;
-    gdip_check(GdipLoadImageFromStream(Stream, image.FHandle.put()));
+    gdip_check(GdipLoadImageFromStream(stream, image.FHandle.put()));
     return image;
 }
 
-TGPBitmap::TGPBitmap(int Width, int Height, Gdiplus::PixelFormat Format) {
+TGPBitmap::TGPBitmap(int width, int height, Gdiplus::PixelFormat format) {
     Gdiplus::GpBitmap* bitmap = nullptr;
-    gdip_check(GdipCreateBitmapFromScan0(Width, Height, 0, Format, nullptr, &bitmap));
+    gdip_check(GdipCreateBitmapFromScan0(width, height, 0, format, nullptr, &bitmap));
     FHandle.reset(bitmap);
 }
 
-TGPBitmap TGPBitmap::FromStream(IStream* Stream) {
+TGPBitmap TGPBitmap::FromStream(IStream* stream) {
     TGPBitmap result;
     Gdiplus::GpBitmap* bitmap = nullptr;
-    gdip_check(GdipCreateBitmapFromStream(Stream, &bitmap));
+    gdip_check(GdipCreateBitmapFromStream(stream, &bitmap));
     result.FHandle.reset(bitmap);
     return result;
 }
 
-TGPBitmap TGPBitmap::FromHBITMAP(HBITMAP Bitmap) {
+TGPBitmap TGPBitmap::FromHBITMAP(HBITMAP source) {
     TGPBitmap result;
     Gdiplus::GpBitmap* bitmap = nullptr;
-    gdip_check(GdipCreateBitmapFromHBITMAP(Bitmap, nullptr, &bitmap));
+    gdip_check(GdipCreateBitmapFromHBITMAP(source, nullptr, &bitmap));
     result.FHandle.reset(bitmap);
     return result;
 }
 
-unique_hbitmap TGPBitmap::GetHBITMAP(ARGB Background) const {
+unique_hbitmap TGPBitmap::GetHBITMAP(ARGB background) const {
     unique_hbitmap result;
-    gdip_check(GdipCreateHBITMAPFromBitmap(bitmap(), result.put(), Background));
+    gdip_check(GdipCreateHBITMAPFromBitmap(bitmap(), result.put(), background));
     return result;
 }
 
-ARGB TGPBitmap::Pixel(int X, int Y) const {
+ARGB TGPBitmap::Pixel(int x, int y) const {
     ARGB color = 0;
-    gdip_check(GdipBitmapGetPixel(bitmap(), X, Y, &color));
+    gdip_check(GdipBitmapGetPixel(bitmap(), x, y, &color));
     return color;
 }
 
-void TGPBitmap::SetPixel(int X, int Y, ARGB Color) {
-    gdip_check(GdipBitmapSetPixel(bitmap(), X, Y, Color));
+void TGPBitmap::SetPixel(int x, int y, ARGB color) {
+    gdip_check(GdipBitmapSetPixel(bitmap(), x, y, color));
 }
 
 // --- Drawing
 
-TGPGraphics::TGPGraphics(HDC DC)
-    : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpGraphics** g) { return GdipCreateFromHDC(DC, g); })) {}
+TGPGraphics::TGPGraphics(HDC dc)
+    : FHandle(make<decltype(FHandle)>([&](Gdiplus::GpGraphics** g) { return GdipCreateFromHDC(dc, g); })) {}
 
-TGPGraphics::TGPGraphics(TGPImage& Image)
+TGPGraphics::TGPGraphics(TGPImage& image)
     : FHandle(make<decltype(FHandle)>(
-          [&](Gdiplus::GpGraphics** g) { return GdipGetImageGraphicsContext(Image.Handle(), g); })) {}
+          [&](Gdiplus::GpGraphics** g) { return GdipGetImageGraphicsContext(image.Handle(), g); })) {}
 
 Gdiplus::SmoothingMode TGPGraphics::SmoothingMode() const {
     Gdiplus::SmoothingMode mode{};
     gdip_check(GdipGetSmoothingMode(Handle(), &mode));
     return mode;
 }
-void TGPGraphics::SetSmoothingMode(Gdiplus::SmoothingMode Value) {
-    gdip_check(GdipSetSmoothingMode(Handle(), Value));
+void TGPGraphics::SetSmoothingMode(Gdiplus::SmoothingMode value) {
+    gdip_check(GdipSetSmoothingMode(Handle(), value));
 }
 Gdiplus::TextRenderingHint TGPGraphics::TextRenderingHint() const {
     Gdiplus::TextRenderingHint hint{};
     gdip_check(GdipGetTextRenderingHint(Handle(), &hint));
     return hint;
 }
-void TGPGraphics::SetTextRenderingHint(Gdiplus::TextRenderingHint Value) {
-    gdip_check(GdipSetTextRenderingHint(Handle(), Value));
+void TGPGraphics::SetTextRenderingHint(Gdiplus::TextRenderingHint value) {
+    gdip_check(GdipSetTextRenderingHint(Handle(), value));
 }
-void TGPGraphics::SetPixelOffsetMode(Gdiplus::PixelOffsetMode Value) {
-    gdip_check(GdipSetPixelOffsetMode(Handle(), Value));
+void TGPGraphics::SetPixelOffsetMode(Gdiplus::PixelOffsetMode value) {
+    gdip_check(GdipSetPixelOffsetMode(Handle(), value));
 }
-void TGPGraphics::SetInterpolationMode(Gdiplus::InterpolationMode Value) {
-    gdip_check(GdipSetInterpolationMode(Handle(), Value));
+void TGPGraphics::SetInterpolationMode(Gdiplus::InterpolationMode value) {
+    gdip_check(GdipSetInterpolationMode(Handle(), value));
 }
-void TGPGraphics::SetCompositingMode(Gdiplus::CompositingMode Value) {
-    gdip_check(GdipSetCompositingMode(Handle(), Value));
-}
-
-void TGPGraphics::Clear(ARGB Color) {
-    gdip_check(GdipGraphicsClear(Handle(), Color));
-}
-void TGPGraphics::FillRectangle(const TGPBrush& Brush, const Gdiplus::RectF& Rect) {
-    gdip_check(GdipFillRectangle(Handle(), Brush.Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height));
-}
-void TGPGraphics::DrawRectangle(const TGPPen& Pen, const Gdiplus::RectF& Rect) {
-    gdip_check(GdipDrawRectangle(Handle(), Pen.Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height));
-}
-void TGPGraphics::FillPolygon(const TGPBrush& Brush, std::span<const Gdiplus::Point> Points, Gdiplus::FillMode Mode) {
-    gdip_check(GdipFillPolygonI(Handle(), Brush.Handle(), Points.data(), count_of(Points.size()), Mode));
-}
-void TGPGraphics::DrawPolygon(const TGPPen& Pen, std::span<const Gdiplus::Point> Points) {
-    gdip_check(GdipDrawPolygonI(Handle(), Pen.Handle(), Points.data(), count_of(Points.size())));
-}
-void TGPGraphics::FillPath(const TGPBrush& Brush, const TGPGraphicsPath& Path) {
-    gdip_check(GdipFillPath(Handle(), Brush.Handle(), Path.Handle()));
-}
-void TGPGraphics::DrawPath(const TGPPen& Pen, const TGPGraphicsPath& Path) {
-    gdip_check(GdipDrawPath(Handle(), Pen.Handle(), Path.Handle()));
-}
-void TGPGraphics::FillEllipse(const TGPBrush& Brush, const Gdiplus::RectF& Rect) {
-    gdip_check(GdipFillEllipse(Handle(), Brush.Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height));
-}
-void TGPGraphics::DrawEllipse(const TGPPen& Pen, const Gdiplus::RectF& Rect) {
-    gdip_check(GdipDrawEllipse(Handle(), Pen.Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height));
-}
-void TGPGraphics::DrawArc(const TGPPen& Pen, const Gdiplus::RectF& Rect, float StartAngle, float SweepAngle) {
-    gdip_check(GdipDrawArc(Handle(), Pen.Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height, StartAngle, SweepAngle));
-}
-void TGPGraphics::DrawLine(const TGPPen& Pen, Gdiplus::PointF From, Gdiplus::PointF To) {
-    gdip_check(GdipDrawLine(Handle(), Pen.Handle(), From.X, From.Y, To.X, To.Y));
-}
-void TGPGraphics::DrawImage(const TGPImage& Image, float X, float Y) {
-    gdip_check(GdipDrawImage(Handle(), Image.Handle(), X, Y));
-}
-void TGPGraphics::DrawImage(const TGPImage& Image, const Gdiplus::RectF& Dest) {
-    gdip_check(GdipDrawImageRect(Handle(), Image.Handle(), Dest.X, Dest.Y, Dest.Width, Dest.Height));
+void TGPGraphics::SetCompositingMode(Gdiplus::CompositingMode value) {
+    gdip_check(GdipSetCompositingMode(Handle(), value));
 }
 
-void TGPGraphics::DrawString(const String& Text, const TGPFont& Font, const Gdiplus::RectF& Layout,
-                             const TGPStringFormat* Format, const TGPBrush& Brush) {
-    gdip_check(GdipDrawString(Handle(), wide(Text), count_of(Text.size()), Font.Handle(), &Layout,
-                              Format ? Format->Handle() : nullptr, Brush.Handle()));
+void TGPGraphics::Clear(ARGB color) {
+    gdip_check(GdipGraphicsClear(Handle(), color));
+}
+void TGPGraphics::FillRectangle(const TGPBrush& brush, const Gdiplus::RectF& rect) {
+    gdip_check(GdipFillRectangle(Handle(), brush.Handle(), rect.X, rect.Y, rect.Width, rect.Height));
+}
+void TGPGraphics::DrawRectangle(const TGPPen& pen, const Gdiplus::RectF& rect) {
+    gdip_check(GdipDrawRectangle(Handle(), pen.Handle(), rect.X, rect.Y, rect.Width, rect.Height));
+}
+void TGPGraphics::FillPolygon(const TGPBrush& brush, std::span<const Gdiplus::Point> points, Gdiplus::FillMode mode) {
+    gdip_check(GdipFillPolygonI(Handle(), brush.Handle(), points.data(), count_of(points.size()), mode));
+}
+void TGPGraphics::DrawPolygon(const TGPPen& pen, std::span<const Gdiplus::Point> points) {
+    gdip_check(GdipDrawPolygonI(Handle(), pen.Handle(), points.data(), count_of(points.size())));
+}
+void TGPGraphics::FillPath(const TGPBrush& brush, const TGPGraphicsPath& path) {
+    gdip_check(GdipFillPath(Handle(), brush.Handle(), path.Handle()));
+}
+void TGPGraphics::DrawPath(const TGPPen& pen, const TGPGraphicsPath& path) {
+    gdip_check(GdipDrawPath(Handle(), pen.Handle(), path.Handle()));
+}
+void TGPGraphics::FillEllipse(const TGPBrush& brush, const Gdiplus::RectF& rect) {
+    gdip_check(GdipFillEllipse(Handle(), brush.Handle(), rect.X, rect.Y, rect.Width, rect.Height));
+}
+void TGPGraphics::DrawEllipse(const TGPPen& pen, const Gdiplus::RectF& rect) {
+    gdip_check(GdipDrawEllipse(Handle(), pen.Handle(), rect.X, rect.Y, rect.Width, rect.Height));
+}
+void TGPGraphics::DrawArc(const TGPPen& pen, const Gdiplus::RectF& rect, float start_angle, float sweep_angle) {
+    gdip_check(GdipDrawArc(Handle(), pen.Handle(), rect.X, rect.Y, rect.Width, rect.Height, start_angle, sweep_angle));
+}
+void TGPGraphics::DrawLine(const TGPPen& pen, Gdiplus::PointF from, Gdiplus::PointF to) {
+    gdip_check(GdipDrawLine(Handle(), pen.Handle(), from.X, from.Y, to.X, to.Y));
+}
+void TGPGraphics::DrawImage(const TGPImage& image, float x, float y) {
+    gdip_check(GdipDrawImage(Handle(), image.Handle(), x, y));
+}
+void TGPGraphics::DrawImage(const TGPImage& image, const Gdiplus::RectF& dest) {
+    gdip_check(GdipDrawImageRect(Handle(), image.Handle(), dest.X, dest.Y, dest.Width, dest.Height));
 }
 
-Gdiplus::RectF TGPGraphics::MeasureString(const String& Text, const TGPFont& Font, const Gdiplus::RectF& Layout,
-                                          const TGPStringFormat* Format) const {
+void TGPGraphics::DrawString(const String& text, const TGPFont& font, const Gdiplus::RectF& layout,
+                             const TGPStringFormat* format, const TGPBrush& brush) {
+    gdip_check(GdipDrawString(Handle(), wide(text), count_of(text.size()), font.Handle(), &layout,
+                              format ? format->Handle() : nullptr, brush.Handle()));
+}
+
+Gdiplus::RectF TGPGraphics::MeasureString(const String& text, const TGPFont& font, const Gdiplus::RectF& layout,
+                                          const TGPStringFormat* format) const {
     Gdiplus::RectF bounds;
-    gdip_check(GdipMeasureString(Handle(), wide(Text), count_of(Text.size()), Font.Handle(), &Layout,
-                                 Format ? Format->Handle() : nullptr, &bounds, nullptr, nullptr));
+    gdip_check(GdipMeasureString(Handle(), wide(text), count_of(text.size()), font.Handle(), &layout,
+                                 format ? format->Handle() : nullptr, &bounds, nullptr, nullptr));
     return bounds;
 }
 
-void TGPGraphics::SetClip(const TGPGraphicsPath& Path, Gdiplus::CombineMode Mode) {
-    gdip_check(GdipSetClipPath(Handle(), Path.Handle(), Mode));
+void TGPGraphics::SetClip(const TGPGraphicsPath& path, Gdiplus::CombineMode mode) {
+    gdip_check(GdipSetClipPath(Handle(), path.Handle(), mode));
 }
-void TGPGraphics::SetClip(const TGPRegion& Region, Gdiplus::CombineMode Mode) {
-    gdip_check(GdipSetClipRegion(Handle(), Region.Handle(), Mode));
+void TGPGraphics::SetClip(const TGPRegion& region, Gdiplus::CombineMode mode) {
+    gdip_check(GdipSetClipRegion(Handle(), region.Handle(), mode));
 }
 TGPRegion TGPGraphics::Clip() const {
     TGPRegion region;
     gdip_check(GdipGetClip(Handle(), region.Handle()));
     return region;
 }
-void TGPGraphics::SetClip(const Gdiplus::RectF& Rect, Gdiplus::CombineMode Mode) {
-    gdip_check(GdipSetClipRect(Handle(), Rect.X, Rect.Y, Rect.Width, Rect.Height, Mode));
+void TGPGraphics::SetClip(const Gdiplus::RectF& rect, Gdiplus::CombineMode mode) {
+    gdip_check(GdipSetClipRect(Handle(), rect.X, rect.Y, rect.Width, rect.Height, mode));
 }
 void TGPGraphics::ResetClip() {
     gdip_check(GdipResetClip(Handle()));
 }
-void TGPGraphics::TranslateTransform(float DX, float DY) {
-    gdip_check(GdipTranslateWorldTransform(Handle(), DX, DY, Gdiplus::MatrixOrderPrepend));
+void TGPGraphics::TranslateTransform(float dx, float dy) {
+    gdip_check(GdipTranslateWorldTransform(Handle(), dx, dy, Gdiplus::MatrixOrderPrepend));
 }
 void TGPGraphics::ResetTransform() {
     gdip_check(GdipResetWorldTransform(Handle()));

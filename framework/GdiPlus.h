@@ -64,9 +64,9 @@ protected:
 
 class TGPSolidBrush : public TGPBrush {
 public:
-    explicit TGPSolidBrush(ARGB Color);
+    explicit TGPSolidBrush(ARGB color);
     ARGB Color() const;
-    void SetColor(ARGB Value);
+    void SetColor(ARGB value);
 };
 
 // Positions and factors (or colours) of a blend, each position from 0 to 1.
@@ -77,11 +77,11 @@ struct gp_blend {
 
 class TGPLinearGradientBrush : public TGPBrush {
 public:
-    // Color1 at Point1, Color2 at Point2, repeated beyond them.
-    TGPLinearGradientBrush(Gdiplus::PointF Point1, Gdiplus::PointF Point2, ARGB Color1, ARGB Color2);
-    TGPLinearGradientBrush(const Gdiplus::RectF& Rect, ARGB Color1, ARGB Color2, Gdiplus::LinearGradientMode Mode);
-    void SetBlend(gp_blend Blend);
-    void SetInterpolationColors(std::span<const ARGB> Colors, std::span<const float> Positions);
+    // color1 at point1, color2 at point2, repeated beyond them.
+    TGPLinearGradientBrush(Gdiplus::PointF point1, Gdiplus::PointF point2, ARGB color1, ARGB color2);
+    TGPLinearGradientBrush(const Gdiplus::RectF& rect, ARGB color1, ARGB color2, Gdiplus::LinearGradientMode mode);
+    void SetBlend(gp_blend blend);
+    void SetInterpolationColors(std::span<const ARGB> colors, std::span<const float> positions);
     // The start and end colour.
     std::pair<ARGB, ARGB> LinearColors() const;
     Gdiplus::RectF Rectangle() const;
@@ -95,14 +95,14 @@ class TGPGraphicsPath;
 // Fills a path from its centre colour outwards to the colours of its edge.
 class TGPPathGradientBrush : public TGPBrush {
 public:
-    explicit TGPPathGradientBrush(const TGPGraphicsPath& Path);
-    void SetCenterColor(ARGB Value);
+    explicit TGPPathGradientBrush(const TGPGraphicsPath& path);
+    void SetCenterColor(ARGB value);
     ARGB CenterColor() const;
-    void SetCenterPoint(Gdiplus::PointF Value);
+    void SetCenterPoint(Gdiplus::PointF value);
     // One colour per point of the path (the last one repeats for the rest).
-    void SetSurroundColors(std::span<const ARGB> Colors);
-    void SetBlend(gp_blend Blend);
-    void SetFocusScales(float X, float Y);
+    void SetSurroundColors(std::span<const ARGB> colors);
+    void SetBlend(gp_blend blend);
+    void SetFocusScales(float x, float y);
 
 private:
     Gdiplus::GpPathGradient* path() const noexcept { return static_cast<Gdiplus::GpPathGradient*>(Handle()); }
@@ -112,15 +112,15 @@ private:
 
 class TGPPen {
 public:
-    TGPPen(ARGB Color, float Width);
-    TGPPen(const TGPBrush& Brush, float Width);
+    TGPPen(ARGB color, float width);
+    TGPPen(const TGPBrush& brush, float width);
     Gdiplus::GpPen* Handle() const noexcept { return FHandle.get(); }
     ARGB Color() const;
     float Width() const;
-    void SetAlignment(Gdiplus::PenAlignment Value);
-    void SetLineJoin(Gdiplus::LineJoin Value);
-    void SetStartCap(Gdiplus::LineCap Value);
-    void SetEndCap(Gdiplus::LineCap Value);
+    void SetAlignment(Gdiplus::PenAlignment value);
+    void SetLineJoin(Gdiplus::LineJoin value);
+    void SetStartCap(Gdiplus::LineCap value);
+    void SetEndCap(Gdiplus::LineCap value);
 
 private:
     detail::gdip_handle<Gdiplus::GpPen, Gdiplus::DllExports::GdipDeletePen> FHandle;
@@ -130,21 +130,21 @@ private:
 
 class TGPGraphicsPath {
 public:
-    explicit TGPGraphicsPath(Gdiplus::FillMode Mode = Gdiplus::FillModeAlternate);
+    explicit TGPGraphicsPath(Gdiplus::FillMode mode = Gdiplus::FillModeAlternate);
     Gdiplus::GpPath* Handle() const noexcept { return FHandle.get(); }
 
-    void AddPolygon(std::span<const Gdiplus::Point> Points);
-    void AddLines(std::span<const Gdiplus::PointF> Points);
-    void AddRectangle(const Gdiplus::RectF& Rect);
-    void AddEllipse(const Gdiplus::RectF& Rect);
+    void AddPolygon(std::span<const Gdiplus::Point> points);
+    void AddLines(std::span<const Gdiplus::PointF> points);
+    void AddRectangle(const Gdiplus::RectF& rect);
+    void AddEllipse(const Gdiplus::RectF& rect);
     // Angles in degrees, clockwise from the x axis.
-    void AddArc(const Gdiplus::RectF& Rect, float StartAngle, float SweepAngle);
+    void AddArc(const Gdiplus::RectF& rect, float start_angle, float sweep_angle);
     void StartFigure();
     void CloseFigure();
     int PointCount() const;
     Gdiplus::RectF Bounds() const;
     // By the path's fill mode.
-    bool IsVisible(float X, float Y) const;
+    bool IsVisible(float x, float y) const;
 
 private:
     detail::gdip_handle<Gdiplus::GpPath, Gdiplus::DllExports::GdipDeletePath> FHandle;
@@ -154,14 +154,14 @@ class TGPRegion {
 public:
     // The infinite region.
     TGPRegion();
-    explicit TGPRegion(const Gdiplus::RectF& Rect);
-    explicit TGPRegion(const TGPGraphicsPath& Path);
+    explicit TGPRegion(const Gdiplus::RectF& rect);
+    explicit TGPRegion(const TGPGraphicsPath& path);
     Gdiplus::GpRegion* Handle() const noexcept { return FHandle.get(); }
 
-    void Combine(const TGPRegion& Other, Gdiplus::CombineMode Mode);
-    void Combine(const TGPGraphicsPath& Path, Gdiplus::CombineMode Mode);
-    void Combine(const Gdiplus::RectF& Rect, Gdiplus::CombineMode Mode);
-    bool IsVisible(float X, float Y) const;
+    void Combine(const TGPRegion& other, Gdiplus::CombineMode mode);
+    void Combine(const TGPGraphicsPath& path, Gdiplus::CombineMode mode);
+    void Combine(const Gdiplus::RectF& rect, Gdiplus::CombineMode mode);
+    bool IsVisible(float x, float y) const;
 
 private:
     detail::gdip_handle<Gdiplus::GpRegion, Gdiplus::DllExports::GdipDeleteRegion> FHandle;
@@ -173,11 +173,11 @@ class TGPFontFamily {
 public:
     // The named family; a family the machine lacks gives the system's default sans-serif family, so
     // text is still drawn.
-    explicit TGPFontFamily(const String& Name);
+    explicit TGPFontFamily(const String& name);
     Gdiplus::GpFontFamily* Handle() const noexcept { return FHandle.get(); }
     String Name() const;
     // The family's name exists on this machine.
-    static bool Exists(const String& Name);
+    static bool Exists(const String& name);
 
 private:
     detail::gdip_handle<Gdiplus::GpFontFamily, Gdiplus::DllExports::GdipDeleteFontFamily> FHandle;
@@ -185,11 +185,11 @@ private:
 
 class TGPFont {
 public:
-    TGPFont(const TGPFontFamily& Family, float Size, int Style = Gdiplus::FontStyleRegular,
-            Gdiplus::Unit Unit = Gdiplus::UnitPoint);
+    TGPFont(const TGPFontFamily& family, float size, int style = Gdiplus::FontStyleRegular,
+            Gdiplus::Unit unit = Gdiplus::UnitPoint);
     // A family by name, falling back as TGPFontFamily does.
-    TGPFont(const String& FamilyName, float Size, int Style = Gdiplus::FontStyleRegular,
-            Gdiplus::Unit Unit = Gdiplus::UnitPoint);
+    TGPFont(const String& family_name, float size, int style = Gdiplus::FontStyleRegular,
+            Gdiplus::Unit unit = Gdiplus::UnitPoint);
     Gdiplus::GpFont* Handle() const noexcept { return FHandle.get(); }
     float Size() const;
     String FamilyName() const;
@@ -200,15 +200,15 @@ private:
 
 class TGPStringFormat {
 public:
-    // Flags: StringFormatFlags bits.
-    explicit TGPStringFormat(int Flags = 0);
+    // flags: StringFormatFlags bits.
+    explicit TGPStringFormat(int flags = 0);
     Gdiplus::GpStringFormat* Handle() const noexcept { return FHandle.get(); }
     int Flags() const;
-    void SetFlags(int Value);
+    void SetFlags(int value);
     Gdiplus::StringTrimming Trimming() const;
-    void SetTrimming(Gdiplus::StringTrimming Value);
-    void SetAlignment(Gdiplus::StringAlignment Value);
-    void SetLineAlignment(Gdiplus::StringAlignment Value);
+    void SetTrimming(Gdiplus::StringTrimming value);
+    void SetAlignment(Gdiplus::StringAlignment value);
+    void SetLineAlignment(Gdiplus::StringAlignment value);
 
 private:
     detail::gdip_handle<Gdiplus::GpStringFormat, Gdiplus::DllExports::GdipDeleteStringFormat> FHandle;
@@ -227,8 +227,8 @@ void com_release(I* p) noexcept {
 template <class I>
 using unique_com = unique_handle<I*, detail::com_release<I>>;
 
-// An IStream over Stream, which it owns; GDI+ reads pictures from it.
-unique_com<IStream> make_stream_adapter(std::unique_ptr<TStream> Stream);
+// An IStream over stream, which it owns; GDI+ reads pictures from it.
+unique_com<IStream> make_stream_adapter(std::unique_ptr<TStream> stream);
 
 class TGPImage {
 public:
@@ -239,7 +239,7 @@ public:
     int Width() const;
     int Height() const;
     // A picture in any format GDI+ reads (PNG, BMP, ICO, ...).
-    static TGPImage FromStream(IStream* Stream);
+    static TGPImage FromStream(IStream* stream);
 
 protected:
     TGPImage() = default;
@@ -250,14 +250,14 @@ using unique_hbitmap = unique_handle<HBITMAP, ::DeleteObject>;
 
 class TGPBitmap : public TGPImage {
 public:
-    TGPBitmap(int Width, int Height, Gdiplus::PixelFormat Format = PixelFormat32bppARGB);
+    TGPBitmap(int width, int height, Gdiplus::PixelFormat format = PixelFormat32bppARGB);
     // Colour management off: pixels come as the file holds them.
-    static TGPBitmap FromStream(IStream* Stream);
-    static TGPBitmap FromHBITMAP(HBITMAP Bitmap);
-    // A GDI bitmap of the pixels over Background; the caller owns it.
-    unique_hbitmap GetHBITMAP(ARGB Background) const;
-    ARGB Pixel(int X, int Y) const;
-    void SetPixel(int X, int Y, ARGB Color);
+    static TGPBitmap FromStream(IStream* stream);
+    static TGPBitmap FromHBITMAP(HBITMAP bitmap);
+    // A GDI bitmap of the pixels over background; the caller owns it.
+    unique_hbitmap GetHBITMAP(ARGB background) const;
+    ARGB Pixel(int x, int y) const;
+    void SetPixel(int x, int y, ARGB color);
 
 private:
     TGPBitmap() = default;
@@ -269,46 +269,46 @@ private:
 class TGPGraphics {
 public:
     // Draws on a device context the caller keeps alive.
-    explicit TGPGraphics(HDC DC);
+    explicit TGPGraphics(HDC dc);
     // Draws on an image (a bitmap).
-    explicit TGPGraphics(TGPImage& Image);
+    explicit TGPGraphics(TGPImage& image);
     Gdiplus::GpGraphics* Handle() const noexcept { return FHandle.get(); }
 
     Gdiplus::SmoothingMode SmoothingMode() const;
-    void SetSmoothingMode(Gdiplus::SmoothingMode Value);
+    void SetSmoothingMode(Gdiplus::SmoothingMode value);
     Gdiplus::TextRenderingHint TextRenderingHint() const;
-    void SetTextRenderingHint(Gdiplus::TextRenderingHint Value);
-    void SetPixelOffsetMode(Gdiplus::PixelOffsetMode Value);
-    void SetInterpolationMode(Gdiplus::InterpolationMode Value);
-    void SetCompositingMode(Gdiplus::CompositingMode Value);
+    void SetTextRenderingHint(Gdiplus::TextRenderingHint value);
+    void SetPixelOffsetMode(Gdiplus::PixelOffsetMode value);
+    void SetInterpolationMode(Gdiplus::InterpolationMode value);
+    void SetCompositingMode(Gdiplus::CompositingMode value);
 
-    void Clear(ARGB Color);
-    void FillRectangle(const TGPBrush& Brush, const Gdiplus::RectF& Rect);
-    void DrawRectangle(const TGPPen& Pen, const Gdiplus::RectF& Rect);
-    void FillPolygon(const TGPBrush& Brush, std::span<const Gdiplus::Point> Points,
-                     Gdiplus::FillMode Mode = Gdiplus::FillModeAlternate);
-    void DrawPolygon(const TGPPen& Pen, std::span<const Gdiplus::Point> Points);
-    void FillPath(const TGPBrush& Brush, const TGPGraphicsPath& Path);
-    void DrawPath(const TGPPen& Pen, const TGPGraphicsPath& Path);
-    void FillEllipse(const TGPBrush& Brush, const Gdiplus::RectF& Rect);
-    void DrawEllipse(const TGPPen& Pen, const Gdiplus::RectF& Rect);
-    void DrawArc(const TGPPen& Pen, const Gdiplus::RectF& Rect, float StartAngle, float SweepAngle);
-    void DrawLine(const TGPPen& Pen, Gdiplus::PointF From, Gdiplus::PointF To);
-    void DrawImage(const TGPImage& Image, float X, float Y);
-    void DrawImage(const TGPImage& Image, const Gdiplus::RectF& Dest);
+    void Clear(ARGB color);
+    void FillRectangle(const TGPBrush& brush, const Gdiplus::RectF& rect);
+    void DrawRectangle(const TGPPen& pen, const Gdiplus::RectF& rect);
+    void FillPolygon(const TGPBrush& brush, std::span<const Gdiplus::Point> points,
+                     Gdiplus::FillMode mode = Gdiplus::FillModeAlternate);
+    void DrawPolygon(const TGPPen& pen, std::span<const Gdiplus::Point> points);
+    void FillPath(const TGPBrush& brush, const TGPGraphicsPath& path);
+    void DrawPath(const TGPPen& pen, const TGPGraphicsPath& path);
+    void FillEllipse(const TGPBrush& brush, const Gdiplus::RectF& rect);
+    void DrawEllipse(const TGPPen& pen, const Gdiplus::RectF& rect);
+    void DrawArc(const TGPPen& pen, const Gdiplus::RectF& rect, float start_angle, float sweep_angle);
+    void DrawLine(const TGPPen& pen, Gdiplus::PointF from, Gdiplus::PointF to);
+    void DrawImage(const TGPImage& image, float x, float y);
+    void DrawImage(const TGPImage& image, const Gdiplus::RectF& dest);
     // Format may be null (the default format).
-    void DrawString(const String& Text, const TGPFont& Font, const Gdiplus::RectF& Layout,
-                    const TGPStringFormat* Format, const TGPBrush& Brush);
-    Gdiplus::RectF MeasureString(const String& Text, const TGPFont& Font, const Gdiplus::RectF& Layout,
-                                 const TGPStringFormat* Format) const;
+    void DrawString(const String& text, const TGPFont& font, const Gdiplus::RectF& layout,
+                    const TGPStringFormat* format, const TGPBrush& brush);
+    Gdiplus::RectF MeasureString(const String& text, const TGPFont& font, const Gdiplus::RectF& layout,
+                                 const TGPStringFormat* format) const;
 
-    void SetClip(const TGPGraphicsPath& Path, Gdiplus::CombineMode Mode = Gdiplus::CombineModeReplace);
-    void SetClip(const TGPRegion& Region, Gdiplus::CombineMode Mode = Gdiplus::CombineModeReplace);
-    void SetClip(const Gdiplus::RectF& Rect, Gdiplus::CombineMode Mode = Gdiplus::CombineModeReplace);
+    void SetClip(const TGPGraphicsPath& path, Gdiplus::CombineMode mode = Gdiplus::CombineModeReplace);
+    void SetClip(const TGPRegion& region, Gdiplus::CombineMode mode = Gdiplus::CombineModeReplace);
+    void SetClip(const Gdiplus::RectF& rect, Gdiplus::CombineMode mode = Gdiplus::CombineModeReplace);
     // A copy of the current clip.
     TGPRegion Clip() const;
     void ResetClip();
-    void TranslateTransform(float DX, float DY);
+    void TranslateTransform(float dx, float dy);
     void ResetTransform();
     void Flush();
 
@@ -317,8 +317,8 @@ private:
 };
 
 // The ARGB value of the parts.
-constexpr ARGB make_argb(std::uint8_t A, std::uint8_t R, std::uint8_t G, std::uint8_t B) noexcept {
-    return (ARGB{A} << 24) | (ARGB{R} << 16) | (ARGB{G} << 8) | ARGB{B};
+constexpr ARGB make_argb(std::uint8_t a, std::uint8_t r, std::uint8_t g, std::uint8_t b) noexcept {
+    return (ARGB{a} << 24) | (ARGB{r} << 16) | (ARGB{g} << 8) | ARGB{b};
 }
 
 } // namespace kq

@@ -19,16 +19,16 @@ int screen_pixels_per_inch() {
 
 } // namespace
 
-std::vector<std::uint8_t> read_to_end(TStream& Stream) {
-    const std::int64_t size = Stream.Size() - Stream.Position();
+std::vector<std::uint8_t> read_to_end(TStream& stream) {
+    const std::int64_t size = stream.Size() - stream.Position();
     std::vector<std::uint8_t> data(static_cast<size_t>(std::max<std::int64_t>(size, 0)));
-    if (!data.empty()) Stream.ReadBuffer(data.data(), static_cast<std::int64_t>(data.size()));
+    if (!data.empty()) stream.ReadBuffer(data.data(), static_cast<std::int64_t>(data.size()));
     return data;
 }
 
-std::int32_t ColorToRGB(TColor Color) {
-    if (Color < 0) return static_cast<std::int32_t>(::GetSysColor(Color & 0xFF));
-    return Color;
+std::int32_t ColorToRGB(TColor color) {
+    if (color < 0) return static_cast<std::int32_t>(::GetSysColor(color & 0xFF));
+    return color;
 }
 
 // --- Graphics objects
@@ -50,8 +50,8 @@ TFont::TFont() : FPixelsPerInch(screen_pixels_per_inch()) {
     FHeight = -::MulDiv(8, FPixelsPerInch, 72);
 }
 
-void TFont::Assign(const TPersistent* Source) {
-    if (auto* f = dynamic_cast<const TFont*>(Source)) {
+void TFont::Assign(const TPersistent* source) {
+    if (auto* f = dynamic_cast<const TFont*>(source)) {
         FName = f->FName;
         FHeight = ::MulDiv(f->FHeight, FPixelsPerInch, f->FPixelsPerInch);
         FColor = f->FColor;
@@ -63,7 +63,7 @@ void TFont::Assign(const TPersistent* Source) {
         Changed();
         return;
     }
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
 }
 
 HFONT TFont::Handle() {
@@ -88,9 +88,9 @@ HFONT TFont::Handle() {
     return static_cast<HFONT>(FHandle.get());
 }
 
-void TFont::SetName(const String& Value) {
-    if (Value.empty() || Value == FName) return;
-    FName = Value;
+void TFont::SetName(const String& value) {
+    if (value.empty() || value == FName) return;
+    FName = value;
     FAdopted.reset();
     Changed();
 }
@@ -112,24 +112,24 @@ const property_table& TFont::PublishedProperties() const {
     return table;
 }
 
-void TFont::SetPitch(TFontPitch Value) {
-    if (Value == FPitch) return;
-    FPitch = Value;
+void TFont::SetPitch(TFontPitch value) {
+    if (value == FPitch) return;
+    FPitch = value;
     FAdopted.reset();
     Changed();
 }
 
-void TFont::SetQuality(TFontQuality Value) {
-    if (Value == FQuality) return;
-    FQuality = Value;
+void TFont::SetQuality(TFontQuality value) {
+    if (value == FQuality) return;
+    FQuality = value;
     FAdopted.reset();
     Changed();
 }
 
-void TFont::SetHandle(HFONT Value) {
-    unique_gdi_object adopted{Value};
+void TFont::SetHandle(HFONT value) {
+    unique_gdi_object adopted{value};
     LOGFONTW lf{};
-    if (!Value || ::GetObjectW(Value, sizeof lf, &lf) != sizeof lf) {
+    if (!value || ::GetObjectW(value, sizeof lf, &lf) != sizeof lf) {
         adopted.release(); // not ours to free when it is no font
         throw EInvalidOperation(u"Invalid font handle");
     }
@@ -152,44 +152,44 @@ void TFont::SetHandle(HFONT Value) {
 
 int TFont::Size() const { return -::MulDiv(FHeight, 72, FPixelsPerInch); }
 
-void TFont::SetSize(int Value) { SetHeight(-::MulDiv(Value, FPixelsPerInch, 72)); }
+void TFont::SetSize(int value) { SetHeight(-::MulDiv(value, FPixelsPerInch, 72)); }
 
-void TFont::SetHeight(int Value) {
-    if (Value == FHeight) return;
-    FHeight = Value;
+void TFont::SetHeight(int value) {
+    if (value == FHeight) return;
+    FHeight = value;
     FAdopted.reset();
     Changed();
 }
 
-void TFont::SetColor(TColor Value) {
-    if (Value == FColor) return;
-    FColor = Value;
+void TFont::SetColor(TColor value) {
+    if (value == FColor) return;
+    FColor = value;
     // The colour is not part of the GDI font: keep the handle.
     if (OnChange) OnChange(this);
 }
 
-void TFont::SetStyle(TFontStyles Value) {
-    if (Value == FStyle) return;
-    FStyle = Value;
+void TFont::SetStyle(TFontStyles value) {
+    if (value == FStyle) return;
+    FStyle = value;
     FAdopted.reset();
     Changed();
 }
 
-void TFont::SetCharset(std::uint8_t Value) {
-    if (Value == FCharset) return;
-    FCharset = Value;
+void TFont::SetCharset(std::uint8_t value) {
+    if (value == FCharset) return;
+    FCharset = value;
     FAdopted.reset();
     Changed();
 }
 
-void TBrush::Assign(const TPersistent* Source) {
-    if (auto* b = dynamic_cast<const TBrush*>(Source)) {
+void TBrush::Assign(const TPersistent* source) {
+    if (auto* b = dynamic_cast<const TBrush*>(source)) {
         FColor = b->FColor;
         FStyle = b->FStyle;
         Changed();
         return;
     }
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
 }
 
 HBRUSH TBrush::Handle() {
@@ -201,29 +201,29 @@ HBRUSH TBrush::Handle() {
     return static_cast<HBRUSH>(FHandle.get());
 }
 
-void TBrush::SetColor(TColor Value) {
-    if (Value == FColor && FStyle == TBrushStyle::bsSolid) return;
-    FColor = Value;
+void TBrush::SetColor(TColor value) {
+    if (value == FColor && FStyle == TBrushStyle::bsSolid) return;
+    FColor = value;
     // Picking a colour makes a clear brush solid again.
     FStyle = TBrushStyle::bsSolid;
     Changed();
 }
 
-void TBrush::SetStyle(TBrushStyle Value) {
-    if (Value == FStyle) return;
-    FStyle = Value;
+void TBrush::SetStyle(TBrushStyle value) {
+    if (value == FStyle) return;
+    FStyle = value;
     Changed();
 }
 
-void TPen::Assign(const TPersistent* Source) {
-    if (auto* p = dynamic_cast<const TPen*>(Source)) {
+void TPen::Assign(const TPersistent* source) {
+    if (auto* p = dynamic_cast<const TPen*>(source)) {
         FColor = p->FColor;
         FWidth = p->FWidth;
         FStyle = p->FStyle;
         Changed();
         return;
     }
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
 }
 
 HPEN TPen::Handle() {
@@ -235,21 +235,21 @@ HPEN TPen::Handle() {
     return static_cast<HPEN>(FHandle.get());
 }
 
-void TPen::SetColor(TColor Value) {
-    if (Value == FColor) return;
-    FColor = Value;
+void TPen::SetColor(TColor value) {
+    if (value == FColor) return;
+    FColor = value;
     Changed();
 }
 
-void TPen::SetWidth(int Value) {
-    if (Value == FWidth || Value < 0) return;
-    FWidth = Value;
+void TPen::SetWidth(int value) {
+    if (value == FWidth || value < 0) return;
+    FWidth = value;
     Changed();
 }
 
-void TPen::SetStyle(TPenStyle Value) {
-    if (Value == FStyle) return;
-    FStyle = Value;
+void TPen::SetStyle(TPenStyle value) {
+    if (value == FStyle) return;
+    FStyle = value;
     Changed();
 }
 
@@ -287,10 +287,10 @@ HDC TCanvas::Handle() {
     return FHandle;
 }
 
-void TCanvas::SetHandle(HDC Value) {
-    if (Value == FHandle) return;
+void TCanvas::SetHandle(HDC value) {
+    if (value == FHandle) return;
     if (FHandle) RestoreObjects();
-    FHandle = Value;
+    FHandle = value;
     if (FHandle) SelectObjects();
 }
 
@@ -342,101 +342,101 @@ RECT TCanvas::ClipRect() {
     return r;
 }
 
-void TCanvas::MoveTo(int X, int Y) {
+void TCanvas::MoveTo(int x, int y) {
     const canvas_use use(*this);
-    ::MoveToEx(Handle(), X, Y, nullptr);
+    ::MoveToEx(Handle(), x, y, nullptr);
 }
-void TCanvas::LineTo(int X, int Y) {
+void TCanvas::LineTo(int x, int y) {
     const canvas_use use(*this);
-    ::LineTo(Handle(), X, Y);
+    ::LineTo(Handle(), x, y);
 }
-void TCanvas::Rectangle(const RECT& Rect) {
+void TCanvas::Rectangle(const RECT& rect) {
     const canvas_use use(*this);
-    ::Rectangle(Handle(), Rect.left, Rect.top, Rect.right, Rect.bottom);
-}
-
-void TCanvas::FillRect(const RECT& Rect) {
-    const canvas_use use(*this);
-    if (FBrush.Style() != TBrushStyle::bsClear) ::FillRect(Handle(), &Rect, FBrush.Handle());
+    ::Rectangle(Handle(), rect.left, rect.top, rect.right, rect.bottom);
 }
 
-void TCanvas::FrameRect(const RECT& Rect) {
+void TCanvas::FillRect(const RECT& rect) {
     const canvas_use use(*this);
-    if (FBrush.Style() != TBrushStyle::bsClear) ::FrameRect(Handle(), &Rect, FBrush.Handle());
+    if (FBrush.Style() != TBrushStyle::bsClear) ::FillRect(Handle(), &rect, FBrush.Handle());
 }
 
-void TCanvas::Polygon(const POINT* Points, int Count) {
+void TCanvas::FrameRect(const RECT& rect) {
     const canvas_use use(*this);
-    ::Polygon(Handle(), Points, Count);
+    if (FBrush.Style() != TBrushStyle::bsClear) ::FrameRect(Handle(), &rect, FBrush.Handle());
 }
 
-COLORREF TCanvas::Pixel(int X, int Y) {
+void TCanvas::Polygon(const POINT* points, int count) {
     const canvas_use use(*this);
-    return ::GetPixel(Handle(), X, Y);
-}
-void TCanvas::SetPixel(int X, int Y, TColor Color) {
-    const canvas_use use(*this);
-    ::SetPixelV(Handle(), X, Y, static_cast<COLORREF>(ColorToRGB(Color)));
+    ::Polygon(Handle(), points, count);
 }
 
-void TCanvas::TextOut(int X, int Y, const String& Text) {
+COLORREF TCanvas::Pixel(int x, int y) {
     const canvas_use use(*this);
-    ::ExtTextOutW(Handle(), X, Y, 0, nullptr, wide(Text), static_cast<UINT>(Text.size()), nullptr);
-    ::MoveToEx(FHandle, X + TextWidth(Text), Y, nullptr);
+    return ::GetPixel(Handle(), x, y);
+}
+void TCanvas::SetPixel(int x, int y, TColor color) {
+    const canvas_use use(*this);
+    ::SetPixelV(Handle(), x, y, static_cast<COLORREF>(ColorToRGB(color)));
 }
 
-void TCanvas::TextRect(const RECT& Rect, int X, int Y, const String& Text) {
+void TCanvas::TextOut(int x, int y, const String& text) {
+    const canvas_use use(*this);
+    ::ExtTextOutW(Handle(), x, y, 0, nullptr, wide(text), static_cast<UINT>(text.size()), nullptr);
+    ::MoveToEx(FHandle, x + TextWidth(text), y, nullptr);
+}
+
+void TCanvas::TextRect(const RECT& rect, int x, int y, const String& text) {
     const canvas_use use(*this);
     const UINT opaque = FBrush.Style() == TBrushStyle::bsClear ? 0 : ETO_OPAQUE;
-    ::ExtTextOutW(Handle(), X, Y, ETO_CLIPPED | opaque, &Rect, wide(Text), static_cast<UINT>(Text.size()), nullptr);
+    ::ExtTextOutW(Handle(), x, y, ETO_CLIPPED | opaque, &rect, wide(text), static_cast<UINT>(text.size()), nullptr);
 }
 
-void TCanvas::TextRect(RECT& Rect, const String& Text, UINT Format) {
+void TCanvas::TextRect(RECT& rect, const String& text, UINT format) {
     const canvas_use use(*this);
-    ::DrawTextW(Handle(), wide(Text), static_cast<int>(Text.size()), &Rect, Format);
+    ::DrawTextW(Handle(), wide(text), static_cast<int>(text.size()), &rect, format);
 }
 
-SIZE TCanvas::TextExtent(const String& Text) {
+SIZE TCanvas::TextExtent(const String& text) {
     const canvas_use use(*this);
     SIZE s{};
-    ::GetTextExtentPoint32W(Handle(), wide(Text), static_cast<int>(Text.size()), &s);
+    ::GetTextExtentPoint32W(Handle(), wide(text), static_cast<int>(text.size()), &s);
     return s;
 }
 
-void TCanvas::Draw(int X, int Y, TGraphic& Graphic) {
+void TCanvas::Draw(int x, int y, TGraphic& graphic) {
     const canvas_use use(*this);
-    if (Graphic.Empty()) return;
-    Graphic.Draw(*this, RECT{X, Y, X + Graphic.Width(), Y + Graphic.Height()});
+    if (graphic.Empty()) return;
+    graphic.Draw(*this, RECT{x, y, x + graphic.Width(), y + graphic.Height()});
 }
 
-void TCanvas::Draw(int X, int Y, TGraphic& Graphic, std::uint8_t Opacity) {
+void TCanvas::Draw(int x, int y, TGraphic& graphic, std::uint8_t opacity) {
     const canvas_use use(*this);
-    if (Graphic.Empty()) return;
-    if (Opacity == 255) {
-        Draw(X, Y, Graphic);
+    if (graphic.Empty()) return;
+    if (opacity == 255) {
+        Draw(x, y, graphic);
         return;
     }
     // The graphic lands on a copy of what lies under it, which is then mixed in at the opacity.
-    const int w = Graphic.Width(), h = Graphic.Height();
+    const int w = graphic.Width(), h = graphic.Height();
     TBitmap layer;
     layer.SetPixelFormat(TPixelFormat::pf32bit);
     layer.SetSize(w, h);
-    ::BitBlt(layer.Canvas().Handle(), 0, 0, w, h, Handle(), X, Y, SRCCOPY);
-    Graphic.Draw(layer.Canvas(), RECT{0, 0, w, h});
-    const BLENDFUNCTION blend{AC_SRC_OVER, 0, Opacity, 0};
-    ::AlphaBlend(Handle(), X, Y, w, h, layer.Canvas().Handle(), 0, 0, w, h, blend);
+    ::BitBlt(layer.Canvas().Handle(), 0, 0, w, h, Handle(), x, y, SRCCOPY);
+    graphic.Draw(layer.Canvas(), RECT{0, 0, w, h});
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity, 0};
+    ::AlphaBlend(Handle(), x, y, w, h, layer.Canvas().Handle(), 0, 0, w, h, blend);
 }
 
-void TCanvas::StretchDraw(const RECT& Rect, TGraphic& Graphic) {
+void TCanvas::StretchDraw(const RECT& rect, TGraphic& graphic) {
     const canvas_use use(*this);
-    if (!Graphic.Empty()) Graphic.Draw(*this, Rect);
+    if (!graphic.Empty()) graphic.Draw(*this, rect);
 }
 
-void TCanvas::CopyRect(const RECT& Dest, TCanvas& Source, const RECT& SourceRect) {
+void TCanvas::CopyRect(const RECT& dest, TCanvas& source, const RECT& source_rect) {
     const canvas_use use(*this);
-    ::StretchBlt(Handle(), Dest.left, Dest.top, Dest.right - Dest.left, Dest.bottom - Dest.top, Source.Handle(),
-                 SourceRect.left, SourceRect.top, SourceRect.right - SourceRect.left,
-                 SourceRect.bottom - SourceRect.top, SRCCOPY);
+    ::StretchBlt(Handle(), dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, source.Handle(),
+                 source_rect.left, source_rect.top, source_rect.right - source_rect.left,
+                 source_rect.bottom - source_rect.top, SRCCOPY);
 }
 
 // --- Graphic base
@@ -445,19 +445,19 @@ void TGraphic::Changed() {
     if (OnChange) OnChange(this);
 }
 
-void TGraphic::SetTransparent(bool Value) {
-    if (Value == FTransparent) return;
-    FTransparent = Value;
+void TGraphic::SetTransparent(bool value) {
+    if (value == FTransparent) return;
+    FTransparent = value;
     Changed();
 }
 
-void TGraphic::LoadFromFile(const String& FileName) {
-    TFileStream stream(FileName, fmOpenRead | fmShareDenyWrite);
+void TGraphic::LoadFromFile(const String& file_name) {
+    TFileStream stream(file_name, fmOpenRead | fmShareDenyWrite);
     LoadFromStream(stream);
 }
 
-void TGraphic::SaveToFile(const String& FileName) {
-    TFileStream stream(FileName, fmCreate);
+void TGraphic::SaveToFile(const String& file_name) {
+    TFileStream stream(file_name, fmCreate);
     SaveToStream(stream);
 }
 
@@ -498,9 +498,9 @@ int TBitmap::stride() const noexcept {
     return (FWidth * bytes + 3) & ~3;
 }
 
-void TBitmap::Recreate(int AWidth, int AHeight, TPixelFormat Format) {
-    AWidth = std::max(AWidth, 0);
-    AHeight = std::max(AHeight, 0);
+void TBitmap::Recreate(int width, int height, TPixelFormat format) {
+    width = std::max(width, 0);
+    height = std::max(height, 0);
     // Keep what fits of the old pixels, as a resized picture does.
     std::vector<uint8_t> old;
     const int old_width = FWidth, old_height = FHeight, old_stride = stride();
@@ -510,16 +510,16 @@ void TBitmap::Recreate(int AWidth, int AHeight, TPixelFormat Format) {
     FCanvas->FreeContext();
     FDib.reset();
     FBits = nullptr;
-    FWidth = AWidth;
-    FHeight = AHeight;
-    FPixelFormat = Format;
-    if (AWidth > 0 && AHeight > 0) {
+    FWidth = width;
+    FHeight = height;
+    FPixelFormat = format;
+    if (width > 0 && height > 0) {
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = AWidth;
-        bi.bmiHeader.biHeight = -AHeight;
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = -height;
         bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = Format == TPixelFormat::pf32bit ? 32 : 24;
+        bi.bmiHeader.biBitCount = format == TPixelFormat::pf32bit ? 32 : 24;
         bi.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
         FDib.reset(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -528,35 +528,35 @@ void TBitmap::Recreate(int AWidth, int AHeight, TPixelFormat Format) {
             raise_out_of_resources();
         }
         FBits = static_cast<uint8_t*>(bits);
-        const int bytes_new = Format == TPixelFormat::pf32bit ? 4 : 3;
-        for (int y = 0; y < std::min(old_height, AHeight); ++y)
-            for (int x = 0; x < std::min(old_width, AWidth); ++x)
+        const int bytes_new = format == TPixelFormat::pf32bit ? 4 : 3;
+        for (int y = 0; y < std::min(old_height, height); ++y)
+            for (int x = 0; x < std::min(old_width, width); ++x)
                 std::memcpy(FBits + static_cast<size_t>(y) * stride() + x * bytes_new,
                             old.data() + static_cast<size_t>(y) * old_stride + x * bytes_old, 3);
     }
     Changed();
 }
 
-void TBitmap::SetSize(int AWidth, int AHeight) {
-    if (AWidth != FWidth || AHeight != FHeight) Recreate(AWidth, AHeight, FPixelFormat);
+void TBitmap::SetSize(int width, int height) {
+    if (width != FWidth || height != FHeight) Recreate(width, height, FPixelFormat);
 }
 
-void TBitmap::SetPixelFormat(TPixelFormat Value) {
-    if (Value != FPixelFormat) Recreate(FWidth, FHeight, Value);
+void TBitmap::SetPixelFormat(TPixelFormat value) {
+    if (value != FPixelFormat) Recreate(FWidth, FHeight, value);
 }
 
-void* TBitmap::ScanLine(int Row) {
-    if (Row < 0 || Row >= FHeight) throw EInvalidGraphic(u"Scan line index out of range");
+void* TBitmap::ScanLine(int row) {
+    if (row < 0 || row >= FHeight) throw EInvalidGraphic(u"Scan line index out of range");
     ::GdiFlush(); // pending GDI drawing must reach the bits first
-    return FBits + static_cast<size_t>(Row) * stride();
+    return FBits + static_cast<size_t>(row) * stride();
 }
 
 HBITMAP TBitmap::Handle() { return FDib.get(); }
 
 TCanvas& TBitmap::Canvas() { return *FCanvas; }
 
-void TBitmap::Assign(const TPersistent* Source) {
-    if (auto* b = dynamic_cast<const TBitmap*>(Source)) {
+void TBitmap::Assign(const TPersistent* source) {
+    if (auto* b = dynamic_cast<const TBitmap*>(source)) {
         if (b == this) return;
         FAlphaFormat = b->FAlphaFormat;
         FTransparent = b->FTransparent;
@@ -566,7 +566,7 @@ void TBitmap::Assign(const TPersistent* Source) {
         if (FBits) std::memcpy(FBits, b->FBits, static_cast<size_t>(stride()) * FHeight);
         return;
     }
-    if (auto* g = dynamic_cast<const TGraphic*>(Source)) {
+    if (auto* g = dynamic_cast<const TGraphic*>(source)) {
         auto& graphic = const_cast<TGraphic&>(*g);
         Recreate(0, 0, TPixelFormat::pf32bit);
         Recreate(graphic.Width(), graphic.Height(), TPixelFormat::pf32bit);
@@ -575,17 +575,17 @@ void TBitmap::Assign(const TPersistent* Source) {
         ::GdiFlush();
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
-void TBitmap::Draw(TCanvas& ACanvas, const RECT& Rect) {
+void TBitmap::Draw(TCanvas& canvas, const RECT& rect) {
     if (Empty()) return;
     const HDC source = Canvas().Handle();
-    const int w = Rect.right - Rect.left, h = Rect.bottom - Rect.top;
+    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
     if (FPixelFormat == TPixelFormat::pf32bit && FAlphaFormat != TAlphaFormat::afIgnored) {
         BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
         if (FAlphaFormat == TAlphaFormat::afPremultiplied) {
-            ::AlphaBlend(ACanvas.Handle(), Rect.left, Rect.top, w, h, source, 0, 0, FWidth, FHeight, blend);
+            ::AlphaBlend(canvas.Handle(), rect.left, rect.top, w, h, source, 0, 0, FWidth, FHeight, blend);
             return;
         }
         // AlphaBlend wants premultiplied pixels: blend a premultiplied copy.
@@ -597,19 +597,19 @@ void TBitmap::Draw(TCanvas& ACanvas, const RECT& Rect) {
             for (int x = 0; x < FWidth; ++x, p += 4)
                 for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>((p[c] * p[3] + 127) / 255);
         }
-        copy.Draw(ACanvas, Rect);
+        copy.Draw(canvas, rect);
         return;
     }
     if (FTransparent) {
         const COLORREF key = ::GetPixel(source, 0, FHeight - 1);
-        ::TransparentBlt(ACanvas.Handle(), Rect.left, Rect.top, w, h, source, 0, 0, FWidth, FHeight, key);
+        ::TransparentBlt(canvas.Handle(), rect.left, rect.top, w, h, source, 0, 0, FWidth, FHeight, key);
         return;
     }
-    ::StretchBlt(ACanvas.Handle(), Rect.left, Rect.top, w, h, source, 0, 0, FWidth, FHeight, SRCCOPY);
+    ::StretchBlt(canvas.Handle(), rect.left, rect.top, w, h, source, 0, 0, FWidth, FHeight, SRCCOPY);
 }
 
-void TBitmap::LoadFromStream(TStream& Stream) {
-    const bmp_picture pic = decode_bmp(read_to_end(Stream));
+void TBitmap::LoadFromStream(TStream& stream) {
+    const bmp_picture pic = decode_bmp(read_to_end(stream));
     const TPixelFormat format = pic.has_alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit;
     Recreate(0, 0, format);
     Recreate(pic.image.width, pic.image.height, format);
@@ -625,7 +625,7 @@ void TBitmap::LoadFromStream(TStream& Stream) {
     Changed();
 }
 
-void TBitmap::SaveToStream(TStream& Stream) {
+void TBitmap::SaveToStream(TStream& stream) {
     raster_image image;
     image.width = FWidth;
     image.height = FHeight;
@@ -640,7 +640,7 @@ void TBitmap::SaveToStream(TStream& Stream) {
         }
     }
     const std::vector<uint8_t> file = encode_bmp(image, FPixelFormat == TPixelFormat::pf32bit ? 32 : 24);
-    Stream.WriteBuffer(file.data(), static_cast<std::int64_t>(file.size()));
+    stream.WriteBuffer(file.data(), static_cast<std::int64_t>(file.size()));
 }
 
 // --- Icon
@@ -648,12 +648,12 @@ void TBitmap::SaveToStream(TStream& Stream) {
 TIcon::TIcon() { FTransparent = true; }
 TIcon::~TIcon() = default;
 
-void TIcon::SetHandle(HICON Value) {
-    FIcon.reset(Value);
+void TIcon::SetHandle(HICON value) {
+    FIcon.reset(value);
     FWidth = FHeight = 0;
-    if (Value) {
+    if (value) {
         ICONINFO info{};
-        if (::GetIconInfo(Value, &info)) {
+        if (::GetIconInfo(value, &info)) {
             unique_handle<HBITMAP, ::DeleteObject> colour(info.hbmColor), mask(info.hbmMask);
             BITMAP bm{};
             ::GetObjectW(colour ? colour.get() : mask.get(), sizeof bm, &bm);
@@ -669,23 +669,23 @@ HICON TIcon::ReleaseHandle() {
     return FIcon.release();
 }
 
-void TIcon::Assign(const TPersistent* Source) {
-    if (auto* i = dynamic_cast<const TIcon*>(Source)) {
+void TIcon::Assign(const TPersistent* source) {
+    if (auto* i = dynamic_cast<const TIcon*>(source)) {
         if (i == this) return;
         SetHandle(i->FIcon ? ::CopyIcon(i->FIcon.get()) : nullptr);
         return;
     }
-    TGraphic::Assign(Source);
+    TGraphic::Assign(source);
 }
 
-void TIcon::Draw(TCanvas& ACanvas, const RECT& Rect) {
+void TIcon::Draw(TCanvas& canvas, const RECT& rect) {
     if (FIcon)
-        ::DrawIconEx(ACanvas.Handle(), Rect.left, Rect.top, FIcon.get(), Rect.right - Rect.left,
-                     Rect.bottom - Rect.top, 0, nullptr, DI_NORMAL);
+        ::DrawIconEx(canvas.Handle(), rect.left, rect.top, FIcon.get(), rect.right - rect.left,
+                     rect.bottom - rect.top, 0, nullptr, DI_NORMAL);
 }
 
-void TIcon::LoadFromStream(TStream& Stream) {
-    const std::vector<uint8_t> file = read_to_end(Stream);
+void TIcon::LoadFromStream(TStream& stream) {
+    const std::vector<uint8_t> file = read_to_end(stream);
     auto le16 = [&](size_t at) { return static_cast<uint16_t>(file[at] | file[at + 1] << 8); };
     auto le32 = [&](size_t at) { return uint32_t{le16(at)} | uint32_t{le16(at + 2)} << 16; };
     if (file.size() < 6 + 16 || le16(0) != 0 || le16(2) != 1 || le16(4) == 0)
@@ -699,7 +699,7 @@ void TIcon::LoadFromStream(TStream& Stream) {
     SetHandle(icon);
 }
 
-void TIcon::SaveToStream(TStream& Stream) {
+void TIcon::SaveToStream(TStream& stream) {
     if (!FIcon) throw EInvalidGraphic(u"Cannot save an empty icon");
     ICONINFO info{};
     if (!::GetIconInfo(FIcon.get(), &info)) RaiseLastOSError();
@@ -754,7 +754,7 @@ void TIcon::SaveToStream(TStream& Stream) {
     for (int i = 0; i < 6; ++i) p32(0);
     out.insert(out.end(), pixels.begin(), pixels.end());
     out.insert(out.end(), and_mask.begin(), and_mask.end());
-    Stream.WriteBuffer(out.data(), static_cast<std::int64_t>(out.size()));
+    stream.WriteBuffer(out.data(), static_cast<std::int64_t>(out.size()));
 }
 
 } // namespace kq

@@ -16,7 +16,7 @@ namespace kq {
 class TStream;
 class TCanvas;
 
-using TNotifyEvent = std::function<void(TObject* Sender)>;
+using TNotifyEvent = std::function<void(TObject* sender)>;
 
 // --- Colours
 
@@ -48,7 +48,7 @@ constexpr TColor clInfoBk = system_color(COLOR_INFOBK);
 constexpr TColor clGradientActiveCaption = system_color(COLOR_GRADIENTACTIVECAPTION);
 
 // A system colour resolved to its current RGB value; plain colours unchanged.
-std::int32_t ColorToRGB(TColor Color);
+std::int32_t ColorToRGB(TColor color);
 
 // --- Fonts, brushes, pens
 
@@ -81,30 +81,30 @@ private:
 class TFont : public TGraphicsObject {
 public:
     TFont();
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
 
     HFONT Handle();
     const String& Name() const noexcept { return FName; }
-    void SetName(const String& Value);
+    void SetName(const String& value);
     // Points; a negative Height is pixels of character height at the font's PixelsPerInch.
     int Size() const;
-    void SetSize(int Value);
+    void SetSize(int value);
     int Height() const noexcept { return FHeight; }
-    void SetHeight(int Value);
+    void SetHeight(int value);
     TColor Color() const noexcept { return FColor; }
-    void SetColor(TColor Value);
+    void SetColor(TColor value);
     TFontStyles Style() const noexcept { return FStyle; }
-    void SetStyle(TFontStyles Value);
+    void SetStyle(TFontStyles value);
     std::uint8_t Charset() const noexcept { return FCharset; }
-    void SetCharset(std::uint8_t Value);
+    void SetCharset(std::uint8_t value);
     TFontPitch Pitch() const noexcept { return FPitch; }
-    void SetPitch(TFontPitch Value);
+    void SetPitch(TFontPitch value);
     TFontQuality Quality() const noexcept { return FQuality; }
-    void SetQuality(TFontQuality Value);
+    void SetQuality(TFontQuality value);
     int PixelsPerInch() const noexcept { return FPixelsPerInch; }
-    // Adopts Value (the font owns and frees it) and takes its face, height, style, charset, pitch and
+    // Adopts value (the font owns and frees it) and takes its face, height, style, charset, pitch and
     // quality; EInvalidOperation for a handle that is no font.
-    void SetHandle(HFONT Value);
+    void SetHandle(HFONT value);
     const property_table& PublishedProperties() const override;
 
 private:
@@ -123,13 +123,13 @@ enum class TBrushStyle : std::uint8_t { bsSolid, bsClear };
 
 class TBrush : public TGraphicsObject {
 public:
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
     // nullptr for bsClear.
     HBRUSH Handle();
     TColor Color() const noexcept { return FColor; }
-    void SetColor(TColor Value);
+    void SetColor(TColor value);
     TBrushStyle Style() const noexcept { return FStyle; }
-    void SetStyle(TBrushStyle Value);
+    void SetStyle(TBrushStyle value);
 
 private:
     TColor FColor = clWhite;
@@ -140,14 +140,14 @@ enum class TPenStyle : std::uint8_t { psSolid, psDash, psDot, psDashDot, psDashD
 
 class TPen : public TGraphicsObject {
 public:
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
     HPEN Handle();
     TColor Color() const noexcept { return FColor; }
-    void SetColor(TColor Value);
+    void SetColor(TColor value);
     int Width() const noexcept { return FWidth; }
-    void SetWidth(int Value);
+    void SetWidth(int value);
     TPenStyle Style() const noexcept { return FStyle; }
-    void SetStyle(TPenStyle Value);
+    void SetStyle(TPenStyle value);
 
 private:
     TColor FColor = clBlack;
@@ -157,8 +157,8 @@ private:
 
 // --- Pictures
 
-// The bytes of Stream from its position to its end.
-std::vector<std::uint8_t> read_to_end(TStream& Stream);
+// The bytes of stream from its position to its end.
+std::vector<std::uint8_t> read_to_end(TStream& stream);
 
 // Base of bitmaps, icons and the picture formats.
 class TGraphic : public TPersistent {
@@ -166,16 +166,16 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
     virtual bool Empty() const { return Width() == 0 || Height() == 0; }
-    // Draws the picture stretched to Rect, with its transparency.
-    virtual void Draw(TCanvas& ACanvas, const RECT& Rect) = 0;
+    // Draws the picture stretched to rect, with its transparency.
+    virtual void Draw(TCanvas& canvas, const RECT& rect) = 0;
     // EInvalidGraphic when the stream does not hold a picture of this class.
-    virtual void LoadFromStream(TStream& Stream) = 0;
-    virtual void SaveToStream(TStream& Stream) = 0;
-    void LoadFromFile(const String& FileName);
-    void SaveToFile(const String& FileName);
+    virtual void LoadFromStream(TStream& stream) = 0;
+    virtual void SaveToStream(TStream& stream) = 0;
+    void LoadFromFile(const String& file_name);
+    void SaveToFile(const String& file_name);
 
     bool Transparent() const noexcept { return FTransparent; }
-    virtual void SetTransparent(bool Value);
+    virtual void SetTransparent(bool value);
     TNotifyEvent OnChange;
 
 protected:
@@ -194,28 +194,28 @@ public:
 
     int Width() const override { return FWidth; }
     int Height() const override { return FHeight; }
-    void SetSize(int AWidth, int AHeight);
-    void SetWidth(int Value) { SetSize(Value, FHeight); }
-    void SetHeight(int Value) { SetSize(FWidth, Value); }
+    void SetSize(int width, int height);
+    void SetWidth(int value) { SetSize(value, FHeight); }
+    void SetHeight(int value) { SetSize(FWidth, value); }
     TPixelFormat PixelFormat() const noexcept { return FPixelFormat; }
-    void SetPixelFormat(TPixelFormat Value);
+    void SetPixelFormat(TPixelFormat value);
     // How Draw treats the fourth byte of 32-bit pixels.
     TAlphaFormat AlphaFormat() const noexcept { return FAlphaFormat; }
-    void SetAlphaFormat(TAlphaFormat Value) { FAlphaFormat = Value; }
+    void SetAlphaFormat(TAlphaFormat value) { FAlphaFormat = value; }
 
-    // Row Row of the pixels (3 or 4 bytes per pixel, B G R [A]); rows are top-down.
-    void* ScanLine(int Row);
+    // Row row of the pixels (3 or 4 bytes per pixel, B G R [A]); rows are top-down.
+    void* ScanLine(int row);
     HBITMAP Handle();
     TCanvas& Canvas();
 
-    void Assign(const TPersistent* Source) override;
-    void Draw(TCanvas& ACanvas, const RECT& Rect) override;
-    void LoadFromStream(TStream& Stream) override;
-    void SaveToStream(TStream& Stream) override;
+    void Assign(const TPersistent* source) override;
+    void Draw(TCanvas& canvas, const RECT& rect) override;
+    void LoadFromStream(TStream& stream) override;
+    void SaveToStream(TStream& stream) override;
 
 private:
     class bitmap_canvas;
-    void Recreate(int AWidth, int AHeight, TPixelFormat Format);
+    void Recreate(int width, int height, TPixelFormat format);
     int stride() const noexcept;
 
     int FWidth = 0;
@@ -235,17 +235,17 @@ public:
     int Width() const override { return FWidth; }
     int Height() const override { return FHeight; }
     HICON Handle() const noexcept { return FIcon.get(); }
-    // Takes ownership of Value.
-    void SetHandle(HICON Value);
+    // Takes ownership of value.
+    void SetHandle(HICON value);
     // Gives the handle away; the icon becomes empty.
     HICON ReleaseHandle();
 
-    void Assign(const TPersistent* Source) override;
-    void Draw(TCanvas& ACanvas, const RECT& Rect) override;
+    void Assign(const TPersistent* source) override;
+    void Draw(TCanvas& canvas, const RECT& rect) override;
     // The first image of an icon file.
-    void LoadFromStream(TStream& Stream) override;
+    void LoadFromStream(TStream& stream) override;
     // One 32-bit image as an icon file.
-    void SaveToStream(TStream& Stream) override;
+    void SaveToStream(TStream& stream) override;
 
 private:
     unique_handle<HICON, ::DestroyIcon> FIcon;
@@ -263,7 +263,7 @@ public:
     ~TCanvas() override;
 
     HDC Handle();
-    void SetHandle(HDC Value);
+    void SetHandle(HDC value);
     bool HandleAllocated() const noexcept { return FHandle != nullptr; }
 
     // Serialises drawing from several threads; re-entrant.
@@ -274,34 +274,34 @@ public:
     TFont& Font() noexcept { return FFont; }
     TBrush& Brush() noexcept { return FBrush; }
     TPen& Pen() noexcept { return FPen; }
-    void SetFont(const TFont& Value) { FFont.Assign(&Value); }
-    void SetBrush(const TBrush& Value) { FBrush.Assign(&Value); }
-    void SetPen(const TPen& Value) { FPen.Assign(&Value); }
+    void SetFont(const TFont& value) { FFont.Assign(&value); }
+    void SetBrush(const TBrush& value) { FBrush.Assign(&value); }
+    void SetPen(const TPen& value) { FPen.Assign(&value); }
 
     RECT ClipRect();
-    void MoveTo(int X, int Y);
-    void LineTo(int X, int Y);
-    void Rectangle(const RECT& Rect);
-    void FillRect(const RECT& Rect);
-    void FrameRect(const RECT& Rect);
-    void Polygon(const POINT* Points, int Count);
-    COLORREF Pixel(int X, int Y);
-    void SetPixel(int X, int Y, TColor Color);
+    void MoveTo(int x, int y);
+    void LineTo(int x, int y);
+    void Rectangle(const RECT& rect);
+    void FillRect(const RECT& rect);
+    void FrameRect(const RECT& rect);
+    void Polygon(const POINT* points, int count);
+    COLORREF Pixel(int x, int y);
+    void SetPixel(int x, int y, TColor color);
 
-    void TextOut(int X, int Y, const String& Text);
-    // Text clipped to Rect, drawn at (X, Y).
-    void TextRect(const RECT& Rect, int X, int Y, const String& Text);
-    // Text laid out in Rect with DrawTextW flags (DT_*).
-    void TextRect(RECT& Rect, const String& Text, UINT Format);
-    SIZE TextExtent(const String& Text);
-    int TextWidth(const String& Text) { return TextExtent(Text).cx; }
-    int TextHeight(const String& Text) { return TextExtent(Text).cy; }
+    void TextOut(int x, int y, const String& text);
+    // Text clipped to rect, drawn at (x, y).
+    void TextRect(const RECT& rect, int x, int y, const String& text);
+    // Text laid out in rect with DrawTextW flags (DT_*).
+    void TextRect(RECT& rect, const String& text, UINT format);
+    SIZE TextExtent(const String& text);
+    int TextWidth(const String& text) { return TextExtent(text).cx; }
+    int TextHeight(const String& text) { return TextExtent(text).cy; }
 
-    void Draw(int X, int Y, TGraphic& Graphic);
+    void Draw(int x, int y, TGraphic& graphic);
     // The graphic drawn (with its own transparency) at a constant opacity, 255 opaque.
-    void Draw(int X, int Y, TGraphic& Graphic, std::uint8_t Opacity);
-    void StretchDraw(const RECT& Rect, TGraphic& Graphic);
-    void CopyRect(const RECT& Dest, TCanvas& Source, const RECT& SourceRect);
+    void Draw(int x, int y, TGraphic& graphic, std::uint8_t opacity);
+    void StretchDraw(const RECT& rect, TGraphic& graphic);
+    void CopyRect(const RECT& dest, TCanvas& source, const RECT& source_rect);
 
     TNotifyEvent OnChange;
 
@@ -333,16 +333,16 @@ private:
 
 // Runs Paint with Canvas locked and drawing on DC in Font; the canvas lets go of DC afterwards.
 template <class F>
-void paint_on(TCanvas& Canvas, HDC DC, const TFont& Font, F&& Paint) {
-    Canvas.Lock();
-    Canvas.FreeHandle();
-    auto release = scope_exit([&Canvas] {
-        Canvas.SetHandle(nullptr);
-        Canvas.Unlock();
+void paint_on(TCanvas& canvas, HDC dc, const TFont& font, F&& paint) {
+    canvas.Lock();
+    canvas.FreeHandle();
+    auto release = scope_exit([&canvas] {
+        canvas.SetHandle(nullptr);
+        canvas.Unlock();
     });
-    Canvas.SetHandle(DC);
-    Canvas.SetFont(Font);
-    Paint();
+    canvas.SetHandle(dc);
+    canvas.SetFont(font);
+    paint();
 }
 
 // Selects obj into dc for the scope's lifetime.

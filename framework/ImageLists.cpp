@@ -6,7 +6,7 @@
 
 namespace kq {
 
-TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner) {}
+TCustomImageList::TCustomImageList(TComponent* owner) : TComponent(owner) {}
 TCustomImageList::~TCustomImageList() = default;
 
 const property_table& TCustomImageList::PublishedProperties() const {
@@ -35,59 +35,59 @@ void TCustomImageList::changed() {
     if (OnChange) OnChange(this);
 }
 
-void TCustomImageList::SetSize(int AWidth, int AHeight) {
-    if (AWidth == FWidth && AHeight == FHeight) return;
-    if (AWidth <= 0 || AHeight <= 0) throw EInvalidOperation(u"Invalid image size");
-    FWidth = AWidth;
-    FHeight = AHeight;
+void TCustomImageList::SetSize(int width, int height) {
+    if (width == FWidth && height == FHeight) return;
+    if (width <= 0 || height <= 0) throw EInvalidOperation(u"Invalid image size");
+    FWidth = width;
+    FHeight = height;
     FHandle.reset();
     changed();
 }
 
-void TCustomImageList::SetMasked(bool Value) {
-    if (Value == FMasked) return;
-    FMasked = Value;
+void TCustomImageList::SetMasked(bool value) {
+    if (value == FMasked) return;
+    FMasked = value;
     FHandle.reset();
     changed();
 }
 
-void TCustomImageList::SetBkColor(TColor Value) {
-    FBkColor = Value;
+void TCustomImageList::SetBkColor(TColor value) {
+    FBkColor = value;
     if (FHandle)
-        ::ImageList_SetBkColor(FHandle.get(), Value == clNone ? CLR_NONE : static_cast<COLORREF>(ColorToRGB(Value)));
+        ::ImageList_SetBkColor(FHandle.get(), value == clNone ? CLR_NONE : static_cast<COLORREF>(ColorToRGB(value)));
     changed();
 }
 
 int TCustomImageList::Count() { return FHandle ? ::ImageList_GetImageCount(FHandle.get()) : 0; }
 
-void TCustomImageList::check_index(int Index) {
-    if (Index < 0 || Index >= Count()) throw EInvalidOperation(u"Invalid image list index " + utf8_to_string(std::to_string(Index)));
+void TCustomImageList::check_index(int index) {
+    if (index < 0 || index >= Count()) throw EInvalidOperation(u"Invalid image list index " + utf8_to_string(std::to_string(index)));
 }
 
-int TCustomImageList::Add(TBitmap& Image, TBitmap* Mask) {
-    const int index = ::ImageList_Add(Handle(), Image.Handle(), Mask ? Mask->Handle() : nullptr);
+int TCustomImageList::Add(TBitmap& image, TBitmap* mask) {
+    const int index = ::ImageList_Add(Handle(), image.Handle(), mask ? mask->Handle() : nullptr);
     if (index < 0) throw EInvalidOperation(u"Failed to add an image to the image list");
     changed();
     return index;
 }
 
-int TCustomImageList::AddMasked(TBitmap& Image, TColor MaskColor) {
-    const int index = ::ImageList_AddMasked(Handle(), Image.Handle(), static_cast<COLORREF>(ColorToRGB(MaskColor)));
+int TCustomImageList::AddMasked(TBitmap& image, TColor mask_color) {
+    const int index = ::ImageList_AddMasked(Handle(), image.Handle(), static_cast<COLORREF>(ColorToRGB(mask_color)));
     if (index < 0) throw EInvalidOperation(u"Failed to add an image to the image list");
     changed();
     return index;
 }
 
-int TCustomImageList::AddIcon(TIcon& Image) {
-    const int index = ::ImageList_ReplaceIcon(Handle(), -1, Image.Handle());
+int TCustomImageList::AddIcon(TIcon& image) {
+    const int index = ::ImageList_ReplaceIcon(Handle(), -1, image.Handle());
     if (index < 0) throw EInvalidOperation(u"Failed to add an image to the image list");
     changed();
     return index;
 }
 
-void TCustomImageList::Delete(int Index) {
-    check_index(Index);
-    ::ImageList_Remove(FHandle.get(), Index);
+void TCustomImageList::Delete(int index) {
+    check_index(index);
+    ::ImageList_Remove(FHandle.get(), index);
     changed();
 }
 
@@ -96,8 +96,8 @@ void TCustomImageList::Clear() {
     changed();
 }
 
-void TCustomImageList::Draw(TCanvas& Canvas, int X, int Y, int Index, bool Enabled) {
-    check_index(Index);
+void TCustomImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) {
+    check_index(index);
     UINT style = ILD_NORMAL;
     switch (FDrawingStyle) {
     case TDrawingStyle::dsFocus: style = ILD_FOCUS; break;
@@ -105,22 +105,22 @@ void TCustomImageList::Draw(TCanvas& Canvas, int X, int Y, int Index, bool Enabl
     case TDrawingStyle::dsTransparent: style = ILD_TRANSPARENT; break;
     case TDrawingStyle::dsNormal: style = FBkColor == clNone ? ILD_TRANSPARENT : ILD_NORMAL; break;
     }
-    if (!Enabled) style |= ILD_BLEND50;
-    ::ImageList_Draw(FHandle.get(), Index, Canvas.Handle(), X, Y, style);
+    if (!enabled) style |= ILD_BLEND50;
+    ::ImageList_Draw(FHandle.get(), index, canvas.Handle(), x, y, style);
 }
 
-void TCustomImageList::GetIcon(int Index, TIcon& Image) {
-    check_index(Index);
-    Image.SetHandle(::ImageList_GetIcon(FHandle.get(), Index, ILD_TRANSPARENT));
+void TCustomImageList::GetIcon(int index, TIcon& image) {
+    check_index(index);
+    image.SetHandle(::ImageList_GetIcon(FHandle.get(), index, ILD_TRANSPARENT));
 }
 
-void TCustomImageList::GetBitmap(int Index, TBitmap& Image) {
-    check_index(Index);
-    Image.SetPixelFormat(TPixelFormat::pf32bit);
-    Image.SetSize(FWidth, FHeight);
-    Image.Canvas().Brush().SetColor(clWhite);
-    Image.Canvas().FillRect(RECT{0, 0, FWidth, FHeight});
-    ::ImageList_Draw(FHandle.get(), Index, Image.Canvas().Handle(), 0, 0, ILD_NORMAL);
+void TCustomImageList::GetBitmap(int index, TBitmap& image) {
+    check_index(index);
+    image.SetPixelFormat(TPixelFormat::pf32bit);
+    image.SetSize(FWidth, FHeight);
+    image.Canvas().Brush().SetColor(clWhite);
+    image.Canvas().FillRect(RECT{0, 0, FWidth, FHeight});
+    ::ImageList_Draw(FHandle.get(), index, image.Canvas().Handle(), 0, 0, ILD_NORMAL);
 }
 
 } // namespace kq

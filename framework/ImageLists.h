@@ -9,42 +9,42 @@ enum class TDrawingStyle : std::uint8_t { dsFocus, dsSelected, dsNormal, dsTrans
 // Images of one size in one system image list, drawn with their mask or alpha.
 class TCustomImageList : public TComponent {
 public:
-    explicit TCustomImageList(TComponent* AOwner);
+    explicit TCustomImageList(TComponent* owner);
     ~TCustomImageList() override;
 
     int Width() const noexcept { return FWidth; }
     int Height() const noexcept { return FHeight; }
     // Changing the size empties the list.
-    void SetSize(int AWidth, int AHeight);
-    void SetWidth(int Value) { SetSize(Value, FHeight); }
-    void SetHeight(int Value) { SetSize(FWidth, Value); }
+    void SetSize(int width, int height);
+    void SetWidth(int value) { SetSize(value, FHeight); }
+    void SetHeight(int value) { SetSize(FWidth, value); }
     bool Masked() const noexcept { return FMasked; }
-    void SetMasked(bool Value);
+    void SetMasked(bool value);
     TColor BkColor() const noexcept { return FBkColor; }
-    void SetBkColor(TColor Value);
+    void SetBkColor(TColor value);
     TDrawingStyle DrawingStyle() const noexcept { return FDrawingStyle; }
-    void SetDrawingStyle(TDrawingStyle Value) { FDrawingStyle = Value; }
+    void SetDrawingStyle(TDrawingStyle value) { FDrawingStyle = value; }
 
     HIMAGELIST Handle();
     int Count();
 
     // Each adds one image per Width pixels of the bitmap; the index of the first is returned.
-    int Add(TBitmap& Image, TBitmap* Mask);
-    int AddMasked(TBitmap& Image, TColor MaskColor);
-    int AddIcon(TIcon& Image);
-    void Delete(int Index);
+    int Add(TBitmap& image, TBitmap* mask);
+    int AddMasked(TBitmap& image, TColor mask_color);
+    int AddIcon(TIcon& image);
+    void Delete(int index);
     void Clear();
 
-    void Draw(TCanvas& Canvas, int X, int Y, int Index, bool Enabled = true);
-    // The image as an icon, with its transparency; Image takes the new handle.
-    void GetIcon(int Index, TIcon& Image);
-    void GetBitmap(int Index, TBitmap& Image);
+    void Draw(TCanvas& canvas, int x, int y, int index, bool enabled = true);
+    // The image as an icon, with its transparency; image takes the new handle.
+    void GetIcon(int index, TIcon& image);
+    void GetBitmap(int index, TBitmap& image);
 
     TNotifyEvent OnChange;
     const property_table& PublishedProperties() const override;
 
 private:
-    void check_index(int Index);
+    void check_index(int index);
     void changed();
 
     int FWidth = 16;

@@ -8,8 +8,8 @@
 
 namespace kq {
 
-void premultiply_alpha(std::span<std::uint32_t> Pixels) noexcept {
-    for (std::uint32_t& p : Pixels) {
+void premultiply_alpha(std::span<std::uint32_t> pixels) noexcept {
+    for (std::uint32_t& p : pixels) {
         const std::uint32_t a = p >> 24;
         const std::uint32_t b = (p & 0xFF) * a / 255;
         const std::uint32_t g = ((p >> 8) & 0xFF) * a / 255;
@@ -18,10 +18,10 @@ void premultiply_alpha(std::span<std::uint32_t> Pixels) noexcept {
     }
 }
 
-void show_layered_bitmap(HWND Window, TBitmap& Bitmap, std::uint8_t Alpha, const POINT* Position) {
-    if (Bitmap.PixelFormat() != TPixelFormat::pf32bit)
+void show_layered_bitmap(HWND window, TBitmap& bitmap, std::uint8_t alpha, const POINT* position) {
+    if (bitmap.PixelFormat() != TPixelFormat::pf32bit)
         throw EInvalidGraphic(u"A layered window shows 32-bit bitmaps only");
-    const int width = Bitmap.Width(), height = Bitmap.Height();
+    const int width = bitmap.Width(), height = bitmap.Height();
 
     // A premultiplied copy: the caller's bitmap keeps its straight alpha.
     BITMAPINFO info{};
@@ -32,12 +32,12 @@ void show_layered_bitmap(HWND Window, TBitmap& Bitmap, std::uint8_t Alpha, const
     auto* pixels = static_cast<std::uint32_t*>(bits);
     const auto row_pixels = static_cast<std::size_t>(width);
     for (int y = 0; y < height; ++y)
-        std::memcpy(pixels + row_pixels * static_cast<std::size_t>(y), Bitmap.ScanLine(y), row_pixels * 4);
-    if (Bitmap.AlphaFormat() != TAlphaFormat::afPremultiplied)
+        std::memcpy(pixels + row_pixels * static_cast<std::size_t>(y), bitmap.ScanLine(y), row_pixels * 4);
+    if (bitmap.AlphaFormat() != TAlphaFormat::afPremultiplied)
         premultiply_alpha({pixels, row_pixels * static_cast<std::size_t>(height)});
 
-    const LONG_PTR ex_style = ::GetWindowLongPtrW(Window, GWL_EXSTYLE);
-    if (!(ex_style & WS_EX_LAYERED)) ::SetWindowLongPtrW(Window, GWL_EXSTYLE, ex_style | WS_EX_LAYERED);
+    const LONG_PTR ex_style = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if (!(ex_style & WS_EX_LAYERED)) ::SetWindowLongPtrW(window, GWL_EXSTYLE, ex_style | WS_EX_LAYERED);
 
     const HDC screen = ::GetDC(nullptr);
     if (!screen) RaiseLastOSError();
@@ -48,8 +48,8 @@ void show_layered_bitmap(HWND Window, TBitmap& Bitmap, std::uint8_t Alpha, const
 
     SIZE size{width, height};
     POINT origin{0, 0};
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, Alpha, AC_SRC_ALPHA};
-    if (!::UpdateLayeredWindow(Window, screen, const_cast<POINT*>(Position), &size, memory.get(), &origin, 0, &blend,
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
+    if (!::UpdateLayeredWindow(window, screen, const_cast<POINT*>(position), &size, memory.get(), &origin, 0, &blend,
                                ULW_ALPHA))
         RaiseLastOSError();
 }

@@ -2,7 +2,6 @@
 
 #include "framework/ImageLists.h"
 #include "framework/Properties.h"
-#include "framework/Timers.h"
 
 #include <algorithm>
 #include <set>
@@ -74,28 +73,28 @@ String strip_accelerator(const String& caption) {
 
 } // namespace
 
-TShortCut ShortCut(std::uint16_t Key, TShiftState Shift) {
-    TShortCut s = Key & 0xFF;
-    if (Shift.contains(TShiftStateFlag::ssShift)) s |= scShift;
-    if (Shift.contains(TShiftStateFlag::ssCtrl)) s |= scCtrl;
-    if (Shift.contains(TShiftStateFlag::ssAlt)) s |= scAlt;
+TShortCut ShortCut(std::uint16_t key, TShiftState shift) {
+    TShortCut s = key & 0xFF;
+    if (shift.contains(TShiftStateFlag::ssShift)) s |= scShift;
+    if (shift.contains(TShiftStateFlag::ssCtrl)) s |= scCtrl;
+    if (shift.contains(TShiftStateFlag::ssAlt)) s |= scAlt;
     return s;
 }
 
-String ShortCutToText(TShortCut ShortCut) {
-    const String name = key_name(ShortCut & 0xFF);
+String ShortCutToText(TShortCut short_cut) {
+    const String name = key_name(short_cut & 0xFF);
     if (name.empty()) return {};
     String text;
-    if (ShortCut & scShift) text += u"Shift+";
-    if (ShortCut & scCtrl) text += u"Ctrl+";
-    if (ShortCut & scAlt) text += u"Alt+";
+    if (short_cut & scShift) text += u"Shift+";
+    if (short_cut & scCtrl) text += u"Ctrl+";
+    if (short_cut & scAlt) text += u"Alt+";
     text.append(name);
     return text;
 }
 
 // --- TMenuItem
 
-TMenuItem::TMenuItem(TComponent* AOwner) : TComponent(AOwner), FCommand(allocate_command()) {}
+TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner), FCommand(allocate_command()) {}
 
 TMenuItem::~TMenuItem() {
     // Submenus belong to their items, not to this menu: detach them before anything is destroyed.
@@ -106,44 +105,44 @@ TMenuItem::~TMenuItem() {
     state().commands.erase(FCommand);
 }
 
-TMenuItem* TMenuItem::Items(int Index) const {
-    if (Index < 0 || Index >= Count()) raise_list_index_error(Index);
-    return FItems[static_cast<size_t>(Index)];
+TMenuItem* TMenuItem::Items(int index) const {
+    if (index < 0 || index >= Count()) raise_list_index_error(index);
+    return FItems[static_cast<size_t>(index)];
 }
 
-int TMenuItem::IndexOf(const TMenuItem* Item) const {
-    const auto it = std::find(FItems.begin(), FItems.end(), Item);
+int TMenuItem::IndexOf(const TMenuItem* item) const {
+    const auto it = std::find(FItems.begin(), FItems.end(), item);
     return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());
 }
 
 int TMenuItem::MenuIndex() const { return FParent ? FParent->IndexOf(this) : -1; }
 
-void TMenuItem::Add(TMenuItem* Item) { Insert(Count(), Item); }
+void TMenuItem::Add(TMenuItem* item) { Insert(Count(), item); }
 
-void TMenuItem::Insert(int Index, TMenuItem* Item) {
-    if (Item->FParent) throw EInvalidOperation(u"Menu inserted twice");
-    if (Index < 0 || Index > Count()) raise_list_index_error(Index);
-    FItems.insert(FItems.begin() + Index, Item);
-    Item->FParent = this;
+void TMenuItem::Insert(int index, TMenuItem* item) {
+    if (item->FParent) throw EInvalidOperation(u"Menu inserted twice");
+    if (index < 0 || index > Count()) raise_list_index_error(index);
+    FItems.insert(FItems.begin() + index, item);
+    item->FParent = this;
     changed();
 }
 
-void TMenuItem::Remove(TMenuItem* Item) {
-    const auto it = std::find(FItems.begin(), FItems.end(), Item);
+void TMenuItem::Remove(TMenuItem* item) {
+    const auto it = std::find(FItems.begin(), FItems.end(), item);
     if (it == FItems.end()) return;
     FItems.erase(it);
-    Item->FParent = nullptr;
+    item->FParent = nullptr;
     changed();
 }
 
-void TMenuItem::Delete(int Index) { delete Items(Index); }
+void TMenuItem::Delete(int index) { delete Items(index); }
 
 void TMenuItem::Clear() {
     while (!FItems.empty()) delete FItems.back();
 }
 
-TMenuItem* TMenuItem::Find(const String& ACaption) const {
-    const String wanted = strip_accelerator(ACaption);
+TMenuItem* TMenuItem::Find(const String& caption) const {
+    const String wanted = strip_accelerator(caption);
     for (TMenuItem* i : FItems)
         if (strip_accelerator(i->FCaption) == wanted) return i;
     return nullptr;
@@ -206,10 +205,10 @@ HMENU TMenuItem::Handle() {
     return FHandle.get();
 }
 
-TMenuItem* TMenuItem::find_command(UINT Command) {
-    if (FCommand == Command) return this;
+TMenuItem* TMenuItem::find_command(UINT command) {
+    if (FCommand == command) return this;
     for (TMenuItem* i : FItems)
-        if (TMenuItem* found = i->find_command(Command)) return found;
+        if (TMenuItem* found = i->find_command(command)) return found;
     return nullptr;
 }
 
@@ -222,16 +221,16 @@ TComponent* TMenuItem::GetParentComponent() const {
     return FParent;
 }
 
-void TMenuItem::SetParentComponent(TComponent* Value) {
+void TMenuItem::SetParentComponent(TComponent* value) {
     if (FParent) FParent->Remove(this);
-    if (auto* menu = dynamic_cast<TMenu*>(Value))
+    if (auto* menu = dynamic_cast<TMenu*>(value))
         menu->Items().Add(this);
-    else if (auto* item = dynamic_cast<TMenuItem*>(Value))
+    else if (auto* item = dynamic_cast<TMenuItem*>(value))
         item->Add(this);
 }
 
-void TMenuItem::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {
-    for (TMenuItem* i : FItems) Proc(i);
+void TMenuItem::GetChildren(const std::function<void(TComponent*)>& proc, TComponent*) {
+    for (TMenuItem* i : FItems) proc(i);
 }
 
 const property_table& TMenuItem::PublishedProperties() const {
@@ -255,7 +254,7 @@ const property_table& TMenuItem::PublishedProperties() const {
 
 // --- TMenu
 
-TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(std::make_unique<TMenuItem>(nullptr)) {
+TMenu::TMenu(TComponent* owner) : TComponent(owner), FItems(std::make_unique<TMenuItem>(nullptr)) {
     FItems->FMenu = this;
 }
 
@@ -263,26 +262,26 @@ TMenu::~TMenu() {
     FItems.reset();
 }
 
-void TMenu::SetImages(TCustomImageList* Value) {
-    FImages = Value;
-    if (Value) Value->FreeNotification(this);
+void TMenu::SetImages(TCustomImageList* value) {
+    FImages = value;
+    if (value) value->FreeNotification(this);
 }
 
-void TMenu::SetOwnerDraw(bool Value) {
-    if (Value == FOwnerDraw) return;
-    FOwnerDraw = Value;
+void TMenu::SetOwnerDraw(bool value) {
+    if (value == FOwnerDraw) return;
+    FOwnerDraw = value;
     FItems->changed();
 }
 
-void TMenu::Notification(TComponent* AComponent, TOperation Operation) {
-    if (Operation == TOperation::opRemove && AComponent == FImages) FImages = nullptr;
-    TComponent::Notification(AComponent, Operation);
+void TMenu::Notification(TComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove && component == FImages) FImages = nullptr;
+    TComponent::Notification(component, operation);
 }
 
 HMENU TMenu::Handle() { return FItems->Handle(); }
 
-void TMenu::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent*) {
-    for (TMenuItem* i : FItems->FItems) Proc(i);
+void TMenu::GetChildren(const std::function<void(TComponent*)>& proc, TComponent*) {
+    for (TMenuItem* i : FItems->FItems) proc(i);
 }
 
 const property_table& TMenu::PublishedProperties() const {
@@ -301,21 +300,21 @@ const property_table& TPopupMenu::PublishedProperties() const {
     return table;
 }
 
-TMenuItem* TMenu::FindItem(UINT Command) {
-    if (Command == FItems->FCommand) return nullptr;
-    return FItems->find_command(Command);
+TMenuItem* TMenu::FindItem(UINT command) {
+    if (command == FItems->FCommand) return nullptr;
+    return FItems->find_command(command);
 }
 
-bool TMenu::DispatchCommand(UINT Command) {
-    TMenuItem* item = FindItem(Command);
+bool TMenu::DispatchCommand(UINT command) {
+    TMenuItem* item = FindItem(command);
     if (!item) return false;
     item->Click();
     return true;
 }
 
-bool TMenu::DispatchOwnerDraw(TMessage& Message) {
-    if (Message.Msg == WM_MEASUREITEM) {
-        auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(Message.LParam);
+bool TMenu::DispatchOwnerDraw(TMessage& message) {
+    if (message.Msg == WM_MEASUREITEM) {
+        auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(message.LParam);
         if (mi->CtlType != ODT_MENU) return false;
         TMenuItem* item = FindItem(mi->itemID);
         if (!item) return false;
@@ -339,10 +338,10 @@ bool TMenu::DispatchOwnerDraw(TMessage& Message) {
         mi->itemWidth = static_cast<UINT>(std::max(width, 0));
         mi->itemHeight = static_cast<UINT>(std::max(height, 0));
         canvas.SetHandle(nullptr);
-        Message.Result = 1;
+        message.Result = 1;
         return true;
     }
-    auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(Message.LParam);
+    auto* di = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
     if (di->CtlType != ODT_MENU) return false;
     TMenuItem* item = FindItem(di->itemID);
     if (!item) return false;
@@ -387,11 +386,11 @@ bool TMenu::DispatchOwnerDraw(TMessage& Message) {
             canvas.TextRect(text, ShortCutToText(item->ShortCut()), DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
         }
     }
-    Message.Result = 1;
+    message.Result = 1;
     return true;
 }
 
-TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {}
+TMainMenu::TMainMenu(TComponent* owner) : TMenu(owner) {}
 
 HMENU TMainMenu::Handle() {
     FItems->rebuild(true);
@@ -400,7 +399,7 @@ HMENU TMainMenu::Handle() {
 
 // --- TPopupMenu
 
-TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {
+TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {
     if (PopupList) PopupList->Add(this);
 }
 
@@ -408,61 +407,49 @@ TPopupMenu::~TPopupMenu() {
     if (PopupList) PopupList->Remove(this);
 }
 
-void TPopupMenu::Popup(int X, int Y) {
+void TPopupMenu::Popup(int x, int y) {
     if (OnPopup) OnPopup(this);
     if (!PopupList) throw EInvalidOperation(u"Menus are not started");
     static constexpr UINT align[] = {TPM_LEFTALIGN, TPM_RIGHTALIGN, TPM_CENTERALIGN};
     ::SetForegroundWindow(PopupList->Window());
-    ::TrackPopupMenuEx(Handle(), align[static_cast<int>(FAlignment)] | TPM_RIGHTBUTTON, X, Y, PopupList->Window(),
+    ::TrackPopupMenuEx(Handle(), align[static_cast<int>(FAlignment)] | TPM_RIGHTBUTTON, x, y, PopupList->Window(),
                        nullptr);
     // The command is posted; it runs from the message loop, after the menu is gone.
 }
 
 // --- TPopupList
 
-LRESULT CALLBACK TPopupList::popup_list_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept {
-    auto* self = reinterpret_cast<TPopupList*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
-    if (!self) return ::DefWindowProcW(h, m, w, l);
-    return guard_callback(LRESULT{0}, [&] {
-        TMessage message{m, w, l, 0};
-        self->WndProc(message);
-        return message.Result;
-    });
-}
-
 TPopupList::TPopupList() {
     // A top-level (hidden) window: menus need a real owner window, not a message-only one.
-    const HINSTANCE instance = register_window_class(L"TPopupList", popup_list_proc);
+    const HINSTANCE instance = register_window_class(L"TPopupList");
     FWindow.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, L"TPopupList", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                     instance, nullptr));
     if (!FWindow) RaiseLastOSError();
-    ::SetWindowLongPtrW(FWindow.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    bind_window(FWindow.get(), {this, [this](TMessage& m) { WndProc(m); }});
 }
 
-TPopupList::~TPopupList() {
-    ::SetWindowLongPtrW(FWindow.get(), GWLP_USERDATA, 0);
+TPopupList::~TPopupList() { unbind_window(FWindow.get()); }
+
+void TPopupList::Add(TPopupMenu* menu) { FMenus.push_back(menu); }
+
+void TPopupList::Remove(TPopupMenu* menu) noexcept {
+    FMenus.erase(std::remove(FMenus.begin(), FMenus.end(), menu), FMenus.end());
 }
 
-void TPopupList::Add(TPopupMenu* Menu) { FMenus.push_back(Menu); }
-
-void TPopupList::Remove(TPopupMenu* Menu) noexcept {
-    FMenus.erase(std::remove(FMenus.begin(), FMenus.end(), Menu), FMenus.end());
-}
-
-void TPopupList::WndProc(TMessage& Message) {
-    switch (Message.Msg) {
+void TPopupList::WndProc(TMessage& message) {
+    switch (message.Msg) {
     case WM_COMMAND:
         for (TPopupMenu* menu : std::vector<TPopupMenu*>(FMenus))
-            if (menu->DispatchCommand(LOWORD(Message.WParam))) return;
+            if (menu->DispatchCommand(LOWORD(message.WParam))) return;
         break;
     case WM_MEASUREITEM:
     case WM_DRAWITEM:
         for (TPopupMenu* menu : FMenus)
-            if (menu->DispatchOwnerDraw(Message)) return;
+            if (menu->DispatchOwnerDraw(message)) return;
         break;
     default: break;
     }
-    Message.Result = ::DefWindowProcW(FWindow.get(), Message.Msg, Message.WParam, Message.LParam);
+    message.Result = ::DefWindowProcW(FWindow.get(), message.Msg, message.WParam, message.LParam);
 }
 
 void menus_startup() {

@@ -15,9 +15,9 @@ using TShortCut = std::uint16_t;
 constexpr TShortCut scShift = 0x2000;
 constexpr TShortCut scCtrl = 0x4000;
 constexpr TShortCut scAlt = 0x8000;
-TShortCut ShortCut(std::uint16_t Key, TShiftState Shift);
+TShortCut ShortCut(std::uint16_t key, TShiftState shift);
 // "Ctrl+S", "Shift+F10", "Alt+Enter"; empty for 0.
-String ShortCutToText(TShortCut ShortCut);
+String ShortCutToText(TShortCut short_cut);
 
 enum class TOwnerDrawStateFlag : std::uint8_t {
     odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault, odHotLight, odInactive, odNoAccel,
@@ -25,54 +25,54 @@ enum class TOwnerDrawStateFlag : std::uint8_t {
 };
 using TOwnerDrawState = enum_set<TOwnerDrawStateFlag>;
 
-using TMenuMeasureItemEvent = std::function<void(TObject* Sender, TCanvas& ACanvas, int& Width, int& Height)>;
-using TMenuDrawItemEvent = std::function<void(TObject* Sender, TCanvas& ACanvas, const RECT& ARect, bool Selected)>;
+using TMenuMeasureItemEvent = std::function<void(TObject* sender, TCanvas& canvas, int& width, int& height)>;
+using TMenuDrawItemEvent = std::function<void(TObject* sender, TCanvas& canvas, const RECT& rect, bool selected)>;
 using TAdvancedMenuDrawItemEvent =
-    std::function<void(TObject* Sender, TCanvas& ACanvas, const RECT& ARect, TOwnerDrawState State)>;
+    std::function<void(TObject* sender, TCanvas& canvas, const RECT& rect, TOwnerDrawState state)>;
 
 // One entry of a menu; the caption "-" makes a separator. An item frees the items it holds.
 class TMenuItem : public TComponent {
 public:
-    explicit TMenuItem(TComponent* AOwner);
+    explicit TMenuItem(TComponent* owner);
     ~TMenuItem() override;
 
     const String& Caption() const noexcept { return FCaption; }
-    void SetCaption(const String& Value) { assign(FCaption, Value); }
+    void SetCaption(const String& value) { assign(FCaption, value); }
     bool IsLine() const noexcept { return FCaption == u"-"; }
     bool Checked() const noexcept { return FChecked; }
-    void SetChecked(bool Value) { assign(FChecked, Value); }
+    void SetChecked(bool value) { assign(FChecked, value); }
     bool RadioItem() const noexcept { return FRadioItem; }
-    void SetRadioItem(bool Value) { assign(FRadioItem, Value); }
+    void SetRadioItem(bool value) { assign(FRadioItem, value); }
     std::uint8_t GroupIndex() const noexcept { return FGroupIndex; }
-    void SetGroupIndex(std::uint8_t Value) { FGroupIndex = Value; }
+    void SetGroupIndex(std::uint8_t value) { FGroupIndex = value; }
     bool Default() const noexcept { return FDefault; }
-    void SetDefault(bool Value) { assign(FDefault, Value); }
+    void SetDefault(bool value) { assign(FDefault, value); }
     bool Enabled() const noexcept { return FEnabled; }
-    void SetEnabled(bool Value) { assign(FEnabled, Value); }
+    void SetEnabled(bool value) { assign(FEnabled, value); }
     bool Visible() const noexcept { return FVisible; }
-    void SetVisible(bool Value) { assign(FVisible, Value); }
+    void SetVisible(bool value) { assign(FVisible, value); }
     int ImageIndex() const noexcept { return FImageIndex; }
-    void SetImageIndex(int Value) { assign(FImageIndex, Value); }
+    void SetImageIndex(int value) { assign(FImageIndex, value); }
     TShortCut ShortCut() const noexcept { return FShortCut; }
-    void SetShortCut(TShortCut Value) { assign(FShortCut, Value); }
+    void SetShortCut(TShortCut value) { assign(FShortCut, value); }
     const String& Hint() const noexcept { return FHint; }
-    void SetHint(const String& Value) { FHint = Value; }
+    void SetHint(const String& value) { FHint = value; }
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
-    TMenuItem* Items(int Index) const;
+    TMenuItem* Items(int index) const;
     TMenuItem* Parent() const noexcept { return FParent; }
     int MenuIndex() const;
-    int IndexOf(const TMenuItem* Item) const;
-    // The item takes Item (which must have no parent) into its list.
-    void Add(TMenuItem* Item);
-    void Insert(int Index, TMenuItem* Item);
-    // Takes Item out of the list; the caller then owns it.
-    void Remove(TMenuItem* Item);
-    // Frees the item at Index.
-    void Delete(int Index);
+    int IndexOf(const TMenuItem* item) const;
+    // The item takes item (which must have no parent) into its list.
+    void Add(TMenuItem* item);
+    void Insert(int index, TMenuItem* item);
+    // Takes item out of the list; the caller then owns it.
+    void Remove(TMenuItem* item);
+    // Frees the item at index.
+    void Delete(int index);
     void Clear();
     // The item with this caption (ignoring '&'), or nullptr.
-    TMenuItem* Find(const String& ACaption) const;
+    TMenuItem* Find(const String& caption) const;
 
     // The submenu of this item (built on demand).
     HMENU Handle();
@@ -84,8 +84,8 @@ public:
     virtual void Click();
 
     TComponent* GetParentComponent() const override;
-    void SetParentComponent(TComponent* Value) override;
-    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    void SetParentComponent(TComponent* value) override;
+    void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
     const property_table& PublishedProperties() const override;
 
     TNotifyEvent OnClick;
@@ -98,15 +98,15 @@ private:
     friend class TMainMenu;
     // Stores a property; the parent menu is rebuilt on its next use.
     template <class T, class V>
-    void assign(T& Field, const V& Value) {
-        if (Field == Value) return;
-        Field = Value;
+    void assign(T& field, const V& value) {
+        if (field == value) return;
+        field = value;
         if (FParent) FParent->changed();
     }
     void changed();
     void rebuild(bool bar);
     void fill_info(MENUITEMINFOW& info, String& text);
-    TMenuItem* find_command(UINT Command);
+    TMenuItem* find_command(UINT command);
 
     String FCaption;
     bool FChecked = false;
@@ -129,25 +129,25 @@ private:
 
 class TMenu : public TComponent {
 public:
-    explicit TMenu(TComponent* AOwner);
+    explicit TMenu(TComponent* owner);
     ~TMenu() override;
 
     TMenuItem& Items() noexcept { return *FItems; }
     TCustomImageList* Images() const noexcept { return FImages; }
-    void SetImages(TCustomImageList* Value);
+    void SetImages(TCustomImageList* value);
     // Every item is drawn by the menu's draw events (or the default owner drawing).
     bool OwnerDraw() const noexcept { return FOwnerDraw; }
-    void SetOwnerDraw(bool Value);
+    void SetOwnerDraw(bool value);
     virtual HMENU Handle();
 
     // WM_COMMAND of a menu item: clicks it. False when the command is not this menu's.
-    bool DispatchCommand(UINT Command);
+    bool DispatchCommand(UINT command);
     // WM_MEASUREITEM and WM_DRAWITEM of this menu's items; false when not one of them.
-    bool DispatchOwnerDraw(TMessage& Message);
-    TMenuItem* FindItem(UINT Command);
+    bool DispatchOwnerDraw(TMessage& message);
+    TMenuItem* FindItem(UINT command);
 
-    void Notification(TComponent* AComponent, TOperation Operation) override;
-    void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+    void Notification(TComponent* component, TOperation operation) override;
+    void GetChildren(const std::function<void(TComponent*)>& proc, TComponent* root) override;
     const property_table& PublishedProperties() const override;
 
 protected:
@@ -161,7 +161,7 @@ private:
 // The menu bar of a form.
 class TMainMenu : public TMenu {
 public:
-    explicit TMainMenu(TComponent* AOwner);
+    explicit TMainMenu(TComponent* owner);
     HMENU Handle() override;
 };
 
@@ -169,18 +169,18 @@ enum class TPopupAlignment : std::uint8_t { paLeft, paRight, paCenter };
 
 class TPopupMenu : public TMenu {
 public:
-    explicit TPopupMenu(TComponent* AOwner);
+    explicit TPopupMenu(TComponent* owner);
     ~TPopupMenu() override;
 
     // Shows the menu at a screen position; the chosen item's OnClick runs from the message loop.
-    virtual void Popup(int X, int Y);
+    virtual void Popup(int x, int y);
     bool AutoPopup() const noexcept { return FAutoPopup; }
-    void SetAutoPopup(bool Value) { FAutoPopup = Value; }
+    void SetAutoPopup(bool value) { FAutoPopup = value; }
     TPopupAlignment Alignment() const noexcept { return FAlignment; }
-    void SetAlignment(TPopupAlignment Value) { FAlignment = Value; }
+    void SetAlignment(TPopupAlignment value) { FAlignment = value; }
     // The control whose context menu this is, while it is up.
     TComponent* PopupComponent() const noexcept { return FPopupComponent; }
-    void SetPopupComponent(TComponent* Value) { FPopupComponent = Value; }
+    void SetPopupComponent(TComponent* value) { FPopupComponent = value; }
 
     TNotifyEvent OnPopup;
     const property_table& PublishedProperties() const override;
@@ -201,15 +201,14 @@ public:
 
     HWND Window() const noexcept { return FWindow.get(); }
     int Count() const noexcept { return static_cast<int>(FMenus.size()); }
-    TPopupMenu* Items(int Index) const { return FMenus.at(static_cast<size_t>(Index)); }
-    void Add(TPopupMenu* Menu);
-    void Remove(TPopupMenu* Menu) noexcept;
+    TPopupMenu* Items(int index) const { return FMenus.at(static_cast<size_t>(index)); }
+    void Add(TPopupMenu* menu);
+    void Remove(TPopupMenu* menu) noexcept;
 
 protected:
-    virtual void WndProc(TMessage& Message);
+    virtual void WndProc(TMessage& message);
 
 private:
-    static LRESULT CALLBACK popup_list_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexcept;
     std::vector<TPopupMenu*> FMenus;
     unique_handle<HWND, ::DestroyWindow> FWindow;
 };

@@ -21,12 +21,12 @@ public:
     // What SaveToStream writes.
     png_encode_options& SaveOptions() noexcept { return FOptions; }
     // Replaces the pixels (the file's properties become those of an 8-bit RGBA image).
-    void SetPixels(raster_image Image);
+    void SetPixels(raster_image image);
 
-    void Assign(const TPersistent* Source) override;
-    void Draw(TCanvas& ACanvas, const RECT& Rect) override;
-    void LoadFromStream(TStream& Stream) override;
-    void SaveToStream(TStream& Stream) override;
+    void Assign(const TPersistent* source) override;
+    void Draw(TCanvas& canvas, const RECT& rect) override;
+    void LoadFromStream(TStream& stream) override;
+    void SaveToStream(TStream& stream) override;
 
 private:
     png_picture FPicture;
@@ -40,11 +40,11 @@ public:
     int Height() const override { return FImage.height; }
     const raster_image& Pixels() const noexcept { return FImage; }
 
-    void Assign(const TPersistent* Source) override;
-    void Draw(TCanvas& ACanvas, const RECT& Rect) override;
-    void LoadFromStream(TStream& Stream) override;
+    void Assign(const TPersistent* source) override;
+    void Draw(TCanvas& canvas, const RECT& rect) override;
+    void LoadFromStream(TStream& stream) override;
     // Pictures are only read; writing raises EInvalidGraphic.
-    void SaveToStream(TStream& Stream) override;
+    void SaveToStream(TStream& stream) override;
 
 private:
     raster_image FImage;
@@ -52,7 +52,7 @@ private:
 };
 
 // The pixels as a 32-bit bitmap with straight alpha.
-std::unique_ptr<TBitmap> bitmap_from_raster(const raster_image& Image);
+std::unique_ptr<TBitmap> bitmap_from_raster(const raster_image& image);
 
 // Holds one graphic of whichever class the loaded data is.
 class TPicture : public TPersistent {
@@ -61,18 +61,18 @@ public:
     ~TPicture() override;
 
     TGraphic* Graphic() const noexcept { return FGraphic.get(); }
-    // Takes a copy of Value (nullptr empties the picture).
-    void SetGraphic(const TGraphic* Value);
+    // Takes a copy of value (nullptr empties the picture).
+    void SetGraphic(const TGraphic* value);
     int Width() const { return FGraphic ? FGraphic->Width() : 0; }
     int Height() const { return FGraphic ? FGraphic->Height() : 0; }
 
     // The class is chosen by the data's signature: BMP, PNG, JPEG or icon; EInvalidGraphic otherwise.
-    void LoadFromStream(TStream& Stream);
-    void LoadFromFile(const String& FileName);
-    void SaveToStream(TStream& Stream);
-    void SaveToFile(const String& FileName);
+    void LoadFromStream(TStream& stream);
+    void LoadFromFile(const String& file_name);
+    void SaveToStream(TStream& stream);
+    void SaveToFile(const String& file_name);
 
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
     TNotifyEvent OnChange;
 
 private:
@@ -80,7 +80,7 @@ private:
     std::unique_ptr<TGraphic> FGraphic;
 };
 
-// A new, empty graphic of the class that reads Data (by its signature), or nullptr.
-std::unique_ptr<TGraphic> graphic_for_signature(std::span<const std::uint8_t> Data);
+// A new, empty graphic of the class that reads data (by its signature), or nullptr.
+std::unique_ptr<TGraphic> graphic_for_signature(std::span<const std::uint8_t> data);
 
 } // namespace kq

@@ -8,15 +8,15 @@ namespace kq {
 
 // --- Names of integer values
 
-void ident_map::add(std::int64_t Value, String Name) { FEntries.emplace_back(Value, std::move(Name)); }
+void ident_map::add(std::int64_t value, String name) { FEntries.emplace_back(value, std::move(name)); }
 
-const String* ident_map::name_of(std::int64_t Value) const noexcept {
-    const auto found = std::find_if(FEntries.begin(), FEntries.end(), [Value](const auto& e) { return e.first == Value; });
+const String* ident_map::name_of(std::int64_t value) const noexcept {
+    const auto found = std::find_if(FEntries.begin(), FEntries.end(), [value](const auto& e) { return e.first == value; });
     return found == FEntries.end() ? nullptr : &found->second;
 }
 
-std::optional<std::int64_t> ident_map::value_of(StringView Name) const noexcept {
-    const auto found = std::find_if(FEntries.begin(), FEntries.end(), [Name](const auto& e) { return SameText(e.second, Name); });
+std::optional<std::int64_t> ident_map::value_of(StringView name) const noexcept {
+    const auto found = std::find_if(FEntries.begin(), FEntries.end(), [name](const auto& e) { return SameText(e.second, name); });
     if (found == FEntries.end()) return std::nullopt;
     return found->first;
 }
@@ -33,17 +33,17 @@ ident_map& cursor_idents() {
 
 // --- Defaults
 
-bool is_default_value(const property_info& Info, const property_value& Value) {
-    if (Info.default_value) return Value == *Info.default_value;
-    switch (Info.kind) {
-    case property_kind::floating: return std::get<double>(Value) == 0.0;
+bool is_default_value(const property_info& info, const property_value& value) {
+    if (info.default_value) return value == *info.default_value;
+    switch (info.kind) {
+    case property_kind::floating: return std::get<double>(value) == 0.0;
     case property_kind::string:
-    case property_kind::event: return std::get<String>(Value).empty();
-    case property_kind::binary: return std::get<byte_block>(Value).empty();
-    case property_kind::component: return std::get<TComponent*>(Value) == nullptr;
-    case property_kind::persistent: return std::get<TPersistent*>(Value) == nullptr;
+    case property_kind::event: return std::get<String>(value).empty();
+    case property_kind::binary: return std::get<byte_block>(value).empty();
+    case property_kind::component: return std::get<TComponent*>(value) == nullptr;
+    case property_kind::persistent: return std::get<TPersistent*>(value) == nullptr;
     case property_kind::collection: {
-        const auto* collection = static_cast<const TCollection*>(std::get<TPersistent*>(Value));
+        const auto* collection = static_cast<const TCollection*>(std::get<TPersistent*>(value));
         return !collection || collection->Count() == 0;
     }
     default: return false;
@@ -52,18 +52,18 @@ bool is_default_value(const property_info& Info, const property_value& Value) {
 
 // --- Tables
 
-const property_info* property_table::find(StringView Name) const noexcept {
+const property_info* property_table::find(StringView name) const noexcept {
     for (const property_table* t = this; t; t = t->FParent) {
         for (const property_info& p : t->FProperties)
-            if (SameText(p.name, Name)) return &p;
+            if (SameText(p.name, name)) return &p;
     }
     return nullptr;
 }
 
-const method_info* property_table::find_method(StringView Name) const noexcept {
+const method_info* property_table::find_method(StringView name) const noexcept {
     for (const property_table* t = this; t; t = t->FParent) {
         for (const method_info& m : t->FMethods)
-            if (SameText(m.name, Name)) return &m;
+            if (SameText(m.name, name)) return &m;
     }
     return nullptr;
 }
@@ -87,22 +87,22 @@ std::vector<class_entry>& class_registry() {
     return registry;
 }
 
-class_entry* registered(StringView Name) noexcept {
+class_entry* registered(StringView name) noexcept {
     auto& registry = class_registry();
-    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return SameText(e.name, Name); });
+    const auto found = std::find_if(registry.begin(), registry.end(), [&](const class_entry& e) { return SameText(e.name, name); });
     return found == registry.end() ? nullptr : &*found;
 }
 } // namespace
 
-void register_class(String Name, component_factory Create) {
-    if (class_entry* entry = registered(Name))
-        entry->create = Create;
+void register_class(String name, component_factory create) {
+    if (class_entry* entry = registered(name))
+        entry->create = create;
     else
-        class_registry().push_back({std::move(Name), Create});
+        class_registry().push_back({std::move(name), create});
 }
 
-component_factory find_class(StringView Name) noexcept {
-    const class_entry* entry = registered(Name);
+component_factory find_class(StringView name) noexcept {
+    const class_entry* entry = registered(name);
     return entry ? entry->create : nullptr;
 }
 

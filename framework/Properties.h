@@ -49,9 +49,9 @@ using property_value = std::variant<std::int64_t, double, String, byte_block, TP
 // two maps at start-up.
 class ident_map {
 public:
-    void add(std::int64_t Value, String Name);
-    const String* name_of(std::int64_t Value) const noexcept;
-    std::optional<std::int64_t> value_of(StringView Name) const noexcept;
+    void add(std::int64_t value, String name);
+    const String* name_of(std::int64_t value) const noexcept;
+    std::optional<std::int64_t> value_of(StringView name) const noexcept;
 
 private:
     std::vector<std::pair<std::int64_t, String>> FEntries;
@@ -78,12 +78,12 @@ struct property_info {
 
 // True when the writer leaves the value out: it equals the declared default, or, without one, it is
 // a float 0, an empty string or block, a nil reference, an empty collection or an unassigned event.
-bool is_default_value(const property_info& Info, const property_value& Value);
+bool is_default_value(const property_info& info, const property_value& value);
 
 // A method of a root component that the reader can bind to an event by name.
 struct method_info {
     String name;
-    std::function<std::any(TPersistent& Self)> make; // a std::function of the method's signature
+    std::function<std::any(TPersistent& self)> make; // a std::function of the method's signature
 };
 
 // --- Event methods
@@ -115,14 +115,14 @@ class property_builder;
 class property_table {
 public:
     property_table() = default;
-    explicit property_table(const property_table* Parent) : FParent(Parent) {}
+    explicit property_table(const property_table* parent) : FParent(parent) {}
 
     template <class C>
-    static property_builder<C> of(const property_table& Parent);
+    static property_builder<C> of(const property_table& parent);
 
     // By name without regard to case, the class's own first, then its parents'.
-    const property_info* find(StringView Name) const noexcept;
-    const method_info* find_method(StringView Name) const noexcept;
+    const property_info* find(StringView name) const noexcept;
+    const method_info* find_method(StringView name) const noexcept;
     // Every property, the root class's first.
     std::vector<const property_info*> all() const;
 
@@ -182,143 +182,143 @@ class property_builder : public property_table {
     static const C& self(const TPersistent& object) noexcept { return static_cast<const C&>(object); }
 
 public:
-    explicit property_builder(const property_table* Parent) : property_table(Parent) {}
+    explicit property_builder(const property_table* parent) : property_table(parent) {}
 
     // Integers of any width; unsigned types make an unsigned property. Getters and setters are member
     // functions, lambdas taking the object, or a data member.
     template <class G, class S, class T = detail::getter_type<C, G>>
-    property_builder& integer(String Name, G Get, S Set, std::optional<std::type_identity_t<T>> Default = {}) {
+    property_builder& integer(String name, G get, S set, std::optional<std::type_identity_t<T>> Default = {}) {
         static_assert(std::is_integral_v<T> && !std::is_same_v<T, bool>);
         static_assert(sizeof(T) < sizeof(std::int64_t) || std::is_signed_v<T>);
-        return ordinal<T>(std::move(Name), std::is_unsigned_v<T> ? property_kind::unsigned_integer : property_kind::integer,
-                          std::move(Get), std::move(Set), Default);
+        return ordinal<T>(std::move(name), std::is_unsigned_v<T> ? property_kind::unsigned_integer : property_kind::integer,
+                          std::move(get), std::move(set), Default);
     }
 
     template <class G, class S, class T = detail::getter_type<C, G>>
-    property_builder& boolean(String Name, G Get, S Set, std::optional<bool> Default = {}) {
+    property_builder& boolean(String name, G get, S set, std::optional<bool> Default = {}) {
         static_assert(std::is_same_v<T, bool>);
-        return ordinal<T>(std::move(Name), property_kind::boolean, std::move(Get), std::move(Set), Default);
+        return ordinal<T>(std::move(name), property_kind::boolean, std::move(get), std::move(set), Default);
     }
 
     template <class G, class S, class T = detail::getter_type<C, G>>
-    property_builder& enumeration(String Name, G Get, S Set, std::vector<String> Names,
+    property_builder& enumeration(String name, G get, S set, std::vector<String> names,
                                   std::optional<std::type_identity_t<T>> Default = {}) {
         static_assert(std::is_enum_v<T>);
-        property_info& info = ordinal<T>(std::move(Name), property_kind::enumeration, std::move(Get), std::move(Set), Default)
+        property_info& info = ordinal<T>(std::move(name), property_kind::enumeration, std::move(get), std::move(set), Default)
                                   .FProperties.back();
         info.min = 0;
-        info.max = static_cast<std::int64_t>(Names.size()) - 1;
-        info.names = std::move(Names);
+        info.max = static_cast<std::int64_t>(names.size()) - 1;
+        info.names = std::move(names);
         return *this;
     }
 
     // Sets of an enumeration; Names gives the members by ordinal.
     template <class G, class S, class T = detail::getter_type<C, G>>
-    property_builder& set_of(String Name, G Get, S Set, std::vector<String> Names,
+    property_builder& set_of(String name, G get, S set, std::vector<String> names,
                              std::optional<std::type_identity_t<T>> Default = {}) {
         static_assert(detail::is_enum_set<T>::value);
-        property_info info = base(std::move(Name), property_kind::set);
-        info.names = std::move(Names);
-        info.get = [Get](const TPersistent& o) -> property_value {
-            return static_cast<std::int64_t>(T(std::invoke(Get, self(o))).bits());
+        property_info info = base(std::move(name), property_kind::set);
+        info.names = std::move(names);
+        info.get = [get](const TPersistent& o) -> property_value {
+            return static_cast<std::int64_t>(T(std::invoke(get, self(o))).bits());
         };
-        info.set = [Set](TPersistent& o, const property_value& v) {
-            detail::call_set(Set, self(o), T::from_bits(static_cast<std::uint64_t>(std::get<std::int64_t>(v))));
+        info.set = [set](TPersistent& o, const property_value& v) {
+            detail::call_set(set, self(o), T::from_bits(static_cast<std::uint64_t>(std::get<std::int64_t>(v))));
         };
         if (Default) info.default_value = static_cast<std::int64_t>(Default->bits());
         return add(std::move(info));
     }
 
     template <class G, class S, class T = detail::getter_type<C, G>>
-    property_builder& color(String Name, G Get, S Set, std::optional<std::type_identity_t<T>> Default = {}) {
-        ordinal<T>(std::move(Name), property_kind::color, std::move(Get), std::move(Set), Default).FProperties.back().idents =
+    property_builder& color(String name, G get, S set, std::optional<std::type_identity_t<T>> Default = {}) {
+        ordinal<T>(std::move(name), property_kind::color, std::move(get), std::move(set), Default).FProperties.back().idents =
             &color_idents();
         return *this;
     }
 
     template <class G, class S, class T = detail::getter_type<C, G>>
-    property_builder& cursor(String Name, G Get, S Set, std::optional<std::type_identity_t<T>> Default = {}) {
-        ordinal<T>(std::move(Name), property_kind::cursor, std::move(Get), std::move(Set), Default).FProperties.back().idents =
+    property_builder& cursor(String name, G get, S set, std::optional<std::type_identity_t<T>> Default = {}) {
+        ordinal<T>(std::move(name), property_kind::cursor, std::move(get), std::move(set), Default).FProperties.back().idents =
             &cursor_idents();
         return *this;
     }
 
     template <class G, class S, class T = detail::getter_type<C, G>>
-    property_builder& floating(String Name, G Get, S Set, std::optional<std::type_identity_t<T>> Default = {}) {
+    property_builder& floating(String name, G get, S set, std::optional<std::type_identity_t<T>> Default = {}) {
         static_assert(std::is_floating_point_v<T>);
-        property_info info = base(std::move(Name), property_kind::floating);
+        property_info info = base(std::move(name), property_kind::floating);
         info.single_precision = std::is_same_v<T, float>;
-        info.get = [Get](const TPersistent& o) -> property_value { return static_cast<double>(std::invoke(Get, self(o))); };
-        info.set = [Set](TPersistent& o, const property_value& v) {
-            detail::call_set(Set, self(o), static_cast<T>(std::get<double>(v)));
+        info.get = [get](const TPersistent& o) -> property_value { return static_cast<double>(std::invoke(get, self(o))); };
+        info.set = [set](TPersistent& o, const property_value& v) {
+            detail::call_set(set, self(o), static_cast<T>(std::get<double>(v)));
         };
         if (Default) info.default_value = static_cast<double>(*Default);
         return add(std::move(info));
     }
 
     template <class G, class S>
-    property_builder& string(String Name, G Get, S Set, std::optional<String> Default = {}) {
-        property_info info = base(std::move(Name), property_kind::string);
-        info.get = [Get](const TPersistent& o) -> property_value { return String(std::invoke(Get, self(o))); };
-        info.set = [Set](TPersistent& o, const property_value& v) { detail::call_set(Set, self(o), std::get<String>(v)); };
+    property_builder& string(String name, G get, S set, std::optional<String> Default = {}) {
+        property_info info = base(std::move(name), property_kind::string);
+        info.get = [get](const TPersistent& o) -> property_value { return String(std::invoke(get, self(o))); };
+        info.set = [set](TPersistent& o, const property_value& v) { detail::call_set(set, self(o), std::get<String>(v)); };
         if (Default) info.default_value = std::move(*Default);
         return add(std::move(info));
     }
 
     template <class G, class S>
-    property_builder& binary(String Name, G Get, S Set) {
-        property_info info = base(std::move(Name), property_kind::binary);
-        info.get = [Get](const TPersistent& o) -> property_value { return byte_block(std::invoke(Get, self(o))); };
-        info.set = [Set](TPersistent& o, const property_value& v) { detail::call_set(Set, self(o), std::get<byte_block>(v)); };
+    property_builder& binary(String name, G get, S set) {
+        property_info info = base(std::move(name), property_kind::binary);
+        info.get = [get](const TPersistent& o) -> property_value { return byte_block(std::invoke(get, self(o))); };
+        info.set = [set](TPersistent& o, const property_value& v) { detail::call_set(set, self(o), std::get<byte_block>(v)); };
         return add(std::move(info));
     }
 
     // A sub-object the class owns (a reference or pointer to a TPersistent); a TCollection makes a
     // collection property. The reader fills the held object; it is never replaced.
     template <class G>
-    property_builder& persistent(String Name, G Get) {
+    property_builder& persistent(String name, G get) {
         using held = std::remove_cv_t<std::remove_pointer_t<detail::getter_type<C, G>>>;
         static_assert(std::is_base_of_v<TPersistent, held>);
-        property_info info = base(std::move(Name), std::is_base_of_v<TCollection, held> ? property_kind::collection
+        property_info info = base(std::move(name), std::is_base_of_v<TCollection, held> ? property_kind::collection
                                                                                            : property_kind::persistent);
         // Getters see the object as const; the reader fills the sub-object of a non-const one.
-        info.get = [Get](const TPersistent& o) -> property_value {
-            return static_cast<TPersistent*>(const_cast<held*>(detail::as_pointer(std::invoke(Get, self(o)))));
+        info.get = [get](const TPersistent& o) -> property_value {
+            return static_cast<TPersistent*>(const_cast<held*>(detail::as_pointer(std::invoke(get, self(o)))));
         };
         return add(std::move(info));
     }
 
     // A reference to another component; the reader hands over only components of the right class.
     template <class G, class S>
-    property_builder& component(String Name, G Get, S Set) {
+    property_builder& component(String name, G get, S set) {
         using target = std::remove_pointer_t<detail::getter_type<C, G>>;
         static_assert(std::is_base_of_v<TComponent, target>);
-        property_info info = base(std::move(Name), property_kind::component);
-        info.get = [Get](const TPersistent& o) -> property_value {
-            return static_cast<TComponent*>(std::invoke(Get, self(o)));
+        property_info info = base(std::move(name), property_kind::component);
+        info.get = [get](const TPersistent& o) -> property_value {
+            return static_cast<TComponent*>(std::invoke(get, self(o)));
         };
         info.accepts = [](const TComponent* c) { return !c || dynamic_cast<const target*>(c); };
-        info.set = [Set](TPersistent& o, const property_value& v) {
+        info.set = [set](TPersistent& o, const property_value& v) {
             TComponent* c = std::get<TComponent*>(v);
             auto* typed = dynamic_cast<target*>(c);
             assert(typed || !c);
-            detail::call_set(Set, self(o), typed);
+            detail::call_set(set, self(o), typed);
         };
         return add(std::move(info));
     }
 
     // An event member (a std::function) bound by method name.
     template <class Sig>
-    property_builder& event(String Name, std::function<Sig> C::*Field) {
-        property_info info = base(std::move(Name), property_kind::event);
-        info.get = [Field](const TPersistent& o) -> property_value {
-            const auto* m = (self(o).*Field).template target<named_method<Sig>>();
+    property_builder& event(String name, std::function<Sig> C::*field) {
+        property_info info = base(std::move(name), property_kind::event);
+        info.get = [field](const TPersistent& o) -> property_value {
+            const auto* m = (self(o).*field).template target<named_method<Sig>>();
             return m ? m->name : String();
         };
-        info.bind = [Field](TPersistent& o, const std::any& method) {
+        info.bind = [field](TPersistent& o, const std::any& method) {
             const auto* f = std::any_cast<std::function<Sig>>(&method);
             if (!f) return false;
-            self(o).*Field = *f;
+            self(o).*field = *f;
             return true;
         };
         return add(std::move(info));
@@ -326,10 +326,10 @@ public:
 
     // A method that component text may bind to events by name.
     template <class M>
-    property_builder& method(String Name, M Method) {
+    property_builder& method(String name, M member) {
         using sig = typename detail::member_function<M>::signature;
-        method_info info{Name, [Name, Method](TPersistent& o) -> std::any {
-                             return std::function<sig>(named_method<sig>{Name, bind_method<sig>(self(o), Method)});
+        method_info info{name, [name, member](TPersistent& o) -> std::any {
+                             return std::function<sig>(named_method<sig>{name, bind_method<sig>(self(o), member)});
                          }};
         FMethods.push_back(std::move(info));
         return *this;
@@ -337,25 +337,25 @@ public:
 
 private:
     template <class Sig, class M>
-    static std::function<Sig> bind_method(C& object, M Method) {
-        return [&object, Method](auto&&... args) { return std::invoke(Method, object, std::forward<decltype(args)>(args)...); };
+    static std::function<Sig> bind_method(C& object, M method) {
+        return [&object, method](auto&&... args) { return std::invoke(method, object, std::forward<decltype(args)>(args)...); };
     }
 
-    static property_info base(String Name, property_kind Kind) {
+    static property_info base(String name, property_kind kind) {
         property_info info;
-        info.name = std::move(Name);
-        info.kind = Kind;
+        info.name = std::move(name);
+        info.kind = kind;
         return info;
     }
 
-    property_builder& add(property_info Info) {
-        FProperties.push_back(std::move(Info));
+    property_builder& add(property_info info) {
+        FProperties.push_back(std::move(info));
         return *this;
     }
 
     template <class T, class G, class S>
-    property_builder& ordinal(String Name, property_kind Kind, G Get, S Set, std::optional<T> Default) {
-        property_info info = base(std::move(Name), Kind);
+    property_builder& ordinal(String name, property_kind kind, G get, S set, std::optional<T> Default) {
+        property_info info = base(std::move(name), kind);
         if constexpr (std::is_enum_v<T>) {
             info.min = 0;
             info.max = std::numeric_limits<std::int64_t>::max();
@@ -363,11 +363,11 @@ private:
             info.min = static_cast<std::int64_t>(std::numeric_limits<T>::min());
             info.max = static_cast<std::int64_t>(std::numeric_limits<T>::max());
         }
-        info.get = [Get](const TPersistent& o) -> property_value {
-            return static_cast<std::int64_t>(std::invoke(Get, self(o)));
+        info.get = [get](const TPersistent& o) -> property_value {
+            return static_cast<std::int64_t>(std::invoke(get, self(o)));
         };
-        info.set = [Set](TPersistent& o, const property_value& v) {
-            detail::call_set(Set, self(o), static_cast<T>(std::get<std::int64_t>(v)));
+        info.set = [set](TPersistent& o, const property_value& v) {
+            detail::call_set(set, self(o), static_cast<T>(std::get<std::int64_t>(v)));
         };
         if (Default) info.default_value = static_cast<std::int64_t>(*Default);
         return add(std::move(info));
@@ -375,23 +375,23 @@ private:
 };
 
 template <class C>
-property_builder<C> property_table::of(const property_table& Parent) {
+property_builder<C> property_table::of(const property_table& parent) {
     static_assert(std::is_base_of_v<TPersistent, C>);
-    return property_builder<C>(&Parent);
+    return property_builder<C>(&parent);
 }
 
 // --- Class registry
 
-using component_factory = TComponent* (*)(TComponent* AOwner);
+using component_factory = TComponent* (*)(TComponent* owner);
 
-// Classes the reader may create for `object Name: TClass`; registered from start-up functions.
-void register_class(String Name, component_factory Create);
+// Classes the reader may create for `object name: TClass`; registered from start-up functions.
+void register_class(String name, component_factory create);
 template <class T>
 void register_class() {
     static_assert(std::is_base_of_v<TComponent, T>);
-    register_class(class_name_of(typeid(T)), [](TComponent* AOwner) -> TComponent* { return new T(AOwner); });
+    register_class(class_name_of(typeid(T)), [](TComponent* owner) -> TComponent* { return new T(owner); });
 }
 // The factory of a class, by name without regard to case; nullptr when none is registered.
-component_factory find_class(StringView Name) noexcept;
+component_factory find_class(StringView name) noexcept;
 
 } // namespace kq

@@ -29,13 +29,13 @@ HRSRC find_resource(HMODULE instance, const String& name, const String& type, WO
 
 } // namespace
 
-TResourceStream::TResourceStream(HMODULE Instance, const String& ResName, const String& ResType, WORD Language) {
-    const HRSRC info = find_resource(Instance, ResName, ResType, Language);
-    const HGLOBAL data = info ? ::LoadResource(Instance, info) : nullptr;
+TResourceStream::TResourceStream(HMODULE instance, const String& res_name, const String& res_type, WORD language) {
+    const HRSRC info = find_resource(instance, res_name, res_type, language);
+    const HGLOBAL data = info ? ::LoadResource(instance, info) : nullptr;
     const void* memory = data ? ::LockResource(data) : nullptr;
-    if (!memory) throw EResNotFound(Format(u"Resource %s not found", {ResName}));
+    if (!memory) throw EResNotFound(Format(u"Resource %s not found", {res_name}));
     FMemory = static_cast<const std::uint8_t*>(memory);
-    FSize = ::SizeofResource(Instance, info);
+    FSize = ::SizeofResource(instance, info);
 }
 
 std::int64_t TResourceStream::Read(void* buffer, std::int64_t count) {

@@ -16,7 +16,7 @@ public:
 // EResNotFound when the module has no such resource. Read-only: a write moves nothing.
 class TResourceStream : public TStream {
 public:
-    TResourceStream(HMODULE Instance, const String& ResName, const String& ResType, WORD Language);
+    TResourceStream(HMODULE instance, const String& res_name, const String& res_type, WORD language);
 
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;

@@ -2,7 +2,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
-#include "framework/Timers.h"
+#include "framework/Controls.h"
 
 #include <process.h>
 
@@ -157,23 +157,23 @@ bool on_gui_thread() noexcept {
 
 void assert_gui_thread() noexcept { assert(on_gui_thread()); }
 
-bool Synchronize(const std::function<void()>& Method) {
+bool Synchronize(const std::function<void()>& method) {
     if (on_gui_thread()) {
-        Method();
+        method();
         return true;
     }
     const HWND window = hand_over_window.load();
     if (!window) return false;
-    hand_over call{&Method, nullptr, nullptr};
+    hand_over call{&method, nullptr, nullptr};
     ::SendMessageW(window, msg_synchronize, 0, reinterpret_cast<LPARAM>(&call));
     if (call.error) std::rethrow_exception(call.error);
     return call.ran;
 }
 
-bool Queue(std::function<void()> Method) {
+bool Queue(std::function<void()> method) {
     const HWND window = hand_over_window.load();
     if (!window) return false;
-    auto call = std::make_unique<std::function<void()>>(std::move(Method));
+    auto call = std::make_unique<std::function<void()>>(std::move(method));
     if (!::PostMessageW(window, msg_queue, 0, reinterpret_cast<LPARAM>(call.get()))) return false;
     call.release(); // now owned by the message
     return true;
@@ -181,13 +181,13 @@ bool Queue(std::function<void()> Method) {
 
 // --- Waiting
 
-TWaitResult wait_for_handle(HANDLE Handle, DWORD Milliseconds, wait_serving serving) {
-    if (!on_gui_thread()) return plain_result(::WaitForSingleObject(Handle, Milliseconds));
+TWaitResult wait_for_handle(HANDLE handle, DWORD milliseconds, wait_serving serving) {
+    if (!on_gui_thread()) return plain_result(::WaitForSingleObject(handle, milliseconds));
     const DWORD wake = serving == wait_serving::all_input ? QS_ALLINPUT : QS_SENDMESSAGE;
-    DWORD remaining = Milliseconds;
+    DWORD remaining = milliseconds;
     for (;;) {
         const DWORD start = ::GetTickCount();
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &Handle, FALSE, remaining, wake);
+        const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, remaining, wake);
         if (result != WAIT_OBJECT_0 + 1) return plain_result(result);
         if (serving == wait_serving::all_input) {
             if (!dispatch_pending_messages()) return TWaitResult::wrTimeout;
@@ -205,8 +205,8 @@ TWaitResult wait_for_handle(HANDLE Handle, DWORD Milliseconds, wait_serving serv
 
 // --- TEvent
 
-TEvent::TEvent(bool ManualReset, bool InitialState)
-    : FHandle(::CreateEventW(nullptr, ManualReset, InitialState, nullptr)) {
+TEvent::TEvent(bool manual_reset, bool initial_state)
+    : FHandle(::CreateEventW(nullptr, manual_reset, initial_state, nullptr)) {
     if (!FHandle) RaiseLastOSError();
 }
 
@@ -216,14 +216,14 @@ void TEvent::SetEvent() noexcept { ::SetEvent(FHandle); }
 
 void TEvent::ResetEvent() noexcept { ::ResetEvent(FHandle); }
 
-TWaitResult TEvent::WaitFor(DWORD Milliseconds) const noexcept {
-    return plain_result(::WaitForSingleObject(FHandle, Milliseconds));
+TWaitResult TEvent::WaitFor(DWORD milliseconds) const noexcept {
+    return plain_result(::WaitForSingleObject(FHandle, milliseconds));
 }
 
 // --- TThread
 
-TThread::TThread(execute_method Execute) : FState(std::make_shared<detail::thread_state>()) {
-    FState->execute = std::move(Execute);
+TThread::TThread(execute_method execute) : FState(std::make_shared<detail::thread_state>()) {
+    FState->execute = std::move(execute);
     FState->owner = this;
     auto parameter = std::make_unique<std::shared_ptr<detail::thread_state>>(FState);
     unsigned id = 0;
@@ -255,13 +255,13 @@ void TThread::WaitFor() { wait_for_handle(FState->handle.get(), INFINITE, wait_s
 
 DWORD TThread::ThreadID() const noexcept { return FState->id; }
 
-bool TThread::Synchronize(const std::function<void()>& Method) {
+bool TThread::Synchronize(const std::function<void()>& method) {
     // A copy: after the send this object may be gone.
     const std::shared_ptr<detail::thread_state> state = FState;
     if (state->terminated) return false;
     const HWND window = hand_over_window.load();
     if (!window) return false;
-    hand_over call{&Method, state.get(), nullptr};
+    hand_over call{&method, state.get(), nullptr};
     ::SendMessageW(window, msg_synchronize, 0, reinterpret_cast<LPARAM>(&call));
     if (state->terminated) {
         if (call.error) handle_exception(call.error);
@@ -271,8 +271,8 @@ bool TThread::Synchronize(const std::function<void()>& Method) {
     return call.ran;
 }
 
-bool TThread::pause(DWORD Milliseconds) noexcept {
-    FState->terminate_event.WaitFor(Milliseconds);
+bool TThread::pause(DWORD milliseconds) noexcept {
+    FState->terminate_event.WaitFor(milliseconds);
     return !FState->terminated;
 }
 

@@ -23,15 +23,15 @@ bool on_gui_thread() noexcept;
 // Debug builds stop here when a window or component is touched off the GUI thread.
 void assert_gui_thread() noexcept;
 
-// Runs Method on the GUI thread and returns once it has run: at once when called there, else through the
-// hidden window while the caller blocks. An exception of Method is rethrown to the caller. Before
-// threads_startup or after threads_shutdown a call from another thread does not run Method and returns
+// Runs method on the GUI thread and returns once it has run: at once when called there, else through the
+// hidden window while the caller blocks. An exception of method is rethrown to the caller. Before
+// threads_startup or after threads_shutdown a call from another thread does not run method and returns
 // false.
-bool Synchronize(const std::function<void()>& Method);
+bool Synchronize(const std::function<void()>& method);
 
-// Queues Method to run later on the GUI thread and returns at once (false when there is no GUI thread to
-// queue to). An exception of Method goes to the application's handler there.
-bool Queue(std::function<void()> Method);
+// Queues method to run later on the GUI thread and returns at once (false when there is no GUI thread to
+// queue to). An exception of method goes to the application's handler there.
+bool Queue(std::function<void()> method);
 
 // --- Waiting
 
@@ -43,10 +43,10 @@ enum class wait_serving {
     all_input,     // every queued message is dispatched as well
 };
 
-// Waits up to Milliseconds (INFINITE allowed) for Handle. On the GUI thread messages are served while it
+// Waits up to milliseconds (INFINITE allowed) for handle. On the GUI thread messages are served while it
 // waits, as serving says; a WM_QUIT met while dispatching is put back into the queue and ends the wait
 // with wrTimeout, so the caller's message loop still sees it. Elsewhere it is the plain wait.
-TWaitResult wait_for_handle(HANDLE Handle, DWORD Milliseconds, wait_serving serving);
+TWaitResult wait_for_handle(HANDLE handle, DWORD milliseconds, wait_serving serving);
 
 // Translates and dispatches every message queued for the calling thread. False when a WM_QUIT was met: it
 // is put back into the queue and the rest stays queued for the caller's loop.
@@ -57,7 +57,7 @@ bool dispatch_pending_messages();
 // An owned event object (manual or automatic reset).
 class TEvent {
 public:
-    TEvent(bool ManualReset, bool InitialState);
+    TEvent(bool manual_reset, bool initial_state);
     ~TEvent();
     TEvent(const TEvent&) = delete;
     TEvent& operator=(const TEvent&) = delete;
@@ -66,7 +66,7 @@ public:
     void ResetEvent() noexcept;
     HANDLE Handle() const noexcept { return FHandle; }
     // The plain wait: no messages are served.
-    TWaitResult WaitFor(DWORD Milliseconds) const noexcept;
+    TWaitResult WaitFor(DWORD milliseconds) const noexcept;
 
 private:
     HANDLE FHandle;
@@ -85,9 +85,9 @@ struct thread_state;
 // on the GUI thread.
 class TThread {
 public:
-    using execute_method = std::function<void(TThread& Thread)>;
+    using execute_method = std::function<void(TThread& thread)>;
 
-    explicit TThread(execute_method Execute);
+    explicit TThread(execute_method execute);
     ~TThread();
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
@@ -99,12 +99,12 @@ public:
     void WaitFor();
     DWORD ThreadID() const noexcept;
 
-    // From Execute: runs Method on the GUI thread and waits for it. False when the thread was terminated
+    // From Execute: runs method on the GUI thread and waits for it. False when the thread was terminated
     // before or during the hand-over: Execute must then return without touching what it captured, whose
-    // owner may be gone. An exception of Method is rethrown here.
-    bool Synchronize(const std::function<void()>& Method);
-    // From Execute: sleeps Milliseconds, or less when terminated meanwhile; false when terminated.
-    bool pause(DWORD Milliseconds) noexcept;
+    // owner may be gone. An exception of method is rethrown here.
+    bool Synchronize(const std::function<void()>& method);
+    // From Execute: sleeps milliseconds, or less when terminated meanwhile; false when terminated.
+    bool pause(DWORD milliseconds) noexcept;
 
 private:
     std::shared_ptr<detail::thread_state> FState;

@@ -39,21 +39,21 @@ String user_folder(const shortcut_place& place) {
 
 } // namespace
 
-String shortcut_path(int AId) {
+String shortcut_path(int id) {
     static const shortcut_place places[] = {
         {u"Desktop", &FOLDERID_Desktop}, {u"Start Menu", &FOLDERID_StartMenu}, {u"AppData", &FOLDERID_RoamingAppData}};
-    if (AId < 0 || AId >= static_cast<int>(std::size(places))) return {};
-    const String folder = user_folder(places[AId]);
+    if (id < 0 || id >= static_cast<int>(std::size(places))) return {};
+    const String folder = user_folder(places[id]);
     if (folder.empty()) return {};
-    return folder + String(AId == shortcut_quick_launch ? quick_launch_folder : u"\\") + String(link_name);
+    return folder + String(id == shortcut_quick_launch ? quick_launch_folder : u"\\") + String(link_name);
 }
 
-void CreateUlr(int AId, const String& ExeFileName) {
+void CreateUlr(int id, const String& exe_file_name) {
     shell_link link;
-    link.set_path(ExeFileName);
-    link.set_working_directory(ExeFileName.substr(0, ExeFileName.rfind(u'\\') + 1));
+    link.set_path(exe_file_name);
+    link.set_working_directory(exe_file_name.substr(0, exe_file_name.rfind(u'\\') + 1));
     link.set_description(String(link_description));
-    const String file_name = shortcut_path(AId);
+    const String file_name = shortcut_path(id);
     if (file_name.empty()) RaiseFileCreateError(String(link_name), ERROR_PATH_NOT_FOUND);
     link.save(file_name);
 }

@@ -12,8 +12,8 @@ namespace kq {
 namespace {
 
 // Every engine process, the browser process included, runs without the GPU.
-void BeforeCommandLineProcessing(const String&, const ICefCommandLine& commandLine) {
-    commandLine.AppendSwitch(u"disable-gpu");
+void BeforeCommandLineProcessing(const String&, const ICefCommandLine& command_line) {
+    command_line.AppendSwitch(u"disable-gpu");
 }
 
 // Removes the files and empty folders directly inside the cache folder beside the executable. Whatever

@@ -60,17 +60,17 @@ std::vector<TXmlNode*> document_order(const TXmlNodeList& roots, bool containers
 }
 
 // The kind of the tag the parser stands on, or xeError once the reason no node can be made of it is reported.
-TXmlElementType read_node_kind(TXmlDocument& document, TXmlParser& P) {
+TXmlElementType read_node_kind(TXmlDocument& document, TXmlParser& p) {
     TXmlElementType kind = xeError;
-    if (P.NextChar() == '<') kind = P.ReadOpenTag();
+    if (p.NextChar() == '<') kind = p.ReadOpenTag();
     if (kind == xeError) {
-        document.DoDebugOut(&document, wsWarn, std::string("illegal tag (\"<\") at pos ") + num(P.Position()));
+        document.DoDebugOut(&document, wsWarn, std::string("illegal tag (\"<\") at pos ") + num(p.Position()));
         return xeError;
     }
     if (!has_node_class(kind)) {
         document.DoDebugOut(&document, wsWarn,
                             std::string("unsupported tag (\"") + element_type_name(kind) + "\") at pos " +
-                                num(P.Position()));
+                                num(p.Position()));
         return xeError;
     }
     return kind;
@@ -84,18 +84,18 @@ bool TXmlDocument::name_less::operator()(const std::string& a, const std::string
 
 // --- Construction and content
 
-TXmlDocument::TXmlDocument(TComponent* AOwner) : TXmlDocument(AOwner, false, false, true, {}) {}
+TXmlDocument::TXmlDocument(TComponent* owner) : TXmlDocument(owner, false, false, true, {}) {}
 
-TXmlDocument::TXmlDocument(TComponent* AOwner, bool HasDeclaration, bool HasDocType, bool HasRoot,
-                           std::string_view ARootName)
-    : TDebugComponent(AOwner), FSymbolTable(new TXmlSymbolTable(this)), FHasDeclaration(HasDeclaration),
-      FHasDocType(HasDocType),
-      FHasRoot(HasRoot), FRootName(ARootName) {
+TXmlDocument::TXmlDocument(TComponent* owner, bool has_declaration, bool has_doc_type, bool has_root,
+                           std::string_view root_name)
+    : TDebugComponent(owner), FSymbolTable(new TXmlSymbolTable(this)), FHasDeclaration(has_declaration),
+      FHasDocType(has_doc_type),
+      FHasRoot(has_root), FRootName(root_name) {
     Clear(); // the option defaults are the members' initial values
 }
 
-TXmlDocument* TXmlDocument::CreateName(std::string_view ARootName, TComponent* AOwner) {
-    return new TXmlDocument(AOwner, true, false, true, ARootName);
+TXmlDocument* TXmlDocument::CreateName(std::string_view root_name, TComponent* owner) {
+    return new TXmlDocument(owner, true, false, true, root_name);
 }
 
 // The root nodes go first; the symbol table, an owned component, goes with the base.
@@ -149,9 +149,9 @@ int TXmlDocument::RootContainerCount() const {
     return n;
 }
 
-TXmlContainerNode* TXmlDocument::RootContainers(int Index) const {
+TXmlContainerNode* TXmlDocument::RootContainers(int index) const {
     for (TXmlNode* node : FRootNodes.Items())
-        if (auto* c = dynamic_cast<TXmlContainerNode*>(node); c && Index-- == 0) return c;
+        if (auto* c = dynamic_cast<TXmlContainerNode*>(node); c && index-- == 0) return c;
     return nullptr;
 }
 
@@ -173,13 +173,13 @@ std::string TXmlDocument::CommentString() const {
     return c ? c->GetValue() : std::string();
 }
 
-void TXmlDocument::SetCommentString(std::string_view AValue) {
+void TXmlDocument::SetCommentString(std::string_view value) {
     TXmlNode* c = FRootNodes.ByType(xeComment);
-    if (!c && !AValue.empty()) {
+    if (!c && !value.empty()) {
         c = new TXmlComment(this);
         FRootNodes.Insert(FRootNodes.Count() < 1 ? FRootNodes.Count() : 1, c);
     }
-    if (c) c->SetValue(AValue);
+    if (c) c->SetValue(value);
 }
 
 std::string TXmlDocument::VersionString() const {
@@ -187,15 +187,15 @@ std::string TXmlDocument::VersionString() const {
     return d && d->ElementType() == xeDeclaration ? d->Version() : std::string();
 }
 
-void TXmlDocument::SetVersionString(std::string_view AValue) {
-    if (AValue == VersionString()) return;
+void TXmlDocument::SetVersionString(std::string_view value) {
+    if (value == VersionString()) return;
     auto* d = dynamic_cast<TXmlDeclaration*>(FRootNodes.Items(0));
     if (!d || d->ElementType() != xeDeclaration) {
-        if (AValue.empty()) return;
+        if (value.empty()) return;
         d = new TXmlDeclaration(this);
         FRootNodes.Insert(0, d);
     }
-    d->SetVersion(AValue);
+    d->SetVersion(value);
 }
 
 std::string TXmlDocument::Charset() const {
@@ -203,44 +203,44 @@ std::string TXmlDocument::Charset() const {
     return d && d->ElementType() == xeDeclaration ? d->Encoding() : std::string();
 }
 
-void TXmlDocument::SetCharset(std::string_view AValue) {
-    if (AValue == Charset() || AValue.empty()) return;
-    EnsureDeclaration()->SetEncoding(AValue);
-    FExternalCodePage = codepage_by_name(AValue, 65001);
-    FExternalEncoding = encoding_by_name(AValue);
+void TXmlDocument::SetCharset(std::string_view value) {
+    if (value == Charset() || value.empty()) return;
+    EnsureDeclaration()->SetEncoding(value);
+    FExternalCodePage = codepage_by_name(value, 65001);
+    FExternalEncoding = encoding_by_name(value);
 }
 
-void TXmlDocument::SetPreserveWhiteSpace(bool AValue) {
-    if (AValue && !PreserveWhiteSpace()) SetXmlFormat(xfPreserve);
+void TXmlDocument::SetPreserveWhiteSpace(bool value) {
+    if (value && !PreserveWhiteSpace()) SetXmlFormat(xfPreserve);
 }
 
-void TXmlDocument::SetXmlFormat(TXmlFormatType AValue) {
-    if (AValue == FXmlFormat) return;
+void TXmlDocument::SetXmlFormat(TXmlFormatType value) {
+    if (value == FXmlFormat) return;
     if (FXmlFormat == xfPreserve) RemoveWhitespace();
-    FXmlFormat = AValue;
+    FXmlFormat = value;
 }
 
-void TXmlDocument::SetExternalEncoding(TXmlStringEncoding AValue) {
-    const int cp = encoding_codepage(AValue);
+void TXmlDocument::SetExternalEncoding(TXmlStringEncoding value) {
+    const int cp = encoding_codepage(value);
     if (cp == 0) {
         DoDebugOut(this, wsFail,
-                   std::string("external encoding \"") + encoding_name(AValue) + "\" is not allowed (use ExternalCodepage)");
+                   std::string("external encoding \"") + encoding_name(value) + "\" is not allowed (use ExternalCodepage)");
         return;
     }
-    FExternalEncoding = AValue;
+    FExternalEncoding = value;
     FExternalCodePage = cp;
-    EnsureDeclaration()->SetEncoding(encoding_name(AValue));
+    EnsureDeclaration()->SetEncoding(encoding_name(value));
 }
 
-void TXmlDocument::SetExternalCodepage(int AValue) {
-    if (AValue == FExternalCodePage) return;
-    const std::string name = name_by_codepage(AValue);
+void TXmlDocument::SetExternalCodepage(int value) {
+    if (value == FExternalCodePage) return;
+    const std::string name = name_by_codepage(value);
     if (name.empty()) {
-        DoDebugOut(this, wsFail, std::string("external codepage \"") + num(AValue) + "\" not found");
+        DoDebugOut(this, wsFail, std::string("external codepage \"") + num(value) + "\" not found");
         return;
     }
-    FExternalCodePage = AValue;
-    switch (AValue) {
+    FExternalCodePage = value;
+    switch (value) {
     case 65001: FExternalEncoding = seUTF8; break;
     case 1200: FExternalEncoding = seUTF16LE; break;
     case 1201: FExternalEncoding = seUTF16BE; break;
@@ -251,36 +251,36 @@ void TXmlDocument::SetExternalCodepage(int AValue) {
     EnsureDeclaration()->SetEncoding(name);
 }
 
-void TXmlDocument::AddSingleTagName(const std::string& AName) {
-    if (FSingleTagNames) FSingleTagNames->insert(AName);
+void TXmlDocument::AddSingleTagName(const std::string& name) {
+    if (FSingleTagNames) FSingleTagNames->insert(name);
 }
 
 // --- Loading
 
-void TXmlDocument::LoadFromFile(const String& AFileName) {
-    TFileStream f(AFileName, fmOpenRead | fmShareDenyWrite);
+void TXmlDocument::LoadFromFile(const String& file_name) {
+    TFileStream f(file_name, fmOpenRead | fmShareDenyWrite);
     LoadFromStream(f);
 }
 
-void TXmlDocument::ReadFromString(std::string_view AValue) {
-    text_view_stream s(AValue);
+void TXmlDocument::ReadFromString(std::string_view value) {
+    text_view_stream s(value);
     LoadFromStream(s);
 }
 
-void TXmlDocument::LoadFromStream(TStream& AStream) {
+void TXmlDocument::LoadFromStream(TStream& stream) {
     FSymbolTable->Clear();
     FRootNodes.Clear();
     // Also after a failure of the stream: the single-tag list goes and the progress reaches the end.
     auto finish = [&] {
         FSingleTagNames.reset();
-        DoProgress(AStream.Size());
+        DoProgress(stream.Size());
     };
     try {
-        TXmlParser parser(this, AStream, 256);
+        TXmlParser parser(this, stream, 256);
         if (parser.IsBinaryXml()) {
-            AStream.SetPosition(0);
+            stream.SetPosition(0);
             TXmlFastMemStream copy(4096);
-            copy.LoadFromStream(AStream);
+            copy.LoadFromStream(stream);
             copy.SetPosition(0);
             LoadFromBinaryStream(copy);
             finish();
@@ -297,10 +297,10 @@ void TXmlDocument::LoadFromStream(TStream& AStream) {
     finish();
 }
 
-void TXmlDocument::LoadFromBinaryStream(TStream& AStream) {
+void TXmlDocument::LoadFromBinaryStream(TStream& stream) {
     TXmlBinaryXml binary(this);
     PrepareBinary(binary);
-    binary.LoadFromStream(AStream);
+    binary.LoadFromStream(stream);
     if (const TXmlDeclaration* d = Declaration()) {
         const std::string name = d->Encoding();
         FExternalEncoding = encoding_by_name(name);
@@ -308,40 +308,40 @@ void TXmlDocument::LoadFromBinaryStream(TStream& AStream) {
     }
 }
 
-void TXmlDocument::LoadFromBinaryFile(const String& AFileName) {
+void TXmlDocument::LoadFromBinaryFile(const String& file_name) {
     TXmlFastMemStream m(4096);
-    m.LoadFromFile(AFileName);
+    m.LoadFromFile(file_name);
     m.SetPosition(0);
     LoadFromBinaryStream(m);
 }
 
-void TXmlDocument::SaveToBinaryStream(TStream& AStream) {
+void TXmlDocument::SaveToBinaryStream(TStream& stream) {
     TXmlBinaryXml binary(this);
     PrepareBinary(binary);
-    binary.SaveToStream(AStream);
+    binary.SaveToStream(stream);
 }
 
-void TXmlDocument::SaveToBinaryFile(const String& AFileName) {
+void TXmlDocument::SaveToBinaryFile(const String& file_name) {
     TXmlFastMemStream m(65536);
     SaveToBinaryStream(m);
-    m.SaveToFile(AFileName);
+    m.SaveToFile(file_name);
 }
 
-void TXmlDocument::PrepareBinary(TXmlBinaryXml& ABinary) {
-    ABinary.Document = this;
+void TXmlDocument::PrepareBinary(TXmlBinaryXml& binary) {
+    binary.Document = this;
     if (FBinaryMethod != bmDefault) DoDebugOut(this, wsWarn, "binary method not available (check compiler defines)");
-    ABinary.OnEncode = nullptr;
-    ABinary.OnDecode = nullptr;
+    binary.OnEncode = nullptr;
+    binary.OnDecode = nullptr;
 }
 
-void TXmlDocument::ParseDocument(TXmlParser& P) {
+void TXmlDocument::ParseDocument(TXmlParser& p) {
     AbortParsing = false;
     FSingleTagNames.reset();
     if (FixStructuralErrors) FSingleTagNames = std::make_unique<std::set<std::string, name_less>>();
-    P.ReadBOM();
-    FExternalBomInfo = P.BomInfo();
+    p.ReadBOM();
+    FExternalBomInfo = p.BomInfo();
     for (;;) {
-        std::string text = P.ReadStringUntilChar('<');
+        std::string text = p.ReadStringUntilChar('<');
         if (!PreserveWhiteSpace()) {
             bool trimmed = false;
             text = trim_text(text, trimmed);
@@ -353,14 +353,14 @@ void TXmlDocument::ParseDocument(TXmlParser& P) {
             DoNodeNew(t);
             DoNodeLoaded(t);
         }
-        if (P.EndOfStream()) break;
-        P.MoveBack();
-        const TXmlElementType kind = read_node_kind(*this, P);
+        if (p.EndOfStream()) break;
+        p.MoveBack();
+        const TXmlElementType kind = read_node_kind(*this, p);
         if (kind == xeError) break;
         TXmlNode* node = create_node(kind, this);
         FRootNodes.Add(node);
         if (kind != xeElement) DoNodeNew(node);
-        node->ParseStream(P);
+        node->ParseStream(p);
         DoNodeLoaded(node);
         if (kind == xeDeclaration) {
             const std::string name = static_cast<TXmlDeclaration*>(node)->Encoding();
@@ -370,16 +370,16 @@ void TXmlDocument::ParseDocument(TXmlParser& P) {
             // the declaration says, and a byte-wise text cannot turn into UTF-16 half-way. Only the
             // declaration that opens the text switches: a later one would convert again text that was
             // already read in the old encoding, and the read position would no longer match.
-            const bool bytewise = P.Encoding() == seAnsi || P.Encoding() == seUTF8;
-            if (bytewise && (enc == seAnsi || enc == seUTF8) && FRootNodes.Count() == 1) P.SetEncoding(enc, cp);
+            const bool bytewise = p.Encoding() == seAnsi || p.Encoding() == seUTF8;
+            if (bytewise && (enc == seAnsi || enc == seUTF8) && FRootNodes.Count() == 1) p.SetEncoding(enc, cp);
             DoDebugOut(this, wsInfo,
-                       std::string("declaration with encoding \"") + name + "\" and codepage " + num(P.CodePage()));
+                       std::string("declaration with encoding \"") + name + "\" and codepage " + num(p.CodePage()));
         }
         if (kind == xeComment && DropCommentsOnParse) {
             DoDebugOut(this, wsInfo, "option DropCommentsOnParse is true, deleting comment");
             FRootNodes.Delete(FRootNodes.Count() - 1);
         }
-        if (AbortParsing || P.EndOfStream()) break;
+        if (AbortParsing || p.EndOfStream()) break;
     }
     if (FSingleTagNames) RepairSingleTags();
 }
@@ -425,18 +425,18 @@ void TXmlDocument::RepairSingleTags() {
     FSingleTagNames.reset();
 }
 
-bool TXmlDocument::is_single_tag(const TXmlNode* ANode) const {
-    return dynamic_cast<const TXmlContainerNode*>(ANode) && FSingleTagNames->count(ANode->GetName());
+bool TXmlDocument::is_single_tag(const TXmlNode* node) const {
+    return dynamic_cast<const TXmlContainerNode*>(node) && FSingleTagNames->count(node->GetName());
 }
 
-std::int64_t TXmlDocument::LoadFromURL(const std::string& URL) {
+std::int64_t TXmlDocument::LoadFromURL(const std::string& url) {
     std::string data;
-    switch (xml_platform::load_url(URL, data)) {
+    switch (xml_platform::load_url(url, data)) {
     case xml_platform::url_result::no_session:
         DoDebugOut(this, wsFail, "Unable to initialize WinInet");
         return 0;
     case xml_platform::url_result::cannot_open:
-        DoDebugOut(this, wsFail, std::string("Cannot open URL ") + URL);
+        DoDebugOut(this, wsFail, std::string("Cannot open URL ") + url);
         return 0;
     default:
         break;
@@ -448,19 +448,19 @@ std::int64_t TXmlDocument::LoadFromURL(const std::string& URL) {
 
 // --- Saving
 
-void TXmlDocument::WriteContent(TStream& S) {
+void TXmlDocument::WriteContent(TStream& s) {
     DoProgress(0);
     for (int i = 0; i < FRootNodes.Count(); ++i) {
         TXmlNode* n = FRootNodes.Items(i);
         if (i == 0 && n->ElementType() == xeDeclaration)
             DoDebugOut(this, wsInfo, std::string("writing declaration with encoding \"") + static_cast<TXmlDeclaration*>(n)->Encoding() +
                                          "\" and codepage " + num(FExternalCodePage));
-        n->WriteStream(S);
+        n->WriteStream(s);
     }
-    DoProgress(S.Position());
+    DoProgress(s.Position());
 }
 
-bool TXmlDocument::SaveToStream(TStream& Stream) {
+bool TXmlDocument::SaveToStream(TStream& stream) {
     TXmlBomInfo bom{};
     bom.Encoding = FExternalEncoding;
     switch (FExternalEncoding) {
@@ -478,8 +478,8 @@ bool TXmlDocument::SaveToStream(TStream& Stream) {
         return false;
     }
     FExternalBomInfo = bom;
-    TXmlWriter writer(this, Stream, 256);
-    if (bom.Len > 0) Stream.WriteBuffer(bom.BOM, bom.Len);
+    TXmlWriter writer(this, stream, 256);
+    if (bom.Len > 0) stream.WriteBuffer(bom.BOM, bom.Len);
     writer.Encoding = FExternalEncoding;
     writer.CodePage = FExternalCodePage;
     WriteContent(writer);
@@ -487,11 +487,11 @@ bool TXmlDocument::SaveToStream(TStream& Stream) {
     return true;
 }
 
-void TXmlDocument::SaveToFile(const String& AFileName) {
+void TXmlDocument::SaveToFile(const String& file_name) {
     // The whole text is made first: a save that cannot be written leaves the old file as it was.
     TXmlFastMemStream text(65536);
     if (!SaveToStream(text)) return;
-    text.SaveToFile(AFileName);
+    text.SaveToFile(file_name);
 }
 
 String TXmlDocument::WriteToString() {
@@ -510,9 +510,9 @@ String TXmlDocument::WriteToLocalUnicodeString() { return Utf8ToWide(WriteToLoca
 
 // --- Traversal and helpers
 
-void TXmlDocument::ForEach(TObject* Sender, const TXmlNodeEvent& AEvent) {
-    if (!AEvent || !Sender) return;
-    for (TXmlNode* n : document_order(FRootNodes)) AEvent(Sender, n);
+void TXmlDocument::ForEach(TObject* sender, const TXmlNodeEvent& event) {
+    if (!event || !sender) return;
+    for (TXmlNode* n : document_order(FRootNodes)) event(sender, n);
 }
 
 void TXmlDocument::RemoveWhitespace() {
@@ -558,14 +558,14 @@ void TXmlDocument::RemoveWhitespace() {
     roots.resize(kept);
 }
 
-std::string TXmlDocument::EncodeBase64(std::string_view Source, std::string_view ControlChars) {
-    return insert_line_breaks(encode_base64(Source), ControlChars);
+std::string TXmlDocument::EncodeBase64(std::string_view source, std::string_view control_chars) {
+    return insert_line_breaks(encode_base64(source), control_chars);
 }
 
-std::string TXmlDocument::DecodeBase64(std::string_view Source, const TXmlDebugEvent& OnDebug) {
-    const std::string cleaned = strip_base64_blanks(Source);
+std::string TXmlDocument::DecodeBase64(std::string_view source, const TXmlDebugEvent& on_debug) {
+    const std::string cleaned = strip_base64_blanks(source);
     if (cleaned.size() % 4 != 0) {
-        if (OnDebug) OnDebug(nullptr, wsFail, "error while calculating streamlength");
+        if (on_debug) on_debug(nullptr, wsFail, "error while calculating streamlength");
         return {};
     }
     return decode_base64(cleaned, base64_length(cleaned));
@@ -573,138 +573,138 @@ std::string TXmlDocument::DecodeBase64(std::string_view Source, const TXmlDebugE
 
 // --- Factories
 
-TXmlNode* TXmlDocument::NodeNewTextTypeAttr(std::string_view AName, std::string_view AValue,
-                                            TXmlElementType AElementType, const std::vector<TXmlAttribute*>& Attributes,
-                                            const std::vector<TXmlNode*>& SubNodes) {
-    std::unique_ptr<TXmlNode> node(create_node(AElementType, this));
+TXmlNode* TXmlDocument::NodeNewTextTypeAttr(std::string_view name, std::string_view value,
+                                            TXmlElementType element_type, const std::vector<TXmlAttribute*>& attributes,
+                                            const std::vector<TXmlNode*>& sub_nodes) {
+    std::unique_ptr<TXmlNode> node(create_node(element_type, this));
     if (!node) return nullptr;
-    node->SetName(AName);
-    node->SetValue(AValue);
-    node->AttributesAdd(Attributes);
-    node->NodesAdd(SubNodes);
+    node->SetName(name);
+    node->SetValue(value);
+    node->AttributesAdd(attributes);
+    node->NodesAdd(sub_nodes);
     return node.release();
 }
 
-TXmlNode* TXmlDocument::NodeNew(std::string_view AName, const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, {}, xeElement, {}, SubNodes);
+TXmlNode* TXmlDocument::NodeNew(std::string_view name, const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, {}, xeElement, {}, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewType(std::string_view AName, TXmlElementType AElementType,
-                                    const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, {}, AElementType, {}, SubNodes);
+TXmlNode* TXmlDocument::NodeNewType(std::string_view name, TXmlElementType element_type,
+                                    const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, {}, element_type, {}, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewAttr(std::string_view AName, const std::vector<TXmlAttribute*>& Attributes,
-                                    const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, {}, xeElement, Attributes, SubNodes);
+TXmlNode* TXmlDocument::NodeNewAttr(std::string_view name, const std::vector<TXmlAttribute*>& attributes,
+                                    const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, {}, xeElement, attributes, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewText(std::string_view AName, std::string_view AValue,
-                                    const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, AValue, xeElement, {}, SubNodes);
+TXmlNode* TXmlDocument::NodeNewText(std::string_view name, std::string_view value,
+                                    const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, value, xeElement, {}, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewTextType(std::string_view AName, std::string_view AValue, TXmlElementType AElementType,
-                                        const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, AValue, AElementType, {}, SubNodes);
+TXmlNode* TXmlDocument::NodeNewTextType(std::string_view name, std::string_view value, TXmlElementType element_type,
+                                        const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, value, element_type, {}, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewTextAttr(std::string_view AName, std::string_view AValue,
-                                        const std::vector<TXmlAttribute*>& Attributes,
-                                        const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, AValue, xeElement, Attributes, SubNodes);
+TXmlNode* TXmlDocument::NodeNewTextAttr(std::string_view name, std::string_view value,
+                                        const std::vector<TXmlAttribute*>& attributes,
+                                        const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, value, xeElement, attributes, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewInt(std::string_view AName, std::int32_t AValue, const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, int_to_text(AValue), xeElement, {}, SubNodes);
+TXmlNode* TXmlDocument::NodeNewInt(std::string_view name, std::int32_t value, const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, int_to_text(value), xeElement, {}, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewIntType(std::string_view AName, std::int32_t AValue, TXmlElementType AElementType,
-                                       const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, int_to_text(AValue), AElementType, {}, SubNodes);
+TXmlNode* TXmlDocument::NodeNewIntType(std::string_view name, std::int32_t value, TXmlElementType element_type,
+                                       const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, int_to_text(value), element_type, {}, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewIntAttr(std::string_view AName, std::int32_t AValue,
-                                       const std::vector<TXmlAttribute*>& Attributes,
-                                       const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, int_to_text(AValue), xeElement, Attributes, SubNodes);
+TXmlNode* TXmlDocument::NodeNewIntAttr(std::string_view name, std::int32_t value,
+                                       const std::vector<TXmlAttribute*>& attributes,
+                                       const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, int_to_text(value), xeElement, attributes, sub_nodes);
 }
-TXmlNode* TXmlDocument::NodeNewIntTypeAttr(std::string_view AName, std::int32_t AValue, TXmlElementType AElementType,
-                                           const std::vector<TXmlAttribute*>& Attributes,
-                                           const std::vector<TXmlNode*>& SubNodes) {
-    return NodeNewTextTypeAttr(AName, int_to_text(AValue), AElementType, Attributes, SubNodes);
-}
-
-TXmlNode* TXmlDocument::NodeNewEx(std::string_view AName, TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNew(AName, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewTypeEx(std::string_view AName, TXmlElementType AElementType, TXmlNode*& AXmlNode,
-                                      const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewType(AName, AElementType, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewAttrEx(std::string_view AName, const std::vector<TXmlAttribute*>& Attributes,
-                                      TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewAttr(AName, Attributes, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewTextEx(std::string_view AName, std::string_view AValue, TXmlNode*& AXmlNode,
-                                      const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewText(AName, AValue, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewTextTypeEx(std::string_view AName, std::string_view AValue,
-                                          TXmlElementType AElementType, TXmlNode*& AXmlNode,
-                                          const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewTextType(AName, AValue, AElementType, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewTextAttrEx(std::string_view AName, std::string_view AValue,
-                                          const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
-                                          const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewTextAttr(AName, AValue, Attributes, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewTextTypeAttrEx(std::string_view AName, std::string_view AValue,
-                                              TXmlElementType AElementType,
-                                              const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
-                                              const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewTextTypeAttr(AName, AValue, AElementType, Attributes, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewIntEx(std::string_view AName, std::int32_t AValue, TXmlNode*& AXmlNode,
-                                     const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewInt(AName, AValue, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewIntTypeEx(std::string_view AName, std::int32_t AValue, TXmlElementType AElementType,
-                                         TXmlNode*& AXmlNode, const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewIntType(AName, AValue, AElementType, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewIntAttrEx(std::string_view AName, std::int32_t AValue,
-                                         const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
-                                         const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewIntAttr(AName, AValue, Attributes, SubNodes);
-}
-TXmlNode* TXmlDocument::NodeNewIntTypeAttrEx(std::string_view AName, std::int32_t AValue,
-                                             TXmlElementType AElementType,
-                                             const std::vector<TXmlAttribute*>& Attributes, TXmlNode*& AXmlNode,
-                                             const std::vector<TXmlNode*>& SubNodes) {
-    return AXmlNode = NodeNewIntTypeAttr(AName, AValue, AElementType, Attributes, SubNodes);
+TXmlNode* TXmlDocument::NodeNewIntTypeAttr(std::string_view name, std::int32_t value, TXmlElementType element_type,
+                                           const std::vector<TXmlAttribute*>& attributes,
+                                           const std::vector<TXmlNode*>& sub_nodes) {
+    return NodeNewTextTypeAttr(name, int_to_text(value), element_type, attributes, sub_nodes);
 }
 
-TXmlAttribute* TXmlDocument::AttrText(std::string_view AName, std::string_view AValue) {
+TXmlNode* TXmlDocument::NodeNewEx(std::string_view name, TXmlNode*& xml_node, const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNew(name, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewTypeEx(std::string_view name, TXmlElementType element_type, TXmlNode*& xml_node,
+                                      const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewType(name, element_type, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewAttrEx(std::string_view name, const std::vector<TXmlAttribute*>& attributes,
+                                      TXmlNode*& xml_node, const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewAttr(name, attributes, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextEx(std::string_view name, std::string_view value, TXmlNode*& xml_node,
+                                      const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewText(name, value, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextTypeEx(std::string_view name, std::string_view value,
+                                          TXmlElementType element_type, TXmlNode*& xml_node,
+                                          const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewTextType(name, value, element_type, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextAttrEx(std::string_view name, std::string_view value,
+                                          const std::vector<TXmlAttribute*>& attributes, TXmlNode*& xml_node,
+                                          const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewTextAttr(name, value, attributes, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewTextTypeAttrEx(std::string_view name, std::string_view value,
+                                              TXmlElementType element_type,
+                                              const std::vector<TXmlAttribute*>& attributes, TXmlNode*& xml_node,
+                                              const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewTextTypeAttr(name, value, element_type, attributes, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntEx(std::string_view name, std::int32_t value, TXmlNode*& xml_node,
+                                     const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewInt(name, value, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntTypeEx(std::string_view name, std::int32_t value, TXmlElementType element_type,
+                                         TXmlNode*& xml_node, const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewIntType(name, value, element_type, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntAttrEx(std::string_view name, std::int32_t value,
+                                         const std::vector<TXmlAttribute*>& attributes, TXmlNode*& xml_node,
+                                         const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewIntAttr(name, value, attributes, sub_nodes);
+}
+TXmlNode* TXmlDocument::NodeNewIntTypeAttrEx(std::string_view name, std::int32_t value,
+                                             TXmlElementType element_type,
+                                             const std::vector<TXmlAttribute*>& attributes, TXmlNode*& xml_node,
+                                             const std::vector<TXmlNode*>& sub_nodes) {
+    return xml_node = NodeNewIntTypeAttr(name, value, element_type, attributes, sub_nodes);
+}
+
+TXmlAttribute* TXmlDocument::AttrText(std::string_view name, std::string_view value) {
     auto* a = new TXmlAttribute(this);
-    a->SetName(AName);
-    a->SetValue(AValue);
+    a->SetName(name);
+    a->SetValue(value);
     return a;
 }
-TXmlAttribute* TXmlDocument::AttrInt(std::string_view AName, std::int32_t AValue) { return AttrText(AName, int_to_text(AValue)); }
-TXmlAttribute* TXmlDocument::AttrInt64(std::string_view AName, std::int64_t AValue) {
-    return AttrText(AName, int_to_text(AValue));
+TXmlAttribute* TXmlDocument::AttrInt(std::string_view name, std::int32_t value) { return AttrText(name, int_to_text(value)); }
+TXmlAttribute* TXmlDocument::AttrInt64(std::string_view name, std::int64_t value) {
+    return AttrText(name, int_to_text(value));
 }
-TXmlAttribute* TXmlDocument::AttrHex(std::string_view AName, std::uint32_t AValue, int ADigits) {
-    return AttrText(AName, hex_to_text(AValue, ADigits));
+TXmlAttribute* TXmlDocument::AttrHex(std::string_view name, std::uint32_t value, int digits) {
+    return AttrText(name, hex_to_text(value, digits));
 }
-TXmlAttribute* TXmlDocument::AttrHex(std::string_view AName, std::uint64_t AValue, int ADigits) {
-    return AttrText(AName, hex_to_text(AValue, ADigits));
+TXmlAttribute* TXmlDocument::AttrHex(std::string_view name, std::uint64_t value, int digits) {
+    return AttrText(name, hex_to_text(value, digits));
 }
-TXmlAttribute* TXmlDocument::AttrFloat(std::string_view AName, double AValue) {
-    return AttrText(AName, float_to_text(AValue, 6, true));
+TXmlAttribute* TXmlDocument::AttrFloat(std::string_view name, double value) {
+    return AttrText(name, float_to_text(value, 6, true));
 }
-TXmlAttribute* TXmlDocument::AttrFloat(std::string_view AName, double AValue, int ASignificantDigits,
-                                       bool AAllowScientific) {
-    return AttrText(AName, float_to_text(AValue, ASignificantDigits, AAllowScientific));
+TXmlAttribute* TXmlDocument::AttrFloat(std::string_view name, double value, int significant_digits,
+                                       bool allow_scientific) {
+    return AttrText(name, float_to_text(value, significant_digits, allow_scientific));
 }
-TXmlAttribute* TXmlDocument::AttrDateTime(std::string_view AName, double AValue) {
-    return AttrText(AName, datetime_to_text(AValue, {true, true, SplitSecondDigits, false}));
+TXmlAttribute* TXmlDocument::AttrDateTime(std::string_view name, double value) {
+    return AttrText(name, datetime_to_text(value, {true, true, SplitSecondDigits, false}));
 }
-TXmlAttribute* TXmlDocument::AttrBool(std::string_view AName, bool AValue) { return AttrText(AName, bool_to_text(AValue)); }
+TXmlAttribute* TXmlDocument::AttrBool(std::string_view name, bool value) { return AttrText(name, bool_to_text(value)); }
 
 } // namespace kq
 
@@ -786,22 +786,22 @@ public:
     }
 
     // With a sink the bytes go there in pieces of about 64 KB; without one they all stay in S.
-    void write(std::string& S, TStream* sink) {
+    void write(std::string& s, TStream* sink) {
         const auto flush = [&](std::size_t at_least) {
-            if (!sink || S.size() < at_least) return;
-            sink->WriteBuffer(S.data(), static_cast<std::int64_t>(S.size()));
-            S.clear();
+            if (!sink || s.size() < at_least) return;
+            sink->WriteBuffer(s.data(), static_cast<std::int64_t>(s.size()));
+            s.clear();
         };
-        put_cardinal(S, FPlural);
+        put_cardinal(s, FPlural);
         for (std::uint32_t i = 0; i < FPlural; ++i) {
-            put_symbol(S, FOrder[i]);
+            put_symbol(s, FOrder[i]);
             flush(65536);
         }
         for (TXmlNode* n : FNodes) {
-            write_record(S, n);
+            write_record(s, n);
             flush(65536);
         }
-        put_cardinal(S, end_record);
+        put_cardinal(s, end_record);
         flush(1);
     }
 
@@ -831,31 +831,31 @@ private:
     }
 
     // The form of an entry of the symbol table.
-    void put_symbol(std::string& S, std::int32_t id) {
+    void put_symbol(std::string& s, std::int32_t id) {
         const std::string_view text = FTable.View(id);
-        put_cardinal(S, FTable.symbol_style(id));
-        put_cardinal(S, static_cast<std::uint32_t>(text.size()));
-        S.append(text);
+        put_cardinal(s, FTable.symbol_style(id));
+        put_cardinal(s, static_cast<std::uint32_t>(text.size()));
+        s.append(text);
     }
 
-    void write_reference(std::string& S, std::int32_t id) {
+    void write_reference(std::string& s, std::int32_t id) {
         const bool known = id > 0 && id <= FTable.SymbolCount();
         const std::uint32_t new_id = known ? (*FNewIDs)[static_cast<std::size_t>(id)] : 0;
         if (new_id <= FPlural) {
-            put_cardinal(S, new_id + 1);
+            put_cardinal(s, new_id + 1);
             return;
         }
-        put_cardinal(S, 0);
-        put_symbol(S, id);
+        put_cardinal(s, 0);
+        put_symbol(s, id);
     }
 
-    void write_quoted(std::string& S, const TXmlQuotedText& q) {
-        write_reference(S, q.FValueID);
-        put_cardinal(S, q.FQuoteStyle);
+    void write_quoted(std::string& s, const TXmlQuotedText& q) {
+        write_reference(s, q.FValueID);
+        put_cardinal(s, q.FQuoteStyle);
     }
 
     // Counts of the children that are written: left-out ones shift the direct count and value index.
-    void write_container(std::string& S, const TXmlContainerNode* c) {
+    void write_container(std::string& s, const TXmlContainerNode* c) {
         std::uint32_t written = 0, direct = 0, value = 0;
         const std::vector<TXmlNode*>& items = c->FNodes.Items();
         for (std::size_t i = 0; i < items.size(); ++i) {
@@ -864,36 +864,36 @@ private:
             if (static_cast<int>(i) < c->FDirectNodeCount) ++direct;
             if (items[i] == c->FValueNode) value = written;
         }
-        put_cardinal(S, written);
-        put_cardinal(S, direct);
-        put_cardinal(S, value);
+        put_cardinal(s, written);
+        put_cardinal(s, direct);
+        put_cardinal(s, value);
     }
 
-    void write_record(std::string& S, TXmlNode* n) {
+    void write_record(std::string& s, TXmlNode* n) {
         const TXmlElementType t = n->ElementType();
-        put_cardinal(S, t);
+        put_cardinal(s, t);
         if (is_element_like(t)) {
             auto* e = static_cast<TXmlElement*>(n);
-            write_container(S, e);
-            write_reference(S, e->FNameID);
-            put_cardinal(S, e->FNodeClosingStyle);
+            write_container(s, e);
+            write_reference(s, e->FNameID);
+            put_cardinal(s, e->FNodeClosingStyle);
         } else if (t == xeAttribute) {
             auto* a = static_cast<TXmlAttribute*>(n);
-            write_reference(S, a->FNameID);
-            write_quoted(S, a->FCoreValue);
+            write_reference(s, a->FNameID);
+            write_quoted(s, a->FCoreValue);
         } else if (is_text_kind(t)) {
-            write_reference(S, static_cast<TXmlCharData*>(n)->FValueID);
+            write_reference(s, static_cast<TXmlCharData*>(n)->FValueID);
         } else if (t == xeDeclaration || t == xeStylesheet) {
-            write_container(S, static_cast<TXmlContainerNode*>(n));
+            write_container(s, static_cast<TXmlContainerNode*>(n));
         } else if (t == xeDocType) {
             auto* d = static_cast<TXmlDocType*>(n);
-            write_container(S, d);
-            write_reference(S, d->FNameID);
-            write_reference(S, d->FExternalID.FValueID);
-            write_quoted(S, d->FSystemLiteral);
-            write_quoted(S, d->FPubIDLiteral);
+            write_container(s, d);
+            write_reference(s, d->FNameID);
+            write_reference(s, d->FExternalID.FValueID);
+            write_quoted(s, d->FSystemLiteral);
+            write_quoted(s, d->FPubIDLiteral);
         } else if (t == xeQuotedText) {
-            write_quoted(S, *static_cast<TXmlQuotedText*>(n));
+            write_quoted(s, *static_cast<TXmlQuotedText*>(n));
         }
     }
 
@@ -908,21 +908,21 @@ private:
 
 } // namespace detail
 
-void TXmlBinaryXml::SaveToStream(TStream& S) {
+void TXmlBinaryXml::SaveToStream(TStream& s) {
     assert(Document && "XmlDocument");
     detail::binary_writer writer(*this, *Document);
     writer.collect();
     writer.number(FNewIDs);
     const auto header = [&](std::string_view coder) {
-        S.WriteBuffer("$BXM", 4);
-        write_cardinal(S, binary_version);
-        S.WriteBuffer(coder.data(), 4);
-        S.WriteBuffer("\n", 1);
+        s.WriteBuffer("$BXM", 4);
+        write_cardinal(s, binary_version);
+        s.WriteBuffer(coder.data(), 4);
+        s.WriteBuffer("\n", 1);
     };
     std::string payload;
     if (!OnEncode) {
         header("none");
-        writer.write(payload, &S);
+        writer.write(payload, &s);
         DoDebugOut(this, wsInfo, "total node count: " + num(static_cast<std::int64_t>(writer.node_count())));
         return;
     }
@@ -934,12 +934,12 @@ void TXmlBinaryXml::SaveToStream(TStream& S) {
     if (name.size() != 4) {
         DoDebugOut(this, wsFail, "coder name length <> 4");
         header("none");
-        S.WriteBuffer(payload.data(), static_cast<std::int64_t>(payload.size()));
+        s.WriteBuffer(payload.data(), static_cast<std::int64_t>(payload.size()));
         return;
     }
     header(name);
-    write_cardinal(S, static_cast<std::uint32_t>(payload.size()));
-    if (coded.Size() > 0) S.WriteBuffer(coded.Memory(), coded.Size());
+    write_cardinal(s, static_cast<std::uint32_t>(payload.size()));
+    if (coded.Size() > 0) s.WriteBuffer(coded.Memory(), coded.Size());
 }
 
 namespace detail {
@@ -1118,15 +1118,15 @@ private:
 
 } // namespace detail
 
-void TXmlBinaryXml::LoadFromStream(TStream& S) {
+void TXmlBinaryXml::LoadFromStream(TStream& s) {
     assert(Document && "XmlDocument");
     char mark[4] = {};
-    if (S.Read(mark, 4) != 4 || std::memcmp(mark, "$BXM", 4) != 0) {
+    if (s.Read(mark, 4) != 4 || std::memcmp(mark, "$BXM", 4) != 0) {
         DoDebugOut(this, wsFail, "invalid binary xml stream");
         return;
     }
     std::uint32_t version = 0;
-    if (const read_status status = read_cardinal(S, version); status != read_status::ok) {
+    if (const read_status status = read_cardinal(s, version); status != read_status::ok) {
         detail::binary_reader::fail(*this, status);
         return;
     }
@@ -1137,11 +1137,11 @@ void TXmlBinaryXml::LoadFromStream(TStream& S) {
     if (version < binary_version)
         DoDebugOut(this, wsWarn, "loading binary version=" + num(version) + ", current version=" + num(binary_version));
     char coder[5] = {};
-    if (S.Read(coder, 5) != 5) {
+    if (s.Read(coder, 5) != 5) {
         detail::binary_reader::fail(*this, read_status::short_read);
         return;
     }
-    TStream* in = &S;
+    TStream* in = &s;
     TXmlFastMemStream decoded(4096);
     if (std::string_view(coder, 4) != "none") {
         if (!OnDecode) {
@@ -1149,15 +1149,15 @@ void TXmlBinaryXml::LoadFromStream(TStream& S) {
             return;
         }
         std::uint32_t plain = 0;
-        const read_status status = read_cardinal(S, plain);
+        const read_status status = read_cardinal(s, plain);
         if (status == read_status::too_long) throw EReadError(u"invalid cardinal reader");
         if (status != read_status::ok) {
             detail::binary_reader::fail(*this, status);
             return;
         }
         TXmlFastMemStream encoded(4096);
-        const std::int64_t rest = S.Size() - S.Position();
-        if (rest > 0) encoded.CopyFrom(S, rest);
+        const std::int64_t rest = s.Size() - s.Position();
+        if (rest > 0) encoded.CopyFrom(s, rest);
         encoded.SetPosition(0);
         const std::string name = OnDecode(encoded, decoded, plain);
         DoDebugOut(this, wsInfo, "coder name: " + name + ", compressed size: " + num(encoded.Size()) +
@@ -1191,26 +1191,26 @@ void TXmlBinaryXml::LoadFromStream(TStream& S) {
     reader.read_all();
 }
 
-void TXmlBinaryXml::SaveToFile(const String& AFileName) {
+void TXmlBinaryXml::SaveToFile(const String& file_name) {
     TXmlFastMemStream m(65536);
     SaveToStream(m);
-    m.SaveToFile(AFileName);
+    m.SaveToFile(file_name);
 }
 
-void TXmlBinaryXml::LoadFromFile(const String& AFileName) {
+void TXmlBinaryXml::LoadFromFile(const String& file_name) {
     TXmlFastMemStream m(4096);
-    m.LoadFromFile(AFileName);
+    m.LoadFromFile(file_name);
     m.SetPosition(0);
     LoadFromStream(m);
 }
 
 // --- Canonical form
 
-TXmlNode* TXmlDocument::ParseSubstituteContentFromNode(TXmlNode* ANode, std::string_view ASubstitute) {
-    TXmlNode* parent = ANode ? ANode->Parent() : nullptr;
+TXmlNode* TXmlDocument::ParseSubstituteContentFromNode(TXmlNode* replaced, std::string_view substitute) {
+    TXmlNode* parent = replaced ? replaced->Parent() : nullptr;
     if (!parent) return nullptr;
-    parent->NodeRemove(ANode);
-    TXmlStringStream source(ASubstitute);
+    parent->NodeRemove(replaced);
+    TXmlStringStream source(substitute);
     TXmlParser P(this, source, 256);
     P.start_utf8();
     AbortParsing = false;
@@ -1264,12 +1264,12 @@ std::string leading_quoted(std::string_view text) {
 
 } // namespace
 
-int TXmlCanonicalizer::Canonicalize(TXmlDocument* AXml) {
-    if (!AXml) return 0;
-    TXmlNodeList& roots = AXml->RootNodes();
+int TXmlCanonicalizer::Canonicalize(TXmlDocument* xml) {
+    if (!xml) return 0;
+    TXmlNodeList& roots = xml->RootNodes();
     if (roots.Count() > 0 && roots.Items(0)->ElementType() == xeDeclaration) roots.Delete(0);
     std::vector<TXmlNode*> entities;
-    if (const TXmlDocType* doctype = AXml->DocType())
+    if (const TXmlDocType* doctype = xml->DocType())
         for (int i = 0; i < doctype->NodeCount(); ++i)
             if (doctype->Nodes(i)->ElementType() == xeDtdEntity) entities.push_back(doctype->Nodes(i));
 
@@ -1277,7 +1277,7 @@ int TXmlCanonicalizer::Canonicalize(TXmlDocument* AXml) {
     // substitutions and the text they add are capped in proportion to the document.
     const std::size_t start_nodes = document_order(roots).size();
     std::size_t start_size = 16 * start_nodes; // the markup around the texts, roughly
-    const TXmlSymbolTable& table = AXml->SymbolTable();
+    const TXmlSymbolTable& table = xml->SymbolTable();
     for (std::int32_t id = 1; id <= table.SymbolCount(); ++id) start_size += table.View(id).size();
     constexpr int max_passes = 100;
     const std::size_t max_substitutions = 256 + 4 * start_nodes;
@@ -1293,13 +1293,13 @@ int TXmlCanonicalizer::Canonicalize(TXmlDocument* AXml) {
         }
         node_count = 0;
         bool substituted = false;
-        for (TXmlNode* n = AXml->FindFirst(); n;) {
+        for (TXmlNode* n = xml->FindFirst(); n;) {
             ++node_count;
             auto* text = dynamic_cast<TXmlCharData*>(n);
             if (text) ++chardata_count;
             // Root-level text cannot be replaced (there is no parent to hold the result): it stays.
             if (!text || !text->Parent() || !text->HasNonStandardReferences()) {
-                n = AXml->FindNext(n);
+                n = xml->FindNext(n);
                 continue;
             }
             if (substitutions == max_substitutions) {
@@ -1312,11 +1312,11 @@ int TXmlCanonicalizer::Canonicalize(TXmlDocument* AXml) {
                 break;
             }
             added += value.size();
-            TXmlNode* first = AXml->ParseSubstituteContentFromNode(text, value);
+            TXmlNode* first = xml->ParseSubstituteContentFromNode(text, value);
             ++substitutions;
             substituted = true;
             if (!first) break;
-            n = AXml->FindNext(first);
+            n = xml->FindNext(first);
         }
         if (!substituted) break;
     }

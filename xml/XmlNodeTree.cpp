@@ -47,40 +47,40 @@ bool same_name(std::string_view a, std::string_view b) {
     return xml_platform::compare_text_ignore_case(Utf8ToWide(a), Utf8ToWide(b)) == 0;
 }
 
-bool has_node_class(TXmlElementType AType) noexcept { return AType < xeEndTag; }
+bool has_node_class(TXmlElementType type) noexcept { return type < xeEndTag; }
 
-TXmlNode* create_node(TXmlElementType AType, TXmlDocument* ADocument) {
-    switch (AType) {
-    case xeElement: return new TXmlElement(ADocument);
-    case xeAttribute: return new TXmlAttribute(ADocument);
-    case xeCharData: return new TXmlCharData(ADocument);
-    case xeComment: return new TXmlComment(ADocument);
-    case xeCData: return new TXmlCData(ADocument);
-    case xeCondSection: return new TXmlConditionalSection(ADocument);
-    case xeDeclaration: return new TXmlDeclaration(ADocument);
-    case xeStylesheet: return new TXmlStyleSheet(ADocument);
-    case xeDocType: return new TXmlDocType(ADocument);
-    case xeDtdElement: return new TXmlDtdElement(ADocument);
-    case xeDtdAttList: return new TXmlDtdAttList(ADocument);
-    case xeDtdEntity: return new TXmlDtdEntity(ADocument);
-    case xeDtdNotation: return new TXmlDtdNotation(ADocument);
-    case xeInstruction: return new TXmlInstruction(ADocument);
-    case xeWhiteSpace: return new TXmlWhiteSpace(ADocument);
-    case xeQuotedText: return new TXmlQuotedText(ADocument);
+TXmlNode* create_node(TXmlElementType type, TXmlDocument* document) {
+    switch (type) {
+    case xeElement: return new TXmlElement(document);
+    case xeAttribute: return new TXmlAttribute(document);
+    case xeCharData: return new TXmlCharData(document);
+    case xeComment: return new TXmlComment(document);
+    case xeCData: return new TXmlCData(document);
+    case xeCondSection: return new TXmlConditionalSection(document);
+    case xeDeclaration: return new TXmlDeclaration(document);
+    case xeStylesheet: return new TXmlStyleSheet(document);
+    case xeDocType: return new TXmlDocType(document);
+    case xeDtdElement: return new TXmlDtdElement(document);
+    case xeDtdAttList: return new TXmlDtdAttList(document);
+    case xeDtdEntity: return new TXmlDtdEntity(document);
+    case xeDtdNotation: return new TXmlDtdNotation(document);
+    case xeInstruction: return new TXmlInstruction(document);
+    case xeWhiteSpace: return new TXmlWhiteSpace(document);
+    case xeQuotedText: return new TXmlQuotedText(document);
     default: return nullptr;
     }
 }
 
 // --- TXmlNode: identity and text
 
-TXmlNode::TXmlNode(TXmlDocument* AOwner) : TDebugPersistent(AOwner) {
-    if (!AOwner) raise("XML owner is not assigned");
+TXmlNode::TXmlNode(TXmlDocument* owner) : TDebugPersistent(owner) {
+    if (!owner) raise("XML owner is not assigned");
 }
 
 void TXmlNode::raise_no_parent() { raise("XML parent is not assigned"); }
 
-bool TXmlNode::is_container(const TXmlNode* ANode) noexcept {
-    return dynamic_cast<const TXmlContainerNode*>(ANode) != nullptr;
+bool TXmlNode::is_container(const TXmlNode* node) noexcept {
+    return dynamic_cast<const TXmlContainerNode*>(node) != nullptr;
 }
 
 TXmlDocument* TXmlNode::Document() const noexcept { return static_cast<TXmlDocument*>(FOwner); }
@@ -90,8 +90,8 @@ std::string TXmlNode::ElementTypeName() const { return element_type_name(Element
 void TXmlNode::SetName(std::string_view) { raise("cannot set name on this type of element"); }
 void TXmlNode::SetValue(std::string_view) { raise("cannot set value on this type of element"); }
 
-std::string TXmlNode::Symbol(std::int32_t ID) const { return Document()->SymbolTable().GetString(ID); }
-std::int32_t TXmlNode::Intern(std::string_view S) const { return Document()->SymbolTable().AddString(S); }
+std::string TXmlNode::Symbol(std::int32_t id) const { return Document()->SymbolTable().GetString(id); }
+std::int32_t TXmlNode::Intern(std::string_view s) const { return Document()->SymbolTable().AddString(s); }
 bool TXmlNode::ReadsWhiteSpace() const { return Document()->PreserveWhiteSpace(); }
 TXmlEolStyle TXmlNode::EolStyle() const { return Document()->EolStyle; }
 
@@ -128,18 +128,18 @@ int TXmlNode::IndexInParent() const { return FParent ? FParent->NodeIndexOf(this
 
 // --- Copying
 
-void TXmlNode::Assign(const TPersistent* Source) {
-    if (dynamic_cast<const TXmlNode*>(Source)) {
-        CopyFrom(Source);
+void TXmlNode::Assign(const TPersistent* source) {
+    if (dynamic_cast<const TXmlNode*>(source)) {
+        CopyFrom(source);
     } else {
-        TDebugPersistent::Assign(Source);
+        TDebugPersistent::Assign(source);
     }
 }
 
 void TXmlNode::CopyOwn(const TXmlNode&) {}
 
-void TXmlNode::CopyFrom(const TPersistent* ANode) {
-    const auto* source = dynamic_cast<const TXmlNode*>(ANode);
+void TXmlNode::CopyFrom(const TPersistent* node) {
+    const auto* source = dynamic_cast<const TXmlNode*>(node);
     if (!source) raise("CopyFrom can only be used with TXmlNode descendants");
     if (source == this) return;
     Clear();
@@ -178,39 +178,39 @@ void TXmlNode::NodesClear() { raise(cannot_manipulate); }
 void TXmlNode::Clear() {}
 void TXmlNode::AttributeAdd(TXmlAttribute*) { raise("cannot add attribute"); }
 
-void TXmlNode::NodeInsertNear(TXmlNode* ANode, TXmlNode* AOther, bool IsBefore) {
-    const int i = NodeIndexOf(AOther);
-    NodeInsert(i < 0 ? NodeCount() : (IsBefore ? i : i + 1), ANode);
+void TXmlNode::NodeInsertNear(TXmlNode* node, TXmlNode* other, bool is_before) {
+    const int i = NodeIndexOf(other);
+    NodeInsert(i < 0 ? NodeCount() : (is_before ? i : i + 1), node);
 }
 
-void TXmlNode::NodeRemove(TXmlNode* ANode) {
-    const int i = NodeIndexOf(ANode);
+void TXmlNode::NodeRemove(TXmlNode* node) {
+    const int i = NodeIndexOf(node);
     if (i >= 0) NodeDelete(i);
 }
 
-void TXmlNode::NodeRemoveEx(TXmlNode* ANode) {
-    int i = NodeIndexOf(ANode);
+void TXmlNode::NodeRemoveEx(TXmlNode* node) {
+    int i = NodeIndexOf(node);
     if (i < 0) return;
     NodeDelete(i);
     while (i > 0 && Nodes(i - 1)->ElementType() == xeWhiteSpace) NodeDelete(--i);
 }
 
-void TXmlNode::NodesAdd(const std::vector<TXmlNode*>& ANodes) {
-    for (TXmlNode* n : ANodes) NodeAdd(n);
+void TXmlNode::NodesAdd(const std::vector<TXmlNode*>& nodes) {
+    for (TXmlNode* n : nodes) NodeAdd(n);
 }
 
 void TXmlNode::Delete() {
     if (FParent) FParent->NodeRemove(this);
 }
 
-TXmlNode* TXmlNode::NextSibling(const TXmlNode* ANode) const {
-    const int i = NodeIndexOf(ANode);
+TXmlNode* TXmlNode::NextSibling(const TXmlNode* node) const {
+    const int i = NodeIndexOf(node);
     return i < 0 ? nullptr : Nodes(i + 1);
 }
 
-TXmlNode* TXmlNode::FirstNodeByType(TXmlElementType AType) const {
+TXmlNode* TXmlNode::FirstNodeByType(TXmlElementType type) const {
     for (int i = 0; i < NodeCount(); ++i)
-        if (Nodes(i)->ElementType() == AType) return Nodes(i);
+        if (Nodes(i)->ElementType() == type) return Nodes(i);
     return nullptr;
 }
 
@@ -220,9 +220,9 @@ int TXmlNode::ContainerCount() const {
     return n;
 }
 
-TXmlNode* TXmlNode::Containers(int Index) const {
+TXmlNode* TXmlNode::Containers(int index) const {
     for (int i = DirectNodeCount(); i < NodeCount(); ++i)
-        if (dynamic_cast<TXmlContainerNode*>(Nodes(i)) && Index-- == 0) return Nodes(i);
+        if (dynamic_cast<TXmlContainerNode*>(Nodes(i)) && index-- == 0) return Nodes(i);
     return nullptr;
 }
 
@@ -232,9 +232,9 @@ int TXmlNode::ElementCount() const {
     return n;
 }
 
-TXmlElement* TXmlNode::Elements(int Index) const {
+TXmlElement* TXmlNode::Elements(int index) const {
     for (int i = DirectNodeCount(); i < NodeCount(); ++i)
-        if (auto* e = dynamic_cast<TXmlElement*>(Nodes(i)); e && Index-- == 0) return e;
+        if (auto* e = dynamic_cast<TXmlElement*>(Nodes(i)); e && index-- == 0) return e;
     return nullptr;
 }
 
@@ -243,8 +243,8 @@ void TXmlNode::ElementsClear() {
         if (dynamic_cast<TXmlElement*>(Nodes(i))) NodeDelete(i);
 }
 
-void TXmlNode::ElementDelete(int Index) {
-    if (TXmlElement* e = Elements(Index)) NodeRemove(e);
+void TXmlNode::ElementDelete(int index) {
+    if (TXmlElement* e = Elements(index)) NodeRemove(e);
 }
 
 bool TXmlNode::HasChildContainers() const {
@@ -253,23 +253,23 @@ bool TXmlNode::HasChildContainers() const {
     return false;
 }
 
-TXmlNode* TXmlNode::NodeNew(std::string_view AName) { return NodeNewAtIndex(NodeCount(), AName); }
+TXmlNode* TXmlNode::NodeNew(std::string_view name) { return NodeNewAtIndex(NodeCount(), name); }
 
-TXmlNode* TXmlNode::NodeNewAtIndex(int Index, std::string_view AName) {
+TXmlNode* TXmlNode::NodeNewAtIndex(int index, std::string_view name) {
     std::unique_ptr<TXmlNode> node(create_node(ElementType(), Document()));
     if (!node) return nullptr;
-    node->SetName(AName);
-    NodeInsert(Index, node.get());
+    node->SetName(name);
+    NodeInsert(index, node.get());
     return node.release();
 }
 
-TXmlNode* TXmlNode::NodeFindOrCreate(std::string_view AName) {
-    TXmlNode* n = NodeByName(AName);
-    return n ? n : NodeNew(AName);
+TXmlNode* TXmlNode::NodeFindOrCreate(std::string_view name) {
+    TXmlNode* n = NodeByName(name);
+    return n ? n : NodeNew(name);
 }
 
-void TXmlNode::WriteNodeValue(std::string_view AName, std::string_view AValue) {
-    if (TXmlNode* n = NodeFindOrCreate(AName)) n->SetValue(AValue);
+void TXmlNode::WriteNodeValue(std::string_view name, std::string_view value) {
+    if (TXmlNode* n = NodeFindOrCreate(name)) n->SetValue(value);
 }
 
 void TXmlNode::DeleteEmptyNodes() {
@@ -301,73 +301,73 @@ int TXmlNode::AttributeCount() const {
     return n;
 }
 
-TXmlAttribute* TXmlNode::Attributes(int Index) const {
-    if (Index < 0) return nullptr;
+TXmlAttribute* TXmlNode::Attributes(int index) const {
+    if (index < 0) return nullptr;
     for (int i = 0; i < NodeCount(); ++i)
-        if (Nodes(i)->ElementType() == xeAttribute && Index-- == 0) return static_cast<TXmlAttribute*>(Nodes(i));
+        if (Nodes(i)->ElementType() == xeAttribute && index-- == 0) return static_cast<TXmlAttribute*>(Nodes(i));
     return nullptr;
 }
 
-std::string TXmlNode::AttributeName(int Index) const {
-    const TXmlAttribute* a = Attributes(Index);
+std::string TXmlNode::AttributeName(int index) const {
+    const TXmlAttribute* a = Attributes(index);
     return a ? a->GetName() : std::string();
 }
 
-std::string TXmlNode::AttributeValue(int Index) const {
-    const TXmlAttribute* a = Attributes(Index);
+std::string TXmlNode::AttributeValue(int index) const {
+    const TXmlAttribute* a = Attributes(index);
     return a ? a->GetValue() : std::string();
 }
 
-void TXmlNode::SetAttributeValue(int Index, std::string_view AValue) {
-    if (TXmlAttribute* a = Attributes(Index)) a->SetValue(AValue);
+void TXmlNode::SetAttributeValue(int index, std::string_view value) {
+    if (TXmlAttribute* a = Attributes(index)) a->SetValue(value);
 }
 
-int TXmlNode::AttributeValueAsInteger(int Index) const {
+int TXmlNode::AttributeValueAsInteger(int index) const {
     std::int64_t v = 0;
-    return try_text_to_int64(AttributeValue(Index), v) ? static_cast<int>(v) : 0;
+    return try_text_to_int64(AttributeValue(index), v) ? static_cast<int>(v) : 0;
 }
 
-void TXmlNode::SetAttributeValueAsInteger(int Index, int AValue) { SetAttributeValue(Index, int_to_text(AValue)); }
+void TXmlNode::SetAttributeValueAsInteger(int index, int value) { SetAttributeValue(index, int_to_text(value)); }
 
-TXmlAttribute* TXmlNode::AttributeByName(std::string_view AName) const {
+TXmlAttribute* TXmlNode::AttributeByName(std::string_view name) const {
     for (int i = 0; i < NodeCount(); ++i) {
         TXmlNode* n = Nodes(i);
-        if (n->ElementType() == xeAttribute && same_name(n->GetName(), AName)) return static_cast<TXmlAttribute*>(n);
+        if (n->ElementType() == xeAttribute && same_name(n->GetName(), name)) return static_cast<TXmlAttribute*>(n);
     }
     return nullptr;
 }
 
-std::string TXmlNode::AttributeValueByName(std::string_view AName) const {
-    const TXmlAttribute* a = AttributeByName(AName);
+std::string TXmlNode::AttributeValueByName(std::string_view name) const {
+    const TXmlAttribute* a = AttributeByName(name);
     return a ? a->GetValue() : std::string();
 }
 
-void TXmlNode::SetAttributeValueByName(std::string_view AName, std::string_view AValue) {
-    TXmlAttribute* a = AttributeByName(AName);
-    if (!a) a = AttributeAdd(AName, {});
-    a->SetValue(AValue);
+void TXmlNode::SetAttributeValueByName(std::string_view name, std::string_view value) {
+    TXmlAttribute* a = AttributeByName(name);
+    if (!a) a = AttributeAdd(name, {});
+    a->SetValue(value);
 }
 
-String TXmlNode::AttributeValueByNameWide(std::string_view AName) const { return Utf8ToWide(AttributeValueByName(AName)); }
+String TXmlNode::AttributeValueByNameWide(std::string_view name) const { return Utf8ToWide(AttributeValueByName(name)); }
 
-void TXmlNode::SetAttributeValueByNameWide(std::string_view AName, StringView AValue) {
-    SetAttributeValueByName(AName, WideToUtf8(AValue));
+void TXmlNode::SetAttributeValueByNameWide(std::string_view name, StringView value) {
+    SetAttributeValueByName(name, WideToUtf8(value));
 }
 
-TXmlAttribute* TXmlNode::AttributeAdd(std::string_view AName, std::string_view AValue) {
+TXmlAttribute* TXmlNode::AttributeAdd(std::string_view name, std::string_view value) {
     auto a = std::make_unique<TXmlAttribute>(Document());
-    a->SetName(AName);
-    a->SetValue(AValue);
+    a->SetName(name);
+    a->SetValue(value);
     AttributeAdd(a.get());
     return a.release();
 }
 
-void TXmlNode::AttributesAdd(const std::vector<TXmlAttribute*>& AAttributes) {
-    for (TXmlAttribute* a : AAttributes) AttributeAdd(a);
+void TXmlNode::AttributesAdd(const std::vector<TXmlAttribute*>& attributes) {
+    for (TXmlAttribute* a : attributes) AttributeAdd(a);
 }
 
-void TXmlNode::AttributeDelete(int Index) {
-    if (TXmlAttribute* a = Attributes(Index)) NodeRemove(a);
+void TXmlNode::AttributeDelete(int index) {
+    if (TXmlAttribute* a = Attributes(index)) NodeRemove(a);
 }
 
 void TXmlNode::AttributesClear() {
@@ -375,67 +375,67 @@ void TXmlNode::AttributesClear() {
         if (Nodes(i)->ElementType() == xeAttribute) NodeDelete(i);
 }
 
-int TXmlNode::AttributeIndexByName(std::string_view AName) const {
+int TXmlNode::AttributeIndexByName(std::string_view name) const {
     for (int i = 0; i < DirectNodeCount() && i < NodeCount(); ++i)
-        if (same_name(Nodes(i)->GetName(), AName)) return i;
+        if (same_name(Nodes(i)->GetName(), name)) return i;
     return -1;
 }
 
-int TXmlNode::NodeIndexByName(std::string_view AName) const {
+int TXmlNode::NodeIndexByName(std::string_view name) const {
     for (int i = 0; i < NodeCount(); ++i)
-        if (same_name(Nodes(i)->GetName(), AName)) return i;
+        if (same_name(Nodes(i)->GetName(), name)) return i;
     return -1;
 }
 
-bool TXmlNode::HasAttribute(std::string_view AName) const {
+bool TXmlNode::HasAttribute(std::string_view name) const {
     for (int i = 0; i < NodeCount(); ++i)
-        if (Nodes(i)->ElementType() == xeAttribute && Nodes(i)->GetName() == AName) return true;
+        if (Nodes(i)->ElementType() == xeAttribute && Nodes(i)->GetName() == name) return true;
     return false;
 }
 
 // --- Search
 
-TXmlNode* TXmlNode::NodeByName(std::string_view AName) const {
+TXmlNode* TXmlNode::NodeByName(std::string_view name) const {
     for (int i = 0; i < NodeCount(); ++i)
-        if (same_name(Nodes(i)->GetName(), AName)) return Nodes(i);
+        if (same_name(Nodes(i)->GetName(), name)) return Nodes(i);
     return nullptr;
 }
 
-void TXmlNode::NodesByName(std::string_view AName, TXmlNodeList* AList) const {
-    if (!AList) return;
-    AList->Clear();
+void TXmlNode::NodesByName(std::string_view name, TXmlNodeList* list) const {
+    if (!list) return;
+    list->Clear();
     for (int i = 0; i < NodeCount(); ++i)
-        if (same_name(Nodes(i)->GetName(), AName)) AList->Add(Nodes(i));
+        if (same_name(Nodes(i)->GetName(), name)) list->Add(Nodes(i));
 }
 
 namespace {
-bool path_or_name_matches(const TXmlNode* n, std::string_view NodeName) {
-    if (!NodeName.empty() && NodeName.front() == '/') return same_name(n->FullPath(), NodeName);
-    return same_name(n->GetName(), NodeName);
+bool path_or_name_matches(const TXmlNode* n, std::string_view node_name) {
+    if (!node_name.empty() && node_name.front() == '/') return same_name(n->FullPath(), node_name);
+    return same_name(n->GetName(), node_name);
 }
 } // namespace
 
-TXmlNode* TXmlNode::FindNode(std::string_view NodeName) const {
+TXmlNode* TXmlNode::FindNode(std::string_view node_name) const {
     return const_cast<TXmlNode*>(
-        walk_descendants(this, [&](const TXmlNode* n) { return path_or_name_matches(n, NodeName); }));
+        walk_descendants(this, [&](const TXmlNode* n) { return path_or_name_matches(n, node_name); }));
 }
 
-void TXmlNode::FindNodes(std::string_view NodeName, TXmlNodeList* AList) const {
-    if (!AList) return;
-    AList->Clear();
+void TXmlNode::FindNodes(std::string_view NodeName, TXmlNodeList* list) const {
+    if (!list) return;
+    list->Clear();
     walk_descendants(this, [&](const TXmlNode* n) {
-        if (path_or_name_matches(n, NodeName)) AList->Add(const_cast<TXmlNode*>(n));
+        if (path_or_name_matches(n, NodeName)) list->Add(const_cast<TXmlNode*>(n));
         return false;
     });
 }
 
-TXmlNode* TXmlNode::NodeByAttributeValue(std::string_view NodeName, std::string_view AttribName,
-                                         std::string_view AttribValue, bool ShouldRecurse) const {
+TXmlNode* TXmlNode::NodeByAttributeValue(std::string_view NodeName, std::string_view attrib_name,
+                                         std::string_view AttribValue, bool should_recurse) const {
     auto matches = [&](const TXmlNode* n) {
-        return same_name(n->GetName(), NodeName) && n->HasAttribute(AttribName) &&
-               same_name(n->AttributeValueByName(AttribName), AttribValue);
+        return same_name(n->GetName(), NodeName) && n->HasAttribute(attrib_name) &&
+               same_name(n->AttributeValueByName(attrib_name), AttribValue);
     };
-    if (ShouldRecurse) return const_cast<TXmlNode*>(walk_descendants(this, matches));
+    if (should_recurse) return const_cast<TXmlNode*>(walk_descendants(this, matches));
     for (int i = 0; i < NodeCount(); ++i)
         if (matches(Nodes(i))) return Nodes(i);
     return nullptr;
@@ -443,33 +443,33 @@ TXmlNode* TXmlNode::NodeByAttributeValue(std::string_view NodeName, std::string_
 
 // --- Comparison and sorting
 
-bool TXmlNode::IsEqualTo(const TXmlNode* ANode, TXmlCompareOptions Options, TXmlNodeList* MismatchNodes) const {
-    if (!ANode) return false;
+bool TXmlNode::IsEqualTo(const TXmlNode* node, TXmlCompareOptions options, TXmlNodeList* mismatch_nodes) const {
+    if (!node) return false;
     auto mismatch = [&](const TXmlNode* n) {
-        if (MismatchNodes) MismatchNodes->Add(const_cast<TXmlNode*>(n));
+        if (mismatch_nodes) mismatch_nodes->Add(const_cast<TXmlNode*>(n));
     };
     bool node_ok = true;
-    if ((Options & xcNodeName) && !same_name(GetName(), ANode->GetName())) node_ok = false;
-    if ((Options & xcNodeType) && ElementType() != ANode->ElementType()) node_ok = false;
-    if ((Options & xcNodeValue) && !same_name(GetValue(), ANode->GetValue())) node_ok = false;
-    if ((Options & xcAttribCount) && AttributeCount() != ANode->AttributeCount()) node_ok = false;
-    if ((Options & xcChildCount) && ContainerCount() != ANode->ContainerCount()) node_ok = false;
+    if ((options & xcNodeName) && !same_name(GetName(), node->GetName())) node_ok = false;
+    if ((options & xcNodeType) && ElementType() != node->ElementType()) node_ok = false;
+    if ((options & xcNodeValue) && !same_name(GetValue(), node->GetValue())) node_ok = false;
+    if ((options & xcAttribCount) && AttributeCount() != node->AttributeCount()) node_ok = false;
+    if ((options & xcChildCount) && ContainerCount() != node->ContainerCount()) node_ok = false;
     if (!node_ok) mismatch(this);
     bool child_ok = true;
-    if (Options & (xcAttribNames | xcAttribValues | xcChildNames | xcChildValues)) {
+    if (options & (xcAttribNames | xcAttribValues | xcChildNames | xcChildValues)) {
         for (int i = 0; i < NodeCount(); ++i) {
             const TXmlNode* child = Nodes(i);
             const bool is_attr = child->ElementType() == xeAttribute;
             if (!is_attr && !dynamic_cast<const TXmlElement*>(child)) continue;
-            const TXmlNode* other = ANode->NodeByName(child->GetName());
+            const TXmlNode* other = node->NodeByName(child->GetName());
             if (other) {
-                if ((Options & (is_attr ? xcAttribValues : xcChildValues)) &&
+                if ((options & (is_attr ? xcAttribValues : xcChildValues)) &&
                     !same_name(child->GetValue(), other->GetValue())) {
                     mismatch(child);
                     child_ok = false;
                 }
-                if ((Options & xcRecursive) && !child->IsEqualTo(other, Options, MismatchNodes)) child_ok = false;
-            } else if (Options & (is_attr ? xcAttribNames : xcChildNames)) {
+                if ((options & xcRecursive) && !child->IsEqualTo(other, options, mismatch_nodes)) child_ok = false;
+            } else if (options & (is_attr ? xcAttribNames : xcChildNames)) {
                 mismatch(child);
                 child_ok = false;
             }
@@ -478,9 +478,9 @@ bool TXmlNode::IsEqualTo(const TXmlNode* ANode, TXmlCompareOptions Options, TXml
     return node_ok && child_ok;
 }
 
-void TXmlNode::SortChildNodes(const compare_function& Compare) {
+void TXmlNode::SortChildNodes(const compare_function& compare) {
     auto cmp = [&](TXmlNode* a, TXmlNode* b) {
-        if (Compare) return Compare(a, b);
+        if (compare) return compare(a, b);
         return xml_platform::compare_text_ignore_case(Utf8ToWide(a->GetName()), Utf8ToWide(b->GetName()));
     };
     // The pivot is followed by index as children are exchanged.
@@ -506,8 +506,8 @@ void TXmlNode::SortChildNodes(const compare_function& Compare) {
 
 // --- Character data
 
-void TXmlCharData::SetName(std::string_view AName) {
-    if (!AName.empty()) DoDebugOut(this, wsHint, "cannot set name on this type of element");
+void TXmlCharData::SetName(std::string_view name) {
+    if (!name.empty()) DoDebugOut(this, wsHint, "cannot set name on this type of element");
 }
 
 std::string TXmlCharData::GetValue() const {
@@ -515,7 +515,7 @@ std::string TXmlCharData::GetValue() const {
     return resolve_references(GetStoredTextForOutput(), non_standard);
 }
 
-void TXmlCharData::SetValue(std::string_view AValue) { SetStoredText(escape_text(normalise_line_ends(AValue))); }
+void TXmlCharData::SetValue(std::string_view value) { SetStoredText(escape_text(normalise_line_ends(value))); }
 
 std::string TXmlCharData::GetStoredTextForOutput() const {
     return convert_line_ends(Document()->SymbolTable().View(FValueID), EolStyle());
@@ -533,13 +533,13 @@ bool TXmlCharData::HasNonStandardReferences() const {
     return non_standard;
 }
 
-std::string TXmlCharData::GetValueUsingReferences(const std::vector<TXmlNode*>& Nodes) const {
+std::string TXmlCharData::GetValueUsingReferences(const std::vector<TXmlNode*>& nodes) const {
     // Each entity's text is taken once (the first declaration of a name counts), and the expansion is
     // bounded in proportion to the text and the entities: a long entity referenced many times would
     // otherwise grow with the product of the two. Past the bound, references stay as they are.
     std::unordered_map<std::string, std::string> values;
     std::size_t input = 0;
-    for (const TXmlNode* n : Nodes) {
+    for (const TXmlNode* n : nodes) {
         if (!n || n->ElementType() != xeDtdEntity) continue;
         auto [it, added] = values.try_emplace(n->GetName());
         if (added) {
@@ -569,18 +569,18 @@ std::string TXmlCharData::GetValueUsingReferences(const std::vector<TXmlNode*>& 
     return out;
 }
 
-void TXmlCharData::CopyOwn(const TXmlNode& Source) {
-    if (auto* c = dynamic_cast<const TXmlCharData*>(&Source)) FValueID = c->FValueID;
+void TXmlCharData::CopyOwn(const TXmlNode& source) {
+    if (auto* c = dynamic_cast<const TXmlCharData*>(&source)) FValueID = c->FValueID;
 }
 
-void TXmlQuotedText::CopyOwn(const TXmlNode& Source) {
-    TXmlCharData::CopyOwn(Source);
-    if (auto* q = dynamic_cast<const TXmlQuotedText*>(&Source)) FQuoteStyle = q->FQuoteStyle;
+void TXmlQuotedText::CopyOwn(const TXmlNode& source) {
+    TXmlCharData::CopyOwn(source);
+    if (auto* q = dynamic_cast<const TXmlQuotedText*>(&source)) FQuoteStyle = q->FQuoteStyle;
 }
 
 // --- Attribute
 
-TXmlAttribute::TXmlAttribute(TXmlDocument* AOwner) : TXmlNode(AOwner), FCoreValue(AOwner) {
+TXmlAttribute::TXmlAttribute(TXmlDocument* owner) : TXmlNode(owner), FCoreValue(owner) {
     FCoreValue.FParent = this;
 }
 
@@ -589,10 +589,10 @@ std::string TXmlAttribute::GetValue() const {
     return resolve_references(Document()->SymbolTable().View(FCoreValue.ValueID()), non_standard);
 }
 
-void TXmlAttribute::SetValue(std::string_view AValue) { FCoreValue.SetStoredText(escape_text(AValue)); }
+void TXmlAttribute::SetValue(std::string_view value) { FCoreValue.SetStoredText(escape_text(value)); }
 
-void TXmlAttribute::CopyOwn(const TXmlNode& Source) {
-    if (auto* a = dynamic_cast<const TXmlAttribute*>(&Source)) {
+void TXmlAttribute::CopyOwn(const TXmlNode& source) {
+    if (auto* a = dynamic_cast<const TXmlAttribute*>(&source)) {
         FNameID = a->FNameID;
         FCoreValue.CopyOwn(a->FCoreValue);
     }
@@ -602,20 +602,20 @@ void TXmlAttribute::CopyOwn(const TXmlNode& Source) {
 
 TXmlNodeList::~TXmlNodeList() { Clear(); }
 
-TXmlNode* TXmlNodeList::Items(int Index) const noexcept {
-    return Index >= 0 && Index < Count() ? FItems[static_cast<std::size_t>(Index)] : nullptr;
+TXmlNode* TXmlNodeList::Items(int index) const noexcept {
+    return index >= 0 && index < Count() ? FItems[static_cast<std::size_t>(index)] : nullptr;
 }
 
-TXmlNode* TXmlNodeList::ByType(TXmlElementType AType) const {
+TXmlNode* TXmlNodeList::ByType(TXmlElementType type) const {
     for (TXmlNode* n : FItems)
-        if (n->ElementType() == AType) return n;
+        if (n->ElementType() == type) return n;
     return nullptr;
 }
 
-TXmlNode* TXmlNodeList::FindNext(const TXmlNode* ANode) const {
-    if (!ANode) return nullptr;
-    if (ANode->NodeCount() > 0) return ANode->Nodes(0);
-    for (const TXmlNode* n = ANode; n;) {
+TXmlNode* TXmlNodeList::FindNext(const TXmlNode* node) const {
+    if (!node) return nullptr;
+    if (node->NodeCount() > 0) return node->Nodes(0);
+    for (const TXmlNode* n = node; n;) {
         TXmlNode* parent = n->Parent();
         if (!parent) {
             const int i = IndexOf(n);
@@ -629,41 +629,41 @@ TXmlNode* TXmlNodeList::FindNext(const TXmlNode* ANode) const {
     return nullptr;
 }
 
-int TXmlNodeList::Add(TXmlNode* ANode) {
-    FItems.push_back(ANode);
+int TXmlNodeList::Add(TXmlNode* node) {
+    FItems.push_back(node);
     return Count() - 1;
 }
 
-void TXmlNodeList::Insert(int Index, TXmlNode* ANode) {
-    if (Index < 0 || Index > Count()) raise_list_index_error(Index);
-    FItems.insert(FItems.begin() + Index, ANode);
+void TXmlNodeList::Insert(int index, TXmlNode* node) {
+    if (index < 0 || index > Count()) raise_list_index_error(index);
+    FItems.insert(FItems.begin() + index, node);
 }
 
-int TXmlNodeList::IndexOf(const TXmlNode* ANode) const {
+int TXmlNodeList::IndexOf(const TXmlNode* node) const {
     for (int i : {FIndexHint, FIndexHint + 1, FIndexHint - 1})
-        if (i >= 0 && i < Count() && FItems[static_cast<std::size_t>(i)] == ANode) return FIndexHint = i;
+        if (i >= 0 && i < Count() && FItems[static_cast<std::size_t>(i)] == node) return FIndexHint = i;
     // From the end: the node looked for is most often the one just added (parsing, repairs).
     for (std::size_t i = FItems.size(); i-- > 0;)
-        if (FItems[i] == ANode) return FIndexHint = static_cast<int>(i);
+        if (FItems[i] == node) return FIndexHint = static_cast<int>(i);
     return -1;
 }
 
-void TXmlNodeList::Delete(int Index) {
-    TXmlNode* n = Extract(Index);
+void TXmlNodeList::Delete(int index) {
+    TXmlNode* n = Extract(index);
     if (FOwnsObjects) free_node(n);
 }
 
-TXmlNode* TXmlNodeList::Extract(int Index) {
-    if (Index < 0 || Index >= Count()) raise_list_index_error(Index);
-    TXmlNode* n = FItems[static_cast<std::size_t>(Index)];
-    FItems.erase(FItems.begin() + Index);
+TXmlNode* TXmlNodeList::Extract(int index) {
+    if (index < 0 || index >= Count()) raise_list_index_error(index);
+    TXmlNode* n = FItems[static_cast<std::size_t>(index)];
+    FItems.erase(FItems.begin() + index);
     return n;
 }
 
-void TXmlNodeList::Exchange(int Index1, int Index2) {
-    if (!Items(Index1)) raise_list_index_error(Index1);
-    if (!Items(Index2)) raise_list_index_error(Index2);
-    std::swap(FItems[static_cast<std::size_t>(Index1)], FItems[static_cast<std::size_t>(Index2)]);
+void TXmlNodeList::Exchange(int index1, int index2) {
+    if (!Items(index1)) raise_list_index_error(index1);
+    if (!Items(index2)) raise_list_index_error(index2);
+    std::swap(FItems[static_cast<std::size_t>(index1)], FItems[static_cast<std::size_t>(index2)]);
 }
 
 void TXmlNodeList::Clear() {
@@ -673,9 +673,9 @@ void TXmlNodeList::Clear() {
         for (TXmlNode* n : items) free_node(n);
 }
 
-void free_node(TXmlNode* ANode) noexcept {
+void free_node(TXmlNode* node) noexcept {
     std::vector<TXmlNode*> work;
-    if (ANode) work.push_back(ANode);
+    if (node) work.push_back(node);
     while (!work.empty()) {
         TXmlNode* n = work.back();
         work.pop_back();
@@ -693,39 +693,39 @@ void free_node(TXmlNode* ANode) noexcept {
 
 TXmlContainerNode::~TXmlContainerNode() = default;
 
-int TXmlContainerNode::NodeAdd(TXmlNode* ANode) {
-    if (!ANode) return -1;
-    const int i = FNodes.Add(ANode);
-    ANode->FParent = this;
+int TXmlContainerNode::NodeAdd(TXmlNode* node) {
+    if (!node) return -1;
+    const int i = FNodes.Add(node);
+    node->FParent = this;
     return i;
 }
 
-void TXmlContainerNode::NodeInsert(int Index, TXmlNode* ANode) {
-    if (!ANode) return;
-    FNodes.Insert(Index, ANode);
-    ANode->FParent = this;
+void TXmlContainerNode::NodeInsert(int index, TXmlNode* node) {
+    if (!node) return;
+    FNodes.Insert(index, node);
+    node->FParent = this;
 }
 
-void TXmlContainerNode::NodeDelete(int Index) {
-    TXmlNode* n = FNodes.Items(Index);
-    if (!n) raise_list_index_error(Index);
-    if (Index < FDirectNodeCount) --FDirectNodeCount;
+void TXmlContainerNode::NodeDelete(int index) {
+    TXmlNode* n = FNodes.Items(index);
+    if (!n) raise_list_index_error(index);
+    if (index < FDirectNodeCount) --FDirectNodeCount;
     if (n == FValueNode) FValueNode = nullptr;
-    FNodes.Delete(Index);
+    FNodes.Delete(index);
 }
 
-TXmlNode* TXmlContainerNode::NodeExtract(TXmlNode* ANode) {
-    const int i = FNodes.IndexOf(ANode);
+TXmlNode* TXmlContainerNode::NodeExtract(TXmlNode* node) {
+    const int i = FNodes.IndexOf(node);
     if (i < 0) return nullptr;
     // The counts follow the list, so an extracted attribute or value child is no longer counted.
     if (i < FDirectNodeCount) --FDirectNodeCount;
-    if (ANode == FValueNode) FValueNode = nullptr;
+    if (node == FValueNode) FValueNode = nullptr;
     FNodes.Extract(i);
-    ANode->FParent = nullptr;
-    return ANode;
+    node->FParent = nullptr;
+    return node;
 }
 
-void TXmlContainerNode::NodeExchange(int Index1, int Index2) { FNodes.Exchange(Index1, Index2); }
+void TXmlContainerNode::NodeExchange(int index1, int index2) { FNodes.Exchange(index1, index2); }
 
 void TXmlContainerNode::NodesClear() {
     for (int i = FNodes.Count() - 1; i >= 0; --i) FNodes.Delete(i);
@@ -739,20 +739,20 @@ void TXmlContainerNode::Clear() {
     FValueNode = nullptr;
 }
 
-void TXmlContainerNode::AttributeAdd(TXmlAttribute* AAttribute) {
-    if (!AAttribute) return;
-    if (AAttribute->Document() != Document()) {
+void TXmlContainerNode::AttributeAdd(TXmlAttribute* attribute) {
+    if (!attribute) return;
+    if (attribute->Document() != Document()) {
         DoDebugOut(this, wsFail, "XML owner is not assigned");
         return;
     }
-    FNodes.Insert(FDirectNodeCount < FNodes.Count() ? FDirectNodeCount : FNodes.Count(), AAttribute);
-    AAttribute->FParent = this;
+    FNodes.Insert(FDirectNodeCount < FNodes.Count() ? FDirectNodeCount : FNodes.Count(), attribute);
+    attribute->FParent = this;
     ++FDirectNodeCount;
 }
 
 int TXmlContainerNode::ValueIndex() const { return FValueNode ? FNodes.IndexOf(FValueNode) : -1; }
 
-void TXmlContainerNode::SetValueIndex(int Index) { FValueNode = FNodes.Items(Index); }
+void TXmlContainerNode::SetValueIndex(int index) { FValueNode = FNodes.Items(index); }
 
 TXmlNodeClosingStyle TXmlContainerNode::NodeClosingStyle() const {
     const TXmlNodeClosingStyle doc = Document()->NodeClosingStyle;
@@ -765,23 +765,23 @@ void TXmlContainerNode::CopyOwn(const TXmlNode&) {}
 
 std::string TXmlElement::GetValue() const { return FValueNode ? FValueNode->GetValue() : std::string(); }
 
-void TXmlElement::SetValue(std::string_view AValue) {
-    if (AValue.empty()) {
+void TXmlElement::SetValue(std::string_view value) {
+    if (value.empty()) {
         if (FValueNode) NodeDelete(FNodes.IndexOf(FValueNode));
         return;
     }
     if (FValueNode) {
-        FValueNode->SetValue(AValue);
+        FValueNode->SetValue(value);
         return;
     }
     auto text = std::make_unique<TXmlCharData>(Document());
-    text->SetValue(AValue);
+    text->SetValue(value);
     NodeInsert(FDirectNodeCount < FNodes.Count() ? FDirectNodeCount : FNodes.Count(), text.get());
     FValueNode = text.release();
 }
 
-void TXmlElement::CopyOwn(const TXmlNode& Source) {
-    if (auto* e = dynamic_cast<const TXmlElement*>(&Source)) {
+void TXmlElement::CopyOwn(const TXmlNode& source) {
+    if (auto* e = dynamic_cast<const TXmlElement*>(&source)) {
         FNameID = e->FNameID;
         FNodeClosingStyle = e->FNodeClosingStyle;
     }
@@ -789,11 +789,11 @@ void TXmlElement::CopyOwn(const TXmlNode& Source) {
 
 // --- DOCTYPE
 
-TXmlDocType::TXmlDocType(TXmlDocument* AOwner)
-    : TXmlContainerNode(AOwner), FExternalID(AOwner), FSystemLiteral(AOwner), FPubIDLiteral(AOwner) {}
+TXmlDocType::TXmlDocType(TXmlDocument* owner)
+    : TXmlContainerNode(owner), FExternalID(owner), FSystemLiteral(owner), FPubIDLiteral(owner) {}
 
-void TXmlDocType::CopyOwn(const TXmlNode& Source) {
-    if (auto* d = dynamic_cast<const TXmlDocType*>(&Source)) {
+void TXmlDocType::CopyOwn(const TXmlNode& source) {
+    if (auto* d = dynamic_cast<const TXmlDocType*>(&source)) {
         FNameID = d->FNameID;
         FExternalID.CopyOwn(d->FExternalID);
         FSystemLiteral.CopyOwn(d->FSystemLiteral);

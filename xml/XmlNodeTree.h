@@ -30,38 +30,38 @@ class binary_writer;
 class TXmlNode : public TDebugPersistent {
 public:
     // Raises "XML owner is not assigned" without a document.
-    explicit TXmlNode(TXmlDocument* AOwner);
+    explicit TXmlNode(TXmlDocument* owner);
     ~TXmlNode() override = default;
 
     // Construction helpers of the node classes: a new T (owned by the caller until added), named (and
-    // valued), or added to AParent, which then owns it.
+    // valued), or added to parent, which then owns it.
     template <class T>
-    static T* CreateName(TXmlDocument* AOwner, std::string_view Name) {
-        auto node = std::make_unique<T>(AOwner);
-        node->SetName(Name);
+    static T* CreateName(TXmlDocument* owner, std::string_view name) {
+        auto node = std::make_unique<T>(owner);
+        node->SetName(name);
         return node.release();
     }
     template <class T>
-    static T* CreateNameValue(TXmlDocument* AOwner, std::string_view Name, std::string_view Value) {
-        auto node = std::make_unique<T>(AOwner);
-        node->SetName(Name);
-        node->SetValue(Value);
+    static T* CreateNameValue(TXmlDocument* owner, std::string_view name, std::string_view value) {
+        auto node = std::make_unique<T>(owner);
+        node->SetName(name);
+        node->SetValue(value);
         return node.release();
     }
     // Raises "XML parent is not assigned" without a parent.
     template <class T>
-    static T* CreateParent(TXmlDocument* AOwner, TXmlNode* AParent) {
-        auto node = std::make_unique<T>(AOwner);
-        if (!AParent) raise_no_parent();
-        AParent->NodeAdd(node.get());
+    static T* CreateParent(TXmlDocument* owner, TXmlNode* parent) {
+        auto node = std::make_unique<T>(owner);
+        if (!parent) raise_no_parent();
+        parent->NodeAdd(node.get());
         return node.release();
     }
-    // Inserted just before or behind ANode; raises "XML parent is not assigned" unless AParent is a container.
+    // Inserted just before or behind sibling; raises "XML parent is not assigned" unless parent is a container.
     template <class T>
-    static T* CreateParentNear(TXmlDocument* AOwner, TXmlNode* AParent, TXmlNode* ANode, bool IsBefore) {
-        auto node = std::make_unique<T>(AOwner);
-        if (!is_container(AParent)) raise_no_parent();
-        AParent->NodeInsertNear(node.get(), ANode, IsBefore);
+    static T* CreateParentNear(TXmlDocument* owner, TXmlNode* parent, TXmlNode* sibling, bool is_before) {
+        auto node = std::make_unique<T>(owner);
+        if (!is_container(parent)) raise_no_parent();
+        parent->NodeInsertNear(node.get(), sibling, is_before);
         return node.release();
     }
 
@@ -72,18 +72,18 @@ public:
 
     // --- Names and values (UTF-8)
     virtual std::string GetName() const { return {}; }
-    virtual void SetName(std::string_view AName);
+    virtual void SetName(std::string_view name);
     virtual std::string GetValue() const { return {}; }
-    virtual void SetValue(std::string_view AValue);
+    virtual void SetValue(std::string_view value);
     std::string Name() const { return GetName(); }
     std::string Value() const { return GetValue(); }
     String NameUnicode() const { return Utf8ToWide(GetName()); }
-    void SetNameUnicode(StringView AName) { SetName(WideToUtf8(AName)); }
+    void SetNameUnicode(StringView name) { SetName(WideToUtf8(name)); }
     String ValueUnicode() const { return Utf8ToWide(GetValue()); }
-    void SetValueUnicode(StringView AValue) { SetValue(WideToUtf8(AValue)); }
+    void SetValueUnicode(StringView value) { SetValue(WideToUtf8(value)); }
     // The library's conversions, also reachable through the node class.
-    static std::string WideToUtf8(StringView AText) { return kq::WideToUtf8(AText); }
-    static String Utf8ToWide(std::string_view AText) { return kq::Utf8ToWide(AText); }
+    static std::string WideToUtf8(StringView text) { return kq::WideToUtf8(text); }
+    static String Utf8ToWide(std::string_view text) { return kq::Utf8ToWide(text); }
     std::string Content() const;
     std::string WriteToString() const;
 
@@ -93,77 +93,77 @@ public:
     int SourcePos() const noexcept { return 0; }
 
     // --- Copying
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
     // Raises "CopyFrom can only be used with TXmlNode descendants" for other objects.
-    void CopyFrom(const TPersistent* ANode);
+    void CopyFrom(const TPersistent* node);
 
     // --- Child list (a plain node has none)
     virtual int DirectNodeCount() const noexcept { return 0; }
     virtual int NodeCount() const noexcept { return 0; }
-    virtual TXmlNode* Nodes(int Index) const noexcept;
-    virtual int NodeIndexOf(const TXmlNode* ANode) const;
-    virtual int NodeAdd(TXmlNode* ANode);
-    virtual void NodeInsert(int Index, TXmlNode* ANode);
-    void NodeInsertNear(TXmlNode* ANode, TXmlNode* AOther, bool IsBefore);
-    virtual void NodeDelete(int Index);
-    void NodeRemove(TXmlNode* ANode);
-    void NodeRemoveEx(TXmlNode* ANode);
-    virtual TXmlNode* NodeExtract(TXmlNode* ANode);
-    virtual void NodeExchange(int Index1, int Index2);
+    virtual TXmlNode* Nodes(int index) const noexcept;
+    virtual int NodeIndexOf(const TXmlNode* node) const;
+    virtual int NodeAdd(TXmlNode* node);
+    virtual void NodeInsert(int index, TXmlNode* node);
+    void NodeInsertNear(TXmlNode* node, TXmlNode* other, bool is_before);
+    virtual void NodeDelete(int index);
+    void NodeRemove(TXmlNode* node);
+    void NodeRemoveEx(TXmlNode* node);
+    virtual TXmlNode* NodeExtract(TXmlNode* node);
+    virtual void NodeExchange(int index1, int index2);
     virtual void NodesClear();
     virtual void Clear();
-    void NodesAdd(const std::vector<TXmlNode*>& ANodes);
+    void NodesAdd(const std::vector<TXmlNode*>& nodes);
     void Delete();
-    TXmlNode* NextSibling(const TXmlNode* ANode) const;
-    TXmlNode* FirstNodeByType(TXmlElementType AType) const;
+    TXmlNode* NextSibling(const TXmlNode* node) const;
+    TXmlNode* FirstNodeByType(TXmlElementType type) const;
     int ContainerCount() const;
-    TXmlNode* Containers(int Index) const;
+    TXmlNode* Containers(int index) const;
     int ElementCount() const;
-    TXmlElement* Elements(int Index) const;
+    TXmlElement* Elements(int index) const;
     void ElementsClear();
-    void ElementDelete(int Index);
+    void ElementDelete(int index);
     bool HasChildContainers() const;
-    TXmlNode* NodeNew(std::string_view AName);
-    TXmlNode* NodeNewAtIndex(int Index, std::string_view AName);
-    TXmlNode* NodeFindOrCreate(std::string_view AName);
-    void WriteNodeValue(std::string_view AName, std::string_view AValue);
+    TXmlNode* NodeNew(std::string_view name);
+    TXmlNode* NodeNewAtIndex(int index, std::string_view name);
+    TXmlNode* NodeFindOrCreate(std::string_view name);
+    void WriteNodeValue(std::string_view name, std::string_view value);
     void DeleteEmptyNodes();
     bool IsEmpty() const { return NodeCount() == 0 && GetValue().empty(); }
     bool IsClear() const { return IsEmpty() && GetName().empty(); }
 
     // --- Attributes
     int AttributeCount() const;
-    TXmlAttribute* Attributes(int Index) const;
-    std::string AttributeName(int Index) const;
-    std::string AttributeValue(int Index) const;
-    void SetAttributeValue(int Index, std::string_view AValue);
-    int AttributeValueAsInteger(int Index) const;
-    void SetAttributeValueAsInteger(int Index, int AValue);
-    TXmlAttribute* AttributeByName(std::string_view AName) const;
-    std::string AttributeValueByName(std::string_view AName) const;
-    void SetAttributeValueByName(std::string_view AName, std::string_view AValue);
-    String AttributeValueByNameWide(std::string_view AName) const;
-    void SetAttributeValueByNameWide(std::string_view AName, StringView AValue);
-    TXmlAttribute* AttributeAdd(std::string_view AName, std::string_view AValue);
-    virtual void AttributeAdd(TXmlAttribute* AAttribute);
-    void AttributesAdd(const std::vector<TXmlAttribute*>& AAttributes);
-    void AttributeDelete(int Index);
+    TXmlAttribute* Attributes(int index) const;
+    std::string AttributeName(int index) const;
+    std::string AttributeValue(int index) const;
+    void SetAttributeValue(int index, std::string_view value);
+    int AttributeValueAsInteger(int index) const;
+    void SetAttributeValueAsInteger(int index, int value);
+    TXmlAttribute* AttributeByName(std::string_view name) const;
+    std::string AttributeValueByName(std::string_view name) const;
+    void SetAttributeValueByName(std::string_view name, std::string_view value);
+    String AttributeValueByNameWide(std::string_view name) const;
+    void SetAttributeValueByNameWide(std::string_view name, StringView value);
+    TXmlAttribute* AttributeAdd(std::string_view name, std::string_view value);
+    virtual void AttributeAdd(TXmlAttribute* attribute);
+    void AttributesAdd(const std::vector<TXmlAttribute*>& attributes);
+    void AttributeDelete(int index);
     void AttributesClear();
-    int AttributeIndexByName(std::string_view AName) const;
-    int NodeIndexByName(std::string_view AName) const;
-    bool HasAttribute(std::string_view AName) const;
+    int AttributeIndexByName(std::string_view name) const;
+    int NodeIndexByName(std::string_view name) const;
+    bool HasAttribute(std::string_view name) const;
 
     // --- Search (names compared ignoring case)
-    TXmlNode* NodeByName(std::string_view AName) const;
-    void NodesByName(std::string_view AName, TXmlNodeList* AList) const;
-    TXmlNode* FindNode(std::string_view NodeName) const;
-    void FindNodes(std::string_view NodeName, TXmlNodeList* AList) const;
-    TXmlNode* NodeByAttributeValue(std::string_view NodeName, std::string_view AttribName,
-                                   std::string_view AttribValue, bool ShouldRecurse = true) const;
+    TXmlNode* NodeByName(std::string_view name) const;
+    void NodesByName(std::string_view name, TXmlNodeList* list) const;
+    TXmlNode* FindNode(std::string_view node_name) const;
+    void FindNodes(std::string_view node_name, TXmlNodeList* list) const;
+    TXmlNode* NodeByAttributeValue(std::string_view node_name, std::string_view attrib_name,
+                                   std::string_view attrib_value, bool should_recurse = true) const;
 
-    bool IsEqualTo(const TXmlNode* ANode, TXmlCompareOptions Options, TXmlNodeList* MismatchNodes = nullptr) const;
-    using compare_function = std::function<int(TXmlNode* A, TXmlNode* B)>;
-    void SortChildNodes(const compare_function& Compare = {});
+    bool IsEqualTo(const TXmlNode* node, TXmlCompareOptions options, TXmlNodeList* mismatch_nodes = nullptr) const;
+    using compare_function = std::function<int(TXmlNode* a, TXmlNode* b)>;
+    void SortChildNodes(const compare_function& compare = {});
 
     // --- Typed values
     bool ValueAsBool() const;
@@ -171,66 +171,66 @@ public:
     std::int64_t ValueAsInt64() const;
     double ValueAsFloat() const;
     double ValueAsDateTime() const;
-    bool GetValueAsBoolDef(bool ADefault) const;
-    double GetValueAsFloatDef(double ADefault) const;
-    double GetValueAsDateTimeDef(double ADefault) const;
-    std::int32_t GetValueAsIntegerDef(std::int32_t ADefault) const;
-    std::int64_t GetValueAsInt64Def(std::int64_t ADefault) const;
+    bool GetValueAsBoolDef(bool default_value) const;
+    double GetValueAsFloatDef(double default_value) const;
+    double GetValueAsDateTimeDef(double default_value) const;
+    std::int32_t GetValueAsIntegerDef(std::int32_t default_value) const;
+    std::int64_t GetValueAsInt64Def(std::int64_t default_value) const;
     bool GetValueAsBool() const { return ValueAsBool(); }
     double GetValueAsFloat() const { return ValueAsFloat(); }
     double GetValueAsDateTime() const { return ValueAsDateTime(); }
     std::int32_t GetValueAsInteger() const { return ValueAsInteger(); }
     std::int64_t GetValueAsInt64() const { return ValueAsInt64(); }
-    void SetValueAsBool(bool AValue);
-    void SetValueAsFloat(double AValue);
-    void SetValueAsDate(double AValue);
-    void SetValueAsTime(double AValue);
-    void SetValueAsDateTime(double AValue);
-    void SetValueAsInteger(std::int32_t AValue);
-    void SetValueAsInt64(std::int64_t AValue);
+    void SetValueAsBool(bool value);
+    void SetValueAsFloat(double value);
+    void SetValueAsDate(double value);
+    void SetValueAsTime(double value);
+    void SetValueAsDateTime(double value);
+    void SetValueAsInteger(std::int32_t value);
+    void SetValueAsInt64(std::int64_t value);
 
-    bool ReadAttributeBool(std::string_view AName, bool ADefault = false) const;
-    std::int32_t ReadAttributeInteger(std::string_view AName, std::int32_t ADefault = 0) const;
-    std::int64_t ReadAttributeInt64(std::string_view AName, std::int64_t ADefault = 0) const;
-    double ReadAttributeFloat(std::string_view AName, double ADefault = 0) const;
-    std::string ReadAttributeString(std::string_view AName, std::string_view ADefault = {}) const;
-    String ReadAttributeUnicodeString(std::string_view AName, StringView ADefault = {}) const;
-    std::string ReadAttributeAnsiString(std::string_view AName, std::string_view ADefault = {}) const;
-    double ReadAttributeDateTime(std::string_view AName, double ADefault = 0) const;
+    bool ReadAttributeBool(std::string_view name, bool default_value = false) const;
+    std::int32_t ReadAttributeInteger(std::string_view name, std::int32_t default_value = 0) const;
+    std::int64_t ReadAttributeInt64(std::string_view name, std::int64_t default_value = 0) const;
+    double ReadAttributeFloat(std::string_view name, double default_value = 0) const;
+    std::string ReadAttributeString(std::string_view name, std::string_view default_value = {}) const;
+    String ReadAttributeUnicodeString(std::string_view name, StringView default_value = {}) const;
+    std::string ReadAttributeAnsiString(std::string_view name, std::string_view default_value = {}) const;
+    double ReadAttributeDateTime(std::string_view name, double default_value = 0) const;
 
-    bool ReadBool(std::string_view AName, bool ADefault = false) const;
-    double ReadDateTime(std::string_view AName, double ADefault = 0) const;
-    double ReadFloat(std::string_view AName, double ADefault = 0) const;
-    std::int32_t ReadInteger(std::string_view AName, std::int32_t ADefault = 0) const;
-    std::int64_t ReadInt64(std::string_view AName, std::int64_t ADefault = 0) const;
-    std::string ReadString(std::string_view AName, std::string_view ADefault = {}) const;
-    String ReadUnicodeString(std::string_view AName, StringView ADefault = {}) const;
-    std::string ReadAnsiString(std::string_view AName, std::string_view ADefault = {}) const;
+    bool ReadBool(std::string_view name, bool default_value = false) const;
+    double ReadDateTime(std::string_view name, double default_value = 0) const;
+    double ReadFloat(std::string_view name, double default_value = 0) const;
+    std::int32_t ReadInteger(std::string_view name, std::int32_t default_value = 0) const;
+    std::int64_t ReadInt64(std::string_view name, std::int64_t default_value = 0) const;
+    std::string ReadString(std::string_view name, std::string_view default_value = {}) const;
+    String ReadUnicodeString(std::string_view name, StringView default_value = {}) const;
+    std::string ReadAnsiString(std::string_view name, std::string_view default_value = {}) const;
 
-    void WriteAttributeInteger(std::string_view AName, std::int32_t AValue, std::int32_t ADefault = 0);
-    void WriteAttributeInt64(std::string_view AName, std::int64_t AValue, std::int64_t ADefault = 0);
-    void WriteAttributeFloat(std::string_view AName, double AValue, double ADefault = 0);
-    void WriteAttributeString(std::string_view AName, std::string_view AValue, std::string_view ADefault = {});
-    void WriteAttributeUnicodeString(std::string_view AName, StringView AValue, StringView ADefault = {});
-    void WriteAttributeAnsiString(std::string_view AName, std::string_view AValue, std::string_view ADefault = {});
-    void WriteAttributeDateTime(std::string_view AName, double AValue, double ADefault = 0);
-    void WriteAttributeBool(std::string_view AName, bool AValue, bool ADefault = false);
+    void WriteAttributeInteger(std::string_view name, std::int32_t value, std::int32_t default_value = 0);
+    void WriteAttributeInt64(std::string_view name, std::int64_t value, std::int64_t default_value = 0);
+    void WriteAttributeFloat(std::string_view name, double value, double default_value = 0);
+    void WriteAttributeString(std::string_view name, std::string_view value, std::string_view default_value = {});
+    void WriteAttributeUnicodeString(std::string_view name, StringView value, StringView default_value = {});
+    void WriteAttributeAnsiString(std::string_view name, std::string_view value, std::string_view default_value = {});
+    void WriteAttributeDateTime(std::string_view name, double value, double default_value = 0);
+    void WriteAttributeBool(std::string_view name, bool value, bool default_value = false);
 
-    void WriteBool(std::string_view AName, bool AValue, bool ADefault = false);
-    void WriteDateTime(std::string_view AName, double AValue, double ADefault = 0);
-    void WriteFloat(std::string_view AName, double AValue, double ADefault = 0);
-    void WriteHex(std::string_view AName, std::uint32_t AValue, int Digits, std::uint32_t ADefault = 0);
-    void WriteInteger(std::string_view AName, std::int32_t AValue, std::int32_t ADefault = 0);
-    void WriteInt64(std::string_view AName, std::int64_t AValue, std::int64_t ADefault = 0);
-    void WriteString(std::string_view AName, std::string_view AValue, std::string_view ADefault = {});
-    void WriteUnicodeString(std::string_view AName, StringView AValue, StringView ADefault = {});
-    void WriteAnsiString(std::string_view AName, std::string_view AValue, std::string_view ADefault = {});
+    void WriteBool(std::string_view name, bool value, bool default_value = false);
+    void WriteDateTime(std::string_view name, double value, double default_value = 0);
+    void WriteFloat(std::string_view name, double value, double default_value = 0);
+    void WriteHex(std::string_view name, std::uint32_t value, int digits, std::uint32_t default_value = 0);
+    void WriteInteger(std::string_view name, std::int32_t value, std::int32_t default_value = 0);
+    void WriteInt64(std::string_view name, std::int64_t value, std::int64_t default_value = 0);
+    void WriteString(std::string_view name, std::string_view value, std::string_view default_value = {});
+    void WriteUnicodeString(std::string_view name, StringView value, StringView default_value = {});
+    void WriteAnsiString(std::string_view name, std::string_view value, std::string_view default_value = {});
 
     int BufferLength() const;
-    void BufferRead(void* Buffer, int Count, TXmlBinaryEncoding BinaryEncoding = xbeBase64) const;
-    void BufferWrite(const void* Buffer, int Count);
+    void BufferRead(void* buffer, int count, TXmlBinaryEncoding binary_encoding = xbeBase64) const;
+    void BufferWrite(const void* buffer, int count);
     std::string BinaryString() const;
-    void SetBinaryString(std::string_view AValue);
+    void SetBinaryString(std::string_view value);
 
     // --- Text pieces of the writer
     std::string IndentPrefix() const;
@@ -239,19 +239,19 @@ public:
 
     // --- Reading and writing XML text. ParseStream returns the node at which parsing ended (normally
     // this one; another node or nullptr when the text's structure is broken).
-    virtual TXmlNode* ParseStream(TXmlParser& P);
-    virtual void WriteStream(TStream& S) const;
+    virtual TXmlNode* ParseStream(TXmlParser& p);
+    virtual void WriteStream(TStream& s) const;
     // Children's text for DTD declarations; nothing for other nodes.
     virtual void WriteInnerNodes(TStream&) const {}
 
-    // A new node of this node's exact class, owned by ADocument.
-    virtual TXmlNode* CreateLike(TXmlDocument* ADocument) const { return new TXmlNode(ADocument); }
+    // A new node of this node's exact class, owned by document.
+    virtual TXmlNode* CreateLike(TXmlDocument* document) const { return new TXmlNode(document); }
 
 protected:
     friend class detail::binary_reader;
     friend class detail::binary_writer;
     [[noreturn]] static void raise_no_parent();
-    static bool is_container(const TXmlNode* ANode) noexcept;
+    static bool is_container(const TXmlNode* node) noexcept;
 
     friend class TXmlContainerNode;
     friend class TXmlNodeList;
@@ -259,9 +259,9 @@ protected:
     friend class TXmlAttribute;
 
     // Copies this class's own data (not the children) from a node of the same class.
-    virtual void CopyOwn(const TXmlNode& Source);
-    std::string Symbol(std::int32_t ID) const;
-    std::int32_t Intern(std::string_view S) const;
+    virtual void CopyOwn(const TXmlNode& source);
+    std::string Symbol(std::int32_t id) const;
+    std::int32_t Intern(std::string_view s) const;
     bool ReadsWhiteSpace() const;
     TXmlEolStyle EolStyle() const;
 
@@ -274,18 +274,18 @@ public:
     using TXmlNode::TXmlNode;
     TXmlElementType ElementType() const override { return xeCharData; }
     std::string GetName() const override { return ElementTypeName(); }
-    void SetName(std::string_view AName) override;
+    void SetName(std::string_view name) override;
     std::string GetValue() const override;
-    void SetValue(std::string_view AValue) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlCharData(ADocument); }
+    void SetValue(std::string_view value) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlCharData(document); }
 
     virtual std::string GetStoredText() const { return Symbol(FValueID); }
     virtual std::string GetStoredTextForOutput() const;
-    virtual void SetStoredText(std::string_view AText) { FValueID = Intern(AText); }
+    virtual void SetStoredText(std::string_view text) { FValueID = Intern(text); }
     virtual bool IsWhiteSpace() const;
     bool HasNonStandardReferences() const;
-    std::string GetValueUsingReferences(const std::vector<TXmlNode*>& Nodes) const;
+    std::string GetValueUsingReferences(const std::vector<TXmlNode*>& nodes) const;
     std::int32_t ValueID() const noexcept { return FValueID; }
 
 protected:
@@ -293,7 +293,7 @@ protected:
     friend class detail::binary_writer;
     friend class TXmlAttribute;
     friend class TXmlDocType;
-    void CopyOwn(const TXmlNode& Source) override;
+    void CopyOwn(const TXmlNode& source) override;
     std::int32_t FValueID = 0;
 };
 
@@ -301,25 +301,25 @@ class TXmlWhiteSpace : public TXmlCharData {
 public:
     using TXmlCharData::TXmlCharData;
     TXmlElementType ElementType() const override { return xeWhiteSpace; }
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlWhiteSpace(ADocument); }
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlWhiteSpace(document); }
 };
 
 class TXmlQuotedText : public TXmlCharData {
 public:
     using TXmlCharData::TXmlCharData;
     TXmlElementType ElementType() const override { return xeQuotedText; }
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlQuotedText(ADocument); }
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlQuotedText(document); }
     TXmlQuoteCharStyle QuoteStyle() const noexcept { return FQuoteStyle; }
-    void SetQuoteStyle(TXmlQuoteCharStyle AStyle) noexcept { FQuoteStyle = AStyle; }
+    void SetQuoteStyle(TXmlQuoteCharStyle style) noexcept { FQuoteStyle = style; }
 
 protected:
     friend class detail::binary_reader;
     friend class detail::binary_writer;
     friend class TXmlAttribute;
     friend class TXmlDocType;
-    void CopyOwn(const TXmlNode& Source) override;
+    void CopyOwn(const TXmlNode& source) override;
     TXmlQuoteCharStyle FQuoteStyle = qsQuote;
 };
 
@@ -327,9 +327,9 @@ class TXmlComment : public TXmlCharData {
 public:
     using TXmlCharData::TXmlCharData;
     TXmlElementType ElementType() const override { return xeComment; }
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlComment(ADocument); }
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlComment(document); }
 };
 
 class TXmlCData : public TXmlComment {
@@ -337,39 +337,39 @@ public:
     using TXmlComment::TXmlComment;
     TXmlElementType ElementType() const override { return xeCData; }
     std::string GetValue() const override { return GetStoredText(); }
-    void SetValue(std::string_view AValue) override { SetStoredText(AValue); }
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlCData(ADocument); }
+    void SetValue(std::string_view value) override { SetStoredText(value); }
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlCData(document); }
 };
 
 // Behaves as a comment in every respect.
 class TXmlConditionalSection : public TXmlComment {
 public:
     using TXmlComment::TXmlComment;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlConditionalSection(ADocument); }
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlConditionalSection(document); }
 };
 
 class TXmlInstruction : public TXmlCharData {
 public:
     using TXmlCharData::TXmlCharData;
     TXmlElementType ElementType() const override { return xeInstruction; }
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlInstruction(ADocument); }
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlInstruction(document); }
 };
 
 class TXmlAttribute : public TXmlNode {
 public:
-    explicit TXmlAttribute(TXmlDocument* AOwner);
+    explicit TXmlAttribute(TXmlDocument* owner);
     TXmlElementType ElementType() const override { return xeAttribute; }
     std::string GetName() const override { return Symbol(FNameID); }
-    void SetName(std::string_view AName) override { FNameID = Intern(AName); }
+    void SetName(std::string_view name) override { FNameID = Intern(name); }
     std::string GetValue() const override;
-    void SetValue(std::string_view AValue) override;
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlAttribute(ADocument); }
+    void SetValue(std::string_view value) override;
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlAttribute(document); }
     TXmlQuotedText& CoreValue() noexcept { return FCoreValue; }
     const TXmlQuotedText& CoreValue() const noexcept { return FCoreValue; }
     std::int32_t NameID() const noexcept { return FNameID; }
@@ -377,7 +377,7 @@ public:
 protected:
     friend class detail::binary_reader;
     friend class detail::binary_writer;
-    void CopyOwn(const TXmlNode& Source) override;
+    void CopyOwn(const TXmlNode& source) override;
     TXmlQuotedText FCoreValue;
     std::int32_t FNameID = 0;
 };
@@ -385,26 +385,26 @@ protected:
 // Owns the nodes in its list; frees them without recursion, so trees of any depth can be freed.
 class TXmlNodeList {
 public:
-    explicit TXmlNodeList(bool AOwnsObjects = true) : FOwnsObjects(AOwnsObjects) {}
+    explicit TXmlNodeList(bool owns_objects = true) : FOwnsObjects(owns_objects) {}
     TXmlNodeList(const TXmlNodeList&) = delete;
     TXmlNodeList& operator=(const TXmlNodeList&) = delete;
     ~TXmlNodeList();
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
-    TXmlNode* Items(int Index) const noexcept;
-    TXmlNode* ByType(TXmlElementType AType) const;
+    TXmlNode* Items(int index) const noexcept;
+    TXmlNode* ByType(TXmlElementType type) const;
     TXmlNode* FindFirst() const { return Items(0); }
     // The next node in document order; raises "index must be >= 0" for a root node not in the list.
-    TXmlNode* FindNext(const TXmlNode* ANode) const;
+    TXmlNode* FindNext(const TXmlNode* node) const;
 
-    int Add(TXmlNode* ANode);
-    void Insert(int Index, TXmlNode* ANode);
-    int IndexOf(const TXmlNode* ANode) const;
+    int Add(TXmlNode* node);
+    void Insert(int index, TXmlNode* node);
+    int IndexOf(const TXmlNode* node) const;
     // Removes and frees (when owning).
-    void Delete(int Index);
+    void Delete(int index);
     // Removes without freeing.
-    TXmlNode* Extract(int Index);
-    void Exchange(int Index1, int Index2);
+    TXmlNode* Extract(int index);
+    void Exchange(int index1, int index2);
     void Clear();
     std::vector<TXmlNode*>& Items() noexcept { return FItems; }
     const std::vector<TXmlNode*>& Items() const noexcept { return FItems; }
@@ -418,39 +418,39 @@ private:
 };
 
 // Frees a node and its whole subtree without recursion.
-void free_node(TXmlNode* ANode) noexcept;
+void free_node(TXmlNode* node) noexcept;
 
 class TXmlContainerNode : public TXmlNode {
 public:
-    explicit TXmlContainerNode(TXmlDocument* AOwner) : TXmlNode(AOwner) {}
+    explicit TXmlContainerNode(TXmlDocument* owner) : TXmlNode(owner) {}
     ~TXmlContainerNode() override;
 
     int DirectNodeCount() const noexcept override { return FDirectNodeCount; }
-    void SetDirectNodeCount(int ACount) noexcept { FDirectNodeCount = ACount; }
+    void SetDirectNodeCount(int count) noexcept { FDirectNodeCount = count; }
     int NodeCount() const noexcept override { return FNodes.Count(); }
-    TXmlNode* Nodes(int Index) const noexcept override { return FNodes.Items(Index); }
-    int NodeIndexOf(const TXmlNode* ANode) const override { return FNodes.IndexOf(ANode); }
-    int NodeAdd(TXmlNode* ANode) override;
-    void NodeInsert(int Index, TXmlNode* ANode) override;
-    void NodeDelete(int Index) override;
-    TXmlNode* NodeExtract(TXmlNode* ANode) override;
-    void NodeExchange(int Index1, int Index2) override;
+    TXmlNode* Nodes(int index) const noexcept override { return FNodes.Items(index); }
+    int NodeIndexOf(const TXmlNode* node) const override { return FNodes.IndexOf(node); }
+    int NodeAdd(TXmlNode* node) override;
+    void NodeInsert(int index, TXmlNode* node) override;
+    void NodeDelete(int index) override;
+    TXmlNode* NodeExtract(TXmlNode* node) override;
+    void NodeExchange(int index1, int index2) override;
     void NodesClear() override;
     void Clear() override;
-    void AttributeAdd(TXmlAttribute* AAttribute) override;
+    void AttributeAdd(TXmlAttribute* attribute) override;
     using TXmlNode::AttributeAdd;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlContainerNode(ADocument); }
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlContainerNode(document); }
 
     // Index of the child that holds the element's value, -1 when there is none.
     int ValueIndex() const;
-    void SetValueIndex(int Index);
+    void SetValueIndex(int index);
     TXmlNodeClosingStyle OwnClosingStyle() const noexcept { return FNodeClosingStyle; }
-    void SetOwnClosingStyle(TXmlNodeClosingStyle AStyle) noexcept { FNodeClosingStyle = AStyle; }
+    void SetOwnClosingStyle(TXmlNodeClosingStyle style) noexcept { FNodeClosingStyle = style; }
     // The document's style unless that is ncDefault, then this node's own.
     TXmlNodeClosingStyle NodeClosingStyle() const;
 
-    // Writes the first Count children that are attributes or character data.
-    void WriteAttributesTo(TStream& S, int Count) const;
+    // Writes the first count children that are attributes or character data.
+    void WriteAttributesTo(TStream& s, int count) const;
 
 protected:
     friend class detail::binary_reader;
@@ -458,12 +458,12 @@ protected:
     friend class TXmlNode;
     friend class TXmlDocument;
     friend class TXmlParser;
-    friend void free_node(TXmlNode* ANode) noexcept;
-    void CopyOwn(const TXmlNode& Source) override;
+    friend void free_node(TXmlNode* node) noexcept;
+    void CopyOwn(const TXmlNode& source) override;
     // Shared by the parser's node kinds: the attribute list of a tag, ended by one of "!/>?".
-    char ReadAttributes(TXmlParser& P);
-    char ReadQuotedTexts(TXmlParser& P);
-    virtual void ReadTextBeforeTag(TXmlParser& P);
+    char ReadAttributes(TXmlParser& p);
+    char ReadQuotedTexts(TXmlParser& p);
+    virtual void ReadTextBeforeTag(TXmlParser& p);
 
     TXmlNodeList FNodes;
     int FDirectNodeCount = 0;
@@ -477,20 +477,20 @@ public:
     using TXmlContainerNode::TXmlContainerNode;
     TXmlElementType ElementType() const override { return xeElement; }
     std::string GetName() const override { return Symbol(FNameID); }
-    void SetName(std::string_view AName) override { FNameID = Intern(AName); }
+    void SetName(std::string_view name) override { FNameID = Intern(name); }
     std::string GetValue() const override;
-    void SetValue(std::string_view AValue) override;
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlElement(ADocument); }
+    void SetValue(std::string_view value) override;
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlElement(document); }
     std::int32_t NameID() const noexcept { return FNameID; }
 
 protected:
     friend class detail::binary_reader;
     friend class detail::binary_writer;
     friend class TXmlParser;
-    void CopyOwn(const TXmlNode& Source) override;
-    void ReadTextBeforeTag(TXmlParser& P) override;
+    void CopyOwn(const TXmlNode& source) override;
+    void ReadTextBeforeTag(TXmlParser& p) override;
     std::int32_t FNameID = 0;
 };
 
@@ -499,13 +499,13 @@ public:
     using TXmlContainerNode::TXmlContainerNode;
     TXmlElementType ElementType() const override { return xeDeclaration; }
     std::string GetName() const override { return "xml"; }
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlDeclaration(ADocument); }
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDeclaration(document); }
     std::string Version() const { return AttributeValueByName("version"); }
-    void SetVersion(std::string_view V) { SetAttributeValueByName("version", V); }
+    void SetVersion(std::string_view v) { SetAttributeValueByName("version", v); }
     std::string Encoding() const { return AttributeValueByName("encoding"); }
-    void SetEncoding(std::string_view E) { SetAttributeValueByName("encoding", E); }
+    void SetEncoding(std::string_view e) { SetAttributeValueByName("encoding", e); }
 };
 
 class TXmlStyleSheet : public TXmlDeclaration {
@@ -513,19 +513,19 @@ public:
     using TXmlDeclaration::TXmlDeclaration;
     TXmlElementType ElementType() const override { return xeStylesheet; }
     std::string GetName() const override { return "xml-stylesheet"; }
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlStyleSheet(ADocument); }
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlStyleSheet(document); }
 };
 
 class TXmlDocType : public TXmlContainerNode {
 public:
-    explicit TXmlDocType(TXmlDocument* AOwner);
+    explicit TXmlDocType(TXmlDocument* owner);
     TXmlElementType ElementType() const override { return xeDocType; }
     std::string GetName() const override { return Symbol(FNameID); }
-    void SetName(std::string_view AName) override { FNameID = Intern(AName); }
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlDocType(ADocument); }
+    void SetName(std::string_view name) override { FNameID = Intern(name); }
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDocType(document); }
     TXmlCharData& ExternalID() noexcept { return FExternalID; }
     TXmlQuotedText& SystemLiteral() noexcept { return FSystemLiteral; }
     TXmlQuotedText& PubIDLiteral() noexcept { return FPubIDLiteral; }
@@ -533,8 +533,8 @@ public:
 protected:
     friend class detail::binary_reader;
     friend class detail::binary_writer;
-    void CopyOwn(const TXmlNode& Source) override;
-    void ReadTextBeforeTag(TXmlParser& P) override;
+    void CopyOwn(const TXmlNode& source) override;
+    void ReadTextBeforeTag(TXmlParser& p) override;
     std::int32_t FNameID = 0;
     TXmlCharData FExternalID;
     TXmlQuotedText FSystemLiteral;
@@ -546,42 +546,42 @@ public:
     using TXmlElement::TXmlElement;
     TXmlElementType ElementType() const override { return xeDtdElement; }
     std::string GetValue() const override { return Content(); }
-    TXmlNode* ParseStream(TXmlParser& P) override;
-    void WriteStream(TStream& S) const override;
-    void WriteInnerNodes(TStream& S) const override;
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlDtdElement(ADocument); }
+    TXmlNode* ParseStream(TXmlParser& p) override;
+    void WriteStream(TStream& s) const override;
+    void WriteInnerNodes(TStream& s) const override;
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdElement(document); }
 
 protected:
-    virtual void ReadContent(TXmlParser& P);
+    virtual void ReadContent(TXmlParser& p);
 };
 
 class TXmlDtdAttList : public TXmlDtdElement {
 public:
     using TXmlDtdElement::TXmlDtdElement;
     TXmlElementType ElementType() const override { return xeDtdAttList; }
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlDtdAttList(ADocument); }
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdAttList(document); }
 };
 
 class TXmlDtdEntity : public TXmlDtdElement {
 public:
     using TXmlDtdElement::TXmlDtdElement;
     TXmlElementType ElementType() const override { return xeDtdEntity; }
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlDtdEntity(ADocument); }
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdEntity(document); }
 
 protected:
-    void ReadContent(TXmlParser& P) override;
+    void ReadContent(TXmlParser& p) override;
 };
 
 class TXmlDtdNotation : public TXmlDtdElement {
 public:
     using TXmlDtdElement::TXmlDtdElement;
     TXmlElementType ElementType() const override { return xeDtdNotation; }
-    TXmlNode* CreateLike(TXmlDocument* ADocument) const override { return new TXmlDtdNotation(ADocument); }
+    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdNotation(document); }
 };
 
 // The node class of an element type: a new node with that document, or nullptr for types without one.
-TXmlNode* create_node(TXmlElementType AType, TXmlDocument* ADocument);
-bool has_node_class(TXmlElementType AType) noexcept;
+TXmlNode* create_node(TXmlElementType type, TXmlDocument* document);
+bool has_node_class(TXmlElementType type) noexcept;
 
 // Name comparison of the whole library: UTF-16, locale-aware, ignoring case.
 bool same_name(std::string_view a, std::string_view b);

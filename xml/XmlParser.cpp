@@ -104,14 +104,14 @@ bool allowed_in_doctype(TXmlElementType k) {
 
 } // namespace
 
-int codepage_by_name(std::string_view AName, int ADefault) {
+int codepage_by_name(std::string_view name, int default_value) {
     for (const codepage_row& r : codepage_table)
-        if (same_name(r.name, AName)) return r.codepage;
-    return ADefault;
+        if (same_name(r.name, name)) return r.codepage;
+    return default_value;
 }
 
-TXmlStringEncoding encoding_by_name(std::string_view AName) {
-    switch (codepage_by_name(AName, 65001)) {
+TXmlStringEncoding encoding_by_name(std::string_view name) {
+    switch (codepage_by_name(name, 65001)) {
     case 1200: return seUTF16LE;
     case 1201: return seUTF16BE;
     case 65001: return seUTF8;
@@ -119,16 +119,16 @@ TXmlStringEncoding encoding_by_name(std::string_view AName) {
     }
 }
 
-std::string name_by_codepage(int ACodePage) {
+std::string name_by_codepage(int code_page) {
     for (const codepage_row& r : codepage_table)
-        if (r.codepage == ACodePage) return r.name;
+        if (r.codepage == code_page) return r.name;
     return {};
 }
 
 // --- Source reader
 
-TXmlParser::TXmlParser(TDebugComponent* AOwner, TStream& ASource, std::int32_t AChunkSize)
-    : TDebugPersistent(AOwner), FSource(ASource), FChunkSize(AChunkSize < 16 ? 16 : AChunkSize) {
+TXmlParser::TXmlParser(TDebugComponent* owner, TStream& source, std::int32_t chunk_size)
+    : TDebugPersistent(owner), FSource(source), FChunkSize(chunk_size < 16 ? 16 : chunk_size) {
     FRawBuffer.resize(static_cast<std::size_t>(FChunkSize));
     const std::int64_t n = FSource.Read(FRawBuffer.data(), FChunkSize);
     FRawBuffer.resize(static_cast<std::size_t>(n < 0 ? 0 : n));
@@ -245,9 +245,9 @@ bool TXmlParser::ReadChunk() {
     return true;
 }
 
-void TXmlParser::SetEncoding(TXmlStringEncoding AEncoding, int ACodePage) {
-    FEncoding = AEncoding;
-    FCodePage = ACodePage;
+void TXmlParser::SetEncoding(TXmlStringEncoding encoding, int code_page) {
+    FEncoding = encoding;
+    FCodePage = code_page;
     if (!FConverting) return;
     FUtf8Buffer.resize(FUtf8FirstIdx);
     FLastChar0D = FChunkStartChar0D;
@@ -288,27 +288,27 @@ void TXmlParser::MoveBack() {
     if (FPos > 0) --FPos;
 }
 
-bool TXmlParser::CheckString(std::string_view S) {
-    const std::size_t avail = Ensure(S.size());
-    if (avail == 0 && !S.empty()) {
+bool TXmlParser::CheckString(std::string_view s) {
+    const std::size_t avail = Ensure(s.size());
+    if (avail == 0 && !s.empty()) {
         FEndOfStream = true;
         return false;
     }
-    if (avail < S.size()) return false;
+    if (avail < s.size()) return false;
     auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    for (std::size_t i = 0; i < S.size(); ++i)
-        if (fold(FUtf8Buffer[FPos + i]) != fold(S[i])) return false;
-    FPos += S.size();
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (fold(FUtf8Buffer[FPos + i]) != fold(s[i])) return false;
+    FPos += s.size();
     return true;
 }
 
-std::string TXmlParser::ReadStringUntilChar(char AChar) {
+std::string TXmlParser::ReadStringUntilChar(char stop) {
     std::string out;
     for (;;) {
         if (FPos >= FUtf8Buffer.size() && MakeDataAvailable() == 0) return out;
         const char* start = FUtf8Buffer.data() + FPos;
         const std::size_t left = FUtf8Buffer.size() - FPos;
-        const void* hit = std::memchr(start, AChar, left);
+        const void* hit = std::memchr(start, stop, left);
         if (hit) {
             const auto n = static_cast<std::size_t>(static_cast<const char*>(hit) - start);
             out.append(start, n);
@@ -320,19 +320,19 @@ std::string TXmlParser::ReadStringUntilChar(char AChar) {
     }
 }
 
-std::string TXmlParser::ReadStringUntil(std::string_view Terminator) {
+std::string TXmlParser::ReadStringUntil(std::string_view terminator) {
     const std::size_t start = FPos;
     for (;;) {
-        if (Ensure(Terminator.size()) < Terminator.size()) {
+        if (Ensure(terminator.size()) < terminator.size()) {
             FPos = FUtf8Buffer.size();
             FEndOfStream = true;
             Report(wsWarn, std::string("stream terminated prematurely at pos ") + num(Position()));
             return {};
         }
         // Jump to the next possible start of the terminator before comparing.
-        const char first = Terminator.empty() ? '\0' : Terminator.front();
-        if (!(first >= 'A' && first <= 'Z') && !(first >= 'a' && first <= 'z') && !Terminator.empty()) {
-            const std::size_t last = FUtf8Buffer.size() - Terminator.size() + 1;
+        const char first = terminator.empty() ? '\0' : terminator.front();
+        if (!(first >= 'A' && first <= 'Z') && !(first >= 'a' && first <= 'z') && !terminator.empty()) {
+            const std::size_t last = FUtf8Buffer.size() - terminator.size() + 1;
             const void* hit = std::memchr(FUtf8Buffer.data() + FPos, first, last - FPos);
             if (!hit) {
                 FPos = last;
@@ -341,7 +341,7 @@ std::string TXmlParser::ReadStringUntil(std::string_view Terminator) {
             FPos = static_cast<std::size_t>(static_cast<const char*>(hit) - FUtf8Buffer.data());
         }
         const std::size_t here = FPos;
-        if (CheckString(Terminator)) return FUtf8Buffer.substr(start, here - start);
+        if (CheckString(terminator)) return FUtf8Buffer.substr(start, here - start);
         ++FPos;
     }
 }
@@ -359,13 +359,13 @@ std::string TXmlParser::ReadStringUntilBlankOrEndTag() {
     }
 }
 
-char TXmlParser::NextCharSkipBlanks(std::string& Blanks) {
-    Blanks.clear();
+char TXmlParser::NextCharSkipBlanks(std::string& blanks) {
+    blanks.clear();
     for (;;) {
         const char c = NextChar();
         if (c == '\0' && FEndOfStream) return '\0';
         if (!is_blank(c)) return c;
-        Blanks.push_back(c);
+        blanks.push_back(c);
     }
 }
 
@@ -432,15 +432,15 @@ std::int64_t TXmlParser::LineNumber() {
 
 // --- Building the tree
 
-bool TXmlParser::ReadElementStart(TXmlElement* AElement, TXmlNode*& AResult) {
-    TXmlDocument* doc = AElement->Document();
+bool TXmlParser::ReadElementStart(TXmlElement* element, TXmlNode*& result) {
+    TXmlDocument* doc = element->Document();
     Flush();
-    AElement->FValueNode = nullptr;
-    AElement->SetName(trimmed(ReadStringUntilBlankOrEndTag()));
-    doc->DoNodeNew(AElement);
-    const char c = AElement->ReadAttributes(*this);
-    AElement->FDirectNodeCount = AElement->NodeCount();
-    AResult = AElement;
+    element->FValueNode = nullptr;
+    element->SetName(trimmed(ReadStringUntilBlankOrEndTag()));
+    doc->DoNodeNew(element);
+    const char c = element->ReadAttributes(*this);
+    element->FDirectNodeCount = element->NodeCount();
+    result = element;
     auto illegal_end = [&](char what) {
         Report(wsWarn, std::string("illegal end tag (\"") + char_text(what) + "\") at line " + num(LineNumber()) + " (streampos " +
                            num(Position()) + ")");
@@ -452,7 +452,7 @@ bool TXmlParser::ReadElementStart(TXmlElement* AElement, TXmlNode*& AResult) {
             illegal_end(next);
             return false;
         }
-        AElement->FNodeClosingStyle = ncClose;
+        element->FNodeClosingStyle = ncClose;
         doc->DoProgress(Position());
         return false;
     }
@@ -460,37 +460,37 @@ bool TXmlParser::ReadElementStart(TXmlElement* AElement, TXmlNode*& AResult) {
     return false;
 }
 
-TXmlNode* TXmlParser::RepairEndTag(TXmlNode* ANode, const std::string& AEndName) {
-    TXmlDocument* doc = ANode->Document();
+TXmlNode* TXmlParser::RepairEndTag(TXmlNode* node, const std::string& end_name) {
+    TXmlDocument* doc = node->Document();
     for (int k = 0;; ++k) {
-        TXmlNode* parent = ANode->Parent();
+        TXmlNode* parent = node->Parent();
         const std::string p = parent ? parent->GetName() : std::string();
-        if (p == AEndName) {
-            Report(wsHint, std::string("parent") + num(k) + " = \"" + p + "\", this endtag = \"" + AEndName + "\": maybe \"" +
-                               ANode->GetName() + "\" should be closed");
-            doc->AddSingleTagName(ANode->GetName());
+        if (p == end_name) {
+            Report(wsHint, std::string("parent") + num(k) + " = \"" + p + "\", this endtag = \"" + end_name + "\": maybe \"" +
+                               node->GetName() + "\" should be closed");
+            doc->AddSingleTagName(node->GetName());
             break;
         }
         TXmlNode* grand = parent ? parent->Parent() : nullptr;
         // Nowhere left to move the node: stop here, or the search would repeat for ever.
         if (!grand) break;
-        Report(wsInfo, std::string("moving node \"") + ANode->GetName() + "\" from parent \"" + p + "\" to grandparent \"" +
+        Report(wsInfo, std::string("moving node \"") + node->GetName() + "\" from parent \"" + p + "\" to grandparent \"" +
                            grand->GetName() + "\"");
         doc->AddSingleTagName(p);
-        parent->NodeExtract(ANode);
-        grand->NodeAdd(ANode);
+        parent->NodeExtract(node);
+        grand->NodeAdd(node);
         if (p.empty()) break;
     }
-    return ANode->Parent();
+    return node->Parent();
 }
 
-TXmlNode* TXmlParser::ReadChildNodes(TXmlContainerNode* AContainer) {
-    TXmlDocument* doc = AContainer->Document();
+TXmlNode* TXmlParser::ReadChildNodes(TXmlContainerNode* container) {
+    TXmlDocument* doc = container->Document();
     struct frame {
         TXmlContainerNode* node;
         TXmlElement* open_child; // the child element whose content is being read above this frame
     };
-    std::vector<frame> stack{{AContainer, nullptr}};
+    std::vector<frame> stack{{container, nullptr}};
     TXmlNode* handed = nullptr; // result of the frame just finished
     bool returning = false;
 
@@ -592,13 +592,13 @@ TXmlNode* TXmlParser::ReadChildNodes(TXmlContainerNode* AContainer) {
 
 TXmlNode* TXmlNode::ParseStream(TXmlParser&) { return this; }
 
-char TXmlContainerNode::ReadAttributes(TXmlParser& P) {
+char TXmlContainerNode::ReadAttributes(TXmlParser& p) {
     TXmlDocument* doc = Document();
     std::string blanks;
-    while (!P.EndOfStream()) {
-        const char c = P.NextCharSkipBlanks(blanks);
+    while (!p.EndOfStream()) {
+        const char c = p.NextCharSkipBlanks(blanks);
         if (!blanks.empty() && blanks != " ") {
-            P.Report(wsHint, std::string("non-default chardata at line ") + num(P.LineNumber()) + " (pos " + num(P.Position()) + ")");
+            p.Report(wsHint, std::string("non-default chardata at line ") + num(p.LineNumber()) + " (pos " + num(p.Position()) + ")");
             if (ReadsWhiteSpace()) {
                 auto ws = std::make_unique<TXmlWhiteSpace>(doc);
                 ws->SetStoredText(blanks);
@@ -606,46 +606,46 @@ char TXmlContainerNode::ReadAttributes(TXmlParser& P) {
                 ++FDirectNodeCount;
             }
         }
-        if (c == '\0' && P.EndOfStream()) break;
+        if (c == '\0' && p.EndOfStream()) break;
         if (c == '!' || c == '/' || c == '>' || c == '?') return c;
         if (c == '"' || c == '\'') {
-            P.Report(wsWarn, std::string("illegal quote at pos ") + num(P.Position()));
+            p.Report(wsWarn, std::string("illegal quote at pos ") + num(p.Position()));
             continue;
         }
-        P.MoveBack();
+        p.MoveBack();
         auto* attr = new TXmlAttribute(doc);
         AttributeAdd(attr);
         doc->DoNodeNew(attr);
-        attr->ParseStream(P);
+        attr->ParseStream(p);
         doc->DoNodeLoaded(attr);
     }
     return '\0';
 }
 
-char TXmlContainerNode::ReadQuotedTexts(TXmlParser& P) {
+char TXmlContainerNode::ReadQuotedTexts(TXmlParser& p) {
     TXmlDocument* doc = Document();
     std::string blanks;
-    while (!P.EndOfStream()) {
-        const char c = P.NextCharSkipBlanks(blanks);
+    while (!p.EndOfStream()) {
+        const char c = p.NextCharSkipBlanks(blanks);
         if (!blanks.empty() && blanks != " ")
-            P.Report(wsHint, std::string("non-default chardata at line ") + num(P.LineNumber()) + " (pos " + num(P.Position()) + ")");
-        if (c == '\0' && P.EndOfStream()) break;
+            p.Report(wsHint, std::string("non-default chardata at line ") + num(p.LineNumber()) + " (pos " + num(p.Position()) + ")");
+        if (c == '\0' && p.EndOfStream()) break;
         if (c == '!' || c == '/' || c == '>') return c;
-        P.MoveBack();
+        p.MoveBack();
         auto* q = new TXmlQuotedText(doc);
         NodeAdd(q);
         doc->DoNodeNew(q);
-        q->ParseStream(P);
+        q->ParseStream(p);
         doc->DoNodeLoaded(q);
     }
     return '\0';
 }
 
-void TXmlContainerNode::ReadTextBeforeTag(TXmlParser& P) { P.ReadStringUntilChar('<'); }
+void TXmlContainerNode::ReadTextBeforeTag(TXmlParser& p) { p.ReadStringUntilChar('<'); }
 
-void TXmlElement::ReadTextBeforeTag(TXmlParser& P) {
+void TXmlElement::ReadTextBeforeTag(TXmlParser& p) {
     TXmlDocument* doc = Document();
-    const std::string text = P.ReadStringUntilChar('<');
+    const std::string text = p.ReadStringUntilChar('<');
     if (text.empty()) return;
     const blank_split parts = split_blanks(text);
     const bool keep_blanks = ReadsWhiteSpace();
@@ -667,23 +667,23 @@ void TXmlElement::ReadTextBeforeTag(TXmlParser& P) {
     add_blanks(parts.trailing);
 }
 
-TXmlNode* TXmlElement::ParseStream(TXmlParser& P) {
+TXmlNode* TXmlElement::ParseStream(TXmlParser& p) {
     TXmlNode* result = nullptr;
-    if (!P.ReadElementStart(this, result)) return result;
-    result = P.ReadChildNodes(this);
-    Document()->DoProgress(P.Position());
+    if (!p.ReadElementStart(this, result)) return result;
+    result = p.ReadChildNodes(this);
+    Document()->DoProgress(p.Position());
     return result;
 }
 
-TXmlNode* TXmlAttribute::ParseStream(TXmlParser& P) {
-    SetName(trimmed(P.ReadStringUntilChar('=')));
-    FCoreValue.ParseStream(P);
+TXmlNode* TXmlAttribute::ParseStream(TXmlParser& p) {
+    SetName(trimmed(p.ReadStringUntilChar('=')));
+    FCoreValue.ParseStream(p);
     return this;
 }
 
-TXmlNode* TXmlQuotedText::ParseStream(TXmlParser& P) {
+TXmlNode* TXmlQuotedText::ParseStream(TXmlParser& p) {
     std::string blanks;
-    const char c = P.NextCharSkipBlanks(blanks);
+    const char c = p.NextCharSkipBlanks(blanks);
     char quote = ' ';
     if (c == '"') {
         FQuoteStyle = qsQuote;
@@ -692,124 +692,124 @@ TXmlNode* TXmlQuotedText::ParseStream(TXmlParser& P) {
         FQuoteStyle = qsApos;
         quote = c;
     } else {
-        P.Report(wsWarn, std::string("quote char expected at pos ") + num(P.Position()));
-        if (!Document()->FixStructuralErrors || (c == '\0' && P.EndOfStream())) return this;
-        P.MoveBack();
+        p.Report(wsWarn, std::string("quote char expected at pos ") + num(p.Position()));
+        if (!Document()->FixStructuralErrors || (c == '\0' && p.EndOfStream())) return this;
+        p.MoveBack();
     }
-    SetStoredText(P.ReadQuotedString(quote));
+    SetStoredText(p.ReadQuotedString(quote));
     return this;
 }
 
-TXmlNode* TXmlComment::ParseStream(TXmlParser& P) {
-    SetStoredText(P.ReadStringUntil("-->"));
+TXmlNode* TXmlComment::ParseStream(TXmlParser& p) {
+    SetStoredText(p.ReadStringUntil("-->"));
     return this;
 }
 
-TXmlNode* TXmlCData::ParseStream(TXmlParser& P) {
-    SetStoredText(P.ReadStringUntil("]]>"));
+TXmlNode* TXmlCData::ParseStream(TXmlParser& p) {
+    SetStoredText(p.ReadStringUntil("]]>"));
     return this;
 }
 
-TXmlNode* TXmlInstruction::ParseStream(TXmlParser& P) {
-    SetStoredText(P.ReadStringUntil("?>"));
+TXmlNode* TXmlInstruction::ParseStream(TXmlParser& p) {
+    SetStoredText(p.ReadStringUntil("?>"));
     return this;
 }
 
-TXmlNode* TXmlDeclaration::ParseStream(TXmlParser& P) {
-    char c = ReadAttributes(P);
+TXmlNode* TXmlDeclaration::ParseStream(TXmlParser& p) {
+    char c = ReadAttributes(p);
     if (c == '?') {
-        c = P.NextChar();
+        c = p.NextChar();
         if (c == '>') {
             // The line end is taken only where the writer puts one back: a declaration always ends with
             // one, a style sheet only in the readable format. Kept white space carries it otherwise.
             const bool written_back = ElementType() == xeDeclaration || !ReadsWhiteSpace();
             // Line ends arrive as LF only.
-            if (written_back && P.MakeDataAvailable() > 0 && P.NextChar() != '\n') P.MoveBack();
+            if (written_back && p.MakeDataAvailable() > 0 && p.NextChar() != '\n') p.MoveBack();
             return this;
         }
     }
-    P.Report(wsWarn, std::string("illegal end tag (\"") + char_text(c) + "\") at line " + num(P.LineNumber()) + " (streampos " +
-                         num(P.Position()) + ")");
+    p.Report(wsWarn, std::string("illegal end tag (\"") + char_text(c) + "\") at line " + num(p.LineNumber()) + " (streampos " +
+                         num(p.Position()) + ")");
     return this;
 }
 
-void TXmlDocType::ReadTextBeforeTag(TXmlParser& P) {
+void TXmlDocType::ReadTextBeforeTag(TXmlParser& p) {
     std::string blanks;
     for (;;) {
-        const char c = P.NextCharSkipBlanks(blanks);
+        const char c = p.NextCharSkipBlanks(blanks);
         if (!blanks.empty() && blanks != " " && ReadsWhiteSpace()) {
             auto ws = std::make_unique<TXmlWhiteSpace>(Document());
             ws->SetStoredText(blanks);
             NodeAdd(ws.release());
         }
         if (c == '<' || c == ']') return;
-        if (c == '\0' && P.EndOfStream()) return;
-        P.Report(wsWarn, std::string("illegal tag (\"") + char_text(c) + "\") at pos " + num(P.Position()));
-        P.ReadStringUntilBlankOrEndTag();
+        if (c == '\0' && p.EndOfStream()) return;
+        p.Report(wsWarn, std::string("illegal tag (\"") + char_text(c) + "\") at pos " + num(p.Position()));
+        p.ReadStringUntilBlankOrEndTag();
     }
 }
 
-TXmlNode* TXmlDocType::ParseStream(TXmlParser& P) {
+TXmlNode* TXmlDocType::ParseStream(TXmlParser& p) {
     std::string blanks;
     auto skip_blanks = [&] {
-        const char c = P.NextCharSkipBlanks(blanks);
-        if (!(c == '\0' && P.EndOfStream())) P.MoveBack();
+        const char c = p.NextCharSkipBlanks(blanks);
+        if (!(c == '\0' && p.EndOfStream())) p.MoveBack();
     };
-    auto illegal = [&](char c) { P.Report(wsWarn, std::string("illegal tag (\"") + char_text(c) + "\") at pos " + num(P.Position())); };
+    auto illegal = [&](char c) { p.Report(wsWarn, std::string("illegal tag (\"") + char_text(c) + "\") at pos " + num(p.Position())); };
     skip_blanks();
-    SetName(trimmed(P.ReadStringUntilBlankOrEndTag()));
-    char c = P.NextCharSkipBlanks(blanks);
+    SetName(trimmed(p.ReadStringUntilBlankOrEndTag()));
+    char c = p.NextCharSkipBlanks(blanks);
     if (c != '>' && c != '[') {
-        if (!(c == '\0' && P.EndOfStream())) P.MoveBack();
-        if (P.CheckString("SYSTEM")) {
+        if (!(c == '\0' && p.EndOfStream())) p.MoveBack();
+        if (p.CheckString("SYSTEM")) {
             FExternalID.SetStoredText("SYSTEM");
-            FSystemLiteral.ParseStream(P);
-        } else if (P.CheckString("PUBLIC")) {
+            FSystemLiteral.ParseStream(p);
+        } else if (p.CheckString("PUBLIC")) {
             FExternalID.SetStoredText("PUBLIC");
-            FPubIDLiteral.ParseStream(P);
-            FSystemLiteral.ParseStream(P);
+            FPubIDLiteral.ParseStream(p);
+            FSystemLiteral.ParseStream(p);
         } else {
             illegal(c);
             return this;
         }
-        c = P.NextCharSkipBlanks(blanks);
+        c = p.NextCharSkipBlanks(blanks);
     }
     TXmlNode* result = this;
     if (c == '[') {
-        result = P.ReadChildNodes(this);
-        c = P.NextCharSkipBlanks(blanks);
+        result = p.ReadChildNodes(this);
+        c = p.NextCharSkipBlanks(blanks);
     }
     if (c != '>') illegal(c);
     return result;
 }
 
-TXmlNode* TXmlDtdElement::ParseStream(TXmlParser& P) {
+TXmlNode* TXmlDtdElement::ParseStream(TXmlParser& p) {
     std::string blanks;
     auto skip_blanks = [&] {
-        const char c = P.NextCharSkipBlanks(blanks);
-        if (!(c == '\0' && P.EndOfStream())) P.MoveBack();
+        const char c = p.NextCharSkipBlanks(blanks);
+        if (!(c == '\0' && p.EndOfStream())) p.MoveBack();
     };
     skip_blanks();
-    SetName(trimmed(P.ReadStringUntilBlankOrEndTag()));
+    SetName(trimmed(p.ReadStringUntilBlankOrEndTag()));
     skip_blanks();
-    ReadContent(P);
+    ReadContent(p);
     return this;
 }
 
-void TXmlDtdElement::ReadContent(TXmlParser& P) {
+void TXmlDtdElement::ReadContent(TXmlParser& p) {
     TXmlDocument* doc = Document();
     auto* t = new TXmlCharData(doc);
     NodeAdd(t);
     doc->DoNodeNew(t);
-    t->SetStoredText(P.ReadStringUntilChar('>'));
+    t->SetStoredText(p.ReadStringUntilChar('>'));
     doc->DoNodeLoaded(t);
 }
 
-void TXmlDtdEntity::ReadContent(TXmlParser& P) {
-    const char c = ReadQuotedTexts(P);
+void TXmlDtdEntity::ReadContent(TXmlParser& p) {
+    const char c = ReadQuotedTexts(p);
     if (c != '>')
-        P.Report(wsFail, std::string("illegal end tag (\"") + char_text(c) + "\") at line " + num(P.LineNumber()) + " (streampos " +
-                             num(P.Position()) + ")");
+        p.Report(wsFail, std::string("illegal end tag (\"") + char_text(c) + "\") at line " + num(p.LineNumber()) + " (streampos " +
+                             num(p.Position()) + ")");
 }
 
 } // namespace kq

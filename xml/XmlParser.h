@@ -15,18 +15,18 @@ class TXmlDocument;
 class TXmlElement;
 class TXmlNode;
 
-// Code page of a name in the code-page table (ignoring case), else `ADefault`.
-int codepage_by_name(std::string_view AName, int ADefault);
+// Code page of a name in the code-page table (ignoring case), else default_value.
+int codepage_by_name(std::string_view name, int default_value);
 // The encoding a declaration's name stands for: UTF-16 LE/BE, UTF-8 (also for unknown names) or ANSI.
-TXmlStringEncoding encoding_by_name(std::string_view AName);
+TXmlStringEncoding encoding_by_name(std::string_view name);
 // The table's first name for a code page; empty when the code page is not in the table.
-std::string name_by_codepage(int ACodePage);
+std::string name_by_codepage(int code_page);
 
 // Reads XML text: finds the encoding from the first bytes and turns the source, chunk by chunk, into
 // UTF-8 with LF line ends; positions count bytes of that UTF-8 text. Problems go to the owner.
 class TXmlParser : public TDebugPersistent {
 public:
-    TXmlParser(TDebugComponent* AOwner, TStream& ASource, std::int32_t AChunkSize);
+    TXmlParser(TDebugComponent* owner, TStream& source, std::int32_t chunk_size);
 
     bool IsBinaryXml() const;
     void ReadBOM();
@@ -36,19 +36,19 @@ public:
     // The next byte, #0 at the end of the stream.
     char NextChar();
     void MoveBack();
-    bool CheckString(std::string_view S);
-    std::string ReadStringUntilChar(char AChar);
-    std::string ReadQuotedString(char AQuote) { return ReadStringUntilChar(AQuote); }
-    std::string ReadStringUntil(std::string_view Terminator);
+    bool CheckString(std::string_view s);
+    std::string ReadStringUntilChar(char stop);
+    std::string ReadQuotedString(char quote) { return ReadStringUntilChar(quote); }
+    std::string ReadStringUntil(std::string_view terminator);
     std::string ReadStringUntilBlankOrEndTag();
-    char NextCharSkipBlanks(std::string& Blanks);
+    char NextCharSkipBlanks(std::string& blanks);
     TXmlElementType ReadOpenTag();
     void Flush();
 
     TXmlStringEncoding Encoding() const noexcept { return FEncoding; }
     int CodePage() const noexcept { return FCodePage; }
     // Converts the last chunk again in the new encoding.
-    void SetEncoding(TXmlStringEncoding AEncoding, int ACodePage);
+    void SetEncoding(TXmlStringEncoding encoding, int code_page);
     std::int64_t Position() const noexcept { return FUtf8BasePosition + static_cast<std::int64_t>(FPos); }
     std::int64_t LineNumber();
     bool EndOfStream() const noexcept { return FEndOfStream; }
@@ -58,18 +58,18 @@ public:
 
     // Child nodes of a container up to its end tag, without recursion however deep the elements nest.
     // Returns the node at which reading ended, nullptr when it ended abnormally.
-    TXmlNode* ReadChildNodes(TXmlContainerNode* AContainer);
-    // The start tag of an element; true when child nodes follow, else `AResult` holds the result.
-    bool ReadElementStart(TXmlElement* AElement, TXmlNode*& AResult);
+    TXmlNode* ReadChildNodes(TXmlContainerNode* container);
+    // The start tag of an element; true when child nodes follow, else `result` holds the result.
+    bool ReadElementStart(TXmlElement* element, TXmlNode*& result);
 
-    void Report(TXmlWarnStyle AStyle, const std::string& AMessage) { DoDebugOut(this, AStyle, AMessage); }
+    void Report(TXmlWarnStyle style, const std::string& message) { DoDebugOut(this, style, message); }
     TXmlDocument* Document() const noexcept;
 
 private:
     bool ReadChunk();
     void Convert(std::string_view raw);
     std::size_t Ensure(std::size_t n);
-    TXmlNode* RepairEndTag(TXmlNode* ANode, const std::string& AEndName);
+    TXmlNode* RepairEndTag(TXmlNode* node, const std::string& end_name);
 
     TStream& FSource;
     std::int32_t FChunkSize;

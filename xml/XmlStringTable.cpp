@@ -10,7 +10,7 @@
 
 namespace kq {
 
-void write_cardinal(TStream& S, std::uint32_t value) {
+void write_cardinal(TStream& s, std::uint32_t value) {
     std::uint8_t bytes[5];
     int n = 0;
     do {
@@ -19,7 +19,7 @@ void write_cardinal(TStream& S, std::uint32_t value) {
         if (value) b |= 0x80;
         bytes[n++] = b;
     } while (value);
-    S.WriteBuffer(bytes, n);
+    s.WriteBuffer(bytes, n);
 }
 
 namespace {
@@ -37,15 +37,15 @@ read_status read_groups(NextByte&& next, std::uint32_t& value) {
 }
 } // namespace
 
-read_status read_cardinal(TStream& S, std::uint32_t& value) {
-    return read_groups([&](std::uint8_t& b) { return S.Read(&b, 1) == 1; }, value);
+read_status read_cardinal(TStream& s, std::uint32_t& value) {
+    return read_groups([&](std::uint8_t& b) { return s.Read(&b, 1) == 1; }, value);
 }
 
-read_status read_cardinal(byte_cursor& C, std::uint32_t& value) noexcept {
+read_status read_cardinal(byte_cursor& c, std::uint32_t& value) noexcept {
     return read_groups(
         [&](std::uint8_t& b) {
-            if (C.next == C.end) return false;
-            b = *C.next++;
+            if (c.next == c.end) return false;
+            b = *c.next++;
             return true;
         },
         value);
@@ -73,18 +73,18 @@ void TXmlSymbolTable::Clear() {
     FPluralSymbolCount = 0;
 }
 
-std::size_t TXmlSymbolTable::FindSlot(std::string_view S, std::size_t Hash) const noexcept {
+std::size_t TXmlSymbolTable::FindSlot(std::string_view s, std::size_t hash) const noexcept {
     const std::size_t mask = FBySymbol.size() - 1;
-    for (std::size_t i = Hash & mask;; i = (i + 1) & mask) {
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const std::uint32_t entry = FBySymbol[i];
-        if (entry == 0 || FByID[entry - 1]->View() == S) return i;
+        if (entry == 0 || FByID[entry - 1]->View() == s) return i;
     }
 }
 
-void TXmlSymbolTable::Rehash(std::size_t SlotCount) {
+void TXmlSymbolTable::Rehash(std::size_t slot_count) {
     std::vector<std::uint32_t> old;
     old.swap(FBySymbol);
-    FBySymbol.assign(SlotCount, 0);
+    FBySymbol.assign(slot_count, 0);
     for (std::uint32_t entry : old) {
         if (entry == 0) continue;
         const TXmlSymbol* sym = FByID[entry - 1];
@@ -92,26 +92,26 @@ void TXmlSymbolTable::Rehash(std::size_t SlotCount) {
     }
 }
 
-TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view S, std::uint32_t Style) {
+TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view s, std::uint32_t style) {
     TXmlSymbol& sym = FStore.emplace_back();
-    sym.FSymbolStyle = Style;
-    sym.FCharCount = static_cast<std::int32_t>(S.size());
-    if (!S.empty()) {
+    sym.FSymbolStyle = style;
+    sym.FCharCount = static_cast<std::int32_t>(s.size());
+    if (!s.empty()) {
         char* at;
-        if (S.size() > text_block_size / 4) { // a long text gets a block of its own
-            FTextBlocks.push_back(std::make_unique<char[]>(S.size()));
+        if (s.size() > text_block_size / 4) { // a long text gets a block of its own
+            FTextBlocks.push_back(std::make_unique<char[]>(s.size()));
             at = FTextBlocks.back().get();
         } else {
-            if (FTextLeft < S.size()) {
+            if (FTextLeft < s.size()) {
                 FTextBlocks.push_back(std::make_unique<char[]>(text_block_size));
                 FTextNext = FTextBlocks.back().get();
                 FTextLeft = text_block_size;
             }
             at = FTextNext;
-            FTextNext += S.size();
-            FTextLeft -= S.size();
+            FTextNext += s.size();
+            FTextLeft -= s.size();
         }
-        std::memcpy(at, S.data(), S.size());
+        std::memcpy(at, s.data(), s.size());
         sym.FFirst = at;
     }
     FByID.push_back(&sym);
@@ -119,41 +119,41 @@ TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view S, std::uint32_t Style) 
     return sym;
 }
 
-std::int32_t TXmlSymbolTable::AddString(std::string_view S) {
-    if (S.empty()) return 0;
+std::int32_t TXmlSymbolTable::AddString(std::string_view s) {
+    if (s.empty()) return 0;
     if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
-    const std::size_t hash = hash_text(S);
-    std::size_t slot = FindSlot(S, hash);
+    const std::size_t hash = hash_text(s);
+    std::size_t slot = FindSlot(s, hash);
     if (FBySymbol[slot] != 0) return FByID[FBySymbol[slot] - 1]->FID;
-    TXmlSymbol& sym = NewSymbol(S, 0);
+    TXmlSymbol& sym = NewSymbol(s, 0);
     FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
     if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
     return sym.FID;
 }
 
-std::string TXmlSymbolTable::GetString(std::int32_t ID) {
-    if (ID <= 0) return {};
-    if (ID > SymbolCount()) {
+std::string TXmlSymbolTable::GetString(std::int32_t id) {
+    if (id <= 0) return {};
+    if (id > SymbolCount()) {
         DoDebugOut(this, wsWarn, "string ID not found");
         return {};
     }
-    return FByID[ID - 1]->AsString();
+    return FByID[id - 1]->AsString();
 }
 
-std::string_view TXmlSymbolTable::View(std::int32_t ID) const noexcept {
-    if (ID <= 0 || ID > static_cast<std::int32_t>(FByID.size())) return {};
-    return FByID[ID - 1]->View();
+std::string_view TXmlSymbolTable::View(std::int32_t id) const noexcept {
+    if (id <= 0 || id > static_cast<std::int32_t>(FByID.size())) return {};
+    return FByID[id - 1]->View();
 }
 
 void TXmlSymbolTable::ClearFrequency() {
     for (TXmlSymbol* s : FByID) s->FFreq = 0;
 }
 
-void TXmlSymbolTable::IncrementFrequency(std::int32_t ID) {
-    if (ID > 0 && ID <= SymbolCount()) ++FByID[ID - 1]->FFreq;
+void TXmlSymbolTable::IncrementFrequency(std::int32_t id) {
+    if (id > 0 && id <= SymbolCount()) ++FByID[id - 1]->FFreq;
 }
 
-void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
+void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& new_ids) {
     // Highest count first, the middle element as pivot; the order of equal counts is not kept.
     if (!FByID.empty()) {
         detail::quicksort(0, SymbolCount() - 1, [this](int lo, int hi) {
@@ -169,79 +169,79 @@ void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& ANewIDs) {
     }
     FPluralSymbolCount = 0;
     while (FPluralSymbolCount < SymbolCount() && FByID[FPluralSymbolCount]->FFreq > 1) ++FPluralSymbolCount;
-    ANewIDs.assign(FByID.size() + 1, 0);
+    new_ids.assign(FByID.size() + 1, 0);
     for (std::size_t i = 0; i < FByID.size(); ++i) {
-        ANewIDs[FByID[i]->FID] = static_cast<std::int32_t>(i + 1);
+        new_ids[FByID[i]->FID] = static_cast<std::int32_t>(i + 1);
         FByID[i]->FID = static_cast<std::int32_t>(i + 1);
     }
     if (!FBySymbol.empty()) Rehash(FBySymbol.size());
 }
 
-void TXmlSymbolTable::reserve_symbols(std::size_t ACount) {
+void TXmlSymbolTable::reserve_symbols(std::size_t count) {
     std::size_t slots = 1024;
-    while (slots < 2 * ACount) slots *= 2;
+    while (slots < 2 * count) slots *= 2;
     if (slots > FBySymbol.size()) Rehash(slots);
 }
 
-void TXmlSymbolTable::SaveToStream(TStream& S, std::int32_t ACount) {
-    write_cardinal(S, static_cast<std::uint32_t>(ACount));
-    for (std::int32_t id = 1; id <= ACount; ++id) SaveSymbol(S, id);
+void TXmlSymbolTable::SaveToStream(TStream& s, std::int32_t count) {
+    write_cardinal(s, static_cast<std::uint32_t>(count));
+    for (std::int32_t id = 1; id <= count; ++id) SaveSymbol(s, id);
 }
 
-void TXmlSymbolTable::SaveSymbol(TStream& S, std::int32_t ASymbolID) {
-    if (ASymbolID <= 0) {
+void TXmlSymbolTable::SaveSymbol(TStream& s, std::int32_t symbol_id) {
+    if (symbol_id <= 0) {
         DoDebugOut(this, wsFail, "symbol ID <= 0");
         return;
     }
-    if (ASymbolID > SymbolCount()) raise_list_index_error(ASymbolID - 1);
-    const TXmlSymbol& sym = *FByID[ASymbolID - 1];
-    write_cardinal(S, sym.FSymbolStyle);
-    write_cardinal(S, static_cast<std::uint32_t>(sym.FCharCount));
-    if (sym.FCharCount > 0) S.WriteBuffer(sym.FFirst, sym.FCharCount);
+    if (symbol_id > SymbolCount()) raise_list_index_error(symbol_id - 1);
+    const TXmlSymbol& sym = *FByID[symbol_id - 1];
+    write_cardinal(s, sym.FSymbolStyle);
+    write_cardinal(s, static_cast<std::uint32_t>(sym.FCharCount));
+    if (sym.FCharCount > 0) s.WriteBuffer(sym.FFirst, sym.FCharCount);
 }
 
-read_status TXmlSymbolTable::LoadFromStream(TStream& S) {
+read_status TXmlSymbolTable::LoadFromStream(TStream& s) {
     Clear();
     std::uint32_t count = 0;
-    read_status status = read_cardinal(S, count);
+    read_status status = read_cardinal(s, count);
     // A count larger than the stream can hold stops at the end of the data instead of allocating for it.
     for (std::uint32_t i = 0; i < count && status == read_status::ok; ++i) {
-        if (S.Position() >= S.Size()) return read_status::short_read;
-        LoadSymbol(S, status);
+        if (s.Position() >= s.Size()) return read_status::short_read;
+        LoadSymbol(s, status);
     }
     return status;
 }
 
-std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S) {
+std::int32_t TXmlSymbolTable::LoadSymbol(TStream& s) {
     read_status ignored;
-    return LoadSymbol(S, ignored);
+    return LoadSymbol(s, ignored);
 }
 
-std::int32_t TXmlSymbolTable::LoadSymbol(TStream& S, read_status& Status) {
+std::int32_t TXmlSymbolTable::LoadSymbol(TStream& s, read_status& status) {
     std::uint32_t style = 0, length = 0;
-    Status = read_cardinal(S, style);
-    if (Status == read_status::ok) Status = read_cardinal(S, length);
-    const std::int64_t left = S.Size() - S.Position();
+    status = read_cardinal(s, style);
+    if (status == read_status::ok) status = read_cardinal(s, length);
+    const std::int64_t left = s.Size() - s.Position();
     if (left < 0 || length > static_cast<std::uint64_t>(left)) {
         length = static_cast<std::uint32_t>(left < 0 ? 0 : left);
-        if (Status == read_status::ok) Status = read_status::short_read;
+        if (status == read_status::ok) status = read_status::short_read;
     }
     FLoadBuffer.resize(length);
-    if (length) S.Read(FLoadBuffer.data(), length);
+    if (length) s.Read(FLoadBuffer.data(), length);
     return add_loaded(FLoadBuffer, style);
 }
 
-std::int32_t TXmlSymbolTable::LoadSymbol(byte_cursor& C, read_status& Status) {
+std::int32_t TXmlSymbolTable::LoadSymbol(byte_cursor& c, read_status& status) {
     std::uint32_t style = 0, length = 0;
-    Status = read_cardinal(C, style);
-    if (Status == read_status::ok) Status = read_cardinal(C, length);
-    const std::size_t left = static_cast<std::size_t>(C.end - C.next);
+    status = read_cardinal(c, style);
+    if (status == read_status::ok) status = read_cardinal(c, length);
+    const std::size_t left = static_cast<std::size_t>(c.end - c.next);
     if (length > left) {
         length = static_cast<std::uint32_t>(left);
-        if (Status == read_status::ok) Status = read_status::short_read;
+        if (status == read_status::ok) status = read_status::short_read;
     }
-    const std::string_view bytes(reinterpret_cast<const char*>(C.next), length);
-    C.next += length;
+    const std::string_view bytes(reinterpret_cast<const char*>(c.next), length);
+    c.next += length;
     return add_loaded(bytes, style);
 }
 
@@ -259,15 +259,15 @@ std::int32_t TXmlSymbolTable::add_loaded(std::string_view bytes, std::uint32_t s
     return sym.FID;
 }
 
-void TXmlSymbolTable::SaveToFile(const String& AFileName) {
+void TXmlSymbolTable::SaveToFile(const String& file_name) {
     TXmlFastMemStream m(4096);
     SaveToStream(m, SymbolCount());
-    m.SaveToFile(AFileName);
+    m.SaveToFile(file_name);
 }
 
-void TXmlSymbolTable::LoadFromFile(const String& AFileName) {
+void TXmlSymbolTable::LoadFromFile(const String& file_name) {
     TXmlFastMemStream m(4096);
-    m.LoadFromFile(AFileName);
+    m.LoadFromFile(file_name);
     m.SetPosition(0);
     LoadFromStream(m);
 }

@@ -15,7 +15,7 @@ class TStream;
 
 // Unsigned 32-bit values in groups of 7 bits, least significant group first; bit 0x80 marks a byte
 // that another follows.
-void write_cardinal(TStream& S, std::uint32_t Value);
+void write_cardinal(TStream& s, std::uint32_t value);
 enum class read_status : std::uint8_t { ok, short_read, too_long };
 // Bytes already in memory, read without a call per byte.
 struct byte_cursor {
@@ -23,8 +23,8 @@ struct byte_cursor {
     const unsigned char* end;
 };
 // Reads at most five groups: a sixth is `too_long`, a stream that ends inside the value `short_read`.
-read_status read_cardinal(TStream& S, std::uint32_t& Value);
-read_status read_cardinal(byte_cursor& C, std::uint32_t& Value) noexcept;
+read_status read_cardinal(TStream& s, std::uint32_t& value);
+read_status read_cardinal(byte_cursor& c, std::uint32_t& value) noexcept;
 
 struct TXmlSymbol {
     std::int32_t FID = 0;
@@ -39,43 +39,43 @@ struct TXmlSymbol {
 // Interns the UTF-8 texts of one document: ID 0 is the empty string, IDs count from 1 in order of first use.
 class TXmlSymbolTable : public TDebugComponent {
 public:
-    explicit TXmlSymbolTable(TComponent* AOwner = nullptr) : TDebugComponent(AOwner) {}
+    explicit TXmlSymbolTable(TComponent* owner = nullptr) : TDebugComponent(owner) {}
 
     void Clear();
-    std::int32_t AddString(std::string_view S);
-    std::string GetString(std::int32_t ID);
+    std::int32_t AddString(std::string_view s);
+    std::string GetString(std::int32_t id);
     // The stored text without a copy; empty for IDs outside the table (no message).
-    std::string_view View(std::int32_t ID) const noexcept;
+    std::string_view View(std::int32_t id) const noexcept;
 
     std::int32_t SymbolCount() const noexcept { return static_cast<std::int32_t>(FByID.size()); }
     std::int32_t PluralSymbolCount() const noexcept { return FPluralSymbolCount; }
 
     void ClearFrequency();
-    void IncrementFrequency(std::int32_t ID);
-    // ANewIDs[old ID] = new ID, for IDs 1..SymbolCount (entry 0 stays 0).
-    void SortByFrequency(std::vector<std::int32_t>& ANewIDs);
+    void IncrementFrequency(std::int32_t id);
+    // new_ids[old ID] = new ID, for IDs 1..SymbolCount (entry 0 stays 0).
+    void SortByFrequency(std::vector<std::int32_t>& new_ids);
 
-    void SaveToStream(TStream& S, std::int32_t ACount);
-    void SaveSymbol(TStream& S, std::int32_t ASymbolID);
+    void SaveToStream(TStream& s, std::int32_t count);
+    void SaveSymbol(TStream& s, std::int32_t symbol_id);
     // Not `ok` when the stream ended early or held an invalid cardinal: the symbols read so far stay.
-    read_status LoadFromStream(TStream& S);
-    std::int32_t LoadSymbol(TStream& S);
+    read_status LoadFromStream(TStream& s);
+    std::int32_t LoadSymbol(TStream& s);
     // The same, telling whether the whole entry was there; bytes cut by the end of the stream are kept.
-    std::int32_t LoadSymbol(TStream& S, read_status& Status);
-    std::int32_t LoadSymbol(byte_cursor& C, read_status& Status);
+    std::int32_t LoadSymbol(TStream& s, read_status& status);
+    std::int32_t LoadSymbol(byte_cursor& c, read_status& status);
     // Room for this many symbols in all, so a loader that knows roughly how many come does not rehash.
-    void reserve_symbols(std::size_t ACount);
-    std::uint32_t symbol_style(std::int32_t ID) const noexcept {
-        return ID <= 0 || ID > SymbolCount() ? 0 : FByID[static_cast<std::size_t>(ID - 1)]->FSymbolStyle;
+    void reserve_symbols(std::size_t count);
+    std::uint32_t symbol_style(std::int32_t id) const noexcept {
+        return id <= 0 || id > SymbolCount() ? 0 : FByID[static_cast<std::size_t>(id - 1)]->FSymbolStyle;
     }
-    void SaveToFile(const String& AFileName);
-    void LoadFromFile(const String& AFileName);
+    void SaveToFile(const String& file_name);
+    void LoadFromFile(const String& file_name);
 
 private:
-    TXmlSymbol& NewSymbol(std::string_view S, std::uint32_t Style);
-    void Rehash(std::size_t SlotCount);
-    std::int32_t add_loaded(std::string_view S, std::uint32_t Style);
-    std::size_t FindSlot(std::string_view S, std::size_t Hash) const noexcept;
+    TXmlSymbol& NewSymbol(std::string_view s, std::uint32_t style);
+    void Rehash(std::size_t slot_count);
+    std::int32_t add_loaded(std::string_view s, std::uint32_t style);
+    std::size_t FindSlot(std::string_view s, std::size_t hash) const noexcept;
 
     // Symbols live in a deque so their addresses stay put; their bytes live in large blocks.
     std::deque<TXmlSymbol> FStore;

@@ -336,15 +336,15 @@ std::string encode_base64(std::string_view bytes) {
     return out;
 }
 
-std::string insert_line_breaks(std::string_view text, std::string_view ControlChars, int line_length) {
-    if (ControlChars.empty() || line_length <= 0) return std::string(text);
+std::string insert_line_breaks(std::string_view text, std::string_view control_chars, int line_length) {
+    if (control_chars.empty() || line_length <= 0) return std::string(text);
     std::string out;
-    out.reserve(text.size() + (text.size() / line_length + 2) * ControlChars.size());
+    out.reserve(text.size() + (text.size() / line_length + 2) * control_chars.size());
     for (std::size_t i = 0; i < text.size(); i += static_cast<std::size_t>(line_length)) {
-        out.append(ControlChars);
+        out.append(control_chars);
         out.append(text.substr(i, static_cast<std::size_t>(line_length)));
     }
-    out.append(ControlChars);
+    out.append(control_chars);
     return out;
 }
 

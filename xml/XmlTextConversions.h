@@ -53,8 +53,8 @@ struct blank_split {
 blank_split split_blanks(std::string_view text) noexcept;
 
 std::string encode_base64(std::string_view bytes);
-// `ControlChars` before the characters at 0, 76, 152, ... and once at the end.
-std::string insert_line_breaks(std::string_view text, std::string_view ControlChars, int line_length = 76);
+// `control_chars` before the characters at 0, 76, 152, ... and once at the end.
+std::string insert_line_breaks(std::string_view text, std::string_view control_chars, int line_length = 76);
 // Tabs, line ends and spaces removed.
 std::string strip_base64_blanks(std::string_view text);
 // Decoded bytes of a cleaned Base64 text that must hold at least `count` bytes; raises the filer errors.

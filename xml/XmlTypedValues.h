@@ -11,8 +11,8 @@
 namespace kq {
 
 // A float as the node's document writes it.
-std::string node_float_text(const TXmlNode& ANode, double AValue);
+std::string node_float_text(const TXmlNode& node, double value);
 // A date, a time or both as the node's document writes them.
-std::string node_datetime_text(const TXmlNode& ANode, double AValue, bool ADate, bool ATime);
+std::string node_datetime_text(const TXmlNode& node, double value, bool date, bool time);
 
 } // namespace kq

@@ -44,8 +44,8 @@ struct TXmlBomInfo {
 #pragma pack(pop)
 static_assert(sizeof(TXmlBomInfo) == 10);
 
-using TXmlNodeEvent = std::function<void(TObject* Sender, TXmlNode* ANode)>;
-using TXmlProgressEvent = std::function<void(TObject* Sender, std::int64_t Position)>;
+using TXmlNodeEvent = std::function<void(TObject* sender, TXmlNode* node)>;
+using TXmlProgressEvent = std::function<void(TObject* sender, std::int64_t position)>;
 
 // "Element", "Attribute", ... by ordinal.
 const char* element_type_name(TXmlElementType type) noexcept;

@@ -11,26 +11,26 @@ namespace kq {
 
 namespace {
 
-void put(TStream& S, std::string_view text) {
-    if (!text.empty()) S.Write(text.data(), static_cast<std::int64_t>(text.size()));
+void put(TStream& s, std::string_view text) {
+    if (!text.empty()) s.Write(text.data(), static_cast<std::int64_t>(text.size()));
 }
 
-void progress(const TXmlNode& n, TStream& S) { n.Document()->DoProgress(S.Position()); }
+void progress(const TXmlNode& n, TStream& s) { n.Document()->DoProgress(s.Position()); }
 
 } // namespace
 
-TXmlWriter::TXmlWriter(TDebugComponent* AOwner, TStream& ASource, std::int32_t AChunkSize)
-    : TXmlBufferWriter(ASource, AChunkSize), FOwner(AOwner) {}
+TXmlWriter::TXmlWriter(TDebugComponent* owner, TStream& source, std::int32_t chunk_size)
+    : TXmlBufferWriter(source, chunk_size), FOwner(owner) {}
 
-std::int64_t TXmlWriter::Write(const void* Buffer, std::int64_t Count) {
-    if (Count <= 0) return 0;
-    const std::string_view text(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count));
+std::int64_t TXmlWriter::Write(const void* buffer, std::int64_t count) {
+    if (count <= 0) return 0;
+    const std::string_view text(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
     // ANSI without a code page is how the reader takes a text that starts "<?xm" and declares nothing:
     // it read the bytes unchanged, so they are written back unchanged.
     const bool bytes_as_read = Encoding == seAnsi && (CodePage == 0 || CodePage == 65001);
     switch (bytes_as_read ? seUTF8 : Encoding) {
     case seUTF8:
-        return TXmlBufferWriter::Write(Buffer, Count);
+        return TXmlBufferWriter::Write(buffer, count);
     case seAnsi: {
         bool used_default = false;
         FRawBuffer = ansi_from_utf8(text, CodePage, used_default);
@@ -81,122 +81,122 @@ std::string TXmlNode::IndentPrefix() const {
 
 void TXmlNode::WriteStream(TStream&) const {}
 
-void TXmlCharData::WriteStream(TStream& S) const { put(S, GetStoredTextForOutput()); }
+void TXmlCharData::WriteStream(TStream& s) const { put(s, GetStoredTextForOutput()); }
 
-void TXmlQuotedText::WriteStream(TStream& S) const {
+void TXmlQuotedText::WriteStream(TStream& s) const {
     const char* q = FQuoteStyle == qsApos ? "'" : "\"";
-    put(S, q);
-    put(S, GetStoredTextForOutput());
-    put(S, q);
+    put(s, q);
+    put(s, GetStoredTextForOutput());
+    put(s, q);
 }
 
-void TXmlAttribute::WriteStream(TStream& S) const {
-    put(S, GetName());
-    put(S, "=");
-    FCoreValue.WriteStream(S);
-    progress(*this, S);
+void TXmlAttribute::WriteStream(TStream& s) const {
+    put(s, GetName());
+    put(s, "=");
+    FCoreValue.WriteStream(s);
+    progress(*this, s);
 }
 
-void TXmlComment::WriteStream(TStream& S) const {
-    put(S, "<!--");
-    put(S, GetStoredText());
-    put(S, "-->");
-    progress(*this, S);
+void TXmlComment::WriteStream(TStream& s) const {
+    put(s, "<!--");
+    put(s, GetStoredText());
+    put(s, "-->");
+    progress(*this, s);
 }
 
-void TXmlCData::WriteStream(TStream& S) const {
-    put(S, "<![CDATA[");
-    put(S, GetStoredText());
-    put(S, "]]>");
-    progress(*this, S);
+void TXmlCData::WriteStream(TStream& s) const {
+    put(s, "<![CDATA[");
+    put(s, GetStoredText());
+    put(s, "]]>");
+    progress(*this, s);
 }
 
-void TXmlInstruction::WriteStream(TStream& S) const {
-    put(S, IndentPrefix());
-    put(S, "<?");
+void TXmlInstruction::WriteStream(TStream& s) const {
+    put(s, IndentPrefix());
+    put(s, "<?");
     // The text as stored: resolving its references here would change it on every save.
-    put(S, GetStoredTextForOutput());
-    put(S, "?>");
-    put(S, FormatLineBreak());
-    progress(*this, S);
+    put(s, GetStoredTextForOutput());
+    put(s, "?>");
+    put(s, FormatLineBreak());
+    progress(*this, s);
 }
 
-void TXmlContainerNode::WriteAttributesTo(TStream& S, int Count) const {
+void TXmlContainerNode::WriteAttributesTo(TStream& s, int count) const {
     const TXmlNode* previous = nullptr;
-    for (int i = 0; i < Count && i < FNodes.Count(); ++i) {
+    for (int i = 0; i < count && i < FNodes.Count(); ++i) {
         const TXmlNode* n = FNodes.Items(i);
         if (n->ElementType() == xeAttribute) {
-            if (!dynamic_cast<const TXmlCharData*>(previous)) put(S, " ");
-            n->WriteStream(S);
+            if (!dynamic_cast<const TXmlCharData*>(previous)) put(s, " ");
+            n->WriteStream(s);
         } else if (dynamic_cast<const TXmlCharData*>(n)) {
-            n->WriteStream(S);
+            n->WriteStream(s);
         }
         previous = n;
     }
 }
 
-void TXmlDeclaration::WriteStream(TStream& S) const {
-    put(S, IndentPrefix());
-    put(S, "<?xml");
-    WriteAttributesTo(S, NodeCount());
-    put(S, "?>");
-    put(S, LineBreak());
-    progress(*this, S);
+void TXmlDeclaration::WriteStream(TStream& s) const {
+    put(s, IndentPrefix());
+    put(s, "<?xml");
+    WriteAttributesTo(s, NodeCount());
+    put(s, "?>");
+    put(s, LineBreak());
+    progress(*this, s);
 }
 
-void TXmlStyleSheet::WriteStream(TStream& S) const {
-    put(S, IndentPrefix());
-    put(S, "<?xml-stylesheet");
-    WriteAttributesTo(S, NodeCount());
-    put(S, "?>");
-    put(S, FormatLineBreak());
-    progress(*this, S);
+void TXmlStyleSheet::WriteStream(TStream& s) const {
+    put(s, IndentPrefix());
+    put(s, "<?xml-stylesheet");
+    WriteAttributesTo(s, NodeCount());
+    put(s, "?>");
+    put(s, FormatLineBreak());
+    progress(*this, s);
 }
 
-void TXmlDocType::WriteStream(TStream& S) const {
-    put(S, IndentPrefix());
-    put(S, "<!DOCTYPE ");
-    put(S, GetName());
+void TXmlDocType::WriteStream(TStream& s) const {
+    put(s, IndentPrefix());
+    put(s, "<!DOCTYPE ");
+    put(s, GetName());
     const std::string external = FExternalID.GetStoredText();
     if (external == "SYSTEM") {
-        put(S, " SYSTEM ");
-        FSystemLiteral.WriteStream(S);
+        put(s, " SYSTEM ");
+        FSystemLiteral.WriteStream(s);
     } else if (external == "PUBLIC") {
-        put(S, " PUBLIC ");
-        FPubIDLiteral.WriteStream(S);
-        put(S, " ");
-        FSystemLiteral.WriteStream(S);
+        put(s, " PUBLIC ");
+        FPubIDLiteral.WriteStream(s);
+        put(s, " ");
+        FSystemLiteral.WriteStream(s);
     }
-    put(S, " ");
+    put(s, " ");
     if (NodeCount() > 0) {
-        put(S, "[");
-        put(S, FormatLineBreak());
-        for (const TXmlNode* n : FNodes.Items()) n->WriteStream(S);
-        put(S, "]");
+        put(s, "[");
+        put(s, FormatLineBreak());
+        for (const TXmlNode* n : FNodes.Items()) n->WriteStream(s);
+        put(s, "]");
     }
-    put(S, ">");
-    put(S, FormatLineBreak());
-    progress(*this, S);
+    put(s, ">");
+    put(s, FormatLineBreak());
+    progress(*this, s);
 }
 
-void TXmlDtdElement::WriteInnerNodes(TStream& S) const {
-    for (const TXmlNode* n : FNodes.Items()) n->WriteStream(S);
+void TXmlDtdElement::WriteInnerNodes(TStream& s) const {
+    for (const TXmlNode* n : FNodes.Items()) n->WriteStream(s);
 }
 
-void TXmlDtdElement::WriteStream(TStream& S) const {
+void TXmlDtdElement::WriteStream(TStream& s) const {
     static constexpr const char* keywords[] = {"ELEMENT", "ATTLIST", "ENTITY", "NOTATION"};
-    put(S, "<!");
-    put(S, keywords[ElementType() - xeDtdElement]);
-    put(S, " ");
-    put(S, GetName());
-    put(S, " ");
-    WriteInnerNodes(S);
-    put(S, ">");
-    put(S, FormatLineBreak());
-    progress(*this, S);
+    put(s, "<!");
+    put(s, keywords[ElementType() - xeDtdElement]);
+    put(s, " ");
+    put(s, GetName());
+    put(s, " ");
+    WriteInnerNodes(s);
+    put(s, ">");
+    put(s, FormatLineBreak());
+    progress(*this, s);
 }
 
-void TXmlElement::WriteStream(TStream& S) const {
+void TXmlElement::WriteStream(TStream& s) const {
     struct frame {
         const TXmlElement* element;
         int next;
@@ -205,17 +205,17 @@ void TXmlElement::WriteStream(TStream& S) const {
     std::vector<frame> stack;
     // Writes the start tag; true when content and an end tag follow.
     auto open = [&](const TXmlElement* e) {
-        put(S, e->IndentPrefix());
-        put(S, "<");
-        put(S, e->GetName());
-        e->WriteAttributesTo(S, e->FDirectNodeCount);
+        put(s, e->IndentPrefix());
+        put(s, "<");
+        put(s, e->GetName());
+        e->WriteAttributesTo(s, e->FDirectNodeCount);
         if (e->NodeCount() <= e->FDirectNodeCount && e->NodeClosingStyle() == ncClose) {
-            put(S, e->Document()->DirectCloseTag);
-            put(S, e->FormatLineBreak());
-            progress(*e, S);
+            put(s, e->Document()->DirectCloseTag);
+            put(s, e->FormatLineBreak());
+            progress(*e, s);
             return;
         }
-        put(S, ">");
+        put(s, ">");
         stack.push_back({e, e->FDirectNodeCount, e->HasChildContainers()});
     };
     // Elements nest on an explicit stack, so any depth can be written.
@@ -224,12 +224,12 @@ void TXmlElement::WriteStream(TStream& S) const {
         frame& f = stack.back();
         const TXmlElement* e = f.element;
         if (f.next >= e->NodeCount()) {
-            if (f.has_containers) put(S, e->IndentPrefix());
-            put(S, "</");
-            put(S, e->GetName());
-            put(S, ">");
-            put(S, e->FormatLineBreak());
-            progress(*e, S);
+            if (f.has_containers) put(s, e->IndentPrefix());
+            put(s, "</");
+            put(s, e->GetName());
+            put(s, ">");
+            put(s, e->FormatLineBreak());
+            progress(*e, s);
             stack.pop_back();
             continue;
         }
@@ -237,13 +237,13 @@ void TXmlElement::WriteStream(TStream& S) const {
         const bool has_containers = f.has_containers;
         const TXmlNode* child = e->FNodes.Items(index);
         const bool is_text = dynamic_cast<const TXmlCharData*>(child) != nullptr;
-        if (index == e->FDirectNodeCount && !is_text) put(S, e->FormatLineBreak());
-        if (index != e->FDirectNodeCount && is_text && has_containers) put(S, child->IndentPrefix());
+        if (index == e->FDirectNodeCount && !is_text) put(s, e->FormatLineBreak());
+        if (index != e->FDirectNodeCount && is_text && has_containers) put(s, child->IndentPrefix());
         if (child->ElementType() == xeElement) {
             open(static_cast<const TXmlElement*>(child));
         } else if (is_text) {
-            child->WriteStream(S);
-            if (has_containers) put(S, e->FormatLineBreak());
+            child->WriteStream(s);
+            if (has_containers) put(s, e->FormatLineBreak());
         }
     }
 }

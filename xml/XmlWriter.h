@@ -13,10 +13,10 @@ class TDebugComponent;
 // Takes UTF-8 text and hands it to the target in the document's external encoding, in chunks.
 class TXmlWriter : public TXmlBufferWriter {
 public:
-    TXmlWriter(TDebugComponent* AOwner, TStream& ASource, std::int32_t AChunkSize);
+    TXmlWriter(TDebugComponent* owner, TStream& source, std::int32_t chunk_size);
 
     // Returns the bytes handed on after conversion (0 when nothing could be written).
-    std::int64_t Write(const void* Buffer, std::int64_t Count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
 
     TXmlStringEncoding Encoding = seUTF8;
     int CodePage = 0;

@@ -177,7 +177,7 @@ public:
 
 class TSettingsWrapper : public TComponent {
 public:
-    explicit TSettingsWrapper(TPersistent* Options) : TComponent(nullptr), FOptions(Options) {}
+    explicit TSettingsWrapper(TPersistent* options) : TComponent(nullptr), FOptions(options) {}
     const property_table& PublishedProperties() const override {
         static const property_table table = property_table::of<TSettingsWrapper>(TComponent::PublishedProperties())
             .persistent(u"Options", [](const TSettingsWrapper& w) { return w.FOptions; });

@@ -15,8 +15,8 @@ namespace kq {
 
 class TProbe : public TComponent {
 public:
-    TProbe(TComponent* AOwner, String AName, std::vector<String>* Log = nullptr) : TComponent(AOwner), FLog(Log) {
-        SetName(AName);
+    TProbe(TComponent* owner, String name, std::vector<String>* log = nullptr) : TComponent(owner), FLog(log) {
+        SetName(name);
     }
     // Logs the name, "!" when freed by its owner, and the target it still refers to.
     ~TProbe() override {
@@ -27,16 +27,16 @@ public:
 
     // A reference kept as the owner model asks: cleared when the target goes away.
     TComponent* Target = nullptr;
-    void SetTarget(TComponent* Value) {
-        Target = Value;
-        if (Value) Value->FreeNotification(this);
+    void SetTarget(TComponent* value) {
+        Target = value;
+        if (value) value->FreeNotification(this);
     }
     std::vector<std::pair<TComponent*, TOperation>> Heard;
 
-    void Notification(TComponent* AComponent, TOperation Operation) override {
-        Heard.emplace_back(AComponent, Operation);
-        if (Operation == TOperation::opRemove && AComponent == Target) Target = nullptr;
-        TComponent::Notification(AComponent, Operation);
+    void Notification(TComponent* component, TOperation operation) override {
+        Heard.emplace_back(component, operation);
+        if (operation == TOperation::opRemove && component == Target) Target = nullptr;
+        TComponent::Notification(component, operation);
     }
 
 private:
@@ -46,13 +46,13 @@ private:
 class TPoint2 : public TPersistent {
 public:
     int X = 0, Y = 0;
-    void Assign(const TPersistent* Source) override {
-        if (const auto* p = dynamic_cast<const TPoint2*>(Source)) {
+    void Assign(const TPersistent* source) override {
+        if (const auto* p = dynamic_cast<const TPoint2*>(source)) {
             X = p->X;
             Y = p->Y;
             return;
         }
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
     }
 };
 
@@ -64,25 +64,25 @@ public:
     int R = 0;
 
 protected:
-    void AssignTo(TPersistent* Dest) const override {
-        if (auto* p = dynamic_cast<TPoint2*>(Dest)) {
+    void AssignTo(TPersistent* dest) const override {
+        if (auto* p = dynamic_cast<TPoint2*>(dest)) {
             p->X = R;
             p->Y = 0;
             return;
         }
-        TPersistent::AssignTo(Dest);
+        TPersistent::AssignTo(dest);
     }
 };
 
 class TNamedItem : public TCollectionItem {
 public:
     String Caption;
-    void Assign(const TPersistent* Source) override {
-        if (const auto* item = dynamic_cast<const TNamedItem*>(Source)) {
+    void Assign(const TPersistent* source) override {
+        if (const auto* item = dynamic_cast<const TNamedItem*>(source)) {
             Caption = item->Caption;
             return;
         }
-        TCollectionItem::Assign(Source);
+        TCollectionItem::Assign(source);
     }
     void Touch() { Changed(false); }
 };
@@ -92,26 +92,26 @@ class TPlainItem : public TCollectionItem {};
 // Records what the collection reports, as "notify:added:<caption>" and "update:<caption or *>".
 class TRecordingCollection : public TCollection {
 public:
-    explicit TRecordingCollection(TPersistent* AOwner = nullptr)
-        : TCollection(&TCollection::item_class<TNamedItem>, AOwner) {}
+    explicit TRecordingCollection(TPersistent* owner = nullptr)
+        : TCollection(&TCollection::item_class<TNamedItem>, owner) {}
     ~TRecordingCollection() override { Clear(); }
 
     std::vector<std::string> Log;
-    TNamedItem* Item(int Index) const { return static_cast<TNamedItem*>(Items(Index)); }
-    TNamedItem* AddNamed(const char16_t* Caption) {
+    TNamedItem* Item(int index) const { return static_cast<TNamedItem*>(Items(index)); }
+    TNamedItem* AddNamed(const char16_t* caption) {
         auto* item = static_cast<TNamedItem*>(Add());
-        item->Caption = Caption;
+        item->Caption = caption;
         return item;
     }
 
 protected:
-    void Update(TCollectionItem* Item) override {
-        Log.push_back("update:" + (Item ? string_to_utf8(static_cast<TNamedItem*>(Item)->Caption) : std::string("*")));
+    void Update(TCollectionItem* item) override {
+        Log.push_back("update:" + (item ? string_to_utf8(static_cast<TNamedItem*>(item)->Caption) : std::string("*")));
     }
-    void Notify(TCollectionItem* Item, TCollectionNotification Action) override {
+    void Notify(TCollectionItem* item, TCollectionNotification action) override {
         static const char* const names[] = {"added", "extracting", "deleting"};
-        Log.push_back(std::string("notify:") + names[static_cast<int>(Action)] + ":" +
-                      string_to_utf8(static_cast<TNamedItem*>(Item)->Caption));
+        Log.push_back(std::string("notify:") + names[static_cast<int>(action)] + ":" +
+                      string_to_utf8(static_cast<TNamedItem*>(item)->Caption));
     }
 };
 

@@ -59,7 +59,7 @@ public:
 
 class TSample : public TComponent {
 public:
-    explicit TSample(TComponent* AOwner) : TComponent(AOwner) {}
+    explicit TSample(TComponent* owner) : TComponent(owner) {}
 
     int Width = 10;
     std::uint32_t Mask = 0;
@@ -79,12 +79,12 @@ public:
     std::function<void(TObject*, int)> OnResize;
     TComponent* ParentComponent = nullptr; // where the reader placed it
 
-    void SetParentComponent(TComponent* Value) override { ParentComponent = Value; }
+    void SetParentComponent(TComponent* value) override { ParentComponent = value; }
 
     // Set through SetWidth so tests can see setters run (and in which order).
     std::vector<String>* SetterLog = nullptr;
-    void SetWidth(int Value) {
-        Width = Value;
+    void SetWidth(int value) {
+        Width = value;
         StateDuringWidth = ComponentState();
         if (SetterLog) SetterLog->push_back(Name() + u".Width");
     }
@@ -100,12 +100,12 @@ public:
 
     // Methods the text may bind to events.
     std::vector<String> Clicks;
-    void ButtonClick(TObject* Sender) { Clicks.push_back(static_cast<TComponent*>(Sender)->Name()); }
+    void ButtonClick(TObject* sender) { Clicks.push_back(static_cast<TComponent*>(sender)->Name()); }
     void FormResize(TObject*, int) {}
 
-    void Notification(TComponent* AComponent, TOperation Operation) override {
-        if (Operation == TOperation::opRemove && AComponent == Buddy) Buddy = nullptr;
-        TComponent::Notification(AComponent, Operation);
+    void Notification(TComponent* component, TOperation operation) override {
+        if (operation == TOperation::opRemove && component == Buddy) Buddy = nullptr;
+        TComponent::Notification(component, operation);
     }
 
     const property_table& PublishedProperties() const override {

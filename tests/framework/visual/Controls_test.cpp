@@ -356,17 +356,11 @@ TEST_F(visual_test, FormsWithControlsLeaveNoGdiOrUserObjects) {
         delete form;
     };
     cycle(); // classes registered, stock objects loaded
-    const HANDLE process = ::GetCurrentProcess();
-    const DWORD gdi = ::GetGuiResources(process, GR_GDIOBJECTS);
-    const DWORD user = ::GetGuiResources(process, GR_USEROBJECTS);
-    const kq::test::handle_marks before = kq::test::current_handle_marks();
+    const kq::test::handle_counts before = kq::test::current_handle_counts();
     for (int i = 0; i < 1000; ++i) cycle();
-    const kq::test::handle_marks after = kq::test::current_handle_marks();
-    // One object lost per cycle would move a mark by about a thousand places.
-    EXPECT_LT(after.gdi, before.gdi + 50);
-    EXPECT_LT(after.user, before.user + 50);
-    EXPECT_EQ(::GetGuiResources(process, GR_GDIOBJECTS), gdi);
-    EXPECT_EQ(::GetGuiResources(process, GR_USEROBJECTS), user);
+    const kq::test::handle_counts after = kq::test::current_handle_counts();
+    EXPECT_EQ(after.gdi, before.gdi);
+    EXPECT_EQ(after.user, before.user);
 }
 
 TEST_F(visual_test, ParentFontAndColourFlowDownUntilAChildChoosesItsOwn) {
@@ -492,4 +486,60 @@ TEST_F(visual_test, OpaqueControlsKeepTheBackgroundTheyHave) {
         EXPECT_EQ(probe.at(5, 5), opaque ? RGB(0, 0, 255) : RGB(255, 0, 0));
         delete form;
     }
+}
+
+TEST_F(visual_test, EachFrameworkWindowLeadsToItsOwnObjectOnly) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    EXPECT_EQ(FindControl(form->Handle()), form);
+    EXPECT_EQ(FindControl(panel->Handle()), panel);
+    EXPECT_EQ(window_object(Application->Handle()), Application);
+    EXPECT_EQ(FindControl(Application->Handle()), nullptr) << "the application is no control";
+    EXPECT_EQ(FindControl(::GetDesktopWindow()), nullptr);
+
+    // A method may end its own window; the window's object is gone with it.
+    HWND hidden = nullptr;
+    int seen = 0;
+    hidden = AllocateHWnd([&](TMessage& m) {
+        if (m.Msg != WM_USER) return;
+        ++seen;
+        DeallocateHWnd(hidden);
+    });
+    EXPECT_EQ(window_object(hidden), nullptr);
+    ::SendMessageW(hidden, WM_USER, 0, 0);
+    EXPECT_EQ(seen, 1);
+    EXPECT_FALSE(::IsWindow(hidden));
+
+    const HWND panel_window = panel->Handle();
+    panel->DestroyHandle();
+    EXPECT_FALSE(panel->HandleAllocated());
+    EXPECT_EQ(FindControl(panel_window), nullptr);
+    EXPECT_NE(panel->Handle(), nullptr) << "made again on the next use";
+    delete form;
+}
+
+// The fixture's check is only as good as its measure: each kind of object must move it by one.
+TEST(handle_counts, SeeEachObjectOfTheProcessComeAndGo) {
+    using kq::test::current_handle_counts;
+    // A top-level window brings system windows of its own; it is the parent here, made before counting.
+    const HWND top = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(top);
+    const kq::test::handle_counts before = current_handle_counts();
+    const HBRUSH brush = ::CreateSolidBrush(RGB(1, 2, 3));
+    const HMENU menu = ::CreateMenu();
+    const HWND child = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 5, 5, top, nullptr, nullptr, nullptr);
+    const HWND hidden = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(brush && menu && child && hidden);
+    const kq::test::handle_counts with = current_handle_counts();
+    EXPECT_EQ(with.gdi, before.gdi + 1);
+    EXPECT_EQ(with.user, before.user + 3);
+    ::DeleteObject(brush);
+    ::DestroyMenu(menu);
+    ::DestroyWindow(hidden);
+    ::DestroyWindow(child);
+    const kq::test::handle_counts after = current_handle_counts();
+    EXPECT_EQ(after.gdi, before.gdi);
+    EXPECT_EQ(after.user, before.user);
+    ::DestroyWindow(top);
 }

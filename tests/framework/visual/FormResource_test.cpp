@@ -32,7 +32,7 @@ public:
                         inner->Hint() == u"inner hint" && !inner->Visible(),
                         ticker->Interval() == 250 && !ticker->Enabled()};
     }
-    void PanelClick(TObject* Sender) { Clicked.push_back(Sender); }
+    void PanelClick(TObject* sender) { Clicked.push_back(sender); }
 
     const property_table& PublishedProperties() const override {
         static const property_table table = property_table::of<TResourceForm>(TForm::PublishedProperties())
