@@ -8,6 +8,8 @@
 #include "tabs/PageTabsStyleTransitions.h"
 #include "tests/tabs/MainWindowStrip.h"
 
+#include "tests/framework/visual/VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -23,6 +25,8 @@ static void PrintTo(const TRect& r, std::ostream* out) {
 
 namespace {
 
+using PageTabsClock = test::visual_test;
+
 // The strip with its clock's tick in the test's hand.
 class ticked_strip : public TPageTabs {
 public:
@@ -32,10 +36,10 @@ public:
 
 // A 724 x 35 strip of the main window in a shown form; the clock stands still until the test moves
 // it, and ticks come only from the test.
-class strip_animation : public ::testing::Test {
+class strip_animation : public test::visual_test {
 protected:
     void SetUp() override {
-        forms_startup();
+        test::visual_test::SetUp();
         form = CreateForm<TForm>(Application);
         form->SetBounds(0, 0, 800, 80);
         strip = new ticked_strip(form);
@@ -49,7 +53,8 @@ protected:
     }
     void TearDown() override {
         delete form;
-        forms_shutdown();
+        dib.reset(); // counted by the fixture's handle check
+        test::visual_test::TearDown();
     }
     void add_tabs(int Count) {
         for (int i = 0; i < Count; ++i) strip->Tabs().Add()->SetCaption(IntToStr(strip->Tabs().Count()));
@@ -294,9 +299,7 @@ TEST_F(strip_animation, AScreenshotOfTheApplicationsStripLooksLikeABrowsersTabSt
 }
 
 // The running clock: ticks arrive from its thread while the strip animates, and none after it is gone.
-TEST(PageTabsClock, TheStripStopsItsClockWhenDestroyedWhileTicking) {
-    forms_startup();
-    auto stop = scope_exit([] { forms_shutdown(); });
+TEST_F(PageTabsClock, TheStripStopsItsClockWhenDestroyedWhileTicking) {
     for (int round = 0; round < 2; ++round) {
         TForm* form = CreateForm<TForm>(Application);
         auto* strip = new TPageTabs(form);

@@ -4,6 +4,8 @@
 #include "framework/Handles.h"
 #include "tabs/PageTabs.h"
 
+#include "tests/framework/visual/VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,10 +31,10 @@ struct draw_event {
 
 // A 724 x 35 strip of the application's options, see-through, with five tabs, the third active, on a coloured
 // form; painted through a DC handed over with WM_PAINT into a DIB the test reads.
-class strip_painting_test : public ::testing::Test {
+class strip_painting_test : public test::visual_test {
 protected:
     void SetUp() override {
-        forms_startup();
+        test::visual_test::SetUp();
         form = CreateForm<TForm>(Application);
         form->SetBounds(0, 0, 800, 80);
         form->SetColor(parent_colour);
@@ -56,7 +58,8 @@ protected:
     }
     void TearDown() override {
         delete form;
-        forms_shutdown();
+        dib.reset(); // counted by the fixture's handle check
+        test::visual_test::TearDown();
     }
     void settle() {
         for (int i = 0; i < 20; ++i) {

@@ -5,12 +5,16 @@
 #include "framework/GdiPlus.h"
 #include "framework/Handles.h"
 
+#include "tests/framework/visual/VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 namespace kq {
 namespace {
+
+using drag_tab_object = test::visual_test;
 
 class polygons_test : public ::testing::Test {
 protected:
@@ -114,9 +118,7 @@ TEST(TDragTabObject, KeepsWhatItIsGiven) {
     drag.reset(); // with no drag form there is nothing to release
 }
 
-TEST(TDragTabObject, ReleasesItsDragFormOnceQueuedMessagesAreHandled) {
-    forms_startup();
-    auto stop = scope_exit([] { forms_shutdown(); });
+TEST_F(drag_tab_object, ReleasesItsDragFormOnceQueuedMessagesAreHandled) {
     TComponent owner(nullptr);
     auto* form = new TForm(&owner);
     form->HandleNeeded();

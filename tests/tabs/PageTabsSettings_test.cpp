@@ -7,6 +7,8 @@
 #include "framework/Properties.h"
 #include "framework/Streams.h"
 
+#include "tests/framework/visual/VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -133,10 +135,10 @@ void load_text(TCustomPageTabs& Strip, tree Tree, const String& Text) {
 }
 
 // A default strip with two tabs on a shown form, so that repaints really paint.
-class settings_test : public ::testing::Test {
+class settings_test : public test::visual_test {
 protected:
     void SetUp() override {
-        forms_startup();
+        test::visual_test::SetUp();
         form = CreateForm<TForm>(Application);
         form->SetBounds(0, 0, 800, 80);
         strip = new counting_strip(form);
@@ -152,7 +154,7 @@ protected:
     }
     void TearDown() override {
         delete form;
-        forms_shutdown();
+        test::visual_test::TearDown();
     }
 
     TForm* form = nullptr;

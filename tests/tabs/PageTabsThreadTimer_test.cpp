@@ -2,6 +2,8 @@
 
 #include "framework/Forms.h"
 
+#include "tests/framework/visual/VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <tlhelp32.h>
@@ -12,10 +14,10 @@
 namespace kq {
 namespace {
 
-class thread_timer : public ::testing::Test {
+class thread_timer : public test::visual_test {
 protected:
-    void SetUp() override { forms_startup(); }
-    void TearDown() override { forms_shutdown(); }
+    void SetUp() override { test::visual_test::SetUp(); }
+    void TearDown() override { test::visual_test::TearDown(); }
 
     // Serves the GUI thread's messages (and so the timer's hand-overs) for the time given, or until done.
     static void pump(int milliseconds, const std::function<bool()>& done = [] { return false; }) {

@@ -7,6 +7,8 @@
 #include "framework/Messages.h"
 #include "framework/Object.h"
 
+#include "tests/framework/visual/VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,6 +22,8 @@ static void PrintTo(const TRect& r, std::ostream* out) {
 }
 
 namespace {
+
+using PageTabsWindow = test::visual_test;
 
 // A strip of the main window's size with its options, no window needed for layout.
 struct strip_fixture : ::testing::Test {
@@ -235,9 +239,7 @@ TEST_F(strip_fixture, AClosedTabShrinksToTheAnimationWidthBeforeItGoes) {
     EXPECT_NE(strip->ActiveTab(), nullptr);
 }
 
-TEST(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
-    forms_startup();
-    auto stop = scope_exit([] { forms_shutdown(); });
+TEST_F(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
     TForm* form = CreateForm<TForm>(Application);
     auto destroy = scope_exit([&] { delete form; });
     form->SetBounds(0, 0, 800, 80);
@@ -261,11 +263,11 @@ TEST(PageTabsWindow, TheWindowStartsUnscrolledAndItsFirstPaintLaysOut) {
 }
 
 // A strip of the main window in a shown form, clicked with posted mouse messages.
-struct window_fixture : ::testing::Test {
+struct window_fixture : test::visual_test {
     TForm* form = nullptr;
     TPageTabs* strip = nullptr;
     void SetUp() override {
-        forms_startup();
+        test::visual_test::SetUp();
         form = CreateForm<TForm>(Application);
         form->SetBounds(0, 0, 800, 80);
         strip = new TPageTabs(form);
@@ -281,7 +283,7 @@ struct window_fixture : ::testing::Test {
     }
     void TearDown() override {
         delete form;
-        forms_shutdown();
+        test::visual_test::TearDown();
     }
     void pump() {
         for (int i = 0; i < 10; ++i) {
