@@ -5,12 +5,16 @@
 #include "framework/Streams.h"
 #include "framework/Timers.h"
 
+#include "tests/framework/visual/VisualFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace kq {
 namespace {
+
+using page_tabs_utils_window = test::visual_test;
 
 using enum TPageTabsEaseType;
 
@@ -214,9 +218,7 @@ TEST(PageTabsUtils, ColourKeysTakeTheirAlphaPremultiplied) {
     EXPECT_EQ(row[1], 0xFF80FF41u);
 }
 
-TEST(PageTabsUtils, DragImagesComeAsHiddenLayeredFormsOfTheBitmapsSize) {
-    forms_startup();
-    auto stop = scope_exit([] { forms_shutdown(); });
+TEST_F(page_tabs_utils_window, DragImagesComeAsHiddenLayeredFormsOfTheBitmapsSize) {
     TBitmap bitmap;
     bitmap.SetPixelFormat(TPixelFormat::pf32bit);
     bitmap.SetSize(30, 12);
@@ -261,9 +263,7 @@ TEST_F(gdiplus_utils, BitmapsPassedThroughGdiPlusComeBackOpaqueWith32Bits) {
     EXPECT_EQ(static_cast<std::uint32_t*>(bitmap.ScanLine(1))[1], 0xFF00FF00u);
 }
 
-TEST(PageTabsUtils, ParentsPaintTheBackgroundUnderAControlAndWindowsCopyTheirImage) {
-    forms_startup();
-    auto stop = scope_exit([] { forms_shutdown(); });
+TEST_F(page_tabs_utils_window, ParentsPaintTheBackgroundUnderAControlAndWindowsCopyTheirImage) {
     TForm* form = CreateForm<TForm>(Application);
     auto destroy = scope_exit([&] { delete form; });
     form->SetBounds(0, 0, 200, 100);
