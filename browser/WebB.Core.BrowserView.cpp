@@ -53,9 +53,9 @@ String favicon_address(const std::vector<String>& urls) {
 }
 } // namespace
 
-TBrowserView::TBrowserView(TComponent* AOwner, IWebBrowser* aEvents, TWebBOptions* aWebBOptions)
-    : TWinControl(AOwner), FEvents(aEvents), FSinkLink(std::make_shared<sink_link>(aEvents)), FBrowserDic(aEvents),
-      FWebBOptions(aWebBOptions) {}
+TBrowserView::TBrowserView(TComponent* AOwner, IWebBrowser* events, TWebBOptions* web_b_options)
+    : TWinControl(AOwner), FEvents(events), FSinkLink(std::make_shared<sink_link>(events)), FBrowserDic(events),
+      FWebBOptions(web_b_options) {}
 
 TBrowserView::~TBrowserView() {
     // Views messages still on their way from engine threads find no view from here on.
@@ -71,15 +71,15 @@ void TBrowserView::CreateParams(TCreateParams& Params) {
 
 // --- Pages
 
-void TBrowserView::AddPage(const String& aUrl, const String& aDefaultUrl) {
-    NewBrowser(aUrl.empty() ? aDefaultUrl : aUrl);
+void TBrowserView::AddPage(const String& url, const String& default_url) {
+    NewBrowser(url.empty() ? default_url : url);
 }
 
-void TBrowserView::Load(const String& aUrl) {
+void TBrowserView::Load(const String& url) {
     if (Empty()) {
-        NewBrowser(aUrl);
+        NewBrowser(url);
     } else {
-        FActiveBrowser.GetMainFrame().LoadUrl(aUrl);
+        FActiveBrowser.GetMainFrame().LoadUrl(url);
     }
 }
 
@@ -111,22 +111,22 @@ void TBrowserView::HideActiveBrowser() {
     if (FActiveBrowser && FActiveBrowserWinHandle) ::ShowWindow(FActiveBrowserWinHandle, SW_HIDE);
 }
 
-void TBrowserView::SetActiveBrowser(const ICefBrowser& aBrowser) {
-    FActiveBrowser = aBrowser;
-    FActiveBrowserId = aBrowser.GetIdentifier();
-    const ICefBrowserHost host = aBrowser.GetHost();
+void TBrowserView::SetActiveBrowser(const ICefBrowser& browser) {
+    FActiveBrowser = browser;
+    FActiveBrowserId = browser.GetIdentifier();
+    const ICefBrowserHost host = browser.GetHost();
     FActiveBrowserWinHandle = host ? host.GetWindowHandle() : nullptr;
     if (host) host.SetFocus(true);
 }
 
-bool TBrowserView::ShowBrowser(const ICefBrowser& aBrowser) {
+bool TBrowserView::ShowBrowser(const ICefBrowser& browser) {
     HideActiveBrowser();
-    if (!aBrowser) return false;
-    const ICefBrowserHost host = aBrowser.GetHost();
+    if (!browser) return false;
+    const ICefBrowserHost host = browser.GetHost();
     const HWND window = host ? host.GetWindowHandle() : nullptr;
     if (!window) return false;
     ::ShowWindow(window, SW_SHOWMAXIMIZED);
-    SetActiveBrowser(aBrowser);
+    SetActiveBrowser(browser);
     String address, title;
     bool registered = false;
     {
@@ -139,32 +139,32 @@ bool TBrowserView::ShowBrowser(const ICefBrowser& aBrowser) {
     }
     if (registered) {
         // The shown page's address and title are reported again.
-        Perform(view_msg::address_change, reinterpret_cast<WPARAM>(&aBrowser), reinterpret_cast<LPARAM>(&address));
-        Perform(view_msg::title_change, reinterpret_cast<WPARAM>(&aBrowser), reinterpret_cast<LPARAM>(&title));
+        Perform(view_msg::address_change, reinterpret_cast<WPARAM>(&browser), reinterpret_cast<LPARAM>(&address));
+        Perform(view_msg::title_change, reinterpret_cast<WPARAM>(&browser), reinterpret_cast<LPARAM>(&title));
     }
     return true;
 }
 
-bool TBrowserView::ShowBrowser(int aBrowserId) {
+bool TBrowserView::ShowBrowser(int browser_id) {
     ICefBrowser browser;
     {
         const std::lock_guard lock(*PageLocker);
-        const TCefBrowserWrapper* page = FBrowserDic.Find(aBrowserId);
+        const TCefBrowserWrapper* page = FBrowserDic.Find(browser_id);
         if (!page) return false;
         browser = page->Browser();
     }
     return ShowBrowser(browser);
 }
 
-bool TBrowserView::CloseBrowser(int aCloseBrowserId, int aShowBrowserId) {
-    return CloseBrowserInternal(aCloseBrowserId, aShowBrowserId, CLOSETYPE_DEFAULT);
+bool TBrowserView::CloseBrowser(int aCloseBrowserId, int show_browser_id) {
+    return CloseBrowserInternal(aCloseBrowserId, show_browser_id, CLOSETYPE_DEFAULT);
 }
 
-bool TBrowserView::CloseBrowserInternal(int aCloseBrowserId, int aShowBrowserId, TCloseBrowserType aCloseType) {
+bool TBrowserView::CloseBrowserInternal(int aCloseBrowserId, int show_browser_id, TCloseBrowserType aCloseType) {
     const std::lock_guard lock(*PageLocker);
     TCefBrowserWrapper* closing = FBrowserDic.Find(aCloseBrowserId);
     if (!closing) return false;
-    const TCefBrowserWrapper* showing = FBrowserDic.Find(aShowBrowserId);
+    const TCefBrowserWrapper* showing = FBrowserDic.Find(show_browser_id);
     const ICefBrowser to_show = showing ? showing->Browser() : ICefBrowser();
     const ICefBrowser page = closing->Browser();
     {
@@ -173,7 +173,7 @@ bool TBrowserView::CloseBrowserInternal(int aCloseBrowserId, int aShowBrowserId,
     }
     page.StopLoad();
     const std::vector<int> ids{aCloseBrowserId};
-    int show_id = aShowBrowserId;
+    int show_id = show_browser_id;
     FEvents->OnBeforeCloseBrowser(ids, aCloseType, show_id);
     const ICefBrowserHost host = page.GetHost();
     const bool destroyed = host && ::DestroyWindow(host.GetWindowHandle());
@@ -206,27 +206,27 @@ void TBrowserView::close_pages(const std::vector<int>& ids, bool& destroyed) {
     }
 }
 
-void TBrowserView::CloseAllBrowser(bool aIsTrigClosePageEvent) {
+void TBrowserView::CloseAllBrowser(bool is_trig_close_page_event) {
     const std::lock_guard page_lock(*PageLocker); // before the closed-page list's
     const std::lock_guard closed_lock(*ClosedUrlLocker);
     std::vector<int> ids;
     for (const auto& [id, page] : FBrowserDic.Items()) ids.push_back(id);
     int show_id = -1;
-    if (aIsTrigClosePageEvent) FEvents->OnBeforeCloseBrowser(ids, CLOSETYPE_DEFAULT, show_id);
+    if (is_trig_close_page_event) FEvents->OnBeforeCloseBrowser(ids, CLOSETYPE_DEFAULT, show_id);
     bool destroyed = false;
     close_pages(ids, destroyed);
-    if (aIsTrigClosePageEvent) FEvents->OnCloseBrowser(ids, show_id);
+    if (is_trig_close_page_event) FEvents->OnCloseBrowser(ids, show_id);
     send_wm_close_when_empty();
 }
 
-bool TBrowserView::CloseAllOtherBrowser(int aBrowserId) {
+bool TBrowserView::CloseAllOtherBrowser(int browser_id) {
     const std::lock_guard page_lock(*PageLocker); // before the closed-page list's
     const std::lock_guard closed_lock(*ClosedUrlLocker);
     std::vector<int> ids;
     for (const auto& [id, page] : FBrowserDic.Items()) {
-        if (id != aBrowserId) ids.push_back(id);
+        if (id != browser_id) ids.push_back(id);
     }
-    int show_id = aBrowserId;
+    int show_id = browser_id;
     FEvents->OnBeforeCloseBrowser(ids, CLOSETYPE_DEFAULT, show_id);
     bool destroyed = false;
     close_pages(ids, destroyed);
@@ -234,17 +234,17 @@ bool TBrowserView::CloseAllOtherBrowser(int aBrowserId) {
     return destroyed;
 }
 
-void TBrowserView::CopyBrowser(int aBrowserId) {
+void TBrowserView::CopyBrowser(int browser_id) {
     ICefBrowser browser;
     {
         const std::lock_guard lock(*PageLocker);
-        if (const TCefBrowserWrapper* page = FBrowserDic.Find(aBrowserId)) browser = page->Browser();
+        if (const TCefBrowserWrapper* page = FBrowserDic.Find(browser_id)) browser = page->Browser();
     }
     CopyBrowser(browser);
 }
 
-void TBrowserView::CopyBrowser(const ICefBrowser& aBrowser) {
-    if (aBrowser) NewBrowser(aBrowser.GetMainFrame().GetUrl());
+void TBrowserView::CopyBrowser(const ICefBrowser& browser) {
+    if (browser) NewBrowser(browser.GetMainFrame().GetUrl());
 }
 
 void TBrowserView::ReOpenClosedPage() {
@@ -292,17 +292,17 @@ void TBrowserView::ExecuteJavaScript(const String& code) {
     if (FActiveBrowser) FActiveBrowser.GetMainFrame().ExecuteJavaScript(code, u"about:blank", 0);
 }
 
-void TBrowserView::DownloadFile(const String& aFileUrl) {
-    if (FActiveBrowser) FActiveBrowser.GetHost().StartDownload(aFileUrl);
+void TBrowserView::DownloadFile(const String& file_url) {
+    if (FActiveBrowser) FActiveBrowser.GetHost().StartDownload(file_url);
 }
 
 void TBrowserView::GetSourceInNewPage() {
     if (FActiveBrowser) NewBrowser(u"view-source:" + FActiveBrowser.GetMainFrame().GetUrl());
 }
 
-void TBrowserView::RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* aData) {
+void TBrowserView::RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* data) {
     if (!WebBApp->CefSingleProcess()) throw Exception(u"暂时只支持单进程模式");
-    if (FActiveBrowser) send_run_in_render(FActiveBrowser, AProc, aData);
+    if (FActiveBrowser) send_run_in_render(FActiveBrowser, AProc, data);
 }
 
 void TBrowserView::AddZoomLevel() {
@@ -369,9 +369,9 @@ String TBrowserView::Title() const {
 
 String TBrowserView::Url() const { return FActiveBrowser ? FActiveBrowser.GetMainFrame().GetUrl() : String(); }
 
-TCefBrowserWrapper* TBrowserView::BrowserWrappers(int aBrowserId) const {
+TCefBrowserWrapper* TBrowserView::BrowserWrappers(int browser_id) const {
     const std::lock_guard lock(*PageLocker);
-    return FBrowserDic.Find(aBrowserId);
+    return FBrowserDic.Find(browser_id);
 }
 
 // --- Messages
@@ -446,9 +446,9 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
     case view_msg::before_popup: {
         auto& r = *reinterpret_cast<popup_record*>(l);
         events.OnBeforePopup(browser, *r.frame, *r.targetUrl, *r.targetFrameName, r.targetDisposition, r.userGesture,
-                             *r.popupFeatures, *r.windowInfo, r.client, *r.settings, *r.noJavascriptAccess, *r.Cancel,
+                             *r.popupFeatures, *r.window_info, r.client, *r.settings, *r.noJavascriptAccess, *r.Cancel,
                              r.CancelDefaultEvent);
-        if (!r.CancelDefaultEvent) default_popup(*r.popupFeatures, *r.windowInfo);
+        if (!r.CancelDefaultEvent) default_popup(*r.popupFeatures, *r.window_info);
         return true;
     }
     case view_msg::after_created:
@@ -471,8 +471,8 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
     }
     case view_msg::load_error: {
         auto& r = *reinterpret_cast<load_error_record*>(l);
-        events.OnLoadError(browser, *r.frame, r.errorCode, *r.errorText, *r.failedUrl, r.CancelDefaultEvent);
-        if (!r.CancelDefaultEvent) default_error_page(browser, r.errorCode, *r.failedUrl);
+        events.OnLoadError(browser, *r.frame, r.errorCode, *r.errorText, *r.failed_url, r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_error_page(browser, r.errorCode, *r.failed_url);
         return true;
     }
     case view_msg::got_focus: {
@@ -488,7 +488,7 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
     }
     case view_msg::context_menu_command: {
         auto& r = *reinterpret_cast<context_menu_command_record*>(l);
-        events.OnContextMenuCommand(browser, *r.frame, *r.params, r.commandId, r.eventFlags, *r.result);
+        events.OnContextMenuCommand(browser, *r.frame, *r.params, r.command_id, r.eventFlags, *r.result);
         return true;
     }
     case view_msg::file_dialog: {
@@ -527,8 +527,8 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
     }
     case view_msg::before_download: {
         auto& r = *reinterpret_cast<before_download_record*>(l);
-        events.OnBeforeDownload(browser, *r.downloadItem, *r.suggestedName, *r.callback, r.CancelDefaultEvent);
-        if (!r.CancelDefaultEvent) default_download(*r.suggestedName, *r.callback);
+        events.OnBeforeDownload(browser, *r.downloadItem, *r.suggested_name, *r.callback, r.CancelDefaultEvent);
+        if (!r.CancelDefaultEvent) default_download(*r.suggested_name, *r.callback);
         return true;
     }
     case view_msg::jsdialog: {
@@ -589,15 +589,15 @@ void TBrowserView::default_popup(const cef_popup_features_t& features, cef_windo
     window.parent_window = Handle();
 }
 
-void TBrowserView::default_error_page(const ICefBrowser& browser, int errorCode, const String& failedUrl) {
+void TBrowserView::default_error_page(const ICefBrowser& browser, int errorCode, const String& failed_url) {
     if (!FWebBOptions || !FWebBOptions->ShowLoadError() || TCefErrorManager::IsUserAborted(errorCode)) return;
-    String body = u"<h2>Failed to load URL " + html_escaped(failedUrl) + u" with error " + IntToStr(errorCode) + u"</h2>";
+    String body = u"<h2>Failed to load URL " + html_escaped(failed_url) + u" with error " + IntToStr(errorCode) + u"</h2>";
     String name, description;
     if (CefErrorManager && CefErrorManager->GetErrorDescription(errorCode, name, description)) {
         body += u"<p>Error Name: " + html_escaped(name) + u"</p>";
         body += u"<p>Error Description: " + html_escaped(description) + u"</p>";
     }
-    browser.GetMainFrame().LoadString(u"<html><body>" + body + u"</body></html>", failedUrl);
+    browser.GetMainFrame().LoadString(u"<html><body>" + body + u"</body></html>", failed_url);
 }
 
 void TBrowserView::default_script_dialog(const jsdialog_record& r) {
@@ -645,7 +645,7 @@ void TBrowserView::default_authentication(const ICefAuthCallback& callback) {
     }
 }
 
-void TBrowserView::default_download(const String& suggestedName, const ICefBeforeDownloadCallback& callback) {
+void TBrowserView::default_download(const String& suggested_name, const ICefBeforeDownloadCallback& callback) {
     if (!FWebBOptions || !FWebBOptions->AutoDown()) {
         // The engine asks the user where to save, offering the suggested name.
         callback.Cont(u"", true);
@@ -653,7 +653,7 @@ void TBrowserView::default_download(const String& suggestedName, const ICefBefor
     }
     const String folder = FWebBOptions->DownLoadPath();
     if (!DirectoryExists(folder)) ::CreateDirectoryW(wide(folder), nullptr);
-    callback.Cont(UniqueDownloadName(folder + plain_download_name(suggestedName)), false);
+    callback.Cont(UniqueDownloadName(folder + plain_download_name(suggested_name)), false);
 }
 
 void TBrowserView::choose_favicon(const ICefBrowser& browser, const std::vector<String>& urls) {

@@ -19,19 +19,19 @@ class TWebBOptions;
 // events for them. Every operation runs on the GUI thread.
 class TBrowserView : public TWinControl {
 public:
-    TBrowserView(TComponent* AOwner, IWebBrowser* aEvents, TWebBOptions* aWebBOptions);
+    TBrowserView(TComponent* AOwner, IWebBrowser* events, TWebBOptions* web_b_options);
     ~TBrowserView() override;
 
-    void AddPage(const String& aUrl, const String& aDefaultUrl);
-    void Load(const String& aUrl);
-    bool ShowBrowser(const ICefBrowser& aBrowser);
+    void AddPage(const String& url, const String& default_url);
+    void Load(const String& url);
+    bool ShowBrowser(const ICefBrowser& browser);
     // False, changing nothing, for an identifier not in the table.
-    bool ShowBrowser(int aBrowserId);
-    bool CloseBrowser(int aCloseBrowserId, int aShowBrowserId);
-    bool CloseAllOtherBrowser(int aBrowserId);
-    void CloseAllBrowser(bool aIsTrigClosePageEvent);
-    void CopyBrowser(int aBrowserId);
-    void CopyBrowser(const ICefBrowser& aBrowser);
+    bool ShowBrowser(int browser_id);
+    bool CloseBrowser(int aCloseBrowserId, int show_browser_id);
+    bool CloseAllOtherBrowser(int browser_id);
+    void CloseAllBrowser(bool is_trig_close_page_event);
+    void CopyBrowser(int browser_id);
+    void CopyBrowser(const ICefBrowser& browser);
     void ReOpenClosedPage();
     void GoBack();
     void GoForward();
@@ -40,12 +40,12 @@ public:
     void StopLoad();
     void Print();
     void ExecuteJavaScript(const String& code);
-    void DownloadFile(const String& aFileUrl);
+    void DownloadFile(const String& file_url);
     void GetSourceInNewPage();
     void SearchText() {}
     // Runs AProc inside the active page's renderer; only with the engine in one process (otherwise
     // Exception "暂时只支持单进程模式"). Nothing without an active page.
-    void RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* aData);
+    void RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* data);
     TWebBJsExtention& JsExtention() noexcept { return *FJsExtention; }
 
     // Zoom steps of the active page, whole levels from -6 ("25%") to 9 ("500%"); nothing without one.
@@ -69,7 +69,7 @@ public:
     bool IsActivating() const noexcept { return FIsActivating; }
     void SetIsActivating(bool Value) noexcept { FIsActivating = Value; }
     // The wrapper of a page (nil when absent); its fields are guarded by PageLocker.
-    TCefBrowserWrapper* BrowserWrappers(int aBrowserId) const;
+    TCefBrowserWrapper* BrowserWrappers(int browser_id) const;
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -77,9 +77,9 @@ protected:
 
 private:
     void NewBrowser(const String& url);
-    bool CloseBrowserInternal(int aCloseBrowserId, int aShowBrowserId, TCloseBrowserType aCloseType);
+    bool CloseBrowserInternal(int aCloseBrowserId, int show_browser_id, TCloseBrowserType aCloseType);
     void HideActiveBrowser();
-    void SetActiveBrowser(const ICefBrowser& aBrowser);
+    void SetActiveBrowser(const ICefBrowser& browser);
     void ResizeActiveBrowser();
     void ClearPages();
     void close_pages(const std::vector<int>& ids, bool& destroyed);
@@ -87,11 +87,11 @@ private:
     bool dispatch_page_message(TMessage& Message);
     // The default behaviour, when the event's handler left it.
     void default_popup(const cef_popup_features_t& features, cef_window_info_t& window);
-    void default_error_page(const ICefBrowser& browser, int errorCode, const String& failedUrl);
+    void default_error_page(const ICefBrowser& browser, int errorCode, const String& failed_url);
     void default_script_dialog(const jsdialog_record& r);
     void default_leave_page(const before_unload_record& r);
     void default_authentication(const ICefAuthCallback& callback);
-    void default_download(const String& suggestedName, const ICefBeforeDownloadCallback& callback);
+    void default_download(const String& suggested_name, const ICefBeforeDownloadCallback& callback);
     void choose_favicon(const ICefBrowser& browser, const std::vector<String>& urls);
 
     IWebBrowser* FEvents;

@@ -100,8 +100,8 @@ Variant list_entry_value(const ICefListValue& list, int index) {
     }
 }
 
-bool send_run_in_render(const ICefBrowser& aBrowser, const TRenderProcessCallbackA& AProc, void* aData) {
-    auto page = std::make_unique<ICefBrowser>(aBrowser);
+bool send_run_in_render(const ICefBrowser& browser, const TRenderProcessCallbackA& AProc, void* data) {
+    auto page = std::make_unique<ICefBrowser>(browser);
     auto closure = std::make_unique<TRenderProcessCallbackA>(AProc);
     const auto hex = [](const void* p) { return IntToHex(reinterpret_cast<std::uintptr_t>(p), 4); };
     const ICefProcessMessage message = ICefProcessMessage::New(runinrender_message);
@@ -109,8 +109,8 @@ bool send_run_in_render(const ICefBrowser& aBrowser, const TRenderProcessCallbac
     args.SetSize(3);
     args.SetString(0, hex(page.get()));
     args.SetString(1, hex(closure.get()));
-    args.SetString(2, hex(aData));
-    if (!aBrowser.SendProcessMessage(PID_RENDERER, message)) return false;
+    args.SetString(2, hex(data));
+    if (!browser.SendProcessMessage(PID_RENDERER, message)) return false;
     // The renderer owns both references from here on.
     page.release();
     closure.release();
@@ -126,12 +126,12 @@ TWebBJsExtention::~TWebBJsExtention() {
     FHandlers->clear();
 }
 
-String TWebBJsExtention::send(const ICefBrowser& aBrowser, int code, const String& text, const Variant* Value,
-                              TJsExtentionProc aPorc) {
+String TWebBJsExtention::send(const ICefBrowser& browser, int code, const String& text, const Variant* Value,
+                              TJsExtentionProc proc) {
     // A value that cannot travel fails before anything is registered or sent, with or without a page.
     if (Value && Value->VarType() == Variant::varInt64) static_cast<void>(Value->AsInteger());
     // A page that is not given gets nothing, and nothing waits for a reply that cannot come.
-    if (!aBrowser) return {};
+    if (!browser) return {};
     const ICefProcessMessage message = ICefProcessMessage::New(torender_jsextention_message);
     const ICefListValue args = message.GetArgumentList();
     args.SetSize(Value ? 4 : 3);
@@ -142,15 +142,15 @@ String TWebBJsExtention::send(const ICefBrowser& aBrowser, int code, const Strin
     args.SetString(0, id);
     {
         const std::lock_guard lock(*JsHandlerLocker);
-        (*FHandlers)[id] = std::move(aPorc);
+        (*FHandlers)[id] = std::move(proc);
     }
-    if (aBrowser.SendProcessMessage(PID_RENDERER, message)) return id;
+    if (browser.SendProcessMessage(PID_RENDERER, message)) return id;
     const std::lock_guard lock(*JsHandlerLocker);
     FHandlers->erase(id);
     return {};
 }
 
-TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& aBrowser, int code, const String& text,
+TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& browser, int code, const String& text,
                                                     const Variant* Value) {
     // Each call waits on its own event, so calls that overlap (nested through the message dispatch of the
     // wait, or from several threads) each return after their own reply.
@@ -159,7 +159,7 @@ TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& aBrowser,
         outcome result;
     };
     const auto r = std::make_shared<reply>();
-    const String id = send(aBrowser, code, text, Value, [r](const Variant& v, const String& e) {
+    const String id = send(browser, code, text, Value, [r](const Variant& v, const String& e) {
         r->result = {v, e};
         r->done.SetEvent();
     });
@@ -177,114 +177,114 @@ TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& aBrowser,
     return {};
 }
 
-void TWebBJsExtention::GetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
-    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+void TWebBJsExtention::GetAsBooleanProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc) {
+    send(browser, js_operation::read, name, nullptr, std::move(proc));
 }
 
-void TWebBJsExtention::GetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
-    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+void TWebBJsExtention::GetAsFloatProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc) {
+    send(browser, js_operation::read, name, nullptr, std::move(proc));
 }
 
-void TWebBJsExtention::GetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
-    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+void TWebBJsExtention::GetAsIntegerProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc) {
+    send(browser, js_operation::read, name, nullptr, std::move(proc));
 }
 
-void TWebBJsExtention::GetAsStringProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
-    send(aBrowser, js_operation::read, aName, nullptr, std::move(aPorc));
+void TWebBJsExtention::GetAsStringProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc) {
+    send(browser, js_operation::read, name, nullptr, std::move(proc));
 }
 
-void TWebBJsExtention::GetDefinedProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc) {
-    send(aBrowser, js_operation::defined, aName, nullptr, std::move(aPorc));
+void TWebBJsExtention::GetDefinedProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc) {
+    send(browser, js_operation::defined, name, nullptr, std::move(proc));
 }
 
-void TWebBJsExtention::GetExecuteScriptResultProc(const ICefBrowser& aBrowser, const String& aScript,
-                                                  TJsExtentionProc aPorc) {
-    send(aBrowser, js_operation::evaluate, aScript, nullptr, std::move(aPorc));
+void TWebBJsExtention::GetExecuteScriptResultProc(const ICefBrowser& browser, const String& script,
+                                                  TJsExtentionProc proc) {
+    send(browser, js_operation::evaluate, script, nullptr, std::move(proc));
 }
 
-void TWebBJsExtention::SetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, bool Value,
-                                        TJsExtentionProc aPorc) {
+void TWebBJsExtention::SetAsBooleanProc(const ICefBrowser& browser, const String& name, bool Value,
+                                        TJsExtentionProc proc) {
     const Variant v(Value);
-    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+    send(browser, js_operation::write, name, &v, std::move(proc));
 }
 
-void TWebBJsExtention::SetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, double Value,
-                                      TJsExtentionProc aPorc) {
+void TWebBJsExtention::SetAsFloatProc(const ICefBrowser& browser, const String& name, double Value,
+                                      TJsExtentionProc proc) {
     const Variant v(Value);
-    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+    send(browser, js_operation::write, name, &v, std::move(proc));
 }
 
-void TWebBJsExtention::SetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value,
-                                        TJsExtentionProc aPorc) {
+void TWebBJsExtention::SetAsIntegerProc(const ICefBrowser& browser, const String& name, std::int64_t Value,
+                                        TJsExtentionProc proc) {
     const Variant v(Value);
-    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+    send(browser, js_operation::write, name, &v, std::move(proc));
 }
 
-void TWebBJsExtention::SetAsStringProc(const ICefBrowser& aBrowser, const String& aName, const String& Value,
-                                       TJsExtentionProc aPorc) {
+void TWebBJsExtention::SetAsStringProc(const ICefBrowser& browser, const String& name, const String& Value,
+                                       TJsExtentionProc proc) {
     const Variant v(Value);
-    send(aBrowser, js_operation::write, aName, &v, std::move(aPorc));
+    send(browser, js_operation::write, name, &v, std::move(proc));
 }
 
-bool TWebBJsExtention::GetAsBoolean(const ICefBrowser& aBrowser, const String& aName) {
-    return request(aBrowser, js_operation::read, aName).value.AsBoolean();
+bool TWebBJsExtention::GetAsBoolean(const ICefBrowser& browser, const String& name) {
+    return request(browser, js_operation::read, name).value.AsBoolean();
 }
 
-double TWebBJsExtention::GetAsFloat(const ICefBrowser& aBrowser, const String& aName) {
-    return request(aBrowser, js_operation::read, aName).value.AsFloat();
+double TWebBJsExtention::GetAsFloat(const ICefBrowser& browser, const String& name) {
+    return request(browser, js_operation::read, name).value.AsFloat();
 }
 
-std::int32_t TWebBJsExtention::GetAsInteger(const ICefBrowser& aBrowser, const String& aName) {
-    return request(aBrowser, js_operation::read, aName).value.AsInteger();
+std::int32_t TWebBJsExtention::GetAsInteger(const ICefBrowser& browser, const String& name) {
+    return request(browser, js_operation::read, name).value.AsInteger();
 }
 
-String TWebBJsExtention::GetAsString(const ICefBrowser& aBrowser, const String& aName) {
-    const outcome o = request(aBrowser, js_operation::read, aName);
+String TWebBJsExtention::GetAsString(const ICefBrowser& browser, const String& name) {
+    const outcome o = request(browser, js_operation::read, name);
     return o.error.empty() ? o.value.AsString() : o.error;
 }
 
-bool TWebBJsExtention::GetDefined(const ICefBrowser& aBrowser, const String& aName) {
-    return request(aBrowser, js_operation::defined, aName).value.AsBoolean();
+bool TWebBJsExtention::GetDefined(const ICefBrowser& browser, const String& name) {
+    return request(browser, js_operation::defined, name).value.AsBoolean();
 }
 
-Variant TWebBJsExtention::GetExecuteScriptResult(const ICefBrowser& aBrowser, const String& aScript) {
-    Variant v = request(aBrowser, js_operation::evaluate, aScript).value;
+Variant TWebBJsExtention::GetExecuteScriptResult(const ICefBrowser& browser, const String& script) {
+    Variant v = request(browser, js_operation::evaluate, script).value;
     // Only a string can hold the text; numbers and Booleans never do.
     if (v.VarType() == Variant::varString && v.AsString().find(u"不存在") != String::npos) return String();
     return v;
 }
 
-void TWebBJsExtention::SetAsBoolean(const ICefBrowser& aBrowser, const String& aName, bool Value) {
+void TWebBJsExtention::SetAsBoolean(const ICefBrowser& browser, const String& name, bool Value) {
     const Variant v(Value);
-    request(aBrowser, js_operation::write, aName, &v);
+    request(browser, js_operation::write, name, &v);
 }
 
-void TWebBJsExtention::SetAsFloat(const ICefBrowser& aBrowser, const String& aName, double Value) {
+void TWebBJsExtention::SetAsFloat(const ICefBrowser& browser, const String& name, double Value) {
     const Variant v(Value);
-    request(aBrowser, js_operation::write, aName, &v);
+    request(browser, js_operation::write, name, &v);
 }
 
-void TWebBJsExtention::SetAsInteger(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value) {
+void TWebBJsExtention::SetAsInteger(const ICefBrowser& browser, const String& name, std::int64_t Value) {
     const Variant v(Value);
-    request(aBrowser, js_operation::write, aName, &v);
+    request(browser, js_operation::write, name, &v);
 }
 
-void TWebBJsExtention::SetAsString(const ICefBrowser& aBrowser, const String& aName, const String& Value) {
+void TWebBJsExtention::SetAsString(const ICefBrowser& browser, const String& name, const String& Value) {
     const Variant v(Value);
-    request(aBrowser, js_operation::write, aName, &v);
+    request(browser, js_operation::write, name, &v);
 }
 
-void TWebBJsExtention::UnRegisterHandler(const String& aId, const String& aExpStr, const Variant& aValue) {
+void TWebBJsExtention::UnRegisterHandler(const String& id, const String& exp_str, const Variant& value) {
     TJsExtentionProc proc;
     {
         const std::lock_guard lock(*JsHandlerLocker);
-        const auto it = FHandlers->find(aId);
+        const auto it = FHandlers->find(id);
         if (it == FHandlers->end()) return;
         proc = std::move(it->second);
         FHandlers->erase(it);
     }
     // Run outside the lock: a closure that waits for another thread using a bridge cannot deadlock it.
-    if (proc) proc(aValue, aExpStr);
+    if (proc) proc(value, exp_str);
 }
 
 int TWebBJsExtention::PendingCount() const {

@@ -81,10 +81,10 @@ Variant list_entry_value(const ICefListValue& list, int index);
 // Asks the renderer of a page to run a closure with its script context. The message carries counted
 // references to the page and to the closure, which the renderer releases; both stay in the one process
 // shared by browser and renderer. False when the message could not be sent.
-bool send_run_in_render(const ICefBrowser& aBrowser, const TRenderProcessCallbackA& AProc, void* aData);
+bool send_run_in_render(const ICefBrowser& browser, const TRenderProcessCallbackA& AProc, void* data);
 
 // The browser half of the bridge, one per browser view. The "Proc" forms may be called on any thread;
-// they return at once and hand the outcome to aPorc on the GUI thread. The other forms wait for it,
+// they return at once and hand the outcome to proc on the GUI thread. The other forms wait for it,
 // serving messages on the GUI thread, at most ReplyTimeout; then they return with no value. A waiting
 // form called inside an engine callback on the GUI thread cannot be answered (the engine's loop work is
 // not re-entered) and always ends that way. A page that is not given sends nothing, and the waiting forms
@@ -100,33 +100,33 @@ public:
     TWebBJsExtention& operator=(const TWebBJsExtention&) = delete;
     ~TWebBJsExtention();
 
-    void GetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
-    void GetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
-    void GetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
-    void GetAsStringProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
-    void GetDefinedProc(const ICefBrowser& aBrowser, const String& aName, TJsExtentionProc aPorc);
-    void GetExecuteScriptResultProc(const ICefBrowser& aBrowser, const String& aScript, TJsExtentionProc aPorc);
-    void SetAsBooleanProc(const ICefBrowser& aBrowser, const String& aName, bool Value, TJsExtentionProc aPorc);
-    void SetAsFloatProc(const ICefBrowser& aBrowser, const String& aName, double Value, TJsExtentionProc aPorc);
+    void GetAsBooleanProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc);
+    void GetAsFloatProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc);
+    void GetAsIntegerProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc);
+    void GetAsStringProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc);
+    void GetDefinedProc(const ICefBrowser& browser, const String& name, TJsExtentionProc proc);
+    void GetExecuteScriptResultProc(const ICefBrowser& browser, const String& script, TJsExtentionProc proc);
+    void SetAsBooleanProc(const ICefBrowser& browser, const String& name, bool Value, TJsExtentionProc proc);
+    void SetAsFloatProc(const ICefBrowser& browser, const String& name, double Value, TJsExtentionProc proc);
     // ERangeError, before anything is sent, for a value outside the 32-bit range.
-    void SetAsIntegerProc(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value, TJsExtentionProc aPorc);
-    void SetAsStringProc(const ICefBrowser& aBrowser, const String& aName, const String& Value, TJsExtentionProc aPorc);
+    void SetAsIntegerProc(const ICefBrowser& browser, const String& name, std::int64_t Value, TJsExtentionProc proc);
+    void SetAsStringProc(const ICefBrowser& browser, const String& name, const String& Value, TJsExtentionProc proc);
 
-    bool GetAsBoolean(const ICefBrowser& aBrowser, const String& aName);
-    double GetAsFloat(const ICefBrowser& aBrowser, const String& aName);
-    std::int32_t GetAsInteger(const ICefBrowser& aBrowser, const String& aName);
+    bool GetAsBoolean(const ICefBrowser& browser, const String& name);
+    double GetAsFloat(const ICefBrowser& browser, const String& name);
+    std::int32_t GetAsInteger(const ICefBrowser& browser, const String& name);
     // The reply's error text instead of the value when there is one.
-    String GetAsString(const ICefBrowser& aBrowser, const String& aName);
-    bool GetDefined(const ICefBrowser& aBrowser, const String& aName);
+    String GetAsString(const ICefBrowser& browser, const String& name);
+    bool GetDefined(const ICefBrowser& browser, const String& name);
     // The value; an empty string instead when its text contains "不存在".
-    Variant GetExecuteScriptResult(const ICefBrowser& aBrowser, const String& aScript);
-    void SetAsBoolean(const ICefBrowser& aBrowser, const String& aName, bool Value);
-    void SetAsFloat(const ICefBrowser& aBrowser, const String& aName, double Value);
-    void SetAsInteger(const ICefBrowser& aBrowser, const String& aName, std::int64_t Value);
-    void SetAsString(const ICefBrowser& aBrowser, const String& aName, const String& Value);
+    Variant GetExecuteScriptResult(const ICefBrowser& browser, const String& script);
+    void SetAsBoolean(const ICefBrowser& browser, const String& name, bool Value);
+    void SetAsFloat(const ICefBrowser& browser, const String& name, double Value);
+    void SetAsInteger(const ICefBrowser& browser, const String& name, std::int64_t Value);
+    void SetAsString(const ICefBrowser& browser, const String& name, const String& Value);
 
     // Delivers one reply (the view calls it on the GUI thread); a reply for no pending request is dropped.
-    void UnRegisterHandler(const String& aId, const String& aExpStr, const Variant& aValue);
+    void UnRegisterHandler(const String& id, const String& exp_str, const Variant& value);
 
     DWORD ReplyTimeout() const noexcept { return FReplyTimeout.load(); }
     void SetReplyTimeout(DWORD Value) noexcept { FReplyTimeout = Value; }
@@ -143,9 +143,9 @@ private:
     using pending_table = std::map<String, TJsExtentionProc>;
 
     // The request's id; empty when nothing was sent (no page, or the message did not go).
-    String send(const ICefBrowser& aBrowser, int code, const String& text, const Variant* Value,
-                TJsExtentionProc aPorc);
-    outcome request(const ICefBrowser& aBrowser, int code, const String& text, const Variant* Value = nullptr);
+    String send(const ICefBrowser& browser, int code, const String& text, const Variant* Value,
+                TJsExtentionProc proc);
+    outcome request(const ICefBrowser& browser, int code, const String& text, const Variant* Value = nullptr);
 
     std::shared_ptr<pending_table> FHandlers;
     std::atomic<DWORD> FReplyTimeout{default_reply_timeout}; // read by waiting calls on any thread

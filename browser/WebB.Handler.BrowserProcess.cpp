@@ -14,12 +14,12 @@ void TWebBBrowserProcessHandler::ContextInitialized() {
     if (OnContextInitialized) OnContextInitialized();
 }
 
-void TWebBBrowserProcessHandler::BeforeChildProcessLaunch(const ICefCommandLine& commandLine) {
-    if (OnBeforeChildProcessLaunch) OnBeforeChildProcessLaunch(commandLine);
+void TWebBBrowserProcessHandler::BeforeChildProcessLaunch(const ICefCommandLine& command_line) {
+    if (OnBeforeChildProcessLaunch) OnBeforeChildProcessLaunch(command_line);
 }
 
-void TWebBBrowserProcessHandler::RenderProcessThreadCreated(const ICefListValue& extraInfo) {
-    if (OnRenderProcessThreadCreated) OnRenderProcessThreadCreated(extraInfo);
+void TWebBBrowserProcessHandler::RenderProcessThreadCreated(const ICefListValue& extra_info) {
+    if (OnRenderProcessThreadCreated) OnRenderProcessThreadCreated(extra_info);
 }
 
 // The engine prints with its own defaults.

@@ -17,8 +17,8 @@ public:
 
 private:
     void ContextInitialized();
-    void BeforeChildProcessLaunch(const ICefCommandLine& commandLine);
-    void RenderProcessThreadCreated(const ICefListValue& extraInfo);
+    void BeforeChildProcessLaunch(const ICefCommandLine& command_line);
+    void RenderProcessThreadCreated(const ICefListValue& extra_info);
     cef_print_handler_t* GetPrintHandler();
 };
 

@@ -29,8 +29,8 @@ TWebBRenderProcessHandler::TWebBRenderProcessHandler()
     cef()->on_process_message_received = &engine_thunk<&self::ProcessMessageReceived>::call;
 }
 
-void TWebBRenderProcessHandler::RenderThreadCreated(const ICefListValue& extraInfo) {
-    if (OnRenderThreadCreated) OnRenderThreadCreated(extraInfo);
+void TWebBRenderProcessHandler::RenderThreadCreated(const ICefListValue& extra_info) {
+    if (OnRenderThreadCreated) OnRenderThreadCreated(extra_info);
 }
 
 void TWebBRenderProcessHandler::WebKitInitialized() {
@@ -77,7 +77,7 @@ void TWebBRenderProcessHandler::FocusedNodeChanged(const ICefBrowser& browser, c
     if (OnFocusedNodeChanged) OnFocusedNodeChanged(browser, frame, node);
 }
 
-int TWebBRenderProcessHandler::ProcessMessageReceived(const ICefBrowser& browser, cef_process_id_t sourceProcess,
+int TWebBRenderProcessHandler::ProcessMessageReceived(const ICefBrowser& browser, cef_process_id_t source_process,
                                                       const ICefProcessMessage& message) {
     const String name = message ? message.GetName() : String();
     bool handled = false;
@@ -88,7 +88,7 @@ int TWebBRenderProcessHandler::ProcessMessageReceived(const ICefBrowser& browser
         if (run_in_render_message) run_in_render_message(browser, message);
         handled = true;
     }
-    if (OnProcessMessageReceived) OnProcessMessageReceived(browser, sourceProcess, message, handled);
+    if (OnProcessMessageReceived) OnProcessMessageReceived(browser, source_process, message, handled);
     return handled ? 1 : 0;
 }
 

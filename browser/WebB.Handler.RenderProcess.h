@@ -32,7 +32,7 @@ public:
     bridge_message run_in_render_message;
 
 private:
-    void RenderThreadCreated(const ICefListValue& extraInfo);
+    void RenderThreadCreated(const ICefListValue& extra_info);
     void WebKitInitialized();
     void BrowserCreated(const ICefBrowser& browser);
     void BrowserDestroyed(const ICefBrowser& browser);
@@ -44,7 +44,7 @@ private:
     void UncaughtException(const ICefBrowser& browser, const ICefFrame& frame, const ICefv8Context& context,
                            const ICefV8Exception& exception, const engine_ref<cef_v8stack_trace_t>& stackTrace);
     void FocusedNodeChanged(const ICefBrowser& browser, const ICefFrame& frame, const engine_ref<cef_domnode_t>& node);
-    int ProcessMessageReceived(const ICefBrowser& browser, cef_process_id_t sourceProcess,
+    int ProcessMessageReceived(const ICefBrowser& browser, cef_process_id_t source_process,
                                const ICefProcessMessage& message);
 };
 

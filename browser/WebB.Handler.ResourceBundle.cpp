@@ -10,35 +10,35 @@ TWebBResourceBundleHandler::TWebBResourceBundleHandler() {
     cef()->get_data_resource_for_scale = &engine_thunk<&TWebBResourceBundleHandler::GetDataResourceForScale>::call;
 }
 
-int TWebBResourceBundleHandler::GetLocalizedString(int messageId, cef_string_t* string) {
+int TWebBResourceBundleHandler::GetLocalizedString(int message_id, cef_string_t* string) {
     String value;
     bool cancel = false;
-    if (OnGetLocalizedString) OnGetLocalizedString(messageId, value, cancel);
+    if (OnGetLocalizedString) OnGetLocalizedString(message_id, value, cancel);
     if (cancel && string) assign_cef_string(string, value);
     return cancel ? 1 : 0;
 }
 
-int TWebBResourceBundleHandler::GetDataResource(int resourceId, void** data, std::size_t* dataSize) {
+int TWebBResourceBundleHandler::GetDataResource(int resourceId, void** data, std::size_t* data_size) {
     void* supplied = nullptr;
-    std::size_t size = dataSize ? *dataSize : 0;
+    std::size_t size = data_size ? *data_size : 0;
     bool cancel = false;
     if (OnGetDataResource) OnGetDataResource(resourceId, supplied, size, cancel);
     if (cancel) {
         if (data) *data = supplied;
-        if (dataSize) *dataSize = size;
+        if (data_size) *data_size = size;
     }
     return cancel ? 1 : 0;
 }
 
 int TWebBResourceBundleHandler::GetDataResourceForScale(int resourceId, cef_scale_factor_t scaleFactor, void** data,
-                                                        std::size_t* dataSize) {
+                                                        std::size_t* data_size) {
     void* supplied = nullptr;
-    std::size_t size = dataSize ? *dataSize : 0;
+    std::size_t size = data_size ? *data_size : 0;
     bool cancel = false;
     if (OnGetDataResourceForScale) OnGetDataResourceForScale(resourceId, scaleFactor, supplied, size, cancel);
     if (cancel) {
         if (data) *data = supplied;
-        if (dataSize) *dataSize = size;
+        if (data_size) *data_size = size;
     }
     return cancel ? 1 : 0;
 }

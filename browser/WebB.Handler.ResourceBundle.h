@@ -16,9 +16,9 @@ public:
     TOnGetDataResourceForScale OnGetDataResourceForScale;
 
 private:
-    int GetLocalizedString(int messageId, cef_string_t* string);
-    int GetDataResource(int resourceId, void** data, std::size_t* dataSize);
-    int GetDataResourceForScale(int resourceId, cef_scale_factor_t scaleFactor, void** data, std::size_t* dataSize);
+    int GetLocalizedString(int message_id, cef_string_t* string);
+    int GetDataResource(int resourceId, void** data, std::size_t* data_size);
+    int GetDataResourceForScale(int resourceId, cef_scale_factor_t scaleFactor, void** data, std::size_t* data_size);
 };
 
 } // namespace kq

@@ -52,8 +52,8 @@ void TFaviconGetter::Cancel() {
     if (const ICefUrlRequest running = fUrlRequest) running.Cancel();
 }
 
-void TFaviconGetter::OnDownloadData(ICefUrlRequest, const void* data, size_t dataLength) {
-    if (fStream && data) fStream->Write(data, static_cast<std::int64_t>(dataLength));
+void TFaviconGetter::OnDownloadData(ICefUrlRequest, const void* data, size_t data_length) {
+    if (fStream && data) fStream->Write(data, static_cast<std::int64_t>(data_length));
 }
 
 void TFaviconGetter::OnRequestComplete(ICefUrlRequest request) {

@@ -55,7 +55,7 @@ struct popup_record {
     cef_window_open_disposition_t targetDisposition;
     bool userGesture;
     const cef_popup_features_t* popupFeatures;
-    cef_window_info_t* windowInfo;
+    cef_window_info_t* window_info;
     cef_client_t** client;
     cef_browser_settings_t* settings;
     bool* noJavascriptAccess;
@@ -70,13 +70,13 @@ struct load_error_record {
     const ICefFrame* frame;
     int errorCode;
     const String* errorText;
-    const String* failedUrl;
+    const String* failed_url;
     bool CancelDefaultEvent;
 };
 struct context_menu_command_record {
     const ICefFrame* frame;
     const ICefContextMenuParams* params;
-    int commandId;
+    int command_id;
     cef_event_flags_t eventFlags;
     bool* result;
 };
@@ -101,7 +101,7 @@ struct tooltip_record {
 };
 struct before_download_record {
     const ICefDownloadItem* downloadItem;
-    const String* suggestedName;
+    const String* suggested_name;
     const ICefBeforeDownloadCallback* callback;
     bool CancelDefaultEvent;
 };
@@ -159,7 +159,7 @@ String CreateGuidString();
 class TStream;
 
 // The bytes of a downloaded favicon, from their start, with the address they came from.
-using TFaviconReady = std::function<void(const String& aUrl, TStream& aStream)>;
+using TFaviconReady = std::function<void(const String& url, TStream& stream)>;
 
 // Downloads one favicon through the engine. The callback runs on the engine's UI thread (the GUI thread)
 // when the request has succeeded; an exception it raises is dropped. Cancel forgets the callback.
@@ -170,7 +170,7 @@ public:
     void Cancel();
 
 private:
-    void OnDownloadData(ICefUrlRequest request, const void* data, size_t dataLength);
+    void OnDownloadData(ICefUrlRequest request, const void* data, size_t data_length);
     void OnRequestComplete(ICefUrlRequest request);
 
     TFaviconReady fCallback;

@@ -25,21 +25,21 @@ const property_table& TFunctionRegistry::PublishedProperties() const {
     return table;
 }
 
-void TFunctionRegistry::add_info(std::int32_t functionID, TFunctionProc proc, TCPUFeatures cpuFeatures,
+void TFunctionRegistry::add_info(std::int32_t functionID, TFunctionProc proc, TCPUFeatures cpu_features,
                                  std::int32_t flags) {
-    FItems.push_back(std::make_unique<TFunctionInfo>(TFunctionInfo{functionID, proc, cpuFeatures, flags}));
+    FItems.push_back(std::make_unique<TFunctionInfo>(TFunctionInfo{functionID, proc, cpu_features, flags}));
 }
 
-TFunctionProc TFunctionRegistry::FindFunction(std::int32_t functionID, TFunctionPriority priorityCallback) const {
-    if (!priorityCallback)
-        priorityCallback = DefaultBindingPriority;
+TFunctionProc TFunctionRegistry::FindFunction(std::int32_t functionID, TFunctionPriority priority_callback) const {
+    if (!priority_callback)
+        priority_callback = DefaultBindingPriority;
     std::int32_t best = NoPriority;
     TFunctionProc found = nullptr;
     // From the last registration back: among equal priorities the later registration wins.
     for (auto it = FItems.rbegin(); it != FItems.rend(); ++it) {
         if (!*it || (*it)->FunctionID != functionID)
             continue;
-        const std::int32_t priority = priorityCallback(it->get());
+        const std::int32_t priority = priority_callback(it->get());
         if (priority < best) {
             best = priority;
             found = (*it)->Proc;
@@ -48,15 +48,15 @@ TFunctionProc TFunctionRegistry::FindFunction(std::int32_t functionID, TFunction
     return found;
 }
 
-void TFunctionRegistry::Rebind(std::int32_t functionID, TFunctionPriority priorityCallback) {
+void TFunctionRegistry::Rebind(std::int32_t functionID, TFunctionPriority priority_callback) {
     for (const binding& b : FBindings)
         if (b.FunctionID == functionID)
-            b.Store(b.Variable, FindFunction(functionID, priorityCallback));
+            b.Store(b.Variable, FindFunction(functionID, priority_callback));
 }
 
-void TFunctionRegistry::RebindAll(TFunctionPriority priorityCallback) {
+void TFunctionRegistry::RebindAll(TFunctionPriority priority_callback) {
     for (const binding& b : FBindings)
-        b.Store(b.Variable, FindFunction(b.FunctionID, priorityCallback));
+        b.Store(b.Variable, FindFunction(b.FunctionID, priority_callback));
 }
 
 void TFunctionRegistry::Clear() {

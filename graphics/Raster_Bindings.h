@@ -37,21 +37,21 @@ public:
     const property_table& PublishedProperties() const override;
 
     template <class Proc>
-    void Add(std::int32_t functionID, Proc* proc, TCPUFeatures cpuFeatures = {}, std::int32_t flags = 0) {
-        add_info(functionID, reinterpret_cast<TFunctionProc>(proc), cpuFeatures, flags);
+    void Add(std::int32_t functionID, Proc* proc, TCPUFeatures cpu_features = {}, std::int32_t flags = 0) {
+        add_info(functionID, reinterpret_cast<TFunctionProc>(proc), cpu_features, flags);
     }
 
     template <class Proc>
-    void RegisterBinding(std::int32_t functionID, Proc** bindVariable) {
-        FBindings.push_back({functionID, bindVariable, [](void* variable, TFunctionProc proc) {
+    void RegisterBinding(std::int32_t functionID, Proc** bind_variable) {
+        FBindings.push_back({functionID, bind_variable, [](void* variable, TFunctionProc proc) {
                                  *static_cast<Proc**>(variable) = reinterpret_cast<Proc*>(proc);
                              }});
     }
 
     // Nil when no implementation of the ID can run.
-    TFunctionProc FindFunction(std::int32_t functionID, TFunctionPriority priorityCallback = nullptr) const;
-    void Rebind(std::int32_t functionID, TFunctionPriority priorityCallback = nullptr);
-    void RebindAll(TFunctionPriority priorityCallback = nullptr);
+    TFunctionProc FindFunction(std::int32_t functionID, TFunctionPriority priority_callback = nullptr) const;
+    void Rebind(std::int32_t functionID, TFunctionPriority priority_callback = nullptr);
+    void RebindAll(TFunctionPriority priority_callback = nullptr);
     void Clear();
 
     std::int32_t Count() const { return static_cast<std::int32_t>(FItems.size()); }
@@ -73,7 +73,7 @@ private:
     std::vector<binding> FBindings;
     String FName;
 
-    void add_info(std::int32_t functionID, TFunctionProc proc, TCPUFeatures cpuFeatures, std::int32_t flags);
+    void add_info(std::int32_t functionID, TFunctionProc proc, TCPUFeatures cpu_features, std::int32_t flags);
 };
 
 // Creates, names and lists a registry; the list owns it until FreeFunctionRegistries.

@@ -296,16 +296,16 @@ TClassList* KernelClassList() {
     return kernel_classes.get();
 }
 
-void AddKernelClass(TClass kernelClass) {
+void AddKernelClass(TClass kernel_class) {
     if (!kernel_classes)
         kernel_classes = std::make_unique<TClassList>();
-    kernel_classes->Add(kernelClass);
+    kernel_classes->Add(kernel_class);
 }
 
-std::unique_ptr<TCustomKernel> create_kernel(StringView className) {
+std::unique_ptr<TCustomKernel> create_kernel(StringView class_name) {
     if (!kernel_classes)
         return nullptr;
-    const TClass found = kernel_classes->Find(className);
+    const TClass found = kernel_classes->Find(class_name);
     return found ? static_cast<const kernel_class*>(found)->Create() : nullptr;
 }
 

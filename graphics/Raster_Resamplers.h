@@ -204,9 +204,9 @@ TClass kernel_class_of() {
 
 // Each list is made on first use and freed at shutdown; nil before.
 TClassList* KernelClassList();
-void AddKernelClass(TClass kernelClass);
+void AddKernelClass(TClass kernel_class);
 // A new kernel of the listed class of exactly this name, or nil.
-std::unique_ptr<TCustomKernel> create_kernel(StringView className);
+std::unique_ptr<TCustomKernel> create_kernel(StringView class_name);
 
 // --- Weights
 

@@ -38,11 +38,11 @@ protected:
 TEST(RasterPointerMap, AddingTwiceKeepsOneEntry) {
     TPointerMap map;
     int a = 0, data1 = 0, data2 = 0;
-    bool isNew = false;
-    const PPData slot = map.Add(&a, &data1, isNew);
-    EXPECT_TRUE(isNew);
-    const PPData again = map.Add(&a, &data2, isNew);
-    EXPECT_FALSE(isNew);
+    bool is_new = false;
+    const PPData slot = map.Add(&a, &data1, is_new);
+    EXPECT_TRUE(is_new);
+    const PPData again = map.Add(&a, &data2, is_new);
+    EXPECT_FALSE(is_new);
     EXPECT_EQ(slot, again);
     EXPECT_EQ(*again, &data1); // the existing data stays
     EXPECT_EQ(map.Count(), 1);
