@@ -328,16 +328,6 @@ const property_table& TPageTabsLookAndFeel::PublishedProperties() const {
 
 // --- Strip defaults
 
-namespace {
-
-struct style_values {
-    TColor start, stop;
-    std::uint8_t start_alpha, stop_alpha;
-    TColor outline;
-    float size;
-    std::uint8_t outline_alpha;
-};
-
 void set_style(TPageTabsLookAndFeelStyle& s, const style_values& v) {
     s.SetStartColor(v.start);
     s.SetStopColor(v.stop);
@@ -362,7 +352,6 @@ void set_font(TPageTabsLookAndFeelBaseFont& f, TColor colour, std::uint8_t alpha
     f.SetTextRendoringMode(Gdiplus::TextRenderingHintClearTypeGridFit);
 }
 
-} // namespace
 
 void apply_strip_defaults(TPageTabsLookAndFeel& look_and_feel) {
     TPageTabsLookAndFeelTab& tabs = *look_and_feel.Tabs();

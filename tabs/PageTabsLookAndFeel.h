@@ -402,4 +402,17 @@ private:
 // The values the strip gives its look right after creating it, where they differ from the classes'.
 void apply_strip_defaults(TPageTabsLookAndFeel& look_and_feel);
 
+// Whole leaves set at once, for the strip's defaults and for looks of applications.
+struct style_values {
+    TColor start, stop;
+    std::uint8_t start_alpha, stop_alpha;
+    TColor outline;
+    float size;
+    std::uint8_t outline_alpha;
+};
+void set_style(TPageTabsLookAndFeelStyle& s, const style_values& v);
+void set_pen(TPageTabsLookAndFeelPen& p, TColor colour, float thickness, int alpha);
+// Segoe UI, 9 points, with clear-type grid fitting, in the given colour and alpha.
+void set_font(TPageTabsLookAndFeelBaseFont& f, TColor colour, std::uint8_t alpha);
+
 } // namespace kq

@@ -7,38 +7,6 @@ namespace kq::test {
 
 namespace {
 
-struct style_values {
-    TColor start, stop;
-    int start_alpha, stop_alpha;
-    TColor outline;
-    float size;
-    int outline_alpha;
-};
-
-void set_style(TPageTabsLookAndFeelStyle& s, const style_values& v) {
-    s.SetStartColor(v.start);
-    s.SetStopColor(v.stop);
-    s.SetStartAlpha(v.start_alpha);
-    s.SetStopAlpha(v.stop_alpha);
-    s.SetOutlineColor(v.outline);
-    s.SetOutlineSize(v.size);
-    s.SetOutlineAlpha(v.outline_alpha);
-}
-
-void set_pen(TPageTabsLookAndFeelPen& p, TColor colour, float thickness, int alpha) {
-    p.SetColor(colour);
-    p.SetThickness(thickness);
-    p.SetAlpha(alpha);
-}
-
-void set_font(TPageTabsLookAndFeelBaseFont& f, TColor colour, int alpha) {
-    f.SetName(u"Segoe UI");
-    f.SetSize(9);
-    f.SetColor(colour);
-    f.SetAlpha(alpha);
-    f.SetTextRendoringMode(Gdiplus::TextRenderingHintClearTypeGridFit);
-}
-
 void set_position(TPageTabsControlPosition& p, int vertical, int horizontal, int width, int height) {
     p.Offsets()->SetVertical(vertical);
     p.Offsets()->SetHorizontal(horizontal);
