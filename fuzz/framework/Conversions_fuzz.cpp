@@ -1,6 +1,7 @@
 // Number, boolean and Format texts from anywhere may only succeed or raise EConvertError, and what the
 // framework writes must read back.
 
+#include "fuzz/FuzzInput.h"
 #include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 #include "framework/Lists.h"
@@ -16,9 +17,7 @@ namespace {
 
 using namespace kq;
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using fuzz::check;
 
 template <class I, class Raising, class Trying>
 void integer_reader(StringView text, Raising raising, Trying trying) {

@@ -2,6 +2,7 @@
 // allocate what the stream cannot hold, and a failed read leaves the bitmap as it was. What they read
 // writes back to the same pixels.
 
+#include "fuzz/FuzzInput.h"
 #include "framework/Exceptions.h"
 #include "framework/Streams.h"
 #include "graphics/Raster.h"
@@ -15,9 +16,7 @@ namespace {
 
 using namespace kq;
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using fuzz::check;
 
 bool same_pixels(const TCustomBitmap32& a, const TCustomBitmap32& b) {
     if (a.Width() != b.Width() || a.Height() != b.Height()) return false;

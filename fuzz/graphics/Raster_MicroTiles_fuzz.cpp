@@ -1,6 +1,7 @@
 // Rectangles and lines of any coordinates marked on a tile set: nothing is written outside the set, the
 // rectangles that come back stay inside its area and cover every marked pixel inside it.
 
+#include "fuzz/FuzzInput.h"
 #include "graphics/Raster.h"
 #include "graphics/Raster_MicroTiles.h"
 
@@ -14,23 +15,9 @@ namespace {
 
 using namespace kq;
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
-}
+using fuzz::check;
 
-struct reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    template <class T>
-    T next() {
-        T v{};
-        const std::size_t n = std::min(size, sizeof v);
-        std::memcpy(&v, data, n);
-        data += n;
-        size -= n;
-        return v;
-    }
-};
+using reader = fuzz::input_reader;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // number), any number of points and polygons, any clip. Nothing may be read or written outside the bitmap,
 // every span must lie in the clip, and coverage stays a number.
 
+#include "fuzz/FuzzInput.h"
 #include "graphics/Raster.h"
 #include "graphics/Raster_Bitmap.h"
 #include "graphics/Raster_Polygons.h"
@@ -17,31 +18,13 @@ namespace {
 
 using namespace kq;
 
-void check(bool ok) {
-    if (!ok) __builtin_trap();
+using fuzz::check;
+
+// Half the time a raw float (anything at all), else a small coordinate around the bitmap.
+float coordinate(fuzz::input_reader& in) {
+    if (in.byte() & 1) return in.next<float>();
+    return static_cast<float>(static_cast<std::int8_t>(in.byte())) / 2.0f;
 }
-
-struct reader {
-    const std::uint8_t* data;
-    std::size_t size;
-
-    bool more() const { return size > 0; }
-    std::uint8_t byte() {
-        if (size == 0) return 0;
-        --size;
-        return *data++;
-    }
-    // Half the time a raw float (anything at all), else a small coordinate around the bitmap.
-    float coordinate() {
-        if (byte() & 1) {
-            float f = 0;
-            std::uint8_t b[4] = {byte(), byte(), byte(), byte()};
-            std::memcpy(&f, b, 4);
-            return f;
-        }
-        return static_cast<float>(static_cast<std::int8_t>(byte())) / 2.0f;
-    }
-};
 
 struct clip_check {
     TFloatRect clip;
@@ -64,14 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     }();
     (void)started;
-    reader in{data, size};
+    fuzz::input_reader in{data, size};
     const std::uint8_t setup = in.byte();
     TArrayOfArrayOfFloatPoint polygons;
     while (in.more() && polygons.size() < 16) {
         TArrayOfFloatPoint polygon;
         const std::size_t points = in.byte() % 64;
         for (std::size_t i = 0; i < points && in.more(); ++i)
-            polygon.push_back({in.coordinate(), in.coordinate()});
+            polygon.push_back({coordinate(in), coordinate(in)});
         polygons.push_back(std::move(polygon));
     }
 
@@ -89,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     renderer->SetColor(setup & 16 ? 0x80C0A060 : 0xFFC0A060);
     if (setup & 32) {
         // A clip of any numbers: the renderer holds it to the bitmap.
-        reader clip_in{data, size};
-        renderer->PolyPolygonFS(polygons, {clip_in.coordinate(), clip_in.coordinate(), clip_in.coordinate(),
-                                           clip_in.coordinate()});
+        fuzz::input_reader clip_in{data, size};
+        renderer->PolyPolygonFS(polygons, {coordinate(clip_in), coordinate(clip_in), coordinate(clip_in),
+                                           coordinate(clip_in)});
     } else {
         renderer->PolyPolygonFS(polygons);
     }
