@@ -3,9 +3,9 @@
 #include "framework/ComObjects.h"
 
 #include <algorithm>
-#include <array>
 
 #include "framework/Conversions.h"
+#include "framework/Files.h"
 #include "framework/Streams.h"
 
 namespace kq {
@@ -74,19 +74,8 @@ void TFaviconGetter::OnRequestComplete(ICefUrlRequest request) {
 
 namespace {
 
-bool refused_character(char16_t c) {
-    return c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'/' || c == u'\\' || c == u'|' ||
-           c == u'?' || c == u'*';
-}
-
-bool device_name(const String& name) {
-    static constexpr std::array<const char16_t*, 22> devices{
-        u"CON",  u"PRN",  u"AUX",  u"NUL",  u"COM1", u"COM2", u"COM3", u"COM4", u"COM5", u"COM6", u"COM7",
-        u"COM8", u"COM9", u"LPT1", u"LPT2", u"LPT3", u"LPT4", u"LPT5", u"LPT6", u"LPT7", u"LPT8", u"LPT9"};
-    // The system takes "CON.txt" and "con " for the device too.
-    const String stem = TrimRight(name.substr(0, name.find(u'.')));
-    return std::any_of(devices.begin(), devices.end(), [&](const char16_t* d) { return SameText(stem, d); });
-}
+// A plain name holds no folder parts either.
+bool refused_character(char16_t c) { return is_refused_name_character(c) || c == u'/' || c == u'\\'; }
 
 bool name_taken(const String& path) { return ::GetFileAttributesW(wide(path)) != INVALID_FILE_ATTRIBUTES; }
 
@@ -104,7 +93,7 @@ String plain_download_name(const String& suggested) {
     while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
     name = TrimLeft(name);
     if (name.empty()) return u"download";
-    if (device_name(name)) name = u"_" + name;
+    if (is_device_name(name)) name = u"_" + name;
     return name;
 }
 

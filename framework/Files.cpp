@@ -6,6 +6,7 @@
 #include "framework/Streams.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
 namespace kq {
@@ -83,6 +84,25 @@ void write_file_replacing(const String& target, const void* data, std::size_t si
     if (!::MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING))
         RaiseFileCreateError(target, ::GetLastError());
     remove_temporary.release();
+}
+
+bool is_device_name(StringView name) noexcept {
+    name = name.substr(0, name.find(u'.'));
+    while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
+    const auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; };
+    static constexpr std::array<StringView, 6> plain{u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"};
+    const auto same = [&](StringView device) {
+        return device.size() == name.size() &&
+               std::equal(name.begin(), name.end(), device.begin(), [&](char16_t a, char16_t b) { return upper(a) == b; });
+    };
+    if (std::any_of(plain.begin(), plain.end(), same)) return true;
+    if (name.size() != 4 || name[3] < u'1' || name[3] > u'9') return false;
+    const String head{upper(name[0]), upper(name[1]), upper(name[2])};
+    return head == u"COM" || head == u"LPT";
+}
+
+bool is_refused_name_character(char16_t c) noexcept {
+    return c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' || c == u'*';
 }
 
 } // namespace kq

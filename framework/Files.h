@@ -40,4 +40,10 @@ inline constexpr StringView replacing_file_suffix = u".tmp";
 // the target's name and the system's reason; no temporary file is left then.
 void write_file_replacing(const String& target, const void* data, std::size_t size);
 
+// Whether the system takes a file name for a device (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1 to COM9,
+// LPT1 to LPT9, in any case), as it does with the part before the first dot, trailing blanks dropped.
+bool is_device_name(StringView name) noexcept;
+// A character that no file or folder name may hold (the path separators aside).
+bool is_refused_name_character(char16_t c) noexcept;
+
 } // namespace kq

@@ -1,7 +1,8 @@
 #include "installer/InstallPaths.h"
 
+#include "framework/Files.h"
+
 #include <algorithm>
-#include <array>
 
 namespace kq {
 
@@ -10,8 +11,6 @@ namespace {
 bool is_separator(char16_t c) noexcept { return c == u'\\' || c == u'/'; }
 
 bool is_drive_letter(char16_t c) noexcept { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-
-char16_t upper(char16_t c) noexcept { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
 // Length of the root part: "C:\" or "\\server\share"; 0 when the text has none.
 std::size_t root_length(StringView path) noexcept {
@@ -24,25 +23,6 @@ std::size_t root_length(StringView path) noexcept {
     const std::size_t share_end = std::find_if(path.begin() + server_end + 1, path.end(), is_separator) - path.begin();
     if (share_end == server_end + 1) return 0;
     return share_end;
-}
-
-bool is_device_name(StringView name) noexcept {
-    // The system takes the name before the first dot, without trailing blanks, as the device.
-    name = name.substr(0, name.find(u'.'));
-    while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
-    static constexpr std::array<StringView, 6> plain{u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"};
-    auto same = [&](StringView device) {
-        return device.size() == name.size() && std::equal(name.begin(), name.end(), device.begin(),
-                                                          [](char16_t a, char16_t b) { return upper(a) == b; });
-    };
-    if (std::any_of(plain.begin(), plain.end(), same)) return true;
-    if (name.size() != 4 || name[3] < u'1' || name[3] > u'9') return false;
-    const String head{upper(name[0]), upper(name[1]), upper(name[2])};
-    return head == u"COM" || head == u"LPT";
-}
-
-bool is_bad_character(char16_t c) noexcept {
-    return c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' || c == u'*';
 }
 
 } // namespace
@@ -60,7 +40,7 @@ path_problem check_folder(StringView folder, std::size_t reserve) noexcept {
     if (root == 0) return path_problem::not_full;
     // Past the drive's colon, or over the whole text of a share (its server and share names too).
     const StringView named = folder[1] == u':' ? folder.substr(2) : folder;
-    if (std::any_of(named.begin(), named.end(), is_bad_character)) return path_problem::bad_character;
+    if (std::any_of(named.begin(), named.end(), is_refused_name_character)) return path_problem::bad_character;
     const StringView rest = folder.substr(root);
     for (std::size_t start = 0; start < rest.size();) {
         const std::size_t end = std::find_if(rest.begin() + start, rest.end(), is_separator) - rest.begin();
