@@ -156,13 +156,13 @@ bool TBrowserView::ShowBrowser(int browser_id) {
     return ShowBrowser(browser);
 }
 
-bool TBrowserView::CloseBrowser(int aCloseBrowserId, int show_browser_id) {
-    return CloseBrowserInternal(aCloseBrowserId, show_browser_id, CLOSETYPE_DEFAULT);
+bool TBrowserView::CloseBrowser(int close_browser_id, int show_browser_id) {
+    return CloseBrowserInternal(close_browser_id, show_browser_id, CLOSETYPE_DEFAULT);
 }
 
-bool TBrowserView::CloseBrowserInternal(int aCloseBrowserId, int show_browser_id, TCloseBrowserType aCloseType) {
+bool TBrowserView::CloseBrowserInternal(int close_browser_id, int show_browser_id, TCloseBrowserType close_type) {
     const std::lock_guard lock(*PageLocker);
-    TCefBrowserWrapper* closing = FBrowserDic.Find(aCloseBrowserId);
+    TCefBrowserWrapper* closing = FBrowserDic.Find(close_browser_id);
     if (!closing) return false;
     const TCefBrowserWrapper* showing = FBrowserDic.Find(show_browser_id);
     const ICefBrowser to_show = showing ? showing->Browser() : ICefBrowser();
@@ -172,16 +172,16 @@ bool TBrowserView::CloseBrowserInternal(int aCloseBrowserId, int show_browser_id
         FClosedURL.push_back(page.GetMainFrame().GetUrl());
     }
     page.StopLoad();
-    const std::vector<int> ids{aCloseBrowserId};
+    const std::vector<int> ids{close_browser_id};
     int show_id = show_browser_id;
-    FEvents->OnBeforeCloseBrowser(ids, aCloseType, show_id);
+    FEvents->OnBeforeCloseBrowser(ids, close_type, show_id);
     const ICefBrowserHost host = page.GetHost();
     const bool destroyed = host && ::DestroyWindow(host.GetWindowHandle());
     FEvents->OnCloseBrowser(ids, show_id);
-    FBrowserDic.Remove(aCloseBrowserId);
+    FBrowserDic.Remove(close_browser_id);
     send_wm_close_when_empty();
     // A handler may have closed the page to show meanwhile; showing it would hide the one shown now.
-    if (to_show && to_show.GetIdentifier() != aCloseBrowserId && FBrowserDic.Find(to_show.GetIdentifier()))
+    if (to_show && to_show.GetIdentifier() != close_browser_id && FBrowserDic.Find(to_show.GetIdentifier()))
         ShowBrowser(to_show);
     return destroyed;
 }

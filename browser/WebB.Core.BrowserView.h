@@ -27,7 +27,7 @@ public:
     bool ShowBrowser(const ICefBrowser& browser);
     // False, changing nothing, for an identifier not in the table.
     bool ShowBrowser(int browser_id);
-    bool CloseBrowser(int aCloseBrowserId, int show_browser_id);
+    bool CloseBrowser(int close_browser_id, int show_browser_id);
     bool CloseAllOtherBrowser(int browser_id);
     void CloseAllBrowser(bool is_trig_close_page_event);
     void CopyBrowser(int browser_id);
@@ -77,7 +77,7 @@ protected:
 
 private:
     void NewBrowser(const String& url);
-    bool CloseBrowserInternal(int aCloseBrowserId, int show_browser_id, TCloseBrowserType aCloseType);
+    bool CloseBrowserInternal(int close_browser_id, int show_browser_id, TCloseBrowserType close_type);
     void HideActiveBrowser();
     void SetActiveBrowser(const ICefBrowser& browser);
     void ResizeActiveBrowser();
