@@ -184,10 +184,14 @@ bool Queue(std::function<void()> method) {
 TWaitResult wait_for_handle(HANDLE handle, DWORD milliseconds, wait_serving serving) {
     if (!on_gui_thread()) return plain_result(::WaitForSingleObject(handle, milliseconds));
     const DWORD wake = serving == wait_serving::all_input ? QS_ALLINPUT : QS_SENDMESSAGE;
+    // Input already in the queue counts even when something looked at it before this wait began (a
+    // nested wait inside a dispatched message): otherwise a pending timer would not wake it. Sent messages
+    // are always served on a look, so they need no such flag (and a posted one must not wake that wait).
+    const DWORD flags = serving == wait_serving::all_input ? MWMO_INPUTAVAILABLE : 0;
     DWORD remaining = milliseconds;
     for (;;) {
         const DWORD start = ::GetTickCount();
-        const DWORD result = ::MsgWaitForMultipleObjects(1, &handle, FALSE, remaining, wake);
+        const DWORD result = ::MsgWaitForMultipleObjectsEx(1, &handle, remaining, wake, flags);
         if (result != WAIT_OBJECT_0 + 1) return plain_result(result);
         if (serving == wait_serving::all_input) {
             if (!dispatch_pending_messages()) return TWaitResult::wrTimeout;

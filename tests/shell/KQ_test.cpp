@@ -71,10 +71,7 @@ std::wstring class_of(HWND w) {
 
 // The system gives every thread with windows an input-method window of its own; a window that has gone
 // between the enumeration and the question has no class any more.
-bool is_system_window(HWND w) {
-    const std::wstring name = class_of(w);
-    return name == L"IME" || name.empty();
-}
+bool is_system_class(const std::wstring& name) { return name == L"IME" || name.empty(); }
 
 // A fresh folder tree for one run: <root>\app\KQ.exe, the stand-in's record in <root>\record.txt.
 class KQProgram : public ::testing::Test {
@@ -119,17 +116,19 @@ protected:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (::WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT && std::chrono::steady_clock::now() < end) {
             for (HWND w : windows_of(pi.dwProcessId)) {
-                if (!is_system_window(w) &&
-                    std::find(result.seen_classes.begin(), result.seen_classes.end(), class_of(w)) ==
-                        result.seen_classes.end())
-                    result.seen_classes.push_back(class_of(w));
+                // One look at the class: a window can end between two.
+                const std::wstring cls = class_of(w);
+                if (!is_system_class(cls) &&
+                    std::find(result.seen_classes.begin(), result.seen_classes.end(), cls) == result.seen_classes.end())
+                    result.seen_classes.push_back(cls);
                 if (!::IsWindowVisible(w) || window_text(w) != u"Application Error") continue;
                 const String text = window_text(::GetDlgItem(w, 0xFFFF));
                 if (text.empty()) continue; // not filled in yet
                 if (result.box_text.empty()) {
                     result.box_text = text;
                     for (HWND any : windows_of(pi.dwProcessId)) {
-                        if (!is_system_window(any)) result.window_classes.push_back(class_of(any));
+                        const std::wstring cls = class_of(any);
+                        if (!is_system_class(cls)) result.window_classes.push_back(cls);
                     }
                 }
                 ::SendMessageW(::GetDlgItem(w, IDOK), BM_CLICK, 0, 0);

@@ -280,6 +280,20 @@ TEST_F(threads_test, ServingSentMessagesOnlyLeavesTheQueueAlone) {
     EXPECT_EQ(posted, 1);
 }
 
+// A wait that starts after the queue was looked at (a nested wait inside a dispatched message, say) still
+// serves what was already waiting there: the engine's loop timer that delivers replies is such a message.
+TEST_F(threads_test, InputAlreadySeenBeforeTheWaitIsServed) {
+    TEvent event(true, false);
+    const unique_hidden_window target{AllocateHWnd([&](TMessage& m) {
+        if (m.Msg == WM_USER + 9) event.SetEvent();
+    })};
+    ::PostMessageW(target.get(), WM_USER + 9, 0, 0);
+    ::GetQueueStatus(QS_ALLINPUT); // the posted message is now seen, not new
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(wait_for_handle(event.Handle(), 3'000, wait_serving::all_input), TWaitResult::wrSignaled);
+    EXPECT_LT(::GetTickCount() - start, 1'000u);
+}
+
 TEST_F(threads_test, AQuitMessageSeenWhileWaitingIsKept) {
     TEvent event(true, false);
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);
