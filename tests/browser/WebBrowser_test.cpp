@@ -256,6 +256,12 @@ TEST_F(DefaultTabsTest, TabsFollowThePagesAndAClickShowsItsPage) {
     EXPECT_TRUE(pump_until([&] {
         return captions() == std::vector<String>{u"http://a/", u"Bee 页", u"http://c/"};
     }));
+    // A page in the background titles its own tab.
+    FBrowser->BrowserWrappers(b)->Browser().GetMainFrame().LoadUrl(u"http://b2/");
+    EXPECT_TRUE(pump_until([&] {
+        return captions() == std::vector<String>{u"http://a/", u"http://b2/", u"http://c/"};
+    }));
+    EXPECT_EQ(active_tab_id(), c);
 
     // Clicking a tab shows its page; the component's events see the tab control as sender.
     int changing = 0, changed = 0;
