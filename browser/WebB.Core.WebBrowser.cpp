@@ -9,6 +9,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 namespace kq {
 
 // --- The event sink
@@ -31,6 +33,7 @@ public:
         raise(FOwner.OnLoadingStateChange, browser, is_loading, can_go_back, can_go_forward);
     }
     void OnStateChange(const ICefBrowser& browser, TBrowserDataChangeKind Kind, const String& Value) override {
+        if (Kind == BrowserDataChange_Title) FOwner.default_tab_titled(browser.GetIdentifier(), Value);
         raise(FOwner.OnStateChange, browser, Kind, Value);
     }
     void OnFavIconChange(const ICefBrowser& browser, const String& fav_url, HICON icon) override {
@@ -39,8 +42,12 @@ public:
     void OnFullScreenModeChange(const ICefBrowser& browser, bool fullscreen) override {
         raise(FOwner.OnFullScreenModeChange, browser, fullscreen);
     }
-    void OnAddBrowser(const ICefBrowser& browser) override { raise(FOwner.OnAddBrowser, browser); }
+    void OnAddBrowser(const ICefBrowser& browser) override {
+        FOwner.default_tab_added(browser.GetIdentifier());
+        raise(FOwner.OnAddBrowser, browser);
+    }
     void OnCloseBrowser(const std::vector<int>& CloseBrowserIdArr, int ShowBrowserId) override {
+        FOwner.default_tabs_closed(CloseBrowserIdArr, ShowBrowserId);
         raise(FOwner.OnCloseBrowser, CloseBrowserIdArr, ShowBrowserId);
     }
     void OnBeforeCloseBrowser(const std::vector<int>& CloseBrowserIdArr, TCloseBrowserType close_browser_type,
@@ -247,7 +254,13 @@ TCustomWebBrowser::~TCustomWebBrowser() {
     // is still here.
     delete FDevToolsView;
     delete FBrowserView;
+    delete FDefaultTabControl;
     UnhookParentForm();
+}
+
+void TCustomWebBrowser::Notification(TComponent* component, TOperation operation) {
+    if (operation == TOperation::opRemove && component == FDefaultTabControl) FDefaultTabControl = nullptr;
+    TWinControl::Notification(component, operation);
 }
 
 void TCustomWebBrowser::SetWebBOptions(const TWebBOptions& Value) { FWebBOptions->Assign(&Value); }
@@ -307,6 +320,53 @@ void TCustomWebBrowser::ShowDevTools(const ICefBrowser& browser) {
 void TCustomWebBrowser::CloseDevTools(const ICefBrowser& browser) {
     const ICefBrowser page = browser ? browser : FBrowserView->ActiveBrowser();
     if (FDevToolsView) FDevToolsView->CloseDevTools(page);
+}
+
+// --- The default tab control
+// Each tab's Tag is the identifier of its page.
+
+void TCustomWebBrowser::CreateDefaultTabsControl(int height) {
+    if (FDefaultTabControl) return;
+    FDefaultTabControl = new TPageControl(this);
+    FDefaultTabControl->SetParent(this);
+    FDefaultTabControl->SetAlign(TAlign::alTop);
+    FDefaultTabControl->SetHeight(height);
+    FDefaultTabControl->OnChange = [this](TObject* sender) {
+        if (const TTabSheet* sheet = FDefaultTabControl->ActivePage()) ShowBrowser(static_cast<int>(sheet->Tag()));
+        if (OnDefaultTabChanged) OnDefaultTabChanged(sender);
+    };
+    FDefaultTabControl->OnChanging = [this](TObject* sender, bool& allow) {
+        if (OnDefaultTabChanging) OnDefaultTabChanging(sender, allow);
+    };
+}
+
+TTabSheet* TCustomWebBrowser::default_tab(int browser_id) const {
+    for (int i = 0; i < FDefaultTabControl->PageCount(); ++i)
+        if (FDefaultTabControl->Pages(i)->Tag() == browser_id) return FDefaultTabControl->Pages(i);
+    return nullptr;
+}
+
+void TCustomWebBrowser::default_tab_added(int browser_id) {
+    if (!FDefaultTabControl) return;
+    auto* sheet = new TTabSheet(FDefaultTabControl);
+    sheet->SetTag(browser_id);
+    sheet->SetPageControl(FDefaultTabControl);
+    FDefaultTabControl->SetActivePage(sheet);
+}
+
+void TCustomWebBrowser::default_tab_titled(int browser_id, const String& title) {
+    if (!FDefaultTabControl) return;
+    if (TTabSheet* sheet = default_tab(browser_id)) sheet->SetCaption(title);
+}
+
+void TCustomWebBrowser::default_tabs_closed(const std::vector<int>& closed_ids, int show_id) {
+    if (!FDefaultTabControl) return;
+    for (int i = FDefaultTabControl->PageCount(); i-- > 0;) {
+        TTabSheet* sheet = FDefaultTabControl->Pages(i);
+        if (std::find(closed_ids.begin(), closed_ids.end(), sheet->Tag()) != closed_ids.end()) delete sheet;
+    }
+    TTabSheet* shown = default_tab(show_id);
+    if (shown && shown != FDefaultTabControl->ActivePage()) FDefaultTabControl->SetActivePage(shown);
 }
 
 // --- State
@@ -397,6 +457,8 @@ const property_table& TWebBrowser::PublishedProperties() const {
             .persistent(u"WebBOptions", &C::WebBOptions)
             .persistent(u"ChromiumOptions", &C::ChromiumOptions)
             .persistent(u"ChromiumFontOptions", &C::ChromiumFontOptions)
+            .event(u"OnDefaultTabChanged", &C::OnDefaultTabChanged)
+            .event(u"OnDefaultTabChanging", &C::OnDefaultTabChanging)
             .event(u"OnLoadingStateChange", &C::OnLoadingStateChange)
             .event(u"OnStateChange", &C::OnStateChange)
             .event(u"OnFavIconChange", &C::OnFavIconChange)

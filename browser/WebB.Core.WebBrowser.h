@@ -5,7 +5,7 @@
 #include "browser/WebB.CefBrowserWrapper.h"
 #include "browser/WebB.Core.JsExtention.h"
 #include "browser/WebB.Events.h"
-#include "framework/Controls.h"
+#include "framework/ComCtrls.h"
 
 namespace kq {
 
@@ -52,6 +52,9 @@ public:
     // The tools of the given page, or of the shown page for nil; nothing without a page.
     void ShowDevTools(const ICefBrowser& browser = {});
     void CloseDevTools(const ICefBrowser& browser = {});
+    // A plain tab control, height pixels high at the top, with a tab per page that follows the pages;
+    // selecting a tab shows its page. Made once.
+    void CreateDefaultTabsControl(int height);
 
     const String& DefaultURL() const noexcept { return FDefaultUrl; }
     void SetDefaultURL(const String& Value) { FDefaultUrl = Value; }
@@ -78,6 +81,9 @@ public:
     String URL() const;
     String title() const;
 
+    // Raised by the default tab control: Sender is that control.
+    TNotifyEvent OnDefaultTabChanged;
+    TTabChangingEvent OnDefaultTabChanging;
     TWebBrowserEvent<&IWebBrowser::OnLoadingStateChange> OnLoadingStateChange;
     TWebBrowserEvent<&IWebBrowser::OnStateChange> OnStateChange;
     TWebBrowserEvent<&IWebBrowser::OnFavIconChange> OnFavIconChange;
@@ -130,11 +136,18 @@ public:
     TWebBrowserEvent<&IWebBrowser::OnRenderProcessTerminated> OnRenderProcessTerminated;
     TWebBrowserEvent<&IWebBrowser::OnBeforePopup> OnBeforePopup;
 
+    void Notification(TComponent* component, TOperation operation) override;
+
 protected:
     void WndProc(TMessage& Message) override;
 
 private:
     class event_sink;
+    // The default tab control's part of the page events.
+    TTabSheet* default_tab(int browser_id) const;
+    void default_tab_added(int browser_id);
+    void default_tab_titled(int browser_id, const String& title);
+    void default_tabs_closed(const std::vector<int>& closed_ids, int show_id);
     void HookParentForm();
     void UnhookParentForm();
     void ParentFormWindowProc(TMessage& Message, const TWndMethod& Next);
@@ -146,6 +159,7 @@ private:
     std::unique_ptr<TChromiumFontOptions> FChromiumFontOptions;
     TBrowserView* FBrowserView = nullptr;   // owned as a component
     TDevToolsView* FDevToolsView = nullptr; // owned as a component, made on first use
+    TPageControl* FDefaultTabControl = nullptr; // owned as a component, made on request
     String FDefaultUrl = u"about:blank";
     String FDefaultEncoding;
     bool FIsMoving = false;

@@ -171,6 +171,18 @@ HINSTANCE register_window_class(const wchar_t* name) {
     return register_window_class(window_class);
 }
 
+void use_system_class(TCreateParams& params, const wchar_t* system_class, WNDPROC& system_proc) {
+    WNDCLASSEXW info{};
+    info.cbSize = sizeof info;
+    if (!::GetClassInfoExW(nullptr, system_class, &info)) RaiseLastOSError();
+    system_proc = info.lpfnWndProc;
+    params.WindowClass.style = info.style & ~static_cast<UINT>(CS_GLOBALCLASS);
+    params.WindowClass.cbClsExtra = info.cbClsExtra;
+    params.WindowClass.cbWndExtra = info.cbWndExtra;
+    params.WindowClass.hCursor = info.hCursor;
+    params.WindowClass.hbrBackground = info.hbrBackground;
+}
+
 void bind_window(HWND window, window_binding binding) {
     if (binding.handle) *binding.handle = window;
     state().windows.insert_or_assign(window, std::move(binding));
@@ -1001,14 +1013,18 @@ void TWinControl::WndProc(TMessage& message) {
     switch (message.Msg) {
     case WM_PAINT: paint_handler(message); return;
     case WM_COMMAND:
+    case WM_NOTIFY: {
         // A system control's notification goes back to the control that sent it.
-        if (TWinControl* sender = message.LParam ? FindControl(reinterpret_cast<HWND>(message.LParam)) : nullptr;
-            sender && sender != this) {
-            message.Result = sender->Perform(CN_COMMAND, message.WParam, message.LParam);
+        const HWND from = message.Msg == WM_COMMAND ? reinterpret_cast<HWND>(message.LParam)
+                          : message.LParam          ? reinterpret_cast<const NMHDR*>(message.LParam)->hwndFrom
+                                                    : nullptr;
+        if (TWinControl* sender = from ? FindControl(from) : nullptr; sender && sender != this) {
+            message.Result = sender->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
             return;
         }
         DefaultHandler(message);
         return;
+    }
     case CM_INVALIDATE:
         if (FHandle) ::InvalidateRect(FHandle, nullptr, TRUE);
         return;

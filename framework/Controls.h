@@ -438,6 +438,10 @@ struct window_binding {
 HINSTANCE register_window_class(WNDCLASSEXW window_class);
 // A class with no style, cursor or background of its own.
 HINSTANCE register_window_class(const wchar_t* name);
+// For a control that wraps a system control: its own class is made from the system's class of that name
+// (same style, extra bytes, cursor and background, the framework's procedure in front), and system_proc
+// receives the system's procedure, which gets what the control leaves.
+void use_system_class(TCreateParams& params, const wchar_t* system_class, WNDPROC& system_proc);
 
 // Hands the messages of window (of a class above) to binding.method from now until WM_NCDESTROY.
 // A window created with a window_binding* as its creation parameter is bound from WM_NCCREATE on.

@@ -27,6 +27,7 @@ constexpr unsigned CM_INVALIDATE = CM_BASE + 55; // a windowed control asks to b
 // Notifications a system control sends its parent, handed back to the control that sent them: the
 // message number plus CN_BASE, the parameters unchanged.
 constexpr unsigned CN_BASE = 0xBC00;
+constexpr unsigned CN_NOTIFY = CN_BASE + 0x004E;  // WM_NOTIFY
 constexpr unsigned CN_COMMAND = CN_BASE + 0x0111; // WM_COMMAND
 
 } // namespace kq

@@ -7,20 +7,6 @@ namespace kq {
 
 namespace {
 
-// The control's own window class is made from the system's class of its kind: same extra bytes and
-// style, the framework's window procedure in front; the system's procedure gets what the control leaves.
-void use_system_class(TCreateParams& Params, const wchar_t* system_class, WNDPROC& system_proc) {
-    WNDCLASSEXW info{};
-    info.cbSize = sizeof info;
-    if (!::GetClassInfoExW(nullptr, system_class, &info)) RaiseLastOSError();
-    system_proc = info.lpfnWndProc;
-    Params.WindowClass.style = info.style & ~static_cast<UINT>(CS_GLOBALCLASS);
-    Params.WindowClass.cbClsExtra = info.cbClsExtra;
-    Params.WindowClass.cbWndExtra = info.cbWndExtra;
-    Params.WindowClass.hCursor = info.hCursor;
-    Params.WindowClass.hbrBackground = info.hbrBackground;
-}
-
 // The system control paints itself and handles its own mouse; the framework only routes the messages.
 constexpr TControlStyle system_control_style{TControlStyleFlag::csSetCaption};
 

@@ -196,6 +196,116 @@ TEST_F(WebBrowserTest, ClosingTwoPagesAtOnceLeavesTheRightPageShown) {
     EXPECT_TRUE(::IsWindowVisible(page_window(d)));
 }
 
+// --- The default tab control
+
+class DefaultTabsTest : public WebBrowserTest {
+protected:
+    void SetUp() override {
+        WebBrowserTest::SetUp();
+        if (HasFatalFailure()) return;
+        FBrowser->CreateDefaultTabsControl(30);
+        for (int i = 0; i < FBrowser->ControlCount(); ++i)
+            if (auto* tabs = dynamic_cast<TPageControl*>(FBrowser->Controls(i))) FTabs = tabs;
+        ASSERT_NE(FTabs, nullptr);
+    }
+    // The pages the tabs stand for, in tab order.
+    std::vector<int> tab_ids() const {
+        std::vector<int> ids;
+        for (int i = 0; i < FTabs->PageCount(); ++i) ids.push_back(static_cast<int>(FTabs->Pages(i)->Tag()));
+        return ids;
+    }
+    std::vector<String> captions() const {
+        std::vector<String> texts;
+        for (int i = 0; i < FTabs->PageCount(); ++i) texts.push_back(FTabs->Pages(i)->Caption());
+        return texts;
+    }
+    int active_tab_id() const { return FTabs->ActivePage() ? static_cast<int>(FTabs->ActivePage()->Tag()) : -1; }
+    // The user's click on a tab; answers whether the change went through or was refused in time.
+    bool click_tab(int index, const int& events) {
+        RECT r{};
+        ::SendMessageW(FTabs->Handle(), TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        const int before = events;
+        ::PostMessageW(FTabs->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageW(FTabs->Handle(), WM_LBUTTONUP, 0, at);
+        return pump_until([&] { return events != before; });
+    }
+
+    TPageControl* FTabs = nullptr;
+};
+
+TEST_F(DefaultTabsTest, TabsFollowThePagesAndAClickShowsItsPage) {
+    FBrowser->CreateDefaultTabsControl(50); // made once
+    EXPECT_EQ(FTabs->Height(), 30);
+    EXPECT_EQ(FTabs->Top(), 0);
+    EXPECT_EQ(FTabs->Width(), FBrowser->ClientWidth());
+
+    // A tab per page, the newest active; its caption is the page's title. When the event is raised the
+    // new page is registered and shown, and its tab is the active one.
+    control().function<decltype(&standin_set_title)>("standin_set_title")(L"http://b/", L"Bee 页");
+    std::vector<int> added_in_order;
+    FBrowser->OnAddBrowser = [&](const ICefBrowser& b) {
+        const int id = b.GetIdentifier();
+        if (FBrowser->ActiveBrowserId() == id && FBrowser->BrowserWrappers(id) && active_tab_id() == id)
+            added_in_order.push_back(id);
+    };
+    const int a = open(u"http://a/"), b = open(u"http://b/"), c = open(u"http://c/");
+    EXPECT_EQ(added_in_order, (std::vector<int>{a, b, c}));
+    EXPECT_EQ(tab_ids(), (std::vector<int>{a, b, c}));
+    EXPECT_EQ(active_tab_id(), c);
+    EXPECT_TRUE(pump_until([&] {
+        return captions() == std::vector<String>{u"http://a/", u"Bee 页", u"http://c/"};
+    }));
+    // A page in the background titles its own tab.
+    FBrowser->BrowserWrappers(b)->Browser().GetMainFrame().LoadUrl(u"http://b2/");
+    EXPECT_TRUE(pump_until([&] {
+        return captions() == std::vector<String>{u"http://a/", u"http://b2/", u"http://c/"};
+    }));
+    EXPECT_EQ(active_tab_id(), c);
+
+    // Clicking a tab shows its page; the component's events see the tab control as sender.
+    int changing = 0, changed = 0;
+    bool allow = true;
+    FBrowser->OnDefaultTabChanging = [&](TObject* sender, bool& allow_change) {
+        EXPECT_EQ(sender, FTabs);
+        allow_change = allow;
+        ++changing;
+    };
+    FBrowser->OnDefaultTabChanged = [&](TObject* sender) {
+        EXPECT_EQ(sender, FTabs);
+        // The page is shown before the event.
+        EXPECT_EQ(FBrowser->ActiveBrowserId(), active_tab_id());
+        ++changed;
+    };
+    ASSERT_TRUE(click_tab(0, changed));
+    EXPECT_EQ(changing, 1);
+    EXPECT_EQ(active_tab_id(), a);
+    EXPECT_EQ(FBrowser->ActiveBrowserId(), a);
+    EXPECT_TRUE(::IsWindowVisible(page_window(a)));
+    EXPECT_FALSE(::IsWindowVisible(page_window(c)));
+    // A refused change keeps tab and page.
+    allow = false;
+    ASSERT_TRUE(click_tab(1, changing));
+    pump_for(30);
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(active_tab_id(), a);
+    EXPECT_EQ(FBrowser->ActiveBrowserId(), a);
+
+    // Closing a page takes its tab; the tab of the page shown next becomes active, not the neighbour.
+    const int d = open(u"http://d/");
+    EXPECT_TRUE(FBrowser->CloseBrowser(d, a));
+    EXPECT_EQ(tab_ids(), (std::vector<int>{a, b, c}));
+    EXPECT_EQ(active_tab_id(), a);
+    EXPECT_EQ(FBrowser->ActiveBrowserId(), a);
+    // Two pages at once, the shown one among them.
+    EXPECT_TRUE(FBrowser->CloseAllOtherBrowser(c));
+    EXPECT_EQ(tab_ids(), std::vector<int>{c});
+    EXPECT_EQ(active_tab_id(), c);
+    EXPECT_EQ(FBrowser->ActiveBrowserId(), c);
+    FBrowser->CloseAllBrowser(true);
+    EXPECT_EQ(FTabs->PageCount(), 0);
+}
+
 // --- The parent form
 
 TEST_F(WebBrowserTest, MovingTheFormNotifiesOncePerMoveAndNotWhileMaximised) {

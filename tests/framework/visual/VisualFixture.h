@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/ComCtrls.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
 
@@ -160,7 +161,23 @@ private:
             for (const wchar_t* cls : {L"STATIC", L"EDIT", L"BUTTON"})
                 ::CreateWindowExW(0, cls, L"x", WS_CHILD | WS_VISIBLE, 0, 60, 50, 20, form->Handle(), nullptr,
                                   nullptr, nullptr);
+            // The theme's tab images are loaded once per kind of tab: first and middle ones, selected or not.
+            auto* pages = new TPageControl(form);
+            pages->SetBounds(0, 60, 190, 50);
+            pages->SetParent(form);
+            for (const char16_t* caption : {u"x", u"y", u"z"}) {
+                auto* sheet = new TTabSheet(form);
+                sheet->SetCaption(caption);
+                sheet->SetPageControl(pages);
+            }
             form->Show();
+            for (const WPARAM index : {1, 2, 0}) {
+                RECT tab{};
+                ::SendMessageW(pages->Handle(), TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&tab));
+                ::PostMessageW(pages->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(tab.left + 2, tab.top + 2));
+                ::PostMessageW(pages->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(tab.left + 2, tab.top + 2));
+                Application->ProcessMessages();
+            }
             for (const SIZE size : {SIZE{400, 300}, SIZE{150, 120}}) {
                 form->SetClientSize(size.cx, size.cy);
                 Application->ProcessMessages();
