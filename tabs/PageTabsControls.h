@@ -15,6 +15,7 @@ class IPageTab;
 class IPageTabs;
 class TCustomImageList;
 class TGPBrush;
+class TGPFont;
 class TGPGraphics;
 class TGPLinearGradientBrush;
 class TGPPen;
@@ -152,6 +153,7 @@ private:
     void DrawRadialGlow(TGPGraphics& TabCanvas, const TRect& R, TColor CentreColor, TColor OutsideColor,
                         std::uint8_t CentreAlpha, std::uint8_t OutsideAlpha);
     void DrawTabCaption(TGPGraphics& TabCanvas, const TRect& TextRect);
+    const TGPFont& caption_font(const String& name, float size);
     void DrawTabImage(TGPGraphics& TabCanvas, TCustomImageList* List, int Index, const TRect& R,
                       TPageTabItemType ItemType);
     void DrawTabSpinner(TGPGraphics& TabCanvas, const TRect& ImageRect);
@@ -164,6 +166,9 @@ private:
     TPageTabsLookAndFeelStyleProperties* FTabProperties = nullptr;
     std::shared_ptr<TGPLinearGradientBrush> FTabBrush;
     std::shared_ptr<TGPPen> FTabPen;
+    std::unique_ptr<TGPFont> FCaptionFont; // null until the first caption
+    String FCaptionFontName;
+    float FCaptionFontSize = 0;
     int FModifiedPosition = 0;
     bool FModifiedMovingLeft = false;
     bool FPenInvalidated = false;

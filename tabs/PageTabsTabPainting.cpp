@@ -111,15 +111,20 @@ void TPageTabControl::DrawTo(TGPGraphics& TabCanvas, int MouseX, int MouseY, IPa
                 circle = close.Circle()->Hot();
                 cross = close.Cross()->Hot();
             }
+            // A part without colour is skipped: it would leave every pixel as it was, yet a call costs as
+            // much as one that paints.
             const Gdiplus::RectF ellipse = RectToGPRectF(r.CloseRect);
-            TabCanvas.FillEllipse(*circle->GetBrush(r.CloseRect), ellipse);
-            TabCanvas.DrawEllipse(*circle->GetPen(), ellipse);
+            if (circle->StartAlpha() > 0 || circle->StopAlpha() > 0)
+                TabCanvas.FillEllipse(*circle->GetBrush(r.CloseRect), ellipse);
+            if (circle->OutlineAlpha() > 0) TabCanvas.DrawEllipse(*circle->GetPen(), ellipse);
             const auto x = [](int v) { return static_cast<float>(v); };
             const TRect& c = r.CrossRect;
             try {
-                const std::shared_ptr<TGPPen> pen = cross->GetPen();
-                TabCanvas.DrawLine(*pen, {x(c.Left), x(c.Top)}, {x(c.Right), x(c.Bottom)});
-                TabCanvas.DrawLine(*pen, {x(c.Left), x(c.Bottom)}, {x(c.Right), x(c.Top)});
+                if ((cross->Alpha() & 0xFF) > 0) {
+                    const std::shared_ptr<TGPPen> pen = cross->GetPen();
+                    TabCanvas.DrawLine(*pen, {x(c.Left), x(c.Top)}, {x(c.Right), x(c.Bottom)});
+                    TabCanvas.DrawLine(*pen, {x(c.Left), x(c.Bottom)}, {x(c.Right), x(c.Top)});
+                }
             } catch (const Exception&) {
                 // A cross that fails to draw leaves the circle; the tab still paints.
             }
@@ -160,7 +165,7 @@ void TPageTabControl::DrawTabCaption(TGPGraphics& TabCanvas, const TRect& TextRe
     const TPageTabControlProperties& current = FPageTabControlPropertyItems->CurrentTabProperties();
     const TBiDiMode bidi = page_tabs().CurrentBiDiMode();
 
-    const TGPFont font(stop.FontName, debug ? 7.0f : static_cast<float>(current.FontSize));
+    const TGPFont& font = caption_font(stop.FontName, debug ? 7.0f : static_cast<float>(current.FontSize));
     const Gdiplus::RectF layout = RectToGPRectF(TextRect);
     TGPLinearGradientBrush brush(layout, MakeGPColor(current.FontColor, current.FontAlpha),
                                  MakeGPColor(current.FontColor, 0), Gdiplus::LinearGradientModeHorizontal);
@@ -212,6 +217,17 @@ void TPageTabControl::DrawTabCaption(TGPGraphics& TabCanvas, const TRect& TextRe
                                        {cr.Left, cr.Top, cr.Right, cr.Bottom, width_of(cr), height_of(cr)})
                               : FPageTab->Caption();
     TabCanvas.DrawString(text, font, layout, &format, brush);
+}
+
+const TGPFont& TPageTabControl::caption_font(const String& name, float size) {
+    // Finding the family by name costs about as much as drawing the caption: the font is kept until
+    // the look asks for another name or size.
+    if (!FCaptionFont || FCaptionFontName != name || FCaptionFontSize != size) {
+        FCaptionFont = std::make_unique<TGPFont>(name, size);
+        FCaptionFontName = name;
+        FCaptionFontSize = size;
+    }
+    return *FCaptionFont;
 }
 
 void TPageTabControl::DrawTabImage(TGPGraphics& TabCanvas, TCustomImageList* List, int Index, const TRect& R,

@@ -300,6 +300,39 @@ TEST_F(tab_painting_test, CloseButtonLooksFollowItsState) {
     EXPECT_NE(seen[1], seen[2]) << "down differs from hot";
 }
 
+// A part of the close button whose colours are all transparent is left out; colour at either end of the
+// circle's gradient, on its outline or on the cross is drawn.
+TEST_F(tab_painting_test, CloseButtonPartsAreDrawnExactlyWhenTheyHaveColour) {
+    const tab_content_rects r = item->CalculateContentRects();
+    const TRect& c = r.CloseRect;
+    const int middle = (c.Top + c.Bottom) / 2;
+    const TPoint inside{c.Left + 3, middle}, outline{c.Left, middle}, cross{(c.Left + c.Right) / 2, middle};
+    struct row {
+        std::uint8_t start, stop, edge;
+        int cross;
+        bool fill_shows, outline_shows, cross_shows;
+    };
+    const row rows[] = {
+        {0, 0, 0, 0, false, false, false}, {255, 0, 0, 0, true, true, true}, {0, 255, 0, 0, true, true, true},
+        {0, 0, 255, 0, false, true, false}, {0, 0, 0, 255, false, false, true},
+    };
+    strip.handled_items = {itTab, itTabOutline, itTabText};
+    item->SetCloseButtonState(TDrawState::dsNotActive);
+    TPageTabsLookAndFeelCloseButton& look = *strip.LookAndFeel().CloseButton();
+    for (const row& w : rows) {
+        TPageTabsLookAndFeelStyle& circle = *look.Circle()->Normal();
+        circle.SetStartAlpha(w.start);
+        circle.SetStopAlpha(w.stop);
+        circle.SetOutlineAlpha(w.edge);
+        look.Cross()->Normal()->SetAlpha(w.cross);
+        paint();
+        const auto shown = [&](TPoint p) { return alpha(p.X, p.Y) > 0; };
+        EXPECT_EQ(shown(inside), w.fill_shows) << int{w.start} << " " << int{w.stop};
+        EXPECT_EQ(shown(outline), w.outline_shows) << int{w.edge};
+        EXPECT_EQ(shown(cross), w.cross_shows) << w.cross;
+    }
+}
+
 // A picture for a person to look at: the application's look, a Chinese caption, the mouse on the tab.
 TEST_F(tab_painting_test, ScreenshotOfATab) {
     tab->SetCaption(u"招标公告 - 新标签页");
