@@ -704,7 +704,7 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
         const POINT screen = ClientToScreen(POINT{FLastMouseX, FLastMouseY});
         if (PopupMenu())
             PopupMenu()->Popup(screen.x, screen.y);
-        else if (FOptions->Behaviour()->UseBuiltInPopupMenu())
+        else if (FOptions->Behaviour()->UseBuiltInPopupMenu() && !FDragTabObject)
             ShowTabPopupMenu(this, TPoint{screen.x, screen.y});
         return;
     }

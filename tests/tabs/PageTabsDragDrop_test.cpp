@@ -342,6 +342,52 @@ TEST_F(drag_fixture, OutsideEveryStripALayeredImageOfTheTabFollowsTheMouse) {
     EXPECT_FALSE(dragging());
 }
 
+TEST_F(drag_fixture, TheDragImageShowsTheTabTheOwnersControlOrBothScaledByTheFactor) {
+    const TRect tab = upper->Tabs().Items(1)->TabControl()->ControlRect();
+    const int tab_width = tab.Right - tab.Left, tab_height = tab.Bottom - tab.Top;
+    const auto half = [](int pixels) { return static_cast<int>(Round(pixels * 0.5)); };
+    using enum TPageTabDragDisplay;
+    struct row {
+        TPageTabDragDisplay display;
+        bool control_supplied;
+        bool shown;
+        int width, height;
+    } const rows[] = {
+        {ddCursor, true, false, 0, 0},
+        {ddTab, true, true, tab_width, tab_height},
+        {ddTabAndControl, false, true, tab_width, tab_height}, // no control: the tab alone, unscaled
+        {ddTabAndControl, true, true, half(lower->ClientWidth()), half(tab_height + lower->ClientHeight())},
+        {ddControl, true, true, half(lower->ClientWidth()), half(lower->ClientHeight())},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(r.display) << (r.control_supplied ? " with" : " without")
+                                        << " a control");
+        upper->Options().DragDrop()->SetDragDisplay(r.display);
+        upper->OnNeedDragImageControl = [&](TObject*, TPageTab*, TWinControl*& control) {
+            if (r.control_supplied) control = lower;
+        };
+        int created = 0;
+        upper->OnAfterDragImageCreated = [&](TObject*) { ++created; };
+        const TPoint down = middle_of(*upper, 1);
+        press(down);
+        move(TPoint{down.X + 5, down.Y});
+        move(TPoint{down.X, 300});
+        ASSERT_TRUE(dragging());
+        TCustomForm* image = upper->DragTabObject()->DragForm();
+        EXPECT_EQ(image != nullptr, r.shown);
+        EXPECT_EQ(created, r.shown ? 1 : 0);
+        if (image) {
+            RECT bounds{};
+            ::GetWindowRect(image->Handle(), &bounds);
+            EXPECT_EQ(bounds.right - bounds.left, r.width);
+            EXPECT_EQ(bounds.bottom - bounds.top, r.height);
+        }
+        escape();
+        release(TPoint{down.X, 300});
+        EXPECT_EQ(captions(*upper), (strings{u"a0", u"a1", u"a2"}));
+    }
+}
+
 TEST_F(drag_fixture, WithDragTypeNoneNothingStartsAndAPressStillSelects) {
     upper->Options().DragDrop()->SetDragType(TPageTabDragType::dtNone);
     bool asked = false;
