@@ -340,15 +340,18 @@ protected:
     std::optional<drag_gap> PlaceDraggedTab(bool Pinned, int TabWidth);
     // The dragged tab of this strip takes no place among the others while the drag runs.
     bool LeftOutOfLayout(const TPageTab& Tab) const;
-    // Before placing Tab at X: opens the gap in front of it when the dragged tab's middle lies before it.
+    // Before placing Tab at X: opens the gap in front of it when the dragged tab's middle lies before
+    // Tab's right end.
     void OpenDragGap(drag_gap& Gap, int& X, const TPageTab& Tab, int Width);
     // After the run: the drop index behind it when no tab received the drag.
     void CloseDragGap(const drag_gap& Gap, int& X, bool Pinned);
     // The active tab is drawn in place unless this strip's drag is elsewhere.
     bool DrawsActiveTabInPlace() const;
     bool DragHidesAddButton() const;
-    // The dragged tab's stand-in on this strip, drawn over everything but the buttons.
+    // The dragged tab's drawn item while the drag is over this strip, drawn over all but the buttons.
     TPageTabControl* DragTabControl() const noexcept { return FDragTabControl; }
+    // The begin-drag query: a descendant may refuse a drag before OnTabDragStart is asked.
+    TOnTabDragStart FOnBeginTabDrag;
 
     TRect FClosedTabRect;
     THitTestResult FLastHitTestResult;
@@ -400,7 +403,6 @@ private:
     std::unique_ptr<TBitmap> FBackgroundBmp;
     bool FCreatingWindow = false;
     TBiDiMode FBiDiMode = TBiDiMode::bdLeftToRight;
-    TOnTabDragStart FOnBeginTabDrag;
     drag_tab_object FDragTabObject;       // only in the strip the drag started in
     drag_tab_object FActiveDragTabObject; // in the strip the drag is over
     // The dragged tab's drawn item on the strip it is over: the source's own, or the stand-in below.

@@ -88,8 +88,8 @@ protected:
     ~IPageTabs() = default;
 };
 
-// The drag state is shared by the strip the drag started in and the strip under the cursor, and goes
-// with the last of them to let it go.
+// The drag state, shared by the strip the drag started in and the strip under the cursor; it goes when
+// the last of them lets it go.
 using drag_tab_object = std::shared_ptr<IDragTabObject>;
 
 // How strips talk to each other during a tab drag. X and Y are client coordinates of the strip called.
