@@ -263,7 +263,8 @@ void TCustomPageTabs::EndDrag(int MouseX, int MouseY, bool Cancelled) {
 
     if (drag) {
         Screen->SetCursor(drag->OriginalCursor());
-        if (TCustomForm* form = drag->DragForm(); form && form->HandleAllocated()) ::ShowWindow(form->Handle(), SW_HIDE);
+        if (TCustomForm* form = drag->DragForm(); form && form->HandleAllocated())
+            ::ShowWindow(form->Handle(), SW_HIDE);
         if (IPageTabDockControl* dock = drag->DockControl()) {
             TCustomPageTabs* target = dock->TabStripControl();
             const bool home = target == this;
@@ -271,7 +272,8 @@ void TCustomPageTabs::EndDrag(int MouseX, int MouseY, bool Cancelled) {
                 options = TTabDropOptions{TTabDropOption::tdMoveTab};
             else
                 options = TTabDropOptions{TTabDropOption::tdDeleteDraggedTab, TTabDropOption::tdCreateDroppedTab};
-            const POINT at = home ? POINT{MouseX, MouseY} : target->ScreenToClient(ClientToScreen(POINT{MouseX, MouseY}));
+            const POINT at =
+                home ? POINT{MouseX, MouseY} : target->ScreenToClient(ClientToScreen(POINT{MouseX, MouseY}));
             TPageTab* created = nullptr;
             guarded([&] {
                 dock->DockDragDrop(this, at.x, at.y, drag, Cancelled, options);
@@ -527,7 +529,8 @@ TCustomForm* TCustomPageTabs::CreateDragForm(TPageTab* ATab) {
         const int border = options.DragFormBorderWidth();
         const float half = static_cast<float>(border) / 2;
         const float left = half, top = static_cast<float>(control_top) + half;
-        const float right = static_cast<float>(width) - half, bottom = static_cast<float>(control_top + control_height) - half;
+        const float right = static_cast<float>(width) - half;
+        const float bottom = static_cast<float>(control_top + control_height) - half;
         const TGPPen pen(MakeGPColor(options.DragFormBorderColor(), 255), static_cast<float>(border));
         TGPGraphics canvas(image.Canvas().Handle());
         const float top_start = display == ddTabAndControl && on_top ? static_cast<float>(tab_width) : left;

@@ -19,7 +19,8 @@ namespace kq {
 namespace {
 
 unsigned thread_count() {
-    unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one> snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    using unique_snapshot = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
+    const unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 entry{};
     entry.dwSize = sizeof entry;
     unsigned count = 0;
