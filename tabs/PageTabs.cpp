@@ -74,6 +74,10 @@ TCustomPageTabs::~TCustomPageTabs() {
     FScrollTimer->SetEnabled(false);
     FCancelTabSmartResizeTimer->SetEnabled(false);
     FControlConstructed = false;
+    FDragTabObject.reset();
+    FActiveDragTabObject.reset();
+    FDragTabControl = nullptr;
+    FDragTabStandIn.reset();
     FTabs.reset();
     FScrollButtonLeftControl.reset();
     FScrollButtonRightControl.reset();
@@ -179,8 +183,6 @@ THitTestResult TCustomPageTabs::HitTest(TPoint pt, bool IgnoreDisabledControls) 
     }
     return result;
 }
-
-bool TCustomPageTabs::IsInsideDragArea(int, int) { return false; }
 
 // --- States and updates
 
@@ -493,7 +495,7 @@ void TCustomPageTabs::Resize() {
 // --- Mouse
 
 void TCustomPageTabs::UpdateHoverDrawStates(bool Force) {
-    if (!FOptions || !FTabs) return;
+    if (!FOptions || !FTabs || FActiveDragTabObject) return;
     BeginUpdate();
     auto end = scope_exit([this] { EndUpdate(); });
     const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
@@ -576,7 +578,15 @@ void TCustomPageTabs::MouseMove(TShiftState Shift, int X, int Y) {
     if (X == FLastMouseX && Y == FLastMouseY) return;
     FLastMouseX = X;
     FLastMouseY = Y;
-    // Dragging a tab starts here once drag and drop checks IsInsideDragArea.
+    {
+        BeginUpdate();
+        auto end = scope_exit([this] { EndUpdate(); });
+        CheckDragStart(X, Y, HitTest(TPoint{X, Y}, false));
+        if (FDragTabObject) {
+            DragMouseMove(X, Y);
+            return;
+        }
+    }
     UpdateHoverDrawStates(false);
     const THitTestArea area = FLastHitTestResult.HitTestArea;
     if (FOptions->Display()->TabMouseGlow()->Visible() &&
@@ -585,13 +595,14 @@ void TCustomPageTabs::MouseMove(TShiftState Shift, int X, int Y) {
 }
 
 void TCustomPageTabs::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    TCustomControl::MouseUp(Button, Shift, X, Y);
+    if (Button != TMouseButton::mbRight || !FDragTabObject) TCustomControl::MouseUp(Button, Shift, X, Y);
     {
         BeginUpdate();
         auto end = scope_exit([this] { EndUpdate(); });
         FScrollTimer->SetEnabled(false);
         ExcludeState(TPageTabState::stsMouseDown);
         const THitTestResult hit = HitTest(TPoint{X, Y}, false);
+        if (HasState(TPageTabState::stsDragging)) EndDrag(X, Y, FDragCancelled);
         if (FMouseDownHitTest.HitTestArea == THitTestArea::htAddButton && hit.HitTestArea == THitTestArea::htAddButton) {
             DoOnButtonAddClick();
             IncludeState(TPageTabState::stsControlPositionsInvalidated);
@@ -693,9 +704,18 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
         const POINT screen = ClientToScreen(POINT{FLastMouseX, FLastMouseY});
         if (PopupMenu())
             PopupMenu()->Popup(screen.x, screen.y);
-        else if (FOptions->Behaviour()->UseBuiltInPopupMenu())
+        else if (FOptions->Behaviour()->UseBuiltInPopupMenu() && !FDragTabObject)
             ShowTabPopupMenu(this, TPoint{screen.x, screen.y});
         return;
+    }
+    if (FDragTabObject && Message.Msg == WM_GETDLGCODE) {
+        // Esc must reach the strip, not the form's cancel key handling.
+        Message.Result = DLGC_WANTALLKEYS;
+        return;
+    }
+    if (FDragTabObject && Message.Msg == WM_KEYDOWN && Message.WParam == VK_ESCAPE) {
+        FDragCancelled = true;
+        ::SendMessageW(Handle(), WM_LBUTTONUP, 0, 0);
     }
     if (Message.Msg == CM_MOUSEENTER) {
         FCancelTabSmartResizeTimer->SetEnabled(false);
@@ -906,11 +926,11 @@ void TCustomPageTabs::PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinn
     const int first = Pinned ? 0 : LastPinnedIndex() + 1;
     const int last = Pinned ? LastPinnedIndex() : FTabs->Count() - 1;
     const bool sized_run = !Pinned || tabs.ShowPinnedTabText();
+    std::optional<drag_gap> gap = PlaceDraggedTab(Pinned, TabWidth);
     for (int i = first; i <= last; ++i) {
         TPageTab* tab = FTabs->Items(i);
         TPageTabControl* control = tab->TabControl();
-        if (!tab->Visible() || !control) continue;
-        // A dragged tab is skipped here once drag and drop places it.
+        if (!tab->Visible() || !control || LeftOutOfLayout(*tab)) continue;
         const int extra = sized_run && !tabs.TabWidthFromContent() && !tab->MarkedForDeletion() && Remainder > 0;
         if (tab->MarkedForDeletion()) {
             X += rect_width(control->ControlRect());
@@ -924,12 +944,14 @@ void TCustomPageTabs::PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinn
         }
         int width = TabWidth;
         if (tabs.TabWidthFromContent() && sized_run) width = ContentTabWidth(*control);
+        if (gap) OpenDragGap(*gap, X, *tab, width);
         PlaceControl(*control,
                      TRect{X, tabs.OffsetTop(), X + width + tabs.TabOverlap(), ClientHeight() - tabs.OffsetBottom()},
                      true);
         X += width + extra;
         FScrollWidth += width + extra;
     }
+    if (gap) CloseDragGap(*gap, X, Pinned);
 }
 
 void TCustomPageTabs::ShiftTabsAfterClosedTab() {

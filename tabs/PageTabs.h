@@ -14,14 +14,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace kq {
 
 enum class TTabDisplayState : std::uint8_t { tdNormal, tdCompressed, tdScrolling };
 enum class TScrollDirection : std::uint8_t { mdsNone, mdsLeft, mdsRight };
-enum class TTabDropOption : std::uint8_t { tdDeleteDraggedTab, tdCreateDroppedTab, tdMoveTab };
-using TTabDropOptions = enum_set<TTabDropOption>;
 
 enum class TPageTabState : std::uint8_t {
     stsAnimatingMovement,
@@ -72,6 +71,15 @@ using TOnShowHint = std::function<void(TObject* Sender, const THitTestResult& Hi
                                        int& HintTimeout)>;
 using TOnTabDblClick = std::function<void(TObject* Sender, TPageTab* ATab)>;
 using TOnTabDragStart = std::function<void(TObject* Sender, TPageTab* ATab, bool& Allow)>;
+using TOnTabDragOver = std::function<void(TObject* Sender, int X, int Y, TDragState State,
+                                          IDragTabObject* DragTabObject, bool& Accept)>;
+using TOnTabDragDrop = std::function<void(TObject* Sender, int X, int Y, IDragTabObject* DragTabObject,
+                                          bool Cancelled, TTabDropOptions& TabDropOptions)>;
+using TOnTabDragDropped = std::function<void(TObject* Sender, IDragTabObject* DragTabObject, TPageTab* NewTab)>;
+using TOnTabDragEnd = std::function<void(TObject* Sender, int MouseX, int MouseY, bool Cancelled)>;
+using TOnNeedDragImageControl = std::function<void(TObject* Sender, TPageTab* ATab, TWinControl*& DragControl)>;
+// A form supplied here is released with the drag.
+using TOnCreateDragForm = std::function<void(TObject* Sender, TPageTab* ATab, TCustomForm*& DragForm)>;
 using TOnAnimateStyle = std::function<void(TObject* Sender, TBasePageTabsControl* PageTabsControl,
                                            TDrawState NewDrawState, std::uint32_t& AnimationTimeMS,
                                            TPageTabsEaseType& EaseType)>;
@@ -81,7 +89,7 @@ using TOnSetTabWidth = std::function<void(TObject* Sender, TPageTabControl* ATab
 
 // The owner-drawn, animated tab bar. Every change of its tabs, options and look arrives through
 // HandleTabChange and turns into layout, animation, painting and events here.
-class TCustomPageTabs : public TCustomControl, public IPageTabs {
+class TCustomPageTabs : public TCustomControl, public IPageTabs, public IPageTabDockControl {
 public:
     explicit TCustomPageTabs(TComponent* AOwner);
     ~TCustomPageTabs() override;
@@ -145,8 +153,16 @@ public:
     virtual TPageTabControl* GetTabControl(int Index);
     virtual THitTestResult HitTest(TPoint pt, bool IgnoreDisabledControls);
     virtual void ScrollIntoView(TPageTab* Tab);
-    // The drag-start check, filled in by drag and drop; nothing starts a drag yet.
+    // Whether a drag may be over (X, Y): anywhere for a drag from another strip, only inside the tab
+    // container for a drag of this strip.
     virtual bool IsInsideDragArea(int X, int Y);
+
+    // Drags the tab at the client point; with none there, or refused, it ends at once as cancelled.
+    void BeginDrag(int MouseX, int MouseY);
+    // Drops the running drag where it is over, or cancels it. A cancelled drag leaves every tab in place.
+    void EndDrag(int MouseX, int MouseY, bool Cancelled);
+    // The drag this strip started; nullptr when none runs.
+    IDragTabObject* DragTabObject() const noexcept { return FDragTabObject.get(); }
 
     // Layout, testable without painting.
     virtual void LayoutButtonsAndContainer();
@@ -195,13 +211,23 @@ public:
     TBiDiMode CurrentBiDiMode() override { return FBiDiMode; }
     void Invalidate() override;
     TComponentState ComponentStateOf() const override { return ComponentState(); }
-    bool HasActiveDragObject() const override { return false; }
+    bool HasActiveDragObject() const override { return FActiveDragTabObject != nullptr; }
     TPageTabsLookAndFeel* GetLookAndFeel() override { return FLookAndFeel.get(); }
     TOptions* GetOptions() override { return FOptions.get(); }
     TCustomImageList* GetImages() override { return FImages; }
     TCustomImageList* GetImagesOverlay() override { return FImagesOverlay; }
     TCustomImageList* GetImagesSpinnerDownload() override { return FImagesSpinnerDownload; }
     TCustomImageList* GetImagesSpinnerUpload() override { return FImagesSpinnerUpload; }
+
+    // IPageTabDockControl
+    TCustomPageTabs* TabStripControl() override { return this; }
+    void DockDragOver(TObject* Sender, int X, int Y, TDragState State, const drag_tab_object& DragTabObject,
+                      bool& Accept) override;
+    void DockDragDrop(TObject* Sender, int X, int Y, const drag_tab_object& DragTabObject, bool Cancelled,
+                      TTabDropOptions& TabDropOptions) override;
+    TPageTab* InsertDroppedTab() override;
+    void FireScrollTimer() override;
+    void DockDragEnd(int MouseX, int MouseY, bool Cancelled) override;
 
     void Loaded() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -219,6 +245,13 @@ public:
     TOnShowHint OnShowHint;
     TOnTabDblClick OnTabDblClick;
     TOnTabDragStart OnTabDragStart;
+    TOnTabDragOver OnTabDragOver;
+    TOnTabDragDrop OnTabDragDrop;
+    TOnTabDragDropped OnTabDragDropped;
+    TOnTabDragEnd OnTabDragEnd;
+    TOnNeedDragImageControl OnNeedDragImageControl;
+    TOnCreateDragForm OnCreateDragForm;
+    TNotifyEvent OnAfterDragImageCreated;
     TNotifyEvent OnScroll;
     TNotifyEvent OnScrollWidthChanged;
     TOnAnimateStyle OnAnimateStyle;
@@ -249,6 +282,21 @@ protected:
     virtual void DoOnAnimateMovement(TBasePageTabsControl* Control, std::uint32_t& AnimationTimeMS,
                                      TPageTabsEaseType& EaseType);
     virtual void DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidth);
+    virtual void DoOnNeedDragImageControl(TPageTab* ATab, TWinControl*& DragControl);
+    virtual void DoOnCreateDragForm(TPageTab* ATab, TCustomForm*& DragForm);
+    virtual void DoOnBeginTabDrag(TPageTab* ATab, bool& Allow);
+    virtual void DoOnTabDragStart(TPageTab* ATab, bool& Allow);
+    virtual void DoOnTabDragOver(int X, int Y, TDragState State, IDragTabObject* DragTabObject, bool& Accept);
+    virtual void DoOnTabDragDrop(int X, int Y, IDragTabObject* DragTabObject, bool Cancelled,
+                                 TTabDropOptions& TabDropOptions);
+    virtual void DoOnTabDragDropped(IDragTabObject* DragTabObject, TPageTab* NewTab);
+    virtual void DoOnTabDragEnd(int MouseX, int MouseY, bool Cancelled);
+    virtual void DoOnAfterDragImageCreated();
+    // The image that follows the mouse outside every strip: a layered form owned by the strip, hidden;
+    // nullptr when the drag shows only the cursor.
+    virtual TCustomForm* CreateDragForm(TPageTab* ATab);
+    // Places the drag image with the mouse at screen point (X, Y), building it when first shown.
+    void MoveDragForm(int X, int Y, bool Visible);
     // One tick of the animation clock, on the GUI thread: advances every item's movement, style, glow and
     // spinner, removes closed tabs that have shrunk, and repaints when something changed.
     virtual void AdvanceAnimations();
@@ -277,6 +325,33 @@ protected:
     void ShiftTabsAfterClosedTab();
     void ComputeTabWidth(int& Width, int& Remainder);
     int ContentTabWidth(TPageTabControl& TabControl);
+
+    // Drag and drop's part of the input, layout and painting.
+    // The drag start check of a mouse move, with the hit test of the move.
+    void CheckDragStart(int X, int Y, const THitTestResult& Hit);
+    // A mouse move of the drag this strip runs: finds the strip under the mouse and moves the image.
+    void DragMouseMove(int X, int Y);
+    struct drag_gap {
+        int Width = 0;     // of the dragged tab, overlap included
+        bool Made = false; // the run has received the drag
+    };
+    // Places the dragged tab at the mouse when the drag over this strip belongs to this run; nullopt
+    // when it does not.
+    std::optional<drag_gap> PlaceDraggedTab(bool Pinned, int TabWidth);
+    // The dragged tab of this strip takes no place among the others while the drag runs.
+    bool LeftOutOfLayout(const TPageTab& Tab) const;
+    // Before placing Tab at X: opens the gap in front of it when the dragged tab's middle lies before
+    // Tab's right end.
+    void OpenDragGap(drag_gap& Gap, int& X, const TPageTab& Tab, int Width);
+    // After the run: the drop index behind it when no tab received the drag.
+    void CloseDragGap(const drag_gap& Gap, int& X, bool Pinned);
+    // The active tab is drawn in place unless this strip's drag is elsewhere.
+    bool DrawsActiveTabInPlace() const;
+    bool DragHidesAddButton() const;
+    // The dragged tab's drawn item while the drag is over this strip, drawn over all but the buttons.
+    TPageTabControl* DragTabControl() const noexcept { return FDragTabControl; }
+    // The begin-drag query: a descendant may refuse a drag before OnTabDragStart is asked.
+    TOnTabDragStart FOnBeginTabDrag;
 
     TRect FClosedTabRect;
     THitTestResult FLastHitTestResult;
@@ -328,6 +403,14 @@ private:
     std::unique_ptr<TBitmap> FBackgroundBmp;
     bool FCreatingWindow = false;
     TBiDiMode FBiDiMode = TBiDiMode::bdLeftToRight;
+    drag_tab_object FDragTabObject;       // only in the strip the drag started in
+    drag_tab_object FActiveDragTabObject; // in the strip the drag is over
+    // The dragged tab's drawn item on the strip it is over: the source's own, or the stand-in below.
+    TPageTabControl* FDragTabControl = nullptr;
+    std::unique_ptr<TPageTabControl> FDragTabStandIn;
+    bool FDragCancelled = false;
+    // Where the drag over this strip last was, in client coordinates.
+    TPoint FDragOverPoint;
 };
 
 // The strip as forms place it.

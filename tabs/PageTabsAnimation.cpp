@@ -97,7 +97,9 @@ void TCustomPageTabs::AdvanceAnimations() {
             UpdateHoverDrawStates(false);
         RequestRepaint();
     }
-    // A drag over another strip scrolls that strip here, once drag and drop exists.
+    if (FDragTabObject && FDragTabObject->DockControl() &&
+        FDragTabObject->DockControl() != FDragTabObject->SourceControl())
+        FDragTabObject->DockControl()->FireScrollTimer();
 }
 
 } // namespace kq

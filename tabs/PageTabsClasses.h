@@ -15,6 +15,7 @@ namespace kq {
 
 class TBasePageTabsControl;
 class TCustomImageList;
+class TCustomPageTabs;
 class TGPGraphics;
 class TOptions;
 class TPageTab;
@@ -85,6 +86,31 @@ public:
 
 protected:
     ~IPageTabs() = default;
+};
+
+// The drag state, shared by the strip the drag started in and the strip under the cursor; it goes when
+// the last of them lets it go.
+using drag_tab_object = std::shared_ptr<IDragTabObject>;
+
+// How strips talk to each other during a tab drag. X and Y are client coordinates of the strip called.
+class IPageTabDockControl {
+public:
+    virtual TCustomPageTabs* TabStripControl() = 0;
+    // Accept false refuses the drag here; a leave is handled even then.
+    virtual void DockDragOver(TObject* Sender, int X, int Y, TDragState State, const drag_tab_object& DragTabObject,
+                              bool& Accept) = 0;
+    // A handler may change what the drop does.
+    virtual void DockDragDrop(TObject* Sender, int X, int Y, const drag_tab_object& DragTabObject, bool Cancelled,
+                              TTabDropOptions& TabDropOptions) = 0;
+    // A copy of the dragged tab at the drop index; nullptr without a drag over this strip.
+    virtual TPageTab* InsertDroppedTab() = 0;
+    // One step of a drag scroll that is running.
+    virtual void FireScrollTimer() = 0;
+    virtual void DockDragEnd(int MouseX, int MouseY, bool Cancelled) = 0;
+    virtual TBiDiMode CurrentBiDiMode() = 0;
+
+protected:
+    ~IPageTabDockControl() = default;
 };
 
 // --- Tab

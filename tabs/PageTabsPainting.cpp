@@ -115,11 +115,13 @@ void TCustomPageTabs::DrawStrip() {
         canvas.DrawLine(*FLookAndFeel->Tabs()->BaseLine()->GetPen(), {0, y}, {static_cast<float>(Width()), y});
 
         ClipToTabArea(canvas);
-        if (active && active->TabControl() && active->Visible() && in_view(active->TabControl()->ControlRect()))
+        if (active && active->TabControl() && active->Visible() && DrawsActiveTabInPlace() &&
+            in_view(active->TabControl()->ControlRect()))
             active->TabControl()->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
 
         canvas.ResetClip();
-        if (FOptions->Display()->AddButton()->Visibility() != TAddButtonVisibility::avNone &&
+        if (TPageTabControl* dragged = DragTabControl()) dragged->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+        if (FOptions->Display()->AddButton()->Visibility() != TAddButtonVisibility::avNone && !DragHidesAddButton() &&
             width_of(FAddButtonControl->ControlRect()) <= width)
             FAddButtonControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
         if (ScrollButtonsVisible())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/Sets.h"
 #include "framework/Strings.h"
 
 #include <cstdint>
@@ -20,6 +21,13 @@ enum class TTabChangeType : std::uint8_t {
     tcControlState,
     tcVisibility,
 };
+
+// Where a dragged tab is relative to the strip told about it.
+enum class TDragState : std::uint8_t { dsDragEnter, dsDragLeave, dsDragMove };
+
+// What a drop does with the dragged tab.
+enum class TTabDropOption : std::uint8_t { tdDeleteDraggedTab, tdCreateDroppedTab, tdMoveTab };
+using TTabDropOptions = enum_set<TTabDropOption>;
 
 // What a tab shows in place of its image while something loads.
 enum class TPageTabSpinnerState : std::uint8_t {
