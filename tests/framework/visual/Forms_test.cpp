@@ -1,5 +1,6 @@
 #include "framework/Forms.h"
 
+#include "framework/ComponentText.h"
 #include "framework/Timers.h"
 
 #include "VisualFixture.h"
@@ -204,6 +205,44 @@ TEST_F(visual_test, ApplicationEventsSeeMessagesFirstAndCanSwallowThem) {
     ::PostMessageW(nullptr, WM_APP + 5, 0, 0);
     Application->ProcessMessages();
     EXPECT_EQ(seen, 2);
+}
+
+TEST_F(visual_test, ConstraintsFromTheFormResourceLimitTheWindowWhileTheUserResizesIt) {
+    TForm* form = CreateForm<TForm>(Application);
+    read_component_text(u"object Form1: TForm\r\n"
+                        u"  Constraints.MaxHeight = 400\r\n  Constraints.MaxWidth = 600\r\n"
+                        u"  Constraints.MinHeight = 120\r\n  Constraints.MinWidth = 150\r\n"
+                        u"end\r\n",
+                        *form);
+    form->SetBounds(10, 10, 300, 200);
+    form->Show();
+    const HWND window = form->Handle();
+    MINMAXINFO info{};
+    ::SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 150);
+    EXPECT_EQ(info.ptMinTrackSize.y, 120);
+    EXPECT_EQ(info.ptMaxTrackSize.x, 600);
+    EXPECT_EQ(info.ptMaxTrackSize.y, 400);
+    // The system sizes the window itself while the user drags its frame; the form follows the result.
+    struct row {
+        int width, height, expected_width, expected_height;
+    };
+    for (const row r : {row{50, 40, 150, 120}, row{320, 240, 320, 240}, row{900, 800, 600, 400}}) {
+        SCOPED_TRACE(r.width);
+        ::SetWindowPos(window, nullptr, 0, 0, r.width, r.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT bounds{};
+        ::GetWindowRect(window, &bounds);
+        EXPECT_EQ(bounds.right - bounds.left, r.expected_width);
+        EXPECT_EQ(bounds.bottom - bounds.top, r.expected_height);
+        EXPECT_EQ(form->Width(), r.expected_width);
+        EXPECT_EQ(form->Height(), r.expected_height);
+    }
+    // A minimum above the maximum raises the maximum; the text written keeps the values.
+    form->Constraints().SetMinHeight(500);
+    EXPECT_EQ(form->Constraints().MaxHeight(), 500);
+    EXPECT_EQ(form->Height(), 500);
+    EXPECT_NE(write_component_text(*form).find(u"Constraints.MinWidth = 150"), String::npos);
+    delete form;
 }
 
 TEST(innermost_message, FollowsTheNestedChain) {
