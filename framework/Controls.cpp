@@ -561,7 +561,9 @@ window_hook TControl::HookWindowProc(TWndHook hook) {
 }
 
 void TControl::Dispatch(TMessage& message) {
-    if (!FHooks || FHooks->entries.empty()) {
+    // While the control is being destroyed its hookers may be half gone; its own handling still needs
+    // every message as it was sent.
+    if (!FHooks || FHooks->entries.empty() || ComponentState().contains(TComponentStateFlag::csDestroying)) {
         if (WindowProc) WindowProc(message);
         return;
     }

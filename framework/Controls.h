@@ -247,7 +247,8 @@ public:
     TWndMethod WindowProc;
     // Adds a hook in front of the chain; the returned object removes it, in any order.
     [[nodiscard]] window_hook HookWindowProc(TWndHook hook);
-    // Runs a message through the hooks, then WindowProc.
+    // Runs a message through the hooks, then WindowProc; once the control is being destroyed, through
+    // WindowProc alone.
     void Dispatch(TMessage& message);
 
     TNotifyEvent OnClick;

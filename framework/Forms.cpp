@@ -129,6 +129,8 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
 }
 
 TCustomForm::~TCustomForm() {
+    // From here on the form's hooks are passed by: OnDestroy and the closing window are its own.
+    Destroying();
     if (FCreated && OnDestroy) guard_callback([&] { OnDestroy(this); });
     if (Screen) Screen->remove_form(this);
     if (Application) Application->Notification(this, TOperation::opRemove);

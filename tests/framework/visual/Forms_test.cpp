@@ -245,6 +245,74 @@ TEST_F(visual_test, ConstraintsFromTheFormResourceLimitTheWindowWhileTheUserResi
     delete form;
 }
 
+namespace {
+
+// Hooks its form once its own window exists, as the browser component does, and drops the form's
+// messages while it is being destroyed itself.
+class TFormHooker : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+
+protected:
+    void WndProc(TMessage& message) override {
+        TCustomControl::WndProc(message);
+        if (message.Msg != WM_CREATE || FHook.Hooked()) return;
+        FHook = GetParentForm(this)->HookWindowProc([this](TMessage& m, const TWndMethod& next) {
+            if (!ComponentState().contains(TComponentStateFlag::csDestroying)) next(m);
+        });
+    }
+
+private:
+    window_hook FHook;
+};
+
+// Takes its form's WM_APP for itself.
+class TAppMessageTaker : public TCustomControl {
+public:
+    explicit TAppMessageTaker(TCustomForm* form) : TCustomControl(form) {
+        FHook = form->HookWindowProc([this](TMessage& m, const TWndMethod& next) {
+            if (m.Msg == WM_APP)
+                ++Taken;
+            else
+                next(m);
+        });
+    }
+    int Taken = 0;
+
+private:
+    window_hook FHook;
+};
+
+} // namespace
+
+TEST_F(visual_test, AFormBeingDestroyedGetsEveryMessagePastItsHooksWhicheverHookerGoesFirst) {
+    for (const bool hooker_first : {true, false}) {
+        SCOPED_TRACE(hooker_first ? "hooker first" : "taker first");
+        TForm* form = CreateForm<TForm>(Application);
+        form->SetBounds(10, 10, 300, 200);
+        form->HandleNeeded();
+        // Children get their windows as they join, and go newest first: the order of creation is the
+        // order of hooking and the reverse of destruction.
+        const auto add_hooker = [&] { (new TFormHooker(form))->SetParent(form); };
+        if (hooker_first) add_hooker();
+        auto* taker = new TAppMessageTaker(form);
+        taker->SetParent(form);
+        if (!hooker_first) add_hooker();
+        form->Show();
+        ::SendMessageW(form->Handle(), WM_APP, 0, 0);
+        EXPECT_EQ(taker->Taken, 1);
+
+        std::vector<UINT> reached;
+        form->WindowProc = [&reached, own = form->WindowProc](TMessage& m) {
+            if (m.Msg == WM_APP || m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) reached.push_back(m.Msg);
+            own(m);
+        };
+        form->OnDestroy = [](TObject* sender) { ::SendMessageW(static_cast<TForm*>(sender)->Handle(), WM_APP, 0, 0); };
+        delete form;
+        EXPECT_EQ(reached, (std::vector<UINT>{WM_APP, WM_DESTROY, WM_NCDESTROY}));
+    }
+}
+
 TEST(innermost_message, FollowsTheNestedChain) {
     auto nested = [] {
         try {
