@@ -6,6 +6,7 @@
 #include "framework/ImageLists.h"
 #include "framework/Menus.h"
 #include "framework/Properties.h"
+#include "framework/ResourceStreams.h"
 #include "framework/Threads.h"
 
 #include <algorithm>
@@ -137,14 +138,11 @@ TCustomForm::~TCustomForm() {
 }
 
 void TCustomForm::AfterConstruction() {
-    const String name = ClassName();
-    if (HRSRC res = ::FindResourceW(nullptr, wide(name), MAKEINTRESOURCEW(10)); res) {
-        const HGLOBAL loaded = ::LoadResource(nullptr, res);
-        const auto* data = static_cast<const char*>(loaded ? ::LockResource(loaded) : nullptr);
-        if (!data) RaiseLastOSError();
+    if (const auto text = program_rcdata(ClassName())) {
         DisableAlign();
         auto realign = scope_exit([this] { EnableAlign(); });
-        read_component_text(utf8_to_string(std::string_view(data, ::SizeofResource(nullptr, res))), *this);
+        read_component_text(utf8_to_string(std::string_view(reinterpret_cast<const char*>(text->data()), text->size())),
+                            *this);
     }
     FCreated = true;
     if (OnCreate) OnCreate(this);
