@@ -592,6 +592,7 @@ public:
         if (!text.name.empty() && FRoot.Name() != text.name) FRoot.SetName(text.name);
         apply_object(text, FRoot);
         for (const fixup& f : FFixups) resolve(f);
+        bind_fields();
         for (TComponent* c : FLoaded) c->SetComponentState(c->ComponentState() - TComponentState{TComponentStateFlag::csReading});
         for (TComponent* c : FLoaded) c->Loaded();
     }
@@ -623,6 +624,7 @@ private:
         TComponent* existing = FRoot.FindComponent(text.name);
         if (existing && SameText(existing->ClassName(), text.class_name)) {
             begin_loading(*existing);
+            FLines.emplace_back(existing, text.line);
             return *existing;
         }
         const component_factory create = find_class(text.class_name);
@@ -630,7 +632,21 @@ private:
         TComponent* child = create(&FRoot); // owned by the root from here on
         begin_loading(*child);
         child->SetName(text.name);
+        FLines.emplace_back(child, text.line);
         return *child;
+    }
+
+    // Every field the root declares must find its component, read now or owned before.
+    void bind_fields() {
+        for (const field_info* f : FRoot.PublishedProperties().fields()) {
+            TComponent* found = FRoot.FindComponent(f->name);
+            if (!found) throw EReadError(u"field " + f->name + u" has no component of that name");
+            if (!f->set(FRoot, found)) {
+                const auto read = std::find_if(FLines.begin(), FLines.end(), [&](const auto& l) { return l.first == found; });
+                throw EReadError((read == FLines.end() ? String() : line_text(read->second)) + u"field " + f->name +
+                                 u" needs a " + f->class_name + u", not a " + found->ClassName());
+            }
+        }
     }
 
     void apply_property(TPersistent& object, const text_property& p) {
@@ -755,6 +771,7 @@ private:
     TComponent& FRoot;
     std::vector<TComponent*> FLoaded;
     std::vector<fixup> FFixups;
+    std::vector<std::pair<const TComponent*, int>> FLines; // the components read, with their object's line
 };
 
 } // namespace

@@ -156,6 +156,11 @@ void TComponent::RemoveFreeNotification(TComponent* component) noexcept {
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
     if (operation == TOperation::opRemove && component) RemoveFreeNotification(component);
+    // A field bound to an owned component never outlives it.
+    if (operation == TOperation::opRemove && component && component->FOwner == this) {
+        for (const field_info* f : PublishedProperties().fields())
+            if (f->get(*this) == component) f->set(*this, nullptr);
+    }
     // A handler may free components, so the list is re-read on every step.
     for (std::size_t i = FComponents.size(); i-- > 0;) {
         if (i < FComponents.size()) FComponents[i]->Notification(component, operation);

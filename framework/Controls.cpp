@@ -242,6 +242,7 @@ void controls_shutdown() {
 TControl::TControl(TComponent* owner) : TComponent(owner), FFont(std::make_unique<TFont>()) {
     WindowProc = [this](TMessage& m) { WndProc(m); };
     FFont->OnChange = [this](TObject*) { FontChanged(); };
+    FConstraints.OnChange = [this](TObject*) { SetBounds(FLeft, FTop, FWidth, FHeight); };
 }
 
 TControl::~TControl() {
@@ -273,10 +274,10 @@ void TControl::Notification(TComponent* component, TOperation operation) {
 
 void TControl::SetBounds(int left, int top, int width, int height) {
     assert_gui_thread();
-    if (FConstraints.MinWidth > 0) width = std::max(width, FConstraints.MinWidth);
-    if (FConstraints.MaxWidth > 0) width = std::min(width, FConstraints.MaxWidth);
-    if (FConstraints.MinHeight > 0) height = std::max(height, FConstraints.MinHeight);
-    if (FConstraints.MaxHeight > 0) height = std::min(height, FConstraints.MaxHeight);
+    if (FConstraints.MinWidth() > 0) width = std::max(width, FConstraints.MinWidth());
+    if (FConstraints.MaxWidth() > 0) width = std::min(width, FConstraints.MaxWidth());
+    if (FConstraints.MinHeight() > 0) height = std::max(height, FConstraints.MinHeight());
+    if (FConstraints.MaxHeight() > 0) height = std::min(height, FConstraints.MaxHeight());
     width = std::max(width, 0);
     height = std::max(height, 0);
     const bool resized = width != FWidth || height != FHeight;
@@ -318,6 +319,7 @@ const property_table& TControl::PublishedProperties() const {
                      {u"alNone", u"alTop", u"alBottom", u"alLeft", u"alRight", u"alClient"}, TAlign::alNone)
         .set_of(u"Anchors", &TControl::Anchors, &TControl::SetAnchors, {u"akLeft", u"akTop", u"akRight", u"akBottom"},
                 TAnchors{TAnchorKind::akLeft, TAnchorKind::akTop})
+        .persistent(u"Constraints", [](const TControl& c) { return &const_cast<TControl&>(c).Constraints(); })
         .string(u"Caption", &TControl::Caption, &TControl::SetCaption, String())
         .color(u"Color", &TControl::Color, &TControl::SetColor, clBtnFace)
         .boolean(u"ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
@@ -371,9 +373,65 @@ void TControl::SetAlign(TAlign value) {
 
 void TControl::SetAnchors(TAnchors value) { FAnchors = value; }
 
-void TControl::SetConstraints(const TSizeConstraints& value) {
-    FConstraints = value;
-    SetBounds(FLeft, FTop, FWidth, FHeight);
+void TControl::SetConstraints(const TSizeConstraints& value) { FConstraints.Assign(&value); }
+
+// --- TSizeConstraints
+
+TSizeConstraints::TSizeConstraints(int min_width, int min_height, int max_width, int max_height)
+    : FMinWidth(min_width), FMinHeight(min_height), FMaxWidth(max_width), FMaxHeight(max_height) {}
+
+void TSizeConstraints::changed() {
+    if (OnChange) OnChange(this);
+}
+
+void TSizeConstraints::SetMinWidth(int value) {
+    if (value == FMinWidth) return;
+    FMinWidth = value;
+    if (FMaxWidth > 0 && value > FMaxWidth) FMaxWidth = value;
+    changed();
+}
+
+void TSizeConstraints::SetMinHeight(int value) {
+    if (value == FMinHeight) return;
+    FMinHeight = value;
+    if (FMaxHeight > 0 && value > FMaxHeight) FMaxHeight = value;
+    changed();
+}
+
+void TSizeConstraints::SetMaxWidth(int value) {
+    if (value == FMaxWidth) return;
+    FMaxWidth = value;
+    if (value > 0 && value < FMinWidth) FMinWidth = value;
+    changed();
+}
+
+void TSizeConstraints::SetMaxHeight(int value) {
+    if (value == FMaxHeight) return;
+    FMaxHeight = value;
+    if (value > 0 && value < FMinHeight) FMinHeight = value;
+    changed();
+}
+
+void TSizeConstraints::Assign(const TPersistent* source) {
+    const auto* other = dynamic_cast<const TSizeConstraints*>(source);
+    if (!other) {
+        TPersistent::Assign(source);
+        return;
+    }
+    FMinWidth = other->FMinWidth;
+    FMinHeight = other->FMinHeight;
+    FMaxWidth = other->FMaxWidth;
+    FMaxHeight = other->FMaxHeight;
+    changed();
+}
+
+const property_table& TSizeConstraints::PublishedProperties() const {
+    static const property_table table = property_table::of<TSizeConstraints>(TPersistent::PublishedProperties())
+        .integer(u"MaxHeight", &TSizeConstraints::MaxHeight, &TSizeConstraints::SetMaxHeight, 0)
+        .integer(u"MaxWidth", &TSizeConstraints::MaxWidth, &TSizeConstraints::SetMaxWidth, 0)
+        .integer(u"MinHeight", &TSizeConstraints::MinHeight, &TSizeConstraints::SetMinHeight, 0)
+        .integer(u"MinWidth", &TSizeConstraints::MinWidth, &TSizeConstraints::SetMinWidth, 0);
+    return table;
 }
 
 bool TControl::Showing() const { return FVisible && FParent && FParent->Showing(); }
@@ -503,7 +561,9 @@ window_hook TControl::HookWindowProc(TWndHook hook) {
 }
 
 void TControl::Dispatch(TMessage& message) {
-    if (!FHooks || FHooks->entries.empty()) {
+    // While the control is being destroyed its hookers may be half gone; its own handling still needs
+    // every message as it was sent.
+    if (!FHooks || FHooks->entries.empty() || ComponentState().contains(TComponentStateFlag::csDestroying)) {
         if (WindowProc) WindowProc(message);
         return;
     }
@@ -1037,6 +1097,16 @@ void TWinControl::WndProc(TMessage& message) {
         DefaultHandler(message);
         focus_changed(true);
         return;
+    case WM_GETMINMAXINFO: {
+        DefaultHandler(message);
+        auto* info = reinterpret_cast<MINMAXINFO*>(message.LParam);
+        const TSizeConstraints& c = Constraints();
+        if (c.MinWidth() > 0) info->ptMinTrackSize.x = c.MinWidth();
+        if (c.MinHeight() > 0) info->ptMinTrackSize.y = c.MinHeight();
+        if (c.MaxWidth() > 0) info->ptMaxTrackSize.x = c.MaxWidth();
+        if (c.MaxHeight() > 0) info->ptMaxTrackSize.y = c.MaxHeight();
+        return;
+    }
     case WM_KILLFOCUS:
         DefaultHandler(message);
         focus_changed(false);

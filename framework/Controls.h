@@ -104,9 +104,31 @@ using TMouseMoveEvent = std::function<void(TObject* sender, TShiftState shift, i
 using TKeyEvent = std::function<void(TObject* sender, std::uint16_t& key, TShiftState shift)>;
 using TKeyPressEvent = std::function<void(TObject* sender, char16_t& key)>;
 
-// Size limits applied by SetBounds; 0 means no limit.
-struct TSizeConstraints {
-    int MinWidth = 0, MinHeight = 0, MaxWidth = 0, MaxHeight = 0;
+// Size limits of a control, applied by SetBounds and, for a window with a sizing frame, while the user
+// resizes it; 0 means no limit. A minimum above the maximum raises the maximum, and the other way round.
+class TSizeConstraints : public TPersistent {
+public:
+    TSizeConstraints() = default;
+    TSizeConstraints(int min_width, int min_height, int max_width, int max_height);
+
+    int MinWidth() const noexcept { return FMinWidth; }
+    void SetMinWidth(int value);
+    int MinHeight() const noexcept { return FMinHeight; }
+    void SetMinHeight(int value);
+    int MaxWidth() const noexcept { return FMaxWidth; }
+    void SetMaxWidth(int value);
+    int MaxHeight() const noexcept { return FMaxHeight; }
+    void SetMaxHeight(int value);
+
+    void Assign(const TPersistent* source) override;
+    const property_table& PublishedProperties() const override;
+
+    TNotifyEvent OnChange;
+
+private:
+    void changed();
+
+    int FMinWidth = 0, FMinHeight = 0, FMaxWidth = 0, FMaxHeight = 0;
 };
 
 struct TCreateParams {
@@ -225,7 +247,8 @@ public:
     TWndMethod WindowProc;
     // Adds a hook in front of the chain; the returned object removes it, in any order.
     [[nodiscard]] window_hook HookWindowProc(TWndHook hook);
-    // Runs a message through the hooks, then WindowProc.
+    // Runs a message through the hooks, then WindowProc; once the control is being destroyed, through
+    // WindowProc alone.
     void Dispatch(TMessage& message);
 
     TNotifyEvent OnClick;

@@ -6,6 +6,7 @@
 #include "framework/ImageLists.h"
 #include "framework/Menus.h"
 #include "framework/Properties.h"
+#include "framework/ResourceStreams.h"
 #include "framework/Threads.h"
 
 #include <algorithm>
@@ -129,20 +130,19 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
 }
 
 TCustomForm::~TCustomForm() {
+    // From here on the form's hooks are passed by: OnDestroy and the closing window are its own.
+    Destroying();
     if (FCreated && OnDestroy) guard_callback([&] { OnDestroy(this); });
     if (Screen) Screen->remove_form(this);
     if (Application) Application->Notification(this, TOperation::opRemove);
 }
 
 void TCustomForm::AfterConstruction() {
-    const String name = ClassName();
-    if (HRSRC res = ::FindResourceW(nullptr, wide(name), MAKEINTRESOURCEW(10)); res) {
-        const HGLOBAL loaded = ::LoadResource(nullptr, res);
-        const auto* data = static_cast<const char*>(loaded ? ::LockResource(loaded) : nullptr);
-        if (!data) RaiseLastOSError();
+    if (const auto text = program_rcdata(ClassName())) {
         DisableAlign();
         auto realign = scope_exit([this] { EnableAlign(); });
-        read_component_text(utf8_to_string(std::string_view(data, ::SizeofResource(nullptr, res))), *this);
+        read_component_text(utf8_to_string(std::string_view(reinterpret_cast<const char*>(text->data()), text->size())),
+                            *this);
     }
     FCreated = true;
     if (OnCreate) OnCreate(this);

@@ -1,7 +1,11 @@
 #include "framework/ImageLists.h"
 
+#include "framework/Conversions.h"
+#include "framework/ImageCodecs.h"
 #include "framework/Properties.h"
+#include "framework/ResourceStreams.h"
 
+#include <cstring>
 #include <string>
 
 namespace kq {
@@ -16,7 +20,9 @@ const property_table& TCustomImageList::PublishedProperties() const {
         .boolean(u"Masked", &TCustomImageList::Masked, &TCustomImageList::SetMasked, true)
         .color(u"BkColor", &TCustomImageList::BkColor, &TCustomImageList::SetBkColor, clNone)
         .enumeration(u"DrawingStyle", &TCustomImageList::DrawingStyle, &TCustomImageList::SetDrawingStyle,
-                     {u"dsFocus", u"dsSelected", u"dsNormal", u"dsTransparent"}, TDrawingStyle::dsNormal);
+                     {u"dsFocus", u"dsSelected", u"dsNormal", u"dsTransparent"}, TDrawingStyle::dsNormal)
+        // Last: the size above decides how the strip is cut.
+        .string(u"ResourceName", &TCustomImageList::ResourceName, &TCustomImageList::SetResourceName, String());
     return table;
 }
 
@@ -29,6 +35,25 @@ HIMAGELIST TCustomImageList::Handle() {
                                FBkColor == clNone ? CLR_NONE : static_cast<COLORREF>(ColorToRGB(FBkColor)));
     }
     return FHandle.get();
+}
+
+void TCustomImageList::SetResourceName(const String& value) {
+    if (!value.empty()) {
+        const auto file = program_rcdata(value);
+        if (!file) throw EResNotFound(Format(u"Resource %s not found", {value}));
+        const raster_image image = decode_png(*file).image;
+        if (image.height != FHeight || image.width % FWidth != 0) throw EInvalidOperation(u"Invalid image size");
+        // Straight alpha, as the list keeps 32-bit images.
+        TBitmap strip;
+        strip.SetPixelFormat(TPixelFormat::pf32bit);
+        strip.SetSize(image.width, image.height);
+        const size_t row = static_cast<size_t>(image.width);
+        for (int y = 0; y < image.height; ++y)
+            std::memcpy(strip.ScanLine(y), image.pixels.data() + static_cast<size_t>(y) * row, row * sizeof(std::uint32_t));
+        Clear();
+        Add(strip, nullptr);
+    }
+    FResourceName = value;
 }
 
 void TCustomImageList::changed() {

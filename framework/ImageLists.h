@@ -25,6 +25,12 @@ public:
     TDrawingStyle DrawingStyle() const noexcept { return FDrawingStyle; }
     void SetDrawingStyle(TDrawingStyle value) { FDrawingStyle = value; }
 
+    // The program's RCDATA resource of this name, a PNG strip of Width-pixel frames side by side, gives the
+    // list's images. Raises EResNotFound when the program lacks it, EInvalidGraphic when it is no PNG, and
+    // EInvalidOperation when its size does not fit the list's.
+    const String& ResourceName() const noexcept { return FResourceName; }
+    void SetResourceName(const String& value);
+
     HIMAGELIST Handle();
     int Count();
 
@@ -52,6 +58,7 @@ private:
     bool FMasked = true;
     TColor FBkColor = clNone;
     TDrawingStyle FDrawingStyle = TDrawingStyle::dsNormal;
+    String FResourceName;
     unique_handle<HIMAGELIST, ::ImageList_Destroy> FHandle;
 };
 

@@ -74,6 +74,12 @@ std::vector<const property_info*> property_table::all() const {
     return result;
 }
 
+std::vector<const field_info*> property_table::fields() const {
+    std::vector<const field_info*> result = FParent ? FParent->fields() : std::vector<const field_info*>{};
+    for (const field_info& f : FFields) result.push_back(&f);
+    return result;
+}
+
 // --- Class registry
 
 namespace {

@@ -86,6 +86,15 @@ struct method_info {
     std::function<std::any(TPersistent& self)> make; // a std::function of the method's signature
 };
 
+// A component field of a root class that the reader fills with the owned component of the same name.
+struct field_info {
+    String name;
+    String class_name; // the class the field holds, for error messages
+    // Stores component; false when its class does not fit the field.
+    std::function<bool(TPersistent& self, TComponent* component)> set;
+    std::function<TComponent*(const TPersistent& self)> get;
+};
+
 // --- Event methods
 
 // What the reader stores in an event: the bound method with its name, so the writer can name it.
@@ -125,11 +134,14 @@ public:
     const method_info* find_method(StringView name) const noexcept;
     // Every property, the root class's first.
     std::vector<const property_info*> all() const;
+    // Every component field, the root class's first.
+    std::vector<const field_info*> fields() const;
 
 protected:
     const property_table* FParent = nullptr;
     std::vector<property_info> FProperties;
     std::vector<method_info> FMethods;
+    std::vector<field_info> FFields;
 };
 
 namespace detail {
@@ -332,6 +344,22 @@ public:
                              return std::function<sig>(named_method<sig>{name, bind_method<sig>(self(o), member)});
                          }};
         FMethods.push_back(std::move(info));
+        return *this;
+    }
+
+    // A component field bound by name when component text is read into the object, e.g.
+    // .field(u"OkButton", &TDialogForm::OkButton); cleared when the component goes.
+    template <class T>
+    property_builder& field(String name, T* C::*member) {
+        static_assert(std::is_base_of_v<TComponent, T>);
+        FFields.push_back({std::move(name), class_name_of(typeid(T)),
+                           [member](TPersistent& o, TComponent* c) {
+                               T* typed = dynamic_cast<T*>(c);
+                               if (c && !typed) return false;
+                               self(o).*member = typed;
+                               return true;
+                           },
+                           [member](const TPersistent& o) -> TComponent* { return self(o).*member; }});
         return *this;
     }
 

@@ -59,4 +59,13 @@ std::int64_t TResourceStream::Seek(std::int64_t offset, TSeekOrigin origin) {
 
 void TResourceStream::SetSize(std::int64_t) { throw EWriteError(u"Stream write error"); }
 
+std::optional<std::span<const std::uint8_t>> program_rcdata(const String& name) {
+    const HRSRC info = ::FindResourceW(nullptr, wide(name), MAKEINTRESOURCEW(10));
+    if (!info) return std::nullopt;
+    const HGLOBAL loaded = ::LoadResource(nullptr, info);
+    const auto* data = static_cast<const std::uint8_t*>(loaded ? ::LockResource(loaded) : nullptr);
+    if (!data) RaiseLastOSError();
+    return std::span<const std::uint8_t>(data, ::SizeofResource(nullptr, info));
+}
+
 } // namespace kq

@@ -4,6 +4,10 @@
 #include "framework/Streams.h"
 #include "framework/Win32.h"
 
+#include <cstdint>
+#include <optional>
+#include <span>
+
 namespace kq {
 
 // A missing module resource: "Resource %s not found" with the resource's name.
@@ -32,5 +36,9 @@ private:
     std::int64_t FSize = 0;
     std::int64_t FPosition = 0;
 };
+
+// The bytes of the program's RCDATA resource of that name, in whichever language it has; valid while the
+// program runs. nullopt when the program has none.
+std::optional<std::span<const std::uint8_t>> program_rcdata(const String& name);
 
 } // namespace kq

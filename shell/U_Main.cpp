@@ -39,11 +39,6 @@ main_state& state() {
 // A tab that still counts: shown, and not on its way out of the strip.
 bool counts(const TPageTab* tab) { return tab->Visible() && !tab->MarkedForDeletion(); }
 
-template <class T>
-T* component(TComponent& form, StringView name) {
-    return dynamic_cast<T*>(form.FindComponent(name));
-}
-
 } // namespace
 
 TF_Main::TF_Main(TComponent* AOwner) : TForm(AOwner) {}
@@ -53,19 +48,6 @@ TF_Main::~TF_Main() = default;
 // --- Creation and closing
 
 void TF_Main::FormCreate(TObject*) {
-    SkinPanel1 = component<TPanel>(*this, u"SkinPanel1");
-    SkinPanel2 = component<TPanel>(*this, u"SkinPanel2");
-    btn7 = component<TButton>(*this, u"btn7");
-    btn5 = component<TButton>(*this, u"btn5");
-    btn4 = component<TButton>(*this, u"btn4");
-    FPageTabs = component<TPageTabs>(*this, u"FPageTabs");
-    CEFBrowser = component<TWebBrowser>(*this, u"CEFBrowser");
-    ImageList4 = component<TImageList>(*this, u"ImageList4");
-    ImageList3 = component<TImageList>(*this, u"ImageList3");
-    ImageList2 = component<TImageList>(*this, u"ImageList2");
-    ImageList1 = component<TImageList>(*this, u"ImageList1");
-    ApplicationEvents = component<TApplicationEvents>(*this, u"ApplicationEvents");
-
     if (!::FindAtomW(L"WCTRL")) WCTRL = ::GlobalAddAtomW(L"WCTRL");
     for (const UINT key : zoom_keys) ::RegisterHotKey(Handle(), WCTRL, MOD_CONTROL, key);
 
@@ -233,6 +215,18 @@ void TF_Main::activate_tab_of_shown_page() {
 
 const property_table& TF_Main::PublishedProperties() const {
     static const property_table table = property_table::of<TF_Main>(TForm::PublishedProperties())
+        .field(u"SkinPanel1", &TF_Main::SkinPanel1)
+        .field(u"SkinPanel2", &TF_Main::SkinPanel2)
+        .field(u"btn7", &TF_Main::btn7)
+        .field(u"btn5", &TF_Main::btn5)
+        .field(u"btn4", &TF_Main::btn4)
+        .field(u"FPageTabs", &TF_Main::FPageTabs)
+        .field(u"CEFBrowser", &TF_Main::CEFBrowser)
+        .field(u"ImageList4", &TF_Main::ImageList4)
+        .field(u"ImageList3", &TF_Main::ImageList3)
+        .field(u"ImageList2", &TF_Main::ImageList2)
+        .field(u"ImageList1", &TF_Main::ImageList1)
+        .field(u"ApplicationEvents", &TF_Main::ApplicationEvents)
         .method(u"FormCreate", &TF_Main::FormCreate)
         .method(u"FormClose", &TF_Main::FormClose)
         .method(u"ApplicationEventsMessage", &TF_Main::ApplicationEventsMessage)

@@ -20,7 +20,7 @@ public:
     explicit TF_Main(TComponent* AOwner);
     ~TF_Main() override;
 
-    // The components of the form resource.
+    // The components of the form resource, bound by name when it is read.
     TPanel* SkinPanel1 = nullptr;
     TPanel* SkinPanel2 = nullptr;
     TButton* btn7 = nullptr;

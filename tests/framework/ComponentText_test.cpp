@@ -446,3 +446,66 @@ TEST(ComponentText, LoadingStatesAndLoadedComeAfterEveryReference) {
     EXPECT_EQ(copy.BuddyAtLoaded, existing);
     EXPECT_EQ(existing->BuddyAtLoaded, &copy);
 }
+
+namespace {
+
+// A root that uses its components through fields, as forms do.
+class TSampleForm : public TSample {
+public:
+    using TSample::TSample;
+    TSample* Panel = nullptr;
+    TSampleChild* Special = nullptr;
+    std::vector<TComponent*> FieldsAtLoaded;
+
+    void Loaded() override {
+        FieldsAtLoaded = {Panel, Special};
+        TSample::Loaded();
+    }
+
+    const property_table& PublishedProperties() const override {
+        static const property_table table = property_table::of<TSampleForm>(TSample::PublishedProperties())
+            .field(u"Panel", &TSampleForm::Panel)
+            .field(u"Special", &TSampleForm::Special);
+        return table;
+    }
+};
+
+} // namespace
+
+TEST(ComponentText, FieldsBindToTheirComponentsBeforeLoadedAndClearWhenTheyGo) {
+    register_sample_classes();
+    TSampleForm form(nullptr);
+    auto* special = new TSampleChild(&form); // owned before reading: bound as well
+    special->SetName(u"Special");
+    read_component_text(text("object Form1: TSampleForm\r\n"
+                             "  object panel: TSample\r\n  end\r\n"
+                             "  object Other: TSample\r\n  end\r\n"
+                             "end\r\n"),
+                        form);
+    ASSERT_NE(form.Panel, nullptr);
+    EXPECT_EQ(form.Panel, form.FindComponent(u"Panel"));
+    EXPECT_EQ(form.Special, special);
+    EXPECT_EQ(form.FieldsAtLoaded, (std::vector<TComponent*>{form.Panel, special}));
+    delete special;
+    EXPECT_EQ(form.Special, nullptr);
+    EXPECT_NE(form.Panel, nullptr);
+}
+
+TEST(ComponentText, AFieldWithoutItsComponentOrOfAnotherClassIsAnError) {
+    register_sample_classes();
+    struct row {
+        std::string_view objects, message;
+    };
+    const row rows[] = {
+        {"  object Panel: TSample\r\n  end\r\n", "field Special has no component of that name"},
+        {"  object Panel: TSample\r\n  end\r\n  object Special: TSample\r\n  end\r\n",
+         "Line 4: field Special needs a TSampleChild, not a TSample"},
+        {"  object Panel: TSampleChild\r\n  end\r\n  object Special: TSampleChild\r\n  end\r\n", "not raised"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(std::string(r.objects));
+        TSampleForm form(nullptr);
+        const std::string source = "object Form1: TSampleForm\r\n" + std::string(r.objects) + "end\r\n";
+        EXPECT_EQ(string_to_utf8(raised_message<EReadError>([&] { read_component_text(text(source), form); })), r.message);
+    }
+}

@@ -107,6 +107,8 @@ TEST_F(MainWindow, TheFormResourceBuildsTheWindowWithItsComponentsAndSettings) {
     EXPECT_EQ(F->WindowState(), TWindowState::wsMaximized);
     EXPECT_EQ(F->Font().Name(), u"Tahoma");
     EXPECT_EQ(F->Font().Height(), -12);
+    EXPECT_EQ(F->Constraints().MinWidth(), 100);
+    EXPECT_EQ(F->Constraints().MinHeight(), 100);
 
     // Parents, places and alignment as the window is laid out.
     ASSERT_TRUE(F->SkinPanel1 && F->SkinPanel2 && F->btn4 && F->btn5 && F->btn7 && F->FPageTabs && F->CEFBrowser &&
@@ -148,8 +150,12 @@ TEST_F(MainWindow, TheFormResourceBuildsTheWindowWithItsComponentsAndSettings) {
     EXPECT_EQ(F->FPageTabs->ImagesOverlay(), F->ImageList2);
     EXPECT_EQ(F->FPageTabs->ImagesSpinnerUpload(), F->ImageList3);
     EXPECT_EQ(F->FPageTabs->ImagesSpinnerDownload(), F->ImageList4);
-    for (const TImageList* list : {F->ImageList1, F->ImageList2, F->ImageList3, F->ImageList4})
+    // Their pictures are the ones the program carries.
+    for (TImageList* list : {F->ImageList1, F->ImageList2, F->ImageList3, F->ImageList4}) {
+        SCOPED_TRACE(string_to_utf8(list->Name()));
         EXPECT_EQ(list->DrawingStyle(), TDrawingStyle::dsTransparent);
+        EXPECT_GT(list->Count(), 0);
+    }
 
     // The browser: no tools, the window stays when its pages are gone, local storage on.
     EXPECT_FALSE(F->CEFBrowser->WebBOptions().DevToolsEnable());

@@ -20,22 +20,26 @@ class TResourceForm : public TForm {
 public:
     using TForm::TForm;
 
+    TTestPanel* TopPanel = nullptr;
+    TTestPanel* Inner = nullptr;
+    TTimer* Ticker = nullptr;
+
     void FormCreate(TObject*) {
-        auto* top = dynamic_cast<TTestPanel*>(FindComponent(u"TopPanel"));
-        auto* inner = dynamic_cast<TTestPanel*>(FindComponent(u"Inner"));
-        auto* ticker = dynamic_cast<TTimer*>(FindComponent(u"Ticker"));
-        ASSERT_TRUE(top && inner && ticker);
-        SeenAtCreate = {top->Parent() == this, inner->Parent() == top,
-                        top->BoundsRect().right == ClientWidth() && top->Height() == 40,
-                        inner->Left() == 10 && inner->Top() == 5 && inner->Width() == 20 && inner->Height() == 15,
-                        top->Caption() == u"Top" && top->Color() == clRed,
-                        inner->Hint() == u"inner hint" && !inner->Visible(),
-                        ticker->Interval() == 250 && !ticker->Enabled()};
+        ASSERT_TRUE(TopPanel && Inner && Ticker);
+        SeenAtCreate = {TopPanel->Parent() == this, Inner->Parent() == TopPanel,
+                        TopPanel->BoundsRect().right == ClientWidth() && TopPanel->Height() == 40,
+                        Inner->Left() == 10 && Inner->Top() == 5 && Inner->Width() == 20 && Inner->Height() == 15,
+                        TopPanel->Caption() == u"Top" && TopPanel->Color() == clRed,
+                        Inner->Hint() == u"inner hint" && !Inner->Visible(),
+                        Ticker->Interval() == 250 && !Ticker->Enabled()};
     }
     void PanelClick(TObject* sender) { Clicked.push_back(sender); }
 
     const property_table& PublishedProperties() const override {
         static const property_table table = property_table::of<TResourceForm>(TForm::PublishedProperties())
+            .field(u"TopPanel", &TResourceForm::TopPanel)
+            .field(u"Inner", &TResourceForm::Inner)
+            .field(u"Ticker", &TResourceForm::Ticker)
             .method(u"FormCreate", &TResourceForm::FormCreate)
             .method(u"PanelClick", &TResourceForm::PanelClick);
         return table;
@@ -47,13 +51,13 @@ public:
 
 } // namespace
 
-TEST_F(visual_test, FormResourceSetsControlsAndBindsEventsBeforeOnCreate) {
+TEST_F(visual_test, FormResourceSetsControlsAndBindsFieldsAndEventsBeforeOnCreate) {
     register_class<TTestPanel>();
     TResourceForm* form = CreateForm<TResourceForm>(Application);
     EXPECT_EQ(form->SeenAtCreate, std::vector<bool>(7, true));
     EXPECT_EQ(form->Caption(), u"From resource");
     EXPECT_EQ(form->ClientWidth(), 300);
-    auto* top = dynamic_cast<TTestPanel*>(form->FindComponent(u"TopPanel"));
+    TTestPanel* top = form->TopPanel;
     ASSERT_NE(top, nullptr);
     form->HandleNeeded();
     EXPECT_EQ(::FindWindowExW(form->Handle(), nullptr, L"TTestPanel", L"Top"), top->Handle());

@@ -1,5 +1,6 @@
 #include "framework/Forms.h"
 
+#include "framework/ComponentText.h"
 #include "framework/Timers.h"
 
 #include "VisualFixture.h"
@@ -204,6 +205,112 @@ TEST_F(visual_test, ApplicationEventsSeeMessagesFirstAndCanSwallowThem) {
     ::PostMessageW(nullptr, WM_APP + 5, 0, 0);
     Application->ProcessMessages();
     EXPECT_EQ(seen, 2);
+}
+
+TEST_F(visual_test, ConstraintsFromTheFormResourceLimitTheWindowWhileTheUserResizesIt) {
+    TForm* form = CreateForm<TForm>(Application);
+    read_component_text(u"object Form1: TForm\r\n"
+                        u"  Constraints.MaxHeight = 400\r\n  Constraints.MaxWidth = 600\r\n"
+                        u"  Constraints.MinHeight = 120\r\n  Constraints.MinWidth = 150\r\n"
+                        u"end\r\n",
+                        *form);
+    form->SetBounds(10, 10, 300, 200);
+    form->Show();
+    const HWND window = form->Handle();
+    MINMAXINFO info{};
+    ::SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 150);
+    EXPECT_EQ(info.ptMinTrackSize.y, 120);
+    EXPECT_EQ(info.ptMaxTrackSize.x, 600);
+    EXPECT_EQ(info.ptMaxTrackSize.y, 400);
+    // The system sizes the window itself while the user drags its frame; the form follows the result.
+    struct row {
+        int width, height, expected_width, expected_height;
+    };
+    for (const row r : {row{50, 40, 150, 120}, row{320, 240, 320, 240}, row{900, 800, 600, 400}}) {
+        SCOPED_TRACE(r.width);
+        ::SetWindowPos(window, nullptr, 0, 0, r.width, r.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT bounds{};
+        ::GetWindowRect(window, &bounds);
+        EXPECT_EQ(bounds.right - bounds.left, r.expected_width);
+        EXPECT_EQ(bounds.bottom - bounds.top, r.expected_height);
+        EXPECT_EQ(form->Width(), r.expected_width);
+        EXPECT_EQ(form->Height(), r.expected_height);
+    }
+    // A minimum above the maximum raises the maximum; the text written keeps the values.
+    form->Constraints().SetMinHeight(500);
+    EXPECT_EQ(form->Constraints().MaxHeight(), 500);
+    EXPECT_EQ(form->Height(), 500);
+    EXPECT_NE(write_component_text(*form).find(u"Constraints.MinWidth = 150"), String::npos);
+    delete form;
+}
+
+namespace {
+
+// Hooks its form once its own window exists, as the browser component does, and drops the form's
+// messages while it is being destroyed itself.
+class TFormHooker : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+
+protected:
+    void WndProc(TMessage& message) override {
+        TCustomControl::WndProc(message);
+        if (message.Msg != WM_CREATE || FHook.Hooked()) return;
+        FHook = GetParentForm(this)->HookWindowProc([this](TMessage& m, const TWndMethod& next) {
+            if (!ComponentState().contains(TComponentStateFlag::csDestroying)) next(m);
+        });
+    }
+
+private:
+    window_hook FHook;
+};
+
+// Takes its form's WM_APP for itself.
+class TAppMessageTaker : public TCustomControl {
+public:
+    explicit TAppMessageTaker(TCustomForm* form) : TCustomControl(form) {
+        FHook = form->HookWindowProc([this](TMessage& m, const TWndMethod& next) {
+            if (m.Msg == WM_APP)
+                ++Taken;
+            else
+                next(m);
+        });
+    }
+    int Taken = 0;
+
+private:
+    window_hook FHook;
+};
+
+} // namespace
+
+TEST_F(visual_test, AFormBeingDestroyedGetsEveryMessagePastItsHooksWhicheverHookerGoesFirst) {
+    for (const bool hooker_first : {true, false}) {
+        SCOPED_TRACE(hooker_first ? "hooker first" : "taker first");
+        TForm* form = CreateForm<TForm>(Application);
+        form->SetBounds(10, 10, 300, 200);
+        form->HandleNeeded();
+        // Children get their windows as they join, and go newest first: the order of creation is the
+        // order of hooking and the reverse of destruction.
+        const auto add_hooker = [&] { (new TFormHooker(form))->SetParent(form); };
+        if (hooker_first) add_hooker();
+        auto* taker = new TAppMessageTaker(form);
+        taker->SetParent(form);
+        if (!hooker_first) add_hooker();
+        form->Show();
+        ::SendMessageW(form->Handle(), WM_APP, 0, 0);
+        EXPECT_EQ(taker->Taken, 1);
+
+        std::vector<UINT> reached;
+        form->WindowProc = [&reached, own = form->WindowProc](TMessage& m) {
+            if (m.Msg == WM_APP || m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) reached.push_back(m.Msg);
+            own(m);
+        };
+        form->OnDestroy = [](TObject* sender) { ::SendMessageW(static_cast<TForm*>(sender)->Handle(), WM_APP, 0, 0); };
+        delete form;
+        EXPECT_EQ(reached, (std::vector<UINT>{WM_APP, WM_DESTROY, WM_NCDESTROY}));
+    }
 }
 
 TEST(innermost_message, FollowsTheNestedChain) {
