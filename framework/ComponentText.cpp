@@ -641,11 +641,10 @@ private:
         for (const field_info* f : FRoot.PublishedProperties().fields()) {
             TComponent* found = FRoot.FindComponent(f->name);
             if (!found) throw EReadError(u"field " + f->name + u" has no component of that name");
-            if (!f->set(FRoot, found)) {
-                const auto read = std::find_if(FLines.begin(), FLines.end(), [&](const auto& l) { return l.first == found; });
-                throw EReadError((read == FLines.end() ? String() : line_text(read->second)) + u"field " + f->name +
-                                 u" needs a " + f->class_name + u", not a " + found->ClassName());
-            }
+            if (f->set(FRoot, found)) continue;
+            const auto read = std::find_if(FLines.begin(), FLines.end(), [&](const auto& l) { return l.first == found; });
+            throw EReadError((read == FLines.end() ? String() : line_text(read->second)) + u"field " + f->name +
+                             u" needs a " + f->class_name + u", not a " + found->ClassName());
         }
     }
 

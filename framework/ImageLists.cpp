@@ -49,7 +49,7 @@ void TCustomImageList::SetResourceName(const String& value) {
         strip.SetSize(image.width, image.height);
         const size_t row = static_cast<size_t>(image.width);
         for (int y = 0; y < image.height; ++y)
-            std::memcpy(strip.ScanLine(y), image.pixels.data() + static_cast<size_t>(y) * row, row * sizeof(std::uint32_t));
+            std::memcpy(strip.ScanLine(y), &image.pixels[static_cast<size_t>(y) * row], row * sizeof(std::uint32_t));
         Clear();
         Add(strip, nullptr);
     }

@@ -298,6 +298,41 @@ TEST_F(WebBrowserTest, FormHooksSurviveDestructionInEitherOrder) {
     }
 }
 
+TEST_F(WebBrowserTest, AFormBeingDestroyedGetsEveryMessagePastTheComponentsAndOtherHooks) {
+    for (const bool component_first : {true, false}) {
+        SCOPED_TRACE(component_first ? "component hooked first" : "other hooker first");
+        TForm* form = CreateForm<TForm>(Application);
+        form->SetBounds(40, 40, 400, 300);
+        form->HandleNeeded();
+        window_hook other;
+        const auto hook_other = [&] {
+            other = form->HookWindowProc([](TMessage& m, const TWndMethod& next) {
+                if (m.Msg != WM_APP) next(m); // takes WM_APP for itself
+            });
+        };
+        if (!component_first) hook_other();
+        auto* browser = new TWebBrowser(form);
+        browser->SetParent(form);
+        browser->SetAlign(TAlign::alClient);
+        if (component_first) hook_other();
+        form->Show();
+        browser->AddPage(u"http://a/");
+        ASSERT_TRUE(pump_until([&] { return browser->BrowserCount() == 1; }));
+
+        std::vector<UINT> reached;
+        form->WindowProc = [&reached, own = form->WindowProc](TMessage& m) {
+            if (m.Msg == WM_APP || m.Msg == WM_DESTROY || m.Msg == WM_NCDESTROY) reached.push_back(m.Msg);
+            own(m);
+        };
+        ::SendMessageW(form->Handle(), WM_APP, 0, 0);
+        EXPECT_TRUE(reached.empty());
+        form->OnDestroy = [](TObject* sender) { ::SendMessageW(static_cast<TForm*>(sender)->Handle(), WM_APP, 0, 0); };
+        delete form;
+        EXPECT_EQ(reached, (std::vector<UINT>{WM_APP, WM_DESTROY, WM_NCDESTROY}));
+        pump_for(50);
+    }
+}
+
 // --- DevTools
 
 TEST_F(WebBrowserTest, DevToolsOpenOneWindowAndAgainAfterItCloses) {
