@@ -307,6 +307,9 @@ void TCustomWebBrowser::DownloadFile(const String& file_url) { FBrowserView->Dow
 void TCustomWebBrowser::GetSourceInNewPage() { FBrowserView->GetSourceInNewPage(); }
 void TCustomWebBrowser::ReOpenClosedPage() { FBrowserView->ReOpenClosedPage(); }
 void TCustomWebBrowser::SearchText() { FBrowserView->SearchText(); }
+void TCustomWebBrowser::AddZoomLevel() { FBrowserView->AddZoomLevel(); }
+void TCustomWebBrowser::ReduceZoomLevel() { FBrowserView->ReduceZoomLevel(); }
+void TCustomWebBrowser::ResetZoomLevel() { FBrowserView->ResetZoomLevel(); }
 
 // --- DevTools
 
@@ -387,6 +390,7 @@ bool TCustomWebBrowser::CanGoBack() const { return FBrowserView->CanGoBack(); }
 bool TCustomWebBrowser::CanGoForward() const { return FBrowserView->CanGoForward(); }
 String TCustomWebBrowser::URL() const { return FBrowserView->Url(); }
 String TCustomWebBrowser::title() const { return FBrowserView->Title(); }
+String TCustomWebBrowser::ZoomLevel() const { return FBrowserView->ZoomLevel(); }
 
 // --- The parent form
 

@@ -49,6 +49,10 @@ public:
     void GetSourceInNewPage();
     void ReOpenClosedPage();
     void SearchText();
+    // Zoom steps of the shown page; nothing without one.
+    void AddZoomLevel();
+    void ReduceZoomLevel();
+    void ResetZoomLevel();
     // The tools of the given page, or of the shown page for nil; nothing without a page.
     void ShowDevTools(const ICefBrowser& browser = {});
     void CloseDevTools(const ICefBrowser& browser = {});
@@ -80,6 +84,8 @@ public:
     bool CanGoForward() const;
     String URL() const;
     String title() const;
+    // The shown page's zoom as its step's percentage text; empty without a page.
+    String ZoomLevel() const;
 
     // Raised by the default tab control: Sender is that control.
     TNotifyEvent OnDefaultTabChanged;

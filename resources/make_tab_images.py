@@ -2,7 +2,7 @@
 """Draws the tab strip's pictures of KQ as PNG strips (one 16 x 16 frame after another, left to right).
 
 Run from anywhere: python3 resources/make_tab_images.py. It rewrites resources/tab-images/*.png, which
-resources/KQ.rc embeds; commit the script and the pictures together.
+resources/U_Main.rc embeds; commit the script and the pictures together.
 """
 
 import math

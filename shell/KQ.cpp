@@ -3,13 +3,24 @@
 
 #include "browser/WebB.Cef.CefErr.h"
 #include "browser/WebB.Core.App.h"
+#include "browser/WebB.Core.BrowserHandler.h"
+#include "browser/WebB.Core.WebBrowser.h"
+#include "browser/WebB.Locker.h"
 #include "framework/Conversions.h"
 #include "framework/Files.h"
 #include "framework/Forms.h"
+#include "framework/GdiPlus.h"
+#include "framework/Menus.h"
 #include "framework/Program.h"
+#include "framework/TickClock.h"
+#include "graphics/Raster.h"
+#include "shell/U_Main.h"
 
 namespace kq {
 namespace {
+
+// How long a shutdown waits for the engine to report its pages closed.
+constexpr std::uint32_t page_close_timeout_ms = 5000;
 
 // Every engine process, the browser process included, runs without the GPU.
 void BeforeCommandLineProcessing(const String&, const ICefCommandLine& command_line) {
@@ -29,6 +40,18 @@ void ClearCacheFolder() {
     }
 }
 
+// The engine must not shut down under open pages: each is closed through the engine, and messages are
+// served (the engine's work runs on a timer of the loop) until the engine has let go of the last one.
+void close_every_page(TF_Main* form) {
+    form->CEFBrowser->CloseAllBrowser(false);
+    delete form;
+    const std::uint32_t start = tick_count();
+    while (TWebBHandler::live_clients() > 0 && tick_count() - start < page_close_timeout_ms) {
+        Application->ProcessMessages();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
 void program_block() {
     ClearCacheFolder();
     WebBApp->SetCefSingleProcess(false);
@@ -42,19 +65,32 @@ void program_block() {
     Application->Initialize();
     Application->SetTitle(u"Tessaro");
     Application->SetMainFormOnTaskBar(true);
-    // The main window and its message loop come with the shell's main window.
+    TF_Main* F_Main = nullptr;
+    Application->CreateForm(F_Main);
+    Application->Run();
+    close_every_page(F_Main);
 }
 
 // The modules' start-up steps in link order; shutdown in reverse.
 void start_modules() {
     forms_startup();
+    menus_startup();
     webbapp_startup();
+    graphics_startup();
+    gdiplus_startup();
+    weblocker_startup();
     cef_error_manager_startup();
+    u_main_startup();
 }
 
 void stop_modules() {
+    u_main_shutdown();
     cef_error_manager_shutdown();
+    weblocker_shutdown();
+    gdiplus_shutdown();
+    graphics_shutdown();
     webbapp_shutdown();
+    menus_shutdown();
     forms_shutdown();
 }
 

@@ -5,6 +5,7 @@
 #include "framework/Handles.h"
 #include "framework/ImageLists.h"
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "tabs/PageTabsUtils.h"
 
 #include <windowsx.h>
@@ -130,6 +131,16 @@ void TCustomPageTabs::SetImagesOverlay(TCustomImageList* Value) {
     FImagesOverlay = Value;
     if (Value) Value->FreeNotification(this);
     RequestRepaint();
+}
+
+void TCustomPageTabs::SetImagesSpinnerUpload(TCustomImageList* Value) {
+    FImagesSpinnerUpload = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TCustomPageTabs::SetImagesSpinnerDownload(TCustomImageList* Value) {
+    FImagesSpinnerDownload = Value;
+    if (Value) Value->FreeNotification(this);
 }
 
 void TCustomPageTabs::SetBiDiMode(TBiDiMode Value) {
@@ -1072,6 +1083,30 @@ void TCustomPageTabs::ScrollTabs(TScrollDirection Direction, bool StartTimer) {
     if (Direction == TScrollDirection::mdsLeft) SetScrollOffset(FScrollOffset - step);
     if (Direction == TScrollDirection::mdsRight) SetScrollOffset(FScrollOffset + step);
     if (StartTimer) FScrollTimer->SetEnabled(true);
+}
+
+// --- TPageTabs
+
+const property_table& TPageTabs::PublishedProperties() const {
+    using C = TCustomPageTabs; // where the properties live
+    static const property_table table =
+        property_table::of<C>(TCustomControl::PublishedProperties())
+            .persistent(u"Options", [](const C& c) { return &const_cast<C&>(c).Options(); })
+            .persistent(u"LookAndFeel", [](const C& c) { return &const_cast<C&>(c).LookAndFeel(); })
+            .integer(u"ActiveTabIndex", &C::ActiveTabIndex, &C::SetActiveTabIndex, -1)
+            .component(u"Images", &C::Images, &C::SetImages)
+            .component(u"ImagesOverlay", &C::ImagesOverlay, &C::SetImagesOverlay)
+            .component(u"ImagesSpinnerUpload", &C::ImagesSpinnerUpload, &C::SetImagesSpinnerUpload)
+            .component(u"ImagesSpinnerDownload", &C::ImagesSpinnerDownload, &C::SetImagesSpinnerDownload)
+            .event(u"OnActiveTabChanging", &C::OnActiveTabChanging)
+            .event(u"OnChange", &C::OnChange)
+            .event(u"OnActiveTabChanged", &C::OnActiveTabChanged)
+            .event(u"OnButtonAddClick", &C::OnButtonAddClick)
+            .event(u"OnButtonCloseTabClick", &C::OnButtonCloseTabClick)
+            .event(u"OnStateChange", &C::OnStateChange)
+            .event(u"OnTabDblClick", &C::OnTabDblClick)
+            .event(u"OnScroll", &C::OnScroll);
+    return table;
 }
 
 } // namespace kq

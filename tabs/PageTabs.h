@@ -116,8 +116,10 @@ public:
     void SetImages(TCustomImageList* Value);
     TCustomImageList* ImagesOverlay() const noexcept { return FImagesOverlay; }
     void SetImagesOverlay(TCustomImageList* Value);
-    void SetImagesSpinnerUpload(TCustomImageList* Value) noexcept { FImagesSpinnerUpload = Value; }
-    void SetImagesSpinnerDownload(TCustomImageList* Value) noexcept { FImagesSpinnerDownload = Value; }
+    TCustomImageList* ImagesSpinnerUpload() const noexcept { return FImagesSpinnerUpload; }
+    void SetImagesSpinnerUpload(TCustomImageList* Value);
+    TCustomImageList* ImagesSpinnerDownload() const noexcept { return FImagesSpinnerDownload; }
+    void SetImagesSpinnerDownload(TCustomImageList* Value);
     TBiDiMode BiDiMode() const noexcept { return FBiDiMode; }
     void SetBiDiMode(TBiDiMode Value);
 
@@ -417,6 +419,7 @@ private:
 class TPageTabs : public TCustomPageTabs {
 public:
     using TCustomPageTabs::TCustomPageTabs;
+    const property_table& PublishedProperties() const override;
 };
 
 } // namespace kq

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "testengine/ControlExports.h"
 #include "testengine/Recorder.h"
 #include "testengine/StandinObject.h"
 #include "testengine/StandinText.h"
@@ -18,6 +19,9 @@
 namespace kq::standin {
 
 namespace {
+
+// The engine ran in this process: unloading the library then reports what the program left alive.
+std::atomic<bool> ever_initialised{false};
 
 void run_guarded(const std::function<void()>& task) noexcept {
     try {
@@ -259,6 +263,7 @@ int cef_initialize(const cef_main_args_t*, const cef_settings_t* settings, cef_a
     state->io_thread = state->io->id();
     state->renderer_thread = state->renderer->id();
     running.store(state.release());
+    ever_initialised = true;
     register_page_class();
     record("command_line", process_command_line(app, std::wstring(), ::GetCommandLineW()));
     if (!settings->single_process) launch_renderer();
@@ -327,3 +332,10 @@ int cef_post_task(cef_thread_id_t thread, cef_task_t* task) {
 int cef_post_delayed_task(cef_thread_id_t thread, cef_task_t* task, int64) { return cef_post_task(thread, task); }
 
 } // extern "C"
+
+// Unloaded by the program (not at its end): the objects still alive, which a clean shutdown leaves none of.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && !reserved && kq::standin::ever_initialised)
+        kq::standin::record("unload", "live=" + std::to_string(standin_live_count(nullptr)));
+    return TRUE;
+}

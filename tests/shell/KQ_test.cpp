@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@
 #include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 #include "framework/Files.h"
+#include "framework/Forms.h"
+#include "framework/Handles.h"
+#include "tabs/PageTabs.h"
+#include "tests/tabs/MainWindowStrip.h"
 
 namespace kq {
 namespace {
@@ -33,9 +38,16 @@ struct run_result {
     DWORD exit_code = STILL_ACTIVE;
     unsigned long pid = 0;
     String box_text;                      // the "Application Error" box, empty when none came
-    std::vector<std::wstring> window_classes; // every top-level window of the process while the box was up
-    std::vector<std::wstring> seen_classes;   // every top-level window class seen while it ran
+    std::vector<std::wstring> window_classes; // every shown top-level window of the process while the box was up
+    std::vector<std::wstring> seen_classes;   // every shown top-level window class seen while it ran
+    bool main_window_maximised = false;
+    String main_window_text;
+    DWORD closed_at = 0;                      // tick count when the main window was asked to close
+    DWORD ended_at = 0;
 };
+
+// What a test does with the main window once it shows, before closing it as a person would.
+using window_driver = std::function<void(HWND main_window)>;
 
 
 struct window_search {
@@ -69,9 +81,12 @@ std::wstring class_of(HWND w) {
     return name;
 }
 
-// The system gives every thread with windows an input-method window of its own; a window that has gone
-// between the enumeration and the question has no class any more.
-bool is_system_class(const std::wstring& name) { return name == L"IME" || name.empty(); }
+// A window a person sees, given its class read once (a window can end between two looks). Hidden helper
+// windows (the framework's, the system's input-method windows) do not count; a window that has gone between
+// the enumeration and the question has no class any more.
+bool is_shown_window(HWND w, const std::wstring& name) {
+    return ::IsWindowVisible(w) && name != L"IME" && !name.empty();
+}
 
 // A fresh folder tree for one run: <root>\app\KQ.exe, the stand-in's record in <root>\record.txt.
 class KQProgram : public ::testing::Test {
@@ -102,7 +117,7 @@ protected:
 
     // Starts KQ.exe with `folder` as current folder and waits for its end; an "Application Error" box is
     // read and dismissed on the way.
-    run_result run(const fs::path& folder, const std::wstring& arguments = {}) {
+    run_result run(const fs::path& folder, const std::wstring& arguments = {}, const window_driver& drive = {}) {
         run_result result;
         std::wstring command = L"\"" + (app() / "KQ.exe").wstring() + L"\"" + arguments;
         STARTUPINFOW si{};
@@ -116,9 +131,16 @@ protected:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (::WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT && std::chrono::steady_clock::now() < end) {
             for (HWND w : windows_of(pi.dwProcessId)) {
-                // One look at the class: a window can end between two.
                 const std::wstring cls = class_of(w);
-                if (!is_system_class(cls) &&
+                if (!result.closed_at && cls == L"TF_Main" && ::IsWindowVisible(w)) {
+                    ::Sleep(500); // the first page comes up
+                    result.main_window_maximised = ::IsZoomed(w);
+                    result.main_window_text = window_text(w);
+                    if (drive) drive(w);
+                    result.closed_at = ::GetTickCount();
+                    ::PostMessageW(w, WM_CLOSE, 0, 0);
+                }
+                if (is_shown_window(w, cls) &&
                     std::find(result.seen_classes.begin(), result.seen_classes.end(), cls) == result.seen_classes.end())
                     result.seen_classes.push_back(cls);
                 if (!::IsWindowVisible(w) || window_text(w) != u"Application Error") continue;
@@ -128,7 +150,7 @@ protected:
                     result.box_text = text;
                     for (HWND any : windows_of(pi.dwProcessId)) {
                         const std::wstring cls = class_of(any);
-                        if (!is_system_class(cls)) result.window_classes.push_back(cls);
+                        if (is_shown_window(any, cls)) result.window_classes.push_back(cls);
                     }
                 }
                 ::SendMessageW(::GetDlgItem(w, IDOK), BM_CLICK, 0, 0);
@@ -139,6 +161,7 @@ protected:
             ::TerminateProcess(pi.hProcess, 99);
             ::WaitForSingleObject(pi.hProcess, INFINITE);
         }
+        result.ended_at = ::GetTickCount();
         ::GetExitCodeProcess(pi.hProcess, &result.exit_code);
         ::CloseHandle(pi.hThread);
         ::CloseHandle(pi.hProcess);
@@ -227,11 +250,10 @@ TEST_F(KQProgram, StartsTheEngineWithItsSettingsAndTheRendererRoad) {
     const run_result r = run(app());
     EXPECT_EQ(r.exit_code, 0u);
     EXPECT_EQ(r.box_text, u"");
-    // No main window yet: at most the application's hidden window, which may come and go between two looks,
-    // and the program ends after the start-up.
-    std::vector<std::wstring> others = r.seen_classes;
-    std::erase(others, L"TApplication");
-    EXPECT_EQ(others, std::vector<std::wstring>{});
+    // The main window, maximised, is the one window a person sees; closing it ends the program.
+    EXPECT_EQ(r.seen_classes, std::vector<std::wstring>{L"TF_Main"});
+    EXPECT_TRUE(r.main_window_maximised);
+    EXPECT_EQ(r.main_window_text, u"Tessaro");
     const record_line renderer = wait_for_renderer(r.pid);
 
     const auto init = record("cef_initialize");
@@ -260,6 +282,9 @@ TEST_F(KQProgram, StartsTheEngineWithItsSettingsAndTheRendererRoad) {
     ASSERT_EQ(shutdown.size(), 1u);
     EXPECT_EQ(shutdown[0].pid, r.pid);
     EXPECT_EQ(shutdown[0].detail, "browsers=0");
+    const auto unload = record("unload");
+    ASSERT_EQ(unload.size(), 1u);
+    EXPECT_EQ(unload[0].detail, "live=0");
 }
 
 TEST_F(KQProgram, ClearsFilesAndEmptyFoldersAtTheCachesTopLevelOnly) {
@@ -330,6 +355,59 @@ TEST_F(KQProgram, FindsTheEngineFromTheCurrentFolderAndClearsTheCacheBesideThePr
     const run_result elsewhere = run(empty);
     EXPECT_EQ(elsewhere.exit_code, 1u);
     EXPECT_NE(elsewhere.box_text.find(u"EOSError"), String::npos);
+}
+
+BOOL CALLBACK find_strip(HWND w, LPARAM found) {
+    if (class_of(w) != L"TPageTabs") return TRUE;
+    *reinterpret_cast<HWND*>(found) = w;
+    return FALSE;
+}
+
+// Ten pages open when the window closes: each is closed through the engine before it shuts down, and the
+// program ends at once with nothing of the engine left alive.
+TEST_F(KQProgram, ClosingTheWindowWithTenPagesOpenEndsAtOnceWithNothingLeft) {
+    install_engine(app());
+    // The add button's places, from a strip of the same settings and width as the window's.
+    forms_startup();
+    const auto stop = scope_exit([] { forms_shutdown(); });
+    const window_driver add_nine_tabs = [](HWND main_window) {
+        HWND strip = nullptr;
+        ::EnumChildWindows(main_window, find_strip, reinterpret_cast<LPARAM>(&strip));
+        ASSERT_NE(strip, nullptr);
+        RECT client{};
+        ::GetClientRect(strip, &client);
+        TPageTabs model(nullptr);
+        test::apply_main_window_settings(model);
+        model.SetBounds(0, 0, client.right, client.bottom);
+        model.Tabs().Add();
+        for (int i = 1; i < 10; ++i) {
+            model.IncludeState(TPageTabState::stsResizing);
+            model.LayoutAll();
+            const TRect add = model.AddButtonControl().ControlRect();
+            const LPARAM at = MAKELPARAM((add.Left + add.Right) / 2, (add.Top + add.Bottom) / 2);
+            ::PostMessageW(strip, WM_MOUSEMOVE, 0, at);
+            ::PostMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            ::PostMessageW(strip, WM_LBUTTONUP, 0, at);
+            model.Tabs().Add();
+            ::Sleep(400); // the new tab settles in
+        }
+    };
+    const run_result r = run(app(), {}, add_nine_tabs);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.box_text, u"");
+    EXPECT_LT(r.ended_at - r.closed_at, 5000u);
+    std::vector<record_line> created = record("cef_browser_host_create_browser_sync");
+    std::erase_if(created, [&](const record_line& l) { return l.pid != r.pid; });
+    EXPECT_EQ(created.size(), 10u);
+    std::vector<record_line> destroyed = record("window_destroyed");
+    std::erase_if(destroyed, [&](const record_line& l) { return l.pid != r.pid; });
+    EXPECT_EQ(destroyed.size(), 10u);
+    const auto shutdown = record("cef_shutdown");
+    ASSERT_EQ(shutdown.size(), 1u);
+    EXPECT_EQ(shutdown[0].detail, "browsers=0");
+    const auto unload = record("unload");
+    ASSERT_EQ(unload.size(), 1u);
+    EXPECT_EQ(unload[0].detail, "live=0");
 }
 
 } // namespace

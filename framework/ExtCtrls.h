@@ -1,0 +1,13 @@
+#pragma once
+
+#include "framework/Controls.h"
+
+namespace kq {
+
+// A plain container: its Color fills it and it holds other controls.
+class TPanel : public TCustomControl {
+public:
+    explicit TPanel(TComponent* owner);
+};
+
+} // namespace kq
