@@ -9,7 +9,7 @@ deps_dir=${KQ_DEPS_DIR:-/var/cache/kq-deps}
 packages=(
     cmake ninja-build python3 file
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine64 xvfb xauth x11-apps
+    wine64 xvfb xauth x11-apps imagemagick
     googletest libbenchmark-dev clang libclang-rt-14-dev
     libpixman-1-dev libcairo2-dev libxml2-dev libpugixml-dev
     libz-mingw-w64-dev nasm dpkg-dev

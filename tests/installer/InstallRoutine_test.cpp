@@ -150,7 +150,7 @@ TEST(InstallRoutine, AMissingResourceStopsTheInstallBeforeTheFirstFile) {
 
 TEST(InstallRoutine, InstalledProgramStartsFromItsFolderAndEnds) {
     // Started as its desktop link starts it: the working folder is the program's folder, where it finds
-    // Bin\ and the engine. Once KQ opens its main window, a later test must close it.
+    // Bin\ and the engine, and opens its main window; closed as a person closes it, it ends with 0.
     temp_folder temp;
     recording_view view;
     const install_result result = run_install(setup_program(), files_only(temp.text()), view);
@@ -162,6 +162,16 @@ TEST(InstallRoutine, InstalledProgramStartsFromItsFolderAndEnds) {
     ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                  (temp.path().wstring() + L"\\").c_str(), &startup, &process));
     unique_handle<HANDLE, ::CloseHandle> process_handle(process.hProcess), thread_handle(process.hThread);
+    HWND main_window = nullptr;
+    for (int i = 0; i < 600 && !main_window; ++i) {
+        if (::WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;
+        const HWND w = ::FindWindowW(L"TF_Main", nullptr);
+        DWORD owner = 0;
+        if (w) ::GetWindowThreadProcessId(w, &owner);
+        if (owner == process.dwProcessId && ::IsWindowVisible(w)) main_window = w;
+    }
+    ASSERT_NE(main_window, nullptr) << "KQ showed no main window";
+    ::PostMessageW(main_window, WM_CLOSE, 0, 0);
     ASSERT_EQ(::WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
     DWORD exit_code = 1;
     ::GetExitCodeProcess(process.hProcess, &exit_code);
