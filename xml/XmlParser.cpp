@@ -95,6 +95,12 @@ bool ends_word(TXmlParser& p) {
     return (c == '\0' && p.EndOfStream()) || is_blank(c) || is_quote(c) || c == '>';
 }
 
+// The end of a name: a blank, "/", ">", "[" or the end of the stream.
+bool ends_name(TXmlParser& p) {
+    const char c = peek(p);
+    return (c == '\0' && p.EndOfStream()) || is_blank(c) || c == '/' || c == '>' || c == '[';
+}
+
 // One of the keywords of an external identifier or of an unparsed entity (in any case, like the
 // DOCTYPE's), as a whole word; '' leaves the text unread.
 std::string read_keyword(TXmlParser& p) {
@@ -876,7 +882,9 @@ void TXmlDtdElement::ReadContent(TXmlParser& p) {
 TXmlNode* TXmlDtdEntity::ParseStream(TXmlParser& p) {
     std::string blanks;
     const char c = p.NextCharSkipBlanks(blanks);
-    if (c == '%' && is_blank(peek(p))) {
+    // A "%" that is not the start of a name is the marker: read as a name of its own, it would be
+    // written back as the marker.
+    if (c == '%' && ends_name(p)) {
         auto* marker = new TXmlCharData(Document());
         NodeAdd(marker);
         FDirectNodeCount = 1;

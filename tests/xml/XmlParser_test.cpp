@@ -382,6 +382,10 @@ TEST(TXmlParser, EntityDeclarationsKeepTheirParts) {
         {"<!ENTITY s system \"s.xml\">", "s", false, "SYSTEM \"s.xml\""},
         {"<!ENTITY % x PUBLIC \"p\"\n's'>", "x", true, "PUBLIC \"p\" 's'"},
         {"<!ENTITY u SYSTEM\"u.gif\"NDATA gif>", "u", false, "SYSTEM \"u.gif\" NDATA gif"},
+        // Ill-formed, but read without a warning: each must read back as it was read.
+        {"<!ENTITY %>", "", true, ""},
+        {"<!ENTITY %\"v\">", "%\"v\"", false, ""},
+        {"<!ENTITY n NDATA x'y'>", "n", false, "NDATA x 'y'"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.declaration);
@@ -394,6 +398,9 @@ TEST(TXmlParser, EntityDeclarationsKeepTheirParts) {
         EXPECT_EQ(entity->GetName(), r.name);
         EXPECT_EQ(entity->IsParameterEntity(), r.parameter);
         EXPECT_EQ(entity->GetValue(), r.value);
+        logged_document again;
+        again.load(d.save());
+        EXPECT_EQ(again.save(), d.save());
     }
     // A reference between declarations is text of the DOCTYPE, in its place.
     logged_document d;
