@@ -11,7 +11,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine64 xvfb xauth x11-apps imagemagick
     googletest libbenchmark-dev clang libclang-rt-14-dev
-    libpixman-1-dev libcairo2-dev libxml2-dev libpugixml-dev
+    libpixman-1-dev libcairo2-dev libxml2-dev libxml2-utils libpugixml-dev
     libz-mingw-w64-dev nasm dpkg-dev
     fonts-wqy-microhei
 )

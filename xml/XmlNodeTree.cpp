@@ -541,6 +541,8 @@ std::string TXmlCharData::GetValueUsingReferences(const std::vector<TXmlNode*>& 
     std::size_t input = 0;
     for (const TXmlNode* n : nodes) {
         if (!n || n->ElementType() != xeDtdEntity) continue;
+        // A parameter entity is referred to as %name; in the DTD, never by a reference in the content.
+        if (static_cast<const TXmlDtdEntity*>(n)->IsParameterEntity()) continue;
         auto [it, added] = values.try_emplace(n->GetName());
         if (added) {
             it->second = n->GetValue();
@@ -785,6 +787,14 @@ void TXmlElement::CopyOwn(const TXmlNode& source) {
         FNameID = e->FNameID;
         FNodeClosingStyle = e->FNodeClosingStyle;
     }
+}
+
+// --- DTD declarations
+
+bool TXmlDtdEntity::IsParameterEntity() const {
+    if (FDirectNodeCount == 0) return false;
+    const auto* marker = dynamic_cast<const TXmlCharData*>(FNodes.Items(0));
+    return marker && marker->GetStoredText() == "%";
 }
 
 // --- DOCTYPE

@@ -462,6 +462,7 @@ protected:
     void CopyOwn(const TXmlNode& source) override;
     // Shared by the parser's node kinds: the attribute list of a tag, ended by one of "!/>?".
     char ReadAttributes(TXmlParser& p);
+    // The literals of a declaration and the words of an external identifier between them, up to one of "!/>".
     char ReadQuotedTexts(TXmlParser& p);
     virtual void ReadTextBeforeTag(TXmlParser& p);
 
@@ -562,11 +563,17 @@ public:
     TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdAttList(document); }
 };
 
+// Its children are the declaration's parts as read: literals as quoted texts, the words SYSTEM, PUBLIC,
+// NDATA and the notation name as character data. A parameter entity holds its marker "%" as a direct
+// node, which is written before the name.
 class TXmlDtdEntity : public TXmlDtdElement {
 public:
     using TXmlDtdElement::TXmlDtdElement;
     TXmlElementType ElementType() const override { return xeDtdEntity; }
+    TXmlNode* ParseStream(TXmlParser& p) override;
     TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdEntity(document); }
+    // Referred to as %name; inside the DTD, never by &name; in the content.
+    bool IsParameterEntity() const;
 
 protected:
     void ReadContent(TXmlParser& p) override;

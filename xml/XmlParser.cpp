@@ -72,6 +72,7 @@ constexpr bom_row bom_table[] = {
     {{0x4C, 0x6F, 0xA7, 0x94}, 4, seEBCDIC, false}};
 
 bool is_blank(char c) { return c == 9 || c == 10 || c == 13 || c == 32; }
+bool is_quote(char c) { return c == '"' || c == '\''; }
 
 std::string trimmed(std::string_view s) {
     bool dummy = false;
@@ -80,6 +81,43 @@ std::string trimmed(std::string_view s) {
 
 std::string char_text(char c) { return c ? std::string(1, c) : std::string(); }
 std::string num(std::int64_t v) { return std::to_string(v); }
+
+// The next character without taking it; #0 at the end of the stream.
+char peek(TXmlParser& p) {
+    const char c = p.NextChar();
+    if (!(c == '\0' && p.EndOfStream())) p.MoveBack();
+    return c;
+}
+
+// A word between the literals of an entity declaration ends at a blank, a quote or the tag's end.
+bool ends_word(TXmlParser& p) {
+    const char c = peek(p);
+    return (c == '\0' && p.EndOfStream()) || is_blank(c) || is_quote(c) || c == '>';
+}
+
+// The end of a name: a blank, "/", ">", "[" or the end of the stream.
+bool ends_name(TXmlParser& p) {
+    const char c = peek(p);
+    return (c == '\0' && p.EndOfStream()) || is_blank(c) || c == '/' || c == '>' || c == '[';
+}
+
+// One of the keywords of an external identifier or of an unparsed entity (in any case, like the
+// DOCTYPE's), as a whole word; '' leaves the text unread.
+std::string read_keyword(TXmlParser& p) {
+    for (std::string_view keyword : {"SYSTEM", "PUBLIC", "NDATA"}) {
+        if (!p.CheckString(keyword)) continue;
+        if (ends_word(p)) return std::string(keyword);
+        for (std::size_t i = 0; i < keyword.size(); ++i) p.MoveBack();
+    }
+    return {};
+}
+
+// The notation name after NDATA: the text up to the end of the word.
+std::string read_word(TXmlParser& p) {
+    std::string word;
+    while (!ends_word(p)) word.push_back(p.NextChar());
+    return word;
+}
 
 // After the first chunk (the one a declaration is read from) the source is read in larger blocks.
 constexpr std::int64_t later_chunk_size = 65536;
@@ -369,6 +407,20 @@ char TXmlParser::NextCharSkipBlanks(std::string& blanks) {
     }
 }
 
+bool TXmlParser::read_reference(std::string& name) {
+    for (std::size_t n = 0;; ++n) {
+        if (Ensure(n + 1) < n + 1) return false;
+        const char c = FUtf8Buffer[FPos + n];
+        if (c == ';') {
+            if (n == 0) return false;
+            name = FUtf8Buffer.substr(FPos, n);
+            FPos += n + 1;
+            return true;
+        }
+        if (c == '\0' || is_blank(c) || std::strchr("<>[]%&\"'/", c)) return false;
+    }
+}
+
 TXmlElementType TXmlParser::ReadOpenTag() {
     char c = NextChar();
     if (c == '\0' && FEndOfStream) return xeError;
@@ -625,6 +677,7 @@ char TXmlContainerNode::ReadAttributes(TXmlParser& p) {
 char TXmlContainerNode::ReadQuotedTexts(TXmlParser& p) {
     TXmlDocument* doc = Document();
     std::string blanks;
+    bool notation_next = false;
     while (!p.EndOfStream()) {
         const char c = p.NextCharSkipBlanks(blanks);
         if (!blanks.empty() && blanks != " ")
@@ -632,6 +685,17 @@ char TXmlContainerNode::ReadQuotedTexts(TXmlParser& p) {
         if (c == '\0' && p.EndOfStream()) break;
         if (c == '!' || c == '/' || c == '>') return c;
         p.MoveBack();
+        const std::string word = is_quote(c) ? std::string() : notation_next ? read_word(p) : read_keyword(p);
+        notation_next = word == "NDATA";
+        if (!word.empty()) {
+            auto* t = new TXmlCharData(doc);
+            NodeAdd(t);
+            doc->DoNodeNew(t);
+            t->SetStoredText(word);
+            doc->DoNodeLoaded(t);
+            continue;
+        }
+        // Any other word is read as a literal whose quote is missing, and is reported or repaired as such.
         auto* q = new TXmlQuotedText(doc);
         NodeAdd(q);
         doc->DoNodeNew(q);
@@ -744,6 +808,16 @@ void TXmlDocType::ReadTextBeforeTag(TXmlParser& p) {
         }
         if (c == '<' || c == ']') return;
         if (c == '\0' && p.EndOfStream()) return;
+        // A parameter-entity reference between declarations is kept as text and written back in its place.
+        std::string name;
+        if (c == '%' && p.read_reference(name)) {
+            auto* reference = new TXmlCharData(Document());
+            NodeAdd(reference);
+            Document()->DoNodeNew(reference);
+            reference->SetStoredText("%" + name + ";");
+            Document()->DoNodeLoaded(reference);
+            continue;
+        }
         p.Report(wsWarn, std::string("illegal tag (\"") + char_text(c) + "\") at pos " + num(p.Position()));
         p.ReadStringUntilBlankOrEndTag();
     }
@@ -803,6 +877,24 @@ void TXmlDtdElement::ReadContent(TXmlParser& p) {
     doc->DoNodeNew(t);
     t->SetStoredText(p.ReadStringUntilChar('>'));
     doc->DoNodeLoaded(t);
+}
+
+TXmlNode* TXmlDtdEntity::ParseStream(TXmlParser& p) {
+    std::string blanks;
+    const char c = p.NextCharSkipBlanks(blanks);
+    // A "%" that is not the start of a name is the marker: read as a name of its own, it would be
+    // written back as the marker.
+    if (c == '%' && ends_name(p)) {
+        auto* marker = new TXmlCharData(Document());
+        NodeAdd(marker);
+        FDirectNodeCount = 1;
+        Document()->DoNodeNew(marker);
+        marker->SetStoredText("%");
+        Document()->DoNodeLoaded(marker);
+    } else if (!(c == '\0' && p.EndOfStream())) {
+        p.MoveBack();
+    }
+    return TXmlDtdElement::ParseStream(p);
 }
 
 void TXmlDtdEntity::ReadContent(TXmlParser& p) {

@@ -42,6 +42,9 @@ public:
     std::string ReadStringUntil(std::string_view terminator);
     std::string ReadStringUntilBlankOrEndTag();
     char NextCharSkipBlanks(std::string& blanks);
+    // After a "%" or "&": a name and the ";" that ends it, both consumed. Anything else is left unread
+    // and gives false.
+    bool read_reference(std::string& name);
     TXmlElementType ReadOpenTag();
     void Flush();
 

@@ -171,7 +171,11 @@ void TXmlDocType::WriteStream(TStream& s) const {
     if (NodeCount() > 0) {
         put(s, "[");
         put(s, FormatLineBreak());
-        for (const TXmlNode* n : FNodes.Items()) n->WriteStream(s);
+        for (const TXmlNode* n : FNodes.Items()) {
+            n->WriteStream(s);
+            // A parameter-entity reference gets its own line, as the declarations do.
+            if (n->ElementType() == xeCharData) put(s, FormatLineBreak());
+        }
         put(s, "]");
     }
     put(s, ">");
@@ -179,8 +183,12 @@ void TXmlDocType::WriteStream(TStream& s) const {
     progress(*this, s);
 }
 
+// The parts after the name, one space between two: literals and keywords must not run together.
 void TXmlDtdElement::WriteInnerNodes(TStream& s) const {
-    for (const TXmlNode* n : FNodes.Items()) n->WriteStream(s);
+    for (int i = FDirectNodeCount; i < FNodes.Count(); ++i) {
+        if (i > FDirectNodeCount) put(s, " ");
+        FNodes.Items(i)->WriteStream(s);
+    }
 }
 
 void TXmlDtdElement::WriteStream(TStream& s) const {
@@ -188,6 +196,11 @@ void TXmlDtdElement::WriteStream(TStream& s) const {
     put(s, "<!");
     put(s, keywords[ElementType() - xeDtdElement]);
     put(s, " ");
+    // The parts before the name: a parameter entity's marker.
+    for (int i = 0; i < FDirectNodeCount && i < FNodes.Count(); ++i) {
+        FNodes.Items(i)->WriteStream(s);
+        put(s, " ");
+    }
     put(s, GetName());
     put(s, " ");
     WriteInnerNodes(s);
