@@ -121,9 +121,7 @@ const image_row setup_rows[] = {
     {u"afternoon", 500, 262, dmOpaque},
 };
 
-struct SkinImageStore : ::testing::Test {
-    static void SetUpTestSuite() { graphics_startup(); }
-};
+struct SkinImageStore : ::testing::Test {};
 
 std::string narrow(const String& s) {
     return string_to_utf8(s);
