@@ -76,11 +76,6 @@ void ColorToRGBParts(TColor Color, std::uint8_t& R, std::uint8_t& G, std::uint8_
     B = static_cast<std::uint8_t>((Color >> 16) & 0xFF);
 }
 
-TRect FloatRectToRect(const TFloatRect& Rect) {
-    return {static_cast<std::int32_t>(Round(Rect.Left)), static_cast<std::int32_t>(Round(Rect.Top)),
-            static_cast<std::int32_t>(Round(Rect.Right)), static_cast<std::int32_t>(Round(Rect.Bottom))};
-}
-
 // --- Fills
 
 void GradientFillRect(TCanvas& Canvas, TColor ColorFrom, TColor ColorTo, bool Horizontal, const TRect& Rect) {

@@ -19,13 +19,13 @@ void SkinDrawText(HDC DC, const String& Text, RECT& Rect, UINT Format);
 std::int32_t SkinTextWidth(HDC DC, const String& Text);
 std::int32_t SkinTextHeight(HDC DC, const String& Text);
 
+// FloatRectToRect is the raster library's (nearest, ties to even).
 inline std::int32_t RectWidth(const TRect& Rect) {
     return Rect.Right - Rect.Left;
 }
 inline std::int32_t RectHeight(const TRect& Rect) {
     return Rect.Bottom - Rect.Top;
 }
-TRect FloatRectToRect(const TFloatRect& Rect);
 // The three low bytes of the value, lowest first; system colours are not resolved.
 void ColorToRGBParts(TColor Color, std::uint8_t& R, std::uint8_t& G, std::uint8_t& B);
 
