@@ -210,7 +210,7 @@ def nav_arrow(w, h, state, direction):
     s = direction
     colour = GLYPH_DARK if state != "normal" else GLYPH
     shaft = [(cx - 6.5 * s, cy), (cx + 6.5 * s, cy)]
-    head = [(cx - 1.0 * s, cy - 5.5), (cx - 6.5 * s, cy), (cx - 1.0 * s, cy + 5.5)]
+    head = [(cx + 1.0 * s, cy - 5.5), (cx + 6.5 * s, cy), (cx + 1.0 * s, cy + 5.5)]  # tip towards s
     img.fill(polyline(shaft, 2.0), colour, box=bbox(shaft))
     img.fill(polyline(head, 2.0), colour, box=bbox(head))
     return img
