@@ -4,6 +4,8 @@
 #include "skin/uSkPng.h"
 #include "skin/uSkinResDM.h"
 
+#include <cassert>
+
 namespace kq {
 namespace {
 
@@ -79,6 +81,7 @@ int TSkinResManager::IndexOfFileName_RunTime(const String& FileName) const {
 }
 
 int TSkinResManager::AddRes(const TBitmap32* AImage, const String& ResID, const String& Description) {
+    assert(ImageList() && "the skin library has not started");
     TSkinBitmapCollection& items = *ImageList()->Bitmaps();
     TSkinBitmapItem* item = items.Add();
     item->SetBitmap(AImage);
