@@ -2,7 +2,7 @@
 """Draws the skin images of KQ and TessaroSetup and writes each program's skin image store.
 
 Run: python3 resources/make_skin_images.py OUTPUT_FOLDER. It writes KQ.skinstore and TessaroSetup.skinstore;
-the build runs it and embeds each store as the RCDATA resource TSKINRESDM of its program.
+the build runs it and embeds each store as the RCDATA resource SKINIMAGESTORE of its program.
 
 Store layout (little-endian): the 8 bytes "KQSKIN01", the 32-bit item count, then per item: name and
 description (16-bit byte count, UTF-8), draw mode (8 bits: 0 opaque, 1 blend), resampler class name

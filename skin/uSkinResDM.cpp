@@ -8,14 +8,18 @@
 namespace kq {
 namespace {
 
-std::unique_ptr<TSkinResDM> module;
+std::unique_ptr<TSkinResDM> module; // a component without owner belongs to its creator
 
 } // namespace
 
-TSkinResDM::TSkinResDM(TComponent* AOwner) : skin_res_dm_base(AOwner) {
+TSkinResDM::TSkinResDM(TComponent* AOwner) : TDataModule(AOwner) {
     SkinImageListMain = new TSkinImageList(this);
     SkinImageListMain->SetName(u"SkinImageListMain");
-    if (const auto store = program_rcdata(u"TSKINRESDM")) read_skin_store(*store, *SkinImageListMain);
+}
+
+void TSkinResDM::AfterConstruction() {
+    if (const auto store = program_rcdata(skin_store_resource_name)) read_skin_store(*store, *SkinImageListMain);
+    TDataModule::AfterConstruction();
 }
 
 TSkinResDM* SkinResDM() noexcept {
@@ -24,7 +28,7 @@ TSkinResDM* SkinResDM() noexcept {
 
 void RecreateSkinResDM() {
     module.reset();
-    module = std::make_unique<TSkinResDM>(nullptr);
+    module.reset(CreateDataModule<TSkinResDM>(nullptr));
     module->SetName(u"SkinResDM");
 }
 

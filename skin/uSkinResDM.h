@@ -1,19 +1,22 @@
 #pragma once
 
-#include "framework/Components.h"
+#include "framework/DataModules.h"
 #include "skin/uSkinImageList.h"
 
 namespace kq {
 
-// The base of the image store's module. A plain component stands in until the framework's data module
-// exists; nothing else here depends on which it is.
-using skin_res_dm_base = TComponent;
+// The program's skin image store resource (RCDATA): the built-in images, in the layout of
+// skin/SkinImageStore.h.
+inline constexpr char16_t skin_store_resource_name[] = u"SKINIMAGESTORE";
 
 // The program's built-in skin images: SkinImageListMain holds the items of the program's store resource
-// "TSKINRESDM" (none when the program carries no store).
-class TSkinResDM : public skin_res_dm_base {
+// (none when the program carries no store). Made with CreateDataModule.
+class TSkinResDM : public TDataModule {
 public:
     explicit TSkinResDM(TComponent* AOwner);
+
+    // Reads the store, then the module's own resource and OnCreate as every data module does.
+    void AfterConstruction() override;
 
     TSkinImageList* SkinImageListMain = nullptr; // owned by the module
 };

@@ -10,6 +10,7 @@
 #include "framework/ResourceStreams.h"
 #include <windows.h>
 #include "skin/Skin.h"
+#include "skin/uSkinResDM.h"
 #else
 #include <fstream>
 #include <iterator>
@@ -19,7 +20,7 @@ namespace kq::test {
 namespace {
 
 // The raster library first (the stores name its nearest resampler), then the skin library, which reads
-// the test program's store "TSKINRESDM" (the installer's) as a program does.
+// the test program's store (the installer's) as a program does.
 struct skin_environment : ::testing::Environment {
     void SetUp() override {
         graphics_startup();
@@ -45,7 +46,7 @@ std::span<const std::uint8_t> kq_store_bytes() {
 }
 
 std::span<const std::uint8_t> setup_store_bytes() {
-    return program_rcdata(u"TSKINRESDM").value();
+    return program_rcdata(skin_store_resource_name).value();
 }
 
 temp_working_folder::temp_working_folder() : FPrevious(std::filesystem::current_path()) {

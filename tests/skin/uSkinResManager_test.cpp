@@ -26,6 +26,19 @@ struct SkinResManagerTest : ::testing::Test {
     TSkinResManager& manager = *SkinResManager();
 };
 
+// The store arrives through the data module the skin's start-up makes.
+TEST_F(SkinResManagerTest, TheStoreComesFromTheDataModule) {
+    TSkinResDM* dm = SkinResDM();
+    ASSERT_NE(dm, nullptr);
+    EXPECT_EQ(dm->Name(), u"SkinResDM");
+    EXPECT_EQ(dm->SkinImageListMain->Name(), u"SkinImageListMain");
+    EXPECT_EQ(manager.ImageList(), dm->SkinImageListMain);
+    EXPECT_EQ(manager.ImageList()->Bitmaps()->Count(), 87);
+    manager.Reload();
+    EXPECT_NE(SkinResDM(), nullptr);
+    EXPECT_EQ(manager.ImageList(), SkinResDM()->SkinImageListMain);
+}
+
 TEST_F(SkinResManagerTest, NamesCompareTrimmedWithoutCase) {
     TSkinImage* check = manager.GetImageByName(u"SkinCheckBox");
     ASSERT_NE(check, nullptr);
