@@ -2,6 +2,7 @@
 
 #include "framework/ComponentText.h"
 #include "framework/Conversions.h"
+#include "framework/DataModules.h"
 #include "framework/Files.h"
 #include "framework/ImageLists.h"
 #include "framework/Menus.h"
@@ -138,11 +139,10 @@ TCustomForm::~TCustomForm() {
 }
 
 void TCustomForm::AfterConstruction() {
-    if (const auto text = program_rcdata(ClassName())) {
+    {
         DisableAlign();
         auto realign = scope_exit([this] { EnableAlign(); });
-        read_component_text(utf8_to_string(std::string_view(reinterpret_cast<const char*>(text->data()), text->size())),
-                            *this);
+        read_component_resource(*this);
     }
     FCreated = true;
     if (OnCreate) OnCreate(this);
@@ -913,6 +913,7 @@ void register_names() {
     register_class<TPopupMenu>();
     register_class<TMenuItem>();
     register_class<TApplicationEvents>();
+    register_class<TDataModule>();
 }
 
 } // namespace

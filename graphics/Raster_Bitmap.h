@@ -341,6 +341,12 @@ public:
     virtual void LoadFromStream(TStream& Stream);
     virtual void SaveToFile(const String& FileName, bool SaveTopDown = false) const;
     virtual void LoadFromFile(const String& FileName);
+#ifdef _WIN32
+    // The module's bitmap resource, read by the framework's bitmap and assigned; EResNotFound when the
+    // module has none. Changed runs also on failure.
+    void LoadFromResourceID(HINSTANCE Instance, std::uint32_t ResID);
+    void LoadFromResourceName(HINSTANCE Instance, const String& ResName);
+#endif
 
     const property_table& PublishedProperties() const override;
 

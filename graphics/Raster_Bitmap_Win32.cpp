@@ -4,12 +4,15 @@
 #include "graphics/Raster_Bitmap.h"
 
 #include "framework/Conversions.h"
+#include "framework/Handles.h"
 #include "framework/Pictures.h"
+#include "framework/ResourceStreams.h"
 #include "framework/Streams.h"
 #include "graphics/Raster_Backends_GDI.h"
 #include "graphics/Raster_Resamplers.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 
 namespace kq {
@@ -188,6 +191,45 @@ void TCustomBitmap32::load_other_picture(TStream& Stream, bool any_format) {
         bitmap.LoadFromStream(Stream);
         Assign(&bitmap);
     }
+}
+
+namespace {
+
+// A bitmap resource is a BMP file without its 14-byte file header.
+void load_bitmap_resource(TCustomBitmap32& bitmap, HINSTANCE instance, const wchar_t* name, const String& shown) {
+    HRSRC info = ::FindResourceW(instance, name, MAKEINTRESOURCEW(2));
+    HGLOBAL handle = info ? ::LoadResource(instance, info) : nullptr;
+    const auto* bytes = handle ? static_cast<const std::uint8_t*>(::LockResource(handle)) : nullptr;
+    const DWORD size = info ? ::SizeofResource(instance, info) : 0;
+    if (!bytes || size < sizeof(BITMAPINFOHEADER)) throw EResNotFound(Format(u"Resource %s not found", {shown}));
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, bytes, sizeof header);
+    std::uint32_t colours = header.biClrUsed;
+    if (colours == 0 && header.biBitCount <= 8) colours = 1u << header.biBitCount;
+    const std::uint32_t masks = header.biCompression == BI_BITFIELDS && header.biSize == sizeof header ? 12 : 0;
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfSize = static_cast<DWORD>(sizeof file + size);
+    file.bfOffBits = static_cast<DWORD>(sizeof file + header.biSize + masks + 4 * colours);
+    TMemoryStream stream;
+    stream.WriteBuffer(&file, sizeof file);
+    stream.WriteBuffer(bytes, size);
+    stream.SetPosition(0);
+    TBitmap picture;
+    picture.LoadFromStream(stream);
+    bitmap.Assign(&picture);
+}
+
+} // namespace
+
+void TCustomBitmap32::LoadFromResourceID(HINSTANCE Instance, std::uint32_t ResID) {
+    auto changed = scope_exit([this] { Changed(); });
+    load_bitmap_resource(*this, Instance, MAKEINTRESOURCEW(ResID), Format(u"%d", {static_cast<std::int64_t>(ResID)}));
+}
+
+void TCustomBitmap32::LoadFromResourceName(HINSTANCE Instance, const String& ResName) {
+    auto changed = scope_exit([this] { Changed(); });
+    load_bitmap_resource(*this, Instance, wide(ResName), ResName);
 }
 
 // --- TBitmap32 on its backend's capabilities

@@ -15,6 +15,7 @@
 #include "framework/TickClock.h"
 #include "graphics/Raster.h"
 #include "shell/U_Main.h"
+#include "skin/Skin.h"
 
 namespace kq {
 namespace {
@@ -78,6 +79,7 @@ void start_modules() {
     webbapp_startup();
     graphics_startup();
     gdiplus_startup();
+    skin_startup();
     weblocker_startup();
     cef_error_manager_startup();
     u_main_startup();
@@ -87,6 +89,7 @@ void stop_modules() {
     u_main_shutdown();
     cef_error_manager_shutdown();
     weblocker_shutdown();
+    skin_shutdown();
     gdiplus_shutdown();
     graphics_shutdown();
     webbapp_shutdown();

@@ -1,0 +1,21 @@
+#include "skin/Skin.h"
+
+#include "skin/uSimpleTimer.h"
+#include "skin/uSkinHelper.h"
+#include "skin/uSkinResDM.h"
+#include "skin/uSkinResManager.h"
+
+namespace kq {
+
+void skin_startup() {
+    uSkinResDM_startup();
+}
+
+void skin_shutdown() noexcept {
+    uSkinResManager_shutdown();
+    uSkinResDM_shutdown();
+    uSkinHelper_shutdown();
+    uSimpleTimer_shutdown();
+}
+
+} // namespace kq

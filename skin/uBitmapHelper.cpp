@@ -1,0 +1,132 @@
+#include "skin/uBitmapHelper.h"
+
+#include "framework/Conversions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kq {
+namespace {
+
+constexpr std::int32_t fade_margin = 100;
+
+std::uint8_t* pixel24(TBitmap& b, std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t*>(b.ScanLine(y)) + 3 * x;
+}
+
+// One box-filter pass over count pixels spaced stride bytes apart, per channel, ends repeated.
+void box_pass(std::uint8_t* first, std::ptrdiff_t stride, std::int32_t count, std::int32_t radius,
+              std::vector<std::int32_t>& scratch) {
+    scratch.resize(std::size_t(count) * 3);
+    auto at = [&](std::int32_t i) { return first + std::clamp(i, 0, count - 1) * stride; };
+    const std::int32_t window = 2 * radius + 1;
+    for (int k = 0; k < 3; ++k) {
+        std::int32_t sum = 0;
+        for (std::int32_t i = -radius; i <= radius; ++i) sum += at(i)[k];
+        for (std::int32_t x = 0; x < count; ++x) {
+            scratch[std::size_t(x) * 3 + k] = sum / window;
+            sum += at(x + radius + 1)[k] - at(x - radius)[k];
+        }
+    }
+    for (std::int32_t x = 0; x < count; ++x)
+        for (int k = 0; k < 3; ++k) first[x * stride + k] = static_cast<std::uint8_t>(scratch[std::size_t(x) * 3 + k]);
+}
+
+void blend_pixel(std::uint8_t* dst, const std::uint8_t* src, std::int32_t alpha) {
+    for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>((src[k] * alpha + dst[k] * (255 - alpha) + 127) / 255);
+}
+
+} // namespace
+
+void FadeEdgesToAverage(TBitmap& Bitmap, TColor& AverageColor) {
+    Bitmap.SetPixelFormat(TPixelFormat::pf24bit);
+    const std::int32_t W = Bitmap.Width(), H = Bitmap.Height(), M = fade_margin;
+    std::uint64_t sum[3] = {0, 0, 0};
+    for (std::int32_t y = 0; y < H; ++y)
+        for (std::int32_t x = 0; x < W; ++x)
+            for (int k = 0; k < 3; ++k) sum[k] += pixel24(Bitmap, x, y)[k];
+    const std::uint64_t n = std::max<std::uint64_t>(1, std::uint64_t(W) * std::uint64_t(H));
+    const std::uint8_t avg[3] = {std::uint8_t(sum[0] / n), std::uint8_t(sum[1] / n), std::uint8_t(sum[2] / n)};
+    AverageColor = avg[2] | avg[1] << 8 | avg[0] << 16;
+    // Narrower or lower pictures have no room for the fade; only the average is reported.
+    if (W <= M || H <= M) return;
+    TBitmap T;
+    T.SetPixelFormat(TPixelFormat::pf24bit);
+    T.SetSize(W, H);
+    for (std::int32_t y = 0; y < H; ++y)
+        for (std::int32_t x = 0; x < W; ++x) {
+            std::uint8_t* t = pixel24(T, x, y);
+            const std::uint8_t* s = pixel24(Bitmap, x, y);
+            const bool inside = x < W - M && y < H - M;
+            for (int k = 0; k < 3; ++k) t[k] = inside ? s[k] : avg[k];
+        }
+    for (std::int32_t j = 0; j < M; ++j)
+        for (std::int32_t i = 0; i < M; ++i) {
+            const double d = std::min(std::sqrt(double(i * i + j * j)), 99.0);
+            blend_pixel(pixel24(T, W - M + i, H - M + j), pixel24(Bitmap, W - M + i, H - M + j),
+                        255 - static_cast<std::int32_t>(Round(d * 2.55)));
+        }
+    for (std::int32_t i = 0; i < M; ++i) {
+        const std::int32_t alpha = 255 - static_cast<std::int32_t>(Round(i * 2.55));
+        for (std::int32_t y = 0; y < H - M; ++y)
+            blend_pixel(pixel24(T, W - M + i, y), pixel24(Bitmap, W - M + i, y), alpha);
+        for (std::int32_t x = 0; x < W - M; ++x)
+            blend_pixel(pixel24(T, x, H - M + i), pixel24(Bitmap, x, H - M + i), alpha);
+    }
+    Bitmap.Assign(&T);
+}
+
+void BlurBitmap(TBitmap& Bitmap, std::int32_t Radius, std::int32_t Passes) {
+    if (Radius <= 0) return;
+    Bitmap.SetPixelFormat(TPixelFormat::pf24bit);
+    const std::int32_t W = Bitmap.Width(), H = Bitmap.Height();
+    if (W <= 0 || H <= 0) return;
+    std::vector<std::int32_t> scratch;
+    const std::ptrdiff_t row_stride = H > 1 ? pixel24(Bitmap, 0, 1) - pixel24(Bitmap, 0, 0) : 0;
+    for (std::int32_t y = 0; y < H; ++y)
+        for (std::int32_t p = 0; p < Passes; ++p) box_pass(pixel24(Bitmap, 0, y), 3, W, Radius, scratch);
+    for (std::int32_t x = 0; x < W; ++x)
+        for (std::int32_t p = 0; p < Passes + 1; ++p) box_pass(pixel24(Bitmap, x, 0), row_stride, H, Radius, scratch);
+    for (std::int32_t y = 0; y < H; ++y)
+        for (std::int32_t x = 0; x < W; ++x) {
+            std::uint8_t* q = pixel24(Bitmap, x, y);
+            const std::uint8_t grey = static_cast<std::uint8_t>((q[0] + q[1] + q[2]) / 3);
+            q[0] = q[1] = q[2] = grey;
+        }
+}
+
+void DrawGlowText(TCanvas& Canvas, const TRect& Rect, const String& Text, std::int32_t BlurRadius, TColor Color,
+                  UINT Format) {
+    if (Trim(Text).empty()) return;
+    const std::int32_t w = Rect.Right - Rect.Left, h = Rect.Bottom - Rect.Top;
+    if (w <= 0 || h <= 0) return;
+    TBitmap G;
+    G.SetPixelFormat(TPixelFormat::pf24bit);
+    G.SetSize(w, h);
+    ::BitBlt(G.Canvas().Handle(), 0, 0, w, h, Canvas.Handle(), Rect.Left, Rect.Top, SRCCOPY);
+    TBitmap M;
+    M.SetPixelFormat(TPixelFormat::pf24bit);
+    M.SetSize(w, h);
+    TCanvas& mc = M.Canvas();
+    mc.Brush().SetColor(clWhite);
+    mc.FillRect(RECT{0, 0, w, h});
+    mc.SetFont(Canvas.Font());
+    mc.Font().SetColor(clRed);
+    mc.Brush().SetStyle(TBrushStyle::bsClear);
+    RECT r{0, 0, w, h};
+    mc.TextRect(r, Text, Format);
+    BlurBitmap(M, 1, 2);
+    const std::int32_t c = ColorToRGB(Color);
+    const std::int32_t cc[3] = {(c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF}; // blue, green, red
+    for (std::int32_t pass = 0; pass < 2 * BlurRadius; ++pass)
+        for (std::int32_t y = 0; y < h; ++y)
+            for (std::int32_t x = 0; x < w; ++x) {
+                std::uint8_t* g = pixel24(G, x, y);
+                const std::int32_t m = pixel24(M, x, y)[0];
+                for (int k = 0; k < 3; ++k) g[k] = static_cast<std::uint8_t>(((g[k] - cc[k]) * m >> 8) + cc[k]);
+            }
+    ::BitBlt(Canvas.Handle(), Rect.Left, Rect.Top, w, h, G.Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+} // namespace kq

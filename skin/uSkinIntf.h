@@ -1,0 +1,144 @@
+#pragma once
+
+#include "framework/Strings.h"
+#include "graphics/Raster_Bitmap.h"
+#include "graphics/Raster_Persistent.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace kq {
+
+// An image name in the skin image store, or the path of an image file.
+using TSkResID = String;
+
+// The skin library's image: a bitmap without behaviour of its own.
+class TSkinImage : public TBitmap32 {
+public:
+    using TBitmap32::TBitmap32;
+};
+
+using TDynSkinImage = std::vector<std::unique_ptr<TSkinImage>>;
+
+enum TSkinStyle : std::uint8_t { ssColor, ssPicture };
+enum TSkFillStyle : std::uint8_t { mfsBlur, mfsTile, mfsStretch };
+enum TSkPngFillType : std::uint8_t { ftNormal, ftTile, ftAutoStretch, ftCenter };
+enum TEllipsisPosition : std::uint8_t { epNone, epPathEllipsis, epEndEllipsis, epWordEllipsis };
+enum TSide : std::uint8_t { sdLeft, sdTop, sdRight, sdBottom };
+using TSides = enum_set<TSide>;
+enum TSkAboutInfo : std::uint8_t { aiSkinComponent };
+
+// Glow settings of a text.
+class TSkLightClass : public TPersistent {
+public:
+    bool Active() const noexcept { return FActive; }
+    void SetActive(bool Value);
+    std::int32_t Color() const noexcept { return FColor; }
+    void SetColor(std::int32_t Value);
+    std::int32_t BlurRadius() const noexcept { return FBlurRadius; }
+    void SetBlurRadius(std::int32_t Value);
+    notify_event OnChanged;
+
+    // Copies Active and Color; BlurRadius stays.
+    void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
+
+protected:
+    virtual void Changed();
+
+private:
+    bool FActive = true;
+    std::int32_t FColor = 16777214;
+    std::int32_t FBlurRadius = 1;
+};
+
+class TSkOffset : public TPersistent {
+public:
+    std::int32_t X() const noexcept { return FX; }
+    void SetX(std::int32_t Value);
+    std::int32_t Y() const noexcept { return FY; }
+    void SetY(std::int32_t Value);
+    notify_event OnChanged;
+
+    const property_table& PublishedProperties() const override;
+
+protected:
+    virtual void Changed();
+
+private:
+    std::int32_t FX = 0;
+    std::int32_t FY = 0;
+};
+
+struct image_size {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
+
+// A state strip: one store image cut into Count equal frames (side by side, or stacked in MultiLineMode).
+// The source image belongs to the store.
+class TPngPictures : public TPersistent {
+public:
+    bool Active() const noexcept { return FActive; }
+    void SetActive(bool Value);
+    bool MultiLineMode() const noexcept { return FMultiLineMode; }
+    void SetMultiLineMode(bool Value) { FMultiLineMode = Value; }
+    const TSkResID& Image() const noexcept { return FImage; }
+    void SetImage(const TSkResID& Value);
+    std::int32_t Normal() const noexcept { return FNormal; }
+    void SetNormal(std::int32_t Value);
+    std::int32_t Hot() const noexcept { return FHot; }
+    void SetHot(std::int32_t Value);
+    std::int32_t Pressed() const noexcept { return FPressed; }
+    void SetPressed(std::int32_t Value) { FPressed = Value; }
+    std::int32_t Disable() const noexcept { return FDisable; }
+    void SetDisable(std::int32_t Value);
+    std::int32_t Count() const noexcept { return FCount; }
+    void SetCount(std::int32_t Value);
+    // The source's size; nullopt without a non-empty source.
+    std::optional<image_size> SourceSize() const;
+    TSkinImage* SourceImage() const noexcept { return FSource; }
+
+    const notify_event& PicturesChanged() const noexcept { return FPicturesChanged; }
+    void SetPicturesChanged(notify_event Value);
+
+    void Lock() noexcept { FLocked = true; }
+    void UnLock() noexcept { FLocked = false; }
+
+    // Each gives a new frame, or nil (index negative or not below Count, no source).
+    std::unique_ptr<TSkinImage> GetNormalImage() const { return frame(FNormal); }
+    std::unique_ptr<TSkinImage> GetHotImage() const { return frame(FHot); }
+    std::unique_ptr<TSkinImage> GetPressedImage() const { return frame(FPressed); }
+    std::unique_ptr<TSkinImage> GetDisableImage() const { return frame(FDisable); }
+    // 0 without a source, and for a Count of 0 (which would divide by zero).
+    std::int32_t GetSingleWidth() const;
+    std::int32_t GetSingleHeight() const;
+
+    void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
+
+private:
+    std::unique_ptr<TSkinImage> frame(std::int32_t index) const;
+    void notify();
+
+    bool FActive = false;
+    bool FMultiLineMode = false;
+    TSkResID FImage;
+    TSkinImage* FSource = nullptr;
+    std::int32_t FNormal = 0;
+    std::int32_t FHot = 1;
+    std::int32_t FPressed = 2;
+    std::int32_t FDisable = 0;
+    std::int32_t FCount = 3;
+    bool FLocked = false;
+    notify_event FPicturesChanged;
+};
+
+// Frame index of a strip of Count frames side by side (or stacked): a new image with the source's
+// properties, drawn through the frame's transformation 8 times; nil for a nil source, a Count of 0 or
+// less, or an index outside 0 .. Count - 1.
+std::unique_ptr<TSkinImage> cut_frame(TCustomBitmap32* Source, std::int32_t Count, std::int32_t Index, bool Stacked);
+
+} // namespace kq

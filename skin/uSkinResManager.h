@@ -1,0 +1,60 @@
+#pragma once
+
+#include "framework/Components.h"
+#include "skin/uSkinImageList.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace kq {
+
+class TBitmap32;
+
+// The front end that resolves image names: the program's built-in store first, then image files.
+// Images it hands out belong to it: they stay valid until Delete, Reload or the skin library's shutdown.
+class TSkinResManager : public TPersistent {
+public:
+    TSkinResManager();
+    ~TSkinResManager() override;
+
+    // The main store (the data module's list, not owned).
+    TSkinImageList* ImageList() const noexcept;
+    TSkinImageList* RunTimeImageList() const noexcept { return FRunTimeImageList.get(); }
+    bool Designing() const noexcept { return FDesigning; }
+    void SetDesigning(bool Value) noexcept { FDesigning = Value; }
+
+    // Names compare trimmed and without regard to case; a blank name gives nil. A name not in the store
+    // is read as a file only when it has a path delimiter or an extension; a file that cannot be read
+    // gives nil.
+    TSkinImage* GetImageByName(const String& ResID);
+    // The run-time list's image of that file, loading it on first use; raises the loader's error.
+    TSkinImage* GetImageByFileName(const String& FileName);
+    int IndexOfRes(const String& ResID) const;
+    int IndexOfFileName_RunTime(const String& FileName) const;
+
+    int AddRes(const TBitmap32* AImage, const String& ResID, const String& Description);
+    // An empty ResID becomes the file's name without its final extension.
+    int AddResFile(const String& AImageFileName, String ResID, const String& Description);
+    int AddResResource(std::uintptr_t Instance, const String& ResourceName, const String& ResID,
+                       const String& Description);
+    // Reloads the store image DestResID from the file (it keeps its name); -1 when the store lacks it.
+    int ReplaceRes(const String& DestResID, const String& AImageFileName);
+    void Delete(const String& ResID);
+    void BeginUpdate();
+    void EndUpdate();
+    // Makes the data module again; the images handed out before are gone.
+    void Reload();
+
+protected:
+    virtual void ResourcesChanged() {}
+
+private:
+    std::unique_ptr<TSkinImageList> FRunTimeImageList;
+    bool FDesigning = false;
+};
+
+// The one manager, made on first use; freed by the skin library's shutdown.
+TSkinResManager* SkinResManager();
+void uSkinResManager_shutdown() noexcept;
+
+} // namespace kq
