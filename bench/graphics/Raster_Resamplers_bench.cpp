@@ -203,11 +203,7 @@ void BM_BlockBlendRatio(benchmark::State& state, std::uint32_t master) {
                            master < 255 ? 0x00FFFFFF : 0xFFFFFFFF) <= (master < 255 ? 3 : 2),
             "block blend against OVER");
     bench::paired(
-        state, [&] {
-            ours_data.reset();
-            peer_data.reset();
-        },
-        ours, peer);
+        state, [&] { ours_data.reset(); }, [&] { peer_data.reset(); }, ours, peer);
     if (mask)
         pixman_image_unref(mask);
     set_rate(state, full_hd);
