@@ -372,6 +372,12 @@ std::int32_t TilesToRects(const TMicroTiles& Tiles, TRectList& DstRects, const T
                     continue;
                 }
                 x += std::countr_zero(set);
+            } else if (x1 - x0 >= 15) {
+                // The row's last sixteen tiles, those before x masked off.
+                const unsigned set = set_tiles_16(row + x1 - 15) >> (x - (x1 - 15));
+                if (set == 0)
+                    break;
+                x += std::countr_zero(set);
             } else if (row[x] == microtile_empty) {
                 ++x;
                 continue;
