@@ -5,9 +5,11 @@
 #include "graphics/Raster_LowLevel.h"
 
 #include <mmintrin.h>
+#include <emmintrin.h>
 #include <xmmintrin.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -31,6 +33,24 @@ bool carries_area(TMicroTile t) {
 std::int32_t saturate(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
                                                                std::numeric_limits<std::int32_t>::max()));
+}
+
+static_assert(microtile_empty == 0, "set_tiles_16 compares with zero");
+
+// Bit i set: tile p[i] of sixteen is not empty.
+inline unsigned set_tiles_16(const TMicroTile* p) {
+    const __m128i zero = _mm_setzero_si128();
+    const auto empty = [&](int i) {
+        return _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), zero);
+    };
+    const __m128i low = _mm_packs_epi32(empty(0), empty(4)), high = _mm_packs_epi32(empty(8), empty(12));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high))) & 0xFFFFu;
+}
+
+// ClampToRange, inlined for the walk over a frame's tiles.
+inline std::int32_t clamp_inline(std::int32_t v, std::int32_t min, std::int32_t max) {
+    v = v < min ? min : v;
+    return v > max ? max : v;
 }
 
 TMicroTile& tile_at(TMicroTiles& t, std::int32_t x, std::int32_t y) {
@@ -122,9 +142,10 @@ void TilesFillUsed(TMicroTiles& Tiles, TMicroTile Value) {
     const TRect& used = Tiles.BoundsUsedTiles;
     if (Tiles.Count != 0) {
         const std::int32_t right = std::min(used.Right, Tiles.Columns), bottom = std::min(used.Bottom, Tiles.Rows);
-        for (std::int32_t y = std::max(used.Top, 0); y <= bottom; ++y)
-            for (std::int32_t x = std::max(used.Left, 0); x <= right; ++x)
-                tile_at(Tiles, x, y) = Value;
+        const std::int32_t left = std::max(used.Left, 0);
+        if (left <= right)
+            for (std::int32_t y = std::max(used.Top, 0); y <= bottom; ++y)
+                std::fill_n(&tile_at(Tiles, left, y), right - left + 1, Value);
     }
     Tiles.BoundsUsedTiles = no_used_tiles(Tiles);
 }
@@ -333,44 +354,62 @@ std::int32_t TilesToRects(const TMicroTiles& Tiles, TRectList& DstRects, const T
     if (x1 < x0 || y1 < y0)
         return 0;
     std::vector<TRect> rects;
-    // The rectangle each tile of this row may extend downwards, and the same for the next row.
-    std::vector<std::int32_t> index(static_cast<std::size_t>(x1 - x0 + 1), -1), next_index(index.size(), -1);
+    rects.reserve(64);
+    // The rectangle started at each column in the row above, which a run starting there may extend.
+    struct open_rect {
+        std::int32_t rect = -1, row = -1;
+    };
+    std::vector<open_rect> open(static_cast<std::size_t>(x1 - x0 + 1));
     for (std::int32_t y = y0; y <= y1; ++y) {
         const TMicroTile* row = &Tiles.Tiles[static_cast<std::size_t>(y) * static_cast<std::size_t>(Tiles.Columns)];
-        std::fill(next_index.begin(), next_index.end(), -1);
         std::int32_t x = x0;
         while (x <= x1) {
-            const TMicroTile d = row[x];
-            if (d == microtile_empty) {
+            // Most tiles of a frame's box are empty: find the next one set sixteen at a time.
+            if (x + 16 <= x1 + 1) {
+                const unsigned set = set_tiles_16(row + x);
+                if (set == 0) {
+                    x += 16;
+                    continue;
+                }
+                x += std::countr_zero(set);
+            } else if (x1 - x0 >= 15) {
+                // The row's last sixteen tiles, those before x masked off.
+                const unsigned set = set_tiles_16(row + x1 - 15) >> (x - (x1 - 15));
+                if (set == 0)
+                    break;
+                x += std::countr_zero(set);
+            } else if (row[x] == microtile_empty) {
                 ++x;
                 continue;
             }
+            const TMicroTile d = row[x];
             const std::int32_t base_y = y << microtile_shift;
             std::int32_t top, bottom, left, right;
             std::int32_t last = x;
             if (RoundToWholeTiles) {
-                top = ClampToRange(base_y, Clip.Top, Clip.Bottom);
-                bottom = ClampToRange(base_y + microtile_size, Clip.Top, Clip.Bottom);
-                left = ClampToRange(x << microtile_shift, Clip.Left, Clip.Right);
+                top = clamp_inline(base_y, Clip.Top, Clip.Bottom);
+                bottom = clamp_inline(base_y + microtile_size, Clip.Top, Clip.Bottom);
+                left = clamp_inline(x << microtile_shift, Clip.Left, Clip.Right);
                 while (last < x1 && row[last + 1] != microtile_empty)
                     ++last;
-                right = ClampToRange((last << microtile_shift) + microtile_size, Clip.Left, Clip.Right);
+                right = clamp_inline((last << microtile_shift) + microtile_size, Clip.Left, Clip.Right);
             } else {
-                top = ClampToRange(base_y + tile_top(d), Clip.Top, Clip.Bottom);
-                bottom = ClampToRange(base_y + tile_bottom(d), Clip.Top, Clip.Bottom);
-                left = ClampToRange((x << microtile_shift) + tile_left(d), Clip.Left, Clip.Right);
+                top = clamp_inline(base_y + tile_top(d), Clip.Top, Clip.Bottom);
+                bottom = clamp_inline(base_y + tile_bottom(d), Clip.Top, Clip.Bottom);
+                left = clamp_inline((x << microtile_shift) + tile_left(d), Clip.Left, Clip.Right);
                 TMicroTile end_tile = d;
-                if (tile_right(d) == microtile_size)
-                    while (last < x1) {
-                        const TMicroTile t = row[last + 1];
-                        if (tile_top(t) != tile_top(d) || tile_bottom(t) != tile_bottom(d) || tile_left(t) != 0)
-                            break;
-                        ++last;
-                        end_tile = t;
-                    }
-                right = ClampToRange((last << microtile_shift) + tile_right(end_tile), Clip.Left, Clip.Right);
+                // A run continues only through tiles that reach their right edge.
+                while (last < x1 && tile_right(end_tile) == microtile_size) {
+                    const TMicroTile t = row[last + 1];
+                    if (tile_top(t) != tile_top(d) || tile_bottom(t) != tile_bottom(d) || tile_left(t) != 0)
+                        break;
+                    ++last;
+                    end_tile = t;
+                }
+                right = clamp_inline((last << microtile_shift) + tile_right(end_tile), Clip.Left, Clip.Right);
             }
-            std::int32_t i = index[static_cast<std::size_t>(x - x0)];
+            const open_rect above = open[static_cast<std::size_t>(x - x0)];
+            std::int32_t i = above.row == y - 1 ? above.rect : -1;
             if (i >= 0 && rects[static_cast<std::size_t>(i)].Left == left &&
                 rects[static_cast<std::size_t>(i)].Right == right && rects[static_cast<std::size_t>(i)].Bottom == top) {
                 rects[static_cast<std::size_t>(i)].Bottom = bottom;
@@ -382,10 +421,9 @@ std::int32_t TilesToRects(const TMicroTiles& Tiles, TRectList& DstRects, const T
                 i = -1;
             }
             if (y < Tiles.Rows - 1)
-                next_index[static_cast<std::size_t>(x - x0)] = i;
+                open[static_cast<std::size_t>(x - x0)] = {i, y};
             x = last + 1;
         }
-        index.swap(next_index);
     }
     if (!CountOnly)
         for (const TRect& r : rects)

@@ -876,6 +876,28 @@ void interpolate_row_sse2(const sse2_column* columns, std::size_t count, const T
     }
 }
 
+// A row of the bilinear stretch whose row weight is 256: the lower row adds nothing (its weight is 0) and
+// the vertical mix gives the upper row's horizontal mix back exactly, so only that row is read.
+void interpolate_top_row_sse2(const sse2_column* columns, std::size_t count, const TColor32* top, TColor32* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const auto mixed = [&](std::size_t i) {
+        return _mm_mullo_epi16(
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top + columns[i].pos)), zero),
+            columns[i].weight.lanes);
+    };
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128i t0 = mixed(i), t1 = mixed(i + 1);
+        const __m128i r = _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(t0, t1), _mm_unpackhi_epi64(t0, t1)), 8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(r, r));
+    }
+    if (i < count) {
+        const __m128i t = mixed(i);
+        const __m128i r = _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_si128(t, 8)), 8);
+        out[i] = static_cast<TColor32>(_mm_cvtsi128_si32(_mm_packus_epi16(r, r)));
+    }
+}
+
 // One source row mixed horizontally for every destination column (four 16-bit lanes per column), kept
 // while destination rows share their source rows.
 void mix_row_sse2(const sse2_column* columns, std::size_t count, const TColor32* row, std::uint16_t* out) {
@@ -957,6 +979,8 @@ void StretchBilinear(TCustomBitmap32* Dst, const TRect& DstRect, const TRect& Ds
             mixed_pos = rows[y].Pos;
             mixed = true;
             mix_rows_sse2(mixed_top.data(), mixed_bottom.data(), columns.size(), wy, out);
+        } else if (inline_rows && wy == 256) {
+            interpolate_top_row_sse2(sse2_columns.data(), columns.size(), top, out);
         } else if (inline_rows) {
             interpolate_row_sse2(sse2_columns.data(), columns.size(), top, width, wy, out);
         } else {

@@ -1,6 +1,7 @@
 // Fill and blend rates of the pixel core on a 1920 x 1080 frame, single thread, against the platform's
 // compositing library on the same data. Run by hand (see README.md); every pair of routines is checked
 // against the other before it is timed, so both sides do equivalent work.
+#include "bench/Paired.h"
 #include "graphics/Raster.h"
 #include "graphics/Raster_Bindings.h"
 #include "graphics/Raster_Blend.h"
@@ -320,29 +321,9 @@ void BM_BlendRowAlpha_pixman(benchmark::State& state, image_kind kind) {
     set_rate(state);
 }
 
-// --- Ratios taken side by side: ours and the peer alternate within one loop on the same data, so a busy
-// machine slows both alike. The counter "ratio" is our time over the peer's (below 1: we are faster).
+// --- Ratios taken side by side (bench/Paired.h): the counter "ratio" is our time over the peer's.
 
-using clock_type = std::chrono::steady_clock;
-
-template <class Reset, class Ours, class Peer>
-void paired(benchmark::State& state, Reset reset, Ours ours, Peer peer) {
-    clock_type::duration ours_time{}, peer_time{};
-    for (auto _ : state) {
-        reset();
-        auto start = clock_type::now();
-        ours();
-        benchmark::ClobberMemory();
-        ours_time += clock_type::now() - start;
-        reset();
-        start = clock_type::now();
-        peer();
-        benchmark::ClobberMemory();
-        peer_time += clock_type::now() - start;
-    }
-    state.counters["ratio"] = std::chrono::duration<double>(ours_time).count() /
-                              std::chrono::duration<double>(peer_time).count();
-}
+using bench::paired;
 
 void BM_FillRatio_pixman(benchmark::State& state) {
     frame f;
@@ -386,13 +367,7 @@ void BM_MergeRow(benchmark::State& state, image_kind kind) {
     rows_bench(state, d, [](const TColor32* s, TColor32* t, std::int32_t n) { MergeRow(s, t, n); });
 }
 
-double smallest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-double largest(const std::vector<double>& v) { return *std::max_element(v.begin(), v.end()); }
-
 } // namespace
-
-// Every benchmark also reports the smallest and largest of its repetitions: the spread on a shared machine.
-#define KQ_SPREAD ComputeStatistics("min", smallest)->ComputeStatistics("max", largest)
 
 BENCHMARK(BM_FillRatio_pixman)->KQ_SPREAD;
 BENCHMARK(BM_FillRatio_memset)->KQ_SPREAD;

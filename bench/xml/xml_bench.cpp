@@ -1,6 +1,7 @@
 // Loads a generated 10 MB document into a tree and writes it back, with this library and two others;
 // also this library's binary form against its text.
 // Every heap byte of a run is counted at the C allocator, so "peak_MB" is all the load holds.
+#include "bench/Paired.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlStreams.h"
 
@@ -11,11 +12,15 @@
 #include <pugixml.hpp>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 
 namespace {
@@ -25,8 +30,10 @@ namespace {
 std::int64_t current_bytes = 0;
 std::int64_t peak_bytes = 0;
 
-// KQ_BENCH_NO_COUNT=1 measures speed alone: no counting.
-const bool counting = !std::getenv("KQ_BENCH_NO_COUNT");
+// Counting runs only inside a memory row's peak_scope (and never with KQ_BENCH_NO_COUNT=1): a call per
+// allocation for all three libraries would weigh on the speed rows.
+const bool counting_allowed = !std::getenv("KQ_BENCH_NO_COUNT");
+bool counting = false;
 
 void note_alloc(void* p) {
     if (!p || !counting) return;
@@ -57,8 +64,14 @@ const std::string& sample() {
 
 // The peak above what was held when the scope began (the sample text among it).
 struct peak_scope {
-    std::int64_t baseline = current_bytes;
-    peak_scope() { peak_bytes = current_bytes; }
+    std::int64_t baseline = 0;
+    peak_scope() {
+        counting = counting_allowed;
+        current_bytes = peak_bytes = 0;
+    }
+    ~peak_scope() { counting = false; }
+    peak_scope(const peak_scope&) = delete;
+    peak_scope& operator=(const peak_scope&) = delete;
     double bytes() const { return static_cast<double>(peak_bytes - baseline); }
     double megabytes() const { return bytes() / (1024.0 * 1024.0); }
 };
@@ -233,6 +246,208 @@ void BM_PugiLoadSave(benchmark::State& state) {
     report(state, peak);
 }
 
+// --- Ratios: both sides alternate in one loop (bench/Paired.h), after their trees were compared
+
+// What a tree holds, the same whichever library read it: elements, attributes (name and value) and the
+// texts that are not only white space (CDATA as text), in document order, folded into a hash.
+struct digest {
+    std::size_t elements = 0, attributes = 0, texts = 0;
+    std::uint64_t hash = 1469598103934665603u;
+    void add(char kind, std::string_view a, std::string_view b = {}) {
+        for (const std::string_view part : {std::string_view(&kind, 1), a, std::string_view("\0", 1), b})
+            for (const char c : part)
+                hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+    }
+    void text(std::string_view t) {
+        if (t.find_first_not_of(" \t\r\n") == std::string_view::npos)
+            return;
+        ++texts;
+        add('T', t);
+    }
+    bool operator==(const digest&) const = default;
+};
+
+void walk(const kq::TXmlNode& node, digest& d) {
+    for (int i = 0; i < node.NodeCount(); ++i) {
+        const kq::TXmlNode& child = *node.Nodes(i);
+        switch (child.ElementType()) {
+        case kq::xeElement:
+            ++d.elements;
+            d.add('E', child.Name());
+            walk(child, d);
+            d.add('/', {});
+            break;
+        case kq::xeAttribute:
+            ++d.attributes;
+            d.add('A', child.Name(), child.Value());
+            break;
+        case kq::xeCharData:
+        case kq::xeCData:
+            d.text(child.Value());
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+digest digest_of(const kq::TXmlDocument& doc) {
+    digest d;
+    ++d.elements;
+    d.add('E', doc.Root()->Name());
+    walk(*doc.Root(), d);
+    d.add('/', {});
+    return d;
+}
+
+void walk(const xmlNode* node, digest& d) {
+    for (; node; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE) {
+            ++d.elements;
+            d.add('E', reinterpret_cast<const char*>(node->name));
+            for (const xmlAttr* a = node->properties; a; a = a->next) {
+                ++d.attributes;
+                xmlChar* value = xmlNodeListGetString(node->doc, a->children, 1);
+                d.add('A', reinterpret_cast<const char*>(a->name), reinterpret_cast<const char*>(value));
+                xmlFree(value);
+            }
+            walk(node->children, d);
+            d.add('/', {});
+        } else if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+            d.text(reinterpret_cast<const char*>(node->content));
+        }
+    }
+}
+
+void walk(const pugi::xml_node& node, digest& d) {
+    for (const pugi::xml_node child : node.children()) {
+        if (child.type() == pugi::node_element) {
+            ++d.elements;
+            d.add('E', child.name());
+            for (const pugi::xml_attribute a : child.attributes()) {
+                ++d.attributes;
+                d.add('A', a.name(), a.value());
+            }
+            walk(child, d);
+            d.add('/', {});
+        } else if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            d.text(child.value());
+        }
+    }
+}
+
+void require_same(const digest& ours, const digest& peer, const char* what) {
+    if (ours == peer)
+        return;
+    std::fprintf(stderr, "%s: trees differ (elements %zu / %zu, attributes %zu / %zu, texts %zu / %zu)\n", what,
+                 ours.elements, peer.elements, ours.attributes, peer.attributes, ours.texts, peer.texts);
+    std::exit(1);
+}
+
+digest our_digest() {
+    kq::TXmlDocument doc;
+    doc.ReadFromString(sample());
+    return digest_of(doc);
+}
+
+// A load with its tree freed, each side; the rate is per byte of the text.
+void BM_LoadRatio_libxml2(benchmark::State& state) {
+    const std::string& text = sample();
+    {
+        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "bench.xml", nullptr, 0);
+        digest d;
+        walk(xmlDocGetRootElement(doc), d);
+        xmlFreeDoc(doc);
+        require_same(our_digest(), d, "libxml2");
+    }
+    kq::bench::paired(
+        state, [] {},
+        [&] {
+            kq::TXmlDocument doc;
+            doc.ReadFromString(text);
+            benchmark::DoNotOptimize(doc.Root());
+        },
+        [&] {
+            xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), "bench.xml", nullptr, 0);
+            benchmark::DoNotOptimize(doc);
+            xmlFreeDoc(doc);
+        });
+    state.counters["ours_MB_s"] = static_cast<double>(text.size()) / state.counters["ours_us"] / 1.048576;
+    state.counters["peer_MB_s"] = static_cast<double>(text.size()) / state.counters["peer_us"] / 1.048576;
+}
+
+void BM_LoadRatio_pugixml(benchmark::State& state) {
+    const std::string& text = sample();
+    {
+        pugi::xml_document doc;
+        doc.load_buffer(text.data(), text.size());
+        digest d;
+        walk(doc, d);
+        require_same(our_digest(), d, "pugixml");
+    }
+    kq::bench::paired(
+        state, [] {},
+        [&] {
+            kq::TXmlDocument doc;
+            doc.ReadFromString(text);
+            benchmark::DoNotOptimize(doc.Root());
+        },
+        [&] {
+            pugi::xml_document doc;
+            doc.load_buffer(text.data(), text.size());
+            benchmark::DoNotOptimize(doc.first_child());
+        });
+    state.counters["ours_MB_s"] = static_cast<double>(text.size()) / state.counters["ours_us"] / 1.048576;
+    state.counters["peer_MB_s"] = static_cast<double>(text.size()) / state.counters["peer_us"] / 1.048576;
+}
+
+// The binary form against the text, each loaded and freed, alternating in one loop; the building and
+// the freeing are timed apart as well, since freeing a tree costs both forms alike and bounds the ratio.
+void BM_BinaryTextRatio(benchmark::State& state) {
+    kq::TXmlFastMemStream& binary = binary_sample();
+    {
+        kq::TXmlDocument text_doc, binary_doc;
+        text_doc.ReadFromString(sample());
+        binary.SetPosition(0);
+        binary_doc.LoadFromBinaryStream(binary);
+        require_same(digest_of(binary_doc), digest_of(text_doc), "binary against text");
+    }
+    using clock_type = kq::bench::clock_type;
+    clock_type::duration build[2]{}, free[2]{}; // 0: binary, 1: text
+    const auto run = [&](int side) {
+        const auto start = clock_type::now();
+        auto doc = std::make_unique<kq::TXmlDocument>();
+        if (side == 0) {
+            binary.SetPosition(0);
+            doc->LoadFromBinaryStream(binary);
+        } else {
+            doc->ReadFromString(sample());
+        }
+        benchmark::DoNotOptimize(doc->Root());
+        const auto built = clock_type::now();
+        doc.reset();
+        benchmark::ClobberMemory();
+        const auto end = clock_type::now();
+        build[side] += built - start;
+        free[side] += end - built;
+    };
+    bool binary_first = true;
+    for (auto _ : state) {
+        run(binary_first ? 0 : 1);
+        run(binary_first ? 1 : 0);
+        binary_first = !binary_first;
+    }
+    const auto ms = [&](clock_type::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count() / static_cast<double>(state.iterations());
+    };
+    state.counters["ratio"] = (ms(build[0]) + ms(free[0])) / (ms(build[1]) + ms(free[1]));
+    state.counters["build_ratio"] = ms(build[0]) / ms(build[1]);
+    state.counters["binary_build_ms"] = ms(build[0]);
+    state.counters["binary_free_ms"] = ms(free[0]);
+    state.counters["text_build_ms"] = ms(build[1]);
+    state.counters["text_free_ms"] = ms(free[1]);
+}
+
 } // namespace
 
 // Our own allocations are counted here; the other two libraries count through their hooks.
@@ -278,6 +493,9 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t n) noexcept {
 }
 }
 
+BENCHMARK(BM_LoadRatio_libxml2)->Unit(benchmark::kMillisecond)->KQ_SPREAD;
+BENCHMARK(BM_LoadRatio_pugixml)->Unit(benchmark::kMillisecond)->KQ_SPREAD;
+BENCHMARK(BM_BinaryTextRatio)->Unit(benchmark::kMillisecond)->KQ_SPREAD;
 BENCHMARK(BM_KqLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libxml2Load)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugiLoad)->Unit(benchmark::kMillisecond);

@@ -135,6 +135,57 @@ TEST(RasterMicroTiles, SeveralRectanglesCoverTheirUnionWithinTheirTiles) {
     EXPECT_EQ(rects_of(t), (std::vector<TRect>{{2, 2, 30, 12}, {70, 40, 80, 50}}));
 }
 
+TEST(RasterMicroTiles, RunEndsAtATileShortOfItsRightEdge) {
+    TMicroTiles t = tiles_of(128, 64);
+    TilesAddRect(t, {0, 0, 73, 32});  // the third tile stops at 9 of its 32 columns
+    TilesAddRect(t, {96, 0, 128, 32}); // so the gap after it stays out
+    EXPECT_EQ(rects_of(t), (std::vector<TRect>{{0, 0, 73, 32}, {96, 0, 128, 32}}));
+}
+
+// A frame's box on a wide set is mostly empty tiles, skipped sixteen at a time: every marked pixel still
+// comes back, inside the clip, each once, and nothing else does.
+TEST(RasterMicroTiles, RectanglesOfAWideSetCoverExactlyItsTiles) {
+    struct row { int marks; int max_side; TRect clip; };
+    const row rows[] = {
+        {3, 40, {0, 0, 1920, 1080}},     // a few tiles in a wide, mostly empty box
+        {40, 100, {0, 0, 1920, 1080}},   // runs crossing every sixteenth column
+        {400, 200, {0, 0, 1920, 1080}},  // nearly full
+        {40, 100, {33, 17, 1500, 1001}}, // clipped
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.marks);
+        TMicroTiles t = tiles_of(1920, 1080);
+        for (int i = 0; i < r.marks; ++i) {
+            const auto side = [&] { return 1 + static_cast<std::int32_t>(test::random_word() % static_cast<unsigned>(r.max_side)); };
+            const std::int32_t x = static_cast<std::int32_t>(test::random_word() % 1920u);
+            const std::int32_t y = static_cast<std::int32_t>(test::random_word() % 1080u);
+            TilesAddRect(t, {x, y, x + side(), y + side()});
+        }
+        // The last column always, where no sixteen tiles remain.
+        TilesAddRect(t, {1915, 500, 1920, 510});
+        std::vector<int> expected(1920 * 1080), got(expected.size());
+        for (int ty = 0; ty < t.Rows; ++ty)
+            for (int tx = 0; tx < t.Columns; ++tx) {
+                const TMicroTile d = at(t, tx, ty);
+                for (int y = ty * 32 + tile_top(d); y < ty * 32 + tile_bottom(d); ++y)
+                    for (int x = tx * 32 + tile_left(d); x < tx * 32 + tile_right(d); ++x)
+                        if (x >= r.clip.Left && x < r.clip.Right && y >= r.clip.Top && y < r.clip.Bottom)
+                            expected[static_cast<std::size_t>(y * 1920 + x)] = 1;
+            }
+        TRectList list;
+        TilesToRects(t, list, r.clip);
+        for (std::int32_t i = 0; i < list.Count(); ++i) {
+            const TRect& c = *list.Get(i);
+            for (int y = c.Top; y < c.Bottom; ++y)
+                for (int x = c.Left; x < c.Right; ++x)
+                    ++got[static_cast<std::size_t>(y * 1920 + x)];
+        }
+        const auto first = std::mismatch(got.begin(), got.end(), expected.begin());
+        EXPECT_TRUE(first.first == got.end()) << "first difference at pixel " << (first.first - got.begin()) % 1920
+                                              << ", " << (first.first - got.begin()) / 1920;
+    }
+}
+
 TEST(RasterMicroTiles, FullSetGivesTheWholeArea) {
     TMicroTiles t = tiles_of(100, 50);
     TilesFill(t, microtile_full);
