@@ -1026,12 +1026,9 @@ void TWinControl::paint_handler(TMessage& message) {
         PaintControls(dc);
         return;
     }
-    PAINTSTRUCT ps{};
-    const HDC dc = ::BeginPaint(FHandle, &ps);
-    const HWND window = FHandle;
-    auto end = scope_exit([&] { ::EndPaint(window, &ps); });
-    PaintWindow(dc);
-    PaintControls(dc);
+    const paint_dc dc(FHandle);
+    PaintWindow(dc.get());
+    PaintControls(dc.get());
 }
 
 void TWinControl::WMSize() {
@@ -1092,7 +1089,7 @@ void TWinControl::WndProc(TMessage& message) {
         const HDC dc = reinterpret_cast<HDC>(message.WParam);
         if (Color() != clNone && !ControlStyle().contains(TControlStyleFlag::csOpaque)) {
             const RECT r = ClientRect();
-            unique_handle<HBRUSH, ::DeleteObject> brush(::CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color()))));
+            unique_hbrush brush(::CreateSolidBrush(static_cast<COLORREF>(ColorToRGB(Color()))));
             ::FillRect(dc, &r, brush.get());
         }
         message.Result = 1;

@@ -249,7 +249,7 @@ private:
 
     String FTitle;
     // The application's hidden top-level window, created on first use.
-    unique_handle<HWND, ::DestroyWindow> FHandle;
+    unique_hwnd FHandle;
     TCustomForm* FMainForm = nullptr;
     bool FMainFormOnTaskBar = true;
     bool FShowMainForm = true;

@@ -1,7 +1,7 @@
 #include "framework/Threads.h"
 
 #include "framework/Exceptions.h"
-#include "framework/Handles.h"
+#include "framework/Win32Handles.h"
 #include "framework/Controls.h"
 
 #include <process.h>
@@ -16,7 +16,7 @@ namespace detail {
 struct thread_state {
     TThread::execute_method execute;
     TThread* owner = nullptr;
-    unique_handle<HANDLE, ::CloseHandle> handle;
+    unique_kernel_handle handle;
     DWORD id = 0;
     std::atomic<bool> terminated{false};
     TEvent terminate_event{true, false};
@@ -214,14 +214,12 @@ TEvent::TEvent(bool manual_reset, bool initial_state)
     if (!FHandle) RaiseLastOSError();
 }
 
-TEvent::~TEvent() { ::CloseHandle(FHandle); }
+void TEvent::SetEvent() noexcept { ::SetEvent(FHandle.get()); }
 
-void TEvent::SetEvent() noexcept { ::SetEvent(FHandle); }
-
-void TEvent::ResetEvent() noexcept { ::ResetEvent(FHandle); }
+void TEvent::ResetEvent() noexcept { ::ResetEvent(FHandle.get()); }
 
 TWaitResult TEvent::WaitFor(DWORD milliseconds) const noexcept {
-    return plain_result(::WaitForSingleObject(FHandle, milliseconds));
+    return plain_result(::WaitForSingleObject(FHandle.get(), milliseconds));
 }
 
 // --- TThread

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <windows.h>
+#include "framework/Win32Handles.h"
 
 #include <atomic>
 #include <functional>
@@ -58,18 +58,15 @@ bool dispatch_pending_messages();
 class TEvent {
 public:
     TEvent(bool manual_reset, bool initial_state);
-    ~TEvent();
-    TEvent(const TEvent&) = delete;
-    TEvent& operator=(const TEvent&) = delete;
 
     void SetEvent() noexcept;
     void ResetEvent() noexcept;
-    HANDLE Handle() const noexcept { return FHandle; }
+    HANDLE Handle() const noexcept { return FHandle.get(); }
     // The plain wait: no messages are served.
     TWaitResult WaitFor(DWORD milliseconds) const noexcept;
 
 private:
-    HANDLE FHandle;
+    unique_kernel_handle FHandle;
 };
 
 // --- Thread
