@@ -3,8 +3,8 @@
 #include "framework/Components.h"
 #include "framework/Controls.h"
 #include "framework/Conversions.h"
+#include "framework/Geometry.h"
 #include "framework/Strings.h"
-#include "graphics/Raster.h"
 #include "tabs/PageTabsPolygons.h"
 #include "tabs/PageTabsTypes.h"
 

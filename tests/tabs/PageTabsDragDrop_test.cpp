@@ -306,7 +306,7 @@ TEST_F(drag_fixture, OutsideEveryStripALayeredImageOfTheTabFollowsTheMouse) {
     const HWND window = image->Handle();
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_TRUE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
-    const POINT cursor = upper->ClientToScreen(POINT{outside.X, outside.Y});
+    const POINT cursor = upper->ClientToScreen(to_system<POINT>(outside));
     const TPoint offset = upper->DragTabObject()->DragFormOffset();
     RECT r{};
     ::GetWindowRect(window, &r);
