@@ -2,7 +2,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Win32Handles.h"
-#include "framework/Controls.h"
+#include "framework/WindowLayer.h"
 
 #include <process.h>
 
@@ -31,7 +31,6 @@ namespace {
 constexpr UINT msg_synchronize = WM_USER + 1; // LParam: hand_over*, owned by the sender
 constexpr UINT msg_queue = WM_USER + 2;       // LParam: std::function<void()>*, owned by the message
 
-std::atomic<DWORD> gui_id{0};
 // The hand-over window: written on the GUI thread at start-up and shutdown, read by any thread.
 std::atomic<HWND> hand_over_window{nullptr};
 
@@ -123,7 +122,7 @@ unsigned __stdcall thread_entry(void* parameter) {
 
 void threads_startup() {
     assert(!hand_over_window.load());
-    gui_id.store(::GetCurrentThreadId());
+    set_gui_thread();
     hand_over_window.store(AllocateHWnd(hand_over_method));
     set_exception_forwarder(forward_to_gui_thread);
 }
@@ -147,15 +146,6 @@ void threads_shutdown() {
     // The thread stays the GUI thread: other threads must not take a call as their own after shutdown.
     DeallocateHWnd(window);
 }
-
-DWORD gui_thread_id() noexcept { return gui_id.load(); }
-
-bool on_gui_thread() noexcept {
-    const DWORD id = gui_id.load();
-    return id == 0 || id == ::GetCurrentThreadId();
-}
-
-void assert_gui_thread() noexcept { assert(on_gui_thread()); }
 
 bool Synchronize(const std::function<void()>& method) {
     if (on_gui_thread()) {
