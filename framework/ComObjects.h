@@ -1,5 +1,5 @@
 #pragma once
-
+// EOleSysError, OleCheck, GUIDs, com_thread, CreateComObject.
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 #include "framework/Win32.h"

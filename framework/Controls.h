@@ -1,5 +1,5 @@
 #pragma once
-
+// TControl, TWinControl, TCustomControl, window hooks, alignment, mouse and paint handling.
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
 #include "framework/WindowLayer.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TCustomForm, TForm, TApplication, TScreen, THintWindow, forms start-up.
 #include "framework/Controls.h"
 #include "framework/Timers.h"
 

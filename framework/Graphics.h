@@ -1,5 +1,5 @@
 #pragma once
-
+// Colours, TFont, TBrush, TPen, TCanvas, TBitmap, TIcon.
 #include "framework/Components.h"
 #include "framework/Handles.h"
 #include "framework/Sets.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TMenu, TMenuItem, TMainMenu, TPopupMenu, shortcuts.
 #include "framework/Controls.h"
 
 #include <memory>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The framework's own CM_ control messages.
 namespace kq {
 
 // The framework's own control messages. Their numbers are fixed: components compare them in window

@@ -1,5 +1,5 @@
 #pragma once
-
+// TThread, Synchronize, Queue, TEvent, waiting that serves messages.
 #include "framework/Win32Handles.h"
 #include "framework/WindowLayer.h"
 

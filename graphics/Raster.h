@@ -1,5 +1,5 @@
 #pragma once
-
+// Numeric types, fixed and float geometry, TColor32, start-up.
 #include "framework/Geometry.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// TPageTab, TPageTabs collections and the tabs' model.
 #include "framework/Components.h"
 #include "framework/Controls.h"
 #include "framework/Conversions.h"

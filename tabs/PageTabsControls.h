@@ -1,5 +1,5 @@
 #pragma once
-
+// The drawn items' base classes.
 #include "framework/Components.h"
 #include "framework/Geometry.h"
 #include "tabs/PageTabsPolygons.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Polygons of the drawn items and their hit testing.
 #include "framework/Controls.h"
 #include "framework/Geometry.h"
 #include "tabs/PageTabsUtils.h"
