@@ -1,5 +1,5 @@
 #pragma once
-
+// Helpers of the installer tests: paths under Wine, the payload module, temporary folders.
 #include "framework/Win32Handles.h"
 #include "framework/Strings.h"
 #include "installer/InstallRoutine.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// visual_test, the fixture of every window test: handle counts, screenshots, real input.
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
