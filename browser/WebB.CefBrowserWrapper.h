@@ -1,5 +1,5 @@
 #pragma once
-
+// TCefBrowserWrapper, the page table.
 #include <map>
 #include <memory>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// TWebBApp: the engine's start-up and its process handlers.
 #include <cstdint>
 #include <vector>
 

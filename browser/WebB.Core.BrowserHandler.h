@@ -1,5 +1,5 @@
 #pragma once
-
+// TWebBHandler, the engine's client and its handlers.
 #include <memory>
 #include <mutex>
 #include <shared_mutex>

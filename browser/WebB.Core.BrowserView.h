@@ -1,5 +1,5 @@
 #pragma once
-
+// TBrowserView, the window area of the pages and its message table.
 #include <memory>
 #include <vector>
 

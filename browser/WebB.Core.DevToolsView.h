@@ -1,5 +1,5 @@
 #pragma once
-
+// TDevToolsView, the developer tools windows.
 #include <memory>
 
 #include "engine/CefInterfaces.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TWebBJsExtention, the script bridge.
 #include <atomic>
 #include <cstdint>
 #include <functional>

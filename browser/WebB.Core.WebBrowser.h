@@ -1,5 +1,5 @@
 #pragma once
-
+// TWebBrowser, the browser component.
 #include <memory>
 
 #include "browser/WebB.CefBrowserWrapper.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TPasswordDlg, the authentication dialog.
 #include "framework/StdCtrls.h"
 
 namespace kq {

@@ -1,5 +1,5 @@
 #pragma once
-
+// The event types of the engine application and handlers.
 #include <cstddef>
 #include <functional>
 #include <vector>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The browser-process events.
 #include "browser/WebB.Events.h"
 #include "engine/EngineObject.h"
 

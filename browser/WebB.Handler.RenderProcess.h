@@ -1,5 +1,5 @@
 #pragma once
-
+// The render-process events and the script bridge's messages.
 #include <functional>
 
 #include "browser/WebB.Events.h"

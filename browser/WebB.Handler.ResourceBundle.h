@@ -1,5 +1,5 @@
 #pragma once
-
+// Resource requests through events.
 #include "browser/WebB.Events.h"
 #include "engine/EngineObject.h"
 

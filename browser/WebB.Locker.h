@@ -1,5 +1,5 @@
 #pragma once
-
+// TWebBLocker, the browser framework's lock.
 #include <windows.h>
 
 namespace kq {

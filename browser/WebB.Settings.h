@@ -1,5 +1,5 @@
 #pragma once
-
+// TChromiumOptions, TChromiumFontOptions, browser settings.
 #include <cstdint>
 
 #include "engine/cef_capi.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Records that carry engine callbacks to the GUI thread, defaults.
 #include "framework/Win32.h"
 
 #include <functional>

@@ -1,5 +1,5 @@
 #pragma once
-
+// ICefBrowser, ICefFrame and the other wrappers of engine objects the browser framework calls.
 #include <cstdint>
 
 #include "engine/EngineRef.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Engine_library: loading the engine library and resolving its exports.
 #include <string>
 
 #include "engine/cef_exports.h"

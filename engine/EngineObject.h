@@ -1,5 +1,5 @@
 #pragma once
-
+// Engine_object, engine_thunk: C++ objects the engine sees as its structures.
 #include <atomic>
 #include <concepts>
 #include <cstddef>

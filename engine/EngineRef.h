@@ -1,5 +1,5 @@
 #pragma once
-
+// Engine_ref<T>, one counted reference to an engine object.
 #include <utility>
 
 namespace kq {

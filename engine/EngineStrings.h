@@ -1,5 +1,5 @@
 #pragma once
-
+// Engine strings, string lists and maps.
 #include <utility>
 #include <vector>
 

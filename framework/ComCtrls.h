@@ -1,5 +1,5 @@
 #pragma once
-
+// TPageControl and its pages, TTabSheet.
 #include "framework/Controls.h"
 
 #include <functional>

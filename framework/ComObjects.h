@@ -1,8 +1,9 @@
 #pragma once
-
+// EOleSysError, OleCheck, GUIDs, com_thread, CreateComObject.
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 #include "framework/Win32.h"
+#include "framework/Win32Handles.h"
 
 #include <objbase.h>
 
@@ -45,48 +46,6 @@ private:
 // Memory handed out by the shell or COM, freed with CoTaskMemFree.
 template <class T>
 using co_task_ptr = unique_handle<T*, ::CoTaskMemFree>;
-
-// Owns one reference to an interface: a copy adds a reference, destruction releases it.
-template <class I>
-class com_ptr {
-public:
-    com_ptr() noexcept = default;
-    com_ptr(const com_ptr& other) noexcept : FPointer(other.FPointer) {
-        if (FPointer) FPointer->AddRef();
-    }
-    com_ptr(com_ptr&& other) noexcept : FPointer(std::exchange(other.FPointer, nullptr)) {}
-    com_ptr& operator=(com_ptr other) noexcept {
-        std::swap(FPointer, other.FPointer);
-        return *this;
-    }
-    ~com_ptr() { reset(); }
-
-    I* get() const noexcept { return FPointer; }
-    I* operator->() const noexcept { return FPointer; }
-    explicit operator bool() const noexcept { return FPointer != nullptr; }
-
-    void reset() noexcept {
-        if (I* old = std::exchange(FPointer, nullptr)) old->Release();
-    }
-    // Releases the old reference first, then hands out the address for an out-parameter.
-    I** put() noexcept {
-        reset();
-        return &FPointer;
-    }
-
-    // The object's interface J; EIntfCastError when it has none.
-    template <class J>
-    com_ptr<J> as() const {
-        com_ptr<J> result;
-        if (!FPointer || FAILED(FPointer->QueryInterface(__uuidof(J), reinterpret_cast<void**>(result.put()))) ||
-            !result)
-            throw EIntfCastError();
-        return result;
-    }
-
-private:
-    I* FPointer = nullptr;
-};
 
 // A new in-process object of the class, seen through interface I. EOleSysError when it cannot be created,
 // EIntfCastError when it lacks the interface.

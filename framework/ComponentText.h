@@ -1,5 +1,5 @@
 #pragma once
-
+// Reading and writing component text (form resources).
 #include "framework/Strings.h"
 
 namespace kq {

@@ -1,5 +1,5 @@
 #pragma once
-
+// TPersistent, TComponent (owners and notification), TCollection.
 #include "framework/Exceptions.h"
 #include "framework/Object.h"
 #include "framework/Sets.h"

@@ -1,7 +1,8 @@
 #pragma once
-
+// TControl, TWinControl, TCustomControl, window hooks, alignment, mouse and paint handling.
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
+#include "framework/WindowLayer.h"
 
 #include <functional>
 #include <memory>
@@ -13,16 +14,6 @@ class TControl;
 class TWinControl;
 class TPopupMenu;
 class TCustomForm;
-
-// One window message as the framework's window procedures see it.
-struct TMessage {
-    UINT Msg;
-    WPARAM WParam;
-    LPARAM LParam;
-    LRESULT Result;
-};
-
-using TWndMethod = std::function<void(TMessage& message)>;
 
 // --- Window procedure hooks
 
@@ -440,49 +431,12 @@ private:
     std::unique_ptr<TCanvas> FCanvas;
 };
 
-// --- Window handles and their objects
-//
-// Every window the framework makes is of a class registered by register_window_class, and every such
-// class has the one window procedure below, which hands each message to the method bound to the handle.
-// Messages before the binding and after WM_NCDESTROY go to DefWindowProcW.
+// --- Window handles
 
-// What a window's messages go to: the method, and the object the window belongs to (nullptr for a
-// bare hidden window).
-struct window_binding {
-    TObject* object = nullptr;
-    TWndMethod method;
-    // Where the object keeps the handle, if anywhere: set when bound, cleared after WM_NCDESTROY.
-    HWND* handle = nullptr;
-};
-
-// Registers a window class of this module once, with the framework's window procedure in place of
-// lpfnWndProc and this module as hInstance; a later call for a registered name does nothing.
-// controls_shutdown unregisters them.
-HINSTANCE register_window_class(WNDCLASSEXW window_class);
-// A class with no style, cursor or background of its own.
-HINSTANCE register_window_class(const wchar_t* name);
 // For a control that wraps a system control: its own class is made from the system's class of that name
 // (same style, extra bytes, cursor and background, the framework's procedure in front), and system_proc
 // receives the system's procedure, which gets what the control leaves.
 void use_system_class(TCreateParams& params, const wchar_t* system_class, WNDPROC& system_proc);
-
-// Hands the messages of window (of a class above) to binding.method from now until WM_NCDESTROY.
-// A window created with a window_binding* as its creation parameter is bound from WM_NCCREATE on.
-void bind_window(HWND window, window_binding binding);
-// Its messages go to DefWindowProcW again (the window stays).
-void unbind_window(HWND window) noexcept;
-// The object bound to a window, or nullptr.
-TObject* window_object(HWND window) noexcept;
-
-// A hidden window whose messages go to method (WM_TIMER, posted notifications). Messages not handled
-// should be passed to DefWindowProcW by method; the window lives until DeallocateHWnd.
-HWND AllocateHWnd(TWndMethod method);
-// The same as a hidden top-level window, which also receives the system's broadcasts (WM_THEMECHANGED,
-// WM_SETTINGCHANGE); freed by DeallocateHWnd too.
-HWND AllocateBroadcastHWnd(TWndMethod method);
-void DeallocateHWnd(HWND window) noexcept;
-
-using unique_hidden_window = unique_handle<HWND, DeallocateHWnd>;
 
 // The control of a window handle made by this framework, or nullptr.
 TWinControl* FindControl(HWND handle) noexcept;

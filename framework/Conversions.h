@@ -1,5 +1,5 @@
 #pragma once
-
+// Number, date-time and file-name texts, Format, Round, FormatSettings.
 #include "framework/Strings.h"
 
 #include <cstdint>

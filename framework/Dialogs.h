@@ -1,5 +1,5 @@
 #pragma once
-
+// ShowMessage and message boxes.
 #include "framework/Strings.h"
 #include "framework/Win32.h"
 

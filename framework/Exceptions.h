@@ -1,5 +1,5 @@
 #pragma once
-
+// Exception and its subclasses, guard_callback, the application's exception handler.
 #include "framework/Strings.h"
 
 #include <cstdint>

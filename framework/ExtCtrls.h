@@ -1,5 +1,5 @@
 #pragma once
-
+// TPanel, the plain container control.
 #include "framework/Controls.h"
 
 namespace kq {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "framework/Handles.h"
+#include "framework/Win32Handles.h"
 #include "framework/Streams.h"
 
 #include <algorithm>
@@ -33,7 +33,7 @@ String ExpandFileName(const String& file_name) {
 std::vector<folder_entry> find_entries(const String& pattern) {
     std::vector<folder_entry> entries;
     WIN32_FIND_DATAW data{};
-    const unique_handle<HANDLE, ::FindClose, invalid_is_minus_one> find{::FindFirstFileW(wide(pattern), &data)};
+    const unique_find find{::FindFirstFileW(wide(pattern), &data)};
     if (!find) return entries;
     do {
         const String name = from_wide(data.cFileName);
@@ -48,7 +48,6 @@ bool remove_folder(const String& path) { return ::RemoveDirectoryW(wide(path)) !
 
 namespace {
 
-using unique_file = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
 
 // Raises when an existing target may not be replaced: read-only or in use. Moving a file onto it would
 // succeed on some systems regardless, so both are asked first.

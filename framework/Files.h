@@ -1,5 +1,5 @@
 #pragma once
-
+// Files and folders through the system's calls (ForceDirectories, listing, attributes).
 #include <cstdint>
 #include <vector>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// TCustomForm, TForm, TApplication, TScreen, THintWindow, forms start-up.
 #include "framework/Controls.h"
 #include "framework/Timers.h"
 
@@ -249,7 +249,7 @@ private:
 
     String FTitle;
     // The application's hidden top-level window, created on first use.
-    unique_handle<HWND, ::DestroyWindow> FHandle;
+    unique_hwnd FHandle;
     TCustomForm* FMainForm = nullptr;
     bool FMainFormOnTaskBar = true;
     bool FShowMainForm = true;

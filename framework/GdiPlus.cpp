@@ -459,9 +459,9 @@ private:
 };
 } // namespace
 
-unique_com<IStream> make_stream_adapter(std::unique_ptr<TStream> stream) {
+com_ptr<IStream> make_stream_adapter(std::unique_ptr<TStream> stream) {
     assert(stream);
-    return unique_com<IStream>(new stream_adapter(std::move(stream)));
+    return com_ptr<IStream>(new stream_adapter(std::move(stream)));
 }
 
 // --- Images

@@ -7,6 +7,7 @@
 #include "framework/Handles.h"
 #include "framework/Strings.h"
 #include "framework/Win32.h"
+#include "framework/Win32Handles.h"
 
 #include <objidl.h>
 #include <gdiplus.h>
@@ -216,19 +217,8 @@ private:
 
 // --- Images
 
-namespace detail {
-template <class I>
-void com_release(I* p) noexcept {
-    p->Release();
-}
-} // namespace detail
-
-// A COM reference, released at scope end.
-template <class I>
-using unique_com = unique_handle<I*, detail::com_release<I>>;
-
 // An IStream over stream, which it owns; GDI+ reads pictures from it.
-unique_com<IStream> make_stream_adapter(std::unique_ptr<TStream> stream);
+com_ptr<IStream> make_stream_adapter(std::unique_ptr<TStream> stream);
 
 class TGPImage {
 public:
@@ -245,8 +235,6 @@ protected:
     TGPImage() = default;
     detail::gdip_handle<Gdiplus::GpImage, Gdiplus::DllExports::GdipDisposeImage> FHandle;
 };
-
-using unique_hbitmap = unique_handle<HBITMAP, ::DeleteObject>;
 
 class TGPBitmap : public TGPImage {
 public:

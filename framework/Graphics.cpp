@@ -654,7 +654,7 @@ void TIcon::SetHandle(HICON value) {
     if (value) {
         ICONINFO info{};
         if (::GetIconInfo(value, &info)) {
-            unique_handle<HBITMAP, ::DeleteObject> colour(info.hbmColor), mask(info.hbmMask);
+            unique_hbitmap colour(info.hbmColor), mask(info.hbmMask);
             BITMAP bm{};
             ::GetObjectW(colour ? colour.get() : mask.get(), sizeof bm, &bm);
             FWidth = bm.bmWidth;
@@ -703,7 +703,7 @@ void TIcon::SaveToStream(TStream& stream) {
     if (!FIcon) throw EInvalidGraphic(u"Cannot save an empty icon");
     ICONINFO info{};
     if (!::GetIconInfo(FIcon.get(), &info)) RaiseLastOSError();
-    unique_handle<HBITMAP, ::DeleteObject> colour(info.hbmColor), mask(info.hbmMask);
+    unique_hbitmap colour(info.hbmColor), mask(info.hbmMask);
     const int w = FWidth, h = FHeight;
     // Colour pixels as 32-bit bottom-up rows, then the 1-bit AND mask, as the icon format stores them.
     std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);

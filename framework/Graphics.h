@@ -1,10 +1,11 @@
 #pragma once
-
+// Colours, TFont, TBrush, TPen, TCanvas, TBitmap, TIcon.
 #include "framework/Components.h"
 #include "framework/Handles.h"
 #include "framework/Sets.h"
 #include "framework/Sync.h"
 #include "framework/Win32.h"
+#include "framework/Win32Handles.h"
 
 #include <cstdint>
 #include <functional>
@@ -71,7 +72,6 @@ protected:
     // selected object cannot be deleted.
     void Changed();
     HGDIOBJ current_handle() noexcept;
-    using unique_gdi_object = unique_handle<HGDIOBJ, ::DeleteObject>;
     unique_gdi_object FHandle;
 
 private:
@@ -222,7 +222,7 @@ private:
     int FHeight = 0;
     TPixelFormat FPixelFormat = TPixelFormat::pf24bit;
     TAlphaFormat FAlphaFormat = TAlphaFormat::afIgnored;
-    unique_handle<HBITMAP, ::DeleteObject> FDib;
+    unique_hbitmap FDib;
     std::uint8_t* FBits = nullptr;
     std::unique_ptr<bitmap_canvas> FCanvas;
 };
@@ -248,7 +248,7 @@ public:
     void SaveToStream(TStream& stream) override;
 
 private:
-    unique_handle<HICON, ::DestroyIcon> FIcon;
+    unique_hicon FIcon;
     int FWidth = 0;
     int FHeight = 0;
 };
@@ -344,50 +344,5 @@ void paint_on(TCanvas& canvas, HDC dc, const TFont& font, F&& paint) {
     canvas.SetFont(font);
     paint();
 }
-
-// Selects obj into dc for the scope's lifetime.
-class select_object {
-public:
-    select_object(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FOld(::SelectObject(dc, obj)) {}
-    select_object(const select_object&) = delete;
-    select_object& operator=(const select_object&) = delete;
-    ~select_object() { ::SelectObject(FDC, FOld); }
-
-private:
-    HDC FDC;
-    HGDIOBJ FOld;
-};
-
-// Saves the DC's state (clip, origin, objects) for the scope's lifetime.
-class saved_dc {
-public:
-    explicit saved_dc(HDC dc) noexcept : FDC(dc), FState(::SaveDC(dc)) {}
-    saved_dc(const saved_dc&) = delete;
-    saved_dc& operator=(const saved_dc&) = delete;
-    ~saved_dc() { ::RestoreDC(FDC, FState); }
-
-private:
-    HDC FDC;
-    int FState;
-};
-
-using unique_hdc = unique_handle<HDC, ::DeleteDC>;
-
-// A device context from GetDC, released to the window it came from; no window means the screen's.
-class window_dc {
-public:
-    explicit window_dc(HWND window = nullptr) noexcept : FWindow(window), FDC(::GetDC(window)) {}
-    window_dc(const window_dc&) = delete;
-    window_dc& operator=(const window_dc&) = delete;
-    ~window_dc() {
-        if (FDC) ::ReleaseDC(FWindow, FDC);
-    }
-    HDC get() const noexcept { return FDC; }
-    explicit operator bool() const noexcept { return FDC != nullptr; }
-
-private:
-    HWND FWindow;
-    HDC FDC;
-};
 
 } // namespace kq

@@ -1,5 +1,5 @@
 #pragma once
-
+// Unique_handle, scope_exit: portable owners.
 #include "framework/Exceptions.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Decoding and encoding of PNG, JPEG and BMP picture files (ImageCodecs_Png, _Jpeg, _Bmp).
 #include "framework/Exceptions.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// TCustomImageList, TImageList.
 #include "framework/Graphics.h"
 
 namespace kq {

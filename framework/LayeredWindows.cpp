@@ -27,7 +27,7 @@ void show_layered_bitmap(HWND window, TBitmap& bitmap, std::uint8_t alpha, const
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    unique_handle<HBITMAP, ::DeleteObject> copy(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    unique_hbitmap copy(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!copy) RaiseLastOSError();
     auto* pixels = static_cast<std::uint32_t*>(bits);
     const auto row_pixels = static_cast<std::size_t>(width);
@@ -39,18 +39,17 @@ void show_layered_bitmap(HWND window, TBitmap& bitmap, std::uint8_t alpha, const
     const LONG_PTR ex_style = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
     if (!(ex_style & WS_EX_LAYERED)) ::SetWindowLongPtrW(window, GWL_EXSTYLE, ex_style | WS_EX_LAYERED);
 
-    const HDC screen = ::GetDC(nullptr);
+    const window_dc screen;
     if (!screen) RaiseLastOSError();
-    auto release = scope_exit([&] { ::ReleaseDC(nullptr, screen); });
-    unique_hdc memory(::CreateCompatibleDC(screen));
+    unique_hdc memory(::CreateCompatibleDC(screen.get()));
     if (!memory) RaiseLastOSError();
     select_object selected(memory.get(), copy.get());
 
     SIZE size{width, height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
-    if (!::UpdateLayeredWindow(window, screen, const_cast<POINT*>(position), &size, memory.get(), &origin, 0, &blend,
-                               ULW_ALPHA))
+    if (!::UpdateLayeredWindow(window, screen.get(), const_cast<POINT*>(position), &size, memory.get(), &origin, 0,
+                               &blend, ULW_ALPHA))
         RaiseLastOSError();
 }
 

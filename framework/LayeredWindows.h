@@ -1,5 +1,5 @@
 #pragma once
-
+// Premultiplied alpha and showing a bitmap in a layered window.
 #include "framework/Win32.h"
 
 #include <cstdint>

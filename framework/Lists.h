@@ -1,5 +1,5 @@
 #pragma once
-
+// TList, TObjectList, TStringList.
 #include "framework/Exceptions.h"
 #include "framework/Object.h"
 

@@ -460,7 +460,6 @@ void menus_startup() {
 void menus_shutdown() {
     PopupList = nullptr;
     state().default_list.reset();
-    ::UnregisterClassW(L"TPopupList", ::GetModuleHandleW(nullptr));
 }
 
 } // namespace kq

@@ -1,5 +1,5 @@
 #pragma once
-
+// TMenu, TMenuItem, TMainMenu, TPopupMenu, shortcuts.
 #include "framework/Controls.h"
 
 #include <memory>
@@ -122,7 +122,7 @@ private:
     TMenuItem* FParent = nullptr;
     TMenu* FMenu = nullptr; // set on the root item
     std::vector<TMenuItem*> FItems; // owned
-    unique_handle<HMENU, ::DestroyMenu> FHandle;
+    unique_hmenu FHandle;
     bool FStale = true;
     bool FBar = false;
 };
@@ -210,7 +210,7 @@ protected:
 
 private:
     std::vector<TPopupMenu*> FMenus;
-    unique_handle<HWND, ::DestroyWindow> FWindow;
+    unique_hwnd FWindow;
 };
 
 // The popup list in use (borrowed: the default one is made by menus_startup).

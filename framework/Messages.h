@@ -1,4 +1,5 @@
 #pragma once
+// The framework's own CM_ control messages, and the numbers reserved for the skin's messages and timers.
 
 #include <cstdint>
 

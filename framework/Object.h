@@ -1,5 +1,5 @@
 #pragma once
-
+// TObject, the root of every class the framework streams, lists or owns.
 #include "framework/Strings.h"
 
 #include <typeinfo>

@@ -1,5 +1,5 @@
 #pragma once
-
+// TPngImage, TJPEGImage, TPicture.
 #include "framework/Graphics.h"
 #include "framework/ImageCodecs.h"
 

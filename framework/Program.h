@@ -1,5 +1,5 @@
 #pragma once
-
+// Run_program, a program's entry with the "Application Error" box.
 #include <exception>
 #include <functional>
 

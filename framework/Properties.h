@@ -1,5 +1,5 @@
 #pragma once
-
+// Property tables of published properties, methods and form fields.
 #include "framework/Components.h"
 #include "framework/Sets.h"
 #include "framework/Strings.h"

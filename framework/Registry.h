@@ -1,5 +1,5 @@
 #pragma once
-
+// Registry_key, reading the registry.
 #include "framework/Handles.h"
 #include "framework/Strings.h"
 #include "framework/Win32.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TResourceStream, module resources.
 #include "framework/Exceptions.h"
 #include "framework/Streams.h"
 #include "framework/Win32.h"

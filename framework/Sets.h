@@ -1,5 +1,5 @@
 #pragma once
-
+// Enum_set, sets of enumeration values.
 #include <cassert>
 #include <cstdint>
 #include <initializer_list>

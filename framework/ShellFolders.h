@@ -1,5 +1,5 @@
 #pragma once
-
+// The user's special folders.
 #include "framework/Strings.h"
 #include "framework/Win32.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// Shell_link, ".lnk" files.
 #include "framework/ComObjects.h"
 #include "framework/Strings.h"
 

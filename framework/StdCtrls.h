@@ -1,5 +1,5 @@
 #pragma once
-
+// TLabel, TEdit, TButton over the system's controls.
 #include "framework/Forms.h"
 
 namespace kq {

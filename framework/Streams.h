@@ -1,5 +1,5 @@
 #pragma once
-
+// TStream, memory, string and file streams.
 #include "framework/Object.h"
 
 #include <cstdint>

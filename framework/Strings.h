@@ -1,5 +1,5 @@
 #pragma once
-
+// String (UTF-16), wide/from_wide, UTF-8 conversion, the system's string functions.
 #include <cstddef>
 #include <string>
 #include <string_view>

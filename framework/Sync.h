@@ -1,5 +1,5 @@
 #pragma once
-
+// TCriticalSection, the re-entrant lock.
 #include "framework/Object.h"
 
 #include <mutex>

@@ -1,8 +1,8 @@
 #include "framework/Threads.h"
 
 #include "framework/Exceptions.h"
-#include "framework/Handles.h"
-#include "framework/Controls.h"
+#include "framework/Win32Handles.h"
+#include "framework/WindowLayer.h"
 
 #include <process.h>
 
@@ -16,7 +16,7 @@ namespace detail {
 struct thread_state {
     TThread::execute_method execute;
     TThread* owner = nullptr;
-    unique_handle<HANDLE, ::CloseHandle> handle;
+    unique_kernel_handle handle;
     DWORD id = 0;
     std::atomic<bool> terminated{false};
     TEvent terminate_event{true, false};
@@ -31,7 +31,6 @@ namespace {
 constexpr UINT msg_synchronize = WM_USER + 1; // LParam: hand_over*, owned by the sender
 constexpr UINT msg_queue = WM_USER + 2;       // LParam: std::function<void()>*, owned by the message
 
-std::atomic<DWORD> gui_id{0};
 // The hand-over window: written on the GUI thread at start-up and shutdown, read by any thread.
 std::atomic<HWND> hand_over_window{nullptr};
 
@@ -123,7 +122,7 @@ unsigned __stdcall thread_entry(void* parameter) {
 
 void threads_startup() {
     assert(!hand_over_window.load());
-    gui_id.store(::GetCurrentThreadId());
+    set_gui_thread();
     hand_over_window.store(AllocateHWnd(hand_over_method));
     set_exception_forwarder(forward_to_gui_thread);
 }
@@ -147,15 +146,6 @@ void threads_shutdown() {
     // The thread stays the GUI thread: other threads must not take a call as their own after shutdown.
     DeallocateHWnd(window);
 }
-
-DWORD gui_thread_id() noexcept { return gui_id.load(); }
-
-bool on_gui_thread() noexcept {
-    const DWORD id = gui_id.load();
-    return id == 0 || id == ::GetCurrentThreadId();
-}
-
-void assert_gui_thread() noexcept { assert(on_gui_thread()); }
 
 bool Synchronize(const std::function<void()>& method) {
     if (on_gui_thread()) {
@@ -214,14 +204,12 @@ TEvent::TEvent(bool manual_reset, bool initial_state)
     if (!FHandle) RaiseLastOSError();
 }
 
-TEvent::~TEvent() { ::CloseHandle(FHandle); }
+void TEvent::SetEvent() noexcept { ::SetEvent(FHandle.get()); }
 
-void TEvent::SetEvent() noexcept { ::SetEvent(FHandle); }
-
-void TEvent::ResetEvent() noexcept { ::ResetEvent(FHandle); }
+void TEvent::ResetEvent() noexcept { ::ResetEvent(FHandle.get()); }
 
 TWaitResult TEvent::WaitFor(DWORD milliseconds) const noexcept {
-    return plain_result(::WaitForSingleObject(FHandle, milliseconds));
+    return plain_result(::WaitForSingleObject(FHandle.get(), milliseconds));
 }
 
 // --- TThread

@@ -1,6 +1,7 @@
 #pragma once
-
-#include <windows.h>
+// TThread, Synchronize, Queue, TEvent, waiting that serves messages.
+#include "framework/Win32Handles.h"
+#include "framework/WindowLayer.h"
 
 #include <atomic>
 #include <functional>
@@ -15,13 +16,6 @@ namespace kq {
 void threads_startup();
 // Runs the calls still queued for the GUI thread, then destroys the window. Call on the GUI thread.
 void threads_shutdown();
-
-// 0 before the first threads_startup.
-DWORD gui_thread_id() noexcept;
-// True on the GUI thread, and on any thread before the first threads_startup (there is only one then).
-bool on_gui_thread() noexcept;
-// Debug builds stop here when a window or component is touched off the GUI thread.
-void assert_gui_thread() noexcept;
 
 // Runs method on the GUI thread and returns once it has run: at once when called there, else through the
 // hidden window while the caller blocks. An exception of method is rethrown to the caller. Before
@@ -58,18 +52,15 @@ bool dispatch_pending_messages();
 class TEvent {
 public:
     TEvent(bool manual_reset, bool initial_state);
-    ~TEvent();
-    TEvent(const TEvent&) = delete;
-    TEvent& operator=(const TEvent&) = delete;
 
     void SetEvent() noexcept;
     void ResetEvent() noexcept;
-    HANDLE Handle() const noexcept { return FHandle; }
+    HANDLE Handle() const noexcept { return FHandle.get(); }
     // The plain wait: no messages are served.
     TWaitResult WaitFor(DWORD milliseconds) const noexcept;
 
 private:
-    HANDLE FHandle;
+    unique_kernel_handle FHandle;
 };
 
 // --- Thread

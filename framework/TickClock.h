@@ -1,5 +1,5 @@
 #pragma once
-
+// Tick_count, the one clock animations read, and stepped_tick_clock for tests.
 #include <atomic>
 #include <cstdint>
 

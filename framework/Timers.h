@@ -1,5 +1,5 @@
 #pragma once
-
+// TTimer: raises OnTimer every Interval milliseconds on the GUI thread.
 #include "framework/Controls.h"
 
 namespace kq {

@@ -1,6 +1,7 @@
-# The Win32 half of the framework: controls, forms, graphics, pictures, dialogs, threads, GDI+, and the
+# The Win32 half of the framework: the window layer, controls, forms, graphics, pictures, dialogs, threads, GDI+, and the
 # COM, registry, shell and module-resource wrappers. Windows only.
 kq_library(framework_visual SOURCES
+    WindowLayer.cpp
     ImageCodecs_Png.cpp ImageCodecs_Jpeg.cpp ImageCodecs_Bmp.cpp GdiPlus.cpp LayeredWindows.cpp
     Graphics.cpp Pictures.cpp Controls.cpp Forms.cpp DataModules.cpp Timers.cpp Threads.cpp ImageLists.cpp Menus.cpp Dialogs.cpp
     StdCtrls.cpp ComCtrls.cpp ExtCtrls.cpp

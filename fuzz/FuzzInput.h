@@ -1,5 +1,5 @@
 #pragma once
-
+// The fuzz targets' input reader and their assertion.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

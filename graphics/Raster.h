@@ -1,4 +1,6 @@
 #pragma once
+// Numeric types, fixed and float geometry, TColor32, start-up.
+#include "framework/Geometry.h"
 
 #include <cstdint>
 #include <vector>
@@ -9,17 +11,6 @@ namespace kq {
 
 // Signed 16.16 fixed point: 1.0 = 65536.
 using TFixed = std::int32_t;
-
-struct TPoint {
-    std::int32_t X = 0, Y = 0;
-    constexpr bool operator==(const TPoint&) const = default;
-};
-
-// Right and Bottom are exclusive.
-struct TRect {
-    std::int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
-    constexpr bool operator==(const TRect&) const = default;
-};
 
 struct TFixedPoint {
     TFixed X = 0, Y = 0;

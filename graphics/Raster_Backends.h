@@ -1,5 +1,5 @@
 #pragma once
-
+// Backends and their capability interfaces, the memory backend.
 #include "graphics/Raster_Bitmap.h"
 #include "graphics/Raster_Persistent.h"
 

@@ -9,14 +9,6 @@ namespace kq {
 
 const backend_class gdi_backend_class{{u"TGDIBackend"}, &create_backend<TGDIBackend>};
 
-namespace {
-
-RECT to_rect(const TRect& r) {
-    return {r.Left, r.Top, r.Right, r.Bottom};
-}
-
-} // namespace
-
 TGDIBackend::TGDIBackend() : FFont(std::make_unique<TFont>()) {
     FBitmapInfo.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     FBitmapInfo.bmiHeader.biPlanes = 1;
@@ -187,7 +179,7 @@ void TGDIBackend::Textout(std::int32_t X, std::int32_t Y, const String& Text) {
     UpdateFont();
     if (FHDC && FOwner && !FOwner->MeasuringMode()) {
         if (FOwner->Clipping()) {
-            const RECT clip = to_rect(FOwner->ClipRect());
+            const RECT clip = to_system<RECT>(FOwner->ClipRect());
             ::ExtTextOutW(FHDC.get(), X, Y, ETO_CLIPPED, &clip, wide(Text), static_cast<UINT>(Text.size()), nullptr);
         } else {
             ::ExtTextOutW(FHDC.get(), X, Y, 0, nullptr, wide(Text), static_cast<UINT>(Text.size()), nullptr);
@@ -199,7 +191,7 @@ void TGDIBackend::Textout(std::int32_t X, std::int32_t Y, const String& Text) {
 void TGDIBackend::Textout(std::int32_t X, std::int32_t Y, const TRect& ClipRect, const String& Text) {
     UpdateFont();
     if (FHDC && FOwner && !FOwner->MeasuringMode()) {
-        const RECT clip = to_rect(ClipRect);
+        const RECT clip = to_system<RECT>(ClipRect);
         ::ExtTextOutW(FHDC.get(), X, Y, ETO_CLIPPED, &clip, wide(Text), static_cast<UINT>(Text.size()), nullptr);
     }
     report_text(X, Y, Text);
@@ -208,7 +200,7 @@ void TGDIBackend::Textout(std::int32_t X, std::int32_t Y, const TRect& ClipRect,
 void TGDIBackend::Textout(TRect& DstRect, std::uint32_t Flags, const String& Text) {
     UpdateFont();
     if (FHDC && FOwner && !FOwner->MeasuringMode()) {
-        RECT r = to_rect(DstRect);
+        RECT r = to_system<RECT>(DstRect);
         ::DrawTextW(FHDC.get(), wide(Text), static_cast<int>(Text.size()), &r, Flags);
         DstRect = {r.left, r.top, r.right, r.bottom};
     }

@@ -194,7 +194,7 @@ private:
     void report_text(std::int32_t X, std::int32_t Y, const String& Text);
 
     BITMAPINFO FBitmapInfo{};
-    unique_handle<HBITMAP, ::DeleteObject> FBitmapHandle;
+    unique_hbitmap FBitmapHandle;
     unique_hdc FHDC;
     std::unique_ptr<TFont> FFont;
     std::unique_ptr<TCanvas> FCanvas;

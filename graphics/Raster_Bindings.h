@@ -1,5 +1,5 @@
 #pragma once
-
+// Routines bound by processor features.
 #include "framework/Components.h"
 #include "framework/Strings.h"
 #include "graphics/Raster_System.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TCustomBitmap32, TBitmap32.
 #include "framework/Exceptions.h"
 #include "framework/Strings.h"
 #include "graphics/Raster.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Blending routines.
 #include "graphics/Raster.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// TPointerMap, TRectList.
 #include "framework/Components.h"
 #include "framework/Object.h"
 #include "framework/Properties.h"

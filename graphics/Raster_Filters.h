@@ -1,5 +1,5 @@
 #pragma once
-
+// Bit-mask filters.
 #include "graphics/Raster.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Layers and their collection.
 #include "framework/Sets.h"
 #include "graphics/Raster.h"
 #include "graphics/Raster_Bitmap.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Words, clamps, fills and moves.
 #include "graphics/Raster.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Rounding and fixed-point maths.
 #include "graphics/Raster.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Micro tiles and their repaint optimiser.
 #include "graphics/Raster.h"
 #include "graphics/Raster_Containers.h"
 #include "graphics/Raster_RepaintOpt.h"

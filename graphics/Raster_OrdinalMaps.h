@@ -1,5 +1,5 @@
 #pragma once
-
+// Maps of integers.
 #include "graphics/Raster_Persistent.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Paths and glyph outlines.
 #include "graphics/Raster.h"
 #include "graphics/Raster_Persistent.h"
 

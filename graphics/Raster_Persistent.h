@@ -1,5 +1,5 @@
 #pragma once
-
+// The counted interface base, notifying persistents.
 #include "framework/Components.h"
 #include "framework/Sync.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// The few system services the pixel core needs.
 #include <cstdint>
 
 // The few services of the operating system the pixel core needs. The Win32 build asks the system; the

@@ -1,5 +1,5 @@
 #pragma once
-
+// Polygon renderers and fillers.
 #include "graphics/Raster.h"
 #include "graphics/Raster_Containers.h"
 #include "graphics/Raster_Persistent.h"

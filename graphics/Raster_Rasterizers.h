@@ -1,5 +1,5 @@
 #pragma once
-
+// Rasterizers.
 #include "graphics/Raster.h"
 #include "graphics/Raster_Bitmap.h"
 #include "graphics/Raster_Blend.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// The repaint optimiser's base.
 #include "graphics/Raster.h"
 #include "graphics/Raster_Bitmap.h"
 #include "graphics/Raster_Containers.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Kernels and resamplers.
 #include "graphics/Raster.h"
 #include "graphics/Raster_Bitmap.h"
 #include "graphics/Raster_Containers.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Processor features.
 #include "framework/Object.h"
 #include "framework/Strings.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// Affine and projective transforms.
 #include "framework/Exceptions.h"
 #include "graphics/Raster.h"
 #include "graphics/Raster_Persistent.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Vector polygon rasterization spans.
 #include "graphics/Raster.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Clipping and polygon helpers.
 #include "graphics/Raster.h"
 
 #include <cstdint>

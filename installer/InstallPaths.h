@@ -1,5 +1,5 @@
 #pragma once
-
+// Checking the folder the user chooses.
 #include "framework/Strings.h"
 
 #include <cstddef>

@@ -74,21 +74,6 @@ String folder_error(const String& folder, path_problem problem) {
     return {};
 }
 
-bool folder_exists(const String& folder) {
-    const DWORD attributes = ::GetFileAttributesW(wide(folder));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Creates the folder and every missing parent. Failures show when the file is written into it.
-void create_folders(const String& folder) {
-    constexpr StringView separators = u"\\/";
-    for (std::size_t end = folder.find_first_of(separators); end != String::npos;
-         end = folder.find_first_of(separators, end + 1))
-        if (end > 0 && separators.find(folder[end - 1]) == StringView::npos)
-            ::CreateDirectoryW(wide(folder.substr(0, end)), nullptr);
-    ::CreateDirectoryW(wide(folder), nullptr);
-}
-
 } // namespace
 
 install_result run_install(HMODULE payload_module, const install_choices& choices, install_view& view) {
@@ -116,8 +101,8 @@ install_result run_install(HMODULE payload_module, const install_choices& choice
     try {
         for (int row = 0; row < install_row_count; ++row) {
             const String target_folder_path = base + String(target_folder(row));
-            if (!folder_exists(target_folder_path))
-                create_folders(target_folder_path.substr(0, target_folder_path.size() - 1));
+            // A folder that cannot be made shows when the file is written into it.
+            ForceDirectories(target_folder_path);
             view.progress(row);
             TResourceStream& data = *payload[row];
             write_file_replacing(target_folder_path + String(file_names[row]), data.Memory(),

@@ -1,5 +1,5 @@
 #pragma once
-
+// Installing the payload into a folder.
 #include "framework/Strings.h"
 #include "framework/Win32.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// The shortcuts "Tessaro.lnk" of the installed program.
 #include "framework/Strings.h"
 
 namespace kq {

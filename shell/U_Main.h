@@ -1,5 +1,5 @@
 #pragma once
-
+// TF_Main, the main window.
 #include "browser/WebB.Events.h"
 #include "framework/Forms.h"
 

@@ -716,7 +716,7 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
         if (PopupMenu())
             PopupMenu()->Popup(screen.x, screen.y);
         else if (FOptions->Behaviour()->UseBuiltInPopupMenu() && !FDragTabObject)
-            ShowTabPopupMenu(this, TPoint{screen.x, screen.y});
+            ShowTabPopupMenu(this, to_TPoint(screen));
         return;
     }
     if (FDragTabObject && Message.Msg == WM_GETDLGCODE) {
@@ -748,7 +748,7 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
                                                                                   : TWindowState::wsNormal);
     } else if (Message.Msg == CM_HINTSHOW && !HasState(TPageTabState::stsDragging)) {
         auto& info = *reinterpret_cast<THintInfo*>(Message.LParam);
-        const THitTestResult hit = HitTest(TPoint{info.CursorPos.x, info.CursorPos.y}, false);
+        const THitTestResult hit = HitTest(to_TPoint(info.CursorPos), false);
         String text = GetTabDescription(hit.TabIndex);
         int timeout = 5000;
         if (OnShowHint) OnShowHint(this, hit, text, timeout);
@@ -758,7 +758,7 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
             const TRect r = hit.TabIndex >= 0 && FTabs->Items(hit.TabIndex)->TabControl()
                                 ? FTabs->Items(hit.TabIndex)->TabControl()->ControlRectScrolled()
                                 : TRect{0, 0, ClientWidth(), ClientHeight()};
-            info.CursorRect = RECT{r.Left, r.Top, r.Right, r.Bottom};
+            info.CursorRect = to_system<RECT>(r);
             info.HideTimeout = timeout;
             Message.Result = 0;
             return;

@@ -1,5 +1,5 @@
 #pragma once
-
+// TCustomPageTabs, TPageTabs: the strip, layout, input.
 #include "framework/Controls.h"
 #include "framework/Menus.h"
 #include "framework/Sets.h"

@@ -1,10 +1,10 @@
 #pragma once
-
+// TPageTab, TPageTabs collections and the tabs' model.
 #include "framework/Components.h"
 #include "framework/Controls.h"
 #include "framework/Conversions.h"
+#include "framework/Geometry.h"
 #include "framework/Strings.h"
-#include "graphics/Raster.h"
 #include "tabs/PageTabsPolygons.h"
 #include "tabs/PageTabsTypes.h"
 

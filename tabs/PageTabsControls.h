@@ -1,7 +1,7 @@
 #pragma once
-
+// The drawn items' base classes.
 #include "framework/Components.h"
-#include "graphics/Raster.h"
+#include "framework/Geometry.h"
 #include "tabs/PageTabsPolygons.h"
 #include "tabs/PageTabsTypes.h"
 

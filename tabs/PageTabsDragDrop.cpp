@@ -145,7 +145,7 @@ void TCustomPageTabs::DragMouseMove(int X, int Y) {
         // The move's own position: where the mouse was when it moved, not where it has gone since.
         const POINT p = ClientToScreen(POINT{X, Y});
         TCustomPageTabs* found =
-            FindTabStripAtPoint(TPoint{p.x, p.y}, FOptions->DragDrop()->DragOutsideDistancePixels(), drag_probe_step);
+            FindTabStripAtPoint(to_TPoint(p), FOptions->DragDrop()->DragOutsideDistancePixels(), drag_probe_step);
         if (found)
             DoOnDebugLog(u"PageTabs (%s) found at X: %d, Y: %d", {found->Name(), int{p.x}, int{p.y}});
         else

@@ -4,8 +4,8 @@
 // (starting, moving, the gap, dropping, the drag image) is defined in PageTabsDragDrop.cpp as members
 // of TCustomPageTabs.
 
+#include "framework/Geometry.h"
 #include "framework/Threads.h"
-#include "graphics/Raster.h"
 
 #include <vector>
 

@@ -5,8 +5,8 @@
 // cached objects are shared, so a polygon list that still refers to an old one keeps it alive.
 
 #include "framework/GdiPlus.h"
+#include "framework/Geometry.h"
 #include "framework/Graphics.h"
-#include "graphics/Raster.h"
 #include "tabs/PageTabsOptions.h"
 
 #include <cstdint>

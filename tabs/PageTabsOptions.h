@@ -1,5 +1,5 @@
 #pragma once
-
+// The strip's options and settings objects.
 #include "framework/Components.h"
 #include "framework/Controls.h"
 #include "tabs/PageTabsTypes.h"

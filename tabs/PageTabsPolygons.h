@@ -1,7 +1,7 @@
 #pragma once
-
+// Polygons of the drawn items and their hit testing.
 #include "framework/Controls.h"
-#include "graphics/Raster.h"
+#include "framework/Geometry.h"
 #include "tabs/PageTabsUtils.h"
 
 #include <cstdint>

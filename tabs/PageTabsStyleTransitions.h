@@ -1,5 +1,5 @@
 #pragma once
-
+// Transitions between the strip's looks.
 #include "framework/GdiPlus.h"
 #include "framework/Graphics.h"
 #include "tabs/PageTabsTypes.h"

@@ -54,13 +54,12 @@ void TThreadTimer::Execute(TThread& Thread) {
 }
 
 void TThreadTimer::Tick() {
-    // The edge of the hand-over: a failing tick must not stop the clock of every animation.
-    // A copy: the handler may free the timer, and with it OnTimer.
+    // The edge of the hand-over: a failing tick goes to the application's handler and the clock of every
+    // animation goes on. A copy: the handler may free the timer, and with it OnTimer.
     const TNotifyEvent handler = OnTimer;
-    try {
+    guard_callback([&] {
         if (handler) handler(this);
-    } catch (...) {
-    }
+    });
 }
 
 const property_table& TThreadTimer::PublishedProperties() const {

@@ -1,5 +1,5 @@
 #pragma once
-
+// TThreadTimer, the animations' clock.
 #include "framework/Components.h"
 
 #include <atomic>

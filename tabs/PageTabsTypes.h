@@ -1,5 +1,5 @@
 #pragma once
-
+// The changes a tab, the tab list or a settings object reports.
 #include "framework/Sets.h"
 #include "framework/Strings.h"
 

@@ -233,11 +233,10 @@ TGPImage ImageListToGPImage(TCustomImageList& ImageList, int Index) {
 // --- Drag images and backgrounds
 
 void CopyControlImage(TWinControl& Control, TBitmap& Bitmap, int X, int Y) {
-    const HWND window = Control.Handle();
-    const HDC screen = ::GetDC(window);
+    const window_dc screen(Control.Handle());
     if (!screen) RaiseLastOSError();
-    auto release = scope_exit([&] { ::ReleaseDC(window, screen); });
-    ::BitBlt(Bitmap.Canvas().Handle(), X, Y, Control.ClientWidth(), Control.ClientHeight(), screen, 0, 0, SRCCOPY);
+    ::BitBlt(Bitmap.Canvas().Handle(), X, Y, Control.ClientWidth(), Control.ClientHeight(), screen.get(), 0, 0,
+             SRCCOPY);
 }
 
 void PaintParentBackground(TControl& Control, TCanvas& Canvas) {

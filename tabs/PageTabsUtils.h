@@ -5,8 +5,8 @@
 // text. Stateless; GUI thread.
 
 #include "framework/GdiPlus.h"
+#include "framework/Geometry.h"
 #include "framework/Graphics.h"
-#include "graphics/Raster.h"
 #include "tabs/PageTabsTypes.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The stand-in's browsers.
 #include <memory>
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The test-control exports tests reach.
 #include <cstddef>
 
 // The stand-in engine's test-control interface: extra exports of the stand-in's libcef.dll, reached with

@@ -1,5 +1,5 @@
 #pragma once
-
+// The record of calls and live-object counts.
 #include <string>
 #include <string_view>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// The stand-in's threads and UI queue.
 #include <functional>
 #include <string>
 #include <utility>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The stand-in's counted objects.
 #include <memory>
 #include <type_traits>
 #include <utility>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Text helpers of the stand-in engine.
 #include <string>
 
 #include "engine/cef_capi.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// The stand-in's fake script context of a browser's main frame.
 #include <memory>
 
 #include "engine/cef_capi.h"

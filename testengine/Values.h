@@ -1,5 +1,5 @@
 #pragma once
-
+// Values and process messages.
 #include <memory>
 #include <string>
 

@@ -1,5 +1,5 @@
 #pragma once
-
+// TDebugComponent, TDebugPersistent: the base classes that report warnings through OnDebugOut.
 #include "framework/Components.h"
 
 #include <functional>

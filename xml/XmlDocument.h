@@ -1,5 +1,5 @@
 #pragma once
-
+// TXmlDocument (loading, saving, settings), TXmlBinaryXml (the binary form) and TXmlCanonicalizer.
 #include "xml/XmlDebug.h"
 #include "xml/XmlNodeTree.h"
 #include "xml/XmlStringTable.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TXmlNode and its classes (character data, comments, attributes, elements, declarations, DTD parts), TXmlNodeList.
 #include "framework/Strings.h"
 #include "xml/XmlDebug.h"
 #include "xml/XmlTextConversions.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// TXmlParser: reads a stream in chunks, detects the encoding and hands UTF-8 text to the node classes.
 #include "xml/XmlDebug.h"
 #include "xml/XmlTypes.h"
 

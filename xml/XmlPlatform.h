@@ -1,5 +1,5 @@
 #pragma once
-
+// The few system services: code pages, the local time bias, case-insensitive comparison, URL fetching.
 #include "framework/Strings.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// TXmlFastMemStream, TXmlStringStream, TXmlBufferWriter: the memory and chunked-output streams.
 #include "framework/Streams.h"
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #pragma once
-
+// TXmlSymbolTable: every name and text of a document, interned once and referred to by ID.
 #include "xml/XmlDebug.h"
 
 #include <cstdint>

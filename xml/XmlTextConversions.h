@@ -1,5 +1,5 @@
 #pragma once
-
+// Stateless text work: UTF-8/UTF-16/ANSI, line ends, entities and references, Base64, number and date-time texts.
 #include "framework/Strings.h"
 #include "xml/XmlTypes.h"
 

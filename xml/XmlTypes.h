@@ -1,5 +1,5 @@
 #pragma once
-
+// Element types, options and styles shared by every unit (ordinals are the binary form's numbers).
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -1,5 +1,5 @@
 #pragma once
-
+// TXmlWriter: writes the tree back in the document's encoding and line ends.
 #include "xml/XmlStreams.h"
 #include "xml/XmlTypes.h"
 

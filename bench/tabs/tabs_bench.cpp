@@ -5,7 +5,7 @@
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/GdiPlus.h"
-#include "framework/Handles.h"
+#include "framework/Win32Handles.h"
 #include "framework/TickClock.h"
 #include "tabs/PageTabs.h"
 #include "tests/tabs/MainWindowStrip.h"
@@ -76,9 +76,9 @@ int main() {
         BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), strip_width, -strip_height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         void* bits = nullptr;
-        unique_handle<HBITMAP, ::DeleteObject> dib(
+        unique_hbitmap dib(
             ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        unique_handle<HDC, ::DeleteDC> dc(::CreateCompatibleDC(nullptr));
+        unique_hdc dc(::CreateCompatibleDC(nullptr));
         const HGDIOBJ old = ::SelectObject(dc.get(), dib.get());
         TGPGraphics fill_canvas(dc.get());
         const TGPSolidBrush brush(0xFFF2F2F2);

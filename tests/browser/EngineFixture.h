@@ -1,5 +1,5 @@
 #pragma once
-
+// engine_test, the browser tests' fixture: the browser framework started on the stand-in engine.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,5 +1,5 @@
 #pragma once
-
+// The engine tests' fixture over the stand-in engine library.
 #include <gtest/gtest.h>
 
 #include <string>

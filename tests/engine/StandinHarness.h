@@ -1,5 +1,5 @@
 #pragma once
-
+// Loading the stand-in engine library and reaching its test-control exports.
 #include <string>
 #include <vector>
 

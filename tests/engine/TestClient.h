@@ -1,5 +1,5 @@
 #pragma once
-
+// A client and an application object written with the binding's helpers.
 #include <mutex>
 #include <string>
 #include <vector>

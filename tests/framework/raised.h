@@ -1,5 +1,5 @@
 #pragma once
-
+// raised_message: the message of the exception a call raises, for exact-text checks.
 #include "framework/Strings.h"
 
 #include <utility>

@@ -1,5 +1,5 @@
 #pragma once
-
+// Helpers of the raster tests: bound routines per processor feature, bitmaps and pixels.
 #include "graphics/Raster_Bindings.h"
 #include "graphics/Raster_Math.h"
 #include "graphics/Raster_System.h"

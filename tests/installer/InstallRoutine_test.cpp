@@ -161,7 +161,7 @@ TEST(InstallRoutine, InstalledProgramStartsFromItsFolderAndEnds) {
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                  (temp.path().wstring() + L"\\").c_str(), &startup, &process));
-    unique_handle<HANDLE, ::CloseHandle> process_handle(process.hProcess), thread_handle(process.hThread);
+    unique_kernel_handle process_handle(process.hProcess), thread_handle(process.hThread);
     HWND main_window = nullptr;
     for (int i = 0; i < 600 && !main_window; ++i) {
         if (::WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) break;

@@ -1,6 +1,6 @@
 #pragma once
-
-#include "framework/Handles.h"
+// Helpers of the installer tests: paths under Wine, the payload module, temporary folders.
+#include "framework/Win32Handles.h"
 #include "framework/Strings.h"
 #include "installer/InstallRoutine.h"
 
@@ -90,7 +90,7 @@ inline fs::path payload_folder() { return to_path(wine_path(KQ_TEST_PAYLOAD_DIR)
 
 // The built TessaroSetup.exe, loaded as data for its resources; loaded once for the whole run.
 inline HMODULE setup_program() {
-    static const unique_handle<HMODULE, ::FreeLibrary> module{::LoadLibraryExW(
+    static const unique_module module{::LoadLibraryExW(
         wide(wine_path(KQ_TEST_SETUP_PROGRAM)), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)};
     return module.get();
 }

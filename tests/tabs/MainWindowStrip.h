@@ -1,5 +1,5 @@
 #pragma once
-
+// A strip set up as the application's main window sets up its own.
 namespace kq {
 class TCustomPageTabs;
 }

@@ -81,7 +81,7 @@ protected:
         dib.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &data, nullptr, 0));
         ASSERT_TRUE(dib);
         bits = static_cast<const std::uint32_t*>(data);
-        unique_handle<HDC, ::DeleteDC> dc(::CreateCompatibleDC(nullptr));
+        unique_hdc dc(::CreateCompatibleDC(nullptr));
         const HGDIOBJ old = ::SelectObject(dc.get(), dib.get());
         strip->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0);
         ::GdiFlush();
@@ -92,7 +92,7 @@ protected:
     stepped_tick_clock clock;
     TForm* form = nullptr;
     ticked_strip* strip = nullptr;
-    unique_handle<HBITMAP, ::DeleteObject> dib;
+    unique_hbitmap dib;
     const std::uint32_t* bits = nullptr;
 };
 

@@ -306,7 +306,7 @@ TEST_F(drag_fixture, OutsideEveryStripALayeredImageOfTheTabFollowsTheMouse) {
     const HWND window = image->Handle();
     EXPECT_TRUE(::IsWindowVisible(window));
     EXPECT_TRUE(::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
-    const POINT cursor = upper->ClientToScreen(POINT{outside.X, outside.Y});
+    const POINT cursor = upper->ClientToScreen(to_system<POINT>(outside));
     const TPoint offset = upper->DragTabObject()->DragFormOffset();
     RECT r{};
     ::GetWindowRect(window, &r);
@@ -320,13 +320,12 @@ TEST_F(drag_fixture, OutsideEveryStripALayeredImageOfTheTabFollowsTheMouse) {
     {
         const int w = 420, h = 120;
         const int x = std::max(0, static_cast<int>(r.left) - 100), y = std::max(0, static_cast<int>(r.top) - 40);
-        const HDC screen = ::GetDC(nullptr);
-        auto release_screen = scope_exit([&] { ::ReleaseDC(nullptr, screen); });
-        unique_handle<HBITMAP, ::DeleteObject> shot(::CreateCompatibleBitmap(screen, w, h));
-        unique_hdc memory(::CreateCompatibleDC(screen));
+        const window_dc screen;
+        unique_hbitmap shot(::CreateCompatibleBitmap(screen.get(), w, h));
+        unique_hdc memory(::CreateCompatibleDC(screen.get()));
         {
             select_object selected(memory.get(), shot.get());
-            ::BitBlt(memory.get(), 0, 0, w, h, screen, x, y, SRCCOPY);
+            ::BitBlt(memory.get(), 0, 0, w, h, screen.get(), x, y, SRCCOPY);
         }
         const TGPBitmap picture = TGPBitmap::FromHBITMAP(shot.get());
         const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};

@@ -76,7 +76,7 @@ protected:
         dib.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
         ASSERT_TRUE(dib);
         pixels = static_cast<std::uint32_t*>(bits);
-        unique_handle<HDC, ::DeleteDC> dc(::CreateCompatibleDC(nullptr));
+        unique_hdc dc(::CreateCompatibleDC(nullptr));
         const HGDIOBJ old = ::SelectObject(dc.get(), dib.get());
         strip->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0);
         ::GdiFlush();
@@ -94,7 +94,7 @@ protected:
     TPageTabs* strip = nullptr;
     std::vector<draw_event> draws;
     std::set<TPageTabItemType> handled_items;
-    unique_handle<HBITMAP, ::DeleteObject> dib;
+    unique_hbitmap dib;
     std::uint32_t* pixels = nullptr;
 };
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 namespace kq {
 namespace {
@@ -69,7 +70,13 @@ TEST_F(thread_timer, ShortIntervalsStillSleepTenMilliseconds) {
     EXPECT_LE(ticks, 52);
 }
 
-TEST_F(thread_timer, AnExceptionInATickDoesNotStopIt) {
+std::vector<String> reported;
+
+TEST_F(thread_timer, AFailingTickIsReportedAndTheTimerGoesOn) {
+    const exception_handler previous = get_exception_handler();
+    set_exception_handler([](const std::exception_ptr& e) { reported.push_back(exception_message(e)); });
+    const auto restore = scope_exit([&] { set_exception_handler(previous); });
+    reported.clear();
     TThreadTimer timer(nullptr);
     int ticks = 0;
     timer.OnTimer = [&](TObject*) {
@@ -80,6 +87,7 @@ TEST_F(thread_timer, AnExceptionInATickDoesNotStopIt) {
     pump(3000, [&] { return ticks >= 4; });
     timer.SetEnabled(false);
     EXPECT_GE(ticks, 4);
+    EXPECT_EQ(reported, std::vector<String>{u"first tick fails"});
 }
 
 TEST_F(thread_timer, DisablingLeavesNoThreadAndEnablingAgainStartsAFreshOne) {

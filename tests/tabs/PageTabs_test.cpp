@@ -405,7 +405,7 @@ TEST_F(window_fixture, HintsNameTheTabUnderTheCursorAndAHandlerMayChangeThem) {
     strip->Tabs().Items(1)->SetCaption(u"");
     const auto hint = [&](TPoint Pt) {
         THintInfo info;
-        info.CursorPos = POINT{Pt.X, Pt.Y};
+        info.CursorPos = to_system<POINT>(Pt);
         strip->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
         return info;
     };

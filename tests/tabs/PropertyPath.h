@@ -1,5 +1,5 @@
 #pragma once
-
+// Published properties reached by a dotted path of names.
 #include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 #include "framework/Properties.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// A stand-in for the strip that records every change tabs and settings tell it of.
 #include "framework/Components.h"
 #include "tabs/PageTabsClasses.h"
 #include "tabs/PageTabsControls.h"

@@ -1,5 +1,5 @@
 #pragma once
-
+// Helpers of the XML tests: a document that records its messages, and texts in UTF-16 bytes.
 #include "xml/XmlDocument.h"
 #include "xml/XmlStreams.h"
 

@@ -9,7 +9,7 @@
 #include "framework/Conversions.h"
 #include "framework/Exceptions.h"
 #include "framework/Files.h"
-#include "framework/Handles.h"
+#include "framework/Win32Handles.h"
 
 #include <functional>
 #include <iterator>
@@ -105,7 +105,6 @@ TEST(Files, WriteFileReplacingLeavesOnlyTheNewContent) {
 }
 
 TEST(Files, WriteFileReplacingKeepsATargetItMayNotReplace) {
-    using unique_file = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
     struct row {
         const char* name;
         // Makes the target unfit for replacing while the returned handle stays open.

@@ -288,9 +288,7 @@ TEST_F(visual_test, ControlCanvasOutsidePaintingDrawsOnTheWindow) {
     panel->Canvas().Brush().SetColor(clRed);
     panel->Canvas().FillRect(RECT{0, 0, 100, 50});
     EXPECT_FALSE(panel->Canvas().HandleAllocated()); // the window DC went back after the operation
-    const HDC dc = ::GetDC(panel->Handle());
-    EXPECT_EQ(::GetPixel(dc, 10, 10), RGB(255, 0, 0));
-    ::ReleaseDC(panel->Handle(), dc);
+    EXPECT_EQ(::GetPixel(window_dc(panel->Handle()).get(), 10, 10), RGB(255, 0, 0));
     // Without a window the canvas still measures text.
     auto* windowless = new TCustomControl(form);
     EXPECT_GT(windowless->Canvas().TextWidth(u"W"), 0);

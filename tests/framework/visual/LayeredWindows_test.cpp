@@ -69,9 +69,7 @@ TEST_F(visual_test, ShowsABitmapInAWindowThatBecomesLayered) {
     // The caller's picture keeps its straight alpha.
     EXPECT_EQ(static_cast<std::uint32_t*>(picture.ScanLine(0))[20], 0x00FFFFFFu);
 
-    const HDC screen = ::GetDC(nullptr);
-    const COLORREF edge = ::GetPixel(screen, 55, 70);
-    ::ReleaseDC(nullptr, screen);
+    const COLORREF edge = ::GetPixel(window_dc().get(), 55, 70);
     EXPECT_EQ(edge, RGB(255, 0, 0));
 }
 

@@ -186,7 +186,7 @@ TEST_F(threads_test, StoppingFromTheGuiThreadWaitsForTheWorkerAndServesItsHandOv
     ASSERT_TRUE(pump_until([&] { return t.ticks >= 3; }));
     const DWORD id = t.thread->ThreadID();
     t.thread.reset(); // joins
-    const unique_handle<HANDLE, ::CloseHandle> h{::OpenThread(SYNCHRONIZE, FALSE, id)};
+    const unique_kernel_handle h{::OpenThread(SYNCHRONIZE, FALSE, id)};
     if (h) {
         EXPECT_EQ(::WaitForSingleObject(h.get(), 0), WAIT_OBJECT_0);
     }

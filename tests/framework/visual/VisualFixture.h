@@ -1,5 +1,5 @@
 #pragma once
-
+// visual_test, the fixture of every window test: handle counts, screenshots, real input.
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
 #include "framework/Menus.h"
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <thread>
 #include <utility>
@@ -185,12 +186,13 @@ private:
             control->Canvas().TextWidth(u"W");
             // Window DCs come from a cache that grows to the most DCs ever out at once.
             std::vector<HWND> children;
-            std::vector<HDC> dcs;
             for (int i = 0; i < 32; ++i)
                 children.push_back(::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, i, 0, 5, 5,
                                                      form->Handle(), nullptr, nullptr, nullptr));
-            for (HWND child : children) dcs.push_back(::GetDC(child));
-            for (size_t i = 0; i < children.size(); ++i) ::ReleaseDC(children[i], dcs[i]);
+            {
+                std::deque<window_dc> dcs;
+                for (HWND child : children) dcs.emplace_back(child);
+            }
             delete form;
         }
         {

@@ -1,0 +1,143 @@
+#pragma once
+
+// Owners of Win32, GDI and COM handles: one alias or class per handle kind, for every unit that holds one.
+
+#include "framework/Exceptions.h"
+#include "framework/Handles.h"
+#include "framework/Win32.h"
+
+#include <objbase.h>
+
+#include <utility>
+
+namespace kq {
+
+// --- GDI objects
+
+using unique_gdi_object = unique_handle<HGDIOBJ, ::DeleteObject>;
+using unique_hbitmap = unique_handle<HBITMAP, ::DeleteObject>;
+using unique_hbrush = unique_handle<HBRUSH, ::DeleteObject>;
+using unique_hregion = unique_handle<HRGN, ::DeleteObject>;
+using unique_hicon = unique_handle<HICON, ::DestroyIcon>;
+using unique_hcursor = unique_handle<HCURSOR, ::DestroyCursor>;
+using unique_hdc = unique_handle<HDC, ::DeleteDC>;
+
+// --- Windows and kernel objects
+
+using unique_hwnd = unique_handle<HWND, ::DestroyWindow>;
+using unique_hmenu = unique_handle<HMENU, ::DestroyMenu>;
+// Events, threads and processes: null means "none".
+using unique_kernel_handle = unique_handle<HANDLE, ::CloseHandle>;
+// Files and find handles say "none" with INVALID_HANDLE_VALUE.
+using unique_file = unique_handle<HANDLE, ::CloseHandle, invalid_is_minus_one>;
+using unique_find = unique_handle<HANDLE, ::FindClose, invalid_is_minus_one>;
+using unique_module = unique_handle<HMODULE, ::FreeLibrary>;
+
+// --- Device contexts whose release needs a second value
+
+// A device context from GetDC, released to the window it came from; no window means the screen's.
+class window_dc {
+public:
+    explicit window_dc(HWND window = nullptr) noexcept : FWindow(window), FDC(::GetDC(window)) {}
+    window_dc(const window_dc&) = delete;
+    window_dc& operator=(const window_dc&) = delete;
+    ~window_dc() {
+        if (FDC) ::ReleaseDC(FWindow, FDC);
+    }
+    HDC get() const noexcept { return FDC; }
+    explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+    HWND FWindow;
+    HDC FDC;
+};
+
+// The device context of a WM_PAINT, from BeginPaint to EndPaint.
+class paint_dc {
+public:
+    explicit paint_dc(HWND window) noexcept : FWindow(window), FDC(::BeginPaint(window, &FPaint)) {}
+    paint_dc(const paint_dc&) = delete;
+    paint_dc& operator=(const paint_dc&) = delete;
+    ~paint_dc() { ::EndPaint(FWindow, &FPaint); }
+    HDC get() const noexcept { return FDC; }
+    const PAINTSTRUCT& paint() const noexcept { return FPaint; }
+
+private:
+    HWND FWindow;
+    PAINTSTRUCT FPaint{};
+    HDC FDC;
+};
+
+// Selects obj into dc for the scope's lifetime.
+class select_object {
+public:
+    select_object(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FOld(::SelectObject(dc, obj)) {}
+    select_object(const select_object&) = delete;
+    select_object& operator=(const select_object&) = delete;
+    ~select_object() { ::SelectObject(FDC, FOld); }
+
+private:
+    HDC FDC;
+    HGDIOBJ FOld;
+};
+
+// Saves the DC's state (clip, origin, objects) for the scope's lifetime.
+class saved_dc {
+public:
+    explicit saved_dc(HDC dc) noexcept : FDC(dc), FState(::SaveDC(dc)) {}
+    saved_dc(const saved_dc&) = delete;
+    saved_dc& operator=(const saved_dc&) = delete;
+    ~saved_dc() { ::RestoreDC(FDC, FState); }
+
+private:
+    HDC FDC;
+    int FState;
+};
+
+// --- COM
+
+// Owns one reference to an interface: a copy adds a reference, destruction releases it.
+template <class I>
+class com_ptr {
+public:
+    com_ptr() noexcept = default;
+    // Adopts a reference the caller already holds.
+    explicit com_ptr(I* adopted) noexcept : FPointer(adopted) {}
+    com_ptr(const com_ptr& other) noexcept : FPointer(other.FPointer) {
+        if (FPointer) FPointer->AddRef();
+    }
+    com_ptr(com_ptr&& other) noexcept : FPointer(std::exchange(other.FPointer, nullptr)) {}
+    com_ptr& operator=(com_ptr other) noexcept {
+        std::swap(FPointer, other.FPointer);
+        return *this;
+    }
+    ~com_ptr() { reset(); }
+
+    I* get() const noexcept { return FPointer; }
+    I* operator->() const noexcept { return FPointer; }
+    explicit operator bool() const noexcept { return FPointer != nullptr; }
+
+    void reset() noexcept {
+        if (I* old = std::exchange(FPointer, nullptr)) old->Release();
+    }
+    // Releases the old reference first, then hands out the address for an out-parameter.
+    I** put() noexcept {
+        reset();
+        return &FPointer;
+    }
+
+    // The object's interface J; EIntfCastError when it has none.
+    template <class J>
+    com_ptr<J> as() const {
+        com_ptr<J> result;
+        if (!FPointer || FAILED(FPointer->QueryInterface(__uuidof(J), reinterpret_cast<void**>(result.put()))) ||
+            !result)
+            throw EIntfCastError();
+        return result;
+    }
+
+private:
+    I* FPointer = nullptr;
+};
+
+} // namespace kq
