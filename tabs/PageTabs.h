@@ -97,7 +97,7 @@ public:
     TPageTabsList& Tabs() noexcept { return *FTabs; }
     void SetTabs(const TPageTabsList* Value) { FTabs->Assign(Value); }
     TOptions& Options() noexcept { return *FOptions; }
-    // Assigning reports no change: kept pictures of the items are dropped here.
+    // Assigning reports no change to the strip: the items' kept pictures go stale here.
     void SetOptions(const TOptions* Value) {
         FOptions->Assign(Value);
         ++FPictureGeneration;
