@@ -355,6 +355,7 @@ void TCustomPageTabs::DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidt
 
 void TCustomPageTabs::HandleTabChange(TPageTab* ATab, TTabChangeType TabChangeType) {
     if (!FOptions || !FTabs) return; // being built or torn down
+    if (TabChangeType == TTabChangeType::tcPropertyUpdated) ++FPictureGeneration;
     if (IsReadyForUpdates() && TabChangeType == TTabChangeType::tcPropertyUpdated) {
         FAnimateTimer->SetInterval(FOptions->Animation()->AnimationTimerInterval());
         FCancelTabSmartResizeTimer->SetInterval(

@@ -97,9 +97,16 @@ public:
     TPageTabsList& Tabs() noexcept { return *FTabs; }
     void SetTabs(const TPageTabsList* Value) { FTabs->Assign(Value); }
     TOptions& Options() noexcept { return *FOptions; }
-    void SetOptions(const TOptions* Value) { FOptions->Assign(Value); }
+    // Assigning reports no change to the strip: the items' kept pictures go stale here.
+    void SetOptions(const TOptions* Value) {
+        FOptions->Assign(Value);
+        ++FPictureGeneration;
+    }
     TPageTabsLookAndFeel& LookAndFeel() noexcept { return *FLookAndFeel; }
-    void SetLookAndFeel(const TPageTabsLookAndFeel* Value) { FLookAndFeel->Assign(Value); }
+    void SetLookAndFeel(const TPageTabsLookAndFeel* Value) {
+        FLookAndFeel->Assign(Value);
+        ++FPictureGeneration;
+    }
     TAddButtonControl& AddButtonControl() noexcept { return *FAddButtonControl; }
     TScrollButtonLeftControl& ScrollButtonLeftControl() noexcept { return *FScrollButtonLeftControl; }
     TScrollButtonRightControl& ScrollButtonRightControl() noexcept { return *FScrollButtonRightControl; }
@@ -269,11 +276,22 @@ public:
     virtual void TabPopupMenuClick(int Tag);
     void BuildTabPopupMenu();
 
+    // How many drawn items the last paint drew afresh; the others it put back from their kept pictures.
+    int redrawn_items() const noexcept { return FRedrawnItems; }
+
 protected:
-    // Paints the whole strip into the back buffer and copies it to the canvas WM_PAINT attached.
+    // Paints the whole strip into the back buffer and copies it to the canvas WM_PAINT attached. An item
+    // whose pixels would come out as in an earlier paint is put back from its kept picture, unless a
+    // handler may draw over items (keeps_item_pictures).
     virtual void DrawStrip();
+    // False while a handler of the draw or polygon events is assigned: every item then draws every time,
+    // raising its events. A descendant that overrides DoOnBeforeDrawItem, DoOnAfterDrawItem or
+    // DoOnGetControlPolygons returns false here.
+    virtual bool keeps_item_pictures() const;
     // Clips to where tabs are drawn.
     void ClipToTabArea(TGPGraphics& Canvas);
+    // Where tabs are drawn, in client coordinates.
+    TRect tab_area();
     virtual void DoOnActiveTabChanged(TPageTab* ATab);
     virtual void DoOnButtonCloseTabClick(TPageTab* ATab, bool& Close);
     // Adds a tab unless a handler set Handled.
@@ -403,6 +421,10 @@ private:
     bool FControlConstructed = false;
     std::unique_ptr<TBitmap> FCanvasBmp;
     std::unique_ptr<TBitmap> FBackgroundBmp;
+    // Part of every kept picture's key: moves on when options or look change without the items being
+    // invalidated.
+    std::uint32_t FPictureGeneration = 0;
+    int FRedrawnItems = 0;
     bool FCreatingWindow = false;
     TBiDiMode FBiDiMode = TBiDiMode::bdLeftToRight;
     drag_tab_object FDragTabObject;       // only in the strip the drag started in

@@ -106,6 +106,17 @@ void TBaseChromeButtonControl::DrawTo(TGPGraphics& TabCanvas, int, int, IPageTab
     page_tabs().DoOnAfterDrawItem(TabCanvas, FControlRect, FControlType, -1);
 }
 
+bool TBaseChromeButtonControl::describe_pixels(picture_key& Key, TPoint, int, int, IPageTabPolygons*) {
+    // The gradients run from the rectangle's top to its bottom: buttons are kept across moves sideways.
+    Key.add(FControlRect.Top);
+    Key.add(FControlRect.Bottom);
+    Key.add(width_of(FControlRect));
+    Key.add(FDrawState);
+    Key.add(FButtonControlPropertyItems.CurrentTabProperties());
+    Key.add(FSymbolControlPropertyItems.CurrentTabProperties());
+    return true;
+}
+
 // --- Add button
 
 TAddButtonControl::TAddButtonControl(IPageTabs* PageTabs) : TBaseChromeButtonControl(PageTabs) {

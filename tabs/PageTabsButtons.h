@@ -35,6 +35,8 @@ public:
     void Invalidate() override;
     // The polygons filled and outlined, between the strip's before- and after-drawing events.
     virtual void DrawTo(TGPGraphics& TabCanvas, int MouseX, int MouseY, IPageTabPolygons* ClipPolygons);
+    bool describe_pixels(picture_key& Key, TPoint Origin, int MouseX, int MouseY,
+                         IPageTabPolygons* ClipPolygons) override;
 
     const TPageTabControlPropertyItems& ButtonPropertyItems() const noexcept { return FButtonControlPropertyItems; }
     const TPageTabControlPropertyItems& SymbolPropertyItems() const noexcept { return FSymbolControlPropertyItems; }

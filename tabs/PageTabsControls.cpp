@@ -37,7 +37,12 @@ void TBasePageTabsControl::NotifyDrawStateChanged() {
 
 void TBasePageTabsControl::StopStyleAnimation() {}
 
-void TBasePageTabsControl::Invalidate() { FInvalidated = true; }
+void TBasePageTabsControl::Invalidate() {
+    FInvalidated = true;
+    FPicture.clear();
+}
+
+bool TBasePageTabsControl::describe_pixels(picture_key&, TPoint, int, int, IPageTabPolygons*) { return false; }
 
 page_tab_polygons TBasePageTabsControl::InternalGetPolygons(TPageTabItemType ControlType,
                                                             const std::shared_ptr<const TGPBrush>& DefaultBrush,

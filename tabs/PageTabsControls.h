@@ -2,6 +2,7 @@
 // The drawn items' base classes.
 #include "framework/Components.h"
 #include "framework/Geometry.h"
+#include "tabs/PageTabsPictures.h"
 #include "tabs/PageTabsPolygons.h"
 #include "tabs/PageTabsTypes.h"
 
@@ -79,6 +80,15 @@ public:
     // R mirrored within the strip when it reads right to left.
     TRect MirroredContentRect(const TRect& R) const;
 
+    // Adds to Key everything besides the strip's options and look that decides the item's pixels when it
+    // draws with the mouse at (MouseX, MouseY) outside ClipPolygons, places relative to Origin; false when
+    // the item must draw every time.
+    virtual bool describe_pixels(picture_key& Key, TPoint Origin, int MouseX, int MouseY,
+                                 IPageTabPolygons* ClipPolygons);
+    // The picture of the item's last drawing, kept by the strip's painting; freed with the item and
+    // whenever it is invalidated.
+    item_picture& kept_picture() noexcept { return FPicture; }
+
 protected:
     IPageTabs& page_tabs() const noexcept { return *FPageTabs; }
     TOptions& options() const;
@@ -98,6 +108,7 @@ protected:
     std::uint32_t FAnimationTime = 0;
     bool FInvalidated = false;
     TPageTabItemType FControlType = TPageTabItemType::itTab;
+    item_picture FPicture;
 };
 
 // --- Tab item
@@ -143,6 +154,8 @@ public:
     void SetDrawState(TDrawState Value, int AnimationTimeMS, TPageTabsEaseType EaseType, bool ForceUpdate) override;
     page_tab_polygons GetPolygons() override;
     bool AnimateStyle() override;
+    bool describe_pixels(picture_key& Key, TPoint Origin, int MouseX, int MouseY,
+                         IPageTabPolygons* ClipPolygons) override;
 
     // Paints the tab on the strip's canvas, each part between the strip's draw events, outside
     // ClipPolygons (the shapes of tabs lying over this one; may be null). Nothing before the first
@@ -154,6 +167,10 @@ private:
                         std::uint8_t CentreAlpha, std::uint8_t OutsideAlpha);
     void DrawTabCaption(TGPGraphics& TabCanvas, const TRect& TextRect);
     const TGPFont& caption_font(const String& name, float size);
+    String caption_text() const;
+    TRect modified_glow_rect() const;
+    // Whether the mouse glow shows, in the tab's first polygon Shape.
+    bool mouse_glow_shown(const TPolygon& Shape, int MouseX, int MouseY) const;
     void DrawTabImage(TGPGraphics& TabCanvas, TCustomImageList* List, int Index, const TRect& R,
                       TPageTabItemType ItemType);
     void DrawTabSpinner(TGPGraphics& TabCanvas, const TRect& ImageRect);

@@ -8,6 +8,7 @@
 #include "tabs/PageTabs.h"
 #include "tabs/PageTabsUtils.h"
 
+#include <cstdint>
 #include <vector>
 
 namespace kq {
@@ -26,12 +27,20 @@ void size_buffer(std::unique_ptr<TBitmap>& buffer, int width, int height) {
 
 void TCustomPageTabs::ClipToTabArea(TGPGraphics& Canvas) {
     Canvas.ResetClip();
+    Canvas.SetClip(RectToGPRectF(tab_area()), Gdiplus::CombineModeReplace);
+}
+
+TRect TCustomPageTabs::tab_area() {
     const TPageTabsOptions& tabs = *FOptions->Display()->Tabs();
     const TRect area = FOptions->Display()->TabContainer()->OverlayButtons()
                            ? TRect{tabs.OffsetLeft(), tabs.OffsetTop(), Width() - tabs.OffsetRight(),
                                    ClientHeight() - tabs.OffsetBottom()}
                            : FTabContainerRect;
-    Canvas.SetClip(RectToGPRectF(MirrorRect(area)), Gdiplus::CombineModeReplace);
+    return MirrorRect(area);
+}
+
+bool TCustomPageTabs::keeps_item_pictures() const {
+    return !OnBeforeDrawItem && !OnAfterDrawItem && !OnGetControlPolygons;
 }
 
 void TCustomPageTabs::DrawStrip() {
@@ -79,6 +88,45 @@ void TCustomPageTabs::DrawStrip() {
         }
         DoOnAfterDrawItem(background, client, TPageTabItemType::itBackground, -1);
 
+        // An item draws into the back buffer clipped to Clip (the canvas clip), or comes back from its
+        // kept picture when that shows what it would draw.
+        FRedrawnItems = 0;
+        const bool keeping = keeps_item_pictures();
+        const TRect buffer_rect{0, 0, width, height};
+        buffer_snapshot before;
+        auto draw_item = [&](TBasePageTabsControl& item, TRect clip, IPageTabPolygons* over, auto&& draw) {
+            item_picture& picture = item.kept_picture();
+            picture_key key;
+            const TRect place = item.ScrolledItemRect(item.BiDiControlRect());
+            const TPoint origin{place.Left, place.Top};
+            // While a handler may draw over items the pictures wait unused: they stay true to their keys.
+            if (!keeping) {
+                ++FRedrawnItems;
+                draw();
+                return;
+            }
+            if (!item.describe_pixels(key, origin, FLastMouseX, FLastMouseY, over) ||
+                !IntersectRects(clip, clip, buffer_rect)) {
+                picture.clear();
+                ++FRedrawnItems;
+                draw();
+                return;
+            }
+            // Antialiased edges and outlines reach past the shape; the picture proves it changed
+            // nothing outside this margin before it is kept.
+            constexpr int margin = 3;
+            TRect bounds{place.Left - margin, place.Top - margin, place.Right + margin, place.Bottom + margin};
+            if (!IntersectRects(bounds, bounds, clip)) bounds = {};
+            key.add(FPictureGeneration);
+            key.add(FBiDiMode);
+            key.add(bounds, origin);
+            if (!RectIsEmpty(bounds) && picture.put(*FCanvasBmp, bounds, key)) return;
+            ++FRedrawnItems;
+            before.take(*FCanvasBmp, clip);
+            draw();
+            picture.keep(*FCanvasBmp, before, bounds, std::move(key), static_cast<std::int64_t>(width) * height);
+        };
+
         const TPageTabsOptions& tabs = *FOptions->Display()->Tabs();
         TPageTab* active = FTabs->ActiveTab();
         const int active_index = active ? active->GetIndex() : -1;
@@ -103,7 +151,9 @@ void TCustomPageTabs::DrawStrip() {
                 }
                 if (active && active->TabControl() && active_index == i + 1) first_polygon(*active->TabControl(), over);
             }
-            control->DrawTo(canvas, FLastMouseX, FLastMouseY, over.PolygonCount() > 0 ? &over : nullptr);
+            IPageTabPolygons* const kept_out = over.PolygonCount() > 0 ? &over : nullptr;
+            draw_item(*control, tab_area(), kept_out,
+                      [&] { control->DrawTo(canvas, FLastMouseX, FLastMouseY, kept_out); });
         }
 
         if (tabs.BaseLineTabRegionOnly())
@@ -116,20 +166,26 @@ void TCustomPageTabs::DrawStrip() {
 
         ClipToTabArea(canvas);
         if (active && active->TabControl() && active->Visible() && DrawsActiveTabInPlace() &&
-            in_view(active->TabControl()->ControlRect()))
-            active->TabControl()->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+            in_view(active->TabControl()->ControlRect())) {
+            TPageTabControl& control = *active->TabControl();
+            draw_item(control, tab_area(), nullptr, [&] { control.DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr); });
+        }
 
         canvas.ResetClip();
-        if (TPageTabControl* dragged = DragTabControl()) dragged->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+        if (TPageTabControl* dragged = DragTabControl())
+            draw_item(*dragged, client, nullptr, [&] { dragged->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr); });
+        const auto draw_button = [&](TBaseChromeButtonControl& button) {
+            draw_item(button, client, nullptr, [&] { button.DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr); });
+        };
         if (FOptions->Display()->AddButton()->Visibility() != TAddButtonVisibility::avNone && !DragHidesAddButton() &&
             width_of(FAddButtonControl->ControlRect()) <= width)
-            FAddButtonControl->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+            draw_button(*FAddButtonControl);
         if (ScrollButtonsVisible())
             for (TBaseChromeButtonControl* button :
                  {static_cast<TBaseChromeButtonControl*>(FScrollButtonLeftControl.get()),
                   static_cast<TBaseChromeButtonControl*>(FScrollButtonRightControl.get())})
                 // Shown but not yet placed by a layout: nothing to draw until the next one.
-                if (width_of(button->ControlRect()) > 0) button->DrawTo(canvas, FLastMouseX, FLastMouseY, nullptr);
+                if (width_of(button->ControlRect()) > 0) draw_button(*button);
         DoOnAfterDrawItem(canvas, client, TPageTabItemType::itTabContainer, -1);
     }
 

@@ -55,27 +55,18 @@ void TPageTabControl::DrawTo(TGPGraphics& TabCanvas, int MouseX, int MouseY, IPa
             page_tabs().DoOnBeforeDrawItem(TabCanvas, FControlRect, TPageTabItemType::itTabModifiedGlow, tab_index,
                                            handled);
             if (!handled) {
-                TRect glow{FModifiedPosition, modified.VerticalOffset(), FModifiedPosition + modified.Width(),
-                           modified.Height() + modified.VerticalOffset()};
-                // Bottom tabs hang from the strip's top edge: the glow sits the same distance from the
-                // tab's bottom edge as it does from the top on top tabs.
-                if (display.Tabs()->Orientation() == TTabOrientation::toBottom) {
-                    glow.Bottom = FControlRect.Bottom - modified.VerticalOffset();
-                    glow.Top = glow.Bottom - modified.Height();
-                }
                 const TPageTabsLookAndFeelGlow& colours = *look.Tabs()->Modified();
-                DrawRadialGlow(TabCanvas, MirroredContentRect(glow), colours.CentreColor(), colours.OutsideColor(),
+                DrawRadialGlow(TabCanvas, modified_glow_rect(), colours.CentreColor(), colours.OutsideColor(),
                                colours.CentreAlpha(), colours.OutsideAlpha());
             }
         }
 
-        const TPageTabsControlPropertiesEx& mouse = *display.TabMouseGlow();
-        if (mouse.Visible() && !page_tabs().HasActiveDragObject() && IsPointInsidePolygon(shape, MouseX, MouseY)) {
+        if (mouse_glow_shown(shape, MouseX, MouseY)) {
             handled = false;
             page_tabs().DoOnBeforeDrawItem(TabCanvas, FControlRect, TPageTabItemType::itTabMouseGlow, tab_index,
                                            handled);
             if (!handled) {
-                const int w = mouse.Width(), h = mouse.Height();
+                const int w = display.TabMouseGlow()->Width(), h = display.TabMouseGlow()->Height();
                 const TPageTabsLookAndFeelGlow& colours = *look.Tabs()->MouseGlow();
                 DrawRadialGlow(TabCanvas, {MouseX - w / 2, MouseY - h / 2, MouseX + w / 2, MouseY + h / 2},
                                colours.CentreColor(), colours.OutsideColor(), colours.CentreAlpha(),
@@ -212,11 +203,82 @@ void TPageTabControl::DrawTabCaption(TGPGraphics& TabCanvas, const TRect& TextRe
     }
     format.SetFlags(flags);
 
+    TabCanvas.DrawString(caption_text(), font, layout, &format, brush);
+}
+
+String TPageTabControl::caption_text() const {
     const TRect& cr = FControlRect;
-    const String text = debug ? Format(u"L: %d, T: %d, R: %d: B: %d W: %d H: %d",
-                                       {cr.Left, cr.Top, cr.Right, cr.Bottom, width_of(cr), height_of(cr)})
-                              : FPageTab->Caption();
-    TabCanvas.DrawString(text, font, layout, &format, brush);
+    return options().Behaviour()->DebugMode()
+               ? Format(u"L: %d, T: %d, R: %d: B: %d W: %d H: %d",
+                        {cr.Left, cr.Top, cr.Right, cr.Bottom, width_of(cr), height_of(cr)})
+               : FPageTab->Caption();
+}
+
+TRect TPageTabControl::modified_glow_rect() const {
+    const TPageTabModifiedDisplayOptions& modified = *options().Display()->TabModifiedGlow();
+    TRect glow{FModifiedPosition, modified.VerticalOffset(), FModifiedPosition + modified.Width(),
+               modified.Height() + modified.VerticalOffset()};
+    // Bottom tabs hang from the strip's top edge: the glow sits the same distance from the tab's bottom
+    // edge as it does from the top on top tabs.
+    if (options().Display()->Tabs()->Orientation() == TTabOrientation::toBottom) {
+        glow.Bottom = FControlRect.Bottom - modified.VerticalOffset();
+        glow.Top = glow.Bottom - modified.Height();
+    }
+    return MirroredContentRect(glow);
+}
+
+bool TPageTabControl::mouse_glow_shown(const TPolygon& Shape, int MouseX, int MouseY) const {
+    return options().Display()->TabMouseGlow()->Visible() && !page_tabs().HasActiveDragObject() &&
+           IsPointInsidePolygon(Shape, MouseX, MouseY);
+}
+
+bool TPageTabControl::describe_pixels(picture_key& Key, TPoint Origin, int MouseX, int MouseY,
+                                      IPageTabPolygons* ClipPolygons) {
+    if (!FTabProperties) return false;
+    const tab_content_rects r = CalculateContentRects();
+    // An image list tells the strip of no changed image: a tab showing one draws every time.
+    if (r.ShowImage || r.ShowOverlay || (r.ShowSpinner && spinner_image_list())) return false;
+    const page_tab_polygons polygons = GetPolygons();
+    if (!polygons || polygons->PolygonCount() == 0) return false;
+
+    // The body's gradient runs from the rectangle's top to its bottom: tabs are kept across moves
+    // sideways only.
+    Key.add(FControlRect.Top);
+    Key.add(FControlRect.Bottom);
+    Key.add(width_of(FControlRect));
+    Key.add(FDrawState);
+    Key.add(FCloseButtonState);
+    Key.add(CloseButtonShown());
+    Key.add(FPageTabControlPropertyItems->CurrentTabProperties());
+    Key.add(FPageTabControlPropertyItems->StopTabProperties());
+    Key.add(r.ShowText);
+    if (r.ShowText) {
+        Key.add(r.TextRect, Origin);
+        Key.add(caption_text());
+    }
+    Key.add(r.CloseRect, Origin);
+    Key.add(r.CrossRect, Origin);
+    Key.add(r.ShowSpinner);
+    if (r.ShowSpinner) {
+        Key.add(FPageTab->SpinnerState());
+        Key.add(FSpinnerRenderedDegrees);
+        Key.add(r.ImageRect, Origin);
+    }
+    const bool modified = FPageTab->Modified() &&
+                          options().Display()->TabModifiedGlow()->Style() != TPageTabModifiedStyle::msNone;
+    Key.add(modified);
+    if (modified) Key.add(modified_glow_rect(), Origin);
+    const bool mouse_glow = mouse_glow_shown(polygons->GetPolygons(0).Polygon(), MouseX, MouseY);
+    Key.add(mouse_glow);
+    if (mouse_glow) Key.add(TPoint{MouseX - Origin.X, MouseY - Origin.Y});
+    const int over = ClipPolygons ? ClipPolygons->PolygonCount() : 0;
+    Key.add(over);
+    for (int i = 0; i < over; ++i) {
+        const TPolygon& polygon = ClipPolygons->GetPolygons(i).Polygon();
+        Key.add(static_cast<std::uint64_t>(polygon.size()));
+        for (const TPoint& p : polygon) Key.add(TPoint{p.X - Origin.X, p.Y - Origin.Y});
+    }
+    return true;
 }
 
 const TGPFont& TPageTabControl::caption_font(const String& name, float size) {

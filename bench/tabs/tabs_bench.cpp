@@ -1,7 +1,8 @@
 // Times the tab strip with the main window's look, 30 tabs on a 1280-pixel strip: one full layout, one
 // full repaint into the back buffer, and one animation tick with every tab moving (the tick lays out and
 // repaints the window). Each is printed as a fraction of a 16.7 ms frame and as a ratio to one GDI+ fill
-// of a buffer of the strip's size, timed in the same rounds. Run by hand under Wine; see bench/README.md.
+// of a buffer of the strip's size, timed in the same rounds; then the memory the items' kept pictures
+// hold. Run by hand under Wine; see bench/README.md.
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/GdiPlus.h"
@@ -116,6 +117,20 @@ int main() {
         for (const figures* f : {&fill, &layout, &repaint, &tick})
             std::printf("%-24s %10.4f %10.4f .. %-9.4f %11.3f %12.1f\n", f->name, f->median(), f->least(), f->most(),
                         f->median() / frame_ms, f->median() / base);
+        // What the items' kept pictures hold, against the bound of the strip's area per item.
+        std::size_t kept = 0;
+        int items = 0;
+        auto count = [&](TBasePageTabsControl& item) {
+            kept += item.kept_picture().memory();
+            ++items;
+        };
+        for (int i = 0; i < tab_count; ++i) count(*strip->Tabs().Items(i)->TabControl());
+        count(strip->AddButtonControl());
+        count(strip->ScrollButtonLeftControl());
+        count(strip->ScrollButtonRightControl());
+        const std::size_t strip_bytes = std::size_t{strip_width} * strip_height * 4;
+        std::printf("kept pictures: %zu bytes for %d items (%.2f of the strip's %zu bytes per item; bound 1)\n", kept,
+                    items, static_cast<double>(kept) / static_cast<double>(strip_bytes) / items, strip_bytes);
         delete form;
     }
     gdiplus_shutdown();
