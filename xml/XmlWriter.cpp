@@ -17,6 +17,12 @@ void put(TStream& s, std::string_view text) {
 
 void progress(const TXmlNode& n, TStream& s) { n.Document()->DoProgress(s.Position()); }
 
+// Whether the node's text ends with a line end in the readable format.
+bool ends_line(const TXmlNode* n) {
+    const TXmlElementType t = n->ElementType();
+    return (t >= xeDtdElement && t <= xeDtdNotation) || t == xeInstruction || t == xeCharData;
+}
+
 } // namespace
 
 TXmlWriter::TXmlWriter(TDebugComponent* owner, TStream& source, std::int32_t chunk_size)
@@ -171,10 +177,19 @@ void TXmlDocType::WriteStream(TStream& s) const {
     if (NodeCount() > 0) {
         put(s, "[");
         put(s, FormatLineBreak());
+        const bool readable = !FormatLineBreak().empty();
+        const TXmlNode* previous = nullptr;
         for (const TXmlNode* n : FNodes.Items()) {
+            // A parameter-entity reference is text here (xeCharData). It gets its own line, as the
+            // declarations do; elsewhere one space sets it off from a declaration or comment before it
+            // (the reader drops a single space), as a reference right behind one trips some readers.
+            const bool reference = n->ElementType() == xeCharData;
+            if (reference && previous && previous->ElementType() != xeWhiteSpace &&
+                !(readable && ends_line(previous)))
+                put(s, " ");
             n->WriteStream(s);
-            // A parameter-entity reference gets its own line, as the declarations do.
-            if (n->ElementType() == xeCharData) put(s, FormatLineBreak());
+            if (reference) put(s, FormatLineBreak());
+            previous = n;
         }
         put(s, "]");
     }

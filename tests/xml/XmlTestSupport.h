@@ -62,11 +62,14 @@ inline const dtd_document dtd_documents[] = {
      "<!ENTITY logo SYSTEM \"logo.gif\" NDATA GIF><!ATTLIST r img ENTITY #IMPLIED>]><r img=\"logo\"/>",
      nullptr},
     {"parameter entity and its reference",
-     "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY % decls \"<!ELEMENT r ANY>\">%decls;]><r/>", nullptr},
+     "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY % decls \"<!ELEMENT r ANY>\"> %decls;]><r/>", nullptr},
     {"external parameter entities",
-     "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY % ext SYSTEM \"ext.dtd\">%ext;"
+     "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY % ext SYSTEM \"ext.dtd\"> %ext;"
      "<!ENTITY % pub PUBLIC '-//EXAMPLE//ENTITIES' 'ents.dtd'>]><r/>",
      nullptr},
+    {"a reference right behind a declaration or comment is set off by a space",
+     "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY % n \"\">%n;<!ELEMENT r ANY>%n;<!--c-->%n;]><r/>",
+     "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY % n \"\"> %n;<!ELEMENT r ANY> %n;<!--c--> %n;]><r/>"},
     {"spacing is normalised inside a declaration",
      "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY   %   p   SYSTEM\t\"p.dtd\">]><r/>",
      "<?xml version=\"1.0\"?>\r\n<!DOCTYPE r [<!ENTITY % p SYSTEM \"p.dtd\">]><r/>"},
