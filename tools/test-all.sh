@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 jobs=${KQ_JOBS:-$(nproc)}
 # Wine test programs mostly wait (timers, messages, start-up), so more of them run at once than there are
 # cores; each in a worker slot of its own (tools/wine-run-tests.sh).
-wine_workers=${KQ_WINE_WORKERS:-$((jobs * 2 > 3 ? jobs * 2 : 3))}
+wine_workers=${KQ_WINE_WORKERS:-$((jobs * 2 < 3 ? 3 : jobs * 2 > 8 ? 8 : jobs * 2))}
 
 times=()
 phase_start=$SECONDS
