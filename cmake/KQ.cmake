@@ -72,22 +72,72 @@ function(kq_program name)
     kq_project_flags(${name})
 endfunction()
 
-# kq_test(name [PORTABLE] [GUI] SOURCES ... [DEPENDS ...]): one GoogleTest executable, one CTest test.
-# Under Wine every test runs inside an X server (the launcher provides one when DISPLAY is unset).
+# Test and benchmark programs are built where they run: natively and in the x86_64 build. The i686 build
+# holds what ships and what inspects it (tests/packaging, the stand-in engine's export checks).
+if(KQ_FUZZ OR KQ_BENCH OR (KQ_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686"))
+    set(KQ_BUILD_TESTS OFF)
+else()
+    set(KQ_BUILD_TESTS ON)
+endif()
+
+if(KQ_WINDOWS AND KQ_BUILD_TESTS)
+    # Wine test programs run concurrently, each in a worker slot of its own (a Wine prefix and, from
+    # tools/test-all.sh, an X server per slot): CTest hands out the slots listed in this file, which the
+    # win64-test test preset names. One prefix shared by several starting programs has hung before.
+    set(KQ_WINE_WORKERS 4 CACHE STRING "Wine worker slots (prefixes) for concurrent test programs")
+    set(workers "")
+    math(EXPR last "${KQ_WINE_WORKERS} - 1")
+    foreach(i RANGE ${last})
+        if(i GREATER 0)
+            string(APPEND workers ",")
+        endif()
+        string(APPEND workers "{\"id\":\"w${i}\",\"slots\":1}")
+    endforeach()
+    file(WRITE ${PROJECT_BINARY_DIR}/wine-workers.json
+        "{\"version\":{\"major\":1,\"minor\":0},\"local\":[{\"wine\":[${workers}]}]}\n")
+endif()
+
+# kq_test(name [PORTABLE] [SHARDS n] [PROCESSORS n] SOURCES ... [DEPENDS ...]): one GoogleTest executable,
+# one CTest test. Under Wine every test runs inside an X server (the launcher provides one when DISPLAY is
+# unset) and takes a worker slot. SHARDS splits a long Wine program into n CTest tests (name.1ofn ...),
+# each running every n-th test case (GoogleTest's sharding), so no one program holds up a concurrent run.
+# PROCESSORS n counts each such test as n of CTest's -j jobs: for programs that start programs of their own
+# and wait for them with time limits, so fewer of them share the cores.
 function(kq_test name)
-    cmake_parse_arguments(A "PORTABLE" "" "SOURCES;DEPENDS" ${ARGN})
-    if((NOT KQ_WINDOWS AND NOT A_PORTABLE) OR KQ_FUZZ OR KQ_BENCH)
+    cmake_parse_arguments(A "PORTABLE" "SHARDS;PROCESSORS" "SOURCES;DEPENDS" ${ARGN})
+    if(NOT KQ_BUILD_TESTS OR (NOT KQ_WINDOWS AND NOT A_PORTABLE))
         return()
     endif()
     add_executable(${name} ${A_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PRIVATE ${A_DEPENDS} GTest::gmock GTest::gtest_main)
     kq_project_flags(${name})
-    if(KQ_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-        return() # compiled to keep the shipped target honest; 32-bit programs cannot run here
+    if(NOT KQ_WINDOWS OR NOT A_SHARDS)
+        set(A_SHARDS 1)
     endif()
-    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    if(NOT A_PROCESSORS)
+        set(A_PROCESSORS 1)
+    endif()
+    math(EXPR cost "${A_SHARDS} * ${A_PROCESSORS}")
+    math(EXPR last "${A_SHARDS} - 1")
+    foreach(i RANGE ${last})
+        if(A_SHARDS EQUAL 1)
+            set(test ${name})
+        else()
+            math(EXPR n "${i} + 1")
+            set(test ${name}.${n}of${A_SHARDS})
+        endif()
+        add_test(NAME ${test} COMMAND ${name} --gtest_color=no)
+        set_tests_properties(${test} PROPERTIES TIMEOUT 600)
+        if(KQ_WINDOWS)
+            # Sharded programs are the long ones: started first, the heaviest before the others.
+            set_tests_properties(${test} PROPERTIES RESOURCE_GROUPS wine:1 COST ${cost} PROCESSORS ${A_PROCESSORS})
+        endif()
+        if(A_SHARDS GREATER 1)
+            set_tests_properties(${test} PROPERTIES
+                ENVIRONMENT "GTEST_TOTAL_SHARDS=${A_SHARDS};GTEST_SHARD_INDEX=${i}")
+        endif()
+    endforeach()
 endfunction()
 
 # GoogleTest from the sources Debian's googletest package installs, built with this project's compilers.
@@ -151,12 +201,12 @@ function(kq_fuzz_target name)
 endfunction()
 
 # kq_benchmark(name [WINDOWS] SOURCES ... DEPENDS ...): a Google Benchmark executable (bench preset only).
-# WINDOWS: a Windows program that times itself, built with the Windows presets and run by hand under
+# WINDOWS: a Windows program that times itself, built with the x86_64 preset and run by hand under
 # Wine (there is no Google Benchmark for those targets); never registered as a test.
 function(kq_benchmark name)
     cmake_parse_arguments(A "WINDOWS" "" "SOURCES;DEPENDS" ${ARGN})
     if(A_WINDOWS)
-        if(NOT KQ_WINDOWS OR KQ_FUZZ OR KQ_BENCH)
+        if(NOT KQ_WINDOWS OR NOT KQ_BUILD_TESTS)
             return()
         endif()
         add_executable(${name} ${A_SOURCES})
