@@ -2,6 +2,7 @@
 
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
+#include "framework/Ime.h"
 #include "framework/Menus.h"
 
 #include <gtest/gtest.h>
@@ -183,6 +184,8 @@ private:
                 Application->ProcessMessages();
             }
             control->Canvas().TextWidth(u"W");
+            // The thread's input context keeps the composition font it was last given.
+            ime_context(form->Handle()).SetCompositionFont(form->Font());
             // Window DCs come from a cache that grows to the most DCs ever out at once.
             std::vector<HWND> children;
             std::vector<HDC> dcs;
