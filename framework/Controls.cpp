@@ -606,7 +606,10 @@ void TWinControl::CreateParams(TCreateParams& params) {
     params.Y = FTop;
     params.Width = FWidth;
     params.Height = FHeight;
-    if (FParent) params.WndParent = FParent->Handle();
+    if (FParent)
+        params.WndParent = FParent->Handle();
+    else
+        params.WndParent = FParentWindow;
     params.WindowClass.cbSize = sizeof(WNDCLASSEXW);
     params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     params.WindowClass.hInstance = instance();
@@ -630,9 +633,9 @@ void TWinControl::CreateWnd() {
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& params) {
-    window_binding binding{this, [this](TMessage& m) { window_message(m); }, &FHandle};
-    ::CreateWindowExW(params.ExStyle, wide(params.WinClassName), wide(params.Caption), params.Style, params.X,
-                      params.Y, params.Width, params.Height, params.WndParent, nullptr, instance(), &binding);
+    create_bound_window(params.ExStyle, wide(params.WinClassName), wide(params.Caption), params.Style, params.X,
+                        params.Y, params.Width, params.Height, params.WndParent,
+                        {this, [this](TMessage& m) { window_message(m); }, &FHandle});
 }
 
 void TWinControl::window_message(TMessage& message) {
@@ -766,6 +769,7 @@ void TWinControl::Realign() {
     }
     FRealignPending = false;
     RECT r = ClientRect();
+    AdjustClientRect(r);
     ++FAlignLevel;
     auto done = scope_exit([this] { --FAlignLevel; });
     AlignControls(r);
@@ -871,6 +875,12 @@ void TWinControl::Invalidate() { Perform(CM_INVALIDATE, 0, 0); }
 
 void TWinControl::Update() {
     if (FHandle) ::UpdateWindow(FHandle);
+}
+
+void TWinControl::SetParentWindow(HWND value) {
+    if (FParent || value == FParentWindow) return;
+    FParentWindow = value;
+    RecreateWnd();
 }
 
 void TWinControl::PaintTo(HDC dc, int x, int y) {
@@ -1188,6 +1198,8 @@ private:
     unique_hdc FMemoryDC;
 };
 } // namespace
+
+std::unique_ptr<TCanvas> make_control_canvas(TControl& control) { return std::make_unique<control_canvas>(control); }
 
 TCustomControl::TCustomControl(TComponent* owner)
     : TWinControl(owner), FCanvas(std::make_unique<control_canvas>(*this)) {}

@@ -69,6 +69,11 @@ enum class TControlStyleFlag : std::uint8_t {
 };
 using TControlStyle = enum_set<TControlStyleFlag>;
 
+// What a control is doing now: csPaintCopy while it paints into another control's picture (a child's
+// copy of its parent's background), not on its own window.
+enum class TControlStateFlag : std::uint8_t { csPaintCopy };
+using TControlState = enum_set<TControlStateFlag>;
+
 // Reading order of a control's text.
 enum class TBiDiMode : std::uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
@@ -222,6 +227,8 @@ public:
 
     TControlStyle ControlStyle() const noexcept { return FControlStyle; }
     void SetControlStyle(TControlStyle value) noexcept { FControlStyle = value; }
+    TControlState ControlState() const noexcept { return FControlState; }
+    void SetControlState(TControlState value) noexcept { FControlState = value; }
 
     virtual void Invalidate();
     virtual void Update();
@@ -305,6 +312,7 @@ private:
     TPopupMenu* FPopupMenu = nullptr;
     bool FMouseInControl = false;
     bool FMouseDown = false;
+    TControlState FControlState;
     std::shared_ptr<detail::window_hook_chain> FHooks;
 };
 
@@ -352,6 +360,10 @@ public:
     void Update() override;
     // Paints the control into dc as WM_PAINT would, for copies of a parent's background.
     void PaintTo(HDC dc, int x, int y);
+    // The window a control without Parent sits in (a form: its owner window); changing it remakes the
+    // window.
+    HWND ParentWindow() const noexcept { return FParentWindow; }
+    void SetParentWindow(HWND value);
 
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
@@ -375,6 +387,8 @@ protected:
     // Paints the graphic (windowless) children into dc.
     void PaintControls(HDC dc);
     virtual void AlignControls(RECT& rect);
+    // Narrows the client rectangle that aligned children fill (a drawn border keeps its pixels).
+    virtual void AdjustClientRect(RECT& rect) { (void)rect; }
     virtual void KeyDown(std::uint16_t& key, TShiftState shift);
     virtual void KeyUp(std::uint16_t& key, TShiftState shift);
     virtual void KeyPress(char16_t& key);
@@ -394,6 +408,7 @@ private:
     void window_message(TMessage& message);
 
     HWND FHandle = nullptr;
+    HWND FParentWindow = nullptr;
     std::vector<TControl*> FControls; // children, in z order (bottom first)
     bool FTabStop = false;
     int FAlignLevel = 0;
@@ -415,6 +430,10 @@ protected:
 private:
     std::unique_ptr<TCanvas> FCanvas;
 };
+
+// The canvas of controls and forms: outside painting it draws on the window's DC, taken for each drawing
+// operation; while the control paints, on the paint DC.
+std::unique_ptr<TCanvas> make_control_canvas(TControl& control);
 
 // A windowless control, painted by its parent in the parent's window.
 class TGraphicControl : public TControl {

@@ -345,4 +345,8 @@ void paint_on(TCanvas& canvas, HDC dc, const TFont& font, F&& paint) {
     paint();
 }
 
+// The logical font of font: its height, weight, style, charset, pitch and quality; the face is the font's
+// name, "MS Sans Serif" for the name "Default" (in any case).
+LOGFONTW logfont_of(const TFont& font);
+
 } // namespace kq

@@ -52,6 +52,23 @@ private:
     HDC FDC;
 };
 
+// A device context of the whole window, frame and title included (GetWindowDC), released to it.
+class window_frame_dc {
+public:
+    explicit window_frame_dc(HWND window) noexcept : FWindow(window), FDC(::GetWindowDC(window)) {}
+    window_frame_dc(const window_frame_dc&) = delete;
+    window_frame_dc& operator=(const window_frame_dc&) = delete;
+    ~window_frame_dc() {
+        if (FDC) ::ReleaseDC(FWindow, FDC);
+    }
+    HDC get() const noexcept { return FDC; }
+    explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+    HWND FWindow;
+    HDC FDC;
+};
+
 // The device context of a WM_PAINT, from BeginPaint to EndPaint.
 class paint_dc {
 public:

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace kq {
 
@@ -13,6 +14,7 @@ namespace {
 struct window_layer_state {
     std::unordered_map<HWND, window_binding> windows;
     std::set<std::wstring> classes;
+    window_binding* creating = nullptr; // the binding of the window create_bound_window is making
 };
 
 window_layer_state& state() {
@@ -35,6 +37,13 @@ LRESULT CALLBACK framework_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexc
     assert_gui_thread();
     auto& windows = state().windows;
     auto it = windows.find(h);
+    if (it == windows.end() && state().creating) {
+        // The first message of the window being created: a top-level window's WM_GETMINMAXINFO comes
+        // before WM_NCCREATE, and its handlers must see it too.
+        window_binding* binding = std::exchange(state().creating, nullptr);
+        if (binding->handle) *binding->handle = h;
+        it = windows.insert_or_assign(h, std::move(*binding)).first;
+    }
     if (it == windows.end() && m == WM_NCCREATE) {
         if (auto* binding = static_cast<window_binding*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams)) {
             if (binding->handle) *binding->handle = h;
@@ -87,6 +96,15 @@ void bind_window(HWND window, window_binding binding) {
 }
 
 void unbind_window(HWND window) noexcept { state().windows.erase(window); }
+
+HWND create_bound_window(DWORD ex_style, const wchar_t* class_name, const wchar_t* caption, DWORD style, int x, int y,
+                         int width, int height, HWND parent, window_binding binding) {
+    auto& s = state();
+    const auto previous = std::exchange(s.creating, &binding);
+    auto restore = scope_exit([&] { s.creating = previous; });
+    return ::CreateWindowExW(ex_style, class_name, caption, style, x, y, width, height, parent, nullptr, instance(),
+                             &binding);
+}
 
 TObject* window_object(HWND window) noexcept {
     auto& w = state().windows;

@@ -24,7 +24,9 @@ using TWndMethod = std::function<void(TMessage& message)>;
 //
 // Every window the framework makes is of a class registered by register_window_class, and every such
 // class has the one window procedure below, which hands each message to the method bound to the handle.
-// Messages before the binding and after WM_NCDESTROY go to DefWindowProcW.
+// A window created with a window_binding* as its creation parameter is bound from its first message on,
+// which for a top-level window is WM_GETMINMAXINFO, sent before WM_NCCREATE. Messages before the binding
+// and after WM_NCDESTROY go to DefWindowProcW.
 
 // What a window's messages go to: the method, and the object the window belongs to (nullptr for a
 // bare hidden window).
@@ -43,8 +45,11 @@ HINSTANCE register_window_class(WNDCLASSEXW window_class);
 HINSTANCE register_window_class(const wchar_t* name);
 
 // Hands the messages of window (of a class above) to binding.method from now until WM_NCDESTROY.
-// A window created with a window_binding* as its creation parameter is bound from WM_NCCREATE on.
 void bind_window(HWND window, window_binding binding);
+// Creates a window of a framework class bound to binding from its first message on; the binding is
+// also handed over as the creation parameter. Returns the window, or nullptr (GetLastError says why).
+HWND create_bound_window(DWORD ex_style, const wchar_t* class_name, const wchar_t* caption, DWORD style, int x, int y,
+                         int width, int height, HWND parent, window_binding binding);
 // Its messages go to DefWindowProcW again (the window stays).
 void unbind_window(HWND window) noexcept;
 // The object bound to a window, or nullptr.

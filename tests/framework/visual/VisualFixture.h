@@ -2,6 +2,7 @@
 // visual_test, the fixture of every window test: handle counts, screenshots, real input.
 #include "framework/ComCtrls.h"
 #include "framework/Forms.h"
+#include "framework/Ime.h"
 #include "framework/Menus.h"
 
 #include <gtest/gtest.h>
@@ -184,6 +185,8 @@ private:
                 Application->ProcessMessages();
             }
             control->Canvas().TextWidth(u"W");
+            // The thread's input context keeps the composition font it was last given.
+            ime_context(form->Handle()).SetCompositionFont(form->Font());
             // Window DCs come from a cache that grows to the most DCs ever out at once.
             std::vector<HWND> children;
             for (int i = 0; i < 32; ++i)
@@ -199,6 +202,20 @@ private:
             THintWindow hint(nullptr);
             hint.ActivateHint(RECT{0, 0, 100, 20}, u"warm-up");
             hint.ReleaseHandle();
+        }
+        {
+            // The first popup menu shown.
+            TPopupMenu menu(nullptr);
+            auto* entry = new TMenuItem(&menu);
+            entry->SetCaption(u"warm-up");
+            entry->SetChecked(true);
+            menu.Items().Add(entry);
+            std::thread user([] {
+                ::Sleep(200);
+                ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
+            });
+            menu.Popup(10, 10);
+            user.join();
         }
         std::thread user = answer_window(L"warm-up", [](HWND) { return IDOK; }, L"#32770");
         Application->MessageBox(u"warm-up", u"warm-up", MB_OK | MB_ICONERROR);
