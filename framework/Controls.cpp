@@ -73,6 +73,7 @@ struct controls_state {
     std::set<std::wstring> classes;
     TControl* mouse_control = nullptr;   // the control under the mouse (entered, not yet left)
     TControl* capture_control = nullptr; // a graphic control holding the mouse while a button is down
+    window_binding* creating = nullptr;  // the binding of the window create_bound_window is making
 };
 
 controls_state& state() {
@@ -125,6 +126,13 @@ LRESULT CALLBACK framework_window_proc(HWND h, UINT m, WPARAM w, LPARAM l) noexc
     assert_gui_thread();
     auto& windows = state().windows;
     auto it = windows.find(h);
+    if (it == windows.end() && state().creating) {
+        // The first message of the window being created: a top-level window's WM_GETMINMAXINFO comes
+        // before WM_NCCREATE, and its handlers must see it too.
+        window_binding* binding = std::exchange(state().creating, nullptr);
+        if (binding->handle) *binding->handle = h;
+        it = windows.insert_or_assign(h, std::move(*binding)).first;
+    }
     if (it == windows.end() && m == WM_NCCREATE) {
         if (auto* binding = static_cast<window_binding*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams)) {
             if (binding->handle) *binding->handle = h;
@@ -189,6 +197,15 @@ void bind_window(HWND window, window_binding binding) {
 }
 
 void unbind_window(HWND window) noexcept { state().windows.erase(window); }
+
+HWND create_bound_window(DWORD ex_style, const wchar_t* class_name, const wchar_t* caption, DWORD style, int x, int y,
+                         int width, int height, HWND parent, window_binding binding) {
+    auto& s = state();
+    const auto previous = std::exchange(s.creating, &binding);
+    auto restore = scope_exit([&] { s.creating = previous; });
+    return ::CreateWindowExW(ex_style, class_name, caption, style, x, y, width, height, parent, nullptr, instance(),
+                             &binding);
+}
 
 TObject* window_object(HWND window) noexcept {
     auto& w = state().windows;
@@ -705,7 +722,10 @@ void TWinControl::CreateParams(TCreateParams& params) {
     params.Y = FTop;
     params.Width = FWidth;
     params.Height = FHeight;
-    if (FParent) params.WndParent = FParent->Handle();
+    if (FParent)
+        params.WndParent = FParent->Handle();
+    else
+        params.WndParent = FParentWindow;
     params.WindowClass.cbSize = sizeof(WNDCLASSEXW);
     params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     params.WindowClass.hInstance = instance();
@@ -729,9 +749,9 @@ void TWinControl::CreateWnd() {
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams& params) {
-    window_binding binding{this, [this](TMessage& m) { window_message(m); }, &FHandle};
-    ::CreateWindowExW(params.ExStyle, wide(params.WinClassName), wide(params.Caption), params.Style, params.X,
-                      params.Y, params.Width, params.Height, params.WndParent, nullptr, instance(), &binding);
+    create_bound_window(params.ExStyle, wide(params.WinClassName), wide(params.Caption), params.Style, params.X,
+                        params.Y, params.Width, params.Height, params.WndParent,
+                        {this, [this](TMessage& m) { window_message(m); }, &FHandle});
 }
 
 void TWinControl::window_message(TMessage& message) {
@@ -865,6 +885,7 @@ void TWinControl::Realign() {
     }
     FRealignPending = false;
     RECT r = ClientRect();
+    AdjustClientRect(r);
     ++FAlignLevel;
     auto done = scope_exit([this] { --FAlignLevel; });
     AlignControls(r);
@@ -970,6 +991,12 @@ void TWinControl::Invalidate() { Perform(CM_INVALIDATE, 0, 0); }
 
 void TWinControl::Update() {
     if (FHandle) ::UpdateWindow(FHandle);
+}
+
+void TWinControl::SetParentWindow(HWND value) {
+    if (FParent || value == FParentWindow) return;
+    FParentWindow = value;
+    RecreateWnd();
 }
 
 void TWinControl::PaintTo(HDC dc, int x, int y) {
@@ -1290,6 +1317,8 @@ private:
     unique_hdc FMemoryDC;
 };
 } // namespace
+
+std::unique_ptr<TCanvas> make_control_canvas(TControl& control) { return std::make_unique<control_canvas>(control); }
 
 TCustomControl::TCustomControl(TComponent* owner)
     : TWinControl(owner), FCanvas(std::make_unique<control_canvas>(*this)) {}

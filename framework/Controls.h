@@ -78,6 +78,11 @@ enum class TControlStyleFlag : std::uint8_t {
 };
 using TControlStyle = enum_set<TControlStyleFlag>;
 
+// What a control is doing now: csPaintCopy while it paints into another control's picture (a child's
+// copy of its parent's background), not on its own window.
+enum class TControlStateFlag : std::uint8_t { csPaintCopy };
+using TControlState = enum_set<TControlStateFlag>;
+
 // Reading order of a control's text.
 enum class TBiDiMode : std::uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
@@ -231,6 +236,8 @@ public:
 
     TControlStyle ControlStyle() const noexcept { return FControlStyle; }
     void SetControlStyle(TControlStyle value) noexcept { FControlStyle = value; }
+    TControlState ControlState() const noexcept { return FControlState; }
+    void SetControlState(TControlState value) noexcept { FControlState = value; }
 
     virtual void Invalidate();
     virtual void Update();
@@ -314,6 +321,7 @@ private:
     TPopupMenu* FPopupMenu = nullptr;
     bool FMouseInControl = false;
     bool FMouseDown = false;
+    TControlState FControlState;
     std::shared_ptr<detail::window_hook_chain> FHooks;
 };
 
@@ -361,6 +369,10 @@ public:
     void Update() override;
     // Paints the control into dc as WM_PAINT would, for copies of a parent's background.
     void PaintTo(HDC dc, int x, int y);
+    // The window a control without Parent sits in (a form: its owner window); changing it remakes the
+    // window.
+    HWND ParentWindow() const noexcept { return FParentWindow; }
+    void SetParentWindow(HWND value);
 
     TNotifyEvent OnEnter;
     TNotifyEvent OnExit;
@@ -384,6 +396,8 @@ protected:
     // Paints the graphic (windowless) children into dc.
     void PaintControls(HDC dc);
     virtual void AlignControls(RECT& rect);
+    // Narrows the client rectangle that aligned children fill (a drawn border keeps its pixels).
+    virtual void AdjustClientRect(RECT& rect) { (void)rect; }
     virtual void KeyDown(std::uint16_t& key, TShiftState shift);
     virtual void KeyUp(std::uint16_t& key, TShiftState shift);
     virtual void KeyPress(char16_t& key);
@@ -403,6 +417,7 @@ private:
     void window_message(TMessage& message);
 
     HWND FHandle = nullptr;
+    HWND FParentWindow = nullptr;
     std::vector<TControl*> FControls; // children, in z order (bottom first)
     bool FTabStop = false;
     int FAlignLevel = 0;
@@ -425,6 +440,10 @@ private:
     std::unique_ptr<TCanvas> FCanvas;
 };
 
+// The canvas of controls and forms: outside painting it draws on the window's DC, taken for each drawing
+// operation; while the control paints, on the paint DC.
+std::unique_ptr<TCanvas> make_control_canvas(TControl& control);
+
 // A windowless control, painted by its parent in the parent's window.
 class TGraphicControl : public TControl {
 public:
@@ -444,7 +463,9 @@ private:
 //
 // Every window the framework makes is of a class registered by register_window_class, and every such
 // class has the one window procedure below, which hands each message to the method bound to the handle.
-// Messages before the binding and after WM_NCDESTROY go to DefWindowProcW.
+// A window created with a window_binding* as its creation parameter is bound from its first message on,
+// which for a top-level window is WM_GETMINMAXINFO, sent before WM_NCCREATE. Messages before the binding
+// and after WM_NCDESTROY go to DefWindowProcW.
 
 // What a window's messages go to: the method, and the object the window belongs to (nullptr for a
 // bare hidden window).
@@ -467,8 +488,11 @@ HINSTANCE register_window_class(const wchar_t* name);
 void use_system_class(TCreateParams& params, const wchar_t* system_class, WNDPROC& system_proc);
 
 // Hands the messages of window (of a class above) to binding.method from now until WM_NCDESTROY.
-// A window created with a window_binding* as its creation parameter is bound from WM_NCCREATE on.
 void bind_window(HWND window, window_binding binding);
+// Creates a window of a framework class bound to binding from its first message on; the binding is
+// also handed over as the creation parameter. Returns the window, or nullptr (GetLastError says why).
+HWND create_bound_window(DWORD ex_style, const wchar_t* class_name, const wchar_t* caption, DWORD style, int x, int y,
+                         int width, int height, HWND parent, window_binding binding);
 // Its messages go to DefWindowProcW again (the window stays).
 void unbind_window(HWND window) noexcept;
 // The object bound to a window, or nullptr.

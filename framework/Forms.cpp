@@ -103,6 +103,22 @@ void collect_tab_stops(TWinControl& parent, std::vector<TWinControl*>& out) {
 
 } // namespace
 
+bool IsAccel(std::uint16_t key, StringView caption) {
+    for (size_t i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&') continue;
+        if (caption[i + 1] == u'&') {
+            ++i; // "&&" shows a plain '&'
+            continue;
+        }
+        auto upper = [](char16_t c) {
+            return static_cast<char16_t>(reinterpret_cast<std::uintptr_t>(
+                ::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<std::uintptr_t>(c)))));
+        };
+        return key != 0 && upper(caption[i + 1]) == upper(static_cast<char16_t>(key));
+    }
+    return false;
+}
+
 String innermost_message(const std::exception_ptr& e) {
     std::exception_ptr current = e;
     for (;;) {
@@ -121,7 +137,7 @@ String innermost_message(const std::exception_ptr& e) {
 
 // --- TCustomForm
 
-TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner), FCanvas(make_control_canvas(*this)) {
     TControl::SetVisible(false);
     SetParentFont(false);
     FLeft = FTop = 0;
@@ -221,6 +237,12 @@ const property_table& TCustomForm::PublishedProperties() const {
         .enumeration(u"FormStyle", &TCustomForm::FormStyle, &TCustomForm::SetFormStyle, {u"fsNormal", u"fsStayOnTop"},
                      TFormStyle::fsNormal)
         .boolean(u"KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false)
+        .boolean(u"AlphaBlend", &TCustomForm::AlphaBlend, &TCustomForm::SetAlphaBlend, false)
+        .integer(u"AlphaBlendValue", &TCustomForm::AlphaBlendValue, &TCustomForm::SetAlphaBlendValue,
+                 std::uint8_t{255})
+        .boolean(u"TransparentColor", &TCustomForm::TransparentColor, &TCustomForm::SetTransparentColor, false)
+        .color(u"TransparentColorValue", &TCustomForm::TransparentColorValue, &TCustomForm::SetTransparentColorValue,
+               clBlack)
         .component(u"Menu", &TCustomForm::Menu, &TCustomForm::SetMenu)
         .event(u"OnCreate", &TCustomForm::OnCreate)
         .event(u"OnDestroy", &TCustomForm::OnDestroy)
@@ -265,8 +287,8 @@ void TCustomForm::CreateParams(TCreateParams& params) {
     border_styles(FBorderStyle, FBorderIcons, params.Style, params.ExStyle);
     if (!Enabled()) params.Style |= WS_DISABLED;
     if (FFormStyle == TFormStyle::fsStayOnTop) params.ExStyle |= WS_EX_TOPMOST;
-    params.WndParent = nullptr;
-    if (Application) {
+    params.WndParent = ParentWindow();
+    if (Application && !params.WndParent) {
         TCustomForm* main = Application->MainForm();
         if (main && main != this && main->HandleAllocated())
             params.WndParent = main->Handle();
@@ -277,8 +299,57 @@ void TCustomForm::CreateParams(TCreateParams& params) {
 
 void TCustomForm::CreateWnd() {
     TWinControl::CreateWnd();
+    apply_layered();
     set_icons();
     if (FMenu) ::SetMenu(Handle(), FMenu->Handle());
+}
+
+void TCustomForm::SetAlphaBlend(bool value) {
+    if (value == FAlphaBlend) return;
+    FAlphaBlend = value;
+    apply_layered();
+}
+
+void TCustomForm::SetAlphaBlendValue(std::uint8_t value) {
+    if (value == FAlphaBlendValue) return;
+    FAlphaBlendValue = value;
+    apply_layered();
+}
+
+void TCustomForm::SetTransparentColor(bool value) {
+    if (value == FTransparentColor) return;
+    FTransparentColor = value;
+    apply_layered();
+}
+
+void TCustomForm::SetTransparentColorValue(TColor value) {
+    if (value == FTransparentColorValue) return;
+    FTransparentColorValue = value;
+    apply_layered();
+}
+
+void TCustomForm::apply_layered() {
+    if (!HandleAllocated()) return;
+    const HWND h = Handle();
+    const auto ex_style = static_cast<DWORD>(::GetWindowLongPtrW(h, GWL_EXSTYLE));
+    if (!FAlphaBlend && !FTransparentColor) {
+        if (ex_style & WS_EX_LAYERED) {
+            ::SetWindowLongPtrW(h, GWL_EXSTYLE, ex_style & ~static_cast<DWORD>(WS_EX_LAYERED));
+            ::RedrawWindow(h, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+        }
+        return;
+    }
+    if (!(ex_style & WS_EX_LAYERED)) ::SetWindowLongPtrW(h, GWL_EXSTYLE, ex_style | WS_EX_LAYERED);
+    DWORD flags = 0;
+    if (FAlphaBlend) flags |= LWA_ALPHA;
+    if (FTransparentColor) flags |= LWA_COLORKEY;
+    ::SetLayeredWindowAttributes(h, static_cast<COLORREF>(ColorToRGB(FTransparentColorValue)),
+                                 FAlphaBlend ? FAlphaBlendValue : 255, flags);
+}
+
+TMonitor TCustomForm::Monitor() {
+    if (!Screen) throw EInvalidOperation(u"The screen is not started");
+    return Screen->MonitorFromWindow(Handle());
 }
 
 void TCustomForm::set_icons() {
@@ -427,7 +498,7 @@ void TCustomForm::Release() {
 }
 
 void TCustomForm::PaintWindow(HDC dc) {
-    if (OnPaint) paint_on(FCanvas, dc, Font(), [this] { OnPaint(this); });
+    if (OnPaint) paint_on(*FCanvas, dc, Font(), [this] { OnPaint(this); });
 }
 
 void TCustomForm::dialog_key(TMessage& message) {
@@ -471,6 +542,9 @@ void TCustomForm::WndProc(TMessage& message) {
             FMenu->DispatchCommand(LOWORD(message.WParam))) {
             return;
         }
+        break;
+    case WM_INITMENUPOPUP:
+        if (FMenu) FMenu->DispatchPopup(reinterpret_cast<HMENU>(message.WParam));
         break;
     case WM_MEASUREITEM:
     case WM_DRAWITEM:
@@ -800,7 +874,10 @@ TScreen::TScreen(TComponent* owner) : TComponent(owner) {
     if (const window_dc screen; screen) FPixelsPerInch = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
-TScreen::~TScreen() = default;
+TScreen::~TScreen() {
+    for (const auto& own : FCursors)
+        if (::GetCursor() == own.second.get()) ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+}
 
 TWinControl* TScreen::ActiveControl() const { return FActiveForm ? FActiveForm->ActiveControl() : nullptr; }
 
@@ -811,12 +888,25 @@ void TScreen::remove_form(TCustomForm* form) noexcept {
     if (FActiveForm == form) FActiveForm = nullptr;
 }
 
+void TScreen::SetCursors(TCursor index, HCURSOR cursor) {
+    const auto old = FCursors.find(index);
+    // The system refuses to destroy the cursor it shows: put the replacement up first.
+    if (old != FCursors.end() && ::GetCursor() == old->second.get())
+        ::SetCursor(cursor ? cursor : ::LoadCursorW(nullptr, IDC_ARROW));
+    if (cursor)
+        FCursors[index].reset(cursor);
+    else if (old != FCursors.end())
+        FCursors.erase(old);
+    if (index == FCursor || (FCursor == crDefault && index == crArrow)) SetCursor(FCursor);
+}
+
 void TScreen::SetCursor(TCursor value) {
     FCursor = value;
     ::SetCursor(Cursors(value == crDefault ? crArrow : value));
 }
 
 HCURSOR TScreen::Cursors(TCursor index) const {
+    if (const auto own = FCursors.find(index); own != FCursors.end()) return own->second.get();
     const wchar_t* id = IDC_ARROW;
     switch (index) {
     case crCross: id = IDC_CROSS; break;
@@ -869,11 +959,16 @@ std::vector<TMonitor> TScreen::Monitors() const {
     monitor_list list;
     ::EnumDisplayMonitors(nullptr, nullptr, collect_monitor, reinterpret_cast<LPARAM>(&list));
     rethrow_pending(list.error);
+    for (size_t i = 0; i < list.monitors.size(); ++i) list.monitors[i].MonitorNum = static_cast<int>(i);
     return std::move(list.monitors);
 }
 
 TMonitor TScreen::MonitorFromWindow(HWND handle) const {
-    return monitor_of(::MonitorFromWindow(handle, MONITOR_DEFAULTTONEAREST));
+    TMonitor monitor = monitor_of(::MonitorFromWindow(handle, MONITOR_DEFAULTTONEAREST));
+    const std::vector<TMonitor> all = Monitors();
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].Handle == monitor.Handle) monitor.MonitorNum = static_cast<int>(i);
+    return monitor;
 }
 
 POINT TMouse::CursorPos() const {

@@ -4,12 +4,14 @@
 #include "framework/Timers.h"
 
 #include <exception>
+#include <map>
 #include <memory>
 #include <vector>
 
 namespace kq {
 
 class TMainMenu;
+struct TMonitor;
 
 enum class TFormBorderStyle : std::uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum class TBorderIcon : std::uint8_t { biSystemMenu, biMinimize, biMaximize };
@@ -57,8 +59,20 @@ public:
     bool KeyPreview() const noexcept { return FKeyPreview; }
     void SetKeyPreview(bool value) { FKeyPreview = value; }
 
-    // The form's own canvas, valid while OnPaint runs.
-    TCanvas& Canvas() noexcept { return FCanvas; }
+    // The form's canvas: the paint DC while OnPaint runs, the window's client DC outside painting.
+    TCanvas& Canvas() noexcept { return *FCanvas; }
+    // Translucency of the whole window (0 see-through, 255 opaque) and a colour drawn see-through, through
+    // the layered window attributes; the window is layered while either is on.
+    bool AlphaBlend() const noexcept { return FAlphaBlend; }
+    void SetAlphaBlend(bool value);
+    std::uint8_t AlphaBlendValue() const noexcept { return FAlphaBlendValue; }
+    void SetAlphaBlendValue(std::uint8_t value);
+    bool TransparentColor() const noexcept { return FTransparentColor; }
+    void SetTransparentColor(bool value);
+    TColor TransparentColorValue() const noexcept { return FTransparentColorValue; }
+    void SetTransparentColorValue(TColor value);
+    // The monitor that holds most of the form.
+    TMonitor Monitor();
     TWinControl* ActiveControl() const noexcept { return FActiveControl; }
     void SetActiveControl(TWinControl* control);
     bool Active() const noexcept { return FActive; }
@@ -110,6 +124,7 @@ private:
     void dialog_key(TMessage& message);
     void set_icons();
     void showing_changed();
+    void apply_layered();
 
     TFormBorderStyle FBorderStyle = TFormBorderStyle::bsSizeable;
     TBorderIcons FBorderIcons{TBorderIcon::biSystemMenu, TBorderIcon::biMinimize, TBorderIcon::biMaximize};
@@ -124,8 +139,16 @@ private:
     bool FCreated = false;
     bool FModal = false;
     TModalResult FModalResult = mrNone;
-    TCanvas FCanvas;
+    bool FAlphaBlend = false;
+    std::uint8_t FAlphaBlendValue = 255;
+    bool FTransparentColor = false;
+    TColor FTransparentColorValue = clBlack;
+    std::unique_ptr<TCanvas> FCanvas;
 };
+
+// The key of a character (a letter's virtual key is its capital) is caption's accelerator: the character
+// after a single '&' ("&&" is a plain '&'), compared without regard to case.
+bool IsAccel(std::uint16_t key, StringView caption);
 
 class TForm : public TCustomForm {
 public:
@@ -284,9 +307,12 @@ struct TMonitor {
     RECT BoundsRect{};
     RECT WorkareaRect{};
     bool Primary = false;
+    int MonitorNum = 0; // the index in the screen's list of monitors
     int Width() const noexcept { return BoundsRect.right - BoundsRect.left; }
     int Height() const noexcept { return BoundsRect.bottom - BoundsRect.top; }
 };
+
+using unique_hcursor = unique_handle<HCURSOR, ::DestroyCursor>;
 
 class TScreen : public TComponent {
 public:
@@ -302,6 +328,9 @@ public:
     TCursor Cursor() const noexcept { return FCursor; }
     void SetCursor(TCursor value);
     HCURSOR Cursors(TCursor index) const;
+    // Puts a cursor of the program's own at index (a positive number, or one of the predefined ones to
+    // replace it); the screen owns and destroys it. nullptr takes index back to what it was.
+    void SetCursors(TCursor index, HCURSOR cursor);
 
     int Width() const;
     int Height() const;
@@ -322,6 +351,7 @@ private:
     TCustomForm* FActiveForm = nullptr;
     TCursor FCursor = crDefault;
     int FPixelsPerInch = 96;
+    std::map<TCursor, unique_hcursor> FCursors; // the program's own
 };
 
 class TMouse {

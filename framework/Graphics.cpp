@@ -1,5 +1,6 @@
 #include "framework/Graphics.h"
 
+#include "framework/Conversions.h"
 #include "framework/ImageCodecs.h"
 #include "framework/Properties.h"
 #include "framework/Streams.h"
@@ -69,19 +70,7 @@ void TFont::Assign(const TPersistent* source) {
 HFONT TFont::Handle() {
     if (!current_handle() && FAdopted) FHandle = std::move(FAdopted);
     if (!current_handle()) {
-        LOGFONTW lf{};
-        lf.lfHeight = FHeight;
-        lf.lfWeight = FStyle.contains(TFontStyle::fsBold) ? FW_BOLD : FW_NORMAL;
-        lf.lfItalic = FStyle.contains(TFontStyle::fsItalic);
-        lf.lfUnderline = FStyle.contains(TFontStyle::fsUnderline);
-        lf.lfStrikeOut = FStyle.contains(TFontStyle::fsStrikeOut);
-        lf.lfCharSet = FCharset;
-        lf.lfQuality = static_cast<BYTE>(FQuality);
-        lf.lfPitchAndFamily = FPitch == TFontPitch::fpFixed ? FIXED_PITCH
-                              : FPitch == TFontPitch::fpVariable ? VARIABLE_PITCH
-                                                                  : DEFAULT_PITCH;
-        const size_t n = std::min(FName.size(), size_t{LF_FACESIZE - 1});
-        std::memcpy(lf.lfFaceName, FName.data(), n * sizeof(wchar_t));
+        const LOGFONTW lf = logfont_of(*this);
         FHandle.reset(::CreateFontIndirectW(&lf));
         if (!FHandle) raise_out_of_resources();
     }
@@ -148,6 +137,24 @@ void TFont::SetHandle(HFONT value) {
                                                           : TFontQuality::fqDefault;
     FAdopted = std::move(adopted);
     Changed();
+}
+
+LOGFONTW logfont_of(const TFont& font) {
+    LOGFONTW lf{};
+    lf.lfHeight = font.Height();
+    lf.lfWeight = font.Style().contains(TFontStyle::fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = font.Style().contains(TFontStyle::fsItalic);
+    lf.lfUnderline = font.Style().contains(TFontStyle::fsUnderline);
+    lf.lfStrikeOut = font.Style().contains(TFontStyle::fsStrikeOut);
+    lf.lfCharSet = font.Charset();
+    lf.lfQuality = static_cast<BYTE>(font.Quality());
+    lf.lfPitchAndFamily = font.Pitch() == TFontPitch::fpFixed      ? FIXED_PITCH
+                          : font.Pitch() == TFontPitch::fpVariable ? VARIABLE_PITCH
+                                                                   : DEFAULT_PITCH;
+    const String face = SameText(font.Name(), u"Default") ? String(u"MS Sans Serif") : font.Name();
+    const size_t n = std::min(face.size(), size_t{LF_FACESIZE - 1});
+    std::memcpy(lf.lfFaceName, face.data(), n * sizeof(wchar_t));
+    return lf;
 }
 
 int TFont::Size() const { return -::MulDiv(FHeight, 72, FPixelsPerInch); }

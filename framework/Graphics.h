@@ -373,6 +373,10 @@ private:
 
 using unique_hdc = unique_handle<HDC, ::DeleteDC>;
 
+// The logical font of font: its height, weight, style, charset, pitch and quality; the face is the font's
+// name, "MS Sans Serif" for the name "Default" (in any case).
+LOGFONTW logfont_of(const TFont& font);
+
 // A device context from GetDC, released to the window it came from; no window means the screen's.
 class window_dc {
 public:
@@ -380,6 +384,23 @@ public:
     window_dc(const window_dc&) = delete;
     window_dc& operator=(const window_dc&) = delete;
     ~window_dc() {
+        if (FDC) ::ReleaseDC(FWindow, FDC);
+    }
+    HDC get() const noexcept { return FDC; }
+    explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+    HWND FWindow;
+    HDC FDC;
+};
+
+// A device context of the whole window, frame and title included (GetWindowDC), released to it.
+class window_frame_dc {
+public:
+    explicit window_frame_dc(HWND window) noexcept : FWindow(window), FDC(::GetWindowDC(window)) {}
+    window_frame_dc(const window_frame_dc&) = delete;
+    window_frame_dc& operator=(const window_frame_dc&) = delete;
+    ~window_frame_dc() {
         if (FDC) ::ReleaseDC(FWindow, FDC);
     }
     HDC get() const noexcept { return FDC; }

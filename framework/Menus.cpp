@@ -213,7 +213,25 @@ TMenuItem* TMenuItem::find_command(UINT command) {
 }
 
 void TMenuItem::Click() {
+    if (FAutoCheck) SetChecked(!FChecked);
     if (OnClick) OnClick(this);
+}
+
+TMenuItem* TMenuItem::find_submenu(HMENU menu) {
+    if (FHandle && FHandle.get() == menu) return this;
+    for (TMenuItem* i : FItems)
+        if (TMenuItem* found = i->find_submenu(menu)) return found;
+    return nullptr;
+}
+
+TBitmap& TMenuItem::Bitmap() {
+    if (!FBitmap) FBitmap = std::make_unique<TBitmap>();
+    return *FBitmap;
+}
+
+TCustomImageList* TMenuItem::GetImageList() const {
+    const TMenu* menu = GetParentMenu();
+    return menu ? menu->Images() : nullptr;
 }
 
 TComponent* TMenuItem::GetParentComponent() const {
@@ -245,6 +263,12 @@ const property_table& TMenuItem::PublishedProperties() const {
         .integer(u"ImageIndex", &TMenuItem::ImageIndex, &TMenuItem::SetImageIndex, -1)
         .integer(u"ShortCut", &TMenuItem::ShortCut, &TMenuItem::SetShortCut, TShortCut{0})
         .string(u"Hint", &TMenuItem::Hint, &TMenuItem::SetHint, String())
+        .boolean(u"AutoCheck", &TMenuItem::AutoCheck, &TMenuItem::SetAutoCheck, false)
+        .integer(u"HelpContext", &TMenuItem::HelpContext, &TMenuItem::SetHelpContext, 0)
+        .enumeration(u"AutoHotkeys", &TMenuItem::AutoHotkeys, &TMenuItem::SetAutoHotkeys,
+                     {u"maAutomatic", u"maManual", u"maParent"}, TMenuItemAutoFlag::maParent)
+        .enumeration(u"AutoLineReduction", &TMenuItem::AutoLineReduction, &TMenuItem::SetAutoLineReduction,
+                     {u"maAutomatic", u"maManual", u"maParent"}, TMenuItemAutoFlag::maParent)
         .event(u"OnClick", &TMenuItem::OnClick)
         .event(u"OnMeasureItem", &TMenuItem::OnMeasureItem)
         .event(u"OnDrawItem", &TMenuItem::OnDrawItem)
@@ -287,7 +311,12 @@ void TMenu::GetChildren(const std::function<void(TComponent*)>& proc, TComponent
 const property_table& TMenu::PublishedProperties() const {
     static const property_table table = property_table::of<TMenu>(TComponent::PublishedProperties())
         .component(u"Images", &TMenu::Images, &TMenu::SetImages)
-        .boolean(u"OwnerDraw", &TMenu::OwnerDraw, &TMenu::SetOwnerDraw, false);
+        .boolean(u"OwnerDraw", &TMenu::OwnerDraw, &TMenu::SetOwnerDraw, false)
+        .enumeration(u"AutoHotkeys", &TMenu::AutoHotkeys, &TMenu::SetAutoHotkeys, {u"maAutomatic", u"maManual"},
+                     TMenuAutoFlag::maAutomatic)
+        .enumeration(u"AutoLineReduction", &TMenu::AutoLineReduction, &TMenu::SetAutoLineReduction,
+                     {u"maAutomatic", u"maManual"}, TMenuAutoFlag::maAutomatic)
+        .enumeration(u"BiDiMode", &TMenu::BiDiMode, &TMenu::SetBiDiMode, bidi_mode_names(), TBiDiMode::bdLeftToRight);
     return table;
 }
 
@@ -303,6 +332,13 @@ const property_table& TPopupMenu::PublishedProperties() const {
 TMenuItem* TMenu::FindItem(UINT command) {
     if (command == FItems->FCommand) return nullptr;
     return FItems->find_command(command);
+}
+
+bool TMenu::DispatchPopup(HMENU submenu) {
+    TMenuItem* item = FItems->find_submenu(submenu);
+    if (!item || item == FItems.get()) return false;
+    item->Click();
+    return true;
 }
 
 bool TMenu::DispatchCommand(UINT command) {
@@ -446,6 +482,10 @@ void TPopupList::WndProc(TMessage& message) {
     case WM_DRAWITEM:
         for (TPopupMenu* menu : FMenus)
             if (menu->DispatchOwnerDraw(message)) return;
+        break;
+    case WM_INITMENUPOPUP:
+        for (TPopupMenu* menu : std::vector<TPopupMenu*>(FMenus))
+            if (menu->DispatchPopup(reinterpret_cast<HMENU>(message.WParam))) break;
         break;
     default: break;
     }

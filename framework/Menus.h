@@ -30,6 +30,11 @@ using TMenuDrawItemEvent = std::function<void(TObject* sender, TCanvas& canvas, 
 using TAdvancedMenuDrawItemEvent =
     std::function<void(TObject* sender, TCanvas& canvas, const RECT& rect, TOwnerDrawState state)>;
 
+// Automatic accelerators and line reduction: stored and copied with menus; the menus draw the captions
+// as given.
+enum class TMenuAutoFlag : std::uint8_t { maAutomatic, maManual };
+enum class TMenuItemAutoFlag : std::uint8_t { maAutomatic, maManual, maParent };
+
 // One entry of a menu; the caption "-" makes a separator. An item frees the items it holds.
 class TMenuItem : public TComponent {
 public:
@@ -57,6 +62,21 @@ public:
     void SetShortCut(TShortCut value) { assign(FShortCut, value); }
     const String& Hint() const noexcept { return FHint; }
     void SetHint(const String& value) { FHint = value; }
+    // A click turns Checked over before OnClick runs.
+    bool AutoCheck() const noexcept { return FAutoCheck; }
+    void SetAutoCheck(bool value) { FAutoCheck = value; }
+    int HelpContext() const noexcept { return FHelpContext; }
+    void SetHelpContext(int value) { FHelpContext = value; }
+    TMenuItemAutoFlag AutoHotkeys() const noexcept { return FAutoHotkeys; }
+    void SetAutoHotkeys(TMenuItemAutoFlag value) { FAutoHotkeys = value; }
+    TMenuItemAutoFlag AutoLineReduction() const noexcept { return FAutoLineReduction; }
+    void SetAutoLineReduction(TMenuItemAutoFlag value) { FAutoLineReduction = value; }
+    // The item's own picture, made on first use.
+    TBitmap& Bitmap();
+    void SetBitmap(const TBitmap& value) { Bitmap().Assign(&value); }
+    bool HasBitmap() const noexcept { return FBitmap && !FBitmap->Empty(); }
+    // The images of the menu the item belongs to, or nullptr.
+    TCustomImageList* GetImageList() const;
 
     int Count() const noexcept { return static_cast<int>(FItems.size()); }
     TMenuItem* Items(int index) const;
@@ -107,6 +127,7 @@ private:
     void rebuild(bool bar);
     void fill_info(MENUITEMINFOW& info, String& text);
     TMenuItem* find_command(UINT command);
+    TMenuItem* find_submenu(HMENU menu);
 
     String FCaption;
     bool FChecked = false;
@@ -118,6 +139,11 @@ private:
     int FImageIndex = -1;
     TShortCut FShortCut = 0;
     String FHint;
+    bool FAutoCheck = false;
+    int FHelpContext = 0;
+    TMenuItemAutoFlag FAutoHotkeys = TMenuItemAutoFlag::maParent;
+    TMenuItemAutoFlag FAutoLineReduction = TMenuItemAutoFlag::maParent;
+    std::unique_ptr<TBitmap> FBitmap;
     UINT FCommand;
     TMenuItem* FParent = nullptr;
     TMenu* FMenu = nullptr; // set on the root item
@@ -138,12 +164,22 @@ public:
     // Every item is drawn by the menu's draw events (or the default owner drawing).
     bool OwnerDraw() const noexcept { return FOwnerDraw; }
     void SetOwnerDraw(bool value);
+    TMenuAutoFlag AutoHotkeys() const noexcept { return FAutoHotkeys; }
+    void SetAutoHotkeys(TMenuAutoFlag value) { FAutoHotkeys = value; }
+    TMenuAutoFlag AutoLineReduction() const noexcept { return FAutoLineReduction; }
+    void SetAutoLineReduction(TMenuAutoFlag value) { FAutoLineReduction = value; }
+    TBiDiMode BiDiMode() const noexcept { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode value) { FBiDiMode = value; }
+    bool IsRightToLeft() const noexcept { return FBiDiMode != TBiDiMode::bdLeftToRight; }
     virtual HMENU Handle();
 
     // WM_COMMAND of a menu item: clicks it. False when the command is not this menu's.
     bool DispatchCommand(UINT command);
     // WM_MEASUREITEM and WM_DRAWITEM of this menu's items; false when not one of them.
     bool DispatchOwnerDraw(TMessage& message);
+    // WM_INITMENUPOPUP of one of this menu's submenus: clicks the item that holds it, so that its OnClick
+    // can fill the submenu before it shows. False when the submenu is not this menu's.
+    bool DispatchPopup(HMENU submenu);
     TMenuItem* FindItem(UINT command);
 
     void Notification(TComponent* component, TOperation operation) override;
@@ -156,6 +192,9 @@ protected:
 private:
     TCustomImageList* FImages = nullptr;
     bool FOwnerDraw = false;
+    TMenuAutoFlag FAutoHotkeys = TMenuAutoFlag::maAutomatic;
+    TMenuAutoFlag FAutoLineReduction = TMenuAutoFlag::maAutomatic;
+    TBiDiMode FBiDiMode = TBiDiMode::bdLeftToRight;
 };
 
 // The menu bar of a form.
@@ -192,7 +231,7 @@ private:
 };
 
 // The hidden window that owns every popup menu while it is up: it receives the menus' commands,
-// owner-draw and menu-loop messages. A replacement may be installed (with its own WndProc) by setting
+// owner-draw, popup (WM_INITMENUPOPUP), selection and menu-loop messages. A replacement may be installed (with its own WndProc) by setting
 // PopupList; the popup menus move with Add and Remove.
 class TPopupList : public TObject {
 public:

@@ -370,17 +370,7 @@ void TBitmap32::TileTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect) {
 }
 
 void SetFontQuality(TFont& Font, std::uint8_t Quality) {
-    LOGFONTW lf{};
-    lf.lfHeight = Font.Height();
-    lf.lfWeight = Font.Style().contains(TFontStyle::fsBold) ? 700 : 400;
-    lf.lfItalic = Font.Style().contains(TFontStyle::fsItalic);
-    lf.lfUnderline = Font.Style().contains(TFontStyle::fsUnderline);
-    lf.lfStrikeOut = Font.Style().contains(TFontStyle::fsStrikeOut);
-    lf.lfCharSet = Font.Charset();
-    const String face = SameText(Font.Name(), u"Default") ? String(u"MS Sans Serif") : Font.Name();
-    const std::size_t n = std::min<std::size_t>(face.size(), LF_FACESIZE - 1);
-    std::wmemcpy(lf.lfFaceName, wide(face), n);
-    lf.lfPitchAndFamily = Font.Pitch() == TFontPitch::fpVariable ? 2 : Font.Pitch() == TFontPitch::fpFixed ? 1 : 0;
+    LOGFONTW lf = logfont_of(Font);
     lf.lfQuality = Quality;
     const HFONT handle = ::CreateFontIndirectW(&lf);
     if (!handle)

@@ -295,3 +295,37 @@ TEST_F(visual_test, ControlCanvasOutsidePaintingDrawsOnTheWindow) {
     auto* windowless = new TCustomControl(form);
     EXPECT_GT(windowless->Canvas().TextWidth(u"W"), 0);
 }
+
+TEST(logfont_of, CarriesTheFontAndNamesTheDefaultFace) {
+    struct row {
+        const char16_t* name;
+        TFontStyles style;
+        TFontPitch pitch;
+        const char16_t* face;
+        LONG weight;
+        BYTE pitch_bits;
+    };
+    const row rows[] = {
+        {u"Tahoma", {}, TFontPitch::fpDefault, u"Tahoma", FW_NORMAL, DEFAULT_PITCH},
+        {u"default", {TFontStyle::fsBold}, TFontPitch::fpVariable, u"MS Sans Serif", FW_BOLD, VARIABLE_PITCH},
+        {u"微软雅黑", {TFontStyle::fsItalic, TFontStyle::fsUnderline}, TFontPitch::fpFixed, u"微软雅黑", FW_NORMAL,
+         FIXED_PITCH},
+        {u"A face name longer than the thirty-one characters a logical font holds", {}, TFontPitch::fpDefault,
+         u"A face name longer than the thi", FW_NORMAL, DEFAULT_PITCH},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(string_to_utf8(r.name));
+        TFont font;
+        font.SetName(r.name);
+        font.SetStyle(r.style);
+        font.SetPitch(r.pitch);
+        font.SetHeight(-13);
+        const LOGFONTW lf = logfont_of(font);
+        EXPECT_EQ(String(from_wide(lf.lfFaceName)), r.face);
+        EXPECT_EQ(lf.lfWeight, r.weight);
+        EXPECT_EQ(lf.lfPitchAndFamily, r.pitch_bits);
+        EXPECT_EQ(lf.lfHeight, -13);
+        EXPECT_EQ(lf.lfItalic != 0, r.style.contains(TFontStyle::fsItalic));
+        EXPECT_EQ(lf.lfUnderline != 0, r.style.contains(TFontStyle::fsUnderline));
+    }
+}

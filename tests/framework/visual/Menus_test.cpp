@@ -1,6 +1,10 @@
 #include "framework/Menus.h"
 
+#include "framework/ImageLists.h"
+
 #include "VisualFixture.h"
+
+#include <thread>
 
 using namespace kq;
 using kq::test::visual_test;
@@ -143,5 +147,92 @@ TEST_F(visual_test, MainMenuIsTheFormsMenuBar) {
     delete bar; // the form lets go of a menu that goes away
     EXPECT_EQ(form->Menu(), nullptr);
     EXPECT_EQ(::GetMenu(form->Handle()), nullptr);
+    delete form;
+}
+
+namespace {
+// A replacement of the popup list that records the menu messages it is given.
+class recording_popup_list : public TPopupList {
+public:
+    std::vector<std::pair<UINT, WPARAM>> Seen;
+    LPARAM CloseParam = -1;
+
+protected:
+    void WndProc(TMessage& message) override {
+        switch (message.Msg) {
+        case WM_ENTERMENULOOP:
+        case WM_EXITMENULOOP:
+        case WM_INITMENUPOPUP: Seen.emplace_back(message.Msg, message.WParam); break;
+        case WM_MENUSELECT:
+            if (HIWORD(message.WParam) == 0xFFFF) {
+                Seen.emplace_back(message.Msg, message.WParam);
+                CloseParam = message.LParam;
+            }
+            break;
+        default: break;
+        }
+        TPopupList::WndProc(message);
+    }
+};
+} // namespace
+
+TEST_F(visual_test, MenuLoopMessagesReachThePopupListAndASubmenuClicksItsItemBeforeItShows) {
+    recording_popup_list list;
+    TPopupList* const previous = PopupList;
+    TPopupMenu menu(nullptr);
+    PopupList = &list;
+    list.Add(&menu);
+    auto restore = scope_exit([&] { PopupList = previous; });
+    std::vector<String> clicked;
+    auto record = [&](TObject* s) { clicked.push_back(static_cast<TMenuItem*>(s)->Caption()); };
+    TMenuItem* more = item(&menu, u"More", record);
+    more->Add(item(&menu, u"Deep", record));
+    menu.Items().Add(more);
+    TMenuItem* toggle = item(&menu, u"Toggle", record);
+    toggle->SetAutoCheck(true);
+    menu.Items().Add(toggle);
+
+    // The user shows the menu and closes it again.
+    std::thread user([&] {
+        ::Sleep(300);
+        ::SendMessageW(list.Window(), WM_CANCELMODE, 0, 0);
+    });
+    menu.Popup(100, 100);
+    user.join();
+    ASSERT_GE(list.Seen.size(), 3u);
+    EXPECT_EQ(list.Seen.front().first, UINT{WM_ENTERMENULOOP});
+    EXPECT_EQ(list.Seen[1], (std::pair<UINT, WPARAM>{WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu.Handle())}));
+    EXPECT_EQ(list.Seen.back().first, UINT{WM_EXITMENULOOP});
+    EXPECT_NE(std::find_if(list.Seen.begin(), list.Seen.end(), [](const auto& s) { return s.first == WM_MENUSELECT; }),
+              list.Seen.end());
+    EXPECT_EQ(list.CloseParam, 0);
+    EXPECT_TRUE(clicked.empty()); // the menu's own popup is no item's
+
+    // A submenu about to show clicks the item that holds it.
+    ::SendMessageW(list.Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(more->Handle()), 1);
+    EXPECT_EQ(clicked, std::vector<String>{u"More"});
+    // An auto-check item turns over before its OnClick.
+    ::SendMessageW(list.Window(), WM_COMMAND, toggle->Command(), 0);
+    ::SendMessageW(list.Window(), WM_COMMAND, toggle->Command(), 0);
+    EXPECT_EQ(clicked, (std::vector<String>{u"More", u"Toggle", u"Toggle"}));
+    EXPECT_FALSE(toggle->Checked());
+}
+
+TEST_F(visual_test, MainMenuSubmenuClicksItsItemAndItemsKnowTheirMenusImages) {
+    auto* form = CreateForm<TForm>(Application);
+    auto* bar = new TMainMenu(form);
+    auto* images = new TImageList(form);
+    bar->SetImages(images);
+    bar->SetBiDiMode(TBiDiMode::bdRightToLeft);
+    std::vector<String> clicked;
+    TMenuItem* file = item(form, u"&File", [&](TObject*) { clicked.push_back(u"File"); });
+    file->Add(item(form, u"&Open"));
+    bar->Items().Add(file);
+    form->SetMenu(bar);
+    ::SendMessageW(form->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file->Handle()), 0);
+    EXPECT_EQ(clicked, std::vector<String>{u"File"});
+    EXPECT_EQ(file->Items(0)->GetImageList(), images);
+    EXPECT_TRUE(bar->IsRightToLeft());
+    EXPECT_EQ(TMenuItem(nullptr).GetImageList(), nullptr);
     delete form;
 }

@@ -198,6 +198,20 @@ private:
             hint.ActivateHint(RECT{0, 0, 100, 20}, u"warm-up");
             hint.ReleaseHandle();
         }
+        {
+            // The first popup menu shown.
+            TPopupMenu menu(nullptr);
+            auto* entry = new TMenuItem(&menu);
+            entry->SetCaption(u"warm-up");
+            entry->SetChecked(true);
+            menu.Items().Add(entry);
+            std::thread user([] {
+                ::Sleep(200);
+                ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
+            });
+            menu.Popup(10, 10);
+            user.join();
+        }
         std::thread user = answer_window(L"warm-up", [](HWND) { return IDOK; }, L"#32770");
         Application->MessageBox(u"warm-up", u"warm-up", MB_OK | MB_ICONERROR);
         user.join();

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "framework/Handles.h"
+#include "framework/Win32.h"
+
+namespace kq {
+
+using unique_hrgn = unique_handle<HRGN, ::DeleteObject>;
+
+// Gives window the region (nullptr: none, the whole window shows). The system owns a region it accepted
+// and frees it itself; one it refused is freed here. False when refused (GetLastError says why).
+// Never call it with redraw from inside WM_NCPAINT: the system then loses the client inset that
+// WM_NCCALCSIZE gave, and the client area becomes the whole window.
+bool set_window_region(HWND window, unique_hrgn region, bool redraw);
+
+} // namespace kq
