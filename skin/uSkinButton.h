@@ -1,0 +1,13 @@
+#pragma once
+
+#include "skin/uSkCustomButton.h"
+
+namespace kq {
+
+// The image button of the back, forward and reload buttons and of the installer's buttons.
+class TSkinImageButton : public TSkinCustomButton {
+public:
+    using TSkinCustomButton::TSkinCustomButton;
+};
+
+} // namespace kq

@@ -1,0 +1,175 @@
+#include "skin/uSkinCtrls.h"
+
+#include "framework/Forms.h"
+#include "framework/Messages.h"
+#include "skin/uSkinHelper.h"
+
+#include <algorithm>
+
+namespace kq {
+
+TSkinCustomControl::TSkinCustomControl(TComponent* AOwner) : TCustomPaintBox32(AOwner) {
+    SetBufferOversize(0);
+    if (!designing())
+        WinControlHelper()->Items().push_back(this);
+}
+
+TSkinCustomControl::~TSkinCustomControl() {
+    if (!designing()) {
+        auto& items = WinControlHelper()->Items();
+        items.erase(std::remove(items.begin(), items.end(), this), items.end());
+    }
+}
+
+void TSkinCustomControl::SetColor(TColor Value) {
+    FColor = Value;
+    Invalidate();
+}
+
+void TSkinCustomControl::RefreshSubControl(bool All) {
+    if (All || designing())
+        return;
+    for (int i = 0; i < ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(Controls(i)); w && w->HandleAllocated())
+            ::PostMessageW(w->Handle(), WM_VK_REFRESHCONTROL, 0, 0);
+}
+
+void TSkinCustomControl::InvalidateNC() {
+    if (ClientWidth() != Width() || ClientHeight() != Height())
+        Perform(WM_NCPAINT, 0, 0);
+}
+
+void TSkinCustomControl::DrawBody(TBitmap32*) {}
+
+void TSkinCustomControl::DoBackgroundChanging(TBitmap32* Background, bool& Handled) {
+    if (OnBackgroundChanging)
+        OnBackgroundChanging(this, Background, Handled);
+}
+
+void TSkinCustomControl::DoBackgroundChanged(TBitmap32* Canvas) {
+    if (OnBackgroundChanged)
+        OnBackgroundChanged(this, Canvas);
+}
+
+void TSkinCustomControl::PaintBuffer() {
+    TBitmap32* buffer = Buffer();
+    buffer->BeginUpdate();
+    {
+        auto end = scope_exit([buffer] { buffer->EndUpdate(); });
+        bool handled = false;
+        DoBackgroundChanging(buffer, handled);
+        if (!handled) {
+            if (FTransparent)
+                CopyParentBackground(this, buffer,
+                                     {Left() + FXOffset, Top() + FYOffset, Left() + Width() + FXOffset,
+                                      Top() + Height() + FYOffset});
+            else
+                buffer->FillRectS(0, 0, Width(), Height(), WinColorToColor32(FColor));
+        }
+        DoBackgroundChanged(buffer);
+        DrawBody(buffer);
+    }
+    // A control that sticks out of its parent shows more of it as it moves: rebuilt at every paint.
+    const TWinControl* parent = Parent();
+    if (parent && (const_cast<TWinControl*>(parent)->Width() < Left() + Width() ||
+                   const_cast<TWinControl*>(parent)->Height() < Top() + Height())) {
+        ClearInvalidRects();
+        FForceFullRepaint = false;
+        return;
+    }
+    TCustomPaintBox32::PaintBuffer();
+}
+
+void TSkinCustomControl::Resize() {
+    TCustomPaintBox32::Resize();
+    TBitmap32* buffer = Buffer();
+    buffer->BeginUpdate();
+    auto end = scope_exit([buffer] { buffer->EndUpdate(); });
+    buffer->FillRectS(0, 0, Width(), Height(), WinColorToColor32(FColor));
+}
+
+void TSkinCustomControl::AlignControls(RECT& Rect) {
+    TCustomPaintBox32::AlignControls(Rect);
+    if (!designing())
+        Invalidate();
+}
+
+void TSkinCustomControl::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_VK_REFRESHCONTROL:
+        if (!designing()) {
+            Invalidate();
+            InvalidateNC();
+        }
+        return;
+    case CM_ENABLEDCHANGED:
+    case CM_TEXTCHANGED:
+        TCustomPaintBox32::WndProc(Message);
+        Invalidate();
+        return;
+    case WM_ERASEBKGND:
+        if (FEraseBackground && Message.WParam && Message.LParam == 1)
+            Buffer()->DrawTo(reinterpret_cast<HDC>(Message.WParam), 0, 0);
+        Message.Result = 1;
+        return;
+    case WM_MOVE:
+        TCustomPaintBox32::WndProc(Message);
+        if (FAutoInvalidate) {
+            Invalidate();
+            RefreshSubControl(false);
+        }
+        return;
+    case WM_SIZE:
+        if (FDelayRefresh && HandleAllocated()) {
+            ::KillTimer(Handle(), skin_timer_delay_refresh);
+            ::SetTimer(Handle(), skin_timer_delay_refresh, 10, nullptr);
+        }
+        break;
+    case WM_TIMER:
+        if (Message.WParam == skin_timer_delay_refresh) {
+            ::KillTimer(Handle(), skin_timer_delay_refresh);
+            Invalidate();
+            return;
+        }
+        break;
+    case WM_WINDOWPOSCHANGED:
+        if (!designing() && !ComponentState().contains(TComponentStateFlag::csDestroying))
+            AdjustBufferSize();
+        break;
+    default:
+        break;
+    }
+    TCustomPaintBox32::WndProc(Message);
+}
+
+void CopyParentBackground(TControl* Control, TBitmap32* Bitmap, const TRect& R) {
+    TWinControl* parent = Control->Parent();
+    if (!parent)
+        return;
+    TBitmap32* source = nullptr;
+    TRect r = R;
+    int dx = 0, dy = 0;
+    if (auto* form = dynamic_cast<TForm*>(parent); form && skin_form_background(form, source, dx, dy)) {
+        r = {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
+    } else if (auto* skinned = dynamic_cast<TSkinCustomControl*>(parent)) {
+        source = skinned->BackgroundPicture();
+    }
+    const bool designing = Control->ComponentState().contains(TComponentStateFlag::csDesigning);
+    if (source && !designing) {
+        source->DrawTo(Bitmap, Bitmap->ClipRect(), r);
+        return;
+    }
+    // An unskinned parent paints itself (and its graphic controls) into the buffer's DC.
+    const HDC dc = Bitmap->Handle();
+    if (!dc || !parent->HandleAllocated())
+        return;
+    const int saved = ::SaveDC(dc);
+    auto restore = scope_exit([dc, saved] { ::RestoreDC(dc, saved); });
+    ::SetViewportOrgEx(dc, -Control->Left(), -Control->Top(), nullptr);
+    const RECT client = parent->ClientRect();
+    ::IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
+    parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    parent->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+}
+
+} // namespace kq

@@ -1,0 +1,727 @@
+#include "skin/uSkinForm.h"
+
+#include "framework/Graphics.h"
+#include "framework/Messages.h"
+#include "framework/Regions.h"
+#include "skin/uSkComm.h"
+#include "skin/uSkRasterLib.h"
+#include "skin/uSkinCtrls.h"
+#include "skin/uSkinHelper.h"
+#include "skin/uSkinNCButton.h"
+#include "skin/uSkinResManager.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace kq {
+
+void TSkinFormOptions::Assign(const TPersistent* Source) {
+    if (const auto* o = dynamic_cast<const TSkinFormOptions*>(Source)) {
+        FMinimizeToTaskbar = o->FMinimizeToTaskbar;
+        FHideInTaskbar = o->FHideInTaskbar;
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+TSkinForm::TSkinForm(TComponent* AOwner)
+    : TSkHookWindowProc(AOwner), FColorBgBitmap(std::make_unique<TBitmap32>()),
+      FColorBkGraphic(std::make_unique<TBitmap32>()), FPictureBgBitmap(std::make_unique<TBitmap32>()),
+      FPictureBkGraphic(std::make_unique<TBitmap32>()) {
+    if (FDestForm)
+        FormSkinHelper()->Add(FDestForm, this);
+    if (designing() || !FDestForm)
+        return;
+    FOldBorderIcons = FDestForm->BorderIcons();
+    FOldWS = FDestForm->WindowState();
+    FActive = true;
+}
+
+TSkinForm::~TSkinForm() {
+    if (FDestForm) {
+        FormSkinHelper()->Remove(FDestForm);
+        if (FDestForm->HandleAllocated()) {
+            ::KillTimer(FDestForm->Handle(), skin_timer_nc_repaint);
+            ::KillTimer(FDestForm->Handle(), skin_timer_start_flash);
+        }
+    }
+    for (TSkinNCCtrlBase* c : FNCCtrlList) c->SetParentObject(nullptr);
+}
+
+void TSkinForm::SetTitlerColor(TColor Value) {
+    if (FTitlerColor == Value)
+        return;
+    FTitlerColor = Value;
+    FNCBkColor = Value;
+}
+
+void TSkinForm::SetFramWidth(std::int32_t Value) {
+    if (Value < 0 || Value == FFramWidth)
+        return;
+    FFramWidth = Value;
+    if (Value == 0)
+        FFlatFrame = true;
+}
+
+void TSkinForm::SetCustomPicture(const TSkResID& Value) {
+    FCustomPicture = Value;
+}
+
+TBitmap32* TSkinForm::BackgroundPicture() const {
+    if (FStyle == ssColor)
+        return FColorBkGraphic.get();
+    if (FStyle == ssPicture)
+        return FPictureBkGraphic.get();
+    return nullptr;
+}
+
+void TSkinForm::EndChange() {
+    --FChangeCount;
+    if (FChangeCount == 0)
+        ApplyChange();
+}
+
+void TSkinForm::InvalidateNC() {
+    if (FDestForm && FDestForm->HandleAllocated())
+        FDestForm->Perform(WM_VK_UPDATENC, 0, 0);
+}
+
+void TSkinForm::RefreshSkin() {
+    if (FDestForm && FDestForm->HandleAllocated())
+        FDestForm->Perform(WM_VK_REFRESHSKIN, 0, 0);
+}
+
+void TSkinForm::forget(TSkinNCCtrlBase* Control) noexcept {
+    FNCCtrlList.erase(std::remove(FNCCtrlList.begin(), FNCCtrlList.end(), Control), FNCCtrlList.end());
+}
+
+bool TSkinForm::sizeable() const {
+    const TFormBorderStyle b = FDestForm->BorderStyle();
+    return b == TFormBorderStyle::bsSizeable || b == TFormBorderStyle::bsSizeToolWin;
+}
+
+POINT TSkinForm::window_point(LPARAM LParam) const {
+    RECT w{};
+    ::GetWindowRect(FDestForm->Handle(), &w);
+    return {GET_X_LPARAM(LParam) - w.left, GET_Y_LPARAM(LParam) - w.top};
+}
+
+// --- Messages
+
+void TSkinForm::HookWndProc(TMessage& Message) {
+    if (!FActive) {
+        pass_on(Message);
+        return;
+    }
+    const HWND window = FDestForm->HandleAllocated() ? FDestForm->Handle() : nullptr;
+    switch (Message.Msg) {
+    case WM_SIZE:
+        pass_on(Message);
+        if (Message.WParam == SIZE_MINIMIZED) {
+            DoMinimize();
+            return;
+        }
+        if (FFormState & state_minimized)
+            DoRestore();
+        if (window) {
+            ::KillTimer(window, skin_timer_nc_repaint);
+            ::SetTimer(window, skin_timer_nc_repaint, 50, nullptr);
+        }
+        UpdateWindowRegion();
+        if (FStyle == ssPicture && FFillStyle == mfsStretch)
+            FDestForm->Invalidate();
+        return;
+    case WM_PAINT:
+        // The background goes first, so that what the form paints itself stays on top of it.
+        if (FDestForm->Showing())
+            PaintClientBackground();
+        pass_on(Message);
+        return;
+    case WM_ERASEBKGND:
+        Message.Result = 1;
+        if (FEraseBackGround && Message.WParam)
+            EraseClientBackground(reinterpret_cast<HDC>(Message.WParam));
+        return;
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(Message.WParam) == window && NCButtonCursorSet) {
+            Message.Result = 1;
+            return;
+        }
+        pass_on(Message);
+        return;
+    case WM_GETMINMAXINFO:
+        HandleGetMinMaxInfo(Message);
+        pass_on(Message);
+        return;
+    case WM_NCCALCSIZE:
+        if (!HandleNCCalcSize(Message))
+            pass_on(Message);
+        return;
+    case WM_NCHITTEST:
+        if (!HandleNCHitTest(Message))
+            pass_on(Message);
+        return;
+    case WM_NCPAINT:
+        HandleNCPaint(Message);
+        return;
+    case WM_NCACTIVATE:
+        Message.Result = 1;
+        return;
+    case WM_NCMOUSEMOVE:
+        pass_on(Message);
+        DispatchNCMouseMove();
+        return;
+    case WM_NCLBUTTONDOWN:
+        if (!DispatchNCButton(true))
+            pass_on(Message);
+        return;
+    case WM_NCLBUTTONUP:
+        if (!DispatchNCButton(false))
+            pass_on(Message);
+        return;
+    case WM_NCLBUTTONDBLCLK:
+        HandleNCDblClick(Message);
+        return;
+    case WM_SYSCOMMAND:
+        HandleSysCommand(Message);
+        return;
+    case WM_TIMER:
+        if (Message.WParam == skin_timer_nc_repaint) {
+            ::KillTimer(window, skin_timer_nc_repaint);
+            ::SendMessageW(window, WM_NCPAINT, 0, 0);
+            return;
+        }
+        if (Message.WParam == skin_timer_start_flash) {
+            ::KillTimer(window, skin_timer_start_flash);
+            if (FFixedStartFlash) {
+                FDestForm->SetAlphaBlendValue(FOldAlphaBlendValue);
+                FDestForm->SetAlphaBlend(FOldAlphaBlend);
+            }
+            if (FDestForm->WindowState() == TWindowState::wsMaximized)
+                FDestForm->SetHeight(FDestForm->Height() + 1);
+            return;
+        }
+        pass_on(Message);
+        return;
+    case WM_VK_UPDATENC:
+        if (FDestForm->Showing())
+            HandleNCPaint(Message);
+        return;
+    case WM_VK_REFRESHSKIN:
+        BuildBackground();
+        ApplyChange();
+        return;
+    case WM_VK_APPLYSKINRES:
+        return; // without a settings object there is nothing to apply
+    case WM_VK_ADDNCCONTROL:
+        AddNCControl(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam));
+        return;
+    case WM_VK_REMOVENCCONTROL:
+        RemoveNCControl(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam));
+        return;
+    case CM_SHOWINGCHANGED:
+        HandleShowingChanged(Message);
+        return;
+    default:
+        pass_on(Message);
+        return;
+    }
+}
+
+// The control's pointer came through a posted message: it counts only while it is still one of the
+// form's components (a control freed before the message arrived is not appended).
+void TSkinForm::AddNCControl(TSkinNCCtrlBase* Control) {
+    bool known = false;
+    for (int i = 0; i < FDestForm->ComponentCount() && !known; ++i) known = FDestForm->Components(i) == Control;
+    if (!known || Control->Hooked())
+        return;
+    FNCCtrlList.push_back(Control);
+    Control->SetParentObject(this);
+    Control->SetHooked(true);
+    if (FDestForm->HandleAllocated())
+        FDestForm->Perform(WM_VK_UPDATENC, 0, 0);
+}
+
+void TSkinForm::RemoveNCControl(TSkinNCCtrlBase* Control) {
+    const auto it = std::find(FNCCtrlList.rbegin(), FNCCtrlList.rend(), Control);
+    if (it == FNCCtrlList.rend())
+        return;
+    FNCCtrlList.erase(std::next(it).base());
+    delete Control;
+}
+
+// --- Non-client metrics
+
+bool TSkinForm::HandleNCCalcSize(TMessage& Message) {
+    if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone)
+        return false;
+    if (Message.WParam == 0)
+        return true;
+    RECT& r = reinterpret_cast<NCCALCSIZE_PARAMS*>(Message.LParam)->rgrc[0];
+    r.left += FFramWidth;
+    r.top += FTitleHeight;
+    r.right -= FFramWidth;
+    r.bottom -= FFramWidth;
+    r.right = std::max(r.right, r.left);
+    r.bottom = std::max(r.bottom, r.top);
+    Message.Result = 0;
+    return true;
+}
+
+bool TSkinForm::HandleNCHitTest(TMessage& Message) {
+    if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone)
+        return false;
+    const POINT p = window_point(Message.LParam);
+    const int w = FDestForm->Width(), h = FDestForm->Height(), e = FHitTestWidth;
+    const auto in = [&p](int l, int t, int r, int b) { return p.x >= l && p.x < r && p.y >= t && p.y < b; };
+    LRESULT code = HTNOWHERE;
+    bool found = false;
+    if (sizeable() && !::IsZoomed(FDestForm->Handle())) {
+        const struct {
+            int l, t, r, b;
+            LRESULT code;
+        } zones[] = {{0, 0, e, e, HTTOPLEFT},         {e, 0, w - e, e, HTTOP},
+                     {w - e, 0, w, e, HTTOPRIGHT},    {w - e, e, w, h - e, HTRIGHT},
+                     {w - e, h - e, w, h, HTBOTTOMRIGHT}, {e, h - e, w - e, h, HTBOTTOM},
+                     {0, h - e, e, h, HTBOTTOMLEFT},  {0, e, e, h - e, HTLEFT}};
+        for (const auto& z : zones)
+            if (in(z.l, z.t, z.r, z.b)) {
+                code = z.code;
+                found = true;
+                break;
+            }
+    }
+    if (!found) {
+        if (in(0, 0, w, FTitleHeight))
+            code = HTCAPTION;
+        else if (in(0, 0, FDestForm->ClientWidth(), FDestForm->ClientHeight()))
+            code = HTCLIENT;
+    }
+    FIgnoreNCHit = found;
+    Message.Result = code;
+    return true;
+}
+
+bool TSkinForm::HandleGetMinMaxInfo(TMessage& Message) {
+    if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone)
+        return false;
+    auto* info = reinterpret_cast<MINMAXINFO*>(Message.LParam);
+    HMONITOR monitor = ::MonitorFromWindow(FDestForm->HandleAllocated() ? FDestForm->Handle() : nullptr,
+                                           MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO mi{sizeof mi, {}, {}, 0};
+    ::GetMonitorInfoW(monitor, &mi);
+    const RECT& work = mi.rcWork;
+    // Maximised, the window covers the work area (the system's own values count a frame it has not).
+    info->ptMaxPosition = {work.left - mi.rcMonitor.left, work.top - mi.rcMonitor.top};
+    info->ptMaxSize = {work.right - work.left, work.bottom - work.top};
+    if (FOldWS == TWindowState::wsMaximized)
+        --info->ptMaxSize.y;
+    const TSizeConstraints& c = FDestForm->Constraints();
+    info->ptMinTrackSize.y = c.MinHeight() ? c.MinHeight() : FTitleHeight + (FFlatFrame ? 30 : 6);
+    info->ptMinTrackSize.x = c.MinWidth() ? c.MinWidth() : 120;
+    if (c.MaxWidth()) info->ptMaxTrackSize.x = c.MaxWidth();
+    if (c.MaxHeight()) info->ptMaxTrackSize.y = c.MaxHeight();
+    Message.Result = 0;
+    return false;
+}
+
+// Set when the size or the zoomed state changed, never from inside the non-client paint (a redraw there
+// loses the client inset). The system owns a region it accepted.
+void TSkinForm::UpdateWindowRegion() {
+    if (designing() || FRgnChanging || !FDestForm->HandleAllocated())
+        return;
+    FRgnChanging = true;
+    auto done = scope_exit([this] { FRgnChanging = false; });
+    const HWND window = FDestForm->Handle();
+    const int w = FDestForm->Width(), h = FDestForm->Height();
+    const bool zoomed = ::IsZoomed(window) != 0;
+    if (FRegionSize.cx == w && FRegionSize.cy == h && FRegionZoomed == zoomed)
+        return;
+    unique_hrgn region;
+    if (!FRoundWindow || zoomed) {
+        region.reset(::CreateRectRgn(0, 0, w + 1, h + 1));
+    } else {
+        region.reset(::CreateRoundRectRgn(0, 0, w + 1, h + 1, 4, 4));
+        if (FFramWidth <= 1 && !FFlatFrame) {
+            const unique_hrgn bottom(::CreateRectRgn(0, h - 10, w + 1, h + 1));
+            ::CombineRgn(region.get(), region.get(), bottom.get(), RGN_OR);
+        }
+    }
+    if (set_window_region(window, std::move(region), true)) {
+        FRegionSize = {w, h};
+        FRegionZoomed = zoomed;
+    }
+}
+
+// --- Painting
+
+bool TSkinForm::HandleNCPaint(TMessage& Message) {
+    PaintNC();
+    Message.Result = 0;
+    return true;
+}
+
+void TSkinForm::strip_system_caption() {
+    const HWND window = FDestForm->Handle();
+    const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+    const LONG wanted = style & ~static_cast<LONG>(WS_CAPTION | WS_SYSMENU);
+    if (wanted != style) {
+        ::SetWindowLongW(window, GWL_STYLE, wanted);
+        ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                       SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TSkinForm::PaintNC() {
+    if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone || !FDestForm->HandleAllocated())
+        return;
+    const HWND window = FDestForm->Handle();
+    const int w = FDestForm->Width(), h = FDestForm->Height(), f = FFramWidth, t = FTitleHeight;
+    if (w <= 0 || h <= 0)
+        return;
+    window_frame_dc dc(window);
+    if (!dc)
+        return;
+    const saved_dc keep(dc.get());
+    TBitmap32 bitmap;
+    bitmap.BeginUpdate();
+    auto end = scope_exit([&bitmap] { bitmap.EndUpdate(); });
+    const auto paint_controls = [&] {
+        for (size_t i = 0; i < FNCCtrlList.size(); ++i)
+            if (FNCCtrlList[i]->Visible())
+                FNCCtrlList[i]->Paint(&bitmap);
+    };
+    const auto strip = [&](int sw, int sh, int x, int y, const auto& fill, int part) {
+        if (sw <= 0 || sh <= 0)
+            return;
+        bitmap.SetSize(sw, sh);
+        fill();
+        DrawFrame(&bitmap, part);
+        bitmap.DrawTo(dc.get(), x, y);
+    };
+    if (FStyle == ssColor) {
+        if (FColorBkGraphic->Width() < w + 10 || FColorBkGraphic->Height() < h + 10)
+            BuildColorBackground();
+        if (t > 0) {
+            bitmap.SetSize(w, t);
+            if (FActiveGradient) {
+                bitmap.Clear(WinColorToColor32(FClientBkColor));
+                GradientFillRect(*bitmap.Canvas(), FNCBkColor, FClientBkColor, false, {0, 0, w, FGradientHeight});
+            } else {
+                bitmap.Clear(WinColorToColor32(FNCBkColor));
+            }
+            paint_controls();
+            if (!FKeepTitlerColor)
+                DrawFrame(&bitmap, 0);
+            bitmap.DrawTo(dc.get(), 0, 0);
+        }
+        TBitmap32* bk = FColorBkGraphic.get();
+        strip(f, h - f, 0, t, [&] { bk->DrawTo(&bitmap, 0, 0); }, 1);
+        strip(f, h - f, w - f, t, [&] { bk->DrawTo(&bitmap, f - bk->Width(), 0); }, 2);
+        strip(w, f, 0, h - f, [&] { bk->DrawTo(&bitmap, 0, t + f - h); }, 3);
+    } else if (FPictureBkGraphic->Width() > 0) {
+        TBitmap32* bk = FPictureBkGraphic.get();
+        if (t > 0) {
+            bitmap.SetSize(w, t);
+            if (FKeepTitlerColor)
+                bitmap.Clear(WinColorToColor32(FTitlerColor));
+            else
+                bk->DrawTo(&bitmap, 0, 0);
+            paint_controls();
+            DrawFrame(&bitmap, 0);
+            bitmap.DrawTo(dc.get(), 0, 0);
+        }
+        strip(f, h - f, 0, t, [&] { bk->DrawTo(&bitmap, 0, -t); }, 1);
+        strip(f, h - f, w - f, t, [&] { bk->DrawTo(&bitmap, f - w, -t); }, 2);
+        strip(w, f, 0, h - f, [&] { bk->DrawTo(&bitmap, 0, f - h); }, 3);
+    }
+}
+
+void TSkinForm::DrawFrame(TBitmap32* Bitmap, int Part) {
+    if (FFlatFrame || FFramWidth <= 0 || (FDestForm->HandleAllocated() && ::IsZoomed(FDestForm->Handle())))
+        return;
+    const TColor32 o = FKeepFrameColor ? WinColorToColor32(FFrameColor) : 0x80000000u;
+    const TColor32 i = 0xB0FFFFFFu;
+    const TRect& clip = Bitmap->ClipRect();
+    const int l = clip.Left, t = clip.Top, r = clip.Right - 1, b = clip.Bottom - 1;
+    switch (Part) {
+    case 0: {
+        const int b1 = b + 1;
+        Bitmap->LineAS(l, t, r, t, o);
+        Bitmap->LineAS(l, t, l, b1, o);
+        Bitmap->LineAS(r, t, r, b1, o);
+        if (FDoubleFrame) {
+            Bitmap->LineAS(l + 1, t + 1, r - 1, t + 1, i);
+            Bitmap->LineAS(l + 1, t + 1, l + 1, b1, i);
+            Bitmap->LineAS(r - 1, t + 1, r - 1, b1, i);
+        }
+        if (FRoundWindow) {
+            Bitmap->SetPixelTS(1, 1, o);
+            Bitmap->SetPixelTS(r - 1, 1, o);
+            if (FFramWidth > 1 && FDoubleFrame) {
+                Bitmap->SetPixelTS(2, 2, i);
+                Bitmap->SetPixelTS(r - 2, 2, i);
+            }
+        }
+        break;
+    }
+    case 1:
+        Bitmap->LineAS(l, t, l, b, o);
+        if (FDoubleFrame) Bitmap->LineAS(l + 1, t, l + 1, b, i);
+        break;
+    case 2:
+        Bitmap->LineAS(r, t, r, b, o);
+        if (FDoubleFrame) Bitmap->LineAS(r - 1, t, r - 1, b, i);
+        break;
+    default:
+        Bitmap->LineAS(l, b, r, t + b, o);
+        Bitmap->LineAS(l, b - 1, l, 2, o);
+        Bitmap->LineAS(r, b - 1, r, 2, o);
+        if (FDoubleFrame) Bitmap->LineAS(l + 1, b - 1, l + r - 1, b - 1, i);
+        if (FRoundWindow) {
+            Bitmap->SetPixelTS(1, t + b - 1, o);
+            Bitmap->SetPixelTS(r - 1, t + b - 1, o);
+        }
+        break;
+    }
+}
+
+void TSkinForm::BuildBackground() {
+    if (FStyle == ssColor)
+        BuildColorBackground();
+    else
+        BuildPictureBackground();
+}
+
+void TSkinForm::BuildColorBackground() {
+    if (designing() || !FDestForm)
+        return;
+    FNCBkColor = FTitlerColor;
+    FClientBkColor = FColor;
+    const int w = FDestForm->Width(), h = FDestForm->Height();
+    FColorBkGraphic->BeginUpdate();
+    auto end = scope_exit([this] { FColorBkGraphic->EndUpdate(); });
+    if (FActiveGradient) {
+        const int monitor_width = FDestForm->HandleAllocated() ? FDestForm->Monitor().Width() : w;
+        FColorBgBitmap->SetSize(monitor_width + 10, std::max(FGradientHeight, 1));
+        if (FGradientHeight > 0) {
+            TBitmap32 column;
+            column.SetSize(1, FGradientHeight);
+            GradientFillRect(*column.Canvas(), FNCBkColor, FClientBkColor, false, {0, 0, 1, FGradientHeight});
+            column.DrawTo(FColorBgBitmap.get(), FColorBgBitmap->BoundsRect());
+        }
+    }
+    FColorBkGraphic->SetSize(w + 10, h + 10);
+    FColorBkGraphic->Clear(WinColorToColor32(FClientBkColor));
+    if (FActiveGradient && FGradientHeight > 0)
+        FColorBgBitmap->DrawTo(FColorBkGraphic.get(), 0, -FTitleHeight);
+}
+
+void TSkinForm::BuildPictureBackground() {
+    if (designing() || FCustomPicture.empty() || !FDestForm)
+        return;
+    if (TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture))
+        FPictureBgBitmap->Assign(image);
+    const int w = FDestForm->Width(), h = FDestForm->Height();
+    FPictureBkGraphic->SetSize(w + 10, h + 10);
+    switch (FFillStyle) {
+    case mfsTile:
+        TileDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0, 0);
+        break;
+    case mfsStretch:
+        ZoomDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0);
+        break;
+    default: {
+        // The picture over its own average colour.
+        std::uint64_t r = 0, g = 0, b = 0;
+        const int pw = FPictureBgBitmap->Width(), ph = FPictureBgBitmap->Height();
+        for (int y = 0; y < ph; ++y)
+            for (int x = 0; x < pw; ++x) {
+                const TColor32 p = FPictureBgBitmap->GetPixel(x, y);
+                r += (p >> 16) & 0xFF;
+                g += (p >> 8) & 0xFF;
+                b += p & 0xFF;
+            }
+        if (const std::uint64_t n = static_cast<std::uint64_t>(pw) * static_cast<std::uint64_t>(ph))
+            FPictureBgColor = static_cast<std::uint32_t>((b / n) << 16 | (g / n) << 8 | (r / n));
+        FPictureBkGraphic->Clear(WinColorToColor32(static_cast<std::int32_t>(FPictureBgColor)));
+        FPictureBgBitmap->DrawTo(FPictureBkGraphic.get(), 0, 0);
+        break;
+    }
+    }
+}
+
+void TSkinForm::PaintClientBackground() {
+    const int w = FDestForm->Width(), h = FDestForm->Height();
+    if (FStyle == ssColor && (FColorBkGraphic->Width() < w || FColorBkGraphic->Height() < h))
+        BuildColorBackground();
+    if (FStyle == ssPicture && (FPictureBkGraphic->Width() < w || FPictureBkGraphic->Height() < h ||
+                                FFillStyle == mfsStretch))
+        BuildPictureBackground();
+    window_dc dc(FDestForm->Handle());
+    if (dc)
+        EraseClientBackground(dc.get());
+}
+
+void TSkinForm::EraseClientBackground(HDC DC) {
+    if (FStyle == ssColor)
+        FColorBkGraphic->DrawTo(DC, 0, 0);
+    else
+        FPictureBkGraphic->DrawTo(DC, -FFramWidth, -FTitleHeight);
+}
+
+void TSkinForm::ApplyChange() {
+    if (designing() || FChangeCount > 0 || FDoChanging || !FDestForm)
+        return;
+    FDoChanging = true;
+    auto done = scope_exit([this] {
+        FDoChanging = false;
+        if (Changed)
+            Changed(this);
+    });
+    PaintNC();
+    FDestForm->Invalidate();
+    for (TSkinCustomControl* c : WinControlHelper()->Items()) {
+        c->InvalidateNC();
+        c->Invalidate();
+    }
+}
+
+// --- Commands, title-bar controls, showing
+
+void TSkinForm::HandleSysCommand(TMessage& Message) {
+    const WPARAM command = Message.WParam & 0xFFF0;
+    const HWND window = FDestForm->Handle();
+    if (command == SC_MOVE && ::IsZoomed(window))
+        return;
+    if (command == SC_MAXIMIZE) {
+        if (FFramWidth != 0) {
+            FOldFramWidth = FFramWidth;
+            FFramWidth = 0;
+        }
+        pass_on(Message);
+        return;
+    }
+    pass_on(Message);
+    if (command == SC_RESTORE && FOldFramWidth != 0 && !::IsIconic(window)) {
+        FFramWidth = FOldFramWidth;
+        FOldFramWidth = 0;
+        ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                       SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TSkinForm::DispatchNCMouseMove() {
+    const std::vector<TSkinNCCtrlBase*> controls = FNCCtrlList; // a control may remove itself meanwhile
+    for (TSkinNCCtrlBase* c : controls)
+        if (std::find(FNCCtrlList.begin(), FNCCtrlList.end(), c) != FNCCtrlList.end())
+            c->NCMouseMove({});
+}
+
+bool TSkinForm::DispatchNCButton(bool Down) {
+    if (FIgnoreNCHit)
+        return false;
+    for (size_t i = 0; i < FNCCtrlList.size(); ++i) {
+        TSkinNCCtrlBase* c = FNCCtrlList[i];
+        if (!c->Visible() || !c->CursorEnter())
+            continue;
+        if (Down)
+            c->LMouseDown();
+        else
+            c->LMouseUp();
+        if (FDestForm->ComponentState().contains(TComponentStateFlag::csDestroying))
+            return true;
+        FDestForm->SetActiveControl(nullptr);
+        return true;
+    }
+    return false;
+}
+
+bool TSkinForm::HandleNCDblClick(TMessage& Message) {
+    for (TSkinNCCtrlBase* c : FNCCtrlList)
+        if (dynamic_cast<TSkinCustomNCButton*>(c) && c->Visible() && c->CursorEnter())
+            return false;
+    const TFormBorderStyle b = FDestForm->BorderStyle();
+    if (!FOldBorderIcons.contains(TBorderIcon::biMaximize) ||
+        (b != TFormBorderStyle::bsSizeable && b != TFormBorderStyle::bsSingle))
+        return false;
+    const POINT p = window_point(Message.LParam);
+    if (p.x < 0 || p.y < 0 || p.x >= FDestForm->Width() || p.y >= FTitleHeight)
+        return false;
+    const HWND window = FDestForm->Handle();
+    ::SendMessageW(window, WM_SYSCOMMAND, (::GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE, 0);
+    return true;
+}
+
+void TSkinForm::HandleShowingChanged(TMessage& Message) {
+    if (!FDestForm->Visible()) {
+        pass_on(Message);
+        return;
+    }
+    const HWND window = FDestForm->Handle();
+    TCustomForm* main = Application ? Application->MainForm() : nullptr;
+    LONG ex = ::GetWindowLongW(window, GWL_EXSTYLE);
+    if (FOptions.MinimizeToTaskbar() && main && main != FDestForm)
+        ex |= WS_EX_APPWINDOW;
+    if (FOptions.HideInTaskbar() && main)
+        ex = (ex & ~static_cast<LONG>(WS_EX_APPWINDOW)) | WS_EX_TOOLWINDOW;
+    ::SetWindowLongW(window, GWL_EXSTYLE, ex);
+    strip_system_caption();
+    BuildBackground();
+    if (!FFixedStartFlash) {
+        FFixedStartFlash = true;
+        FOldAlphaBlend = FDestForm->AlphaBlend();
+        FOldAlphaBlendValue = FDestForm->AlphaBlendValue();
+        FDestForm->SetAlphaBlend(true);
+        FDestForm->SetAlphaBlendValue(0);
+    }
+    pass_on(Message);
+    if (FDestForm->Visible()) {
+        ::SetTimer(window, skin_timer_start_flash, 30, nullptr);
+        if (FOldWS == TWindowState::wsMaximized && FDestForm->WindowState() == TWindowState::wsMaximized) {
+            FOldWS = TWindowState::wsNormal;
+            FOldFramWidth = FFramWidth;
+            FFramWidth = 0;
+        }
+    }
+    UpdateWindowRegion();
+}
+
+// Minimised: transparent, so that the restore does not flash an old picture; restored: its alpha back.
+void TSkinForm::DoMinimize() {
+    if (FFormState & state_minimized)
+        return;
+    FFormState = (FFormState | state_minimized) & ~state_restored;
+    FMinAlphaBlend = FDestForm->AlphaBlend();
+    FMinAlphaBlendValue = FDestForm->AlphaBlendValue();
+    FDestForm->SetAlphaBlend(true);
+    FDestForm->SetAlphaBlendValue(0);
+}
+
+void TSkinForm::DoRestore() {
+    if (FFormState & state_restored)
+        return;
+    const bool was_minimized = FFormState & state_minimized;
+    FFormState = (FFormState & ~state_minimized) | state_restored;
+    if (!was_minimized)
+        return;
+    FDestForm->SetAlphaBlendValue(FMinAlphaBlendValue == 0 ? 255 : FMinAlphaBlendValue);
+    FDestForm->SetAlphaBlend(FMinAlphaBlend);
+    if (FDestForm->CanFocus())
+        ::SetFocus(FDestForm->Handle());
+}
+
+bool skin_form_background(TForm* Form, TBitmap32*& Source, int& DX, int& DY) {
+    const PFormSkinHelperData data = FormSkinHelper()->Get(Form);
+    if (!data || !data->SkinObj)
+        return false;
+    TSkinForm* skin = data->SkinObj;
+    Source = skin->BackgroundPicture();
+    // The picture covers the whole window, the colour graphic the client area.
+    DX = skin->Style() == ssPicture ? skin->FramWidth() : 0;
+    DY = skin->Style() == ssPicture ? skin->TitleHeight() : 0;
+    return Source != nullptr;
+}
+
+} // namespace kq

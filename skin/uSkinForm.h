@@ -1,0 +1,179 @@
+#pragma once
+
+// The skin form: a component on a form that draws the form's title bar, frame and client background
+// itself, answers its hit tests, sets its window region, hosts the title-bar controls and fades the
+// window in on its first show.
+
+#include "skin/uSkStdCtrl.h"
+#include "skin/uSkinIntf.h"
+
+#include <memory>
+#include <vector>
+
+namespace kq {
+
+class TSkinNCCtrlBase;
+// Plugged in by the units that come later; a skin form works without each of them.
+class TSkFormLayerBorder;
+class TSkinMainMenu;
+class TSkinRes;
+
+class TSkinFormOptions : public TPersistent {
+public:
+    bool MinimizeToTaskbar() const noexcept { return FMinimizeToTaskbar; }
+    void SetMinimizeToTaskbar(bool Value) { FMinimizeToTaskbar = Value; }
+    bool HideInTaskbar() const noexcept { return FHideInTaskbar; }
+    void SetHideInTaskbar(bool Value) { FHideInTaskbar = Value; }
+    void Assign(const TPersistent* Source) override;
+
+private:
+    bool FMinimizeToTaskbar = false;
+    bool FHideInTaskbar = false;
+};
+
+class TSkinForm : public TSkHookWindowProc {
+public:
+    static constexpr std::uint32_t state_minimized = 0x100;
+    static constexpr std::uint32_t state_restored = 0x200;
+
+    explicit TSkinForm(TComponent* AOwner);
+    ~TSkinForm() override;
+
+    bool FlatFrame() const noexcept { return FFlatFrame; }
+    void SetFlatFrame(bool Value) { FFlatFrame = Value; }
+    std::int32_t TitleHeight() const noexcept { return FTitleHeight; }
+    void SetTitleHeight(std::int32_t Value) { FTitleHeight = Value; }
+    TColor TitlerColor() const noexcept { return FTitlerColor; }
+    void SetTitlerColor(TColor Value);
+    TColor Color() const noexcept { return FColor; }
+    void SetColor(TColor Value) { FColor = Value; }
+    TSkinFormOptions& Options() noexcept { return FOptions; }
+    bool RoundWindow() const noexcept { return FRoundWindow; }
+    void SetRoundWindow(bool Value) { FRoundWindow = Value; }
+    std::int32_t FramWidth() const noexcept { return FFramWidth; }
+    void SetFramWidth(std::int32_t Value);
+    TColor FrameColor() const noexcept { return FFrameColor; }
+    void SetFrameColor(TColor Value) { FFrameColor = Value; }
+    TSkFillStyle FillStyle() const noexcept { return FFillStyle; }
+    void SetFillStyle(TSkFillStyle Value) { FFillStyle = Value; }
+    std::int32_t HitTestWidth() const noexcept { return FHitTestWidth; }
+    void SetHitTestWidth(std::int32_t Value) { FHitTestWidth = Value; }
+    bool EraseBackGround() const noexcept { return FEraseBackGround; }
+    void SetEraseBackGround(bool Value) { FEraseBackGround = Value; }
+    std::int32_t GradientHeight() const noexcept { return FGradientHeight; }
+    void SetGradientHeight(std::int32_t Value) { FGradientHeight = Value; }
+    const TSkResID& CustomPicture() const noexcept { return FCustomPicture; }
+    void SetCustomPicture(const TSkResID& Value);
+    TSkinStyle Style() const noexcept { return FStyle; }
+    void SetStyle(TSkinStyle Value) { FStyle = Value; }
+    bool ActiveGradient() const noexcept { return FActiveGradient; }
+    void SetActiveGradient(bool Value) { FActiveGradient = Value; }
+    bool DoubleFrame() const noexcept { return FDoubleFrame; }
+    void SetDoubleFrame(bool Value) { FDoubleFrame = Value; }
+    bool KeepTitlerColor() const noexcept { return FKeepTitlerColor; }
+    void SetKeepTitlerColor(bool Value) { FKeepTitlerColor = Value; }
+    bool KeepFrameColor() const noexcept { return FKeepFrameColor; }
+    void SetKeepFrameColor(bool Value) { FKeepFrameColor = Value; }
+    TSkFormLayerBorder* ImageBorder() const noexcept { return FImageBorder; }
+    TSkinRes* SkinRes() const noexcept { return FSkinRes; }
+
+    bool Active() const noexcept { return FActive; }
+    void SetActive(bool Value) { FActive = Value; }
+    TColor ClientBkColor() const noexcept { return FClientBkColor; }
+    TColor NCBkColor() const noexcept { return FNCBkColor; }
+    std::uint32_t PictureBgColor() const noexcept { return FPictureBgColor; }
+    // The prepared client background of the current style.
+    TBitmap32* BackgroundPicture() const;
+    const std::vector<TSkinNCCtrlBase*>& NCCtrlList() const noexcept { return FNCCtrlList; }
+    std::int32_t RealFrameWidth() const noexcept { return FOldFramWidth; }
+    std::uint32_t FormState() const noexcept { return FFormState; }
+
+    TNotifyEvent Changed;
+
+    void BeginChange() { ++FChangeCount; }
+    void EndChange();
+    void Repaint() { ApplyChange(); }
+    void Invalidate() { ApplyChange(); }
+    void InvalidateNC();
+    void RefreshSkin();
+    void Restoring() { DoRestore(); }
+
+    // A title-bar control going away drops out of the list.
+    void forget(TSkinNCCtrlBase* Control) noexcept;
+
+protected:
+    void HookWndProc(TMessage& Message) override;
+
+private:
+    bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
+    bool sizeable() const;
+    void ApplyChange();
+    void UpdateWindowRegion();
+    bool HandleNCCalcSize(TMessage& Message);
+    bool HandleNCHitTest(TMessage& Message);
+    bool HandleGetMinMaxInfo(TMessage& Message);
+    bool HandleNCPaint(TMessage& Message);
+    void PaintNC();
+    void DrawFrame(TBitmap32* Bitmap, int Part);
+    void BuildColorBackground();
+    void BuildPictureBackground();
+    void BuildBackground();
+    void PaintClientBackground();
+    void EraseClientBackground(HDC DC);
+    void HandleSysCommand(TMessage& Message);
+    void HandleShowingChanged(TMessage& Message);
+    void DispatchNCMouseMove();
+    bool DispatchNCButton(bool Down);
+    bool HandleNCDblClick(TMessage& Message);
+    void AddNCControl(TSkinNCCtrlBase* Control);
+    void RemoveNCControl(TSkinNCCtrlBase* Control);
+    void DoMinimize();
+    void DoRestore();
+    void strip_system_caption();
+    POINT window_point(LPARAM LParam) const;
+
+    bool FFlatFrame = false;
+    std::int32_t FTitleHeight = 27;
+    TColor FTitlerColor = 16761926;
+    TColor FColor = 15920353;
+    TSkinFormOptions FOptions;
+    bool FRoundWindow = true;
+    std::int32_t FFramWidth = 2;
+    TColor FFrameColor = 0;
+    TSkFillStyle FFillStyle = mfsBlur;
+    std::int32_t FHitTestWidth = 5;
+    bool FEraseBackGround = false;
+    std::int32_t FGradientHeight = 168;
+    TSkResID FCustomPicture;
+    TSkinStyle FStyle = ssColor;
+    bool FActiveGradient = true;
+    bool FDoubleFrame = true;
+    bool FKeepTitlerColor = false;
+    bool FKeepFrameColor = false;
+    TSkFormLayerBorder* FImageBorder = nullptr;
+    TSkinRes* FSkinRes = nullptr;
+
+    bool FActive = false;
+    TColor FClientBkColor = 15920353;
+    TColor FNCBkColor = 16761926;
+    std::unique_ptr<TBitmap32> FColorBgBitmap, FColorBkGraphic, FPictureBgBitmap, FPictureBkGraphic;
+    std::uint32_t FPictureBgColor = 0;
+    std::vector<TSkinNCCtrlBase*> FNCCtrlList;
+    std::int32_t FOldFramWidth = 0;
+    std::int32_t FChangeCount = 0;
+    bool FDoChanging = false;
+    bool FRgnChanging = false;
+    bool FIgnoreNCHit = false;
+    TBorderIcons FOldBorderIcons;
+    TWindowState FOldWS = TWindowState::wsNormal;
+    bool FOldAlphaBlend = false;
+    std::uint8_t FOldAlphaBlendValue = 255;
+    bool FFixedStartFlash = false;
+    bool FMinAlphaBlend = false;
+    std::uint8_t FMinAlphaBlendValue = 255;
+    SIZE FRegionSize{-1, -1};
+    bool FRegionZoomed = false;
+    std::uint32_t FFormState = 0;
+};
+
+} // namespace kq

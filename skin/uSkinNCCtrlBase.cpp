@@ -1,0 +1,191 @@
+#include "skin/uSkinNCCtrlBase.h"
+
+#include "framework/Messages.h"
+#include "skin/uSkinForm.h"
+
+namespace kq {
+
+void TNCCtrlPos::SetAlign(TNCCtrlAlign Value) {
+    if (FAlign == Value)
+        return;
+    FAlign = Value;
+    Changed();
+}
+
+void TNCCtrlPos::SetXValue(std::int32_t Value) {
+    if (FXValue == Value)
+        return;
+    FXValue = Value;
+    Changed();
+}
+
+void TNCCtrlPos::SetYValue(std::int32_t Value) {
+    if (FYValue == Value)
+        return;
+    FYValue = Value;
+    Changed();
+}
+
+std::int32_t TNCCtrlPos::X() const {
+    if (FAlign == caRight && FForm)
+        return FForm->Width() - FXValue;
+    return FXValue;
+}
+
+void TNCCtrlPos::Changed() {
+    if (!FLocked && OnChanged)
+        OnChanged(this);
+}
+
+void TNCCtrlPos::Assign(const TPersistent* Source) {
+    if (const auto* p = dynamic_cast<const TNCCtrlPos*>(Source)) {
+        if (p == this)
+            return;
+        FUseDefault = p->FUseDefault;
+        FWidth = p->FWidth;
+        FHeight = p->FHeight;
+        SetAlign(p->FAlign);
+        SetXValue(p->FXValue);
+        SetYValue(p->FYValue);
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+TSkinNCCtrlBase::TSkinNCCtrlBase(TComponent* AOwner) : TComponent(AOwner) {
+    FForm = dynamic_cast<TForm*>(AOwner);
+    FPos = std::make_unique<TNCCtrlPos>(FForm);
+    FPos->OnChanged = [this](TObject*) { PositionChanged(); };
+    FPos->SetWidth(25);
+    FPos->SetHeight(25);
+    FTimer = std::make_unique<TTimer>(nullptr);
+    FTimer->SetInterval(100);
+    FTimer->OnTimer = [this](TObject*) { TimerTick(); };
+    FTimer->SetEnabled(!designing());
+    if (!designing() && FForm)
+        ::PostMessageW(FForm->Handle(), WM_VK_ADDNCCONTROL, reinterpret_cast<WPARAM>(this), 0);
+}
+
+TSkinNCCtrlBase::~TSkinNCCtrlBase() {
+    if (FParentObject)
+        FParentObject->forget(this);
+}
+
+void TSkinNCCtrlBase::PositionChanged() {
+    FOldPos = {FPos->XValue(), FPos->YValue()};
+}
+
+void TSkinNCCtrlBase::SetVisible(bool Value) {
+    if (FVisible == Value)
+        return;
+    FVisible = Value;
+    Invalidate();
+}
+
+TRect TSkinNCCtrlBase::ClientRect() {
+    const int x = FPos->X() + FClientRectOffset.x, y = FPos->Y() + FClientRectOffset.y;
+    return {x, y, x + GetWidth(), y + GetHeight()};
+}
+
+std::int32_t TSkinNCCtrlBase::GetWidth() { return FPos->Width(); }
+std::int32_t TSkinNCCtrlBase::GetHeight() { return FPos->Height(); }
+
+POINT TSkinNCCtrlBase::window_point() const {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    if (!FForm || !FForm->HandleAllocated())
+        return cursor;
+    RECT w{};
+    ::GetWindowRect(FForm->Handle(), &w);
+    return {cursor.x - w.left, cursor.y - w.top};
+}
+
+void TSkinNCCtrlBase::TimerTick() {
+    try {
+        POINT cursor{};
+        if (!::GetCursorPos(&cursor) || !FForm || !FForm->HandleAllocated())
+            return;
+        if (!FHooked)
+            ::PostMessageW(FForm->Handle(), WM_VK_ADDNCCONTROL, reinterpret_cast<WPARAM>(this), 0);
+        if (::WindowFromPoint(cursor) != FForm->Handle() && FMouseEnter) {
+            FMouseEnter = false;
+            MouseLeave();
+        }
+    } catch (...) {
+        // a tick is only a poll: the next one looks again
+    }
+}
+
+void TSkinNCCtrlBase::NCMouseMove(POINT) {
+    if (designing())
+        return;
+    try {
+        const POINT p = window_point();
+        const TRect r = ClientRect();
+        const bool inside = p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
+        if (inside)
+            MouseHover();
+        if (inside != FMouseEnter) {
+            FMouseEnter = inside;
+            if (inside)
+                MouseEnter();
+            else
+                MouseLeave();
+        }
+    } catch (...) {
+        // a mouse move is repeated by the next one
+    }
+}
+
+void TSkinNCCtrlBase::MouseEnter() {
+    if (!FVisible)
+        return;
+    Invalidate();
+    if (OnMouseEnter)
+        OnMouseEnter(this);
+}
+
+void TSkinNCCtrlBase::MouseLeave() {
+    if (!FVisible)
+        return;
+    Invalidate();
+    if (OnMouseLeave)
+        OnMouseLeave(this);
+}
+
+void TSkinNCCtrlBase::MouseHover() {}
+
+void TSkinNCCtrlBase::LMouseDown() {
+    Invalidate();
+    if (OnLMouseDown)
+        OnLMouseDown(this);
+}
+
+void TSkinNCCtrlBase::LMouseUp() {
+    Invalidate();
+    if (OnLMouseUp)
+        OnLMouseUp(this);
+}
+
+// A maximised window's controls sit one pixel further up and towards the left.
+void TSkinNCCtrlBase::Paint(TBitmap32*) {
+    if (destroying() || !FForm)
+        return;
+    FPos->Lock();
+    const bool zoomed = FForm->HandleAllocated() && ::IsZoomed(FForm->Handle());
+    FPos->SetXValue(zoomed ? FOldPos.x - 1 : FOldPos.x);
+    FPos->SetYValue(zoomed ? FOldPos.y - 1 : FOldPos.y);
+    FPos->UnLock();
+}
+
+void TSkinNCCtrlBase::Invalidate() {
+    if (!designing() && FForm && FForm->HandleAllocated())
+        FForm->Perform(WM_VK_UPDATENC, 0, 0);
+}
+
+void TSkinNCCtrlBase::RemoveSelf() {
+    if (!destroying() && FForm && FForm->HandleAllocated())
+        ::SendMessageW(FForm->Handle(), WM_VK_REMOVENCCONTROL, reinterpret_cast<WPARAM>(this), 0);
+}
+
+} // namespace kq

@@ -1,0 +1,125 @@
+#pragma once
+
+// Windowless controls drawn by a skin form into its title bar: they register with the form by a message,
+// sit relative to the left or right window edge and follow the mouse through the form's non-client
+// messages and a polling timer.
+
+#include "framework/Forms.h"
+#include "framework/Timers.h"
+#include "skin/uSkinIntf.h"
+
+#include <memory>
+
+namespace kq {
+
+class TSkinForm;
+
+enum TNCCtrlAlign : std::uint8_t { caLeft, caRight };
+
+class TNCCtrlPos : public TPersistent {
+public:
+    explicit TNCCtrlPos(TForm* AForm) : FForm(AForm) {}
+
+    TNCCtrlAlign Align() const noexcept { return FAlign; }
+    void SetAlign(TNCCtrlAlign Value);
+    std::int32_t XValue() const noexcept { return FXValue; }
+    void SetXValue(std::int32_t Value);
+    std::int32_t YValue() const noexcept { return FYValue; }
+    void SetYValue(std::int32_t Value);
+    bool UseDefault() const noexcept { return FUseDefault; }
+    void SetUseDefault(bool Value) { FUseDefault = Value; }
+    std::int32_t Width() const noexcept { return FWidth; }
+    void SetWidth(std::int32_t Value) { FWidth = Value; }
+    std::int32_t Height() const noexcept { return FHeight; }
+    void SetHeight(std::int32_t Value) { FHeight = Value; }
+    std::int32_t X() const;
+    std::int32_t Y() const noexcept { return FYValue; }
+    void Lock() noexcept { FLocked = true; }
+    void UnLock() noexcept { FLocked = false; }
+    // Copies the position and size; the form and the change event stay.
+    void Assign(const TPersistent* Source) override;
+
+    TNotifyEvent OnChanged;
+
+protected:
+    virtual void Changed();
+
+private:
+    TForm* FForm;
+    TNCCtrlAlign FAlign = caLeft;
+    std::int32_t FXValue = 0, FYValue = 0;
+    bool FUseDefault = false;
+    std::int32_t FWidth = 0, FHeight = 0;
+    bool FLocked = false;
+};
+
+class TSkinNCCtrlBase : public TComponent {
+public:
+    explicit TSkinNCCtrlBase(TComponent* AOwner);
+    ~TSkinNCCtrlBase() override;
+
+    std::int32_t Tag() const noexcept { return FTag; }
+    void SetTag(std::int32_t Value) { FTag = Value; }
+    TNCCtrlPos& Pos() noexcept { return *FPos; }
+    // Copies: the control keeps its own position object.
+    void SetPos(const TNCCtrlPos& Value) { FPos->Assign(&Value); }
+    const String& Hint() const noexcept { return FHint; }
+    void SetHint(const String& Value) { FHint = Value; }
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+    bool CursorEnter() const noexcept { return FMouseEnter; }
+    TRect ClientRect();
+    POINT ClientRectOffset() const noexcept { return FClientRectOffset; }
+    void SetClientRectOffset(POINT Value) { FClientRectOffset = Value; }
+    bool Hooked() const noexcept { return FHooked; }
+    void SetHooked(bool Value) { FHooked = Value; }
+    TSkinForm* ParentObject() const noexcept { return FParentObject; }
+    void SetParentObject(TSkinForm* Value) { FParentObject = Value; }
+    void* Data() const noexcept { return FData; }
+    void SetData(void* Value) { FData = Value; }
+
+    TNotifyEvent OnLMouseDown, OnLMouseUp, OnMouseEnter, OnMouseLeave;
+
+    // Repaints the form's title bar at once.
+    void Invalidate();
+    // Asks the skin form to drop and free this control.
+    void RemoveSelf();
+
+    virtual void TimerTick();
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+    virtual void MouseHover();
+    virtual std::int32_t GetWidth();
+    virtual std::int32_t GetHeight();
+    virtual void LMouseDown();
+    virtual void LMouseUp();
+    virtual void Paint(TBitmap32* Canvas);
+    virtual void NCMouseMove(POINT CursorPos);
+
+    TForm* FForm = nullptr;
+    TForm* FSourceForm = nullptr;
+
+protected:
+    bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
+    bool destroying() const { return ComponentState().contains(TComponentStateFlag::csDestroying); }
+
+    std::unique_ptr<TNCCtrlPos> FPos;
+    bool FMouseEnter = false;
+
+private:
+    void PositionChanged();
+    // The cursor relative to the form window's top-left corner.
+    POINT window_point() const;
+
+    String FHint;
+    std::int32_t FTag = 0;
+    bool FVisible = true;
+    TSkinForm* FParentObject = nullptr;
+    void* FData = nullptr;
+    POINT FOldPos{};
+    POINT FClientRectOffset{};
+    std::unique_ptr<TTimer> FTimer;
+    bool FHooked = false;
+};
+
+} // namespace kq

@@ -1,0 +1,63 @@
+#include "skin/uSkinNCLabel.h"
+
+#include "skin/uBitmapHelper.h"
+
+namespace kq {
+
+TSkinNCLabel::TSkinNCLabel(TComponent* AOwner) : TSkinNCCtrlBase(AOwner), FFont(std::make_unique<TFont>()) {
+    FCaption = FForm ? FForm->Caption() : String(u"NCLabel");
+    FFont->OnChange = [this](TObject*) { Invalidate(); };
+    FPos->SetXValue(5);
+    FPos->SetYValue(5);
+}
+
+void TSkinNCLabel::SetEllipsisPosition(TEllipsisPosition Value) {
+    if (FEllipsisPosition == Value)
+        return;
+    FEllipsisPosition = Value;
+    Invalidate();
+}
+
+void TSkinNCLabel::SetCaption(const String& Value) {
+    FCaption = Value;
+    Invalidate();
+}
+
+void TSkinNCLabel::LMouseDown() {
+    if (FCaptureMouse && FForm && FForm->HandleAllocated()) {
+        ::ReleaseCapture();
+        ::SendMessageW(FForm->Handle(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+    }
+    TSkinNCCtrlBase::LMouseDown();
+}
+
+void TSkinNCLabel::Paint(TBitmap32* Canvas) {
+    TSkinNCCtrlBase::Paint(Canvas);
+    Canvas->Font()->Assign(FFont.get());
+    Canvas->Canvas()->Font().Assign(FFont.get());
+    const SIZE size = Canvas->TextExtent(FCaption);
+    FWidth = size.cx;
+    FHeight = size.cy;
+    TRect r{FPos->X(), FPos->Y(), FPos->X() + FWidth, FPos->Y() + FHeight};
+    const TColor32 colour = WinColorToColor32(FFont->Color());
+    if (FMaxWidth != 0) {
+        static constexpr UINT ellipsis[] = {0, DT_PATH_ELLIPSIS, DT_END_ELLIPSIS, DT_WORD_ELLIPSIS};
+        const UINT flags = ellipsis[FEllipsisPosition];
+        r.Right = r.Left + FMaxWidth;
+        if (FLight.Active())
+            DrawGlowText(*Canvas->Canvas(), r, FCaption, FLight.BlurRadius(), FLight.Color(), flags);
+        if (FRenderText)
+            Canvas->RenderText(r, flags, FCaption, colour);
+        else
+            Canvas->Textout(r, flags, FCaption);
+        return;
+    }
+    if (FLight.Active())
+        DrawGlowText(*Canvas->Canvas(), r, FCaption, FLight.BlurRadius(), FLight.Color(), DT_VCENTER);
+    if (FRenderText)
+        Canvas->RenderText(FPos->X(), FPos->Y(), FCaption, 0, colour);
+    else
+        Canvas->Textout(FPos->X(), FPos->Y(), FCaption);
+}
+
+} // namespace kq

@@ -1,0 +1,32 @@
+#pragma once
+
+// Reading back what a window shows, and real mouse input, for the skinned controls' tests.
+
+#include "framework/Win32.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kq::test {
+
+// What the screen shows of a window (its whole rectangle), as 0x00RRGGBB.
+class window_pixels {
+public:
+    explicit window_pixels(HWND window);
+    int width() const noexcept { return FWidth; }
+    int height() const noexcept { return FHeight; }
+    std::uint32_t at(int x, int y) const { return FPixels.at(static_cast<size_t>(y * FWidth + x)); }
+    // Writes the picture as a 24-bit BMP file.
+    void save(const wchar_t* file) const;
+
+private:
+    int FWidth = 0, FHeight = 0;
+    std::vector<std::uint32_t> FPixels;
+};
+
+// Moves the cursor to the screen point and presses and/or releases the left button, as a person does.
+void mouse_to(POINT screen);
+void left_down();
+void left_up();
+
+} // namespace kq::test

@@ -1,0 +1,228 @@
+#include "skin/uSkinForm.h"
+
+#include "framework/Forms.h"
+#include "framework/Messages.h"
+#include "skin/uSkinNCButton.h"
+#include "skin/uSkinNCLabel.h"
+#include "skin/uSkinPanel.h"
+#include "tests/framework/visual/VisualFixture.h"
+
+#include "SkinControlTestSupport.h"
+
+using namespace kq;
+using kq::test::visual_test;
+using kq::test::window_pixels;
+
+namespace {
+
+std::uint8_t channel(std::uint32_t p, int shift) { return static_cast<std::uint8_t>(p >> shift); }
+
+class skin_forms : public visual_test {
+protected:
+    void TearDown() override {
+        delete form;
+        visual_test::TearDown();
+    }
+    // A sizeable form with a skin form of the given frame, title and hit-test widths.
+    void make(int width, int height) {
+        form = CreateForm<TForm>(Application);
+        form->SetBorderStyle(TFormBorderStyle::bsSizeable);
+        form->SetBounds(100, 80, width, height);
+        form->SetCaption(u"Skinned");
+        skin = new TSkinForm(form);
+    }
+    // KQ's main window's values: a teal title bar 28 high without frame, two system buttons, the caption.
+    void make_kq() {
+        make(480, 320);
+        skin->SetFlatFrame(true);
+        skin->SetTitleHeight(28);
+        skin->SetTitlerColor(11837458);
+        skin->SetColor(clSilver);
+        skin->SetRoundWindow(false);
+        skin->SetFramWidth(0);
+        skin->SetDoubleFrame(false);
+        minimize = new TSkinSystemButton(form);
+        minimize->SetKind(bkMinimize);
+        minimize->Pos().SetUseDefault(false);
+        minimize->Pos().SetAlign(caRight);
+        minimize->Pos().SetXValue(60);
+        minimize->Pos().SetYValue(0);
+        close = new TSkinSystemButton(form);
+        close->Pos().SetUseDefault(false);
+        close->Pos().SetAlign(caRight);
+        close->Pos().SetXValue(30);
+        close->Pos().SetYValue(0);
+        label = new TSkinNCLabel(form);
+        label->Font().SetColor(clWhite);
+        label->Font().SetStyle({TFontStyle::fsBold});
+        label->SetCaption(u"Tessaro  --  test");
+    }
+    void show() {
+        form->Show();
+        ::SetForegroundWindow(form->Handle());
+        settle(300);
+    }
+    static void settle(int ms = 100) { pump_until([] { return false; }, ms); }
+    LRESULT hit(int x, int y) {
+        RECT w{};
+        ::GetWindowRect(form->Handle(), &w);
+        return ::SendMessageW(form->Handle(), WM_NCHITTEST, 0, MAKELPARAM(w.left + x, w.top + y));
+    }
+    TForm* form = nullptr;
+    TSkinForm* skin = nullptr;
+    TSkinSystemButton *minimize = nullptr, *close = nullptr;
+    TSkinNCLabel* label = nullptr;
+};
+
+TEST_F(skin_forms, HitTestingOfASizeableFormAndOfTheMaximisedOne) {
+    make(400, 300);
+    skin->SetHitTestWidth(5);
+    show();
+    RECT client{};
+    ::GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(client.right, 400 - 2 * 2);
+    EXPECT_EQ(client.bottom, 300 - 27 - 2);
+    struct row {
+        int x, y;
+        LRESULT normal, zoomed;
+    };
+    const row rows[] = {
+        {2, 2, HTTOPLEFT, HTCAPTION},      {200, 2, HTTOP, HTCAPTION},       {397, 2, HTTOPRIGHT, HTCAPTION},
+        {398, 150, HTRIGHT, HTCLIENT},     {398, 298, HTBOTTOMRIGHT, HTNOWHERE}, {200, 297, HTBOTTOM, HTNOWHERE},
+        {2, 298, HTBOTTOMLEFT, HTNOWHERE}, {1, 150, HTLEFT, HTCLIENT},       {200, 10, HTCAPTION, HTCAPTION},
+        {150, 150, HTCLIENT, HTCLIENT},
+    };
+    for (const row& r : rows) EXPECT_EQ(hit(r.x, r.y), r.normal) << r.x << "," << r.y;
+    ::ShowWindow(form->Handle(), SW_MAXIMIZE);
+    settle();
+    ASSERT_TRUE(::IsZoomed(form->Handle()));
+    for (const row& r : rows) {
+        // the maximised form is larger: the edge points are all inside its title or client area now
+        if (r.y < 27) {
+            EXPECT_EQ(hit(r.x, r.y), HTCAPTION) << r.x << "," << r.y;
+        }
+    }
+    ::ShowWindow(form->Handle(), SW_RESTORE);
+    settle();
+}
+
+TEST_F(skin_forms, KQsTitleBarIsTealWithItsButtonsAndCaption) {
+    make_kq();
+    int clicks = 0;
+    close->OnClick = [&](TObject*) { ++clicks; };
+    show();
+    ASSERT_EQ(skin->NCCtrlList().size(), 3u);
+
+    const window_pixels px(form->Handle());
+    px.save(L"skin_form_kq.bmp");
+    EXPECT_EQ(px.width(), 480);
+    // teal at the top of the title bar, the gradient toward silver below it
+    const std::uint32_t top = px.at(200, 1);
+    EXPECT_NEAR(channel(top, 16), 18, 4);
+    EXPECT_NEAR(channel(top, 8), 160, 4);
+    EXPECT_NEAR(channel(top, 0), 180, 4);
+    // the buttons where the system's names put them: close from x = 450, minimise from x = 420
+    EXPECT_EQ(close->ClientRect().Left, 450);
+    EXPECT_EQ(minimize->ClientRect().Left, 420);
+    EXPECT_GT(close->ClientRect().Right, 450);
+    EXPECT_NE(px.at(close->ClientRect().Left + 10, 8), top);
+    // the caption: white text left in the title bar
+    int white = 0;
+    for (int y = 5; y < 22; ++y)
+        for (int x = 5; x < 100; ++x) white += px.at(x, y) == 0xFFFFFFu;
+    EXPECT_GT(white, 10);
+    // client area: silver
+    EXPECT_EQ(px.at(240, 310) & 0xF0F0F0u, 0xC0C0C0u);
+
+    // a real click on close: the event, then the form closes
+    const RECT w = [&] { RECT r{}; ::GetWindowRect(form->Handle(), &r); return r; }();
+    test::mouse_to({w.left + 460, w.top + 8});
+    settle();
+    EXPECT_TRUE(close->CursorEnter());
+    test::left_down();
+    settle();
+    test::left_up();
+    settle(200);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(::IsWindowVisible(form->Handle()));
+}
+
+TEST_F(skin_forms, ARealClickOnMinimiseMinimisesAndRestoringShowsTheFormAgain) {
+    make_kq();
+    show();
+    const RECT w = [&] { RECT r{}; ::GetWindowRect(form->Handle(), &r); return r; }();
+    test::mouse_to({w.left + 430, w.top + 8});
+    settle();
+    test::left_down();
+    settle();
+    test::left_up();
+    settle(200);
+    EXPECT_TRUE(::IsIconic(form->Handle()));
+    EXPECT_EQ(form->AlphaBlendValue(), 0);
+    ::ShowWindow(form->Handle(), SW_RESTORE);
+    settle(200);
+    EXPECT_FALSE(::IsIconic(form->Handle()));
+    // never left invisible
+    EXPECT_TRUE(!form->AlphaBlend() || form->AlphaBlendValue() == 255);
+}
+
+TEST_F(skin_forms, MaximisedButtonsMoveOnePixel) {
+    make_kq();
+    show();
+    ::ShowWindow(form->Handle(), SW_MAXIMIZE);
+    settle(200);
+    ASSERT_TRUE(::IsZoomed(form->Handle()));
+    skin->InvalidateNC();
+    EXPECT_EQ(close->ClientRect().Left, form->Width() - 29);
+    EXPECT_EQ(close->ClientRect().Top, -1);
+    ::ShowWindow(form->Handle(), SW_RESTORE);
+    settle(200);
+    skin->InvalidateNC();
+    EXPECT_EQ(close->ClientRect().Left, form->Width() - 30);
+}
+
+TEST_F(skin_forms, IdleFormSendsNoStreamOfNonClientPaints) {
+    make_kq();
+    int paints = 0;
+    const window_hook count = form->HookWindowProc([&](TMessage& m, const TWndMethod& next) {
+        if (m.Msg == WM_NCPAINT) ++paints;
+        next(m);
+    });
+    show();
+    settle(300);
+    paints = 0;
+    settle(1000);
+    EXPECT_LE(paints, 1);
+}
+
+// A transparent panel on the skinned form shows the form's background at its own place.
+TEST_F(skin_forms, TransparentPanelShowsTheSkinFormsBackground) {
+    make_kq();
+    auto* panel = new TSkinPanel(form);
+    panel->SetParent(form);
+    panel->SetBounds(10, 10, 50, 50);
+    panel->SetAlpha(0);
+    panel->SetBorderSides({});
+    show();
+    panel->Repaint();
+    TBitmap32* bk = skin->BackgroundPicture();
+    ASSERT_NE(bk, nullptr);
+    for (const POINT p : {POINT{0, 0}, POINT{20, 30}, POINT{49, 49}})
+        EXPECT_EQ(panel->Buffer()->GetPixel(p.x, p.y), bk->GetPixel(10 + p.x, 10 + p.y));
+}
+
+TEST_F(skin_forms, ShownResizedMaximisedRestoredAndClosedRepeatedlyLeavesNoHandles) {
+    for (int i = 0; i < 20; ++i) { // a leak of one object per cycle shows as 20
+        make_kq();
+        form->Show();
+        form->SetBounds(100, 80, 500 + i % 7, 300 + i % 5);
+        ::ShowWindow(form->Handle(), SW_MAXIMIZE);
+        ::ShowWindow(form->Handle(), SW_RESTORE);
+        Application->ProcessMessages();
+        form->Close();
+        delete form;
+        form = nullptr;
+    }
+}
+
+} // namespace
