@@ -1,4 +1,5 @@
 #pragma once
+// TClipboard: the system clipboard as Unicode text; EClipboardException when it cannot be opened.
 
 #include "framework/Exceptions.h"
 #include "framework/Strings.h"

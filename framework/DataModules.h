@@ -1,4 +1,5 @@
 #pragma once
+// TDataModule: a non-visual container of components read from its resource, made with CreateDataModule.
 
 #include "framework/Components.h"
 #include "framework/Graphics.h" // TNotifyEvent

@@ -1,5 +1,4 @@
 #pragma once
-
 // Owners of GDI+ objects. Each class holds one object from the line that creates it, moves but never
 // copies, and raises EGdiPlusError for every failing call. GDI+ must be running (gdiplus_startup).
 

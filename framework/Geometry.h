@@ -1,5 +1,4 @@
 #pragma once
-
 // TPoint and TRect, the integer geometry shared by the framework, the raster library and the tab strip,
 // and their one conversion to and from the system's POINT and RECT.
 

@@ -1,4 +1,5 @@
 #pragma once
+// ime_context: a window's input context (composition strings, font and window), and reading a composition.
 
 #include "framework/Graphics.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// Window regions: the owner of a region handle, and giving a window its region.
 
 #include "framework/Handles.h"
 #include "framework/Win32.h"

@@ -1,5 +1,4 @@
 #pragma once
-
 // The one place the visual framework includes <windows.h>. Win32 names its functions through macros
 // (DrawText -> DrawTextW); a few of them collide with method names of the framework's classes, so they
 // are undefined here and the wide functions are called by their W names.

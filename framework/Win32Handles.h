@@ -1,5 +1,4 @@
 #pragma once
-
 // Owners of Win32, GDI and COM handles: one alias or class per handle kind, for every unit that holds one.
 
 #include "framework/Exceptions.h"

@@ -1,5 +1,4 @@
 #pragma once
-
 // The bottom window layer: window messages, the framework's window classes and their one window
 // procedure, handle binding, hidden windows and which thread is the GUI thread.
 

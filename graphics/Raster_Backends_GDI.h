@@ -1,5 +1,4 @@
 #pragma once
-
 // Windows only: the backend that keeps a bitmap's pixels in a DIB section with its own device context.
 
 #include "framework/Graphics.h"

@@ -1,5 +1,4 @@
 #pragma once
-
 // Windows only: the windowed control that paints itself from an off-screen bitmap.
 
 #include "framework/Controls.h"

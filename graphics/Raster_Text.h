@@ -1,5 +1,4 @@
 #pragma once
-
 // Windows only: text as glyph outlines, laid out in a rectangle.
 
 #include "framework/Strings.h"

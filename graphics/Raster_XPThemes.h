@@ -1,5 +1,4 @@
 #pragma once
-
 // Windows only: keeps the visual-styles library loaded with two theme handles open, and reopens them when
 // the user changes the theme.
 

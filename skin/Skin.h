@@ -1,4 +1,5 @@
 #pragma once
+// The skin library's start-up and shutdown.
 
 namespace kq {
 

@@ -1,4 +1,5 @@
 #pragma once
+// Reading the skin image store a program carries into a skin image list.
 
 #include "skin/uSkinImageList.h"
 

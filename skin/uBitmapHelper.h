@@ -1,4 +1,5 @@
 #pragma once
+// Background pictures for the blurred fill: edges faded to the average colour, and a box blur.
 
 #include "framework/Graphics.h"
 #include "graphics/Raster.h"

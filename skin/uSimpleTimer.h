@@ -1,4 +1,5 @@
 #pragma once
+// TSimpleTimer: light window timers on the GUI thread, all sharing one hidden window (TSimpleTimerHandler).
 
 #include "framework/Controls.h"
 #include "graphics/Raster_Persistent.h"

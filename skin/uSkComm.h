@@ -1,4 +1,5 @@
 #pragma once
+// The skin's drawing helpers: colour shifts, gradient and translucent fills, text drawing and measuring.
 
 #include "framework/Graphics.h"
 #include "framework/Win32.h"

@@ -1,7 +1,7 @@
 #pragma once
-
-// The skin library's push button: a frame of a state strip chosen by hot, pressed, normal or disabled,
-// optional layers, an optional drop-down menu with its own arrow area, a caption, grouping and dialog keys.
+// TSkinCustomButton, the skin library's push button: a frame of a state strip chosen by hot, pressed,
+// normal or disabled, optional layers, an optional drop-down menu with its own arrow area, a caption,
+// grouping and dialog keys.
 
 #include "framework/Forms.h"
 #include "skin/uSimpleTimer.h"

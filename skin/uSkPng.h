@@ -1,4 +1,5 @@
 #pragma once
+// PNG pictures into and out of the raster library's bitmaps, with their transparency.
 
 #include "framework/Pictures.h"
 #include "graphics/Raster_Bitmap.h"

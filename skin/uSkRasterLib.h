@@ -1,4 +1,5 @@
 #pragma once
+// Skin images drawn with the raster library: HSL shifts, fill types, tiles, zoom, nine slices, strips.
 
 #include "graphics/Raster.h"
 #include "skin/uSkinIntf.h"

@@ -1,4 +1,5 @@
 #pragma once
+// TSkHookWindowProc: the base of components that see every message of their owner form.
 
 #include "framework/Forms.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// TSkinImageButton: the skin library's image button.
 
 #include "skin/uSkCustomButton.h"
 

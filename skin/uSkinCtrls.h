@@ -1,7 +1,7 @@
 #pragma once
-
-// The base of every skinned windowed control: a paint box whose buffer holds what lies behind the control
-// (so it looks transparent over a skinned form or panel), then the control's own face.
+// TSkinCustomControl, the base of every skinned windowed control: a paint box whose buffer holds what
+// lies behind the control (so it looks transparent over a skinned form or panel), then the control's own
+// face.
 
 #include "graphics/Raster_Image.h"
 #include "skin/uSkinIntf.h"

@@ -1,8 +1,7 @@
 #pragma once
-
-// The skin form: a component on a form that draws the form's title bar, frame and client background
-// itself, answers its hit tests, sets its window region, hosts the title-bar controls and fades the
-// window in on its first show.
+// TSkinForm, the skin form: a component on a form that draws the form's title bar, frame and client
+// background itself, answers its hit tests, sets its window region, hosts the title-bar controls and fades
+// the window in on its first show.
 
 #include "skin/uSkStdCtrl.h"
 #include "skin/uSkinIntf.h"

@@ -1,4 +1,5 @@
 #pragma once
+// TSkFormSkinHelper and TSkWinControlHelper: the registries of skinned forms and of skinned controls.
 
 #include <memory>
 #include <vector>

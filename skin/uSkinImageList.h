@@ -1,4 +1,5 @@
 #pragma once
+// TSkinImageList: a component holding named skin images (TSkinBitmapItem) in a collection.
 
 #include "framework/Components.h"
 #include "skin/uSkinIntf.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The skin library's shared types: TSkinImage, fill and side kinds, text glow, offsets, state strips.
 
 #include "framework/Strings.h"
 #include "graphics/Raster_Bitmap.h"

@@ -1,4 +1,5 @@
 #pragma once
+// TSkinNCButton and TSkinSystemButton: title-bar buttons drawn from a state strip.
 
 #include "skin/uSkinNCCtrlBase.h"
 

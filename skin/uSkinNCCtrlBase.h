@@ -1,8 +1,7 @@
 #pragma once
-
-// Windowless controls drawn by a skin form into its title bar: they register with the form by a message,
-// sit relative to the left or right window edge and follow the mouse through the form's non-client
-// messages and a polling timer.
+// TSkinNCCtrlBase: windowless controls drawn by a skin form into its title bar. They register with the
+// form by a message, sit relative to the left or right window edge and follow the mouse through the form's
+// non-client messages and a polling timer.
 
 #include "framework/Forms.h"
 #include "framework/Timers.h"

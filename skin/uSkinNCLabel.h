@@ -1,4 +1,5 @@
 #pragma once
+// TSkinNCLabel: the caption of a skinned title bar, with glow and ellipsis.
 
 #include "skin/uSkinNCCtrlBase.h"
 

@@ -1,7 +1,6 @@
 #pragma once
-
-// A container that paints a translucent colour over what lies behind it, an optional image and
-// one- or two-line borders on chosen sides.
+// TSkinPanel: a container that paints a translucent colour over what lies behind it, an optional image
+// and one- or two-line borders on chosen sides.
 
 #include "skin/uSkinCtrls.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// TSkinResDM: the data module holding the program's built-in skin images.
 
 #include "framework/DataModules.h"
 #include "skin/uSkinImageList.h"

@@ -1,4 +1,5 @@
 #pragma once
+// TSkinResManager: resolves skin image names, from the program's built-in store first, then image files.
 
 #include "framework/Components.h"
 #include "skin/uSkinImageList.h"

@@ -1,5 +1,4 @@
 #pragma once
-
 // The strip's drawn buttons: the add button with its optional plus sign and the two scroll buttons. Each
 // keeps one style transition for its body and one for its symbol.
 

@@ -1,5 +1,4 @@
 #pragma once
-
 // Finding the tab strip under a screen point while a tab is dragged. The strip's own drag and drop
 // (starting, moving, the gap, dropping, the drag image) is defined in PageTabsDragDrop.cpp as members
 // of TCustomPageTabs.

@@ -1,5 +1,4 @@
 #pragma once
-
 // The strip's look: gradient styles with outlines, pens, fonts and glows, grouped as the strip's parts
 // are. Styles and pens keep the GDI+ brush and pen made from them until a setter changes them; the
 // cached objects are shared, so a polygon list that still refers to an old one keeps it alive.

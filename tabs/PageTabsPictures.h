@@ -1,5 +1,4 @@
 #pragma once
-
 // Kept pictures of the strip's drawn items. Under Wine every GDI+ call on a device context costs a
 // quarter to half a millisecond whatever it draws, and most of a repaint repeats the previous one: an
 // item that only moved draws the same pixels at another place. An item's picture holds the pixels of

@@ -1,5 +1,4 @@
 #pragma once
-
 // Free functions of the tab strip: easing, eased and mirrored rectangles, polygons and hit testing,
 // colour blending for style transitions, conversions to GDI+ types, drag-image helpers and component
 // text. Stateless; GUI thread.

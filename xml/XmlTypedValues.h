@@ -1,5 +1,4 @@
 #pragma once
-
 // Typed values of nodes: the value, named children and attributes of a TXmlNode read and written as
 // numbers, booleans, date-times, UTF-16 or ANSI text and Base64 binary data. The accessors are members of
 // TXmlNode (its "Typed values" section); this unit writes their texts with the settings of the node's

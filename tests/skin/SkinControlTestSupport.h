@@ -1,5 +1,4 @@
 #pragma once
-
 // Reading back what a window shows, and real mouse input, for the skinned controls' tests.
 
 #include "framework/Win32.h"

@@ -1,4 +1,5 @@
 #pragma once
+// Skin test support: each program's skin image store bytes, and a temporary working folder.
 
 #include "skin/uSkinImageList.h"
 
