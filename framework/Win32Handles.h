@@ -34,13 +34,14 @@ using unique_module = unique_handle<HMODULE, ::FreeLibrary>;
 
 // --- Device contexts whose release needs a second value
 
-// A device context from GetDC, released to the window it came from; no window means the screen's.
-class window_dc {
+// A device context taken from a window by Get (GetDC or GetWindowDC), released to that window.
+template <HDC(WINAPI* Get)(HWND)>
+class basic_window_dc {
 public:
-    explicit window_dc(HWND window = nullptr) noexcept : FWindow(window), FDC(::GetDC(window)) {}
-    window_dc(const window_dc&) = delete;
-    window_dc& operator=(const window_dc&) = delete;
-    ~window_dc() {
+    explicit basic_window_dc(HWND window = nullptr) noexcept : FWindow(window), FDC(Get(window)) {}
+    basic_window_dc(const basic_window_dc&) = delete;
+    basic_window_dc& operator=(const basic_window_dc&) = delete;
+    ~basic_window_dc() {
         if (FDC) ::ReleaseDC(FWindow, FDC);
     }
     HDC get() const noexcept { return FDC; }
@@ -51,22 +52,10 @@ private:
     HDC FDC;
 };
 
-// A device context of the whole window, frame and title included (GetWindowDC), released to it.
-class window_frame_dc {
-public:
-    explicit window_frame_dc(HWND window) noexcept : FWindow(window), FDC(::GetWindowDC(window)) {}
-    window_frame_dc(const window_frame_dc&) = delete;
-    window_frame_dc& operator=(const window_frame_dc&) = delete;
-    ~window_frame_dc() {
-        if (FDC) ::ReleaseDC(FWindow, FDC);
-    }
-    HDC get() const noexcept { return FDC; }
-    explicit operator bool() const noexcept { return FDC != nullptr; }
-
-private:
-    HWND FWindow;
-    HDC FDC;
-};
+// The client area's device context (GetDC); no window means the screen's.
+using window_dc = basic_window_dc<::GetDC>;
+// The whole window's device context, frame and title included (GetWindowDC).
+using window_frame_dc = basic_window_dc<::GetWindowDC>;
 
 // The device context of a WM_PAINT, from BeginPaint to EndPaint.
 class paint_dc {
