@@ -407,8 +407,8 @@ void TSkinForm::PaintNC() {
             bitmap.SetSize(w, t);
             if (FActiveGradient) {
                 bitmap.Clear(WinColorToColor32(FClientBkColor));
-                // The colour background keeps the gradient; computing its 168 rows again on every paint was
-                // most of the paint's time, for the 28 that show.
+                // The colour background keeps the gradient; computing all its rows on every paint, for the
+                // few the title bar shows, was most of the paint's time.
                 if (FGradientHeight > 0 && FColorBgBitmap->Width() >= w && FColorBgBitmap->Height() == FGradientHeight)
                     FColorBgBitmap->DrawTo(&bitmap, 0, 0);
                 else
