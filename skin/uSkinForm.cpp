@@ -407,7 +407,12 @@ void TSkinForm::PaintNC() {
             bitmap.SetSize(w, t);
             if (FActiveGradient) {
                 bitmap.Clear(WinColorToColor32(FClientBkColor));
-                GradientFillRect(*bitmap.Canvas(), FNCBkColor, FClientBkColor, false, {0, 0, w, FGradientHeight});
+                // The colour background keeps the gradient; computing all its rows on every paint, for the
+                // few the title bar shows, was most of the paint's time.
+                if (FGradientHeight > 0 && FColorBgBitmap->Width() >= w && FColorBgBitmap->Height() == FGradientHeight)
+                    FColorBgBitmap->DrawTo(&bitmap, 0, 0);
+                else
+                    GradientFillRect(*bitmap.Canvas(), FNCBkColor, FClientBkColor, false, {0, 0, w, FGradientHeight});
             } else {
                 bitmap.Clear(WinColorToColor32(FNCBkColor));
             }
