@@ -4,6 +4,7 @@
 // alternate call by call in one loop, which side goes first swapping every pass; a round's ratio is the
 // repaint's total time over the BitBlt's. Run by hand under Wine on a 1280 x 1024 screen; see
 // bench/skin/README.md.
+#include "bench/Figures.h"
 #include "framework/Forms.h"
 #include "framework/Win32Handles.h"
 #include "graphics/Raster.h"
@@ -24,16 +25,7 @@ using clock_type = std::chrono::steady_clock;
 
 constexpr int rounds = 31, passes = 20;
 
-struct figures {
-    std::vector<double> samples;
-    double median() const {
-        std::vector<double> s = samples;
-        std::sort(s.begin(), s.end());
-        return s[s.size() / 2];
-    }
-    double least() const { return *std::min_element(samples.begin(), samples.end()); }
-    double most() const { return *std::max_element(samples.begin(), samples.end()); }
-};
+using bench::figures;
 
 void pump(int milliseconds) {
     const auto end = clock_type::now() + std::chrono::milliseconds(milliseconds);

@@ -3,6 +3,7 @@
 // repaints the window). Each is printed as a fraction of a 16.7 ms frame and as a ratio to one GDI+ fill
 // of a buffer of the strip's size, timed in the same rounds; then the memory the items' kept pictures
 // hold. Run by hand under Wine; see bench/README.md.
+#include "bench/Figures.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/GdiPlus.h"
@@ -39,17 +40,7 @@ double time_ms(int Repeats, const std::function<void()>& Work) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / Repeats;
 }
 
-struct figures {
-    const char* name;
-    std::vector<double> samples;
-    double median() const {
-        std::vector<double> s = samples;
-        std::sort(s.begin(), s.end());
-        return s[s.size() / 2];
-    }
-    double least() const { return *std::min_element(samples.begin(), samples.end()); }
-    double most() const { return *std::max_element(samples.begin(), samples.end()); }
-};
+using bench::figures;
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "tabs/PageTabs.h"
 #include "tabs/PageTabsStyleTransitions.h"
 #include "tests/tabs/MainWindowStrip.h"
+#include "tests/tabs/TickedStrip.h"
 
 #include "tests/framework/visual/VisualFixture.h"
 
@@ -27,12 +28,7 @@ namespace {
 
 using PageTabsClock = test::visual_test;
 
-// The strip with its clock's tick in the test's hand.
-class ticked_strip : public TPageTabs {
-public:
-    using TPageTabs::TPageTabs;
-    void tick() { AdvanceAnimations(); }
-};
+using test::ticked_strip;
 
 // A 724 x 35 strip of the main window in a shown form; the clock stands still until the test moves
 // it, and ticks come only from the test.

@@ -5,6 +5,7 @@
 #include "framework/TickClock.h"
 #include "tabs/PageTabs.h"
 #include "tests/tabs/MainWindowStrip.h"
+#include "tests/tabs/TickedStrip.h"
 
 #include "tests/framework/visual/VisualFixture.h"
 
@@ -164,12 +165,7 @@ TEST_F(strip_painting_test, AStripWithoutAreaPaintsNothing) {
 
 // --- Kept pictures
 
-// The strip with its clock's tick in the test's hand.
-class ticked_strip : public TPageTabs {
-public:
-    using TPageTabs::TPageTabs;
-    void tick() { AdvanceAnimations(); }
-};
+using test::ticked_strip;
 
 // The main window's strip, 724 x 35, on the top bar's colour; each frame is painted twice into DIBs the
 // test reads: once as the strip paints by itself, putting back the pictures its items kept, and once
