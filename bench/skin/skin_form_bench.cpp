@@ -92,6 +92,16 @@ int main() {
         ::GetWindowRect(window, &outer);
         ::GetClientRect(window, &client);
         const int w = outer.right - outer.left, h = outer.bottom - outer.top;
+        // A loaded machine has been seen to leave the window at its normal size: its figures would not
+        // be those of a maximised form.
+        if (w < ::GetSystemMetrics(SM_CXSCREEN) || !::IsZoomed(window)) {
+            std::printf("the window is %d x %d, not maximised: no figures\n", w, h);
+            delete form;
+            skin_shutdown();
+            forms_shutdown();
+            graphics_shutdown();
+            return 1;
+        }
         // The non-client area is the title bar above the client (no frame): its rows across the window.
         POINT origin{0, 0};
         ::ClientToScreen(window, &origin);
