@@ -9,6 +9,8 @@
 
 #include "SkinControlTestSupport.h"
 
+#include <cwchar>
+
 using namespace kq;
 using kq::test::visual_test;
 using kq::test::window_pixels;
@@ -164,6 +166,80 @@ TEST_F(skin_forms, ARealClickOnMinimiseMinimisesAndRestoringShowsTheFormAgain) {
     EXPECT_FALSE(::IsIconic(form->Handle()));
     // never left invisible
     EXPECT_TRUE(!form->AlphaBlend() || form->AlphaBlendValue() == 255);
+}
+
+struct hint_search {
+    const wchar_t* text;
+    HWND found;
+};
+
+BOOL CALLBACK find_hint(HWND w, LPARAM data) noexcept {
+    auto& s = *reinterpret_cast<hint_search*>(data);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(w, &process);
+    wchar_t title[64]{};
+    ::GetWindowTextW(w, title, 64);
+    if (process == ::GetCurrentProcessId() && ::IsWindowVisible(w) && std::wcscmp(title, s.text) == 0 &&
+        (::GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+        s.found = w;
+    return TRUE;
+}
+
+// The visible hint window of this process showing text, or null.
+HWND shown_hint(const wchar_t* text) {
+    hint_search s{text, nullptr};
+    ::EnumWindows(find_hint, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// A hovered title-bar control with a hint shows it at once below right of the cursor, sized to its text;
+// leaving the control, within the title bar or off the window, hides it.
+TEST_F(skin_forms, HoveringATitleBarButtonShowsItsHint) {
+    make_kq();
+    close->SetHint(u"关闭");
+    show();
+    const RECT w = [&] { RECT r{}; ::GetWindowRect(form->Handle(), &r); return r; }();
+    SIZE text{};
+    {
+        THintWindow probe(nullptr);
+        probe.Canvas().SetFont(probe.Font());
+        text = probe.Canvas().TextExtent(u"关闭");
+    }
+    const POINT over{w.left + 460, w.top + 8};
+    struct row {
+        const char* leave_by;
+        POINT to;
+    };
+    const row rows[] = {
+        {"a move to the caption", {w.left + 200, w.top + 8}},
+        {"a move off the window", {w.left - 40, w.top - 40}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.leave_by);
+        test::mouse_to(over);
+        ASSERT_TRUE(pump_until([] { return shown_hint(L"关闭") != nullptr; }, 2000));
+        const HWND hint = shown_hint(L"关闭");
+        RECT at{};
+        ::GetWindowRect(hint, &at);
+        EXPECT_EQ(at.left, over.x + 16);
+        EXPECT_EQ(at.top, over.y + 16);
+        EXPECT_EQ(at.right - at.left, text.cx + 8);
+        EXPECT_EQ(at.bottom - at.top, text.cy + 2);
+        settle(150);
+        const window_pixels px(hint);
+        px.save(L"skin_form_hint.bmp");
+        int dark = 0;
+        for (int y = 1; y < px.height() - 1; ++y) // inside the border
+            for (int x = 1; x < px.width() - 1; ++x) dark += (px.at(x, y) & 0xFF) < 0xA0;
+        EXPECT_GT(dark, 10) << "the hint's text";
+        test::mouse_to(r.to);
+        EXPECT_TRUE(pump_until([] { return shown_hint(L"关闭") == nullptr; }, 2000));
+    }
+    // A control without a hint shows none.
+    test::mouse_to({w.left + 430, w.top + 8});
+    settle(200);
+    EXPECT_TRUE(minimize->CursorEnter());
+    EXPECT_EQ(shown_hint(L""), nullptr);
 }
 
 TEST_F(skin_forms, MaximisedButtonsMoveOnePixel) {
