@@ -3,6 +3,7 @@
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
 #include "framework/Regions.h"
+#include "skin/uBitmapHelper.h"
 #include "skin/uSkComm.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinCtrls.h"
@@ -539,7 +540,8 @@ void TSkinForm::BuildColorBackground() {
 void TSkinForm::BuildPictureBackground() {
     if (designing() || FCustomPicture.empty() || !FDestForm)
         return;
-    if (TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture))
+    TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture);
+    if (image)
         FPictureBgBitmap->Assign(image);
     const int w = FDestForm->Width(), h = FDestForm->Height();
     FPictureBkGraphic->SetSize(w + 10, h + 10);
@@ -551,18 +553,17 @@ void TSkinForm::BuildPictureBackground() {
         ZoomDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0);
         break;
     default: {
-        // The picture over its own average colour.
-        std::uint64_t r = 0, g = 0, b = 0;
-        const int pw = FPictureBgBitmap->Width(), ph = FPictureBgBitmap->Height();
-        for (int y = 0; y < ph; ++y)
-            for (int x = 0; x < pw; ++x) {
-                const TColor32 p = FPictureBgBitmap->GetPixel(x, y);
-                r += (p >> 16) & 0xFF;
-                g += (p >> 8) & 0xFF;
-                b += p & 0xFF;
-            }
-        if (const std::uint64_t n = static_cast<std::uint64_t>(pw) * static_cast<std::uint64_t>(ph))
-            FPictureBgColor = static_cast<std::uint32_t>((b / n) << 16 | (g / n) << 8 | (r / n));
+        // The picture's right and bottom edges fade into its average colour, which fills the rest. A name
+        // the store does not know leaves the picture as it was, faded already.
+        if (image) {
+            TBitmap faded;
+            faded.Assign(FPictureBgBitmap.get());
+            TColor average = 0;
+            FadeEdgesToAverage(faded, average);
+            FPictureBgColor = static_cast<std::uint32_t>(average);
+            if (!FPictureBgBitmap->Empty())
+                FPictureBgBitmap->Assign(&faded);
+        }
         FPictureBkGraphic->Clear(WinColorToColor32(static_cast<std::int32_t>(FPictureBgColor)));
         FPictureBgBitmap->DrawTo(FPictureBkGraphic.get(), 0, 0);
         break;

@@ -5,6 +5,7 @@
 #include "skin/uSkinNCButton.h"
 #include "skin/uSkinNCLabel.h"
 #include "skin/uSkinPanel.h"
+#include "skin/uSkinResManager.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include "SkinControlTestSupport.h"
@@ -269,6 +270,47 @@ TEST_F(skin_forms, IdleFormSendsNoStreamOfNonClientPaints) {
     paints = 0;
     settle(1000);
     EXPECT_LE(paints, 1);
+}
+
+// The blurred picture fill: the picture's right and bottom 100 pixels fade into its average colour,
+// which fills the rest of the window; the same pixels in the background and on the screen.
+TEST_F(skin_forms, BlurFillFadesThePicturesEdgesIntoItsAverage) {
+    TBitmap32 picture; // red left, blue right: the average is (100, 0, 100)
+    picture.SetSize(300, 200);
+    picture.FillRectS(0, 0, 150, 200, 0xFFC80000u);
+    picture.FillRectS(150, 0, 300, 200, 0xFF0000C8u);
+    SkinResManager()->AddRes(&picture, u"FadeTestPicture", u"");
+    const auto reload = scope_exit([] { SkinResManager()->Reload(); });
+    make(400, 300);
+    skin->SetStyle(ssPicture);
+    skin->SetFillStyle(mfsBlur);
+    skin->SetCustomPicture(u"FadeTestPicture");
+    show();
+    EXPECT_EQ(skin->PictureBgColor(), 0x640064u);
+
+    constexpr std::uint32_t red = 0xC80000, blue = 0x0000C8, average = 0x640064;
+    struct row {
+        int x, y;
+        std::uint32_t source;
+        int alpha; // of the picture over the average: 255 - round(distance into the margin x 2.55)
+    };
+    const row rows[] = {
+        {50, 50, red, 255},    {199, 50, blue, 255}, {200, 50, blue, 255}, {250, 50, blue, 127},
+        {299, 50, blue, 3},    {50, 100, red, 255},  {50, 150, red, 127},  {50, 199, red, 3},
+        {250, 150, blue, 75},  {299, 199, blue, 3},  {300, 50, average, 0}, {350, 250, average, 0},
+    };
+    const window_pixels px(form->Handle());
+    px.save(L"skin_form_blur_fill.bmp");
+    TBitmap32* bk = skin->BackgroundPicture();
+    ASSERT_NE(bk, nullptr);
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.x << "," << r.y);
+        for (const int shift : {16, 8, 0}) {
+            const int expected = (int(channel(r.source, shift)) * r.alpha + int(channel(average, shift)) * (255 - r.alpha)) / 255;
+            EXPECT_NEAR(channel(bk->GetPixel(r.x, r.y), shift), expected, 1) << "background, shift " << shift;
+            EXPECT_NEAR(channel(px.at(r.x, r.y), shift), expected, 1) << "screen, shift " << shift;
+        }
+    }
 }
 
 // A transparent panel on the skinned form shows the form's background at its own place.
