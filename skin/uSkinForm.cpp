@@ -681,8 +681,12 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
     const HWND window = FDestForm->Handle();
     TCustomForm* main = Application ? Application->MainForm() : nullptr;
     LONG ex = ::GetWindowLongW(window, GWL_EXSTYLE);
-    if (FOptions.MinimizeToTaskbar() && main && main != FDestForm)
+    if (FOptions.MinimizeToTaskbar() && main && main != FDestForm) {
         ex |= WS_EX_APPWINDOW;
+        // No owner window: the form has a taskbar button of its own and is minimised and restored apart
+        // from the main form (which owns every other form's window).
+        ::SetWindowLongPtrW(window, GWLP_HWNDPARENT, 0);
+    }
     if (FOptions.HideInTaskbar() && main)
         ex = (ex & ~static_cast<LONG>(WS_EX_APPWINDOW)) | WS_EX_TOOLWINDOW;
     ::SetWindowLongW(window, GWL_EXSTYLE, ex);

@@ -243,6 +243,54 @@ TEST_F(skin_forms, HoveringATitleBarButtonShowsItsHint) {
     EXPECT_EQ(shown_hint(L""), nullptr);
 }
 
+// A second form minimised to the taskbar has no owner window and a taskbar button of its own (the main
+// form's minimising then leaves it; Wine hides no owned window, so that is not looked at here); it
+// minimises and restores by itself. Hidden in the taskbar it is a tool window. Otherwise it is the main
+// form's.
+TEST_F(skin_forms, MinimiseToTaskbarMakesASecondFormAWindowOfItsOwn) {
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    main->SetBounds(620, 80, 300, 200);
+    main->Show();
+    struct row {
+        bool minimize_to_taskbar, hide_in_taskbar;
+        bool unowned;
+        LONG ex_style; // of WS_EX_APPWINDOW and WS_EX_TOOLWINDOW
+    };
+    const row rows[] = {
+        {false, false, false, 0},
+        {true, false, true, WS_EX_APPWINDOW},
+        {false, true, false, WS_EX_TOOLWINDOW},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.minimize_to_taskbar << r.hide_in_taskbar);
+        make_kq();
+        skin->Options().SetMinimizeToTaskbar(r.minimize_to_taskbar);
+        skin->Options().SetHideInTaskbar(r.hide_in_taskbar);
+        show();
+        const HWND window = form->Handle();
+        EXPECT_EQ(::GetWindow(window, GW_OWNER), r.unowned ? nullptr : main->Handle());
+        EXPECT_EQ(::GetWindowLongW(window, GWL_EXSTYLE) & (WS_EX_APPWINDOW | WS_EX_TOOLWINDOW), r.ex_style);
+
+        const RECT w = [&] { RECT x{}; ::GetWindowRect(window, &x); return x; }();
+        test::mouse_to({w.left + 430, w.top + 8}); // its own minimise button
+        settle();
+        test::left_down();
+        settle();
+        test::left_up();
+        settle(200);
+        EXPECT_TRUE(::IsIconic(window));
+        EXPECT_FALSE(::IsIconic(main->Handle()));
+        ::ShowWindow(window, SW_RESTORE);
+        settle(200);
+        EXPECT_FALSE(::IsIconic(window));
+        EXPECT_TRUE(::IsWindowVisible(window));
+        EXPECT_TRUE(!form->AlphaBlend() || form->AlphaBlendValue() == 255);
+        delete form;
+        form = nullptr;
+    }
+}
+
 TEST_F(skin_forms, MaximisedButtonsMoveOnePixel) {
     make_kq();
     show();
