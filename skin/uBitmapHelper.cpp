@@ -35,9 +35,6 @@ void box_pass(std::uint8_t* first, std::ptrdiff_t stride, std::int32_t count, st
         for (int k = 0; k < 3; ++k) first[x * stride + k] = static_cast<std::uint8_t>(scratch[std::size_t(x) * 3 + k]);
 }
 
-// The glow's mask: the text in red on white in a 24-bit bitmap, blurred; one byte a pixel (its blue).
-std::vector<std::uint8_t> glow_mask(TFont& Font, std::int32_t w, std::int32_t h, const String& Text, UINT Format);
-
 // Pulls a pixel toward the glow's colour by the mask, twice per unit of blur radius.
 class glow_colour {
 public:
@@ -60,6 +57,27 @@ private:
 
 void blend_pixel(std::uint8_t* dst, const std::uint8_t* src, std::int32_t alpha) {
     for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>((src[k] * alpha + dst[k] * (255 - alpha) + 127) / 255);
+}
+
+// The glow's mask: the text in red on white in a 24-bit bitmap, blurred; one byte a pixel (its blue).
+std::vector<std::uint8_t> glow_mask(TFont& Font, std::int32_t w, std::int32_t h, const String& Text, UINT Format) {
+    TBitmap M;
+    M.SetPixelFormat(TPixelFormat::pf24bit);
+    M.SetSize(w, h);
+    TCanvas& mc = M.Canvas();
+    mc.Brush().SetColor(clWhite);
+    mc.FillRect(RECT{0, 0, w, h});
+    mc.SetFont(Font);
+    mc.Font().SetColor(clRed);
+    mc.Brush().SetStyle(TBrushStyle::bsClear);
+    RECT r{0, 0, w, h};
+    mc.TextRect(r, Text, Format);
+    BlurBitmap(M, 1, 2);
+    std::vector<std::uint8_t> mask(std::size_t(w) * std::size_t(h));
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x)
+            mask[std::size_t(y) * std::size_t(w) + std::size_t(x)] = pixel24(M, x, y)[0];
+    return mask;
 }
 
 } // namespace
@@ -121,29 +139,6 @@ void BlurBitmap(TBitmap& Bitmap, std::int32_t Radius, std::int32_t Passes) {
         }
 }
 
-namespace {
-
-std::vector<std::uint8_t> glow_mask(TFont& Font, std::int32_t w, std::int32_t h, const String& Text, UINT Format) {
-    TBitmap M;
-    M.SetPixelFormat(TPixelFormat::pf24bit);
-    M.SetSize(w, h);
-    TCanvas& mc = M.Canvas();
-    mc.Brush().SetColor(clWhite);
-    mc.FillRect(RECT{0, 0, w, h});
-    mc.SetFont(Font);
-    mc.Font().SetColor(clRed);
-    mc.Brush().SetStyle(TBrushStyle::bsClear);
-    RECT r{0, 0, w, h};
-    mc.TextRect(r, Text, Format);
-    BlurBitmap(M, 1, 2);
-    std::vector<std::uint8_t> mask(std::size_t(w) * std::size_t(h));
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) mask[std::size_t(y) * std::size_t(w) + std::size_t(x)] = pixel24(M, x, y)[0];
-    return mask;
-}
-
-} // namespace
-
 void DrawGlowText(TCanvas& Canvas, const TRect& Rect, const String& Text, std::int32_t BlurRadius, TColor Color,
                   UINT Format) {
     if (Trim(Text).empty()) return;
@@ -156,7 +151,8 @@ void DrawGlowText(TCanvas& Canvas, const TRect& Rect, const String& Text, std::i
     const std::vector<std::uint8_t> mask = glow_mask(Canvas.Font(), w, h, Text, Format);
     const glow_colour colour(Color, BlurRadius);
     for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) colour.blend(pixel24(G, x, y), mask[std::size_t(y) * std::size_t(w) + std::size_t(x)]);
+        for (std::int32_t x = 0; x < w; ++x)
+            colour.blend(pixel24(G, x, y), mask[std::size_t(y) * std::size_t(w) + std::size_t(x)]);
     ::BitBlt(Canvas.Handle(), Rect.Left, Rect.Top, w, h, G.Canvas().Handle(), 0, 0, SRCCOPY);
 }
 

@@ -133,7 +133,8 @@ TEST_F(SkinGdiHelpers, KeptGlowDrawsWhatTheGlowDraws) {
         for (TBitmap32* b : {&drawn, &fast}) {
             b->SetSize(100, 28);
             for (int y = 0; y < 28; ++y)
-                for (int x = 0; x < 100; ++x) b->SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 2) << 16 | std::uint32_t(y * 9) << 8 | 0x60u);
+                for (int x = 0; x < 100; ++x)
+                    b->SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 2) << 16 | std::uint32_t(y * 9) << 8 | 0x60u);
             b->Canvas()->Font().SetHeight(r.font_height);
         }
         DrawGlowText(*drawn.Canvas(), r.rect, r.text, r.radius, 0xF0E0D0, r.format);

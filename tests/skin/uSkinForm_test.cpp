@@ -354,7 +354,8 @@ TEST_F(skin_forms, BlurFillFadesThePicturesEdgesIntoItsAverage) {
     for (const row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.x << "," << r.y);
         for (const int shift : {16, 8, 0}) {
-            const int expected = (int(channel(r.source, shift)) * r.alpha + int(channel(average, shift)) * (255 - r.alpha)) / 255;
+            const int expected =
+                (int(channel(r.source, shift)) * r.alpha + int(channel(average, shift)) * (255 - r.alpha)) / 255;
             EXPECT_NEAR(channel(bk->GetPixel(r.x, r.y), shift), expected, 1) << "background, shift " << shift;
             EXPECT_NEAR(channel(px.at(r.x, r.y), shift), expected, 1) << "screen, shift " << shift;
         }
