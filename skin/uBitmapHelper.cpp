@@ -1,9 +1,11 @@
 #include "skin/uBitmapHelper.h"
 
 #include "framework/Conversions.h"
+#include "graphics/Raster_Bitmap.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace kq {
@@ -33,8 +35,49 @@ void box_pass(std::uint8_t* first, std::ptrdiff_t stride, std::int32_t count, st
         for (int k = 0; k < 3; ++k) first[x * stride + k] = static_cast<std::uint8_t>(scratch[std::size_t(x) * 3 + k]);
 }
 
+// Pulls a pixel toward the glow's colour by the mask, twice per unit of blur radius.
+class glow_colour {
+public:
+    glow_colour(TColor Color, std::int32_t BlurRadius) : FPasses(2 * BlurRadius) {
+        const std::int32_t c = ColorToRGB(Color);
+        FColour[0] = (c >> 16) & 0xFF; // blue, green, red
+        FColour[1] = (c >> 8) & 0xFF;
+        FColour[2] = c & 0xFF;
+    }
+    void blend(std::uint8_t* bgr, std::int32_t m) const {
+        for (std::int32_t pass = 0; pass < FPasses; ++pass)
+            for (int k = 0; k < 3; ++k)
+                bgr[k] = static_cast<std::uint8_t>(((bgr[k] - FColour[k]) * m >> 8) + FColour[k]);
+    }
+
+private:
+    std::int32_t FPasses;
+    std::int32_t FColour[3];
+};
+
 void blend_pixel(std::uint8_t* dst, const std::uint8_t* src, std::int32_t alpha) {
     for (int k = 0; k < 3; ++k) dst[k] = static_cast<std::uint8_t>((src[k] * alpha + dst[k] * (255 - alpha) + 127) / 255);
+}
+
+// The glow's mask: the text in red on white in a 24-bit bitmap, blurred; one byte a pixel (its blue).
+std::vector<std::uint8_t> glow_mask(TFont& Font, std::int32_t w, std::int32_t h, const String& Text, UINT Format) {
+    TBitmap M;
+    M.SetPixelFormat(TPixelFormat::pf24bit);
+    M.SetSize(w, h);
+    TCanvas& mc = M.Canvas();
+    mc.Brush().SetColor(clWhite);
+    mc.FillRect(RECT{0, 0, w, h});
+    mc.SetFont(Font);
+    mc.Font().SetColor(clRed);
+    mc.Brush().SetStyle(TBrushStyle::bsClear);
+    RECT r{0, 0, w, h};
+    mc.TextRect(r, Text, Format);
+    BlurBitmap(M, 1, 2);
+    std::vector<std::uint8_t> mask(std::size_t(w) * std::size_t(h));
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x)
+            mask[std::size_t(y) * std::size_t(w) + std::size_t(x)] = pixel24(M, x, y)[0];
+    return mask;
 }
 
 } // namespace
@@ -105,28 +148,47 @@ void DrawGlowText(TCanvas& Canvas, const TRect& Rect, const String& Text, std::i
     G.SetPixelFormat(TPixelFormat::pf24bit);
     G.SetSize(w, h);
     ::BitBlt(G.Canvas().Handle(), 0, 0, w, h, Canvas.Handle(), Rect.Left, Rect.Top, SRCCOPY);
-    TBitmap M;
-    M.SetPixelFormat(TPixelFormat::pf24bit);
-    M.SetSize(w, h);
-    TCanvas& mc = M.Canvas();
-    mc.Brush().SetColor(clWhite);
-    mc.FillRect(RECT{0, 0, w, h});
-    mc.SetFont(Canvas.Font());
-    mc.Font().SetColor(clRed);
-    mc.Brush().SetStyle(TBrushStyle::bsClear);
-    RECT r{0, 0, w, h};
-    mc.TextRect(r, Text, Format);
-    BlurBitmap(M, 1, 2);
-    const std::int32_t c = ColorToRGB(Color);
-    const std::int32_t cc[3] = {(c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF}; // blue, green, red
-    for (std::int32_t pass = 0; pass < 2 * BlurRadius; ++pass)
-        for (std::int32_t y = 0; y < h; ++y)
-            for (std::int32_t x = 0; x < w; ++x) {
-                std::uint8_t* g = pixel24(G, x, y);
-                const std::int32_t m = pixel24(M, x, y)[0];
-                for (int k = 0; k < 3; ++k) g[k] = static_cast<std::uint8_t>(((g[k] - cc[k]) * m >> 8) + cc[k]);
-            }
+    const std::vector<std::uint8_t> mask = glow_mask(Canvas.Font(), w, h, Text, Format);
+    const glow_colour colour(Color, BlurRadius);
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x)
+            colour.blend(pixel24(G, x, y), mask[std::size_t(y) * std::size_t(w) + std::size_t(x)]);
     ::BitBlt(Canvas.Handle(), Rect.Left, Rect.Top, w, h, G.Canvas().Handle(), 0, 0, SRCCOPY);
+}
+
+void glow_text::Draw(TBitmap32& Bitmap, const TRect& Rect, const String& Text, std::int32_t BlurRadius,
+                     TColor Color, UINT Format) {
+    if (Trim(Text).empty()) return;
+    const std::int32_t w = Rect.Right - Rect.Left, h = Rect.Bottom - Rect.Top;
+    if (w <= 0 || h <= 0) return;
+    TFont& font = Bitmap.Canvas()->Font();
+    LOGFONTW lf{};
+    ::GetObjectW(font.Handle(), sizeof lf, &lf);
+    if (FMask.empty() || Text != FText || w != FWidth || h != FHeight || Format != FFormat ||
+        std::memcmp(&lf, &FFont, sizeof lf) != 0) {
+        FMask = glow_mask(font, w, h, Text, Format);
+        FText = Text;
+        FFont = lf;
+        FWidth = w;
+        FHeight = h;
+        FFormat = Format;
+    }
+    ::GdiFlush(); // the bitmap's pixels are read below, after what GDI drew into them
+    const glow_colour colour(Color, BlurRadius);
+    const std::int32_t left = std::max(Rect.Left, 0), right = std::min(Rect.Right, Bitmap.Width());
+    const std::int32_t top = std::max(Rect.Top, 0), bottom = std::min(Rect.Bottom, Bitmap.Height());
+    for (std::int32_t y = top; y < bottom; ++y) {
+        const std::uint8_t* m = FMask.data() + std::size_t(y - Rect.Top) * std::size_t(w) - Rect.Left;
+        for (std::int32_t x = left; x < right; ++x) {
+            TColor32* p = Bitmap.PixelPtr(x, y);
+            std::uint8_t bgr[3] = {std::uint8_t(*p), std::uint8_t(*p >> 8), std::uint8_t(*p >> 16)};
+            colour.blend(bgr, m[x]);
+            // the alpha the copy through a 24-bit bitmap leaves
+            *p = TColor32(bgr[0]) | TColor32(bgr[1]) << 8 | TColor32(bgr[2]) << 16;
+        }
+    }
+    if (left < right && top < bottom)
+        Bitmap.Changed(TRect{left, top, right, bottom}, AreaInfoRect);
 }
 
 } // namespace kq

@@ -142,6 +142,36 @@ void TSkinCustomControl::WndProc(TMessage& Message) {
     TCustomPaintBox32::WndProc(Message);
 }
 
+namespace {
+
+// Marks a control as painting into another control's picture while it lives.
+class paint_copy_mark {
+public:
+    explicit paint_copy_mark(TControl& Control) : FControl(Control) {
+        TControlState state = Control.ControlState();
+        state.include(TControlStateFlag::csPaintCopy);
+        Control.SetControlState(state);
+    }
+    paint_copy_mark(const paint_copy_mark&) = delete;
+    paint_copy_mark& operator=(const paint_copy_mark&) = delete;
+    ~paint_copy_mark() {
+        TControlState state = FControl.ControlState();
+        state.exclude(TControlStateFlag::csPaintCopy);
+        FControl.SetControlState(state);
+    }
+
+private:
+    TControl& FControl;
+};
+
+// A parent's own painting without its graphic controls (a WM_PAINT with a DC paints them all), which
+// the framework gives only to the control's own class and its descendants.
+struct paint_window_of : TWinControl {
+    static void paint(TWinControl& Control, HDC DC) { (Control.*&paint_window_of::PaintWindow)(DC); }
+};
+
+} // namespace
+
 void CopyParentBackground(TControl* Control, TBitmap32* Bitmap, const TRect& R) {
     TWinControl* parent = Control->Parent();
     if (!parent)
@@ -159,17 +189,35 @@ void CopyParentBackground(TControl* Control, TBitmap32* Bitmap, const TRect& R) 
         source->DrawTo(Bitmap, Bitmap->ClipRect(), r);
         return;
     }
-    // An unskinned parent paints itself (and its graphic controls) into the buffer's DC.
+    // An unskinned parent paints itself into the buffer's DC, then the graphic controls that come before
+    // this control in its list (those under it); windowed siblings are windows of their own.
     const HDC dc = Bitmap->Handle();
     if (!dc || !parent->HandleAllocated())
         return;
-    const int saved = ::SaveDC(dc);
-    auto restore = scope_exit([dc, saved] { ::RestoreDC(dc, saved); });
-    ::SetViewportOrgEx(dc, -Control->Left(), -Control->Top(), nullptr);
-    const RECT client = parent->ClientRect();
-    ::IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
-    parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    parent->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    const paint_copy_mark parent_mark(*parent);
+    {
+        const saved_dc keep(dc);
+        ::SetViewportOrgEx(dc, -Control->Left(), -Control->Top(), nullptr);
+        const RECT client = parent->ClientRect();
+        ::IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
+        parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        paint_window_of::paint(*parent, dc);
+    }
+    const RECT bounds = Control->BoundsRect();
+    for (int i = 0; i < parent->ControlCount(); ++i) {
+        TControl* sibling = parent->Controls(i);
+        if (sibling == Control)
+            break;
+        const RECT r = sibling->BoundsRect();
+        RECT overlap{};
+        if (!dynamic_cast<TGraphicControl*>(sibling) || !sibling->Visible() || !::IntersectRect(&overlap, &r, &bounds))
+            continue;
+        const paint_copy_mark mark(*sibling);
+        const saved_dc keep(dc);
+        ::SetViewportOrgEx(dc, r.left - bounds.left, r.top - bounds.top, nullptr);
+        ::IntersectClipRect(dc, 0, 0, r.right - r.left, r.bottom - r.top);
+        sibling->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    }
 }
 
 } // namespace kq

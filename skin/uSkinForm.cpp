@@ -3,6 +3,7 @@
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
 #include "framework/Regions.h"
+#include "skin/uBitmapHelper.h"
 #include "skin/uSkComm.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinCtrls.h"
@@ -13,6 +14,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace kq {
 
@@ -28,7 +30,7 @@ void TSkinFormOptions::Assign(const TPersistent* Source) {
 TSkinForm::TSkinForm(TComponent* AOwner)
     : TSkHookWindowProc(AOwner), FColorBgBitmap(std::make_unique<TBitmap32>()),
       FColorBkGraphic(std::make_unique<TBitmap32>()), FPictureBgBitmap(std::make_unique<TBitmap32>()),
-      FPictureBkGraphic(std::make_unique<TBitmap32>()) {
+      FPictureBkGraphic(std::make_unique<TBitmap32>()), FTitleBitmap(std::make_unique<TBitmap32>()) {
     if (FDestForm)
         FormSkinHelper()->Add(FDestForm, this);
     if (designing() || !FDestForm)
@@ -384,62 +386,74 @@ void TSkinForm::PaintNC() {
     if (!dc)
         return;
     const saved_dc keep(dc.get());
-    TBitmap32 bitmap;
-    bitmap.BeginUpdate();
-    auto end = scope_exit([&bitmap] { bitmap.EndUpdate(); });
-    const auto paint_controls = [&] {
-        for (size_t i = 0; i < FNCCtrlList.size(); ++i)
-            if (FNCCtrlList[i]->Visible())
-                FNCCtrlList[i]->Paint(&bitmap);
-    };
+    // The frame's strips share one bitmap, made only when there is a frame.
+    std::optional<TBitmap32> strip_bitmap;
+    auto end = scope_exit([&strip_bitmap] {
+        if (strip_bitmap)
+            strip_bitmap->EndUpdate();
+    });
     const auto strip = [&](int sw, int sh, int x, int y, const auto& fill, int part) {
         if (sw <= 0 || sh <= 0)
             return;
-        bitmap.SetSize(sw, sh);
-        fill();
-        DrawFrame(&bitmap, part);
-        bitmap.DrawTo(dc.get(), x, y);
+        if (!strip_bitmap) {
+            strip_bitmap.emplace();
+            strip_bitmap->BeginUpdate();
+        }
+        strip_bitmap->SetSize(sw, sh);
+        fill(*strip_bitmap);
+        DrawFrame(&*strip_bitmap, part);
+        strip_bitmap->DrawTo(dc.get(), x, y);
+    };
+    // The title bar's bitmap is kept between paints: making a new one and filling its fresh pages was
+    // most of a repaint's time under Wine.
+    TBitmap32& title = *FTitleBitmap;
+    if (t > 0 && (title.Width() != w || title.Height() != t))
+        title.SetSize(w, t);
+    title.BeginUpdate();
+    auto end_title = scope_exit([&title] { title.EndUpdate(); });
+    const auto paint_title_controls = [&] {
+        for (size_t i = 0; i < FNCCtrlList.size(); ++i)
+            if (FNCCtrlList[i]->Visible())
+                FNCCtrlList[i]->Paint(&title);
     };
     if (FStyle == ssColor) {
         if (FColorBkGraphic->Width() < w + 10 || FColorBkGraphic->Height() < h + 10)
             BuildColorBackground();
         if (t > 0) {
-            bitmap.SetSize(w, t);
             if (FActiveGradient) {
-                bitmap.Clear(WinColorToColor32(FClientBkColor));
+                title.Clear(WinColorToColor32(FClientBkColor));
                 // The colour background keeps the gradient; computing all its rows on every paint, for the
                 // few the title bar shows, was most of the paint's time.
                 if (FGradientHeight > 0 && FColorBgBitmap->Width() >= w && FColorBgBitmap->Height() == FGradientHeight)
-                    FColorBgBitmap->DrawTo(&bitmap, 0, 0);
+                    FColorBgBitmap->DrawTo(&title, 0, 0);
                 else
-                    GradientFillRect(*bitmap.Canvas(), FNCBkColor, FClientBkColor, false, {0, 0, w, FGradientHeight});
+                    GradientFillRect(*title.Canvas(), FNCBkColor, FClientBkColor, false, {0, 0, w, FGradientHeight});
             } else {
-                bitmap.Clear(WinColorToColor32(FNCBkColor));
+                title.Clear(WinColorToColor32(FNCBkColor));
             }
-            paint_controls();
+            paint_title_controls();
             if (!FKeepTitlerColor)
-                DrawFrame(&bitmap, 0);
-            bitmap.DrawTo(dc.get(), 0, 0);
+                DrawFrame(&title, 0);
+            title.DrawTo(dc.get(), 0, 0);
         }
         TBitmap32* bk = FColorBkGraphic.get();
-        strip(f, h - f, 0, t, [&] { bk->DrawTo(&bitmap, 0, 0); }, 1);
-        strip(f, h - f, w - f, t, [&] { bk->DrawTo(&bitmap, f - bk->Width(), 0); }, 2);
-        strip(w, f, 0, h - f, [&] { bk->DrawTo(&bitmap, 0, t + f - h); }, 3);
+        strip(f, h - f, 0, t, [&](TBitmap32& b) { bk->DrawTo(&b, 0, 0); }, 1);
+        strip(f, h - f, w - f, t, [&](TBitmap32& b) { bk->DrawTo(&b, f - bk->Width(), 0); }, 2);
+        strip(w, f, 0, h - f, [&](TBitmap32& b) { bk->DrawTo(&b, 0, t + f - h); }, 3);
     } else if (FPictureBkGraphic->Width() > 0) {
         TBitmap32* bk = FPictureBkGraphic.get();
         if (t > 0) {
-            bitmap.SetSize(w, t);
-            if (FKeepTitlerColor)
-                bitmap.Clear(WinColorToColor32(FTitlerColor));
-            else
-                bk->DrawTo(&bitmap, 0, 0);
-            paint_controls();
-            DrawFrame(&bitmap, 0);
-            bitmap.DrawTo(dc.get(), 0, 0);
+            // cleared as a new bitmap is, for what the picture leaves uncovered
+            title.Clear(FKeepTitlerColor ? WinColorToColor32(FTitlerColor) : 0);
+            if (!FKeepTitlerColor)
+                bk->DrawTo(&title, 0, 0);
+            paint_title_controls();
+            DrawFrame(&title, 0);
+            title.DrawTo(dc.get(), 0, 0);
         }
-        strip(f, h - f, 0, t, [&] { bk->DrawTo(&bitmap, 0, -t); }, 1);
-        strip(f, h - f, w - f, t, [&] { bk->DrawTo(&bitmap, f - w, -t); }, 2);
-        strip(w, f, 0, h - f, [&] { bk->DrawTo(&bitmap, 0, f - h); }, 3);
+        strip(f, h - f, 0, t, [&](TBitmap32& b) { bk->DrawTo(&b, 0, -t); }, 1);
+        strip(f, h - f, w - f, t, [&](TBitmap32& b) { bk->DrawTo(&b, f - w, -t); }, 2);
+        strip(w, f, 0, h - f, [&](TBitmap32& b) { bk->DrawTo(&b, 0, f - h); }, 3);
     }
 }
 
@@ -526,7 +540,8 @@ void TSkinForm::BuildColorBackground() {
 void TSkinForm::BuildPictureBackground() {
     if (designing() || FCustomPicture.empty() || !FDestForm)
         return;
-    if (TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture))
+    TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture);
+    if (image)
         FPictureBgBitmap->Assign(image);
     const int w = FDestForm->Width(), h = FDestForm->Height();
     FPictureBkGraphic->SetSize(w + 10, h + 10);
@@ -538,18 +553,17 @@ void TSkinForm::BuildPictureBackground() {
         ZoomDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0);
         break;
     default: {
-        // The picture over its own average colour.
-        std::uint64_t r = 0, g = 0, b = 0;
-        const int pw = FPictureBgBitmap->Width(), ph = FPictureBgBitmap->Height();
-        for (int y = 0; y < ph; ++y)
-            for (int x = 0; x < pw; ++x) {
-                const TColor32 p = FPictureBgBitmap->GetPixel(x, y);
-                r += (p >> 16) & 0xFF;
-                g += (p >> 8) & 0xFF;
-                b += p & 0xFF;
-            }
-        if (const std::uint64_t n = static_cast<std::uint64_t>(pw) * static_cast<std::uint64_t>(ph))
-            FPictureBgColor = static_cast<std::uint32_t>((b / n) << 16 | (g / n) << 8 | (r / n));
+        // The picture's right and bottom edges fade into its average colour, which fills the rest. A name
+        // the store does not know leaves the picture as it was, faded already.
+        if (image) {
+            TBitmap faded;
+            faded.Assign(FPictureBgBitmap.get());
+            TColor average = 0;
+            FadeEdgesToAverage(faded, average);
+            FPictureBgColor = static_cast<std::uint32_t>(average);
+            if (!FPictureBgBitmap->Empty())
+                FPictureBgBitmap->Assign(&faded);
+        }
         FPictureBkGraphic->Clear(WinColorToColor32(static_cast<std::int32_t>(FPictureBgColor)));
         FPictureBgBitmap->DrawTo(FPictureBkGraphic.get(), 0, 0);
         break;
@@ -667,8 +681,12 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
     const HWND window = FDestForm->Handle();
     TCustomForm* main = Application ? Application->MainForm() : nullptr;
     LONG ex = ::GetWindowLongW(window, GWL_EXSTYLE);
-    if (FOptions.MinimizeToTaskbar() && main && main != FDestForm)
+    if (FOptions.MinimizeToTaskbar() && main && main != FDestForm) {
         ex |= WS_EX_APPWINDOW;
+        // No owner window: the form has a taskbar button of its own and is minimised and restored apart
+        // from the main form (which owns every other form's window).
+        ::SetWindowLongPtrW(window, GWLP_HWNDPARENT, 0);
+    }
     if (FOptions.HideInTaskbar() && main)
         ex = (ex & ~static_cast<LONG>(WS_EX_APPWINDOW)) | WS_EX_TOOLWINDOW;
     ::SetWindowLongW(window, GWL_EXSTYLE, ex);

@@ -156,6 +156,7 @@ private:
     TColor FClientBkColor = 15920353;
     TColor FNCBkColor = 16761926;
     std::unique_ptr<TBitmap32> FColorBgBitmap, FColorBkGraphic, FPictureBgBitmap, FPictureBkGraphic;
+    std::unique_ptr<TBitmap32> FTitleBitmap; // the title bar as last painted
     std::uint32_t FPictureBgColor = 0;
     std::vector<TSkinNCCtrlBase*> FNCCtrlList;
     std::int32_t FOldFramWidth = 0;

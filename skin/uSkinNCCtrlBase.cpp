@@ -52,7 +52,8 @@ void TNCCtrlPos::Assign(const TPersistent* Source) {
     TPersistent::Assign(Source);
 }
 
-TSkinNCCtrlBase::TSkinNCCtrlBase(TComponent* AOwner) : TComponent(AOwner) {
+TSkinNCCtrlBase::TSkinNCCtrlBase(TComponent* AOwner)
+    : TComponent(AOwner), FHintWindow(std::make_unique<THintWindow>(nullptr)) {
     FForm = dynamic_cast<TForm*>(AOwner);
     FPos = std::make_unique<TNCCtrlPos>(FForm);
     FPos->OnChanged = [this](TObject*) { PositionChanged(); };
@@ -141,6 +142,8 @@ void TSkinNCCtrlBase::MouseEnter() {
     if (!FVisible)
         return;
     Invalidate();
+    if (!FHint.empty())
+        show_hint();
     if (OnMouseEnter)
         OnMouseEnter(this);
 }
@@ -149,11 +152,23 @@ void TSkinNCCtrlBase::MouseLeave() {
     if (!FVisible)
         return;
     Invalidate();
+    FHintWindow->ReleaseHandle();
     if (OnMouseLeave)
         OnMouseLeave(this);
 }
 
 void TSkinNCCtrlBase::MouseHover() {}
+
+// At once, below and right of the cursor, sized to the text.
+void TSkinNCCtrlBase::show_hint() {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    TCanvas& canvas = FHintWindow->Canvas();
+    canvas.SetFont(FHintWindow->Font());
+    const SIZE text = canvas.TextExtent(FHint);
+    const RECT r{cursor.x + 16, cursor.y + 16, cursor.x + 16 + text.cx + 8, cursor.y + 16 + text.cy + 2};
+    FHintWindow->ActivateHint(r, FHint);
+}
 
 void TSkinNCCtrlBase::LMouseDown() {
     Invalidate();

@@ -107,6 +107,7 @@ protected:
 
 private:
     void PositionChanged();
+    void show_hint();
     // The cursor relative to the form window's top-left corner.
     POINT window_point() const;
 
@@ -118,6 +119,7 @@ private:
     POINT FOldPos{};
     POINT FClientRectOffset{};
     std::unique_ptr<TTimer> FTimer;
+    std::unique_ptr<THintWindow> FHintWindow; // shown while the mouse is over a control with a hint
     bool FHooked = false;
 };
 

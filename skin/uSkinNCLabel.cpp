@@ -3,10 +3,23 @@
 #include "skin/uBitmapHelper.h"
 
 namespace kq {
+namespace {
+
+// Equal fonts make equal handles; Assign would remake the handle all the same.
+bool same_font(const TFont& a, const TFont& b) {
+    return a.Name() == b.Name() && a.Height() == ::MulDiv(b.Height(), a.PixelsPerInch(), b.PixelsPerInch()) &&
+           a.Color() == b.Color() && a.Style() == b.Style() && a.Charset() == b.Charset() && a.Pitch() == b.Pitch() &&
+           a.Quality() == b.Quality();
+}
+
+} // namespace
 
 TSkinNCLabel::TSkinNCLabel(TComponent* AOwner) : TSkinNCCtrlBase(AOwner), FFont(std::make_unique<TFont>()) {
     FCaption = FForm ? FForm->Caption() : String(u"NCLabel");
-    FFont->OnChange = [this](TObject*) { Invalidate(); };
+    FFont->OnChange = [this](TObject*) {
+        FMeasured = false;
+        Invalidate();
+    };
     FPos->SetXValue(5);
     FPos->SetYValue(5);
 }
@@ -20,6 +33,7 @@ void TSkinNCLabel::SetEllipsisPosition(TEllipsisPosition Value) {
 
 void TSkinNCLabel::SetCaption(const String& Value) {
     FCaption = Value;
+    FMeasured = false;
     Invalidate();
 }
 
@@ -33,11 +47,17 @@ void TSkinNCLabel::LMouseDown() {
 
 void TSkinNCLabel::Paint(TBitmap32* Canvas) {
     TSkinNCCtrlBase::Paint(Canvas);
-    Canvas->Font()->Assign(FFont.get());
-    Canvas->Canvas()->Font().Assign(FFont.get());
-    const SIZE size = Canvas->TextExtent(FCaption);
-    FWidth = size.cx;
-    FHeight = size.cy;
+    // The form keeps its title bar's bitmap: the font goes on it again only when another one was put there.
+    if (!same_font(*Canvas->Font(), *FFont))
+        Canvas->Font()->Assign(FFont.get());
+    if (!same_font(Canvas->Canvas()->Font(), *FFont))
+        Canvas->Canvas()->Font().Assign(FFont.get());
+    if (!FMeasured) {
+        const SIZE size = Canvas->TextExtent(FCaption);
+        FWidth = size.cx;
+        FHeight = size.cy;
+        FMeasured = true;
+    }
     TRect r{FPos->X(), FPos->Y(), FPos->X() + FWidth, FPos->Y() + FHeight};
     const TColor32 colour = WinColorToColor32(FFont->Color());
     if (FMaxWidth != 0) {
@@ -45,7 +65,7 @@ void TSkinNCLabel::Paint(TBitmap32* Canvas) {
         const UINT flags = ellipsis[FEllipsisPosition];
         r.Right = r.Left + FMaxWidth;
         if (FLight.Active())
-            DrawGlowText(*Canvas->Canvas(), r, FCaption, FLight.BlurRadius(), FLight.Color(), flags);
+            FGlow.Draw(*Canvas, r, FCaption, FLight.BlurRadius(), FLight.Color(), flags);
         if (FRenderText)
             Canvas->RenderText(r, flags, FCaption, colour);
         else
@@ -53,7 +73,7 @@ void TSkinNCLabel::Paint(TBitmap32* Canvas) {
         return;
     }
     if (FLight.Active())
-        DrawGlowText(*Canvas->Canvas(), r, FCaption, FLight.BlurRadius(), FLight.Color(), DT_VCENTER);
+        FGlow.Draw(*Canvas, r, FCaption, FLight.BlurRadius(), FLight.Color(), DT_VCENTER);
     if (FRenderText)
         Canvas->RenderText(FPos->X(), FPos->Y(), FCaption, 0, colour);
     else

@@ -1,6 +1,7 @@
 #pragma once
 // TSkinNCLabel: the caption of a skinned title bar, with glow and ellipsis.
 
+#include "skin/uBitmapHelper.h"
 #include "skin/uSkinNCCtrlBase.h"
 
 namespace kq {
@@ -23,7 +24,7 @@ public:
     void SetRenderText(bool Value) { FRenderText = Value; }
     std::int32_t MaxWidth() const noexcept { return FMaxWidth; }
     void SetMaxWidth(std::int32_t Value) { FMaxWidth = Value; }
-    // The caption's size measured at the last paint.
+    // The caption's size measured at the last paint (measured again after the caption or font changed).
     std::int32_t Width() const noexcept { return FWidth; }
     std::int32_t Height() const noexcept { return FHeight; }
 
@@ -41,6 +42,8 @@ private:
     bool FRenderText = false;
     std::int32_t FMaxWidth = 0;
     std::int32_t FWidth = 0, FHeight = 0;
+    bool FMeasured = false;
+    glow_text FGlow;
 };
 
 } // namespace kq

@@ -84,14 +84,33 @@ int main() {
     {
         const auto [form, skin, buttons, label] = make_kq_form();
         form->Show();
-        ::ShowWindow(form->Handle(), SW_MAXIMIZE);
-        ::SetForegroundWindow(form->Handle());
-        pump(500);
         const HWND window = form->Handle();
+        // Without a window manager, Wine applies the X server's late report of an earlier size to a
+        // window just maximised (it stays maximised in state at its old size); maximised again it stays.
+        const auto maximised = [&] {
+            RECT r{};
+            ::GetWindowRect(window, &r);
+            return ::IsZoomed(window) && r.right - r.left >= ::GetSystemMetrics(SM_CXSCREEN);
+        };
+        int attempts = 0;
+        do {
+            ::ShowWindow(window, SW_RESTORE);
+            ::ShowWindow(window, SW_MAXIMIZE);
+            ::SetForegroundWindow(window);
+            pump(500);
+        } while (!maximised() && ++attempts < 5);
         RECT outer{}, client{};
         ::GetWindowRect(window, &outer);
         ::GetClientRect(window, &client);
         const int w = outer.right - outer.left, h = outer.bottom - outer.top;
+        if (!maximised()) { // its figures would not be those of a maximised form
+            std::printf("the window is %d x %d, not maximised: no figures\n", w, h);
+            delete form;
+            skin_shutdown();
+            forms_shutdown();
+            graphics_shutdown();
+            return 1;
+        }
         // The non-client area is the title bar above the client (no frame): its rows across the window.
         POINT origin{0, 0};
         ::ClientToScreen(window, &origin);

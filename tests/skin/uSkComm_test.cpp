@@ -2,6 +2,8 @@
 #include "skin/uSkComm.h"
 #include "skin/uBitmapHelper.h"
 
+#include "graphics/Raster_Bitmap.h"
+
 #include "tests/framework/visual/VisualFixture.h"
 
 namespace kq::test {
@@ -102,6 +104,47 @@ TEST_F(SkinGdiHelpers, GlowSurroundsTheText) {
     blank.Canvas().FillRect(RECT{0, 0, 10, 10});
     DrawGlowText(blank.Canvas(), {0, 0, 10, 10}, u"  ", 2, 0x00C000, 0);
     EXPECT_EQ(static_cast<std::uint8_t*>(blank.ScanLine(5))[15], 255);
+}
+
+// The kept glow of a title-bar caption gives exactly the pixels the glow drawn through GDI gives, alpha
+// included, also after the text, font, format or rectangle changed and where the rectangle leaves the bitmap.
+TEST_F(SkinGdiHelpers, KeptGlowDrawsWhatTheGlowDraws) {
+    struct row {
+        TRect rect;
+        const char16_t* text;
+        int font_height;
+        std::int32_t radius;
+        UINT format;
+    };
+    const row rows[] = {
+        {{5, 5, 90, 22}, u"Tessaro  --  test", -12, 1, DT_VCENTER},
+        {{5, 5, 90, 22}, u"Tessaro  --  test", -12, 1, DT_VCENTER}, // the kept mask
+        {{5, 5, 90, 22}, u"Tessaro  --  tost", -12, 1, DT_VCENTER},
+        {{5, 5, 90, 22}, u"Tessaro  --  tost", -14, 1, DT_VCENTER},
+        {{5, 5, 60, 22}, u"Tessaro  --  tost", -14, 2, DT_END_ELLIPSIS},
+        {{5, 3, 60, 22}, u"Tessaro  --  tost", -14, 2, DT_END_ELLIPSIS},
+        {{-8, -4, 60, 18}, u"投标 WW", -14, 0, 0},
+        {{70, 10, 130, 40}, u"投标 WW", -14, 3, DT_VCENTER},
+    };
+    glow_text kept;
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.rect.Left << "," << r.rect.Top << " " << r.font_height << " " << r.radius);
+        TBitmap32 drawn, fast;
+        for (TBitmap32* b : {&drawn, &fast}) {
+            b->SetSize(100, 28);
+            for (int y = 0; y < 28; ++y)
+                for (int x = 0; x < 100; ++x)
+                    b->SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 2) << 16 | std::uint32_t(y * 9) << 8 | 0x60u);
+            b->Canvas()->Font().SetHeight(r.font_height);
+        }
+        DrawGlowText(*drawn.Canvas(), r.rect, r.text, r.radius, 0xF0E0D0, r.format);
+        kept.Draw(fast, r.rect, r.text, r.radius, 0xF0E0D0, r.format);
+        ::GdiFlush();
+        int differ = 0;
+        for (int y = 0; y < 28; ++y)
+            for (int x = 0; x < 100; ++x) differ += drawn.GetPixel(x, y) != fast.GetPixel(x, y);
+        EXPECT_EQ(differ, 0);
+    }
 }
 
 TEST_F(SkinGdiHelpers, SolidAndAlphaFills) {

@@ -5,9 +5,12 @@
 #include "skin/uSkinNCButton.h"
 #include "skin/uSkinNCLabel.h"
 #include "skin/uSkinPanel.h"
+#include "skin/uSkinResManager.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include "SkinControlTestSupport.h"
+
+#include <cwchar>
 
 using namespace kq;
 using kq::test::visual_test;
@@ -166,6 +169,128 @@ TEST_F(skin_forms, ARealClickOnMinimiseMinimisesAndRestoringShowsTheFormAgain) {
     EXPECT_TRUE(!form->AlphaBlend() || form->AlphaBlendValue() == 255);
 }
 
+struct hint_search {
+    const wchar_t* text;
+    HWND found;
+};
+
+BOOL CALLBACK find_hint(HWND w, LPARAM data) noexcept {
+    auto& s = *reinterpret_cast<hint_search*>(data);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(w, &process);
+    wchar_t title[64]{};
+    ::GetWindowTextW(w, title, 64);
+    if (process == ::GetCurrentProcessId() && ::IsWindowVisible(w) && std::wcscmp(title, s.text) == 0 &&
+        (::GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+        s.found = w;
+    return TRUE;
+}
+
+// The visible hint window of this process showing text, or null.
+HWND shown_hint(const wchar_t* text) {
+    hint_search s{text, nullptr};
+    ::EnumWindows(find_hint, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// A hovered title-bar control with a hint shows it at once below right of the cursor, sized to its text;
+// leaving the control, within the title bar or off the window, hides it.
+TEST_F(skin_forms, HoveringATitleBarButtonShowsItsHint) {
+    make_kq();
+    close->SetHint(u"关闭");
+    show();
+    const RECT w = [&] { RECT r{}; ::GetWindowRect(form->Handle(), &r); return r; }();
+    SIZE text{};
+    {
+        THintWindow probe(nullptr);
+        probe.Canvas().SetFont(probe.Font());
+        text = probe.Canvas().TextExtent(u"关闭");
+    }
+    const POINT over{w.left + 460, w.top + 8};
+    struct row {
+        const char* leave_by;
+        POINT to;
+    };
+    const row rows[] = {
+        {"a move to the caption", {w.left + 200, w.top + 8}},
+        {"a move off the window", {w.left - 40, w.top - 40}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.leave_by);
+        test::mouse_to(over);
+        ASSERT_TRUE(pump_until([] { return shown_hint(L"关闭") != nullptr; }, 2000));
+        const HWND hint = shown_hint(L"关闭");
+        RECT at{};
+        ::GetWindowRect(hint, &at);
+        EXPECT_EQ(at.left, over.x + 16);
+        EXPECT_EQ(at.top, over.y + 16);
+        EXPECT_EQ(at.right - at.left, text.cx + 8);
+        EXPECT_EQ(at.bottom - at.top, text.cy + 2);
+        settle(150);
+        const window_pixels px(hint);
+        px.save(L"skin_form_hint.bmp");
+        int dark = 0;
+        for (int y = 1; y < px.height() - 1; ++y) // inside the border
+            for (int x = 1; x < px.width() - 1; ++x) dark += (px.at(x, y) & 0xFF) < 0xA0;
+        EXPECT_GT(dark, 10) << "the hint's text";
+        test::mouse_to(r.to);
+        EXPECT_TRUE(pump_until([] { return shown_hint(L"关闭") == nullptr; }, 2000));
+    }
+    // A control without a hint shows none.
+    test::mouse_to({w.left + 430, w.top + 8});
+    settle(200);
+    EXPECT_TRUE(minimize->CursorEnter());
+    EXPECT_EQ(shown_hint(L""), nullptr);
+}
+
+// A second form minimised to the taskbar has no owner window and a taskbar button of its own (the main
+// form's minimising then leaves it; Wine hides no owned window, so that is not looked at here); it
+// minimises and restores by itself. Hidden in the taskbar it is a tool window. Otherwise it is the main
+// form's.
+TEST_F(skin_forms, MinimiseToTaskbarMakesASecondFormAWindowOfItsOwn) {
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    main->SetBounds(620, 80, 300, 200);
+    main->Show();
+    struct row {
+        bool minimize_to_taskbar, hide_in_taskbar;
+        bool unowned;
+        LONG ex_style; // of WS_EX_APPWINDOW and WS_EX_TOOLWINDOW
+    };
+    const row rows[] = {
+        {false, false, false, 0},
+        {true, false, true, WS_EX_APPWINDOW},
+        {false, true, false, WS_EX_TOOLWINDOW},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.minimize_to_taskbar << r.hide_in_taskbar);
+        make_kq();
+        skin->Options().SetMinimizeToTaskbar(r.minimize_to_taskbar);
+        skin->Options().SetHideInTaskbar(r.hide_in_taskbar);
+        show();
+        const HWND window = form->Handle();
+        EXPECT_EQ(::GetWindow(window, GW_OWNER), r.unowned ? nullptr : main->Handle());
+        EXPECT_EQ(::GetWindowLongW(window, GWL_EXSTYLE) & (WS_EX_APPWINDOW | WS_EX_TOOLWINDOW), r.ex_style);
+
+        const RECT w = [&] { RECT x{}; ::GetWindowRect(window, &x); return x; }();
+        test::mouse_to({w.left + 430, w.top + 8}); // its own minimise button
+        settle();
+        test::left_down();
+        settle();
+        test::left_up();
+        settle(200);
+        EXPECT_TRUE(::IsIconic(window));
+        EXPECT_FALSE(::IsIconic(main->Handle()));
+        ::ShowWindow(window, SW_RESTORE);
+        settle(200);
+        EXPECT_FALSE(::IsIconic(window));
+        EXPECT_TRUE(::IsWindowVisible(window));
+        EXPECT_TRUE(!form->AlphaBlend() || form->AlphaBlendValue() == 255);
+        delete form;
+        form = nullptr;
+    }
+}
+
 TEST_F(skin_forms, MaximisedButtonsMoveOnePixel) {
     make_kq();
     show();
@@ -193,6 +318,48 @@ TEST_F(skin_forms, IdleFormSendsNoStreamOfNonClientPaints) {
     paints = 0;
     settle(1000);
     EXPECT_LE(paints, 1);
+}
+
+// The blurred picture fill: the picture's right and bottom 100 pixels fade into its average colour,
+// which fills the rest of the window; the same pixels in the background and on the screen.
+TEST_F(skin_forms, BlurFillFadesThePicturesEdgesIntoItsAverage) {
+    TBitmap32 picture; // red left, blue right: the average is (100, 0, 100)
+    picture.SetSize(300, 200);
+    picture.FillRectS(0, 0, 150, 200, 0xFFC80000u);
+    picture.FillRectS(150, 0, 300, 200, 0xFF0000C8u);
+    SkinResManager()->AddRes(&picture, u"FadeTestPicture", u"");
+    const auto reload = scope_exit([] { SkinResManager()->Reload(); });
+    make(400, 300);
+    skin->SetStyle(ssPicture);
+    skin->SetFillStyle(mfsBlur);
+    skin->SetCustomPicture(u"FadeTestPicture");
+    show();
+    EXPECT_EQ(skin->PictureBgColor(), 0x640064u);
+
+    constexpr std::uint32_t red = 0xC80000, blue = 0x0000C8, average = 0x640064;
+    struct row {
+        int x, y;
+        std::uint32_t source;
+        int alpha; // of the picture over the average: 255 - round(distance into the margin x 2.55)
+    };
+    const row rows[] = {
+        {50, 50, red, 255},    {199, 50, blue, 255}, {200, 50, blue, 255}, {250, 50, blue, 127},
+        {299, 50, blue, 3},    {50, 100, red, 255},  {50, 150, red, 127},  {50, 199, red, 3},
+        {250, 150, blue, 75},  {299, 199, blue, 3},  {300, 50, average, 0}, {350, 250, average, 0},
+    };
+    const window_pixels px(form->Handle());
+    px.save(L"skin_form_blur_fill.bmp");
+    TBitmap32* bk = skin->BackgroundPicture();
+    ASSERT_NE(bk, nullptr);
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.x << "," << r.y);
+        for (const int shift : {16, 8, 0}) {
+            const int expected =
+                (int(channel(r.source, shift)) * r.alpha + int(channel(average, shift)) * (255 - r.alpha)) / 255;
+            EXPECT_NEAR(channel(bk->GetPixel(r.x, r.y), shift), expected, 1) << "background, shift " << shift;
+            EXPECT_NEAR(channel(px.at(r.x, r.y), shift), expected, 1) << "screen, shift " << shift;
+        }
+    }
 }
 
 // A transparent panel on the skinned form shows the form's background at its own place.

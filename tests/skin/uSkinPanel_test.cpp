@@ -1,5 +1,6 @@
 #include "skin/uSkinPanel.h"
 
+#include "framework/ExtCtrls.h"
 #include "framework/Forms.h"
 #include "tests/framework/visual/VisualFixture.h"
 
@@ -84,6 +85,76 @@ TEST_F(skinned_panels, NestedPanelShowsItsParentsPictureAtItsOffset) {
     EXPECT_EQ(inner->Buffer()->GetPixel(4, 4) & 0xFFFFFF, MakeColor32(128, 0, 0) & 0xFFFFFF);
     const window_pixels px(form->Handle());
     EXPECT_EQ(px.at(20 + 55, 20 + 45), rgb(0, 200, 0));
+}
+
+// A windowless control filled with one colour; counts its paints into another control's picture.
+class colour_block : public TGraphicControl {
+public:
+    colour_block(TWinControl* parent, TColor colour, int x, int y) : TGraphicControl(parent), FColour(colour) {
+        SetParent(parent);
+        SetBounds(x, y, 40, 30);
+    }
+    int copies = 0;
+
+protected:
+    void Paint() override {
+        if (ControlState().contains(TControlStateFlag::csPaintCopy))
+            ++copies;
+        Canvas().Brush().SetColor(FColour);
+        Canvas().FillRect(RECT{0, 0, Width(), Height()});
+    }
+
+private:
+    TColor FColour;
+};
+
+// A transparent panel on a plain parent shows what the parent paints and the parent's graphic controls
+// that come before it in the parent's list (under it), but no windowed sibling and no graphic control
+// that comes after it; the marks of the copy are gone afterwards.
+TEST_F(skinned_panels, OnAPlainParentShowsItAndTheGraphicControlsUnderIt) {
+    auto* plain = new TPanel(form);
+    plain->SetParent(form);
+    plain->SetBounds(10, 10, 260, 160);
+    plain->SetColor(0x008000); // green
+    auto* before = new colour_block(plain, 0xC00000, 20, 20); // blue
+    auto* windowed = new TPanel(form);
+    windowed->SetParent(plain);
+    windowed->SetBounds(20, 70, 40, 30);
+    windowed->SetColor(0x00FFFF); // yellow
+    TSkinPanel* clear = panel(plain, 30, 30, 100, 100);
+    clear->SetAlpha(0);
+    clear->SetBorderSides({});
+    auto* after = new colour_block(plain, 0xFF00FF, 100, 40); // magenta
+    show();
+    clear->Repaint();
+
+    struct row {
+        const char* what;
+        int x, y; // in the transparent panel
+        std::uint32_t colour;
+    };
+    const row rows[] = {
+        {"the parent's colour", 50, 80, rgb(0, 0x80, 0)},
+        {"a graphic control before it", 5, 5, rgb(0, 0, 0xC0)},
+        {"the same control's corner", 29, 19, rgb(0, 0, 0xC0)},
+        {"beside that control", 30, 5, rgb(0, 0x80, 0)},
+        {"a windowed sibling", 5, 50, rgb(0, 0x80, 0)},
+        {"a graphic control after it", 80, 20, rgb(0, 0x80, 0)},
+    };
+    const window_pixels px(form->Handle());
+    px.save(L"skinned_panel_on_plain_parent.bmp");
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(clear->Buffer()->GetPixel(r.x, r.y) & 0xFFFFFF, r.colour);
+        if (r.x >= 30 || r.y < 40) { // where no windowed sibling lies over the panel on the screen
+            EXPECT_EQ(px.at(10 + 30 + r.x, 10 + 30 + r.y), r.colour);
+        }
+    }
+    EXPECT_GT(before->copies, 0);
+    EXPECT_EQ(after->copies, 0);
+    EXPECT_TRUE(plain->ControlState().empty());
+    EXPECT_TRUE(before->ControlState().empty());
+    EXPECT_EQ(px.at(10 + 135, 10 + 60), rgb(0xFF, 0, 0xFF)) << "the later control, outside the panel";
 }
 
 // Insets of a child aligned to the client area, by sides and line count; a 1-pixel panel.
