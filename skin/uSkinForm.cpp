@@ -7,7 +7,9 @@
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinCtrls.h"
 #include "skin/uSkinHelper.h"
+#include "skin/uSkinMainMenu.h"
 #include "skin/uSkinNCButton.h"
+#include "skin/uSkinRes.h"
 #include "skin/uSkinResManager.h"
 
 #include <windowsx.h>
@@ -29,6 +31,7 @@ TSkinForm::TSkinForm(TComponent* AOwner)
     : TSkHookWindowProc(AOwner), FColorBgBitmap(std::make_unique<TBitmap32>()),
       FColorBkGraphic(std::make_unique<TBitmap32>()), FPictureBgBitmap(std::make_unique<TBitmap32>()),
       FPictureBkGraphic(std::make_unique<TBitmap32>()) {
+    FMainMenu = std::make_unique<TSkinMainMenu>(this);
     if (FDestForm)
         FormSkinHelper()->Add(FDestForm, this);
     if (designing() || !FDestForm)
@@ -44,8 +47,10 @@ TSkinForm::~TSkinForm() {
         if (FDestForm->HandleAllocated()) {
             ::KillTimer(FDestForm->Handle(), skin_timer_nc_repaint);
             ::KillTimer(FDestForm->Handle(), skin_timer_start_flash);
+            ::KillTimer(FDestForm->Handle(), skin_timer_next_menu);
         }
     }
+    FMainMenu.reset();
     for (TSkinNCCtrlBase* c : FNCCtrlList) c->SetParentObject(nullptr);
 }
 
@@ -65,7 +70,66 @@ void TSkinForm::SetFramWidth(std::int32_t Value) {
 }
 
 void TSkinForm::SetCustomPicture(const TSkResID& Value) {
+    if (FCustomPicture == Value)
+        return;
     FCustomPicture = Value;
+    CustomPictureChanged();
+}
+
+void TSkinForm::SetSkinRes(TSkinRes* Value) {
+    FSkinRes = Value;
+    if (Value)
+        Value->FreeNotification(this);
+    ApplySkinRes();
+}
+
+void TSkinForm::SetMainMenu(const TSkinMainMenu& Value) { FMainMenu->Assign(&Value); }
+
+void TSkinForm::Notification(TComponent* AComponent, TOperation Operation) {
+    if (Operation == TOperation::opRemove) {
+        if (AComponent == FSkinRes)
+            FSkinRes = nullptr;
+        if (FMainMenu && AComponent == FMainMenu->MainMenu())
+            FMainMenu->SetMainMenu(nullptr);
+    }
+    TSkHookWindowProc::Notification(AComponent, Operation);
+}
+
+void TSkinForm::CustomPictureChanged() {
+    if (TSkFormSkinRes* defaults = DefaultSkinRes())
+        defaults->SetCustomPicture(FCustomPicture);
+}
+
+void TSkinForm::SyncDefaultSkinRes() {
+    TSkFormSkinRes* defaults = DefaultSkinRes();
+    if (!defaults)
+        return;
+    defaults->BeginUpdate();
+    auto end = scope_exit([defaults] { defaults->EndUpdate(); });
+    defaults->SetColor(FColor);
+    defaults->SetCustomPicture(FCustomPicture);
+    defaults->SetFramWidth(FFramWidth);
+    defaults->SetHitTestWidth(FHitTestWidth);
+    defaults->SetStyle(FStyle);
+    defaults->SetTitlerColor(FTitlerColor);
+}
+
+// Only a skin form given a settings component takes its values; the main menu is detached meanwhile.
+void TSkinForm::ApplySkinRes() {
+    if (!FSkinRes || designing())
+        return;
+    const TSkFormSkinRes& settings = FSkinRes->Form();
+    FColor = settings.Color();
+    SetCustomPicture(settings.CustomPicture());
+    FGradientHeight = settings.GradientHeight();
+    FStyle = settings.Style();
+    SetTitlerColor(settings.TitlerColor());
+    BuildBackground();
+    SyncDefaultSkinRes();
+    TMainMenu* menu = FMainMenu->MainMenu();
+    FMainMenu->SetMainMenu(nullptr);
+    auto attach = scope_exit([this, menu] { FMainMenu->SetMainMenu(menu); });
+    ApplyChange();
 }
 
 TBitmap32* TSkinForm::BackgroundPicture() const {
@@ -202,6 +266,14 @@ void TSkinForm::HookWndProc(TMessage& Message) {
                 FDestForm->SetHeight(FDestForm->Height() + 1);
             return;
         }
+        if (Message.WParam == skin_timer_next_menu) {
+            ::KillTimer(window, skin_timer_next_menu);
+            if (TSkinNCMenuItem* next = FMainMenu->NextFocusMenu) {
+                next->FClickCount = 1;
+                next->Click();
+            }
+            return;
+        }
         pass_on(Message);
         return;
     case WM_VK_UPDATENC:
@@ -213,7 +285,16 @@ void TSkinForm::HookWndProc(TMessage& Message) {
         ApplyChange();
         return;
     case WM_VK_APPLYSKINRES:
-        return; // without a settings object there is nothing to apply
+        ApplySkinRes();
+        return;
+    case WM_VK_MENUCLOSED:
+        HandleMenuClosed();
+        return;
+    case CM_DIALOGKEY:
+    case CM_DIALOGCHAR:
+        if (!HandleMenuAccel(Message))
+            pass_on(Message);
+        return;
     case WM_VK_ADDNCCONTROL:
         AddNCControl(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam));
         return;
@@ -383,6 +464,7 @@ void TSkinForm::PaintNC() {
     window_frame_dc dc(window);
     if (!dc)
         return;
+    BuildMainMenuButtons();
     const saved_dc keep(dc.get());
     TBitmap32 bitmap;
     bitmap.BeginUpdate();
@@ -502,8 +584,13 @@ void TSkinForm::BuildBackground() {
 void TSkinForm::BuildColorBackground() {
     if (designing() || !FDestForm)
         return;
-    FNCBkColor = FTitlerColor;
-    FClientBkColor = FColor;
+    if (const skin_color_shift& s = SkinColorShift(); s.any()) {
+        ShiftColorHSB(FTitlerColor, s.Hue, s.Saturation, s.Brightness, FNCBkColor);
+        ShiftColorHSB(FColor, s.Hue, s.Saturation, s.Brightness, FClientBkColor);
+    } else {
+        FNCBkColor = FTitlerColor;
+        FClientBkColor = FColor;
+    }
     const int w = FDestForm->Width(), h = FDestForm->Height();
     FColorBkGraphic->BeginUpdate();
     auto end = scope_exit([this] { FColorBkGraphic->EndUpdate(); });
@@ -526,8 +613,12 @@ void TSkinForm::BuildColorBackground() {
 void TSkinForm::BuildPictureBackground() {
     if (designing() || FCustomPicture.empty() || !FDestForm)
         return;
-    if (TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture))
+    if (TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture)) {
         FPictureBgBitmap->Assign(image);
+        // Only a fresh copy is shifted: a picture kept from before has had its shift already.
+        if (const skin_color_shift& s = SkinColorShift(); s.any())
+            ShiftBitmapHSL(FPictureBgBitmap.get(), hue_steps(s.Hue), s.Saturation, s.Brightness);
+    }
     const int w = FDestForm->Width(), h = FDestForm->Height();
     FPictureBkGraphic->SetSize(w + 10, h + 10);
     switch (FFillStyle) {
@@ -587,6 +678,8 @@ void TSkinForm::ApplyChange() {
     });
     PaintNC();
     FDestForm->Invalidate();
+    if (Tag() != 99999)
+        SyncDefaultSkinRes();
     for (TSkinCustomControl* c : WinControlHelper()->Items()) {
         c->InvalidateNC();
         c->Invalidate();
@@ -615,6 +708,54 @@ void TSkinForm::HandleSysCommand(TMessage& Message) {
         ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
                        SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+}
+
+// The title-bar items of the main menu: one per entry, side by side from the menu's position.
+void TSkinForm::BuildMainMenuButtons() {
+    if (!FMainMenu->MainMenu() || FMainMenu->Done())
+        return;
+    FMainMenu->Build();
+    const TNCCtrlPos& pos = FMainMenu->Pos();
+    std::int32_t x = pos.XValue();
+    for (const auto& entry : FMainMenu->MenuList()) {
+        auto* item = new TSkinNCMenuItem(FDestForm, FMainMenu.get(), entry.get());
+        item->Pos().SetAlign(pos.Align());
+        item->Pos().SetXValue(x);
+        item->Pos().SetYValue(pos.YValue());
+        item->SetGroupIndex(99);
+        x += pos.Align() == caRight ? -(item->Pos().Width() + 8) : item->Pos().Width() + 8;
+    }
+}
+
+bool TSkinForm::HandleMenuAccel(TMessage& Message) {
+    const auto key = static_cast<std::uint16_t>(Message.WParam);
+    if (key == VK_MENU) {
+        Message.Result = 1;
+        return false;
+    }
+    if (!FMainMenu->MainMenu())
+        return false;
+    bool handled = false;
+    for (const auto& entry : FMainMenu->MenuList()) {
+        if (!entry->NCMenuItem || !IsAccel(key, entry->Caption))
+            continue;
+        // A count of 1 opens the popup, as the hand-over between items does: with 0 the key would only
+        // press the title-bar button.
+        entry->NCMenuItem->FClickCount = 1;
+        entry->NCMenuItem->Click();
+        Message.Result = 1;
+        handled = true;
+    }
+    return handled;
+}
+
+void TSkinForm::HandleMenuClosed() {
+    if (!FMainMenu->MainMenu() || !FMainMenu->FocusMenu)
+        return;
+    FMainMenu->FocusMenu->SetDown(false);
+    FMainMenu->FocusMenu = nullptr;
+    if (FMainMenu->NextFocusMenu && FDestForm->HandleAllocated())
+        ::SetTimer(FDestForm->Handle(), skin_timer_next_menu, 20, nullptr);
 }
 
 void TSkinForm::DispatchNCMouseMove() {

@@ -71,6 +71,8 @@ TSkinNCCtrlBase::~TSkinNCCtrlBase() {
         FParentObject->forget(this);
 }
 
+void TSkinNCCtrlBase::SetPollInterval(unsigned Milliseconds) { FTimer->SetInterval(Milliseconds); }
+
 void TSkinNCCtrlBase::PositionChanged() {
     FOldPos = {FPos->XValue(), FPos->YValue()};
 }
