@@ -74,6 +74,8 @@ public:
     bool KeepFrameColor() const noexcept { return FKeepFrameColor; }
     void SetKeepFrameColor(bool Value) { FKeepFrameColor = Value; }
     TSkFormLayerBorder* ImageBorder() const noexcept { return FImageBorder; }
+    // At run time a visible form shows the border at once.
+    void SetImageBorder(TSkFormLayerBorder* Value);
     TSkinRes* SkinRes() const noexcept { return FSkinRes; }
     // Then takes the settings' values.
     void SetSkinRes(TSkinRes* Value);
@@ -136,6 +138,8 @@ private:
     void EraseClientBackground(HDC DC);
     void HandleSysCommand(TMessage& Message);
     void HandleShowingChanged(TMessage& Message);
+    void HandleWindowPosChanging(TMessage& Message);
+    void HandleWindowPosChanged(TMessage& Message);
     void DispatchNCMouseMove();
     bool DispatchNCButton(bool Down);
     bool HandleNCDblClick(TMessage& Message);
