@@ -177,6 +177,18 @@ TEST_F(skin_settings, SavedAndLoadedEveryValueComesBackAndLoadingAnnouncesNothin
     EXPECT_FALSE(fs::exists(config_file().string() + ".tmp"));
 }
 
+TEST_F(skin_settings, ASaveThatCannotBeWrittenLeavesTheOldFileWhole) {
+    TSkinRes settings(nullptr);
+    const std::string old = settings_file("<TitleHeight>40</TitleHeight>");
+    write_text(config_file(), old);
+    const String file = from_wide(config_file().c_str());
+    ::SetFileAttributesW(wide(file), FILE_ATTRIBUTE_READONLY);
+    auto writable = scope_exit([&] { ::SetFileAttributesW(wide(file), FILE_ATTRIBUTE_NORMAL); });
+    EXPECT_THROW(settings.Save(), EFCreateError);
+    EXPECT_EQ(read_text(config_file()), old);
+    EXPECT_FALSE(fs::exists(config_file().string() + ".tmp"));
+}
+
 TEST_F(skin_settings, WhatTheFileLacksOrRefusesKeepsItsValue) {
     struct row {
         const char* name;
