@@ -94,7 +94,8 @@ public:
 
     PSkMainMenuData MenuData() const noexcept { return FMenuData; }
     TSkinMainMenu* SkinMainMenu() const noexcept { return FSkinMainMenu; }
-    // Presses and clicks counted since the mouse came: the popup opens on every third one from the first.
+    // Presses (LMouseDown) counted since the mouse came; one arriving at a count of 1, 4, 7, ... opens the
+    // popup. A press and release arrive as two, so a click opens it.
     std::int32_t FClickCount = 0;
 
     void TimerTick() override;

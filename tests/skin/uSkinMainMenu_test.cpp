@@ -276,6 +276,8 @@ TEST_F(title_bar_menus, ClickOpensThePopupAndMovingToTheNeighbourHandsItOver) {
         const HWND first = wait_for_popup(5s);
         if (!first) return;
         ::GetWindowRect(first, &first_rect);
+        ::Sleep(100);
+        window_pixels(::GetDesktopWindow()).save(L"skin_main_menu_popup.bmp");
         test::mouse_to(help_centre);
         if (!wait_until_gone(first, 3s)) return;
         const HWND second = wait_for_popup(3s, nullptr);
