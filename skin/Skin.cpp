@@ -2,6 +2,7 @@
 
 #include "skin/uSimpleTimer.h"
 #include "skin/uSkinHelper.h"
+#include "skin/uSkinRes.h"
 #include "skin/uSkinResDM.h"
 #include "skin/uSkinResManager.h"
 
@@ -9,9 +10,11 @@ namespace kq {
 
 void skin_startup() {
     uSkinResDM_startup();
+    uSkinRes_startup();
 }
 
 void skin_shutdown() noexcept {
+    uSkinRes_shutdown();
     uSkinResManager_shutdown();
     uSkinResDM_shutdown();
     uSkinHelper_shutdown();

@@ -33,6 +33,11 @@ void ShiftBitmapHSL(TCustomBitmap32* Bitmap, std::int32_t dH, std::int32_t dS, s
     Bitmap->Changed();
 }
 
+std::int32_t hue_steps(std::int32_t Degrees) noexcept {
+    const std::int32_t d = (Degrees % 360 + 360) % 360;
+    return (d * 255 + 180) / 360;
+}
+
 // --- Fills
 
 void DrawSkinImage(TCustomBitmap32* Image, TCustomBitmap32* Dst, TSkPngFillType FillType) {

@@ -11,6 +11,9 @@ namespace kq {
 
 // Every pixel shifted in HSL (hue modulo 256, saturation, lightness) and made opaque.
 void ShiftBitmapHSL(TCustomBitmap32* Bitmap, std::int32_t dH, std::int32_t dS, std::int32_t dL);
+// A hue shift given in degrees (as the colour settings keep it) in the steps of that 0..255 hue, which
+// goes round the circle in 255 steps, so that pictures and colours shift alike.
+std::int32_t hue_steps(std::int32_t Degrees) noexcept;
 
 // Draws Image onto Dst by fill type, with the image's own draw mode.
 void DrawSkinImage(TCustomBitmap32* Image, TCustomBitmap32* Dst, TSkPngFillType FillType);

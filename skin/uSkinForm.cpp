@@ -5,10 +5,13 @@
 #include "framework/Regions.h"
 #include "skin/uBitmapHelper.h"
 #include "skin/uSkComm.h"
+#include "skin/uSkFormBorder.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinCtrls.h"
 #include "skin/uSkinHelper.h"
+#include "skin/uSkinMainMenu.h"
 #include "skin/uSkinNCButton.h"
+#include "skin/uSkinRes.h"
 #include "skin/uSkinResManager.h"
 
 #include <windowsx.h>
@@ -31,6 +34,7 @@ TSkinForm::TSkinForm(TComponent* AOwner)
     : TSkHookWindowProc(AOwner), FColorBgBitmap(std::make_unique<TBitmap32>()),
       FColorBkGraphic(std::make_unique<TBitmap32>()), FPictureBgBitmap(std::make_unique<TBitmap32>()),
       FPictureBkGraphic(std::make_unique<TBitmap32>()), FTitleBitmap(std::make_unique<TBitmap32>()) {
+    FMainMenu = std::make_unique<TSkinMainMenu>(this);
     if (FDestForm)
         FormSkinHelper()->Add(FDestForm, this);
     if (designing() || !FDestForm)
@@ -46,9 +50,33 @@ TSkinForm::~TSkinForm() {
         if (FDestForm->HandleAllocated()) {
             ::KillTimer(FDestForm->Handle(), skin_timer_nc_repaint);
             ::KillTimer(FDestForm->Handle(), skin_timer_start_flash);
+            ::KillTimer(FDestForm->Handle(), skin_timer_next_menu);
         }
     }
+    FMainMenu.reset();
     for (TSkinNCCtrlBase* c : FNCCtrlList) c->SetParentObject(nullptr);
+    if (FImageBorder) {
+        FImageBorder->ForgetNCCtrlList(&FNCCtrlList);
+        FImageBorder->RemoveFreeNotification(this);
+    }
+}
+
+void TSkinForm::SetImageBorder(TSkFormLayerBorder* Value) {
+    if (FImageBorder == Value)
+        return;
+    if (FImageBorder) {
+        FImageBorder->ForgetNCCtrlList(&FNCCtrlList);
+        FImageBorder->RemoveFreeNotification(this);
+    }
+    FImageBorder = Value;
+    if (!FImageBorder)
+        return;
+    FImageBorder->FreeNotification(this);
+    if (!designing() && FDestForm && FDestForm->Visible()) {
+        FImageBorder->InitFrame(FDestForm);
+        FImageBorder->CheckFormAlpha(false);
+        FImageBorder->ShowWithForm(&FNCCtrlList);
+    }
 }
 
 void TSkinForm::SetTitlerColor(TColor Value) {
@@ -67,7 +95,68 @@ void TSkinForm::SetFramWidth(std::int32_t Value) {
 }
 
 void TSkinForm::SetCustomPicture(const TSkResID& Value) {
+    if (FCustomPicture == Value)
+        return;
     FCustomPicture = Value;
+    CustomPictureChanged();
+}
+
+void TSkinForm::SetSkinRes(TSkinRes* Value) {
+    FSkinRes = Value;
+    if (Value)
+        Value->FreeNotification(this);
+    ApplySkinRes();
+}
+
+void TSkinForm::SetMainMenu(const TSkinMainMenu& Value) { FMainMenu->Assign(&Value); }
+
+void TSkinForm::Notification(TComponent* AComponent, TOperation Operation) {
+    if (Operation == TOperation::opRemove) {
+        if (AComponent == FImageBorder)
+            FImageBorder = nullptr;
+        if (AComponent == FSkinRes)
+            FSkinRes = nullptr;
+        if (FMainMenu && AComponent == FMainMenu->MainMenu())
+            FMainMenu->SetMainMenu(nullptr);
+    }
+    TSkHookWindowProc::Notification(AComponent, Operation);
+}
+
+void TSkinForm::CustomPictureChanged() {
+    if (TSkFormSkinRes* defaults = DefaultSkinRes())
+        defaults->SetCustomPicture(FCustomPicture);
+}
+
+void TSkinForm::SyncDefaultSkinRes() {
+    TSkFormSkinRes* defaults = DefaultSkinRes();
+    if (!defaults)
+        return;
+    defaults->BeginUpdate();
+    auto end = scope_exit([defaults] { defaults->EndUpdate(); });
+    defaults->SetColor(FColor);
+    defaults->SetCustomPicture(FCustomPicture);
+    defaults->SetFramWidth(FFramWidth);
+    defaults->SetHitTestWidth(FHitTestWidth);
+    defaults->SetStyle(FStyle);
+    defaults->SetTitlerColor(FTitlerColor);
+}
+
+// Only a skin form given a settings component takes its values; the main menu is detached meanwhile.
+void TSkinForm::ApplySkinRes() {
+    if (!FSkinRes || designing())
+        return;
+    const TSkFormSkinRes& settings = FSkinRes->Form();
+    FColor = settings.Color();
+    SetCustomPicture(settings.CustomPicture());
+    FGradientHeight = settings.GradientHeight();
+    FStyle = settings.Style();
+    SetTitlerColor(settings.TitlerColor());
+    BuildBackground();
+    SyncDefaultSkinRes();
+    TMainMenu* menu = FMainMenu->MainMenu();
+    FMainMenu->SetMainMenu(nullptr);
+    auto attach = scope_exit([this, menu] { FMainMenu->SetMainMenu(menu); });
+    ApplyChange();
 }
 
 TBitmap32* TSkinForm::BackgroundPicture() const {
@@ -130,6 +219,8 @@ void TSkinForm::HookWndProc(TMessage& Message) {
             ::KillTimer(window, skin_timer_nc_repaint);
             ::SetTimer(window, skin_timer_nc_repaint, 50, nullptr);
         }
+        if (FImageBorder)
+            FImageBorder->SetBoundsWithForm();
         UpdateWindowRegion();
         if (FStyle == ssPicture && FFillStyle == mfsStretch)
             FDestForm->Invalidate();
@@ -151,6 +242,12 @@ void TSkinForm::HookWndProc(TMessage& Message) {
             return;
         }
         pass_on(Message);
+        return;
+    case WM_WINDOWPOSCHANGING:
+        HandleWindowPosChanging(Message);
+        return;
+    case WM_WINDOWPOSCHANGED:
+        HandleWindowPosChanged(Message);
         return;
     case WM_GETMINMAXINFO:
         HandleGetMinMaxInfo(Message);
@@ -177,6 +274,9 @@ void TSkinForm::HookWndProc(TMessage& Message) {
     case WM_NCLBUTTONDOWN:
         if (!DispatchNCButton(true))
             pass_on(Message);
+        // A drag by the title bar has ended here.
+        if (FImageBorder)
+            FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
         return;
     case WM_NCLBUTTONUP:
         if (!DispatchNCButton(false))
@@ -196,6 +296,10 @@ void TSkinForm::HookWndProc(TMessage& Message) {
         }
         if (Message.WParam == skin_timer_start_flash) {
             ::KillTimer(window, skin_timer_start_flash);
+            if (FImageBorder) {
+                FImageBorder->CheckFormAlpha(false);
+                FImageBorder->ShowWithForm(&FNCCtrlList);
+            }
             if (FFixedStartFlash) {
                 FDestForm->SetAlphaBlendValue(FOldAlphaBlendValue);
                 FDestForm->SetAlphaBlend(FOldAlphaBlend);
@@ -204,18 +308,38 @@ void TSkinForm::HookWndProc(TMessage& Message) {
                 FDestForm->SetHeight(FDestForm->Height() + 1);
             return;
         }
+        if (Message.WParam == skin_timer_next_menu) {
+            ::KillTimer(window, skin_timer_next_menu);
+            if (TSkinNCMenuItem* next = FMainMenu->NextFocusMenu) {
+                next->FClickCount = 1;
+                next->Click();
+            }
+            return;
+        }
         pass_on(Message);
         return;
     case WM_VK_UPDATENC:
         if (FDestForm->Showing())
             HandleNCPaint(Message);
+        // An opaque border's top edge hosts the title-bar controls.
+        if (FImageBorder && !FImageBorder->Transparent() && FImageBorder->TopBorder())
+            FImageBorder->TopBorder()->Perform(WM_VK_UPDATENC, Message.WParam, Message.LParam);
         return;
     case WM_VK_REFRESHSKIN:
         BuildBackground();
         ApplyChange();
         return;
     case WM_VK_APPLYSKINRES:
-        return; // without a settings object there is nothing to apply
+        ApplySkinRes();
+        return;
+    case WM_VK_MENUCLOSED:
+        HandleMenuClosed();
+        return;
+    case CM_DIALOGKEY:
+    case CM_DIALOGCHAR:
+        if (!HandleMenuAccel(Message))
+            pass_on(Message);
+        return;
     case WM_VK_ADDNCCONTROL:
         AddNCControl(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam));
         return;
@@ -224,6 +348,15 @@ void TSkinForm::HookWndProc(TMessage& Message) {
         return;
     case CM_SHOWINGCHANGED:
         HandleShowingChanged(Message);
+        return;
+    case CM_VISIBLECHANGED:
+        pass_on(Message);
+        if (FImageBorder) {
+            if (FDestForm->Visible())
+                FImageBorder->Restoring();
+            else
+                FImageBorder->Minimizing();
+        }
         return;
     default:
         pass_on(Message);
@@ -379,13 +512,23 @@ void TSkinForm::PaintNC() {
     if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone || !FDestForm->HandleAllocated())
         return;
     const HWND window = FDestForm->Handle();
-    const int w = FDestForm->Width(), h = FDestForm->Height(), f = FFramWidth, t = FTitleHeight;
-    if (w <= 0 || h <= 0)
+    if (FDestForm->Width() <= 0 || FDestForm->Height() <= 0)
         return;
+    // An opaque image border is the frame, and its top edge the title bar.
+    const bool border_has_title = FImageBorder && !FImageBorder->Transparent();
+    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0) {
+        FFlatFrame = true;
+        FHitTestWidth = 0;
+        FFramWidth = 0;
+        FTitleHeight = 0;
+        FRoundWindow = false;
+    }
     window_frame_dc dc(window);
     if (!dc)
         return;
+    BuildMainMenuButtons();
     const saved_dc keep(dc.get());
+    const int w = FDestForm->Width(), h = FDestForm->Height(), f = FFramWidth, t = FTitleHeight;
     // The frame's strips share one bitmap, made only when there is a frame.
     std::optional<TBitmap32> strip_bitmap;
     auto end = scope_exit([&strip_bitmap] {
@@ -447,7 +590,8 @@ void TSkinForm::PaintNC() {
             title.Clear(FKeepTitlerColor ? WinColorToColor32(FTitlerColor) : 0);
             if (!FKeepTitlerColor)
                 bk->DrawTo(&title, 0, 0);
-            paint_title_controls();
+            if (!border_has_title)
+                paint_title_controls();
             DrawFrame(&title, 0);
             title.DrawTo(dc.get(), 0, 0);
         }
@@ -516,8 +660,13 @@ void TSkinForm::BuildBackground() {
 void TSkinForm::BuildColorBackground() {
     if (designing() || !FDestForm)
         return;
-    FNCBkColor = FTitlerColor;
-    FClientBkColor = FColor;
+    if (const skin_color_shift& s = SkinColorShift(); s.any()) {
+        ShiftColorHSB(FTitlerColor, s.Hue, s.Saturation, s.Brightness, FNCBkColor);
+        ShiftColorHSB(FColor, s.Hue, s.Saturation, s.Brightness, FClientBkColor);
+    } else {
+        FNCBkColor = FTitlerColor;
+        FClientBkColor = FColor;
+    }
     const int w = FDestForm->Width(), h = FDestForm->Height();
     FColorBkGraphic->BeginUpdate();
     auto end = scope_exit([this] { FColorBkGraphic->EndUpdate(); });
@@ -541,13 +690,23 @@ void TSkinForm::BuildPictureBackground() {
     if (designing() || FCustomPicture.empty() || !FDestForm)
         return;
     TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture);
-    if (image)
+    if (image) {
         FPictureBgBitmap->Assign(image);
+        // Only a fresh copy is shifted: a picture kept from before has had its shift already.
+        if (const skin_color_shift& s = SkinColorShift(); s.any())
+            ShiftBitmapHSL(FPictureBgBitmap.get(), hue_steps(s.Hue), s.Saturation, s.Brightness);
+    }
     const int w = FDestForm->Width(), h = FDestForm->Height();
+    // A tiled border continues the tiles of the picture under it.
+    int dx = 0, dy = 0;
+    if (FImageBorder && FImageBorder->StretchKind() == skTile) {
+        dx = FFramWidth - FImageBorder->Size().Left();
+        dy = FTitleHeight - FImageBorder->Size().Top();
+    }
     FPictureBkGraphic->SetSize(w + 10, h + 10);
     switch (FFillStyle) {
     case mfsTile:
-        TileDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0, 0);
+        TileDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), dx, dy);
         break;
     case mfsStretch:
         ZoomDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0);
@@ -565,7 +724,7 @@ void TSkinForm::BuildPictureBackground() {
                 FPictureBgBitmap->Assign(&faded);
         }
         FPictureBkGraphic->Clear(WinColorToColor32(static_cast<std::int32_t>(FPictureBgColor)));
-        FPictureBgBitmap->DrawTo(FPictureBkGraphic.get(), 0, 0);
+        FPictureBgBitmap->DrawTo(FPictureBkGraphic.get(), dx, dy);
         break;
     }
     }
@@ -601,6 +760,8 @@ void TSkinForm::ApplyChange() {
     });
     PaintNC();
     FDestForm->Invalidate();
+    if (Tag() != 99999)
+        SyncDefaultSkinRes();
     for (TSkinCustomControl* c : WinControlHelper()->Items()) {
         c->InvalidateNC();
         c->Invalidate();
@@ -620,15 +781,95 @@ void TSkinForm::HandleSysCommand(TMessage& Message) {
             FFramWidth = 0;
         }
         pass_on(Message);
+        if (FImageBorder)
+            FImageBorder->ReAlign();
         return;
     }
     pass_on(Message);
-    if (command == SC_RESTORE && FOldFramWidth != 0 && !::IsIconic(window)) {
+    if (command != SC_RESTORE)
+        return;
+    if (FOldFramWidth != 0 && !::IsIconic(window)) {
         FFramWidth = FOldFramWidth;
         FOldFramWidth = 0;
         ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
                        SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    if (FImageBorder) {
+        FImageBorder->ReAlign();
+        FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
+    }
+}
+
+// A hidden or shown form that is not the main form hides or shows its border with it.
+void TSkinForm::HandleWindowPosChanging(TMessage& Message) {
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+    const TCustomForm* main = Application ? Application->MainForm() : nullptr;
+    if (pos && FImageBorder && main != FDestForm) {
+        if (pos->flags & SWP_HIDEWINDOW)
+            FImageBorder->Minimizing();
+        else if ((pos->flags & SWP_SHOWWINDOW) && !::IsIconic(FDestForm->Handle()))
+            FImageBorder->Restoring();
+    }
+    pass_on(Message);
+}
+
+void TSkinForm::HandleWindowPosChanged(TMessage& Message) {
+    pass_on(Message);
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+    if (!pos || !FImageBorder)
+        return;
+    if (pos->flags & SWP_NOMOVE)
+        FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
+    else
+        FImageBorder->MoveWithForm(pos->x, pos->y);
+}
+
+// The title-bar items of the main menu: one per entry, side by side from the menu's position.
+void TSkinForm::BuildMainMenuButtons() {
+    if (!FMainMenu->MainMenu() || FMainMenu->Done())
+        return;
+    FMainMenu->Build();
+    const TNCCtrlPos& pos = FMainMenu->Pos();
+    std::int32_t x = pos.XValue();
+    for (const auto& entry : FMainMenu->MenuList()) {
+        auto* item = new TSkinNCMenuItem(FDestForm, FMainMenu.get(), entry.get());
+        item->Pos().SetAlign(pos.Align());
+        item->Pos().SetXValue(x);
+        item->Pos().SetYValue(pos.YValue());
+        item->SetGroupIndex(99);
+        x += pos.Align() == caRight ? -(item->Pos().Width() + 8) : item->Pos().Width() + 8;
+    }
+}
+
+bool TSkinForm::HandleMenuAccel(TMessage& Message) {
+    const auto key = static_cast<std::uint16_t>(Message.WParam);
+    if (key == VK_MENU) {
+        Message.Result = 1;
+        return false;
+    }
+    if (!FMainMenu->MainMenu())
+        return false;
+    bool handled = false;
+    for (const auto& entry : FMainMenu->MenuList()) {
+        if (!entry->NCMenuItem || !IsAccel(key, entry->Caption))
+            continue;
+        // A count of 1 opens the popup, as the hand-over between items does: with 0 the key would only
+        // press the title-bar button.
+        entry->NCMenuItem->FClickCount = 1;
+        entry->NCMenuItem->Click();
+        Message.Result = 1;
+        handled = true;
+    }
+    return handled;
+}
+
+void TSkinForm::HandleMenuClosed() {
+    if (!FMainMenu->MainMenu() || !FMainMenu->FocusMenu)
+        return;
+    FMainMenu->FocusMenu->SetDown(false);
+    FMainMenu->FocusMenu = nullptr;
+    if (FMainMenu->NextFocusMenu && FDestForm->HandleAllocated())
+        ::SetTimer(FDestForm->Handle(), skin_timer_next_menu, 20, nullptr);
 }
 
 void TSkinForm::DispatchNCMouseMove() {
@@ -676,6 +917,8 @@ bool TSkinForm::HandleNCDblClick(TMessage& Message) {
 void TSkinForm::HandleShowingChanged(TMessage& Message) {
     if (!FDestForm->Visible()) {
         pass_on(Message);
+        if (FImageBorder)
+            FImageBorder->Hide();
         return;
     }
     const HWND window = FDestForm->Handle();
@@ -691,6 +934,10 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
         ex = (ex & ~static_cast<LONG>(WS_EX_APPWINDOW)) | WS_EX_TOOLWINDOW;
     ::SetWindowLongW(window, GWL_EXSTYLE, ex);
     strip_system_caption();
+    if (FImageBorder) {
+        FImageBorder->InitFrame(FDestForm);
+        FImageBorder->Show();
+    }
     BuildBackground();
     if (!FFixedStartFlash) {
         FFixedStartFlash = true;
@@ -720,6 +967,8 @@ void TSkinForm::DoMinimize() {
     FMinAlphaBlendValue = FDestForm->AlphaBlendValue();
     FDestForm->SetAlphaBlend(true);
     FDestForm->SetAlphaBlendValue(0);
+    if (FImageBorder)
+        FImageBorder->Minimizing();
 }
 
 void TSkinForm::DoRestore() {
@@ -727,6 +976,8 @@ void TSkinForm::DoRestore() {
         return;
     const bool was_minimized = FFormState & state_minimized;
     FFormState = (FFormState & ~state_minimized) | state_restored;
+    if (FImageBorder)
+        FImageBorder->Restoring();
     if (!was_minimized)
         return;
     FDestForm->SetAlphaBlendValue(FMinAlphaBlendValue == 0 ? 255 : FMinAlphaBlendValue);

@@ -74,7 +74,14 @@ public:
     bool KeepFrameColor() const noexcept { return FKeepFrameColor; }
     void SetKeepFrameColor(bool Value) { FKeepFrameColor = Value; }
     TSkFormLayerBorder* ImageBorder() const noexcept { return FImageBorder; }
+    // At run time a visible form shows the border at once.
+    void SetImageBorder(TSkFormLayerBorder* Value);
     TSkinRes* SkinRes() const noexcept { return FSkinRes; }
+    // Then takes the settings' values.
+    void SetSkinRes(TSkinRes* Value);
+    // The title-bar main menu, owned.
+    TSkinMainMenu& MainMenu() noexcept { return *FMainMenu; }
+    void SetMainMenu(const TSkinMainMenu& Value);
 
     bool Active() const noexcept { return FActive; }
     void SetActive(bool Value) { FActive = Value; }
@@ -100,6 +107,12 @@ public:
     // A title-bar control going away drops out of the list.
     void forget(TSkinNCCtrlBase* Control) noexcept;
 
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    // Writes the picture into the global default form settings.
+    virtual void CustomPictureChanged();
+    // Writes the form's values into the global default form settings.
+    virtual void SyncDefaultSkinRes();
+
 protected:
     void HookWndProc(TMessage& Message) override;
 
@@ -107,6 +120,10 @@ private:
     bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
     bool sizeable() const;
     void ApplyChange();
+    void ApplySkinRes();
+    void BuildMainMenuButtons();
+    bool HandleMenuAccel(TMessage& Message);
+    void HandleMenuClosed();
     void UpdateWindowRegion();
     bool HandleNCCalcSize(TMessage& Message);
     bool HandleNCHitTest(TMessage& Message);
@@ -121,6 +138,8 @@ private:
     void EraseClientBackground(HDC DC);
     void HandleSysCommand(TMessage& Message);
     void HandleShowingChanged(TMessage& Message);
+    void HandleWindowPosChanging(TMessage& Message);
+    void HandleWindowPosChanged(TMessage& Message);
     void DispatchNCMouseMove();
     bool DispatchNCButton(bool Down);
     bool HandleNCDblClick(TMessage& Message);
@@ -151,6 +170,7 @@ private:
     bool FKeepFrameColor = false;
     TSkFormLayerBorder* FImageBorder = nullptr;
     TSkinRes* FSkinRes = nullptr;
+    std::unique_ptr<TSkinMainMenu> FMainMenu;
 
     bool FActive = false;
     TColor FClientBkColor = 15920353;

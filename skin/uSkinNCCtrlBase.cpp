@@ -72,6 +72,8 @@ TSkinNCCtrlBase::~TSkinNCCtrlBase() {
         FParentObject->forget(this);
 }
 
+void TSkinNCCtrlBase::SetPollInterval(unsigned Milliseconds) { FTimer->SetInterval(Milliseconds); }
+
 void TSkinNCCtrlBase::PositionChanged() {
     FOldPos = {FPos->XValue(), FPos->YValue()};
 }

@@ -102,6 +102,11 @@ protected:
     bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
     bool destroying() const { return ComponentState().contains(TComponentStateFlag::csDestroying); }
 
+    // How often the control looks where the mouse is.
+    void SetPollInterval(unsigned Milliseconds);
+    // The cursor relative to the form window's top-left corner.
+    POINT window_point() const;
+
     std::unique_ptr<TNCCtrlPos> FPos;
     bool FMouseEnter = false;
 
