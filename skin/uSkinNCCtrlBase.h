@@ -113,8 +113,6 @@ protected:
 private:
     void PositionChanged();
     void show_hint();
-    // The cursor relative to the form window's top-left corner.
-    POINT window_point() const;
 
     String FHint;
     std::int32_t FTag = 0;
