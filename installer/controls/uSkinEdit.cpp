@@ -1,6 +1,7 @@
 #include "installer/controls/uSkinEdit.h"
 
 #include "framework/Clipboard.h"
+#include "framework/Forms.h"
 #include "framework/Ime.h"
 
 #include <windowsx.h>
@@ -542,6 +543,22 @@ void TSkinPngEdit::menu_click(TObject* Sender) {
     }
 }
 
+void TSkinPngEdit::popup_default_menu(POINT Screen) {
+    // The menu takes the foreground for its own window; the field keeps its selection meanwhile, so that
+    // the chosen entry acts on what was selected, and takes the focus back afterwards.
+    FMenuShowing = true;
+    auto done = scope_exit([this] {
+        if (HandleAllocated() && ::GetFocus() != Handle()) {
+            if (TCustomForm* form = GetParentForm(this); form && form->HandleAllocated())
+                ::SetForegroundWindow(form->Handle());
+            ::SetFocus(Handle());
+        }
+        FMenuShowing = false;
+    });
+    FDefaultPopupMenu->SetPopupComponent(this);
+    FDefaultPopupMenu->Popup(Screen.x, Screen.y);
+}
+
 // --- Input method
 
 void TSkinPngEdit::SetDisableIME(bool Value) {
@@ -629,6 +646,10 @@ void TSkinPngEdit::WndProc(TMessage& Message) {
         return;
     case WM_SETFOCUS:
         TSkinCustomControl::WndProc(Message);
+        if (FMenuShowing) {
+            restart_caret();
+            return;
+        }
         FCursorShowing = true;
         FCursorTimer->SetEnabled(Focused());
         if (FAutoSelect) {
@@ -644,6 +665,7 @@ void TSkinPngEdit::WndProc(TMessage& Message) {
     case WM_KILLFOCUS:
         TSkinCustomControl::WndProc(Message);
         FCursorTimer->SetEnabled(false);
+        if (FMenuShowing) return;
         FHot = false;
         if (FAutoSelect) SetSelStart(0);
         SetSelLength(0);
@@ -687,8 +709,7 @@ void TSkinPngEdit::WndProc(TMessage& Message) {
         if (PopupMenu()) break;
         POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
         if (p.x == -1 && p.y == -1) p = ClientToScreen({Width() / 2, Height() / 2});
-        FDefaultPopupMenu->SetPopupComponent(this);
-        FDefaultPopupMenu->Popup(p.x, p.y);
+        popup_default_menu(p);
         Message.Result = 1;
         return;
     }

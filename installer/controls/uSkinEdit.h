@@ -161,6 +161,7 @@ private:
     void delete_range(int Start, int Count);
     void word_move(int Step);
     TBitmap32* measure(const TFont& Font);
+    void popup_default_menu(POINT Screen);
     void handle_ime_start(TMessage& Message);
     void handle_ime_composition(TMessage& Message);
     bool handle_text_message(TMessage& Message);
@@ -198,6 +199,8 @@ private:
     int FCursorXPos = 0;
     int FLeftOffset = 0;
     int FRightOffset = 0;
+    // While the built-in menu is up the focus visits the menu's window: neither a leave nor an entry.
+    bool FMenuShowing = false;
     std::unique_ptr<TBitmap32> FMeasure; // scratch bitmap the measuring draws on
 };
 

@@ -4,6 +4,8 @@
 #include "skin/Skin.h"
 
 #include <chrono>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace kq::test {
@@ -15,6 +17,8 @@ struct skin_environment : ::testing::Environment {
     void SetUp() override {
         graphics_startup();
         skin_startup();
+        // The system makes its shared cursors on first use and keeps them: made before any count.
+        for (const wchar_t* id : {IDC_IBEAM, IDC_HAND}) ::LoadCursorW(nullptr, id);
     }
     void TearDown() override {
         skin_shutdown();
@@ -41,6 +45,27 @@ void pump(int ms = 40) {
     }
 }
 
+// The system keeps what it first makes to draw a menu's separator: a menu with one is shown once, before
+// any count.
+void warm_up_menu_separator() {
+    static bool done = false;
+    if (std::exchange(done, true)) return;
+    const HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const HMENU menu = ::CreatePopupMenu();
+    ::AppendMenuW(menu, MF_STRING, 1, L"warm-up");
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    std::thread user([] {
+        for (int i = 0; i < 300 && !::FindWindowW(L"#32768", nullptr); ++i) ::Sleep(10);
+        ::Sleep(200);
+        if (const HWND w = ::FindWindowW(L"#32768", nullptr)) ::PostMessageW(w, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ::SetForegroundWindow(owner);
+    ::TrackPopupMenuEx(menu, TPM_RETURNCMD, 10, 10, owner, nullptr);
+    user.join();
+    ::DestroyMenu(menu);
+    ::DestroyWindow(owner);
+}
+
 } // namespace
 
 void press(WORD key, std::initializer_list<WORD> held) {
@@ -50,6 +75,17 @@ void press(WORD key, std::initializer_list<WORD> held) {
     inputs.push_back(key_input(key, KEYEVENTF_KEYUP));
     for (auto h = std::rbegin(held); h != std::rend(held); ++h) inputs.push_back(key_input(*h, KEYEVENTF_KEYUP));
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    pump();
+}
+
+void right_click(POINT screen) {
+    mouse_to(screen);
+    pump();
+    INPUT inputs[2]{};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    ::SendInput(2, inputs, sizeof(INPUT));
     pump();
 }
 
@@ -68,6 +104,7 @@ void type(const String& text) {
 }
 
 void edit_form::SetUp() {
+    warm_up_menu_separator();
     visual_test::SetUp();
     form = CreateForm<TForm>(Application);
     form->SetBorderStyle(TFormBorderStyle::bsNone);

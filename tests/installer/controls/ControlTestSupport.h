@@ -12,6 +12,8 @@ namespace kq::test {
 
 // Real key strokes to the focused window: a key pressed and released, with modifiers held around it.
 void press(WORD key, std::initializer_list<WORD> held = {});
+// A real right click at a screen point.
+void right_click(POINT screen);
 // Each character typed as the keyboard's Unicode input.
 void type(const String& text);
 

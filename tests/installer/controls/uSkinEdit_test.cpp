@@ -1,6 +1,11 @@
 #include "installer/controls/uSkinEdit.h"
 
 #include "framework/Clipboard.h"
+#include "framework/Ime.h"
+#include "skin/uSkinResManager.h"
+
+#include <thread>
+#include <vector>
 
 #include "ControlTestSupport.h"
 
@@ -253,6 +258,445 @@ TEST_F(skinned_edit, LongTextScrollsToKeepTheCursorInView) {
     EXPECT_LT(edit->TextRangeWidth(edit->FirstDisplayChar(), 120 - edit->FirstDisplayChar() + 1), 418 - 16);
     press(VK_HOME);
     EXPECT_EQ(edit->FirstDisplayChar(), 1);
+}
+
+// --- Mouse
+
+// Where a pointer x falls: 3 pixels left of a character's right edge is after it, 4 or more before it.
+TEST_F(skinned_edit, PointerPositionFallsOnTheNearerSideOfACharactersRightEdge) {
+    show();
+    edit->SetText(u"mmmmmm");
+    const int w = edit->CharWidth(1);
+    const int left = 8;
+    struct row {
+        int x;
+        int position;
+    };
+    const row rows[] = {
+        {left, 0},          {left + w - 4, 0},     {left + w - 3, 1},     {left + 2 * w - 3, 2},
+        {left + 6 * w - 3, 6}, {left + 6 * w + 50, 6}, {400, 6},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.x);
+        EXPECT_EQ(edit->CharIndexAt(r.x, 0), r.position);
+    }
+    edit->Clear();
+    EXPECT_EQ(edit->CharIndexAt(20, 0), -1);
+    // Characters of different widths: each one's own width decides.
+    edit->SetText(u"iW");
+    const int i = edit->CharWidth(1), W = edit->CharWidth(2);
+    EXPECT_EQ(edit->CharIndexAt(left + i + W - 3, 0), 2);
+    EXPECT_EQ(edit->CharIndexAt(left + i + W - 4, 0), 1);
+}
+
+TEST_F(skinned_edit, ClickPlacesTheCursorAndDragSelects) {
+    show();
+    edit->SetText(u"mmmmmm");
+    const int w = edit->CharWidth(1);
+    const int y = 16;
+    click(8 + 2 * w + 1, y);
+    EXPECT_EQ(edit->CursorPos(), 2);
+    EXPECT_EQ(edit->SelLength(), 0);
+    edit->Repaint();
+    EXPECT_EQ(edit->CursorXPos(), 8 + 2 * w - 1);
+
+    mouse_to(at(8 + 1 * w + 1, y));
+    settle(20);
+    left_down();
+    settle(20);
+    mouse_to(at(8 + 4 * w + 1, y));
+    settle(40);
+    left_up();
+    settle();
+    EXPECT_EQ(edit->CursorPos(), 4);
+    EXPECT_EQ(edit->SelText(), u"mmm");
+
+    // A drag past the end never reads past the text.
+    left_down();
+    settle(20);
+    mouse_to(at(415, y));
+    settle(40);
+    left_up();
+    settle();
+    EXPECT_EQ(edit->CursorPos(), 6);
+}
+
+TEST_F(skinned_edit, DoubleClickSelectsAllAndHidesTheCaretUntilTheNextMove) {
+    show();
+    edit->SetText(u"abc def");
+    for (const bool auto_select : {true, false}) {
+        SCOPED_TRACE(auto_select);
+        edit->SetAutoSelect(auto_select);
+        const POINT p = at(8 + edit->TextRangeWidth(1, 2) + 1, 16);
+        mouse_to(p);
+        settle(20);
+        left_down();
+        left_up();
+        left_down();
+        left_up();
+        settle(80);
+        EXPECT_EQ(edit->SelText(), u"abc def");
+        EXPECT_EQ(edit->CursorPos(), auto_select ? 7 : 2);
+        EXPECT_FALSE(edit->CursorShowing());
+        ::Sleep(600); // no double click with the next one
+        click(8 + 1, 16);
+        EXPECT_EQ(edit->SelLength(), 0);
+        EXPECT_EQ(edit->CursorPos(), 0);
+        EXPECT_TRUE(edit->CursorShowing());
+    }
+}
+
+TEST_F(skinned_edit, PointerOverTheFieldMakesItHot) {
+    form->Show();
+    settle(100);
+    mouse_to(at(100, 10));
+    settle();
+    EXPECT_TRUE(edit->Hot());
+    mouse_to(form->ClientToScreen({5, 5}));
+    settle();
+    EXPECT_FALSE(edit->Hot());
+}
+
+// --- Focus
+
+TEST_F(skinned_edit, EnteringSelectsAllAndLeavingEmptiesTheSelection) {
+    auto* other = new TSkinEdit(form);
+    other->SetParent(form);
+    other->SetBounds(32, 120, 200, 32);
+    show();
+    edit->SetText(u"abc");
+    ::SetFocus(other->Handle());
+    settle();
+    EXPECT_EQ(edit->SelLength(), 0);
+    EXPECT_EQ(edit->SelStart(), 0);
+    EXPECT_FALSE(edit->CursorBlinking());
+    edit->SetFocus();
+    settle();
+    EXPECT_EQ(edit->SelText(), u"abc");
+    EXPECT_TRUE(edit->CursorBlinking());
+
+    edit->SetAutoSelect(false);
+    ::SetFocus(other->Handle());
+    settle();
+    edit->SetFocus();
+    settle();
+    EXPECT_EQ(edit->SelLength(), 0);
+}
+
+TEST_F(skinned_edit, FontChangeAndDisablingRaiseOnChange) {
+    show();
+    int changes = 0;
+    edit->OnChange = [&](TObject*) { ++changes; };
+    edit->Font().SetHeight(-14);
+    EXPECT_EQ(changes, 1);
+    const TColor colour = edit->Font().Color();
+    edit->SetEnabled(false);
+    EXPECT_EQ(edit->Font().Color(), 13421772);
+    edit->SetEnabled(true);
+    EXPECT_EQ(edit->Font().Color(), colour);
+}
+
+// --- Clipboard
+
+TEST_F(skinned_edit, CopyCutAndPasteGoThroughTheSystemClipboard) {
+    show();
+    edit->SetText(u"abcd");
+    edit->SetCursorPos(1);
+    press(VK_RIGHT, {shift});
+    press(VK_RIGHT, {shift});
+    press('C', {ctrl});
+    EXPECT_EQ(Clipboard().AsText(), u"bc");
+    press('X', {ctrl});
+    EXPECT_EQ(edit->Text(), u"ad");
+    EXPECT_EQ(edit->CursorPos(), 1);
+    press(VK_END);
+    press('V', {ctrl});
+    EXPECT_EQ(edit->Text(), u"adbc");
+
+    // Other letters with Ctrl do nothing here; line breaks of a pasted text are left out.
+    press('A', {ctrl});
+    press('Z', {ctrl});
+    EXPECT_EQ(edit->Text(), u"adbc");
+    Clipboard().SetAsText(u"x\r\ny\n");
+    press('V', {ctrl});
+    EXPECT_EQ(edit->Text(), u"adbcxy");
+
+    // An empty clipboard deletes the selection.
+    Clipboard().Clear();
+    press(VK_LEFT, {shift});
+    press('V', {ctrl});
+    EXPECT_EQ(edit->Text(), u"adbcx");
+}
+
+TEST_F(skinned_edit, SelectionCopiesIntoABufferWithoutTerminator) {
+    edit->SetText(u"abcdef");
+    edit->SetSelStart(1);
+    edit->SetSelLength(3);
+    char16_t buffer[4] = {u'#', u'#', u'#', u'#'};
+    EXPECT_EQ(edit->GetSelTextBuf(buffer, 2), 2);
+    EXPECT_EQ(String(buffer, 4), u"bc##");
+    EXPECT_EQ(edit->GetSelTextBuf(nullptr, 2), 0);
+    EXPECT_EQ(edit->GetSelTextBuf(buffer, -1), 0);
+}
+
+// --- Context menu
+
+TEST(edit_menu_captions, ChineseForTheSimplifiedChineseLocaleElseEnglish) {
+    EXPECT_EQ(edit_menu_captions(2052), (std::vector<String>{u"剪切", u"复制", u"粘贴", u"删除", u"-", u"全选"}));
+    for (const LCID other : {LCID{1033}, LCID{1028}, LCID{2057}})
+        EXPECT_EQ(edit_menu_captions(other),
+                  (std::vector<String>{u"Cut", u"Copy", u"Paste", u"Delete", u"-", u"Select All"}));
+}
+
+struct menu_entry {
+    String caption;
+    bool enabled;
+};
+
+// Reads the popup menu once it shows, then closes it.
+std::thread read_popup(std::vector<menu_entry>& entries) {
+    return std::thread([&entries] {
+        for (int i = 0; i < 500; ++i) {
+            const HWND w = ::FindWindowW(L"#32768", nullptr);
+            const HMENU menu = w ? reinterpret_cast<HMENU>(::SendMessageW(w, MN_GETHMENU, 0, 0)) : nullptr;
+            if (menu && ::IsWindowVisible(w)) {
+                for (int k = 0; k < ::GetMenuItemCount(menu); ++k) {
+                    wchar_t text[64] = {};
+                    MENUITEMINFOW info{};
+                    info.cbSize = sizeof info;
+                    info.fMask = MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
+                    info.dwTypeData = text;
+                    info.cch = 64;
+                    ::GetMenuItemInfoW(menu, static_cast<UINT>(k), TRUE, &info);
+                    entries.push_back({(info.fType & MFT_SEPARATOR) ? String(u"-") : from_wide(text),
+                                       !(info.fState & MFS_DISABLED)});
+                }
+                ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
+                return;
+            }
+            ::Sleep(10);
+        }
+    });
+}
+
+TEST_F(skinned_edit, ContextMenuOffersTheEntriesTheFieldCanDoNow) {
+    show();
+    const std::vector<String>& captions = edit_menu_captions(::GetSystemDefaultLCID());
+    struct row {
+        const char* name;
+        String text;
+        bool read_only;
+        bool select;
+        bool clipboard;
+        bool enabled[6];
+    };
+    const row rows[] = {
+        {"empty, editable, clipboard empty", u"", false, false, false, {true, false, false, false, false, false}},
+        {"empty, clipboard text", u"", false, false, true, {true, false, true, false, false, false}},
+        {"selection", u"abc", false, true, true, {true, true, true, true, false, true}},
+        {"read-only with a selection", u"abc", true, true, true, {false, true, false, false, false, true}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        edit->SetReadOnly(false);
+        edit->SetText(r.text);
+        if (r.select) edit->SelectAll();
+        edit->SetReadOnly(r.read_only);
+        if (r.clipboard)
+            Clipboard().SetAsText(u"clip");
+        else
+            Clipboard().Clear();
+        std::vector<menu_entry> entries;
+        std::thread user = read_popup(entries);
+        right_click(at(200, 16));
+        user.join();
+        settle();
+        ASSERT_EQ(entries.size(), captions.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].caption, captions[i]) << i;
+            EXPECT_EQ(entries[i].enabled, r.enabled[i]) << i;
+        }
+    }
+}
+
+// The menu's window takes the foreground while it is up; the field keeps its selection and focus.
+TEST_F(skinned_edit, ContextMenuEntriesActOnTheSelectionMadeBeforeIt) {
+    show();
+    edit->SetText(u"abcd");
+    edit->SetCursorPos(1);
+    press(VK_RIGHT, {shift});
+    press(VK_RIGHT, {shift});
+    std::vector<menu_entry> entries;
+    std::thread user = read_popup(entries);
+    right_click(at(200, 16));
+    user.join();
+    settle();
+    EXPECT_EQ(edit->SelText(), u"bc");
+    EXPECT_TRUE(edit->Focused());
+
+    TMenu& menu = edit->DefaultPopupMenu();
+    auto choose = [&](int index) {
+        ::PostMessageW(PopupList->Window(), WM_COMMAND, menu.Items().Items(index)->Command(), 0);
+        settle();
+    };
+    choose(1); // copy
+    EXPECT_EQ(Clipboard().AsText(), u"bc");
+    choose(3); // delete
+    EXPECT_EQ(edit->Text(), u"ad");
+    choose(2); // paste
+    EXPECT_EQ(edit->Text(), u"abcd");
+    choose(5); // select all
+    EXPECT_EQ(edit->SelText(), u"abcd");
+    choose(0); // cut
+    EXPECT_EQ(edit->Text(), u"");
+    EXPECT_EQ(Clipboard().AsText(), u"abcd");
+}
+
+// --- Input method
+
+TEST_F(skinned_edit, DisablingTheInputMethodDetachesItsContextUntilEnabledAgain) {
+    show();
+    EXPECT_TRUE(ime_context(edit->Handle()));
+    edit->SetDisableIME(true);
+    EXPECT_FALSE(ime_context(edit->Handle()));
+    // Composition messages are ignored meanwhile.
+    edit->Perform(WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
+    EXPECT_EQ(edit->Text(), u"");
+    edit->SetDisableIME(false);
+    EXPECT_TRUE(ime_context(edit->Handle()));
+}
+
+// --- Painting
+
+std::uint32_t rgb_of(TColor c) {
+    const auto v = static_cast<std::uint32_t>(ColorToRGB(c));
+    return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
+
+bool any_pixel(const window_pixels& px, RECT area, const std::function<bool(std::uint32_t)>& wanted) {
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (wanted(px.at(x, y))) return true;
+    return false;
+}
+
+// One picture: an empty field with its hint, and a focused, hot field with text, a selection and the caret.
+TEST_F(skinned_edit, ShowsHintTextSelectionCaretAndHotBorder) {
+    auto* hinted = new TSkinEdit(form);
+    hinted->SetParent(form);
+    hinted->SetBounds(32, 10, 418, 32);
+    hinted->SetBorderNormal(u"00603[36x22x8BPP]");
+    hinted->SetBorderHot(u"00601[36x22x8BPP]");
+    hinted->Space().SetLeft(8);
+    hinted->Space().SetTop(7);
+    hinted->FontHint().SetName(u"微软雅黑");
+    hinted->FontHint().SetHeight(-12);
+    hinted->SetTextHint(u"请选择安装位置");
+    show();
+    edit->SetText(u"D:\\KQ\\TSR\\");
+    edit->SetCursorPos(2);
+    press(VK_END, {shift});
+    mouse_to(at(300, 16));
+    settle(100);
+    ASSERT_TRUE(pump_until([&] { return edit->CursorShowing(); }, 1500));
+    form->Repaint();
+    const window_pixels px(form->Handle());
+    px.save(L"skinned_edit.bmp");
+
+    // The hint in grey 178, inside the empty field.
+    EXPECT_TRUE(any_pixel(px, {32 + 8, 10 + 7, 32 + 120, 10 + 24}, [](std::uint32_t p) {
+        return (p & 0xFF) < 200 && (p & 0xFF) > 150;
+    }));
+    // The selection in the highlight colour, from position 2 to the end.
+    const int sel_left = 32 + 8 + edit->TextRangeWidth(1, 2);
+    EXPECT_TRUE(any_pixel(px, {sel_left + 1, 58 + 8, sel_left + 10, 58 + 20},
+                          [](std::uint32_t p) { return p == rgb_of(clHighlight); }));
+    // The caret: a black column at the cursor's x.
+    const int caret = 32 + edit->CursorXPos();
+    EXPECT_TRUE(any_pixel(px, {caret, 58 + 8, caret + 1, 58 + 20}, [](std::uint32_t p) { return p == 0; }));
+    // The hot border differs from the normal one at the same place.
+    EXPECT_NE(px.at(32 + 100, 58), px.at(32 + 100, 10));
+}
+
+// --- Items and the check box item
+
+// Runtime images under the check box item's names, taken out again at the end.
+struct check_box_images {
+    check_box_images() {
+        TBitmap32 image;
+        image.SetSize(18, 18);
+        image.Clear(MakeColor32(0, 120, 215));
+        for (const char16_t* name : names) SkinResManager()->AddRes(&image, name, u"");
+    }
+    ~check_box_images() {
+        for (const char16_t* name : names) SkinResManager()->Delete(name);
+    }
+    static constexpr const char16_t* names[] = {u"SkinCheckedCheckbox_18", u"SkinCheckedCheckbox_18_h",
+                                                u"SkinUncheckedCheckbox_18", u"SkinUncheckedCheckbox_18_h"};
+};
+
+TEST_F(skinned_edit, CheckBoxItemReservesRoomAndTogglesOnAClick) {
+    const check_box_images images;
+    edit->SetText(u"abc");
+    edit->SetShowCheckBox(true);
+    show();
+    edit->Repaint();
+    EXPECT_EQ(edit->LeftOffset(), 5 + 18);
+    EXPECT_EQ(edit->CharIndexAt(5 + 18 + 8 + 1, 0), 0);
+    ASSERT_EQ(edit->EdItems().Count(), 1);
+    TSkEditItem* box = edit->EdItems().Items(0);
+    EXPECT_EQ(box->Image(), u"SkinUncheckedCheckbox_18");
+    click(10, 10);
+    EXPECT_TRUE(edit->Checked());
+    EXPECT_EQ(box->Image(), u"SkinCheckedCheckbox_18");
+    EXPECT_EQ(box->ImageHot(), u"SkinCheckedCheckbox_18_h");
+    edit->SetShowCheckBox(false);
+    edit->Repaint();
+    EXPECT_FALSE(box->Visible());
+    EXPECT_EQ(edit->LeftOffset(), 0);
+}
+
+TEST_F(skinned_edit, ButtonItemsAreClickedAndHotUnderThePointer) {
+    TSkinImage* cancel = SkinResManager()->GetImageByName(u"SkinCancel_18_Normal");
+    ASSERT_NE(cancel, nullptr);
+    TSkEditItem* item = edit->EdItems().Add();
+    item->SetImage(u"SkinCancel_18_Normal");
+    item->SetImageHot(u"SkinCancel_18_Hot");
+    item->Pos().SetAlign(agRight);
+    item->Pos().SetX(26);
+    item->Pos().SetY(7);
+    item->SetCurosor(crHandPoint);
+    int clicks = 0;
+    item->OnClick = [&](TObject*) { ++clicks; };
+    show();
+    edit->Repaint();
+    EXPECT_EQ(edit->RightOffset(), 26);
+    mouse_to(at(418 - 26 + 5, 12));
+    settle();
+    EXPECT_EQ(edit->EdItems().HotIndex(), 0);
+    EXPECT_EQ(edit->Cursor(), crHandPoint);
+    click(418 - 26 + 5, 12);
+    EXPECT_EQ(clicks, 1);
+    mouse_to(at(100, 12));
+    settle();
+    EXPECT_EQ(edit->EdItems().HotIndex(), -1);
+    EXPECT_EQ(edit->Cursor(), crIBeam);
+}
+
+// --- Balloon tip
+
+TEST_F(skinned_edit, TipStandsRightOfTheFieldAndClosesWithIt) {
+    show();
+    TSkinEditTips& tips = edit->Tips();
+    tips.Show(u"路径无效");
+    ASSERT_EQ(tips.Count(), 1);
+    TSkinTipsWindow* tip = tips.Windows(0);
+    RECT r{};
+    ::GetWindowRect(tip->Handle(), &r);
+    EXPECT_EQ(r.left, form->ClientToScreen({32 + 418 + 5, 0}).x);
+    EXPECT_EQ(tip->ParentControl(), edit);
+    tips.Hide();
+    EXPECT_EQ(tips.Count(), 0);
 }
 
 } // namespace
