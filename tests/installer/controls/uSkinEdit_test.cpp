@@ -683,20 +683,4 @@ TEST_F(skinned_edit, ButtonItemsAreClickedAndHotUnderThePointer) {
     EXPECT_EQ(edit->Cursor(), crIBeam);
 }
 
-// --- Balloon tip
-
-TEST_F(skinned_edit, TipStandsRightOfTheFieldAndClosesWithIt) {
-    show();
-    TSkinEditTips& tips = edit->Tips();
-    tips.Show(u"路径无效");
-    ASSERT_EQ(tips.Count(), 1);
-    TSkinTipsWindow* tip = tips.Windows(0);
-    RECT r{};
-    ::GetWindowRect(tip->Handle(), &r);
-    EXPECT_EQ(r.left, form->ClientToScreen({32 + 418 + 5, 0}).x);
-    EXPECT_EQ(tip->ParentControl(), edit);
-    tips.Hide();
-    EXPECT_EQ(tips.Count(), 0);
-}
-
 } // namespace
