@@ -66,7 +66,30 @@ void warm_up_menu_separator() {
     ::DestroyWindow(owner);
 }
 
+// The thread's input method keeps a window from its first composition on: one is made once, before any
+// count.
+void warm_up_composition() {
+    static bool done = false;
+    if (std::exchange(done, true)) return;
+    const HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    compose(owner, u"x");
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    ::DestroyWindow(owner);
+}
+
 } // namespace
+
+void compose(HWND window, const String& text) {
+    const HIMC context = ::ImmGetContext(window);
+    if (!context) return;
+    ::ImmSetOpenStatus(context, TRUE);
+    ::ImmSetCompositionStringW(context, SCS_SETSTR, const_cast<char16_t*>(text.data()),
+                               static_cast<DWORD>(text.size() * sizeof(char16_t)), nullptr, 0);
+    ::ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+    ::ImmSetOpenStatus(context, FALSE);
+    ::ImmReleaseContext(window, context);
+}
 
 void press(WORD key, std::initializer_list<WORD> held) {
     std::vector<INPUT> inputs;
@@ -105,6 +128,7 @@ void type(const String& text) {
 
 void edit_form::SetUp() {
     warm_up_menu_separator();
+    warm_up_composition();
     visual_test::SetUp();
     form = CreateForm<TForm>(Application);
     form->SetBorderStyle(TFormBorderStyle::bsNone);

@@ -8,12 +8,16 @@
 
 #include <initializer_list>
 
+#include <imm.h>
+
 namespace kq::test {
 
 // Real key strokes to the focused window: a key pressed and released, with modifiers held around it.
 void press(WORD key, std::initializer_list<WORD> held = {});
 // A real right click at a screen point.
 void right_click(POINT screen);
+// Text composed through the window's input method and completed, as a person finishing a composition.
+void compose(HWND window, const String& text);
 // Each character typed as the keyboard's Unicode input.
 void type(const String& text);
 

@@ -554,13 +554,29 @@ TEST_F(skinned_edit, ContextMenuEntriesActOnTheSelectionMadeBeforeIt) {
 
 // --- Input method
 
-TEST_F(skinned_edit, DisablingTheInputMethodDetachesItsContextUntilEnabledAgain) {
+// Composed text goes in as typed text does, also into a full field, which is then cut back.
+TEST_F(skinned_edit, ComposedTextGoesInAtTheCursor) {
+    show();
+    edit->SetText(u"ab");
+    edit->SetCursorPos(1);
+    compose(edit->Handle(), u"安装");
+    settle();
+    EXPECT_EQ(edit->Text(), u"a安装b");
+    EXPECT_EQ(edit->CursorPos(), 3);
+    edit->SetMaxLength(5);
+    compose(edit->Handle(), u"位置");
+    settle();
+    EXPECT_EQ(edit->Text(), u"a安装位置");
+}
+
+TEST_F(skinned_edit, DisabledInputMethodTakesNoComposition) {
     show();
     EXPECT_TRUE(ime_context(edit->Handle()));
     edit->SetDisableIME(true);
     EXPECT_FALSE(ime_context(edit->Handle()));
-    // Composition messages are ignored meanwhile.
+    compose(edit->Handle(), u"安装");
     edit->Perform(WM_IME_COMPOSITION, 0, GCS_RESULTSTR);
+    settle();
     EXPECT_EQ(edit->Text(), u"");
     edit->SetDisableIME(false);
     EXPECT_TRUE(ime_context(edit->Handle()));
