@@ -99,6 +99,41 @@ TEST_F(balloon_tips, PauseEndsAnUntouchedTipAndPointerMovesExtendIt) {
     EXPECT_TRUE(pump_until([&] { return tips->Count() == 0; }, 3000));
 }
 
+TEST_F(balloon_tips, TipFollowsItsControlWhenTheFormMoves) {
+    tips->SetPauseTime(0);
+    show();
+    const HWND w = tips->Show(u"", u"tips", nullptr, target);
+    settle(100);
+    RECT before{};
+    ::GetWindowRect(w, &before);
+    form->SetBounds(form->Left() + 30, form->Top() + 20, form->Width(), form->Height());
+    RECT after{};
+    EXPECT_TRUE(pump_until([&] {
+        ::GetWindowRect(w, &after);
+        return after.left != before.left;
+    }, 2000));
+    EXPECT_EQ(after.left - before.left, 30);
+    EXPECT_EQ(after.top - before.top, 20);
+}
+
+// While another window is in front the tip hides; back in front, it shows again.
+TEST_F(balloon_tips, TipHidesWhileItsFormIsInactive) {
+    tips->SetHideOfParentDeactivate(true);
+    tips->SetPauseTime(0);
+    show();
+    const HWND w = tips->Show(u"", u"tips", nullptr, target);
+    settle(150);
+    EXPECT_TRUE(::IsWindowVisible(w));
+    auto* other = CreateForm<TForm>(Application);
+    other->SetBounds(700, 500, 200, 100);
+    other->Show();
+    ::SetForegroundWindow(other->Handle());
+    EXPECT_TRUE(pump_until([&] { return !::IsWindowVisible(w); }, 2000));
+    ::SetForegroundWindow(form->Handle());
+    EXPECT_TRUE(pump_until([&] { return ::IsWindowVisible(w) != FALSE; }, 2000));
+    delete other;
+}
+
 TEST_F(balloon_tips, EditTipStandsRightOfTheFieldAndHideFreesIt) {
     show();
     TSkinEditTips& edit_tips = edit->Tips();
