@@ -106,6 +106,8 @@ void TSkinPngEdit::clamp_positions() {
     if (inside_pair(FText, FCursorPos)) ++FCursorPos;
     FSelPoint1 = std::clamp(FSelPoint1, 0, len);
     FSelPoint2 = std::clamp(FSelPoint2, 0, len);
+    if (inside_pair(FText, FSelPoint1)) ++FSelPoint1;
+    if (inside_pair(FText, FSelPoint2)) ++FSelPoint2;
     FFirstDisplayChar = std::clamp(FFirstDisplayChar, 1, std::max(len, 1));
 }
 

@@ -627,11 +627,48 @@ TEST_F(skinned_edit, ShowsHintTextSelectionCaretAndHotBorder) {
     const int sel_left = 32 + 8 + edit->TextRangeWidth(1, 2);
     EXPECT_TRUE(any_pixel(px, {sel_left + 1, 58 + 8, sel_left + 10, 58 + 20},
                           [](std::uint32_t p) { return p == rgb_of(clHighlight); }));
-    // The caret: a black column at the cursor's x.
+    // The caret: a black column at the cursor (the selection's end here), one pixel left of the boundary.
+    EXPECT_EQ(edit->CursorXPos(), 8 + edit->TextRangeWidth(1, 10) - 1);
     const int caret = 32 + edit->CursorXPos();
     EXPECT_TRUE(any_pixel(px, {caret, 58 + 8, caret + 1, 58 + 20}, [](std::uint32_t p) { return p == 0; }));
     // The hot border differs from the normal one at the same place.
     EXPECT_NE(px.at(32 + 100, 58), px.at(32 + 100, 10));
+}
+
+// The hint shows in an empty field while it has no focus, or also while focused with TextHintHideInKey.
+TEST_F(skinned_edit, HintShowsOnlyInAnEmptyFieldWithoutFocusUnlessKeptWhileTyping) {
+    edit->SetTextHint(u"WWWW");
+    edit->FontHint().SetColor(0x0000FF);
+    auto* other = new TSkinEdit(form);
+    other->SetParent(form);
+    other->SetBounds(32, 120, 200, 32);
+    show();
+    struct row {
+        const char* name;
+        bool focused;
+        bool keep;
+        String text;
+        bool shows;
+    };
+    const row rows[] = {
+        {"unfocused, empty", false, false, u"", true},
+        {"focused, empty", true, false, u"", false},
+        {"focused, kept while typing", true, true, u"", true},
+        {"unfocused, with text", false, false, u"x", false},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        edit->SetText(r.text);
+        edit->SetTextHintHideInKey(r.keep);
+        ::SetFocus(r.focused ? edit->Handle() : other->Handle());
+        settle();
+        edit->Repaint();
+        bool red = false;
+        for (int y = 0; y < edit->Height(); ++y)
+            for (int x = 0; x < edit->Width(); ++x)
+                red = red || (edit->Buffer()->GetPixel(x, y) & 0xFFFFFF) == 0xFF0000;
+        EXPECT_EQ(red, r.shows);
+    }
 }
 
 // --- Items and the check box item

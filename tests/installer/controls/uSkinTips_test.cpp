@@ -52,6 +52,7 @@ TEST_F(balloon_tips, TipCoversTheTopOfItsControlAndIsPaintedInItsColours) {
     EXPECT_EQ(px.at(0, 0), shown(tips->FrameColor()));
     EXPECT_EQ(px.at(px.width() - 1, px.height() - 1), shown(tips->FrameColor()));
     EXPECT_EQ(px.at(2, px.height() - 3), shown(tips->TipsColor()));
+    px.save(L"balloon_tip.bmp");
 }
 
 // A closed tip is freed (its window and its object), not kept until the component goes.
