@@ -797,9 +797,26 @@ void TSkinPngEdit::KeyPress(char16_t& Key) {
         TSkinCustomControl::KeyPress(Key);
         return;
     }
-    if (FMaxLength > 0 && static_cast<int>(FText.size()) >= FMaxLength && SelLength() == 0) return;
+    const bool completes_pair = FPendingLead && is_trail(Key);
+    if (is_trail(Key) && !completes_pair) return; // the rest of a refused pair
+    const int room_needed = is_lead(Key) ? 2 : 1;
+    if (!completes_pair && FMaxLength > 0 && SelLength() == 0 &&
+        static_cast<int>(FText.size()) + room_needed > FMaxLength) {
+        FPendingLead = 0;
+        return;
+    }
     TSkinCustomControl::KeyPress(Key);
-    if (Key != 0) SetSelText(String(1, Key));
+    if (Key == 0) {
+        FPendingLead = 0;
+        return;
+    }
+    if (is_lead(Key)) {
+        FPendingLead = Key;
+        return;
+    }
+    const String typed = FPendingLead && is_trail(Key) ? String{FPendingLead, Key} : String(1, Key);
+    FPendingLead = 0;
+    SetSelText(typed);
 }
 
 // --- Mouse

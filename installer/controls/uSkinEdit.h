@@ -201,6 +201,8 @@ private:
     int FRightOffset = 0;
     // While the built-in menu is up the focus visits the menu's window: neither a leave nor an entry.
     bool FMenuShowing = false;
+    // A typed lead unit waits for its trail: the pair goes in whole or not at all.
+    char16_t FPendingLead = 0;
     std::unique_ptr<TBitmap32> FMeasure; // scratch bitmap the measuring draws on
 };
 

@@ -34,6 +34,21 @@ TEST_F(skinned_edit, TypedTextGoesInAtTheCursorAndRaisesOnChange) {
     type(u"安");
     EXPECT_EQ(edit->Text(), u"ab安c");
     EXPECT_EQ(edit->CursorPos(), 3);
+    type(pair);
+    EXPECT_EQ(edit->Text(), u"ab安" + pair + u"c");
+    EXPECT_EQ(edit->CursorPos(), 5);
+}
+
+// A pair typed into a field with room for one unit only is refused whole: no half of it stays.
+TEST_F(skinned_edit, TypedPairNeedsRoomForBothUnits) {
+    show();
+    edit->SetText(u"ab");
+    edit->SetMaxLength(3);
+    edit->SetCursorPos(2);
+    type(pair);
+    EXPECT_EQ(edit->Text(), u"ab");
+    type(u"c");
+    EXPECT_EQ(edit->Text(), u"abc");
 }
 
 TEST_F(skinned_edit, MovesByCharacterWordAndEndWithShiftExtendingTheSelection) {
