@@ -179,7 +179,7 @@ void TSkinPngEdit::SetCursorPos(int Value) {
     const int old = FCursorPos;
     FCursorPos = Value;
     if (inside_pair(FText, Value)) FCursorPos = Value < old ? Value - 1 : Value + 1;
-    if (FShiftState.contains(TShiftStateFlag::ssShift) || FMouseButtons.contains(TMouseButtonFlag::mbLeft)) {
+    if (FShiftState.contains(TShiftStateFlag::ssShift) || FMouseButtons.contains(TMouseButton::mbLeft)) {
         if (FSelPoint2 == old)
             FSelPoint2 = FCursorPos;
         else if (FSelPoint1 == old)
@@ -429,7 +429,7 @@ void TSkinPngEdit::DrawItems(TBitmap32* Bitmap) {
         switch (item->Kind()) {
         case ikButton:
             if (i == FItems->HotIndex()) {
-                if (FMouseButtons.contains(TMouseButtonFlag::mbLeft)) image = store->GetImageByName(item->ImagePress());
+                if (FMouseButtons.contains(TMouseButton::mbLeft)) image = store->GetImageByName(item->ImagePress());
                 if (!image) image = store->GetImageByName(item->ImageHot());
             }
             if (!image) image = store->GetImageByName(item->Image());
@@ -822,20 +822,12 @@ void TSkinPngEdit::KeyPress(char16_t& Key) {
 // --- Mouse
 
 namespace {
-TMouseButtonFlag button_flag(TMouseButton Button) {
-    switch (Button) {
-    case TMouseButton::mbRight: return TMouseButtonFlag::mbRight;
-    case TMouseButton::mbMiddle: return TMouseButtonFlag::mbMiddle;
-    default: return TMouseButtonFlag::mbLeft;
-    }
-}
-
 bool contains(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom; }
 } // namespace
 
 void TSkinPngEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     FShiftState = Shift;
-    FMouseButtons.include(button_flag(Button));
+    FMouseButtons.include(Button);
     if (HandleAllocated() && ::GetFocus() != Handle()) ::SetFocus(Handle());
     if (Button == TMouseButton::mbLeft) {
         if (FAutoSelect && Shift.contains(TShiftStateFlag::ssDouble)) {
@@ -862,7 +854,7 @@ void TSkinPngEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
 
 void TSkinPngEdit::MouseMove(TShiftState Shift, int X, int Y) {
     TSkinCustomControl::MouseMove(Shift, X, Y);
-    if (FMouseButtons.contains(TMouseButtonFlag::mbLeft)) {
+    if (FMouseButtons.contains(TMouseButton::mbLeft)) {
         int p = CharIndexAt(X, Y);
         if (p >= 0 && p < static_cast<int>(FText.size()) && is_trail(FText[static_cast<size_t>(p)])) ++p;
         SetCursorPos(p);
@@ -887,9 +879,8 @@ void TSkinPngEdit::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TSkinPngEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     FShiftState = Shift;
-    const TMouseButtonFlag flag = button_flag(Button);
-    const bool was_left = flag == TMouseButtonFlag::mbLeft && FMouseButtons.contains(flag);
-    FMouseButtons.exclude(flag);
+    const bool was_left = Button == TMouseButton::mbLeft && FMouseButtons.contains(Button);
+    FMouseButtons.exclude(Button);
     if (was_left) Invalidate();
     TSkinCustomControl::MouseUp(Button, Shift, X, Y);
 }

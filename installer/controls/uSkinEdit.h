@@ -14,12 +14,14 @@
 #include "skin/uSimpleTimer.h"
 #include "skin/uSkinCtrls.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace kq {
 
-enum class TMouseButtonFlag : std::uint8_t { mbLeft, mbRight, mbMiddle };
-using TMouseButtons = enum_set<TMouseButtonFlag>;
+using TMouseButtons = enum_set<TMouseButton>;
 
 // The context menu's captions for a system default locale: Chinese (simplified) for 2052, else English;
 // in menu order (Cut, Copy, Paste, Delete, separator, Select All).
