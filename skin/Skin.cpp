@@ -2,6 +2,7 @@
 
 #include "skin/uSimpleTimer.h"
 #include "skin/uSkinHelper.h"
+#include "skin/uSkinMenu.h"
 #include "skin/uSkinResDM.h"
 #include "skin/uSkinResManager.h"
 
@@ -9,9 +10,11 @@ namespace kq {
 
 void skin_startup() {
     uSkinResDM_startup();
+    uSkinMenu_startup();
 }
 
 void skin_shutdown() noexcept {
+    uSkinMenu_shutdown();
     uSkinResManager_shutdown();
     uSkinResDM_shutdown();
     uSkinHelper_shutdown();
