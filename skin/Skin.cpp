@@ -2,6 +2,7 @@
 
 #include "skin/uSimpleTimer.h"
 #include "skin/uSkinHelper.h"
+#include "skin/uSkinMenu.h"
 #include "skin/uSkinRes.h"
 #include "skin/uSkinResDM.h"
 #include "skin/uSkinResManager.h"
@@ -11,9 +12,11 @@ namespace kq {
 void skin_startup() {
     uSkinResDM_startup();
     uSkinRes_startup();
+    uSkinMenu_startup();
 }
 
 void skin_shutdown() noexcept {
+    uSkinMenu_shutdown();
     uSkinRes_shutdown();
     uSkinResManager_shutdown();
     uSkinResDM_shutdown();

@@ -3,10 +3,11 @@
 
 namespace kq {
 
-// The skin library's start-up: reads the program's image store into the resource module and makes the
-// default form settings. Runs after the raster library's start-up (the store's images name its nearest
-// resampler). Shutdown frees the settings, the manager, the module, the registries and the timers'
-// shared window.
+// The skin library's start-up: reads the program's image store into the resource module, makes the
+// default form settings and installs the popup-menu hook (in the main process also switching the
+// session's menu selection fade off for the run). Runs after the raster library's start-up (the store's
+// images name its nearest resampler). Shutdown puts the session's menu settings back, removes the hook and
+// frees the settings, the manager, the module, the registries and the timers' shared window.
 void skin_startup();
 void skin_shutdown() noexcept;
 
