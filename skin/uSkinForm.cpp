@@ -10,6 +10,7 @@
 #include "skin/uSkinCtrls.h"
 #include "skin/uSkinHelper.h"
 #include "skin/uSkinMainMenu.h"
+#include "skin/uSkinMenu.h"
 #include "skin/uSkinNCButton.h"
 #include "skin/uSkinRes.h"
 #include "skin/uSkinResManager.h"
@@ -118,6 +119,8 @@ void TSkinForm::Notification(TComponent* AComponent, TOperation Operation) {
             FSkinRes = nullptr;
         if (FMainMenu && AComponent == FMainMenu->MainMenu())
             FMainMenu->SetMainMenu(nullptr);
+        if (FMainMenu && AComponent == FMainMenu->MenuSkin())
+            FMainMenu->SetMenuSkin(nullptr);
     }
     TSkHookWindowProc::Notification(AComponent, Operation);
 }

@@ -3,6 +3,7 @@
 #include "framework/Messages.h"
 #include "skin/uSkPopupListEx.h"
 #include "skin/uSkinForm.h"
+#include "skin/uSkinMenu.h"
 
 namespace kq {
 
@@ -58,6 +59,12 @@ void TSkinMainMenu::SetMainMenu(TMainMenu* Value) {
     }
 }
 
+void TSkinMainMenu::SetMenuSkin(TSkinMenu* Value) {
+    FMenuSkin = Value;
+    if (Value && FSkinForm)
+        Value->FreeNotification(FSkinForm);
+}
+
 void TSkinMainMenu::Assign(const TPersistent* Source) {
     const auto* s = dynamic_cast<const TSkinMainMenu*>(Source);
     if (!s) {
@@ -67,7 +74,7 @@ void TSkinMainMenu::Assign(const TPersistent* Source) {
     if (s == this)
         return;
     SetMainMenu(s->FMainMenu);
-    FMenuSkin = s->FMenuSkin;
+    SetMenuSkin(s->FMenuSkin);
     FFont->Assign(s->FFont.get());
     FPos->Assign(s->FPos.get());
     FPictures->Assign(s->FPictures.get());
@@ -98,6 +105,8 @@ TMenuItem* TSkinMainMenu::CopyMenuItem(TMenuItem* Item) {
     copy->SetTag(Item->Tag());
     if (Item->HasBitmap())
         copy->SetBitmap(Item->Bitmap());
+    if (FMenuSkin)
+        FMenuSkin->DrawMenuItem(copy.get());
     for (int i = 0; i < Item->Count(); ++i)
         copy->Add(CopyMenuItem(Item->Items(i)));
     return copy.release(); // the caller's item or menu owns it from here
@@ -258,8 +267,11 @@ void TSkinNCMenuItem::LMouseDown() {
         FSkinMainMenu->FocusMenu = this;
         SetDown(true);
         TSkinNCButton::LMouseDown();
-        // Modal until the popup closes.
-        popup->Popup(FForm->Left() + FPos->X(), FForm->Top() + FPos->Y() + FPos->Height() + 1);
+        // Modal until the popup closes. A skinned popup's items sit BorderOffset in from its edge.
+        if (TSkinMenu* skin = FSkinMainMenu->MenuSkin())
+            popup->Popup(FForm->Left() + FPos->X() - skin->BorderOffset(), FForm->Top() + FPos->Y() + FPos->Height());
+        else
+            popup->Popup(FForm->Left() + FPos->X(), FForm->Top() + FPos->Y() + FPos->Height() + 1);
     }
     ++FClickCount;
 }

@@ -34,7 +34,8 @@ public:
     // At run time the first menu attached installs the popup list that reports a closed popup.
     void SetMainMenu(TMainMenu* Value);
     TSkinMenu* MenuSkin() const noexcept { return FMenuSkin; }
-    void SetMenuSkin(TSkinMenu* Value) { FMenuSkin = Value; }
+    // The popups built from then on are drawn by it.
+    void SetMenuSkin(TSkinMenu* Value);
     TFont& Font() noexcept { return *FFont; }
     void SetFont(const TFont& Value) { FFont->Assign(&Value); }
     // Where the first title-bar item goes.

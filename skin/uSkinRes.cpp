@@ -5,6 +5,7 @@
 #include "framework/Files.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
+#include "framework/Streams.h"
 #include "skin/uSkinHelper.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlNodeTree.h"
@@ -208,7 +209,8 @@ void TSkinRes::Save() {
     add("HSB_S", shift.Saturation);
     add("HSB_B", shift.Brightness);
     TXmlFastMemStream text(4096);
-    FXml->SaveToStream(text);
+    if (!FXml->SaveToStream(text))
+        RaiseFileCreateError(FXmlFileName, ERROR_WRITE_FAULT);
     // A folder that cannot be made shows when the file is written into it.
     ForceDirectories(ExtractFilePath(FXmlFileName));
     write_file_replacing(FXmlFileName, text.Memory(), static_cast<std::size_t>(text.Size()));

@@ -4,6 +4,7 @@
 
 #include "framework/Messages.h"
 #include "skin/uSkinForm.h"
+#include "skin/uSkinMenu.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include "SkinControlTestSupport.h"
@@ -332,6 +333,37 @@ TEST_F(title_bar_menus, AcceleratorsOpenTheirItemsPopup) {
         EXPECT_EQ(opened, r.opens);
         EXPECT_EQ(handled != 0, r.key != 'X');
     }
+}
+
+// A menu skin draws the popups' copies of the items, and the popup moves left by its border offset.
+TEST_F(title_bar_menus, WithAMenuSkinThePopupsAreItsToDraw) {
+    make();
+    auto* menu_skin = new TSkinMenu(form);
+    skin->MainMenu().SetMenuSkin(menu_skin);
+    show();
+    TPopupMenu& popup = *skin->MainMenu().MenuList()[0]->PopupMenu;
+    EXPECT_TRUE(popup.OwnerDraw());
+    for (int i = 0; i < popup.Items().Count(); ++i) EXPECT_TRUE(popup.Items().Items(i)->OnAdvancedDrawItem) << i;
+
+    RECT shown{};
+    std::thread user([&] {
+        if (const HWND w = wait_for_popup(3s)) {
+            ::GetWindowRect(w, &shown);
+            key(VK_ESCAPE);
+            wait_until_gone(w, 3s);
+        }
+    });
+    form->Perform(CM_DIALOGCHAR, 'F', 0);
+    user.join();
+    settle();
+    TSkinNCMenuItem* file = items()[0];
+    RECT w{};
+    ::GetWindowRect(form->Handle(), &w);
+    EXPECT_EQ(shown.left, w.left + file->Pos().X() - menu_skin->BorderOffset());
+    EXPECT_EQ(shown.top, w.top + file->Pos().Y() + file->Pos().Height());
+
+    delete menu_skin;
+    EXPECT_EQ(skin->MainMenu().MenuSkin(), nullptr);
 }
 
 TEST_F(title_bar_menus, AnItemWithoutChildrenOnlyPresses) {
