@@ -1,12 +1,15 @@
 #include "shell/U_Main.h"
 
 #include "browser/WebB.Core.WebBrowser.h"
-#include "framework/ExtCtrls.h"
 #include "framework/Files.h"
 #include "framework/Handles.h"
 #include "framework/ImageLists.h"
 #include "framework/Properties.h"
-#include "framework/StdCtrls.h"
+#include "skin/uSkinButton.h"
+#include "skin/uSkinForm.h"
+#include "skin/uSkinNCButton.h"
+#include "skin/uSkinNCLabel.h"
+#include "skin/uSkinPanel.h"
 #include "tabs/PageTabs.h"
 
 #include <algorithm>
@@ -222,6 +225,10 @@ const property_table& TF_Main::PublishedProperties() const {
         .field(u"btn4", &TF_Main::btn4)
         .field(u"FPageTabs", &TF_Main::FPageTabs)
         .field(u"CEFBrowser", &TF_Main::CEFBrowser)
+        .field(u"SkinSystemButton1", &TF_Main::SkinSystemButton1)
+        .field(u"btn1", &TF_Main::btn1)
+        .field(u"nclbl1", &TF_Main::nclbl1)
+        .field(u"sknfrm1", &TF_Main::sknfrm1)
         .field(u"ImageList4", &TF_Main::ImageList4)
         .field(u"ImageList3", &TF_Main::ImageList3)
         .field(u"ImageList2", &TF_Main::ImageList2)
@@ -250,10 +257,13 @@ const property_table& TF_Main::PublishedProperties() const {
 // --- Module start-up and shutdown
 
 void u_main_startup() {
-    register_class<TPanel>();
-    register_class<TButton>();
+    register_class<TSkinPanel>();
+    register_class<TSkinImageButton>();
     register_class<TPageTabs>();
     register_class<TWebBrowser>();
+    register_class<TSkinSystemButton>();
+    register_class<TSkinNCLabel>();
+    register_class<TSkinForm>();
 }
 
 void u_main_shutdown() {

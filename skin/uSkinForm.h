@@ -24,6 +24,7 @@ public:
     bool HideInTaskbar() const noexcept { return FHideInTaskbar; }
     void SetHideInTaskbar(bool Value) { FHideInTaskbar = Value; }
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
 private:
     bool FMinimizeToTaskbar = false;
@@ -99,6 +100,8 @@ public:
 
     // A title-bar control going away drops out of the list.
     void forget(TSkinNCCtrlBase* Control) noexcept;
+
+    const property_table& PublishedProperties() const override;
 
 protected:
     void HookWndProc(TMessage& Message) override;

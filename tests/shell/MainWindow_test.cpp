@@ -9,12 +9,17 @@
 
 #include "browser/WebB.Core.WebBrowser.h"
 #include "browser/WebB.Settings.h"
-#include "framework/ExtCtrls.h"
 #include "framework/Files.h"
 #include "framework/GdiPlus.h"
 #include "framework/ImageLists.h"
-#include "framework/StdCtrls.h"
+#include "graphics/Raster.h"
 #include "shell/U_Main.h"
+#include "skin/Skin.h"
+#include "skin/uSkinButton.h"
+#include "skin/uSkinForm.h"
+#include "skin/uSkinNCButton.h"
+#include "skin/uSkinNCLabel.h"
+#include "skin/uSkinPanel.h"
 #include "tabs/PageTabs.h"
 #include "tests/browser/EngineFixture.h"
 #include "tests/tabs/MainWindowStrip.h"
@@ -29,7 +34,9 @@ protected:
     void SetUp() override {
         engine_test::SetUp();
         if (HasFatalFailure()) return;
+        graphics_startup();
         gdiplus_startup();
+        skin_startup();
         u_main_startup();
         const std::u16string home = u"http://www.tessaro-zb.com/";
         control().function<decltype(&standin_set_title)>("standin_set_title")(
@@ -44,7 +51,9 @@ protected:
             delete F;
         }
         u_main_shutdown();
+        skin_shutdown();
         gdiplus_shutdown();
+        graphics_shutdown();
         engine_test::TearDown();
     }
 
@@ -121,7 +130,7 @@ TEST_F(MainWindow, TheFormResourceBuildsTheWindowWithItsComponentsAndSettings) {
     EXPECT_EQ(F->SkinPanel2->Align(), TAlign::alLeft);
     EXPECT_EQ(F->SkinPanel2->Width(), 101);
     const struct {
-        TButton* button;
+        TSkinImageButton* button;
         RECT bounds;
         int tab_order;
     } buttons[] = {{F->btn4, {5, 3, 34, 32}, 2}, {F->btn5, {33, 3, 62, 32}, 1}, {F->btn7, {67, 3, 98, 32}, 0}};
