@@ -59,6 +59,8 @@ void TF_Main::FormCreate(TObject*) {
     s.cookie_manager = ICefCookieManager::Global();
     if (s.cookie_manager) s.cookie_manager.SetStoragePath(s.cookie_folder, true);
 
+    FTitleHook = HookWindowProc([this](TMessage& m, const TWndMethod& next) { TitleMessage(m, next); });
+
     FClosing = false;
     FHomePage = String(home_page);
     CEFBrowser->AddPage(FHomePage);
@@ -70,6 +72,22 @@ void TF_Main::FormClose(TObject*, TCloseAction&) {
     // Every registration under the identifier goes; one call takes one away.
     for (size_t i = 0; i < std::size(zoom_keys); ++i) ::UnregisterHotKey(Handle(), WCTRL);
     if (WCTRL) ::GlobalDeleteAtom(std::exchange(WCTRL, ATOM{0}));
+}
+
+// --- Title bar
+
+// The window has no maximise box, so the skin form leaves a double click on its title alone; the title
+// bar still maximises and restores the window, as the strip's empty area does, so that a restored window
+// can be maximised again where a person expects it.
+void TF_Main::TitleMessage(TMessage& Message, const TWndMethod& Next) {
+    const bool on_button = (SkinSystemButton1 && SkinSystemButton1->Visible() && SkinSystemButton1->CursorEnter()) ||
+                           (btn1 && btn1->Visible() && btn1->CursorEnter());
+    if (Message.Msg != WM_NCLBUTTONDBLCLK || Message.WParam != HTCAPTION || on_button) {
+        Next(Message);
+        return;
+    }
+    ::SendMessageW(Handle(), WM_SYSCOMMAND, ::IsZoomed(Handle()) ? SC_RESTORE : SC_MAXIMIZE, 0);
+    Message.Result = 0;
 }
 
 // --- Zoom

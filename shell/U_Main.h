@@ -70,6 +70,7 @@ protected:
 
 private:
     void WMHotKey(TMessage& Message);
+    void TitleMessage(TMessage& Message, const TWndMethod& Next);
     TPageTab* FindTabByBrowserId(int id) const;
     bool CloseTab(TPageTab* tab);
     void activate_tab_of_shown_page();
@@ -79,6 +80,8 @@ private:
     ATOM WCTRL = 0;
     // The tab whose close button is being handled: its page's close event must leave it to the strip.
     TPageTab* FClosingTab = nullptr;
+    // In front of the skin form: the title bar's double click.
+    window_hook FTitleHook;
 };
 
 // Registers the classes of the form resource; the shutdown step releases the cookie manager.
