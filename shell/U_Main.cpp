@@ -1,12 +1,15 @@
 #include "shell/U_Main.h"
 
 #include "browser/WebB.Core.WebBrowser.h"
-#include "framework/ExtCtrls.h"
 #include "framework/Files.h"
 #include "framework/Handles.h"
 #include "framework/ImageLists.h"
 #include "framework/Properties.h"
-#include "framework/StdCtrls.h"
+#include "skin/uSkinButton.h"
+#include "skin/uSkinForm.h"
+#include "skin/uSkinNCButton.h"
+#include "skin/uSkinNCLabel.h"
+#include "skin/uSkinPanel.h"
 #include "tabs/PageTabs.h"
 
 #include <algorithm>
@@ -56,6 +59,8 @@ void TF_Main::FormCreate(TObject*) {
     s.cookie_manager = ICefCookieManager::Global();
     if (s.cookie_manager) s.cookie_manager.SetStoragePath(s.cookie_folder, true);
 
+    FTitleHook = HookWindowProc([this](TMessage& m, const TWndMethod& next) { TitleMessage(m, next); });
+
     FClosing = false;
     FHomePage = String(home_page);
     CEFBrowser->AddPage(FHomePage);
@@ -67,6 +72,22 @@ void TF_Main::FormClose(TObject*, TCloseAction&) {
     // Every registration under the identifier goes; one call takes one away.
     for (size_t i = 0; i < std::size(zoom_keys); ++i) ::UnregisterHotKey(Handle(), WCTRL);
     if (WCTRL) ::GlobalDeleteAtom(std::exchange(WCTRL, ATOM{0}));
+}
+
+// --- Title bar
+
+// The window has no maximise box, so the skin form leaves a double click on its title alone; the title
+// bar still maximises and restores the window, as the strip's empty area does, so that a restored window
+// can be maximised again where a person expects it.
+void TF_Main::TitleMessage(TMessage& Message, const TWndMethod& Next) {
+    const bool on_button = (SkinSystemButton1 && SkinSystemButton1->Visible() && SkinSystemButton1->CursorEnter()) ||
+                           (btn1 && btn1->Visible() && btn1->CursorEnter());
+    if (Message.Msg != WM_NCLBUTTONDBLCLK || Message.WParam != HTCAPTION || on_button) {
+        Next(Message);
+        return;
+    }
+    ::SendMessageW(Handle(), WM_SYSCOMMAND, ::IsZoomed(Handle()) ? SC_RESTORE : SC_MAXIMIZE, 0);
+    Message.Result = 0;
 }
 
 // --- Zoom
@@ -222,6 +243,10 @@ const property_table& TF_Main::PublishedProperties() const {
         .field(u"btn4", &TF_Main::btn4)
         .field(u"FPageTabs", &TF_Main::FPageTabs)
         .field(u"CEFBrowser", &TF_Main::CEFBrowser)
+        .field(u"SkinSystemButton1", &TF_Main::SkinSystemButton1)
+        .field(u"btn1", &TF_Main::btn1)
+        .field(u"nclbl1", &TF_Main::nclbl1)
+        .field(u"sknfrm1", &TF_Main::sknfrm1)
         .field(u"ImageList4", &TF_Main::ImageList4)
         .field(u"ImageList3", &TF_Main::ImageList3)
         .field(u"ImageList2", &TF_Main::ImageList2)
@@ -250,10 +275,13 @@ const property_table& TF_Main::PublishedProperties() const {
 // --- Module start-up and shutdown
 
 void u_main_startup() {
-    register_class<TPanel>();
-    register_class<TButton>();
+    register_class<TSkinPanel>();
+    register_class<TSkinImageButton>();
     register_class<TPageTabs>();
     register_class<TWebBrowser>();
+    register_class<TSkinSystemButton>();
+    register_class<TSkinNCLabel>();
+    register_class<TSkinForm>();
 }
 
 void u_main_shutdown() {

@@ -5,14 +5,18 @@
 
 namespace kq {
 
-class TButton;
 class TImageList;
 class TPageTab;
 class TPageTabs;
-class TPanel;
+class TSkinForm;
+class TSkinImageButton;
+class TSkinNCLabel;
+class TSkinPanel;
+class TSkinSystemButton;
 class TWebBrowser;
 
-// The one window of KQ: a top bar with the navigation buttons and the tab strip above the browser area.
+// The one window of KQ: a skinned title bar with the caption, minimise and close, then a top bar with the
+// navigation buttons and the tab strip above the browser area.
 // A tab and its page are bound only by the tab's Tag, the page's browser identifier. Built from its form
 // resource; the handlers below are wired there by name.
 class TF_Main : public TForm {
@@ -21,13 +25,17 @@ public:
     ~TF_Main() override;
 
     // The components of the form resource, bound by name when it is read.
-    TPanel* SkinPanel1 = nullptr;
-    TPanel* SkinPanel2 = nullptr;
-    TButton* btn7 = nullptr;
-    TButton* btn5 = nullptr;
-    TButton* btn4 = nullptr;
+    TSkinPanel* SkinPanel1 = nullptr;
+    TSkinPanel* SkinPanel2 = nullptr;
+    TSkinImageButton* btn7 = nullptr;
+    TSkinImageButton* btn5 = nullptr;
+    TSkinImageButton* btn4 = nullptr;
     TPageTabs* FPageTabs = nullptr;
     TWebBrowser* CEFBrowser = nullptr;
+    TSkinSystemButton* SkinSystemButton1 = nullptr;
+    TSkinSystemButton* btn1 = nullptr;
+    TSkinNCLabel* nclbl1 = nullptr;
+    TSkinForm* sknfrm1 = nullptr;
     TImageList* ImageList4 = nullptr;
     TImageList* ImageList3 = nullptr;
     TImageList* ImageList2 = nullptr;
@@ -62,6 +70,7 @@ protected:
 
 private:
     void WMHotKey(TMessage& Message);
+    void TitleMessage(TMessage& Message, const TWndMethod& Next);
     TPageTab* FindTabByBrowserId(int id) const;
     bool CloseTab(TPageTab* tab);
     void activate_tab_of_shown_page();
@@ -71,6 +80,8 @@ private:
     ATOM WCTRL = 0;
     // The tab whose close button is being handled: its page's close event must leave it to the strip.
     TPageTab* FClosingTab = nullptr;
+    // In front of the skin form: the title bar's double click.
+    window_hook FTitleHook;
 };
 
 // Registers the classes of the form resource; the shutdown step releases the cookie manager.

@@ -2,6 +2,7 @@
 
 #include "framework/Menus.h"
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "skin/uSkRasterLib.h"
 
 #include <windowsx.h>
@@ -413,6 +414,35 @@ void TSkinCustomButton::DrawDropdownArrow(TBitmap32* Canvas) {
     auto cut = CropSkinImageMiddle(frame.get(), Height() - 4, frame->Width());
     if (cut)
         cut->DrawTo(Canvas, FDropdownMenuRect.Left, (Height() - cut->Height()) / 2);
+}
+
+
+// --- Published
+
+const property_table& TSkBtnItemOffset::PublishedProperties() const {
+    static const property_table table = property_table::of<TSkBtnItemOffset>(TPersistent::PublishedProperties())
+        .integer(u"X", &TSkBtnItemOffset::X, &TSkBtnItemOffset::SetX, 0)
+        .integer(u"Y", &TSkBtnItemOffset::Y, &TSkBtnItemOffset::SetY, 0);
+    return table;
+}
+
+const property_table& TSkinCustomButton::PublishedProperties() const {
+    static const property_table table = property_table::of<TSkinCustomButton>(TSkinCustomControl::PublishedProperties())
+        .boolean(u"IgnoreMouse", &TSkinCustomButton::IgnoreMouse, &TSkinCustomButton::SetIgnoreMouse, false)
+        .boolean(u"CycleDownClick", &TSkinCustomButton::CycleDownClick, &TSkinCustomButton::SetCycleDownClick, false)
+        .boolean(u"WordWrap", &TSkinCustomButton::WordWrap, &TSkinCustomButton::SetWordWrap, false)
+        .boolean(u"Down", &TSkinCustomButton::Down, &TSkinCustomButton::SetDown, false)
+        .persistent(u"HotFont", [](const TSkinCustomButton& b) { return &const_cast<TSkinCustomButton&>(b).HotFont(); })
+        .integer(u"GroupIndex", &TSkinCustomButton::GroupIndex, &TSkinCustomButton::SetGroupIndex, 0)
+        .persistent(u"DropdownMenuOffset",
+                    [](const TSkinCustomButton& b) { return &const_cast<TSkinCustomButton&>(b).DropdownMenuOffset(); })
+        .integer(u"PressedOffset", &TSkinCustomButton::PressedOffset, &TSkinCustomButton::SetPressedOffset, 1)
+        .boolean(u"CanFocused", &TSkinCustomButton::CanFocused, &TSkinCustomButton::SetCanFocused, true)
+        .boolean(u"Default", &TSkinCustomButton::Default, &TSkinCustomButton::SetDefault, false)
+        .boolean(u"Cancel", &TSkinCustomButton::Cancel, &TSkinCustomButton::SetCancel, false)
+        .integer(u"ModalResult", &TSkinCustomButton::ModalResult, &TSkinCustomButton::SetModalResult, mrNone)
+        .event(u"OnCycleDownClick", &TSkinCustomButton::OnCycleDownClick);
+    return table;
 }
 
 } // namespace kq

@@ -21,6 +21,7 @@ public:
     std::int32_t Y() const noexcept { return FY; }
     void SetY(std::int32_t Value);
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
 private:
     TControl* FOwner;
@@ -79,6 +80,7 @@ public:
 
     void Click() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    const property_table& PublishedProperties() const override;
 
 protected:
     virtual void ReleaseGroupButtons();

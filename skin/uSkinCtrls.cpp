@@ -2,6 +2,7 @@
 
 #include "framework/Forms.h"
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "skin/uSkinHelper.h"
 
 #include <algorithm>
@@ -218,6 +219,19 @@ void CopyParentBackground(TControl* Control, TBitmap32* Bitmap, const TRect& R) 
         ::IntersectClipRect(dc, 0, 0, r.right - r.left, r.bottom - r.top);
         sibling->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
     }
+}
+
+// Color and the background events replace the control's own: the skin draws from these.
+const property_table& TSkinCustomControl::PublishedProperties() const {
+    static const property_table table = property_table::of<TSkinCustomControl>(TCustomPaintBox32::PublishedProperties())
+        .boolean(u"Transparent", &TSkinCustomControl::Transparent, &TSkinCustomControl::SetTransparent, true)
+        .color(u"Color", &TSkinCustomControl::Color, &TSkinCustomControl::SetColor, TColor{0xFFFFFF})
+        .boolean(u"AutoInvalidate", &TSkinCustomControl::AutoInvalidate, &TSkinCustomControl::SetAutoInvalidate, false)
+        .boolean(u"EraseBackground", &TSkinCustomControl::EraseBackground, &TSkinCustomControl::SetEraseBackground,
+                 false)
+        .event(u"OnBackgroundChanging", &TSkinCustomControl::OnBackgroundChanging)
+        .event(u"OnBackgroundChanged", &TSkinCustomControl::OnBackgroundChanged);
+    return table;
 }
 
 } // namespace kq

@@ -24,6 +24,7 @@ public:
     bool HideInTaskbar() const noexcept { return FHideInTaskbar; }
     void SetHideInTaskbar(bool Value) { FHideInTaskbar = Value; }
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
 private:
     bool FMinimizeToTaskbar = false;
@@ -112,6 +113,8 @@ public:
     virtual void CustomPictureChanged();
     // Writes the form's values into the global default form settings.
     virtual void SyncDefaultSkinRes();
+
+    const property_table& PublishedProperties() const override;
 
 protected:
     void HookWndProc(TMessage& Message) override;

@@ -48,6 +48,8 @@ public:
     virtual void ReleaseGroupButtons();
     virtual void Click();
 
+    const property_table& PublishedProperties() const override;
+
 private:
     std::unique_ptr<TPngPictures> FPicture;
     bool FAllowAllUp = false;
@@ -64,6 +66,8 @@ private:
 class TSkinNCButton : public TSkinCustomNCButton {
 public:
     using TSkinCustomNCButton::TSkinCustomNCButton;
+
+    const property_table& PublishedProperties() const override;
 };
 
 // Close, minimise or maximise: sends the matching system command to its form after its OnClick.
@@ -86,6 +90,8 @@ public:
     void LMouseUp() override;
     void PictureChanged() override;
     virtual void UpdateKindPicture();
+
+    const property_table& PublishedProperties() const override;
 
 private:
     TSystemButtonKind FKind = bkClose;

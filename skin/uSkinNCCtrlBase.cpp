@@ -1,6 +1,7 @@
 #include "skin/uSkinNCCtrlBase.h"
 
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "skin/uSkinForm.h"
 
 namespace kq {
@@ -203,6 +204,32 @@ void TSkinNCCtrlBase::Invalidate() {
 void TSkinNCCtrlBase::RemoveSelf() {
     if (!destroying() && FForm && FForm->HandleAllocated())
         ::SendMessageW(FForm->Handle(), WM_VK_REMOVENCCONTROL, reinterpret_cast<WPARAM>(this), 0);
+}
+
+
+// --- Published
+
+const property_table& TNCCtrlPos::PublishedProperties() const {
+    static const property_table table = property_table::of<TNCCtrlPos>(TPersistent::PublishedProperties())
+        .enumeration(u"Align", &TNCCtrlPos::Align, &TNCCtrlPos::SetAlign, {u"caLeft", u"caRight"})
+        .integer(u"XValue", &TNCCtrlPos::XValue, &TNCCtrlPos::SetXValue)
+        .integer(u"YValue", &TNCCtrlPos::YValue, &TNCCtrlPos::SetYValue)
+        .boolean(u"UseDefault", &TNCCtrlPos::UseDefault, &TNCCtrlPos::SetUseDefault);
+    return table;
+}
+
+const property_table& TSkinNCCtrlBase::PublishedProperties() const {
+    using C = TSkinNCCtrlBase;
+    static const property_table table = property_table::of<C>(TComponent::PublishedProperties())
+        .integer(u"Tag", &C::Tag, &C::SetTag, 0)
+        .persistent(u"Pos", [](const C& c) { return &const_cast<C&>(c).Pos(); })
+        .event(u"OnLMouseDown", &C::OnLMouseDown)
+        .event(u"OnLMouseUp", &C::OnLMouseUp)
+        .event(u"OnMouseEnter", &C::OnMouseEnter)
+        .event(u"OnMouseLeave", &C::OnMouseLeave)
+        .string(u"Hint", &C::Hint, &C::SetHint, String())
+        .boolean(u"Visible", &C::Visible, &C::SetVisible, true);
+    return table;
 }
 
 } // namespace kq

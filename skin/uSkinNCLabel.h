@@ -33,6 +33,8 @@ public:
     void LMouseDown() override;
     void Paint(TBitmap32* Canvas) override;
 
+    const property_table& PublishedProperties() const override;
+
 private:
     TSkLightClass FLight;
     TEllipsisPosition FEllipsisPosition = epNone;

@@ -1,5 +1,6 @@
 #include "skin/uSkinPanel.h"
 
+#include "framework/Properties.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinResManager.h"
 
@@ -103,6 +104,23 @@ void TSkinCustomPanel::DrawBorder(TBitmap32* Canvas) {
         Canvas->LineAS(0, h - 1, w, h - 1, o);
         if (FDoubleBorder && w > 2 && h > 2) Canvas->LineAS(1, h - 2, w - 1, h - 2, i);
     }
+}
+
+
+const property_table& TSkinPanel::PublishedProperties() const {
+    static const property_table table = property_table::of<TSkinPanel>(TSkinCustomPanel::PublishedProperties())
+        .integer(u"Alpha", &TSkinPanel::Alpha, &TSkinPanel::SetAlpha, std::uint8_t{192})
+        .set_of(u"BorderSides", &TSkinPanel::BorderSides, &TSkinPanel::SetBorderSides,
+                {u"sdLeft", u"sdTop", u"sdRight", u"sdBottom"}, TSides{sdLeft, sdTop, sdRight, sdBottom})
+        .color(u"BorderColor", &TSkinPanel::BorderColor, &TSkinPanel::SetBorderColor, TColor{14273466})
+        .boolean(u"DoubleBorder", &TSkinPanel::DoubleBorder, &TSkinPanel::SetDoubleBorder, true)
+        .string(u"BackgroundImage", &TSkinPanel::BackgroundImage, &TSkinPanel::SetBackgroundImage, String())
+        .enumeration(u"BackgroundFillType", &TSkinPanel::BackgroundFillType, &TSkinPanel::SetBackgroundFillType,
+                     {u"ftNormal", u"ftTile", u"ftAutoStretch", u"ftCenter"}, ftNormal)
+        .integer(u"BackgroundOffsetX", &TSkinPanel::BackgroundOffsetX, &TSkinPanel::SetBackgroundOffsetX, 0)
+        .integer(u"BackgroundOffsetY", &TSkinPanel::BackgroundOffsetY, &TSkinPanel::SetBackgroundOffsetY, 0)
+        .event<void(TObject*, TBitmap32*)>(u"OnCustomDraw", &TSkinPanel::OnCustomDraw);
+    return table;
 }
 
 } // namespace kq

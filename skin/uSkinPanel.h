@@ -59,6 +59,8 @@ private:
 class TSkinPanel : public TSkinCustomPanel {
 public:
     using TSkinCustomPanel::TSkinCustomPanel;
+
+    const property_table& PublishedProperties() const override;
 };
 
 } // namespace kq

@@ -18,6 +18,10 @@ namespace {
 
 int rect_width(const TRect& r) noexcept { return r.Right - r.Left; }
 
+// Posted to the strip when its capture has ended: by then the mouse may have left without a move the
+// strip saw, and the system tracks the leaving only from moves seen without capture.
+constexpr UINT check_mouse_left_message = WM_USER + 1;
+
 // An item placed nowhere (a hidden button) has no polygons to test; building them would fail.
 bool contains(TBasePageTabsControl& control, TPoint pt) {
     const TRect& r = control.ControlRect();
@@ -711,7 +715,28 @@ void TCustomPageTabs::forget_menu_tab(const TPageTab* tab) noexcept {
         if (listed == tab) listed = nullptr;
 }
 
+// However the capture ended (the button let go, another window taking it), the strip looks once the
+// current message is done: a mouse that is gone leaves as if the system had said so; one still over the
+// strip is tracked again.
+void TCustomPageTabs::check_mouse_left() {
+    if (!HandleAllocated() || ::GetCapture() == Handle() || !MouseInControl()) return;
+    POINT cursor{};
+    if (!::GetCursorPos(&cursor)) return;
+    if (::WindowFromPoint(cursor) != Handle()) {
+        Perform(WM_MOUSELEAVE, 0, 0);
+        return;
+    }
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
+    ::TrackMouseEvent(&track);
+}
+
 void TCustomPageTabs::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_CAPTURECHANGED) {
+        ::PostMessageW(Handle(), check_mouse_left_message, 0, 0);
+    } else if (Message.Msg == check_mouse_left_message) {
+        check_mouse_left();
+        return;
+    }
     if (Message.Msg == WM_CONTEXTMENU) {
         const POINT screen = ClientToScreen(POINT{FLastMouseX, FLastMouseY});
         if (PopupMenu())

@@ -328,6 +328,7 @@ protected:
     void WndProc(TMessage& Message) override;
     // Ends smart resizing: closed tabs' neighbours grow back.
     void SmartResizeTimerTick();
+    void check_mouse_left();
 
     void CreateWnd() override;
     void PaintWindow(HDC DC) override;

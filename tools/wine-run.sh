@@ -17,16 +17,24 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 wine=/usr/lib/wine/wine64
 
-# make_prefix DIR: a new prefix in DIR with the fonts mapped.
+# The settings every prefix gets (tools/wine-*.reg): fonts that cover Chinese text, and KQ's windows
+# placed by Wine itself, as there is no window manager here.
+settings=$(ls "$here"/wine-*.reg | sort)
+# A prefix made from other settings is made again.
+stamp=$(cat $settings | md5sum | cut -d' ' -f1)
+
+# make_prefix DIR: a new prefix in DIR with the settings imported.
 make_prefix() {
     (
         export WINEPREFIX=$1
         rm -rf "$WINEPREFIX"
         "$wine" wineboot --init >/dev/null 2>&1
-        # regedit reads non-ASCII names only from UTF-16LE files with a byte-order mark.
-        reg="$WINEPREFIX/kq-fonts.reg"
-        { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-fonts.reg"; } >"$reg"
-        "$wine" regedit /S "$reg" >/dev/null 2>&1
+        for file in $settings; do
+            # regedit reads non-ASCII names only from UTF-16LE files with a byte-order mark.
+            reg="$WINEPREFIX/kq-$(basename "$file")"
+            { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$file"; } >"$reg"
+            "$wine" regedit /S "$reg" >/dev/null 2>&1
+        done
         /usr/lib/wine/wineserver -w
     )
 }
@@ -34,18 +42,18 @@ make_prefix() {
 # ready_prefix DIR [TEMPLATE]: makes DIR once (a copy of TEMPLATE when given), under a lock.
 ready_prefix() {
     local dir=$1 template=${2:-}
-    [ -f "$dir/.kq-ready" ] && return 0
+    [ "$(cat "$dir/.kq-ready" 2>/dev/null)" = "$stamp" ] && return 0
     mkdir -p "$(dirname "$dir")"
     (
         flock 9
-        if [ ! -f "$dir/.kq-ready" ]; then
+        if [ "$(cat "$dir/.kq-ready" 2>/dev/null)" != "$stamp" ]; then
             if [ -n "$template" ]; then
                 rm -rf "$dir"
                 cp -a "$template" "$dir"
             else
                 make_prefix "$dir"
             fi
-            touch "$dir/.kq-ready"
+            echo "$stamp" >"$dir/.kq-ready"
         fi
     ) 9>"$dir.lock"
 }

@@ -18,6 +18,7 @@
 #include "framework/Forms.h"
 #include "framework/Handles.h"
 #include "tabs/PageTabs.h"
+#include "tests/skin/SkinControlTestSupport.h"
 #include "tests/tabs/MainWindowStrip.h"
 
 namespace kq {
@@ -408,6 +409,40 @@ TEST_F(KQProgram, ClosingTheWindowWithTenPagesOpenEndsAtOnceWithNothingLeft) {
     const auto unload = record("unload");
     ASSERT_EQ(unload.size(), 1u);
     EXPECT_EQ(unload[0].detail, "live=0");
+}
+
+// Closed as a person closes it: the cursor onto the skinned title bar's close button, pressed and let go.
+// The program ends with exit code 0, every page closed through the engine before it shuts down.
+TEST_F(KQProgram, TheSkinnedCloseButtonEndsTheProgramWithEveryPageClosed) {
+    install_engine(app());
+    bool closed_by_the_button = false;
+    const window_driver click_close = [&](HWND main_window) {
+        ::SetForegroundWindow(main_window);
+        ::Sleep(200);
+        RECT w{};
+        ::GetWindowRect(main_window, &w);
+        test::mouse_to({w.right - 15, w.top + 12});
+        ::Sleep(200);
+        test::left_down();
+        ::Sleep(60);
+        test::left_up();
+        for (int i = 0; i < 100 && ::IsWindow(main_window); ++i) ::Sleep(50);
+        closed_by_the_button = !::IsWindow(main_window);
+    };
+    const run_result r = run(app(), {}, click_close);
+    EXPECT_TRUE(closed_by_the_button);
+    EXPECT_TRUE(r.main_window_maximised);
+    EXPECT_EQ(r.exit_code, 0u);
+    EXPECT_EQ(r.box_text, u"");
+    std::vector<record_line> created = record("cef_browser_host_create_browser_sync");
+    std::erase_if(created, [&](const record_line& l) { return l.pid != r.pid; });
+    std::vector<record_line> destroyed = record("window_destroyed");
+    std::erase_if(destroyed, [&](const record_line& l) { return l.pid != r.pid; });
+    EXPECT_EQ(created.size(), 1u);
+    EXPECT_EQ(destroyed.size(), created.size());
+    const auto shutdown = record("cef_shutdown");
+    ASSERT_EQ(shutdown.size(), 1u);
+    EXPECT_EQ(shutdown[0].detail, "browsers=0");
 }
 
 } // namespace

@@ -5,18 +5,26 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browser/WebB.Core.WebBrowser.h"
 #include "browser/WebB.Settings.h"
-#include "framework/ExtCtrls.h"
 #include "framework/Files.h"
 #include "framework/GdiPlus.h"
 #include "framework/ImageLists.h"
-#include "framework/StdCtrls.h"
+#include "framework/Properties.h"
+#include "graphics/Raster.h"
 #include "shell/U_Main.h"
+#include "skin/Skin.h"
+#include "skin/uSkinButton.h"
+#include "skin/uSkinForm.h"
+#include "skin/uSkinNCButton.h"
+#include "skin/uSkinNCLabel.h"
+#include "skin/uSkinPanel.h"
 #include "tabs/PageTabs.h"
 #include "tests/browser/EngineFixture.h"
+#include "tests/skin/SkinControlTestSupport.h"
 #include "tests/tabs/MainWindowStrip.h"
 
 namespace kq {
@@ -29,7 +37,9 @@ protected:
     void SetUp() override {
         engine_test::SetUp();
         if (HasFatalFailure()) return;
+        graphics_startup();
         gdiplus_startup();
+        skin_startup();
         u_main_startup();
         const std::u16string home = u"http://www.tessaro-zb.com/";
         control().function<decltype(&standin_set_title)>("standin_set_title")(
@@ -44,7 +54,9 @@ protected:
             delete F;
         }
         u_main_shutdown();
+        skin_shutdown();
         gdiplus_shutdown();
+        graphics_shutdown();
         engine_test::TearDown();
     }
 
@@ -73,6 +85,10 @@ protected:
         pump_for(30);
     }
     static TPoint centre(const TRect& r) { return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}; }
+    int tab_width(int index) const {
+        const TRect r = tab(index)->TabControl()->ControlRect();
+        return r.Right - r.Left;
+    }
     void click_add() {
         settle();
         post_click(centre(F->FPageTabs->AddButtonControl().ControlRect()));
@@ -95,6 +111,51 @@ protected:
         settle();
     }
     size_t count(const std::string& name) const { return control().calls(name).size(); }
+
+    // Real input, as a person gives it: the window in front, the cursor moved, the button pressed and let go.
+    void bring_to_front() {
+        ::SetForegroundWindow(F->Handle());
+        pump_for(100);
+    }
+    static POINT screen_of(HWND window, int x, int y) {
+        POINT p{x, y};
+        ::ClientToScreen(window, &p);
+        return p;
+    }
+    static RECT window_rect(HWND window) {
+        RECT r{};
+        ::GetWindowRect(window, &r);
+        return r;
+    }
+    void real_click(POINT screen) {
+        test::mouse_to(screen);
+        pump_for(60);
+        test::left_down();
+        pump_for(60);
+        test::left_up();
+        pump_for(60);
+    }
+    // A press on the strip's background or the title bar starts the system's move loop, which runs until
+    // the button is let go: the clicks come from another thread while this one serves messages.
+    void real_double_click(POINT screen) {
+        test::mouse_to(screen);
+        pump_for(60);
+        std::jthread hand([] {
+            for (int i = 0; i < 2; ++i) {
+                test::left_down();
+                ::Sleep(30);
+                test::left_up();
+                ::Sleep(30);
+            }
+        });
+        pump_for(400);
+    }
+    // A point of the strip's empty background, right of the add button.
+    POINT strip_background() {
+        settle();
+        const TRect add = F->FPageTabs->AddButtonControl().ControlRect();
+        return screen_of(F->FPageTabs->Handle(), add.Right + 40, 12);
+    }
 
     TF_Main* F = nullptr;
 };
@@ -121,7 +182,7 @@ TEST_F(MainWindow, TheFormResourceBuildsTheWindowWithItsComponentsAndSettings) {
     EXPECT_EQ(F->SkinPanel2->Align(), TAlign::alLeft);
     EXPECT_EQ(F->SkinPanel2->Width(), 101);
     const struct {
-        TButton* button;
+        TSkinImageButton* button;
         RECT bounds;
         int tab_order;
     } buttons[] = {{F->btn4, {5, 3, 34, 32}, 2}, {F->btn5, {33, 3, 62, 32}, 1}, {F->btn7, {67, 3, 98, 32}, 0}};
@@ -162,6 +223,130 @@ TEST_F(MainWindow, TheFormResourceBuildsTheWindowWithItsComponentsAndSettings) {
     EXPECT_FALSE(F->CEFBrowser->WebBOptions().CloseWPagesClosed());
     EXPECT_EQ(F->CEFBrowser->ChromiumOptions().LocalStorage(), STATE_ENABLED);
     EXPECT_EQ(F->CEFBrowser->DefaultURL(), F->HomePage());
+}
+
+// The value of a published property by its path through sub-objects ("Pictures.Image").
+property_value published(TPersistent* object, StringView path) {
+    for (;;) {
+        const std::size_t dot = path.find(u'.');
+        const property_info* info = object->PublishedProperties().find(path.substr(0, dot));
+        if (!info) {
+            ADD_FAILURE() << "no property " << string_to_utf8(String(path));
+            return {};
+        }
+        const property_value value = info->get(*object);
+        if (dot == StringView::npos) return value;
+        object = std::get<TPersistent*>(value);
+        path = path.substr(dot + 1);
+    }
+}
+
+// Every value the form resource gives the skinned parts, read back from the live components (the strip's
+// settings are compared as a whole above). Sets are bit masks of their members, enumerations ordinals.
+TEST_F(MainWindow, EveryValueOfTheSkinnedPartsIsLiveInItsComponent) {
+    const auto i = [](std::int64_t v) { return property_value{v}; };
+    const auto s = [](const char16_t* v) { return property_value{String(v)}; };
+    // A maximised window's title-bar controls sit one pixel further up and to the side.
+    const std::int64_t shift = ::IsZoomed(F->Handle()) ? 1 : 0;
+    const auto pos = [&](std::int64_t v) { return property_value{v - shift}; };
+    struct row {
+        const char16_t* component; // empty: the form
+        const char16_t* path;
+        property_value value;
+    };
+    const std::vector<row> rows = {
+        {u"", u"Caption", s(u"Tessaro")},
+        {u"", u"BorderIcons", i(0b011)},
+        {u"", u"Color", i(clBtnFace)},
+        {u"", u"Constraints.MinWidth", i(100)},
+        {u"", u"Constraints.MinHeight", i(100)},
+        {u"", u"Font.Name", s(u"Tahoma")},
+        {u"", u"Font.Height", i(-12)},
+        {u"SkinPanel1", u"Height", i(35)},
+        {u"SkinPanel1", u"Align", i(1)},
+        {u"SkinPanel1", u"Color", i(15921906)},
+        {u"SkinPanel1", u"Alpha", i(255)},
+        {u"SkinPanel1", u"BorderSides", i(0)},
+        {u"SkinPanel2", u"Width", i(101)},
+        {u"SkinPanel2", u"Height", i(35)},
+        {u"SkinPanel2", u"Align", i(3)},
+        {u"SkinPanel2", u"Color", i(15921906)},
+        {u"SkinPanel2", u"BorderSides", i(1 << 3)},
+        {u"SkinPanel2", u"BorderColor", i(11110509)},
+        {u"FPageTabs", u"Left", i(101)},
+        {u"FPageTabs", u"TabOrder", i(1)},
+        {u"CEFBrowser", u"Top", i(35)},
+        {u"CEFBrowser", u"TabOrder", i(1)},
+        {u"SkinSystemButton1", u"Pos.Align", i(1)},
+        {u"SkinSystemButton1", u"Pos.XValue", pos(60)},
+        {u"SkinSystemButton1", u"Pos.YValue", pos(0)},
+        {u"SkinSystemButton1", u"Pos.UseDefault", i(0)},
+        {u"SkinSystemButton1", u"Kind", i(1)},
+        {u"SkinSystemButton1", u"CloseImage", s(u"SkinBtn_close")},
+        {u"SkinSystemButton1", u"MinimizeImage", s(u"sysminimize")},
+        {u"SkinSystemButton1", u"MaximizeImage", s(u"SkinBtn_max")},
+        {u"SkinSystemButton1", u"RestoresizeImage", s(u"SkinBtn_restore")},
+        {u"btn1", u"Pos.Align", i(1)},
+        {u"btn1", u"Pos.XValue", pos(30)},
+        {u"btn1", u"Pos.YValue", pos(0)},
+        {u"btn1", u"Pos.UseDefault", i(0)},
+        {u"btn1", u"Kind", i(0)},
+        {u"btn1", u"CloseImage", s(u"sysclose")},
+        {u"btn1", u"MinimizeImage", s(u"SkinBtn_mini")},
+        {u"btn1", u"MaximizeImage", s(u"SkinBtn_max")},
+        {u"btn1", u"RestoresizeImage", s(u"SkinBtn_restore")},
+        {u"nclbl1", u"Pos.Align", i(0)},
+        {u"nclbl1", u"Pos.XValue", pos(5)},
+        {u"nclbl1", u"Pos.YValue", pos(5)},
+        {u"nclbl1", u"Pos.UseDefault", i(0)},
+        {u"nclbl1", u"Caption", s(u"Tessaro  --  您的招投标神器")},
+        {u"nclbl1", u"Light.Active", i(0)},
+        {u"nclbl1", u"Font.Name", s(u"微软雅黑")},
+        {u"nclbl1", u"Font.Height", i(-12)},
+        {u"nclbl1", u"Font.Style", i(1)},
+        {u"nclbl1", u"Font.Color", i(clWhite)},
+        {u"nclbl1", u"Font.Charset", i(ANSI_CHARSET)},
+        {u"sknfrm1", u"FlatFrame", i(1)},
+        {u"sknfrm1", u"TitleHeight", i(28)},
+        {u"sknfrm1", u"TitlerColor", i(11837458)},
+        {u"sknfrm1", u"Color", i(clSilver)},
+        {u"sknfrm1", u"RoundWindow", i(0)},
+        {u"sknfrm1", u"FramWidth", i(0)},
+        {u"sknfrm1", u"DoubleFrame", i(0)},
+        {u"sknfrm1", u"CustomPicture", s(u"skin_bk_leaf")},
+    };
+    // The three image buttons differ in their place, image and tab order only.
+    struct button {
+        const char16_t* name;
+        int left, width, tab_order;
+        const char16_t* image;
+    };
+    std::vector<row> all = rows;
+    for (const button& b : {button{u"btn4", 5, 29, 2, u"a1"}, button{u"btn5", 33, 29, 1, u"a2"},
+                            button{u"btn7", 67, 31, 0, u"a3"}}) {
+        for (const row& r : std::initializer_list<row>{
+                 {b.name, u"Left", i(b.left)}, {b.name, u"Top", i(3)}, {b.name, u"Width", i(b.width)},
+                 {b.name, u"Height", i(29)}, {b.name, u"TabOrder", i(b.tab_order)}, {b.name, u"Pictures.Image", s(b.image)},
+                 {b.name, u"Pictures.Active", i(1)}, {b.name, u"Pictures.Count", i(3)}, {b.name, u"Pictures.Normal", i(0)},
+                 {b.name, u"Pictures.Hot", i(1)}, {b.name, u"Pictures.Pressed", i(2)}, {b.name, u"Pictures.Disable", i(0)},
+                 {b.name, u"Layers.Active", i(0)}, {b.name, u"CaptionVisible", i(0)}, {b.name, u"AutoInvalidate", i(1)}})
+            all.push_back(r);
+    }
+    for (const char16_t* name : {u"SkinSystemButton1", u"btn1"})
+        for (const char16_t* path : {u"Picture.Normal", u"Picture.Hot", u"Picture.Pressed", u"Picture.Disable"})
+            all.push_back({name, path, i(String(path) == u"Picture.Hot" ? 1 : String(path) == u"Picture.Pressed" ? 2 : 0)});
+    all.push_back({u"SkinSystemButton1", u"Picture.Image", s(u"sysminimize")});
+    all.push_back({u"btn1", u"Picture.Image", s(u"sysclose")});
+    for (const row& r : all) {
+        SCOPED_TRACE(string_to_utf8(String(r.component) + u"." + r.path));
+        TPersistent* object = *r.component ? F->FindComponent(r.component) : static_cast<TPersistent*>(F);
+        ASSERT_NE(object, nullptr);
+        EXPECT_EQ(published(object, r.path), r.value);
+    }
+    // Events bound by name, and the skin form's hold on the window.
+    EXPECT_TRUE(F->btn4->OnClick && F->btn5->OnClick && F->btn7->OnClick);
+    EXPECT_EQ(F->sknfrm1->NCCtrlList(),
+              (std::vector<TSkinNCCtrlBase*>{F->SkinSystemButton1, F->btn1, F->nclbl1}));
 }
 
 TEST_F(MainWindow, OpensTheHomePageInOneActiveTabAndSetsUpCookiesAndHotKeys) {
@@ -357,6 +542,181 @@ TEST_F(MainWindow, HotKeysWithControlAloneZoomTheShownPage) {
         EXPECT_EQ(std::vector<std::string>(steps.begin() + static_cast<std::ptrdiff_t>(seen), steps.end()), r.steps);
         seen = steps.size();
     }
+}
+
+// --- The skinned window, used with real mouse input
+
+std::uint8_t channel(std::uint32_t p, int shift) { return static_cast<std::uint8_t>(p >> shift); }
+
+TEST_F(MainWindow, TheSkinnedTitleBarIsTealWithTheChineseCaptionAndTwoButtonsAndNoSystemCaption) {
+    bring_to_front();
+    const HWND w = F->Handle();
+    EXPECT_TRUE(::IsZoomed(w));
+    EXPECT_EQ(::GetWindowLongW(w, GWL_STYLE) & (WS_CAPTION | WS_SYSMENU), 0);
+    const RECT frame = window_rect(w);
+    const POINT client = screen_of(w, 0, 0);
+    EXPECT_EQ(client.y - frame.top, 28);
+    EXPECT_EQ(client.x - frame.left, 0);
+
+    const test::window_pixels px(w);
+    px.save(L"kq_main_window.bmp");
+    const int width = px.width();
+    // Teal at the top of the title bar; the minimise and close buttons at the right, 30 pixels each.
+    const std::uint32_t teal = px.at(width / 2, 1);
+    EXPECT_NEAR(channel(teal, 16), 18, 4);
+    EXPECT_NEAR(channel(teal, 8), 160, 4);
+    EXPECT_NEAR(channel(teal, 0), 180, 4);
+    EXPECT_EQ(F->SkinSystemButton1->ClientRect().Left, width - 60 + 1); // one pixel to the side, maximised
+    EXPECT_EQ(F->btn1->ClientRect().Left, width - 30 + 1);
+    // The whole width is the window's: the title runs teal up to the buttons, which draw over it.
+    EXPECT_EQ(px.at(width - 70, 1), teal);
+    int drawn = 0;
+    for (int x = width - 59; x < width; ++x) drawn += px.at(x, 13) != px.at(width - 70, 13) && px.at(x, 13) != 0;
+    EXPECT_GT(drawn, 10);
+
+    // The caption in white bold; its Chinese half drawn with glyphs of its own font, not boxes.
+    const auto white_in = [&](int from, int to) {
+        int n = 0;
+        for (int y = 3; y < 25; ++y)
+            for (int x = from; x < to; ++x) n += (px.at(x, y) & 0xF0F0F0u) == 0xF0F0F0u;
+        return n;
+    };
+    const int latin_end = 4 + F->nclbl1->Width() / 2;
+    EXPECT_GT(white_in(4, latin_end), 40);
+    EXPECT_GT(white_in(latin_end, 4 + F->nclbl1->Width()), 40);
+    window_dc dc(w);
+    TFont& font = F->nclbl1->Font();
+    const auto old = select_object(dc.get(), font.Handle());
+    const std::u16string chinese = u"您的招投标神器";
+    std::vector<WORD> glyphs(chinese.size());
+    ASSERT_EQ(::GetGlyphIndicesW(dc.get(), wide(chinese), static_cast<int>(chinese.size()), glyphs.data(),
+                                 GGI_MARK_NONEXISTING_GLYPHS),
+              chinese.size());
+    for (const WORD g : glyphs) EXPECT_NE(g, 0xFFFF);
+
+    // The top bar: grey, its button area with a bottom border; the three image buttons drawn from the store.
+    const POINT bar = screen_of(F->SkinPanel1->Handle(), 0, 0);
+    EXPECT_EQ(px.at(bar.x - frame.left + 100, bar.y - frame.top + 1) & 0xFFFFFFu, 0xF2F2F2u);
+    for (TSkinImageButton* b : {F->btn4, F->btn5, F->btn7}) {
+        SCOPED_TRACE(string_to_utf8(b->Name()));
+        const POINT at = screen_of(b->Handle(), 0, 0);
+        int ink = 0;
+        for (int y = 0; y < b->Height(); ++y)
+            for (int x = 0; x < b->Width(); ++x) ink += (px.at(at.x - frame.left + x, at.y - frame.top + y) & 0xFFFFFFu) != 0xF2F2F2u;
+        EXPECT_GT(ink, 40);
+    }
+}
+
+TEST_F(MainWindow, TheNavigationButtonsReachTheEngineByRealClicks) {
+    F->CEFBrowser->Load(u"http://second.example/");
+    ASSERT_TRUE(pump_until([&] { return tab(0)->Caption() == u"http://second.example/"; }));
+    bring_to_front();
+    struct row {
+        TSkinImageButton* button;
+        const char* call;
+        const char16_t* caption_after;
+    };
+    const row rows[] = {{F->btn4, "browser.go_back", home_title},
+                        {F->btn5, "browser.go_forward", u"http://second.example/"},
+                        {F->btn7, "browser.reload_ignore_cache", u"http://second.example/"}};
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.call);
+        const size_t before = count(r.call);
+        real_click(screen_of(r.button->Handle(), r.button->Width() / 2, r.button->Height() / 2));
+        ASSERT_TRUE(pump_until([&] { return count(r.call) == before + 1; }));
+        EXPECT_TRUE(pump_until([&] { return tab(0)->Caption() == r.caption_after; }));
+    }
+    // Pressed and let go elsewhere: no click.
+    const size_t before = count("browser.reload_ignore_cache");
+    test::mouse_to(screen_of(F->btn7->Handle(), 10, 10));
+    pump_for(60);
+    test::left_down();
+    pump_for(60);
+    test::mouse_to(screen_of(F->CEFBrowser->Handle(), 300, 300));
+    test::left_up();
+    pump_for(200);
+    EXPECT_EQ(count("browser.reload_ignore_cache"), before);
+}
+
+// No maximise box, yet the strip's empty area restores and maximises; the restored window moves by its
+// title bar, and a double click on the title maximises it again.
+TEST_F(MainWindow, TheRestoredWindowMovesByItsTitleAndMaximisesAgain) {
+    bring_to_front();
+    const HWND w = F->Handle();
+    ASSERT_TRUE(::IsZoomed(w));
+    real_double_click(strip_background());
+    ASSERT_TRUE(pump_until([&] { return !::IsZoomed(w); }));
+    const RECT restored = window_rect(w);
+    EXPECT_LT(restored.right - restored.left, ::GetSystemMetrics(SM_CXSCREEN));
+    // The frame comes back with the restored window: the client starts below the title bar, inside.
+    EXPECT_EQ(screen_of(w, 0, 0).y - restored.top, 28);
+
+    // Dragged by the title bar, away from the caption and the buttons. The system's move loop runs inside
+    // the press, so the hand that moves the mouse is another thread.
+    const POINT grab{restored.left + (restored.right - restored.left) / 2, restored.top + 10};
+    test::mouse_to(grab);
+    pump_for(60);
+    {
+        std::jthread hand([grab] {
+            ::Sleep(150);
+            for (int step = 1; step <= 5; ++step) {
+                test::mouse_to({grab.x + 8 * step, grab.y + 6 * step});
+                ::Sleep(40);
+            }
+            test::left_up();
+        });
+        test::left_down();
+        pump_for(600);
+    }
+    pump_for(100);
+    const RECT moved = window_rect(w);
+    EXPECT_EQ(moved.left - restored.left, 40);
+    EXPECT_EQ(moved.top - restored.top, 30);
+    EXPECT_EQ(moved.right - moved.left, restored.right - restored.left);
+
+    // A double click on the title: maximised again, and the strip's background restores it once more.
+    real_double_click({moved.left + (moved.right - moved.left) / 2, moved.top + 10});
+    EXPECT_TRUE(pump_until([&] { return ::IsZoomed(w) != 0; }));
+    real_double_click(strip_background());
+    EXPECT_TRUE(pump_until([&] { return !::IsZoomed(w); }));
+    real_double_click(strip_background());
+    EXPECT_TRUE(pump_until([&] { return ::IsZoomed(w) != 0; }));
+}
+
+// A tab closed by its close button, then the cursor straight into the page: the strip learns that the
+// mouse left although its capture ended first, and lays its tabs out again.
+TEST_F(MainWindow, AfterAClosedTabTheCursorGoingStraightIntoThePageLeavesNoHotCloseButton) {
+    const auto hot_close_buttons = [&] {
+        int n = 0;
+        for (int i = 0; i < tabs().Count(); ++i)
+            if (const TPageTabControl* c = tab(i)->TabControl())
+                n += c->CloseButtonState() == TDrawState::dsHot || c->CloseButtonState() == TDrawState::dsDown;
+        return n;
+    };
+    open_tabs(8);
+    bring_to_front();
+    const int wide_before = tab_width(0);
+    // Two tabs closed in a row, the hand moving a little while the button is held (under capture).
+    const TPoint close = centre(tab(5)->TabControl()->GetCloseButonRect());
+    const POINT at = screen_of(F->FPageTabs->Handle(), close.X, close.Y);
+    for (int closed = 1; closed <= 2; ++closed) {
+        test::mouse_to(at);
+        pump_for(100);
+        test::left_down();
+        pump_for(30);
+        test::mouse_to({at.x + 1, at.y});
+        pump_for(30);
+        test::left_up();
+        ASSERT_TRUE(pump_until([&] { return tab_count() == 8 - closed; }));
+        pump_for(150);
+    }
+    EXPECT_TRUE(F->FPageTabs->HasState(TPageTabState::stsDeletingUnPinnedTabs));
+    const POINT page = screen_of(F->CEFBrowser->Handle(), F->CEFBrowser->Width() / 2, F->CEFBrowser->Height() / 2);
+    ::SetCursorPos(page.x, page.y);
+    EXPECT_TRUE(pump_until([&] { return hot_close_buttons() == 0; }, 1000));
+    EXPECT_TRUE(pump_until([&] { return !F->FPageTabs->HasState(TPageTabState::stsDeletingUnPinnedTabs); }, 2000));
+    settle();
+    EXPECT_GT(tab_width(0), wide_before);
 }
 
 // --- Reliability
