@@ -2,8 +2,8 @@
 // TDataModule: a non-visual container of components read from its resource, made with CreateDataModule.
 
 #include "framework/Components.h"
-#include "framework/Graphics.h" // TNotifyEvent
 
+#include <memory>
 #include <utility>
 
 namespace kq {

@@ -39,7 +39,7 @@ public:
     // From another backend: this backend's owner takes the source owner's size and pixels.
     void Assign(const TPersistent* Source) override;
 
-    notify_event OnChanging;
+    TNotifyEvent OnChanging;
 
 protected:
     friend class TCustomBitmap32;

@@ -417,7 +417,7 @@ public:
     void BackendChanging() override;
     void BackendChanged() override;
 
-    notify_event OnHandleChanged;
+    TNotifyEvent OnHandleChanged;
 
 #ifdef _WIN32
     // --- Through the backend's capabilities; a backend without one raises EIntfCastError.

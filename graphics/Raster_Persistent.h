@@ -34,7 +34,8 @@ protected:
     ~IInterface() = default;
 };
 
-using notify_event = std::function<void(TObject* Sender)>;
+// The skin library's earlier name for TNotifyEvent.
+using notify_event = TNotifyEvent;
 
 // Makes an object, reference-counted or not, and ends its construction: a reference-counted one then
 // holds exactly the references its constructor kept.
@@ -87,7 +88,7 @@ public:
 
     std::int32_t UpdateCount() const { return FUpdateCount; }
 
-    notify_event OnChange;
+    TNotifyEvent OnChange;
 
 protected:
     std::int32_t FUpdateCount = 0;
@@ -126,7 +127,7 @@ public:
     virtual void Delete();
     virtual bool Empty() const;
 
-    notify_event OnResize;
+    TNotifyEvent OnResize;
 
 protected:
     // Resizes the storage; the base only stores the new size in Width and Height.
