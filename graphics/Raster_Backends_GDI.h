@@ -111,10 +111,9 @@ protected:
 // The interface of a capability the object implements; raises EIntfCastError when it does not.
 template <class I>
 I* require_interface(TPlainInterfacedPersistent* object, const TGUID& iid) {
-    void* found = nullptr;
-    if (!object || object->QueryInterface(iid, &found) != 0 || !found)
+    void* found = query_interface(object, iid);
+    if (!found)
         throw EIntfCastError();
-    object->Release();
     return static_cast<I*>(found);
 }
 

@@ -73,9 +73,14 @@ protected:
     // The interfaces the class implements; the base answers IID_IInterface.
     virtual void* GetInterface(const TGUID& iid);
 
+private:
     bool FRefCounted = false;
     std::atomic<std::int32_t> FRefCount{0};
 };
+
+// The object's interface iid, or nil. Borrowed: the reference the query adds is dropped at once, so the
+// object's own references keep it alive.
+void* query_interface(IInterface* object, const TGUID& iid);
 
 class TNotifiablePersistent : public TPlainInterfacedPersistent {
 public:
