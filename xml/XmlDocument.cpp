@@ -18,33 +18,6 @@ namespace {
 
 std::string num(std::int64_t v) { return std::to_string(v); }
 
-// Reads the caller's text where it lies: loading a string holds only the parser's chunks, never a second
-// copy of the whole input.
-class text_view_stream : public TStream {
-public:
-    explicit text_view_stream(std::string_view text) : FText(text) {}
-    std::int64_t Read(void* buffer, std::int64_t count) override {
-        if (count <= 0 || FPosition >= size()) return 0;
-        const std::int64_t n = std::min(count, size() - FPosition);
-        std::memcpy(buffer, FText.data() + FPosition, static_cast<std::size_t>(n));
-        FPosition += n;
-        return n;
-    }
-    std::int64_t Write(const void*, std::int64_t) override { return 0; }
-    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
-        const std::int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? FPosition : size();
-        FPosition = std::clamp<std::int64_t>(base + offset, 0, size());
-        return FPosition;
-    }
-    void SetSize(std::int64_t) override { throw EStreamError(u"Stream write error"); }
-    std::int64_t Size() override { return size(); }
-
-private:
-    std::int64_t size() const { return static_cast<std::int64_t>(FText.size()); }
-    std::string_view FText;
-    std::int64_t FPosition = 0;
-};
-
 // Pre-order list of the nodes under the root list, built without recursion; with `containers_only`
 // the list survives the deletion of text children while it is walked.
 std::vector<TXmlNode*> document_order(const TXmlNodeList& roots, bool containers_only = false) {
@@ -263,7 +236,7 @@ void TXmlDocument::LoadFromFile(const String& file_name) {
 }
 
 void TXmlDocument::ReadFromString(std::string_view value) {
-    text_view_stream s(value);
+    memory_view_stream s(value);
     LoadFromStream(s);
 }
 
@@ -441,7 +414,7 @@ std::int64_t TXmlDocument::LoadFromURL(const std::string& url) {
     default:
         break;
     }
-    text_view_stream s(data);
+    memory_view_stream s(data);
     LoadFromStream(s);
     return static_cast<std::int64_t>(data.size());
 }
