@@ -267,7 +267,6 @@ public:
 private:
     bool ProcessMessage(MSG& msg);
     bool IsKeyMsg(MSG& msg);
-    void hint_timer(TMessage& message);
     void activate_hint();
 
     String FTitle;
@@ -286,7 +285,9 @@ private:
     RECT FHintRect{};  // screen coordinates in which the shown hint stays
     bool FHintShown = false;
     THintWindow* FHintWindow = nullptr; // owned as a component
-    unique_hidden_window FHintTimers;
+    // One-shot: the pause before a hint shows, and how long it stays; made on first use.
+    std::unique_ptr<TTimer> FShowHintTimer;
+    std::unique_ptr<TTimer> FHideHintTimer;
 };
 
 // Lets any component take part in the application's message hook and exception handling.
