@@ -158,14 +158,9 @@ public:
 // Builds a form of class T and runs its creation steps (resource, OnCreate).
 template <class T, class... A>
 T* CreateForm(TComponent* owner, A&&... args) {
-    T* form = new T(owner, std::forward<A>(args)...);
-    try {
-        form->AfterConstruction();
-    } catch (...) {
-        delete form;
-        throw;
-    }
-    return form;
+    auto form = std::make_unique<T>(owner, std::forward<A>(args)...); // freed if its creation steps fail
+    form->AfterConstruction();
+    return form.release();
 }
 
 // A borderless top-most window that shows a hint text; it never takes the focus.

@@ -39,6 +39,7 @@ TCustomBackend::~TCustomBackend() {
 
 void TCustomBackend::ChangeSize(std::int32_t& Width, std::int32_t& Height, std::int32_t NewWidth,
                                 std::int32_t NewHeight, bool ClearBuffer) {
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         DoChanging();
         ReleaseSurface();

@@ -606,6 +606,7 @@ void TCustomBitmap32::ResetAlpha(std::uint8_t AlphaValue) {
 
 void TCustomBitmap32::Assign(const TPersistent* Source) {
     BeginUpdate();
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         if (!Source) {
             SetSize(0, 0);
@@ -666,6 +667,7 @@ void TCustomBitmap32::ReadData(TStream& Stream) {
     require_remaining(Stream, pixel_count(width, height) * 4);
     std::vector<TColor32> pixels(static_cast<std::size_t>(pixel_count(width, height)));
     Stream.ReadBuffer(pixels.data(), static_cast<std::int64_t>(pixels.size() * 4));
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         SetSize(width, height);
         if (FBits && !pixels.empty())
@@ -705,6 +707,7 @@ void TCustomBitmap32::read_bmp_32(TStream& Stream, std::int32_t width, std::int3
     require_remaining(Stream, pixel_count(width, height) * 4);
     std::vector<TColor32> pixels(static_cast<std::size_t>(pixel_count(width, height)));
     Stream.ReadBuffer(pixels.data(), static_cast<std::int64_t>(pixels.size() * 4));
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         SetSize(width, height);
         if (FBits && !pixels.empty()) {

@@ -104,6 +104,7 @@ void TCustomPageTabs::BeginDrag(int MouseX, int MouseY) {
     FDragTabObject = std::make_shared<TDragTabObject>();
     IncludeState(TPageTabState::stsDragging);
     IncludeState(TPageTabState::stsDragStarted);
+    // Not a scope_exit: EndDrag raises the drag's events, which may throw, and a destructor must not.
     try {
         IDragTabObject& drag = *FDragTabObject;
         const TRect& r = tab->TabControl()->ControlRect();

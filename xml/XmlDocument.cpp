@@ -241,6 +241,7 @@ void TXmlDocument::LoadFromStream(TStream& stream) {
         FSingleTagNames.reset();
         DoProgress(stream.Size());
     };
+    // Not a scope_exit: finishing raises OnProgress, which may throw, and a destructor must not.
     try {
         TXmlParser parser(this, stream, 256);
         if (parser.IsBinaryXml()) {
