@@ -1,5 +1,7 @@
 #include "browser/WebB.Locker.h"
 
+#include "framework/Win32.h"
+
 #include <memory>
 
 namespace kq {
@@ -15,12 +17,7 @@ DWORD processor_count = 1; // read once at start-up
 std::unique_ptr<TWebBLocker> owned[4];
 } // namespace
 
-TWebBLocker::TWebBLocker() {
-    if (processor_count > 1 && ::InitializeCriticalSectionAndSpinCount(&FCS, 4000)) return;
-    ::InitializeCriticalSection(&FCS);
-}
-
-TWebBLocker::~TWebBLocker() { ::DeleteCriticalSection(&FCS); }
+TWebBLocker::TWebBLocker() : FCS(processor_count > 1 ? 4000 : 0) {}
 
 void weblocker_startup() {
     SYSTEM_INFO info{};

@@ -1,6 +1,6 @@
 #pragma once
 // TWebBLocker, the browser framework's lock.
-#include <windows.h>
+#include "framework/Sync.h"
 
 namespace kq {
 
@@ -9,18 +9,17 @@ namespace kq {
 class TWebBLocker {
 public:
     TWebBLocker();
-    ~TWebBLocker();
     TWebBLocker(const TWebBLocker&) = delete;
     TWebBLocker& operator=(const TWebBLocker&) = delete;
 
-    void Enter() noexcept { ::EnterCriticalSection(&FCS); }
-    void Exit() noexcept { ::LeaveCriticalSection(&FCS); }
+    void Enter() { FCS.Enter(); }
+    void Exit() { FCS.Leave(); }
     // For std::lock_guard / std::scoped_lock.
-    void lock() noexcept { Enter(); }
-    void unlock() noexcept { Exit(); }
+    void lock() { Enter(); }
+    void unlock() { Exit(); }
 
 private:
-    CRITICAL_SECTION FCS;
+    TCriticalSection FCS;
 };
 
 // The four process-wide locks, made by weblocker_startup and freed by weblocker_shutdown. When the page

@@ -748,6 +748,7 @@ private:
 
     void fill_collection(TCollection& collection, const std::vector<text_item>& items) {
         collection.BeginUpdate();
+        // Not a scope_exit: EndUpdate raises the collection's change, which may throw, and a destructor must not.
         try {
             collection.Clear();
             for (const text_item& item : items) {

@@ -2,8 +2,8 @@
 // TDataModule: a non-visual container of components read from its resource, made with CreateDataModule.
 
 #include "framework/Components.h"
-#include "framework/Graphics.h" // TNotifyEvent
 
+#include <memory>
 #include <utility>
 
 namespace kq {
@@ -31,14 +31,9 @@ private:
 // Builds a data module of class T and runs its creation steps (resource, OnCreate).
 template <class T, class... A>
 T* CreateDataModule(TComponent* owner, A&&... args) {
-    T* module = new T(owner, std::forward<A>(args)...);
-    try {
-        module->AfterConstruction();
-    } catch (...) {
-        delete module;
-        throw;
-    }
-    return module;
+    auto module = std::make_unique<T>(owner, std::forward<A>(args)...); // freed if its creation steps fail
+    module->AfterConstruction();
+    return module.release();
 }
 
 // Reads the program's RCDATA resource named after root's class into root; false when there is none.

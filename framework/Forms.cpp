@@ -11,6 +11,7 @@
 #include "framework/Threads.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace kq {
 
@@ -666,8 +667,25 @@ void TApplication::SetTitle(const String& value) {
 // --- Hints
 
 namespace {
-constexpr UINT_PTR show_hint_timer = 1, hide_hint_timer = 2;
+
+// A stopped timer that stops itself before it acts, so that it fires once per start.
+std::unique_ptr<TTimer> one_shot_timer(std::function<void()> action) {
+    auto timer = std::make_unique<TTimer>(nullptr);
+    timer->SetEnabled(false);
+    timer->OnTimer = [self = timer.get(), action = std::move(action)](TObject*) {
+        self->SetEnabled(false);
+        action();
+    };
+    return timer;
 }
+
+void start_one_shot(TTimer& timer, int interval) {
+    timer.SetEnabled(false);
+    timer.SetInterval(static_cast<unsigned>(std::max(interval, 1)));
+    timer.SetEnabled(true);
+}
+
+} // namespace
 
 void TApplication::SetShowHint(bool value) {
     FShowHint = value;
@@ -675,10 +693,8 @@ void TApplication::SetShowHint(bool value) {
 }
 
 void TApplication::CancelHint() {
-    if (FHintTimers) {
-        ::KillTimer(FHintTimers.get(), show_hint_timer);
-        ::KillTimer(FHintTimers.get(), hide_hint_timer);
-    }
+    if (FShowHintTimer) FShowHintTimer->SetEnabled(false);
+    if (FHideHintTimer) FHideHintTimer->SetEnabled(false);
     if (FHintShown && FHintWindow) FHintWindow->ReleaseHandle();
     FHintShown = false;
     FHintControl = nullptr;
@@ -686,7 +702,7 @@ void TApplication::CancelHint() {
 
 void TApplication::forget_control(const TControl* control) noexcept {
     if (control != FHintControl) return;
-    if (FHintTimers) ::KillTimer(FHintTimers.get(), show_hint_timer);
+    if (FShowHintTimer) FShowHintTimer->SetEnabled(false);
     FHintControl = nullptr;
 }
 
@@ -695,20 +711,8 @@ void TApplication::hint_mouse_move(TControl* control, POINT screen_pos) {
     CancelHint();
     if (!FShowHint || !control || !control->ShowHint()) return;
     FHintControl = control;
-    if (!FHintTimers) FHintTimers.reset(AllocateHWnd([this](TMessage& m) { hint_timer(m); }));
-    ::SetTimer(FHintTimers.get(), show_hint_timer, static_cast<UINT>(std::max(FHintPause, 1)), nullptr);
-}
-
-void TApplication::hint_timer(TMessage& message) {
-    if (message.Msg != WM_TIMER) {
-        message.Result = ::DefWindowProcW(FHintTimers.get(), message.Msg, message.WParam, message.LParam);
-        return;
-    }
-    ::KillTimer(FHintTimers.get(), message.WParam);
-    if (message.WParam == show_hint_timer)
-        activate_hint();
-    else
-        CancelHint();
+    if (!FShowHintTimer) FShowHintTimer = one_shot_timer([this] { activate_hint(); });
+    start_one_shot(*FShowHintTimer, FHintPause);
 }
 
 void TApplication::activate_hint() {
@@ -733,8 +737,10 @@ void TApplication::activate_hint() {
     const POINT top_left = control->ClientToScreen(POINT{info.CursorRect.left, info.CursorRect.top});
     FHintRect = RECT{top_left.x, top_left.y, top_left.x + info.CursorRect.right - info.CursorRect.left,
                      top_left.y + info.CursorRect.bottom - info.CursorRect.top};
-    if (info.HideTimeout > 0)
-        ::SetTimer(FHintTimers.get(), hide_hint_timer, static_cast<UINT>(info.HideTimeout), nullptr);
+    if (info.HideTimeout > 0) {
+        if (!FHideHintTimer) FHideHintTimer = one_shot_timer([this] { CancelHint(); });
+        start_one_shot(*FHideHintTimer, info.HideTimeout);
+    }
 }
 
 void TApplication::Notification(TComponent* component, TOperation operation) {

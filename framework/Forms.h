@@ -158,14 +158,9 @@ public:
 // Builds a form of class T and runs its creation steps (resource, OnCreate).
 template <class T, class... A>
 T* CreateForm(TComponent* owner, A&&... args) {
-    T* form = new T(owner, std::forward<A>(args)...);
-    try {
-        form->AfterConstruction();
-    } catch (...) {
-        delete form;
-        throw;
-    }
-    return form;
+    auto form = std::make_unique<T>(owner, std::forward<A>(args)...); // freed if its creation steps fail
+    form->AfterConstruction();
+    return form.release();
 }
 
 // A borderless top-most window that shows a hint text; it never takes the focus.
@@ -267,7 +262,6 @@ public:
 private:
     bool ProcessMessage(MSG& msg);
     bool IsKeyMsg(MSG& msg);
-    void hint_timer(TMessage& message);
     void activate_hint();
 
     String FTitle;
@@ -286,7 +280,9 @@ private:
     RECT FHintRect{};  // screen coordinates in which the shown hint stays
     bool FHintShown = false;
     THintWindow* FHintWindow = nullptr; // owned as a component
-    unique_hidden_window FHintTimers;
+    // One-shot: the pause before a hint shows, and how long it stays; made on first use.
+    std::unique_ptr<TTimer> FShowHintTimer;
+    std::unique_ptr<TTimer> FHideHintTimer;
 };
 
 // Lets any component take part in the application's message hook and exception handling.

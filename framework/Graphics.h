@@ -17,8 +17,6 @@ namespace kq {
 class TStream;
 class TCanvas;
 
-using TNotifyEvent = std::function<void(TObject* sender)>;
-
 // --- Colours
 
 // 0x00BBGGRR, or a system colour: the high bit set and the COLOR_* index in the low byte.

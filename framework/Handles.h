@@ -1,5 +1,5 @@
 #pragma once
-// Unique_handle, scope_exit: portable owners.
+// Unique_handle, counted_ref, scope_exit: portable owners.
 #include "framework/Exceptions.h"
 
 #include <cstdint>
@@ -57,6 +57,43 @@ private:
     }
 
     H FHandle = Invalid::template invalid<H>();
+};
+
+// Owns one reference to an object counted through its AddRef and Release (a COM interface, the raster
+// library's counted objects): a copy adds a reference, destruction releases it.
+template <class I>
+class counted_ref {
+public:
+    counted_ref() noexcept = default;
+    // Adopts a reference the caller already holds.
+    explicit counted_ref(I* adopted) noexcept : FPointer(adopted) {}
+    counted_ref(const counted_ref& other) noexcept : FPointer(other.FPointer) {
+        if (FPointer) FPointer->AddRef();
+    }
+    counted_ref(counted_ref&& other) noexcept : FPointer(std::exchange(other.FPointer, nullptr)) {}
+    counted_ref& operator=(counted_ref other) noexcept {
+        std::swap(FPointer, other.FPointer);
+        return *this;
+    }
+    ~counted_ref() { reset(); }
+
+    I* get() const noexcept { return FPointer; }
+    I* operator->() const noexcept { return FPointer; }
+    explicit operator bool() const noexcept { return FPointer != nullptr; }
+
+    void reset() noexcept {
+        if (I* old = std::exchange(FPointer, nullptr)) old->Release();
+    }
+    // Hands the reference to the caller.
+    I* release() noexcept { return std::exchange(FPointer, nullptr); }
+    // Releases the old reference first, then hands out the address for an out-parameter.
+    I** put() noexcept {
+        reset();
+        return &FPointer;
+    }
+
+private:
+    I* FPointer = nullptr;
 };
 
 // Runs a one-off clean-up at scope end.

@@ -2,6 +2,7 @@
 // TObject, the root of every class the framework streams, lists or owns.
 #include "framework/Strings.h"
 
+#include <functional>
 #include <typeinfo>
 
 namespace kq {
@@ -21,5 +22,8 @@ public:
 
 // A class's name without namespace, as ClassName gives it for an object of that class.
 String class_name_of(const std::type_info& type);
+
+// The event that says only who raised it (OnClick, OnChange, OnTimer).
+using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 } // namespace kq

@@ -2,9 +2,6 @@
 
 #include "framework/Conversions.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace kq {
 
 namespace {
@@ -27,37 +24,18 @@ HRSRC find_resource(HMODULE instance, const String& name, const String& type, WO
     return search.found ? ::FindResourceExW(instance, wide(type), wide(name), language) : nullptr;
 }
 
-} // namespace
-
-TResourceStream::TResourceStream(HMODULE instance, const String& res_name, const String& res_type, WORD language) {
-    const HRSRC info = find_resource(instance, res_name, res_type, language);
+std::span<const std::uint8_t> resource_bytes(HMODULE instance, const String& name, const String& type, WORD language) {
+    const HRSRC info = find_resource(instance, name, type, language);
     const HGLOBAL data = info ? ::LoadResource(instance, info) : nullptr;
     const void* memory = data ? ::LockResource(data) : nullptr;
-    if (!memory) throw EResNotFound(Format(u"Resource %s not found", {res_name}));
-    FMemory = static_cast<const std::uint8_t*>(memory);
-    FSize = ::SizeofResource(instance, info);
+    if (!memory) throw EResNotFound(Format(u"Resource %s not found", {name}));
+    return {static_cast<const std::uint8_t*>(memory), ::SizeofResource(instance, info)};
 }
 
-std::int64_t TResourceStream::Read(void* buffer, std::int64_t count) {
-    if (count <= 0 || FPosition < 0 || FPosition >= FSize) return 0;
-    const std::int64_t n = std::min(count, FSize - FPosition);
-    std::memcpy(buffer, FMemory + FPosition, static_cast<std::size_t>(n));
-    FPosition += n;
-    return n;
-}
+} // namespace
 
-std::int64_t TResourceStream::Write(const void*, std::int64_t) { return 0; }
-
-std::int64_t TResourceStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-    switch (origin) {
-    case soFromBeginning: FPosition = offset; break;
-    case soFromCurrent: FPosition += offset; break;
-    case soFromEnd: FPosition = FSize + offset; break;
-    }
-    return FPosition;
-}
-
-void TResourceStream::SetSize(std::int64_t) { throw EWriteError(u"Stream write error"); }
+TResourceStream::TResourceStream(HMODULE instance, const String& res_name, const String& res_type, WORD language)
+    : memory_view_stream(resource_bytes(instance, res_name, res_type, language)) {}
 
 std::optional<std::span<const std::uint8_t>> program_rcdata(const String& name) {
     const HRSRC info = ::FindResourceW(nullptr, wide(name), MAKEINTRESOURCEW(10));

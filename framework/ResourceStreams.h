@@ -17,24 +17,11 @@ public:
 };
 
 // Reads one module resource in place, found by type, name and language (exactly that language). Raises
-// EResNotFound when the module has no such resource. Read-only: a write moves nothing.
-class TResourceStream : public TStream {
+// EResNotFound when the module has no such resource. Read-only: a write moves nothing. Memory() stays
+// valid while the module stays loaded.
+class TResourceStream : public memory_view_stream {
 public:
     TResourceStream(HMODULE instance, const String& res_name, const String& res_type, WORD language);
-
-    std::int64_t Read(void* buffer, std::int64_t count) override;
-    std::int64_t Write(const void* buffer, std::int64_t count) override;
-    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
-    void SetSize(std::int64_t size) override;
-    std::int64_t Size() override { return FSize; }
-
-    // The resource's bytes, valid while the module stays loaded.
-    const void* Memory() const noexcept { return FMemory; }
-
-private:
-    const std::uint8_t* FMemory = nullptr;
-    std::int64_t FSize = 0;
-    std::int64_t FPosition = 0;
 };
 
 // The bytes of the program's RCDATA resource of that name, in whichever language it has; valid while the

@@ -60,15 +60,48 @@ std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
     return count;
 }
 
+// --- memory_view_stream
+
+namespace {
+
+// Reads from bytes at position as far as they go; a position outside them reads nothing.
+std::int64_t read_at(std::span<const std::uint8_t> bytes, std::int64_t& position, void* buffer, std::int64_t count) {
+    const auto size = static_cast<std::int64_t>(bytes.size());
+    if (count <= 0 || position < 0 || position >= size) return 0;
+    const std::int64_t n = std::min(count, size - position);
+    std::memcpy(buffer, bytes.data() + position, static_cast<std::size_t>(n));
+    position += n;
+    return n;
+}
+
+// Any position may be set, before the start or past the end too.
+std::int64_t seek_to(std::int64_t& position, std::int64_t size, std::int64_t offset, TSeekOrigin origin) {
+    switch (origin) {
+    case soFromBeginning: position = offset; break;
+    case soFromCurrent: position += offset; break;
+    case soFromEnd: position = size + offset; break;
+    }
+    return position;
+}
+
+} // namespace
+
+std::int64_t memory_view_stream::Read(void* buffer, std::int64_t count) {
+    return read_at(FBytes, FPosition, buffer, count);
+}
+
+std::int64_t memory_view_stream::Write(const void*, std::int64_t) { return 0; }
+
+std::int64_t memory_view_stream::Seek(std::int64_t offset, TSeekOrigin origin) {
+    return seek_to(FPosition, Size(), offset, origin);
+}
+
+void memory_view_stream::SetSize(std::int64_t) { throw EWriteError(u"Stream write error"); }
+
 // --- TMemoryStream
 
 std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
-    const std::int64_t size = Size();
-    if (count <= 0 || FPosition < 0 || FPosition >= size) return 0;
-    const std::int64_t n = std::min(count, size - FPosition);
-    std::memcpy(buffer, FData.data() + FPosition, static_cast<std::size_t>(n));
-    FPosition += n;
-    return n;
+    return read_at(FData, FPosition, buffer, count);
 }
 
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
@@ -81,12 +114,7 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-    switch (origin) {
-    case soFromBeginning: FPosition = offset; break;
-    case soFromCurrent: FPosition += offset; break;
-    case soFromEnd: FPosition = Size() + offset; break;
-    }
-    return FPosition;
+    return seek_to(FPosition, Size(), offset, origin);
 }
 
 void TMemoryStream::SetSize(std::int64_t size) {

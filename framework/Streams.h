@@ -3,6 +3,8 @@
 #include "framework/Object.h"
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 #include <vector>
 
 namespace kq {
@@ -68,6 +70,28 @@ protected:
 
 private:
     std::vector<std::uint8_t> FData;
+    std::int64_t FPosition = 0;
+};
+
+// Reads bytes it does not own where they lie (a module's resource, the caller's text); they must outlive
+// the stream. Seeking past the end is allowed and reads nothing there. Read-only: a write moves nothing and
+// SetSize raises EWriteError "Stream write error".
+class memory_view_stream : public TStream {
+public:
+    explicit memory_view_stream(std::span<const std::uint8_t> bytes) noexcept : FBytes(bytes) {}
+    explicit memory_view_stream(std::string_view text) noexcept
+        : FBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) {}
+
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    void SetSize(std::int64_t size) override;
+    std::int64_t Size() override { return static_cast<std::int64_t>(FBytes.size()); }
+
+    const void* Memory() const noexcept { return FBytes.data(); }
+
+private:
+    std::span<const std::uint8_t> FBytes;
     std::int64_t FPosition = 0;
 };
 

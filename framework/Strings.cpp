@@ -1,5 +1,6 @@
 #include "framework/Strings.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kq {
@@ -17,6 +18,8 @@ void append_utf16(String& out, char32_t c) {
         out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
     }
 }
+
+} // namespace
 
 void append_utf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -36,9 +39,8 @@ void append_utf8(std::string& out, char32_t c) {
     }
 }
 
-} // namespace
-
-String utf8_to_string(std::string_view utf8) {
+String utf8_to_string(std::string_view utf8, utf8_policy policy) {
+    const bool replace = policy == utf8_policy::replace;
     String out;
     out.reserve(utf8.size());
     std::size_t i = 0;
@@ -52,16 +54,18 @@ String utf8_to_string(std::string_view utf8) {
             out.push_back(b0);
             ++i;
             continue;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            extra = 1, c = b0 & 0x1F, min = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            extra = 2, c = b0 & 0x0F, min = 0x800;
         } else if ((b0 & 0xF8) == 0xF0) {
             extra = 3, c = b0 & 0x07, min = 0x10000;
-        } else {
+        } else if ((b0 & 0xF0) == 0xE0) {
+            extra = 2, c = b0 & 0x0F, min = 0x800;
+        } else if ((b0 & 0xE0) == 0xC0) {
+            extra = 1, c = b0 & 0x1F, min = 0x80;
+        } else if (replace) {
             out.push_back(replacement);
             ++i;
             continue;
+        } else {
+            extra = (b0 & 0x20) ? 2 : 1, c = b0 & ((b0 & 0x20) ? 0x0F : 0x1F);
         }
         std::size_t j = i + 1;
         for (; j < n && j <= i + extra; ++j) {
@@ -69,8 +73,21 @@ String utf8_to_string(std::string_view utf8) {
             if ((b & 0xC0) != 0x80) break;
             c = (c << 6) | (b & 0x3F);
         }
+        const bool complete = j == i + 1 + extra;
+        if (!replace) {
+            if (!complete) {
+                i = std::min(j + 1, n);
+            } else {
+                if (c >= 0x10000 && c <= 0x10FFFF)
+                    append_utf16(out, c);
+                else
+                    out.push_back(static_cast<char16_t>(c & 0xFFFF));
+                i = j;
+            }
+            continue;
+        }
         // A cut or overlong sequence, a surrogate or a value past U+10FFFF is one replacement character.
-        if (j != i + 1 + extra || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        if (!complete || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             out.push_back(replacement);
             i = j == i + 1 ? i + 1 : j;
             continue;

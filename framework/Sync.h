@@ -2,14 +2,23 @@
 // TCriticalSection, the re-entrant lock.
 #include "framework/Object.h"
 
+#include <cstdint>
 #include <mutex>
 
 namespace kq {
 
-// Re-entrant lock: the owning thread may enter again and must leave as often as it entered.
+// Re-entrant lock: the owning thread may enter again and must leave as often as it entered. With a spin
+// count, Enter tries that many times before it sleeps: worth it for short holds on several processors.
 class TCriticalSection : public TObject {
 public:
-    void Enter() { FMutex.lock(); }
+    TCriticalSection() = default;
+    explicit TCriticalSection(std::uint32_t spin_count) noexcept : FSpinCount(spin_count) {}
+
+    void Enter() {
+        for (std::uint32_t i = 0; i < FSpinCount; ++i)
+            if (FMutex.try_lock()) return;
+        FMutex.lock();
+    }
     void Leave() { FMutex.unlock(); }
     bool TryEnter() { return FMutex.try_lock(); }
 
@@ -20,6 +29,7 @@ public:
 
 private:
     std::recursive_mutex FMutex;
+    std::uint32_t FSpinCount = 0;
 };
 
 } // namespace kq

@@ -1,6 +1,7 @@
 #pragma once
 // TTimer: raises OnTimer every Interval milliseconds on the GUI thread.
-#include "framework/Controls.h"
+#include "framework/Components.h"
+#include "framework/WindowLayer.h"
 
 namespace kq {
 

@@ -103,48 +103,21 @@ private:
 
 // --- COM
 
-// Owns one reference to an interface: a copy adds a reference, destruction releases it.
+// A COM interface's owner: a counted reference that can ask for the object's other interfaces.
 template <class I>
-class com_ptr {
+class com_ptr : public counted_ref<I> {
 public:
-    com_ptr() noexcept = default;
-    // Adopts a reference the caller already holds.
-    explicit com_ptr(I* adopted) noexcept : FPointer(adopted) {}
-    com_ptr(const com_ptr& other) noexcept : FPointer(other.FPointer) {
-        if (FPointer) FPointer->AddRef();
-    }
-    com_ptr(com_ptr&& other) noexcept : FPointer(std::exchange(other.FPointer, nullptr)) {}
-    com_ptr& operator=(com_ptr other) noexcept {
-        std::swap(FPointer, other.FPointer);
-        return *this;
-    }
-    ~com_ptr() { reset(); }
-
-    I* get() const noexcept { return FPointer; }
-    I* operator->() const noexcept { return FPointer; }
-    explicit operator bool() const noexcept { return FPointer != nullptr; }
-
-    void reset() noexcept {
-        if (I* old = std::exchange(FPointer, nullptr)) old->Release();
-    }
-    // Releases the old reference first, then hands out the address for an out-parameter.
-    I** put() noexcept {
-        reset();
-        return &FPointer;
-    }
+    using counted_ref<I>::counted_ref;
 
     // The object's interface J; EIntfCastError when it has none.
     template <class J>
     com_ptr<J> as() const {
         com_ptr<J> result;
-        if (!FPointer || FAILED(FPointer->QueryInterface(__uuidof(J), reinterpret_cast<void**>(result.put()))) ||
-            !result)
+        if (!this->get() ||
+            FAILED(this->get()->QueryInterface(__uuidof(J), reinterpret_cast<void**>(result.put()))) || !result)
             throw EIntfCastError();
         return result;
     }
-
-private:
-    I* FPointer = nullptr;
 };
 
 } // namespace kq

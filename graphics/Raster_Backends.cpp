@@ -22,13 +22,7 @@ std::size_t pixel_bytes(std::int32_t Width, std::int32_t Height) {
 }
 
 bool Supports(IInterface* object, const TGUID& iid) {
-    if (!object)
-        return false;
-    void* found = nullptr;
-    if (object->QueryInterface(iid, &found) != 0 || !found)
-        return false;
-    object->Release();
-    return true;
+    return query_interface(object, iid) != nullptr;
 }
 
 // --- TCustomBackend
@@ -45,6 +39,7 @@ TCustomBackend::~TCustomBackend() {
 
 void TCustomBackend::ChangeSize(std::int32_t& Width, std::int32_t& Height, std::int32_t NewWidth,
                                 std::int32_t NewHeight, bool ClearBuffer) {
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         DoChanging();
         ReleaseSurface();
@@ -147,14 +142,9 @@ TCustomBackend* RequireBackendSupport(TCustomBitmap32* TargetBitmap, std::initia
         return nullptr;
     if (Flush)
         TargetBitmap->SetSize(0, 0);
-    TCustomBackend* released = TargetBitmap->ReleaseBackend();
-    try {
-        TargetBitmap->GetPlatformBackendClass()->Create(TargetBitmap);
-    } catch (...) {
-        released->Release();
-        throw;
-    }
-    return released;
+    counted_ref<TCustomBackend> released(TargetBitmap->ReleaseBackend());
+    TargetBitmap->GetPlatformBackendClass()->Create(TargetBitmap);
+    return released.release();
 }
 
 void RestoreBackend(TCustomBitmap32* TargetBitmap, TCustomBackend* ReleasedBackend) {

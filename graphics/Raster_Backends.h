@@ -39,7 +39,7 @@ public:
     // From another backend: this backend's owner takes the source owner's size and pixels.
     void Assign(const TPersistent* Source) override;
 
-    notify_event OnChanging;
+    TNotifyEvent OnChanging;
 
 protected:
     friend class TCustomBitmap32;
@@ -65,16 +65,17 @@ protected:
 // Makes a backend of class T for Owner (nil: a free one) and installs it there.
 template <class T>
 TCustomBackend* create_backend(TCustomBitmap32* Owner) {
-    T* backend = new_object<T>();
+    counted_ref<T> held(new_object<T>());
+    T* const backend = held.get();
     if (Owner) {
-        try {
-            Owner->SetBackend(backend);
-        } catch (...) {
-            if (Owner->Backend() != backend)
-                backend->Release();
-            throw;
-        }
+        // Once installed the bitmap holds the reference, also when a change event of the installation throws.
+        const scope_exit handed_over([&] {
+            if (Owner->Backend() == backend)
+                held.release();
+        });
+        Owner->SetBackend(backend);
     }
+    held.release();
     return backend;
 }
 

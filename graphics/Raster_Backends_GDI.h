@@ -34,8 +34,8 @@ protected:
 
 class IFontSupport : public IInterface {
 public:
-    virtual notify_event GetOnFontChange() = 0;
-    virtual void SetOnFontChange(notify_event Handler) = 0;
+    virtual TNotifyEvent GetOnFontChange() = 0;
+    virtual void SetOnFontChange(TNotifyEvent Handler) = 0;
     virtual TFont* GetFont() = 0;
     // Copies Font.
     virtual void SetFont(const TFont* Font) = 0;
@@ -47,8 +47,8 @@ protected:
 
 class ICanvasSupport : public IInterface {
 public:
-    virtual notify_event GetCanvasChange() = 0;
-    virtual void SetCanvasChange(notify_event Handler) = 0;
+    virtual TNotifyEvent GetCanvasChange() = 0;
+    virtual void SetCanvasChange(TNotifyEvent Handler) = 0;
     // Made on first request, drawing on the backend's device context.
     virtual TCanvas* GetCanvas() = 0;
     virtual void DeleteCanvas() = 0;
@@ -111,10 +111,9 @@ protected:
 // The interface of a capability the object implements; raises EIntfCastError when it does not.
 template <class I>
 I* require_interface(TPlainInterfacedPersistent* object, const TGUID& iid) {
-    void* found = nullptr;
-    if (!object || object->QueryInterface(iid, &found) != 0 || !found)
+    void* found = query_interface(object, iid);
+    if (!found)
         throw EIntfCastError();
-    object->Release();
     return static_cast<I*>(found);
 }
 
@@ -147,8 +146,8 @@ public:
     SIZE TextExtent(const String& Text) override;
 
     // IFontSupport
-    notify_event GetOnFontChange() override { return FOnFontChange; }
-    void SetOnFontChange(notify_event Handler) override { FOnFontChange = std::move(Handler); }
+    TNotifyEvent GetOnFontChange() override { return FOnFontChange; }
+    void SetOnFontChange(TNotifyEvent Handler) override { FOnFontChange = std::move(Handler); }
     TFont* GetFont() override { return FFont.get(); }
     void SetFont(const TFont* Font) override;
     void UpdateFont() override;
@@ -159,8 +158,8 @@ public:
     TFloatRect MeasureText(const TFloatRect& DstRect, const String& Text, std::uint32_t Flags) override;
 
     // ICanvasSupport
-    notify_event GetCanvasChange() override { return FOnCanvasChange; }
-    void SetCanvasChange(notify_event Handler) override { FOnCanvasChange = std::move(Handler); }
+    TNotifyEvent GetCanvasChange() override { return FOnCanvasChange; }
+    void SetCanvasChange(TNotifyEvent Handler) override { FOnCanvasChange = std::move(Handler); }
     TCanvas* GetCanvas() override;
     void DeleteCanvas() override;
     bool CanvasAllocated() override { return FCanvas != nullptr; }
@@ -199,8 +198,8 @@ private:
     std::unique_ptr<TCanvas> FCanvas;
     HFONT FFontHandle = nullptr; // the font's handle selected into FHDC, owned by the font
     HANDLE FMapHandle = nullptr;
-    notify_event FOnFontChange;
-    notify_event FOnCanvasChange;
+    TNotifyEvent FOnFontChange;
+    TNotifyEvent FOnCanvasChange;
 };
 
 } // namespace kq

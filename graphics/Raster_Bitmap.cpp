@@ -198,41 +198,35 @@ void TCustomBitmap32::CreateBackend(TCustomBackendClass Backend) {
 }
 
 void TCustomBitmap32::SetBackend(TCustomBackend* Value) {
-    if (!Value || Value == FBackend)
+    if (!Value || Value == FBackend.get())
         return;
     BeginUpdate();
-    try {
+    {
+        const scope_exit end_update([this] { EndUpdate(); });
         Value->FOwner = this;
         if (FBackend) {
-            Value->Assign(FBackend);
+            Value->Assign(FBackend.get());
             DetachBackend();
         }
-        FBackend = Value;
+        FBackend = counted_ref<TCustomBackend>(Value);
         Value->OnChange = [this](TObject*) { BackendChanged(); };
         Value->OnChanging = [this](TObject*) { BackendChanging(); };
-    } catch (...) {
-        EndUpdate();
-        throw;
     }
-    EndUpdate();
     FBackend->Changed();
     Changed();
 }
 
 TCustomBackend* TCustomBitmap32::ReleaseBackend() {
-    FBackend->AddRef();
-    return FBackend;
+    return counted_ref<TCustomBackend>(FBackend).release();
 }
 
 void TCustomBitmap32::DetachBackend() {
     if (!FBackend)
         return;
-    TCustomBackend* backend = FBackend;
-    FBackend = nullptr;
+    const counted_ref<TCustomBackend> backend = std::move(FBackend);
     backend->FOwner = nullptr;
     backend->OnChange = nullptr;
     backend->OnChanging = nullptr;
-    backend->Release();
 }
 
 void TCustomBitmap32::BackendChanging() {}
@@ -612,6 +606,7 @@ void TCustomBitmap32::ResetAlpha(std::uint8_t AlphaValue) {
 
 void TCustomBitmap32::Assign(const TPersistent* Source) {
     BeginUpdate();
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         if (!Source) {
             SetSize(0, 0);
@@ -672,6 +667,7 @@ void TCustomBitmap32::ReadData(TStream& Stream) {
     require_remaining(Stream, pixel_count(width, height) * 4);
     std::vector<TColor32> pixels(static_cast<std::size_t>(pixel_count(width, height)));
     Stream.ReadBuffer(pixels.data(), static_cast<std::int64_t>(pixels.size() * 4));
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         SetSize(width, height);
         if (FBits && !pixels.empty())
@@ -711,6 +707,7 @@ void TCustomBitmap32::read_bmp_32(TStream& Stream, std::int32_t width, std::int3
     require_remaining(Stream, pixel_count(width, height) * 4);
     std::vector<TColor32> pixels(static_cast<std::size_t>(pixel_count(width, height)));
     Stream.ReadBuffer(pixels.data(), static_cast<std::int64_t>(pixels.size() * 4));
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         SetSize(width, height);
         if (FBits && !pixels.empty()) {
@@ -838,11 +835,11 @@ TBitmap32::TBitmap32() : TBitmap32(
 
 TBitmap32::TBitmap32(TCustomBackendClass Backend) : TCustomBitmap32(Backend) {
     // The base installed the backend before this class's overrides existed.
-    hook_backend(FBackend);
+    hook_backend(FBackend.get());
 }
 
 void TBitmap32::SetBackend(TCustomBackend* Value) {
-    if (!Value || Value == FBackend)
+    if (!Value || Value == FBackend.get())
         return;
     hook_backend(Value);
     TCustomBitmap32::SetBackend(Value);

@@ -1,6 +1,7 @@
 #pragma once
 // TCustomBitmap32, TBitmap32.
 #include "framework/Exceptions.h"
+#include "framework/Handles.h"
 #include "framework/Strings.h"
 #include "graphics/Raster.h"
 #include "graphics/Raster_Blend.h"
@@ -122,7 +123,7 @@ public:
     virtual TCustomBackendClass GetPlatformBackendClass() const;
 
     // --- Backend
-    TCustomBackend* Backend() const { return FBackend; }
+    TCustomBackend* Backend() const { return FBackend.get(); }
     // Value takes over the pixels and the bitmap holds the reference Value was made with; nil or the
     // current backend changes nothing.
     virtual void SetBackend(TCustomBackend* Value);
@@ -362,7 +363,7 @@ protected:
     // Unhooks the backend and drops the bitmap's reference.
     virtual void DetachBackend();
 
-    TCustomBackend* FBackend = nullptr; // one reference held
+    counted_ref<TCustomBackend> FBackend;
     PColor32Array FBits = nullptr;
     TRect FClipRect;
     TFixedRect FFixedClipRect;
@@ -417,7 +418,7 @@ public:
     void BackendChanging() override;
     void BackendChanged() override;
 
-    notify_event OnHandleChanged;
+    TNotifyEvent OnHandleChanged;
 
 #ifdef _WIN32
     // --- Through the backend's capabilities; a backend without one raises EIntfCastError.

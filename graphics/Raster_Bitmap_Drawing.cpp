@@ -977,15 +977,12 @@ void TCustomBitmap32::FlipHorz(TCustomBitmap32* Dst) {
         return;
     }
     Dst->BeginUpdate();
-    try {
+    {
+        const scope_exit end_update([Dst] { Dst->EndUpdate(); });
         Dst->SetSize(FWidth, FHeight);
         for (std::int32_t y = 0; y < FHeight && FBits && Dst->FBits; ++y)
             std::reverse_copy(ScanLine(y), ScanLine(y) + FWidth, Dst->ScanLine(y));
-    } catch (...) {
-        Dst->EndUpdate();
-        throw;
     }
-    Dst->EndUpdate();
     Dst->Changed();
 }
 
@@ -1014,19 +1011,14 @@ namespace {
 template <class Map>
 void turn_into(const TCustomBitmap32& src, TCustomBitmap32& dst, Map map) {
     dst.BeginUpdate();
-    try {
-        dst.SetSize(src.Height(), src.Width());
-        if (src.Bits() && dst.Bits())
-            for (std::int32_t y = 0; y < src.Height(); ++y)
-                for (std::int32_t x = 0; x < src.Width(); ++x) {
-                    const TPoint p = map(x, y);
-                    dst.SetPixel(p.X, p.Y, src.GetPixel(x, y));
-                }
-    } catch (...) {
-        dst.EndUpdate();
-        throw;
-    }
-    dst.EndUpdate();
+    const scope_exit end_update([&dst] { dst.EndUpdate(); });
+    dst.SetSize(src.Height(), src.Width());
+    if (src.Bits() && dst.Bits())
+        for (std::int32_t y = 0; y < src.Height(); ++y)
+            for (std::int32_t x = 0; x < src.Width(); ++x) {
+                const TPoint p = map(x, y);
+                dst.SetPixel(p.X, p.Y, src.GetPixel(x, y));
+            }
 }
 
 template <class Map>

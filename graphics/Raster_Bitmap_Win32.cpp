@@ -26,7 +26,7 @@ I* capability(TCustomBackend* backend, const TGUID& iid) {
 
 template <class I>
 I* optional_capability(TCustomBackend* backend, const TGUID& iid) {
-    return Supports(backend, iid) ? require_interface<I>(backend, iid) : nullptr;
+    return static_cast<I*>(query_interface(backend, iid));
 }
 
 // Swaps in a backend with a device context or canvas for the scope's lifetime.
@@ -236,9 +236,9 @@ void TCustomBitmap32::LoadFromResourceName(HINSTANCE Instance, const String& Res
 
 TBitmap32::~TBitmap32() {
     if (FBackend) {
-        if (auto* fs = optional_capability<IFontSupport>(FBackend, IID_IFontSupport))
+        if (auto* fs = optional_capability<IFontSupport>(FBackend.get(), IID_IFontSupport))
             fs->SetOnFontChange(nullptr);
-        if (auto* cs = optional_capability<ICanvasSupport>(FBackend, IID_ICanvasSupport))
+        if (auto* cs = optional_capability<ICanvasSupport>(FBackend.get(), IID_ICanvasSupport))
             cs->SetCanvasChange(nullptr);
     }
 }
@@ -254,15 +254,15 @@ void TBitmap32::hook_backend(TCustomBackend* backend) {
 
 void TBitmap32::BackendChanging() {
     TCustomBitmap32::BackendChanging();
-    if (auto* cs = optional_capability<ICanvasSupport>(FBackend, IID_ICanvasSupport))
+    if (auto* cs = optional_capability<ICanvasSupport>(FBackend.get(), IID_ICanvasSupport))
         cs->DeleteCanvas();
 }
 
 void TBitmap32::DetachBackend() {
     if (FBackend) {
-        if (auto* fs = optional_capability<IFontSupport>(FBackend, IID_IFontSupport))
+        if (auto* fs = optional_capability<IFontSupport>(FBackend.get(), IID_IFontSupport))
             fs->SetOnFontChange(nullptr);
-        if (auto* cs = optional_capability<ICanvasSupport>(FBackend, IID_ICanvasSupport))
+        if (auto* cs = optional_capability<ICanvasSupport>(FBackend.get(), IID_ICanvasSupport))
             cs->SetCanvasChange(nullptr);
     }
     TCustomBitmap32::DetachBackend();
@@ -273,79 +273,79 @@ void TBitmap32::CopyPropertiesTo(TCustomBitmap32* Dst) const {
     auto* dst = dynamic_cast<TBitmap32*>(Dst);
     if (!dst)
         return;
-    auto* mine = optional_capability<IFontSupport>(FBackend, IID_IFontSupport);
-    auto* theirs = optional_capability<IFontSupport>(dst->FBackend, IID_IFontSupport);
+    auto* mine = optional_capability<IFontSupport>(FBackend.get(), IID_IFontSupport);
+    auto* theirs = optional_capability<IFontSupport>(dst->FBackend.get(), IID_IFontSupport);
     if (mine && theirs)
         theirs->SetFont(mine->GetFont());
 }
 
 TFont* TBitmap32::Font() {
-    return capability<IFontSupport>(FBackend, IID_IFontSupport)->GetFont();
+    return capability<IFontSupport>(FBackend.get(), IID_IFontSupport)->GetFont();
 }
 
 void TBitmap32::SetFont(const TFont* Value) {
-    capability<IFontSupport>(FBackend, IID_IFontSupport)->SetFont(Value);
+    capability<IFontSupport>(FBackend.get(), IID_IFontSupport)->SetFont(Value);
 }
 
 void TBitmap32::UpdateFont() {
-    capability<IFontSupport>(FBackend, IID_IFontSupport)->UpdateFont();
+    capability<IFontSupport>(FBackend.get(), IID_IFontSupport)->UpdateFont();
 }
 
 TCanvas* TBitmap32::Canvas() {
-    return capability<ICanvasSupport>(FBackend, IID_ICanvasSupport)->GetCanvas();
+    return capability<ICanvasSupport>(FBackend.get(), IID_ICanvasSupport)->GetCanvas();
 }
 
 bool TBitmap32::CanvasAllocated() {
-    return capability<ICanvasSupport>(FBackend, IID_ICanvasSupport)->CanvasAllocated();
+    return capability<ICanvasSupport>(FBackend.get(), IID_ICanvasSupport)->CanvasAllocated();
 }
 
 void TBitmap32::DeleteCanvas() {
-    if (auto* cs = optional_capability<ICanvasSupport>(FBackend, IID_ICanvasSupport))
+    if (auto* cs = optional_capability<ICanvasSupport>(FBackend.get(), IID_ICanvasSupport))
         cs->DeleteCanvas();
 }
 
 HDC TBitmap32::Handle() {
-    return capability<IDeviceContextSupport>(FBackend, IID_IDeviceContextSupport)->GetHandle();
+    return capability<IDeviceContextSupport>(FBackend.get(), IID_IDeviceContextSupport)->GetHandle();
 }
 
 HBITMAP TBitmap32::BitmapHandle() {
-    return capability<IBitmapContextSupport>(FBackend, IID_IBitmapContextSupport)->GetBitmapHandle();
+    return capability<IBitmapContextSupport>(FBackend.get(), IID_IBitmapContextSupport)->GetBitmapHandle();
 }
 
 BITMAPINFO TBitmap32::BitmapInfo() {
-    return capability<IBitmapContextSupport>(FBackend, IID_IBitmapContextSupport)->GetBitmapInfo();
+    return capability<IBitmapContextSupport>(FBackend.get(), IID_IBitmapContextSupport)->GetBitmapInfo();
 }
 
 void TBitmap32::Textout(std::int32_t X, std::int32_t Y, const String& Text) {
-    capability<ITextSupport>(FBackend, IID_ITextSupport)->Textout(X, Y, Text);
+    capability<ITextSupport>(FBackend.get(), IID_ITextSupport)->Textout(X, Y, Text);
 }
 
 void TBitmap32::Textout(std::int32_t X, std::int32_t Y, const TRect& ClipRect, const String& Text) {
-    capability<ITextSupport>(FBackend, IID_ITextSupport)->Textout(X, Y, ClipRect, Text);
+    capability<ITextSupport>(FBackend.get(), IID_ITextSupport)->Textout(X, Y, ClipRect, Text);
 }
 
 void TBitmap32::Textout(TRect DstRect, std::uint32_t Flags, const String& Text) {
-    capability<ITextSupport>(FBackend, IID_ITextSupport)->Textout(DstRect, Flags, Text);
+    capability<ITextSupport>(FBackend.get(), IID_ITextSupport)->Textout(DstRect, Flags, Text);
 }
 
 SIZE TBitmap32::TextExtent(const String& Text) {
-    return capability<ITextSupport>(FBackend, IID_ITextSupport)->TextExtent(Text);
+    return capability<ITextSupport>(FBackend.get(), IID_ITextSupport)->TextExtent(Text);
 }
 
 void TBitmap32::Draw(const TRect& DstRect, const TRect& SrcRect, HDC hSrc) {
-    capability<IDeviceContextSupport>(FBackend, IID_IDeviceContextSupport)->Draw(DstRect, SrcRect, hSrc);
+    capability<IDeviceContextSupport>(FBackend.get(), IID_IDeviceContextSupport)->Draw(DstRect, SrcRect, hSrc);
 }
 
 void TBitmap32::DrawTo(HDC hDst, std::int32_t DstX, std::int32_t DstY) {
     if (Empty())
         return;
-    capability<IDeviceContextSupport>(FBackend, IID_IDeviceContextSupport)->DrawTo(hDst, DstX, DstY);
+    capability<IDeviceContextSupport>(FBackend.get(), IID_IDeviceContextSupport)->DrawTo(hDst, DstX, DstY);
 }
 
 void TBitmap32::DrawTo(HDC hDst, const TRect& DstRect, const TRect& SrcRect) {
     if (Empty())
         return;
-    capability<IDeviceContextSupport>(FBackend, IID_IDeviceContextSupport)->DrawTo(hDst, DstRect, SrcRect);
+    capability<IDeviceContextSupport>(FBackend.get(), IID_IDeviceContextSupport)->DrawTo(hDst, DstRect, SrcRect);
 }
 
 // --- Tiles and antialiased text

@@ -93,9 +93,9 @@ public:
     TFloatPoint LocalToViewport(TFloatPoint P, bool AScaled);
     TFloatPoint ViewportToLocal(TFloatPoint P, bool AScaled);
 
-    notify_event OnChanging;
-    notify_event OnChange;
-    notify_event OnGDIUpdate;
+    TNotifyEvent OnChanging;
+    TNotifyEvent OnChange;
+    TNotifyEvent OnGDIUpdate;
     TLayerListNotifyEvent OnListNotify;
     TLayerUpdateEvent OnLayerUpdated;
     TAreaChangedEvent OnAreaUpdated;
@@ -185,9 +185,9 @@ public:
 
     THitTestEvent OnHitTest;
     TPaintLayerEvent OnPaint;
-    notify_event OnDestroy;
-    notify_event OnDblClick;
-    notify_event OnClick;
+    TNotifyEvent OnDestroy;
+    TNotifyEvent OnDblClick;
+    TNotifyEvent OnClick;
 
 protected:
     virtual bool DoHitTest(std::int32_t X, std::int32_t Y);

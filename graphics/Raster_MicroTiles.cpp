@@ -480,8 +480,8 @@ void* TMicroTilesMap::Delete(std::int32_t bucket_index, std::int32_t item_index)
 
 namespace {
 
-TCustomRepaintOptimizer* create_micro_tiles_optimizer(TBitmap32* Buffer, TRectList* InvalidRects) {
-    return new TMicroTilesRepaintOptimizer(Buffer, InvalidRects); // owned by the paint box that asked
+std::unique_ptr<TCustomRepaintOptimizer> create_micro_tiles_optimizer(TBitmap32* Buffer, TRectList* InvalidRects) {
+    return std::make_unique<TMicroTilesRepaintOptimizer>(Buffer, InvalidRects);
 }
 
 constexpr std::int32_t max_level = 2;

@@ -30,6 +30,7 @@ void TIntegerMap::Clear(std::int32_t fillValue) {
 void TIntegerMap::Assign(const TPersistent* source) {
     BeginUpdate();
     // The update ends and the change is reported also when the copy fails.
+    // Not a scope_exit: Changed raises OnChange, which may throw, and a destructor must not.
     try {
         if (const auto* map = dynamic_cast<const TIntegerMap*>(source)) {
             SetSize(map->Width(), map->Height());

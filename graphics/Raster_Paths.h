@@ -106,9 +106,9 @@ public:
     // The points of the polygon under construction.
     TArrayOfFloatPoint Points() const { return FPoints; }
 
-    notify_event OnBeginPath;
-    notify_event OnEndPath;
-    notify_event OnClosePath;
+    TNotifyEvent OnBeginPath;
+    TNotifyEvent OnEndPath;
+    TNotifyEvent OnClosePath;
 
 protected:
     friend struct detail::flattened_path_access;

@@ -1,6 +1,7 @@
 #include "graphics/Raster_Persistent.h"
 
 #include "framework/Exceptions.h"
+#include "framework/Handles.h"
 
 namespace kq {
 
@@ -39,6 +40,14 @@ std::int32_t TPlainInterfacedPersistent::Release() {
     if (count == 0)
         delete this; // a reference-counted object belongs to its references
     return count;
+}
+
+void* query_interface(IInterface* object, const TGUID& iid) {
+    void* found = nullptr;
+    if (!object || object->QueryInterface(iid, &found) != 0 || !found)
+        return nullptr;
+    const counted_ref<IInterface> added(object);
+    return found;
 }
 
 void TPlainInterfacedPersistent::BeforeDestruction() {

@@ -34,7 +34,8 @@ protected:
     ~IInterface() = default;
 };
 
-using notify_event = std::function<void(TObject* Sender)>;
+// The skin library's earlier name for TNotifyEvent.
+using notify_event = TNotifyEvent;
 
 // Makes an object, reference-counted or not, and ends its construction: a reference-counted one then
 // holds exactly the references its constructor kept.
@@ -72,9 +73,14 @@ protected:
     // The interfaces the class implements; the base answers IID_IInterface.
     virtual void* GetInterface(const TGUID& iid);
 
+private:
     bool FRefCounted = false;
     std::atomic<std::int32_t> FRefCount{0};
 };
+
+// The object's interface iid, or nil. Borrowed: the reference the query adds is dropped at once, so the
+// object's own references keep it alive.
+void* query_interface(IInterface* object, const TGUID& iid);
 
 class TNotifiablePersistent : public TPlainInterfacedPersistent {
 public:
@@ -87,7 +93,7 @@ public:
 
     std::int32_t UpdateCount() const { return FUpdateCount; }
 
-    notify_event OnChange;
+    TNotifyEvent OnChange;
 
 protected:
     std::int32_t FUpdateCount = 0;
@@ -126,7 +132,7 @@ public:
     virtual void Delete();
     virtual bool Empty() const;
 
-    notify_event OnResize;
+    TNotifyEvent OnResize;
 
 protected:
     // Resizes the storage; the base only stores the new size in Width and Height.

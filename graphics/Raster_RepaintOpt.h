@@ -6,6 +6,7 @@
 #include "graphics/Raster_Layers.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kq {
@@ -58,7 +59,7 @@ protected:
 
 // A repaint optimiser class: its name and how to make one for a paint box's buffer and list.
 struct repaint_optimizer_class : class_info {
-    TCustomRepaintOptimizer* (*Create)(TBitmap32* Buffer, TRectList* InvalidRects) = nullptr;
+    std::unique_ptr<TCustomRepaintOptimizer> (*Create)(TBitmap32* Buffer, TRectList* InvalidRects) = nullptr;
 };
 using TCustomRepaintOptimizerClass = const repaint_optimizer_class*;
 

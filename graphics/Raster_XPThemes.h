@@ -2,7 +2,7 @@
 // Windows only: keeps the visual-styles library loaded with two theme handles open, and reopens them when
 // the user changes the theme.
 
-#include "framework/Timers.h"
+#include "framework/WindowLayer.h"
 
 #include <memory>
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 
 namespace kq {
 
@@ -103,6 +104,7 @@ void TCustomPageTabs::BeginDrag(int MouseX, int MouseY) {
     FDragTabObject = std::make_shared<TDragTabObject>();
     IncludeState(TPageTabState::stsDragging);
     IncludeState(TPageTabState::stsDragStarted);
+    // Not a scope_exit: EndDrag raises the drag's events, which may throw, and a destructor must not.
     try {
         IDragTabObject& drag = *FDragTabObject;
         const TRect& r = tab->TabControl()->ControlRect();
@@ -545,20 +547,16 @@ TCustomForm* TCustomPageTabs::CreateDragForm(TPageTab* ATab) {
     RecreateBitmapThroughGDIPlus(scaled);
     SetColorKeyAlpha(scaled, drag_image_key_colour, 0);
     const std::uint8_t alpha = display == ddTab ? 255 : options.DragOutsideImageAlpha();
-    TCustomForm* form = ShowLayeredDragImage(this, scaled, alpha);
-    try {
-        form->SetBorderStyle(TFormBorderStyle::bsNone); // makes the window anew, without its layers
-        // The image lets the mouse through, so the strip under it is still found.
-        const HWND window = form->Handle();
-        ::SetWindowLongPtrW(window, GWL_EXSTYLE,
-                            ::GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TRANSPARENT);
-        show_layered_bitmap(window, scaled, alpha);
-    } catch (...) {
-        delete form;
-        throw;
-    }
+    std::unique_ptr<TCustomForm> form(ShowLayeredDragImage(this, scaled, alpha)); // until it is shown
+    form->SetBorderStyle(TFormBorderStyle::bsNone); // makes the window anew, without its layers
+    // The image lets the mouse through, so the strip under it is still found.
+    const HWND window = form->Handle();
+    ::SetWindowLongPtrW(window, GWL_EXSTYLE,
+                        ::GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TRANSPARENT);
+    show_layered_bitmap(window, scaled, alpha);
+    TCustomForm* shown = form.release(); // owned by the strip as a component from here
     DoOnAfterDragImageCreated();
-    return form;
+    return shown;
 }
 
 // --- Events

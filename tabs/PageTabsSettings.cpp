@@ -40,6 +40,7 @@ void save_to_file(const String& filename, Save save) {
 template <class Read>
 void between_updates(TCustomPageTabs& strip, Read read) {
     strip.BeginUpdate();
+    // Not a scope_exit: EndUpdate may raise OnStateChange, which may throw, and a destructor must not.
     try {
         read();
     } catch (...) {

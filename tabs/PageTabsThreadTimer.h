@@ -9,7 +9,6 @@
 namespace kq {
 
 class TThread;
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 // The clock of the strip's animations: a worker thread hands each tick to the GUI thread, waits for
 // it, and sleeps only for the rest of the interval (at least 10 ms), so ticks keep their rate while

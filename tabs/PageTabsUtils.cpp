@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 namespace kq {
@@ -296,15 +297,10 @@ void SetColorKeyAlpha(TBitmap& Bitmap, std::uint32_t Color, std::uint8_t Alpha) 
 }
 
 TCustomForm* ShowLayeredDragImage(TComponent* Owner, TBitmap& Bitmap, std::uint8_t Alpha) {
-    TForm* form = CreateForm<TForm>(Owner);
-    try {
-        form->SetClientSize(Bitmap.Width(), Bitmap.Height());
-        show_layered_bitmap(form->Handle(), Bitmap, Alpha);
-    } catch (...) {
-        delete form;
-        throw;
-    }
-    return form;
+    std::unique_ptr<TForm> form(CreateForm<TForm>(Owner)); // until it is shown
+    form->SetClientSize(Bitmap.Width(), Bitmap.Height());
+    show_layered_bitmap(form->Handle(), Bitmap, Alpha);
+    return form.release();
 }
 
 // --- Component text

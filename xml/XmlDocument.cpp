@@ -18,33 +18,6 @@ namespace {
 
 std::string num(std::int64_t v) { return std::to_string(v); }
 
-// Reads the caller's text where it lies: loading a string holds only the parser's chunks, never a second
-// copy of the whole input.
-class text_view_stream : public TStream {
-public:
-    explicit text_view_stream(std::string_view text) : FText(text) {}
-    std::int64_t Read(void* buffer, std::int64_t count) override {
-        if (count <= 0 || FPosition >= size()) return 0;
-        const std::int64_t n = std::min(count, size() - FPosition);
-        std::memcpy(buffer, FText.data() + FPosition, static_cast<std::size_t>(n));
-        FPosition += n;
-        return n;
-    }
-    std::int64_t Write(const void*, std::int64_t) override { return 0; }
-    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
-        const std::int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? FPosition : size();
-        FPosition = std::clamp<std::int64_t>(base + offset, 0, size());
-        return FPosition;
-    }
-    void SetSize(std::int64_t) override { throw EStreamError(u"Stream write error"); }
-    std::int64_t Size() override { return size(); }
-
-private:
-    std::int64_t size() const { return static_cast<std::int64_t>(FText.size()); }
-    std::string_view FText;
-    std::int64_t FPosition = 0;
-};
-
 // Pre-order list of the nodes under the root list, built without recursion; with `containers_only`
 // the list survives the deletion of text children while it is walked.
 std::vector<TXmlNode*> document_order(const TXmlNodeList& roots, bool containers_only = false) {
@@ -105,21 +78,18 @@ void TXmlDocument::Clear() {
     FSymbolTable->Clear();
     FRootNodes.Clear();
     if (FHasDeclaration) {
-        auto* decl = new TXmlDeclaration(this);
-        FRootNodes.Add(decl);
+        auto* decl = add_owned(FRootNodes, std::make_unique<TXmlDeclaration>(this));
         decl->SetVersion("1.0");
         decl->SetEncoding("utf-8");
         decl->SetDirectNodeCount(2);
     }
     if (FHasDocType) {
-        auto* doctype = new TXmlDocType(this);
-        FRootNodes.Add(doctype);
+        auto* doctype = add_owned(FRootNodes, std::make_unique<TXmlDocType>(this));
         doctype->SetName(FRootName);
         doctype->ExternalID().SetStoredText("SYSTEM");
     }
     if (FHasRoot) {
-        auto* root = new TXmlElement(this);
-        FRootNodes.Add(root);
+        auto* root = add_owned(FRootNodes, std::make_unique<TXmlElement>(this));
         root->SetName(FRootName);
     }
 }
@@ -136,9 +106,7 @@ bool TXmlDocument::IsEmpty() const {
 
 TXmlDeclaration* TXmlDocument::EnsureDeclaration() {
     if (auto* d = dynamic_cast<TXmlDeclaration*>(FRootNodes.Items(0)); d && d->ElementType() == xeDeclaration) return d;
-    auto* d = new TXmlDeclaration(this);
-    FRootNodes.Insert(0, d);
-    return d;
+    return insert_owned(FRootNodes, 0, std::make_unique<TXmlDeclaration>(this));
 }
 
 TXmlElement* TXmlDocument::Root() const { return static_cast<TXmlElement*>(FRootNodes.ByType(xeElement)); }
@@ -163,9 +131,8 @@ TXmlDocType* TXmlDocument::DocType() const { return static_cast<TXmlDocType*>(FR
 
 TXmlStyleSheet* TXmlDocument::StyleSheet() {
     if (TXmlNode* s = FRootNodes.ByType(xeStylesheet)) return static_cast<TXmlStyleSheet*>(s);
-    auto* s = new TXmlStyleSheet(this);
-    FRootNodes.Insert(FRootNodes.Count() < 1 ? FRootNodes.Count() : 1, s);
-    return s;
+    return insert_owned(FRootNodes, FRootNodes.Count() < 1 ? FRootNodes.Count() : 1,
+                        std::make_unique<TXmlStyleSheet>(this));
 }
 
 std::string TXmlDocument::CommentString() const {
@@ -176,8 +143,8 @@ std::string TXmlDocument::CommentString() const {
 void TXmlDocument::SetCommentString(std::string_view value) {
     TXmlNode* c = FRootNodes.ByType(xeComment);
     if (!c && !value.empty()) {
-        c = new TXmlComment(this);
-        FRootNodes.Insert(FRootNodes.Count() < 1 ? FRootNodes.Count() : 1, c);
+        c = insert_owned(FRootNodes, FRootNodes.Count() < 1 ? FRootNodes.Count() : 1,
+                         std::make_unique<TXmlComment>(this));
     }
     if (c) c->SetValue(value);
 }
@@ -192,8 +159,7 @@ void TXmlDocument::SetVersionString(std::string_view value) {
     auto* d = dynamic_cast<TXmlDeclaration*>(FRootNodes.Items(0));
     if (!d || d->ElementType() != xeDeclaration) {
         if (value.empty()) return;
-        d = new TXmlDeclaration(this);
-        FRootNodes.Insert(0, d);
+        d = insert_owned(FRootNodes, 0, std::make_unique<TXmlDeclaration>(this));
     }
     d->SetVersion(value);
 }
@@ -263,7 +229,7 @@ void TXmlDocument::LoadFromFile(const String& file_name) {
 }
 
 void TXmlDocument::ReadFromString(std::string_view value) {
-    text_view_stream s(value);
+    memory_view_stream s(value);
     LoadFromStream(s);
 }
 
@@ -275,6 +241,7 @@ void TXmlDocument::LoadFromStream(TStream& stream) {
         FSingleTagNames.reset();
         DoProgress(stream.Size());
     };
+    // Not a scope_exit: finishing raises OnProgress, which may throw, and a destructor must not.
     try {
         TXmlParser parser(this, stream, 256);
         if (parser.IsBinaryXml()) {
@@ -347,9 +314,8 @@ void TXmlDocument::ParseDocument(TXmlParser& p) {
             text = trim_text(text, trimmed);
         }
         if (!text.empty()) {
-            auto* t = new TXmlCharData(this);
+            auto* t = add_owned(FRootNodes, std::make_unique<TXmlCharData>(this));
             t->SetStoredText(text);
-            FRootNodes.Add(t);
             DoNodeNew(t);
             DoNodeLoaded(t);
         }
@@ -357,8 +323,7 @@ void TXmlDocument::ParseDocument(TXmlParser& p) {
         p.MoveBack();
         const TXmlElementType kind = read_node_kind(*this, p);
         if (kind == xeError) break;
-        TXmlNode* node = create_node(kind, this);
-        FRootNodes.Add(node);
+        TXmlNode* node = add_owned(FRootNodes, create_node(kind, this));
         if (kind != xeElement) DoNodeNew(node);
         node->ParseStream(p);
         DoNodeLoaded(node);
@@ -441,7 +406,7 @@ std::int64_t TXmlDocument::LoadFromURL(const std::string& url) {
     default:
         break;
     }
-    text_view_stream s(data);
+    memory_view_stream s(data);
     LoadFromStream(s);
     return static_cast<std::int64_t>(data.size());
 }
@@ -576,7 +541,7 @@ std::string TXmlDocument::DecodeBase64(std::string_view source, const TXmlDebugE
 TXmlNode* TXmlDocument::NodeNewTextTypeAttr(std::string_view name, std::string_view value,
                                             TXmlElementType element_type, const std::vector<TXmlAttribute*>& attributes,
                                             const std::vector<TXmlNode*>& sub_nodes) {
-    std::unique_ptr<TXmlNode> node(create_node(element_type, this));
+    std::unique_ptr<TXmlNode> node = create_node(element_type, this);
     if (!node) return nullptr;
     node->SetName(name);
     node->SetValue(value);
@@ -679,10 +644,10 @@ TXmlNode* TXmlDocument::NodeNewIntTypeAttrEx(std::string_view name, std::int32_t
 }
 
 TXmlAttribute* TXmlDocument::AttrText(std::string_view name, std::string_view value) {
-    auto* a = new TXmlAttribute(this);
+    auto a = std::make_unique<TXmlAttribute>(this);
     a->SetName(name);
     a->SetValue(value);
-    return a;
+    return a.release();
 }
 TXmlAttribute* TXmlDocument::AttrInt(std::string_view name, std::int32_t value) { return AttrText(name, int_to_text(value)); }
 TXmlAttribute* TXmlDocument::AttrInt64(std::string_view name, std::int64_t value) {
@@ -1007,13 +972,14 @@ public:
                 FOwner.DoDebugOut(&FOwner, wsFail, "unknown element type " + num(type));
                 break;
             }
-            TXmlNode* n = create_node(static_cast<TXmlElementType>(type), &FDoc);
+            std::unique_ptr<TXmlNode> made = create_node(static_cast<TXmlElementType>(type), &FDoc);
             // Placed first, so the tree owns it whatever the rest of its record holds.
+            TXmlNode* n = nullptr;
             if (FLevels.empty()) {
-                FDoc.RootNodes().Add(n);
+                n = add_owned(FDoc.RootNodes(), std::move(made));
             } else {
+                n = add_owned(FLevels.back().node->FNodes, std::move(made));
                 n->FParent = FLevels.back().node;
-                FLevels.back().node->FNodes.Add(n);
             }
             ++total;
             if (total % 100 == 0) FDoc.DoProgress(FBase + (FC.next - FStart));
@@ -1219,8 +1185,7 @@ TXmlNode* TXmlDocument::ParseSubstituteContentFromNode(TXmlNode* replaced, std::
         bool trimmed = false;
         const std::string text = trim_text(P.ReadStringUntilChar('<'), trimmed);
         if (!text.empty()) {
-            auto* t = new TXmlCharData(this);
-            parent->NodeAdd(t);
+            auto* t = add_owned(*parent, std::make_unique<TXmlCharData>(this));
             t->SetValue(text);
             if (!first) first = t;
         }
@@ -1228,8 +1193,7 @@ TXmlNode* TXmlDocument::ParseSubstituteContentFromNode(TXmlNode* replaced, std::
         P.MoveBack();
         const TXmlElementType kind = read_node_kind(*this, P);
         if (kind == xeError) break;
-        TXmlNode* node = create_node(kind, this);
-        parent->NodeAdd(node);
+        TXmlNode* node = add_owned(*parent, create_node(kind, this));
         if (!first) first = node;
         node->ParseStream(P);
         if (AbortParsing || P.EndOfStream()) break;

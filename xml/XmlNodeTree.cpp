@@ -49,24 +49,24 @@ bool same_name(std::string_view a, std::string_view b) {
 
 bool has_node_class(TXmlElementType type) noexcept { return type < xeEndTag; }
 
-TXmlNode* create_node(TXmlElementType type, TXmlDocument* document) {
+std::unique_ptr<TXmlNode> create_node(TXmlElementType type, TXmlDocument* document) {
     switch (type) {
-    case xeElement: return new TXmlElement(document);
-    case xeAttribute: return new TXmlAttribute(document);
-    case xeCharData: return new TXmlCharData(document);
-    case xeComment: return new TXmlComment(document);
-    case xeCData: return new TXmlCData(document);
-    case xeCondSection: return new TXmlConditionalSection(document);
-    case xeDeclaration: return new TXmlDeclaration(document);
-    case xeStylesheet: return new TXmlStyleSheet(document);
-    case xeDocType: return new TXmlDocType(document);
-    case xeDtdElement: return new TXmlDtdElement(document);
-    case xeDtdAttList: return new TXmlDtdAttList(document);
-    case xeDtdEntity: return new TXmlDtdEntity(document);
-    case xeDtdNotation: return new TXmlDtdNotation(document);
-    case xeInstruction: return new TXmlInstruction(document);
-    case xeWhiteSpace: return new TXmlWhiteSpace(document);
-    case xeQuotedText: return new TXmlQuotedText(document);
+    case xeElement: return std::make_unique<TXmlElement>(document);
+    case xeAttribute: return std::make_unique<TXmlAttribute>(document);
+    case xeCharData: return std::make_unique<TXmlCharData>(document);
+    case xeComment: return std::make_unique<TXmlComment>(document);
+    case xeCData: return std::make_unique<TXmlCData>(document);
+    case xeCondSection: return std::make_unique<TXmlConditionalSection>(document);
+    case xeDeclaration: return std::make_unique<TXmlDeclaration>(document);
+    case xeStylesheet: return std::make_unique<TXmlStyleSheet>(document);
+    case xeDocType: return std::make_unique<TXmlDocType>(document);
+    case xeDtdElement: return std::make_unique<TXmlDtdElement>(document);
+    case xeDtdAttList: return std::make_unique<TXmlDtdAttList>(document);
+    case xeDtdEntity: return std::make_unique<TXmlDtdEntity>(document);
+    case xeDtdNotation: return std::make_unique<TXmlDtdNotation>(document);
+    case xeInstruction: return std::make_unique<TXmlInstruction>(document);
+    case xeWhiteSpace: return std::make_unique<TXmlWhiteSpace>(document);
+    case xeQuotedText: return std::make_unique<TXmlQuotedText>(document);
     default: return nullptr;
     }
 }
@@ -153,8 +153,7 @@ void TXmlNode::CopyFrom(const TPersistent* node) {
         auto* dst = dynamic_cast<TXmlContainerNode*>(to);
         if (!src || !dst) continue;
         for (const TXmlNode* child : src->FNodes.Items()) {
-            TXmlNode* copy = child->CreateLike(Document());
-            dst->FNodes.Add(copy);
+            TXmlNode* copy = add_owned(dst->FNodes, child->CreateLike(Document()));
             copy->FParent = dst;
             copy->CopyOwn(*child);
             if (child->NodeCount() > 0) work.emplace_back(child, copy);
@@ -256,7 +255,7 @@ bool TXmlNode::HasChildContainers() const {
 TXmlNode* TXmlNode::NodeNew(std::string_view name) { return NodeNewAtIndex(NodeCount(), name); }
 
 TXmlNode* TXmlNode::NodeNewAtIndex(int index, std::string_view name) {
-    std::unique_ptr<TXmlNode> node(create_node(ElementType(), Document()));
+    std::unique_ptr<TXmlNode> node = create_node(ElementType(), Document());
     if (!node) return nullptr;
     node->SetName(name);
     NodeInsert(index, node.get());

@@ -25,8 +25,8 @@ class binary_reader;
 class binary_writer;
 } // namespace detail
 
-// Base of every node. Names and texts are symbol IDs of the owning document's table. Nodes are created
-// with `new` and handed to a list (NodeAdd, NodeInsert, AttributeAdd), which owns them from then on.
+// Base of every node. Names and texts are symbol IDs of the owning document's table. A new node is held
+// by a unique_ptr until a list adopts it (add_owned, NodeAdd, NodeInsert, AttributeAdd) and owns it from then on.
 class TXmlNode : public TDebugPersistent {
 public:
     // Raises "XML owner is not assigned" without a document.
@@ -244,8 +244,10 @@ public:
     // Children's text for DTD declarations; nothing for other nodes.
     virtual void WriteInnerNodes(TStream&) const {}
 
-    // A new node of this node's exact class, owned by document.
-    virtual TXmlNode* CreateLike(TXmlDocument* document) const { return new TXmlNode(document); }
+    // A new node of this node's exact class in document, the caller's until a list adopts it.
+    virtual std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const {
+        return std::make_unique<TXmlNode>(document);
+    }
 
 protected:
     friend class detail::binary_reader;
@@ -278,7 +280,9 @@ public:
     std::string GetValue() const override;
     void SetValue(std::string_view value) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlCharData(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlCharData>(document);
+    }
 
     virtual std::string GetStoredText() const { return Symbol(FValueID); }
     virtual std::string GetStoredTextForOutput() const;
@@ -301,7 +305,9 @@ class TXmlWhiteSpace : public TXmlCharData {
 public:
     using TXmlCharData::TXmlCharData;
     TXmlElementType ElementType() const override { return xeWhiteSpace; }
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlWhiteSpace(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlWhiteSpace>(document);
+    }
 };
 
 class TXmlQuotedText : public TXmlCharData {
@@ -310,7 +316,9 @@ public:
     TXmlElementType ElementType() const override { return xeQuotedText; }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlQuotedText(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlQuotedText>(document);
+    }
     TXmlQuoteCharStyle QuoteStyle() const noexcept { return FQuoteStyle; }
     void SetQuoteStyle(TXmlQuoteCharStyle style) noexcept { FQuoteStyle = style; }
 
@@ -329,7 +337,9 @@ public:
     TXmlElementType ElementType() const override { return xeComment; }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlComment(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlComment>(document);
+    }
 };
 
 class TXmlCData : public TXmlComment {
@@ -340,14 +350,18 @@ public:
     void SetValue(std::string_view value) override { SetStoredText(value); }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlCData(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlCData>(document);
+    }
 };
 
 // Behaves as a comment in every respect.
 class TXmlConditionalSection : public TXmlComment {
 public:
     using TXmlComment::TXmlComment;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlConditionalSection(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlConditionalSection>(document);
+    }
 };
 
 class TXmlInstruction : public TXmlCharData {
@@ -356,7 +370,9 @@ public:
     TXmlElementType ElementType() const override { return xeInstruction; }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlInstruction(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlInstruction>(document);
+    }
 };
 
 class TXmlAttribute : public TXmlNode {
@@ -369,7 +385,9 @@ public:
     void SetValue(std::string_view value) override;
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlAttribute(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlAttribute>(document);
+    }
     TXmlQuotedText& CoreValue() noexcept { return FCoreValue; }
     const TXmlQuotedText& CoreValue() const noexcept { return FCoreValue; }
     std::int32_t NameID() const noexcept { return FNameID; }
@@ -439,7 +457,9 @@ public:
     void Clear() override;
     void AttributeAdd(TXmlAttribute* attribute) override;
     using TXmlNode::AttributeAdd;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlContainerNode(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlContainerNode>(document);
+    }
 
     // Index of the child that holds the element's value, -1 when there is none.
     int ValueIndex() const;
@@ -483,7 +503,9 @@ public:
     void SetValue(std::string_view value) override;
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlElement(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlElement>(document);
+    }
     std::int32_t NameID() const noexcept { return FNameID; }
 
 protected:
@@ -502,7 +524,9 @@ public:
     std::string GetName() const override { return "xml"; }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDeclaration(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlDeclaration>(document);
+    }
     std::string Version() const { return AttributeValueByName("version"); }
     void SetVersion(std::string_view v) { SetAttributeValueByName("version", v); }
     std::string Encoding() const { return AttributeValueByName("encoding"); }
@@ -515,7 +539,9 @@ public:
     TXmlElementType ElementType() const override { return xeStylesheet; }
     std::string GetName() const override { return "xml-stylesheet"; }
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlStyleSheet(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlStyleSheet>(document);
+    }
 };
 
 class TXmlDocType : public TXmlContainerNode {
@@ -526,7 +552,9 @@ public:
     void SetName(std::string_view name) override { FNameID = Intern(name); }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDocType(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlDocType>(document);
+    }
     TXmlCharData& ExternalID() noexcept { return FExternalID; }
     TXmlQuotedText& SystemLiteral() noexcept { return FSystemLiteral; }
     TXmlQuotedText& PubIDLiteral() noexcept { return FPubIDLiteral; }
@@ -550,7 +578,9 @@ public:
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
     void WriteInnerNodes(TStream& s) const override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdElement(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlDtdElement>(document);
+    }
 
 protected:
     virtual void ReadContent(TXmlParser& p);
@@ -560,7 +590,9 @@ class TXmlDtdAttList : public TXmlDtdElement {
 public:
     using TXmlDtdElement::TXmlDtdElement;
     TXmlElementType ElementType() const override { return xeDtdAttList; }
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdAttList(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlDtdAttList>(document);
+    }
 };
 
 // Its children are the declaration's parts as read: literals as quoted texts, the words SYSTEM, PUBLIC,
@@ -571,7 +603,9 @@ public:
     using TXmlDtdElement::TXmlDtdElement;
     TXmlElementType ElementType() const override { return xeDtdEntity; }
     TXmlNode* ParseStream(TXmlParser& p) override;
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdEntity(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlDtdEntity>(document);
+    }
     // Referred to as %name; inside the DTD, never by &name; in the content.
     bool IsParameterEntity() const;
 
@@ -583,11 +617,31 @@ class TXmlDtdNotation : public TXmlDtdElement {
 public:
     using TXmlDtdElement::TXmlDtdElement;
     TXmlElementType ElementType() const override { return xeDtdNotation; }
-    TXmlNode* CreateLike(TXmlDocument* document) const override { return new TXmlDtdNotation(document); }
+    std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
+        return std::make_unique<TXmlDtdNotation>(document);
+    }
 };
 
 // The node class of an element type: a new node with that document, or nullptr for types without one.
-TXmlNode* create_node(TXmlElementType type, TXmlDocument* document);
+std::unique_ptr<TXmlNode> create_node(TXmlElementType type, TXmlDocument* document);
+
+// Hands a new node to the list or parent that owns it from then on (Add, Insert, NodeAdd) and returns it,
+// borrowed. When the adding call throws, the node is still the caller's and goes with the unique_ptr.
+template <class T>
+T* add_owned(TXmlNodeList& list, std::unique_ptr<T> node) {
+    list.Add(node.get());
+    return node.release();
+}
+template <class T>
+T* insert_owned(TXmlNodeList& list, int index, std::unique_ptr<T> node) {
+    list.Insert(index, node.get());
+    return node.release();
+}
+template <class T>
+T* add_owned(TXmlNode& parent, std::unique_ptr<T> node) {
+    parent.NodeAdd(node.get());
+    return node.release();
+}
 bool has_node_class(TXmlElementType type) noexcept;
 
 // Name comparison of the whole library: UTF-16, locale-aware, ignoring case.

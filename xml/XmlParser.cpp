@@ -593,8 +593,7 @@ TXmlNode* TXmlParser::ReadChildNodes(TXmlContainerNode* container) {
                         c->FNodes.Items().shrink_to_fit();
                         finish = true;
                     } else {
-                        TXmlNode* node = create_node(kind, doc);
-                        c->NodeAdd(node);
+                        TXmlNode* node = add_owned(*c, create_node(kind, doc));
                         if (kind == xeElement) {
                             auto* e = static_cast<TXmlElement*>(node);
                             TXmlNode* r = nullptr;
@@ -654,7 +653,7 @@ char TXmlContainerNode::ReadAttributes(TXmlParser& p) {
             if (ReadsWhiteSpace()) {
                 auto ws = std::make_unique<TXmlWhiteSpace>(doc);
                 ws->SetStoredText(blanks);
-                NodeAdd(ws.release());
+                add_owned(*this, std::move(ws));
                 ++FDirectNodeCount;
             }
         }
@@ -665,8 +664,9 @@ char TXmlContainerNode::ReadAttributes(TXmlParser& p) {
             continue;
         }
         p.MoveBack();
-        auto* attr = new TXmlAttribute(doc);
-        AttributeAdd(attr);
+        auto made = std::make_unique<TXmlAttribute>(doc);
+        AttributeAdd(made.get());
+        TXmlAttribute* attr = made.release();
         doc->DoNodeNew(attr);
         attr->ParseStream(p);
         doc->DoNodeLoaded(attr);
@@ -688,16 +688,14 @@ char TXmlContainerNode::ReadQuotedTexts(TXmlParser& p) {
         const std::string word = is_quote(c) ? std::string() : notation_next ? read_word(p) : read_keyword(p);
         notation_next = word == "NDATA";
         if (!word.empty()) {
-            auto* t = new TXmlCharData(doc);
-            NodeAdd(t);
+            auto* t = add_owned(*this, std::make_unique<TXmlCharData>(doc));
             doc->DoNodeNew(t);
             t->SetStoredText(word);
             doc->DoNodeLoaded(t);
             continue;
         }
         // Any other word is read as a literal whose quote is missing, and is reported or repaired as such.
-        auto* q = new TXmlQuotedText(doc);
-        NodeAdd(q);
+        auto* q = add_owned(*this, std::make_unique<TXmlQuotedText>(doc));
         doc->DoNodeNew(q);
         q->ParseStream(p);
         doc->DoNodeLoaded(q);
@@ -717,13 +715,12 @@ void TXmlElement::ReadTextBeforeTag(TXmlParser& p) {
         if (!keep_blanks || b.empty()) return;
         auto ws = std::make_unique<TXmlWhiteSpace>(doc);
         ws->SetStoredText(b);
-        NodeAdd(ws.release());
+        add_owned(*this, std::move(ws));
     };
     add_blanks(parts.leading);
     if (!parts.core.empty()) {
-        auto* t = new TXmlCharData(doc);
+        auto* t = add_owned(*this, std::make_unique<TXmlCharData>(doc));
         t->SetStoredText(parts.core);
-        NodeAdd(t);
         if (!FValueNode) FValueNode = t;
         doc->DoNodeNew(t);
         doc->DoNodeLoaded(t);
@@ -804,15 +801,14 @@ void TXmlDocType::ReadTextBeforeTag(TXmlParser& p) {
         if (!blanks.empty() && blanks != " " && ReadsWhiteSpace()) {
             auto ws = std::make_unique<TXmlWhiteSpace>(Document());
             ws->SetStoredText(blanks);
-            NodeAdd(ws.release());
+            add_owned(*this, std::move(ws));
         }
         if (c == '<' || c == ']') return;
         if (c == '\0' && p.EndOfStream()) return;
         // A parameter-entity reference between declarations is kept as text and written back in its place.
         std::string name;
         if (c == '%' && p.read_reference(name)) {
-            auto* reference = new TXmlCharData(Document());
-            NodeAdd(reference);
+            auto* reference = add_owned(*this, std::make_unique<TXmlCharData>(Document()));
             Document()->DoNodeNew(reference);
             reference->SetStoredText("%" + name + ";");
             Document()->DoNodeLoaded(reference);
@@ -872,8 +868,7 @@ TXmlNode* TXmlDtdElement::ParseStream(TXmlParser& p) {
 
 void TXmlDtdElement::ReadContent(TXmlParser& p) {
     TXmlDocument* doc = Document();
-    auto* t = new TXmlCharData(doc);
-    NodeAdd(t);
+    auto* t = add_owned(*this, std::make_unique<TXmlCharData>(doc));
     doc->DoNodeNew(t);
     t->SetStoredText(p.ReadStringUntilChar('>'));
     doc->DoNodeLoaded(t);
@@ -885,8 +880,7 @@ TXmlNode* TXmlDtdEntity::ParseStream(TXmlParser& p) {
     // A "%" that is not the start of a name is the marker: read as a name of its own, it would be
     // written back as the marker.
     if (c == '%' && ends_name(p)) {
-        auto* marker = new TXmlCharData(Document());
-        NodeAdd(marker);
+        auto* marker = add_owned(*this, std::make_unique<TXmlCharData>(Document()));
         FDirectNodeCount = 1;
         Document()->DoNodeNew(marker);
         marker->SetStoredText("%");

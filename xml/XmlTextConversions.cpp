@@ -108,14 +108,7 @@ void utf8_sink::put(std::uint32_t c) {
         return;
     }
     last_cr = false;
-    if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | ((c >> 12) & 0x0F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
+    append_utf8(out, c);
 }
 
 std::string WideToUtf8(StringView text) {
@@ -126,45 +119,7 @@ std::string WideToUtf8(StringView text) {
     return out;
 }
 
-String Utf8ToWide(std::string_view text) {
-    String out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        const auto b = static_cast<std::uint8_t>(text[i]);
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        // Four-byte sequences become surrogate pairs, so text outside the basic plane survives.
-        const int extra = (b & 0xF8) == 0xF0 ? 3 : ((b & 0x20) ? 2 : 1);
-        std::uint32_t c = b & (extra == 3 ? 0x07 : (extra == 2 ? 0x0F : 0x1F));
-        ++i;
-        bool ok = true;
-        for (int k = 0; k < extra; ++k) {
-            if (i >= n) { // cut at the end: nothing more to read
-                ok = false;
-                break;
-            }
-            const auto cb = static_cast<std::uint8_t>(text[i++]);
-            if (cb < 0x80 || cb > 0xBF) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (cb & 0x3F);
-        }
-        if (!ok) continue;
-        if (extra == 3 && c >= 0x10000 && c <= 0x10FFFF) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c & 0xFFFF));
-        }
-    }
-    return out;
-}
+String Utf8ToWide(std::string_view text) { return utf8_to_string(text, utf8_policy::drop); }
 
 std::string utf8_from_ansi(std::string_view bytes, int codepage) {
     if (codepage == 0) codepage = xml_platform::ansi_codepage();

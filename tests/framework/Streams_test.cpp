@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <numeric>
 #include <string>
 
@@ -167,6 +168,42 @@ TEST(TStringStream, HoldsTextAsUtf8) {
     write_text(s, "!");
     EXPECT_EQ(s.DataString(), u"投标 ok!");
     EXPECT_EQ(TStringStream().DataString(), u"");
+}
+
+TEST(memory_view_stream, ReadsTheBytesWhereTheyLieAndRefusesWrites) {
+    const std::string text = "bidding";
+    memory_view_stream s(std::string_view{text});
+    EXPECT_EQ(s.Memory(), text.data()) << "no copy";
+    EXPECT_EQ(s.Size(), 7);
+    char buffer[8] = {};
+    EXPECT_EQ(s.Read(buffer, 3), 3);
+    EXPECT_STREQ(buffer, "bid");
+
+    struct seek_case {
+        std::int64_t offset;
+        TSeekOrigin origin;
+        std::int64_t position;
+        const char* rest;
+    };
+    // Each from position 3; past either end nothing is read.
+    for (const seek_case& c : std::initializer_list<seek_case>{{1, soFromBeginning, 1, "idding"},
+                                                               {-2, soFromEnd, 5, "ng"},
+                                                               {2, soFromCurrent, 5, "ng"},
+                                                               {4, soFromEnd, 11, ""},
+                                                               {-3, soFromBeginning, -3, ""}}) {
+        SCOPED_TRACE(c.position);
+        s.SetPosition(3);
+        ASSERT_EQ(s.Seek(c.offset, c.origin), c.position);
+        std::memset(buffer, 0, sizeof buffer);
+        s.Read(buffer, 7);
+        EXPECT_STREQ(buffer, c.rest);
+    }
+
+    s.SetPosition(0);
+    EXPECT_EQ(s.Write("x", 1), 0);
+    EXPECT_EQ(raised_message<EWriteError>([&] { s.WriteBuffer("x", 1); }), u"Stream write error");
+    EXPECT_EQ(raised_message<EWriteError>([&] { s.SetSize(0); }), u"Stream write error");
+    EXPECT_EQ(text, "bidding");
 }
 
 // --- File streams

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,10 +20,13 @@ bool try_from_other_thread(TCriticalSection& cs) {
     return entered;
 }
 
+// Without spinning, and spinning before it sleeps (the browser framework's locks on several processors).
+class TCriticalSectionTest : public ::testing::TestWithParam<std::uint32_t> {};
+
 } // namespace
 
-TEST(TCriticalSection, OwnerReentersAndOthersWaitUntilLastLeave) {
-    TCriticalSection cs;
+TEST_P(TCriticalSectionTest, OwnerReentersAndOthersWaitUntilLastLeave) {
+    TCriticalSection cs(GetParam());
     cs.Enter();
     ASSERT_TRUE(cs.TryEnter()) << "re-entrant for the owning thread";
     EXPECT_FALSE(try_from_other_thread(cs));
@@ -32,8 +36,8 @@ TEST(TCriticalSection, OwnerReentersAndOthersWaitUntilLastLeave) {
     EXPECT_TRUE(try_from_other_thread(cs));
 }
 
-TEST(TCriticalSection, SerialisesThreads) {
-    TCriticalSection cs;
+TEST_P(TCriticalSectionTest, SerialisesThreads) {
+    TCriticalSection cs(GetParam());
     long counter = 0; // guarded by cs
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
@@ -46,3 +50,5 @@ TEST(TCriticalSection, SerialisesThreads) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(counter, 80000);
 }
+
+INSTANTIATE_TEST_SUITE_P(SpinCounts, TCriticalSectionTest, ::testing::Values(0u, 4000u));

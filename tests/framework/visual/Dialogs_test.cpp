@@ -11,6 +11,23 @@ namespace {
 
 HWND child_of_class(HWND parent, const wchar_t* cls) { return ::FindWindowExW(parent, nullptr, cls, nullptr); }
 
+// A form with one 100 x 50 control at its corner that shows hint, and hints after a pause of 10 ms.
+TCustomControl* hinted_control(TForm* form, const String& hint) {
+    auto* panel = new TCustomControl(form);
+    panel->SetBounds(0, 0, 100, 50);
+    panel->SetParent(form);
+    panel->SetHint(hint);
+    panel->SetShowHint(true);
+    form->HandleNeeded();
+    Application->SetHintPause(10);
+    return panel;
+}
+
+bool visible_hint(const wchar_t* text) {
+    const HWND h = ::FindWindowW(L"THintWindow", text);
+    return h && ::IsWindowVisible(h);
+}
+
 } // namespace
 
 TEST_F(visual_test, InputQueryChangesTheValueOnlyWhenConfirmed) {
@@ -83,17 +100,7 @@ TEST_F(visual_test, HintWindowShowsItsTextWithoutTakingTheFocus) {
 
 TEST_F(visual_test, ControlHintsComeAfterThePauseAndGoOnAClick) {
     TForm* form = CreateForm<TForm>(Application);
-    auto* panel = new TCustomControl(form);
-    panel->SetBounds(0, 0, 100, 50);
-    panel->SetParent(form);
-    panel->SetHint(u"plain hint");
-    panel->SetShowHint(true);
-    form->HandleNeeded();
-    Application->SetHintPause(10);
-    auto visible_hint = [](const wchar_t* text) {
-        const HWND h = ::FindWindowW(L"THintWindow", text);
-        return h && ::IsWindowVisible(h);
-    };
+    TCustomControl* panel = hinted_control(form, u"plain hint");
 
     ::SendMessageW(panel->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
     EXPECT_TRUE(pump_until([&] { return visible_hint(L"plain hint"); }));
@@ -117,5 +124,25 @@ TEST_F(visual_test, ControlHintsComeAfterThePauseAndGoOnAClick) {
     ::SendMessageW(panel->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(7, 7));
     pump_until([] { return false; }, 100);
     EXPECT_FALSE(visible_hint(L"from the control"));
+    delete form;
+}
+
+TEST_F(visual_test, AHintGoesAfterTheHidePauseAndComesBackOnlyOnANewRest) {
+    TForm* form = CreateForm<TForm>(Application);
+    TCustomControl* panel = hinted_control(form, u"brief hint");
+    Application->SetHintHidePause(50);
+    const auto visible = [] { return visible_hint(L"brief hint"); };
+
+    for (int rest = 0; rest < 2; ++rest) {
+        SCOPED_TRACE(rest);
+        ::SendMessageW(panel->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5 + rest * 10, 5));
+        EXPECT_TRUE(pump_until(visible));
+        EXPECT_TRUE(pump_until([&] { return !visible(); }));
+        pump_until([] { return false; }, 100);
+        EXPECT_FALSE(visible()) << "the pause before showing fires once per rest";
+        ::SendMessageW(panel->Handle(), WM_MOUSELEAVE, 0, 0);
+    }
+    Application->SetHintHidePause(2500);
+    Application->SetHintPause(500);
     delete form;
 }
