@@ -1,6 +1,7 @@
 #include "skin/Skin.h"
 
 #include "skin/uSimpleTimer.h"
+#include "skin/uSkPopupListEx.h"
 #include "skin/uSkinHelper.h"
 #include "skin/uSkinMenu.h"
 #include "skin/uSkinRes.h"
@@ -16,6 +17,7 @@ void skin_startup() {
 }
 
 void skin_shutdown() noexcept {
+    uSkPopupListEx_shutdown();
     uSkinMenu_shutdown();
     uSkinRes_shutdown();
     uSkinResManager_shutdown();

@@ -9,13 +9,19 @@ namespace kq {
 
 namespace {
 
-struct installed_list {
-    int users = 0;
-    TPopupList* former = nullptr;
+struct list_state {
     std::unique_ptr<TPopupListEx> list;
+    TPopupList* previous = nullptr;
+    int users = 0;
 };
-installed_list installed;
 
+list_state& state() {
+    static list_state s;
+    return s;
+}
+
+// The menus register with the list in use; moving them keeps each in exactly one list, so a menu freed
+// while either list is in use leaves nothing behind in the other.
 void move_menus(TPopupList& from, TPopupList& to) {
     while (from.Count() > 0) {
         TPopupMenu* menu = from.Items(0);
@@ -26,16 +32,11 @@ void move_menus(TPopupList& from, TPopupList& to) {
 
 } // namespace
 
-void TPopupListEx::ForwardMenuMessage(unsigned Msg, const TMessage& Message) {
-    if (Screen && Screen->ActiveForm())
-        Screen->ActiveForm()->Perform(Msg, Message.WParam, Message.LParam);
-}
-
 void TPopupListEx::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_MENUSELECT:
-        if (Message.LParam == 0 && HIWORD(Message.WParam) == 0xFFFF)
-            ForwardMenuMessage(WM_VK_MENUCLOSED, Message);
+        // Closing the menu reports no item and no menu.
+        if (Message.LParam == 0 && HIWORD(Message.WParam) == 0xFFFF) ForwardMenuMessage(WM_VK_MENUCLOSED, Message);
         break;
     case WM_ENTERMENULOOP:
         ForwardMenuMessage(WM_VK_ENTERMENULOOP, Message);
@@ -49,25 +50,33 @@ void TPopupListEx::WndProc(TMessage& Message) {
     TPopupList::WndProc(Message);
 }
 
+void TPopupListEx::ForwardMenuMessage(unsigned Msg, const TMessage& Message) {
+    if (Screen && Screen->ActiveForm()) Screen->ActiveForm()->Perform(Msg, Message.WParam, Message.LParam);
+}
+
 void InstallPopupListEx() {
-    if (installed.users++ > 0 || !PopupList)
-        return;
-    installed.list = std::make_unique<TPopupListEx>();
-    installed.former = PopupList;
-    move_menus(*installed.former, *installed.list);
-    PopupList = installed.list.get();
+    list_state& s = state();
+    if (s.users++ > 0) return;
+    s.list = std::make_unique<TPopupListEx>();
+    s.previous = PopupList;
+    if (s.previous) move_menus(*s.previous, *s.list);
+    PopupList = s.list.get();
 }
 
 void RemovePopupListEx() noexcept {
-    if (installed.users == 0 || --installed.users > 0 || !installed.list)
-        return;
-    // Menus made while the replacement was in place would otherwise be left in a list that is gone.
-    if (PopupList == installed.list.get() && installed.former) {
-        move_menus(*installed.list, *installed.former);
-        PopupList = installed.former;
-    }
-    installed.list.reset();
-    installed.former = nullptr;
+    list_state& s = state();
+    if (s.users == 0 || --s.users > 0) return;
+    uSkPopupListEx_shutdown();
+}
+
+void uSkPopupListEx_shutdown() noexcept {
+    list_state& s = state();
+    s.users = 0;
+    if (!s.list) return;
+    if (s.previous) move_menus(*s.list, *s.previous);
+    if (PopupList == s.list.get()) PopupList = s.previous;
+    s.list.reset();
+    s.previous = nullptr;
 }
 
 } // namespace kq

@@ -1,14 +1,11 @@
 #pragma once
-// TPopupListEx: the popup list that tells the active form when a popup menu's loop starts and ends and
-// when the menu closes, which the title-bar main menu needs to hand the open popup from item to item.
+// TPopupListEx: the popup list that also tells the active form when a popup menu's loop starts and ends
+// and when the menu has closed, by the skin library's private messages.
 
 #include "framework/Menus.h"
 
 namespace kq {
 
-// Forwards WM_MENUSELECT of a closing menu as WM_VK_MENUCLOSED, WM_ENTERMENULOOP as WM_VK_ENTERMENULOOP and
-// WM_EXITMENULOOP as WM_VK_EXITMENULOOP to the active form (Perform, the message's parameters), then
-// handles them as the framework's list does.
 class TPopupListEx : public TPopupList {
 protected:
     void WndProc(TMessage& Message) override;
@@ -17,9 +14,11 @@ private:
     void ForwardMenuMessage(unsigned Msg, const TMessage& Message);
 };
 
-// Counted: the first call makes a TPopupListEx the framework's popup list (the popup menus move to it),
-// the last matching RemovePopupListEx puts the former list back with every popup menu then alive.
+// Counted: the first call makes a TPopupListEx the framework's popup list, taking the popup menus over;
+// the last matching RemovePopupListEx hands them, with those made meanwhile, back to the list before.
 void InstallPopupListEx();
 void RemovePopupListEx() noexcept;
+// Puts the list before back whatever the count (the skin library's shutdown).
+void uSkPopupListEx_shutdown() noexcept;
 
 } // namespace kq

@@ -1,45 +1,94 @@
-// The popup list that reports a closed popup: installed and removed by count, keeping every popup menu.
 #include "skin/uSkPopupListEx.h"
 
+#include "framework/Forms.h"
+#include "framework/Messages.h"
 #include "tests/framework/visual/VisualFixture.h"
 
-#include <algorithm>
-#include <memory>
+#include <thread>
+#include <vector>
 
-namespace kq::test {
+using namespace kq;
+using kq::test::visual_test;
+
 namespace {
 
-bool holds(const TPopupList* list, const TPopupMenu* menu) {
-    for (int i = 0; i < list->Count(); ++i)
-        if (list->Items(i) == menu) return true;
-    return false;
+class popup_list_ex : public visual_test {
+protected:
+    void TearDown() override {
+        uSkPopupListEx_shutdown();
+        visual_test::TearDown();
+    }
+    // Pops the menu up and closes it from another thread once it shows.
+    static void pop_and_close(TPopupMenu& menu) {
+        std::thread user([] {
+            for (int i = 0; i < 2000 && !::FindWindowW(L"#32768", nullptr); ++i) ::Sleep(5);
+            ::Sleep(50);
+            ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
+        });
+        menu.Popup(30, 30);
+        user.join();
+    }
+};
+
+// The active form hears of the popup menu's loop and of its closing.
+TEST_F(popup_list_ex, ForwardsTheMenuLoopToTheActiveForm) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto free_form = scope_exit([&] { delete form; });
+    form->SetBounds(50, 50, 200, 150);
+    std::vector<unsigned> heard;
+    const window_hook listen = form->HookWindowProc([&](TMessage& m, const TWndMethod& next) {
+        if (m.Msg >= WM_VK_MENUCLOSED && m.Msg <= WM_VK_EXITMENULOOP) heard.push_back(m.Msg);
+        next(m);
+    });
+    form->Show();
+    ::SetForegroundWindow(form->Handle());
+    pump_until([&] { return Screen->ActiveForm() == form; });
+    ASSERT_EQ(Screen->ActiveForm(), form);
+
+    TPopupMenu menu(nullptr);
+    auto* item = new TMenuItem(&menu);
+    item->SetCaption(u"Item");
+    menu.Items().Add(item);
+
+    InstallPopupListEx();
+    pop_and_close(menu);
+    pump_until([] { return false; }, 100);
+    EXPECT_EQ(heard, (std::vector<unsigned>{WM_VK_ENTERMENULOOP, WM_VK_MENUCLOSED, WM_VK_EXITMENULOOP}));
+
+    // the plain list again: nothing is forwarded
+    RemovePopupListEx();
+    heard.clear();
+    pop_and_close(menu);
+    EXPECT_TRUE(heard.empty());
 }
 
-using popup_list_ex = visual_test;
-
-TEST_F(popup_list_ex, InstalledByCountAndRemovedWithEveryMenuGivenBack) {
-    TPopupList* const framework_list = PopupList;
-    auto early = std::make_unique<TPopupMenu>(nullptr);
+// Installs are counted, and every popup menu stays in exactly the list in use, also one made or freed
+// while the other list was.
+TEST_F(popup_list_ex, InstallsAreCountedAndTheMenusMoveBetweenTheLists) {
+    TPopupList* plain = PopupList;
+    TPopupMenu before(nullptr);
+    ASSERT_EQ(plain->Count(), 1);
     InstallPopupListEx();
-    TPopupList* const replacement = PopupList;
-    EXPECT_NE(replacement, framework_list);
-    EXPECT_NE(dynamic_cast<TPopupListEx*>(replacement), nullptr);
-    EXPECT_TRUE(holds(replacement, early.get())) << "the menus move to the replacement";
     InstallPopupListEx();
-    EXPECT_EQ(PopupList, replacement) << "one replacement for every user";
-
-    // a menu made meanwhile is the replacement's
-    auto late = std::make_unique<TPopupMenu>(nullptr);
-    EXPECT_TRUE(holds(replacement, late.get()));
+    TPopupList* ex = PopupList;
+    ASSERT_NE(ex, plain);
+    EXPECT_NE(dynamic_cast<TPopupListEx*>(ex), nullptr);
+    EXPECT_EQ(plain->Count(), 0);
+    EXPECT_EQ(ex->Count(), 1);
+    auto made = std::make_unique<TPopupMenu>(nullptr);
+    {
+        TPopupMenu freed(nullptr);
+        EXPECT_EQ(ex->Count(), 3);
+    }
     RemovePopupListEx();
-    EXPECT_EQ(PopupList, replacement) << "a user is left";
+    EXPECT_EQ(PopupList, ex);
     RemovePopupListEx();
-    EXPECT_EQ(PopupList, framework_list);
-    EXPECT_TRUE(holds(framework_list, early.get()));
-    EXPECT_TRUE(holds(framework_list, late.get())) << "not lost with the replacement";
+    EXPECT_EQ(PopupList, plain);
+    EXPECT_EQ(plain->Count(), 2);
     RemovePopupListEx(); // one too many changes nothing
-    EXPECT_EQ(PopupList, framework_list);
+    EXPECT_EQ(PopupList, plain);
+    made.reset();
+    EXPECT_EQ(plain->Count(), 1);
 }
 
 } // namespace
-} // namespace kq::test

@@ -59,6 +59,132 @@ TEST_F(visual_test, ATrackedPopupMenuHasNoDropShadow) {
     EXPECT_EQ(style & CS_DROPSHADOW, 0u);
 }
 
+// --- TSkinMenu
+
+class skin_menus : public visual_test {
+protected:
+    void TearDown() override {
+        delete form;
+        visual_test::TearDown();
+    }
+    // A form with a popup menu of these captions ("-" a separator) and, made after them, a skin menu.
+    void make(std::initializer_list<const char16_t*> captions) {
+        form = CreateForm<TForm>(Application);
+        form->SetBounds(40, 40, 300, 200);
+        menu = new TPopupMenu(form);
+        menu->SetOwnerDraw(true);
+        for (const char16_t* caption : captions) {
+            auto* item = new TMenuItem(form);
+            item->SetCaption(caption);
+            menu->Items().Add(item);
+        }
+        skin = new TSkinMenu(form);
+    }
+    TMenuItem* item(int index) const { return menu->Items().Items(index); }
+
+    TForm* form = nullptr;
+    TPopupMenu* menu = nullptr;
+    TSkinMenu* skin = nullptr;
+};
+
+// Item heights follow the highlight image (22 high here) and the item's place in its menu.
+TEST_F(skin_menus, MeasuresItemsByTheHighlightAndTheirPlace) {
+    struct row {
+        std::vector<const char16_t*> captions;
+        std::vector<int> heights;
+    };
+    const row rows[] = {
+        {{u"Only"}, {22 + 3 + 6}},
+        {{u"First", u"-", u"Middle", u"Last"}, {22 + 3 + 3, 3, 22 + 3, 22 + 3 + 3}},
+    };
+    for (const row& r : rows) {
+        make({});
+        for (const char16_t* caption : r.captions) {
+            auto* i = new TMenuItem(form);
+            i->SetCaption(caption);
+            menu->Items().Add(i);
+            skin->DrawMenuItem(i);
+        }
+        for (size_t i = 0; i < r.captions.size(); ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_TRUE(item(static_cast<int>(i))->OnMeasureItem);
+            int width = 0, height = 17;
+            item(static_cast<int>(i))->OnMeasureItem(item(static_cast<int>(i)), form->Canvas(), width, height);
+            EXPECT_EQ(height, r.heights[i]);
+            if (!item(static_cast<int>(i))->IsLine()) {
+                EXPECT_GT(width, 45);
+            }
+        }
+        delete form;
+        form = nullptr;
+    }
+    MenuLayerReady = true;
+}
+
+// Only items without drawing of their own are skinned, and a shortcut widens its item.
+TEST_F(skin_menus, KeepsAnItemsOwnDrawingAndWidensForShortcuts) {
+    form = CreateForm<TForm>(Application);
+    menu = new TPopupMenu(form);
+    auto* own = new TMenuItem(form);
+    own->OnAdvancedDrawItem = [](TObject*, TCanvas&, const RECT&, TOwnerDrawState) {};
+    auto* plain = new TMenuItem(form);
+    auto* with_key = new TMenuItem(form);
+    for (TMenuItem* i : {own, plain, with_key}) {
+        i->SetCaption(u"Save");
+        menu->Items().Add(i);
+    }
+    with_key->SetShortCut(ShortCut('S', TShiftState{TShiftStateFlag::ssCtrl}));
+    skin = new TSkinMenu(form);
+    EXPECT_FALSE(own->OnMeasureItem);
+    int plain_width = 0, key_width = 0, height = 0;
+    plain->OnMeasureItem(plain, form->Canvas(), plain_width, height);
+    with_key->OnMeasureItem(with_key, form->Canvas(), key_width, height);
+    EXPECT_GT(key_width, plain_width);
+    // gone with the skin
+    delete skin;
+    EXPECT_FALSE(plain->OnMeasureItem);
+    EXPECT_FALSE(plain->OnAdvancedDrawItem);
+    MenuLayerReady = true;
+}
+
+// A real popup menu drawn by the skin: a layered window showing the composed picture, also without the
+// background image.
+TEST_F(skin_menus, DrawsTheMenuWindowAsALayeredPicture) {
+    for (const bool background : {true, false}) {
+        SCOPED_TRACE(background ? "background" : "no background image");
+        make({u"Open", u"-", u"Close"});
+        if (!background) skin->SetMenu_bk(u"NoSuchSkinImage");
+        TBitmap32 shown;
+        for (int i = 0; i < 3; ++i) {
+            auto draw = item(i)->OnAdvancedDrawItem;
+            item(i)->OnAdvancedDrawItem = [&, draw](TObject* sender, TCanvas& canvas, const RECT& rect,
+                                                   TOwnerDrawState state) {
+                draw(sender, canvas, rect, state);
+                if (TBitmap32* picture = skin->MenuWnds().GetHBITMAP(skin->MenuWindowHandle())) shown.Assign(picture);
+            };
+        }
+        std::atomic<LONG_PTR> ex_style{0};
+        std::thread user = play_menu_user([&](HWND menu_window) {
+            ::Sleep(300);
+            ex_style = ::GetWindowLongPtrW(menu_window, GWL_EXSTYLE);
+        });
+        menu->Popup(60, 60);
+        user.join();
+        EXPECT_TRUE(ex_style & WS_EX_LAYERED);
+        EXPECT_TRUE(MenuLayerReady);
+        ASSERT_GT(shown.Width(), 0);
+        const std::uint32_t middle_alpha = shown.GetPixel(shown.Width() / 2, shown.Height() - 4) >> 24;
+        if (background) {
+            EXPECT_GT(middle_alpha, 0u);
+            shown.SaveToFile(u"skin_menu.bmp");
+        } else {
+            EXPECT_EQ(middle_alpha, 0u);
+        }
+        delete form;
+        form = nullptr;
+    }
+}
+
 // --- The session's selection fade, across a program's processes
 
 // The program these tests run in plays the other processes: the test environment runs the skin
