@@ -2,6 +2,7 @@
 
 #include "framework/Forms.h"
 #include "skin/uSkinForm.h"
+#include "skin/uSkinNCButton.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include "SkinControlTestSupport.h"
@@ -294,6 +295,35 @@ TEST_F(image_border, VanishesWhileTheFormIsMinimisedOrMaximisedAndComesBackOnRes
     }
     EXPECT_EQ(edge(mpflTop), (edge_place{92, 92, 416, 13}));
     EXPECT_EQ(edge(mpflLeft), (edge_place{92, 105, 13, 290}));
+}
+
+// An opaque border's top edge takes the title-bar controls over: they measure themselves against it, and a
+// real click on its close button closes the form.
+TEST_F(image_border, AnOpaqueTopEdgeHostsTheTitleBarControls) {
+    make();
+    border->SetTransparent(false);
+    border->SetDragEnabled(false);
+    auto* close = new TSkinSystemButton(form);
+    close->Pos().SetUseDefault(false);
+    close->Pos().SetAlign(caRight);
+    close->Pos().SetXValue(30);
+    close->Pos().SetYValue(0);
+    show();
+    ASSERT_NE(border->TopBorder(), nullptr);
+    EXPECT_EQ(close->FForm, border->TopBorder());
+    EXPECT_EQ(close->FSourceForm, form);
+    EXPECT_EQ(close->Pos().XValue(), 30 - 16); // once, whatever the redraws since
+    const RECT top = window_rect(border->TopBorder()->Handle());
+    EXPECT_EQ(close->ClientRect().Left, top.right - top.left - 30);
+
+    test::mouse_to({top.right - 22, top.top + 6});
+    settle();
+    EXPECT_TRUE(close->CursorEnter());
+    test::left_down();
+    settle();
+    test::left_up();
+    settle(200);
+    EXPECT_FALSE(::IsWindowVisible(form->Handle()));
 }
 
 // A border without its image shows no frame, and every call on it still works.
