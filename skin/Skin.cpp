@@ -1,7 +1,13 @@
 #include "skin/Skin.h"
 
+#include "framework/Properties.h"
 #include "skin/uSimpleTimer.h"
+#include "skin/uSkinButton.h"
+#include "skin/uSkinForm.h"
 #include "skin/uSkinHelper.h"
+#include "skin/uSkinNCButton.h"
+#include "skin/uSkinNCLabel.h"
+#include "skin/uSkinPanel.h"
 #include "skin/uSkinResDM.h"
 #include "skin/uSkinResManager.h"
 
@@ -9,6 +15,13 @@ namespace kq {
 
 void skin_startup() {
     uSkinResDM_startup();
+    // The classes a form resource may hold.
+    register_class<TSkinForm>();
+    register_class<TSkinPanel>();
+    register_class<TSkinImageButton>();
+    register_class<TSkinSystemButton>();
+    register_class<TSkinNCButton>();
+    register_class<TSkinNCLabel>();
 }
 
 void skin_shutdown() noexcept {

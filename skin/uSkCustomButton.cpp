@@ -1,5 +1,6 @@
 #include "skin/uSkCustomButton.h"
 
+#include "framework/Properties.h"
 #include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "skin/uSkRasterLib.h"
@@ -413,6 +414,34 @@ void TSkinCustomButton::DrawDropdownArrow(TBitmap32* Canvas) {
     auto cut = CropSkinImageMiddle(frame.get(), Height() - 4, frame->Width());
     if (cut)
         cut->DrawTo(Canvas, FDropdownMenuRect.Left, (Height() - cut->Height()) / 2);
+}
+
+// --- Published
+
+const property_table& TSkBtnItemOffset::PublishedProperties() const {
+    static const property_table table = property_table::of<TSkBtnItemOffset>(TPersistent::PublishedProperties())
+        .integer(u"X", &TSkBtnItemOffset::X, &TSkBtnItemOffset::SetX, 0)
+        .integer(u"Y", &TSkBtnItemOffset::Y, &TSkBtnItemOffset::SetY, 0);
+    return table;
+}
+
+const property_table& TSkinCustomButton::PublishedProperties() const {
+    using C = TSkinCustomButton;
+    static const property_table table = property_table::of<C>(TSkinCustomControl::PublishedProperties())
+        .boolean(u"IgnoreMouse", &C::IgnoreMouse, &C::SetIgnoreMouse, false)
+        .boolean(u"CycleDownClick", &C::CycleDownClick, &C::SetCycleDownClick, false)
+        .boolean(u"WordWrap", &C::WordWrap, &C::SetWordWrap, false)
+        .boolean(u"Down", &C::Down, &C::SetDown, false)
+        .persistent(u"HotFont", [](const C& c) { return &const_cast<C&>(c).HotFont(); })
+        .integer(u"GroupIndex", &C::GroupIndex, &C::SetGroupIndex, 0)
+        .persistent(u"DropdownMenuOffset", [](const C& c) { return &const_cast<C&>(c).DropdownMenuOffset(); })
+        .integer(u"PressedOffset", &C::PressedOffset, &C::SetPressedOffset, 1)
+        .boolean(u"CanFocused", &C::CanFocused, &C::SetCanFocused, true)
+        .boolean(u"Default", &C::Default, &C::SetDefault, false)
+        .boolean(u"Cancel", &C::Cancel, &C::SetCancel, false)
+        .integer(u"ModalResult", &C::ModalResult, &C::SetModalResult, 0)
+        .event(u"OnCycleDownClick", &C::OnCycleDownClick);
+    return table;
 }
 
 } // namespace kq

@@ -9,6 +9,8 @@ namespace kq {
 class TSkinImageButton : public TSkinCustomButton {
 public:
     using TSkinCustomButton::TSkinCustomButton;
+
+    const property_table& PublishedProperties() const override;
 };
 
 } // namespace kq

@@ -1,5 +1,6 @@
 #include "skin/uSkinCtrls.h"
 
+#include "framework/Properties.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "skin/uSkinHelper.h"
@@ -170,6 +171,20 @@ void CopyParentBackground(TControl* Control, TBitmap32* Bitmap, const TRect& R) 
     ::IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
     parent->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     parent->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+}
+
+// --- Published
+
+const property_table& TSkinCustomControl::PublishedProperties() const {
+    using C = TSkinCustomControl;
+    static const property_table table = property_table::of<C>(TCustomPaintBox32::PublishedProperties())
+        .boolean(u"Transparent", &C::Transparent, &C::SetTransparent, true)
+        .color(u"Color", &C::Color, &C::SetColor, TColor{0xFFFFFF})
+        .boolean(u"AutoInvalidate", &C::AutoInvalidate, &C::SetAutoInvalidate, false)
+        .boolean(u"EraseBackground", &C::EraseBackground, &C::SetEraseBackground, false)
+        .event(u"OnBackgroundChanging", &C::OnBackgroundChanging)
+        .event(u"OnBackgroundChanged", &C::OnBackgroundChanged);
+    return table;
 }
 
 } // namespace kq

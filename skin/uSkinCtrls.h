@@ -41,6 +41,8 @@ public:
     // Repaints the non-client frame, when the control has one.
     void InvalidateNC();
 
+    const property_table& PublishedProperties() const override;
+
 protected:
     virtual TBitmap32* GetBackgroundPicture() { return Buffer(); }
     virtual void DrawBody(TBitmap32* Canvas);

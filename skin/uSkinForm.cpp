@@ -1,5 +1,6 @@
 #include "skin/uSkinForm.h"
 
+#include "framework/Properties.h"
 #include "framework/Graphics.h"
 #include "framework/Messages.h"
 #include "framework/Regions.h"
@@ -727,6 +728,31 @@ bool skin_form_background(TForm* Form, TBitmap32*& Source, int& DX, int& DY) {
     DX = skin->Style() == ssPicture ? skin->FramWidth() : 0;
     DY = skin->Style() == ssPicture ? skin->TitleHeight() : 0;
     return Source != nullptr;
+}
+
+// --- Published
+
+const property_table& TSkinForm::PublishedProperties() const {
+    using C = TSkinForm;
+    static const property_table table = property_table::of<C>(TSkHookWindowProc::PublishedProperties())
+        .boolean(u"FlatFrame", &C::FlatFrame, &C::SetFlatFrame, false)
+        .integer(u"TitleHeight", &C::TitleHeight, &C::SetTitleHeight, 27)
+        .color(u"TitlerColor", &C::TitlerColor, &C::SetTitlerColor, TColor{16761926})
+        .color(u"Color", &C::Color, &C::SetColor, TColor{15920353})
+        .boolean(u"RoundWindow", &C::RoundWindow, &C::SetRoundWindow, true)
+        .integer(u"FramWidth", &C::FramWidth, &C::SetFramWidth, 2)
+        .color(u"FrameColor", &C::FrameColor, &C::SetFrameColor, TColor{0})
+        .enumeration(u"FillStyle", &C::FillStyle, &C::SetFillStyle, {u"mfsBlur", u"mfsTile", u"mfsStretch"}, mfsBlur)
+        .integer(u"HitTestWidth", &C::HitTestWidth, &C::SetHitTestWidth, 5)
+        .boolean(u"EraseBackGround", &C::EraseBackGround, &C::SetEraseBackGround, false)
+        .integer(u"GradientHeight", &C::GradientHeight, &C::SetGradientHeight, 168)
+        .string(u"CustomPicture", &C::CustomPicture, &C::SetCustomPicture, String())
+        .enumeration(u"Style", &C::Style, &C::SetStyle, {u"ssColor", u"ssPicture"}, ssColor)
+        .boolean(u"ActiveGradient", &C::ActiveGradient, &C::SetActiveGradient, true)
+        .boolean(u"DoubleFrame", &C::DoubleFrame, &C::SetDoubleFrame, true)
+        .boolean(u"KeepTitlerColor", &C::KeepTitlerColor, &C::SetKeepTitlerColor, false)
+        .boolean(u"KeepFrameColor", &C::KeepFrameColor, &C::SetKeepFrameColor, false);
+    return table;
 }
 
 } // namespace kq

@@ -100,6 +100,8 @@ public:
     // A title-bar control going away drops out of the list.
     void forget(TSkinNCCtrlBase* Control) noexcept;
 
+    const property_table& PublishedProperties() const override;
+
 protected:
     void HookWndProc(TMessage& Message) override;
 

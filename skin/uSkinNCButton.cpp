@@ -1,5 +1,6 @@
 #include "skin/uSkinNCButton.h"
 
+#include "framework/Properties.h"
 #include "skin/uSkinForm.h"
 
 namespace kq {
@@ -235,6 +236,35 @@ void TSkinSystemButton::LMouseUp() {
     else if (FKind == bkMaximize)
         command = (::GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE;
     ::SendMessageW(window, WM_SYSCOMMAND, command, 0);
+}
+
+// --- Published
+
+const property_table& TSkinCustomNCButton::PublishedProperties() const {
+    using C = TSkinCustomNCButton;
+    static const property_table table = property_table::of<C>(TSkinNCCtrlBase::PublishedProperties())
+        .persistent(u"Picture", [](const C& c) { return &const_cast<C&>(c).Picture(); })
+        .boolean(u"AllowAllUp", &C::AllowAllUp, &C::SetAllowAllUp, false)
+        .boolean(u"Down", &C::Down, &C::SetDown, false)
+        .integer(u"GroupIndex", &C::GroupIndex, &C::SetGroupIndex, 0)
+        .boolean(u"Enabled", &C::Enabled, &C::SetEnabled, true)
+        .string(u"Caption", &C::Caption, &C::SetCaption, String())
+        .persistent(u"CaptionOffset", [](const C& c) { return &const_cast<C&>(c).CaptionOffset(); })
+        .persistent(u"Font", [](const C& c) { return &const_cast<C&>(c).Font(); })
+        .persistent(u"HotFont", [](const C& c) { return &const_cast<C&>(c).HotFont(); })
+        .event(u"OnClick", &C::OnClick);
+    return table;
+}
+
+const property_table& TSkinSystemButton::PublishedProperties() const {
+    using C = TSkinSystemButton;
+    static const property_table table = property_table::of<C>(TSkinCustomNCButton::PublishedProperties())
+        .enumeration(u"Kind", &C::Kind, &C::SetKind, {u"bkClose", u"bkMinimize", u"bkMaximize"}, bkClose)
+        .string(u"CloseImage", &C::CloseImage, &C::SetCloseImage, String(u"SkinBtn_close"))
+        .string(u"MinimizeImage", &C::MinimizeImage, &C::SetMinimizeImage, String(u"SkinBtn_mini"))
+        .string(u"MaximizeImage", &C::MaximizeImage, &C::SetMaximizeImage, String(u"SkinBtn_max"))
+        .string(u"RestoresizeImage", &C::RestoresizeImage, &C::SetRestoresizeImage, String(u"SkinBtn_restore"));
+    return table;
 }
 
 } // namespace kq

@@ -48,6 +48,8 @@ public:
     virtual void ReleaseGroupButtons();
     virtual void Click();
 
+    const property_table& PublishedProperties() const override;
+
 private:
     std::unique_ptr<TPngPictures> FPicture;
     bool FAllowAllUp = false;
@@ -86,6 +88,8 @@ public:
     void LMouseUp() override;
     void PictureChanged() override;
     virtual void UpdateKindPicture();
+
+    const property_table& PublishedProperties() const override;
 
 private:
     TSystemButtonKind FKind = bkClose;

@@ -1,5 +1,6 @@
 #include "skin/uSkinNCCtrlBase.h"
 
+#include "framework/Properties.h"
 #include "framework/Messages.h"
 #include "skin/uSkinForm.h"
 
@@ -186,6 +187,34 @@ void TSkinNCCtrlBase::Invalidate() {
 void TSkinNCCtrlBase::RemoveSelf() {
     if (!destroying() && FForm && FForm->HandleAllocated())
         ::SendMessageW(FForm->Handle(), WM_VK_REMOVENCCONTROL, reinterpret_cast<WPARAM>(this), 0);
+}
+
+// --- Published
+
+const property_table& TNCCtrlPos::PublishedProperties() const {
+    using C = TNCCtrlPos;
+    static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())
+        .enumeration(u"Align", &C::Align, &C::SetAlign, {u"caLeft", u"caRight"}, caLeft)
+        .integer(u"XValue", &C::XValue, &C::SetXValue, 0)
+        .integer(u"YValue", &C::YValue, &C::SetYValue, 0)
+        .boolean(u"UseDefault", &C::UseDefault, &C::SetUseDefault, false)
+        .integer(u"Width", &C::Width, &C::SetWidth, 0)
+        .integer(u"Height", &C::Height, &C::SetHeight, 0);
+    return table;
+}
+
+const property_table& TSkinNCCtrlBase::PublishedProperties() const {
+    using C = TSkinNCCtrlBase;
+    static const property_table table = property_table::of<C>(TComponent::PublishedProperties())
+        .integer(u"Tag", &C::Tag, &C::SetTag, 0)
+        .persistent(u"Pos", [](const C& c) { return &const_cast<C&>(c).Pos(); })
+        .string(u"Hint", &C::Hint, &C::SetHint, String())
+        .boolean(u"Visible", &C::Visible, &C::SetVisible, true)
+        .event(u"OnLMouseDown", &C::OnLMouseDown)
+        .event(u"OnLMouseUp", &C::OnLMouseUp)
+        .event(u"OnMouseEnter", &C::OnMouseEnter)
+        .event(u"OnMouseLeave", &C::OnMouseLeave);
+    return table;
 }
 
 } // namespace kq

@@ -37,6 +37,7 @@ public:
     void UnLock() noexcept { FLocked = false; }
     // Copies the position and size; the form and the change event stay.
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
     TNotifyEvent OnChanged;
 
@@ -94,6 +95,8 @@ public:
     virtual void LMouseUp();
     virtual void Paint(TBitmap32* Canvas);
     virtual void NCMouseMove(POINT CursorPos);
+
+    const property_table& PublishedProperties() const override;
 
     TForm* FForm = nullptr;
     TForm* FSourceForm = nullptr;

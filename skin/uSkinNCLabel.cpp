@@ -1,5 +1,6 @@
 #include "skin/uSkinNCLabel.h"
 
+#include "framework/Properties.h"
 #include "skin/uBitmapHelper.h"
 
 namespace kq {
@@ -58,6 +59,22 @@ void TSkinNCLabel::Paint(TBitmap32* Canvas) {
         Canvas->RenderText(FPos->X(), FPos->Y(), FCaption, 0, colour);
     else
         Canvas->Textout(FPos->X(), FPos->Y(), FCaption);
+}
+
+// --- Published
+
+const property_table& TSkinNCLabel::PublishedProperties() const {
+    using C = TSkinNCLabel;
+    static const property_table table = property_table::of<C>(TSkinNCCtrlBase::PublishedProperties())
+        .persistent(u"Light", [](const C& c) { return &const_cast<C&>(c).Light(); })
+        .enumeration(u"EllipsisPosition", &C::EllipsisPosition, &C::SetEllipsisPosition,
+                     {u"epNone", u"epPathEllipsis", u"epEndEllipsis", u"epWordEllipsis"}, epNone)
+        .string(u"Caption", &C::Caption, &C::SetCaption)
+        .persistent(u"Font", [](const C& c) { return &const_cast<C&>(c).Font(); })
+        .boolean(u"CaptureMouse", &C::CaptureMouse, &C::SetCaptureMouse, true)
+        .boolean(u"RenderText", &C::RenderText, &C::SetRenderText, false)
+        .integer(u"MaxWidth", &C::MaxWidth, &C::SetMaxWidth, 0);
+    return table;
 }
 
 } // namespace kq

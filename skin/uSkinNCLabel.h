@@ -32,6 +32,8 @@ public:
     void LMouseDown() override;
     void Paint(TBitmap32* Canvas) override;
 
+    const property_table& PublishedProperties() const override;
+
 private:
     TSkLightClass FLight;
     TEllipsisPosition FEllipsisPosition = epNone;

@@ -1,5 +1,6 @@
 #include "skin/uSkinPanel.h"
 
+#include "framework/Properties.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinResManager.h"
 
@@ -103,6 +104,25 @@ void TSkinCustomPanel::DrawBorder(TBitmap32* Canvas) {
         Canvas->LineAS(0, h - 1, w, h - 1, o);
         if (FDoubleBorder && w > 2 && h > 2) Canvas->LineAS(1, h - 2, w - 1, h - 2, i);
     }
+}
+
+// --- Published
+
+const property_table& TSkinCustomPanel::PublishedProperties() const {
+    using C = TSkinCustomPanel;
+    static const property_table table = property_table::of<C>(TSkinCustomControl::PublishedProperties())
+        .integer(u"Alpha", &C::Alpha, &C::SetAlpha, std::uint8_t{192})
+        .set_of(u"BorderSides", &C::BorderSides, &C::SetBorderSides, {u"sdLeft", u"sdTop", u"sdRight", u"sdBottom"},
+                TSides{sdLeft, sdTop, sdRight, sdBottom})
+        .color(u"BorderColor", &C::BorderColor, &C::SetBorderColor, TColor{14273466})
+        .boolean(u"DoubleBorder", &C::DoubleBorder, &C::SetDoubleBorder, true)
+        .string(u"BackgroundImage", &C::BackgroundImage, &C::SetBackgroundImage, String())
+        .enumeration(u"BackgroundFillType", &C::BackgroundFillType, &C::SetBackgroundFillType,
+                     {u"ftNormal", u"ftTile", u"ftAutoStretch", u"ftCenter"}, ftNormal)
+        .integer(u"BackgroundOffsetX", &C::BackgroundOffsetX, &C::SetBackgroundOffsetX, 0)
+        .integer(u"BackgroundOffsetY", &C::BackgroundOffsetY, &C::SetBackgroundOffsetY, 0)
+        .event(u"OnCustomDraw", &C::OnCustomDraw);
+    return table;
 }
 
 } // namespace kq

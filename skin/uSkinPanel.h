@@ -31,6 +31,8 @@ public:
 
     TSkCustomDrawEvent OnCustomDraw;
 
+    const property_table& PublishedProperties() const override;
+
 protected:
     virtual void DrawBorder(TBitmap32* Canvas);
     void DrawBody(TBitmap32* Canvas) override;
