@@ -942,7 +942,7 @@ void TWinControl::paint_handler(TMessage& message) {
     PaintControls(dc.get());
 }
 
-void TWinControl::WMSize() {
+bool TWinControl::UpdateBounds() {
     RECT r{};
     ::GetWindowRect(FHandle, &r);
     if (HWND parent = ::GetParent(FHandle); parent && (::GetWindowLongW(FHandle, GWL_STYLE) & WS_CHILD))
@@ -952,8 +952,7 @@ void TWinControl::WMSize() {
     FTop = r.top;
     FWidth = r.right - r.left;
     FHeight = r.bottom - r.top;
-    Realign();
-    if (resized) Resize();
+    return resized;
 }
 
 void TWinControl::focus_changed(bool gained) {
@@ -1006,12 +1005,19 @@ void TWinControl::WndProc(TMessage& message) {
         message.Result = 1;
         return;
     }
-    case WM_WINDOWPOSCHANGED:
+    case WM_WINDOWPOSCHANGED: {
+        const UINT flags = reinterpret_cast<WINDOWPOS*>(message.LParam)->flags;
+        const bool changed = !(flags & SWP_NOSIZE) || !(flags & SWP_NOMOVE);
+        // The size and move messages that the default handling sends already see the new bounds (a
+        // window the system restores from its minimised size, for one).
+        const bool resized = changed && UpdateBounds();
         DefaultHandler(message);
-        if (!(reinterpret_cast<WINDOWPOS*>(message.LParam)->flags & SWP_NOSIZE) ||
-            !(reinterpret_cast<WINDOWPOS*>(message.LParam)->flags & SWP_NOMOVE))
-            WMSize();
+        if (changed) {
+            Realign();
+            if (resized) Resize();
+        }
         return;
+    }
     case WM_SETTEXT:
         DefaultHandler(message);
         FText = from_wide(reinterpret_cast<const wchar_t*>(message.LParam));

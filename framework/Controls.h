@@ -403,7 +403,8 @@ private:
     void RemoveControl(TControl* control);
     void UpdateShowing();
     void paint_handler(TMessage& message);
-    void WMSize();
+    // Takes the bounds from the window; true when its size changed.
+    bool UpdateBounds();
     void focus_changed(bool gained);
     void window_message(TMessage& message);
 
