@@ -163,6 +163,35 @@ bool wait_for(P pred, std::chrono::milliseconds limit = 60s) {
 
 bool checked(HWND box) { return ::SendMessageW(box, BM_SETCHECK, BST_UNCHECKED, 0) == BST_CHECKED; }
 
+void press(WORD vk) {
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, in, sizeof(INPUT));
+}
+
+// Replaces the install folder's text as a person does: a click into the field, End, Backspace over the
+// old text, then the new text typed character by character.
+void type_folder(const setup_run& run, const String& folder) {
+    const HWND field = run.child(u"TSkinEdit");
+    ASSERT_NE(field, nullptr);
+    run.click(field);
+    press(VK_END);
+    const auto old_length = ::GetWindowTextLengthW(field);
+    for (int i = 0; i < old_length; ++i) press(VK_BACK);
+    for (char16_t c : folder) {
+        INPUT in[2]{};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wScan = in[1].ki.wScan = c;
+        in[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        in[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        ::SendInput(2, in, sizeof(INPUT));
+    }
+    ASSERT_TRUE(wait_for([&] { return window_text(field) == folder; }, 10s))
+        << string_to_utf8(window_text(field));
+}
+
 // The text of a message box of the run (its static text), and a real click on its OK button.
 String message_box_text(HWND box) {
     String text;
@@ -264,6 +293,7 @@ TEST_F(setup_program, ShowsItsWindowAsItsFormGivesIt) {
         bool visible, enabled;
     };
     const row rows[] = {
+        {u"TSkinEdit", u"C:\\KQ\\TSR\\", {32, 58, 450, 90}, true, true}, // no drive D: here
         {u"TSkinButton", u"浏览", {464, 57, 539, 91}, true, true},
         {u"TSkinCheckBox", u"创建快捷方式", {32, 111, 153, 128}, true, true},
         {u"TSkinCheckBox", u"创建开始菜单组", {200, 111, 330, 128}, true, true},
@@ -309,7 +339,7 @@ TEST_F(setup_program, ShowsItsWindowAsItsFormGivesIt) {
     run.click(run.child(u"TSkinCheckBox", u"创建快捷方式"));
     run.click(run.child(u"TSkinCheckBox", u"创建快捷方式")); // checked again
     std::vector<String> order;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         ::GetGUIThreadInfo(::GetWindowThreadProcessId(run.window(), nullptr), &info);
@@ -321,7 +351,8 @@ TEST_F(setup_program, ShowsItsWindowAsItsFormGivesIt) {
         ::SendInput(2, in, sizeof(INPUT));
         std::this_thread::sleep_for(150ms);
     }
-    const std::vector<String> expected{u"创建快捷方式", u"创建开始菜单组", u"立刻安装", u"浏览", u"创建快速启动连接"};
+    const std::vector<String> expected{u"创建快捷方式", u"创建开始菜单组", u"C:\\KQ\\TSR\\", u"立刻安装",
+                                       u"浏览", u"创建快速启动连接"};
     EXPECT_EQ(order, expected);
 
     const window_pixels picture(run.window());
@@ -331,6 +362,23 @@ TEST_F(setup_program, ShowsItsWindowAsItsFormGivesIt) {
     EXPECT_EQ(picture.at(10, title_height + 224 + 10), 0xFFFFFFu);
 
     run.click_screen(POINT{outer.right - 15, outer.top + 13}); // the title bar's close button
+    EXPECT_EQ(run.exit_code(), 0);
+}
+
+// The title bar's minimise button minimises the window; restored, the close button ends the program.
+TEST_F(setup_program, TitleBarButtonsMinimiseAndClose) {
+    setup_run run;
+    ASSERT_NE(run.window(), nullptr);
+    RECT outer{};
+    ::GetWindowRect(run.window(), &outer);
+    run.click_screen(POINT{outer.right - 45, outer.top + 13});
+    EXPECT_TRUE(wait_for([&] { return ::IsIconic(run.window()) != FALSE; }, 5s));
+    // As the taskbar restores a window.
+    ::PostMessageW(run.window(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_TRUE(wait_for([&] { return !::IsIconic(run.window()); }, 5s));
+    std::this_thread::sleep_for(300ms);
+    ::GetWindowRect(run.window(), &outer);
+    run.click_screen(POINT{outer.right - 15, outer.top + 13});
     EXPECT_EQ(run.exit_code(), 0);
 }
 
@@ -349,10 +397,12 @@ void expect_link(const fs::path& file, const String& target, const String& folde
 TEST_F(setup_program, InstallsThePayloadAndTheChosenLinksThenFinishes) {
     setup_run run;
     ASSERT_NE(run.window(), nullptr);
+    const fs::path folder = FTemp.path() / L"Programs" / L"Tessaro";
+    type_folder(run, to_string(folder));
     const auto longest = install(run);
     // The figure for bench/installer/README.md: the window is left alone only while one file is written,
     // so its longest wait is set beside the system's copy of the largest file, taken in the same run.
-    const fs::path copy = default_install_folder / L"copy-of-KQ.exe";
+    const fs::path copy = FTemp.path() / L"copy-of-KQ.exe";
     const auto start = std::chrono::steady_clock::now();
     ::CopyFileW((payload_folder() / L"KQ.exe").c_str(), copy.c_str(), FALSE);
     const auto copy_time =
@@ -364,13 +414,12 @@ TEST_F(setup_program, InstallsThePayloadAndTheChosenLinksThenFinishes) {
                 static_cast<long long>(fs::file_size(payload_folder() / L"KQ.exe") >> 20),
                 static_cast<long long>(copy_time.count()));
 
-    EXPECT_EQ(files_below(default_install_folder), installed_files());
+    EXPECT_EQ(files_below(folder), installed_files());
     for (const std::string& file : installed_files()) {
         SCOPED_TRACE(file);
-        EXPECT_TRUE(read_file(default_install_folder / file) == read_file(payload_folder() / file));
+        EXPECT_TRUE(read_file(folder / file) == read_file(payload_folder() / file));
     }
-    // The shell keeps the target as it resolves it, the working folder as given.
-    for (const fs::path& link : links()) expect_link(link, u"C:\\KQ\\TSR\\KQ.exe", u"C:\\KQ\\TSR\\\\");
+    for (const fs::path& link : links()) expect_link(link, to_string(folder / L"KQ.exe"), to_string(folder) + u"\\");
 
     const HWND bar = run.child(u"TSkinProgressBar");
     ASSERT_TRUE(::IsWindowVisible(bar));
@@ -382,7 +431,9 @@ TEST_F(setup_program, InstallsThePayloadAndTheChosenLinksThenFinishes) {
     EXPECT_EQ(run.exit_code(), 0);
 }
 
-// All boxes cleared by clicks: the files, no link, the done state.
+// The default folder, with all boxes cleared by clicks: the files, no link, the done state. The shell keeps
+// a link's target as it resolves it, so the doubled separator of a folder text that ends in one shows only
+// in the working folder.
 TEST_F(setup_program, ClearedBoxesMakeNoLinks) {
     setup_run run;
     ASSERT_NE(run.window(), nullptr);
@@ -421,6 +472,31 @@ TEST_F(setup_program, AFileThatCannotBeWrittenStopsTheInstallWithItsError) {
     ASSERT_NE(finish, nullptr);
     EXPECT_FALSE(::IsWindowEnabled(finish));
     for (const fs::path& link : links()) EXPECT_FALSE(fs::exists(link)) << link.string();
+
+    RECT outer{};
+    ::GetWindowRect(run.window(), &outer);
+    run.click_screen(POINT{outer.right - 15, outer.top + 13});
+    EXPECT_EQ(run.exit_code(), 0);
+}
+
+// A folder the install refuses: its reason in the error box, and the options stay as they were, so the
+// folder can be corrected; nothing is written.
+TEST_F(setup_program, ARefusedFolderShowsWhyAndKeepsTheOptions) {
+    setup_run run;
+    ASSERT_NE(run.window(), nullptr);
+    type_folder(run, u"KQ\\TSR");
+    run.click(run.child(u"TSkinImageButton", u"立刻安装"));
+    HWND box = nullptr;
+    ASSERT_TRUE(wait_for([&] { return (box = run.find_window(nullptr, L"#32770")) != nullptr; }, 20s));
+    EXPECT_EQ(message_box_text(box), u"Cannot install into \"KQ\\TSR\". The folder must be a full path beginning with "
+                                     u"a drive letter, such as D:\\KQ, or with \\\\server\\share.");
+    run.click(::GetDlgItem(box, IDOK));
+    ASSERT_TRUE(wait_for([&] { return !::IsWindow(box); }, 5s));
+
+    EXPECT_TRUE(::IsWindowVisible(run.child(u"TSkinImageButton", u"立刻安装")));
+    EXPECT_FALSE(::IsWindowVisible(run.child(u"TSkinProgressBar")));
+    EXPECT_EQ(window_text(run.child(u"TSkinEdit")), u"KQ\\TSR");
+    EXPECT_FALSE(fs::exists(default_install_folder));
 
     RECT outer{};
     ::GetWindowRect(run.window(), &outer);
