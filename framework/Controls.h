@@ -411,6 +411,7 @@ private:
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;
     std::vector<TControl*> FControls; // children, in z order (bottom first)
+    std::vector<TWinControl*> FTabList; // the windowed children, in tab order
     bool FTabStop = false;
     int FAlignLevel = 0;
     bool FRealignPending = false;

@@ -4,10 +4,11 @@
 #include "framework/Exceptions.h"
 #include "framework/Properties.h"
 #include "installer/InstallRoutine.h"
-#include "installer/uSkinButton.h"
-#include "installer/uSkinCheckBox.h"
-#include "installer/uSkinLabel.h"
-#include "installer/uSkinProgressBar.h"
+#include "installer/controls/uSkinButton.h"
+#include "installer/controls/uSkinCheckBox.h"
+#include "installer/controls/uSkinEdit.h"
+#include "installer/controls/uSkinLabel.h"
+#include "installer/controls/uSkinProgressBar.h"
 #include "skin/uSkinButton.h"
 #include "skin/uSkinForm.h"
 #include "skin/uSkinNCButton.h"
@@ -61,17 +62,13 @@ private:
     bool FStarted = false;
 };
 
-TForm4::TForm4(TComponent* AOwner) : TForm(AOwner), FInstallFolder(u"D:\\KQ\\TSR\\") {}
+TForm4::TForm4(TComponent* AOwner) : TForm(AOwner) {}
 
 TForm4::~TForm4() = default;
 
-String TForm4::InstallFolder() const { return FInstallFolder; }
-
-void TForm4::SetInstallFolder(const String& Value) { FInstallFolder = Value; }
-
 void TForm4::Loaded() {
     TForm::Loaded();
-    SetInstallFolder(on_existing_drive(InstallFolder()));
+    SetupToPath->SetText(on_existing_drive(SetupToPath->Text()));
 }
 
 void TForm4::CreateWnd() {
@@ -92,12 +89,12 @@ void TForm4::ShowProgressPanel() {
 
 void TForm4::SkinButton1Click(TObject*) {
     String folder;
-    if (BrowseForFolder(Application->Handle(), String(browse_title), folder)) SetInstallFolder(folder);
+    if (BrowseForFolder(Application->Handle(), String(browse_title), folder)) SetupToPath->SetText(folder);
 }
 
 void TForm4::SkinImageButton1Click(TObject*) {
     install_choices choices;
-    choices.folder = InstallFolder();
+    choices.folder = SetupToPath->Text();
     choices.desktop = chk1->Checked();
     choices.start_menu = chk2->Checked();
     choices.quick_launch = chk3->Checked();
@@ -134,6 +131,7 @@ const property_table& TForm4::PublishedProperties() const {
         .field(u"chk2", &C::chk2)
         .field(u"btn7", &C::btn7)
         .field(u"nclbl1", &C::nclbl1)
+        .field(u"SetupToPath", &C::SetupToPath)
         .field(u"SkinLabel1", &C::SkinLabel1)
         .field(u"SkinImageButton1", &C::SkinImageButton1)
         .field(u"SkinButton1", &C::SkinButton1)
@@ -153,6 +151,7 @@ void u_main_startup() {
     register_class<TSkinButton>();
     register_class<TSkinCheckBox>();
     register_class<TSkinProgressBar>();
+    register_class<TSkinEdit>();
 }
 
 } // namespace kq

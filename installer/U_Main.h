@@ -8,6 +8,7 @@ namespace kq {
 
 class TSkinButton;
 class TSkinCheckBox;
+class TSkinEdit;
 class TSkinForm;
 class TSkinImageButton;
 class TSkinLabel;
@@ -29,6 +30,7 @@ public:
     TSkinCheckBox* chk2 = nullptr;
     TSkinSystemButton* btn7 = nullptr;
     TSkinNCLabel* nclbl1 = nullptr;
+    TSkinEdit* SetupToPath = nullptr;
     TSkinLabel* SkinLabel1 = nullptr;
     TSkinImageButton* SkinImageButton1 = nullptr;
     TSkinButton* SkinButton1 = nullptr;
@@ -45,10 +47,6 @@ public:
     // The finish button: closes the window, which ends the program.
     void SkinImageButton2Click(TObject* Sender);
 
-    // The install folder as the window shows it.
-    String InstallFolder() const;
-    void SetInstallFolder(const String& Value);
-
     const property_table& PublishedProperties() const override;
     void Loaded() override;
 
@@ -59,9 +57,6 @@ private:
     friend class form_install_view;
     // Leaves the options for the progress panel, the bar at its start.
     void ShowProgressPanel();
-
-    // The install folder until the form holds its text field.
-    String FInstallFolder;
 };
 
 // Registers the classes of the form resource.

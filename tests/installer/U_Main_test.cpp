@@ -30,9 +30,12 @@ struct child_window {
     RECT rect{}; // in the main window's client coordinates
 };
 
+// The text a window answers WM_GETTEXT with, as automation reads it (the drawn text field keeps its text
+// itself, not in the system's copy of the window text).
 String window_text(HWND w) {
     wchar_t text[256]{};
-    ::GetWindowTextW(w, text, 256);
+    DWORD_PTR copied = 0;
+    ::SendMessageTimeoutW(w, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &copied);
     return from_wide(text);
 }
 
@@ -178,7 +181,7 @@ void type_folder(const setup_run& run, const String& folder) {
     ASSERT_NE(field, nullptr);
     run.click(field);
     press(VK_END);
-    const auto old_length = ::GetWindowTextLengthW(field);
+    const auto old_length = static_cast<int>(window_text(field).size());
     for (int i = 0; i < old_length; ++i) press(VK_BACK);
     for (char16_t c : folder) {
         INPUT in[2]{};

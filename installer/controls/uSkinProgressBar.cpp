@@ -1,4 +1,4 @@
-#include "installer/uSkinProgressBar.h"
+#include "installer/controls/uSkinProgressBar.h"
 
 #include "framework/Conversions.h"
 #include "framework/Graphics.h"

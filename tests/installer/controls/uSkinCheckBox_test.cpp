@@ -1,4 +1,4 @@
-#include "installer/uSkinCheckBox.h"
+#include "installer/controls/uSkinCheckBox.h"
 
 #include "InstallerControlFixture.h"
 

@@ -1,4 +1,4 @@
-#include "installer/uSkinProgressBar.h"
+#include "installer/controls/uSkinProgressBar.h"
 
 #include "InstallerControlFixture.h"
 

@@ -1,4 +1,4 @@
-#include "installer/uSkinLabel.h"
+#include "installer/controls/uSkinLabel.h"
 
 #include "InstallerControlFixture.h"
 

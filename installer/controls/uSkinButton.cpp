@@ -1,4 +1,4 @@
-#include "installer/uSkinButton.h"
+#include "installer/controls/uSkinButton.h"
 
 #include "framework/Menus.h"
 #include "skin/uSkRasterLib.h"

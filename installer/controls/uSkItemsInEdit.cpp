@@ -1,0 +1,105 @@
+#include "installer/controls/uSkItemsInEdit.h"
+
+#include "graphics/Raster_Bitmap.h"
+#include "installer/controls/uSkinEdit.h"
+#include "skin/uSkinResManager.h"
+
+namespace kq {
+
+// --- TSkEditItem
+
+TSkEditItem::TSkEditItem() : FPos(std::make_unique<TSkLocateObj>()), FFont(std::make_unique<TFont>()) {
+    FPos->OnChange = [this](TObject*) { notify(); };
+}
+
+TSkEditItem::~TSkEditItem() = default;
+
+void TSkEditItem::notify() {
+    Changed(true);
+    if (OnChanged) OnChanged(this);
+}
+
+void TSkEditItem::SetKind(TItemKind Value) { change(FKind, Value); }
+void TSkEditItem::SetImage(const TSkResID& Value) { change(FImage, Value); }
+void TSkEditItem::SetImageHot(const TSkResID& Value) { change(FImageHot, Value); }
+void TSkEditItem::SetImagePress(const TSkResID& Value) { change(FImagePress, Value); }
+void TSkEditItem::SetVisible(bool Value) { change(FVisible, Value); }
+
+void TSkEditItem::SetText(const String& Value) {
+    if (FText == Value) return;
+    FText = Value;
+    if (FKind == ikText) notify();
+}
+
+TRect TSkEditItem::Rect() {
+    auto* items = dynamic_cast<TSkEditItems*>(Collection());
+    const TSkinPngEdit* edit = items ? items->Edit() : nullptr;
+    TRect r{};
+    r.Left = FPos->Align() == agLeft ? FPos->X() : (edit ? edit->Width() : 0) - FPos->X();
+    r.Top = FPos->Y();
+    if (FKind == ikText) {
+        TBitmap32 scratch;
+        scratch.SetSize(1, 1);
+        scratch.Font()->Assign(FFont.get());
+        const SIZE extent = scratch.TextExtent(FText);
+        r.Right = r.Left + extent.cx;
+        r.Bottom = r.Top + extent.cy;
+    } else if (TSkinImage* image = SkinResManager()->GetImageByName(FImage)) {
+        r.Right = r.Left + image->Width();
+        r.Bottom = r.Top + image->Height();
+    }
+    return r;
+}
+
+void TSkEditItem::Click() {
+    if (OnClick) OnClick(this);
+}
+
+void TSkEditItem::Assign(const TPersistent* Source) {
+    if (const auto* other = dynamic_cast<const TSkEditItem*>(Source)) {
+        SetCurosor(other->FCurosor);
+        SetFont(*other->FFont);
+        SetKind(other->FKind);
+        SetImage(other->FImage);
+        SetImageHot(other->FImageHot);
+        SetImagePress(other->FImagePress);
+        SetText(other->FText);
+        SetPos(*other->FPos);
+        SetVisible(other->FVisible);
+        SetMakeSpace(other->FMakeSpace);
+        SetTag(other->FTag);
+        return;
+    }
+    TCollectionItem::Assign(Source);
+}
+
+// --- TSkEditItems
+
+TSkEditItems::TSkEditItems(TSkinPngEdit* Edit)
+    : TCollection(Edit ? Edit->GetItemClass() : &TCollection::item_class<TSkEditItem>, Edit), FEdit(Edit) {}
+
+TSkEditItem* TSkEditItems::Add() { return static_cast<TSkEditItem*>(TCollection::Add()); }
+
+TSkEditItem* TSkEditItems::Items(int Index) const { return static_cast<TSkEditItem*>(TCollection::Items(Index)); }
+
+TSkEditItem* TSkEditItems::AddItem(TSkEditItem* Item, int Index) {
+    if (!Item && FEdit) Item = Add();
+    if (!Item) return nullptr;
+    if (Item->Collection() != this) Item->SetCollection(this);
+    Item->SetIndex(Index < 0 ? Count() - 1 : Index);
+    return Item;
+}
+
+void TSkEditItems::Update(TCollectionItem*) {
+    if (FEdit && UpdateCount() == 0 && Count() > 0) FEdit->Invalidate();
+}
+
+void TSkEditItems::Notify(TCollectionItem* Item, TCollectionNotification Action) {
+    TCollection::Notify(Item, Action);
+    if (Action == TCollectionNotification::cnDeleting && FEdit) {
+        if (FEdit->FCheckItem == Item) FEdit->FCheckItem = nullptr;
+        FEdit->Invalidate();
+    }
+}
+
+} // namespace kq

@@ -1,0 +1,27 @@
+#include "installer/controls/uSkinEditTips.h"
+
+#include "installer/controls/uSkinEdit.h"
+
+namespace kq {
+
+TSkinCustomEditTips::TSkinCustomEditTips(TSkinPngEdit* Edit) : TSkinCustomTips(nullptr), FOwner(Edit) {
+    SetPauseTime(0);
+    SetTipsColor(4864985);
+    SetFrameColor(4864985);
+    TipsFont().SetColor(15724527);
+    SetCloseButtonVisible(false);
+    SetHideOfParentDeactivate(true);
+}
+
+void TSkinCustomEditTips::Show(const String& Tips) {
+    const int top = FOwner->Top() + (FOwner->Height() - GetTipsHeight(Tips)) / 2 - 5;
+    Show(POINT{FOwner->Left() + FOwner->Width() + 5, top}, Tips);
+}
+
+void TSkinCustomEditTips::Show(POINT LeftTop, const String& Tips) {
+    Hide();
+    const TRect r{LeftTop.x, LeftTop.y, LeftTop.x + GetTipsWidth(Tips) + 10, LeftTop.y + GetTipsHeight(Tips)};
+    TSkinCustomTips::Show(u"", Tips, hdCustom, &r, FOwner);
+}
+
+} // namespace kq

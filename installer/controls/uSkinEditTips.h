@@ -1,0 +1,31 @@
+#pragma once
+// TSkinCustomEditTips, TSkinEditTips: the balloon tip a skinned edit shows to its right.
+
+#include "installer/controls/uSkinTips.h"
+
+namespace kq {
+
+class TSkinPngEdit;
+
+class TSkinCustomEditTips : public TSkinCustomTips {
+public:
+    // Belongs to Edit, which frees it.
+    explicit TSkinCustomEditTips(TSkinPngEdit* Edit);
+
+    TSkinPngEdit* Edit() const noexcept { return FOwner; }
+    // To the right of the edit, centred on it (5 pixels higher).
+    void Show(const String& Tips);
+    // LeftTop in the edit's parent's client coordinates.
+    void Show(POINT LeftTop, const String& Tips);
+    void Hide() { FreeWindows(); }
+
+private:
+    TSkinPngEdit* FOwner;
+};
+
+class TSkinEditTips : public TSkinCustomEditTips {
+public:
+    using TSkinCustomEditTips::TSkinCustomEditTips;
+};
+
+} // namespace kq

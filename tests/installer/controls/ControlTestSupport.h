@@ -1,0 +1,41 @@
+#pragma once
+// The installer controls' tests: real keys, and a form holding one text field as the installer sets it.
+
+#include "framework/Forms.h"
+#include "installer/controls/uSkinEdit.h"
+#include "tests/framework/visual/VisualFixture.h"
+#include "tests/skin/SkinControlTestSupport.h"
+
+#include <initializer_list>
+
+#include <imm.h>
+
+namespace kq::test {
+
+// Real key strokes to the focused window: a key pressed and released, with modifiers held around it.
+void press(WORD key, std::initializer_list<WORD> held = {});
+// A real right click at a screen point.
+void right_click(POINT screen);
+// Text composed through the window's input method and completed, as a person finishing a composition.
+void compose(HWND window, const String& text);
+// Each character typed as the keyboard's Unicode input.
+void type(const String& text);
+
+// A borderless form with one field at the installer's place and settings: 418 x 32 at (32, 58), inner
+// spacing 8, 7, 8, 6, its border images, font "微软雅黑" -12.
+class edit_form : public visual_test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Shows the form, gives the field the focus (as a click would not: no cursor move) and settles.
+    void show();
+    static void settle(int ms = 60) { pump_until([] { return false; }, ms); }
+    // A screen point inside the field.
+    POINT at(int x, int y) const { return edit->ClientToScreen({x, y}); }
+    void click(int x, int y);
+
+    TForm* form = nullptr;
+    TSkinEdit* edit = nullptr;
+};
+
+} // namespace kq::test
