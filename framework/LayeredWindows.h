@@ -13,6 +13,16 @@ class TBitmap;
 // layered window takes.
 void premultiply_alpha(std::span<std::uint32_t> pixels) noexcept;
 
+// How a block of B G R A pixels carries its alpha.
+enum class pixel_alpha : std::uint8_t { straight, premultiplied };
+
+// Shows width x height B G R A pixels (rows top-down, no gaps) as the whole content of window, every
+// pixel's alpha further scaled by alpha. The caller's pixels are not changed. The window becomes layered
+// when it is not yet; position (screen coordinates) moves it, nullptr keeps its place. EOSError when the
+// system refuses (an empty picture included).
+void show_layered_pixels(HWND window, const std::uint32_t* pixels, int width, int height, pixel_alpha form,
+                         std::uint8_t alpha, const POINT* position = nullptr);
+
 // Shows bitmap (32 bits per pixel, straight alpha unless its AlphaFormat says premultiplied) as the
 // whole content of window, every pixel's alpha further scaled by alpha. The window becomes layered
 // when it is not yet; position (screen coordinates) moves it, nullptr keeps its place. EOSError when

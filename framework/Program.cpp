@@ -1,6 +1,7 @@
 #include "framework/Program.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <typeinfo>
 
@@ -8,6 +9,7 @@
 #include "framework/Exceptions.h"
 #include "framework/Files.h"
 #include "framework/Object.h"
+#include "framework/Win32Handles.h"
 
 namespace kq {
 
@@ -53,6 +55,24 @@ void locate(const void* address, String& module_name, std::uintptr_t& offset) {
 }
 
 } // namespace
+
+bool command_line_switch(StringView name, String* value) {
+    int count = 0;
+    const unique_hlocal arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
+    if (!arguments) return false;
+    const auto* argv = static_cast<wchar_t* const*>(arguments.get());
+    for (int i = 1; i < count; ++i) {
+        const String argument = from_wide(argv[i]);
+        const StringView text(argument);
+        if (text.size() < name.size() + 2 || text.substr(0, 2) != u"--" || text.substr(2, name.size()) != name)
+            continue;
+        const StringView rest = text.substr(2 + name.size());
+        if (!rest.empty() && rest.front() != u'=') continue;
+        if (value) *value = String(rest.empty() ? rest : rest.substr(1));
+        return true;
+    }
+    return false;
+}
 
 String application_error_text(const std::exception_ptr& error) {
     const raise_site site = site_of(error);

@@ -25,6 +25,8 @@ using unique_hdc = unique_handle<HDC, ::DeleteDC>;
 
 using unique_hwnd = unique_handle<HWND, ::DestroyWindow>;
 using unique_hmenu = unique_handle<HMENU, ::DestroyMenu>;
+using unique_hhook = unique_handle<HHOOK, ::UnhookWindowsHookEx>;
+using unique_hlocal = unique_handle<HLOCAL, ::LocalFree>;
 // Events, threads and processes: null means "none".
 using unique_kernel_handle = unique_handle<HANDLE, ::CloseHandle>;
 // Files and find handles say "none" with INVALID_HANDLE_VALUE.

@@ -9,6 +9,7 @@
 #include "installer/controls/uSkinEdit.h"
 #include "installer/controls/uSkinLabel.h"
 #include "installer/controls/uSkinProgressBar.h"
+#include "skin/uSkFormBorder.h"
 #include "skin/uSkinButton.h"
 #include "skin/uSkinForm.h"
 #include "skin/uSkinNCButton.h"
@@ -130,6 +131,7 @@ const property_table& TForm4::PublishedProperties() const {
         .field(u"chk1", &C::chk1)
         .field(u"chk2", &C::chk2)
         .field(u"btn7", &C::btn7)
+        .field(u"skfrmlyrbrdr1", &C::skfrmlyrbrdr1)
         .field(u"nclbl1", &C::nclbl1)
         .field(u"SetupToPath", &C::SetupToPath)
         .field(u"SkinLabel1", &C::SkinLabel1)

@@ -6,6 +6,7 @@
 
 namespace kq {
 
+class TSkFormLayerBorder;
 class TSkinButton;
 class TSkinCheckBox;
 class TSkinEdit;
@@ -29,6 +30,7 @@ public:
     TSkinCheckBox* chk1 = nullptr;
     TSkinCheckBox* chk2 = nullptr;
     TSkinSystemButton* btn7 = nullptr;
+    TSkFormLayerBorder* skfrmlyrbrdr1 = nullptr;
     TSkinNCLabel* nclbl1 = nullptr;
     TSkinEdit* SetupToPath = nullptr;
     TSkinLabel* SkinLabel1 = nullptr;

@@ -2,9 +2,12 @@
 
 #include "framework/Properties.h"
 #include "skin/uSimpleTimer.h"
+#include "skin/uSkFormBorder.h"
+#include "skin/uSkPopupListEx.h"
 #include "skin/uSkinButton.h"
 #include "skin/uSkinForm.h"
 #include "skin/uSkinHelper.h"
+#include "skin/uSkinMenu.h"
 #include "skin/uSkinNCButton.h"
 #include "skin/uSkinNCLabel.h"
 #include "skin/uSkinPanel.h"
@@ -15,6 +18,7 @@ namespace kq {
 
 void skin_startup() {
     uSkinResDM_startup();
+    uSkinMenu_startup();
     // The classes a form resource may hold.
     register_class<TSkinForm>();
     register_class<TSkinPanel>();
@@ -22,9 +26,12 @@ void skin_startup() {
     register_class<TSkinSystemButton>();
     register_class<TSkinNCButton>();
     register_class<TSkinNCLabel>();
+    register_class<TSkFormLayerBorder>();
 }
 
 void skin_shutdown() noexcept {
+    uSkPopupListEx_shutdown();
+    uSkinMenu_shutdown();
     uSkinResManager_shutdown();
     uSkinResDM_shutdown();
     uSkinHelper_shutdown();

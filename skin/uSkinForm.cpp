@@ -5,6 +5,7 @@
 #include "framework/Messages.h"
 #include "framework/Regions.h"
 #include "skin/uSkComm.h"
+#include "skin/uSkFormBorder.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinCtrls.h"
 #include "skin/uSkinHelper.h"
@@ -48,6 +49,34 @@ TSkinForm::~TSkinForm() {
         }
     }
     for (TSkinNCCtrlBase* c : FNCCtrlList) c->SetParentObject(nullptr);
+    if (FImageBorder) {
+        FImageBorder->ForgetNCCtrlList(&FNCCtrlList);
+        FImageBorder->RemoveFreeNotification(this);
+    }
+}
+
+void TSkinForm::SetImageBorder(TSkFormLayerBorder* Value) {
+    if (FImageBorder == Value)
+        return;
+    if (FImageBorder) {
+        FImageBorder->ForgetNCCtrlList(&FNCCtrlList);
+        FImageBorder->RemoveFreeNotification(this);
+    }
+    FImageBorder = Value;
+    if (!FImageBorder)
+        return;
+    FImageBorder->FreeNotification(this);
+    if (!designing() && FDestForm && FDestForm->Visible()) {
+        FImageBorder->InitFrame(FDestForm);
+        FImageBorder->CheckFormAlpha(false);
+        FImageBorder->ShowWithForm(&FNCCtrlList);
+    }
+}
+
+void TSkinForm::Notification(TComponent* AComponent, TOperation Operation) {
+    TSkHookWindowProc::Notification(AComponent, Operation);
+    if (Operation == TOperation::opRemove && AComponent == FImageBorder)
+        FImageBorder = nullptr;
 }
 
 void TSkinForm::SetTitlerColor(TColor Value) {
@@ -129,6 +158,8 @@ void TSkinForm::HookWndProc(TMessage& Message) {
             ::KillTimer(window, skin_timer_nc_repaint);
             ::SetTimer(window, skin_timer_nc_repaint, 50, nullptr);
         }
+        if (FImageBorder)
+            FImageBorder->SetBoundsWithForm();
         UpdateWindowRegion();
         if (FStyle == ssPicture && FFillStyle == mfsStretch)
             FDestForm->Invalidate();
@@ -150,6 +181,12 @@ void TSkinForm::HookWndProc(TMessage& Message) {
             return;
         }
         pass_on(Message);
+        return;
+    case WM_WINDOWPOSCHANGING:
+        HandleWindowPosChanging(Message);
+        return;
+    case WM_WINDOWPOSCHANGED:
+        HandleWindowPosChanged(Message);
         return;
     case WM_GETMINMAXINFO:
         HandleGetMinMaxInfo(Message);
@@ -176,6 +213,9 @@ void TSkinForm::HookWndProc(TMessage& Message) {
     case WM_NCLBUTTONDOWN:
         if (!DispatchNCButton(true))
             pass_on(Message);
+        // A drag by the title bar has ended here.
+        if (FImageBorder)
+            FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
         return;
     case WM_NCLBUTTONUP:
         if (!DispatchNCButton(false))
@@ -195,6 +235,10 @@ void TSkinForm::HookWndProc(TMessage& Message) {
         }
         if (Message.WParam == skin_timer_start_flash) {
             ::KillTimer(window, skin_timer_start_flash);
+            if (FImageBorder) {
+                FImageBorder->CheckFormAlpha(false);
+                FImageBorder->ShowWithForm(&FNCCtrlList);
+            }
             if (FFixedStartFlash) {
                 FDestForm->SetAlphaBlendValue(FOldAlphaBlendValue);
                 FDestForm->SetAlphaBlend(FOldAlphaBlend);
@@ -208,6 +252,9 @@ void TSkinForm::HookWndProc(TMessage& Message) {
     case WM_VK_UPDATENC:
         if (FDestForm->Showing())
             HandleNCPaint(Message);
+        // An opaque border's top edge hosts the title-bar controls.
+        if (FImageBorder && !FImageBorder->Transparent() && FImageBorder->TopBorder())
+            FImageBorder->TopBorder()->Perform(WM_VK_UPDATENC, Message.WParam, Message.LParam);
         return;
     case WM_VK_REFRESHSKIN:
         BuildBackground();
@@ -223,6 +270,15 @@ void TSkinForm::HookWndProc(TMessage& Message) {
         return;
     case CM_SHOWINGCHANGED:
         HandleShowingChanged(Message);
+        return;
+    case CM_VISIBLECHANGED:
+        pass_on(Message);
+        if (FImageBorder) {
+            if (FDestForm->Visible())
+                FImageBorder->Restoring();
+            else
+                FImageBorder->Minimizing();
+        }
         return;
     default:
         pass_on(Message);
@@ -378,13 +434,22 @@ void TSkinForm::PaintNC() {
     if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone || !FDestForm->HandleAllocated())
         return;
     const HWND window = FDestForm->Handle();
-    const int w = FDestForm->Width(), h = FDestForm->Height(), f = FFramWidth, t = FTitleHeight;
-    if (w <= 0 || h <= 0)
+    if (FDestForm->Width() <= 0 || FDestForm->Height() <= 0)
         return;
+    // An opaque image border is the frame, and its top edge the title bar.
+    const bool border_has_title = FImageBorder && !FImageBorder->Transparent();
+    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0) {
+        FFlatFrame = true;
+        FHitTestWidth = 0;
+        FFramWidth = 0;
+        FTitleHeight = 0;
+        FRoundWindow = false;
+    }
     window_frame_dc dc(window);
     if (!dc)
         return;
     const saved_dc keep(dc.get());
+    const int w = FDestForm->Width(), h = FDestForm->Height(), f = FFramWidth, t = FTitleHeight;
     TBitmap32 bitmap;
     bitmap.BeginUpdate();
     auto end = scope_exit([&bitmap] { bitmap.EndUpdate(); });
@@ -434,7 +499,8 @@ void TSkinForm::PaintNC() {
                 bitmap.Clear(WinColorToColor32(FTitlerColor));
             else
                 bk->DrawTo(&bitmap, 0, 0);
-            paint_controls();
+            if (!border_has_title)
+                paint_controls();
             DrawFrame(&bitmap, 0);
             bitmap.DrawTo(dc.get(), 0, 0);
         }
@@ -530,10 +596,16 @@ void TSkinForm::BuildPictureBackground() {
     if (TSkinImage* image = SkinResManager()->GetImageByName(FCustomPicture))
         FPictureBgBitmap->Assign(image);
     const int w = FDestForm->Width(), h = FDestForm->Height();
+    // A tiled border continues the tiles of the picture under it.
+    int dx = 0, dy = 0;
+    if (FImageBorder && FImageBorder->StretchKind() == skTile) {
+        dx = FFramWidth - FImageBorder->Size().Left();
+        dy = FTitleHeight - FImageBorder->Size().Top();
+    }
     FPictureBkGraphic->SetSize(w + 10, h + 10);
     switch (FFillStyle) {
     case mfsTile:
-        TileDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0, 0);
+        TileDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), dx, dy);
         break;
     case mfsStretch:
         ZoomDrawBitmap(FPictureBgBitmap.get(), FPictureBkGraphic.get(), 0);
@@ -552,7 +624,7 @@ void TSkinForm::BuildPictureBackground() {
         if (const std::uint64_t n = static_cast<std::uint64_t>(pw) * static_cast<std::uint64_t>(ph))
             FPictureBgColor = static_cast<std::uint32_t>((b / n) << 16 | (g / n) << 8 | (r / n));
         FPictureBkGraphic->Clear(WinColorToColor32(static_cast<std::int32_t>(FPictureBgColor)));
-        FPictureBgBitmap->DrawTo(FPictureBkGraphic.get(), 0, 0);
+        FPictureBgBitmap->DrawTo(FPictureBkGraphic.get(), dx, dy);
         break;
     }
     }
@@ -607,15 +679,47 @@ void TSkinForm::HandleSysCommand(TMessage& Message) {
             FFramWidth = 0;
         }
         pass_on(Message);
+        if (FImageBorder)
+            FImageBorder->ReAlign();
         return;
     }
     pass_on(Message);
-    if (command == SC_RESTORE && FOldFramWidth != 0 && !::IsIconic(window)) {
+    if (command != SC_RESTORE)
+        return;
+    if (FOldFramWidth != 0 && !::IsIconic(window)) {
         FFramWidth = FOldFramWidth;
         FOldFramWidth = 0;
         ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
                        SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    if (FImageBorder) {
+        FImageBorder->ReAlign();
+        FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
+    }
+}
+
+// A hidden or shown form that is not the main form hides or shows its border with it.
+void TSkinForm::HandleWindowPosChanging(TMessage& Message) {
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+    const TCustomForm* main = Application ? Application->MainForm() : nullptr;
+    if (pos && FImageBorder && main != FDestForm) {
+        if (pos->flags & SWP_HIDEWINDOW)
+            FImageBorder->Minimizing();
+        else if ((pos->flags & SWP_SHOWWINDOW) && !::IsIconic(FDestForm->Handle()))
+            FImageBorder->Restoring();
+    }
+    pass_on(Message);
+}
+
+void TSkinForm::HandleWindowPosChanged(TMessage& Message) {
+    pass_on(Message);
+    const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+    if (!pos || !FImageBorder)
+        return;
+    if (pos->flags & SWP_NOMOVE)
+        FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
+    else
+        FImageBorder->MoveWithForm(pos->x, pos->y);
 }
 
 void TSkinForm::DispatchNCMouseMove() {
@@ -663,6 +767,8 @@ bool TSkinForm::HandleNCDblClick(TMessage& Message) {
 void TSkinForm::HandleShowingChanged(TMessage& Message) {
     if (!FDestForm->Visible()) {
         pass_on(Message);
+        if (FImageBorder)
+            FImageBorder->Hide();
         return;
     }
     const HWND window = FDestForm->Handle();
@@ -674,6 +780,10 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
         ex = (ex & ~static_cast<LONG>(WS_EX_APPWINDOW)) | WS_EX_TOOLWINDOW;
     ::SetWindowLongW(window, GWL_EXSTYLE, ex);
     strip_system_caption();
+    if (FImageBorder) {
+        FImageBorder->InitFrame(FDestForm);
+        FImageBorder->Show();
+    }
     BuildBackground();
     if (!FFixedStartFlash) {
         FFixedStartFlash = true;
@@ -703,6 +813,8 @@ void TSkinForm::DoMinimize() {
     FMinAlphaBlendValue = FDestForm->AlphaBlendValue();
     FDestForm->SetAlphaBlend(true);
     FDestForm->SetAlphaBlendValue(0);
+    if (FImageBorder)
+        FImageBorder->Minimizing();
 }
 
 void TSkinForm::DoRestore() {
@@ -710,6 +822,8 @@ void TSkinForm::DoRestore() {
         return;
     const bool was_minimized = FFormState & state_minimized;
     FFormState = (FFormState & ~state_minimized) | state_restored;
+    if (FImageBorder)
+        FImageBorder->Restoring();
     if (!was_minimized)
         return;
     FDestForm->SetAlphaBlendValue(FMinAlphaBlendValue == 0 ? 255 : FMinAlphaBlendValue);
@@ -751,7 +865,8 @@ const property_table& TSkinForm::PublishedProperties() const {
         .boolean(u"ActiveGradient", &C::ActiveGradient, &C::SetActiveGradient, true)
         .boolean(u"DoubleFrame", &C::DoubleFrame, &C::SetDoubleFrame, true)
         .boolean(u"KeepTitlerColor", &C::KeepTitlerColor, &C::SetKeepTitlerColor, false)
-        .boolean(u"KeepFrameColor", &C::KeepFrameColor, &C::SetKeepFrameColor, false);
+        .boolean(u"KeepFrameColor", &C::KeepFrameColor, &C::SetKeepFrameColor, false)
+        .component(u"ImageBorder", &C::ImageBorder, &C::SetImageBorder);
     return table;
 }
 

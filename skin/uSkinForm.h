@@ -74,6 +74,8 @@ public:
     bool KeepFrameColor() const noexcept { return FKeepFrameColor; }
     void SetKeepFrameColor(bool Value) { FKeepFrameColor = Value; }
     TSkFormLayerBorder* ImageBorder() const noexcept { return FImageBorder; }
+    // At run time a visible form shows the border at once.
+    void SetImageBorder(TSkFormLayerBorder* Value);
     TSkinRes* SkinRes() const noexcept { return FSkinRes; }
 
     bool Active() const noexcept { return FActive; }
@@ -100,6 +102,7 @@ public:
     // A title-bar control going away drops out of the list.
     void forget(TSkinNCCtrlBase* Control) noexcept;
 
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     const property_table& PublishedProperties() const override;
 
 protected:
@@ -123,6 +126,8 @@ private:
     void EraseClientBackground(HDC DC);
     void HandleSysCommand(TMessage& Message);
     void HandleShowingChanged(TMessage& Message);
+    void HandleWindowPosChanging(TMessage& Message);
+    void HandleWindowPosChanged(TMessage& Message);
     void DispatchNCMouseMove();
     bool DispatchNCButton(bool Down);
     bool HandleNCDblClick(TMessage& Message);

@@ -73,11 +73,15 @@ TEST_F(visual_test, ShowsABitmapInAWindowThatBecomesLayered) {
     EXPECT_EQ(edge, RGB(255, 0, 0));
 }
 
-TEST_F(visual_test, LayeredWindowsRefuseBitmapsWithoutAlpha) {
+TEST_F(visual_test, LayeredWindowsRefuseBitmapsWithoutAlphaAndEmptyPictures) {
     TBitmap picture;
     picture.SetPixelFormat(TPixelFormat::pf24bit);
     picture.SetSize(4, 4);
     EXPECT_THROW(show_layered_bitmap(::GetDesktopWindow(), picture, 255), EInvalidGraphic);
+    const std::uint32_t pixel = 0xFF000000u;
+    for (const SIZE size : {SIZE{0, 4}, SIZE{4, 0}, SIZE{-1, 1}})
+        EXPECT_THROW(show_layered_pixels(::GetDesktopWindow(), &pixel, size.cx, size.cy, pixel_alpha::straight, 255),
+                     EOSError);
 }
 
 } // namespace

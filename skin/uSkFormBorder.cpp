@@ -1,0 +1,491 @@
+#include "skin/uSkFormBorder.h"
+
+#include "framework/LayeredWindows.h"
+#include "framework/Messages.h"
+#include "skin/uSkRasterLib.h"
+#include "skin/uSkinNCCtrlBase.h"
+#include "skin/uSkinResManager.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kq {
+
+namespace {
+
+// SWP_NOSIZE, SWP_NOMOVE, SWP_NOACTIVATE, SWP_NOOWNERZORDER, SWP_NOSENDCHANGING: a Z-order change only.
+constexpr UINT z_order_only = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
+constexpr UINT place_flags = SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE;
+constexpr UINT_PTR restack_timer = 1;
+constexpr UINT restack_delay_ms = 50;
+// The system command that starts moving a window with the mouse.
+constexpr WPARAM drag_move_command = 0xF011;
+
+bool has_pixels(const TBitmap32* image) { return image && image->Width() > 0 && image->Height() > 0; }
+
+} // namespace
+
+// --- TSkBorderSize
+
+void TSkBorderSize::Assign(const TPersistent* Source) {
+    if (const auto* s = dynamic_cast<const TSkBorderSize*>(Source)) {
+        FLeft = s->FLeft;
+        FTop = s->FTop;
+        FRight = s->FRight;
+        FBottom = s->FBottom;
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+const property_table& TSkBorderSize::PublishedProperties() const {
+    static const property_table table = property_table::of<TSkBorderSize>(TPersistent::PublishedProperties())
+        .integer(u"Left", &TSkBorderSize::Left, &TSkBorderSize::SetLeft, 8)
+        .integer(u"Top", &TSkBorderSize::Top, &TSkBorderSize::SetTop, 8)
+        .integer(u"Right", &TSkBorderSize::Right, &TSkBorderSize::SetRight, 8)
+        .integer(u"Bottom", &TSkBorderSize::Bottom, &TSkBorderSize::SetBottom, 8);
+    return table;
+}
+
+// --- TSkFormLayerWindow
+
+TSkFormLayerWindow::TSkFormLayerWindow(TSkFormLayerBorder* AOwner, TForm* AForm, bool Transparent)
+    : TForm(AOwner), FTransparent(Transparent), FForm(AForm), FLayerBorder(AOwner) {
+    SetBorderStyle(TFormBorderStyle::bsNone);
+    SetPosition(TPosition::poScreenCenter);
+    SetFormStyle(AForm && AForm->FormStyle() == TFormStyle::fsStayOnTop ? TFormStyle::fsStayOnTop
+                                                                       : TFormStyle::fsNormal);
+    HandleNeeded();
+}
+
+void TSkFormLayerWindow::CreateParams(TCreateParams& Params) {
+    TForm::CreateParams(Params);
+    Params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_LAYERED | (FTransparent ? WS_EX_TRANSPARENT : WS_EX_NOACTIVATE);
+    Params.ExStyle &= ~static_cast<DWORD>(WS_EX_APPWINDOW);
+    // Owned by the main form, a window could never go behind it.
+    if (Application && FForm && Application->MainForm() == FForm)
+        Params.WndParent = nullptr;
+    Params.WindowClass.style = CS_OWNDC | CS_DBLCLKS;
+    Params.Style = WS_POPUP;
+}
+
+void TSkFormLayerWindow::DrawSelf(std::uint32_t AFlag) {
+    if (!HandleAllocated())
+        return;
+    const HWND window = Handle();
+    TBitmap32* edge = FLayerBorder->EdgeImage(FBorderType);
+    if (!has_pixels(edge)) {
+        ::ShowWindow(window, SW_HIDE);
+        return;
+    }
+    TBitmap32 copy;
+    copy.Assign(edge);
+    const auto* controls = FLayerBorder->NCCtrlList();
+    if (AFlag == 0 && FBorderType == mpflTop && !FLayerBorder->Transparent() && controls) {
+        const std::int32_t margin = FLayerBorder->Size().Width();
+        for (size_t i = 0; i < controls->size(); ++i) {
+            TSkinNCCtrlBase* c = (*controls)[i];
+            if (c->FForm != this) {
+                // From here on the control measures itself against this window and sends its commands
+                // to the real form.
+                c->FSourceForm = c->FForm;
+                c->FForm = this;
+                if (c->Pos().Align() == caRight)
+                    c->Pos().SetXValue(c->Pos().XValue() - margin);
+            }
+            Application->ProcessMessages();
+            if (i < controls->size() && (*controls)[i] == c)
+                c->Paint(&copy);
+        }
+    }
+    RECT bounds{};
+    ::GetWindowRect(window, &bounds);
+    const POINT place{bounds.left, bounds.top};
+    show_layered_pixels(window, copy.Bits(), copy.Width(), copy.Height(), pixel_alpha::straight,
+                        AFlag == 0 ? 255 : 0, &place);
+}
+
+void TSkFormLayerWindow::DoShow() {
+    FHided = false;
+    DrawSelf(0);
+}
+
+void TSkFormLayerWindow::DoHide() {
+    FHided = true;
+    DrawSelf(1);
+}
+
+bool TSkFormLayerWindow::DispatchNCMouseButton(bool Down) {
+    if (const auto* controls = FLayerBorder->NCCtrlList())
+        for (TSkinNCCtrlBase* c : *controls) {
+            if (!c->CursorEnter())
+                continue;
+            if (Down)
+                c->LMouseDown();
+            else
+                c->LMouseUp();
+            DrawSelf(0);
+            return true;
+        }
+    DrawSelf(0);
+    return false;
+}
+
+void TSkFormLayerWindow::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_TIMER:
+        if (Message.WParam != restack_timer)
+            break;
+        ::KillTimer(Handle(), restack_timer);
+        if (FForm)
+            FLayerBorder->MoveWithForm(FForm->Left(), FForm->Top());
+        return;
+    case WM_NCHITTEST:
+        TForm::WndProc(Message);
+        // Every mouse action then arrives as a non-client one.
+        Message.Result = HTOBJECT;
+        return;
+    case WM_MOUSEACTIVATE:
+        Message.Result = MA_NOACTIVATE;
+        return;
+    case WM_NCLBUTTONDOWN:
+        if (!DispatchNCMouseButton(true) && FDrag && FForm && FForm->HandleAllocated()) {
+            ::ReleaseCapture();
+            ::SendMessageW(FForm->Handle(), WM_SYSCOMMAND, drag_move_command, 0);
+        }
+        return;
+    case WM_NCLBUTTONUP:
+        DispatchNCMouseButton(false);
+        return;
+    case WM_NCMOUSEMOVE: {
+        TForm::WndProc(Message);
+        const POINT cursor{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+        if (const auto* controls = FLayerBorder->NCCtrlList()) {
+            const std::vector<TSkinNCCtrlBase*> list = *controls; // a control may remove itself meanwhile
+            for (TSkinNCCtrlBase* c : list)
+                if (std::find(controls->begin(), controls->end(), c) != controls->end())
+                    c->NCMouseMove(cursor);
+        }
+        return;
+    }
+    case WM_VK_UPDATENC:
+        DrawSelf(0);
+        return;
+    default:
+        break;
+    }
+    TForm::WndProc(Message);
+}
+
+// --- TSkFormLayerBorder
+
+TSkFormLayerBorder::TSkFormLayerBorder(TComponent* AOwner)
+    : TComponent(AOwner), FSize(std::make_unique<TSkBorderSize>()), FInflateSize(std::make_unique<TSkBorderSize>()) {
+    FInflateSize->SetLeft(5);
+    FInflateSize->SetTop(5);
+    FInflateSize->SetRight(-5);
+    FInflateSize->SetBottom(-5);
+}
+
+TSkFormLayerBorder::~TSkFormLayerBorder() {
+    FreeLayerWindow();
+    if (FForm)
+        FForm->RemoveFreeNotification(this);
+}
+
+TBitmap32* TSkFormLayerBorder::EdgeImage(TSkFormLayerBorderType Type) const noexcept {
+    switch (Type) {
+    case mpflLeft: return FLeftImage.get();
+    case mpflTop: return FTopImage.get();
+    case mpflRight: return FRightImage.get();
+    default: return FBottomImage.get();
+    }
+}
+
+template <class F>
+void TSkFormLayerBorder::each_window(F&& f, std::initializer_list<TSkFormLayerWindow* TSkFormLayerBorder::*> order) {
+    for (TSkFormLayerWindow* TSkFormLayerBorder::*w : order)
+        if (this->*w)
+            f(*(this->*w));
+}
+
+void TSkFormLayerBorder::InitFrame(TForm* AForm) {
+    if (FForm == AForm)
+        return;
+    if (FForm)
+        FForm->RemoveFreeNotification(this);
+    FForm = AForm;
+    if (FForm)
+        FForm->FreeNotification(this);
+}
+
+void TSkFormLayerBorder::ShowWithForm(const std::vector<TSkinNCCtrlBase*>* NCItems) {
+    FNCCtrlList = NCItems;
+    if (FForm)
+        Show(FForm->Left(), FForm->Top(), FForm->Width(), FForm->Height());
+}
+
+// Transparent tiles lie wholly outside the form.
+void TSkFormLayerBorder::zero_tiled_insets() {
+    if (FTransparent && FStretchKind == skTile) {
+        FInflateSize->SetLeft(0);
+        FInflateSize->SetTop(0);
+        FInflateSize->SetRight(0);
+        FInflateSize->SetBottom(0);
+    }
+}
+
+void TSkFormLayerBorder::BuildEdgeImages(std::int32_t AWidth, std::int32_t AHeight) {
+    FLeftImage.reset();
+    FTopImage.reset();
+    FRightImage.reset();
+    FBottomImage.reset();
+    const std::int32_t W = AWidth + FSize->Width(), H = AHeight + FSize->Height();
+    zero_tiled_insets();
+    TSkinImage* image = SkinResManager()->GetImageByName(FImage);
+    // Without its image the border shows no frame.
+    if (!image || image->Empty() || W <= 0 || H <= 0)
+        return;
+    TBitmap32 S;
+    S.SetSize(W, H);
+    S.Clear(0);
+    if (FStretchKind == skTile)
+        TileDrawBitmap(image, &S, 0, 0);
+    else
+        DrawNineSliceThirds(image, &S, false);
+
+    const std::int32_t iT = std::abs(FInflateSize->Top()), iB = std::abs(FInflateSize->Bottom()),
+                       iL = std::abs(FInflateSize->Left()), iR = std::abs(FInflateSize->Right());
+    const std::int32_t hT = std::max(0, iT + FSize->Top()), hB = std::max(0, iB + FSize->Bottom()),
+                       wL = std::max(0, iL + FSize->Left()), wR = std::max(0, iR + FSize->Right());
+    // A form lower than the insets leaves no room for the sides: they become empty, never negative.
+    const auto cut = [&S](std::int32_t width, std::int32_t height, const TRect& source) {
+        auto edge = std::make_unique<TBitmap32>();
+        edge->SetSize(std::max(0, width), std::max(0, height));
+        edge->Clear(0);
+        if (!edge->Empty())
+            S.DrawTo(edge.get(), 0, 0, source);
+        return edge;
+    };
+    FTopImage = cut(W, hT, {0, 0, W, hT});
+    FBottomImage = cut(W, hB, {0, H - hB, W, H});
+    if (FTransparent) {
+        const std::int32_t side = H - hB - hT;
+        FLeftImage = cut(wL, side, {0, iT + hT, wL, H});
+        FRightImage = cut(wR, side, {W - wR, iT + hT, W, H});
+    } else {
+        FLeftImage = cut(wL, H, {0, 0, wL, H});
+        FRightImage = cut(wR, H, {W - wR, 0, W, H});
+    }
+}
+
+bool TSkFormLayerBorder::form_iconic() const {
+    return FForm && FForm->HandleAllocated() && ::IsIconic(FForm->Handle());
+}
+
+HWND TSkFormLayerBorder::InsertAfter() {
+    const HWND F = FForm && FForm->HandleAllocated() ? FForm->Handle() : nullptr;
+    HWND candidate = nullptr;
+    if (FForm && FForm->FormStyle() == TFormStyle::fsStayOnTop) {
+        if (F && F == ::GetActiveWindow())
+            ::SetWindowPos(F, HWND_TOP, 0, 0, 0, 0, z_order_only);
+    } else {
+        candidate = F;
+        if (F && (::GetWindowLongPtrW(F, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+            ::SetWindowPos(F, HWND_TOPMOST, 0, 0, 0, 0, z_order_only);
+            candidate = HWND_TOPMOST;
+        }
+    }
+    if (!candidate)
+        candidate = F && ::IsIconic(F) ? ::GetWindow(F, GW_HWNDPREV) : F;
+    return candidate;
+}
+
+void TSkFormLayerBorder::PlaceWindows(std::int32_t X, std::int32_t Y, std::int32_t AW, std::int32_t AH, HWND After) {
+    zero_tiled_insets();
+    const std::int32_t iB = std::abs(FInflateSize->Bottom()), iR = std::abs(FInflateSize->Right());
+    const auto place = [&](TSkFormLayerWindow* w, std::int32_t x, std::int32_t y) {
+        if (!w || !w->HandleAllocated() || !has_pixels(EdgeImage(w->BorderType())))
+            return;
+        const HWND h = w->Handle();
+        ::SetWindowPos(h, After, x, y, 0, 0, place_flags);
+    };
+    const std::int32_t left = X - FSize->Left();
+    if (FTransparent) {
+        place(FTopBorder, left, Y - FSize->Top());
+        place(FBottomBorder, left, Y + AH - iB);
+        std::int32_t T = Y - FSize->Top();
+        if (FTopBorder && FTopBorder->HandleAllocated()) {
+            RECT r{};
+            ::GetWindowRect(FTopBorder->Handle(), &r);
+            T = r.bottom;
+        }
+        place(FLeftBorder, left, T);
+        place(FRightBorder, X + AW - iR, T);
+    } else {
+        place(FLeftBorder, left, Y - FSize->Top());
+        place(FRightBorder, X + AW - iR, Y - FSize->Top());
+        place(FTopBorder, left, Y - FSize->Top());
+        place(FBottomBorder, left, Y + AH - iB);
+    }
+}
+
+void TSkFormLayerBorder::Show(std::int32_t X, std::int32_t Y, std::int32_t AWidth, std::int32_t AHeight) {
+    FVisible = true;
+    FHide = false;
+    BuildEdgeImages(AWidth, AHeight);
+    FreeLayerWindow();
+    if (!FTopImage)
+        return;
+    const HWND after = InsertAfter();
+    const struct {
+        TSkFormLayerWindow* TSkFormLayerBorder::*window;
+        TSkFormLayerBorderType type;
+    } edges[] = {{&TSkFormLayerBorder::FLeftBorder, mpflLeft},
+                 {&TSkFormLayerBorder::FRightBorder, mpflRight},
+                 {&TSkFormLayerBorder::FTopBorder, mpflTop},
+                 {&TSkFormLayerBorder::FBottomBorder, mpflBottom}};
+    for (const auto& e : edges) {
+        auto* w = new TSkFormLayerWindow(this, FForm, FTransparent);
+        this->*e.window = w;
+        w->FreeNotification(this);
+        w->SetBorderType(e.type);
+        w->SetDrag(FDragEnabled);
+    }
+    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); },
+                {&TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FBottomBorder, &TSkFormLayerBorder::FLeftBorder,
+                 &TSkFormLayerBorder::FRightBorder});
+    PlaceWindows(X, Y, AWidth, AHeight, after);
+    // Wine's X driver stacks newly mapped windows on top once the display has answered: the order is
+    // set again shortly after.
+    if (FTopBorder && FTopBorder->HandleAllocated())
+        ::SetTimer(FTopBorder->Handle(), restack_timer, restack_delay_ms, nullptr);
+}
+
+void TSkFormLayerBorder::SetBounds(std::int32_t X, std::int32_t Y, std::int32_t AWidth, std::int32_t AHeight) {
+    if (!FVisible)
+        return;
+    BuildEdgeImages(AWidth, AHeight);
+    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); },
+                {&TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FBottomBorder, &TSkFormLayerBorder::FLeftBorder,
+                 &TSkFormLayerBorder::FRightBorder});
+    const HWND after = InsertAfter();
+    if (!form_iconic())
+        PlaceWindows(X, Y, AWidth, AHeight, after);
+}
+
+void TSkFormLayerBorder::SetBoundsWithForm() {
+    if (!FForm)
+        return;
+    if (FForm->WindowState() == TWindowState::wsMaximized) {
+        Minimizing();
+        return;
+    }
+    if (FHide && !form_iconic())
+        Restoring();
+    if (FVisible && FForm->Visible())
+        SetBounds(FForm->Left(), FForm->Top(), FForm->Width(), FForm->Height());
+}
+
+void TSkFormLayerBorder::MoveWithForm(std::int32_t ALeft, std::int32_t ATop) {
+    if (!FForm || !FLeftBorder || !FTopBorder || !FRightBorder || !FBottomBorder || form_iconic() || FHide)
+        return;
+    const HWND after = InsertAfter();
+    PlaceWindows(ALeft, ATop, FForm->Width(), FForm->Height(), after);
+}
+
+void TSkFormLayerBorder::Minimizing() {
+    if (FMinimized)
+        return;
+    FMinimized = true;
+    FHide = true;
+    FVisible = false;
+    each_window([](TSkFormLayerWindow& w) { w.DoHide(); },
+                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
+                 &TSkFormLayerBorder::FBottomBorder});
+}
+
+void TSkFormLayerBorder::Restoring() {
+    if (!FMinimized)
+        return;
+    FMinimized = false;
+    FHide = false;
+    FVisible = true;
+    each_window([](TSkFormLayerWindow& w) { w.DoShow(); },
+                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
+                 &TSkFormLayerBorder::FBottomBorder});
+}
+
+void TSkFormLayerBorder::Hide() {
+    FHide = true;
+    each_window([](TSkFormLayerWindow& w) { w.DoHide(); },
+                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
+                 &TSkFormLayerBorder::FBottomBorder});
+}
+
+void TSkFormLayerBorder::Show() {
+    FHide = false;
+    each_window([](TSkFormLayerWindow& w) { w.DoShow(); },
+                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
+                 &TSkFormLayerBorder::FBottomBorder});
+}
+
+void TSkFormLayerBorder::ReAlign() {
+    if (FForm && FForm->HandleAllocated() && ::IsZoomed(FForm->Handle()))
+        Minimizing();
+    else
+        Restoring();
+}
+
+void TSkFormLayerBorder::SetAlphaBlend() {
+    if (!FVisible || !FTopImage)
+        return;
+    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); },
+                {&TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FBottomBorder, &TSkFormLayerBorder::FLeftBorder,
+                 &TSkFormLayerBorder::FRightBorder});
+}
+
+void TSkFormLayerBorder::CheckFormAlpha(bool AUpdate) {
+    if (FVisible && AUpdate)
+        SetAlphaBlend();
+}
+
+void TSkFormLayerBorder::FreeLayerWindow() {
+    for (TSkFormLayerWindow* TSkFormLayerBorder::*w : {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder,
+                                                         &TSkFormLayerBorder::FRightBorder,
+                                                         &TSkFormLayerBorder::FBottomBorder})
+        delete std::exchange(this->*w, nullptr);
+}
+
+void TSkFormLayerBorder::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation != TOperation::opRemove)
+        return;
+    for (TSkFormLayerWindow* TSkFormLayerBorder::*w : {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder,
+                                                         &TSkFormLayerBorder::FRightBorder,
+                                                         &TSkFormLayerBorder::FBottomBorder})
+        if (this->*w == AComponent)
+            this->*w = nullptr;
+    if (AComponent == FForm) {
+        FForm = nullptr;
+        FreeLayerWindow();
+    }
+}
+
+const property_table& TSkFormLayerBorder::PublishedProperties() const {
+    static const property_table table =
+        property_table::of<TSkFormLayerBorder>(TComponent::PublishedProperties())
+            .enumeration(u"StretchKind", &TSkFormLayerBorder::StretchKind, &TSkFormLayerBorder::SetStretchKind,
+                         {u"skAuto", u"skTile"}, skAuto)
+            .boolean(u"Transparent", &TSkFormLayerBorder::Transparent, &TSkFormLayerBorder::SetTransparent, true)
+            .boolean(u"DragEnabled", &TSkFormLayerBorder::DragEnabled, &TSkFormLayerBorder::SetDragEnabled, true)
+            .string(u"Image", &TSkFormLayerBorder::Image, &TSkFormLayerBorder::SetImage,
+                    String(u"SkinSlider_Aio_light_bkg"))
+            .persistent(u"Size", [](const TSkFormLayerBorder& b) { return b.FSize.get(); })
+            .persistent(u"InflateSize", [](const TSkFormLayerBorder& b) { return b.FInflateSize.get(); });
+    return table;
+}
+
+} // namespace kq
