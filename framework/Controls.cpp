@@ -667,6 +667,7 @@ void TWinControl::RecreateWnd() {
 void TWinControl::InsertControl(TControl* control) {
     control->FParent = this;
     FControls.push_back(control);
+    if (auto* w = dynamic_cast<TWinControl*>(control)) FTabList.push_back(w);
     if (control->FParentFont) control->ParentFontChanged();
     if (control->FParentColor) control->ParentColorChanged();
     if (auto* w = dynamic_cast<TWinControl*>(control)) {
@@ -691,6 +692,7 @@ void TWinControl::RemoveControl(TControl* control) {
     if (s.capture_control == control) s.capture_control = nullptr;
     if (auto* w = dynamic_cast<TWinControl*>(control)) w->DestroyHandle();
     FControls.erase(std::find(FControls.begin(), FControls.end(), control));
+    if (auto* w = dynamic_cast<TWinControl*>(control)) FTabList.erase(std::find(FTabList.begin(), FTabList.end(), w));
     control->FParent = nullptr;
     Realign();
 }
@@ -713,31 +715,23 @@ TControl* TWinControl::ControlAtPos(POINT pos, bool allow_disabled) {
 
 int TWinControl::TabOrder() const {
     if (!FParent) return -1;
-    int index = 0;
-    for (TControl* c : FParent->FControls)
-        if (auto* w = dynamic_cast<TWinControl*>(c)) {
-            if (w == this) return index;
-            ++index;
-        }
-    return -1;
+    const auto& list = FParent->FTabList;
+    return static_cast<int>(std::find(list.begin(), list.end(), this) - list.begin());
 }
 
 void TWinControl::SetTabOrder(int value) {
     if (!FParent) return;
-    // Tab order is the order of the windowed children in the parent's list.
-    auto& list = FParent->FControls;
+    // The tab order is a list of its own: bringing a control to the front leaves its place in it.
+    auto& list = FParent->FTabList;
     list.erase(std::find(list.begin(), list.end(), this));
-    int index = 0;
-    auto it = list.begin();
-    for (; it != list.end(); ++it)
-        if (dynamic_cast<TWinControl*>(*it) && index++ == value) break;
-    list.insert(it, this);
+    const auto at = static_cast<std::size_t>(std::clamp(value, 0, static_cast<int>(list.size())));
+    list.insert(list.begin() + static_cast<std::ptrdiff_t>(at), this);
 }
 
 std::vector<TWinControl*> TWinControl::TabList() const {
     std::vector<TWinControl*> result;
-    for (TControl* c : FControls)
-        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->FTabStop) result.push_back(w);
+    for (TWinControl* w : FTabList)
+        if (w->FTabStop) result.push_back(w);
     return result;
 }
 
@@ -942,7 +936,7 @@ void TWinControl::paint_handler(TMessage& message) {
     PaintControls(dc.get());
 }
 
-void TWinControl::WMSize() {
+bool TWinControl::UpdateBounds() {
     RECT r{};
     ::GetWindowRect(FHandle, &r);
     if (HWND parent = ::GetParent(FHandle); parent && (::GetWindowLongW(FHandle, GWL_STYLE) & WS_CHILD))
@@ -952,8 +946,7 @@ void TWinControl::WMSize() {
     FTop = r.top;
     FWidth = r.right - r.left;
     FHeight = r.bottom - r.top;
-    Realign();
-    if (resized) Resize();
+    return resized;
 }
 
 void TWinControl::focus_changed(bool gained) {
@@ -1006,12 +999,19 @@ void TWinControl::WndProc(TMessage& message) {
         message.Result = 1;
         return;
     }
-    case WM_WINDOWPOSCHANGED:
+    case WM_WINDOWPOSCHANGED: {
+        const UINT flags = reinterpret_cast<WINDOWPOS*>(message.LParam)->flags;
+        const bool changed = !(flags & SWP_NOSIZE) || !(flags & SWP_NOMOVE);
+        // The size and move messages that the default handling sends already see the new bounds (a
+        // window the system restores from its minimised size, for one).
+        const bool resized = changed && UpdateBounds();
         DefaultHandler(message);
-        if (!(reinterpret_cast<WINDOWPOS*>(message.LParam)->flags & SWP_NOSIZE) ||
-            !(reinterpret_cast<WINDOWPOS*>(message.LParam)->flags & SWP_NOMOVE))
-            WMSize();
+        if (changed) {
+            Realign();
+            if (resized) Resize();
+        }
         return;
+    }
     case WM_SETTEXT:
         DefaultHandler(message);
         FText = from_wide(reinterpret_cast<const wchar_t*>(message.LParam));

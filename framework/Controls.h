@@ -403,13 +403,15 @@ private:
     void RemoveControl(TControl* control);
     void UpdateShowing();
     void paint_handler(TMessage& message);
-    void WMSize();
+    // Takes the bounds from the window; true when its size changed.
+    bool UpdateBounds();
     void focus_changed(bool gained);
     void window_message(TMessage& message);
 
     HWND FHandle = nullptr;
     HWND FParentWindow = nullptr;
     std::vector<TControl*> FControls; // children, in z order (bottom first)
+    std::vector<TWinControl*> FTabList; // the windowed children, in tab order
     bool FTabStop = false;
     int FAlignLevel = 0;
     bool FRealignPending = false;

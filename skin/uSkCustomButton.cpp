@@ -416,7 +416,6 @@ void TSkinCustomButton::DrawDropdownArrow(TBitmap32* Canvas) {
         cut->DrawTo(Canvas, FDropdownMenuRect.Left, (Height() - cut->Height()) / 2);
 }
 
-
 // --- Published
 
 const property_table& TSkBtnItemOffset::PublishedProperties() const {
@@ -427,21 +426,21 @@ const property_table& TSkBtnItemOffset::PublishedProperties() const {
 }
 
 const property_table& TSkinCustomButton::PublishedProperties() const {
-    static const property_table table = property_table::of<TSkinCustomButton>(TSkinCustomControl::PublishedProperties())
-        .boolean(u"IgnoreMouse", &TSkinCustomButton::IgnoreMouse, &TSkinCustomButton::SetIgnoreMouse, false)
-        .boolean(u"CycleDownClick", &TSkinCustomButton::CycleDownClick, &TSkinCustomButton::SetCycleDownClick, false)
-        .boolean(u"WordWrap", &TSkinCustomButton::WordWrap, &TSkinCustomButton::SetWordWrap, false)
-        .boolean(u"Down", &TSkinCustomButton::Down, &TSkinCustomButton::SetDown, false)
-        .persistent(u"HotFont", [](const TSkinCustomButton& b) { return &const_cast<TSkinCustomButton&>(b).HotFont(); })
-        .integer(u"GroupIndex", &TSkinCustomButton::GroupIndex, &TSkinCustomButton::SetGroupIndex, 0)
-        .persistent(u"DropdownMenuOffset",
-                    [](const TSkinCustomButton& b) { return &const_cast<TSkinCustomButton&>(b).DropdownMenuOffset(); })
-        .integer(u"PressedOffset", &TSkinCustomButton::PressedOffset, &TSkinCustomButton::SetPressedOffset, 1)
-        .boolean(u"CanFocused", &TSkinCustomButton::CanFocused, &TSkinCustomButton::SetCanFocused, true)
-        .boolean(u"Default", &TSkinCustomButton::Default, &TSkinCustomButton::SetDefault, false)
-        .boolean(u"Cancel", &TSkinCustomButton::Cancel, &TSkinCustomButton::SetCancel, false)
-        .integer(u"ModalResult", &TSkinCustomButton::ModalResult, &TSkinCustomButton::SetModalResult, mrNone)
-        .event(u"OnCycleDownClick", &TSkinCustomButton::OnCycleDownClick);
+    using C = TSkinCustomButton;
+    static const property_table table = property_table::of<C>(TSkinCustomControl::PublishedProperties())
+        .boolean(u"IgnoreMouse", &C::IgnoreMouse, &C::SetIgnoreMouse, false)
+        .boolean(u"CycleDownClick", &C::CycleDownClick, &C::SetCycleDownClick, false)
+        .boolean(u"WordWrap", &C::WordWrap, &C::SetWordWrap, false)
+        .boolean(u"Down", &C::Down, &C::SetDown, false)
+        .persistent(u"HotFont", [](const C& c) { return &const_cast<C&>(c).HotFont(); })
+        .integer(u"GroupIndex", &C::GroupIndex, &C::SetGroupIndex, 0)
+        .persistent(u"DropdownMenuOffset", [](const C& c) { return &const_cast<C&>(c).DropdownMenuOffset(); })
+        .integer(u"PressedOffset", &C::PressedOffset, &C::SetPressedOffset, 1)
+        .boolean(u"CanFocused", &C::CanFocused, &C::SetCanFocused, true)
+        .boolean(u"Default", &C::Default, &C::SetDefault, false)
+        .boolean(u"Cancel", &C::Cancel, &C::SetCancel, false)
+        .integer(u"ModalResult", &C::ModalResult, &C::SetModalResult, 0)
+        .event(u"OnCycleDownClick", &C::OnCycleDownClick);
     return table;
 }
 

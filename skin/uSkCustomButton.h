@@ -4,6 +4,7 @@
 // grouping and dialog keys.
 
 #include "framework/Forms.h"
+#include "framework/Properties.h"
 #include "skin/uSimpleTimer.h"
 #include "skin/uSkinCtrls.h"
 
@@ -91,6 +92,11 @@ protected:
     void CreateWnd() override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
+    // The painting state: hot while the pointer is over a button that is not down; pressed while the
+    // mouse holds it or it is down.
+    bool hot_state() const noexcept { return FMouseIn && !FDown; }
+    bool pressed_state() const noexcept { return FMouseDown || FDown; }
+
 private:
     void handle_left_down(TMessage& Message);
     void handle_left_up();
@@ -121,5 +127,19 @@ private:
     bool FLayerMode = false;
     bool FCaptionVisible = true;
 };
+
+// The face a strip button publishes: its strip, layers, caption switch and drop-down menu (the unit that
+// instantiates it includes framework/Menus.h).
+template <class C>
+property_builder<C> publish_button_face(property_builder<C> table) {
+    static_assert(std::is_base_of_v<TSkinCustomButton, C>);
+    table.persistent(u"Pictures", [](const C& c) { return &const_cast<C&>(c).Pictures(); })
+        .boolean(u"LayerMode", &C::LayerMode, &C::SetLayerMode, false)
+        .persistent(u"Layers", [](const C& c) { return &const_cast<C&>(c).Layers(); })
+        .persistent(u"LayersOffset", [](const C& c) { return &const_cast<C&>(c).LayersOffset(); })
+        .boolean(u"CaptionVisible", &C::CaptionVisible, &C::SetCaptionVisible, true)
+        .component(u"DropdownMenu", &C::DropdownMenu, &C::SetDropdownMenu);
+    return table;
+}
 
 } // namespace kq

@@ -1,5 +1,6 @@
 #include "skin/uSkinCtrls.h"
 
+#include "framework/Properties.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "framework/Properties.h"
@@ -231,6 +232,20 @@ const property_table& TSkinCustomControl::PublishedProperties() const {
                  false)
         .event(u"OnBackgroundChanging", &TSkinCustomControl::OnBackgroundChanging)
         .event(u"OnBackgroundChanged", &TSkinCustomControl::OnBackgroundChanged);
+    return table;
+}
+
+// --- Published
+
+const property_table& TSkinCustomControl::PublishedProperties() const {
+    using C = TSkinCustomControl;
+    static const property_table table = property_table::of<C>(TCustomPaintBox32::PublishedProperties())
+        .boolean(u"Transparent", &C::Transparent, &C::SetTransparent, true)
+        .color(u"Color", &C::Color, &C::SetColor, TColor{0xFFFFFF})
+        .boolean(u"AutoInvalidate", &C::AutoInvalidate, &C::SetAutoInvalidate, false)
+        .boolean(u"EraseBackground", &C::EraseBackground, &C::SetEraseBackground, false)
+        .event(u"OnBackgroundChanging", &C::OnBackgroundChanging)
+        .event(u"OnBackgroundChanged", &C::OnBackgroundChanged);
     return table;
 }
 

@@ -1034,7 +1034,8 @@ const property_table& TSkinForm::PublishedProperties() const {
         .event(u"Changed", &C::Changed)
         .boolean(u"DoubleFrame", &C::DoubleFrame, &C::SetDoubleFrame, true)
         .boolean(u"KeepTitlerColor", &C::KeepTitlerColor, &C::SetKeepTitlerColor, false)
-        .boolean(u"KeepFrameColor", &C::KeepFrameColor, &C::SetKeepFrameColor, false);
+        .boolean(u"KeepFrameColor", &C::KeepFrameColor, &C::SetKeepFrameColor, false)
+        .component(u"ImageBorder", &C::ImageBorder, &C::SetImageBorder);
     return table;
 }
 

@@ -1,5 +1,6 @@
 #include "skin/uSkinIntf.h"
 
+#include "framework/Graphics.h"
 #include "framework/Properties.h"
 #include "graphics/Raster_Transforms.h"
 #include "skin/uSkinResManager.h"
@@ -172,19 +173,106 @@ std::unique_ptr<TSkinImage> cut_frame(TCustomBitmap32* Source, std::int32_t Coun
     if (!Source || Count <= 0 || Index < 0 || Index >= Count) return nullptr;
     const std::int32_t w = Source->Width(), h = Source->Height();
     const std::int32_t fw = Stacked ? w : w / Count, fh = Stacked ? h / Count : h;
+    const std::int32_t x0 = Stacked ? 0 : Index * fw, y0 = Stacked ? Index * fh : 0;
+    return cut_region(Source, TRect{x0, y0, x0 + fw, y0 + fh});
+}
+
+std::unique_ptr<TSkinImage> cut_region(TCustomBitmap32* Source, const TRect& Region) {
+    if (!Source) return nullptr;
+    const std::int32_t w = Region.Right - Region.Left, h = Region.Bottom - Region.Top;
     auto image = std::make_unique<TSkinImage>();
     Source->CopyPropertiesTo(image.get());
-    image->SetSize(fw, fh);
+    image->SetSize(w, h);
     image->Clear(0);
-    if (fw <= 0 || fh <= 0) return image;
+    if (w <= 0 || h <= 0) return image;
     TAffineTransformation t;
-    const float x0 = Stacked ? 0.0f : static_cast<float>(Index * fw);
-    const float y0 = Stacked ? static_cast<float>(Index * fh) : 0.0f;
-    t.SetSrcRect(TFloatRect{x0, y0, x0 + static_cast<float>(fw), y0 + static_cast<float>(fh)});
+    const auto x0 = static_cast<float>(Region.Left), y0 = static_cast<float>(Region.Top);
+    t.SetSrcRect(TFloatRect{x0, y0, x0 + static_cast<float>(w), y0 + static_cast<float>(h)});
     t.Translate(-x0, -y0);
     // Repeating the blended draw lets half-transparent edge pixels converge on the source's colour.
     for (int pass = 0; pass < 8; ++pass) TransformBitmap(image.get(), Source, &t);
     return image;
+}
+
+// --- Text objects
+
+TSkTextObj::TSkTextObj() {
+    FLight.OnChanged = [this](TObject*) { Changed(); };
+}
+
+TSkTextObj::~TSkTextObj() = default;
+
+void TSkTextObj::SetText(const String& Value) {
+    if (FText == Value) return;
+    FText = Value;
+    Changed();
+}
+
+void TSkTextObj::SetVisible(bool Value) {
+    if (FVisible == Value) return;
+    FVisible = Value;
+    Changed();
+}
+
+void TSkTextObj::Changed() {
+    if (OnChanged) OnChanged(this);
+}
+
+void TSkTextObj::Assign(const TPersistent* Source) {
+    if (const auto* o = dynamic_cast<const TSkTextObj*>(Source)) {
+        FLight.Assign(&o->FLight);
+        SetText(o->FText);
+        SetVisible(o->FVisible);
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+const property_table& TSkTextObj::PublishedProperties() const {
+    using C = TSkTextObj;
+    static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())
+        .persistent(u"Light", [](const C& c) { return &const_cast<C&>(c).Light(); })
+        .string(u"Text", &C::Text, &C::SetText, String())
+        .boolean(u"Visible", &C::Visible, &C::SetVisible, true)
+        .event(u"OnChanged", &C::OnChanged);
+    return table;
+}
+
+TSkCaption::TSkCaption() : FFont(std::make_unique<TFont>()) {
+    FFont->OnChange = [this](TObject*) { Changed(); };
+}
+
+TSkCaption::~TSkCaption() = default;
+
+void TSkCaption::SetFont(const TFont& Value) {
+    FFont->Assign(&Value);
+    Changed();
+}
+
+void TSkCaption::SetOffsetX(std::int32_t Value) {
+    if (FOffsetX == Value) return;
+    FOffsetX = Value;
+    Changed();
+}
+
+void TSkCaption::SetOffsetY(std::int32_t Value) {
+    if (FOffsetY == Value) return;
+    FOffsetY = Value;
+    Changed();
+}
+
+void TSkCaption::Assign(const TPersistent* Source) {
+    TSkTextObj::Assign(Source);
+    if (const auto* o = dynamic_cast<const TSkCaption*>(Source)) SetFont(*o->FFont);
+}
+
+const property_table& TSkCaption::PublishedProperties() const {
+    using C = TSkCaption;
+    static const property_table table = property_table::of<C>(TSkTextObj::PublishedProperties())
+        .integer(u"OffsetX", &C::OffsetX, &C::SetOffsetX, 0)
+        .integer(u"OffsetY", &C::OffsetY, &C::SetOffsetY, 0)
+        .persistent(u"Font", [](const C& c) { return &const_cast<C&>(c).Font(); });
+    return table;
 }
 
 } // namespace kq

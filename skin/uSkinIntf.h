@@ -141,5 +141,59 @@ private:
 // properties, drawn through the frame's transformation 8 times; nil for a nil source, a Count of 0 or
 // less, or an index outside 0 .. Count - 1.
 std::unique_ptr<TSkinImage> cut_frame(TCustomBitmap32* Source, std::int32_t Count, std::int32_t Index, bool Stacked);
+// Region of Source as a new image with the source's properties, cut the same way; nil for a nil source.
+std::unique_ptr<TSkinImage> cut_region(TCustomBitmap32* Source, const TRect& Region);
+
+class TFont;
+
+// A text drawn over a control, with its glow and visibility.
+class TSkTextObj : public TPersistent {
+public:
+    TSkTextObj();
+    ~TSkTextObj() override;
+
+    TSkLightClass& Light() noexcept { return FLight; }
+    void SetLight(const TSkLightClass& Value) { FLight.Assign(&Value); }
+    const String& Text() const noexcept { return FText; }
+    void SetText(const String& Value);
+    bool Visible() const noexcept { return FVisible; }
+    void SetVisible(bool Value);
+    notify_event OnChanged;
+
+    // Copies Light, Text and Visible.
+    void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
+
+protected:
+    virtual void Changed();
+
+private:
+    bool FVisible = true;
+    TSkLightClass FLight;
+    String FText;
+};
+
+// A caption: a text object with its font and an offset from the centre.
+class TSkCaption : public TSkTextObj {
+public:
+    TSkCaption();
+    ~TSkCaption() override;
+
+    TFont& Font() noexcept { return *FFont; }
+    void SetFont(const TFont& Value);
+    std::int32_t OffsetX() const noexcept { return FOffsetX; }
+    void SetOffsetX(std::int32_t Value);
+    std::int32_t OffsetY() const noexcept { return FOffsetY; }
+    void SetOffsetY(std::int32_t Value);
+
+    // Also copies the font; the offsets stay.
+    void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
+
+private:
+    std::unique_ptr<TFont> FFont;
+    std::int32_t FOffsetX = 0;
+    std::int32_t FOffsetY = 0;
+};
 
 } // namespace kq

@@ -238,7 +238,6 @@ void TSkinSystemButton::LMouseUp() {
     ::SendMessageW(window, WM_SYSCOMMAND, command, 0);
 }
 
-
 // --- Published
 
 const property_table& TSkinCustomNCButton::PublishedProperties() const {

@@ -1,7 +1,7 @@
 #include "skin/uSkinNCCtrlBase.h"
 
-#include "framework/Messages.h"
 #include "framework/Properties.h"
+#include "framework/Messages.h"
 #include "skin/uSkinForm.h"
 
 namespace kq {
@@ -206,15 +206,17 @@ void TSkinNCCtrlBase::RemoveSelf() {
         ::SendMessageW(FForm->Handle(), WM_VK_REMOVENCCONTROL, reinterpret_cast<WPARAM>(this), 0);
 }
 
-
 // --- Published
 
 const property_table& TNCCtrlPos::PublishedProperties() const {
-    static const property_table table = property_table::of<TNCCtrlPos>(TPersistent::PublishedProperties())
-        .enumeration(u"Align", &TNCCtrlPos::Align, &TNCCtrlPos::SetAlign, {u"caLeft", u"caRight"})
-        .integer(u"XValue", &TNCCtrlPos::XValue, &TNCCtrlPos::SetXValue)
-        .integer(u"YValue", &TNCCtrlPos::YValue, &TNCCtrlPos::SetYValue)
-        .boolean(u"UseDefault", &TNCCtrlPos::UseDefault, &TNCCtrlPos::SetUseDefault);
+    using C = TNCCtrlPos;
+    static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())
+        .enumeration(u"Align", &C::Align, &C::SetAlign, {u"caLeft", u"caRight"}, caLeft)
+        .integer(u"XValue", &C::XValue, &C::SetXValue, 0)
+        .integer(u"YValue", &C::YValue, &C::SetYValue, 0)
+        .boolean(u"UseDefault", &C::UseDefault, &C::SetUseDefault, false)
+        .integer(u"Width", &C::Width, &C::SetWidth, 0)
+        .integer(u"Height", &C::Height, &C::SetHeight, 0);
     return table;
 }
 
@@ -223,12 +225,12 @@ const property_table& TSkinNCCtrlBase::PublishedProperties() const {
     static const property_table table = property_table::of<C>(TComponent::PublishedProperties())
         .integer(u"Tag", &C::Tag, &C::SetTag, 0)
         .persistent(u"Pos", [](const C& c) { return &const_cast<C&>(c).Pos(); })
+        .string(u"Hint", &C::Hint, &C::SetHint, String())
+        .boolean(u"Visible", &C::Visible, &C::SetVisible, true)
         .event(u"OnLMouseDown", &C::OnLMouseDown)
         .event(u"OnLMouseUp", &C::OnLMouseUp)
         .event(u"OnMouseEnter", &C::OnMouseEnter)
-        .event(u"OnMouseLeave", &C::OnMouseLeave)
-        .string(u"Hint", &C::Hint, &C::SetHint, String())
-        .boolean(u"Visible", &C::Visible, &C::SetVisible, true);
+        .event(u"OnMouseLeave", &C::OnMouseLeave);
     return table;
 }
 

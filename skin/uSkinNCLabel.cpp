@@ -81,6 +81,7 @@ void TSkinNCLabel::Paint(TBitmap32* Canvas) {
         Canvas->Textout(FPos->X(), FPos->Y(), FCaption);
 }
 
+// --- Published
 
 const property_table& TSkinNCLabel::PublishedProperties() const {
     using C = TSkinNCLabel;

@@ -106,20 +106,22 @@ void TSkinCustomPanel::DrawBorder(TBitmap32* Canvas) {
     }
 }
 
+// --- Published
 
-const property_table& TSkinPanel::PublishedProperties() const {
-    static const property_table table = property_table::of<TSkinPanel>(TSkinCustomPanel::PublishedProperties())
-        .integer(u"Alpha", &TSkinPanel::Alpha, &TSkinPanel::SetAlpha, std::uint8_t{192})
-        .set_of(u"BorderSides", &TSkinPanel::BorderSides, &TSkinPanel::SetBorderSides,
-                {u"sdLeft", u"sdTop", u"sdRight", u"sdBottom"}, TSides{sdLeft, sdTop, sdRight, sdBottom})
-        .color(u"BorderColor", &TSkinPanel::BorderColor, &TSkinPanel::SetBorderColor, TColor{14273466})
-        .boolean(u"DoubleBorder", &TSkinPanel::DoubleBorder, &TSkinPanel::SetDoubleBorder, true)
-        .string(u"BackgroundImage", &TSkinPanel::BackgroundImage, &TSkinPanel::SetBackgroundImage, String())
-        .enumeration(u"BackgroundFillType", &TSkinPanel::BackgroundFillType, &TSkinPanel::SetBackgroundFillType,
+const property_table& TSkinCustomPanel::PublishedProperties() const {
+    using C = TSkinCustomPanel;
+    static const property_table table = property_table::of<C>(TSkinCustomControl::PublishedProperties())
+        .integer(u"Alpha", &C::Alpha, &C::SetAlpha, std::uint8_t{192})
+        .set_of(u"BorderSides", &C::BorderSides, &C::SetBorderSides, {u"sdLeft", u"sdTop", u"sdRight", u"sdBottom"},
+                TSides{sdLeft, sdTop, sdRight, sdBottom})
+        .color(u"BorderColor", &C::BorderColor, &C::SetBorderColor, TColor{14273466})
+        .boolean(u"DoubleBorder", &C::DoubleBorder, &C::SetDoubleBorder, true)
+        .string(u"BackgroundImage", &C::BackgroundImage, &C::SetBackgroundImage, String())
+        .enumeration(u"BackgroundFillType", &C::BackgroundFillType, &C::SetBackgroundFillType,
                      {u"ftNormal", u"ftTile", u"ftAutoStretch", u"ftCenter"}, ftNormal)
-        .integer(u"BackgroundOffsetX", &TSkinPanel::BackgroundOffsetX, &TSkinPanel::SetBackgroundOffsetX, 0)
-        .integer(u"BackgroundOffsetY", &TSkinPanel::BackgroundOffsetY, &TSkinPanel::SetBackgroundOffsetY, 0)
-        .event<void(TObject*, TBitmap32*)>(u"OnCustomDraw", &TSkinPanel::OnCustomDraw);
+        .integer(u"BackgroundOffsetX", &C::BackgroundOffsetX, &C::SetBackgroundOffsetX, 0)
+        .integer(u"BackgroundOffsetY", &C::BackgroundOffsetY, &C::SetBackgroundOffsetY, 0)
+        .event(u"OnCustomDraw", &C::OnCustomDraw);
     return table;
 }
 

@@ -31,6 +31,8 @@ public:
 
     TSkCustomDrawEvent OnCustomDraw;
 
+    const property_table& PublishedProperties() const override;
+
 protected:
     virtual void DrawBorder(TBitmap32* Canvas);
     void DrawBody(TBitmap32* Canvas) override;
@@ -59,8 +61,6 @@ private:
 class TSkinPanel : public TSkinCustomPanel {
 public:
     using TSkinCustomPanel::TSkinCustomPanel;
-
-    const property_table& PublishedProperties() const override;
 };
 
 } // namespace kq

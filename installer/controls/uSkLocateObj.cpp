@@ -1,5 +1,7 @@
 #include "installer/controls/uSkLocateObj.h"
 
+#include "framework/Properties.h"
+
 namespace kq {
 
 // --- TSkLocateObj
@@ -54,6 +56,17 @@ void TSkSpaceSize::Assign(const TPersistent* Source) {
         return;
     }
     TPersistent::Assign(Source);
+}
+
+const property_table& TSkSpaceSize::PublishedProperties() const {
+    using C = TSkSpaceSize;
+    static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())
+        .boolean(u"Active", &C::Active, &C::SetActive, true)
+        .integer(u"Left", &C::Left, &C::SetLeft, 0)
+        .integer(u"Top", &C::Top, &C::SetTop, 0)
+        .integer(u"Right", &C::Right, &C::SetRight, 0)
+        .integer(u"Bottom", &C::Bottom, &C::SetBottom, 0);
+    return table;
 }
 
 } // namespace kq

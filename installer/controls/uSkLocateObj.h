@@ -48,6 +48,7 @@ public:
 
     // Copies the switch and the four distances (one OnChange for each value that differs).
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
     TNotifyEvent OnChange;
 

@@ -3,6 +3,7 @@
 #include "framework/Clipboard.h"
 #include "framework/Forms.h"
 #include "framework/Ime.h"
+#include "framework/Properties.h"
 
 #include <windowsx.h>
 #include "skin/uSkRasterLib.h"
@@ -883,6 +884,22 @@ void TSkinPngEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
     FMouseButtons.exclude(Button);
     if (was_left) Invalidate();
     TSkinCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+// --- Published
+
+const property_table& TSkinEdit::PublishedProperties() const {
+    using C = TSkinEdit;
+    static const property_table table = property_table::of<C>(TSkinPngEdit::PublishedProperties())
+        .string(u"Text", &C::Text, [](C& c, const String& v) { c.SetText(v); }, String())
+        .string(u"BorderNormal", &C::BorderNormal, &C::SetBorderNormal, String(u"SkinBorderNormal"))
+        .string(u"BorderHot", &C::BorderHot, &C::SetBorderHot, String(u"SkinBorderHot"))
+        .persistent(u"Space", [](const C& c) { return &const_cast<C&>(c).Space(); })
+        .string(u"TextHint", &C::TextHint, &C::SetTextHint, String())
+        .persistent(u"FontHint", [](const C& c) { return &const_cast<C&>(c).FontHint(); })
+        .boolean(u"ReadOnly", &C::ReadOnly, &C::SetReadOnly, false)
+        .integer(u"MaxLength", [](const C& c) { return const_cast<C&>(c).MaxLength(); }, &C::SetMaxLength, 0);
+    return table;
 }
 
 } // namespace kq

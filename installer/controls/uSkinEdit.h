@@ -211,6 +211,8 @@ private:
 class TSkinEdit : public TSkinPngEdit {
 public:
     using TSkinPngEdit::TSkinPngEdit;
+
+    const property_table& PublishedProperties() const override;
 };
 
 } // namespace kq
