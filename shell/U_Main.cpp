@@ -274,14 +274,10 @@ const property_table& TF_Main::PublishedProperties() const {
 
 // --- Module start-up and shutdown
 
+// The skin's classes are registered by the skin library's start-up.
 void u_main_startup() {
-    register_class<TSkinPanel>();
-    register_class<TSkinImageButton>();
     register_class<TPageTabs>();
     register_class<TWebBrowser>();
-    register_class<TSkinSystemButton>();
-    register_class<TSkinNCLabel>();
-    register_class<TSkinForm>();
 }
 
 void u_main_shutdown() {

@@ -224,20 +224,6 @@ void CopyParentBackground(TControl* Control, TBitmap32* Bitmap, const TRect& R) 
 
 // Color and the background events replace the control's own: the skin draws from these.
 const property_table& TSkinCustomControl::PublishedProperties() const {
-    static const property_table table = property_table::of<TSkinCustomControl>(TCustomPaintBox32::PublishedProperties())
-        .boolean(u"Transparent", &TSkinCustomControl::Transparent, &TSkinCustomControl::SetTransparent, true)
-        .color(u"Color", &TSkinCustomControl::Color, &TSkinCustomControl::SetColor, TColor{0xFFFFFF})
-        .boolean(u"AutoInvalidate", &TSkinCustomControl::AutoInvalidate, &TSkinCustomControl::SetAutoInvalidate, false)
-        .boolean(u"EraseBackground", &TSkinCustomControl::EraseBackground, &TSkinCustomControl::SetEraseBackground,
-                 false)
-        .event(u"OnBackgroundChanging", &TSkinCustomControl::OnBackgroundChanging)
-        .event(u"OnBackgroundChanged", &TSkinCustomControl::OnBackgroundChanged);
-    return table;
-}
-
-// --- Published
-
-const property_table& TSkinCustomControl::PublishedProperties() const {
     using C = TSkinCustomControl;
     static const property_table table = property_table::of<C>(TCustomPaintBox32::PublishedProperties())
         .boolean(u"Transparent", &C::Transparent, &C::SetTransparent, true)
