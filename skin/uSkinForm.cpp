@@ -1021,6 +1021,7 @@ const property_table& TSkinForm::PublishedProperties() const {
         .color(u"TitlerColor", &C::TitlerColor, &C::SetTitlerColor, TColor{16761926})
         .color(u"Color", &C::Color, &C::SetColor, TColor{15920353})
         .persistent(u"Options", [](const C& c) { return &const_cast<C&>(c).Options(); })
+        .persistent(u"MainMenu", [](const C& c) { return &const_cast<C&>(c).MainMenu(); })
         .boolean(u"RoundWindow", &C::RoundWindow, &C::SetRoundWindow, true)
         .integer(u"FramWidth", &C::FramWidth, &C::SetFramWidth, 2)
         .color(u"FrameColor", &C::FrameColor, &C::SetFrameColor, TColor{0})

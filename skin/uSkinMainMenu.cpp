@@ -1,6 +1,7 @@
 #include "skin/uSkinMainMenu.h"
 
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "skin/uSkPopupListEx.h"
 #include "skin/uSkinForm.h"
 #include "skin/uSkinMenu.h"
@@ -296,6 +297,22 @@ void TSkinNCMenuItem::Paint(TBitmap32* Canvas) {
         Canvas->Font()->SetColor(disabled_caption_color);
     Canvas->Textout({r.Left, r.Top - 1, r.Right, r.Bottom - 1}, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
                     FMenuData->Caption);
+}
+
+
+// --- Published
+
+const property_table& TSkinMainMenu::PublishedProperties() const {
+    using C = TSkinMainMenu;
+    static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())
+        .component(u"MainMenu", &C::MainMenu, &C::SetMainMenu)
+        .component(u"MenuSkin", &C::MenuSkin, &C::SetMenuSkin)
+        .persistent(u"Font", [](const C& c) { return &const_cast<C&>(c).Font(); })
+        .persistent(u"Pos", [](const C& c) { return &const_cast<C&>(c).Pos(); })
+        .persistent(u"Pictures", [](const C& c) { return &const_cast<C&>(c).Pictures(); })
+        .color(u"HotColor", &C::HotColor, &C::SetHotColor, TColor{11463932})
+        .color(u"PressColor", &C::PressColor, &C::SetPressColor, TColor{8184058});
+    return table;
 }
 
 } // namespace kq

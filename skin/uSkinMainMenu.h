@@ -68,6 +68,7 @@ public:
 
     // Copies the settings (menu, menu skin, font, position, pictures, colours); the entries stay.
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
 private:
     TMenuItem* CopyMenuItem(TMenuItem* Item);

@@ -314,6 +314,25 @@ TEST_F(MainWindow, EveryValueOfTheSkinnedPartsIsLiveInItsComponent) {
         {u"sknfrm1", u"FramWidth", i(0)},
         {u"sknfrm1", u"DoubleFrame", i(0)},
         {u"sknfrm1", u"CustomPicture", s(u"skin_bk_leaf")},
+        // No menu is attached, so the main-menu settings stay unseen.
+        {u"sknfrm1", u"MainMenu.MainMenu", property_value{static_cast<TComponent*>(nullptr)}},
+        {u"sknfrm1", u"MainMenu.Font.Name", s(u"Tahoma")},
+        {u"sknfrm1", u"MainMenu.Font.Height", i(-11)},
+        {u"sknfrm1", u"MainMenu.Font.Color", i(clWindowText)},
+        {u"sknfrm1", u"MainMenu.Font.Style", i(0)},
+        {u"sknfrm1", u"MainMenu.Font.Charset", i(DEFAULT_CHARSET)},
+        {u"sknfrm1", u"MainMenu.Pos.UseDefault", i(0)},
+        {u"sknfrm1", u"MainMenu.Pos.Align", i(caLeft)},
+        {u"sknfrm1", u"MainMenu.Pos.XValue", i(5)},
+        {u"sknfrm1", u"MainMenu.Pos.YValue", i(5)},
+        {u"sknfrm1", u"MainMenu.Pictures.Image", s(u"SkinFlatBtn")},
+        {u"sknfrm1", u"MainMenu.Pictures.Count", i(3)},
+        {u"sknfrm1", u"MainMenu.Pictures.Normal", i(0)},
+        {u"sknfrm1", u"MainMenu.Pictures.Hot", i(1)},
+        {u"sknfrm1", u"MainMenu.Pictures.Pressed", i(2)},
+        {u"sknfrm1", u"MainMenu.Pictures.Disable", i(0)},
+        {u"sknfrm1", u"MainMenu.HotColor", i(11463932)},
+        {u"sknfrm1", u"MainMenu.PressColor", i(8184058)},
     };
     // The three image buttons differ in their place, image and tab order only.
     struct button {

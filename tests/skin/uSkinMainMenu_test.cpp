@@ -2,6 +2,7 @@
 // and the popups they open and hand over to each other.
 #include "skin/uSkinMainMenu.h"
 
+#include "framework/ComponentText.h"
 #include "framework/Messages.h"
 #include "skin/uSkinForm.h"
 #include "skin/uSkinMenu.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace kq::test {
@@ -384,6 +386,59 @@ TEST_F(title_bar_menus, AnItemWithoutChildrenOnlyPresses) {
     user.join();
     EXPECT_FALSE(opened);
     EXPECT_EQ(clicks, 1);
+}
+
+// A form resource sets the settings as nested properties of the skin form; the skin form's own text gives
+// back what differs from the defaults (references to the form's menus lie outside its reach).
+TEST_F(title_bar_menus, SettingsTravelThroughComponentTextAsNestedProperties) {
+    make();
+    form->SetName(u"Form1");
+    skin->SetName(u"sknfrm1");
+    menu->SetName(u"MainMenu1");
+    auto* menu_skin = new TSkinMenu(form);
+    menu_skin->SetName(u"SkinMenu1");
+    skin->MainMenu().SetMainMenu(nullptr);
+    TSkinMainMenu& m = skin->MainMenu();
+    struct row {
+        const char16_t* line;
+        std::function<bool()> live;
+        bool reference = false;
+    };
+    const std::vector<row> rows = {
+        {u"MainMenu.MainMenu = MainMenu1", [&] { return m.MainMenu() == menu; }, true},
+        {u"MainMenu.MenuSkin = SkinMenu1", [&] { return m.MenuSkin() == menu_skin; }, true},
+        {u"MainMenu.Font.Color = clRed", [&] { return m.Font().Color() == clRed; }},
+        {u"MainMenu.Font.Height = -15", [&] { return m.Font().Height() == -15; }},
+        {u"MainMenu.Font.Name = 'Arial'", [&] { return m.Font().Name() == u"Arial"; }},
+        {u"MainMenu.Font.Style = [fsItalic]", [&] { return m.Font().Style().contains(TFontStyle::fsItalic); }},
+        {u"MainMenu.Pos.Align = caRight", [&] { return m.Pos().Align() == caRight; }},
+        {u"MainMenu.Pos.XValue = 9", [&] { return m.Pos().XValue() == 9; }},
+        {u"MainMenu.Pos.YValue = 3", [&] { return m.Pos().YValue() == 3; }},
+        {u"MainMenu.Pos.UseDefault = True", [&] { return m.Pos().UseDefault(); }},
+        {u"MainMenu.Pictures.Image = 'menu_flat'", [&] { return m.Pictures().Image() == u"menu_flat"; }},
+        {u"MainMenu.Pictures.Hot = 3", [&] { return m.Pictures().Hot() == 3; }},
+        {u"MainMenu.Pictures.Count = 4", [&] { return m.Pictures().Count() == 4; }},
+        {u"MainMenu.HotColor = 1234567", [&] { return m.HotColor() == 1234567; }},
+        {u"MainMenu.PressColor = 7654321", [&] { return m.PressColor() == 7654321; }},
+    };
+    String text = u"object Form1: TForm\r\n  object sknfrm1: TSkinForm\r\n";
+    for (const row& r : rows) text += u"    " + String(r.line) + u"\r\n";
+    text += u"  end\r\nend\r\n";
+    read_component_text(text, *form);
+    const String written = write_component_text(*skin);
+    for (const row& r : rows) {
+        SCOPED_TRACE(string_to_utf8(r.line));
+        EXPECT_TRUE(r.live());
+        if (!r.reference) {
+            EXPECT_NE(written.find(String(u"\r\n  ") + r.line + u"\r\n"), String::npos);
+        }
+    }
+    // The colours at their defaults are left out.
+    m.SetHotColor(11463932);
+    m.SetPressColor(8184058);
+    const String defaults = write_component_text(*skin);
+    EXPECT_EQ(defaults.find(u"MainMenu.HotColor"), String::npos);
+    EXPECT_EQ(defaults.find(u"MainMenu.PressColor"), String::npos);
 }
 
 } // namespace
