@@ -370,7 +370,22 @@ TEST_F(KQProgram, ClosingTheWindowWithTenPagesOpenEndsAtOnceWithNothingLeft) {
     // The add button's places, from a strip of the same settings and width as the window's.
     forms_startup();
     const auto stop = scope_exit([] { forms_shutdown(); });
-    const window_driver add_nine_tabs = [](HWND main_window) {
+    // The program's pages made so far, from the stand-in's record: the clicks wait for them rather than
+    // for a span of time, which a loaded machine overruns.
+    const auto wait_for_pages = [this](DWORD pid, std::size_t pages) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        for (;;) {
+            std::vector<record_line> created = record("cef_browser_host_create_browser_sync");
+            std::erase_if(created, [&](const record_line& l) { return l.pid != pid; });
+            if (created.size() >= pages) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            ::Sleep(20);
+        }
+    };
+    const window_driver add_nine_tabs = [&](HWND main_window) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(main_window, &pid);
+        ASSERT_TRUE(wait_for_pages(pid, 1));
         HWND strip = nullptr;
         ::EnumChildWindows(main_window, find_strip, reinterpret_cast<LPARAM>(&strip));
         ASSERT_NE(strip, nullptr);
@@ -389,7 +404,8 @@ TEST_F(KQProgram, ClosingTheWindowWithTenPagesOpenEndsAtOnceWithNothingLeft) {
             ::PostMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, at);
             ::PostMessageW(strip, WM_LBUTTONUP, 0, at);
             model.Tabs().Add();
-            ::Sleep(400); // the new tab settles in
+            ASSERT_TRUE(wait_for_pages(pid, i + 1)) << "page " << i + 1;
+            ::Sleep(400); // the new tab slides in (for a tenth of a second) before the next click aims
         }
     };
     const run_result r = run(app(), {}, add_nine_tabs);
