@@ -201,15 +201,16 @@ function(kq_fuzz_target name)
 endfunction()
 
 # kq_benchmark(name [WINDOWS] SOURCES ... DEPENDS ...): a Google Benchmark executable (bench preset only).
-# WINDOWS: a Windows program that times itself, built with the x86_64 preset and run by hand under
-# Wine (there is no Google Benchmark for those targets); never registered as a test.
+# WINDOWS: a Windows program that times itself, built by name with the x86_64 preset and run by hand
+# under Wine (there is no Google Benchmark for those targets); never registered as a test.
 function(kq_benchmark name)
     cmake_parse_arguments(A "WINDOWS" "" "SOURCES;DEPENDS" ${ARGN})
     if(A_WINDOWS)
         if(NOT KQ_WINDOWS OR NOT KQ_BUILD_TESTS)
             return()
         endif()
-        add_executable(${name} ${A_SOURCES})
+        # Built by name when wanted (bench/README.md), not with the tests.
+        add_executable(${name} EXCLUDE_FROM_ALL ${A_SOURCES})
         target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
         target_link_libraries(${name} PRIVATE ${A_DEPENDS})
         kq_project_flags(${name})

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the three configurations and runs every test. Exits non-zero on any build or
-# test failure; the last line is CTest's summary over all configurations, after the phases' times.
+# Sets everything up, builds every configuration and runs every test: the x86_64 build first, then its
+# Wine tests beside the native, i686 and fuzz builds, then the fuzz targets. Exits non-zero on any build
+# or test failure; the last line is CTest's summary over all configurations, after the phases' times.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=${KQ_JOBS:-$(nproc)}
@@ -23,51 +24,99 @@ failed=0
 total=0
 failures=0
 summaries=()
-for preset in native win32 win64-test; do
+# Commands of the builds that share the cores with the Wine tests run with this prefix.
+low=()
+
+# build PRESET [CONFIGURE ARGS...]: configures and builds one configuration; non-zero on failure.
+build() {
+    local preset=$1
+    shift
     echo "=== $preset: configure and build"
-    configure_args=()
-    [ "$preset" != win64-test ] || configure_args=(-DKQ_WINE_WORKERS="$wine_workers")
-    if ! cmake --preset "$preset" "${configure_args[@]}" >"build-$preset.configure.log" 2>&1; then
+    if ! "${low[@]}" cmake --preset "$preset" "$@" >"build-$preset.configure.log" 2>&1; then
         cat "build-$preset.configure.log"
         echo "test-all: configuring $preset failed" >&2
-        failed=1
-        continue
+        return 1
     fi
     rm -f "build-$preset.configure.log"
-    if ! cmake --build --preset "$preset" -j "$jobs"; then
+    if ! "${low[@]}" cmake --build --preset "$preset" -j "$jobs"; then
         echo "test-all: building $preset failed" >&2
+        return 1
+    fi
+}
+
+# summarise PRESET LOG STATUS: counts a test run's CTest summary line.
+summarise() {
+    local preset=$1 log=$2 status=$3 line
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        echo "test-all: $preset ran no test" >&2
+        failed=1
+        return
+    fi
+    summaries+=("$preset: $line")
+    total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))
+    failures=$((failures + $(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")))
+    [ "$status" = 0 ] || failed=1
+}
+
+# The x86_64 build first: its Wine tests mostly wait (timers, messages, program start-up) and keep under
+# one core busy, so the other configurations are built and tested beside them, at the lowest priority,
+# where they take only the time the Wine tests leave.
+wine_log=$(mktemp)
+wine_pid=
+if build win64-test -DKQ_WINE_WORKERS="$wine_workers"; then
+    phase_done "win64-test build"
+    echo "=== win64-test: test (its output follows the native and win32 phases)"
+    (
+        started=$SECONDS
+        tools/wine-run-tests.sh >"$wine_log" 2>&1
+        status=$?
+        echo $((SECONDS - started)) >"$wine_log.seconds"
+        exit $status
+    ) &
+    wine_pid=$!
+    low=(nice -n 19)
+else
+    failed=1
+fi
+
+for preset in native win32; do
+    if ! build "$preset"; then
         failed=1
         continue
     fi
     phase_done "$preset build"
     echo "=== $preset: test"
     log=$(mktemp)
-    if [ "$preset" = win64-test ]; then
-        tools/wine-run-tests.sh 2>&1 | tee "$log"
-        status=${PIPESTATUS[0]}
-    else
-        ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
-        status=${PIPESTATUS[0]}
-    fi
+    "${low[@]}" ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log"
+    status=${PIPESTATUS[0]}
     phase_done "$preset test"
-    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    summarise "$preset" "$log" "$status"
     rm -f "$log"
-    if [ -z "$line" ]; then
-        echo "test-all: $preset ran no test" >&2
-        failed=1
-        continue
-    fi
-    summaries+=("$preset: $line")
-    total=$((total + $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")))
-    failures=$((failures + $(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")))
-    [ "$status" = 0 ] || failed=1
 done
 
 # Every fuzz target runs briefly on a copy of its seed corpus; a crash, leak or time-out fails the run.
 echo "=== fuzz: configure and build"
-if cmake --preset fuzz >build-fuzz.configure.log 2>&1 && cmake --build --preset fuzz -j "$jobs"; then
+fuzz_built=0
+if "${low[@]}" cmake --preset fuzz >build-fuzz.configure.log 2>&1 && "${low[@]}" cmake --build --preset fuzz -j "$jobs"; then
     rm -f build-fuzz.configure.log
+    fuzz_built=1
     phase_done "fuzz build"
+fi
+
+# The fuzz targets run for a fixed time each, so they run once the Wine tests have ended.
+if [ -n "$wine_pid" ]; then
+    wait "$wine_pid"
+    status=$?
+    phase_done "waiting for Wine"
+    times+=("$(printf '%-22s %4d s (beside the phases from native build on)' "win64-test test" "$(cat "$wine_log.seconds")")")
+    echo "=== win64-test: test"
+    cat "$wine_log"
+    summarise win64-test "$wine_log" "$status"
+fi
+rm -f "$wine_log" "$wine_log.seconds"
+
+if [ $fuzz_built = 1 ]; then
     # One fixed budget shared by every target, so adding targets does not lengthen CI.
     fuzz_budget=${KQ_FUZZ_BUDGET:-240}
     fuzz_count=$(grep -c . build/fuzz/fuzz-targets.txt || true)

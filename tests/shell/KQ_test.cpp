@@ -371,26 +371,51 @@ TEST_F(KQProgram, ClosingTheWindowWithTenPagesOpenEndsAtOnceWithNothingLeft) {
     // The add button's places, from a strip of the same settings and width as the window's.
     forms_startup();
     const auto stop = scope_exit([] { forms_shutdown(); });
-    const window_driver add_nine_tabs = [](HWND main_window) {
+    // The program's pages made so far, from the stand-in's record: the clicks wait for them rather than
+    // for a span of time, which a loaded machine overruns.
+    const auto wait_for_pages = [this](DWORD pid, std::size_t pages, int seconds) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        for (;;) {
+            std::vector<record_line> created = record("cef_browser_host_create_browser_sync");
+            std::erase_if(created, [&](const record_line& l) { return l.pid != pid; });
+            if (created.size() >= pages) return true;
+            if (std::chrono::steady_clock::now() >= end) return false;
+            ::Sleep(20);
+        }
+    };
+    const window_driver add_nine_tabs = [&](HWND main_window) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(main_window, &pid);
+        ASSERT_TRUE(wait_for_pages(pid, 1, 20));
         HWND strip = nullptr;
         ::EnumChildWindows(main_window, find_strip, reinterpret_cast<LPARAM>(&strip));
         ASSERT_NE(strip, nullptr);
-        RECT client{};
-        ::GetClientRect(strip, &client);
         TPageTabs model(nullptr);
         test::apply_main_window_settings(model);
-        model.SetBounds(0, 0, client.right, client.bottom);
         model.Tabs().Add();
         for (int i = 1; i < 10; ++i) {
-            model.IncludeState(TPageTabState::stsResizing);
-            model.LayoutAll();
-            const TRect add = model.AddButtonControl().ControlRect();
-            const LPARAM at = MAKELPARAM((add.Left + add.Right) / 2, (add.Top + add.Bottom) / 2);
-            ::PostMessageW(strip, WM_MOUSEMOVE, 0, at);
-            ::PostMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, at);
-            ::PostMessageW(strip, WM_LBUTTONUP, 0, at);
+            // The place is taken afresh for each click: on a loaded machine the window can still be
+            // growing to its maximised size after it shows, and with it the width the tabs share. A click
+            // the strip took while settling makes no page; it is given again, at most twice.
+            bool made = false;
+            RECT client{};
+            LPARAM at = 0;
+            for (int attempt = 1; attempt <= 3 && !made; ++attempt) {
+                ::GetClientRect(strip, &client);
+                model.SetBounds(0, 0, client.right, client.bottom);
+                model.IncludeState(TPageTabState::stsResizing);
+                model.LayoutAll();
+                const TRect add = model.AddButtonControl().ControlRect();
+                at = MAKELPARAM((add.Left + add.Right) / 2, (add.Top + add.Bottom) / 2);
+                ::PostMessageW(strip, WM_MOUSEMOVE, 0, at);
+                ::PostMessageW(strip, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                ::PostMessageW(strip, WM_LBUTTONUP, 0, at);
+                made = wait_for_pages(pid, i + 1, attempt < 3 ? 5 : 20);
+            }
+            ASSERT_TRUE(made) << "page " << i + 1 << ", clicked at " << LOWORD(at) << "," << HIWORD(at)
+                              << " in a strip " << client.right << " wide";
             model.Tabs().Add();
-            ::Sleep(400); // the new tab settles in
+            ::Sleep(400); // the new tab slides in (for a tenth of a second) before the next click aims
         }
     };
     const run_result r = run(app(), {}, add_nine_tabs);

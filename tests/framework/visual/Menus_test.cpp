@@ -192,9 +192,14 @@ TEST_F(visual_test, MenuLoopMessagesReachThePopupListAndASubmenuClicksItsItemBef
     toggle->SetAutoCheck(true);
     menu.Items().Add(toggle);
 
-    // The user shows the menu and closes it again.
+    // The user shows the menu and closes it again, once it shows: a cancel that came before the menu loop
+    // would be lost, and the loop would wait for ever.
     std::thread user([&] {
-        ::Sleep(300);
+        const auto menu_shows = [] {
+            const HWND shown = ::FindWindowW(L"#32768", nullptr);
+            return shown && ::IsWindowVisible(shown);
+        };
+        for (int i = 0; i < 1000 && !menu_shows(); ++i) ::Sleep(20);
         ::SendMessageW(list.Window(), WM_CANCELMODE, 0, 0);
     });
     menu.Popup(100, 100);
