@@ -207,18 +207,7 @@ void TSkinNCMenuItem::TimerTick() {
         if (!Hooked())
             ::PostMessageW(FForm->Handle(), WM_VK_ADDNCCONTROL, reinterpret_cast<WPARAM>(this), 0);
         if (::WindowFromPoint(cursor) == FForm->Handle()) {
-            const POINT p = window_point();
-            const TRect r = ClientRect();
-            const bool inside = p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
-            if (inside)
-                MouseHover();
-            if (inside != FMouseEnter) {
-                FMouseEnter = inside;
-                if (inside)
-                    MouseEnter();
-                else
-                    MouseLeave();
-            }
+            FollowMouse();
         } else if (FMouseEnter) {
             FMouseEnter = false;
             MouseLeave();

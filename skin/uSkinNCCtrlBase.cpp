@@ -124,20 +124,24 @@ void TSkinNCCtrlBase::NCMouseMove(POINT) {
     if (designing())
         return;
     try {
-        const POINT p = window_point();
-        const TRect r = ClientRect();
-        const bool inside = p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
-        if (inside)
-            MouseHover();
-        if (inside != FMouseEnter) {
-            FMouseEnter = inside;
-            if (inside)
-                MouseEnter();
-            else
-                MouseLeave();
-        }
+        FollowMouse();
     } catch (...) {
         // a mouse move is repeated by the next one
+    }
+}
+
+void TSkinNCCtrlBase::FollowMouse() {
+    const POINT p = window_point();
+    const TRect r = ClientRect();
+    const bool inside = p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
+    if (inside)
+        MouseHover();
+    if (inside != FMouseEnter) {
+        FMouseEnter = inside;
+        if (inside)
+            MouseEnter();
+        else
+            MouseLeave();
     }
 }
 

@@ -109,6 +109,8 @@ protected:
     void SetPollInterval(unsigned Milliseconds);
     // The cursor relative to the form window's top-left corner.
     POINT window_point() const;
+    // Enter, hover and leave from where the cursor is now.
+    void FollowMouse();
 
     std::unique_ptr<TNCCtrlPos> FPos;
     bool FMouseEnter = false;

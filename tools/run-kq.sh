@@ -18,20 +18,7 @@ rm -f "$record"
 export STANDIN_RECORD_FILE="Z:${record//\//\\}"
 echo "run-kq: starting $dir/KQ.exe under Wine"
 status=0
-if [ -n "${DISPLAY:-}" ]; then
-    # On a desktop KQ runs until its window is closed.
-    (cd "$dir" && "$OLDPWD/tools/wine-run.sh" ./KQ.exe) || status=$?
-else
-    # Headless: KQ runs on a virtual screen of its own; once its window has been up a while the screen is
-    # saved as a picture and the window is asked to close, as a person would close it.
-    shot=$dir/kq-screen.png
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-        cd "$1" && "$2/tools/wine-run.sh" ./KQ.exe & app=$!
-        sleep "${KQ_SHOW_SECONDS:-15}"
-        xwd -root -silent | convert xwd:- "png:$3" && echo "run-kq: the screen is in $3"
-        WINEDEBUG=-all /usr/lib/wine/wine64 taskkill /im KQ.exe >/dev/null 2>&1 || true
-        wait $app' run-kq "$dir" "$(pwd)" "$shot" || status=$?
-fi
+tools/show-under-wine.sh "$dir" KQ.exe "$dir/kq-screen.png" "${KQ_SHOW_SECONDS:-15}" || status=$?
 # The engine's renderer (KQ.exe started again) may still be finishing.
 sleep 1
 echo "run-kq: the engine's calls (process, thread, call, detail):"

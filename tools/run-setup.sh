@@ -13,19 +13,6 @@ dir=$build/installer
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 echo "run-setup: starting $dir/TessaroSetup.exe under Wine"
 status=0
-if [ -n "${DISPLAY:-}" ]; then
-    # On a desktop the installer runs until its window is closed.
-    (cd "$dir" && "$OLDPWD/tools/wine-run.sh" ./TessaroSetup.exe) || status=$?
-else
-    # Headless: the installer runs on a virtual screen of its own; once its window has been up a while the
-    # screen is saved as a picture and the program is ended.
-    shot=$dir/setup-screen.png
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-        cd "$1" && "$2/tools/wine-run.sh" ./TessaroSetup.exe & app=$!
-        sleep "${SETUP_SHOW_SECONDS:-10}"
-        xwd -root -silent | convert xwd:- "png:$3" && echo "run-setup: the screen is in $3"
-        WINEDEBUG=-all /usr/lib/wine/wine64 taskkill /im TessaroSetup.exe >/dev/null 2>&1 || true
-        wait $app' run-setup "$dir" "$(pwd)" "$shot" || status=$?
-fi
+tools/show-under-wine.sh "$dir" TessaroSetup.exe "$dir/setup-screen.png" "${SETUP_SHOW_SECONDS:-10}" || status=$?
 echo "run-setup: TessaroSetup ended with exit code $status"
 exit $status

@@ -732,7 +732,7 @@ TEST_F(MainWindow, AfterAClosedTabTheCursorGoingStraightIntoThePageLeavesNoHotCl
     EXPECT_TRUE(F->FPageTabs->HasState(TPageTabState::stsDeletingUnPinnedTabs));
     const POINT page = screen_of(F->CEFBrowser->Handle(), F->CEFBrowser->Width() / 2, F->CEFBrowser->Height() / 2);
     ::SetCursorPos(page.x, page.y);
-    EXPECT_TRUE(pump_until([&] { return hot_close_buttons() == 0; }, 1000));
+    EXPECT_TRUE(pump_until([&] { return hot_close_buttons() == 0; }, 3000));
     EXPECT_TRUE(pump_until([&] { return !F->FPageTabs->HasState(TPageTabState::stsDeletingUnPinnedTabs); }, 2000));
     settle();
     EXPECT_GT(tab_width(0), wide_before);
