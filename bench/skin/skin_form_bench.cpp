@@ -12,6 +12,7 @@
 #include "skin/uSkinForm.h"
 #include "skin/uSkinNCButton.h"
 #include "skin/uSkinNCLabel.h"
+#include "tests/skin/KQSkinForm.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,45 +36,6 @@ void pump(int milliseconds) {
     }
 }
 
-// KQ's main window's skin values, as the skin form tests give them.
-struct kq_form {
-    TForm* form;
-    TSkinForm* skin;
-    TSkinSystemButton* buttons[2];
-    TSkinNCLabel* label;
-};
-
-kq_form make_kq_form() {
-    TForm* form = CreateForm<TForm>(Application);
-    form->SetBorderStyle(TFormBorderStyle::bsSizeable);
-    form->SetBounds(100, 80, 480, 320);
-    form->SetCaption(u"Skinned");
-    auto* skin = new TSkinForm(form);
-    skin->SetFlatFrame(true);
-    skin->SetTitleHeight(28);
-    skin->SetTitlerColor(11837458);
-    skin->SetColor(clSilver);
-    skin->SetRoundWindow(false);
-    skin->SetFramWidth(0);
-    skin->SetDoubleFrame(false);
-    auto* minimize = new TSkinSystemButton(form);
-    minimize->SetKind(bkMinimize);
-    minimize->Pos().SetUseDefault(false);
-    minimize->Pos().SetAlign(caRight);
-    minimize->Pos().SetXValue(60);
-    minimize->Pos().SetYValue(0);
-    auto* close = new TSkinSystemButton(form);
-    close->Pos().SetUseDefault(false);
-    close->Pos().SetAlign(caRight);
-    close->Pos().SetXValue(30);
-    close->Pos().SetYValue(0);
-    auto* label = new TSkinNCLabel(form);
-    label->Font().SetColor(clWhite);
-    label->Font().SetStyle({TFontStyle::fsBold});
-    label->SetCaption(u"Tessaro  --  test");
-    return {form, skin, {minimize, close}, label};
-}
-
 } // namespace
 
 int main() {
@@ -82,7 +44,8 @@ int main() {
     skin_startup(); // reads the program's store, KQ's here, as KQ does
     Application->Initialize();
     {
-        const auto [form, skin, buttons, label] = make_kq_form();
+        const auto [form, skin, minimize, close, label] = test::make_kq_skin_form();
+        TSkinSystemButton* const buttons[] = {minimize, close};
         form->Show();
         const HWND window = form->Handle();
         // Without a window manager, Wine applies the X server's late report of an earlier size to a

@@ -7,6 +7,7 @@
 #include "skin/uSkinPanel.h"
 #include "skin/uSkinResManager.h"
 #include "tests/framework/visual/VisualFixture.h"
+#include "tests/skin/KQSkinForm.h"
 
 #include "SkinControlTestSupport.h"
 
@@ -15,6 +16,9 @@
 using namespace kq;
 using kq::test::visual_test;
 using kq::test::window_pixels;
+using kq::test::kq_skin_form;
+using kq::test::make_kq_skin_form;
+using kq::test::make_skinned_form;
 
 namespace {
 
@@ -27,38 +31,15 @@ protected:
         visual_test::TearDown();
     }
     // A sizeable form with a skin form of the given frame, title and hit-test widths.
-    void make(int width, int height) {
-        form = CreateForm<TForm>(Application);
-        form->SetBorderStyle(TFormBorderStyle::bsSizeable);
-        form->SetBounds(100, 80, width, height);
-        form->SetCaption(u"Skinned");
-        skin = new TSkinForm(form);
-    }
+    void make(int width, int height) { form = make_skinned_form(width, height, skin); }
     // KQ's main window's values: a teal title bar 28 high without frame, two system buttons, the caption.
     void make_kq() {
-        make(480, 320);
-        skin->SetFlatFrame(true);
-        skin->SetTitleHeight(28);
-        skin->SetTitlerColor(11837458);
-        skin->SetColor(clSilver);
-        skin->SetRoundWindow(false);
-        skin->SetFramWidth(0);
-        skin->SetDoubleFrame(false);
-        minimize = new TSkinSystemButton(form);
-        minimize->SetKind(bkMinimize);
-        minimize->Pos().SetUseDefault(false);
-        minimize->Pos().SetAlign(caRight);
-        minimize->Pos().SetXValue(60);
-        minimize->Pos().SetYValue(0);
-        close = new TSkinSystemButton(form);
-        close->Pos().SetUseDefault(false);
-        close->Pos().SetAlign(caRight);
-        close->Pos().SetXValue(30);
-        close->Pos().SetYValue(0);
-        label = new TSkinNCLabel(form);
-        label->Font().SetColor(clWhite);
-        label->Font().SetStyle({TFontStyle::fsBold});
-        label->SetCaption(u"Tessaro  --  test");
+        const kq_skin_form k = make_kq_skin_form();
+        form = k.form;
+        skin = k.skin;
+        minimize = k.minimize;
+        close = k.close;
+        label = k.label;
     }
     void show() {
         form->Show();
