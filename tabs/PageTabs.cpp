@@ -554,6 +554,9 @@ void TCustomPageTabs::UpdateHoverDrawStates(bool Force) {
         } else if (!tab->Active()) {
             ApplyControlDrawState(*control, dsNotActive, Force);
             control->SetCloseButtonState(dsNotActive);
+        } else {
+            // The active tab's close button lit by the mouse must not stay lit once the mouse is elsewhere.
+            control->SetCloseButtonState(dsActive);
         }
     }
 }

@@ -346,6 +346,26 @@ TEST_F(window_fixture, TheCloseButtonClosesOnlyWhenPressedAndReleasedOnIt) {
     EXPECT_FALSE(strip->HasState(TPageTabState::stsDeletingUnPinnedTabs));
 }
 
+// A close button lit by the mouse goes dark once the mouse has left the strip, the active tab's too (a
+// tab sliding under a resting cursor lights it without any move).
+TEST_F(window_fixture, ACloseButtonLitByTheMouseGoesDarkWhenTheMouseLeaves) {
+    strip->Tabs().Items(0)->SetActive(true);
+    pump();
+    const struct {
+        int tab;
+        TDrawState after;
+    } cases[] = {{0, TDrawState::dsActive}, {1, TDrawState::dsNotActive}};
+    for (const auto& c : cases) {
+        const TPageTabControl* control = strip->Tabs().Items(c.tab)->TabControl();
+        send(WM_MOUSEMOVE, 0, close_button_of(c.tab));
+        pump();
+        EXPECT_EQ(control->CloseButtonState(), TDrawState::dsHot) << c.tab;
+        strip->Perform(CM_MOUSELEAVE, 0, 0);
+        pump();
+        EXPECT_EQ(control->CloseButtonState(), c.after) << c.tab;
+    }
+}
+
 TEST_F(window_fixture, TheBuiltInMenuListsItsCommandsAndTheTabsWithTheActiveChecked) {
     strip->Tabs().Items(1)->SetCaption(u"");
     const auto captions = [&] {
