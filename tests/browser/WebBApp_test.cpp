@@ -11,6 +11,7 @@
 #include "framework/Conversions.h"
 #include "tests/engine/StandinHarness.h"
 #include "tests/engine/TestClient.h"
+#include "tests/TestProcess.h"
 
 namespace kq {
 namespace {
@@ -289,18 +290,11 @@ TEST_F(WebBAppTest, SubProcessRoad) {
 
 TEST(WebBAppSubProcess, InitEndsTheSubProcessWithoutEngineShutdown) {
     if (is_sub_process()) GTEST_SKIP();
-    wchar_t exe[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=WebBAppTest.SubProcessRoad --type=renderer";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    ::WaitForSingleObject(pi.hProcess, 30000);
+    const unique_kernel_handle child = test::start_this_program(L"--gtest_filter=WebBAppTest.SubProcessRoad --type=renderer");
+    ASSERT_TRUE(child);
+    ::WaitForSingleObject(child.get(), 30000);
     DWORD code = 1;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    ::GetExitCodeProcess(child.get(), &code);
     EXPECT_EQ(code, 0u);
 }
 

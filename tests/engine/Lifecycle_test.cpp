@@ -5,6 +5,7 @@
 
 #include "engine/CefInterfaces.h"
 #include "tests/engine/StandinFixture.h"
+#include "tests/TestProcess.h"
 #include "framework/Win32.h"
 
 namespace kq {
@@ -94,25 +95,18 @@ TEST(StandinSubProcess, RunsTheCommandLineHookAndEnds) {
 
 TEST(StandinSubProcess, ExecuteProcessRecordsTheSwitchesOfASubProcess) {
     if (is_sub_process()) GTEST_SKIP();
-    wchar_t exe[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
     wchar_t folder[MAX_PATH];
     ::GetTempPathW(MAX_PATH, folder);
     const std::wstring file = std::wstring(folder) + L"standin_switches.txt";
     ::DeleteFileW(file.c_str());
     ASSERT_TRUE(::SetEnvironmentVariableW(L"STANDIN_SWITCHES_FILE", file.c_str()));
-    std::wstring command = L"\"" + std::wstring(exe) +
-                           L"\" --gtest_filter=StandinSubProcess.RunsTheCommandLineHookAndEnds --type=renderer";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    const unique_kernel_handle child =
+        test::start_this_program(L"--gtest_filter=StandinSubProcess.RunsTheCommandLineHookAndEnds --type=renderer");
     ::SetEnvironmentVariableW(L"STANDIN_SWITCHES_FILE", nullptr);
-    ASSERT_EQ(::WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    ASSERT_TRUE(child);
+    ASSERT_EQ(::WaitForSingleObject(child.get(), 60000), WAIT_OBJECT_0);
     DWORD code = 1;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    ::GetExitCodeProcess(child.get(), &code);
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(read_file(file), "--gtest_filter=StandinSubProcess.RunsTheCommandLineHookAndEnds --type=renderer --disable-gpu\n");
     ::DeleteFileW(file.c_str());

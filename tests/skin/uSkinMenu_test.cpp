@@ -3,6 +3,7 @@
 #include "framework/Files.h"
 #include "framework/Forms.h"
 #include "framework/Handles.h"
+#include "tests/TestProcess.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include <atomic>
@@ -243,20 +244,10 @@ protected:
     }
     void SetUp() override { ::SystemParametersInfoW(SPI_GETSELECTIONFADE, 0, &FBefore, 0); }
 
-    static std::wstring command(const wchar_t* test, bool helper) {
-        wchar_t exe[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        return L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=uSkinMenuProgram." + test +
-               (helper ? L" --type=renderer" : L"");
-    }
-    static unique_kernel_handle start(std::wstring line) {
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-            return {};
-        ::CloseHandle(pi.hThread);
-        return unique_kernel_handle(pi.hProcess);
+    static unique_kernel_handle start(const wchar_t* name, bool helper) {
+        return test::start_this_program(std::wstring(L"--gtest_also_run_disabled_tests --gtest_filter=uSkinMenuProgram.") +
+                                            name + (helper ? L" --type=renderer" : L""),
+                                        CREATE_NO_WINDOW);
     }
     static DWORD exit_code(HANDLE process) {
         if (!wait_serving(process, 60000)) return STILL_ACTIVE;
@@ -273,7 +264,7 @@ protected:
         running p{unique_kernel_handle(::CreateEventW(nullptr, TRUE, FALSE, (name + L".up").c_str())),
                   unique_kernel_handle(::CreateEventW(nullptr, TRUE, FALSE, (name + L".end").c_str())), {}};
         ::SetEnvironmentVariableW(run_variable, name.c_str());
-        p.process = start(command(L"DISABLED_RunsUntilReleased", helper));
+        p.process = start(L"DISABLED_RunsUntilReleased", helper);
         ::SetEnvironmentVariableW(run_variable, nullptr);
         EXPECT_TRUE(p.process);
         EXPECT_TRUE(wait_serving(p.up.get(), 60000));
@@ -287,7 +278,7 @@ protected:
     // What a fresh process reads: this one keeps the value it read first.
     static bool fade_is(bool expected) {
         ::SetEnvironmentVariableW(expect_variable, expected ? L"1" : L"0");
-        const unique_kernel_handle probe = start(command(L"DISABLED_ReportsSelectionFade", true));
+        const unique_kernel_handle probe = start(L"DISABLED_ReportsSelectionFade", true);
         ::SetEnvironmentVariableW(expect_variable, nullptr);
         return probe && exit_code(probe.get()) == 0;
     }
