@@ -13,8 +13,10 @@ shift
 
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko prompts, no desktop entries made from shortcuts.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+# No Mono or Gecko prompts, no desktop entries made from shortcuts, and no debugger for a program that
+# crashes: started on a screen nobody reads, it waited for ever; without it the program ends at once,
+# with a failure status and Wine's one-line report of the fault.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe,winedbg.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 wine=/usr/lib/wine/wine64
 
 # The settings every prefix gets (tools/wine-*.reg): fonts that cover Chinese text, and KQ's windows
