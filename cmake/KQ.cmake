@@ -102,9 +102,10 @@ endif()
 # unset) and takes a worker slot. SHARDS splits a long Wine program into n CTest tests (name.1ofn ...),
 # each running every n-th test case (GoogleTest's sharding), so no one program holds up a concurrent run.
 # PROCESSORS n counts each such test as n of CTest's -j jobs: for programs that start programs of their own
-# and wait for them with time limits, so fewer of them share the cores.
+# and wait for them with time limits, so fewer of them share the cores. COST n starts a long program that
+# cannot be split (its tests share files beside it) before the sharded ones of lower cost.
 function(kq_test name)
-    cmake_parse_arguments(A "PORTABLE" "SHARDS;PROCESSORS" "SOURCES;DEPENDS" ${ARGN})
+    cmake_parse_arguments(A "PORTABLE" "SHARDS;PROCESSORS;COST" "SOURCES;DEPENDS" ${ARGN})
     if(NOT KQ_BUILD_TESTS OR (NOT KQ_WINDOWS AND NOT A_PORTABLE))
         return()
     endif()
@@ -119,6 +120,9 @@ function(kq_test name)
         set(A_PROCESSORS 1)
     endif()
     math(EXPR cost "${A_SHARDS} * ${A_PROCESSORS}")
+    if(A_COST)
+        set(cost ${A_COST})
+    endif()
     math(EXPR last "${A_SHARDS} - 1")
     foreach(i RANGE ${last})
         if(A_SHARDS EQUAL 1)
