@@ -1,5 +1,6 @@
 #pragma once
 // Helpers of the installer tests: paths under Wine, the payload module, temporary folders.
+#include "framework/ShellLinks.h"
 #include "framework/Win32Handles.h"
 #include "framework/Strings.h"
 #include "installer/InstallRoutine.h"
@@ -47,6 +48,17 @@ inline std::vector<std::string> files_below(const fs::path& folder) {
         if (entry.is_regular_file()) names.push_back(fs::relative(entry.path(), folder).generic_string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The shortcut file exists and points at target, starting in folder, with the program's description.
+inline void expect_link(const fs::path& file, const String& target, const String& folder) {
+    SCOPED_TRACE(file.string());
+    ASSERT_TRUE(fs::exists(file));
+    shell_link link;
+    link.load(to_string(file));
+    EXPECT_EQ(link.path(), target);
+    EXPECT_EQ(link.working_directory(), folder);
+    EXPECT_EQ(link.description(), u"Tessaro - 您的招投标神器");
 }
 
 // A new empty folder on the Linux side (reached through Z:), removed with everything in it at scope end.

@@ -29,16 +29,6 @@ protected:
     fs::path quick_launch() const { return app_data() / L"Microsoft" / L"Internet Explorer" / L"Quick Launch"; }
     fs::path install_folder() const { return FTemp.path() / L"Tessaro"; }
 
-    static void expect_link(const fs::path& file, const String& target, const String& folder) {
-        SCOPED_TRACE(file.string());
-        ASSERT_TRUE(fs::exists(file));
-        shell_link link;
-        link.load(to_string(file));
-        EXPECT_EQ(link.path(), target);
-        EXPECT_EQ(link.working_directory(), folder);
-        EXPECT_EQ(link.description(), u"Tessaro - 您的招投标神器");
-    }
-
     com_thread FCom;
     temp_folder FTemp;
 };

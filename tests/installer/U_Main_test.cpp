@@ -385,16 +385,6 @@ TEST_F(setup_program, TitleBarButtonsMinimiseAndClose) {
     EXPECT_EQ(run.exit_code(), 0);
 }
 
-void expect_link(const fs::path& file, const String& target, const String& folder) {
-    SCOPED_TRACE(file.string());
-    ASSERT_TRUE(fs::exists(file));
-    shell_link link;
-    link.load(to_string(file));
-    EXPECT_EQ(link.path(), target);
-    EXPECT_EQ(link.working_directory(), folder);
-    EXPECT_EQ(link.description(), u"Tessaro - 您的招投标神器");
-}
-
 // All three boxes checked: every payload file byte for byte, three links, the bar full, the finish button
 // enabled; clicking it ends the program with 0. The longest wait of the window meanwhile is printed.
 TEST_F(setup_program, InstallsThePayloadAndTheChosenLinksThenFinishes) {
