@@ -1,5 +1,7 @@
 #include "skin/uSkFormBorder.h"
 
+#include <vector>
+
 #include "framework/Forms.h"
 #include "skin/uSkinForm.h"
 #include "skin/uSkinNCButton.h"
@@ -156,15 +158,20 @@ TEST_F(image_border, FramesA400By300FormAt100And100AndFollowsItsMovesAndSizes) {
         EXPECT_EQ(ex & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW),
                   static_cast<DWORD>(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW));
     }
-    // Directly behind the form, the last one placed first.
-    HWND next = form->Handle();
-    for (TSkFormLayerWindow* w : {border->RightBorder(), border->LeftBorder(), border->BottomBorder(), border->TopBorder()}) {
-        next = ::GetWindow(next, GW_HWNDNEXT);
-        EXPECT_EQ(next, w->Handle());
-    }
+    // Directly behind the form, the last one placed first; the edges are stacked a moment after showing.
+    const auto stack_below_form = [&] {
+        std::vector<HWND> stack;
+        HWND next = form->Handle();
+        for (int i = 0; i < 4; ++i) stack.push_back(next = ::GetWindow(next, GW_HWNDNEXT));
+        return stack;
+    };
+    const std::vector<HWND> behind{border->RightBorder()->Handle(), border->LeftBorder()->Handle(),
+                                   border->BottomBorder()->Handle(), border->TopBorder()->Handle()};
+    pump_until([&] { return stack_below_form() == behind; }, 10000);
+    EXPECT_EQ(stack_below_form(), behind);
 
     form->SetBounds(150, 120, 500, 200);
-    settle();
+    pump_until([&] { return edge(mpflTop) == rows[0].moved && edge(mpflRight) == rows[3].moved; }, 10000);
     for (const row& r : rows) {
         SCOPED_TRACE(r.type);
         EXPECT_EQ(edge(r.type), r.moved);
@@ -243,17 +250,25 @@ TEST_F(image_border, AClickOnATransparentEdgeReachesTheWindowBelow) {
         const POINT p{96, 200}; // in the left edge, outside the form
         const RECT left = window_rect(border->LeftBorder()->Handle());
         ASSERT_TRUE(::PtInRect(&left, p));
-        // the edge lies above the window below
-        HWND w = border->LeftBorder()->Handle();
-        while (w && w != below->Handle()) w = ::GetWindow(w, GW_HWNDNEXT);
-        ASSERT_EQ(w, below->Handle());
+        // the edge lies above the window below, once the edges are stacked behind the form
+        const auto edge_above_below = [&] {
+            HWND w = border->LeftBorder()->Handle();
+            while (w && w != below->Handle()) w = ::GetWindow(w, GW_HWNDNEXT);
+            return w == below->Handle();
+        };
+        pump_until(edge_above_below, 10000);
+        ASSERT_TRUE(edge_above_below());
 
         test::mouse_to(p);
         settle();
         test::left_down();
         settle();
         test::left_up();
-        settle(200);
+        // A press that should come is waited for; one that should not is given a while to show up.
+        if (transparent)
+            pump_until([&] { return presses > 0; }, 10000);
+        else
+            settle(200);
         EXPECT_EQ(presses, transparent ? 1 : 0);
         delete form;
         form = nullptr;
@@ -283,7 +298,7 @@ TEST_F(image_border, VanishesWhileTheFormIsMinimisedOrMaximisedAndComesBackOnRes
     for (const row& r : rows) {
         SCOPED_TRACE(r.command);
         ::ShowWindow(form->Handle(), r.command);
-        settle(200);
+        pump_until([&] { return border->Hidden() == r.hidden && border->TopBorder()->IsHided() == r.hidden; }, 10000);
         for (TSkFormLayerWindow* w : {border->LeftBorder(), border->TopBorder(), border->RightBorder(),
                                       border->BottomBorder()})
             EXPECT_EQ(w->IsHided(), r.hidden);
@@ -317,12 +332,12 @@ TEST_F(image_border, AnOpaqueTopEdgeHostsTheTitleBarControls) {
     EXPECT_EQ(close->ClientRect().Left, top.right - top.left - 30);
 
     test::mouse_to({top.right - 22, top.top + 6});
-    settle();
+    pump_until([&] { return close->CursorEnter(); }, 10000);
     EXPECT_TRUE(close->CursorEnter());
     test::left_down();
     settle();
     test::left_up();
-    settle(200);
+    pump_until([&] { return !::IsWindowVisible(form->Handle()); }, 10000);
     EXPECT_FALSE(::IsWindowVisible(form->Handle()));
 }
 
