@@ -166,8 +166,15 @@ macro(kq_add_googletest)
 endmacro()
 
 # Libraries built by tools/setup.sh for the mingw targets.
+# Natively the system's own libraries stand in for them (the picture decoders build natively too).
 function(kq_import_deps)
     if(NOT KQ_WINDOWS)
+        find_package(JPEG REQUIRED)
+        find_package(ZLIB REQUIRED)
+        add_library(kq::jpeg INTERFACE IMPORTED GLOBAL)
+        set_target_properties(kq::jpeg PROPERTIES INTERFACE_LINK_LIBRARIES JPEG::JPEG)
+        add_library(kq::zlib INTERFACE IMPORTED GLOBAL)
+        set_target_properties(kq::zlib PROPERTIES INTERFACE_LINK_LIBRARIES ZLIB::ZLIB)
         return()
     endif()
     set(root ${KQ_DEPS_DIR}/${KQ_TRIPLET})

@@ -5,3 +5,6 @@ kq_library(framework PORTABLE SOURCES
 if(WIN32)
     target_link_libraries(framework PUBLIC winmm)
 endif()
+# The picture file decoders and encoders: portable, so that they are fuzzed and sanitised natively.
+kq_library(framework_codecs PORTABLE SOURCES ImageCodecs_Png.cpp ImageCodecs_Jpeg.cpp ImageCodecs_Bmp.cpp
+    DEPENDS framework kq::jpeg kq::zlib)

@@ -13,7 +13,7 @@ packages=(
     googletest libbenchmark-dev clang libclang-rt-14-dev
     libpixman-1-dev libcairo2-dev libxml2-dev libxml2-utils libpugixml-dev
     libz-mingw-w64-dev nasm dpkg-dev
-    fonts-wqy-microhei
+    fonts-wqy-microhei libjpeg62-turbo-dev zlib1g-dev
 )
 
 as_root() {
