@@ -6,6 +6,7 @@
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "framework/Streams.h"
+#include "skin/SkinSettingsFile.h"
 #include "skin/uSkinHelper.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlNodeTree.h"
@@ -23,46 +24,6 @@ constexpr char16_t default_picture[] = u"Skin\\Default\\skin_bk_leaf.jpg";
 
 skin_color_shift shift;
 std::unique_ptr<TSkFormSkinRes> default_settings; // no owner: its changes reach only its OnChanged
-
-// The values of one settings file, read completely before any of them is applied.
-struct file_values {
-    std::optional<std::int32_t> Style, DefaultSkinOrder, GradientHeight, HitTestWidth, TitleHeight, TitlerColor,
-        Color, FramWidth, Hue, Saturation, Brightness;
-    std::optional<String> FormBg;
-};
-
-std::optional<std::int32_t> read_integer(const TXmlNode& form, const char* name, const String& file) {
-    const TXmlNode* node = form.FindNode(name);
-    if (!node)
-        return std::nullopt;
-    try {
-        return node->GetValueAsInteger();
-    } catch (const EConvertError& e) {
-        throw EConvertError(e.Message() + u" (element \"" + utf8_to_string(name) + u"\" of \"" + file + u"\")");
-    }
-}
-
-file_values read_values(const TXmlNode& form, const String& file) {
-    file_values v;
-    v.Style = read_integer(form, "Style", file);
-    // Only colour and picture are styles; anything else would leave a form with no background to draw.
-    if (v.Style && (*v.Style & 0xFF) > ssPicture)
-        throw EConvertError(u"'" + IntToStr(*v.Style) + u"' is not a valid style (element \"Style\" of \"" + file +
-                            u"\")");
-    v.DefaultSkinOrder = read_integer(form, "DefaultSkinOrder", file);
-    if (const TXmlNode* node = form.FindNode("FormBg"))
-        v.FormBg = node->ValueUnicode();
-    v.GradientHeight = read_integer(form, "GradientHeight", file);
-    v.HitTestWidth = read_integer(form, "HitTestWidth", file);
-    v.TitleHeight = read_integer(form, "TitleHeight", file);
-    v.TitlerColor = read_integer(form, "TitlerColor", file);
-    v.Color = read_integer(form, "Color", file);
-    v.FramWidth = read_integer(form, "FramWidth", file);
-    v.Hue = read_integer(form, "HSB_H", file);
-    v.Saturation = read_integer(form, "HSB_S", file);
-    v.Brightness = read_integer(form, "HSB_B", file);
-    return v;
-}
 
 template <class T, class Setter>
 void apply(const std::optional<T>& value, Setter&& set) {
@@ -165,13 +126,10 @@ void TSkinRes::Load() {
         return;
     }
     FXml->LoadFromFile(FXmlFileName);
-    const TXmlElement* root = FXml->Root();
-    const TXmlNode* config = root ? root->FindNode("Config") : nullptr;
-    const TXmlNode* custom = config ? config->FindNode("Custom") : nullptr;
-    const TXmlNode* form = custom ? custom->FindNode("Form") : nullptr;
-    if (!form)
+    const std::optional<skin_file_values> values = read_skin_file_values(*FXml, FXmlFileName, ssPicture);
+    if (!values)
         return;
-    const file_values v = read_values(*form, FXmlFileName);
+    const skin_file_values& v = *values;
     FForm->Lock();
     auto unlock = scope_exit([this] { FForm->UnLock(); });
     apply(v.Style, [&](std::int32_t s) { FForm->SetStyle(static_cast<TSkinStyle>(s & 0xFF)); });
