@@ -8,7 +8,6 @@ namespace kq {
 
 namespace {
 
-using unique_hglobal = unique_handle<HGLOBAL, ::GlobalFree>;
 
 // The clipboard, open for the scope's lifetime. Writing needs an owner window (with none, the system
 // refuses the data), so a hidden one is made for the scope.

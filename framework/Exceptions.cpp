@@ -9,7 +9,7 @@
 #include <system_error>
 
 #ifdef _WIN32
-#include <windows.h>
+#include "framework/Win32Handles.h"
 #endif
 
 namespace kq {
@@ -51,19 +51,13 @@ void raise_out_of_resources() {
 // --- Operating system errors
 
 #ifdef _WIN32
-namespace {
-void free_local(wchar_t* text) noexcept { ::LocalFree(text); }
-// The buffer FormatMessage allocates for its text.
-using unique_local_text = unique_handle<wchar_t*, free_local>;
-} // namespace
-
 String SysErrorMessage(std::uint32_t code) {
-    unique_local_text buffer;
+    unique_hlocal buffer; // FormatMessage allocates the text
     const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
                                               FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
                                           nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
     if (!buffer) return {};
-    return trim_trailing_space(from_wide(buffer.get(), length));
+    return trim_trailing_space(from_wide(static_cast<const wchar_t*>(buffer.get()), length));
 }
 
 std::uint32_t last_os_error() noexcept { return ::GetLastError(); }

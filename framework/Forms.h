@@ -308,8 +308,6 @@ struct TMonitor {
     int Height() const noexcept { return BoundsRect.bottom - BoundsRect.top; }
 };
 
-using unique_hcursor = unique_handle<HCURSOR, ::DestroyCursor>;
-
 class TScreen : public TComponent {
 public:
     explicit TScreen(TComponent* owner);

@@ -59,7 +59,7 @@ private:
     TColor FBkColor = clNone;
     TDrawingStyle FDrawingStyle = TDrawingStyle::dsNormal;
     String FResourceName;
-    unique_handle<HIMAGELIST, ::ImageList_Destroy> FHandle;
+    unique_himagelist FHandle;
 };
 
 class TImageList : public TCustomImageList {

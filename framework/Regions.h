@@ -1,12 +1,9 @@
 #pragma once
 // Window regions: the owner of a region handle, and giving a window its region.
 
-#include "framework/Handles.h"
-#include "framework/Win32.h"
+#include "framework/Win32Handles.h"
 
 namespace kq {
-
-using unique_hrgn = unique_handle<HRGN, ::DeleteObject>;
 
 // Gives window the region (nullptr: none, the whole window shows). The system owns a region it accepted
 // and frees it itself; one it refused is freed here. False when refused (GetLastError says why).

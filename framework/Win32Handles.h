@@ -16,7 +16,7 @@ namespace kq {
 using unique_gdi_object = unique_handle<HGDIOBJ, ::DeleteObject>;
 using unique_hbitmap = unique_handle<HBITMAP, ::DeleteObject>;
 using unique_hbrush = unique_handle<HBRUSH, ::DeleteObject>;
-using unique_hregion = unique_handle<HRGN, ::DeleteObject>;
+using unique_hrgn = unique_handle<HRGN, ::DeleteObject>;
 using unique_hicon = unique_handle<HICON, ::DestroyIcon>;
 using unique_hcursor = unique_handle<HCURSOR, ::DestroyCursor>;
 using unique_hdc = unique_handle<HDC, ::DeleteDC>;
@@ -25,8 +25,10 @@ using unique_hdc = unique_handle<HDC, ::DeleteDC>;
 
 using unique_hwnd = unique_handle<HWND, ::DestroyWindow>;
 using unique_hmenu = unique_handle<HMENU, ::DestroyMenu>;
+using unique_himagelist = unique_handle<HIMAGELIST, ::ImageList_Destroy>;
 using unique_hhook = unique_handle<HHOOK, ::UnhookWindowsHookEx>;
 using unique_hlocal = unique_handle<HLOCAL, ::LocalFree>;
+using unique_hglobal = unique_handle<HGLOBAL, ::GlobalFree>;
 // Events, threads and processes: null means "none".
 using unique_kernel_handle = unique_handle<HANDLE, ::CloseHandle>;
 // Files and find handles say "none" with INVALID_HANDLE_VALUE.
