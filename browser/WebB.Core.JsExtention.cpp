@@ -3,6 +3,7 @@
 #include <limits>
 #include <mutex>
 
+#include "browser/WebB.Core.BrowserHandler.h"
 #include "browser/WebB.Handler.RenderProcess.h"
 #include "browser/WebB.Locker.h"
 #include "browser/WebB.Utils.h"
@@ -122,12 +123,28 @@ bool send_run_in_render(const ICefBrowser& browser, const TRenderProcessCallback
 TWebBJsExtention::TWebBJsExtention() : FHandlers(std::make_shared<pending_table>()) {}
 
 TWebBJsExtention::~TWebBJsExtention() {
+    // Replies came through the view that is going: none can come any more.
     const std::lock_guard lock(*JsHandlerLocker);
+    for (const auto& [id, p] : *FHandlers) {
+        if (p.waiter) p.waiter->SetEvent();
+    }
     FHandlers->clear();
 }
 
+void TWebBJsExtention::PageClosed(int browser_id) {
+    const std::lock_guard lock(*JsHandlerLocker);
+    for (auto it = FHandlers->begin(); it != FHandlers->end();) {
+        if (it->second.browser_id != browser_id) {
+            ++it;
+            continue;
+        }
+        if (it->second.waiter) it->second.waiter->SetEvent();
+        it = FHandlers->erase(it);
+    }
+}
+
 String TWebBJsExtention::send(const ICefBrowser& browser, int code, const String& text, const Variant* Value,
-                              TJsExtentionProc proc) {
+                              TJsExtentionProc proc, std::shared_ptr<TEvent> waiter) {
     // A value that cannot travel fails before anything is registered or sent, with or without a page.
     if (Value && Value->VarType() == Variant::varInt64) static_cast<void>(Value->AsInteger());
     // A page that is not given gets nothing, and nothing waits for a reply that cannot come.
@@ -142,7 +159,7 @@ String TWebBJsExtention::send(const ICefBrowser& browser, int code, const String
     args.SetString(0, id);
     {
         const std::lock_guard lock(*JsHandlerLocker);
-        (*FHandlers)[id] = std::move(proc);
+        (*FHandlers)[id] = pending{std::move(proc), browser.GetIdentifier(), std::move(waiter)};
     }
     if (browser.SendProcessMessage(PID_RENDERER, message)) return id;
     const std::lock_guard lock(*JsHandlerLocker);
@@ -155,25 +172,34 @@ TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& browser, 
     // Each call waits on its own event, so calls that overlap (nested through the message dispatch of the
     // wait, or from several threads) each return after their own reply.
     struct reply {
-        TEvent done{true, false};
+        std::shared_ptr<TEvent> done = std::make_shared<TEvent>(true, false);
         outcome result;
     };
     const auto r = std::make_shared<reply>();
-    const String id = send(browser, code, text, Value, [r](const Variant& v, const String& e) {
-        r->result = {v, e};
-        r->done.SetEvent();
-    });
+    const String id = send(
+        browser, code, text, Value,
+        [r](const Variant& v, const String& e) {
+            r->result = {v, e};
+            r->done->SetEvent();
+        },
+        r->done);
     if (id.empty()) return {};
     // From here on only the shared table is touched: the bridge may be freed while this waits.
     const std::shared_ptr<pending_table> table = FHandlers;
-    if (WaitForReply(r->done.Handle(), FReplyTimeout.load()) == TWaitResult::wrSignaled) return std::move(r->result);
-    // No reply in time: forget the request, so that a late reply finds nothing to complete.
-    {
+    const auto forget = [&] {
         const std::lock_guard lock(*JsHandlerLocker);
         table->erase(id);
+    };
+    // The reply could only come through the engine's work this call is part of.
+    if (TWebBHandler::in_engine_work()) {
+        forget();
+        return {};
     }
-    // Taken by the GUI thread just before it was forgotten.
-    if (r->done.WaitFor(0) == TWaitResult::wrSignaled) return std::move(r->result);
+    // No time limit: a renderer still working on the request (a long script, a dialog it shows) is
+    // waited for. The wait ends without the reply only when none can come, or when the program quits;
+    // on the GUI thread, where replies are delivered, the closure cannot run after that.
+    if (WaitForReply(r->done->Handle(), INFINITE) == TWaitResult::wrSignaled) return std::move(r->result);
+    forget();
     return {};
 }
 
@@ -280,7 +306,7 @@ void TWebBJsExtention::UnRegisterHandler(const String& id, const String& exp_str
         const std::lock_guard lock(*JsHandlerLocker);
         const auto it = FHandlers->find(id);
         if (it == FHandlers->end()) return;
-        proc = std::move(it->second);
+        proc = std::move(it->second.proc);
         FHandlers->erase(it);
     }
     // Run outside the lock: a closure that waits for another thread using a bridge cannot deadlock it.

@@ -71,6 +71,8 @@ void ICefFrame::ExecuteJavaScript(const String& code, const String& script_url, 
 }
 ICefBrowser ICefFrame::GetBrowser() const { return ICefBrowser::adopt(get()->get_browser(get())); }
 ICefv8Context ICefFrame::GetV8Context() const { return ICefv8Context::adopt(get()->get_v8context(get())); }
+void ICefFrame::GetSource(const engine_ref<cef_string_visitor_t>& visitor) const { get()->get_source(get(), visitor.pass()); }
+void ICefFrame::GetText(const engine_ref<cef_string_visitor_t>& visitor) const { get()->get_text(get(), visitor.pass()); }
 
 // --- ICefCommandLine
 

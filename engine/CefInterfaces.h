@@ -96,6 +96,9 @@ public:
     void ExecuteJavaScript(const String& code, const String& script_url, int start_line) const;
     ICefBrowser GetBrowser() const;
     ICefv8Context GetV8Context() const;
+    // The engine hands the frame's source or text to the visitor later, on its UI thread.
+    void GetSource(const engine_ref<cef_string_visitor_t>& visitor) const;
+    void GetText(const engine_ref<cef_string_visitor_t>& visitor) const;
 };
 
 class ICefCommandLine : public cef_wrapper<cef_command_line_t> {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -76,6 +77,11 @@ TEST(Variant, ValuesThatDoNotReadRaise) {
 class test_sink : public IWebBrowser {
 public:
     void FillBrowserSettings(cef_browser_settings_t&) override {}
+    // A status text the engine reports runs this, inside the engine's work on the GUI thread.
+    void OnStateChange(const ICefBrowser&, TBrowserDataChangeKind kind, const String&) override {
+        if (kind == BrowserDataChange_StatusMessage && on_status) on_status();
+    }
+    std::function<void()> on_status;
 };
 
 class JsExtentionTest : public test::engine_test {
@@ -282,8 +288,8 @@ TEST_F(JsExtentionTest, AnUnknownOperationIsNotAnswered) {
     EXPECT_EQ(replies_received(), 0u);
 }
 
-// A reply that does not come in time ends the wait with no value; when it comes later it is dropped.
-TEST_F(JsExtentionTest, ALateReplyEndsInTheTimeoutAndIsIgnored) {
+// A renderer that takes long is waited for: the call has no time limit and still gets its reply.
+TEST_F(JsExtentionTest, ASlowReplyIsWaitedFor) {
     set_global(L"v", "string", L"value");
     std::atomic<bool> release{false};
     auto& renderer = TWebBApp::RenderProcessHandler();
@@ -291,21 +297,58 @@ TEST_F(JsExtentionTest, ALateReplyEndsInTheTimeoutAndIsIgnored) {
         while (!release) ::Sleep(5);
         HandleJsExtentionMessage(b, m);
     };
-    bridge().SetReplyTimeout(300);
+    std::thread releaser([&] {
+        ::Sleep(1500);
+        release = true;
+    });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"");
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(250));
-    EXPECT_LT(waited, std::chrono::seconds(3));
-    EXPECT_EQ(bridge().PendingCount(), 0);
-
-    EXPECT_EQ(replies_received(), 0u);
-    release = true;
-    ASSERT_TRUE(pump_until([&] { return replies_received() == 1; }));
+    EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"value");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+    releaser.join();
     EXPECT_EQ(bridge().PendingCount(), 0);
     renderer.js_extention_message = &HandleJsExtentionMessage;
-    bridge().SetReplyTimeout(TWebBJsExtention::default_reply_timeout);
-    EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"value");
+}
+
+// When no reply can come the call ends with no value: its page closed while it waits, or it sits in the
+// engine's own work, which cannot deliver one until it returns.
+TEST_F(JsExtentionTest, ACallThatCannotBeAnsweredEndsWithNoValue) {
+    set_global(L"v", "string", L"value");
+    std::atomic<bool> release{false};
+    auto& renderer = TWebBApp::RenderProcessHandler();
+    renderer.js_extention_message = [&](const ICefBrowser& b, const ICefProcessMessage& m) {
+        while (!release) ::Sleep(5);
+        HandleJsExtentionMessage(b, m);
+    };
+    const int id = FPage.GetIdentifier();
+    Queue([&] { FView->CloseBrowser(id, -1); });
+    EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"");
+    EXPECT_EQ(FView->BrowserCount(), 0);
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    // Its late answer finds nothing waiting.
+    release = true;
+    pump_until([&] { return replies_received() == 1; }, 2000);
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    renderer.js_extention_message = &HandleJsExtentionMessage;
+
+    FView->AddPage(u"http://b.test/", u"");
+    ASSERT_TRUE(pump_until([&] { return FView->BrowserCount() == 1; }));
+    const ICefBrowser page = FView->ActiveBrowser();
+    String inside = u"(not run)";
+    std::chrono::steady_clock::duration took{};
+    FSink.on_status = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        inside = bridge().GetAsString(page, u"v");
+        took = std::chrono::steady_clock::now() - start;
+    };
+    ASSERT_EQ(inject(page.GetIdentifier(), "status", "ui", L"working"), 1);
+    ASSERT_TRUE(pump_until([&] { return inside != u"(not run)"; }));
+    FSink.on_status = nullptr;
+    EXPECT_EQ(inside, u"");
+    EXPECT_LT(took, std::chrono::seconds(2));
+    // The request itself went, and the answer that comes afterwards is dropped.
+    EXPECT_TRUE(pump_until([&] { return replies_received() == 2; }));
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    EXPECT_EQ(bridge().GetAsString(page, u"v"), u"value");
 }
 
 // Calls that overlap each return their own reply: one nested in the wait of another on the GUI thread, one
@@ -392,7 +435,6 @@ TEST_F(JsExtentionTest, TheViewMayGoWhileACallWaits) {
         HandleJsExtentionMessage(b, m);
     };
     TWebBJsExtention& waiting = bridge();
-    waiting.SetReplyTimeout(1000);
     Queue([&] {
         delete FForm;
         FForm = nullptr;
