@@ -371,9 +371,10 @@ private:
         auto v = std::make_shared<held<cef_string_visitor_t>>(engine_ref<cef_string_visitor_t>::adopt(visitor),
                                                               "cef_string_visitor_t");
         record_on(*FState, name);
-        post_ui([v, text = std::move(text)] {
+        post_ui([v, name, text = std::move(text)] {
             const cef_string_t t = borrowed(text);
             if (v->get() && v->get()->visit) v->get()->visit(v->get(), &t);
+            record("visitor.visit", name);
         });
     }
 };
