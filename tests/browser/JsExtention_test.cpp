@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -349,6 +350,70 @@ TEST_F(JsExtentionTest, ACallThatCannotBeAnsweredEndsWithNoValue) {
     EXPECT_TRUE(pump_until([&] { return replies_received() == 2; }));
     EXPECT_EQ(bridge().PendingCount(), 0);
     EXPECT_EQ(bridge().GetAsString(page, u"v"), u"value");
+}
+
+// Extensions made from values: a script's reads and writes of the extension's name reach the value
+// through the handler's native functions; scalars take what the script writes, type included.
+TEST_F(JsExtentionTest, AValueExtensionIsReadAndWrittenByScript) {
+    WebBApp->RegisterClasses({{u"number", u"", nullptr, typed_value(41)},
+                              {u"flag", u"", nullptr, typed_value(true)},
+                              {u"ratio", u"", nullptr, typed_value(2.5)},
+                              {u"text", u"", nullptr, typed_value(u"文字")},
+                              {u"nothing", u"", nullptr, typed_value()}});
+    cef_render_process_handler_t* h = TWebBApp::RenderProcessHandler().cef();
+    h->on_web_kit_initialized(h);
+    struct row {
+        const char16_t* name;
+        Variant read;
+    };
+    const row rows[] = {
+        {u"number", Variant(41)}, {u"flag", Variant(true)}, {u"ratio", Variant(2.5)},
+        {u"text", Variant(u"文字")}, {u"nothing", Variant()},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(string_to_utf8(r.name));
+        EXPECT_EQ(bridge().GetExecuteScriptResult(FPage, r.name), r.read);
+    }
+    bridge().SetAsInteger(FPage, u"number", 7);
+    EXPECT_EQ(bridge().GetAsInteger(FPage, u"number"), 7);
+    bridge().SetAsString(FPage, u"number", u"seven");
+    EXPECT_EQ(bridge().GetExecuteScriptResult(FPage, u"number"), Variant(u"seven"));
+    bridge().SetAsBoolean(FPage, u"flag", false);
+    EXPECT_EQ(bridge().GetExecuteScriptResult(FPage, u"flag"), Variant(false));
+    bridge().SetAsFloat(FPage, u"nothing", 0.25);
+    EXPECT_EQ(bridge().GetAsFloat(FPage, u"nothing"), 0.25);
+    // Each value lives in its own handler: the others are untouched.
+    EXPECT_EQ(bridge().GetAsString(FPage, u"text"), u"文字");
+}
+
+// An object registered by class: script sees its published properties live, and what script writes
+// reaches the object; a value that does not fit a property is refused with the script's exception.
+TEST_F(JsExtentionTest, AnObjectExtensionReadsAndWritesThePublishedProperties) {
+    const auto fonts = std::make_shared<TChromiumFontOptions>();
+    fonts->SetDefaultFontSize(16);
+    fonts->SetRemoteFonts(STATE_ENABLED);
+    WebBApp->RegisterClasses(std::vector<typed_value::object_ref>{fonts});
+    cef_render_process_handler_t* h = TWebBApp::RenderProcessHandler().cef();
+    h->on_web_kit_initialized(h);
+    const auto run = [&](const char16_t* script) { return bridge().GetExecuteScriptResult(FPage, script); };
+    EXPECT_EQ(run(u"TChromiumFontOptions.DefaultFontSize"), Variant(16));
+    EXPECT_EQ(run(u"TChromiumFontOptions.RemoteFonts"), Variant(u"STATE_ENABLED"));
+    fonts->SetFixedFontFamily(u"Consolas");
+    EXPECT_EQ(run(u"TChromiumFontOptions.FixedFontFamily"), Variant(u"Consolas"));
+
+    run(u"TChromiumFontOptions.SerifFontFamily='Georgia'");
+    run(u"TChromiumFontOptions.MinimumFontSize=9");
+    run(u"TChromiumFontOptions.RemoteFonts='STATE_DISABLED'");
+    EXPECT_EQ(fonts->SerifFontFamily(), u"Georgia");
+    EXPECT_EQ(fonts->MinimumFontSize(), 9);
+    EXPECT_EQ(fonts->RemoteFonts(), STATE_DISABLED);
+
+    control().reset();
+    run(u"TChromiumFontOptions.DefaultFontSize='big'");
+    EXPECT_EQ(fonts->DefaultFontSize(), 16);
+    const auto thrown = control().calls("v8.exception");
+    ASSERT_EQ(thrown.size(), 1u);
+    EXPECT_EQ(thrown[0].detail, "invalid value for property DefaultFontSize");
 }
 
 // Calls that overlap each return their own reply: one nested in the wait of another on the GUI thread, one
