@@ -209,22 +209,28 @@ private:
         return 1;
     }
 
-    // A property an extension's getter or an object's accessor answers; null for any other.
-    cef_v8value_t* native_get(const std::wstring& key) {
+    // Who answers a property natively: an extension's handler with the native function that its getter or
+    // setter calls (for the global object), or the object's accessor; neither for a plain property.
+    struct native_answer {
         engine_ref<cef_v8handler_t> handler;
         engine_ref<cef_v8accessor_t> accessor;
         std::wstring function;
-        {
-            const std::lock_guard lock(script_lock);
-            if (FData == global_object) {
-                if (const auto it = extension_properties.find(key); it != extension_properties.end() && !it->second.getter.empty()) {
-                    handler = it->second.handler;
-                    function = it->second.getter;
-                }
-            } else if (FData->accessor && FData->accessor_keys.count(key)) {
-                accessor = engine_ref<cef_v8accessor_t>::share(FData->accessor.get());
-            }
+    };
+    native_answer native_of(const std::wstring& key, std::wstring extension_property::*function) const {
+        const std::lock_guard lock(script_lock);
+        if (FData == global_object) {
+            const auto it = extension_properties.find(key);
+            if (it != extension_properties.end() && !(it->second.*function).empty())
+                return {it->second.handler, nullptr, it->second.*function};
+        } else if (FData->accessor && FData->accessor_keys.count(key)) {
+            return {nullptr, engine_ref<cef_v8accessor_t>::share(FData->accessor.get()), {}};
         }
+        return {};
+    }
+
+    // A property an extension's getter or an object's accessor answers; null for any other.
+    cef_v8value_t* native_get(const std::wstring& key) {
+        const auto [handler, accessor, function] = native_of(key, &extension_property::getter);
         cef_v8value_t* result = nullptr;
         cef_string_t exception{};
         const cef_string_t name = borrowed(handler ? function : key);
@@ -240,20 +246,7 @@ private:
     }
     // Hands a write to an extension's setter or an object's accessor; nothing for any other property.
     std::optional<int> native_set(const std::wstring& key, engine_ref<cef_v8value_t>& value) {
-        engine_ref<cef_v8handler_t> handler;
-        engine_ref<cef_v8accessor_t> accessor;
-        std::wstring function;
-        {
-            const std::lock_guard lock(script_lock);
-            if (FData == global_object) {
-                if (const auto it = extension_properties.find(key); it != extension_properties.end() && !it->second.setter.empty()) {
-                    handler = it->second.handler;
-                    function = it->second.setter;
-                }
-            } else if (FData->accessor && FData->accessor_keys.count(key)) {
-                accessor = engine_ref<cef_v8accessor_t>::share(FData->accessor.get());
-            }
-        }
+        const auto [handler, accessor, function] = native_of(key, &extension_property::setter);
         cef_string_t exception{};
         int done = 0;
         if (handler) {

@@ -114,6 +114,14 @@ protected:
         control().function<decltype(&standin_set_eval)>("standin_set_eval")(code, type, value);
     }
     TWebBJsExtention& bridge() const { return FView->JsExtention(); }
+    // The renderer holds every request until release is set.
+    static void hold_requests(std::atomic<bool>& release) {
+        TWebBApp::RenderProcessHandler().js_extention_message = [&release](const ICefBrowser& b,
+                                                                          const ICefProcessMessage& m) {
+            while (!release) ::Sleep(5);
+            HandleJsExtentionMessage(b, m);
+        };
+    }
     size_t replies_received() const { return control().calls("client.process_message_received").size(); }
 
     test_sink FSink;
@@ -293,11 +301,7 @@ TEST_F(JsExtentionTest, AnUnknownOperationIsNotAnswered) {
 TEST_F(JsExtentionTest, ASlowReplyIsWaitedFor) {
     set_global(L"v", "string", L"value");
     std::atomic<bool> release{false};
-    auto& renderer = TWebBApp::RenderProcessHandler();
-    renderer.js_extention_message = [&](const ICefBrowser& b, const ICefProcessMessage& m) {
-        while (!release) ::Sleep(5);
-        HandleJsExtentionMessage(b, m);
-    };
+    hold_requests(release);
     std::thread releaser([&] {
         ::Sleep(1500);
         release = true;
@@ -307,7 +311,7 @@ TEST_F(JsExtentionTest, ASlowReplyIsWaitedFor) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
     releaser.join();
     EXPECT_EQ(bridge().PendingCount(), 0);
-    renderer.js_extention_message = &HandleJsExtentionMessage;
+    TWebBApp::RenderProcessHandler().js_extention_message = &HandleJsExtentionMessage;
 }
 
 // When no reply can come the call ends with no value: its page closed while it waits, or it sits in the
@@ -315,11 +319,7 @@ TEST_F(JsExtentionTest, ASlowReplyIsWaitedFor) {
 TEST_F(JsExtentionTest, ACallThatCannotBeAnsweredEndsWithNoValue) {
     set_global(L"v", "string", L"value");
     std::atomic<bool> release{false};
-    auto& renderer = TWebBApp::RenderProcessHandler();
-    renderer.js_extention_message = [&](const ICefBrowser& b, const ICefProcessMessage& m) {
-        while (!release) ::Sleep(5);
-        HandleJsExtentionMessage(b, m);
-    };
+    hold_requests(release);
     const int id = FPage.GetIdentifier();
     Queue([&] { FView->CloseBrowser(id, -1); });
     EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"");
@@ -329,7 +329,7 @@ TEST_F(JsExtentionTest, ACallThatCannotBeAnsweredEndsWithNoValue) {
     release = true;
     pump_until([&] { return replies_received() == 1; }, 2000);
     EXPECT_EQ(bridge().PendingCount(), 0);
-    renderer.js_extention_message = &HandleJsExtentionMessage;
+    TWebBApp::RenderProcessHandler().js_extention_message = &HandleJsExtentionMessage;
 
     FView->AddPage(u"http://b.test/", u"");
     ASSERT_TRUE(pump_until([&] { return FView->BrowserCount() == 1; }));
