@@ -201,7 +201,7 @@ bool TBrowserView::CloseBrowserInternal(int close_browser_id, int show_browser_i
     const bool destroyed = host && ::DestroyWindow(host.GetWindowHandle());
     FEvents->OnCloseBrowser(ids, show_id);
     FBrowserDic.Remove(close_browser_id);
-    FJsExtention->PageClosed(close_browser_id);
+    TWebBJsExtention::PageClosed(close_browser_id);
     send_wm_close_when_empty();
     // A handler may have closed the page to show meanwhile; showing it would hide the one shown now.
     if (to_show && to_show.GetIdentifier() != close_browser_id && FBrowserDic.Find(to_show.GetIdentifier()))
@@ -226,7 +226,7 @@ void TBrowserView::close_pages(const std::vector<int>& ids, bool& destroyed) {
         const ICefBrowserHost host = browser.GetHost();
         destroyed = host && ::DestroyWindow(host.GetWindowHandle());
         FBrowserDic.Remove(id);
-        FJsExtention->PageClosed(id);
+        TWebBJsExtention::PageClosed(id);
     }
 }
 
@@ -382,10 +382,14 @@ String TBrowserView::ZoomLevel() const {
 }
 
 void TBrowserView::ClearPages() {
+    std::vector<int> ids;
     {
         const std::lock_guard lock(*PageLocker);
+        for (const auto& [id, page] : FBrowserDic.Items()) ids.push_back(id);
         FBrowserDic.Clear();
     }
+    // Replies for these pages came through this view; calls of other views' bridges stop waiting.
+    for (const int id : ids) TWebBJsExtention::PageClosed(id);
     // Callbacks the engine still makes for the pages raise nothing from here on.
     FSinkLink->clear();
     if (FHandler) {

@@ -1,6 +1,8 @@
 #include "browser/WebB.Core.JsExtention.h"
 
+#include <algorithm>
 #include <limits>
+#include <map>
 #include <mutex>
 
 #include "browser/WebB.Core.BrowserHandler.h"
@@ -120,27 +122,48 @@ bool send_run_in_render(const ICefBrowser& browser, const TRenderProcessCallback
 
 // --- TWebBJsExtention
 
-TWebBJsExtention::TWebBJsExtention() : FHandlers(std::make_shared<pending_table>()) {}
+namespace {
 
-TWebBJsExtention::~TWebBJsExtention() {
-    // Replies came through the view that is going: none can come any more.
-    const std::lock_guard lock(*JsHandlerLocker);
-    for (const auto& [id, p] : *FHandlers) {
-        if (p.waiter) p.waiter->SetEvent();
-    }
-    FHandlers->clear();
+struct pending {
+    const TWebBJsExtention* owner;
+    TJsExtentionProc proc;
+    int browser_id;
+    std::shared_ptr<TEvent> waiter; // set by a waiting form: signalled when no reply can come
+};
+
+// Request id to the closure waiting for its reply, for every bridge; guarded by JsHandlerLocker.
+std::map<String, pending>& pending_requests() {
+    static std::map<String, pending> table;
+    return table;
 }
 
-void TWebBJsExtention::PageClosed(int browser_id) {
-    const std::lock_guard lock(*JsHandlerLocker);
-    for (auto it = FHandlers->begin(); it != FHandlers->end();) {
-        if (it->second.browser_id != browser_id) {
+// Forgets the requests that match, ending the calls that wait for them. JsHandlerLocker is held.
+template <class Match>
+void forget_requests(Match match) {
+    std::map<String, pending>& table = pending_requests();
+    for (auto it = table.begin(); it != table.end();) {
+        if (!match(it->second)) {
             ++it;
             continue;
         }
         if (it->second.waiter) it->second.waiter->SetEvent();
-        it = FHandlers->erase(it);
+        it = table.erase(it);
     }
+}
+
+} // namespace
+
+TWebBJsExtention::TWebBJsExtention() = default;
+
+TWebBJsExtention::~TWebBJsExtention() {
+    // The outcomes went to this bridge's callers: nothing is left to receive them.
+    const std::lock_guard lock(*JsHandlerLocker);
+    forget_requests([this](const pending& p) { return p.owner == this; });
+}
+
+void TWebBJsExtention::PageClosed(int browser_id) {
+    const std::lock_guard lock(*JsHandlerLocker);
+    forget_requests([browser_id](const pending& p) { return p.browser_id == browser_id; });
 }
 
 String TWebBJsExtention::send(const ICefBrowser& browser, int code, const String& text, const Variant* Value,
@@ -159,11 +182,11 @@ String TWebBJsExtention::send(const ICefBrowser& browser, int code, const String
     args.SetString(0, id);
     {
         const std::lock_guard lock(*JsHandlerLocker);
-        (*FHandlers)[id] = pending{std::move(proc), browser.GetIdentifier(), std::move(waiter)};
+        pending_requests()[id] = pending{this, std::move(proc), browser.GetIdentifier(), std::move(waiter)};
     }
     if (browser.SendProcessMessage(PID_RENDERER, message)) return id;
     const std::lock_guard lock(*JsHandlerLocker);
-    FHandlers->erase(id);
+    pending_requests().erase(id);
     return {};
 }
 
@@ -184,11 +207,10 @@ TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& browser, 
         },
         r->done);
     if (id.empty()) return {};
-    // From here on only the shared table is touched: the bridge may be freed while this waits.
-    const std::shared_ptr<pending_table> table = FHandlers;
-    const auto forget = [&] {
+    // From here on only the process's table is touched: the bridge may be freed while this waits.
+    const auto forget = [&id] {
         const std::lock_guard lock(*JsHandlerLocker);
-        table->erase(id);
+        pending_requests().erase(id);
     };
     // The reply could only come through the engine's work this call is part of.
     if (TWebBHandler::in_engine_work()) {
@@ -304,10 +326,10 @@ void TWebBJsExtention::UnRegisterHandler(const String& id, const String& exp_str
     TJsExtentionProc proc;
     {
         const std::lock_guard lock(*JsHandlerLocker);
-        const auto it = FHandlers->find(id);
-        if (it == FHandlers->end()) return;
+        const auto it = pending_requests().find(id);
+        if (it == pending_requests().end()) return;
         proc = std::move(it->second.proc);
-        FHandlers->erase(it);
+        pending_requests().erase(it);
     }
     // Run outside the lock: a closure that waits for another thread using a bridge cannot deadlock it.
     if (proc) proc(value, exp_str);
@@ -315,7 +337,8 @@ void TWebBJsExtention::UnRegisterHandler(const String& id, const String& exp_str
 
 int TWebBJsExtention::PendingCount() const {
     const std::lock_guard lock(*JsHandlerLocker);
-    return static_cast<int>(FHandlers->size());
+    return static_cast<int>(std::count_if(pending_requests().begin(), pending_requests().end(),
+                                          [this](const auto& entry) { return entry.second.owner == this; }));
 }
 
 } // namespace kq

@@ -2,7 +2,6 @@
 // TWebBJsExtention, the script bridge.
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <variant>
 #include <vector>
@@ -122,11 +121,12 @@ public:
     void SetAsInteger(const ICefBrowser& browser, const String& name, std::int64_t Value);
     void SetAsString(const ICefBrowser& browser, const String& name, const String& Value);
 
-    // Delivers one reply (the view calls it on the GUI thread); a reply for no pending request is dropped.
+    // Delivers one reply (the view calls it on the GUI thread) to the request of that id, whichever bridge
+    // sent it; a reply for no pending request is dropped.
     void UnRegisterHandler(const String& id, const String& exp_str, const Variant& value);
-    // The page has gone, and with it every answer to come: its requests are forgotten and the calls
-    // waiting for them return with no value.
-    void PageClosed(int browser_id);
+    // The page has gone, and with it every answer to come: the requests of every bridge for it are
+    // forgotten and the calls waiting for them return with no value.
+    static void PageClosed(int browser_id);
 
     // Requests sent and not answered yet.
     int PendingCount() const;
@@ -136,21 +136,12 @@ private:
         Variant value;
         String error;
     };
-    struct pending {
-        TJsExtentionProc proc;
-        int browser_id;
-        std::shared_ptr<TEvent> waiter; // set by a waiting form: signalled when no reply can come
-    };
-    // Request id to the closure waiting for its reply; guarded by JsHandlerLocker. Shared with the waiting
-    // forms, which still forget their request when the bridge has gone during the wait.
-    using pending_table = std::map<String, pending>;
-
     // The request's id; empty when nothing was sent (no page, or the message did not go).
     String send(const ICefBrowser& browser, int code, const String& text, const Variant* Value,
                 TJsExtentionProc proc, std::shared_ptr<TEvent> waiter = {});
     outcome request(const ICefBrowser& browser, int code, const String& text, const Variant* Value = nullptr);
-
-    std::shared_ptr<pending_table> FHandlers;
+    // The requests of every bridge are kept in one table, keyed by their ids: a reply reaches its request
+    // through whichever view shows the page, also when the page belongs to another bridge's view.
 };
 
 } // namespace kq

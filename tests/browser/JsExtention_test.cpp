@@ -352,6 +352,28 @@ TEST_F(JsExtentionTest, ACallThatCannotBeAnsweredEndsWithNoValue) {
     EXPECT_EQ(bridge().GetAsString(page, u"v"), u"value");
 }
 
+// Any bridge may ask about any page: the reply comes through the page's own view. When that view goes
+// before the answer, the call ends with no value.
+TEST_F(JsExtentionTest, ABridgeAsksAboutAnotherViewsPage) {
+    set_global(L"v", "string", L"value");
+    auto* other = new TBrowserView(FForm, &FSink, &FOptions);
+    other->SetParent(FForm);
+    other->SetBounds(0, 0, 200, 200);
+    other->AddPage(u"http://other.test/", u"");
+    ASSERT_TRUE(pump_until([&] { return other->BrowserCount() == 1; }));
+    const ICefBrowser page = other->ActiveBrowser();
+    EXPECT_EQ(bridge().GetAsString(page, u"v"), u"value");
+    EXPECT_EQ(other->JsExtention().GetAsString(FPage, u"v"), u"value");
+
+    std::atomic<bool> release{false};
+    hold_requests(release);
+    Queue([&] { delete other; });
+    EXPECT_EQ(bridge().GetAsString(page, u"v"), u"");
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    release = true;
+    TWebBApp::RenderProcessHandler().js_extention_message = &HandleJsExtentionMessage;
+}
+
 // Extensions made from values: a script's reads and writes of the extension's name reach the value
 // through the handler's native functions; scalars take what the script writes, type included.
 TEST_F(JsExtentionTest, AValueExtensionIsReadAndWrittenByScript) {
