@@ -44,7 +44,7 @@ void TCefBrowserWrapper::FaviconLoaded(const String& url, TStream& stream) {
         if (url != FLastFavUrl || !IsIconStream(stream)) return;
         stream.SetPosition(0);
         icon->LoadFromStream(stream);
-        FFavicon = std::move(icon);
+        SetFavicon(std::move(icon));
     }
     if (IWebBrowser* events = FParent ? FParent->Events() : nullptr) events->OnFavIconChange(FBrowser, url, FFavicon->Handle());
 }

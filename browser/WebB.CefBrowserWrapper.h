@@ -38,6 +38,8 @@ public:
     void SetLastFavUrl(const String& Value);
     // The current favicon; none until one has loaded.
     const TIcon* Favicon() const noexcept { return FFavicon.get(); }
+    // The wrapper takes the icon over and frees the one it had; no event is raised.
+    void SetFavicon(std::unique_ptr<TIcon> Value) noexcept { FFavicon = std::move(Value); }
 
     // A download has delivered: when it is the address wanted and the data is an icon, the icon is
     // replaced and OnFavIconChange raised; anything else changes nothing.

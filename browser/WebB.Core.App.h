@@ -1,13 +1,18 @@
 #pragma once
 // TWebBApp: the engine's start-up and its process handlers.
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <variant>
 #include <vector>
 
 #include "browser/WebB.Events.h"
 #include "engine/CefInterfaces.h"
 #include "engine/CefLibrary.h"
+#include "engine/EngineObject.h"
 #include "engine/EngineRef.h"
 #include "engine/cef_capi.h"
+#include "framework/Components.h"
 #include "framework/Exceptions.h"
 #include "framework/Strings.h"
 
@@ -23,12 +28,45 @@ public:
     using Exception::Exception;
 };
 
-// One script extension registered for every renderer.
+// A value whose type is known only at run time: none, a Boolean, an integer, a float, a string, or an
+// object whose published properties (its property table's integers, Booleans, floats, strings and
+// enumerations) a script reads and writes. The object is shared: what a script writes, its holder sees.
+class typed_value {
+public:
+    using object_ref = std::shared_ptr<TPersistent>;
+    using storage = std::variant<std::monostate, bool, std::int64_t, double, String, object_ref>;
+
+    typed_value() noexcept = default;
+    typed_value(bool Value) : FValue(Value) {}
+    typed_value(int Value) : FValue(std::int64_t{Value}) {}
+    typed_value(std::int64_t Value) : FValue(Value) {}
+    typed_value(double Value) : FValue(Value) {}
+    typed_value(String Value) : FValue(std::move(Value)) {}
+    typed_value(const char16_t* Value) : FValue(String(Value)) {}
+    typed_value(object_ref Value) : FValue(std::move(Value)) {}
+
+    bool empty() const noexcept { return std::holds_alternative<std::monostate>(FValue); }
+    const storage& data() const noexcept { return FValue; }
+    friend bool operator==(const typed_value&, const typed_value&) = default;
+
+private:
+    storage FValue;
+};
+
+// One script extension registered for every renderer: script code with its native handler, or, without
+// either, a value the extension's name reads and writes.
 struct TRegExtentionPar {
     String name;
     String code;
     engine_ref<cef_v8handler_t> Handler;
+    typed_value value;
 };
+
+// What the engine's plug-in visits hand to a closure: the plug-in, its position and the number of
+// plug-ins; false stops the visit.
+using TCefWebPluginInfoVisitorProc = std::function<bool(const ICefWebPluginInfo& info, int count, int total)>;
+// Whether the plug-in at path is unstable.
+using TCefWebPluginIsUnstableProc = std::function<void(const String& path, bool unstable)>;
 
 // The engine for the whole process: its start-up settings, the loaded library, start as main process or
 // sub-process, shutdown, and thin wrappers of the engine's global functions. One instance, WebBApp; used
@@ -162,6 +200,16 @@ public:
     // Raises.
     bool CefRegisterSchemeHandlerFactory(const String& scheme_name, const String& HostName,
                                          const engine_ref<cef_scheme_handler_factory_t>& factory);
+    // Raises. The engine asks for a new Handler for each request of the scheme: Handler is an engine
+    // object made from (browser, frame, scheme name, request).
+    template <class Handler>
+    bool CefRegisterSchemeHandlerFactory(const String& scheme_name, const String& HostName) {
+        return register_scheme_handler_class(
+            scheme_name, HostName,
+            [](const ICefBrowser& browser, const ICefFrame& frame, const String& name, const ICefRequest& request) {
+                return engine_ref<cef_resource_handler_t>(make_engine_object<Handler>(browser, frame, name, request));
+            });
+    }
     bool CefClearSchemeHandlerFactories();
     bool CefAddCrossOriginWhitelistEntry(const String& SourceOrigin, const String& TargetProtocol,
                                          const String& TargetDomain, bool AllowTargetSubdomains);
@@ -169,8 +217,12 @@ public:
                                             const String& TargetDomain, bool AllowTargetSubdomains);
     bool CefClearCrossOriginWhitelist();
     bool CefRegisterExtension(const String& name, const String& code, const engine_ref<cef_v8handler_t>& Handler);
+    // Raises. Makes name a global script property whose reads and writes reach Value, on the renderer's
+    // main thread.
+    bool CefRegisterExtension(const String& name, const typed_value& Value);
     // Need a loaded library.
     void CefVisitWebPluginInfo(const engine_ref<cef_web_plugin_info_visitor_t>& visitor);
+    void CefVisitWebPluginInfoProc(TCefWebPluginInfoVisitorProc proc);
     void CefRefreshWebPlugins();
     void CefAddWebPluginPath(const String& path);
     void CefAddWebPluginDirectory(const String& path);
@@ -179,10 +231,13 @@ public:
     void CefForceWebPluginShutdown(const String& path);
     void CefRegisterWebPluginCrash(const String& path);
     void CefIsWebPluginUnstable(const String& path, const engine_ref<cef_web_plugin_unstable_callback_t>& callback);
+    void CefIsWebPluginUnstableProc(const String& path, TCefWebPluginIsUnstableProc proc);
 
     // Adds script extensions for every renderer. An entry equal in name and code to one already listed
     // (also one added earlier in the same call) is not added again.
     void RegisterClasses(const std::vector<TRegExtentionPar>& reg_par_list);
+    // Each object becomes an extension named after its class, with the object as its value.
+    void RegisterClasses(const std::vector<typed_value::object_ref>& obj_list);
 
     // The three process handlers, which exist from start-up on in every process.
     static TWebBResourceBundleHandler& ResourceBundleHandler() noexcept;
@@ -190,6 +245,9 @@ public:
     static TWebBRenderProcessHandler& RenderProcessHandler() noexcept;
 
 private:
+    using resource_handler_maker = std::function<engine_ref<cef_resource_handler_t>(
+        const ICefBrowser& browser, const ICefFrame& frame, const String& scheme_name, const ICefRequest& request)>;
+    bool register_scheme_handler_class(const String& scheme_name, const String& HostName, resource_handler_maker make);
     void check_loaded() const;
 
     engine_library FLibrary;

@@ -231,15 +231,12 @@ private:
         raise([&](IWebBrowser& s) { s.OnPreKeyEvent(browser, *event, os_event, shortcut, Cancel, CancelDefaultEvent); });
         if (is_keyboard_shortcut) *is_keyboard_shortcut = shortcut;
         if (CancelDefaultEvent) return Cancel;
-        const bool released = event->type == KEYEVENT_KEYUP;
-        if (event->windows_key_code == VK_F12 && released) {
-            SendToBrowserView(browser, view_msg::show_devtools, 0);
-        } else if (event->windows_key_code == VK_F5 && released) {
-            SendToBrowserView(browser, view_msg::reload_ignore_cache, 0);
-        } else if (event->windows_key_code == 'F' && (event->modifiers & EVENTFLAG_CONTROL_DOWN)) {
-            SendToBrowserView(browser, view_msg::search_text, 0);
-        } else if (event->windows_key_code == VK_F4 && (event->modifiers & EVENTFLAG_ALT_DOWN)) {
-            return true; // Alt+F4 must close the program's window, not reach the page
+        switch (built_in_key_of(*event)) {
+        case built_in_key::show_devtools: SendToBrowserView(browser, view_msg::show_devtools, 0); break;
+        case built_in_key::reload_ignore_cache: SendToBrowserView(browser, view_msg::reload_ignore_cache, 0); break;
+        case built_in_key::search_text: SendToBrowserView(browser, view_msg::search_text, 0); break;
+        case built_in_key::consume: return true;
+        case built_in_key::none: break;
         }
         return Cancel;
     }
@@ -561,6 +558,7 @@ void TWebBHandler::StartTimer() {
 int TWebBHandler::live_clients() noexcept { return live_client_count.load(); }
 bool TWebBHandler::timer_exists() noexcept { return MessageLoopTimer != nullptr; }
 bool TWebBHandler::timer_enabled() noexcept { return MessageLoopTimer && MessageLoopTimer->Enabled(); }
+bool TWebBHandler::in_engine_work() noexcept { return on_gui_thread() && busy; }
 
 template <class T>
 T* TWebBHandler::handler(engine_ref<T> TWebBHandler::*field) {

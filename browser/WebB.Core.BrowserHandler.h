@@ -61,6 +61,9 @@ public:
     static int live_clients() noexcept;
     static bool timer_exists() noexcept;
     static bool timer_enabled() noexcept;
+    // True on the GUI thread while it is inside the engine's message-loop work (an engine callback), which
+    // is not re-entered until that callback returns.
+    static bool in_engine_work() noexcept;
 
 private:
     template <class T>

@@ -6,12 +6,14 @@
 #include "browser/WebB.Locker.h"
 #include "browser/WebB.Settings.h"
 #include "browser/WebB.Utils.h"
+#include "engine/EngineStrings.h"
 #include "framework/Conversions.h"
 #include "framework/Dialogs.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -53,9 +55,29 @@ String favicon_address(const std::vector<String>& urls) {
 }
 } // namespace
 
+struct TBrowserView::web_code {
+    std::mutex lock; // the engine may deliver on any thread
+    String text;
+};
+
+namespace {
+// Hands one delivered text to the view's store and tells the waiting call.
+class web_code_visitor : public engine_object<cef_string_visitor_t> {
+public:
+    using store = std::function<void(const String&)>;
+    explicit web_code_visitor(store done) : FDone(std::move(done)) {
+        cef()->visit = &engine_thunk<&web_code_visitor::Visit>::call;
+    }
+
+private:
+    void Visit(const cef_string_t* text) { FDone(to_string(text)); }
+    store FDone;
+};
+} // namespace
+
 TBrowserView::TBrowserView(TComponent* AOwner, IWebBrowser* events, TWebBOptions* web_b_options)
     : TWinControl(AOwner), FEvents(events), FSinkLink(std::make_shared<sink_link>(events)), FBrowserDic(events),
-      FWebBOptions(web_b_options) {}
+      FWebBOptions(web_b_options), FWebCode(std::make_shared<web_code>()) {}
 
 TBrowserView::~TBrowserView() {
     // Views messages still on their way from engine threads find no view from here on.
@@ -179,6 +201,7 @@ bool TBrowserView::CloseBrowserInternal(int close_browser_id, int show_browser_i
     const bool destroyed = host && ::DestroyWindow(host.GetWindowHandle());
     FEvents->OnCloseBrowser(ids, show_id);
     FBrowserDic.Remove(close_browser_id);
+    TWebBJsExtention::PageClosed(close_browser_id);
     send_wm_close_when_empty();
     // A handler may have closed the page to show meanwhile; showing it would hide the one shown now.
     if (to_show && to_show.GetIdentifier() != close_browser_id && FBrowserDic.Find(to_show.GetIdentifier()))
@@ -203,6 +226,7 @@ void TBrowserView::close_pages(const std::vector<int>& ids, bool& destroyed) {
         const ICefBrowserHost host = browser.GetHost();
         destroyed = host && ::DestroyWindow(host.GetWindowHandle());
         FBrowserDic.Remove(id);
+        TWebBJsExtention::PageClosed(id);
     }
 }
 
@@ -300,6 +324,33 @@ void TBrowserView::GetSourceInNewPage() {
     if (FActiveBrowser) NewBrowser(u"view-source:" + FActiveBrowser.GetMainFrame().GetUrl());
 }
 
+bool TBrowserView::GetSource(String& SourceText, DWORD TimeOut) {
+    return visit_active_page(&ICefFrame::GetSource, SourceText, TimeOut);
+}
+
+bool TBrowserView::GetText(String& aText, DWORD TimeOut) { return visit_active_page(&ICefFrame::GetText, aText, TimeOut); }
+
+bool TBrowserView::visit_active_page(void (ICefFrame::*ask)(const engine_ref<cef_string_visitor_t>&) const,
+                                     String& text, DWORD TimeOut) {
+    bool arrived = false;
+    if (FActiveBrowser) {
+        // The visit may come after this call has given up, or after the view has gone.
+        const auto done = std::make_shared<TEvent>(true, false);
+        const std::shared_ptr<web_code> code = FWebCode;
+        (FActiveBrowser.GetMainFrame().*ask)(make_engine_object<web_code_visitor>([done, code](const String& t) {
+            {
+                const std::lock_guard lock(code->lock);
+                code->text = t;
+            }
+            done->SetEvent();
+        }));
+        arrived = WaitForReply(done->Handle(), TimeOut) == TWaitResult::wrSignaled;
+    }
+    const std::lock_guard lock(FWebCode->lock);
+    text = FWebCode->text;
+    return arrived;
+}
+
 void TBrowserView::RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* data) {
     if (!WebBApp->CefSingleProcess()) throw Exception(u"暂时只支持单进程模式");
     if (FActiveBrowser) send_run_in_render(FActiveBrowser, AProc, data);
@@ -331,10 +382,14 @@ String TBrowserView::ZoomLevel() const {
 }
 
 void TBrowserView::ClearPages() {
+    std::vector<int> ids;
     {
         const std::lock_guard lock(*PageLocker);
+        for (const auto& [id, page] : FBrowserDic.Items()) ids.push_back(id);
         FBrowserDic.Clear();
     }
+    // Replies for these pages came through this view; calls of other views' bridges stop waiting.
+    for (const int id : ids) TWebBJsExtention::PageClosed(id);
     // Callbacks the engine still makes for the pages raise nothing from here on.
     FSinkLink->clear();
     if (FHandler) {
@@ -486,6 +541,54 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
         }
         return true;
     }
+    case view_msg::set_focus: {
+        auto& r = *reinterpret_cast<set_focus_record*>(l);
+        events.OnSetFocus(browser, *r.source, *r.Cancel, r.CancelDefaultEvent);
+        return true;
+    }
+    case view_msg::take_focus:
+        events.OnTakeFocus(browser, *reinterpret_cast<const bool*>(l));
+        return true;
+    case view_msg::before_context_menu: {
+        const auto& r = *reinterpret_cast<const context_menu_record*>(l);
+        events.OnBeforeContextMenu(browser, *r.frame, *r.params, *r.model);
+        return true;
+    }
+    case view_msg::context_menu_dismissed:
+        events.OnContextMenuDismissed(browser, *reinterpret_cast<const ICefFrame*>(l));
+        return true;
+    case view_msg::key_event: {
+        auto& r = *reinterpret_cast<key_record*>(l);
+        events.OnKeyEvent(browser, *r.event, r.osEvent, *r.Cancel);
+        return true;
+    }
+    case view_msg::pre_key_event:
+        pre_key(browser, *reinterpret_cast<pre_key_record*>(l));
+        return true;
+    case view_msg::download_updated: {
+        const auto& r = *reinterpret_cast<const download_updated_record*>(l);
+        events.OnDownloadUpdated(browser, *r.downloadItem, *r.callback);
+        return true;
+    }
+    case view_msg::geolocation_request: {
+        auto& r = *reinterpret_cast<geolocation_record*>(l);
+        events.OnRequestGeolocationPermission(browser, *r.requestingUrl, r.requestId, *r.callback, *r.Cancel);
+        return true;
+    }
+    case view_msg::geolocation_cancel:
+        events.OnCancelGeolocationPermission(browser, *reinterpret_cast<const int*>(l));
+        return true;
+    case view_msg::reset_dialog_state:
+        events.OnResetDialogState(browser);
+        return true;
+    case view_msg::dialog_closed:
+        events.OnDialogClosed(browser);
+        return true;
+    case view_msg::drag_enter: {
+        auto& r = *reinterpret_cast<drag_enter_record*>(l);
+        events.OnDragEnter(browser, *r.dragData, *r.mask, *r.Cancel);
+        return true;
+    }
     case view_msg::context_menu_command: {
         auto& r = *reinterpret_cast<context_menu_command_record*>(l);
         events.OnContextMenuCommand(browser, *r.frame, *r.params, r.command_id, r.eventFlags, *r.result);
@@ -578,6 +681,21 @@ bool TBrowserView::dispatch_page_message(TMessage& Message) {
 }
 
 // --- Default behaviour
+
+// The event for the page that sent the keys, then the program's own keys for the active page.
+void TBrowserView::pre_key(const ICefBrowser& browser, pre_key_record& r) {
+    FEvents->OnPreKeyEvent(browser, *r.event, r.osEvent, *r.isKeyboardShortcut, *r.Cancel, r.CancelDefaultEvent);
+    if (r.CancelDefaultEvent) return;
+    switch (built_in_key_of(*r.event)) {
+    case built_in_key::show_devtools:
+        if (FActiveBrowser && FWebBOptions && FWebBOptions->DevToolsEnable()) FEvents->ShowDevTools(FActiveBrowser);
+        break;
+    case built_in_key::reload_ignore_cache: ReloadIgnoreCache(); break;
+    case built_in_key::search_text: SearchText(); break;
+    case built_in_key::consume: *r.Cancel = true; break;
+    case built_in_key::none: break;
+    }
+}
 
 void TBrowserView::default_popup(const cef_popup_features_t& features, cef_window_info_t& window) {
     // The popup becomes a page of this view; the engine reports it like any new page.

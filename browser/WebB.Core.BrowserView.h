@@ -42,6 +42,11 @@ public:
     void ExecuteJavaScript(const String& code);
     void DownloadFile(const String& file_url);
     void GetSourceInNewPage();
+    // The active page's source (GetSource) or text (GetText), which the engine delivers later: waits for it
+    // up to TimeOut milliseconds, serving messages. True with the text just delivered; false with the text
+    // an earlier call received when it did not come in time (also when there is no active page).
+    bool GetSource(String& SourceText, DWORD TimeOut);
+    bool GetText(String& aText, DWORD TimeOut);
     void SearchText() {}
     // Runs AProc inside the active page's renderer; only with the engine in one process (otherwise
     // Exception "暂时只支持单进程模式"). Nothing without an active page.
@@ -93,6 +98,9 @@ private:
     void default_authentication(const ICefAuthCallback& callback);
     void default_download(const String& suggested_name, const ICefBeforeDownloadCallback& callback);
     void choose_favicon(const ICefBrowser& browser, const std::vector<String>& urls);
+    void pre_key(const ICefBrowser& browser, pre_key_record& r);
+    bool visit_active_page(void (ICefFrame::*ask)(const engine_ref<cef_string_visitor_t>&) const, String& text,
+                           DWORD TimeOut);
 
     IWebBrowser* FEvents;
     std::shared_ptr<sink_link> FSinkLink;
@@ -109,6 +117,9 @@ private:
     String FLastAddress;
     bool FIsActivating = true;
     bool FDestroying = false;
+    // The last source or text delivered; shared with the visits still on their way.
+    struct web_code;
+    std::shared_ptr<web_code> FWebCode;
 };
 
 } // namespace kq

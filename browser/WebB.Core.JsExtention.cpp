@@ -1,8 +1,11 @@
 #include "browser/WebB.Core.JsExtention.h"
 
+#include <algorithm>
 #include <limits>
+#include <map>
 #include <mutex>
 
+#include "browser/WebB.Core.BrowserHandler.h"
 #include "browser/WebB.Handler.RenderProcess.h"
 #include "browser/WebB.Locker.h"
 #include "browser/WebB.Utils.h"
@@ -119,15 +122,52 @@ bool send_run_in_render(const ICefBrowser& browser, const TRenderProcessCallback
 
 // --- TWebBJsExtention
 
-TWebBJsExtention::TWebBJsExtention() : FHandlers(std::make_shared<pending_table>()) {}
+namespace {
+
+struct pending {
+    const TWebBJsExtention* owner;
+    TJsExtentionProc proc;
+    int browser_id;
+    std::shared_ptr<TEvent> waiter; // set by a waiting form: signalled when no reply can come
+};
+
+// Request id to the closure waiting for its reply, for every bridge; guarded by JsHandlerLocker.
+std::map<String, pending>& pending_requests() {
+    static std::map<String, pending> table;
+    return table;
+}
+
+// Forgets the requests that match, ending the calls that wait for them. JsHandlerLocker is held.
+template <class Match>
+void forget_requests(Match match) {
+    std::map<String, pending>& table = pending_requests();
+    for (auto it = table.begin(); it != table.end();) {
+        if (!match(it->second)) {
+            ++it;
+            continue;
+        }
+        if (it->second.waiter) it->second.waiter->SetEvent();
+        it = table.erase(it);
+    }
+}
+
+} // namespace
+
+TWebBJsExtention::TWebBJsExtention() = default;
 
 TWebBJsExtention::~TWebBJsExtention() {
+    // The outcomes went to this bridge's callers: nothing is left to receive them.
     const std::lock_guard lock(*JsHandlerLocker);
-    FHandlers->clear();
+    forget_requests([this](const pending& p) { return p.owner == this; });
+}
+
+void TWebBJsExtention::PageClosed(int browser_id) {
+    const std::lock_guard lock(*JsHandlerLocker);
+    forget_requests([browser_id](const pending& p) { return p.browser_id == browser_id; });
 }
 
 String TWebBJsExtention::send(const ICefBrowser& browser, int code, const String& text, const Variant* Value,
-                              TJsExtentionProc proc) {
+                              TJsExtentionProc proc, std::shared_ptr<TEvent> waiter) {
     // A value that cannot travel fails before anything is registered or sent, with or without a page.
     if (Value && Value->VarType() == Variant::varInt64) static_cast<void>(Value->AsInteger());
     // A page that is not given gets nothing, and nothing waits for a reply that cannot come.
@@ -142,11 +182,11 @@ String TWebBJsExtention::send(const ICefBrowser& browser, int code, const String
     args.SetString(0, id);
     {
         const std::lock_guard lock(*JsHandlerLocker);
-        (*FHandlers)[id] = std::move(proc);
+        pending_requests()[id] = pending{this, std::move(proc), browser.GetIdentifier(), std::move(waiter)};
     }
     if (browser.SendProcessMessage(PID_RENDERER, message)) return id;
     const std::lock_guard lock(*JsHandlerLocker);
-    FHandlers->erase(id);
+    pending_requests().erase(id);
     return {};
 }
 
@@ -155,25 +195,33 @@ TWebBJsExtention::outcome TWebBJsExtention::request(const ICefBrowser& browser, 
     // Each call waits on its own event, so calls that overlap (nested through the message dispatch of the
     // wait, or from several threads) each return after their own reply.
     struct reply {
-        TEvent done{true, false};
+        std::shared_ptr<TEvent> done = std::make_shared<TEvent>(true, false);
         outcome result;
     };
     const auto r = std::make_shared<reply>();
-    const String id = send(browser, code, text, Value, [r](const Variant& v, const String& e) {
-        r->result = {v, e};
-        r->done.SetEvent();
-    });
+    const String id = send(
+        browser, code, text, Value,
+        [r](const Variant& v, const String& e) {
+            r->result = {v, e};
+            r->done->SetEvent();
+        },
+        r->done);
     if (id.empty()) return {};
-    // From here on only the shared table is touched: the bridge may be freed while this waits.
-    const std::shared_ptr<pending_table> table = FHandlers;
-    if (WaitForReply(r->done.Handle(), FReplyTimeout.load()) == TWaitResult::wrSignaled) return std::move(r->result);
-    // No reply in time: forget the request, so that a late reply finds nothing to complete.
-    {
+    // From here on only the process's table is touched: the bridge may be freed while this waits.
+    const auto forget = [&id] {
         const std::lock_guard lock(*JsHandlerLocker);
-        table->erase(id);
+        pending_requests().erase(id);
+    };
+    // The reply could only come through the engine's work this call is part of.
+    if (TWebBHandler::in_engine_work()) {
+        forget();
+        return {};
     }
-    // Taken by the GUI thread just before it was forgotten.
-    if (r->done.WaitFor(0) == TWaitResult::wrSignaled) return std::move(r->result);
+    // No time limit: a renderer still working on the request (a long script, a dialog it shows) is
+    // waited for. The wait ends without the reply only when none can come, or when the program quits;
+    // on the GUI thread, where replies are delivered, the closure cannot run after that.
+    if (WaitForReply(r->done->Handle(), INFINITE) == TWaitResult::wrSignaled) return std::move(r->result);
+    forget();
     return {};
 }
 
@@ -278,10 +326,10 @@ void TWebBJsExtention::UnRegisterHandler(const String& id, const String& exp_str
     TJsExtentionProc proc;
     {
         const std::lock_guard lock(*JsHandlerLocker);
-        const auto it = FHandlers->find(id);
-        if (it == FHandlers->end()) return;
-        proc = std::move(it->second);
-        FHandlers->erase(it);
+        const auto it = pending_requests().find(id);
+        if (it == pending_requests().end()) return;
+        proc = std::move(it->second.proc);
+        pending_requests().erase(it);
     }
     // Run outside the lock: a closure that waits for another thread using a bridge cannot deadlock it.
     if (proc) proc(value, exp_str);
@@ -289,7 +337,8 @@ void TWebBJsExtention::UnRegisterHandler(const String& id, const String& exp_str
 
 int TWebBJsExtention::PendingCount() const {
     const std::lock_guard lock(*JsHandlerLocker);
-    return static_cast<int>(FHandlers->size());
+    return static_cast<int>(std::count_if(pending_requests().begin(), pending_requests().end(),
+                                          [this](const auto& entry) { return entry.second.owner == this; }));
 }
 
 } // namespace kq

@@ -1,9 +1,7 @@
 #pragma once
 // TWebBJsExtention, the script bridge.
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <variant>
 #include <vector>
@@ -12,6 +10,7 @@
 
 #include "engine/CefInterfaces.h"
 #include "framework/Strings.h"
+#include "framework/Threads.h"
 
 // The script bridge: reads, writes and tests global script variables of a page's main frame and evaluates
 // scripts there, by messages to the page's render process and its answers.
@@ -84,17 +83,14 @@ Variant list_entry_value(const ICefListValue& list, int index);
 bool send_run_in_render(const ICefBrowser& browser, const TRenderProcessCallbackA& AProc, void* data);
 
 // The browser half of the bridge, one per browser view. The "Proc" forms may be called on any thread;
-// they return at once and hand the outcome to proc on the GUI thread. The other forms wait for it,
-// serving messages on the GUI thread, at most ReplyTimeout; then they return with no value. A waiting
-// form called inside an engine callback on the GUI thread cannot be answered (the engine's loop work is
-// not re-entered) and always ends that way. A page that is not given sends nothing, and the waiting forms
-// then return at once with no value.
+// they return at once and hand the outcome to proc on the GUI thread. The other forms wait for the reply
+// without a time limit, serving messages on the GUI thread, however long the renderer takes. They end
+// without a value only when no reply can come: the page is closed or the bridge goes meanwhile, the
+// program quits (WM_QUIT), or the call sits inside the engine's own work on the GUI thread, which is not
+// re-entered and so could never deliver it (such a call returns at once; its request still goes). A page
+// that is not given sends nothing, and the waiting forms then return at once with no value.
 class TWebBJsExtention {
 public:
-    // How long a waiting form waits for its reply: a live renderer answers within milliseconds, so a reply
-    // this late means the renderer has gone or hangs. The form then returns with no value.
-    static constexpr DWORD default_reply_timeout = 10000;
-
     TWebBJsExtention();
     TWebBJsExtention(const TWebBJsExtention&) = delete;
     TWebBJsExtention& operator=(const TWebBJsExtention&) = delete;
@@ -125,11 +121,13 @@ public:
     void SetAsInteger(const ICefBrowser& browser, const String& name, std::int64_t Value);
     void SetAsString(const ICefBrowser& browser, const String& name, const String& Value);
 
-    // Delivers one reply (the view calls it on the GUI thread); a reply for no pending request is dropped.
+    // Delivers one reply (the view calls it on the GUI thread) to the request of that id, whichever bridge
+    // sent it; a reply for no pending request is dropped.
     void UnRegisterHandler(const String& id, const String& exp_str, const Variant& value);
+    // The page has gone, and with it every answer to come: the requests of every bridge for it are
+    // forgotten and the calls waiting for them return with no value.
+    static void PageClosed(int browser_id);
 
-    DWORD ReplyTimeout() const noexcept { return FReplyTimeout.load(); }
-    void SetReplyTimeout(DWORD Value) noexcept { FReplyTimeout = Value; }
     // Requests sent and not answered yet.
     int PendingCount() const;
 
@@ -138,17 +136,12 @@ private:
         Variant value;
         String error;
     };
-    // Request id to the closure waiting for its reply; guarded by JsHandlerLocker. Shared with the waiting
-    // forms, which still forget their request when the bridge has gone during the wait.
-    using pending_table = std::map<String, TJsExtentionProc>;
-
     // The request's id; empty when nothing was sent (no page, or the message did not go).
     String send(const ICefBrowser& browser, int code, const String& text, const Variant* Value,
-                TJsExtentionProc proc);
+                TJsExtentionProc proc, std::shared_ptr<TEvent> waiter = {});
     outcome request(const ICefBrowser& browser, int code, const String& text, const Variant* Value = nullptr);
-
-    std::shared_ptr<pending_table> FHandlers;
-    std::atomic<DWORD> FReplyTimeout{default_reply_timeout}; // read by waiting calls on any thread
+    // The requests of every bridge are kept in one table, keyed by their ids: a reply reaches its request
+    // through whichever view shows the page, also when the page belongs to another bridge's view.
 };
 
 } // namespace kq

@@ -307,6 +307,14 @@ void TCustomWebBrowser::DownloadFile(const String& file_url) { FBrowserView->Dow
 void TCustomWebBrowser::GetSourceInNewPage() { FBrowserView->GetSourceInNewPage(); }
 void TCustomWebBrowser::ReOpenClosedPage() { FBrowserView->ReOpenClosedPage(); }
 void TCustomWebBrowser::SearchText() { FBrowserView->SearchText(); }
+bool TCustomWebBrowser::GetSource(String& SourceText, DWORD TimeOut) { return FBrowserView->GetSource(SourceText, TimeOut); }
+bool TCustomWebBrowser::GetText(String& aText, DWORD TimeOut) { return FBrowserView->GetText(aText, TimeOut); }
+TCefBrowserWrapper* TCustomWebBrowser::GetWrapperBrowsers(int browser_id) const {
+    return FBrowserView->BrowserWrappers(browser_id);
+}
+void TCustomWebBrowser::RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* data) {
+    FBrowserView->RunInRenderProcess(AProc, data);
+}
 void TCustomWebBrowser::AddZoomLevel() { FBrowserView->AddZoomLevel(); }
 void TCustomWebBrowser::ReduceZoomLevel() { FBrowserView->ReduceZoomLevel(); }
 void TCustomWebBrowser::ResetZoomLevel() { FBrowserView->ResetZoomLevel(); }

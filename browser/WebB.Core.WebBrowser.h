@@ -49,6 +49,15 @@ public:
     void GetSourceInNewPage();
     void ReOpenClosedPage();
     void SearchText();
+    // The shown page's source or text, waiting up to TimeOut milliseconds for the engine to deliver it;
+    // false, with the text delivered before, when it did not come in time.
+    bool GetSource(String& SourceText, DWORD TimeOut);
+    bool GetText(String& aText, DWORD TimeOut);
+    // The state of a page (nil when absent); its fields are guarded by PageLocker.
+    TCefBrowserWrapper* GetWrapperBrowsers(int browser_id) const;
+    // Runs AProc inside the shown page's renderer; only with the engine in one process (otherwise
+    // Exception "暂时只支持单进程模式"). Nothing without a shown page.
+    void RunInRenderProcess(const TRenderProcessCallbackA& AProc, void* data);
     // Zoom steps of the shown page; nothing without one.
     void AddZoomLevel();
     void ReduceZoomLevel();

@@ -36,6 +36,7 @@ void TWebBRenderProcessHandler::RenderThreadCreated(const ICefListValue& extra_i
 void TWebBRenderProcessHandler::WebKitInitialized() {
     for (const TRegExtentionPar& entry : RegisteredExtentions()) {
         if (!entry.code.empty() || entry.Handler) WebBApp->CefRegisterExtension(entry.name, entry.code, entry.Handler);
+        else WebBApp->CefRegisterExtension(entry.name, entry.value);
     }
     if (OnWebKitInitialized) OnWebKitInitialized();
 }

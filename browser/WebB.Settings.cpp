@@ -141,6 +141,8 @@ const property_table& TChromiumFontOptions::PublishedProperties() const {
     using C = TChromiumFontOptions;
     static const property_table table =
         property_table::of<C>(TPersistent::PublishedProperties())
+            // Read only: form text names it, but cannot change it.
+            .string(u"StandardFontFamily", &C::StandardFontFamily, [](C&, const String&) {})
             .string(u"FixedFontFamily", &C::FixedFontFamily, &C::SetFixedFontFamily)
             .string(u"SerifFontFamily", &C::SerifFontFamily, &C::SetSerifFontFamily)
             .string(u"SansSerifFontFamily", &C::SansSerifFontFamily, &C::SetSansSerifFontFamily)

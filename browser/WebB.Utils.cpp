@@ -10,6 +10,15 @@
 
 namespace kq {
 
+built_in_key built_in_key_of(const cef_key_event_t& event) {
+    const bool released = event.type == KEYEVENT_KEYUP;
+    if (event.windows_key_code == VK_F12 && released) return built_in_key::show_devtools;
+    if (event.windows_key_code == VK_F5 && released) return built_in_key::reload_ignore_cache;
+    if (event.windows_key_code == 'F' && (event.modifiers & EVENTFLAG_CONTROL_DOWN)) return built_in_key::search_text;
+    if (event.windows_key_code == VK_F4 && (event.modifiers & EVENTFLAG_ALT_DOWN)) return built_in_key::consume;
+    return built_in_key::none;
+}
+
 HWND GetBrowserViewWindow(const ICefBrowser& browser) {
     if (!browser) return nullptr;
     const ICefBrowserHost host = browser.GetHost();

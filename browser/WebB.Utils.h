@@ -25,19 +25,31 @@ inline constexpr UINT load_end = WM_USER + 6;            // load_end_record
 inline constexpr UINT load_error = WM_USER + 7;          // load_error_record
 inline constexpr UINT focus_view = WM_USER + 8;          // 0; from the view itself
 inline constexpr UINT got_focus = WM_USER + 9;           // 0
+inline constexpr UINT set_focus = WM_USER + 10;          // set_focus_record
+inline constexpr UINT take_focus = WM_USER + 11;         // const bool*: next
+inline constexpr UINT before_context_menu = WM_USER + 12; // context_menu_record
 inline constexpr UINT context_menu_command = WM_USER + 13; // context_menu_command_record
+inline constexpr UINT context_menu_dismissed = WM_USER + 14; // const ICefFrame*
 inline constexpr UINT file_dialog = WM_USER + 15;        // file_dialog_record
+inline constexpr UINT key_event = WM_USER + 16;          // key_record
+inline constexpr UINT pre_key_event = WM_USER + 17;      // pre_key_record
 inline constexpr UINT address_change = WM_USER + 18;     // const String*
 inline constexpr UINT console_message = WM_USER + 19;    // console_record
 inline constexpr UINT status_message = WM_USER + 20;     // const String*
 inline constexpr UINT title_change = WM_USER + 21;       // const String*
 inline constexpr UINT tooltip = WM_USER + 22;            // tooltip_record
 inline constexpr UINT before_download = WM_USER + 23;    // before_download_record
+inline constexpr UINT download_updated = WM_USER + 24;   // download_updated_record
+inline constexpr UINT geolocation_request = WM_USER + 25; // geolocation_record
+inline constexpr UINT geolocation_cancel = WM_USER + 26; // const int*: the request identifier
 inline constexpr UINT jsdialog = WM_USER + 27;           // jsdialog_record
 inline constexpr UINT before_unload = WM_USER + 28;      // before_unload_record
+inline constexpr UINT reset_dialog_state = WM_USER + 29; // 0
+inline constexpr UINT dialog_closed = WM_USER + 30;      // 0
 inline constexpr UINT do_close = WM_USER + 31;           // bool*: whether the page's window was destroyed
 inline constexpr UINT before_close = WM_USER + 32;       // 0
 inline constexpr UINT auth_credentials = WM_USER + 38;   // auth_record
+inline constexpr UINT drag_enter = WM_USER + 45;         // drag_enter_record
 inline constexpr UINT show_devtools = WM_USER + 46;      // 0: F12 released
 inline constexpr UINT reload_ignore_cache = WM_USER + 47; // 0: F5 released
 inline constexpr UINT search_text = WM_USER + 48;        // 0: Control+F
@@ -73,6 +85,16 @@ struct load_error_record {
     const String* failed_url;
     bool CancelDefaultEvent;
 };
+struct set_focus_record {
+    const cef_focus_source_t* source;
+    bool* Cancel;
+    bool CancelDefaultEvent;
+};
+struct context_menu_record {
+    const ICefFrame* frame;
+    const ICefContextMenuParams* params;
+    const ICefMenuModel* model;
+};
 struct context_menu_command_record {
     const ICefFrame* frame;
     const ICefContextMenuParams* params;
@@ -89,6 +111,18 @@ struct file_dialog_record {
     const engine_ref<cef_file_dialog_callback_t>* callback;
     bool* result;
 };
+struct key_record {
+    const cef_key_event_t* event;
+    const MSG* osEvent;
+    bool* Cancel;
+};
+struct pre_key_record {
+    const cef_key_event_t* event;
+    const MSG* osEvent;
+    bool* isKeyboardShortcut;
+    bool* Cancel;
+    bool CancelDefaultEvent;
+};
 struct console_record {
     const String* message;
     const String* source;
@@ -104,6 +138,16 @@ struct before_download_record {
     const String* suggested_name;
     const ICefBeforeDownloadCallback* callback;
     bool CancelDefaultEvent;
+};
+struct download_updated_record {
+    const ICefDownloadItem* downloadItem;
+    const engine_ref<cef_download_item_callback_t>* callback;
+};
+struct geolocation_record {
+    const String* requestingUrl;
+    int requestId;
+    const engine_ref<cef_geolocation_callback_t>* callback;
+    bool* Cancel;
 };
 struct jsdialog_record {
     const String* originUrl;
@@ -132,11 +176,21 @@ struct auth_record {
     const ICefAuthCallback* callback;
     bool CancelDefaultEvent;
 };
+struct drag_enter_record {
+    const engine_ref<cef_drag_data_t>* dragData;
+    const cef_drag_operations_mask_t* mask;
+    bool* Cancel;
+};
 struct script_reply_record {
     const String* identifier;
     const ICefListValue* value; // the reply's argument list; the value is at index 1
     const String* errorText;
 };
+
+// What the program does with a key before the page sees it: F12 and F5 on release, Control+F on both
+// down and up; Alt+F4 is kept from the page so that it closes the program's window.
+enum class built_in_key { none, show_devtools, reload_ignore_cache, search_text, consume };
+built_in_key built_in_key_of(const cef_key_event_t& event);
 
 // The view of a page: the parent of the page's window (none once that window has gone).
 HWND GetBrowserViewWindow(const ICefBrowser& browser);

@@ -71,6 +71,8 @@ void ICefFrame::ExecuteJavaScript(const String& code, const String& script_url, 
 }
 ICefBrowser ICefFrame::GetBrowser() const { return ICefBrowser::adopt(get()->get_browser(get())); }
 ICefv8Context ICefFrame::GetV8Context() const { return ICefv8Context::adopt(get()->get_v8context(get())); }
+void ICefFrame::GetSource(const engine_ref<cef_string_visitor_t>& visitor) const { get()->get_source(get(), visitor.pass()); }
+void ICefFrame::GetText(const engine_ref<cef_string_visitor_t>& visitor) const { get()->get_text(get(), visitor.pass()); }
 
 // --- ICefCommandLine
 
@@ -137,6 +139,11 @@ ICefV8Value ICefV8Value::NewString(const String& value) {
     const cef_string_t v = cef_string_view(value);
     return adopt(engine_api().cef_v8value_create_string(&v));
 }
+ICefV8Value ICefV8Value::NewUndefined() { return adopt(engine_api().cef_v8value_create_undefined()); }
+ICefV8Value ICefV8Value::NewNull() { return adopt(engine_api().cef_v8value_create_null()); }
+ICefV8Value ICefV8Value::NewObject(const engine_ref<cef_v8accessor_t>& accessor) {
+    return adopt(engine_api().cef_v8value_create_object(accessor.pass()));
+}
 bool ICefV8Value::IsValid() const { return get()->is_valid(get()) != 0; }
 bool ICefV8Value::IsUndefined() const { return get()->is_undefined(get()) != 0; }
 bool ICefV8Value::IsNull() const { return get()->is_null(get()) != 0; }
@@ -168,6 +175,11 @@ bool ICefV8Value::SetValueByKey(const String& key, const ICefV8Value& value,
     const cef_string_t k = cef_string_view(key);
     return get()->set_value_bykey(get(), &k, value.ref().pass(), attribute) != 0;
 }
+bool ICefV8Value::SetValueByAccessor(const String& key, cef_v8_accesscontrol_t settings,
+                                     cef_v8_propertyattribute_t attribute) const {
+    const cef_string_t k = cef_string_view(key);
+    return get()->set_value_byaccessor(get(), &k, settings, attribute) != 0;
+}
 
 // --- ICefV8Exception
 
@@ -195,6 +207,11 @@ bool ICefv8Context::Eval(const String& code, ICefV8Value& result, ICefV8Exceptio
 }
 
 // --- Objects of the client's callbacks
+
+String ICefWebPluginInfo::GetName() const { return take_userfree(get()->get_name(get())); }
+String ICefWebPluginInfo::GetPath() const { return take_userfree(get()->get_path(get())); }
+String ICefWebPluginInfo::GetVersion() const { return take_userfree(get()->get_version(get())); }
+String ICefWebPluginInfo::GetDescription() const { return take_userfree(get()->get_description(get())); }
 
 ICefRequest ICefRequest::New() { return adopt(engine_api().cef_request_create()); }
 String ICefRequest::GetUrl() const { return take_userfree(get()->get_url(get())); }

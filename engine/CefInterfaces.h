@@ -96,6 +96,9 @@ public:
     void ExecuteJavaScript(const String& code, const String& script_url, int start_line) const;
     ICefBrowser GetBrowser() const;
     ICefv8Context GetV8Context() const;
+    // The engine hands the frame's source or text to the visitor later, on its UI thread.
+    void GetSource(const engine_ref<cef_string_visitor_t>& visitor) const;
+    void GetText(const engine_ref<cef_string_visitor_t>& visitor) const;
 };
 
 class ICefCommandLine : public cef_wrapper<cef_command_line_t> {
@@ -154,6 +157,10 @@ public:
     static ICefV8Value NewInt(int32_t value);
     static ICefV8Value NewDouble(double value);
     static ICefV8Value NewString(const String& value);
+    static ICefV8Value NewUndefined();
+    static ICefV8Value NewNull();
+    // An object; its properties set by accessor are read and written through the accessor.
+    static ICefV8Value NewObject(const engine_ref<cef_v8accessor_t>& accessor = {});
 
     bool IsValid() const;
     bool IsUndefined() const;
@@ -176,6 +183,8 @@ public:
     bool HasValueByKey(const String& key) const;
     ICefV8Value GetValueByKey(const String& key) const;
     bool SetValueByKey(const String& key, const ICefV8Value& value, cef_v8_propertyattribute_t attribute) const;
+    bool SetValueByAccessor(const String& key, cef_v8_accesscontrol_t settings,
+                            cef_v8_propertyattribute_t attribute) const;
 };
 
 class ICefV8Exception : public cef_wrapper<cef_v8exception_t> {
@@ -217,6 +226,19 @@ public:
     String GetUrl() const;
     void SetUrl(const String& url) const;
     String GetMethod() const;
+};
+
+class ICefWebPluginInfo : public cef_wrapper<cef_web_plugin_info_t> {
+public:
+    using cef_wrapper::cef_wrapper;
+    static ICefWebPluginInfo adopt(cef_web_plugin_info_t* p) {
+        return ICefWebPluginInfo(engine_ref<cef_web_plugin_info_t>::adopt(p));
+    }
+
+    String GetName() const;
+    String GetPath() const;
+    String GetVersion() const;
+    String GetDescription() const;
 };
 
 // A request the program makes itself; its client hears the data and the completion.

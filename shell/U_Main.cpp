@@ -252,6 +252,7 @@ const property_table& TF_Main::PublishedProperties() const {
         .field(u"ImageList2", &TF_Main::ImageList2)
         .field(u"ImageList1", &TF_Main::ImageList1)
         .field(u"ApplicationEvents", &TF_Main::ApplicationEvents)
+        .string(u"HomePage", &TF_Main::HomePage, &TF_Main::SetHomePage)
         .method(u"FormCreate", &TF_Main::FormCreate)
         .method(u"FormClose", &TF_Main::FormClose)
         .method(u"ApplicationEventsMessage", &TF_Main::ApplicationEventsMessage)

@@ -43,6 +43,7 @@ public:
     TApplicationEvents* ApplicationEvents = nullptr;
 
     const String& HomePage() const noexcept { return FHomePage; }
+    void SetHomePage(const String& Value) { FHomePage = Value; }
 
     void FormCreate(TObject* Sender);
     void FormClose(TObject* Sender, TCloseAction& Action);

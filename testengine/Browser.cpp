@@ -336,6 +336,8 @@ public:
         c->get_url = &engine_thunk<&frame::get_url>::call;
         c->get_browser = &engine_thunk<&frame::get_browser>::call;
         c->get_v8context = &engine_thunk<&frame::get_v8context>::call;
+        c->get_source = &engine_thunk<&frame::get_source>::call;
+        c->get_text = &engine_thunk<&frame::get_text>::call;
     }
     const char* kind() const noexcept override { return "cef_frame_t"; }
 
@@ -359,6 +361,22 @@ private:
     cef_string_userfree_t get_url() { return make_userfree(FState->url); }
     cef_browser_t* get_browser() { return browser_param(FState); }
     cef_v8context_t* get_v8context() { return make_v8context(FState); }
+    // The page's source is its address in a document; its text is its title. Both arrive later on the
+    // UI thread, as the engine delivers them.
+    void get_source(cef_string_visitor_t* visitor) {
+        visit_later("frame.get_source", visitor, L"<html><body>" + FState->url + L"</body></html>");
+    }
+    void get_text(cef_string_visitor_t* visitor) { visit_later("frame.get_text", visitor, title_for(FState->url)); }
+    void visit_later(const char* name, cef_string_visitor_t* visitor, std::wstring text) {
+        auto v = std::make_shared<held<cef_string_visitor_t>>(engine_ref<cef_string_visitor_t>::adopt(visitor),
+                                                              "cef_string_visitor_t");
+        record_on(*FState, name);
+        post_ui([v, name, text = std::move(text)] {
+            const cef_string_t t = borrowed(text);
+            if (v->get() && v->get()->visit) v->get()->visit(v->get(), &t);
+            record("visitor.visit", name);
+        });
+    }
 };
 
 cef_browser_host_t* browser::get_host() { return make<browser_host>(FState).detach(); }

@@ -40,4 +40,8 @@ void standin_set_url_response(const wchar_t* url, int status, const char* body, 
 void standin_set_global(const wchar_t* name, const char* type, const wchar_t* value);
 void standin_set_eval(const wchar_t* code, const char* type, const wchar_t* value);
 
+// A request for url on scheme, as a page would make it: the scheme's registered factory is asked for a
+// resource handler (no browser, no frame). Answers 1 when it gave one, 0 without a factory or handler.
+int standin_create_scheme_handler(const wchar_t* scheme, const wchar_t* url);
+
 } // extern "C"

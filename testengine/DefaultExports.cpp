@@ -16,18 +16,6 @@ void cef_set_osmodal_loop(int) {
 void cef_enable_highdpi_support(void) {
     kq::standin::record("cef_enable_highdpi_support");
 }
-int cef_register_extension(const cef_string_t *, const cef_string_t *, cef_v8handler_t *) {
-    kq::standin::record("cef_register_extension");
-    return {};
-}
-int cef_register_scheme_handler_factory(const cef_string_t *, const cef_string_t *, cef_scheme_handler_factory_t *) {
-    kq::standin::record("cef_register_scheme_handler_factory");
-    return {};
-}
-int cef_clear_scheme_handler_factories(void) {
-    kq::standin::record("cef_clear_scheme_handler_factories");
-    return {};
-}
 int cef_add_cross_origin_whitelist_entry(const cef_string_t *, const cef_string_t *, const cef_string_t *, int) {
     kq::standin::record("cef_add_cross_origin_whitelist_entry");
     return {};
@@ -131,10 +119,6 @@ cef_v8value_t * cef_v8value_create_date(const cef_time_t *) {
     kq::standin::record("cef_v8value_create_date");
     return {};
 }
-cef_v8value_t * cef_v8value_create_object(cef_v8accessor_t *) {
-    kq::standin::record("cef_v8value_create_object");
-    return {};
-}
 cef_v8value_t * cef_v8value_create_function(const cef_string_t *, cef_v8handler_t *) {
     kq::standin::record("cef_v8value_create_function");
     return {};
@@ -213,9 +197,6 @@ cef_response_t * cef_response_create(void) {
     kq::standin::record("cef_response_create");
     return {};
 }
-void cef_visit_web_plugin_info(cef_web_plugin_info_visitor_t *) {
-    kq::standin::record("cef_visit_web_plugin_info");
-}
 void cef_refresh_web_plugins(void) {
     kq::standin::record("cef_refresh_web_plugins");
 }
@@ -236,9 +217,6 @@ void cef_force_web_plugin_shutdown(const cef_string_t *) {
 }
 void cef_register_web_plugin_crash(const cef_string_t *) {
     kq::standin::record("cef_register_web_plugin_crash");
-}
-void cef_is_web_plugin_unstable(const cef_string_t *, cef_web_plugin_unstable_callback_t *) {
-    kq::standin::record("cef_is_web_plugin_unstable");
 }
 int cef_get_geolocation(cef_get_geolocation_callback_t *) {
     kq::standin::record("cef_get_geolocation");

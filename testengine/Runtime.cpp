@@ -1,4 +1,6 @@
 #include "testengine/Runtime.h"
+#include "testengine/Plugins.h"
+#include "testengine/V8.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -289,6 +291,8 @@ void cef_shutdown(void) {
     }
     dropped.clear();
     close_remaining_browsers();
+    forget_extensions();
+    forget_scheme_handler_factories();
     unregister_page_class();
     e.reset();
     set_thread_name(nullptr);

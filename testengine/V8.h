@@ -13,5 +13,7 @@ struct browser_state;
 cef_v8context_t* make_v8context(const std::shared_ptr<browser_state>& b);
 
 void reset_script_tables();
+// The engine forgets the script extensions registered with it (at shutdown).
+void forget_extensions();
 
 } // namespace kq::standin

@@ -60,6 +60,41 @@ public:
     void OnLoadError(const ICefBrowser& b, const ICefFrame&, int code, const String&, const String&, bool&) override {
         add("OnLoadError " + id(b) + " " + std::to_string(code));
     }
+    // The events of the messages the view dispatches though no handler sends them; each one that has an
+    // out flag sets it, so the test sees it written through the record.
+    void OnSetFocus(const ICefBrowser& b, cef_focus_source_t source, bool& Cancel, bool& CancelDefaultEvent) override {
+        add("OnSetFocus " + id(b) + " " + std::to_string(source));
+        Cancel = CancelDefaultEvent = true;
+    }
+    void OnTakeFocus(const ICefBrowser& b, bool next) override { add("OnTakeFocus " + id(b) + " " + std::to_string(next)); }
+    void OnBeforeContextMenu(const ICefBrowser& b, const ICefFrame&, const ICefContextMenuParams&,
+                             const ICefMenuModel&) override {
+        add("OnBeforeContextMenu " + id(b));
+    }
+    void OnContextMenuDismissed(const ICefBrowser& b, const ICefFrame&) override { add("OnContextMenuDismissed " + id(b)); }
+    void OnKeyEvent(const ICefBrowser& b, const cef_key_event_t& e, const MSG*, bool& Cancel) override {
+        add("OnKeyEvent " + id(b) + " " + std::to_string(e.windows_key_code));
+        Cancel = true;
+    }
+    void OnDownloadUpdated(const ICefBrowser& b, const ICefDownloadItem&,
+                           const engine_ref<cef_download_item_callback_t>&) override {
+        add("OnDownloadUpdated " + id(b));
+    }
+    void OnRequestGeolocationPermission(const ICefBrowser& b, const String& url, int request,
+                                        const engine_ref<cef_geolocation_callback_t>&, bool& Cancel) override {
+        add("OnRequestGeolocationPermission " + id(b) + " " + string_to_utf8(url) + " " + std::to_string(request));
+        Cancel = true;
+    }
+    void OnCancelGeolocationPermission(const ICefBrowser& b, int request) override {
+        add("OnCancelGeolocationPermission " + id(b) + " " + std::to_string(request));
+    }
+    void OnResetDialogState(const ICefBrowser& b) override { add("OnResetDialogState " + id(b)); }
+    void OnDialogClosed(const ICefBrowser& b) override { add("OnDialogClosed " + id(b)); }
+    void OnDragEnter(const ICefBrowser& b, const engine_ref<cef_drag_data_t>&, cef_drag_operations_mask_t mask,
+                     bool& Cancel) override {
+        add("OnDragEnter " + id(b) + " " + std::to_string(mask));
+        Cancel = true;
+    }
 
     std::vector<event> events() const {
         const std::lock_guard lock(FLock);
@@ -461,6 +496,115 @@ TEST_F(BrowserViewTest, BuiltInKeys) {
         for (const auto& c : control().calls("browser.reload_ignore_cache")) effects.push_back(c.name);
         EXPECT_EQ(effects, r.effects);
         EXPECT_EQ(FSink.texts("OnPreKeyEvent").size(), 1u);
+    }
+}
+
+// Messages no handler sends are still dispatched to their events, with the records' out flags written
+// through, when something sends them to the view (here an engine thread).
+TEST_F(BrowserViewTest, MessagesNoHandlerSendsReachTheirEvents) {
+    const int a = open(u"http://a/");
+    const std::string id = std::to_string(a);
+    const ICefBrowser page = FView->BrowserWrappers(a)->Browser();
+    const ICefFrame frame;
+    const ICefContextMenuParams params;
+    const ICefMenuModel model;
+    const ICefDownloadItem item;
+    const engine_ref<cef_download_item_callback_t> download_callback;
+    const engine_ref<cef_geolocation_callback_t> geolocation_callback;
+    const engine_ref<cef_drag_data_t> drag_data;
+    const cef_key_event_t key{};
+    const cef_focus_source_t source = FOCUS_SOURCE_SYSTEM;
+    const cef_drag_operations_mask_t mask = DRAG_OPERATION_COPY;
+    const String url = u"http://where/";
+    const int request = 7;
+    const bool next = true;
+    bool cancel = false;
+    set_focus_record focus{&source, &cancel, false};
+    context_menu_record menu{&frame, &params, &model};
+    key_record key_rec{&key, nullptr, &cancel};
+    download_updated_record download{&item, &download_callback};
+    geolocation_record geolocation{&url, request, &geolocation_callback, &cancel};
+    drag_enter_record drag{&drag_data, &mask, &cancel};
+    struct row {
+        UINT message;
+        const void* record;
+        std::string event;
+        bool sets_cancel;
+    };
+    const row rows[] = {
+        {view_msg::set_focus, &focus, "OnSetFocus " + id + " " + std::to_string(FOCUS_SOURCE_SYSTEM), true},
+        {view_msg::take_focus, &next, "OnTakeFocus " + id + " 1", false},
+        {view_msg::before_context_menu, &menu, "OnBeforeContextMenu " + id, false},
+        {view_msg::context_menu_dismissed, &frame, "OnContextMenuDismissed " + id, false},
+        {view_msg::key_event, &key_rec, "OnKeyEvent " + id + " 0", true},
+        {view_msg::download_updated, &download, "OnDownloadUpdated " + id, false},
+        {view_msg::geolocation_request, &geolocation, "OnRequestGeolocationPermission " + id + " http://where/ 7", true},
+        {view_msg::geolocation_cancel, &request, "OnCancelGeolocationPermission " + id + " 7", false},
+        {view_msg::reset_dialog_state, nullptr, "OnResetDialogState " + id, false},
+        {view_msg::dialog_closed, nullptr, "OnDialogClosed " + id, false},
+        {view_msg::drag_enter, &drag, "OnDragEnter " + id + " " + std::to_string(DRAG_OPERATION_COPY), true},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.event);
+        FSink.clear();
+        cancel = false;
+        LRESULT answer = -1;
+        std::thread engine([&] {
+            answer = ::SendMessageW(FView->Handle(), r.message, reinterpret_cast<WPARAM>(&page),
+                                    reinterpret_cast<LPARAM>(r.record));
+        });
+        ASSERT_TRUE(pump_until([&] { return !FSink.texts().empty(); }));
+        engine.join();
+        EXPECT_EQ(answer, 0);
+        EXPECT_EQ(FSink.texts(), std::vector<std::string>{r.event});
+        EXPECT_TRUE(FSink.events()[0].on_gui_thread);
+        EXPECT_EQ(cancel, r.sets_cancel);
+    }
+    EXPECT_TRUE(focus.CancelDefaultEvent);
+}
+
+// The pre-key message raises the event for the page that sent it, then applies the program's keys to the
+// active page.
+TEST_F(BrowserViewTest, ThePreKeyMessageAppliesTheBuiltInKeysToTheActivePage) {
+    FOptions.SetCloseWPagesClosed(false);
+    const int a = open(u"http://a/");
+    const int b = open(u"http://b/");
+    const ICefBrowser sender = FView->BrowserWrappers(a)->Browser();
+    constexpr int down = KEYEVENT_RAWKEYDOWN, up = KEYEVENT_KEYUP;
+    struct row {
+        int type, modifiers, key;
+        bool cancel;
+        std::vector<std::string> effects;
+    };
+    const row rows[] = {
+        {up, 0, VK_F12, false, {"ShowDevTools " + std::to_string(b)}},
+        {down, 0, VK_F12, false, {}},
+        {up, 0, VK_F5, false, {"browser.reload_ignore_cache browser=" + std::to_string(b)}},
+        {down, EVENTFLAG_ALT_DOWN, VK_F4, true, {}},
+        {down, 0, 'A', false, {}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.type) + " " + std::to_string(r.key));
+        FSink.clear();
+        control().reset();
+        cef_key_event_t key{};
+        key.type = static_cast<cef_key_event_type_t>(r.type);
+        key.modifiers = static_cast<uint32>(r.modifiers);
+        key.windows_key_code = r.key;
+        bool shortcut = false, cancel = false;
+        pre_key_record record{&key, nullptr, &shortcut, &cancel, false};
+        EXPECT_EQ(FView->Perform(view_msg::pre_key_event, reinterpret_cast<WPARAM>(&sender),
+                                 reinterpret_cast<LPARAM>(&record)),
+                  0);
+        EXPECT_EQ(cancel, r.cancel);
+        std::vector<std::string> effects;
+        for (const std::string& e : FSink.texts()) {
+            if (e.rfind("OnPreKeyEvent", 0) != 0 && e.rfind("OnStateChange", 0) != 0) effects.push_back(e);
+        }
+        for (const auto& c : control().calls("browser.reload_ignore_cache")) effects.push_back(c.name + " " + c.detail);
+        EXPECT_EQ(effects, r.effects);
+        EXPECT_EQ(FSink.texts("OnPreKeyEvent"),
+                  std::vector<std::string>{"OnPreKeyEvent " + std::to_string(a) + " " + std::to_string(r.key)});
     }
 }
 

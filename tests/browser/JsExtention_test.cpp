@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -76,6 +78,11 @@ TEST(Variant, ValuesThatDoNotReadRaise) {
 class test_sink : public IWebBrowser {
 public:
     void FillBrowserSettings(cef_browser_settings_t&) override {}
+    // A status text the engine reports runs this, inside the engine's work on the GUI thread.
+    void OnStateChange(const ICefBrowser&, TBrowserDataChangeKind kind, const String&) override {
+        if (kind == BrowserDataChange_StatusMessage && on_status) on_status();
+    }
+    std::function<void()> on_status;
 };
 
 class JsExtentionTest : public test::engine_test {
@@ -107,6 +114,14 @@ protected:
         control().function<decltype(&standin_set_eval)>("standin_set_eval")(code, type, value);
     }
     TWebBJsExtention& bridge() const { return FView->JsExtention(); }
+    // The renderer holds every request until release is set.
+    static void hold_requests(std::atomic<bool>& release) {
+        TWebBApp::RenderProcessHandler().js_extention_message = [&release](const ICefBrowser& b,
+                                                                          const ICefProcessMessage& m) {
+            while (!release) ::Sleep(5);
+            HandleJsExtentionMessage(b, m);
+        };
+    }
     size_t replies_received() const { return control().calls("client.process_message_received").size(); }
 
     test_sink FSink;
@@ -282,30 +297,145 @@ TEST_F(JsExtentionTest, AnUnknownOperationIsNotAnswered) {
     EXPECT_EQ(replies_received(), 0u);
 }
 
-// A reply that does not come in time ends the wait with no value; when it comes later it is dropped.
-TEST_F(JsExtentionTest, ALateReplyEndsInTheTimeoutAndIsIgnored) {
+// A renderer that takes long is waited for: the call has no time limit and still gets its reply.
+TEST_F(JsExtentionTest, ASlowReplyIsWaitedFor) {
     set_global(L"v", "string", L"value");
     std::atomic<bool> release{false};
-    auto& renderer = TWebBApp::RenderProcessHandler();
-    renderer.js_extention_message = [&](const ICefBrowser& b, const ICefProcessMessage& m) {
-        while (!release) ::Sleep(5);
-        HandleJsExtentionMessage(b, m);
-    };
-    bridge().SetReplyTimeout(300);
+    hold_requests(release);
+    std::thread releaser([&] {
+        ::Sleep(1500);
+        release = true;
+    });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"");
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(250));
-    EXPECT_LT(waited, std::chrono::seconds(3));
-    EXPECT_EQ(bridge().PendingCount(), 0);
-
-    EXPECT_EQ(replies_received(), 0u);
-    release = true;
-    ASSERT_TRUE(pump_until([&] { return replies_received() == 1; }));
-    EXPECT_EQ(bridge().PendingCount(), 0);
-    renderer.js_extention_message = &HandleJsExtentionMessage;
-    bridge().SetReplyTimeout(TWebBJsExtention::default_reply_timeout);
     EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"value");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
+    releaser.join();
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    TWebBApp::RenderProcessHandler().js_extention_message = &HandleJsExtentionMessage;
+}
+
+// When no reply can come the call ends with no value: its page closed while it waits, or it sits in the
+// engine's own work, which cannot deliver one until it returns.
+TEST_F(JsExtentionTest, ACallThatCannotBeAnsweredEndsWithNoValue) {
+    set_global(L"v", "string", L"value");
+    std::atomic<bool> release{false};
+    hold_requests(release);
+    const int id = FPage.GetIdentifier();
+    Queue([&] { FView->CloseBrowser(id, -1); });
+    EXPECT_EQ(bridge().GetAsString(FPage, u"v"), u"");
+    EXPECT_EQ(FView->BrowserCount(), 0);
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    // Its late answer finds nothing waiting.
+    release = true;
+    pump_until([&] { return replies_received() == 1; }, 2000);
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    TWebBApp::RenderProcessHandler().js_extention_message = &HandleJsExtentionMessage;
+
+    FView->AddPage(u"http://b.test/", u"");
+    ASSERT_TRUE(pump_until([&] { return FView->BrowserCount() == 1; }));
+    const ICefBrowser page = FView->ActiveBrowser();
+    String inside = u"(not run)";
+    std::chrono::steady_clock::duration took{};
+    FSink.on_status = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        inside = bridge().GetAsString(page, u"v");
+        took = std::chrono::steady_clock::now() - start;
+    };
+    ASSERT_EQ(inject(page.GetIdentifier(), "status", "ui", L"working"), 1);
+    ASSERT_TRUE(pump_until([&] { return inside != u"(not run)"; }));
+    FSink.on_status = nullptr;
+    EXPECT_EQ(inside, u"");
+    EXPECT_LT(took, std::chrono::seconds(2));
+    // The request itself went, and the answer that comes afterwards is dropped.
+    EXPECT_TRUE(pump_until([&] { return replies_received() == 2; }));
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    EXPECT_EQ(bridge().GetAsString(page, u"v"), u"value");
+}
+
+// Any bridge may ask about any page: the reply comes through the page's own view. When that view goes
+// before the answer, the call ends with no value.
+TEST_F(JsExtentionTest, ABridgeAsksAboutAnotherViewsPage) {
+    set_global(L"v", "string", L"value");
+    auto* other = new TBrowserView(FForm, &FSink, &FOptions);
+    other->SetParent(FForm);
+    other->SetBounds(0, 0, 200, 200);
+    other->AddPage(u"http://other.test/", u"");
+    ASSERT_TRUE(pump_until([&] { return other->BrowserCount() == 1; }));
+    const ICefBrowser page = other->ActiveBrowser();
+    EXPECT_EQ(bridge().GetAsString(page, u"v"), u"value");
+    EXPECT_EQ(other->JsExtention().GetAsString(FPage, u"v"), u"value");
+
+    std::atomic<bool> release{false};
+    hold_requests(release);
+    Queue([&] { delete other; });
+    EXPECT_EQ(bridge().GetAsString(page, u"v"), u"");
+    EXPECT_EQ(bridge().PendingCount(), 0);
+    release = true;
+    TWebBApp::RenderProcessHandler().js_extention_message = &HandleJsExtentionMessage;
+}
+
+// Extensions made from values: a script's reads and writes of the extension's name reach the value
+// through the handler's native functions; scalars take what the script writes, type included.
+TEST_F(JsExtentionTest, AValueExtensionIsReadAndWrittenByScript) {
+    WebBApp->RegisterClasses({{u"number", u"", nullptr, typed_value(41)},
+                              {u"flag", u"", nullptr, typed_value(true)},
+                              {u"ratio", u"", nullptr, typed_value(2.5)},
+                              {u"text", u"", nullptr, typed_value(u"文字")},
+                              {u"nothing", u"", nullptr, typed_value()}});
+    cef_render_process_handler_t* h = TWebBApp::RenderProcessHandler().cef();
+    h->on_web_kit_initialized(h);
+    struct row {
+        const char16_t* name;
+        Variant read;
+    };
+    const row rows[] = {
+        {u"number", Variant(41)}, {u"flag", Variant(true)}, {u"ratio", Variant(2.5)},
+        {u"text", Variant(u"文字")}, {u"nothing", Variant()},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(string_to_utf8(r.name));
+        EXPECT_EQ(bridge().GetExecuteScriptResult(FPage, r.name), r.read);
+    }
+    bridge().SetAsInteger(FPage, u"number", 7);
+    EXPECT_EQ(bridge().GetAsInteger(FPage, u"number"), 7);
+    bridge().SetAsString(FPage, u"number", u"seven");
+    EXPECT_EQ(bridge().GetExecuteScriptResult(FPage, u"number"), Variant(u"seven"));
+    bridge().SetAsBoolean(FPage, u"flag", false);
+    EXPECT_EQ(bridge().GetExecuteScriptResult(FPage, u"flag"), Variant(false));
+    bridge().SetAsFloat(FPage, u"nothing", 0.25);
+    EXPECT_EQ(bridge().GetAsFloat(FPage, u"nothing"), 0.25);
+    // Each value lives in its own handler: the others are untouched.
+    EXPECT_EQ(bridge().GetAsString(FPage, u"text"), u"文字");
+}
+
+// An object registered by class: script sees its published properties live, and what script writes
+// reaches the object; a value that does not fit a property is refused with the script's exception.
+TEST_F(JsExtentionTest, AnObjectExtensionReadsAndWritesThePublishedProperties) {
+    const auto fonts = std::make_shared<TChromiumFontOptions>();
+    fonts->SetDefaultFontSize(16);
+    fonts->SetRemoteFonts(STATE_ENABLED);
+    WebBApp->RegisterClasses(std::vector<typed_value::object_ref>{fonts});
+    cef_render_process_handler_t* h = TWebBApp::RenderProcessHandler().cef();
+    h->on_web_kit_initialized(h);
+    const auto run = [&](const char16_t* script) { return bridge().GetExecuteScriptResult(FPage, script); };
+    EXPECT_EQ(run(u"TChromiumFontOptions.DefaultFontSize"), Variant(16));
+    EXPECT_EQ(run(u"TChromiumFontOptions.RemoteFonts"), Variant(u"STATE_ENABLED"));
+    fonts->SetFixedFontFamily(u"Consolas");
+    EXPECT_EQ(run(u"TChromiumFontOptions.FixedFontFamily"), Variant(u"Consolas"));
+
+    run(u"TChromiumFontOptions.SerifFontFamily='Georgia'");
+    run(u"TChromiumFontOptions.MinimumFontSize=9");
+    run(u"TChromiumFontOptions.RemoteFonts='STATE_DISABLED'");
+    EXPECT_EQ(fonts->SerifFontFamily(), u"Georgia");
+    EXPECT_EQ(fonts->MinimumFontSize(), 9);
+    EXPECT_EQ(fonts->RemoteFonts(), STATE_DISABLED);
+
+    control().reset();
+    run(u"TChromiumFontOptions.DefaultFontSize='big'");
+    EXPECT_EQ(fonts->DefaultFontSize(), 16);
+    const auto thrown = control().calls("v8.exception");
+    ASSERT_EQ(thrown.size(), 1u);
+    EXPECT_EQ(thrown[0].detail, "invalid value for property DefaultFontSize");
 }
 
 // Calls that overlap each return their own reply: one nested in the wait of another on the GUI thread, one
@@ -392,7 +522,6 @@ TEST_F(JsExtentionTest, TheViewMayGoWhileACallWaits) {
         HandleJsExtentionMessage(b, m);
     };
     TWebBJsExtention& waiting = bridge();
-    waiting.SetReplyTimeout(1000);
     Queue([&] {
         delete FForm;
         FForm = nullptr;

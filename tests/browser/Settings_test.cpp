@@ -74,6 +74,23 @@ TEST(TChromiumOptions, DefaultsAreTheEngineDefaults) {
     }
 }
 
+TEST(TChromiumFontOptions, PublishesItsTableInOrderWithTheStandardFamilyReadOnly) {
+    TChromiumFontOptions f;
+    std::vector<String> names;
+    for (const property_info* p : f.PublishedProperties().all()) names.push_back(p->name);
+    EXPECT_EQ(names, (std::vector<String>{u"StandardFontFamily", u"FixedFontFamily", u"SerifFontFamily",
+                                          u"SansSerifFontFamily", u"CursiveFontFamily", u"FantasyFontFamily",
+                                          u"DefaultFontSize", u"DefaultFixedFontSize", u"MinimumFontSize",
+                                          u"MinimumLogicalFontSize", u"RemoteFonts"}));
+    const property_info* standard = f.PublishedProperties().find(u"StandardFontFamily");
+    ASSERT_NE(standard, nullptr);
+    standard->set(f, String(u"Times"));
+    EXPECT_EQ(standard->get(f), property_value{String()});
+    const property_info* serif = f.PublishedProperties().find(u"SerifFontFamily");
+    serif->set(f, String(u"Georgia"));
+    EXPECT_EQ(f.SerifFontFamily(), u"Georgia");
+}
+
 // The engine's string functions come from the stand-in.
 class FillBrowserSettingsTest : public ::testing::Test {
 protected:

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "browser/WebB.Core.App.h"
 #include "browser/WebB.Handler.RenderProcess.h"
 #include "browser/WebB.Handler.ResourceBundle.h"
+#include "browser/WebB.Settings.h"
 #include "engine/EngineStrings.h"
 #include "framework/Conversions.h"
+#include "testengine/ControlExports.h"
 #include "tests/engine/StandinHarness.h"
 #include "tests/engine/TestClient.h"
 #include "tests/TestProcess.h"
@@ -159,11 +162,27 @@ TEST_F(WebBAppTest, ProcessEventsReachTheApplication) {
 }
 
 TEST_F(WebBAppTest, RegisterClassesKeepsOneEntryPerNameAndCode) {
-    WebBApp->RegisterClasses({{u"a", u"x", nullptr}, {u"a", u"x", nullptr}, {u"a", u"y", nullptr}});
-    WebBApp->RegisterClasses({{u"b", u"x", nullptr}, {u"a", u"y", nullptr}, {u"A", u"x", nullptr}});
+    WebBApp->RegisterClasses({{u"a", u"x", nullptr, {}}, {u"a", u"x", nullptr, {}}, {u"a", u"y", nullptr, {}}});
+    WebBApp->RegisterClasses({{u"b", u"x", nullptr, {}}, {u"a", u"y", nullptr, {}}, {u"A", u"x", nullptr, {}}});
     std::vector<String> entries;
     for (const TRegExtentionPar& e : RegisteredExtentions()) entries.push_back(e.name + u":" + e.code);
     EXPECT_EQ(entries, (std::vector<String>{u"a:x", u"a:y", u"b:x", u"A:x"}));
+}
+
+// Objects become extensions named after their class, with no code and the object itself as the value;
+// the same class twice is one entry.
+TEST_F(WebBAppTest, RegisterClassesWithObjectsNamesThemByClass) {
+    const auto fonts = std::make_shared<TChromiumFontOptions>();
+    const auto options = std::make_shared<TWebBOptions>();
+    WebBApp->RegisterClasses(std::vector<typed_value::object_ref>{fonts, options, std::make_shared<TWebBOptions>()});
+    std::vector<String> names;
+    for (const TRegExtentionPar& e : RegisteredExtentions()) {
+        names.push_back(e.name);
+        EXPECT_EQ(e.code, u"");
+        EXPECT_FALSE(e.Handler);
+    }
+    EXPECT_EQ(names, (std::vector<String>{u"TChromiumFontOptions", u"TWebBOptions"}));
+    EXPECT_EQ(RegisteredExtentions()[0].value, typed_value(typed_value::object_ref(fonts)));
 }
 
 // The engine asks the resource-bundle handler; only an event that sets Cancel answers.
@@ -200,14 +219,70 @@ TEST_F(WebBAppTest, ResourceBundleAnswersOnlyThroughItsEvents) {
 
 // When the renderer's script engine starts, the registered extensions with code or handler reach it.
 TEST_F(WebBAppTest, RendererRegistersTheExtensionsWhenScriptStarts) {
-    WebBApp->RegisterClasses({{u"first", u"var first;", nullptr}, {u"second", u"", nullptr}});
+    WebBApp->RegisterClasses({{u"first", u"var first;", nullptr, {}}, {u"second", u"", nullptr, typed_value(2)}});
     bool raised = false;
     WebBApp->SetOnWebKitInitialized([&] { raised = true; });
     ASSERT_TRUE(WebBApp->Init());
     cef_render_process_handler_t* h = TWebBApp::RenderProcessHandler().cef();
     h->on_web_kit_initialized(h);
-    EXPECT_EQ(control().calls("cef_register_extension").size(), 1u);
+    // An entry without code or handler is registered from its value: a global property whose reads and
+    // writes call the handler's native functions.
+    const auto registered = control().calls("cef_register_extension");
+    ASSERT_EQ(registered.size(), 2u);
+    EXPECT_EQ(registered[0].detail, "first var first;");
+    EXPECT_EQ(registered[1].detail,
+              "second __defineSetter__('second', function(v){native function $s();$s(v)});"
+              "__defineGetter__('second', function(){native function $g();return $g()});");
     EXPECT_TRUE(raised);
+}
+
+// A resource handler that notes what it was made for.
+class noted_resource_handler : public engine_object<cef_resource_handler_t> {
+public:
+    noted_resource_handler(const ICefBrowser& browser, const ICefFrame& frame, const String& scheme_name,
+                           const ICefRequest& request) {
+        made.push_back(string_to_utf8(scheme_name) + " " + string_to_utf8(request ? request.GetUrl() : u"") +
+                       (browser || frame ? " with page" : ""));
+    }
+    static inline std::vector<std::string> made;
+};
+
+TEST_F(WebBAppTest, ASchemeRegisteredByClassMakesAHandlerPerRequest) {
+    EXPECT_THROW(WebBApp->CefRegisterSchemeHandlerFactory<noted_resource_handler>(u"kq", u""), Exception);
+    ASSERT_TRUE(WebBApp->Init());
+    noted_resource_handler::made.clear();
+    EXPECT_TRUE(WebBApp->CefRegisterSchemeHandlerFactory<noted_resource_handler>(u"kq", u"host"));
+    EXPECT_EQ(control().calls("cef_register_scheme_handler_factory").at(0).detail, "kq host");
+    const auto request = control().function<decltype(&standin_create_scheme_handler)>("standin_create_scheme_handler");
+    EXPECT_EQ(request(L"kq", L"kq://host/a"), 1);
+    EXPECT_EQ(request(L"kq", L"kq://host/b"), 1);
+    EXPECT_EQ(request(L"other", L"other://x"), 0);
+    EXPECT_EQ(noted_resource_handler::made, (std::vector<std::string>{"kq kq://host/a", "kq kq://host/b"}));
+    EXPECT_TRUE(WebBApp->CefClearSchemeHandlerFactories());
+    EXPECT_EQ(request(L"kq", L"kq://host/c"), 0);
+}
+
+TEST_F(WebBAppTest, PlugInVisitsAndStabilityReachClosures) {
+    ASSERT_TRUE(WebBApp->Init());
+    std::vector<std::string> visited;
+    WebBApp->CefVisitWebPluginInfoProc([&](const ICefWebPluginInfo& info, int count, int total) {
+        visited.push_back(string_to_utf8(info.GetName()) + " " + string_to_utf8(info.GetPath()) + " " +
+                          std::to_string(count) + "/" + std::to_string(total));
+        return count < 1; // the second plug-in ends the visit
+    });
+    EXPECT_TRUE(pump_until([&] { return visited.size() == 2; }));
+    EXPECT_TRUE(pump_until([&] { return control().calls("plugin_visitor.visit").size() == 2; }));
+    EXPECT_EQ(visited, (std::vector<std::string>{"Reader C:\\plugins\\reader.dll 0/3",
+                                                 "Player C:\\plugins\\player.dll 1/3"}));
+
+    std::vector<std::string> answers;
+    for (const char16_t* path : {u"C:\\plugins\\unstable.dll", u"C:\\plugins\\reader.dll"}) {
+        WebBApp->CefIsWebPluginUnstableProc(path, [&](const String& p, bool unstable) {
+            answers.push_back(string_to_utf8(p) + (unstable ? " unstable" : " stable"));
+        });
+    }
+    EXPECT_TRUE(pump_until([&] { return answers.size() == 2; }));
+    EXPECT_EQ(answers, (std::vector<std::string>{"C:\\plugins\\unstable.dll unstable", "C:\\plugins\\reader.dll stable"}));
 }
 
 // The render-process handler: bridge messages are handled, with the exact name only; the application's

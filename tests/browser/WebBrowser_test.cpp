@@ -100,6 +100,58 @@ TEST_F(WebBrowserTest, StartsEmptyAndOpensTheDefaultAddress) {
     EXPECT_EQ(FBrowser->JsExtention().GetAsString(FBrowser->ActiveBrowser(), u"answer"), u"42");
 }
 
+// The page's source and text come later from the engine: a call that waits long enough gets them; one
+// that does not wait keeps what an earlier call received.
+TEST_F(WebBrowserTest, SourceAndTextOfTheShownPage) {
+    String text = u"untouched";
+    EXPECT_FALSE(FBrowser->GetSource(text, 5000)); // no page
+    EXPECT_EQ(text, u"");
+    control().function<decltype(&standin_set_title)>("standin_set_title")(L"http://a/", L"页面 A");
+    open(u"http://a/");
+    ASSERT_TRUE(pump_until([&] { return FBrowser->URL() == u"http://a/"; }));
+    EXPECT_TRUE(FBrowser->GetSource(text, 5000));
+    EXPECT_EQ(text, u"<html><body>http://a/</body></html>");
+    EXPECT_TRUE(FBrowser->GetText(text, 5000));
+    EXPECT_EQ(text, u"页面 A");
+    // Without waiting, the text is the last delivered; the visit still arrives and is kept.
+    EXPECT_FALSE(FBrowser->GetSource(text, 0));
+    EXPECT_EQ(text, u"页面 A");
+    ASSERT_TRUE(wait_count("visitor.visit", 3));
+    EXPECT_FALSE(FBrowser->GetText(text, 0));
+    EXPECT_EQ(text, u"<html><body>http://a/</body></html>");
+}
+
+TEST_F(WebBrowserTest, WrapperLookupAndRunningInTheRenderer) {
+    const int a = open(u"http://a/");
+    ASSERT_NE(FBrowser->GetWrapperBrowsers(a), nullptr);
+    EXPECT_EQ(FBrowser->GetWrapperBrowsers(a), FBrowser->BrowserWrappers(a));
+    EXPECT_EQ(FBrowser->GetWrapperBrowsers(a)->Browser().GetIdentifier(), a);
+    EXPECT_EQ(FBrowser->GetWrapperBrowsers(a + 100), nullptr);
+
+    std::atomic<int> ran_for{0};
+    int data = 0;
+    void* seen_data = nullptr;
+    FBrowser->RunInRenderProcess(
+        [&](const ICefBrowser& b, const ICefv8Context&, void* d) {
+            seen_data = d;
+            ran_for = b.GetIdentifier();
+        },
+        &data);
+    ASSERT_TRUE(pump_until([&] { return ran_for.load() != 0; }));
+    EXPECT_EQ(ran_for.load(), a);
+    EXPECT_EQ(seen_data, &data);
+
+    // The wrapper keeps an icon it is given and frees the one it had.
+    TCefBrowserWrapper& page = *FBrowser->GetWrapperBrowsers(a);
+    EXPECT_EQ(page.Favicon(), nullptr);
+    auto icon = std::make_unique<TIcon>();
+    const TIcon* given = icon.get();
+    page.SetFavicon(std::move(icon));
+    EXPECT_EQ(page.Favicon(), given);
+    page.SetFavicon(nullptr);
+    EXPECT_EQ(page.Favicon(), nullptr);
+}
+
 TEST_F(WebBrowserTest, OptionSettersCopyAndTheViewSeesTheComponentsOwn) {
     TWebBOptions given;
     given.SetCloseWPagesClosed(true);

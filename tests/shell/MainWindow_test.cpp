@@ -370,6 +370,10 @@ TEST_F(MainWindow, EveryValueOfTheSkinnedPartsIsLiveInItsComponent) {
 
 TEST_F(MainWindow, OpensTheHomePageInOneActiveTabAndSetsUpCookiesAndHotKeys) {
     EXPECT_EQ(F->HomePage(), u"http://www.tessaro-zb.com/");
+    // Published: form text and the property table reach the same address.
+    const property_info* home = F->PublishedProperties().find(u"HomePage");
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(home->get(*F), property_value{F->HomePage()});
     ASSERT_EQ(tabs().Count(), 1);
     EXPECT_TRUE(tab(0)->Active());
     EXPECT_EQ(tab(0)->Tag(), shown());
