@@ -1,5 +1,7 @@
 #include "ControlTestSupport.h"
 
+#include "framework/Properties.h"
+
 #include "graphics/Raster.h"
 #include "skin/Skin.h"
 
@@ -124,6 +126,17 @@ void type(const String& text) {
         ::SendInput(2, both, sizeof(INPUT));
     }
     pump();
+}
+
+const property_table& TEventForm::PublishedProperties() const {
+    using C = TEventForm;
+    static const property_table table = property_table::of<C>(TForm::PublishedProperties())
+        .method(u"Notify", &C::Notify)
+        .method(u"Key", &C::Key)
+        .method(u"KeyPress", &C::KeyPress)
+        .method(u"Mouse", &C::Mouse)
+        .method(u"MouseMove", &C::MouseMove);
+    return table;
 }
 
 void edit_form::SetUp() {

@@ -21,6 +21,18 @@ void compose(HWND window, const String& text);
 // Each character typed as the keyboard's Unicode input.
 void type(const String& text);
 
+// A form with one method of each event signature the controls publish, for texts that bind events.
+class TEventForm : public TForm {
+public:
+    using TForm::TForm;
+    void Notify(TObject*) {}
+    void Key(TObject*, std::uint16_t&, TShiftState) {}
+    void KeyPress(TObject*, char16_t&) {}
+    void Mouse(TObject*, TMouseButton, TShiftState, int, int) {}
+    void MouseMove(TObject*, TShiftState, int, int) {}
+    const property_table& PublishedProperties() const override;
+};
+
 // A borderless form with one field at the installer's place and settings: 418 x 32 at (32, 58), inner
 // spacing 8, 7, 8, 6, its border images, font "微软雅黑" -12.
 class edit_form : public visual_test {

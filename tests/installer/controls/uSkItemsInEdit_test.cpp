@@ -1,6 +1,8 @@
 #include "installer/controls/uSkItemsInEdit.h"
 
 #include "ControlTestSupport.h"
+#include "framework/Properties.h"
+#include "tests/PublishedRoundTrip.h"
 
 using namespace kq;
 using namespace kq::test;
@@ -137,6 +139,30 @@ TEST_F(edit_items, DeletedCheckBoxItemIsNotUsedAgain) {
     edit->SetShowCheckBox(true);
     ASSERT_EQ(edit->EdItems().Count(), 1);
     EXPECT_EQ(edit->EdItems().Items(0)->Image(), u"SkinCheckedCheckbox_18");
+}
+
+// An item in a form text: every published property of the item is read and written back.
+TEST_F(edit_items, FormTextSetsEveryPublishedPropertyOfAnItem) {
+    register_class<TSkinEdit>();
+    const std::vector<published_row> rows = {
+        {u"Curosor", u"crHandPoint"},
+        {u"Font.Color", u"8553090"},
+        {u"Font.Height", u"-11"},
+        {u"Kind", u"ikText"},
+        {u"Image", u"'SkinSearch_icon'"},
+        {u"ImageHot", u"'SkinCancel_18_Hot'"},
+        {u"ImagePress", u"'SkinCancel_18_Normal'"},
+        {u"Text", u"'Browse'"},
+        {u"Pos.X", u"20"},
+        {u"Visible", u"False"},
+        {u"MakeSpace", u"False"},
+        {u"Tag", u"7"},
+        {u"OnChanged", u"Notify"},
+        {u"OnClick", u"Notify"},
+    };
+    const std::unique_ptr<TEventForm> root{CreateForm<TEventForm>(nullptr)};
+    expect_round_trip(*root, u"object Root: TEventForm\r\n  object Field: TSkinEdit\r\n    EdItems = <\r\n      item\r\n",
+                      rows, u"      end>\r\n  end\r\nend\r\n", u"object Field: TSkinEdit");
 }
 
 } // namespace
