@@ -139,6 +139,13 @@ const property_table& TEventForm::PublishedProperties() const {
     return table;
 }
 
+void expect_item_round_trip(const std::vector<published_row>& rows) {
+    register_class<TSkinEdit>();
+    const std::unique_ptr<TEventForm> root{CreateForm<TEventForm>(nullptr)};
+    expect_round_trip(*root, u"object Root: TEventForm\r\n  object Field: TSkinEdit\r\n    EdItems = <\r\n      item\r\n",
+                      rows, u"      end>\r\n  end\r\nend\r\n", u"object Field: TSkinEdit");
+}
+
 void edit_form::SetUp() {
     warm_up_menu_separator();
     warm_up_composition();

@@ -4,6 +4,7 @@
 #include "framework/Forms.h"
 #include "installer/controls/uSkinEdit.h"
 #include "tests/framework/visual/VisualFixture.h"
+#include "tests/PublishedRoundTrip.h"
 #include "tests/skin/SkinControlTestSupport.h"
 
 #include <initializer_list>
@@ -32,6 +33,10 @@ public:
     void MouseMove(TObject*, TShiftState, int, int) {}
     const property_table& PublishedProperties() const override;
 };
+
+// A form text of a TEventForm with one field whose one item the rows set (rows such as "Kind", "Pos.X"):
+// each row must come back when the form is written.
+void expect_item_round_trip(const std::vector<published_row>& rows);
 
 // A borderless form with one field at the installer's place and settings: 418 x 32 at (32, 58), inner
 // spacing 8, 7, 8, 6, its border images, font "微软雅黑" -12.

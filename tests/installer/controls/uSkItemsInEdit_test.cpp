@@ -1,8 +1,6 @@
 #include "installer/controls/uSkItemsInEdit.h"
 
 #include "ControlTestSupport.h"
-#include "framework/Properties.h"
-#include "tests/PublishedRoundTrip.h"
 
 using namespace kq;
 using namespace kq::test;
@@ -143,7 +141,6 @@ TEST_F(edit_items, DeletedCheckBoxItemIsNotUsedAgain) {
 
 // An item in a form text: every published property of the item is read and written back.
 TEST_F(edit_items, FormTextSetsEveryPublishedPropertyOfAnItem) {
-    register_class<TSkinEdit>();
     const std::vector<published_row> rows = {
         {u"Curosor", u"crHandPoint"},
         {u"Font.Color", u"8553090"},
@@ -160,9 +157,7 @@ TEST_F(edit_items, FormTextSetsEveryPublishedPropertyOfAnItem) {
         {u"OnChanged", u"Notify"},
         {u"OnClick", u"Notify"},
     };
-    const std::unique_ptr<TEventForm> root{CreateForm<TEventForm>(nullptr)};
-    expect_round_trip(*root, u"object Root: TEventForm\r\n  object Field: TSkinEdit\r\n    EdItems = <\r\n      item\r\n",
-                      rows, u"      end>\r\n  end\r\nend\r\n", u"object Field: TSkinEdit");
+    expect_item_round_trip(rows);
 }
 
 } // namespace

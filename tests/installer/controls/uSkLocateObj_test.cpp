@@ -1,8 +1,6 @@
 #include "installer/controls/uSkLocateObj.h"
 
-#include "framework/Properties.h"
 #include "installer/controls/uSkinEdit.h"
-#include "tests/PublishedRoundTrip.h"
 
 #include "ControlTestSupport.h"
 
@@ -64,16 +62,13 @@ TEST(TSkSpaceSize, SettersReportOnlyRealChangesAndAssignCopiesAllFive) {
 
 // An item's position in a form text: every published property is read and written back.
 TEST_F(edit_form, FormTextSetsEveryPublishedPropertyOfAPosition) {
-    register_class<TSkinEdit>();
     const std::vector<published_row> rows = {
         {u"Pos.X", u"20"},
         {u"Pos.Y", u"6"},
         {u"Pos.Align", u"agRight"},
         {u"Pos.OnChange", u"Notify"},
     };
-    const std::unique_ptr<TEventForm> root{CreateForm<TEventForm>(nullptr)};
-    expect_round_trip(*root, u"object Root: TEventForm\r\n  object Field: TSkinEdit\r\n    EdItems = <\r\n      item\r\n",
-                      rows, u"      end>\r\n  end\r\nend\r\n", u"object Field: TSkinEdit");
+    expect_item_round_trip(rows);
 }
 
 } // namespace
