@@ -238,6 +238,9 @@ const property_table& TControl::PublishedProperties() const {
         .boolean(u"ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false)
         .persistent(u"Font", [](const TControl& c) { return &const_cast<TControl&>(c).Font(); })
         .boolean(u"ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true)
+        .enumeration(u"BiDiMode", &TControl::BiDiMode, &TControl::SetBiDiMode, bidi_mode_names(),
+                     TBiDiMode::bdLeftToRight)
+        .boolean(u"ParentBiDiMode", &TControl::ParentBiDiMode, &TControl::SetParentBiDiMode, true)
         .cursor(u"Cursor", &TControl::Cursor, &TControl::SetCursor, crDefault)
         .string(u"Hint", &TControl::Hint, &TControl::SetHint, String())
         .boolean(u"ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false)
@@ -403,6 +406,26 @@ void TControl::FontChanged() {
     Invalidate();
     if (auto* self = dynamic_cast<TWinControl*>(this))
         for (TControl* c : self->FControls) c->ParentFontChanged();
+}
+
+void TControl::SetBiDiMode(TBiDiMode value) {
+    if (value == FBiDiMode) return;
+    FBiDiMode = value;
+    FParentBiDiMode = false;
+    Invalidate();
+    if (auto* self = dynamic_cast<TWinControl*>(this))
+        for (TControl* c : self->FControls) c->ParentBiDiModeChanged();
+}
+
+void TControl::SetParentBiDiMode(bool value) {
+    FParentBiDiMode = value;
+    if (value) ParentBiDiModeChanged();
+}
+
+void TControl::ParentBiDiModeChanged() {
+    if (!FParentBiDiMode || !FParent) return;
+    SetBiDiMode(FParent->BiDiMode());
+    FParentBiDiMode = true; // taken from the parent, not the user's choice
 }
 
 void TControl::SetCursor(TCursor value) {
@@ -670,6 +693,7 @@ void TWinControl::InsertControl(TControl* control) {
     if (auto* w = dynamic_cast<TWinControl*>(control)) FTabList.push_back(w);
     if (control->FParentFont) control->ParentFontChanged();
     if (control->FParentColor) control->ParentColorChanged();
+    if (control->FParentBiDiMode) control->ParentBiDiModeChanged();
     if (auto* w = dynamic_cast<TWinControl*>(control)) {
         if (w->HandleAllocated())
             ::SetParent(w->Handle(), HandleAllocated() ? FHandle : nullptr);

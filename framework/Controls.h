@@ -207,6 +207,13 @@ public:
     void SetFont(const TFont& value) { FFont->Assign(&value); }
     bool ParentFont() const noexcept { return FParentFont; }
     void SetParentFont(bool value);
+    // Reading order of the control's text; set, it no longer follows the parent's (ParentBiDiMode).
+    TBiDiMode BiDiMode() const noexcept { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode value);
+    bool ParentBiDiMode() const noexcept { return FParentBiDiMode; }
+    void SetParentBiDiMode(bool value);
+    // The text reads from right to left: any mode but bdLeftToRight.
+    bool IsRightToLeft() const noexcept { return FBiDiMode != TBiDiMode::bdLeftToRight; }
     TCursor Cursor() const noexcept { return FCursor; }
     void SetCursor(TCursor value);
     const String& Hint() const noexcept { return FHint; }
@@ -292,6 +299,7 @@ private:
     void FontChanged();
     void ParentFontChanged();
     void ParentColorChanged();
+    void ParentBiDiModeChanged();
     void handle_mouse(TMessage& message);
 
     TAlign FAlign = TAlign::alNone;
@@ -306,6 +314,8 @@ private:
     bool FParentColor = false;
     std::unique_ptr<TFont> FFont;
     bool FParentFont = true;
+    TBiDiMode FBiDiMode = TBiDiMode::bdLeftToRight;
+    bool FParentBiDiMode = true;
     TCursor FCursor = crDefault;
     String FHint;
     bool FShowHint = false;

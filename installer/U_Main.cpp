@@ -88,6 +88,11 @@ void TForm4::ShowProgressPanel() {
     SkinProgressBar1->SetMaxValue(install_row_count - 1);
 }
 
+void TForm4::ShowOptionsPanel() {
+    SkinPanel1->Hide();
+    pnl1->Show();
+}
+
 void TForm4::SkinButton1Click(TObject*) {
     String folder;
     if (BrowseForFolder(Application->Handle(), String(browse_title), folder)) SetupToPath->SetText(folder);
@@ -106,9 +111,12 @@ void TForm4::SkinImageButton1Click(TObject*) {
     } catch (const install_abandoned&) {
         return;
     }
-    // A refused folder leaves the options as they were; a failed file leaves the progress panel with the
-    // finish button disabled. Either way the top-level handler shows why.
-    if (!result.error.empty()) throw Exception(result.error);
+    // Whether the folder was refused or a file failed, the options come back with the folder text as it
+    // was, so it can be corrected and the install tried again; the top-level handler shows why.
+    if (!result.error.empty()) {
+        ShowOptionsPanel();
+        throw Exception(result.error);
+    }
     SkinImageButton2->SetCaption(String(done_caption));
     SkinImageButton2->SetEnabled(true);
     if (!result.shortcut_errors.empty()) {

@@ -59,6 +59,8 @@ private:
     friend class form_install_view;
     // Leaves the options for the progress panel, the bar at its start.
     void ShowProgressPanel();
+    // Back from the progress panel to the options after a failed install.
+    void ShowOptionsPanel();
 };
 
 // Registers the classes of the form resource.

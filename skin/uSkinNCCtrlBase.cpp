@@ -227,6 +227,8 @@ const property_table& TNCCtrlPos::PublishedProperties() const {
 const property_table& TSkinNCCtrlBase::PublishedProperties() const {
     using C = TSkinNCCtrlBase;
     static const property_table table = property_table::of<C>(TComponent::PublishedProperties())
+        .enumeration(u"About", [](const C&) { return aiSkinComponent; }, [](C&, TSkAboutInfo) {},
+                     {u"aiSkinComponent"}, aiSkinComponent)
         .integer(u"Tag", &C::Tag, &C::SetTag, 0)
         .persistent(u"Pos", [](const C& c) { return &const_cast<C&>(c).Pos(); })
         .string(u"Hint", &C::Hint, &C::SetHint, String())

@@ -5,8 +5,10 @@
 #include "framework/Files.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "framework/Streams.h"
 #include "skin/SkinSettingsFile.h"
+#include "skin/uSkFormBorder.h"
 #include "skin/uSkinHelper.h"
 #include "xml/XmlDocument.h"
 #include "xml/XmlNodeTree.h"
@@ -80,7 +82,7 @@ void TSkFormSkinRes::Assign(const TPersistent* Source) {
     FFillStyle = s->FFillStyle;
     FFlatFrame = s->FFlatFrame;
     FRoundWindow = s->FRoundWindow;
-    FImageBorder = s->FImageBorder;
+    SetImageBorder(s->FImageBorder);
     FCustomPictureName = s->FCustomPictureName;
     SetTitleHeight(s->FTitleHeight);
     SetTitlerColor(s->FTitlerColor);
@@ -215,6 +217,56 @@ void TSkinRes::Loaded() {
         Save();
 }
 
+void TSkFormSkinRes::SetImageBorder(TSkFormLayerBorder* Value) {
+    if (FImageBorder == Value)
+        return;
+    if (FImageBorder && FOwner)
+        FImageBorder->RemoveFreeNotification(FOwner);
+    FImageBorder = Value;
+    if (FImageBorder && FOwner)
+        FImageBorder->FreeNotification(FOwner);
+}
+
+void TSkinRes::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == TOperation::opRemove && FForm && AComponent == FForm->ImageBorder())
+        FForm->SetImageBorder(nullptr);
+}
+
+// --- Published
+
+const property_table& TSkFormSkinRes::PublishedProperties() const {
+    using C = TSkFormSkinRes;
+    // No declared defaults: every value is written.
+    static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())
+        .boolean(u"ActiveGradient", &C::ActiveGradient, &C::SetActiveGradient)
+        .boolean(u"DoubleFrame", &C::DoubleFrame, &C::SetDoubleFrame)
+        .enumeration(u"FillStyle", &C::FillStyle, &C::SetFillStyle, {u"mfsBlur", u"mfsTile", u"mfsStretch"})
+        .boolean(u"FlatFrame", &C::FlatFrame, &C::SetFlatFrame)
+        .boolean(u"RoundWindow", &C::RoundWindow, &C::SetRoundWindow)
+        .component(u"ImageBorder", &C::ImageBorder, &C::SetImageBorder)
+        .integer(u"TitleHeight", &C::TitleHeight, &C::SetTitleHeight)
+        .color(u"TitlerColor", &C::TitlerColor, &C::SetTitlerColor)
+        .color(u"Color", &C::Color, &C::SetColor)
+        .integer(u"FramWidth", &C::FramWidth, &C::SetFramWidth)
+        .integer(u"HitTestWidth", &C::HitTestWidth, &C::SetHitTestWidth)
+        .integer(u"GradientHeight", &C::GradientHeight, &C::SetGradientHeight)
+        .string(u"CustomPicture", &C::CustomPicture, &C::SetCustomPicture)
+        .enumeration(u"Style", &C::Style, &C::SetStyle, {u"ssColor", u"ssPicture"})
+        .integer(u"DefaultSkinOrder", &C::DefaultSkinOrder, &C::SetDefaultSkinOrder);
+    return table;
+}
+
+const property_table& TSkinRes::PublishedProperties() const {
+    using C = TSkinRes;
+    static const property_table table = property_table::of<C>(TComponent::PublishedProperties())
+        // Information only: it always reads its one value, which is never written.
+        .enumeration(u"About", &C::About, [](C&, TSkAboutInfo) {}, {u"aiSkinComponent"}, aiSkinComponent)
+        .persistent(u"Form", [](const C& c) { return &c.Form(); })
+        .boolean(u"UseSkinFile", &C::UseSkinFile, &C::SetUseSkinFile);
+    return table;
+}
+
 // --- Unit state
 
 const skin_color_shift& SkinColorShift() noexcept { return shift; }
@@ -223,6 +275,7 @@ void SetSkinColorShift(const skin_color_shift& Value) noexcept { shift = Value; 
 TSkFormSkinRes* DefaultSkinRes() noexcept { return default_settings.get(); }
 
 void uSkinRes_startup() {
+    register_class<TSkinRes>();
     if (!default_settings)
         default_settings = std::make_unique<TSkFormSkinRes>(nullptr);
 }

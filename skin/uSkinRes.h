@@ -30,7 +30,8 @@ public:
     bool RoundWindow() const noexcept { return FRoundWindow; }
     void SetRoundWindow(bool Value) { FRoundWindow = Value; }
     TSkFormLayerBorder* ImageBorder() const noexcept { return FImageBorder; }
-    void SetImageBorder(TSkFormLayerBorder* Value) { FImageBorder = Value; }
+    // Cleared when the border goes, as long as the settings have an owner to hear it.
+    void SetImageBorder(TSkFormLayerBorder* Value);
     std::int32_t TitleHeight() const noexcept { return FTitleHeight; }
     void SetTitleHeight(std::int32_t Value);
     TColor TitlerColor() const noexcept { return FTitlerColor; }
@@ -67,6 +68,7 @@ public:
 
     // Copies every value (the owner and OnChanged stay), then announces once.
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
 private:
     template <class T>
@@ -113,6 +115,7 @@ public:
     bool UseSkinFile() const noexcept { return FUseSkinFile; }
     void SetUseSkinFile(bool Value) { FUseSkinFile = Value; }
     const String& XmlFileName() const noexcept { return FXmlFileName; }
+    TSkAboutInfo About() const noexcept { return aiSkinComponent; }
 
     // Missing elements keep their values. A value that is not a decimal integer, or a style other than
     // colour or picture, raises EConvertError naming the element and the file; nothing is applied then.
@@ -126,6 +129,10 @@ public:
     void ApplyDefault();
 
     void Loaded() override;
+    const property_table& PublishedProperties() const override;
+
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     String folder() const; // the program's folder, with its delimiter

@@ -1,5 +1,6 @@
 #include "installer/controls/uSkItemsInEdit.h"
 
+#include "framework/Properties.h"
 #include "graphics/Raster_Bitmap.h"
 #include "installer/controls/uSkinEdit.h"
 #include "skin/uSkinResManager.h"
@@ -71,6 +72,25 @@ void TSkEditItem::Assign(const TPersistent* Source) {
         return;
     }
     TCollectionItem::Assign(Source);
+}
+
+const property_table& TSkEditItem::PublishedProperties() const {
+    using C = TSkEditItem;
+    static const property_table table = property_table::of<C>(TCollectionItem::PublishedProperties())
+        .cursor(u"Curosor", &C::Curosor, &C::SetCurosor, crDefault)
+        .persistent(u"Font", [](const C& c) { return &const_cast<C&>(c).Font(); })
+        .enumeration(u"Kind", &C::Kind, &C::SetKind, {u"ikButton", u"ikImage", u"ikText"}, ikButton)
+        .string(u"Image", &C::Image, &C::SetImage, String())
+        .string(u"ImageHot", &C::ImageHot, &C::SetImageHot, String())
+        .string(u"ImagePress", &C::ImagePress, &C::SetImagePress, String())
+        .string(u"Text", &C::Text, &C::SetText, String())
+        .persistent(u"Pos", [](const C& c) { return &const_cast<C&>(c).Pos(); })
+        .boolean(u"Visible", &C::Visible, &C::SetVisible, true)
+        .boolean(u"MakeSpace", &C::MakeSpace, &C::SetMakeSpace, true)
+        .integer(u"Tag", &C::Tag, &C::SetTag)
+        .event(u"OnChanged", &C::OnChanged)
+        .event(u"OnClick", &C::OnClick);
+    return table;
 }
 
 // --- TSkEditItems

@@ -48,6 +48,7 @@ public:
     TRect Rect();
     void Click();
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
     TNotifyEvent OnChanged;
     TNotifyEvent OnClick;

@@ -58,6 +58,16 @@ void TSkSpaceSize::Assign(const TPersistent* Source) {
     TPersistent::Assign(Source);
 }
 
+const property_table& TSkLocateObj::PublishedProperties() const {
+    using C = TSkLocateObj;
+    static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())
+        .integer(u"X", &C::X, &C::SetX, 0)
+        .integer(u"Y", &C::Y, &C::SetY, 0)
+        .enumeration(u"Align", &C::Align, &C::SetAlign, {u"agLeft", u"agRight"}, agLeft)
+        .event(u"OnChange", &C::OnChange);
+    return table;
+}
+
 const property_table& TSkSpaceSize::PublishedProperties() const {
     using C = TSkSpaceSize;
     static const property_table table = property_table::of<C>(TPersistent::PublishedProperties())

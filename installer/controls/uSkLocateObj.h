@@ -21,6 +21,7 @@ public:
     void SetAlign(TSkAlign Value);
 
     void Assign(const TPersistent* Source) override;
+    const property_table& PublishedProperties() const override;
 
     TNotifyEvent OnChange;
 

@@ -98,10 +98,14 @@ void TSkinCheckBox::DrawBody(TBitmap32* Canvas) {
     if (frames.size() < 4 || !frames[0]) return;
     const int index = (FChecked ? 2 : 0) + (FMouseInControl ? 1 : 0);
     TSkinImage* frame = frames[static_cast<size_t>(index)].get();
+    // Right to left, the box stands at the right edge and the caption ends beside it.
+    const bool right_to_left = IsRightToLeft();
+    const std::int32_t x = right_to_left ? Width() - frame->Width() : 0;
     const std::int32_t y = Height() / 2 - frame->Height() / 2;
-    frame->DrawTo(Canvas, 0, y);
-    const TRect text{frame->Width() + caption_gap, 0, Width(), Height()};
-    const std::uint32_t flags = DT_VCENTER | DT_SINGLELINE;
+    frame->DrawTo(Canvas, x, y);
+    const TRect text = right_to_left ? TRect{0, 0, Width() - frame->Width() - caption_gap, Height()}
+                                     : TRect{frame->Width() + caption_gap, 0, Width(), Height()};
+    const std::uint32_t flags = DT_VCENTER | DT_SINGLELINE | (right_to_left ? DT_RIGHT : DT_LEFT);
     Canvas->Font()->Assign(&Font());
     Canvas->Canvas()->Font().Assign(&Font());
     if (FLight.Active()) DrawGlowText(*Canvas->Canvas(), text, Caption(), FLight.BlurRadius(), FLight.Color(), flags);

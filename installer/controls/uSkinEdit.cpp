@@ -1,6 +1,7 @@
 #include "installer/controls/uSkinEdit.h"
 
 #include "framework/Clipboard.h"
+#include "framework/Exceptions.h"
 #include "framework/Forms.h"
 #include "framework/Ime.h"
 #include "framework/Properties.h"
@@ -56,7 +57,7 @@ const std::vector<String>& edit_menu_captions(LCID Locale) {
 // --- Life
 
 TSkinPngEdit::TSkinPngEdit(TComponent* AOwner) : TSkinCustomControl(AOwner) {
-    FItems = std::make_unique<TSkEditItems>(this);
+    FItems = GetItemsClass()(this);
     FSpace = std::make_unique<TSkSpaceSize>();
     FSpace->SetLeft(4);
     FSpace->SetTop(6);
@@ -462,24 +463,26 @@ void TSkinPngEdit::DrawText(TBitmap32* Bitmap) {
     const int sel_start = SelStart(), sel_length = SelLength();
     Bitmap->Font()->Assign(&Font());
     int x = left;
-    int caret_x = FCursorPos == FFirstDisplayChar - 1 ? left : -1;
+    int caret_x = -1; // the boundary at SelStart, when the character before it is on view
     for (int k = FFirstDisplayChar; k <= len;) {
         const int n = units_at(FText, k - 1);
         const String ch = FText.substr(static_cast<size_t>(k) - 1, static_cast<size_t>(n));
         const bool selected = sel_length >= 1 && sel_start < k && k <= sel_start + sel_length;
         DrawChar(Bitmap, x, selected, ch, top);
         x += Bitmap->TextWidth(ch);
-        if (k + n - 1 == FCursorPos) caret_x = x;
+        // A pair is one character: its boundary follows the trail.
+        if (k + n - 1 == sel_start) caret_x = x;
         if (x >= limit) break;
         k += n;
     }
-    // The caret stands one pixel left of the boundary after the character before the cursor.
-    if (caret_x >= 0)
-        FCursorXPos = FCursorPos > 0 && caret_x > left ? caret_x - 1 : caret_x;
+    // The caret stands at SelStart, whichever end of a selection the cursor is at; with that boundary
+    // off view, one pixel left of the boundary after the character before the cursor.
+    if (FCursorPos <= 0)
+        FCursorXPos = left;
+    else if (caret_x >= 0)
+        FCursorXPos = caret_x;
     else
-        FCursorXPos = FCursorPos > 0
-                          ? left + TextRangeWidth(FFirstDisplayChar, FCursorPos - FFirstDisplayChar + 1) - 1
-                          : left;
+        FCursorXPos = left + TextRangeWidth(FFirstDisplayChar, FCursorPos - FFirstDisplayChar + 1) - 1;
     if (Focused() && FCursorShowing) DrawCaret(Bitmap, FCursorXPos, !FText.empty() && FCursorPos > 0 ? -1 : 0);
 }
 
@@ -580,30 +583,38 @@ void TSkinPngEdit::SetDisableIME(bool Value) {
     }
 }
 
+// Failures in the input-method handlers are swallowed: a composition must not end in an error box. The
+// context is an owner, so it is released on the way out either way.
 void TSkinPngEdit::handle_ime_start(TMessage& Message) {
-    TSkinCustomControl::WndProc(Message);
-    const ime_context context(Handle());
-    if (!context) return;
-    context.SetCompositionFont(Font());
-    context.SetCompositionWindow(RECT{0, 0, Width(), Height()}, POINT{FCursorXPos, 0});
+    try {
+        TSkinCustomControl::WndProc(Message);
+        const ime_context context(Handle());
+        if (!context) return;
+        context.SetCompositionFont(Font());
+        context.SetCompositionWindow(RECT{0, 0, Width(), Height()}, POINT{FCursorXPos, 0});
+    } catch (const Exception&) {
+    }
 }
 
 void TSkinPngEdit::handle_ime_composition(TMessage& Message) {
-    if (Message.LParam & GCS_RESULTSTR) {
-        String result;
-        bool has_context = false;
-        {
-            const ime_context context(Handle());
-            has_context = static_cast<bool>(context);
-            if (has_context) result = context.CompositionString(GCS_RESULTSTR);
+    try {
+        if (Message.LParam & GCS_RESULTSTR) {
+            String result;
+            bool has_context = false;
+            {
+                const ime_context context(Handle());
+                has_context = static_cast<bool>(context);
+                if (has_context) result = context.CompositionString(GCS_RESULTSTR);
+            }
+            if (has_context) {
+                Message.Result = 0;
+                SetSelText(result);
+                return;
+            }
         }
-        if (has_context) {
-            SetSelText(result);
-            Message.Result = 0;
-            return;
-        }
+        TSkinCustomControl::WndProc(Message);
+    } catch (const Exception&) {
     }
-    TSkinCustomControl::WndProc(Message);
 }
 
 // --- Window text
@@ -744,8 +755,9 @@ void TSkinPngEdit::word_move(int Step) {
 
 void TSkinPngEdit::KeyDown(std::uint16_t& Key, TShiftState Shift) {
     TSkinCustomControl::KeyDown(Key, Shift);
-    if (Key == 0) return;
+    // Recorded even for a key the handler cleared: a held Shift still extends later cursor moves.
     FShiftState = Shift;
+    if (Key == 0) return;
     const bool ctrl = Shift.contains(TShiftStateFlag::ssCtrl);
     const auto len = static_cast<int>(FText.size());
     clamp_positions();
@@ -888,17 +900,34 @@ void TSkinPngEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 
 // --- Published
 
+const property_table& TSkinPngEdit::PublishedProperties() const {
+    using C = TSkinPngEdit;
+    static const property_table table = property_table::of<C>(TSkinCustomControl::PublishedProperties())
+        .string(u"TextHint", &C::TextHint, &C::SetTextHint, String())
+        .boolean(u"TextHintHideInKey", &C::TextHintHideInKey, &C::SetTextHintHideInKey, false)
+        .color(u"CursorColor", &C::CursorColor, &C::SetCursorColor, TColor{0})
+        .boolean(u"DisableIME", &C::DisableIME, &C::SetDisableIME, false);
+    return table;
+}
+
+// The framework's own members (layout, font, colours, hints, popup menu, tab order, visibility, reading
+// order and the mouse, key and focus events) come with the framework's tables.
 const property_table& TSkinEdit::PublishedProperties() const {
     using C = TSkinEdit;
     static const property_table table = property_table::of<C>(TSkinPngEdit::PublishedProperties())
-        .string(u"Text", &C::Text, [](C& c, const String& v) { c.SetText(v); }, String())
+        .boolean(u"AutoSelect", &C::AutoSelect, &C::SetAutoSelect, true)
+        .boolean(u"ShowCheckBox", &C::ShowCheckBox, &C::SetShowCheckBox, false)
+        .boolean(u"Checked", &C::Checked, &C::SetChecked, false)
+        .persistent(u"FontHint", [](const C& c) { return &const_cast<C&>(c).FontHint(); })
         .string(u"BorderNormal", &C::BorderNormal, &C::SetBorderNormal, String(u"SkinBorderNormal"))
         .string(u"BorderHot", &C::BorderHot, &C::SetBorderHot, String(u"SkinBorderHot"))
-        .persistent(u"Space", [](const C& c) { return &const_cast<C&>(c).Space(); })
-        .string(u"TextHint", &C::TextHint, &C::SetTextHint, String())
-        .persistent(u"FontHint", [](const C& c) { return &const_cast<C&>(c).FontHint(); })
+        .boolean(u"BorderVisible", &C::BorderVisible, &C::SetBorderVisible, true)
         .boolean(u"ReadOnly", &C::ReadOnly, &C::SetReadOnly, false)
-        .integer(u"MaxLength", [](const C& c) { return const_cast<C&>(c).MaxLength(); }, &C::SetMaxLength, 0);
+        .string(u"Text", &C::Text, [](C& c, const String& v) { c.SetText(v); }, String())
+        .integer(u"MaxLength", [](const C& c) { return const_cast<C&>(c).MaxLength(); }, &C::SetMaxLength, 0)
+        .persistent(u"EdItems", [](const C& c) { return &const_cast<C&>(c).EdItems(); })
+        .persistent(u"Space", [](const C& c) { return &const_cast<C&>(c).Space(); })
+        .event<void(TObject*)>(u"OnChange", &C::OnChange);
     return table;
 }
 

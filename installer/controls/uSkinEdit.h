@@ -34,6 +34,11 @@ public:
 
     // --- Items
     virtual TCollection::item_factory GetItemClass() const { return &TCollection::item_class<TSkEditItem>; }
+    // Makes the items collection of an edit.
+    using items_factory = std::unique_ptr<TSkEditItems> (*)(TSkinPngEdit* Edit);
+    virtual items_factory GetItemsClass() const {
+        return [](TSkinPngEdit* Edit) { return std::make_unique<TSkEditItems>(Edit); };
+    }
     TSkEditItem* CreateNewItem() { return FItems->Add(); }
     TSkEditItems& EdItems() noexcept { return *FItems; }
     void SetEdItems(const TSkEditItems& Value) { FItems->Assign(&Value); }
@@ -123,6 +128,8 @@ public:
     virtual int HintTextHeight();
 
     TNotifyEvent OnChange;
+
+    const property_table& PublishedProperties() const override;
 
 protected:
     virtual void BuildPopupMenu(TPopupMenu* Menu);

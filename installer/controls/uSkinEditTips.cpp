@@ -1,5 +1,6 @@
 #include "installer/controls/uSkinEditTips.h"
 
+#include "framework/Properties.h"
 #include "installer/controls/uSkinEdit.h"
 
 namespace kq {
@@ -22,6 +23,18 @@ void TSkinCustomEditTips::Show(POINT LeftTop, const String& Tips) {
     Hide();
     const TRect r{LeftTop.x, LeftTop.y, LeftTop.x + GetTipsWidth(Tips) + 10, LeftTop.y + GetTipsHeight(Tips)};
     TSkinCustomTips::Show(u"", Tips, hdCustom, &r, FOwner);
+}
+
+// --- Published
+
+const property_table& TSkinEditTips::PublishedProperties() const {
+    using C = TSkinEditTips;
+    static const property_table table = property_table::of<C>(TSkinCustomEditTips::PublishedProperties())
+        .color(u"FrameColor", &C::FrameColor, &C::SetFrameColor)
+        .color(u"TipsColor", &C::TipsColor, &C::SetTipsColor)
+        .persistent(u"TipsFont", [](const C& c) { return &const_cast<C&>(c).TipsFont(); })
+        .integer(u"PauseTime", &C::PauseTime, &C::SetPauseTime, 3500);
+    return table;
 }
 
 } // namespace kq

@@ -26,6 +26,8 @@ private:
 class TSkinEditTips : public TSkinCustomEditTips {
 public:
     using TSkinCustomEditTips::TSkinCustomEditTips;
+
+    const property_table& PublishedProperties() const override;
 };
 
 } // namespace kq

@@ -1,6 +1,7 @@
 // TessaroSetup.exe as a person uses it: started, its window read back, driven with real cursor moves and
 // clicks, the installed files and links read afterwards.
 #include "framework/ComObjects.h"
+#include "framework/Exceptions.h"
 #include "framework/ShellLinks.h"
 #include "InstallerTestSupport.h"
 
@@ -442,34 +443,72 @@ TEST_F(setup_program, ClearedBoxesMakeNoLinks) {
     EXPECT_EQ(run.exit_code(), 0);
 }
 
-// A target file that cannot be replaced: the framework's error text in the error box; the progress panel
-// stays with the finish button disabled; the title bar's close button ends the program.
-TEST_F(setup_program, AFileThatCannotBeWrittenStopsTheInstallWithItsError) {
-    const fs::path locked = default_install_folder / L"Bin" / L"libcef.dll";
-    write_file(locked, "an older engine");
-    ::SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
-    setup_run run;
-    ASSERT_NE(run.window(), nullptr);
-    run.click(run.child(u"TSkinImageButton", u"立刻安装"));
-    HWND box = nullptr;
-    ASSERT_TRUE(wait_for([&] { return (box = run.find_window(nullptr, L"#32770")) != nullptr; }));
-    const String text = message_box_text(box);
-    EXPECT_EQ(text.rfind(u"Cannot create file \"C:\\KQ\\TSR\\\\Bin\\libcef.dll\". ", 0), 0u)
-        << string_to_utf8(text);
-    run.click(::GetDlgItem(box, IDOK));
-    ASSERT_TRUE(wait_for([&] { return !::IsWindow(box); }, 5s));
+// A file that cannot be written, first or later in the table, or a folder on a drive the machine lacks: the
+// error box names the file and the system's reason; the options come back with the folder text kept, the
+// files written before stay, no link is made; a second try into a good folder installs everything.
+TEST_F(setup_program, AFailedInstallReturnsToTheOptionsAndASecondTryInstallsEverything) {
+    ASSERT_EQ(::GetDriveTypeW(L"Q:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR)) << "the prefix has a drive Q:";
+    const String default_text = u"C:\\KQ\\TSR\\";
+    struct row {
+        const char* name;
+        const wchar_t* read_only; // below the default folder; none: the folder text is typed instead
+        String folder_text;
+        String failed_file;
+        DWORD reason; // 0: whatever the system says, as long as it says something
+        std::vector<std::string> left;
+    };
+    const row rows[] = {
+        {"read-only program", L"KQ.exe", default_text, u"C:\\KQ\\TSR\\\\KQ.exe", ERROR_ACCESS_DENIED, {"KQ.exe"}},
+        {"read-only engine", L"Bin\\libcef.dll", default_text, u"C:\\KQ\\TSR\\\\Bin\\libcef.dll", ERROR_ACCESS_DENIED,
+         {"Bin/cef.pak", "Bin/cef_100_percent.pak", "Bin/cef_200_percent.pak", "Bin/cef_extensions.pak",
+          "Bin/d3dcompiler_43.dll", "Bin/d3dcompiler_47.dll", "Bin/devtools_resources.pak", "Bin/libcef.dll",
+          "Bin/locales/zh-CN.pak", "KQ.exe"}},
+        {"missing drive", nullptr, u"Q:\\x\\", u"Q:\\x\\\\KQ.exe", 0, {}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        remove_install_folder();
+        for (const fs::path& link : links()) fs::remove(link);
+        if (r.read_only) {
+            const fs::path locked = default_install_folder / r.read_only;
+            write_file(locked, "an older file");
+            ::SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        setup_run run;
+        ASSERT_NE(run.window(), nullptr);
+        if (!r.read_only) type_folder(run, r.folder_text);
+        run.click(run.child(u"TSkinImageButton", u"立刻安装"));
+        HWND box = nullptr;
+        ASSERT_TRUE(wait_for([&] { return (box = run.find_window(nullptr, L"#32770")) != nullptr; }));
+        const String text = message_box_text(box);
+        const String head = u"Cannot create file \"" + r.failed_file + u"\". ";
+        ASSERT_EQ(text.substr(0, head.size()), head) << string_to_utf8(text);
+        if (r.reason)
+            EXPECT_EQ(text.substr(head.size()), SysErrorMessage(r.reason));
+        else
+            EXPECT_GT(text.size(), head.size()) << "the reason is missing";
+        run.click(::GetDlgItem(box, IDOK));
+        ASSERT_TRUE(wait_for([&] { return !::IsWindow(box); }, 5s));
 
-    EXPECT_EQ(read_file(locked), "an older engine");
-    EXPECT_TRUE(::IsWindowVisible(run.child(u"TSkinProgressBar")));
-    const HWND finish = run.child(u"TSkinImageButton", u"正在安装");
-    ASSERT_NE(finish, nullptr);
-    EXPECT_FALSE(::IsWindowEnabled(finish));
-    for (const fs::path& link : links()) EXPECT_FALSE(fs::exists(link)) << link.string();
+        EXPECT_TRUE(wait_for([&] { return ::IsWindowVisible(run.child(u"TSkinImageButton", u"立刻安装")) != FALSE; },
+                             5s));
+        EXPECT_FALSE(::IsWindowVisible(run.child(u"TSkinProgressBar")));
+        EXPECT_EQ(window_text(run.child(u"TSkinEdit")), r.folder_text);
+        EXPECT_EQ(files_below(default_install_folder), r.left);
+        if (r.read_only) {
+            EXPECT_EQ(read_file(default_install_folder / r.read_only), "an older file");
+        }
+        for (const fs::path& link : links()) EXPECT_FALSE(fs::exists(link)) << link.string();
 
-    RECT outer{};
-    ::GetWindowRect(run.window(), &outer);
-    run.click_screen(POINT{outer.right - 15, outer.top + 13});
-    EXPECT_EQ(run.exit_code(), 0);
+        const fs::path good = FTemp.path() / L"Second try";
+        type_folder(run, to_string(good));
+        install(run);
+        EXPECT_EQ(files_below(good), installed_files());
+        for (const fs::path& link : links()) expect_link(link, to_string(good / L"KQ.exe"), to_string(good) + u"\\");
+        run.click(run.child(u"TSkinImageButton", u"安装完成"));
+        EXPECT_EQ(run.exit_code(), 0);
+        fs::remove_all(good);
+    }
 }
 
 // A folder the install refuses: its reason in the error box, and the options stay as they were, so the

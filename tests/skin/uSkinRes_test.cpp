@@ -3,12 +3,16 @@
 #include "skin/uSkinRes.h"
 
 #include "framework/Conversions.h"
+#include "framework/DataModules.h"
 #include "framework/Exceptions.h"
 #include "framework/Files.h"
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "skin/uSkComm.h"
 #include "skin/uSkRasterLib.h"
+#include "skin/uSkFormBorder.h"
 #include "skin/uSkinForm.h"
+#include "tests/PublishedRoundTrip.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include <filesystem>
@@ -393,6 +397,71 @@ TEST_F(skin_settings, ColoursAndPicturesShiftByTheSameHue) {
     skin->SetColor(0x0000FF);
     skin->RefreshSkin();
     EXPECT_EQ(skin->ClientBkColor(), 0x00FF00);
+}
+
+// --- In a form text
+
+// A data module, as the programs keep their settings component in one.
+const String settings_head = u"object Root: TDataModule\r\n"
+                             u"  object Border1: TSkFormLayerBorder\r\n"
+                             u"  end\r\n"
+                             u"  object Settings1: TSkinRes\r\n";
+const String settings_tail = u"  end\r\nend\r\n";
+
+// Every published value of the settings in a form text, the component told to keep the file in step with
+// them: read and written back equal, and once loaded the component has written them to its file.
+TEST_F(skin_settings, FormTextSetsEveryValueAndWithoutTheSkinFileWritesIt) {
+    const std::vector<published_row> rows = {
+        {u"UseSkinFile", u"False"},
+        {u"Form.ActiveGradient", u"False"},
+        {u"Form.DoubleFrame", u"False"},
+        {u"Form.FillStyle", u"mfsTile"},
+        {u"Form.FlatFrame", u"True"},
+        {u"Form.RoundWindow", u"False"},
+        {u"Form.ImageBorder", u"Border1"},
+        {u"Form.TitleHeight", u"32"},
+        {u"Form.TitlerColor", u"11463932"},
+        {u"Form.Color", u"8184058"},
+        {u"Form.FramWidth", u"0"},
+        {u"Form.HitTestWidth", u"6"},
+        {u"Form.GradientHeight", u"150"},
+        {u"Form.CustomPicture", u"'afternoon'"},
+        {u"Form.Style", u"ssPicture"},
+        {u"Form.DefaultSkinOrder", u"3"},
+    };
+    const std::unique_ptr<TDataModule> root{CreateDataModule<TDataModule>(nullptr)};
+    expect_round_trip(*root, settings_head, rows, settings_tail, u"object Settings1: TSkinRes");
+    auto* settings = dynamic_cast<TSkinRes*>(root->FindComponent(u"Settings1"));
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->Form().ImageBorder(), root->FindComponent(u"Border1"));
+    const std::string file = read_text(config_file());
+    for (const char* value : {"<Style>1<", "<DefaultSkinOrder>3<", "<HitTestWidth>6<", "<GradientHeight>150<",
+                              "<TitleHeight>32<", "<TitlerColor>11463932<", "<Color>8184058<", "<FramWidth>0<"})
+        EXPECT_NE(file.find(value), std::string::npos) << value << " in " << file;
+
+    // The border goes: the settings forget it.
+    delete root->FindComponent(u"Border1");
+    EXPECT_EQ(settings->Form().ImageBorder(), nullptr);
+}
+
+// Kept in step with its file, the component placed in a form takes the file's values over those of the text
+// once it is loaded; its information property is read but never written.
+TEST_F(skin_settings, FormTextWithTheSkinFileTakesTheFilesValues) {
+    write_text(config_file(), settings_file("<TitleHeight>33</TitleHeight><FramWidth>5</FramWidth>"));
+    const std::unique_ptr<TDataModule> root{CreateDataModule<TDataModule>(nullptr)};
+    read_component_text(settings_head + u"    About = aiSkinComponent\r\n"
+                                        u"    Form.TitleHeight = 40\r\n"
+                                        u"    Form.GradientHeight = 150\r\n" +
+                            settings_tail,
+                        *root);
+    auto* settings = dynamic_cast<TSkinRes*>(root->FindComponent(u"Settings1"));
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->Form().TitleHeight(), 33);
+    EXPECT_EQ(settings->Form().FramWidth(), 5);
+    EXPECT_EQ(settings->Form().GradientHeight(), 150) << "what the file lacks keeps the text's value";
+    const String written = write_component_text(*root);
+    EXPECT_EQ(written.find(u"About"), String::npos);
+    EXPECT_NE(written.find(u"UseSkinFile = True"), String::npos);
 }
 
 } // namespace

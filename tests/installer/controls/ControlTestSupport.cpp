@@ -1,5 +1,7 @@
 #include "ControlTestSupport.h"
 
+#include "framework/Properties.h"
+
 #include "graphics/Raster.h"
 #include "skin/Skin.h"
 
@@ -124,6 +126,24 @@ void type(const String& text) {
         ::SendInput(2, both, sizeof(INPUT));
     }
     pump();
+}
+
+const property_table& TEventForm::PublishedProperties() const {
+    using C = TEventForm;
+    static const property_table table = property_table::of<C>(TForm::PublishedProperties())
+        .method(u"Notify", &C::Notify)
+        .method(u"Key", &C::Key)
+        .method(u"KeyPress", &C::KeyPress)
+        .method(u"Mouse", &C::Mouse)
+        .method(u"MouseMove", &C::MouseMove);
+    return table;
+}
+
+void expect_item_round_trip(const std::vector<published_row>& rows) {
+    register_class<TSkinEdit>();
+    const std::unique_ptr<TEventForm> root{CreateForm<TEventForm>(nullptr)};
+    expect_round_trip(*root, u"object Root: TEventForm\r\n  object Field: TSkinEdit\r\n    EdItems = <\r\n      item\r\n",
+                      rows, u"      end>\r\n  end\r\nend\r\n", u"object Field: TSkinEdit");
 }
 
 void edit_form::SetUp() {

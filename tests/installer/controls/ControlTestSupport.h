@@ -4,6 +4,7 @@
 #include "framework/Forms.h"
 #include "installer/controls/uSkinEdit.h"
 #include "tests/framework/visual/VisualFixture.h"
+#include "tests/PublishedRoundTrip.h"
 #include "tests/skin/SkinControlTestSupport.h"
 
 #include <initializer_list>
@@ -20,6 +21,22 @@ void right_click(POINT screen);
 void compose(HWND window, const String& text);
 // Each character typed as the keyboard's Unicode input.
 void type(const String& text);
+
+// A form with one method of each event signature the controls publish, for texts that bind events.
+class TEventForm : public TForm {
+public:
+    using TForm::TForm;
+    void Notify(TObject*) {}
+    void Key(TObject*, std::uint16_t&, TShiftState) {}
+    void KeyPress(TObject*, char16_t&) {}
+    void Mouse(TObject*, TMouseButton, TShiftState, int, int) {}
+    void MouseMove(TObject*, TShiftState, int, int) {}
+    const property_table& PublishedProperties() const override;
+};
+
+// A form text of a TEventForm with one field whose one item the rows set (rows such as "Kind", "Pos.X"):
+// each row must come back when the form is written.
+void expect_item_round_trip(const std::vector<published_row>& rows);
 
 // A borderless form with one field at the installer's place and settings: 418 x 32 at (32, 58), inner
 // spacing 8, 7, 8, 6, its border images, font "微软雅黑" -12.

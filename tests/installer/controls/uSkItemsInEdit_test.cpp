@@ -139,4 +139,25 @@ TEST_F(edit_items, DeletedCheckBoxItemIsNotUsedAgain) {
     EXPECT_EQ(edit->EdItems().Items(0)->Image(), u"SkinCheckedCheckbox_18");
 }
 
+// An item in a form text: every published property of the item is read and written back.
+TEST_F(edit_items, FormTextSetsEveryPublishedPropertyOfAnItem) {
+    const std::vector<published_row> rows = {
+        {u"Curosor", u"crHandPoint"},
+        {u"Font.Color", u"8553090"},
+        {u"Font.Height", u"-11"},
+        {u"Kind", u"ikText"},
+        {u"Image", u"'SkinSearch_icon'"},
+        {u"ImageHot", u"'SkinCancel_18_Hot'"},
+        {u"ImagePress", u"'SkinCancel_18_Normal'"},
+        {u"Text", u"'Browse'"},
+        {u"Pos.X", u"20"},
+        {u"Visible", u"False"},
+        {u"MakeSpace", u"False"},
+        {u"Tag", u"7"},
+        {u"OnChanged", u"Notify"},
+        {u"OnClick", u"Notify"},
+    };
+    expect_item_round_trip(rows);
+}
+
 } // namespace

@@ -1,8 +1,13 @@
 #include "installer/controls/uSkLocateObj.h"
 
+#include "installer/controls/uSkinEdit.h"
+
+#include "ControlTestSupport.h"
+
 #include <gtest/gtest.h>
 
 using namespace kq;
+using namespace kq::test;
 
 namespace {
 
@@ -53,6 +58,17 @@ TEST(TSkSpaceSize, SettersReportOnlyRealChangesAndAssignCopiesAllFive) {
 
     TSkLocateObj other;
     EXPECT_THROW(copy.Assign(&other), EConvertError);
+}
+
+// An item's position in a form text: every published property is read and written back.
+TEST_F(edit_form, FormTextSetsEveryPublishedPropertyOfAPosition) {
+    const std::vector<published_row> rows = {
+        {u"Pos.X", u"20"},
+        {u"Pos.Y", u"6"},
+        {u"Pos.Align", u"agRight"},
+        {u"Pos.OnChange", u"Notify"},
+    };
+    expect_item_round_trip(rows);
 }
 
 } // namespace

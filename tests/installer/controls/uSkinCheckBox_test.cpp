@@ -1,6 +1,7 @@
 #include "installer/controls/uSkinCheckBox.h"
 
 #include "InstallerControlFixture.h"
+#include "skin/uSkinResManager.h"
 
 using namespace kq;
 using namespace kq::test;
@@ -68,6 +69,71 @@ TEST_F(check_boxes, APictureTheStoreLacksShowsNothing) {
     show();
     for (int x = 0; x < b->Width(); ++x)
         for (int y = 0; y < b->Height(); ++y) ASSERT_EQ(rgb_at(b->Buffer(), x, y), form_pixel) << x << "," << y;
+}
+
+// Right to left, by the box's own reading order or its parent's: the frame stands at the right edge, the
+// caption ends 3 pixels left of it; both are the left-to-right pixels moved, nothing else is drawn.
+TEST_F(check_boxes, RightToLeftPutsTheFrameAtTheRightAndTheCaptionBesideIt) {
+    struct row {
+        const char* name;
+        void (*right_to_left)(TForm* form, TSkinCheckBox* b);
+    };
+    const row rows[] = {
+        {"its own reading order", [](TForm*, TSkinCheckBox* b) { b->SetBiDiMode(TBiDiMode::bdRightToLeft); }},
+        {"its parent's", [](TForm* f, TSkinCheckBox*) { f->SetBiDiMode(TBiDiMode::bdRightToLeft); }},
+        {"placed on a right-to-left parent",
+         [](TForm* f, TSkinCheckBox* b) {
+             b->SetParent(nullptr);
+             f->SetBiDiMode(TBiDiMode::bdRightToLeft);
+             b->SetParent(f);
+         }},
+    };
+    const int frame = SkinResManager()->GetImageByName(u"checkbox_tick")->Width() / 4;
+    TSkinCheckBox *ltr = nullptr, *rtl = nullptr;
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        delete ltr;
+        delete rtl;
+        form->SetBiDiMode(TBiDiMode::bdLeftToRight);
+        ltr = box(u"checkbox_tick");
+        ltr->SetParentBiDiMode(false);
+        rtl = box(u"checkbox_tick");
+        rtl->SetTop(60);
+        r.right_to_left(form, rtl);
+        show();
+        ASSERT_TRUE(rtl->IsRightToLeft());
+        ASSERT_FALSE(ltr->IsRightToLeft());
+        rtl->Repaint();
+        TBitmap32 *left = ltr->Buffer(), *right = rtl->Buffer();
+        const int w = ltr->Width(), h = ltr->Height();
+        // The frame at the left edge, at the right edge when reading right to left.
+        for (int x = 0; x < frame; ++x)
+            for (int y = 0; y < h; ++y)
+                ASSERT_EQ(rgb_at(right, w - frame + x, y), rgb_at(left, x, y)) << x << "," << y;
+        // The caption: where its pixels start and end in each.
+        const auto span = [&](TBitmap32* b, int from, int to) {
+            std::pair<int, int> s{w, -1};
+            for (int x = from; x < to; ++x)
+                for (int y = 0; y < h; ++y)
+                    if (rgb_at(b, x, y) != form_pixel) s = {std::min(s.first, x), std::max(s.second, x)};
+            return s;
+        };
+        const auto ltr_caption = span(left, frame, w);
+        const auto rtl_caption = span(right, 0, w - frame);
+        ASSERT_GE(ltr_caption.second, ltr_caption.first);
+        EXPECT_GE(ltr_caption.first, frame + 3);
+        EXPECT_LT(rtl_caption.second, w - frame - 3);
+        EXPECT_GE(rtl_caption.second, w - frame - 3 - 3) << "the caption ends beside the frame";
+        // The same caption: as wide and as much ink (glyph edges may blend a little differently).
+        EXPECT_NEAR(rtl_caption.second - rtl_caption.first, ltr_caption.second - ltr_caption.first, 1);
+        const auto ink = [&](TBitmap32* b, std::pair<int, int> s) {
+            int n = 0;
+            for (int x = s.first; x <= s.second; ++x)
+                for (int y = 0; y < h; ++y) n += rgb_at(b, x, y) != form_pixel;
+            return n;
+        };
+        EXPECT_NEAR(ink(right, rtl_caption), ink(left, ltr_caption), ink(left, ltr_caption) / 10);
+    }
 }
 
 } // namespace

@@ -1,13 +1,16 @@
 #include "installer/controls/uSkinEdit.h"
 
 #include "framework/Clipboard.h"
+#include "framework/Exceptions.h"
 #include "framework/Ime.h"
+#include "framework/Properties.h"
 #include "skin/uSkinResManager.h"
 
 #include <thread>
 #include <vector>
 
 #include "ControlTestSupport.h"
+#include "tests/PublishedRoundTrip.h"
 
 using namespace kq;
 using namespace kq::test;
@@ -313,7 +316,7 @@ TEST_F(skinned_edit, ClickPlacesTheCursorAndDragSelects) {
     EXPECT_EQ(edit->CursorPos(), 2);
     EXPECT_EQ(edit->SelLength(), 0);
     edit->Repaint();
-    EXPECT_EQ(edit->CursorXPos(), 8 + 2 * w - 1);
+    EXPECT_EQ(edit->CursorXPos(), 8 + 2 * w);
 
     mouse_to(at(8 + 1 * w + 1, y));
     settle(20);
@@ -597,6 +600,30 @@ TEST_F(skinned_edit, DisabledInputMethodTakesNoComposition) {
     EXPECT_TRUE(ime_context(edit->Handle()));
 }
 
+// A failure while composed text goes in (here OnChange raising) stays inside the field: no error box, and
+// the text is in.
+int reported_errors = 0;
+void count_error(const std::exception_ptr&) { ++reported_errors; }
+
+TEST_F(skinned_edit, FailuresInTheInputMethodHandlersAreSwallowed) {
+    show();
+    edit->OnChange = [](TObject*) { throw Exception(u"refused"); };
+    const exception_handler previous = get_exception_handler();
+    set_exception_handler(count_error);
+    reported_errors = 0;
+    ::SendMessageW(edit->Handle(), WM_IME_STARTCOMPOSITION, 0, 0);
+    compose(edit->Handle(), u"安装");
+    settle();
+    set_exception_handler(previous);
+    EXPECT_EQ(reported_errors, 0);
+    EXPECT_EQ(edit->Text(), u"安装");
+    edit->OnChange = nullptr;
+    // The field goes on taking compositions.
+    compose(edit->Handle(), u"位置");
+    settle();
+    EXPECT_EQ(edit->Text(), u"安装位置");
+}
+
 // --- Painting
 
 std::uint32_t rgb_of(TColor c) {
@@ -642,8 +669,8 @@ TEST_F(skinned_edit, ShowsHintTextSelectionCaretAndHotBorder) {
     const int sel_left = 32 + 8 + edit->TextRangeWidth(1, 2);
     EXPECT_TRUE(any_pixel(px, {sel_left + 1, 58 + 8, sel_left + 10, 58 + 20},
                           [](std::uint32_t p) { return p == rgb_of(clHighlight); }));
-    // The caret: a black column at the cursor (the selection's end here), one pixel left of the boundary.
-    EXPECT_EQ(edit->CursorXPos(), 8 + edit->TextRangeWidth(1, 10) - 1);
+    // The caret: a black column at the selection's start, though the cursor is at its end.
+    EXPECT_EQ(edit->CursorXPos(), 8 + edit->TextRangeWidth(1, 2));
     const int caret = 32 + edit->CursorXPos();
     EXPECT_TRUE(any_pixel(px, {caret, 58 + 8, caret + 1, 58 + 20}, [](std::uint32_t p) { return p == 0; }));
     // The hot border differs from the normal one at the same place.
@@ -749,6 +776,138 @@ TEST_F(skinned_edit, ButtonItemsAreClickedAndHotUnderThePointer) {
     settle();
     EXPECT_EQ(edit->EdItems().HotIndex(), -1);
     EXPECT_EQ(edit->Cursor(), crIBeam);
+}
+
+// Whether a full column of the caret's height stands in black at x of the field (in form pixels).
+bool caret_column_at(const window_pixels& px, TSkinEdit* field, int x) {
+    const int top = 58 + 7;
+    for (int y = top; y < top + field->TextHeight(); ++y)
+        if (px.at(32 + x, y) != 0) return false;
+    return true;
+}
+
+// The caret stands at the selection's start, whichever end the cursor is at, as long as that boundary is on
+// view; it follows the cursor once the selection is gone.
+TEST_F(skinned_edit, CaretStandsAtTheSelectionStartWhicheverEndTheCursorIsAt) {
+    show();
+    edit->SetText(u"mmmmmmmm");
+    const int w = edit->CharWidth(1);
+    struct row {
+        const char* name;
+        int from;
+        WORD key;
+        int cursor;
+    };
+    const row rows[] = {{"cursor at the right end", 2, VK_RIGHT, 5}, {"cursor at the left end", 5, VK_LEFT, 2}};
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        edit->SetCursorPos(r.from);
+        for (int i = 0; i < 3; ++i) press(r.key, {shift});
+        ASSERT_EQ(edit->CursorPos(), r.cursor);
+        ASSERT_EQ(edit->SelText(), u"mmm");
+        ASSERT_TRUE(pump_until([&] { return edit->CursorShowing(); }, 1500));
+        edit->Repaint();
+        const window_pixels px(form->Handle());
+        EXPECT_EQ(edit->CursorXPos(), 8 + 2 * w);
+        EXPECT_TRUE(caret_column_at(px, edit, 8 + 2 * w));
+    }
+    press(VK_END);
+    ASSERT_TRUE(pump_until([&] { return edit->CursorShowing(); }, 1500));
+    edit->Repaint();
+    EXPECT_EQ(edit->CursorXPos(), 8 + 8 * w);
+    EXPECT_TRUE(caret_column_at(window_pixels(form->Handle()), edit, 8 + 8 * w));
+}
+
+// A Shift that the form's key handler swallows is still held for the field: a cursor move the program makes
+// meanwhile extends the selection, which shows in the highlight colour.
+TEST_F(skinned_edit, ShiftClearedByTheKeyHandlerStillExtendsTheSelection) {
+    edit->OnKeyDown = [](TObject*, std::uint16_t& key, TShiftState) {
+        if (key == VK_SHIFT) key = 0;
+    };
+    show();
+    edit->SetText(u"mmmmmm");
+    edit->SetCursorPos(1);
+    const int w = edit->CharWidth(1);
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wVk = VK_SHIFT;
+    ::SendInput(1, &down, sizeof(INPUT));
+    settle();
+    edit->SetCursorPos(4);
+    INPUT up = down;
+    up.ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(1, &up, sizeof(INPUT));
+    settle();
+    EXPECT_EQ(edit->SelText(), u"mmm");
+    edit->Repaint();
+    const window_pixels px(form->Handle());
+    const int selected_x = 32 + 8 + 2 * w + w / 2;
+    EXPECT_TRUE(any_pixel(px, {selected_x, 58 + 8, selected_x + 1, 58 + 20},
+                          [](std::uint32_t p) { return p == rgb_of(clHighlight); }));
+}
+
+// --- Published
+
+// A form text that sets every published property of the field (the framework's members with them) loads,
+// and writing the form gives each value back.
+TEST_F(skinned_edit, FormTextSetsEveryPublishedProperty) {
+    register_class<TSkinEdit>();
+    const std::vector<published_row> rows = {
+        {u"TextHint", u"'Choose a folder'"},
+        {u"TextHintHideInKey", u"True"},
+        {u"CursorColor", u"4864985"},
+        {u"DisableIME", u"True"},
+        {u"AutoSelect", u"False"},
+        {u"ShowCheckBox", u"True"},
+        {u"Checked", u"True"},
+        {u"FontHint.Color", u"8553090"},
+        {u"FontHint.Height", u"-13"},
+        {u"BorderNormal", u"'00603[36x22x8BPP]'"},
+        {u"BorderHot", u"'00601[36x22x8BPP]'"},
+        {u"BorderVisible", u"False"},
+        {u"ReadOnly", u"True"},
+        {u"Text", u"'D:\\KQ\\TSR\\'"},
+        {u"MaxLength", u"40"},
+        {u"Space.Active", u"False"},
+        {u"Space.Left", u"8"},
+        {u"Space.Top", u"7"},
+        {u"Space.Right", u"9"},
+        {u"Space.Bottom", u"5"},
+        {u"OnChange", u"Notify"},
+        {u"Align", u"alTop"},
+        {u"Anchors", u"[akLeft, akRight]"},
+        {u"Constraints.MinWidth", u"50"},
+        {u"Font.Height", u"-12"},
+        {u"Font.Name", u"'Arial'"},
+        {u"ParentFont", u"False"},
+        {u"ParentColor", u"True"},
+        {u"BiDiMode", u"bdRightToLeft"},
+        {u"ParentBiDiMode", u"False"},
+        {u"Cursor", u"crHandPoint"},
+        {u"Hint", u"'Where to install'"},
+        {u"ShowHint", u"True"},
+        {u"Enabled", u"False"},
+        {u"Visible", u"False"},
+        {u"PopupMenu", u"Menu1"},
+        {u"TabOrder", u"0"},
+        {u"TabStop", u"True"},
+        {u"OnClick", u"Notify"},
+        {u"OnDblClick", u"Notify"},
+        {u"OnEnter", u"Notify"},
+        {u"OnExit", u"Notify"},
+        {u"OnKeyDown", u"Key"},
+        {u"OnKeyPress", u"KeyPress"},
+        {u"OnKeyUp", u"Key"},
+        {u"OnMouseDown", u"Mouse"},
+        {u"OnMouseMove", u"MouseMove"},
+        {u"OnMouseUp", u"Mouse"},
+        {u"OnMouseEnter", u"Notify"},
+        {u"OnMouseLeave", u"Notify"},
+    };
+    const std::unique_ptr<TEventForm> root{CreateForm<TEventForm>(nullptr)};
+    expect_round_trip(*root, u"object Root: TEventForm\r\n  object Menu1: TPopupMenu\r\n  end\r\n"
+                             u"  object Field: TSkinEdit\r\n",
+                      rows, u"  end\r\nend\r\n", u"object Field: TSkinEdit");
 }
 
 } // namespace
