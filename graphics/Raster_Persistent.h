@@ -34,9 +34,6 @@ protected:
     ~IInterface() = default;
 };
 
-// The skin library's earlier name for TNotifyEvent.
-using notify_event = TNotifyEvent;
-
 // Makes an object, reference-counted or not, and ends its construction: a reference-counted one then
 // holds exactly the references its constructor kept.
 template <class T, class... Args>
