@@ -764,4 +764,54 @@ void TIcon::SaveToStream(TStream& stream) {
     stream.WriteBuffer(out.data(), static_cast<std::int64_t>(out.size()));
 }
 
+// --- Metafile
+
+TMetafile::TMetafile() { FTransparent = true; }
+TMetafile::~TMetafile() = default;
+
+void TMetafile::SetHandle(HENHMETAFILE value) {
+    FMetafile.reset(value);
+    FWidth = FHeight = 0;
+    ENHMETAHEADER header{};
+    if (value && ::GetEnhMetaFileHeader(value, sizeof header, &header) != 0 && header.szlMillimeters.cx > 0 &&
+        header.szlMillimeters.cy > 0) {
+        // The frame is in hundredths of a millimetre; the header tells the recording device's pixels per mm.
+        FWidth = ::MulDiv(header.rclFrame.right - header.rclFrame.left, header.szlDevice.cx,
+                          header.szlMillimeters.cx * 100);
+        FHeight = ::MulDiv(header.rclFrame.bottom - header.rclFrame.top, header.szlDevice.cy,
+                           header.szlMillimeters.cy * 100);
+    }
+    Changed();
+}
+
+void TMetafile::Assign(const TPersistent* source) {
+    if (auto* m = dynamic_cast<const TMetafile*>(source)) {
+        if (m == this) return;
+        SetHandle(m->FMetafile ? ::CopyEnhMetaFileW(m->FMetafile.get(), nullptr) : nullptr);
+        return;
+    }
+    TGraphic::Assign(source);
+}
+
+void TMetafile::Draw(TCanvas& canvas, const RECT& rect) {
+    if (FMetafile)
+        ::PlayEnhMetaFile(canvas.Handle(), FMetafile.get(), &rect);
+}
+
+void TMetafile::LoadFromStream(TStream& stream) {
+    const std::vector<uint8_t> file = read_to_end(stream);
+    HENHMETAFILE metafile = file.size() >= sizeof(ENHMETAHEADER)
+                                ? ::SetEnhMetaFileBits(static_cast<UINT>(file.size()), file.data())
+                                : nullptr;
+    if (!metafile) throw EInvalidGraphic(u"Invalid metafile image");
+    SetHandle(metafile);
+}
+
+void TMetafile::SaveToStream(TStream& stream) {
+    if (!FMetafile) throw EInvalidGraphic(u"Cannot save an empty metafile");
+    std::vector<uint8_t> bytes(::GetEnhMetaFileBits(FMetafile.get(), 0, nullptr));
+    ::GetEnhMetaFileBits(FMetafile.get(), static_cast<UINT>(bytes.size()), bytes.data());
+    stream.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+}
+
 } // namespace kq

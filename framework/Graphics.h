@@ -1,5 +1,5 @@
 #pragma once
-// Colours, TFont, TBrush, TPen, TCanvas, TBitmap, TIcon.
+// Colours, TFont, TBrush, TPen, TCanvas, TBitmap, TIcon, TMetafile.
 #include "framework/Components.h"
 #include "framework/Handles.h"
 #include "framework/Sets.h"
@@ -247,6 +247,32 @@ public:
 
 private:
     unique_hicon FIcon;
+    int FWidth = 0;
+    int FHeight = 0;
+};
+
+// An enhanced metafile: recorded drawing calls, played into the rectangle it is drawn in. Only what it
+// records is drawn, so it is transparent.
+class TMetafile : public TGraphic {
+public:
+    TMetafile();
+    ~TMetafile() override;
+
+    // The recorded frame in pixels of the device it was recorded for.
+    int Width() const override { return FWidth; }
+    int Height() const override { return FHeight; }
+    HENHMETAFILE Handle() const noexcept { return FMetafile.get(); }
+    // Takes ownership of value.
+    void SetHandle(HENHMETAFILE value);
+
+    void Assign(const TPersistent* source) override;
+    void Draw(TCanvas& canvas, const RECT& rect) override;
+    // The bytes of an enhanced metafile file.
+    void LoadFromStream(TStream& stream) override;
+    void SaveToStream(TStream& stream) override;
+
+private:
+    unique_henhmetafile FMetafile;
     int FWidth = 0;
     int FHeight = 0;
 };

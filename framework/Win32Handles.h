@@ -15,6 +15,7 @@ namespace kq {
 
 using unique_gdi_object = unique_handle<HGDIOBJ, ::DeleteObject>;
 using unique_hbitmap = unique_handle<HBITMAP, ::DeleteObject>;
+using unique_henhmetafile = unique_handle<HENHMETAFILE, ::DeleteEnhMetaFile>;
 using unique_hbrush = unique_handle<HBRUSH, ::DeleteObject>;
 using unique_hrgn = unique_handle<HRGN, ::DeleteObject>;
 using unique_hicon = unique_handle<HICON, ::DestroyIcon>;

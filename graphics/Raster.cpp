@@ -6,6 +6,7 @@
 #include "graphics/Raster_LowLevel.h"
 #include "graphics/Raster_Math.h"
 #include "graphics/Raster_MicroTiles.h"
+#include "graphics/Raster_Persistent.h"
 #include "graphics/Raster_Platform.h"
 #include "graphics/Raster_Polygons.h"
 #include "graphics/Raster_Resamplers.h"
@@ -151,25 +152,40 @@ TColor32 SetColor32Alpha(TColor32 color, std::int32_t alpha) {
     return (color & 0x00FFFFFF) | a << 24;
 }
 
+namespace {
+
+// The colour model's arithmetic is 32-bit and wraps, so arguments outside 0..255 give the same colour
+// wherever they are computed (and no overflow is undefined).
+std::int32_t wrap_add(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+std::int32_t wrap_sub(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+std::int32_t wrap_mul(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+} // namespace
+
 TColor32 HslToColor32(std::int32_t h, std::int32_t s, std::int32_t l, std::int32_t a) {
-    // Outside 0..255 the products below overflow and the sextant leaves the table.
-    h = std::clamp(h, 0, 255);
-    s = std::clamp(s, 0, 255);
-    l = std::clamp(l, 0, 255);
-    a = std::clamp(a, 0, 255);
+    // Arguments are not clamped: a hue past 255 leaves the sextant table and gives black, and each
+    // channel (alpha too) keeps its low byte.
     std::int32_t v;
     if (l <= 127)
-        v = (l * (s + 256)) >> 8;
+        v = wrap_mul(l, wrap_add(s, 256)) >> 8;
     else
-        v = l + s - static_cast<std::int32_t>((static_cast<std::int64_t>(l) * s * 32897) >> 23);
+        v = wrap_sub(wrap_add(l, s), wrap_mul(wrap_mul(l, s), 32897) >> 23);
     if (v <= 0)
         return clBlack32;
-    const std::int32_t m = 2 * l - v;
-    const std::int32_t h6 = h * 6;
+    const std::int32_t m = wrap_sub(wrap_mul(2, l), v);
+    const std::int32_t h6 = wrap_mul(h, 6);
     const std::int32_t sextant = h6 >> 8;
     const std::int32_t fraction = h6 & 255;
-    const std::int32_t vsf = ((v - m) * fraction) >> 8;
-    const std::int32_t mid1 = m + vsf, mid2 = v - vsf;
+    const std::int32_t vsf = wrap_mul(wrap_sub(v, m), fraction) >> 8;
+    const std::int32_t mid1 = wrap_add(m, vsf), mid2 = wrap_sub(v, vsf);
     std::int32_t r = 0, g = 0, b = 0;
     switch (sextant) {
     case 0: r = v, g = mid1, b = m; break;
@@ -232,6 +248,7 @@ void graphics_startup() {
     Raster_Filters_startup();
     Raster_Polygons_startup();
 #ifdef _WIN32
+    Raster_Persistent_startup();
     Raster_XPThemes_startup();
 #endif
 }
@@ -239,6 +256,7 @@ void graphics_startup() {
 void graphics_shutdown() {
 #ifdef _WIN32
     Raster_XPThemes_shutdown();
+    Raster_Persistent_shutdown();
 #endif
     Raster_Polygons_shutdown();
     Raster_Resamplers_shutdown();

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <typeinfo>
 #include <vector>
 
 namespace kq {
@@ -679,6 +680,25 @@ void TCustomBitmap32::ReadData(TStream& Stream) {
     Changed();
 }
 
+bool TCustomBitmap32::HasDataToStore(const TPersistent* Ancestor) const {
+    if (!Ancestor)
+        return !Empty();
+    const auto* bitmap = dynamic_cast<const TCustomBitmap32*>(Ancestor);
+    return !bitmap || !BitmapsEqual(*bitmap, *this);
+}
+
+bool BitmapsEqual(const TCustomBitmap32& A, const TCustomBitmap32& B) {
+    if (A.Empty() || B.Empty())
+        return A.Empty() && B.Empty();
+    if (typeid(A) != typeid(B))
+        return false;
+    TMemoryStream a, b;
+    A.SaveToStream(a, false);
+    B.SaveToStream(b, false);
+    return a.Size() == b.Size() &&
+           std::memcmp(a.Memory(), b.Memory(), static_cast<std::size_t>(a.Size())) == 0;
+}
+
 void TCustomBitmap32::SaveToStream(TStream& Stream, bool SaveTopDown) const {
     const std::uint64_t image_size = pixel_count(FWidth, FHeight) * 4;
     std::uint8_t h[bmp_header_size] = {};
@@ -775,7 +795,7 @@ const property_table& TCustomBitmap32::PublishedProperties() const {
             .binary(
                 u"Data",
                 [](const TCustomBitmap32& b) {
-                    if (b.Empty())
+                    if (!b.HasDataToStore(nullptr))
                         return byte_block();
                     TMemoryStream s;
                     b.WriteData(s);

@@ -97,6 +97,9 @@ using TCustomResamplerClass = const resampler_class*;
 
 // The resampler classes a bitmap makes by name, in registration order; created on first use.
 TClassList& ResamplerClassList();
+// Two empty bitmaps are equal; otherwise both must be of one class with equal BMP images (size and pixels).
+bool BitmapsEqual(const TCustomBitmap32& A, const TCustomBitmap32& B);
+
 void AddResamplerClass(TCustomResamplerClass AClass);
 // The registered class of exactly this name, or nil.
 TCustomResamplerClass FindResamplerClass(StringView name);
@@ -334,6 +337,9 @@ public:
     // leaves the bitmap as it was.
     virtual void ReadData(TStream& Stream);
     virtual void WriteData(TStream& Stream) const;
+    // Whether "Data" is written: against an ancestor's bitmap, unless the two are equal (BitmapsEqual);
+    // without an ancestor (nullptr), unless the bitmap is empty. The framework's writer has no ancestors.
+    bool HasDataToStore(const TPersistent* Ancestor) const;
     // A BMP file. SaveTopDown stores the rows bottom-up with a positive height, otherwise the memory
     // block with a negative height; either shows the picture upright.
     virtual void SaveToStream(TStream& Stream, bool SaveTopDown = false) const;

@@ -127,6 +127,8 @@ void AssignFromGraphic(TCustomBitmap32* Target, TGraphic* Graphic) {
         AssignFromFrameworkBitmap(Target, bitmap);
     else if (auto* icon = dynamic_cast<TIcon*>(Graphic))
         AssignFromIcon(Target, icon);
+    else if (auto* metafile = dynamic_cast<TMetafile*>(Graphic))
+        DrawGraphicMasked(Target, metafile);
     else
         DrawGraphicInto(Target, Graphic, clWhite32, true);
 }

@@ -3,6 +3,8 @@
 #include "framework/Exceptions.h"
 #include "framework/Handles.h"
 
+#include <utility>
+
 namespace kq {
 
 namespace {
@@ -152,8 +154,8 @@ void TCustomMap::Resized() {
         OnResize(this);
 }
 
-void set_size_of_object(size_of_object_proc proc) noexcept {
-    size_of_object = proc;
+size_of_object_proc set_size_of_object(size_of_object_proc proc) noexcept {
+    return std::exchange(size_of_object, proc);
 }
 
 } // namespace kq

@@ -34,9 +34,6 @@ protected:
     ~IInterface() = default;
 };
 
-// The skin library's earlier name for TNotifyEvent.
-using notify_event = TNotifyEvent;
-
 // Makes an object, reference-counted or not, and ends its construction: a reference-counted one then
 // holds exactly the references its constructor kept.
 template <class T, class... Args>
@@ -144,8 +141,14 @@ protected:
 };
 
 // The size of a framework object that is not a map (graphics and controls of the visual half, which
-// installs this at start-up); nullopt when the object has no size.
+// installs this at start-up); nullopt when the object has no size. Gives back the one it replaces.
 using size_of_object_proc = std::optional<std::pair<std::int32_t, std::int32_t>> (*)(const TPersistent* source);
-void set_size_of_object(size_of_object_proc proc) noexcept;
+size_of_object_proc set_size_of_object(size_of_object_proc proc) noexcept;
+
+#ifdef _WIN32
+// Installs the size of the framework's graphics and controls for SetSizeFrom; shutdown removes it.
+void Raster_Persistent_startup();
+void Raster_Persistent_shutdown();
+#endif
 
 } // namespace kq

@@ -39,8 +39,9 @@ TCombineInfo CombineInfoOf(const TCustomBitmap32& Bitmap) {
     info.CombineMode = Bitmap.CombineMode();
     info.CombineCallBack = Bitmap.OnPixelCombine;
     info.TransparentColor = Bitmap.OuterColor();
+    // A custom mode with nothing to call blends, as the rasterizer's store does.
     if (info.DrawMode == dmCustom && !info.CombineCallBack)
-        info.DrawMode = dmOpaque;
+        info.DrawMode = dmBlend;
     return info;
 }
 
@@ -71,8 +72,8 @@ void TRasterizer::ApplyCombineInfo(const TCombineInfo& Info) {
         FAssignColor = &TRasterizer::StoreTransparent;
         break;
     case dmCustom:
-        // Without an event the custom mode copies, as the block transfers do.
-        FAssignColor = FCombineCallBack ? &TRasterizer::StoreCustom : &TRasterizer::StoreOpaque;
+        // Without an event the custom mode blends.
+        FAssignColor = FCombineCallBack ? &TRasterizer::StoreCustom : &TRasterizer::StoreBlend;
         break;
     }
 }

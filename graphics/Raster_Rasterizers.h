@@ -20,7 +20,7 @@ struct TCombineInfo {
 };
 
 // The bitmap's master alpha, modes, pixel-combine event and outer colour (as the transparent colour). A
-// dmCustom mode without an event becomes dmOpaque.
+// dmCustom mode without an event becomes dmBlend.
 TCombineInfo CombineInfoOf(const TCustomBitmap32& Bitmap);
 
 // Fills a destination rectangle pixel by pixel from a sampler (borrowed).

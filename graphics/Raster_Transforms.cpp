@@ -306,8 +306,11 @@ void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation
 void TransformBitmap(TCustomBitmap32* Dst, TCustomBitmap32* Src, TTransformation* Transformation,
                      TRasterizer* Rasterizer, const TRect& DstClip) {
     RequireBitmaps(Dst, Src);
-    TRect dst_rect;
-    if (!IntersectRects(dst_rect, DstClip, Dst->ClipRect()) || RectIsEmpty(dst_rect))
+    // Only a crossed intersection stops; an empty but ordered one still runs and is reported.
+    const TRect& clip = Dst->ClipRect();
+    const TRect dst_rect{std::max(DstClip.Left, clip.Left), std::max(DstClip.Top, clip.Top),
+                         std::min(DstClip.Right, clip.Right), std::min(DstClip.Bottom, clip.Bottom)};
+    if (dst_rect.Right < dst_rect.Left || dst_rect.Bottom < dst_rect.Top)
         return;
     if (!Dst->MeasuringMode()) {
         TTransformer transformer(Src->Resampler(), Transformation);

@@ -53,7 +53,7 @@ TSimpleTimer::TSimpleTimer() : FId(reinterpret_cast<std::uintptr_t>(this)) {
     AcquireTimerHandler(this);
 }
 
-TSimpleTimer::TSimpleTimer(std::uint32_t AInterval, notify_event AOnTimer)
+TSimpleTimer::TSimpleTimer(std::uint32_t AInterval, TNotifyEvent AOnTimer)
     : FId(reinterpret_cast<std::uintptr_t>(this)), FInterval(AInterval) {
     SetOnTimer(std::move(AOnTimer));
     AcquireTimerHandler(this);
@@ -81,7 +81,7 @@ void TSimpleTimer::SetInterval(std::uint32_t Value) {
         Stop(false);
 }
 
-void TSimpleTimer::SetOnTimer(notify_event Value) {
+void TSimpleTimer::SetOnTimer(TNotifyEvent Value) {
     FOnTimer = std::move(Value);
     if (!FOnTimer && FEnabled) Stop(false);
 }

@@ -39,7 +39,7 @@ private:
 class TSimpleTimer : public TObject {
 public:
     TSimpleTimer();
-    TSimpleTimer(std::uint32_t AInterval, notify_event AOnTimer);
+    TSimpleTimer(std::uint32_t AInterval, TNotifyEvent AOnTimer);
     ~TSimpleTimer() override;
     TSimpleTimer(const TSimpleTimer&) = delete;
     TSimpleTimer& operator=(const TSimpleTimer&) = delete;
@@ -53,9 +53,9 @@ public:
     void SetInterval(std::uint32_t Value);
     bool AutoDisable() const noexcept { return FAutoDisable; }
     void SetAutoDisable(bool Value) noexcept { FAutoDisable = Value; }
-    const notify_event& OnTimer() const noexcept { return FOnTimer; }
+    const TNotifyEvent& OnTimer() const noexcept { return FOnTimer; }
     // An unassigned handler suspends a running timer.
-    void SetOnTimer(notify_event Value);
+    void SetOnTimer(TNotifyEvent Value);
     std::int32_t Tag() const noexcept { return FTag; }
     void SetTag(std::int32_t Value) noexcept { FTag = Value; }
 
@@ -68,7 +68,7 @@ private:
     bool FEnabled = false;
     std::uint32_t FInterval = 1000;
     bool FAutoDisable = false;
-    notify_event FOnTimer;
+    TNotifyEvent FOnTimer;
     std::int32_t FTag = 0;
 };
 

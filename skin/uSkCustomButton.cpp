@@ -48,7 +48,7 @@ TSkinCustomButton::TSkinCustomButton(TComponent* AOwner)
     FDropdownMenuOffset.SetY(-4);
     FDropdownMenuPictures->SetImage(u"SkinDropdownMenu");
     FDropdownMenuPictures->SetCount(4);
-    const notify_event repaint = [this](TObject*) { Invalidate(); };
+    const TNotifyEvent repaint = [this](TObject*) { Invalidate(); };
     FPictures->SetPicturesChanged(repaint);
     FLayers->SetPicturesChanged(repaint);
     FDropdownMenuPictures->SetPicturesChanged(repaint);

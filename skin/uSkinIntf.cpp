@@ -109,7 +109,7 @@ void TPngPictures::SetCount(std::int32_t Value) {
     notify();
 }
 
-void TPngPictures::SetPicturesChanged(notify_event Value) {
+void TPngPictures::SetPicturesChanged(TNotifyEvent Value) {
     FPicturesChanged = std::move(Value);
     notify();
 }

@@ -40,7 +40,7 @@ public:
     void SetColor(std::int32_t Value);
     std::int32_t BlurRadius() const noexcept { return FBlurRadius; }
     void SetBlurRadius(std::int32_t Value);
-    notify_event OnChanged;
+    TNotifyEvent OnChanged;
 
     // Copies Active and Color; BlurRadius stays.
     void Assign(const TPersistent* Source) override;
@@ -61,7 +61,7 @@ public:
     void SetX(std::int32_t Value);
     std::int32_t Y() const noexcept { return FY; }
     void SetY(std::int32_t Value);
-    notify_event OnChanged;
+    TNotifyEvent OnChanged;
 
     const property_table& PublishedProperties() const override;
 
@@ -102,8 +102,8 @@ public:
     std::optional<image_size> SourceSize() const;
     TSkinImage* SourceImage() const noexcept { return FSource; }
 
-    const notify_event& PicturesChanged() const noexcept { return FPicturesChanged; }
-    void SetPicturesChanged(notify_event Value);
+    const TNotifyEvent& PicturesChanged() const noexcept { return FPicturesChanged; }
+    void SetPicturesChanged(TNotifyEvent Value);
 
     void Lock() noexcept { FLocked = true; }
     void UnLock() noexcept { FLocked = false; }
@@ -134,7 +134,7 @@ private:
     std::int32_t FDisable = 0;
     std::int32_t FCount = 3;
     bool FLocked = false;
-    notify_event FPicturesChanged;
+    TNotifyEvent FPicturesChanged;
 };
 
 // Frame index of a strip of Count frames side by side (or stacked): a new image with the source's
@@ -158,7 +158,7 @@ public:
     void SetText(const String& Value);
     bool Visible() const noexcept { return FVisible; }
     void SetVisible(bool Value);
-    notify_event OnChanged;
+    TNotifyEvent OnChanged;
 
     // Copies Light, Text and Visible.
     void Assign(const TPersistent* Source) override;

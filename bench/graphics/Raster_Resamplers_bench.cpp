@@ -125,8 +125,11 @@ constexpr size full_hd{1920, 1080}, third{640, 360}, small{256, 256}, large{1024
 
 BENCHMARK_CAPTURE(BM_StretchRatio, nearest_shrink_1920x1080_to_640x360, full_hd, third, filter::nearest)->KQ_SPREAD;
 BENCHMARK_CAPTURE(BM_StretchRatio, nearest_enlarge_256_to_1024, small, large, filter::nearest)->KQ_SPREAD;
-BENCHMARK_CAPTURE(BM_StretchRatio, bilinear_shrink_1920x1080_to_640x360, full_hd, third, filter::bilinear)->KQ_SPREAD;
+// The bilinear shrink's headline is 768 x 432, where every weight is fractional; the exact 3:1 shrink
+// places each sample on a source pixel (row weight 256) and is the extra case.
 BENCHMARK_CAPTURE(BM_StretchRatio, bilinear_shrink_1920x1080_to_768x432, full_hd, two_fifths, filter::bilinear)->KQ_SPREAD;
+BENCHMARK_CAPTURE(BM_StretchRatio, bilinear_shrink_exact_3to1_extra_1920x1080_to_640x360, full_hd, third,
+                  filter::bilinear)->KQ_SPREAD;
 BENCHMARK_CAPTURE(BM_StretchRatio, bilinear_enlarge_256_to_1024, small, large, filter::bilinear)->KQ_SPREAD;
 
 // --- Kernel stretches: the whole stretch, and its two weight maps alone

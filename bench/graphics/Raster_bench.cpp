@@ -325,10 +325,25 @@ void BM_BlendRowAlpha_pixman(benchmark::State& state, image_kind kind) {
 
 using bench::paired;
 
+// Each side fills the frame from zeros once before the timing and must leave every pixel at the value;
+// after the timed passes the frame (last written by either side) must still hold it everywhere.
+template <class Ours, class Peer>
+void fill_ratio(benchmark::State& state, frame& f, Ours ours, Peer peer) {
+    const auto filled = [&] { return std::all_of(f.data(), f.data() + frame_pixels, [](TColor32 p) { return p == fill_value; }); };
+    std::memset(f.data(), 0, frame_pixels * 4);
+    ours();
+    require(filled(), "our fill");
+    std::memset(f.data(), 0, frame_pixels * 4);
+    peer();
+    require(filled(), "peer's fill");
+    paired(state, [] {}, ours, peer);
+    require(filled(), "fill after the timing");
+}
+
 void BM_FillRatio_pixman(benchmark::State& state) {
     frame f;
-    paired(
-        state, [] {}, [&] { FillDwords(f.data(), static_cast<std::int32_t>(frame_pixels), fill_value); },
+    fill_ratio(
+        state, f, [&] { FillDwords(f.data(), static_cast<std::int32_t>(frame_pixels), fill_value); },
         [&] {
             pixman_fill(reinterpret_cast<std::uint32_t*>(f.data()), frame_width, 32, 0, 0, frame_width, frame_height,
                         fill_value);
@@ -337,8 +352,8 @@ void BM_FillRatio_pixman(benchmark::State& state) {
 
 void BM_FillRatio_memset(benchmark::State& state) {
     frame f;
-    paired(
-        state, [] {}, [&] { FillDwords(f.data(), static_cast<std::int32_t>(frame_pixels), fill_value); },
+    fill_ratio(
+        state, f, [&] { FillDwords(f.data(), static_cast<std::int32_t>(frame_pixels), fill_value); },
         [&] { std::memset(f.data(), 0x7F, frame_pixels * 4); });
 }
 

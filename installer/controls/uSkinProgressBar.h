@@ -24,7 +24,7 @@ public:
     void SetOffset(std::int32_t Value) { FOffset = Value; }
     bool AlwaysShow() const noexcept { return FAlwaysShow; }
     void SetAlwaysShow(bool Value) { FAlwaysShow = Value; }
-    notify_event OnChanged;
+    TNotifyEvent OnChanged;
 
     void Assign(const TPersistent* Source) override;
     const property_table& PublishedProperties() const override;

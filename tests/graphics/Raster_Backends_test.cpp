@@ -3,7 +3,10 @@
 
 #include "graphics/Raster_Backends_GDI.h"
 
+#include "framework/Controls.h"
 #include "framework/Pictures.h"
+#include "framework/Streams.h"
+#include "tests/framework/raised.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include <gtest/gtest.h>
@@ -178,6 +181,81 @@ TEST_F(RasterGDIBackend, FrameworkPicturesAssignedIn) {
     for (const TColor32 p : pixels_of(b))
         EXPECT_EQ(Color32Alpha(p), 0xFF);
     EXPECT_EQ(b.GetPixel(1, 0), 0xFF00FF00u);
+}
+
+namespace {
+
+// A 20 x 20 pixel frame on the screen's scale with one square filled at (5, 5)-(15, 15).
+void record_square(TMetafile& m, COLORREF colour) {
+    const window_dc screen;
+    const HDC s = screen.get();
+    const RECT frame{0, 0, ::MulDiv(20, ::GetDeviceCaps(s, HORZSIZE) * 100, ::GetDeviceCaps(s, HORZRES)),
+                     ::MulDiv(20, ::GetDeviceCaps(s, VERTSIZE) * 100, ::GetDeviceCaps(s, VERTRES))};
+    const HDC dc = ::CreateEnhMetaFileW(s, nullptr, &frame, nullptr);
+    {
+        const unique_hbrush brush(::CreateSolidBrush(colour));
+        const RECT square{5, 5, 15, 15};
+        ::FillRect(dc, &square, brush.get());
+    }
+    m.SetHandle(::CloseEnhMetaFile(dc));
+}
+
+} // namespace
+
+TEST_F(RasterGDIBackend, MetafileAssignedInIsOpaqueOnlyWhereItDraws) {
+    TMetafile recorded;
+    record_square(recorded, RGB(0x10, 0x80, 0xF0));
+    ASSERT_NE(recorded.Handle(), nullptr);
+    // The same picture after a trip through its file form.
+    TMemoryStream file;
+    recorded.SaveToStream(file);
+    file.SetPosition(0);
+    TMetafile reloaded;
+    reloaded.LoadFromStream(file);
+    for (TMetafile* m : {&recorded, &reloaded}) {
+        SCOPED_TRACE(m == &recorded ? "recorded" : "reloaded");
+        TBitmap32 b;
+        b.Assign(m);
+        EXPECT_EQ(b.Width(), m->Width());
+        EXPECT_NEAR(b.Width(), 20, 1);
+        EXPECT_NEAR(b.Height(), 20, 1);
+        // Drawn pixels are opaque; the rest keep the white of the first drawing with alpha 0.
+        EXPECT_EQ(b.GetPixel(10, 10), 0xFF1080F0u);
+        EXPECT_EQ(b.GetPixel(1, 1), 0x00FFFFFFu);
+        EXPECT_EQ(b.GetPixel(18, 18), 0x00FFFFFFu);
+    }
+    std::vector<std::uint8_t> garbage(200, 7);
+    TMemoryStream bad;
+    bad.WriteBuffer(garbage.data(), static_cast<std::int64_t>(garbage.size()));
+    bad.SetPosition(0);
+    EXPECT_THROW(reloaded.LoadFromStream(bad), EInvalidGraphic);
+}
+
+TEST_F(RasterGDIBackend, SizeFromTheFrameworksGraphicsAndControls) {
+    TBitmap graphic;
+    graphic.SetSize(5, 7);
+    TComponent owner(nullptr);
+    auto* control = new TGraphicControl(&owner);
+    control->SetBounds(3, 4, 11, 13);
+    const TIcon empty_icon;
+    struct row { const char* name; const TPersistent* source; std::int32_t width, height; };
+    const row rows[] = {
+        {"a framework bitmap", &graphic, 5, 7},
+        {"a control", control, 11, 13},
+        {"an empty icon", &empty_icon, 0, 0},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        TBitmap32 b;
+        b.SetSize(2, 2);
+        b.SetSizeFrom(r.source);
+        EXPECT_EQ(b.Width(), r.width);
+        EXPECT_EQ(b.Height(), r.height);
+    }
+    // A framework object without a size is still refused.
+    TBitmap32 b;
+    const TFont font;
+    EXPECT_EQ(raised_message<Exception>([&] { b.SetSizeFrom(&font); }), u"Can't set size from 'TFont'");
 }
 
 TEST_F(RasterGDIBackend, CopiedOutToAFrameworkBitmapWithItsPixels) {

@@ -229,6 +229,53 @@ TEST(RasterBitmap, BmpStreamHasTheDocumentedLayoutAndReadsBack) {
     }
 }
 
+TEST(RasterBitmap, EqualBitmapsAndTheDataAnAncestorAlreadyHolds) {
+    TCustomBitmap32 empty, empty_wide, base, same, other_pixel, transposed;
+    empty_wide.SetSize(5, 0);
+    for (TCustomBitmap32* b : {&base, &same, &other_pixel}) {
+        b->SetSize(3, 2);
+        fill_pattern(*b);
+    }
+    other_pixel.SetPixel(2, 1, 0);
+    // The same pixel block in another shape.
+    transposed.SetSize(2, 3);
+    std::memcpy(transposed.Bits(), base.Bits(), 6 * sizeof(TColor32));
+    TBitmap32 other_class;
+    other_class.SetSize(3, 2);
+    std::memcpy(other_class.Bits(), base.Bits(), 6 * sizeof(TColor32));
+
+    struct equal_row { const char* name; const TCustomBitmap32& a; const TCustomBitmap32& b; bool equal; };
+    const equal_row equal_rows[] = {
+        {"both empty, of other sizes", empty, empty_wide, true},
+        {"only the first empty", empty, base, false},
+        {"only the second empty", base, empty, false},
+        {"the same pixels", base, same, true},
+        {"one pixel differs", base, other_pixel, false},
+        {"the same block in another shape", base, transposed, false},
+        {"another class", base, other_class, false},
+    };
+    for (const equal_row& r : equal_rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(BitmapsEqual(r.a, r.b), r.equal);
+    }
+
+    const TCustomMap map_of_the_size(3, 2);
+    struct store_row { const char* name; const TCustomBitmap32& self; const TPersistent* ancestor; bool stored; };
+    const store_row store_rows[] = {
+        {"no ancestor, empty", empty, nullptr, false},
+        {"no ancestor, pixels", base, nullptr, true},
+        {"an equal ancestor", base, &same, false},
+        {"an ancestor with another pixel", base, &other_pixel, true},
+        {"an ancestor that is no bitmap", base, &map_of_the_size, true},
+        {"both empty", empty, &empty_wide, false},
+        {"emptied against an ancestor with pixels", empty, &base, true},
+    };
+    for (const store_row& r : store_rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(r.self.HasDataToStore(r.ancestor), r.stored);
+    }
+}
+
 TEST(RasterBitmap, BadStreamsRaiseAndLeaveTheBitmapAsItWas) {
     const auto data = [](std::int32_t w, std::int32_t h, std::size_t pixel_bytes) {
         TMemoryStream s;

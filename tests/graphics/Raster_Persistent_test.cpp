@@ -180,14 +180,15 @@ TEST(RasterCustomMap, SetSizeFromSources) {
     EXPECT_EQ(map.Width(), 7);
 
     // A framework object with a size, through the visual half's hook.
-    set_size_of_object([](const TPersistent* s) -> std::optional<std::pair<std::int32_t, std::int32_t>> {
-        if (dynamic_cast<const TUnrelated*>(s))
-            return std::pair{3, 2};
-        return std::nullopt;
-    });
+    const size_of_object_proc installed =
+        set_size_of_object([](const TPersistent* s) -> std::optional<std::pair<std::int32_t, std::int32_t>> {
+            if (dynamic_cast<const TUnrelated*>(s))
+                return std::pair{3, 2};
+            return std::nullopt;
+        });
     EXPECT_TRUE(map.SetSizeFrom(&unrelated));
     EXPECT_EQ(map.Width(), 3);
-    set_size_of_object(nullptr);
+    set_size_of_object(installed);
 
     EXPECT_TRUE(map.SetSizeFrom(nullptr));
     EXPECT_TRUE(map.Empty());

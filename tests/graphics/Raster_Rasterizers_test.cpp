@@ -75,8 +75,9 @@ TEST(RasterRasterizers, StoresByTheSourceDrawMode) {
     const TColor32 under = 0x00ABCDEF;
     const row rows[] = {
         {dmOpaque, false, {0xFF000000, 0xFF000001, 0xFF000002, 0xFF000003}},
-        // Without its callback the custom mode copies.
-        {dmCustom, false, {0xFF000000, 0xFF000001, 0xFF000002, 0xFF000003}},
+        // Without its callback the custom mode blends.
+        {dmCustom, false, {BlendColorsAlpha(0xFF000000, under, 255), BlendColorsAlpha(0xFF000001, under, 255),
+                           BlendColorsAlpha(0xFF000002, under, 255), BlendColorsAlpha(0xFF000003, under, 255)}},
         {dmCustom, true, {0x000000FF, 0x010000FF, 0x020000FF, 0x030000FF}},
         // The outer colour is the transparent colour.
         {dmTransparent, false, {0xFF000000, 0xFF000001, under, 0xFF000003}},
@@ -95,6 +96,13 @@ TEST(RasterRasterizers, StoresByTheSourceDrawMode) {
         rasterizer.Rasterize(&dst, dst.BoundsRect(), &src);
         EXPECT_EQ((std::vector<TColor32>{dst.Bits(), dst.Bits() + 4}), r.expected);
     }
+    // Settings given directly: a custom mode with no callback blends too.
+    TCombineInfo custom;
+    custom.DrawMode = dmCustom;
+    custom.SrcAlpha = 128;
+    dst.Clear(under);
+    rasterizer.Rasterize(&dst, dst.BoundsRect(), custom);
+    EXPECT_EQ(dst.GetPixel(1, 0), BlendColorsAlpha(0xFF000001, under, 128));
     // Assigning from a bitmap takes its settings for the plain Rasterize.
     src.SetDrawMode(dmTransparent);
     src.SetOuterColor(0xFF000001);

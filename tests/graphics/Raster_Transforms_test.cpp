@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace kq;
 
 namespace {
@@ -209,6 +211,33 @@ TEST(RasterTransformBitmap, OutsideTheClipNothingChangesOrIsReported) {
     EXPECT_EQ(dst.GetPixel(3, 3), src.GetPixel(3, 3));
     EXPECT_EQ(dst.GetPixel(1, 1), 0u);
     EXPECT_EQ(dst.GetPixel(4, 4), 0u);
+}
+
+TEST(RasterTransformBitmap, EmptyButOrderedClipIsReportedWithoutDrawing) {
+    TCustomBitmap32 src, dst;
+    src.SetSize(4, 4);
+    fill_numbered(src);
+    dst.SetSize(8, 8);
+    dst.SetClipRect({0, 0, 4, 4});
+    TAffineTransformation t;
+    t.SetSrcRect({0, 0, 4, 4});
+    TRegularRasterizer rasterizer;
+    struct row { TRect clip, reported; };
+    const row rows[] = {
+        {{4, 4, 8, 8}, {4, 4, 4, 4}}, // touches the clip rectangle's corner
+        {{2, 2, 2, 6}, {2, 2, 2, 4}}, // no width
+        {{1, 3, 3, 3}, {1, 3, 3, 3}}, // no height
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.clip.Left << "," << r.clip.Top << "," << r.clip.Right << "," << r.clip.Bottom);
+        const std::vector<TColor32> before(dst.Bits(), dst.Bits() + 64);
+        std::vector<TRect> reported;
+        dst.OnAreaChanged = [&](TObject*, const TRect& area, std::uint32_t) { reported.push_back(area); };
+        TransformBitmap(&dst, &src, &t, &rasterizer, r.clip);
+        ASSERT_EQ(reported.size(), 1u);
+        EXPECT_EQ(reported[0], r.reported);
+        EXPECT_EQ(std::vector<TColor32>(dst.Bits(), dst.Bits() + 64), before);
+    }
 }
 
 TEST(RasterTransformBitmap, ScalingUpRepeatsPixels) {

@@ -131,22 +131,24 @@ TEST(RasterColour, HslToColor32) {
     }
 }
 
-TEST(RasterColour, HslToColor32ClampsArgumentsOutsideTheByteRange) {
+TEST(RasterColour, HslToColor32OutsideTheByteRange) {
     constexpr std::int32_t lo = std::numeric_limits<std::int32_t>::min();
     constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
-    struct row { std::int32_t h, s, l, a; std::int32_t ch, cs, cl, ca; };
+    struct row { std::int32_t h, s, l, a; TColor32 result; };
     const row rows[] = {
-        {300, 255, 127, 255, 255, 255, 127, 255},
-        {hi, hi, hi, hi, 255, 255, 255, 255},
-        {lo, lo, lo, lo, 0, 0, 0, 0},
-        {-1, 256, 100, 999, 0, 255, 100, 255},
-        {170, 200, hi, -7, 170, 200, 255, 0},
-        {hi, 255, 127, 128, 255, 255, 127, 128},
-        {85, lo, 130, 40, 85, 0, 130, 40},
+        {256, 255, 127, 255, 0xFF000000}, // sextant 6: no channel set
+        {300, 255, 127, 128, 0x80000000}, // sextant 7 keeps the alpha, unlike V <= 0
+        {-1, 255, 127, 255, 0xFF000000},  // a negative hue leaves the table too
+        {0, 300, 100, 255, 0xFFD9EFEF},   // V = 217, M = -17: each channel its low byte
+        {0, 0, 300, 255, 0xFF2C2C2C},     // L above 127 with S = 0: V = M = 300
+        {0, 0, 100, 300, 0x2C646464},     // alpha its low byte
+        {0, 0, -10, 7, 0xFF000000},       // V = -10
+        {hi, hi, hi, hi, 0xFF000000},     // the sums wrap to V = -2
+        {lo, lo, lo, lo, 0xFF000000},     // the product wraps to V = 0
     };
     for (const row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.h << "," << r.s << "," << r.l << "," << r.a);
-        EXPECT_EQ(HslToColor32(r.h, r.s, r.l, r.a), HslToColor32(r.ch, r.cs, r.cl, r.ca));
+        EXPECT_EQ(HslToColor32(r.h, r.s, r.l, r.a), r.result);
     }
 }
 
