@@ -408,24 +408,98 @@ void TXmlNode::NodesByName(std::string_view name, TXmlNodeList* list) const {
 }
 
 namespace {
-bool path_or_name_matches(const TXmlNode* n, std::string_view node_name) {
-    if (!node_name.empty() && node_name.front() == '/') return same_name(n->FullPath(), node_name);
-    return same_name(n->GetName(), node_name);
+
+// A path names each node from the root with "/" before it. It is matched a piece at a time while
+// descending, so a subtree whose path already differs is never entered and no full path is rebuilt.
+// A name holding "/" spans as many pieces as it has parts.
+class path_matcher {
+public:
+    explicit path_matcher(std::string_view path) {
+        path.remove_prefix(1);
+        for (;;) {
+            const std::size_t slash = path.find('/');
+            FPieces.push_back(path.substr(0, slash));
+            if (slash == std::string_view::npos) break;
+            path.remove_prefix(slash + 1);
+        }
+    }
+    static constexpr std::size_t no_match = static_cast<std::size_t>(-1);
+    std::size_t pieces() const noexcept { return FPieces.size(); }
+
+    // The position after the node's name when it matches the pieces from `at`, else no_match.
+    std::size_t step(const TXmlNode* n, std::size_t at) const {
+        const std::string name = n->GetName();
+        std::string_view rest = name;
+        for (;;) {
+            if (at >= FPieces.size()) return no_match;
+            const std::size_t slash = rest.find('/');
+            if (!same_name(rest.substr(0, slash), FPieces[at++])) return no_match;
+            if (slash == std::string_view::npos) return at;
+            rest.remove_prefix(slash + 1);
+        }
+    }
+
+private:
+    std::vector<std::string_view> FPieces;
+};
+
+// Every descendant of `root` whose full path is `path`, in document order; `visit` returns true to stop.
+template <class Visit>
+const TXmlNode* walk_path_matches(const TXmlNode* root, std::string_view path, Visit&& visit) {
+    const path_matcher m(path);
+    std::vector<const TXmlNode*> chain;
+    for (const TXmlNode* n = root; n; n = n->Parent()) chain.push_back(n);
+    std::size_t at = 0;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        if ((at = m.step(*it, at)) == path_matcher::no_match) return nullptr;
+    struct frame {
+        const TXmlNode* node;
+        int next;
+        std::size_t at;
+    };
+    std::vector<frame> stack{{root, 0, at}};
+    while (!stack.empty()) {
+        frame& f = stack.back();
+        if (f.next >= f.node->NodeCount()) {
+            stack.pop_back();
+            continue;
+        }
+        const TXmlNode* child = f.node->Nodes(f.next++);
+        const std::size_t child_at = m.step(child, f.at);
+        if (child_at == path_matcher::no_match) continue;
+        // Every node takes at least one piece, so below a whole match nothing can match.
+        if (child_at == m.pieces()) {
+            if (visit(child)) return child;
+        } else if (child->NodeCount() > 0) {
+            stack.push_back({child, 0, child_at});
+        }
+    }
+    return nullptr;
 }
+
+bool is_path(std::string_view node_name) { return !node_name.empty() && node_name.front() == '/'; }
+
 } // namespace
 
 TXmlNode* TXmlNode::FindNode(std::string_view node_name) const {
+    const auto first = [](const TXmlNode*) { return true; };
+    if (is_path(node_name)) return const_cast<TXmlNode*>(walk_path_matches(this, node_name, first));
     return const_cast<TXmlNode*>(
-        walk_descendants(this, [&](const TXmlNode* n) { return path_or_name_matches(n, node_name); }));
+        walk_descendants(this, [&](const TXmlNode* n) { return same_name(n->GetName(), node_name); }));
 }
 
 void TXmlNode::FindNodes(std::string_view NodeName, TXmlNodeList* list) const {
     if (!list) return;
     list->Clear();
-    walk_descendants(this, [&](const TXmlNode* n) {
-        if (path_or_name_matches(n, NodeName)) list->Add(const_cast<TXmlNode*>(n));
+    const auto add = [&](const TXmlNode* n) {
+        list->Add(const_cast<TXmlNode*>(n));
         return false;
-    });
+    };
+    if (is_path(NodeName)) {
+        walk_path_matches(this, NodeName, add);
+        return;
+    }
+    walk_descendants(this, [&](const TXmlNode* n) { return same_name(n->GetName(), NodeName) && add(n); });
 }
 
 TXmlNode* TXmlNode::NodeByAttributeValue(std::string_view NodeName, std::string_view attrib_name,

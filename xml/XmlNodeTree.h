@@ -368,6 +368,7 @@ class TXmlInstruction : public TXmlCharData {
 public:
     using TXmlCharData::TXmlCharData;
     TXmlElementType ElementType() const override { return xeInstruction; }
+    std::string GetName() const override { return "PI"; }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
     std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
