@@ -5,7 +5,10 @@
 #include "xml/XmlPlatform.h"
 #include "xml/XmlStreams.h"
 
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -40,7 +43,125 @@ const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
     return nullptr;
 }
 
+// --- Node blocks
+
+// Blocks of one size class live in 64 KB slabs aligned to their size, so a block finds its slab by its
+// address. A slab whose last block is freed goes back to the C library (one empty slab per class is
+// kept), so a freed document returns its memory. Under the address sanitizer nodes are plain heap
+// blocks, so it still sees every use after free.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool node_slabs = false;
+#else
+constexpr bool node_slabs = true;
+#endif
+constexpr std::size_t slab_bytes = 64 * 1024;
+constexpr std::size_t block_grain = 16;
+constexpr std::size_t size_classes = 8; // blocks of 16 to 128 bytes; larger nodes use the heap
+
+struct free_block {
+    free_block* next;
+};
+
+struct slab {
+    slab* prev;
+    slab* next;
+    bool listed; // in its class's list of slabs with room
+    std::uint32_t live;
+    std::size_t block;
+    free_block* returned;
+    char* fresh; // blocks never handed out run from here to `end`
+    char* end;
+};
+
+struct slab_class {
+    std::mutex lock;
+    slab* with_room = nullptr;
+    slab* spare = nullptr;
+};
+
+constinit slab_class slab_classes[size_classes];
+
+constexpr std::size_t first_block_offset = (sizeof(slab) + block_grain - 1) / block_grain * block_grain;
+
+slab* new_slab(std::size_t block) {
+    auto* s = static_cast<slab*>(::operator new(slab_bytes, std::align_val_t(slab_bytes)));
+    s->prev = s->next = nullptr;
+    s->listed = false;
+    s->live = 0;
+    s->block = block;
+    s->returned = nullptr;
+    s->fresh = reinterpret_cast<char*>(s) + first_block_offset;
+    s->end = reinterpret_cast<char*>(s) + slab_bytes;
+    return s;
+}
+
+void list_slab(slab_class& c, slab* s) {
+    s->prev = nullptr;
+    s->next = c.with_room;
+    if (c.with_room) c.with_room->prev = s;
+    c.with_room = s;
+    s->listed = true;
+}
+
+void unlist_slab(slab_class& c, slab* s) {
+    if (s->prev) s->prev->next = s->next;
+    else c.with_room = s->next;
+    if (s->next) s->next->prev = s->prev;
+    s->prev = s->next = nullptr;
+    s->listed = false;
+}
+
+std::size_t size_class_of(std::size_t size) noexcept { return (size + block_grain - 1) / block_grain - 1; }
+
 } // namespace
+
+void* TXmlNode::operator new(std::size_t size) {
+    const std::size_t k = size_class_of(size);
+    if (!node_slabs || k >= size_classes) return ::operator new(size);
+    slab_class& c = slab_classes[k];
+    const std::lock_guard<std::mutex> hold(c.lock);
+    slab* s = c.with_room;
+    if (!s) {
+        s = c.spare ? std::exchange(c.spare, nullptr) : new_slab((k + 1) * block_grain);
+        list_slab(c, s);
+    }
+    void* block;
+    if (s->returned) {
+        block = s->returned;
+        s->returned = s->returned->next;
+    } else {
+        block = s->fresh;
+        s->fresh += s->block;
+    }
+    ++s->live;
+    if (!s->returned && s->fresh + s->block > s->end) unlist_slab(c, s);
+    return block;
+}
+
+void TXmlNode::operator delete(void* block, std::size_t size) noexcept {
+    if (!block) return;
+    const std::size_t k = size_class_of(size);
+    if (!node_slabs || k >= size_classes) {
+        ::operator delete(block, size);
+        return;
+    }
+    slab_class& c = slab_classes[k];
+    const std::lock_guard<std::mutex> hold(c.lock);
+    auto* s = reinterpret_cast<slab*>(reinterpret_cast<std::uintptr_t>(block) & ~(slab_bytes - 1));
+    auto* b = static_cast<free_block*>(block);
+    b->next = s->returned;
+    s->returned = b;
+    if (!s->listed) list_slab(c, s);
+    if (--s->live > 0) return;
+    unlist_slab(c, s);
+    if (c.spare) {
+        ::operator delete(s, std::align_val_t(slab_bytes));
+        return;
+    }
+    s->returned = nullptr;
+    s->fresh = reinterpret_cast<char*>(s) + first_block_offset;
+    c.spare = s;
+}
 
 bool same_name(std::string_view a, std::string_view b) {
     if (a == b) return true;
@@ -80,7 +201,7 @@ TXmlNode::TXmlNode(TXmlDocument* owner) : TDebugPersistent(owner) {
 void TXmlNode::raise_no_parent() { raise("XML parent is not assigned"); }
 
 bool TXmlNode::is_container(const TXmlNode* node) noexcept {
-    return dynamic_cast<const TXmlContainerNode*>(node) != nullptr;
+    return node && const_cast<TXmlNode*>(node)->as_container() != nullptr;
 }
 
 TXmlDocument* TXmlNode::Document() const noexcept { return static_cast<TXmlDocument*>(FOwner); }
@@ -754,7 +875,7 @@ void free_node(TXmlNode* node) noexcept {
     while (!work.empty()) {
         TXmlNode* n = work.back();
         work.pop_back();
-        if (auto* c = dynamic_cast<TXmlContainerNode*>(n)) {
+        if (TXmlContainerNode* c = n->as_container()) {
             auto& items = c->FNodes.Items();
             work.insert(work.end(), items.begin(), items.end());
             items.clear();

@@ -53,10 +53,13 @@ read_status read_cardinal(byte_cursor& c, std::uint32_t& value) noexcept {
 
 namespace {
 
-std::size_t hash_text(std::string_view s) noexcept {
-    std::uint64_t h = 1469598103934665603ull; // FNV-1a
+std::uint32_t hash_text(std::string_view s) noexcept {
+    std::uint64_t h = 1469598103934665603ull; // FNV-1a, then mixed: the slot takes the low bits
     for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
-    return static_cast<std::size_t>(h ^ (h >> 29));
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return static_cast<std::uint32_t>(h);
 }
 
 constexpr std::size_t text_block_size = 65536;
@@ -73,22 +76,23 @@ void TXmlSymbolTable::Clear() {
     FPluralSymbolCount = 0;
 }
 
-std::size_t TXmlSymbolTable::FindSlot(std::string_view s, std::size_t hash) const noexcept {
+std::size_t TXmlSymbolTable::FindSlot(std::string_view s, std::uint32_t hash) const noexcept {
     const std::size_t mask = FBySymbol.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint32_t entry = FBySymbol[i];
-        if (entry == 0 || FByID[entry - 1]->View() == s) return i;
+        const hash_slot& slot = FBySymbol[i];
+        if (slot.entry == 0 || (slot.hash == hash && FByID[slot.entry - 1]->View() == s)) return i;
     }
 }
 
 void TXmlSymbolTable::Rehash(std::size_t slot_count) {
-    std::vector<std::uint32_t> old;
-    old.swap(FBySymbol);
-    FBySymbol.assign(slot_count, 0);
-    for (std::uint32_t entry : old) {
-        if (entry == 0) continue;
-        const TXmlSymbol* sym = FByID[entry - 1];
-        FBySymbol[FindSlot(sym->View(), hash_text(sym->View()))] = entry;
+    // From the ID list with each symbol's kept hash: no text is read again. The first of two equal texts
+    // (a loaded table may hold both) is the one found.
+    FBySymbol.assign(slot_count, hash_slot{});
+    for (std::size_t i = 0; i < FByID.size(); ++i) {
+        const TXmlSymbol* sym = FByID[i];
+        if (sym->FCharCount == 0) continue;
+        hash_slot& slot = FBySymbol[FindSlot(sym->View(), sym->FHash)];
+        if (slot.entry == 0) slot = {static_cast<std::uint32_t>(i + 1), sym->FHash};
     }
 }
 
@@ -121,12 +125,13 @@ TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view s, std::uint32_t style) 
 
 std::int32_t TXmlSymbolTable::AddString(std::string_view s) {
     if (s.empty()) return 0;
-    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
-    const std::size_t hash = hash_text(s);
-    std::size_t slot = FindSlot(s, hash);
-    if (FBySymbol[slot] != 0) return FByID[FBySymbol[slot] - 1]->FID;
+    if (FBySymbol.empty()) FBySymbol.assign(1024, hash_slot{});
+    const std::uint32_t hash = hash_text(s);
+    const std::size_t slot = FindSlot(s, hash);
+    if (FBySymbol[slot].entry != 0) return FByID[FBySymbol[slot].entry - 1]->FID;
     TXmlSymbol& sym = NewSymbol(s, 0);
-    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
+    sym.FHash = hash;
+    FBySymbol[slot] = {static_cast<std::uint32_t>(FByID.size()), hash};
     if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
     return sym.FID;
 }
@@ -248,13 +253,14 @@ std::int32_t TXmlSymbolTable::LoadSymbol(byte_cursor& c, read_status& status) {
 std::int32_t TXmlSymbolTable::add_loaded(std::string_view bytes, std::uint32_t style) {
     TXmlSymbol& sym = NewSymbol(bytes, style);
     if (bytes.empty()) return sym.FID;
-    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
-    const std::size_t slot = FindSlot(bytes, hash_text(bytes));
-    if (FBySymbol[slot] != 0) {
+    if (FBySymbol.empty()) FBySymbol.assign(1024, hash_slot{});
+    sym.FHash = hash_text(bytes);
+    const std::size_t slot = FindSlot(bytes, sym.FHash);
+    if (FBySymbol[slot].entry != 0) {
         DoDebugOut(this, wsFail, "duplicate symbol!");
         return sym.FID;
     }
-    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
+    FBySymbol[slot] = {static_cast<std::uint32_t>(FByID.size()), sym.FHash};
     if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
     return sym.FID;
 }

@@ -31,6 +31,7 @@ struct TXmlSymbol {
     std::uint32_t FFreq = 0;
     std::uint32_t FSymbolStyle = 0;
     std::int32_t FCharCount = 0;
+    std::uint32_t FHash = 0;      // of the text, kept for growing the table's hash
     const char* FFirst = nullptr; // bytes in the table's text store
     std::string_view View() const noexcept { return {FFirst, static_cast<std::size_t>(FCharCount)}; }
     std::string AsString() const { return std::string(View()); }
@@ -75,7 +76,7 @@ private:
     TXmlSymbol& NewSymbol(std::string_view s, std::uint32_t style);
     void Rehash(std::size_t slot_count);
     std::int32_t add_loaded(std::string_view s, std::uint32_t style);
-    std::size_t FindSlot(std::string_view s, std::size_t hash) const noexcept;
+    std::size_t FindSlot(std::string_view s, std::uint32_t hash) const noexcept;
 
     // Symbols live in a deque so their addresses stay put; their bytes live in large blocks.
     std::deque<TXmlSymbol> FStore;
@@ -83,9 +84,14 @@ private:
     std::size_t FTextLeft = 0;
     char* FTextNext = nullptr;
     std::vector<TXmlSymbol*> FByID;
-    // Open-addressed hash of the symbols (position in FByID + 1, 0 for a free slot): interning stays
-    // linear in the text, and the lookup only needs equality.
-    std::vector<std::uint32_t> FBySymbol;
+    // Open-addressed hash of the symbols (position in FByID + 1, 0 for a free slot, with the text's
+    // hash, so a probe reads a symbol's text only when the hashes agree): interning stays linear in the
+    // text, and the lookup only needs equality.
+    struct hash_slot {
+        std::uint32_t entry = 0;
+        std::uint32_t hash = 0;
+    };
+    std::vector<hash_slot> FBySymbol;
     std::int32_t FPluralSymbolCount = 0;
     std::string FLoadBuffer; // the bytes of the entry being loaded, kept to spare an allocation each
 };

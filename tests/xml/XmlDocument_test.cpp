@@ -118,8 +118,8 @@ std::int64_t held_memory() {
 #ifdef _WIN32
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
-    ::K32GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof counters);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                           sizeof counters);
     return static_cast<std::int64_t>(counters.PrivateUsage);
 #elif defined(__SANITIZE_ADDRESS__)
     return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes());
