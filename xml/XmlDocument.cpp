@@ -1044,7 +1044,12 @@ private:
 
     bool open_level(const level& l, bool ok) {
         FLevels.push_back(l);
-        if (ok && l.left > 0) return true;
+        if (ok && l.left > 0) {
+            // Every record takes a byte at least, so a count beyond the data reserves no more than it.
+            const auto room = static_cast<std::size_t>(FC.end - FC.next);
+            l.node->FNodes.Items().reserve(std::min<std::size_t>(l.left, room));
+            return true;
+        }
         close_level();
         if (ok) child_done();
         return ok;
@@ -1141,13 +1146,18 @@ void TXmlBinaryXml::LoadFromStream(TStream& s) {
         in = &decoded;
     }
     Document->RootNodes().Clear();
-    Document->SymbolTable().Clear();
-    const read_status status = Document->SymbolTable().LoadFromStream(*in);
-    Document->DoProgress(in->Position());
+    TXmlSymbolTable& table = Document->SymbolTable();
+    table.Clear();
+    table.defer_lookups(true);
+    auto stop_deferring = scope_exit([&] { table.defer_lookups(false); });
+    const read_status status = table.LoadFromStream(*in);
     if (status != read_status::ok) {
+        table.join_deferred();
+        Document->DoProgress(in->Position());
         detail::binary_reader::fail(*this, status);
         return;
     }
+    Document->DoProgress(in->Position());
     // The records are read where they lie when the stream is in memory, else from one copy.
     const std::int64_t base = in->Position();
     const std::int64_t rest = std::max<std::int64_t>(0, in->Size() - base);
@@ -1164,6 +1174,7 @@ void TXmlBinaryXml::LoadFromStream(TStream& s) {
     Document->SymbolTable().reserve_symbols(records.size() / 16);
     detail::binary_reader reader(*this, *Document, records, base);
     reader.read_all();
+    table.join_deferred();
 }
 
 void TXmlBinaryXml::SaveToFile(const String& file_name) {

@@ -45,7 +45,7 @@ const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
 
 // --- Node blocks
 
-// Blocks of one size class live in 64 KB slabs aligned to their size, so a block finds its slab by its
+// Blocks of one size class live in 64 KB slabs aligned to 64 KB, so a block finds its slab by its
 // address. A slab whose last block is freed goes back to the C library (one empty slab per class is
 // kept), so a freed document returns its memory. Under the address sanitizer nodes are plain heap
 // blocks, so it still sees every use after free.
@@ -115,7 +115,8 @@ std::size_t size_class_of(std::size_t size) noexcept { return (size + block_grai
 
 } // namespace
 
-void* TXmlNode::operator new(std::size_t size) {
+// Not inlined: seen through, the heap fallback looks to the compiler like a block of another allocator.
+[[gnu::noinline]] void* TXmlNode::operator new(std::size_t size) {
     const std::size_t k = size_class_of(size);
     if (!node_slabs || k >= size_classes) return ::operator new(size);
     slab_class& c = slab_classes[k];
@@ -138,7 +139,7 @@ void* TXmlNode::operator new(std::size_t size) {
     return block;
 }
 
-void TXmlNode::operator delete(void* block, std::size_t size) noexcept {
+[[gnu::noinline]] void TXmlNode::operator delete(void* block, std::size_t size) noexcept {
     if (!block) return;
     const std::size_t k = size_class_of(size);
     if (!node_slabs || k >= size_classes) {

@@ -74,6 +74,7 @@ void TXmlSymbolTable::Clear() {
     FTextLeft = 0;
     FTextNext = nullptr;
     FPluralSymbolCount = 0;
+    FPending = 0;
 }
 
 std::size_t TXmlSymbolTable::FindSlot(std::string_view s, std::uint32_t hash) const noexcept {
@@ -88,7 +89,7 @@ void TXmlSymbolTable::Rehash(std::size_t slot_count) {
     // From the ID list with each symbol's kept hash: no text is read again. The first of two equal texts
     // (a loaded table may hold both) is the one found.
     FBySymbol.assign(slot_count, hash_slot{});
-    for (std::size_t i = 0; i < FByID.size(); ++i) {
+    for (std::size_t i = 0; i < FPending; ++i) {
         const TXmlSymbol* sym = FByID[i];
         if (sym->FCharCount == 0) continue;
         hash_slot& slot = FBySymbol[FindSlot(sym->View(), sym->FHash)];
@@ -123,8 +124,35 @@ TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view s, std::uint32_t style) 
     return sym;
 }
 
+void TXmlSymbolTable::insert_loaded(std::size_t position) {
+    TXmlSymbol& sym = *FByID[position];
+    if (sym.FCharCount == 0) return;
+    hash_slot& slot = FBySymbol[FindSlot(sym.View(), sym.FHash)];
+    if (slot.entry != 0) {
+        DoDebugOut(this, wsFail, "duplicate symbol!");
+        return;
+    }
+    slot = {static_cast<std::uint32_t>(position + 1), sym.FHash};
+}
+
+void TXmlSymbolTable::insert_pending() {
+    const std::size_t from = FPending, to = FByID.size();
+    if (from == to) return;
+    std::size_t slots = FBySymbol.empty() ? 1024 : FBySymbol.size();
+    while (to * 2 > slots) slots *= 2;
+    if (slots != FBySymbol.size()) Rehash(slots);
+    FPending = to;
+    const std::size_t mask = FBySymbol.size() - 1;
+    constexpr std::size_t ahead = 8;
+    for (std::size_t i = from; i < to; ++i) {
+        if (i + ahead < to) __builtin_prefetch(&FBySymbol[FByID[i + ahead]->FHash & mask]);
+        insert_loaded(i);
+    }
+}
+
 std::int32_t TXmlSymbolTable::AddString(std::string_view s) {
     if (s.empty()) return 0;
+    insert_pending();
     if (FBySymbol.empty()) FBySymbol.assign(1024, hash_slot{});
     const std::uint32_t hash = hash_text(s);
     const std::size_t slot = FindSlot(s, hash);
@@ -132,6 +160,7 @@ std::int32_t TXmlSymbolTable::AddString(std::string_view s) {
     TXmlSymbol& sym = NewSymbol(s, 0);
     sym.FHash = hash;
     FBySymbol[slot] = {static_cast<std::uint32_t>(FByID.size()), hash};
+    FPending = FByID.size();
     if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
     return sym.FID;
 }
@@ -159,6 +188,7 @@ void TXmlSymbolTable::IncrementFrequency(std::int32_t id) {
 }
 
 void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& new_ids) {
+    insert_pending(); // positions change below
     // Highest count first, the middle element as pivot; the order of equal counts is not kept.
     if (!FByID.empty()) {
         detail::quicksort(0, SymbolCount() - 1, [this](int lo, int hi) {
@@ -252,16 +282,8 @@ std::int32_t TXmlSymbolTable::LoadSymbol(byte_cursor& c, read_status& status) {
 
 std::int32_t TXmlSymbolTable::add_loaded(std::string_view bytes, std::uint32_t style) {
     TXmlSymbol& sym = NewSymbol(bytes, style);
-    if (bytes.empty()) return sym.FID;
-    if (FBySymbol.empty()) FBySymbol.assign(1024, hash_slot{});
     sym.FHash = hash_text(bytes);
-    const std::size_t slot = FindSlot(bytes, sym.FHash);
-    if (FBySymbol[slot].entry != 0) {
-        DoDebugOut(this, wsFail, "duplicate symbol!");
-        return sym.FID;
-    }
-    FBySymbol[slot] = {static_cast<std::uint32_t>(FByID.size()), sym.FHash};
-    if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
+    if (!FDeferLookups) insert_pending();
     return sym.FID;
 }
 

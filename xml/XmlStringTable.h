@@ -66,6 +66,11 @@ public:
     std::int32_t LoadSymbol(byte_cursor& c, read_status& status);
     // Room for this many symbols in all, so a loader that knows roughly how many come does not rehash.
     void reserve_symbols(std::size_t count);
+    // While on, loaded symbols are only appended; they join the lookup (and a duplicate is reported)
+    // together in join_deferred or at the next lookup, so a long load probes the hash in one pass that
+    // fetches ahead instead of waiting on memory for every symbol.
+    void defer_lookups(bool on) noexcept { FDeferLookups = on; }
+    void join_deferred() { insert_pending(); }
     std::uint32_t symbol_style(std::int32_t id) const noexcept {
         return id <= 0 || id > SymbolCount() ? 0 : FByID[static_cast<std::size_t>(id - 1)]->FSymbolStyle;
     }
@@ -77,6 +82,9 @@ private:
     void Rehash(std::size_t slot_count);
     std::int32_t add_loaded(std::string_view s, std::uint32_t style);
     std::size_t FindSlot(std::string_view s, std::uint32_t hash) const noexcept;
+    // Puts the symbols from FPending on into the lookup.
+    void insert_pending();
+    void insert_loaded(std::size_t position);
 
     // Symbols live in a deque so their addresses stay put; their bytes live in large blocks.
     std::deque<TXmlSymbol> FStore;
@@ -93,6 +101,8 @@ private:
     };
     std::vector<hash_slot> FBySymbol;
     std::int32_t FPluralSymbolCount = 0;
+    std::size_t FPending = 0; // positions in FByID from here on are not in FBySymbol yet
+    bool FDeferLookups = false;
     std::string FLoadBuffer; // the bytes of the entry being loaded, kept to spare an allocation each
 };
 
