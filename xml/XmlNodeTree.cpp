@@ -51,6 +51,8 @@ const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
 // blocks, so it still sees every use after free.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool node_slabs = false;
+#elif defined(__has_feature)
+constexpr bool node_slabs = !__has_feature(address_sanitizer);
 #else
 constexpr bool node_slabs = true;
 #endif

@@ -189,14 +189,18 @@ void TXmlSymbolTable::IncrementFrequency(std::int32_t id) {
 
 void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& new_ids) {
     insert_pending(); // positions change below
-    // Highest count first, the middle element as pivot; the order of equal counts is not kept.
+    // Highest count first, the middle element as pivot. Equal counts keep their ID order, so sorting
+    // an already sorted table changes nothing and two binary saves of one document give the same bytes.
+    const auto before = [](const TXmlSymbol* a, const TXmlSymbol* b) {
+        return a->FFreq > b->FFreq || (a->FFreq == b->FFreq && a->FID < b->FID);
+    };
     if (!FByID.empty()) {
-        detail::quicksort(0, SymbolCount() - 1, [this](int lo, int hi) {
+        detail::quicksort(0, SymbolCount() - 1, [&](int lo, int hi) {
             int i = lo, j = hi;
-            const std::uint32_t pivot = FByID[(lo + hi) / 2]->FFreq;
+            const TXmlSymbol* pivot = FByID[(lo + hi) / 2];
             while (i <= j) {
-                while (FByID[i]->FFreq > pivot) ++i;
-                while (FByID[j]->FFreq < pivot) --j;
+                while (before(FByID[i], pivot)) ++i;
+                while (before(pivot, FByID[j])) --j;
                 if (i <= j) std::swap(FByID[i++], FByID[j--]);
             }
             return std::pair{i, j};
