@@ -145,7 +145,7 @@ std::size_t size_class_of(std::size_t size) noexcept { return (size + block_grai
     if (!block) return;
     const std::size_t k = size_class_of(size);
     if (!node_slabs || k >= size_classes) {
-        ::operator delete(block, size);
+        ::operator delete(block);
         return;
     }
     slab_class& c = slab_classes[k];
