@@ -21,15 +21,19 @@ namespace {
 constexpr const char* cannot_add_node = "cannot add node to this type of element";
 constexpr const char* cannot_manipulate = "cannot manipulate nodes in this type of element";
 
-// Pre-order walk over the descendants of `root` (not `root` itself) without recursion; `visit` returns
-// true to stop.
+enum class walk_step { enter, skip, stop };
+
+// Pre-order walk over the descendants of `root` (not `root` itself) without recursion. Each node carries a
+// state that starts as its parent's: `visit(node, state)` may change it and says whether to go into the
+// node's children, leave them out, or stop there.
 template <class Visit>
-const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
+const TXmlNode* walk_descendants(const TXmlNode* root, std::size_t root_state, Visit&& visit) {
     struct frame {
         const TXmlNode* node;
         int next;
+        std::size_t state;
     };
-    std::vector<frame> stack{{root, 0}};
+    std::vector<frame> stack{{root, 0, root_state}};
     while (!stack.empty()) {
         frame& f = stack.back();
         if (f.next >= f.node->NodeCount()) {
@@ -37,10 +41,20 @@ const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
             continue;
         }
         const TXmlNode* child = f.node->Nodes(f.next++);
-        if (visit(child)) return child;
-        if (child->NodeCount() > 0) stack.push_back({child, 0});
+        std::size_t state = f.state;
+        const walk_step step = visit(child, state);
+        if (step == walk_step::stop) return child;
+        if (step == walk_step::enter && child->NodeCount() > 0) stack.push_back({child, 0, state});
     }
     return nullptr;
+}
+
+// The same over every descendant; `visit(node)` returns true to stop.
+template <class Visit>
+const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
+    return walk_descendants(root, 0, [&](const TXmlNode* n, std::size_t&) {
+        return visit(n) ? walk_step::stop : walk_step::enter;
+    });
 }
 
 // --- Node blocks
@@ -576,29 +590,13 @@ const TXmlNode* walk_path_matches(const TXmlNode* root, std::string_view path, V
     std::size_t at = 0;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
         if ((at = m.step(*it, at)) == path_matcher::no_match) return nullptr;
-    struct frame {
-        const TXmlNode* node;
-        int next;
-        std::size_t at;
-    };
-    std::vector<frame> stack{{root, 0, at}};
-    while (!stack.empty()) {
-        frame& f = stack.back();
-        if (f.next >= f.node->NodeCount()) {
-            stack.pop_back();
-            continue;
-        }
-        const TXmlNode* child = f.node->Nodes(f.next++);
-        const std::size_t child_at = m.step(child, f.at);
-        if (child_at == path_matcher::no_match) continue;
+    return walk_descendants(root, at, [&](const TXmlNode* child, std::size_t& child_at) {
+        child_at = m.step(child, child_at);
+        if (child_at == path_matcher::no_match) return walk_step::skip;
         // Every node takes at least one piece, so below a whole match nothing can match.
-        if (child_at == m.pieces()) {
-            if (visit(child)) return child;
-        } else if (child->NodeCount() > 0) {
-            stack.push_back({child, 0, child_at});
-        }
-    }
-    return nullptr;
+        if (child_at < m.pieces()) return walk_step::enter;
+        return visit(child) ? walk_step::stop : walk_step::skip;
+    });
 }
 
 bool is_path(std::string_view node_name) { return !node_name.empty() && node_name.front() == '/'; }
