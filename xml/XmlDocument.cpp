@@ -1,6 +1,7 @@
 #include "xml/XmlDocument.h"
 
 #include "framework/Exceptions.h"
+#include "framework/Handles.h"
 #include "framework/Streams.h"
 #include "xml/XmlParser.h"
 #include "xml/XmlPlatform.h"
@@ -453,10 +454,24 @@ bool TXmlDocument::SaveToStream(TStream& stream) {
 }
 
 void TXmlDocument::SaveToFile(const String& file_name) {
-    // The whole text is made first: a save that cannot be written leaves the old file as it was.
-    TXmlFastMemStream text(65536);
-    if (!SaveToStream(text)) return;
-    text.SaveToFile(file_name);
+    // Streamed into a file beside the target, which replaces the target only once complete: the text
+    // is never held whole in memory, and a save that fails or writes nothing leaves the old file as it was.
+    const String temporary = file_name + String(xml_platform::replacing_file_suffix);
+    bool keep = false;
+    auto remove_temporary = scope_exit([&] {
+        if (!keep) xml_platform::remove_file(temporary);
+    });
+    {
+        std::unique_ptr<TFileStream> file;
+        try {
+            file = std::make_unique<TFileStream>(temporary, fmCreate);
+        } catch (const EFCreateError&) {
+            RaiseFileCreateError(file_name, last_os_error()); // the target's name, not the temporary's
+        }
+        if (!SaveToStream(*file)) return;
+    }
+    if (!xml_platform::replace_file(temporary, file_name)) RaiseFileCreateError(file_name, last_os_error());
+    keep = true;
 }
 
 String TXmlDocument::WriteToString() {
@@ -725,29 +740,27 @@ public:
         }
     }
 
-    // Most used first, ties in ID order, so two saves of one document give the same bytes; the
-    // document's own numbering is not touched.
+    // Renumbers the document's symbols most used first, so the form stores the ones used more than once
+    // at the front and refers to the rest inline; the nodes' texts do not change. Every node of the tree
+    // is renumbered, also those the form leaves out.
     void number(std::vector<std::uint32_t>& new_ids) {
+        FTable.ClearFrequency();
+        for (TXmlNode* n : FNodes) for_each_reference(n, [&](std::int32_t& id) { FTable.IncrementFrequency(id); });
+        std::vector<std::int32_t> renumbered;
+        FTable.SortByFrequency(renumbered);
         const std::int32_t count = FTable.SymbolCount();
-        std::vector<std::uint32_t> freq(static_cast<std::size_t>(count) + 1, 0);
-        for_each_reference([&](std::int32_t id) {
-            if (id > 0 && id <= count) ++freq[static_cast<std::size_t>(id)];
-        });
-        std::vector<std::int32_t> order;
-        order.reserve(static_cast<std::size_t>(count));
-        for (std::int32_t id = 1; id <= count; ++id)
-            if (freq[static_cast<std::size_t>(id)] > 0) order.push_back(id);
-        std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
-            return freq[static_cast<std::size_t>(a)] > freq[static_cast<std::size_t>(b)];
-        });
-        new_ids.assign(static_cast<std::size_t>(count) + 1, 0);
-        FPlural = 0;
-        for (std::size_t i = 0; i < order.size(); ++i) {
-            new_ids[static_cast<std::size_t>(order[i])] = static_cast<std::uint32_t>(i + 1);
-            if (freq[static_cast<std::size_t>(order[i])] > 1) ++FPlural;
+        const auto renumber = [&](std::int32_t& id) {
+            if (id > 0 && id <= count) id = renumbered[static_cast<std::size_t>(id)];
+        };
+        std::vector<TXmlNode*> work(FDoc.RootNodes().Items().begin(), FDoc.RootNodes().Items().end());
+        while (!work.empty()) {
+            TXmlNode* n = work.back();
+            work.pop_back();
+            for_each_reference(n, renumber);
+            for (int i = 0; i < n->NodeCount(); ++i) work.push_back(n->Nodes(i));
         }
-        FOrder = std::move(order);
-        FNewIDs = &new_ids;
+        new_ids.assign(renumbered.begin(), renumbered.end());
+        FPlural = static_cast<std::uint32_t>(FTable.PluralSymbolCount());
     }
 
     // With a sink the bytes go there in pieces of about 64 KB; without one they all stay in S.
@@ -758,8 +771,8 @@ public:
             s.clear();
         };
         put_cardinal(s, FPlural);
-        for (std::uint32_t i = 0; i < FPlural; ++i) {
-            put_symbol(s, FOrder[i]);
+        for (std::uint32_t id = 1; id <= FPlural; ++id) {
+            put_symbol(s, static_cast<std::int32_t>(id));
             flush(65536);
         }
         for (TXmlNode* n : FNodes) {
@@ -773,25 +786,24 @@ public:
     std::size_t node_count() const noexcept { return FNodes.size(); }
 
 private:
+    // Every symbol reference a node holds itself (children are nodes of their own).
     template <class F>
-    void for_each_reference(F&& f) {
-        for (TXmlNode* n : FNodes) {
-            const TXmlElementType t = n->ElementType();
-            if (is_element_like(t)) {
-                f(static_cast<TXmlElement*>(n)->FNameID);
-            } else if (t == xeAttribute) {
-                auto* a = static_cast<TXmlAttribute*>(n);
-                f(a->FNameID);
-                f(a->FCoreValue.FValueID);
-            } else if (is_text_kind(t) || t == xeQuotedText) {
-                f(static_cast<TXmlCharData*>(n)->FValueID);
-            } else if (t == xeDocType) {
-                auto* d = static_cast<TXmlDocType*>(n);
-                f(d->FNameID);
-                f(d->FExternalID.FValueID);
-                f(d->FSystemLiteral.FValueID);
-                f(d->FPubIDLiteral.FValueID);
-            }
+    static void for_each_reference(TXmlNode* n, F&& f) {
+        const TXmlElementType t = n->ElementType();
+        if (is_element_like(t)) {
+            f(static_cast<TXmlElement*>(n)->FNameID);
+        } else if (t == xeAttribute) {
+            auto* a = static_cast<TXmlAttribute*>(n);
+            f(a->FNameID);
+            f(a->FCoreValue.FValueID);
+        } else if (is_text_kind(t) || t == xeQuotedText) {
+            f(static_cast<TXmlCharData*>(n)->FValueID);
+        } else if (t == xeDocType) {
+            auto* d = static_cast<TXmlDocType*>(n);
+            f(d->FNameID);
+            f(d->FExternalID.FValueID);
+            f(d->FSystemLiteral.FValueID);
+            f(d->FPubIDLiteral.FValueID);
         }
     }
 
@@ -804,10 +816,9 @@ private:
     }
 
     void write_reference(std::string& s, std::int32_t id) {
-        const bool known = id > 0 && id <= FTable.SymbolCount();
-        const std::uint32_t new_id = known ? (*FNewIDs)[static_cast<std::size_t>(id)] : 0;
-        if (new_id <= FPlural) {
-            put_cardinal(s, new_id + 1);
+        const bool known = id >= 0 && id <= FTable.SymbolCount();
+        if (known && static_cast<std::uint32_t>(id) <= FPlural) {
+            put_cardinal(s, static_cast<std::uint32_t>(id) + 1);
             return;
         }
         put_cardinal(s, 0);
@@ -866,8 +877,6 @@ private:
     TXmlDocument& FDoc;
     TXmlSymbolTable& FTable;
     std::vector<TXmlNode*> FNodes;
-    std::vector<std::int32_t> FOrder;
-    std::vector<std::uint32_t>* FNewIDs = nullptr;
     std::uint32_t FPlural = 0;
 };
 
@@ -1035,7 +1044,12 @@ private:
 
     bool open_level(const level& l, bool ok) {
         FLevels.push_back(l);
-        if (ok && l.left > 0) return true;
+        if (ok && l.left > 0) {
+            // Every record takes a byte at least, so a count beyond the data reserves no more than it.
+            const auto room = static_cast<std::size_t>(FC.end - FC.next);
+            l.node->FNodes.Items().reserve(std::min<std::size_t>(l.left, room));
+            return true;
+        }
         close_level();
         if (ok) child_done();
         return ok;
@@ -1132,13 +1146,18 @@ void TXmlBinaryXml::LoadFromStream(TStream& s) {
         in = &decoded;
     }
     Document->RootNodes().Clear();
-    Document->SymbolTable().Clear();
-    const read_status status = Document->SymbolTable().LoadFromStream(*in);
-    Document->DoProgress(in->Position());
+    TXmlSymbolTable& table = Document->SymbolTable();
+    table.Clear();
+    table.defer_lookups(true);
+    auto stop_deferring = scope_exit([&] { table.defer_lookups(false); });
+    const read_status status = table.LoadFromStream(*in);
     if (status != read_status::ok) {
+        table.join_deferred();
+        Document->DoProgress(in->Position());
         detail::binary_reader::fail(*this, status);
         return;
     }
+    Document->DoProgress(in->Position());
     // The records are read where they lie when the stream is in memory, else from one copy.
     const std::int64_t base = in->Position();
     const std::int64_t rest = std::max<std::int64_t>(0, in->Size() - base);
@@ -1155,6 +1174,7 @@ void TXmlBinaryXml::LoadFromStream(TStream& s) {
     Document->SymbolTable().reserve_symbols(records.size() / 16);
     detail::binary_reader reader(*this, *Document, records, base);
     reader.read_all();
+    table.join_deferred();
 }
 
 void TXmlBinaryXml::SaveToFile(const String& file_name) {

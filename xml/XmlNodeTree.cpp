@@ -5,7 +5,10 @@
 #include "xml/XmlPlatform.h"
 #include "xml/XmlStreams.h"
 
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -18,15 +21,19 @@ namespace {
 constexpr const char* cannot_add_node = "cannot add node to this type of element";
 constexpr const char* cannot_manipulate = "cannot manipulate nodes in this type of element";
 
-// Pre-order walk over the descendants of `root` (not `root` itself) without recursion; `visit` returns
-// true to stop.
+enum class walk_step { enter, skip, stop };
+
+// Pre-order walk over the descendants of `root` (not `root` itself) without recursion. Each node carries a
+// state that starts as its parent's: `visit(node, state)` may change it and says whether to go into the
+// node's children, leave them out, or stop there.
 template <class Visit>
-const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
+const TXmlNode* walk_descendants(const TXmlNode* root, std::size_t root_state, Visit&& visit) {
     struct frame {
         const TXmlNode* node;
         int next;
+        std::size_t state;
     };
-    std::vector<frame> stack{{root, 0}};
+    std::vector<frame> stack{{root, 0, root_state}};
     while (!stack.empty()) {
         frame& f = stack.back();
         if (f.next >= f.node->NodeCount()) {
@@ -34,13 +41,144 @@ const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
             continue;
         }
         const TXmlNode* child = f.node->Nodes(f.next++);
-        if (visit(child)) return child;
-        if (child->NodeCount() > 0) stack.push_back({child, 0});
+        std::size_t state = f.state;
+        const walk_step step = visit(child, state);
+        if (step == walk_step::stop) return child;
+        if (step == walk_step::enter && child->NodeCount() > 0) stack.push_back({child, 0, state});
     }
     return nullptr;
 }
 
+// The same over every descendant; `visit(node)` returns true to stop.
+template <class Visit>
+const TXmlNode* walk_descendants(const TXmlNode* root, Visit&& visit) {
+    return walk_descendants(root, 0, [&](const TXmlNode* n, std::size_t&) {
+        return visit(n) ? walk_step::stop : walk_step::enter;
+    });
+}
+
+// --- Node blocks
+
+// Blocks of one size class live in 64 KB slabs aligned to 64 KB, so a block finds its slab by its
+// address. A slab whose last block is freed goes back to the C library (one empty slab per class is
+// kept), so a freed document returns its memory. Under the address sanitizer nodes are plain heap
+// blocks, so it still sees every use after free.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool node_slabs = false;
+#elif defined(__has_feature)
+constexpr bool node_slabs = !__has_feature(address_sanitizer);
+#else
+constexpr bool node_slabs = true;
+#endif
+constexpr std::size_t slab_bytes = 64 * 1024;
+constexpr std::size_t block_grain = 16;
+constexpr std::size_t size_classes = 8; // blocks of 16 to 128 bytes; larger nodes use the heap
+
+struct free_block {
+    free_block* next;
+};
+
+struct slab {
+    slab* prev;
+    slab* next;
+    bool listed; // in its class's list of slabs with room
+    std::uint32_t live;
+    std::size_t block;
+    free_block* returned;
+    char* fresh; // blocks never handed out run from here to `end`
+    char* end;
+};
+
+struct slab_class {
+    std::mutex lock;
+    slab* with_room = nullptr;
+    slab* spare = nullptr;
+};
+
+constinit slab_class slab_classes[size_classes];
+
+constexpr std::size_t first_block_offset = (sizeof(slab) + block_grain - 1) / block_grain * block_grain;
+
+slab* new_slab(std::size_t block) {
+    auto* s = static_cast<slab*>(::operator new(slab_bytes, std::align_val_t(slab_bytes)));
+    s->prev = s->next = nullptr;
+    s->listed = false;
+    s->live = 0;
+    s->block = block;
+    s->returned = nullptr;
+    s->fresh = reinterpret_cast<char*>(s) + first_block_offset;
+    s->end = reinterpret_cast<char*>(s) + slab_bytes;
+    return s;
+}
+
+void list_slab(slab_class& c, slab* s) {
+    s->prev = nullptr;
+    s->next = c.with_room;
+    if (c.with_room) c.with_room->prev = s;
+    c.with_room = s;
+    s->listed = true;
+}
+
+void unlist_slab(slab_class& c, slab* s) {
+    if (s->prev) s->prev->next = s->next;
+    else c.with_room = s->next;
+    if (s->next) s->next->prev = s->prev;
+    s->prev = s->next = nullptr;
+    s->listed = false;
+}
+
+std::size_t size_class_of(std::size_t size) noexcept { return (size + block_grain - 1) / block_grain - 1; }
+
 } // namespace
+
+// Not inlined: seen through, the heap fallback looks to the compiler like a block of another allocator.
+[[gnu::noinline]] void* TXmlNode::operator new(std::size_t size) {
+    const std::size_t k = size_class_of(size);
+    if (!node_slabs || k >= size_classes) return ::operator new(size);
+    slab_class& c = slab_classes[k];
+    const std::lock_guard<std::mutex> hold(c.lock);
+    slab* s = c.with_room;
+    if (!s) {
+        s = c.spare ? std::exchange(c.spare, nullptr) : new_slab((k + 1) * block_grain);
+        list_slab(c, s);
+    }
+    void* block;
+    if (s->returned) {
+        block = s->returned;
+        s->returned = s->returned->next;
+    } else {
+        block = s->fresh;
+        s->fresh += s->block;
+    }
+    ++s->live;
+    if (!s->returned && s->fresh + s->block > s->end) unlist_slab(c, s);
+    return block;
+}
+
+[[gnu::noinline]] void TXmlNode::operator delete(void* block, std::size_t size) noexcept {
+    if (!block) return;
+    const std::size_t k = size_class_of(size);
+    if (!node_slabs || k >= size_classes) {
+        ::operator delete(block);
+        return;
+    }
+    slab_class& c = slab_classes[k];
+    const std::lock_guard<std::mutex> hold(c.lock);
+    auto* s = reinterpret_cast<slab*>(reinterpret_cast<std::uintptr_t>(block) & ~(slab_bytes - 1));
+    auto* b = static_cast<free_block*>(block);
+    b->next = s->returned;
+    s->returned = b;
+    if (!s->listed) list_slab(c, s);
+    if (--s->live > 0) return;
+    unlist_slab(c, s);
+    if (c.spare) {
+        ::operator delete(s, std::align_val_t(slab_bytes));
+        return;
+    }
+    s->returned = nullptr;
+    s->fresh = reinterpret_cast<char*>(s) + first_block_offset;
+    c.spare = s;
+}
 
 bool same_name(std::string_view a, std::string_view b) {
     if (a == b) return true;
@@ -80,7 +218,7 @@ TXmlNode::TXmlNode(TXmlDocument* owner) : TDebugPersistent(owner) {
 void TXmlNode::raise_no_parent() { raise("XML parent is not assigned"); }
 
 bool TXmlNode::is_container(const TXmlNode* node) noexcept {
-    return dynamic_cast<const TXmlContainerNode*>(node) != nullptr;
+    return node && const_cast<TXmlNode*>(node)->as_container() != nullptr;
 }
 
 TXmlDocument* TXmlNode::Document() const noexcept { return static_cast<TXmlDocument*>(FOwner); }
@@ -408,24 +546,82 @@ void TXmlNode::NodesByName(std::string_view name, TXmlNodeList* list) const {
 }
 
 namespace {
-bool path_or_name_matches(const TXmlNode* n, std::string_view node_name) {
-    if (!node_name.empty() && node_name.front() == '/') return same_name(n->FullPath(), node_name);
-    return same_name(n->GetName(), node_name);
+
+// A path names each node from the root with "/" before it. It is matched a piece at a time while
+// descending, so a subtree whose path already differs is never entered and no full path is rebuilt.
+// A name holding "/" spans as many pieces as it has parts.
+class path_matcher {
+public:
+    explicit path_matcher(std::string_view path) {
+        path.remove_prefix(1);
+        for (;;) {
+            const std::size_t slash = path.find('/');
+            FPieces.push_back(path.substr(0, slash));
+            if (slash == std::string_view::npos) break;
+            path.remove_prefix(slash + 1);
+        }
+    }
+    static constexpr std::size_t no_match = static_cast<std::size_t>(-1);
+    std::size_t pieces() const noexcept { return FPieces.size(); }
+
+    // The position after the node's name when it matches the pieces from `at`, else no_match.
+    std::size_t step(const TXmlNode* n, std::size_t at) const {
+        const std::string name = n->GetName();
+        std::string_view rest = name;
+        for (;;) {
+            if (at >= FPieces.size()) return no_match;
+            const std::size_t slash = rest.find('/');
+            if (!same_name(rest.substr(0, slash), FPieces[at++])) return no_match;
+            if (slash == std::string_view::npos) return at;
+            rest.remove_prefix(slash + 1);
+        }
+    }
+
+private:
+    std::vector<std::string_view> FPieces;
+};
+
+// Every descendant of `root` whose full path is `path`, in document order; `visit` returns true to stop.
+template <class Visit>
+const TXmlNode* walk_path_matches(const TXmlNode* root, std::string_view path, Visit&& visit) {
+    const path_matcher m(path);
+    std::vector<const TXmlNode*> chain;
+    for (const TXmlNode* n = root; n; n = n->Parent()) chain.push_back(n);
+    std::size_t at = 0;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        if ((at = m.step(*it, at)) == path_matcher::no_match) return nullptr;
+    return walk_descendants(root, at, [&](const TXmlNode* child, std::size_t& child_at) {
+        child_at = m.step(child, child_at);
+        if (child_at == path_matcher::no_match) return walk_step::skip;
+        // Every node takes at least one piece, so below a whole match nothing can match.
+        if (child_at < m.pieces()) return walk_step::enter;
+        return visit(child) ? walk_step::stop : walk_step::skip;
+    });
 }
+
+bool is_path(std::string_view node_name) { return !node_name.empty() && node_name.front() == '/'; }
+
 } // namespace
 
 TXmlNode* TXmlNode::FindNode(std::string_view node_name) const {
+    const auto first = [](const TXmlNode*) { return true; };
+    if (is_path(node_name)) return const_cast<TXmlNode*>(walk_path_matches(this, node_name, first));
     return const_cast<TXmlNode*>(
-        walk_descendants(this, [&](const TXmlNode* n) { return path_or_name_matches(n, node_name); }));
+        walk_descendants(this, [&](const TXmlNode* n) { return same_name(n->GetName(), node_name); }));
 }
 
 void TXmlNode::FindNodes(std::string_view NodeName, TXmlNodeList* list) const {
     if (!list) return;
     list->Clear();
-    walk_descendants(this, [&](const TXmlNode* n) {
-        if (path_or_name_matches(n, NodeName)) list->Add(const_cast<TXmlNode*>(n));
+    const auto add = [&](const TXmlNode* n) {
+        list->Add(const_cast<TXmlNode*>(n));
         return false;
-    });
+    };
+    if (is_path(NodeName)) {
+        walk_path_matches(this, NodeName, add);
+        return;
+    }
+    walk_descendants(this, [&](const TXmlNode* n) { return same_name(n->GetName(), NodeName) && add(n); });
 }
 
 TXmlNode* TXmlNode::NodeByAttributeValue(std::string_view NodeName, std::string_view attrib_name,
@@ -680,7 +876,7 @@ void free_node(TXmlNode* node) noexcept {
     while (!work.empty()) {
         TXmlNode* n = work.back();
         work.pop_back();
-        if (auto* c = dynamic_cast<TXmlContainerNode*>(n)) {
+        if (TXmlContainerNode* c = n->as_container()) {
             auto& items = c->FNodes.Items();
             work.insert(work.end(), items.begin(), items.end());
             items.clear();

@@ -19,6 +19,7 @@ class TXmlDocument;
 class TXmlParser;
 class TXmlAttribute;
 class TXmlElement;
+class TXmlContainerNode;
 class TXmlNodeList;
 namespace detail {
 class binary_reader;
@@ -65,6 +66,11 @@ public:
         return node.release();
     }
 
+    // Nodes come from slabs of equal-sized blocks: a large tree is built and freed without a call to
+    // the C library per node, and without its per-block overhead.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
+
     TXmlDocument* Document() const noexcept;
     TXmlNode* Parent() const noexcept { return FParent; }
     virtual TXmlElementType ElementType() const { return xeError; }
@@ -72,6 +78,8 @@ public:
 
     // --- Names and values (UTF-8)
     virtual std::string GetName() const { return {}; }
+    // The node as a container, or null: cheaper than a cast where every node of a tree is asked.
+    virtual TXmlContainerNode* as_container() noexcept { return nullptr; }
     virtual void SetName(std::string_view name);
     virtual std::string GetValue() const { return {}; }
     virtual void SetValue(std::string_view value);
@@ -368,6 +376,7 @@ class TXmlInstruction : public TXmlCharData {
 public:
     using TXmlCharData::TXmlCharData;
     TXmlElementType ElementType() const override { return xeInstruction; }
+    std::string GetName() const override { return "PI"; }
     TXmlNode* ParseStream(TXmlParser& p) override;
     void WriteStream(TStream& s) const override;
     std::unique_ptr<TXmlNode> CreateLike(TXmlDocument* document) const override {
@@ -443,6 +452,7 @@ public:
     explicit TXmlContainerNode(TXmlDocument* owner) : TXmlNode(owner) {}
     ~TXmlContainerNode() override;
 
+    TXmlContainerNode* as_container() noexcept override { return this; }
     int DirectNodeCount() const noexcept override { return FDirectNodeCount; }
     void SetDirectNodeCount(int count) noexcept { FDirectNodeCount = count; }
     int NodeCount() const noexcept override { return FNodes.Count(); }

@@ -1,5 +1,6 @@
 #pragma once
-// The few system services: code pages, the local time bias, case-insensitive comparison, URL fetching.
+// The few system services: code pages, the local time bias, case-insensitive comparison, replacing
+// files, URL fetching.
 #include "framework/Strings.h"
 
 #include <cstdint>
@@ -27,6 +28,12 @@ int local_bias_minutes() noexcept;
 
 // Locale-aware comparison ignoring case: <0, 0, >0.
 int compare_text_ignore_case(StringView a, StringView b) noexcept;
+
+// What a file is written under before it replaces its target.
+inline constexpr StringView replacing_file_suffix = u".tmp";
+// Moves `from` onto `to`, replacing it in one step; false with the system's error when refused.
+bool replace_file(const String& from, const String& to) noexcept;
+void remove_file(const String& name) noexcept;
 
 enum class url_result { ok, no_session, cannot_open };
 // Reads the document at `url` from the network, never from a cache.

@@ -2,6 +2,7 @@
 #include "xml/XmlPlatform.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <iconv.h>
 #include <memory>
@@ -139,6 +140,12 @@ int compare_text_ignore_case(StringView a, StringView b) noexcept {
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
+
+bool replace_file(const String& from, const String& to) noexcept {
+    return std::rename(string_to_utf8(from).c_str(), string_to_utf8(to).c_str()) == 0;
+}
+
+void remove_file(const String& name) noexcept { std::remove(string_to_utf8(name).c_str()); }
 
 url_result load_url(const std::string&, std::string&) { return url_result::no_session; }
 

@@ -79,6 +79,12 @@ int compare_text_ignore_case(StringView a, StringView b) noexcept {
     return r - CSTR_EQUAL;
 }
 
+bool replace_file(const String& from, const String& to) noexcept {
+    return ::MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+void remove_file(const String& name) noexcept { ::DeleteFileW(wide(name)); }
+
 url_result load_url(const std::string& url, std::string& data) {
     unique_inet session{::InternetOpenA("xmldocument", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)};
     if (!session) return url_result::no_session;

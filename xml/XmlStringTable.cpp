@@ -53,10 +53,13 @@ read_status read_cardinal(byte_cursor& c, std::uint32_t& value) noexcept {
 
 namespace {
 
-std::size_t hash_text(std::string_view s) noexcept {
-    std::uint64_t h = 1469598103934665603ull; // FNV-1a
+std::uint32_t hash_text(std::string_view s) noexcept {
+    std::uint64_t h = 1469598103934665603ull; // FNV-1a, then mixed: the slot takes the low bits
     for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
-    return static_cast<std::size_t>(h ^ (h >> 29));
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return static_cast<std::uint32_t>(h);
 }
 
 constexpr std::size_t text_block_size = 65536;
@@ -71,24 +74,26 @@ void TXmlSymbolTable::Clear() {
     FTextLeft = 0;
     FTextNext = nullptr;
     FPluralSymbolCount = 0;
+    FPending = 0;
 }
 
-std::size_t TXmlSymbolTable::FindSlot(std::string_view s, std::size_t hash) const noexcept {
+std::size_t TXmlSymbolTable::FindSlot(std::string_view s, std::uint32_t hash) const noexcept {
     const std::size_t mask = FBySymbol.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const std::uint32_t entry = FBySymbol[i];
-        if (entry == 0 || FByID[entry - 1]->View() == s) return i;
+        const hash_slot& slot = FBySymbol[i];
+        if (slot.entry == 0 || (slot.hash == hash && FByID[slot.entry - 1]->View() == s)) return i;
     }
 }
 
 void TXmlSymbolTable::Rehash(std::size_t slot_count) {
-    std::vector<std::uint32_t> old;
-    old.swap(FBySymbol);
-    FBySymbol.assign(slot_count, 0);
-    for (std::uint32_t entry : old) {
-        if (entry == 0) continue;
-        const TXmlSymbol* sym = FByID[entry - 1];
-        FBySymbol[FindSlot(sym->View(), hash_text(sym->View()))] = entry;
+    // From the ID list with each symbol's kept hash: no text is read again. The first of two equal texts
+    // (a loaded table may hold both) is the one found.
+    FBySymbol.assign(slot_count, hash_slot{});
+    for (std::size_t i = 0; i < FPending; ++i) {
+        const TXmlSymbol* sym = FByID[i];
+        if (sym->FCharCount == 0) continue;
+        hash_slot& slot = FBySymbol[FindSlot(sym->View(), sym->FHash)];
+        if (slot.entry == 0) slot = {static_cast<std::uint32_t>(i + 1), sym->FHash};
     }
 }
 
@@ -119,14 +124,43 @@ TXmlSymbol& TXmlSymbolTable::NewSymbol(std::string_view s, std::uint32_t style) 
     return sym;
 }
 
+void TXmlSymbolTable::insert_loaded(std::size_t position) {
+    TXmlSymbol& sym = *FByID[position];
+    if (sym.FCharCount == 0) return;
+    hash_slot& slot = FBySymbol[FindSlot(sym.View(), sym.FHash)];
+    if (slot.entry != 0) {
+        DoDebugOut(this, wsFail, "duplicate symbol!");
+        return;
+    }
+    slot = {static_cast<std::uint32_t>(position + 1), sym.FHash};
+}
+
+void TXmlSymbolTable::insert_pending() {
+    const std::size_t from = FPending, to = FByID.size();
+    if (from == to) return;
+    std::size_t slots = FBySymbol.empty() ? 1024 : FBySymbol.size();
+    while (to * 2 > slots) slots *= 2;
+    if (slots != FBySymbol.size()) Rehash(slots);
+    FPending = to;
+    const std::size_t mask = FBySymbol.size() - 1;
+    constexpr std::size_t ahead = 8;
+    for (std::size_t i = from; i < to; ++i) {
+        if (i + ahead < to) __builtin_prefetch(&FBySymbol[FByID[i + ahead]->FHash & mask]);
+        insert_loaded(i);
+    }
+}
+
 std::int32_t TXmlSymbolTable::AddString(std::string_view s) {
     if (s.empty()) return 0;
-    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
-    const std::size_t hash = hash_text(s);
-    std::size_t slot = FindSlot(s, hash);
-    if (FBySymbol[slot] != 0) return FByID[FBySymbol[slot] - 1]->FID;
+    insert_pending();
+    if (FBySymbol.empty()) FBySymbol.assign(1024, hash_slot{});
+    const std::uint32_t hash = hash_text(s);
+    const std::size_t slot = FindSlot(s, hash);
+    if (FBySymbol[slot].entry != 0) return FByID[FBySymbol[slot].entry - 1]->FID;
     TXmlSymbol& sym = NewSymbol(s, 0);
-    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
+    sym.FHash = hash;
+    FBySymbol[slot] = {static_cast<std::uint32_t>(FByID.size()), hash};
+    FPending = FByID.size();
     if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
     return sym.FID;
 }
@@ -154,14 +188,19 @@ void TXmlSymbolTable::IncrementFrequency(std::int32_t id) {
 }
 
 void TXmlSymbolTable::SortByFrequency(std::vector<std::int32_t>& new_ids) {
-    // Highest count first, the middle element as pivot; the order of equal counts is not kept.
+    insert_pending(); // positions change below
+    // Highest count first, the middle element as pivot. Equal counts keep their ID order, so sorting
+    // an already sorted table changes nothing and two binary saves of one document give the same bytes.
+    const auto before = [](const TXmlSymbol* a, const TXmlSymbol* b) {
+        return a->FFreq > b->FFreq || (a->FFreq == b->FFreq && a->FID < b->FID);
+    };
     if (!FByID.empty()) {
-        detail::quicksort(0, SymbolCount() - 1, [this](int lo, int hi) {
+        detail::quicksort(0, SymbolCount() - 1, [&](int lo, int hi) {
             int i = lo, j = hi;
-            const std::uint32_t pivot = FByID[(lo + hi) / 2]->FFreq;
+            const TXmlSymbol* pivot = FByID[(lo + hi) / 2];
             while (i <= j) {
-                while (FByID[i]->FFreq > pivot) ++i;
-                while (FByID[j]->FFreq < pivot) --j;
+                while (before(FByID[i], pivot)) ++i;
+                while (before(pivot, FByID[j])) --j;
                 if (i <= j) std::swap(FByID[i++], FByID[j--]);
             }
             return std::pair{i, j};
@@ -247,15 +286,8 @@ std::int32_t TXmlSymbolTable::LoadSymbol(byte_cursor& c, read_status& status) {
 
 std::int32_t TXmlSymbolTable::add_loaded(std::string_view bytes, std::uint32_t style) {
     TXmlSymbol& sym = NewSymbol(bytes, style);
-    if (bytes.empty()) return sym.FID;
-    if (FBySymbol.empty()) FBySymbol.assign(1024, 0);
-    const std::size_t slot = FindSlot(bytes, hash_text(bytes));
-    if (FBySymbol[slot] != 0) {
-        DoDebugOut(this, wsFail, "duplicate symbol!");
-        return sym.FID;
-    }
-    FBySymbol[slot] = static_cast<std::uint32_t>(FByID.size());
-    if (FByID.size() * 2 > FBySymbol.size()) Rehash(FBySymbol.size() * 2);
+    sym.FHash = hash_text(bytes);
+    if (!FDeferLookups) insert_pending();
     return sym.FID;
 }
 

@@ -31,6 +31,7 @@ struct TXmlSymbol {
     std::uint32_t FFreq = 0;
     std::uint32_t FSymbolStyle = 0;
     std::int32_t FCharCount = 0;
+    std::uint32_t FHash = 0;      // of the text, kept for growing the table's hash
     const char* FFirst = nullptr; // bytes in the table's text store
     std::string_view View() const noexcept { return {FFirst, static_cast<std::size_t>(FCharCount)}; }
     std::string AsString() const { return std::string(View()); }
@@ -65,6 +66,11 @@ public:
     std::int32_t LoadSymbol(byte_cursor& c, read_status& status);
     // Room for this many symbols in all, so a loader that knows roughly how many come does not rehash.
     void reserve_symbols(std::size_t count);
+    // While on, loaded symbols are only appended; they join the lookup (and a duplicate is reported)
+    // together in join_deferred or at the next lookup, so a long load probes the hash in one pass that
+    // fetches ahead instead of waiting on memory for every symbol.
+    void defer_lookups(bool on) noexcept { FDeferLookups = on; }
+    void join_deferred() { insert_pending(); }
     std::uint32_t symbol_style(std::int32_t id) const noexcept {
         return id <= 0 || id > SymbolCount() ? 0 : FByID[static_cast<std::size_t>(id - 1)]->FSymbolStyle;
     }
@@ -75,7 +81,10 @@ private:
     TXmlSymbol& NewSymbol(std::string_view s, std::uint32_t style);
     void Rehash(std::size_t slot_count);
     std::int32_t add_loaded(std::string_view s, std::uint32_t style);
-    std::size_t FindSlot(std::string_view s, std::size_t hash) const noexcept;
+    std::size_t FindSlot(std::string_view s, std::uint32_t hash) const noexcept;
+    // Puts the symbols from FPending on into the lookup.
+    void insert_pending();
+    void insert_loaded(std::size_t position);
 
     // Symbols live in a deque so their addresses stay put; their bytes live in large blocks.
     std::deque<TXmlSymbol> FStore;
@@ -83,10 +92,17 @@ private:
     std::size_t FTextLeft = 0;
     char* FTextNext = nullptr;
     std::vector<TXmlSymbol*> FByID;
-    // Open-addressed hash of the symbols (position in FByID + 1, 0 for a free slot): interning stays
-    // linear in the text, and the lookup only needs equality.
-    std::vector<std::uint32_t> FBySymbol;
+    // Open-addressed hash of the symbols (position in FByID + 1, 0 for a free slot, with the text's
+    // hash, so a probe reads a symbol's text only when the hashes agree): interning stays linear in the
+    // text, and the lookup only needs equality.
+    struct hash_slot {
+        std::uint32_t entry = 0;
+        std::uint32_t hash = 0;
+    };
+    std::vector<hash_slot> FBySymbol;
     std::int32_t FPluralSymbolCount = 0;
+    std::size_t FPending = 0; // positions in FByID from here on are not in FBySymbol yet
+    bool FDeferLookups = false;
     std::string FLoadBuffer; // the bytes of the entry being loaded, kept to spare an allocation each
 };
 

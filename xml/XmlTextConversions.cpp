@@ -531,8 +531,9 @@ bool try_text_to_float(std::string_view text, double& value) noexcept {
 }
 
 double text_to_float(std::string_view text) {
+    // The strict form reads as the program's other number texts do: with the configured separator.
     double v = 0;
-    if (!try_text_to_float(text, v)) convert_error(text, "floating point value");
+    if (!TryStrToFloat(Utf8ToWide(text), v)) convert_error(text, "floating point value");
     return v;
 }
 

@@ -83,6 +83,7 @@ std::string datetime_to_text(double value, const datetime_parts& parts);
 std::int32_t text_to_int(std::string_view text);
 std::int64_t text_to_int64(std::string_view text);
 bool try_text_to_int64(std::string_view text, std::int64_t& value) noexcept;
+// With FormatSettings.DecimalSeparator as the decimal separator.
 double text_to_float(std::string_view text);
 // "." as the decimal separator; false on any failure.
 bool try_text_to_float(std::string_view text, double& value) noexcept;

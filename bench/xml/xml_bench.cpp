@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -448,6 +449,86 @@ void BM_BinaryTextRatio(benchmark::State& state) {
     state.counters["text_free_ms"] = ms(free[1]);
 }
 
+// --- A 50 MB settings file, loaded from disk and held, side by side with libxml2's tree parser
+
+// The skin settings' layout, written readable (tabs and CR LF): Form blocks of integer fields and a
+// picture name, each value its own text.
+const std::string& settings_file() {
+    static const std::string name = [] {
+        static constexpr const char* fields[] = {"Style",       "DefaultSkinOrder", "GradientHeight", "HitTestWidth",
+                                                 "TitleHeight", "TitlerColor",      "Color",          "FramWidth",
+                                                 "Hue",         "Saturation",       "Brightness"};
+        std::string s = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<SkinRes>\r\n\t<Config>\r\n\t\t<Custom>\r\n";
+        for (int i = 0; s.size() < 50 * 1024 * 1024; ++i) {
+            s += "\t\t\t<Form>\r\n\t\t\t\t<FormBg>skin\\bg" + std::to_string(i) + ".png</FormBg>\r\n";
+            int k = 0;
+            for (const char* f : fields)
+                s += std::string("\t\t\t\t<") + f + ">" + std::to_string((i * 7 + k++ * 131) % 100000) + "</" + f + ">\r\n";
+            s += "\t\t\t</Form>\r\n";
+        }
+        s += "\t\t</Custom>\r\n\t</Config>\r\n</SkinRes>\r\n";
+        const std::string path = "/tmp/kq_xml_bench_settings.xml";
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(s.data(), 1, s.size(), f) != s.size() || std::fclose(f) != 0) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::exit(1);
+        }
+        return path;
+    }();
+    return name;
+}
+
+// Peak heap bytes while loading the file and holding its tree, and the load time, for each library.
+void BM_SettingsLoadMemory(benchmark::State& state) {
+    if (!counting_allowed) {
+        state.SkipWithError("needs allocation counting (run without KQ_BENCH_NO_COUNT)");
+        return;
+    }
+    const kq::String name = kq::utf8_to_string(settings_file());
+    double ours_peak = 0, peer_peak = 0;
+    kq::bench::clock_type::duration ours_time{}, peer_time{};
+    bool ours_first = true;
+    const auto ours = [&] {
+        const auto start = kq::bench::clock_type::now();
+        peak_scope peak;
+        {
+            kq::TXmlDocument doc;
+            doc.LoadFromFile(name);
+            benchmark::DoNotOptimize(doc.Root()->FindNode("Config"));
+            ours_peak = std::max(ours_peak, peak.bytes());
+        }
+        ours_time += kq::bench::clock_type::now() - start;
+    };
+    const auto peer = [&] {
+        const auto start = kq::bench::clock_type::now();
+        peak_scope peak;
+        {
+            xmlDocPtr doc = xmlReadFile(settings_file().c_str(), nullptr, 0);
+            benchmark::DoNotOptimize(xmlDocGetRootElement(doc));
+            peer_peak = std::max(peer_peak, peak.bytes());
+            xmlFreeDoc(doc);
+        }
+        peer_time += kq::bench::clock_type::now() - start;
+    };
+    for (auto _ : state) {
+        if (ours_first) {
+            ours();
+            peer();
+        } else {
+            peer();
+            ours();
+        }
+        ours_first = !ours_first;
+    }
+    const double passes = static_cast<double>(state.iterations());
+    state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(settings_file())) / (1024.0 * 1024.0);
+    state.counters["ours_peak_MB"] = ours_peak / (1024.0 * 1024.0);
+    state.counters["peer_peak_MB"] = peer_peak / (1024.0 * 1024.0);
+    state.counters["peak_ratio"] = ours_peak / peer_peak;
+    state.counters["ours_ms"] = std::chrono::duration<double, std::milli>(ours_time).count() / passes;
+    state.counters["peer_ms"] = std::chrono::duration<double, std::milli>(peer_time).count() / passes;
+}
+
 } // namespace
 
 // Our own allocations are counted here; the other two libraries count through their hooks.
@@ -496,6 +577,7 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t n) noexcept {
 BENCHMARK(BM_LoadRatio_libxml2)->Unit(benchmark::kMillisecond)->KQ_SPREAD;
 BENCHMARK(BM_LoadRatio_pugixml)->Unit(benchmark::kMillisecond)->KQ_SPREAD;
 BENCHMARK(BM_BinaryTextRatio)->Unit(benchmark::kMillisecond)->KQ_SPREAD;
+BENCHMARK(BM_SettingsLoadMemory)->Unit(benchmark::kMillisecond)->Iterations(2)->KQ_SPREAD;
 BENCHMARK(BM_KqLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Libxml2Load)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PugiLoad)->Unit(benchmark::kMillisecond);

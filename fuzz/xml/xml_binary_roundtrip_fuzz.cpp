@@ -1,5 +1,5 @@
 // Text in, binary form out and back: the text of both trees must be the same, saving must not change
-// the document, and two saves must give the same bytes.
+// the document's text, and two saves must give the same bytes.
 #include "xml/XmlDocument.h"
 #include "xml/XmlStreams.h"
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -220,6 +221,87 @@ TEST(TXmlNode, PathsAndSearch) {
     EXPECT_EQ(r.ElementCount(), 2);
     EXPECT_EQ(r.Elements(1), c2);
     EXPECT_TRUE(r.HasChildContainers());
+}
+
+TEST(TXmlNode, PathLookupsGiveTheFullPathsResultInDocumentOrder) {
+    // <r><a><c/><c><x/></c></a><A><c/></A><pi?><q/></r> plus a name holding a slash, set by hand.
+    TXmlDocument doc;
+    TXmlElement& r = *doc.Root();
+    r.SetName("r");
+    TXmlNode* a = r.NodeNew("a");
+    TXmlNode* c1 = a->NodeNew("c");
+    TXmlNode* c2 = a->NodeNew("c");
+    TXmlNode* x = c2->NodeNew("x");
+    TXmlNode* a2 = r.NodeNew("A");
+    TXmlNode* c3 = a2->NodeNew("c");
+    TXmlNode* slashed = r.NodeNew("s/t");
+    struct row {
+        const char* path;
+        std::vector<TXmlNode*> found;
+    };
+    const row rows[] = {
+        {"/r/a/c", {c1, c2, c3}},   // case-insensitive, so both a and A lead there
+        {"/R/A/C/X", {x}},
+        {"/r/a", {a, a2}},
+        {"/r", {}},                 // the node itself is not among its descendants
+        {"/r/s/t", {slashed}},      // the name spans two parts of the path
+        {"/r/s", {}},
+        {"/r/a/c/", {}},
+        {"/q/a/c", {}},
+        {"/r/a/c/x/y", {}},
+    };
+    for (const row& t : rows) {
+        SCOPED_TRACE(t.path);
+        TXmlNodeList found(false);
+        r.FindNodes(t.path, &found);
+        std::vector<TXmlNode*> got;
+        for (int i = 0; i < found.Count(); ++i) got.push_back(found.Items(i));
+        EXPECT_EQ(got, t.found);
+        EXPECT_EQ(r.FindNode(t.path), t.found.empty() ? nullptr : t.found.front());
+        for (TXmlNode* n : t.found) EXPECT_TRUE(same_name(n->FullPath(), t.path));
+    }
+    // From an inner node the path still starts at the root.
+    EXPECT_EQ(a->FindNode("/r/a/c/x"), x);
+    EXPECT_EQ(a->FindNode("/a/c"), nullptr);
+}
+
+TEST(TXmlNode, DeepLookupsThatFindNothingStayLinear) {
+    // Each visited node's full path used to be rebuilt from the root: 100,000 levels took 90 s.
+    constexpr int depth = 100000;
+    TXmlDocument doc;
+    doc.Root()->SetName("r");
+    TXmlNode* n = doc.Root();
+    std::string path = "/r";
+    for (int i = 0; i < depth; ++i) {
+        n = n->NodeNew("d");
+        path += "/d";
+    }
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(doc.Root()->FindNode("/r/missing"), nullptr);
+    EXPECT_EQ(doc.Root()->FindNode(path + "/missing"), nullptr); // matches all the way down, then not
+    EXPECT_EQ(doc.Root()->FindNode("missing"), nullptr);
+    TXmlNodeList found(false);
+    doc.Root()->FindNodes(path.substr(0, path.size() - 2) + "/e", &found);
+    EXPECT_EQ(found.Count(), 0);
+    EXPECT_EQ(doc.Root()->FindNode(path), n);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+}
+
+TEST(TXmlNode, AnInstructionIsNamedPI) {
+    TXmlDocument doc;
+    doc.ReadFromString("<r><a/><?target data?><b/></r>");
+    TXmlNode* pi = doc.Root()->Nodes(1);
+    ASSERT_EQ(pi->ElementType(), xeInstruction);
+    EXPECT_EQ(pi->GetName(), "PI");
+    EXPECT_EQ(pi->FullPath(), "/r/PI");
+    EXPECT_EQ(doc.Root()->NodeByName("pi"), pi);
+    EXPECT_EQ(doc.Root()->FindNode("PI"), pi);
+    EXPECT_EQ(doc.Root()->FindNode("/r/PI"), pi);
+    // The comparison looks children up by name: an element named PI meets the instruction.
+    TXmlDocument element;
+    element.ReadFromString("<r><a/><PI/><b/></r>");
+    EXPECT_TRUE(element.Root()->IsEqualTo(doc.Root(), xcChildNames));
+    EXPECT_EQ(doc.Root()->WriteToString(), "<r><a/><?target data?><b/></r>");
 }
 
 TEST(TXmlNode, NodeRemoveExTakesTheWhiteSpaceBeforeIt) {

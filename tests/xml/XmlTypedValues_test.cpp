@@ -2,12 +2,44 @@
 
 #include "xml/XmlDocument.h"
 
+#include "framework/Conversions.h"
 #include "framework/Exceptions.h"
+#include "framework/Handles.h"
 #include "xml/XmlTextConversions.h"
 
 #include <gtest/gtest.h>
 
 using namespace kq;
+
+TEST(TypedValues, TheStrictFloatReaderFollowsTheDecimalSeparator) {
+    const char16_t kept = FormatSettings.DecimalSeparator;
+    auto restore = scope_exit([&] { FormatSettings.DecimalSeparator = kept; });
+    TXmlDocument doc;
+    TXmlElement& e = *doc.Root();
+    struct row {
+        char16_t separator;
+        const char* text;
+        bool strict_reads;
+        double value;
+        double with_default; // the forms with a default read "." whatever the setting
+    };
+    const row rows[] = {
+        {u'.', "1.5", true, 1.5, 1.5},  {u'.', "1,5", false, 0, 1.5},  {u',', "1,5", true, 1.5, 1.5},
+        {u',', "1.5", false, 0, 1.5},   {u',', "-2,25E1", true, -22.5, -22.5},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.text);
+        FormatSettings.DecimalSeparator = r.separator;
+        e.SetValue(r.text);
+        if (r.strict_reads) {
+            EXPECT_DOUBLE_EQ(e.ValueAsFloat(), r.value);
+            EXPECT_DOUBLE_EQ(text_to_float(r.text), r.value);
+        } else {
+            EXPECT_THROW(e.ValueAsFloat(), EConvertError);
+        }
+        EXPECT_DOUBLE_EQ(e.GetValueAsFloatDef(0), r.with_default);
+    }
+}
 
 TEST(TypedValues, StrictReadersRaiseAndDefaultsStandIn) {
     TXmlDocument doc;
