@@ -2,10 +2,12 @@
 
 #include "tests/tabs/MainWindowStrip.h"
 
+#include "framework/ComponentText.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "framework/Object.h"
+#include "framework/Properties.h"
 
 #include "tests/framework/visual/VisualFixture.h"
 
@@ -484,6 +486,288 @@ TEST_F(window_fixture, TheAddButtonRaisesItsEventAndTheWheelScrollsClamped) {
     EXPECT_EQ(strip->ScrollOffset(), 120);
     for (int i = 0; i < 20; ++i) send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), TPoint{10, 10});
     EXPECT_EQ(strip->ScrollOffset(), strip->MaxScrollOffset());
+}
+
+
+// --- Raisers
+
+// A descendant that sees the events through the strip's raisers.
+class raising_strip : public TPageTabs {
+public:
+    using TPageTabs::TPageTabs;
+    std::vector<String> raised;
+
+protected:
+    void DoOnMouseLeave() override {
+        raised.push_back(u"MouseLeave");
+        TPageTabs::DoOnMouseLeave();
+    }
+    void DoOnShowHint(const THitTestResult& HitTestResult, String& HintText, int& HintTimeout) override {
+        raised.push_back(u"ShowHint " + IntToStr(HitTestResult.TabIndex));
+        TPageTabs::DoOnShowHint(HitTestResult, HintText, HintTimeout);
+    }
+    void DoOnTabDblClick(TPageTab* ATab) override {
+        raised.push_back(u"TabDblClick " + ATab->Caption());
+        TPageTabs::DoOnTabDblClick(ATab);
+    }
+    void DoOnAnimateStyle(TBasePageTabsControl* Control, TDrawState NewDrawState, std::uint32_t& AnimationTimeMS,
+                          TPageTabsEaseType& EaseType) override {
+        if (Control->ControlType() == TPageTabItemType::itTab && NewDrawState == TDrawState::dsActive)
+            raised.push_back(u"AnimateStyle active");
+        TPageTabs::DoOnAnimateStyle(Control, NewDrawState, AnimationTimeMS, EaseType);
+    }
+};
+
+TEST_F(PageTabsWindow, DescendantsSeeTheEventsThroughTheRaisersAndHandlersStillRunOnce) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto destroy = scope_exit([&] { delete form; });
+    form->SetBounds(0, 0, 800, 80);
+    auto* strip = new raising_strip(form);
+    test::apply_main_window_settings(*strip);
+    strip->Options().Behaviour()->SetBackgroundDblClickMaximiseRestoreForm(false);
+    strip->SetBounds(0, 0, 724, 35);
+    strip->SetParent(form);
+    for (int i = 0; i < 3; ++i) strip->Tabs().Add()->SetCaption(IntToStr(i));
+    form->Show();
+    Application->ProcessMessages();
+    std::vector<String> handled;
+    strip->OnMouseLeave = [&](TObject*) { handled.push_back(u"MouseLeave"); };
+    strip->OnTabDblClick = [&](TObject*, TPageTab* tab) { handled.push_back(u"TabDblClick " + tab->Caption()); };
+    strip->OnShowHint = [&](TObject*, const THitTestResult&, String&, int&) { handled.push_back(u"ShowHint"); };
+    strip->OnAnimateStyle = [&](TObject*, TBasePageTabsControl*, TDrawState, std::uint32_t&, TPageTabsEaseType&) {
+        handled.push_back(u"AnimateStyle");
+    };
+    strip->raised.clear();
+
+    strip->SetActiveTabIndex(0);
+    ::SendMessageW(strip->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 20));
+    THintInfo info;
+    info.CursorPos = POINT{100, 20};
+    strip->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+    strip->Perform(CM_MOUSELEAVE, 0, 0);
+
+    EXPECT_EQ(strip->raised, (std::vector<String>{u"AnimateStyle active", u"TabDblClick 0", u"ShowHint 0",
+                                                  u"MouseLeave"}));
+    // The style handler also sees the tab that gave up being active.
+    std::erase(handled, u"AnimateStyle");
+    EXPECT_EQ(handled, (std::vector<String>{u"TabDblClick 0", u"ShowHint", u"MouseLeave"}));
+}
+
+// --- Moving the window
+
+// A parent painted red on its left half and blue on its right half.
+class two_tone_parent : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+
+protected:
+    void Paint() override {
+        const int half = ClientWidth() / 2;
+        Canvas().Brush().SetColor(0x0000FF);
+        Canvas().FillRect(RECT{0, 0, half, ClientHeight()});
+        Canvas().Brush().SetColor(0xFF0000);
+        Canvas().FillRect(RECT{half, 0, ClientWidth(), ClientHeight()});
+    }
+};
+
+TEST_F(PageTabsWindow, ASeeThroughStripMovedWithoutResizingShowsWhatNowLiesUnderIt) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto destroy = scope_exit([&] { delete form; });
+    form->SetBounds(0, 0, 800, 80);
+    auto* parent = new two_tone_parent(form);
+    parent->SetBounds(0, 0, 800, 60);
+    parent->SetParent(form);
+    auto* strip = new TPageTabs(form);
+    test::apply_main_window_settings(*strip);
+    strip->SetBounds(0, 0, 300, 35);
+    strip->SetParent(parent);
+    form->Show();
+    // What a person sees at the strip's top right corner, right of its add button and above its line.
+    const auto seen = [&] {
+        const POINT at = strip->ClientToScreen(POINT{295, 1});
+        const HDC screen = ::GetDC(nullptr);
+        const COLORREF colour = ::GetPixel(screen, at.x, at.y);
+        ::ReleaseDC(nullptr, screen);
+        return colour;
+    };
+    const auto shows = [&](COLORREF colour) {
+        for (int i = 0; i < 500 && seen() != colour; ++i) {
+            Application->ProcessMessages();
+            ::Sleep(10);
+        }
+        return seen() == colour;
+    };
+    ASSERT_TRUE(shows(RGB(255, 0, 0))) << "over the red half";
+    int paints = 0;
+    strip->OnAfterDrawItem = [&](TObject*, TGPGraphics&, const TRect&, TPageTabItemType type, int) {
+        if (type == TPageTabItemType::itTabContainer) ++paints;
+    };
+    // The system would copy the strip's old pixels along: the strip paints itself as it moves, before
+    // any queued message is seen.
+    strip->SetBounds(450, 0, 300, 35);
+    EXPECT_GE(paints, 1);
+    EXPECT_TRUE(shows(RGB(0, 0, 255))) << "over the blue half once moved";
+}
+
+// --- The published table
+
+// A form's root with a method for every event signature of the strip, as the main window's form has
+// for the three it uses.
+class strip_owner : public TComponent {
+public:
+    using TComponent::TComponent;
+    std::vector<String> called;
+
+    void Notify(TObject*) { called.push_back(u"Notify"); }
+    void ActiveTabChanging(TObject*, TPageTab*, TPageTab*, bool&) {}
+    void Change(TObject*, TPageTab*, TTabChangeType) {}
+    void ActiveTabChanged(TObject*, TPageTab*) {}
+    void DebugLog(TObject*, const String& Text) { called.push_back(Text); }
+    void ButtonAddClick(TObject*, bool&) {}
+    void ButtonCloseTabClick(TObject*, TPageTab*, bool&) {}
+    void NeedDragImageControl(TObject*, TPageTab*, TWinControl*&) {}
+    void CreateDragForm(TObject*, TPageTab*, TCustomForm*&) {}
+    void StateChange(TObject*, TPageTabStates, TPageTabStates) {}
+    void BeforeDrawItem(TObject*, TGPGraphics&, const TRect&, TPageTabItemType, int, bool&) {}
+    void AfterDrawItem(TObject*, TGPGraphics&, const TRect&, TPageTabItemType, int) {}
+    void GetControlPolygons(TObject*, TObject*, const TRect&, TPageTabItemType, TTabOrientation,
+                            page_tab_polygons&) {}
+    void ShowHint(TObject*, const THitTestResult&, String&, int&) {}
+    void TabDblClick(TObject*, TPageTab*) {}
+    void TabDragStart(TObject*, TPageTab*, bool&) {}
+    void TabDragOver(TObject*, int, int, TDragState, IDragTabObject*, bool&) {}
+    void TabDragDrop(TObject*, int, int, IDragTabObject*, bool, TTabDropOptions&) {}
+    void TabDragDropped(TObject*, IDragTabObject*, TPageTab*) {}
+    void TabDragEnd(TObject*, int, int, bool) {}
+    void AnimateStyle(TObject*, TBasePageTabsControl*, TDrawState, std::uint32_t&, TPageTabsEaseType&) {}
+    void AnimateMovement(TObject*, TBasePageTabsControl*, std::uint32_t&, TPageTabsEaseType&) {}
+    void SetTabWidth(TObject*, TPageTabControl*, int& Width) { Width = 120; }
+    void TabPopupMenu(TObject*, TPageTab*, TPopupMenu*) {}
+    void KeyDown(TObject*, std::uint16_t&, TShiftState) {}
+    void MouseDown(TObject*, TMouseButton, TShiftState, int, int) {}
+    void MouseMove(TObject*, TShiftState, int, int) {}
+
+    const property_table& PublishedProperties() const override {
+        using C = strip_owner;
+        static const property_table table =
+            property_table::of<C>(TComponent::PublishedProperties())
+                .method(u"Notify", &C::Notify)
+                .method(u"ActiveTabChanging", &C::ActiveTabChanging)
+                .method(u"Change", &C::Change)
+                .method(u"ActiveTabChanged", &C::ActiveTabChanged)
+                .method(u"DebugLog", &C::DebugLog)
+                .method(u"ButtonAddClick", &C::ButtonAddClick)
+                .method(u"ButtonCloseTabClick", &C::ButtonCloseTabClick)
+                .method(u"NeedDragImageControl", &C::NeedDragImageControl)
+                .method(u"CreateDragForm", &C::CreateDragForm)
+                .method(u"StateChange", &C::StateChange)
+                .method(u"BeforeDrawItem", &C::BeforeDrawItem)
+                .method(u"AfterDrawItem", &C::AfterDrawItem)
+                .method(u"GetControlPolygons", &C::GetControlPolygons)
+                .method(u"ShowHint", &C::ShowHint)
+                .method(u"TabDblClick", &C::TabDblClick)
+                .method(u"TabDragStart", &C::TabDragStart)
+                .method(u"TabDragOver", &C::TabDragOver)
+                .method(u"TabDragDrop", &C::TabDragDrop)
+                .method(u"TabDragDropped", &C::TabDragDropped)
+                .method(u"TabDragEnd", &C::TabDragEnd)
+                .method(u"AnimateStyle", &C::AnimateStyle)
+                .method(u"AnimateMovement", &C::AnimateMovement)
+                .method(u"SetTabWidth", &C::SetTabWidth)
+                .method(u"TabPopupMenu", &C::TabPopupMenu)
+                .method(u"KeyDown", &C::KeyDown)
+                .method(u"MouseDown", &C::MouseDown)
+                .method(u"MouseMove", &C::MouseMove);
+        return table;
+    }
+};
+
+// Every property and event the strip publishes, set from form text and read back in the text written
+// from the strip; the events are then bound to the owner's methods.
+TEST(TPageTabs, FormTextSetsEveryPublishedPropertyAndEvent) {
+    register_class<TPageTabs>();
+    // Each line of the form text comes back in the text written from the strip.
+    const StringView lines[] = {
+        u"BiDiMode = bdRightToLeft",
+        u"Align = alClient",
+        u"Anchors = [akLeft, akTop, akRight]",
+        u"Enabled = False",
+        u"Font.Name = 'SimSun'",
+        u"ShowHint = True",
+        u"TabStop = True",
+        u"Visible = False",
+        u"Options.Display.Tabs.TabOverlap = 9",
+        u"LookAndFeel.Tabs.BaseLine.Alpha = 100",
+        u"OnActiveTabChanging = ActiveTabChanging",
+        u"OnChange = Change",
+        u"OnActiveTabChanged = ActiveTabChanged",
+        u"OnDebugLog = DebugLog",
+        u"OnButtonAddClick = ButtonAddClick",
+        u"OnButtonCloseTabClick = ButtonCloseTabClick",
+        u"OnNeedDragImageControl = NeedDragImageControl",
+        u"OnCreateDragForm = CreateDragForm",
+        u"OnStateChange = StateChange",
+        u"OnBeforeDrawItem = BeforeDrawItem",
+        u"OnAfterDrawItem = AfterDrawItem",
+        u"OnGetControlPolygons = GetControlPolygons",
+        u"OnShowHint = ShowHint",
+        u"OnTabDblClick = TabDblClick",
+        u"OnTabDragStart = TabDragStart",
+        u"OnTabDragOver = TabDragOver",
+        u"OnTabDragDrop = TabDragDrop",
+        u"OnTabDragDropped = TabDragDropped",
+        u"OnTabDragEnd = TabDragEnd",
+        u"OnScroll = Notify",
+        u"OnScrollWidthChanged = Notify",
+        u"OnAnimateStyle = AnimateStyle",
+        u"OnAnimateMovement = AnimateMovement",
+        u"OnSetTabWidth = SetTabWidth",
+        u"OnAfterDragImageCreated = Notify",
+        u"OnTabPopupMenu = TabPopupMenu",
+        u"OnClick = Notify",
+        u"OnDblClick = Notify",
+        u"OnEnter = Notify",
+        u"OnExit = Notify",
+        u"OnKeyDown = KeyDown",
+        u"OnKeyUp = KeyDown",
+        u"OnMouseDown = MouseDown",
+        u"OnMouseUp = MouseDown",
+        u"OnMouseMove = MouseMove",
+        u"OnResize = Notify",
+        u"OnMouseEnter = Notify",
+        u"OnMouseLeave = Notify",
+    };
+    String text = u"object Owner: TComponent\r\n  object Strip: TPageTabs\r\n";
+    for (const StringView line : lines) text += u"    " + String(line) + u"\r\n";
+    text += u"    Tabs = <\r\n      item\r\n        Caption = #39318#39029\r\n        Pinned = True\r\n      end\r\n"
+            u"      item\r\n        Caption = 'b'\r\n        Tag = 7\r\n      end>\r\n"
+            u"    ActiveTabIndex = 1\r\n  end\r\nend\r\n";
+
+    strip_owner owner(nullptr);
+    read_component_text(text, owner);
+    auto* strip = dynamic_cast<TPageTabs*>(owner.FindComponent(u"Strip"));
+    ASSERT_NE(strip, nullptr);
+    const String written = write_component_text(*strip);
+    for (const StringView line : lines)
+        EXPECT_NE(written.find(String(line) + u"\r\n"), String::npos) << string_to_utf8(line);
+    EXPECT_EQ(strip->BiDiMode(), TBiDiMode::bdRightToLeft);
+    ASSERT_EQ(strip->Tabs().Count(), 2);
+    EXPECT_EQ(strip->Tabs().Items(0)->Caption(), u"首页");
+    EXPECT_TRUE(strip->Tabs().Items(0)->Pinned());
+    EXPECT_EQ(strip->Tabs().Items(1)->Tag(), 7);
+    EXPECT_EQ(strip->ActiveTabIndex(), 1);
+    EXPECT_NE(written.find(u"ActiveTabIndex = 1\r\n"), String::npos);
+
+    // The events call the owner's methods.
+    owner.called.clear();
+    strip->Options().Behaviour()->SetDebugMode(true);
+    strip->Options().Scrolling()->SetEnabled(true);
+    strip->DoOnDebugLog(u"logged %d", {3});
+    strip->OnScroll(strip);
+    int width = 0;
+    strip->OnSetTabWidth(strip, nullptr, width);
+    EXPECT_EQ(width, 120);
+    EXPECT_EQ(owner.called, (std::vector<String>{u"logged 3", u"Notify"}));
 }
 
 } // namespace
