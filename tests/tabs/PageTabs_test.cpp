@@ -5,6 +5,7 @@
 #include "framework/ComponentText.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
+#include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "framework/Object.h"
 #include "framework/Properties.h"
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace kq {
@@ -401,6 +403,62 @@ TEST_F(window_fixture, TheBuiltInMenuListsItsCommandsAndTheTabsWithTheActiveChec
     strip->TabPopupMenu()->Items().Items(2)->OnClick(nullptr); // "Delete Tab"
     EXPECT_FALSE(asked);
     EXPECT_TRUE(strip->Tabs().IndexOf(first) < 0 || first->MarkedForDeletion());
+}
+
+// Closes the popup menu once it shows: a cancel before the menu loop would be lost.
+std::thread cancel_menu_once_shown() {
+    return std::thread([] {
+        const auto menu_shows = [] {
+            const HWND shown = ::FindWindowW(L"#32768", nullptr);
+            return shown && ::IsWindowVisible(shown);
+        };
+        for (int i = 0; i < 1000 && !menu_shows(); ++i) ::Sleep(20);
+        ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
+    });
+}
+
+// The system keeps what it draws separators and radio checks with from the first menu that shows them:
+// such a menu is shown before the handles are counted.
+struct radio_menu_fixture : window_fixture {
+    void SetUp() override {
+        forms_startup();
+        menus_startup();
+        {
+            TPopupMenu menu(nullptr);
+            for (const char16_t* caption : {u"warm-up", u"-", u"checked"}) {
+                auto* item = new TMenuItem(&menu);
+                item->SetCaption(caption);
+                item->SetRadioItem(true);
+                item->SetChecked(caption[0] == u'c');
+                menu.Items().Add(item);
+            }
+            std::thread user = cancel_menu_once_shown();
+            menu.Popup(10, 10);
+            user.join();
+        }
+        menus_shutdown();
+        forms_shutdown();
+        window_fixture::SetUp();
+    }
+};
+
+TEST_F(radio_menu_fixture, TheBuiltInMenuIsHandedToItsHandlerWithTheTabUnderTheMouseBeforeItShows) {
+    strip->Options().Behaviour()->SetUseBuiltInPopupMenu(true);
+    TPageTab* seen_tab = nullptr;
+    std::vector<String> seen_items;
+    bool shown_before = false;
+    strip->OnTabPopupMenu = [&](TObject*, TPageTab* tab, TPopupMenu* menu) {
+        seen_tab = tab;
+        for (int i = 0; i < menu->Items().Count(); ++i) seen_items.push_back(menu->Items().Items(i)->Caption());
+        shown_before = ::FindWindowW(L"#32768", nullptr) && ::IsWindowVisible(::FindWindowW(L"#32768", nullptr));
+    };
+    std::thread user = cancel_menu_once_shown();
+    send(WM_MOUSEMOVE, 0, TPoint{100, 20});
+    ::SendMessageW(strip->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(strip->Handle()), -1);
+    user.join();
+    EXPECT_EQ(seen_tab, strip->Tabs().Items(0));
+    EXPECT_EQ(seen_items, (std::vector<String>{u"New tab", u"-", u"0", u"1", u"2"}));
+    EXPECT_FALSE(shown_before);
 }
 
 TEST_F(window_fixture, MenuCommandsForTabsThatHaveGoneDoNothingAndOthersFindTheirTabs) {
