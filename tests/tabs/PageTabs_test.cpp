@@ -547,6 +547,36 @@ TEST_F(window_fixture, TheAddButtonRaisesItsEventAndTheWheelScrollsClamped) {
 }
 
 
+// A strip that lets the test place its items.
+class placing_strip : public TPageTabs {
+public:
+    using TPageTabs::TPageTabs;
+    using TCustomPageTabs::PlaceControlAtLeft;
+};
+
+TEST(TPageTabs, PlacingAtALeftEdgeKeepsWidthTopAndBottom) {
+    placing_strip strip(nullptr);
+    test::apply_main_window_settings(strip);
+    strip.SetBounds(0, 0, 724, 35);
+    strip.Tabs().Add();
+    strip.IncludeState(TPageTabState::stsResizing);
+    strip.LayoutAll();
+    TPageTabControl& control = *strip.Tabs().Items(0)->TabControl();
+    const TRect start = control.ControlRect();
+    const int width = start.Right - start.Left;
+
+    strip.PlaceControlAtLeft(control, 40, false);
+    EXPECT_EQ(control.ControlRect(), (TRect{40, start.Top, 40 + width, start.Bottom}));
+    // Placed like every item: the movement handler may make it glide there.
+    strip.OnAnimateMovement = [](TObject*, TBasePageTabsControl*, std::uint32_t& time, TPageTabsEaseType& ease) {
+        time = 100;
+        ease = TPageTabsEaseType::ttLinearTween;
+    };
+    strip.PlaceControlAtLeft(control, 100, true);
+    EXPECT_EQ(control.EndRect(), (TRect{100, start.Top, 100 + width, start.Bottom}));
+    EXPECT_EQ(control.ControlRect().Left, 40) << "on its way there";
+}
+
 // --- Raisers
 
 // A descendant that sees the events through the strip's raisers.
