@@ -83,6 +83,11 @@ String family_name(Gdiplus::GpFontFamily* family) {
 
 // --- Brushes
 
+void TGPBrush::check(Status status) const {
+    FLastStatus = status;
+    gdip_check(status);
+}
+
 TGPSolidBrush::TGPSolidBrush(ARGB color) {
     Gdiplus::GpSolidFill* fill = nullptr;
     gdip_check(GdipCreateSolidFill(color, &fill));
@@ -91,12 +96,12 @@ TGPSolidBrush::TGPSolidBrush(ARGB color) {
 
 ARGB TGPSolidBrush::Color() const {
     ARGB color = 0;
-    gdip_check(GdipGetSolidFillColor(static_cast<Gdiplus::GpSolidFill*>(Handle()), &color));
+    check(GdipGetSolidFillColor(static_cast<Gdiplus::GpSolidFill*>(Handle()), &color));
     return color;
 }
 
 void TGPSolidBrush::SetColor(ARGB value) {
-    gdip_check(GdipSetSolidFillColor(static_cast<Gdiplus::GpSolidFill*>(Handle()), value));
+    check(GdipSetSolidFillColor(static_cast<Gdiplus::GpSolidFill*>(Handle()), value));
 }
 
 TGPLinearGradientBrush::TGPLinearGradientBrush(Gdiplus::PointF point1, Gdiplus::PointF point2, ARGB color1, ARGB color2) {
@@ -114,23 +119,23 @@ TGPLinearGradientBrush::TGPLinearGradientBrush(const Gdiplus::RectF& rect, ARGB 
 
 void TGPLinearGradientBrush::SetBlend(gp_blend blend) {
     assert(blend.Factors.size() == blend.Positions.size());
-    gdip_check(GdipSetLineBlend(line(), blend.Factors.data(), blend.Positions.data(), count_of(blend.Factors.size())));
+    check(GdipSetLineBlend(line(), blend.Factors.data(), blend.Positions.data(), count_of(blend.Factors.size())));
 }
 
 void TGPLinearGradientBrush::SetInterpolationColors(std::span<const ARGB> colors, std::span<const float> positions) {
     assert(colors.size() == positions.size());
-    gdip_check(GdipSetLinePresetBlend(line(), colors.data(), positions.data(), count_of(colors.size())));
+    check(GdipSetLinePresetBlend(line(), colors.data(), positions.data(), count_of(colors.size())));
 }
 
 std::pair<ARGB, ARGB> TGPLinearGradientBrush::LinearColors() const {
     ARGB colors[2] = {};
-    gdip_check(GdipGetLineColors(line(), colors));
+    check(GdipGetLineColors(line(), colors));
     return {colors[0], colors[1]};
 }
 
 Gdiplus::RectF TGPLinearGradientBrush::Rectangle() const {
     Gdiplus::RectF rect;
-    gdip_check(GdipGetLineRect(line(), &rect));
+    check(GdipGetLineRect(line(), &rect));
     return rect;
 }
 
@@ -141,32 +146,32 @@ TGPPathGradientBrush::TGPPathGradientBrush(const TGPGraphicsPath& path) {
 }
 
 void TGPPathGradientBrush::SetCenterColor(ARGB value) {
-    gdip_check(GdipSetPathGradientCenterColor(path(), value));
+    check(GdipSetPathGradientCenterColor(path(), value));
 }
 
 ARGB TGPPathGradientBrush::CenterColor() const {
     ARGB color = 0;
-    gdip_check(GdipGetPathGradientCenterColor(path(), &color));
+    check(GdipGetPathGradientCenterColor(path(), &color));
     return color;
 }
 
 void TGPPathGradientBrush::SetCenterPoint(Gdiplus::PointF value) {
-    gdip_check(GdipSetPathGradientCenterPoint(path(), &value));
+    check(GdipSetPathGradientCenterPoint(path(), &value));
 }
 
 void TGPPathGradientBrush::SetSurroundColors(std::span<const ARGB> colors) {
     INT count = count_of(colors.size());
-    gdip_check(GdipSetPathGradientSurroundColorsWithCount(path(), colors.data(), &count));
+    check(GdipSetPathGradientSurroundColorsWithCount(path(), colors.data(), &count));
 }
 
 void TGPPathGradientBrush::SetBlend(gp_blend blend) {
     assert(blend.Factors.size() == blend.Positions.size());
-    gdip_check(GdipSetPathGradientBlend(path(), blend.Factors.data(), blend.Positions.data(),
-                                        count_of(blend.Factors.size())));
+    check(GdipSetPathGradientBlend(path(), blend.Factors.data(), blend.Positions.data(),
+                                   count_of(blend.Factors.size())));
 }
 
 void TGPPathGradientBrush::SetFocusScales(float x, float y) {
-    gdip_check(GdipSetPathGradientFocusScales(path(), x, y));
+    check(GdipSetPathGradientFocusScales(path(), x, y));
 }
 
 // --- Pens

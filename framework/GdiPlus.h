@@ -56,10 +56,17 @@ public:
     TGPBrush& operator=(TGPBrush&&) noexcept = default;
     virtual ~TGPBrush() = default;
     Gdiplus::GpBrush* Handle() const noexcept { return FHandle.get(); }
+    // The status of the brush's last call: a brush whose call failed may be left half set.
+    Gdiplus::Status LastStatus() const noexcept { return FLastStatus; }
 
 protected:
     TGPBrush() = default;
+    // Records status as the last and raises EGdiPlusError unless it is Ok.
+    void check(Gdiplus::Status status) const;
     detail::gdip_handle<Gdiplus::GpBrush, Gdiplus::DllExports::GdipDeleteBrush> FHandle;
+
+private:
+    mutable Gdiplus::Status FLastStatus = Gdiplus::Ok;
 };
 
 class TGPSolidBrush : public TGPBrush {

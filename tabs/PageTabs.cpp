@@ -11,6 +11,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace kq {
 
@@ -336,6 +337,27 @@ void TCustomPageTabs::DoOnButtonAddClick() {
 
 void TCustomPageTabs::DoOnStateChange(TPageTabStates PreviousState, TPageTabStates CurrentState) {
     if (OnStateChange) OnStateChange(this, PreviousState, CurrentState);
+}
+
+void TCustomPageTabs::DoOnMouseLeave() {
+    if (OnMouseLeave) OnMouseLeave(this);
+}
+
+void TCustomPageTabs::DoOnShowHint(const THitTestResult& HitTestResult, String& HintText, int& HintTimeout) {
+    if (OnShowHint) OnShowHint(this, HitTestResult, HintText, HintTimeout);
+}
+
+void TCustomPageTabs::DoOnTabDblClick(TPageTab* ATab) {
+    if (OnTabDblClick) OnTabDblClick(this, ATab);
+}
+
+void TCustomPageTabs::DoOnTabPopupMenu(TPageTab* ATab, TPopupMenu* PopupMenu) {
+    if (OnTabPopupMenu) OnTabPopupMenu(this, ATab, PopupMenu);
+}
+
+void TCustomPageTabs::DoOnAnimateStyle(TBasePageTabsControl* Control, TDrawState NewDrawState,
+                                       std::uint32_t& AnimationTimeMS, TPageTabsEaseType& EaseType) {
+    if (OnAnimateStyle) OnAnimateStyle(this, Control, NewDrawState, AnimationTimeMS, EaseType);
 }
 
 void TCustomPageTabs::DoOnScroll() {
@@ -693,7 +715,7 @@ void TCustomPageTabs::ShowTabPopupMenu(TObject*, TPoint ScreenPoint) {
     BuildTabPopupMenu();
     const THitTestResult hit = HitTest(TPoint{FLastMouseX, FLastMouseY}, false);
     TPageTab* tab = hit.TabIndex >= 0 ? FTabs->Items(hit.TabIndex) : nullptr;
-    if (OnTabPopupMenu) OnTabPopupMenu(this, tab, FTabPopupMenu.get());
+    DoOnTabPopupMenu(tab, FTabPopupMenu.get());
     FTabPopupMenu->Popup(ScreenPoint.X, ScreenPoint.Y);
 }
 
@@ -766,10 +788,24 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
         UpdateHoverDrawStates(false);
         FCancelTabSmartResizeTimer->SetEnabled(true);
         RequestRepaint();
+        // The framework's part without its event: the strip raises OnMouseLeave through its own raiser.
+        {
+            TNotifyEvent handler = std::exchange(OnMouseLeave, nullptr);
+            auto restore = scope_exit([&] { OnMouseLeave = std::move(handler); });
+            TCustomControl::WndProc(Message);
+        }
+        DoOnMouseLeave();
+        return;
+    } else if (Message.Msg == WM_WINDOWPOSCHANGED) {
+        // A strip that shows its parent through it must show what now lies under it, also when it only
+        // moved: the system copies the old pixels along.
+        TCustomControl::WndProc(Message);
+        if (!ComponentState().contains(TComponentStateFlag::csLoading)) RequestRepaint();
+        return;
     } else if (Message.Msg == WM_LBUTTONDBLCLK && !(FOptions->Behaviour()->IgnoreDoubleClicksWhileAnimatingMovement() &&
                                                     HasState(TPageTabState::stsAnimatingMovement))) {
         const THitTestResult hit = HitTest(TPoint{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)}, false);
-        if (hit.TabIndex >= 0 && OnTabDblClick) OnTabDblClick(this, FTabs->Items(hit.TabIndex));
+        if (hit.TabIndex >= 0) DoOnTabDblClick(FTabs->Items(hit.TabIndex));
         if (FOptions->Behaviour()->BackgroundDblClickMaximiseRestoreForm() &&
             hit.HitTestArea == THitTestArea::htBackground)
             if (TCustomForm* form = GetParentForm(this))
@@ -780,7 +816,7 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
         const THitTestResult hit = HitTest(to_TPoint(info.CursorPos), false);
         String text = GetTabDescription(hit.TabIndex);
         int timeout = 5000;
-        if (OnShowHint) OnShowHint(this, hit, text, timeout);
+        DoOnShowHint(hit, text, timeout);
         if (!text.empty()) {
             info.HintStr = text;
             // Where the tab is seen, scrolled: the hint is asked for again once the mouse leaves it.
@@ -859,6 +895,11 @@ void TCustomPageTabs::PlaceControl(TBasePageTabsControl& Control, const TRect& R
     Control.SetPosition(Rect, time, ease);
 }
 
+void TCustomPageTabs::PlaceControlAtLeft(TBasePageTabsControl& Control, int NewLeft, bool Animate) {
+    const TRect& r = Control.ControlRect();
+    PlaceControl(Control, TRect{NewLeft, r.Top, NewLeft + rect_width(r), r.Bottom}, Animate);
+}
+
 void TCustomPageTabs::LayoutAll() {
     const bool buttons_shown = ScrollButtonsVisible();
     LayoutButtonsAndContainer();
@@ -928,10 +969,19 @@ void TCustomPageTabs::ComputeTabWidth(int& Width, int& Remainder) {
     const auto& tabs = *FOptions->Display()->Tabs();
     Width = 0;
     Remainder = 0;
-    const int P = VisiblePinnedTabCount(false), U = VisibleUnpinnedTabCount(false);
+    int P = VisiblePinnedTabCount(false), U = VisibleUnpinnedTabCount(false);
+    // A tab dragged in from another strip takes its place among the others here.
+    const IPageTabDockControl* self = this;
+    if (FActiveDragTabObject && FActiveDragTabObject->SourceControl() != self) {
+        if (FActiveDragTabObject->DragTab()->Pinned())
+            ++P;
+        else
+            ++U;
+    }
     const int container = rect_width(FTabContainerRect);
-    const int available = tabs.ShowPinnedTabText() ? container - tabs.TabOverlap()
-                                                   : container - P * tabs.PinnedWidth() - tabs.TabOverlap();
+    int available = tabs.ShowPinnedTabText() ? container - tabs.TabOverlap()
+                                             : container - P * tabs.PinnedWidth() - tabs.TabOverlap();
+    if (FActiveDragTabObject) available += tabs.TabOverlap();
     if (tabs.ShowPinnedTabText()) {
         if (P + U > 0) {
             Width = available / (P + U);
@@ -967,14 +1017,16 @@ void TCustomPageTabs::PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinn
     const int last = Pinned ? LastPinnedIndex() : FTabs->Count() - 1;
     const bool sized_run = !Pinned || tabs.ShowPinnedTabText();
     std::optional<drag_gap> gap = PlaceDraggedTab(Pinned, TabWidth);
+    int last_width = 0; // of the run's last tab as laid out
     for (int i = first; i <= last; ++i) {
         TPageTab* tab = FTabs->Items(i);
         TPageTabControl* control = tab->TabControl();
         if (!tab->Visible() || !control || LeftOutOfLayout(*tab)) continue;
         const int extra = sized_run && !tabs.TabWidthFromContent() && !tab->MarkedForDeletion() && Remainder > 0;
         if (tab->MarkedForDeletion()) {
-            X += rect_width(control->ControlRect());
-            FScrollWidth += rect_width(control->ControlRect());
+            last_width = rect_width(control->ControlRect());
+            X += last_width;
+            FScrollWidth += last_width;
             continue;
         }
         --Remainder;
@@ -988,10 +1040,11 @@ void TCustomPageTabs::PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinn
         PlaceControl(*control,
                      TRect{X, tabs.OffsetTop(), X + width + tabs.TabOverlap(), ClientHeight() - tabs.OffsetBottom()},
                      true);
+        last_width = width + tabs.TabOverlap();
         X += width + extra;
         FScrollWidth += width + extra;
     }
-    if (gap) CloseDragGap(*gap, X, Pinned);
+    if (gap) CloseDragGap(*gap, X, Pinned, last_width);
 }
 
 void TCustomPageTabs::ShiftTabsAfterClosedTab() {
@@ -1034,7 +1087,11 @@ void TCustomPageTabs::LayoutTabRects() {
     if (HasState(TPageTabState::stsDeletingUnPinnedTabs) && HasState(TPageTabState::stsTabDeleted)) {
         ShiftTabsAfterClosedTab();
     } else {
-        if (!tabs.TabWidthFromContent()) ComputeTabWidth(FAdjustedTabWidth, FTabEndSpace);
+        // While this strip's own drag is over it the tabs keep their widths: the dragged tab's place
+        // is the gap it opens.
+        const IPageTabDockControl* self = this;
+        const bool own_drag_here = FDragTabObject && FDragTabObject->DockControl() == self;
+        if (!own_drag_here && !tabs.TabWidthFromContent()) ComputeTabWidth(FAdjustedTabWidth, FTabEndSpace);
         PlaceTabRun(X, tabs.ShowPinnedTabText() ? FAdjustedTabWidth : tabs.PinnedWidth(), 0, true);
         PlaceTabRun(X, FAdjustedTabWidth, FTabEndSpace, false);
     }
@@ -1120,8 +1177,12 @@ const property_table& TPageTabs::PublishedProperties() const {
     using C = TCustomPageTabs; // where the properties live
     static const property_table table =
         property_table::of<C>(TCustomControl::PublishedProperties())
+            .enumeration(u"BiDiMode", &C::BiDiMode, &C::SetBiDiMode,
+                         {u"bdLeftToRight", u"bdRightToLeft", u"bdRightToLeftNoAlign", u"bdRightToLeftReadingOnly"},
+                         TBiDiMode::bdLeftToRight)
             .persistent(u"Options", [](const C& c) { return &const_cast<C&>(c).Options(); })
             .persistent(u"LookAndFeel", [](const C& c) { return &const_cast<C&>(c).LookAndFeel(); })
+            .persistent(u"Tabs", [](const C& c) { return &const_cast<C&>(c).Tabs(); })
             .integer(u"ActiveTabIndex", &C::ActiveTabIndex, &C::SetActiveTabIndex, -1)
             .component(u"Images", &C::Images, &C::SetImages)
             .component(u"ImagesOverlay", &C::ImagesOverlay, &C::SetImagesOverlay)
@@ -1130,11 +1191,29 @@ const property_table& TPageTabs::PublishedProperties() const {
             .event(u"OnActiveTabChanging", &C::OnActiveTabChanging)
             .event(u"OnChange", &C::OnChange)
             .event(u"OnActiveTabChanged", &C::OnActiveTabChanged)
+            .event(u"OnDebugLog", &C::OnDebugLog)
             .event(u"OnButtonAddClick", &C::OnButtonAddClick)
             .event(u"OnButtonCloseTabClick", &C::OnButtonCloseTabClick)
+            .event(u"OnNeedDragImageControl", &C::OnNeedDragImageControl)
+            .event(u"OnCreateDragForm", &C::OnCreateDragForm)
             .event(u"OnStateChange", &C::OnStateChange)
+            .event(u"OnBeforeDrawItem", &C::OnBeforeDrawItem)
+            .event(u"OnAfterDrawItem", &C::OnAfterDrawItem)
+            .event(u"OnGetControlPolygons", &C::OnGetControlPolygons)
+            .event(u"OnShowHint", &C::OnShowHint)
             .event(u"OnTabDblClick", &C::OnTabDblClick)
-            .event(u"OnScroll", &C::OnScroll);
+            .event(u"OnTabDragStart", &C::OnTabDragStart)
+            .event(u"OnTabDragOver", &C::OnTabDragOver)
+            .event(u"OnTabDragDrop", &C::OnTabDragDrop)
+            .event(u"OnTabDragDropped", &C::OnTabDragDropped)
+            .event(u"OnTabDragEnd", &C::OnTabDragEnd)
+            .event(u"OnScroll", &C::OnScroll)
+            .event(u"OnScrollWidthChanged", &C::OnScrollWidthChanged)
+            .event(u"OnAnimateStyle", &C::OnAnimateStyle)
+            .event(u"OnAnimateMovement", &C::OnAnimateMovement)
+            .event(u"OnSetTabWidth", &C::OnSetTabWidth)
+            .event(u"OnAfterDragImageCreated", &C::OnAfterDragImageCreated)
+            .event(u"OnTabPopupMenu", &C::OnTabPopupMenu);
     return table;
 }
 

@@ -86,6 +86,7 @@ using TOnAnimateStyle = std::function<void(TObject* Sender, TBasePageTabsControl
 using TOnAnimateMovement = std::function<void(TObject* Sender, TBasePageTabsControl* PageTabsControl,
                                               std::uint32_t& AnimationTimeMS, TPageTabsEaseType& EaseType)>;
 using TOnSetTabWidth = std::function<void(TObject* Sender, TPageTabControl* ATabControl, int& TabWidth)>;
+using TOnTabPopupMenu = std::function<void(TObject* Sender, TPageTab* ATab, TPopupMenu* PopupMenu)>;
 
 // The owner-drawn, animated tab bar. Every change of its tabs, options and look arrives through
 // HandleTabChange and turns into layout, animation, painting and events here.
@@ -266,7 +267,7 @@ public:
     TOnAnimateStyle OnAnimateStyle;
     TOnAnimateMovement OnAnimateMovement;
     TOnSetTabWidth OnSetTabWidth;
-    std::function<void(TObject* Sender, TPageTab* ATab, TPopupMenu* PopupMenu)> OnTabPopupMenu;
+    TOnTabPopupMenu OnTabPopupMenu;
 
     // The built-in menu last built; nullptr before the first.
     TPopupMenu* TabPopupMenu() const noexcept { return FTabPopupMenu.get(); }
@@ -297,8 +298,13 @@ protected:
     // Adds a tab unless a handler set Handled.
     virtual void DoOnButtonAddClick();
     virtual void DoOnStateChange(TPageTabStates PreviousState, TPageTabStates CurrentState);
+    virtual void DoOnMouseLeave();
+    virtual void DoOnShowHint(const THitTestResult& HitTestResult, String& HintText, int& HintTimeout);
+    virtual void DoOnTabDblClick(TPageTab* ATab);
     virtual void DoOnScroll();
     virtual void DoOnScrollWidthChanged();
+    virtual void DoOnAnimateStyle(TBasePageTabsControl* Control, TDrawState NewDrawState,
+                                  std::uint32_t& AnimationTimeMS, TPageTabsEaseType& EaseType);
     virtual void DoOnAnimateMovement(TBasePageTabsControl* Control, std::uint32_t& AnimationTimeMS,
                                      TPageTabsEaseType& EaseType);
     virtual void DoOnSetTabWidth(TPageTabControl* ATabControl, int& TabWidth);
@@ -312,6 +318,7 @@ protected:
     virtual void DoOnTabDragDropped(IDragTabObject* DragTabObject, TPageTab* NewTab);
     virtual void DoOnTabDragEnd(int MouseX, int MouseY, bool Cancelled);
     virtual void DoOnAfterDragImageCreated();
+    virtual void DoOnTabPopupMenu(TPageTab* ATab, TPopupMenu* PopupMenu);
     // The image that follows the mouse outside every strip: a layered form owned by the strip, hidden;
     // nullptr when the drag shows only the cursor.
     virtual TCustomForm* CreateDragForm(TPageTab* ATab);
@@ -342,6 +349,8 @@ protected:
     // Makes the named movement the one the next placements use.
     void SelectMovementAnimation(const TPageTabsMovementAnimationTypes& Animation);
     void PlaceControl(TBasePageTabsControl& Control, const TRect& Rect, bool Animate);
+    // Moves Control's left edge to NewLeft, keeping its width, top and bottom.
+    void PlaceControlAtLeft(TBasePageTabsControl& Control, int NewLeft, bool Animate);
     void PlaceTabRun(int& X, int TabWidth, int Remainder, bool Pinned);
     void ShiftTabsAfterClosedTab();
     void ComputeTabWidth(int& Width, int& Remainder);
@@ -364,8 +373,9 @@ protected:
     // Before placing Tab at X: opens the gap in front of it when the dragged tab's middle lies before
     // Tab's right end.
     void OpenDragGap(drag_gap& Gap, int& X, const TPageTab& Tab, int Width);
-    // After the run: the drop index behind it when no tab received the drag.
-    void CloseDragGap(const drag_gap& Gap, int& X, bool Pinned);
+    // After the run: the drop index behind it when no tab received the drag; the scroll width then
+    // grows by LastWidth, the run's last tab's.
+    void CloseDragGap(const drag_gap& Gap, int& X, bool Pinned, int LastWidth);
     // The active tab is drawn in place unless this strip's drag is elsewhere.
     bool DrawsActiveTabInPlace() const;
     bool DragHidesAddButton() const;

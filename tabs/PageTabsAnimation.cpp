@@ -37,7 +37,7 @@ void TCustomPageTabs::ApplyControlDrawState(TBasePageTabsControl& Control, TDraw
         (Control.ControlType() == TPageTabItemType::itTab && !tab_transition_fades(previous, Value)))
         ease = TPageTabsEaseType::ttNone;
     std::uint32_t time = animation.DefaultStyleAnimationTimeMS();
-    if (previous != Value && !designing && OnAnimateStyle) OnAnimateStyle(this, &Control, Value, time, ease);
+    if (previous != Value && !designing) DoOnAnimateStyle(&Control, Value, time, ease);
     Control.SetDrawState(Value, static_cast<int>(time), ease, Force);
 }
 

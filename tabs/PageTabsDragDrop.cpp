@@ -324,8 +324,7 @@ void TCustomPageTabs::DockDragDrop(TObject*, int X, int Y, const drag_tab_object
     IncludeState(TPageTabState::stsControlPositionsInvalidated);
     // Back into scrolled coordinates, from where the tabs move on to their places.
     if (FDragTabControl)
-        FDragTabControl->SetLeft(FDragTabControl->ControlRect().Left + std::max(0, FScrollOffset), 0,
-                                 TPageTabsEaseType::ttNone);
+        PlaceControlAtLeft(*FDragTabControl, FDragTabControl->ControlRect().Left + std::max(0, FScrollOffset), false);
     DoOnTabDragDrop(X, Y, DragTabObject.get(), Cancelled, TabDropOptions);
 }
 
@@ -415,21 +414,20 @@ void TCustomPageTabs::OpenDragGap(drag_gap& Gap, int& X, const TPageTab& Tab, in
     drag.SetDropTabIndex(index);
 }
 
-void TCustomPageTabs::CloseDragGap(const drag_gap& Gap, int& X, bool Pinned) {
+void TCustomPageTabs::CloseDragGap(const drag_gap& Gap, int& X, bool Pinned, int LastWidth) {
     if (Gap.Made) return;
     IDragTabObject& drag = *FActiveDragTabObject;
     const IPageTabDockControl* self = this;
     const int last = Pinned ? LastPinnedIndex() : FTabs->Count() - 1;
-    const int width = Gap.Width - FOptions->Display()->Tabs()->TabOverlap();
     const bool floats = add_button_floats(*FOptions);
     if (Pinned) {
-        X += width;
-        FScrollWidth += width;
+        // The unpinned run starts behind the gap.
+        X += Gap.Width - FOptions->Display()->Tabs()->TabOverlap();
         if (LastPinnedIndex() == FTabs->Count() - 1) drag.SetHideAddButton(floats);
     } else {
         drag.SetHideAddButton(floats);
-        FScrollWidth += width;
     }
+    FScrollWidth += LastWidth;
     drag.SetDropTabIndex(std::max(0, drag.SourceControl() == self ? last : last + 1));
 }
 

@@ -22,7 +22,8 @@ const std::vector<String>& text_rendering_hint_names() {
 // --- Style
 
 std::shared_ptr<TGPLinearGradientBrush> TPageTabsLookAndFeelStyle::GetBrush(const TRect& ClientRect) {
-    if (FInvalidated) {
+    // A brush whose last call failed may be half set: it is built again.
+    if (FInvalidated || (FBrush && FBrush->LastStatus() != Gdiplus::Ok)) {
         FBrush.reset();
         FInvalidated = false;
     }

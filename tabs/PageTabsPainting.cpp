@@ -143,13 +143,16 @@ void TCustomPageTabs::DrawStrip() {
             ClipToTabArea(canvas);
             TPageTabPolygons over;
             if (!tabs.SeeThroughTabs()) {
+                // While this strip drags its active tab, that tab is elsewhere: nothing of it is kept out.
+                const bool dragging = FDragTabObject != nullptr;
                 for (int left = i - 1; left >= 0; --left) {
                     TPageTab* neighbour = FTabs->Items(left);
                     if (!neighbour->Visible() || !neighbour->TabControl()) continue;
-                    first_polygon(*neighbour->TabControl(), over);
+                    if (!(dragging && neighbour == active)) first_polygon(*neighbour->TabControl(), over);
                     break;
                 }
-                if (active && active->TabControl() && active_index == i + 1) first_polygon(*active->TabControl(), over);
+                if (!dragging && active && active->TabControl() && active_index == i + 1)
+                    first_polygon(*active->TabControl(), over);
             }
             IPageTabPolygons* const kept_out = over.PolygonCount() > 0 ? &over : nullptr;
             draw_item(*control, tab_area(), kept_out,

@@ -54,12 +54,14 @@ void TThreadTimer::Execute(TThread& Thread) {
 }
 
 void TThreadTimer::Tick() {
-    // The edge of the hand-over: a failing tick goes to the application's handler and the clock of every
-    // animation goes on. A copy: the handler may free the timer, and with it OnTimer.
+    // The edge of the hand-over. A failing tick is dropped and the clock goes on: the next tick comes
+    // within milliseconds, and reporting each failure would put the application's error box up as often.
+    // A copy: the handler may free the timer, and with it OnTimer.
     const TNotifyEvent handler = OnTimer;
-    guard_callback([&] {
+    try {
         if (handler) handler(this);
-    });
+    } catch (...) {
+    }
 }
 
 const property_table& TThreadTimer::PublishedProperties() const {

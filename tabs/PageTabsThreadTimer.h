@@ -23,7 +23,7 @@ public:
     // Milliseconds; read anew for every period.
     int Interval() const noexcept { return FInterval.load(); }
     void SetInterval(int Value) noexcept { FInterval.store(Value); }
-    // Runs on the GUI thread; an exception it raises is dropped and the timer goes on.
+    // Runs on the GUI thread; an exception it raises is dropped unreported and the timer goes on.
     TNotifyEvent OnTimer;
 
     const property_table& PublishedProperties() const override;

@@ -1,8 +1,10 @@
 // Times the tab strip with the main window's look, 30 tabs on a 1280-pixel strip: one full layout, one
-// full repaint into the back buffer, and one animation tick with every tab moving (the tick lays out and
-// repaints the window). Each is printed as a fraction of a 16.7 ms frame and as a ratio to one GDI+ fill
-// of a buffer of the strip's size, timed in the same rounds; then the memory the items' kept pictures
-// hold. Run by hand under Wine; see bench/README.md.
+// full repaint into the back buffer (items put back from their kept pictures), the same repaint with a
+// draw handler assigned (every item draws afresh), and one animation tick with every tab moving (the
+// tick lays out and repaints the window). Each is printed as a fraction of a 16.7 ms frame and as a
+// ratio to one GDI+ fill of a buffer of the strip's size, timed in the same rounds; then how many pixels
+// differ between the two repaints and the memory the items' kept pictures hold. Run by hand under Wine;
+// see bench/README.md.
 #include "bench/Figures.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
@@ -15,7 +17,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <functional>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -77,13 +81,20 @@ int main() {
         const Gdiplus::RectF whole(0, 0, static_cast<float>(strip_width), static_cast<float>(strip_height));
 
         figures fill{"GDI+ fill of the buffer", {}}, layout{"full layout", {}}, repaint{"full repaint", {}},
-            tick{"tick, every tab moving", {}};
+            drawn{"repaint, every item drawn", {}}, tick{"tick, every tab moving", {}};
+        const auto paint = [&] { strip->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0); };
+        // A draw handler makes every item draw afresh, raising its events, instead of putting back its picture.
+        const auto paint_drawn = [&] {
+            strip->OnAfterDrawItem = [](TObject*, TGPGraphics&, const TRect&, TPageTabItemType, int) {};
+            paint();
+            strip->OnAfterDrawItem = nullptr;
+        };
         int shift = 0;
         for (int round = 0; round < rounds; ++round) {
             fill.samples.push_back(time_ms(200, [&] { fill_canvas.FillRectangle(brush, whole); }));
             layout.samples.push_back(time_ms(50, [&] { strip->LayoutAll(); }));
-            repaint.samples.push_back(
-                time_ms(20, [&] { strip->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0); }));
+            repaint.samples.push_back(time_ms(20, paint));
+            drawn.samples.push_back(time_ms(10, paint_drawn));
             tick.samples.push_back(time_ms(20, [&] {
                 // Every tab sets off 10 pixels to one side; the tick moves them all, lays out and repaints.
                 shift = shift == 0 ? 10 : 0;
@@ -99,15 +110,26 @@ int main() {
                 strip->tick();
             }));
         }
+        // The same pixels both ways: a repaint from the kept pictures against one in which every item draws.
+        paint();
+        paint();
+        ::GdiFlush();
+        const auto* pixels = static_cast<const std::uint32_t*>(bits);
+        const std::vector<std::uint32_t> from_pictures(pixels, pixels + strip_width * strip_height);
+        paint_drawn();
+        ::GdiFlush();
+        const auto differing = std::inner_product(from_pictures.begin(), from_pictures.end(), pixels, std::size_t{0}, std::plus<>(),
+                                                  std::not_equal_to<>());
         ::SelectObject(dc.get(), old);
 
         const double base = fill.median();
         std::printf("%d tabs, %d x %d strip, %d rounds; median (least .. most)\n", tab_count, strip_width,
                     strip_height, rounds);
         std::printf("%-24s %10s %22s %12s %12s\n", "", "ms", "range ms", "of a frame", "x GDI+ fill");
-        for (const figures* f : {&fill, &layout, &repaint, &tick})
+        for (const figures* f : {&fill, &layout, &repaint, &drawn, &tick})
             std::printf("%-24s %10.4f %10.4f .. %-9.4f %11.3f %12.1f\n", f->name, f->median(), f->least(), f->most(),
                         f->median() / frame_ms, f->median() / base);
+        std::printf("pixels differing between the two repaints: %zu of %d\n", differing, strip_width * strip_height);
         // What the items' kept pictures hold, against the bound of the strip's area per item.
         std::size_t kept = 0;
         int items = 0;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <vector>
 
@@ -212,7 +213,9 @@ TEST_F(drag_fixture, ADropOnTheOtherStripMovesTheTabThereWithItsCaptionTagAndPin
         const TPoint down = middle_of(*upper, source->Index());
         press(down);
         move(TPoint{down.X + 5, down.Y});
-        const TPoint target = over_lower(middle_of(*lower, 1).X + 40);
+        // Over the lower strip its three tabs make room for a fourth and narrow: this point lies left of
+        // the middle of the second tab's narrowed place.
+        const TPoint target = over_lower(middle_of(*lower, 1).X - 40);
         move(TPoint{target.X - 10, target.Y});
         move(target);
         ASSERT_TRUE(dragging());
@@ -241,6 +244,93 @@ TEST_F(drag_fixture, ADropOnTheOtherStripMovesTheTabThereWithItsCaptionTagAndPin
     // The strip under the mouse is found by a thread per move, each gone by the time the move is handled.
     EXPECT_TRUE(pump_until([&] { return thread_count() <= threads_before; }, 1000))
         << thread_count() << " threads, " << threads_before << " before the drag";
+}
+
+// A tab from the other strip takes its share of the width there, with one overlap more for the twelve
+// tabs and it; dropped behind the last tab, the scroll width grows by the last tab's width.
+TEST_F(drag_fixture, ATabDraggedInFromAnotherStripTakesItsShareOfTheWidth) {
+    for (int i = 3; i < 12; ++i) lower->Tabs().Add()->SetCaption(u"b" + IntToStr(i));
+    pump();
+    settle();
+    const TRect container = lower->TabContainerRect();
+    ASSERT_EQ(container.Right - container.Left, 656);
+    // (656 - 15) / 12 tabs
+    EXPECT_EQ(lower->AdjustedTabWidth(), 53);
+    EXPECT_EQ(lower->TabEndSpace(), 5);
+    EXPECT_EQ(lower->ScrollWidth(), 12 * 53 + 5);
+
+    const TPoint down = middle_of(*upper, 1);
+    press(down);
+    move(TPoint{down.X + 5, down.Y});
+    const TPoint target = over_lower(container.Right - 2);
+    move(TPoint{target.X - 10, target.Y});
+    move(target);
+    ASSERT_TRUE(lower->HasActiveDragObject());
+    // 656 / 13 tabs: the dragged one counts, and so does its overlap
+    EXPECT_EQ(lower->AdjustedTabWidth(), 50);
+    EXPECT_EQ(lower->TabEndSpace(), 6);
+    EXPECT_EQ(upper->DragTabObject()->DropTabIndex(), 12) << "behind the last tab";
+    EXPECT_EQ(lower->ScrollWidth(), 12 * 50 + 6 + (50 + 15)) << "the advances and the last tab's width";
+    escape();
+    EXPECT_FALSE(dragging());
+}
+
+// While a strip drags its own tab over itself the others keep their widths, whatever happens to the
+// strip meanwhile; the widths follow it again once the drag ends.
+TEST_F(drag_fixture, TabsKeepTheirWidthsWhileTheirStripDragsOneOfThemOverItself) {
+    for (int i = 3; i < 12; ++i) upper->Tabs().Add()->SetCaption(u"a" + IntToStr(i));
+    pump();
+    settle();
+    const int before = upper->AdjustedTabWidth();
+    ASSERT_EQ(before, 53);
+    const TPoint down = middle_of(*upper, 2);
+    press(down);
+    move(TPoint{down.X + 5, down.Y});
+    ASSERT_TRUE(dragging());
+    upper->SetBounds(0, 0, 600, 35);
+    upper->LayoutAll();
+    EXPECT_EQ(upper->AdjustedTabWidth(), before);
+    release(TPoint{down.X + 5, down.Y});
+    ASSERT_FALSE(dragging());
+    upper->LayoutAll();
+    EXPECT_LT(upper->AdjustedTabWidth(), before);
+}
+
+// While the strip's active tab is dragged away, the tabs that close up over its old place are drawn
+// whole: nothing of the absent tab's shape is kept out of its neighbours.
+TEST_F(drag_fixture, NeighboursOfAnActiveTabDraggedAwayAreDrawnWhole) {
+    ASSERT_FALSE(upper->Options().Display()->Tabs()->SeeThroughTabs());
+    upper->Tabs().Items(1)->SetActive(true);
+    pump();
+    settle();
+    const TPoint down = middle_of(*upper, 1);
+    press(down);
+    move(TPoint{down.X + 5, down.Y});
+    move(TPoint{down.X + 5, 300}); // below the form, far from both strips
+    ASSERT_TRUE(dragging());
+    EXPECT_EQ(upper->DragTabObject()->DockControl(), nullptr);
+    settle();
+
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 724, -35, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const unique_hbitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_TRUE(dib);
+    {
+        const unique_hdc dc(::CreateCompatibleDC(nullptr));
+        const HGDIOBJ old = ::SelectObject(dc.get(), dib.get());
+        upper->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.get()), 0);
+        ::GdiFlush();
+        ::SelectObject(dc.get(), old);
+    }
+    // Below the captions, two fifths into each inactive tab: the same body colour in both.
+    const auto body = [&](int index) {
+        const TRect r = upper->Tabs().Items(index)->TabControl()->ControlRect();
+        return static_cast<const std::uint32_t*>(bits)[(r.Bottom - 4) * 724 + r.Left + (r.Right - r.Left) * 2 / 5];
+    };
+    EXPECT_EQ(body(2), body(0)) << "the right neighbour, now where the dragged tab was";
+    escape();
+    EXPECT_FALSE(dragging());
 }
 
 TEST_F(drag_fixture, EscCancelsWhereverTheMouseIsAndEveryTabStaysWhereItWas) {

@@ -232,6 +232,22 @@ TEST_F(gdiplus_look, StyleBrushIsReusedUntilASetterRuns) {
     EXPECT_EQ(style.GetPen()->Color(), MakeGPColor(10189918, 10));
 }
 
+TEST_F(gdiplus_look, AStyleBrushWhoseLastCallFailedIsBuiltAgain) {
+    TPageTabsLookAndFeel look(nullptr);
+    TPageTabsLookAndFeelStyle& style = *look.TabsContainer();
+    const TRect r{0, 0, 100, 30};
+    const auto first = style.GetBrush(r);
+    // A blend must run from 0 to 1: this one fails and leaves the brush's last status an error.
+    const float factors[] = {0.0f, 1.0f};
+    const float positions[] = {0.5f, 0.7f};
+    EXPECT_THROW(first->SetBlend({factors, positions}), EGdiPlusError);
+    ASSERT_NE(first->LastStatus(), Gdiplus::Ok);
+    const auto second = style.GetBrush(r);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->LastStatus(), Gdiplus::Ok);
+    EXPECT_EQ(style.GetBrush(r), second) << "a sound brush is kept";
+}
+
 TEST_F(gdiplus_look, PenSettersDropTheCachedPenAtOnce) {
     TPageTabsLookAndFeel look(nullptr);
     TPageTabsLookAndFeelPen& pen = *look.Tabs()->BaseLine();

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 #include <vector>
 
 namespace kq {
@@ -78,7 +79,8 @@ TEST_F(thread_timer, TicksNoFasterThanItsIntervalAndAtLeastOnceASecond) {
 
 std::vector<String> reported;
 
-TEST_F(thread_timer, AFailingTickIsReportedAndTheTimerGoesOn) {
+// Each failing tick would otherwise reach the application's handler, up to forty times a second.
+TEST_F(thread_timer, AFailingTickIsDroppedUnreportedAndTheTimerGoesOn) {
     const exception_handler previous = get_exception_handler();
     set_exception_handler([](const std::exception_ptr& e) { reported.push_back(exception_message(e)); });
     const auto restore = scope_exit([&] { set_exception_handler(previous); });
@@ -86,14 +88,16 @@ TEST_F(thread_timer, AFailingTickIsReportedAndTheTimerGoesOn) {
     TThreadTimer timer(nullptr);
     int ticks = 0;
     timer.OnTimer = [&](TObject*) {
-        if (++ticks == 1) throw EConvertError(u"first tick fails");
+        ++ticks;
+        if (ticks == 1) throw EConvertError(u"first tick fails");
+        if (ticks == 2) throw std::runtime_error("second tick fails");
     };
     timer.SetInterval(20);
     timer.SetEnabled(true);
     pump(3000, [&] { return ticks >= 4; });
     timer.SetEnabled(false);
     EXPECT_GE(ticks, 4);
-    EXPECT_EQ(reported, std::vector<String>{u"first tick fails"});
+    EXPECT_EQ(reported, std::vector<String>{});
 }
 
 TEST_F(thread_timer, DisablingLeavesNoThreadAndEnablingAgainStartsAFreshOne) {

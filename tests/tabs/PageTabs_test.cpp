@@ -2,16 +2,20 @@
 
 #include "tests/tabs/MainWindowStrip.h"
 
+#include "framework/ComponentText.h"
 #include "framework/Conversions.h"
 #include "framework/Forms.h"
+#include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "framework/Object.h"
+#include "framework/Properties.h"
 
 #include "tests/framework/visual/VisualFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace kq {
@@ -401,6 +405,62 @@ TEST_F(window_fixture, TheBuiltInMenuListsItsCommandsAndTheTabsWithTheActiveChec
     EXPECT_TRUE(strip->Tabs().IndexOf(first) < 0 || first->MarkedForDeletion());
 }
 
+// Closes the popup menu once it shows: a cancel before the menu loop would be lost.
+std::thread cancel_menu_once_shown() {
+    return std::thread([] {
+        const auto menu_shows = [] {
+            const HWND shown = ::FindWindowW(L"#32768", nullptr);
+            return shown && ::IsWindowVisible(shown);
+        };
+        for (int i = 0; i < 1000 && !menu_shows(); ++i) ::Sleep(20);
+        ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
+    });
+}
+
+// The system keeps what it draws separators and radio checks with from the first menu that shows them:
+// such a menu is shown before the handles are counted.
+struct radio_menu_fixture : window_fixture {
+    void SetUp() override {
+        forms_startup();
+        menus_startup();
+        {
+            TPopupMenu menu(nullptr);
+            for (const char16_t* caption : {u"warm-up", u"-", u"checked"}) {
+                auto* item = new TMenuItem(&menu);
+                item->SetCaption(caption);
+                item->SetRadioItem(true);
+                item->SetChecked(caption[0] == u'c');
+                menu.Items().Add(item);
+            }
+            std::thread user = cancel_menu_once_shown();
+            menu.Popup(10, 10);
+            user.join();
+        }
+        menus_shutdown();
+        forms_shutdown();
+        window_fixture::SetUp();
+    }
+};
+
+TEST_F(radio_menu_fixture, TheBuiltInMenuIsHandedToItsHandlerWithTheTabUnderTheMouseBeforeItShows) {
+    strip->Options().Behaviour()->SetUseBuiltInPopupMenu(true);
+    TPageTab* seen_tab = nullptr;
+    std::vector<String> seen_items;
+    bool shown_before = false;
+    strip->OnTabPopupMenu = [&](TObject*, TPageTab* tab, TPopupMenu* menu) {
+        seen_tab = tab;
+        for (int i = 0; i < menu->Items().Count(); ++i) seen_items.push_back(menu->Items().Items(i)->Caption());
+        shown_before = ::FindWindowW(L"#32768", nullptr) && ::IsWindowVisible(::FindWindowW(L"#32768", nullptr));
+    };
+    std::thread user = cancel_menu_once_shown();
+    send(WM_MOUSEMOVE, 0, TPoint{100, 20});
+    ::SendMessageW(strip->Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(strip->Handle()), -1);
+    user.join();
+    EXPECT_EQ(seen_tab, strip->Tabs().Items(0));
+    EXPECT_EQ(seen_items, (std::vector<String>{u"New tab", u"-", u"0", u"1", u"2"}));
+    EXPECT_FALSE(shown_before);
+}
+
 TEST_F(window_fixture, MenuCommandsForTabsThatHaveGoneDoNothingAndOthersFindTheirTabs) {
     click(TPoint{300, 20}, TPoint{300, 20}, true); // right click on tab "1"
     strip->BuildTabPopupMenu();
@@ -484,6 +544,318 @@ TEST_F(window_fixture, TheAddButtonRaisesItsEventAndTheWheelScrollsClamped) {
     EXPECT_EQ(strip->ScrollOffset(), 120);
     for (int i = 0; i < 20; ++i) send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), TPoint{10, 10});
     EXPECT_EQ(strip->ScrollOffset(), strip->MaxScrollOffset());
+}
+
+
+// A strip that lets the test place its items.
+class placing_strip : public TPageTabs {
+public:
+    using TPageTabs::TPageTabs;
+    using TCustomPageTabs::PlaceControlAtLeft;
+};
+
+TEST(TPageTabs, PlacingAtALeftEdgeKeepsWidthTopAndBottom) {
+    placing_strip strip(nullptr);
+    test::apply_main_window_settings(strip);
+    strip.SetBounds(0, 0, 724, 35);
+    strip.Tabs().Add();
+    strip.IncludeState(TPageTabState::stsResizing);
+    strip.LayoutAll();
+    TPageTabControl& control = *strip.Tabs().Items(0)->TabControl();
+    const TRect start = control.ControlRect();
+    const int width = start.Right - start.Left;
+
+    strip.PlaceControlAtLeft(control, 40, false);
+    EXPECT_EQ(control.ControlRect(), (TRect{40, start.Top, 40 + width, start.Bottom}));
+    // Placed like every item: the movement handler may make it glide there.
+    strip.OnAnimateMovement = [](TObject*, TBasePageTabsControl*, std::uint32_t& time, TPageTabsEaseType& ease) {
+        time = 100;
+        ease = TPageTabsEaseType::ttLinearTween;
+    };
+    strip.PlaceControlAtLeft(control, 100, true);
+    EXPECT_EQ(control.EndRect(), (TRect{100, start.Top, 100 + width, start.Bottom}));
+    EXPECT_EQ(control.ControlRect().Left, 40) << "on its way there";
+}
+
+// --- Raisers
+
+// A descendant that sees the events through the strip's raisers.
+class raising_strip : public TPageTabs {
+public:
+    using TPageTabs::TPageTabs;
+    std::vector<String> raised;
+
+protected:
+    void DoOnMouseLeave() override {
+        raised.push_back(u"MouseLeave");
+        TPageTabs::DoOnMouseLeave();
+    }
+    void DoOnShowHint(const THitTestResult& HitTestResult, String& HintText, int& HintTimeout) override {
+        raised.push_back(u"ShowHint " + IntToStr(HitTestResult.TabIndex));
+        TPageTabs::DoOnShowHint(HitTestResult, HintText, HintTimeout);
+    }
+    void DoOnTabDblClick(TPageTab* ATab) override {
+        raised.push_back(u"TabDblClick " + ATab->Caption());
+        TPageTabs::DoOnTabDblClick(ATab);
+    }
+    void DoOnAnimateStyle(TBasePageTabsControl* Control, TDrawState NewDrawState, std::uint32_t& AnimationTimeMS,
+                          TPageTabsEaseType& EaseType) override {
+        if (Control->ControlType() == TPageTabItemType::itTab && NewDrawState == TDrawState::dsActive)
+            raised.push_back(u"AnimateStyle active");
+        TPageTabs::DoOnAnimateStyle(Control, NewDrawState, AnimationTimeMS, EaseType);
+    }
+};
+
+TEST_F(PageTabsWindow, DescendantsSeeTheEventsThroughTheRaisersAndHandlersStillRunOnce) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto destroy = scope_exit([&] { delete form; });
+    form->SetBounds(0, 0, 800, 80);
+    auto* strip = new raising_strip(form);
+    test::apply_main_window_settings(*strip);
+    strip->Options().Behaviour()->SetBackgroundDblClickMaximiseRestoreForm(false);
+    strip->SetBounds(0, 0, 724, 35);
+    strip->SetParent(form);
+    for (int i = 0; i < 3; ++i) strip->Tabs().Add()->SetCaption(IntToStr(i));
+    form->Show();
+    Application->ProcessMessages();
+    std::vector<String> handled;
+    strip->OnMouseLeave = [&](TObject*) { handled.push_back(u"MouseLeave"); };
+    strip->OnTabDblClick = [&](TObject*, TPageTab* tab) { handled.push_back(u"TabDblClick " + tab->Caption()); };
+    strip->OnShowHint = [&](TObject*, const THitTestResult&, String&, int&) { handled.push_back(u"ShowHint"); };
+    strip->OnAnimateStyle = [&](TObject*, TBasePageTabsControl*, TDrawState, std::uint32_t&, TPageTabsEaseType&) {
+        handled.push_back(u"AnimateStyle");
+    };
+    strip->raised.clear();
+
+    strip->SetActiveTabIndex(0);
+    ::SendMessageW(strip->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 20));
+    THintInfo info;
+    info.CursorPos = POINT{100, 20};
+    strip->Perform(CM_HINTSHOW, 0, reinterpret_cast<LPARAM>(&info));
+    strip->Perform(CM_MOUSELEAVE, 0, 0);
+
+    EXPECT_EQ(strip->raised, (std::vector<String>{u"AnimateStyle active", u"TabDblClick 0", u"ShowHint 0",
+                                                  u"MouseLeave"}));
+    // The style handler also sees the tab that gave up being active.
+    std::erase(handled, u"AnimateStyle");
+    EXPECT_EQ(handled, (std::vector<String>{u"TabDblClick 0", u"ShowHint", u"MouseLeave"}));
+}
+
+// --- Moving the window
+
+// A parent painted red on its left half and blue on its right half.
+class two_tone_parent : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+
+protected:
+    void Paint() override {
+        const int half = ClientWidth() / 2;
+        Canvas().Brush().SetColor(0x0000FF);
+        Canvas().FillRect(RECT{0, 0, half, ClientHeight()});
+        Canvas().Brush().SetColor(0xFF0000);
+        Canvas().FillRect(RECT{half, 0, ClientWidth(), ClientHeight()});
+    }
+};
+
+TEST_F(PageTabsWindow, ASeeThroughStripMovedWithoutResizingShowsWhatNowLiesUnderIt) {
+    TForm* form = CreateForm<TForm>(Application);
+    auto destroy = scope_exit([&] { delete form; });
+    form->SetBounds(0, 0, 800, 80);
+    auto* parent = new two_tone_parent(form);
+    parent->SetBounds(0, 0, 800, 60);
+    parent->SetParent(form);
+    auto* strip = new TPageTabs(form);
+    test::apply_main_window_settings(*strip);
+    strip->SetBounds(0, 0, 300, 35);
+    strip->SetParent(parent);
+    form->Show();
+    // What a person sees at the strip's top right corner, right of its add button and above its line.
+    const auto seen = [&] {
+        const POINT at = strip->ClientToScreen(POINT{295, 1});
+        const HDC screen = ::GetDC(nullptr);
+        const COLORREF colour = ::GetPixel(screen, at.x, at.y);
+        ::ReleaseDC(nullptr, screen);
+        return colour;
+    };
+    const auto shows = [&](COLORREF colour) {
+        for (int i = 0; i < 500 && seen() != colour; ++i) {
+            Application->ProcessMessages();
+            ::Sleep(10);
+        }
+        return seen() == colour;
+    };
+    ASSERT_TRUE(shows(RGB(255, 0, 0))) << "over the red half";
+    int paints = 0;
+    strip->OnAfterDrawItem = [&](TObject*, TGPGraphics&, const TRect&, TPageTabItemType type, int) {
+        if (type == TPageTabItemType::itTabContainer) ++paints;
+    };
+    // The system would copy the strip's old pixels along: the strip paints itself as it moves, before
+    // any queued message is seen.
+    strip->SetBounds(450, 0, 300, 35);
+    EXPECT_GE(paints, 1);
+    EXPECT_TRUE(shows(RGB(0, 0, 255))) << "over the blue half once moved";
+}
+
+// --- The published table
+
+// A form's root with a method for every event signature of the strip, as the main window's form has
+// for the three it uses.
+class strip_owner : public TComponent {
+public:
+    using TComponent::TComponent;
+    std::vector<String> called;
+
+    void Notify(TObject*) { called.push_back(u"Notify"); }
+    void ActiveTabChanging(TObject*, TPageTab*, TPageTab*, bool&) {}
+    void Change(TObject*, TPageTab*, TTabChangeType) {}
+    void ActiveTabChanged(TObject*, TPageTab*) {}
+    void DebugLog(TObject*, const String& Text) { called.push_back(Text); }
+    void ButtonAddClick(TObject*, bool&) {}
+    void ButtonCloseTabClick(TObject*, TPageTab*, bool&) {}
+    void NeedDragImageControl(TObject*, TPageTab*, TWinControl*&) {}
+    void CreateDragForm(TObject*, TPageTab*, TCustomForm*&) {}
+    void StateChange(TObject*, TPageTabStates, TPageTabStates) {}
+    void BeforeDrawItem(TObject*, TGPGraphics&, const TRect&, TPageTabItemType, int, bool&) {}
+    void AfterDrawItem(TObject*, TGPGraphics&, const TRect&, TPageTabItemType, int) {}
+    void GetControlPolygons(TObject*, TObject*, const TRect&, TPageTabItemType, TTabOrientation,
+                            page_tab_polygons&) {}
+    void ShowHint(TObject*, const THitTestResult&, String&, int&) {}
+    void TabDblClick(TObject*, TPageTab*) {}
+    void TabDragStart(TObject*, TPageTab*, bool&) {}
+    void TabDragOver(TObject*, int, int, TDragState, IDragTabObject*, bool&) {}
+    void TabDragDrop(TObject*, int, int, IDragTabObject*, bool, TTabDropOptions&) {}
+    void TabDragDropped(TObject*, IDragTabObject*, TPageTab*) {}
+    void TabDragEnd(TObject*, int, int, bool) {}
+    void AnimateStyle(TObject*, TBasePageTabsControl*, TDrawState, std::uint32_t&, TPageTabsEaseType&) {}
+    void AnimateMovement(TObject*, TBasePageTabsControl*, std::uint32_t&, TPageTabsEaseType&) {}
+    void SetTabWidth(TObject*, TPageTabControl*, int& Width) { Width = 120; }
+    void TabPopupMenu(TObject*, TPageTab*, TPopupMenu*) {}
+    void KeyDown(TObject*, std::uint16_t&, TShiftState) {}
+    void MouseDown(TObject*, TMouseButton, TShiftState, int, int) {}
+    void MouseMove(TObject*, TShiftState, int, int) {}
+
+    const property_table& PublishedProperties() const override {
+        using C = strip_owner;
+        static const property_table table =
+            property_table::of<C>(TComponent::PublishedProperties())
+                .method(u"Notify", &C::Notify)
+                .method(u"ActiveTabChanging", &C::ActiveTabChanging)
+                .method(u"Change", &C::Change)
+                .method(u"ActiveTabChanged", &C::ActiveTabChanged)
+                .method(u"DebugLog", &C::DebugLog)
+                .method(u"ButtonAddClick", &C::ButtonAddClick)
+                .method(u"ButtonCloseTabClick", &C::ButtonCloseTabClick)
+                .method(u"NeedDragImageControl", &C::NeedDragImageControl)
+                .method(u"CreateDragForm", &C::CreateDragForm)
+                .method(u"StateChange", &C::StateChange)
+                .method(u"BeforeDrawItem", &C::BeforeDrawItem)
+                .method(u"AfterDrawItem", &C::AfterDrawItem)
+                .method(u"GetControlPolygons", &C::GetControlPolygons)
+                .method(u"ShowHint", &C::ShowHint)
+                .method(u"TabDblClick", &C::TabDblClick)
+                .method(u"TabDragStart", &C::TabDragStart)
+                .method(u"TabDragOver", &C::TabDragOver)
+                .method(u"TabDragDrop", &C::TabDragDrop)
+                .method(u"TabDragDropped", &C::TabDragDropped)
+                .method(u"TabDragEnd", &C::TabDragEnd)
+                .method(u"AnimateStyle", &C::AnimateStyle)
+                .method(u"AnimateMovement", &C::AnimateMovement)
+                .method(u"SetTabWidth", &C::SetTabWidth)
+                .method(u"TabPopupMenu", &C::TabPopupMenu)
+                .method(u"KeyDown", &C::KeyDown)
+                .method(u"MouseDown", &C::MouseDown)
+                .method(u"MouseMove", &C::MouseMove);
+        return table;
+    }
+};
+
+// Every property and event the strip publishes, set from form text and read back in the text written
+// from the strip; the events are then bound to the owner's methods.
+TEST(TPageTabs, FormTextSetsEveryPublishedPropertyAndEvent) {
+    register_class<TPageTabs>();
+    // Each line of the form text comes back in the text written from the strip.
+    const StringView lines[] = {
+        u"BiDiMode = bdRightToLeft",
+        u"Align = alClient",
+        u"Anchors = [akLeft, akTop, akRight]",
+        u"Enabled = False",
+        u"Font.Name = 'SimSun'",
+        u"ShowHint = True",
+        u"TabStop = True",
+        u"Visible = False",
+        u"Options.Display.Tabs.TabOverlap = 9",
+        u"LookAndFeel.Tabs.BaseLine.Alpha = 100",
+        u"OnActiveTabChanging = ActiveTabChanging",
+        u"OnChange = Change",
+        u"OnActiveTabChanged = ActiveTabChanged",
+        u"OnDebugLog = DebugLog",
+        u"OnButtonAddClick = ButtonAddClick",
+        u"OnButtonCloseTabClick = ButtonCloseTabClick",
+        u"OnNeedDragImageControl = NeedDragImageControl",
+        u"OnCreateDragForm = CreateDragForm",
+        u"OnStateChange = StateChange",
+        u"OnBeforeDrawItem = BeforeDrawItem",
+        u"OnAfterDrawItem = AfterDrawItem",
+        u"OnGetControlPolygons = GetControlPolygons",
+        u"OnShowHint = ShowHint",
+        u"OnTabDblClick = TabDblClick",
+        u"OnTabDragStart = TabDragStart",
+        u"OnTabDragOver = TabDragOver",
+        u"OnTabDragDrop = TabDragDrop",
+        u"OnTabDragDropped = TabDragDropped",
+        u"OnTabDragEnd = TabDragEnd",
+        u"OnScroll = Notify",
+        u"OnScrollWidthChanged = Notify",
+        u"OnAnimateStyle = AnimateStyle",
+        u"OnAnimateMovement = AnimateMovement",
+        u"OnSetTabWidth = SetTabWidth",
+        u"OnAfterDragImageCreated = Notify",
+        u"OnTabPopupMenu = TabPopupMenu",
+        u"OnClick = Notify",
+        u"OnDblClick = Notify",
+        u"OnEnter = Notify",
+        u"OnExit = Notify",
+        u"OnKeyDown = KeyDown",
+        u"OnKeyUp = KeyDown",
+        u"OnMouseDown = MouseDown",
+        u"OnMouseUp = MouseDown",
+        u"OnMouseMove = MouseMove",
+        u"OnResize = Notify",
+        u"OnMouseEnter = Notify",
+        u"OnMouseLeave = Notify",
+    };
+    String text = u"object Owner: TComponent\r\n  object Strip: TPageTabs\r\n";
+    for (const StringView line : lines) text += u"    " + String(line) + u"\r\n";
+    text += u"    Tabs = <\r\n      item\r\n        Caption = #39318#39029\r\n        Pinned = True\r\n      end\r\n"
+            u"      item\r\n        Caption = 'b'\r\n        Tag = 7\r\n      end>\r\n"
+            u"    ActiveTabIndex = 1\r\n  end\r\nend\r\n";
+
+    strip_owner owner(nullptr);
+    read_component_text(text, owner);
+    auto* strip = dynamic_cast<TPageTabs*>(owner.FindComponent(u"Strip"));
+    ASSERT_NE(strip, nullptr);
+    const String written = write_component_text(*strip);
+    for (const StringView line : lines)
+        EXPECT_NE(written.find(String(line) + u"\r\n"), String::npos) << string_to_utf8(line);
+    EXPECT_EQ(strip->BiDiMode(), TBiDiMode::bdRightToLeft);
+    ASSERT_EQ(strip->Tabs().Count(), 2);
+    EXPECT_EQ(strip->Tabs().Items(0)->Caption(), u"首页");
+    EXPECT_TRUE(strip->Tabs().Items(0)->Pinned());
+    EXPECT_EQ(strip->Tabs().Items(1)->Tag(), 7);
+    EXPECT_EQ(strip->ActiveTabIndex(), 1);
+    EXPECT_NE(written.find(u"ActiveTabIndex = 1\r\n"), String::npos);
+
+    // The events call the owner's methods.
+    owner.called.clear();
+    strip->Options().Behaviour()->SetDebugMode(true);
+    strip->Options().Scrolling()->SetEnabled(true);
+    strip->DoOnDebugLog(u"logged %d", {3});
+    strip->OnScroll(strip);
+    int width = 0;
+    strip->OnSetTabWidth(strip, nullptr, width);
+    EXPECT_EQ(width, 120);
+    EXPECT_EQ(owner.called, (std::vector<String>{u"logged 3", u"Notify"}));
 }
 
 } // namespace
