@@ -1,5 +1,5 @@
 #pragma once
-// TSkinResManager: resolves skin image names, from the program's built-in store first, then image files.
+// TSkinResManager: resolves skin image names, from an existing image file first, then the program's built-in store.
 
 #include "framework/Components.h"
 #include "skin/uSkinImageList.h"
@@ -11,7 +11,7 @@ namespace kq {
 
 class TBitmap32;
 
-// The front end that resolves image names: the program's built-in store first, then image files.
+// The front end that resolves image names: an existing image file first, then the program's built-in store.
 // Images it hands out belong to it: they stay valid until Delete, Reload or the skin library's shutdown.
 class TSkinResManager : public TPersistent {
 public:

@@ -33,7 +33,9 @@ TEST(Bitmap32ToPng, PalettedPicturesKeepFewColoursAndReduceMany) {
         {"1024 colours", [](int x, int y) { return 0xFF000000u | TColor32(x * 8) << 16 | TColor32(y * 8) << 8 | 100u; },
          false, false},
         {"1024 colours and a hole",
-         [](int x, int y) { return x < 2 && y < 2 ? hole : 0xFF000000u | TColor32(x * 8 + 3) << 16 | TColor32(y * 8) | 0x4000u; },
+         [](int x, int y) {
+             return x < 2 && y < 2 ? hole : 0xFF000000u | TColor32(x * 8 + 3) << 16 | TColor32(y * 8) | 0x4000u;
+         },
          true, false},
     };
     for (const row& r : rows) {

@@ -70,7 +70,7 @@ TEST_F(SkinResManagerTest, BlankOrUnknownNamesGiveNil) {
 TEST_F(SkinResManagerTest, AnExistingFileComesBeforeTheStore) {
     temp_working_folder folder;
     folder.write(L"sysclose", png_file(0xFF102030u, png_color_type::rgb));
-    folder.write(L"SkinCheckBox", std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+    folder.write(L"SkinCheckBox", std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'g'});
 
     TSkinImage* file = manager.GetImageByName(u"sysclose");
     ASSERT_NE(file, nullptr);
