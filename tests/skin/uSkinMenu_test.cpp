@@ -249,18 +249,12 @@ TEST_F(skin_menus, MarksShowTheFrameOfTheItemsState) {
     }
     // The pointer on the sub-menu item, then on the check and radio items, each until it is drawn selected.
     std::atomic<bool> done{false}, on_screen{false};
-    std::thread user([&] {
+    std::thread user = play_menu_user([&](HWND window) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        HWND window = nullptr;
-        while (!window && std::chrono::steady_clock::now() < end) {
-            window = ::FindWindowW(L"#32768", nullptr);
-            if (window && !::IsWindowVisible(window)) window = nullptr;
-            ::Sleep(10);
-        }
         const auto menu_handle = reinterpret_cast<HMENU>(::SendMessageW(window, MN_GETHMENU, 0, 0));
         for (const int i : {3, 0, 1}) {
             RECT r{};
-            if (!window || !::GetMenuItemRect(window, menu_handle, static_cast<UINT>(i), &r)) break;
+            if (!::GetMenuItemRect(window, menu_handle, static_cast<UINT>(i), &r)) break;
             // Moved again now and then: a move that comes before the menu tracks the pointer is lost.
             for (int step = 0; selected_draws[i] == 0 && std::chrono::steady_clock::now() < end; ++step) {
                 if (step % 20 == 0) test::mouse_to({(r.left + r.right) / 2 + step / 20 % 2, (r.top + r.bottom) / 2});
@@ -268,7 +262,7 @@ TEST_F(skin_menus, MarksShowTheFrameOfTheItemsState) {
             }
         }
         // The screen shows the picture: its opaque pixels as they are.
-        while (window && !on_screen && std::chrono::steady_clock::now() < end) {
+        while (!on_screen && std::chrono::steady_clock::now() < end) {
             const test::window_pixels screen(window);
             const std::lock_guard lock(latest_guard);
             bool same = screen.width() == latest.Width() && screen.height() == latest.Height();
@@ -280,10 +274,9 @@ TEST_F(skin_menus, MarksShowTheFrameOfTheItemsState) {
                         ++opaque;
                     }
             on_screen = same && opaque > 100;
-            if (!same) ::Sleep(50);
+            if (!on_screen) ::Sleep(50);
         }
         done = true;
-        ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
     });
     menu->Popup(60, 60);
     user.join();
