@@ -135,7 +135,7 @@ void TSkinCustomButton::Click() {
 void TSkinCustomButton::Notification(TComponent* AComponent, TOperation Operation) {
     TSkinCustomControl::Notification(AComponent, Operation);
     if (Operation == TOperation::opRemove && AComponent == FDropdownMenu)
-        FDropdownMenu = nullptr;
+        SetDropdownMenu(nullptr);
 }
 
 void TSkinCustomButton::CreateWnd() {
@@ -235,6 +235,14 @@ bool TSkinCustomButton::is_accel(char16_t Key) const {
     return false;
 }
 
+void TSkinCustomButton::take_focus() {
+    if (!FCanFocused || FIgnoreMouse || designing() || !HandleAllocated() || Focused() || !CanFocus())
+        return;
+    FClicksDisabled = true;
+    auto enable = scope_exit([this] { FClicksDisabled = false; });
+    ::SetFocus(Handle());
+}
+
 void TSkinCustomButton::focus_changed(TWinControl* Focused) {
     auto* button = dynamic_cast<TSkinCustomButton*>(Focused);
     FActive = button ? button == this : FDefault;
@@ -265,15 +273,16 @@ void TSkinCustomButton::WndProc(TMessage& Message) {
         }
         return;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        if (FCanFocused && !FIgnoreMouse && !designing() && !Focused() && CanFocus()) {
-            FClicksDisabled = true;
-            auto enable = scope_exit([this] { FClicksDisabled = false; });
-            ::SetFocus(Handle());
-        }
         TSkinCustomControl::WndProc(Message);
         if (!FIgnoreMouse)
             handle_left_down(Message);
+        take_focus();
+        return;
+    case WM_LBUTTONDBLCLK:
+        // The second press of a double click only takes the focus: its release finds the button up and
+        // so raises no second click.
+        TSkinCustomControl::WndProc(Message);
+        take_focus();
         return;
     case WM_LBUTTONUP:
         TSkinCustomControl::WndProc(Message);
@@ -363,7 +372,7 @@ void TSkinCustomButton::DrawBody(TBitmap32* Canvas) {
     RECT caption{c.left + FCaptionOffset.X(), c.top + FCaptionOffset.Y(), c.right, c.bottom};
     const bool pressed = FMouseDown || FDown;
     const bool hot = FMouseIn && !FDown;
-    if (!hot && Enabled() && pressed) {
+    if (FPictures->Active() && !hot && Enabled() && pressed) {
         image.x += FPressedOffset;
         caption.left += FPressedOffset + 1;
         caption.bottom += FPressedOffset;

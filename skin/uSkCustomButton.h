@@ -103,6 +103,8 @@ private:
     void popup_menu();
     void update_dropdown_rect();
     bool in_dropdown_rect(POINT p) const;
+    // After a press: the focus comes to the button unless it is kept from it.
+    void take_focus();
     void focus_changed(TWinControl* Focused);
     bool is_accel(char16_t Key) const;
 

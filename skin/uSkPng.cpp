@@ -8,6 +8,24 @@
 #include <vector>
 
 namespace kq {
+namespace {
+
+// An image of more colours than a palette holds is reduced to the halftone cube of six levels a
+// channel (216 colours), each channel to its nearest level; the fully transparent pixels keep their
+// colour, which is one more entry at most. Fewer colours are kept exactly.
+void reduce_to_palette(std::vector<std::uint32_t>& pixels) {
+    std::set<std::uint32_t> colours;
+    for (const std::uint32_t p : pixels)
+        if (colours.insert(p).second && colours.size() > 256) break;
+    if (colours.size() <= 256) return;
+    const auto level = [](std::uint32_t channel) { return (channel + 25) / 51 * 51; };
+    for (std::uint32_t& p : pixels) {
+        if ((p >> 24) == 0) continue;
+        p = 0xFF000000u | level((p >> 16) & 0xFFu) << 16 | level((p >> 8) & 0xFFu) << 8 | level(p & 0xFFu);
+    }
+}
+
+} // namespace
 
 void LoadPngIntoBitmap32(TCustomBitmap32& Bitmap, TStream& Stream, bool& AlphaUsed) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::max<std::int64_t>(0, Stream.Size() - Stream.Position())));
@@ -50,14 +68,11 @@ std::unique_ptr<TPngImage> Bitmap32ToPng(const TCustomBitmap32& Bitmap, bool Pal
         else if (Paletted)
             p = (p & 0x00FFFFFFu) == (TransparentColor & 0x00FFFFFFu) ? p & 0x00FFFFFFu : p | 0xFF000000u;
     }
+    if (Paletted) reduce_to_palette(image.pixels);
     png_encode_options options;
     options.color_type = Paletted ? png_color_type::palette : Transparent ? png_color_type::rgba : png_color_type::rgb;
     options.interlaced = Interlace != 0;
     options.compression_level = std::min<int>(CompressionLevel, 9);
-    if (Paletted) {
-        std::set<std::uint32_t> colours(image.pixels.begin(), image.pixels.end());
-        if (colours.size() > 256) return nullptr;
-    }
     auto png = std::make_unique<TPngImage>();
     png->SetPixels(std::move(image));
     png->SaveOptions() = options;

@@ -16,7 +16,8 @@ class TStream;
 void LoadPngIntoBitmap32(TCustomBitmap32& Bitmap, TStream& Stream, bool& AlphaUsed);
 void LoadPngFileIntoBitmap32(TCustomBitmap32& Bitmap, const String& FileName, bool& AlphaUsed);
 
-// A new PNG of the bitmap, or nil when it cannot be made (a palette needs at most 256 colours).
+// A new PNG of the bitmap. A paletted one of a bitmap with more than 256 colours holds the bitmap
+// reduced to 8 bits: six levels a channel.
 std::unique_ptr<TPngImage> Bitmap32ToPng(const TCustomBitmap32& Bitmap, bool Paletted, bool Transparent,
                                          std::uint8_t Interlace, std::uint8_t CompressionLevel,
                                          TColor32 TransparentColor);

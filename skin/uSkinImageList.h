@@ -39,6 +39,8 @@ public:
 
     TSkinBitmapItem* Add() { return static_cast<TSkinBitmapItem*>(TCollection::Add()); }
     TSkinBitmapItem* Items(int Index) const { return static_cast<TSkinBitmapItem*>(TCollection::Items(Index)); }
+    // Copies Value into the item at Index (its name, description and pixels).
+    void SetItems(int Index, const TSkinBitmapItem* Value) { Items(Index)->Assign(Value); }
 };
 
 // A component holding named images.

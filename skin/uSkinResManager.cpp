@@ -1,6 +1,9 @@
 #include "skin/uSkinResManager.h"
 
+#include "framework/ComponentText.h"
 #include "framework/Conversions.h"
+#include "framework/Streams.h"
+#include "skin/uSkComm.h"
 #include "skin/uSkPng.h"
 #include "skin/uSkinResDM.h"
 
@@ -34,10 +37,6 @@ void load_image_file(TBitmap32& image, const String& file_name) {
     }
 }
 
-bool looks_like_file(const String& name) {
-    return name.find_first_of(u"\\/") != String::npos || !ExtractFileExt(name).empty();
-}
-
 } // namespace
 
 TSkinResManager::TSkinResManager() : FRunTimeImageList(std::make_unique<TSkinImageList>(nullptr)) {}
@@ -51,15 +50,10 @@ TSkinImageList* TSkinResManager::ImageList() const noexcept {
 
 TSkinImage* TSkinResManager::GetImageByName(const String& ResID) {
     if (Trim(ResID).empty()) return nullptr;
-    // The store comes first: a stray file named like a built-in image must not replace it.
-    if (const int i = IndexOfRes(ResID); i >= 0) return ImageList()->Bitmap(i);
-    if (!looks_like_file(ResID) || !FileExists(ResID)) return nullptr;
-    try {
-        return GetImageByFileName(ResID);
-    } catch (const Exception&) {
-        // Controls ask from their setters and paint code; an unreadable file draws as no picture.
-        return nullptr;
-    }
+    if (FileExists(ResID))
+        if (TSkinImage* image = GetImageByFileName(ResID)) return image;
+    const int i = IndexOfRes(ResID);
+    return i >= 0 ? ImageList()->Bitmap(i) : nullptr;
 }
 
 TSkinImage* TSkinResManager::GetImageByFileName(const String& FileName) {
@@ -137,6 +131,26 @@ void TSkinResManager::EndUpdate() {
 
 void TSkinResManager::Reload() {
     RecreateSkinResDM();
+}
+
+void TSkinResManager::Refresh(const String& RunTimeResFileName) {
+    String file = RunTimeResFileName;
+    if (file.empty()) {
+        GetSkinInstallPath(file);
+        file += u"SkinDesignTimeRes.tmp";
+    }
+    if (!FileExists(file)) {
+        // A file that cannot be made (no such folder, or another process making it meanwhile) is
+        // judged by whether it exists afterwards.
+        try {
+            TFileStream out(file, fmCreate | fmShareDenyWrite);
+            write_component_text(out, *ImageList());
+        } catch (const EFCreateError&) {
+        }
+    }
+    if (!FileExists(file)) throw Exception(u"Not found SkinDesignTimeRes.tmp file!");
+    TFileStream in(file, fmOpenRead | fmShareDenyWrite);
+    read_component_text(in, *ImageList());
 }
 
 TSkinResManager* SkinResManager() {

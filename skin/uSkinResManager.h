@@ -1,5 +1,5 @@
 #pragma once
-// TSkinResManager: resolves skin image names, from the program's built-in store first, then image files.
+// TSkinResManager: resolves skin image names, from an existing image file first, then the program's built-in store.
 
 #include "framework/Components.h"
 #include "skin/uSkinImageList.h"
@@ -11,7 +11,7 @@ namespace kq {
 
 class TBitmap32;
 
-// The front end that resolves image names: the program's built-in store first, then image files.
+// The front end that resolves image names: an existing image file first, then the program's built-in store.
 // Images it hands out belong to it: they stay valid until Delete, Reload or the skin library's shutdown.
 class TSkinResManager : public TPersistent {
 public:
@@ -24,9 +24,8 @@ public:
     bool Designing() const noexcept { return FDesigning; }
     void SetDesigning(bool Value) noexcept { FDesigning = Value; }
 
-    // Names compare trimmed and without regard to case; a blank name gives nil. A name not in the store
-    // is read as a file only when it has a path delimiter or an extension; a file that cannot be read
-    // gives nil.
+    // A blank name gives nil. An existing file of that name comes first (its loader's error reaches the
+    // caller); otherwise the store's image, names compared trimmed and without regard to case; nil when none.
     TSkinImage* GetImageByName(const String& ResID);
     // The run-time list's image of that file, loading it on first use; raises the loader's error.
     TSkinImage* GetImageByFileName(const String& FileName);
@@ -45,6 +44,10 @@ public:
     void EndUpdate();
     // Makes the data module again; the images handed out before are gone.
     void Reload();
+    // Replaces the store's items by those of the component-text file RunTimeResFileName (by default
+    // "SkinDesignTimeRes.tmp" in the skin's install folder), first writing the store into it when it
+    // does not exist.
+    void Refresh(const String& RunTimeResFileName);
 
 protected:
     virtual void ResourcesChanged() {}

@@ -4,7 +4,7 @@
 
 namespace kq::test {
 
-window_pixels::window_pixels(HWND window) {
+window_pixels::window_pixels(HWND window, read_from source) {
     RECT r{};
     ::GetWindowRect(window, &r);
     FWidth = r.right - r.left;
@@ -13,18 +13,19 @@ window_pixels::window_pixels(HWND window) {
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), FWidth, -FHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    const HDC screen = ::GetDC(nullptr);
+    const bool own = source == read_from::window;
+    const HDC screen = own ? ::GetWindowDC(window) : ::GetDC(nullptr);
     const HDC memory = ::CreateCompatibleDC(screen);
     const HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     const HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, FWidth, FHeight, screen, r.left, r.top, SRCCOPY);
+    ::BitBlt(memory, 0, 0, FWidth, FHeight, screen, own ? 0 : r.left, own ? 0 : r.top, SRCCOPY);
     ::GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
     for (size_t i = 0; i < FPixels.size(); ++i) FPixels[i] = p[i] & 0xFFFFFFu;
     ::SelectObject(memory, old);
     ::DeleteObject(bitmap);
     ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
+    ::ReleaseDC(own ? window : nullptr, screen);
 }
 
 void window_pixels::save(const wchar_t* file) const {
@@ -67,5 +68,19 @@ void mouse_to(POINT screen) {
 }
 void left_down() { send_mouse(MOUSEEVENTF_LEFTDOWN); }
 void left_up() { send_mouse(MOUSEEVENTF_LEFTUP); }
+
+namespace {
+void send_key(WORD key, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = flags;
+    ::SendInput(1, &input, sizeof input);
+}
+} // namespace
+
+void key_down(WORD key) { send_key(key, 0); }
+void key_up(WORD key) { send_key(key, KEYEVENTF_KEYUP); }
 
 } // namespace kq::test

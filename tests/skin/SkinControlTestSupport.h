@@ -8,10 +8,12 @@
 
 namespace kq::test {
 
-// What the screen shows of a window (its whole rectangle), as 0x00RRGGBB.
+// What the screen shows of a window (its whole rectangle), as 0x00RRGGBB. The screen may show a paint
+// a little later; the window's own picture (read_from::window) is there as soon as it has painted.
+enum class read_from { screen, window };
 class window_pixels {
 public:
-    explicit window_pixels(HWND window);
+    explicit window_pixels(HWND window, read_from source = read_from::screen);
     int width() const noexcept { return FWidth; }
     int height() const noexcept { return FHeight; }
     std::uint32_t at(int x, int y) const { return FPixels.at(static_cast<size_t>(y * FWidth + x)); }
@@ -27,5 +29,8 @@ private:
 void mouse_to(POINT screen);
 void left_down();
 void left_up();
+// Presses or releases a key, as a person does, for the window with the focus.
+void key_down(WORD key);
+void key_up(WORD key);
 
 } // namespace kq::test

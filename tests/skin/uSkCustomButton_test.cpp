@@ -7,6 +7,9 @@
 
 #include "SkinControlTestSupport.h"
 
+#include <atomic>
+#include <thread>
+
 using namespace kq;
 using kq::test::visual_test;
 
@@ -43,6 +46,19 @@ protected:
     }
     static void settle(int ms = 100) { pump_until([] { return false; }, ms); }
     static POINT centre(TWinControl* c) { return c->ClientToScreen({c->Width() / 2, c->Height() / 2}); }
+    // The pointer over the form, away from every button.
+    void pointer_away() {
+        test::mouse_to(form->ClientToScreen({300, 110}));
+        settle();
+    }
+    static bool same_look(HWND a, HWND b) {
+        const test::window_pixels one(a, test::read_from::window), two(b, test::read_from::window);
+        if (one.width() != two.width() || one.height() != two.height()) return false;
+        for (int y = 0; y < one.height(); ++y)
+            for (int x = 0; x < one.width(); ++x)
+                if (one.at(x, y) != two.at(x, y)) return false;
+        return true;
+    }
     TForm* form = nullptr;
 };
 
@@ -165,6 +181,186 @@ TEST_F(skinned_buttons, FirstPressInTheArrowAreaIsNeitherClickNorMenu) {
     b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, face);
     b->Perform(WM_LBUTTONUP, 0, face);
     EXPECT_EQ(clicks, 1);
+}
+
+// A fast double click is one click: its second press only takes the focus. The focus comes after the
+// press's own handling.
+TEST_F(skinned_buttons, ADoubleClickClicksOnceAndTakesTheFocusAfterThePress) {
+    int clicks = 0, doubles = 0;
+    TSkinImageButton* other = button(100, 10, nullptr);
+    TSkinImageButton* b = button(10, 10, &clicks);
+    std::vector<bool> focused_at_press;
+    b->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { focused_at_press.push_back(b->Focused()); };
+    b->OnDblClick = [&](TObject*) { ++doubles; };
+    show();
+    other->SetFocus();
+    ASSERT_TRUE(pump_until([&] { return other->Focused(); }));
+
+    test::mouse_to(centre(b));
+    test::left_down();
+    test::left_up();
+    test::left_down();
+    test::left_up();
+    ASSERT_TRUE(pump_until([&] { return doubles == 1 && !::GetCapture(); }, 10000));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_FALSE(b->Down());
+    EXPECT_TRUE(b->Focused());
+    ASSERT_EQ(focused_at_press.size(), 2u);
+    EXPECT_FALSE(focused_at_press[0]);
+}
+
+// Held down, the button repeats its cycle event until it is let go; the release still clicks.
+TEST_F(skinned_buttons, HoldingTheButtonRepeatsUntilItIsReleased) {
+    int clicks = 0, repeats = 0;
+    TSkinImageButton* b = button(10, 10, &clicks);
+    b->SetCycleDownClick(true);
+    b->OnCycleDownClick = [&](TObject* sender) {
+        EXPECT_EQ(sender, b);
+        ++repeats;
+    };
+    show();
+    test::mouse_to(centre(b));
+    test::left_down();
+    EXPECT_TRUE(pump_until([&] { return repeats >= 5; }, 10000));
+    EXPECT_EQ(clicks, 0);
+    test::left_up();
+    ASSERT_TRUE(pump_until([&] { return clicks == 1; }, 10000));
+    const int held = repeats;
+    settle(200); // twenty ticks of the repeat: none may come
+    EXPECT_EQ(repeats, held);
+}
+
+// Without a click handler a press anywhere on the button opens its drop-down menu; with one, only a press
+// in the arrow area does, and a press on the rest clicks. The menu's top-left is the button's bottom-left
+// moved by DropdownMenuOffset, and a press that opened it clicks nothing.
+TEST_F(skinned_buttons, TheDropdownMenuOpensUnderTheButton) {
+    int clicks = 0, ups = 0;
+    POINT moved{-1, -1};
+    TSkinImageButton* b = button(20, 10, nullptr);
+    auto* menu = new TPopupMenu(form);
+    for (const char16_t* caption : {u"One", u"Two"}) {
+        auto* item = new TMenuItem(form);
+        item->SetCaption(caption);
+        menu->Items().Add(item);
+    }
+    b->SetDropdownMenu(menu);
+    b->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { ++ups; };
+    b->OnMouseMove = [&](TObject*, TShiftState, int x, int y) { moved = {x, y}; };
+    show();
+    const POINT under = form->ClientToScreen(
+        {b->Left() + b->DropdownMenuOffset().X(), b->Top() + b->Height() + b->DropdownMenuOffset().Y()});
+    EXPECT_EQ(b->DropdownMenuOffset().X(), -4);
+
+    struct row {
+        const char* what;
+        bool handler;
+        POINT at; // in the button
+        bool menu;
+        int clicks;
+    };
+    const row rows[] = {
+        {"face, no handler", false, {20, 12}, true, 0},
+        {"arrow, handler", true, {b->Width() - 6, 12}, true, 0},
+        {"face, handler", true, {20, 12}, false, 1},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        if (r.handler) b->OnClick = [&](TObject*) { ++clicks; };
+        clicks = 0;
+        test::mouse_to(b->ClientToScreen({r.at.x + 1, r.at.y}));
+        test::mouse_to(b->ClientToScreen(r.at));
+        ASSERT_TRUE(pump_until([&] { return moved.x == r.at.x && moved.y == r.at.y; }));
+
+        std::atomic<bool> seen{false};
+        RECT shown{};
+        std::thread user;
+        if (r.menu) user = std::thread([&] { // waits for the menu, notes where it is and closes it
+            for (int i = 0; i < 2000 && !seen; ++i) {
+                const HWND w = ::FindWindowW(L"#32768", nullptr);
+                if (w && ::IsWindowVisible(w)) {
+                    ::GetWindowRect(w, &shown);
+                    seen = true;
+                    ::SendMessageW(PopupList->Window(), WM_CANCELMODE, 0, 0);
+                }
+                ::Sleep(10);
+            }
+        });
+        const int ups_before = ups;
+        test::left_down();
+        if (r.menu) {
+            EXPECT_TRUE(pump_until([&] { return seen.load(); }, 20000));
+        }
+        test::left_up();
+        EXPECT_TRUE(pump_until([&] { return ups > ups_before; }, 10000));
+        if (user.joinable()) user.join();
+        EXPECT_EQ(seen.load(), r.menu);
+        if (r.menu) {
+            EXPECT_EQ(shown.left, under.x);
+            EXPECT_EQ(shown.top, under.y);
+        }
+        EXPECT_EQ(clicks, r.clicks);
+        EXPECT_FALSE(b->Down());
+    }
+}
+
+// Space holds the focused button down and clicks on its release; Enter clicks once.
+TEST_F(skinned_buttons, SpaceAndEnterClickTheFocusedButton) {
+    int clicks = 0;
+    TSkinImageButton* b = button(10, 10, &clicks);
+    show();
+    b->SetFocus();
+    ASSERT_TRUE(pump_until([&] { return b->Focused(); }));
+    test::key_down(VK_SPACE);
+    EXPECT_TRUE(pump_until([&] { return b->Down(); }));
+    EXPECT_EQ(clicks, 0);
+    test::key_up(VK_SPACE);
+    EXPECT_TRUE(pump_until([&] { return clicks == 1; }));
+    EXPECT_FALSE(b->Down());
+
+    test::key_down(VK_RETURN);
+    test::key_up(VK_RETURN);
+    // A space press after it shows when the Enter has been handled.
+    test::key_down(VK_SPACE);
+    EXPECT_TRUE(pump_until([&] { return b->Down(); }));
+    EXPECT_EQ(clicks, 2);
+    test::key_up(VK_SPACE);
+    EXPECT_TRUE(pump_until([&] { return !b->Down(); }));
+    EXPECT_EQ(clicks, 3);
+}
+
+// The caption moves when pressed only together with the face strip's pressed frame.
+TEST_F(skinned_buttons, ThePressedCaptionMovesOnlyWithTheFaceStrip) {
+    for (const bool strip : {true, false}) {
+        SCOPED_TRACE(strip ? "with the strip" : "without the strip");
+        TSkinImageButton* b = button(10, 10, nullptr);
+        TSkinImageButton* same = button(100, 10, nullptr);
+        for (TSkinImageButton* each : {b, same}) {
+            each->Pictures().SetActive(strip);
+            each->Pictures().SetPressed(each->Pictures().Normal());
+        }
+        show();
+        pointer_away();
+        ASSERT_TRUE(pump_until([&] { return same_look(b->Handle(), same->Handle()); }));
+        b->SetDown(true);
+        b->Repaint();
+        EXPECT_EQ(same_look(b->Handle(), same->Handle()), !strip);
+        delete b;
+        delete same;
+    }
+}
+
+// A drop-down menu that is freed takes its arrow off the button at once.
+TEST_F(skinned_buttons, AFreedDropdownMenuLeavesNoArrowBehind) {
+    TSkinImageButton* with = button(10, 10, nullptr);
+    TSkinImageButton* without = button(100, 10, nullptr);
+    auto* menu = new TPopupMenu(form);
+    with->SetDropdownMenu(menu);
+    show();
+    pointer_away();
+    ASSERT_TRUE(pump_until([&] { return !same_look(with->Handle(), without->Handle()); }));
+    delete menu;
+    EXPECT_EQ(with->DropdownMenu(), nullptr);
+    EXPECT_TRUE(pump_until([&] { return same_look(with->Handle(), without->Handle()); }));
 }
 
 } // namespace

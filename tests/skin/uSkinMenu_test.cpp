@@ -5,10 +5,14 @@
 #include "framework/Handles.h"
 #include "tests/TestProcess.h"
 #include "tests/framework/visual/VisualFixture.h"
+#include "skin/uSkRasterLib.h"
+#include "skin/uSkinResManager.h"
+#include "tests/skin/SkinControlTestSupport.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -183,6 +187,149 @@ TEST_F(skin_menus, DrawsTheMenuWindowAsALayeredPicture) {
         }
         delete form;
         form = nullptr;
+    }
+}
+
+// Which frames of a strip show at (x, y) of the picture, each frame laid over the underlay there.
+std::vector<int> frames_shown(const TBitmap32& picture, const TBitmap32& underlay, const TDynSkinImage& frames,
+                              int x, int y) {
+    std::vector<int> shown;
+    for (size_t k = 0; k < frames.size(); ++k) {
+        TBitmap32 expected;
+        expected.Assign(&underlay);
+        frames[k]->DrawTo(&expected, x, y);
+        bool same = true;
+        for (int j = 0; j < frames[k]->Height() && same; ++j)
+            for (int i = 0; i < frames[k]->Width() && same; ++i)
+                same = picture.GetPixel(x + i, y + j) == expected.GetPixel(x + i, y + j);
+        if (same) shown.push_back(static_cast<int>(k));
+    }
+    return shown;
+}
+
+// Check, radio and sub-menu marks: the frame of its strip that the item's state asks for, in its place,
+// in the picture the menu window shows, which the screen shows too. The person's pointer selects the items.
+TEST_F(skin_menus, MarksShowTheFrameOfTheItemsState) {
+    make({u"Check with a longer caption", u"Radio", u"Off", u"S", u"T"});
+    item(0)->SetChecked(true);
+    item(1)->SetRadioItem(true);
+    item(1)->SetChecked(true);
+    item(2)->SetChecked(true);
+    item(2)->SetEnabled(false);
+    for (const int i : {3, 4}) {
+        auto* child = new TMenuItem(form);
+        child->SetCaption(u"Child");
+        item(i)->Add(child);
+    }
+    item(4)->SetEnabled(false);
+
+    struct shot {
+        std::unique_ptr<TBitmap32> picture;
+        RECT rect;
+        bool selected;
+    };
+    std::vector<shot> shots[5];
+    std::atomic<int> selected_draws[5] = {};
+    std::mutex latest_guard;
+    TBitmap32 latest; // the menu window's picture as last drawn
+    for (int i = 0; i < 5; ++i) {
+        auto draw = item(i)->OnAdvancedDrawItem;
+        item(i)->OnAdvancedDrawItem = [&, draw, i](TObject* sender, TCanvas& canvas, const RECT& rect,
+                                                  TOwnerDrawState state) {
+            draw(sender, canvas, rect, state);
+            TBitmap32* picture = skin->MenuWnds().GetHBITMAP(skin->MenuWindowHandle());
+            if (!picture) return;
+            const bool selected = state.contains(TOwnerDrawStateFlag::odSelected);
+            shots[i].push_back({std::make_unique<TBitmap32>(), rect, selected});
+            shots[i].back().picture->Assign(picture);
+            if (selected) ++selected_draws[i];
+            const std::lock_guard lock(latest_guard);
+            latest.Assign(picture);
+        };
+    }
+    // The pointer on the sub-menu item, then on the check and radio items, each until it is drawn selected.
+    std::atomic<bool> done{false}, on_screen{false};
+    std::thread user = play_menu_user([&](HWND window) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        const auto menu_handle = reinterpret_cast<HMENU>(::SendMessageW(window, MN_GETHMENU, 0, 0));
+        for (const int i : {3, 0, 1}) {
+            RECT r{};
+            if (!::GetMenuItemRect(window, menu_handle, static_cast<UINT>(i), &r)) break;
+            // Moved again now and then: a move that comes before the menu tracks the pointer is lost.
+            for (int step = 0; selected_draws[i] == 0 && std::chrono::steady_clock::now() < end; ++step) {
+                if (step % 20 == 0) test::mouse_to({(r.left + r.right) / 2 + step / 20 % 2, (r.top + r.bottom) / 2});
+                ::Sleep(10);
+            }
+        }
+        // The screen shows the picture: its opaque pixels as they are.
+        while (!on_screen && std::chrono::steady_clock::now() < end) {
+            const test::window_pixels screen(window);
+            const std::lock_guard lock(latest_guard);
+            bool same = screen.width() == latest.Width() && screen.height() == latest.Height();
+            int opaque = 0; // the highlight's at least
+            for (int y = 0; same && y < screen.height(); ++y)
+                for (int x = 0; same && x < screen.width(); ++x)
+                    if (const TColor32 p = latest.GetPixel(x, y); p >> 24 == 0xFF) {
+                        same = screen.at(x, y) == (p & 0xFFFFFFu);
+                        ++opaque;
+                    }
+            on_screen = same && opaque > 100;
+            if (!on_screen) ::Sleep(50);
+        }
+        done = true;
+    });
+    menu->Popup(60, 60);
+    user.join();
+    ASSERT_TRUE(done);
+    EXPECT_TRUE(on_screen);
+
+    TDynSkinImage checks, radios, arrows;
+    SplitImageStrip(SkinResManager()->GetImageByName(u"SkinMenu_icon_check"), 3, checks);
+    SplitImageStrip(SkinResManager()->GetImageByName(u"SkinMenu_icon_radio"), 3, radios);
+    SplitImageStrip(SkinResManager()->GetImageByName(u"SkinMenu_sub_arrow"), 3, arrows);
+    ASSERT_EQ(checks.size(), 3u);
+    struct row {
+        const char* what;
+        const TDynSkinImage* strip;
+        int plain, selected; // frames; -1: the item is not drawn selected
+    };
+    const row rows[] = {
+        {"check", &checks, 0, 1}, {"radio", &radios, 0, 1}, {"disabled check", &checks, 2, -1},
+        {"sub-menu", &arrows, 0, 1}, {"disabled sub-menu", &arrows, 2, -1},
+    };
+    constexpr int half = 3; // half the border offset
+    for (int i = 0; i < 5; ++i) {
+        const row& r = rows[i];
+        SCOPED_TRACE(r.what);
+        bool seen_plain = false, seen_selected = false;
+        for (const shot& s : shots[i]) {
+            if (s.selected && r.selected < 0) continue;
+            (s.selected ? seen_selected : seen_plain) = true;
+            // The item's rectangle in the window's picture, narrowed at the menu's first and last items.
+            TRect R1{s.rect.left + half, s.rect.top + half, s.rect.right + half, s.rect.bottom + half};
+            if (i == 0) R1.Top += half;
+            if (i == 4) R1.Bottom -= half;
+            TBitmap32 underlay;
+            underlay.SetSize(s.picture->Width(), s.picture->Height());
+            underlay.Clear(0);
+            DrawNineSliceThirds(SkinResManager()->GetImageByName(u"SkinMenu_bk"), &underlay, true);
+            if (s.selected) {
+                const TRect H{R1.Left + half + 1, R1.Top + 1, R1.Right - half - 1, R1.Bottom - 1};
+                ResizeSkinImage(SkinResManager()->GetImageByName(u"SkinMenu_hilight"), H.Right - H.Left,
+                                H.Bottom - H.Top)
+                    ->DrawTo(&underlay, H.Left, H.Top);
+            }
+            const TSkinImage& frame = *(*r.strip)[0];
+            const bool arrow = r.strip == &arrows;
+            const int x = arrow ? R1.Right - frame.Width() - 2 * half - 4 : 8;
+            const int y = arrow ? R1.Top + (R1.Bottom - R1.Top - frame.Height()) / 2
+                                : R1.Top + (R1.Bottom - R1.Top - frame.Height()) / 2 + 1;
+            EXPECT_EQ(frames_shown(*s.picture, underlay, *r.strip, x, y),
+                      std::vector<int>{s.selected ? r.selected : r.plain})
+                << (s.selected ? "selected" : "plain");
+        }
+        EXPECT_TRUE(seen_plain);
+        EXPECT_EQ(seen_selected, r.selected >= 0);
     }
 }
 

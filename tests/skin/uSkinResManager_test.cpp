@@ -1,9 +1,11 @@
-// Resolving skin image names: the built-in store first, image files only for names that look like files,
-// and the store's own edits.
+// Resolving skin image names: an existing file first, then the built-in store; the store's own edits and
+// its reload from a component-text file.
 #include "skin/uSkinResManager.h"
 #include "tests/skin/SkinTestSupport.h"
 
+#include "framework/ComponentText.h"
 #include "framework/Conversions.h"
+#include "framework/Handles.h"
 #include "framework/ImageCodecs.h"
 #include "framework/ResourceStreams.h"
 #include "framework/Streams.h"
@@ -12,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <fstream>
+#include <iterator>
 
 namespace kq::test {
 namespace {
@@ -22,7 +27,10 @@ std::vector<std::uint8_t> png_file(std::uint32_t pixel, png_color_type type) {
 }
 
 struct SkinResManagerTest : ::testing::Test {
-    void TearDown() override { SkinResManager()->Reload(); } // undo the store edits
+    void TearDown() override { // undo the store edits and forget the files read
+        SkinResManager()->Reload();
+        SkinResManager()->RunTimeImageList()->Bitmaps()->Clear();
+    }
     TSkinResManager& manager = *SkinResManager();
 };
 
@@ -57,17 +65,25 @@ TEST_F(SkinResManagerTest, BlankOrUnknownNamesGiveNil) {
     }
 }
 
-// A file in the working folder named like a built-in image neither replaces nor breaks it.
-TEST_F(SkinResManagerTest, AStrayFileDoesNotReplaceAStoreImage) {
+// An existing file of the asked name comes before the store, and its loader's error reaches the caller;
+// the name is a file's only as given, blanks included.
+TEST_F(SkinResManagerTest, AnExistingFileComesBeforeTheStore) {
     temp_working_folder folder;
-    const auto junk = std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
-    folder.write(L"sysclose", junk);
-    folder.write(L"SkinUnknown", junk);
-    TSkinImage* close = manager.GetImageByName(u"sysclose");
-    ASSERT_NE(close, nullptr);
-    EXPECT_EQ(close->Width(), 90);
-    EXPECT_EQ(manager.GetImageByName(u"SkinUnknown"), nullptr);
-    EXPECT_EQ(manager.RunTimeImageList()->Bitmaps()->Count(), 0);
+    folder.write(L"sysclose", png_file(0xFF102030u, png_color_type::rgb));
+    folder.write(L"SkinCheckBox", std::vector<std::uint8_t>{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'g'});
+
+    TSkinImage* file = manager.GetImageByName(u"sysclose");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Width(), 4);
+    EXPECT_EQ(file->GetPixel(0, 0), 0xFF102030u);
+    EXPECT_EQ(manager.RunTimeImageList()->Bitmaps()->Items(0)->ResID(), u"sysclose");
+    TSkinImage* store = manager.GetImageByName(u" sysclose ");
+    ASSERT_NE(store, nullptr);
+    EXPECT_EQ(store->Width(), 90);
+
+    EXPECT_THROW(manager.GetImageByName(u"SkinCheckBox"), EReadError);
+    EXPECT_EQ(manager.RunTimeImageList()->Bitmaps()->Count(), 1);
+    EXPECT_EQ(manager.GetImageByName(u" skincheckbox")->Width(), 68);
 }
 
 TEST_F(SkinResManagerTest, ImageFilesAreLoadedOnceAndKeyedByPath) {
@@ -85,8 +101,8 @@ TEST_F(SkinResManagerTest, ImageFilesAreLoadedOnceAndKeyedByPath) {
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->DrawMode(), dmOpaque);
     EXPECT_EQ(b->GetPixel(3, 2), 0xFF00FF00u);
-    // A file that cannot be read is no picture for a control, and nothing is kept of it.
-    EXPECT_EQ(manager.GetImageByName(broken), nullptr);
+    // Nothing is kept of a file that cannot be read.
+    EXPECT_THROW(manager.GetImageByName(broken), EInvalidGraphic);
     EXPECT_EQ(manager.RunTimeImageList()->Bitmaps()->Count(), 2);
     EXPECT_THROW(manager.GetImageByFileName(broken), EInvalidGraphic);
     manager.Delete(alpha);
@@ -144,6 +160,78 @@ TEST_F(SkinResManagerTest, BitmapResourcesLoadIntoTheStore) {
     }
 }
 
+std::string file_text(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The store's round trip through its file: written when the file is missing, read back in place of the
+// items otherwise.
+TEST_F(SkinResManagerTest, RefreshWritesTheStoreOnceAndReadsItBack) {
+    temp_working_folder folder;
+    const std::filesystem::path file = folder.path() / L"store.tmp";
+    const String name = from_wide(file.wstring().c_str());
+    const TColor32 corner = manager.GetImageByName(u"SkinBtn_close")->GetPixel(1, 1);
+
+    manager.Refresh(name);
+    const std::string text = file_text(file);
+    EXPECT_EQ(text.rfind("object SkinImageListMain: TSkinImageList", 0), 0u) << text.substr(0, 80);
+    ASSERT_EQ(manager.ImageList()->Bitmaps()->Count(), 87);
+    TSkinImage* close = manager.GetImageByName(u"SkinBtn_close");
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->Width(), 117);
+    EXPECT_EQ(close->DrawMode(), dmBlend);
+    EXPECT_EQ(close->GetPixel(1, 1), corner);
+
+    // A file that exists is only read.
+    TSkinImageList other(nullptr);
+    other.SetName(u"SkinImageListMain");
+    TSkinBitmapItem* item = other.Bitmaps()->Add();
+    item->SetResID(u"OnlyOne");
+    TBitmap32 dot;
+    dot.SetSize(2, 1);
+    dot.Clear(0xFF405060u);
+    item->SetBitmap(&dot);
+    {
+        TFileStream out(name, fmCreate);
+        write_component_text(out, other);
+    }
+    manager.Refresh(name);
+    ASSERT_EQ(manager.ImageList()->Bitmaps()->Count(), 1);
+    EXPECT_EQ(manager.GetImageByName(u"onlyone")->GetPixel(1, 0), 0xFF405060u);
+    EXPECT_EQ(manager.GetImageByName(u"SkinBtn_close"), nullptr);
+}
+
+// Without a name the file lies in the skin's install folder, which the user's registry names.
+TEST_F(SkinResManagerTest, RefreshFindsItsDefaultFileInTheInstallFolder) {
+    temp_working_folder folder;
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Skin", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                nullptr),
+              ERROR_SUCCESS);
+    const std::wstring path = folder.path().wstring(); // no trailing delimiter: the reader adds it
+    ::RegSetValueExW(key, L"Path32", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                     static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+    const auto forget = scope_exit([] { ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Skin"); });
+
+    manager.Refresh(u"");
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / L"SkinDesignTimeRes.tmp"));
+    EXPECT_EQ(manager.ImageList()->Bitmaps()->Count(), 87);
+}
+
+TEST_F(SkinResManagerTest, RefreshWithoutAFileItCanMakeRaisesAndKeepsTheStore) {
+    temp_working_folder folder;
+    const String missing = from_wide((folder.path() / L"no such folder" / L"store.tmp").wstring().c_str());
+    try {
+        manager.Refresh(missing);
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), u"Not found SkinDesignTimeRes.tmp file!");
+    }
+    EXPECT_EQ(manager.ImageList()->Bitmaps()->Count(), 87);
+}
+
 TEST(TSkinImageList, SettersCopy) {
     TSkinImageList a(nullptr), b(nullptr);
     TSkinBitmapItem* item = a.Bitmaps()->Add();
@@ -157,6 +245,19 @@ TEST(TSkinImageList, SettersCopy) {
     EXPECT_NE(b.Bitmap(0), a.Bitmap(0));
     EXPECT_EQ(b.Bitmaps()->Items(0)->ResID(), u"one");
     EXPECT_EQ(b.Bitmap(0)->GetPixel(0, 0), 0xFF123456u);
+
+    // An item set by index takes the other's name, description and pixels, and stays its own.
+    b.Bitmaps()->Add()->SetResID(u"two");
+    b.Bitmaps()->Items(1)->SetDescription(u"second");
+    a.Bitmaps()->SetItems(0, b.Bitmaps()->Items(1));
+    EXPECT_EQ(a.Bitmaps()->Items(0)->ResID(), u"two");
+    EXPECT_EQ(a.Bitmaps()->Items(0)->Description(), u"second");
+    EXPECT_TRUE(a.Bitmap(0)->Empty());
+    b.Bitmaps()->SetItems(1, b.Bitmaps()->Items(0));
+    EXPECT_EQ(b.Bitmaps()->Items(1)->ResID(), u"one");
+    EXPECT_EQ(b.Bitmap(1)->GetPixel(0, 0), 0xFF123456u);
+    EXPECT_NE(b.Bitmap(1), b.Bitmap(0));
+    EXPECT_THROW(b.Bitmaps()->SetItems(0, nullptr), EConvertError);
 }
 
 } // namespace
