@@ -1034,7 +1034,9 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
         FImageBorder->InitFrame(FDestForm);
         FImageBorder->Show();
     }
-    BuildBackground();
+    // A settings component built it when it was given.
+    if (!FSkinRes)
+        BuildBackground();
     if (!FFixedStartFlash) {
         FFixedStartFlash = true;
         FOldAlphaBlend = FDestForm->AlphaBlend();
