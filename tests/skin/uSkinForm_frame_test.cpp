@@ -6,15 +6,13 @@
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "skin/uSkinResManager.h"
-#include "tests/framework/visual/VisualFixture.h"
-#include "tests/skin/KQSkinForm.h"
+#include "tests/skin/SkinFormTestFixture.h"
 
 #include "SkinControlTestSupport.h"
 
 #include <thread>
 
 using namespace kq;
-using kq::test::visual_test;
 using kq::test::window_pixels;
 
 namespace {
@@ -51,12 +49,8 @@ TMonitor monitor(int num, bool primary, RECT bounds, RECT work) {
     return m;
 }
 
-class skin_form_frame : public visual_test {
+class skin_form_frame : public test::skinned_form_test {
 protected:
-    void TearDown() override {
-        delete form;
-        visual_test::TearDown();
-    }
     // A sizeable form at (100, 80) with the default skin form: frame 2, title 27, round, double frame.
     void make(int width = 400, int height = 300, TBorderIcons icons = {TBorderIcon::biSystemMenu,
                                                                         TBorderIcon::biMinimize,
@@ -67,17 +61,6 @@ protected:
         form->SetBounds(100, 80, width, height);
         form->SetCaption(u"Framed");
         skin = new TSkinForm(form);
-    }
-    void show() {
-        form->Show();
-        ::SetForegroundWindow(form->Handle());
-        settle(300);
-    }
-    static void settle(int ms = 100) { pump_until([] { return false; }, ms); }
-    RECT window_rect() const {
-        RECT r{};
-        ::GetWindowRect(form->Handle(), &r);
-        return r;
     }
     int client_width() const {
         RECT r{};
@@ -105,8 +88,6 @@ protected:
         });
         settle(400);
     }
-    TForm* form = nullptr;
-    TSkinForm* skin = nullptr;
 };
 
 // Every part of the frame: the outer line black at half alpha (or the frame colour when kept), the inner
@@ -286,12 +267,12 @@ TEST_F(skin_form_frame, MaxInfoComesFromTheMonitorsAndTheSavedSystemValues) {
     form = CreateForm<TForm>(Application);
     form->SetBorderStyle(TFormBorderStyle::bsSizeable);
     form->SetBounds(100, 80, 400, 300);
-    auto* skin = new monitored_skin_form(form);
+    auto* monitored = new monitored_skin_form(form);
     const TMonitor primary = monitor(0, true, {0, 0, 1024, 768}, {0, 0, 1024, 740});
     const TMonitor second = monitor(1, false, {1024, 0, 2304, 1024}, {1024, 20, 2304, 1024});
-    skin->monitors = {primary, second};
+    monitored->monitors = {primary, second};
     // The window is made on the second monitor: the values the system gives then are not the primary's.
-    skin->form_monitor = second;
+    monitored->form_monitor = second;
     const HWND w = form->Handle();
     const auto ask = [&](POINT pos, POINT size) {
         MINMAXINFO info{};
@@ -316,7 +297,7 @@ TEST_F(skin_form_frame, MaxInfoComesFromTheMonitorsAndTheSavedSystemValues) {
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.step);
-        skin->form_monitor = *r.on;
+        monitored->form_monitor = *r.on;
         const MINMAXINFO info = ask(r.system_pos, r.system_size);
         EXPECT_EQ(info.ptMaxPosition.x, r.max_pos.x);
         EXPECT_EQ(info.ptMaxPosition.y, r.max_pos.y);
@@ -327,7 +308,7 @@ TEST_F(skin_form_frame, MaxInfoComesFromTheMonitorsAndTheSavedSystemValues) {
         EXPECT_EQ(info.ptMaxTrackSize.x, 5000);
     }
     // A flat frame wants more room; the constraints win.
-    skin->SetFlatFrame(true);
+    monitored->SetFlatFrame(true);
     EXPECT_EQ(ask({-3, -3}, {1030, 774}).ptMinTrackSize.y, 27 + 30);
     form->Constraints().SetMinWidth(200);
     form->Constraints().SetMinHeight(100);
@@ -339,7 +320,7 @@ TEST_F(skin_form_frame, MaxInfoComesFromTheMonitorsAndTheSavedSystemValues) {
     EXPECT_EQ(constrained.ptMaxTrackSize.x, 900);
     EXPECT_EQ(constrained.ptMaxTrackSize.y, 700);
     // A monitor number the screen does not list: the form's own monitor's work area.
-    skin->form_monitor = monitor(5, true, {0, 0, 800, 600}, {0, 0, 800, 570});
+    monitored->form_monitor = monitor(5, true, {0, 0, 800, 600}, {0, 0, 800, 570});
     EXPECT_EQ(ask({-3, -3}, {1030, 774}).ptMaxSize.y, 570);
     delete form;
     form = nullptr;

@@ -6,7 +6,7 @@
 #include "skin/uSkinForm.h"
 #include "skin/uSkinNCLabel.h"
 #include "skin/uSkinResManager.h"
-#include "tests/framework/visual/VisualFixture.h"
+#include "tests/skin/SkinFormTestFixture.h"
 #include "tests/skin/KQSkinForm.h"
 
 #include "SkinControlTestSupport.h"
@@ -14,29 +14,13 @@
 #include <set>
 
 using namespace kq;
-using kq::test::visual_test;
 using kq::test::window_pixels;
 
 namespace {
 
-class title_bar_controls : public visual_test {
+class title_bar_controls : public test::skinned_form_test {
 protected:
-    void TearDown() override {
-        delete form;
-        visual_test::TearDown();
-    }
     void make(int width = 400, int height = 300) { form = test::make_skinned_form(width, height, skin); }
-    void show() {
-        form->Show();
-        ::SetForegroundWindow(form->Handle());
-        settle(300);
-    }
-    static void settle(int ms = 100) { pump_until([] { return false; }, ms); }
-    RECT window_rect() const {
-        RECT r{};
-        ::GetWindowRect(form->Handle(), &r);
-        return r;
-    }
     void click_at(POINT screen) {
         test::mouse_to(screen);
         settle();
@@ -45,8 +29,6 @@ protected:
         test::left_up();
         settle(200);
     }
-    TForm* form = nullptr;
-    TSkinForm* skin = nullptr;
 };
 
 // The maximise button shows the restore image while the window is maximised, without a change notice
