@@ -68,4 +68,15 @@ void mouse_to(POINT screen) {
 void left_down() { send_mouse(MOUSEEVENTF_LEFTDOWN); }
 void left_up() { send_mouse(MOUSEEVENTF_LEFTUP); }
 
+std::jthread double_click_hand() {
+    return std::jthread([] {
+        for (int i = 0; i < 2; ++i) {
+            left_down();
+            ::Sleep(30);
+            left_up();
+            ::Sleep(30);
+        }
+    });
+}
+
 } // namespace kq::test

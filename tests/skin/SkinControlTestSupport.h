@@ -4,6 +4,7 @@
 #include "framework/Win32.h"
 
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace kq::test {
@@ -27,5 +28,8 @@ private:
 void mouse_to(POINT screen);
 void left_down();
 void left_up();
+// Two quick presses of the left button, from another thread: the system's move loop of a press on a
+// title bar runs inside the press, so the caller keeps its messages going meanwhile.
+std::jthread double_click_hand();
 
 } // namespace kq::test

@@ -10,8 +10,6 @@
 
 #include "SkinControlTestSupport.h"
 
-#include <thread>
-
 using namespace kq;
 using kq::test::window_pixels;
 
@@ -78,14 +76,7 @@ protected:
     void real_double_click(POINT screen) {
         test::mouse_to(screen);
         settle(60);
-        std::jthread hand([] {
-            for (int i = 0; i < 2; ++i) {
-                test::left_down();
-                ::Sleep(30);
-                test::left_up();
-                ::Sleep(30);
-            }
-        });
+        const std::jthread hand = test::double_click_hand();
         settle(400);
     }
 };
