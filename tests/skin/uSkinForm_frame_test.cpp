@@ -5,6 +5,7 @@
 
 #include "framework/Forms.h"
 #include "framework/Messages.h"
+#include "skin/uSkFormBorder.h"
 #include "skin/uSkinResManager.h"
 #include "tests/skin/SkinFormTestFixture.h"
 
@@ -174,6 +175,30 @@ TEST_F(skin_form_frame, WindowRegionFollowsRoundFrameWidthFlatAndMaximised) {
     ::SetWindowLongW(w, GWL_STYLE, ::GetWindowLongW(w, GWL_STYLE) | WS_BORDER | WS_DLGFRAME);
     ::SendMessageW(w, WM_NCPAINT, 1, 0);
     EXPECT_EQ(::GetWindowLongW(w, GWL_STYLE) & (WS_BORDER | WS_DLGFRAME), 0);
+}
+
+// A picture skin under an opaque image border gives the border its frame and title: the form turns flat,
+// square and without title at its first non-client paint, and its region follows at once.
+TEST_F(skin_form_frame, AnOpaqueImageBorderMakesAPictureSkinSquareAndFlat) {
+    TBitmap32 picture;
+    picture.SetSize(40, 20);
+    picture.FillRectS(0, 0, 40, 20, 0xFF336699u);
+    SkinResManager()->AddRes(&picture, u"BorderTestPicture", u"");
+    const auto reload = scope_exit([] { SkinResManager()->Reload(); });
+    make();
+    skin->SetStyle(ssPicture);
+    skin->SetCustomPicture(u"BorderTestPicture");
+    auto* border = new TSkFormLayerBorder(form);
+    border->SetTransparent(false);
+    skin->SetImageBorder(border);
+    show();
+    EXPECT_TRUE(skin->FlatFrame());
+    EXPECT_FALSE(skin->RoundWindow());
+    EXPECT_EQ(skin->FramWidth(), 0);
+    EXPECT_EQ(skin->TitleHeight(), 0);
+    EXPECT_EQ(skin->HitTestWidth(), 0);
+    EXPECT_TRUE(in_region(0, 0));
+    EXPECT_TRUE(in_region(399, 299));
 }
 
 // Maximised, the window has no frame (its width kept aside) and draws no frame lines; restored, it gets
