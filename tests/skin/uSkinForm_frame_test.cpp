@@ -22,7 +22,8 @@ std::uint8_t channel(std::uint32_t p, int shift) { return static_cast<std::uint8
 std::uint32_t blend(std::uint32_t colour, int alpha, std::uint32_t background) {
     std::uint32_t r = 0;
     for (const int shift : {16, 8, 0})
-        r |= static_cast<std::uint32_t>((channel(colour, shift) * alpha + channel(background, shift) * (255 - alpha)) / 255)
+        r |= static_cast<std::uint32_t>(
+                 (channel(colour, shift) * alpha + channel(background, shift) * (255 - alpha)) / 255)
              << shift;
     return r;
 }
@@ -458,7 +459,8 @@ TEST_F(skin_form_frame, TiledAndStretchedPictureBackgrounds) {
         const window_pixels px(form->Handle());
         px.save(L"skin_form_tiled.bmp");
         // window pixels well inside each tile (the frame's lines lie over the edges)
-        for (const POINT p : {POINT{45, 45}, POINT{65, 45}, POINT{45, 55}, POINT{65, 55}, POINT{385, 285}, POINT{205, 35}})
+        for (const POINT p :
+             {POINT{45, 45}, POINT{65, 45}, POINT{45, 55}, POINT{65, 55}, POINT{385, 285}, POINT{205, 35}})
             EXPECT_EQ(px.at(p.x, p.y), quadrant(p.x, p.y)) << p.x << "," << p.y;
     }
     delete form;
