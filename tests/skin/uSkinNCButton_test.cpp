@@ -107,10 +107,11 @@ TEST_F(title_bar_controls, ADisabledButtonShowsItsDisabledFrameAndSendsNoCommand
         button->Picture().SetDisable(3);
         button->SetCloseImage(u"FourFrameButton");
         button->SetEnabled(r.enabled);
-        int clicks = 0, commands = 0;
+        int clicks = 0, commands = 0, presses = 0;
         button->OnClick = [&](TObject*) { ++clicks; };
         const window_hook count = form->HookWindowProc([&](TMessage& m, const TWndMethod& next) {
             if (m.Msg == WM_SYSCOMMAND && (m.WParam & 0xFFF0) == SC_CLOSE) ++commands;
+            presses += m.Msg == WM_NCLBUTTONDOWN;
             next(m);
         });
         show();
@@ -123,13 +124,18 @@ TEST_F(title_bar_controls, ADisabledButtonShowsItsDisabledFrameAndSendsNoCommand
         settle();
         EXPECT_EQ(window_pixels(w).at(face.x, face.y), r.away);
         test::mouse_to({at.left + face.x, at.top + face.y});
+        ASSERT_TRUE(pump_until([&] { return button->CursorEnter(); }));
         settle();
         EXPECT_EQ(window_pixels(w).at(face.x, face.y), r.over);
         test::left_down();
+        ASSERT_TRUE(pump_until([&] { return presses == 1; }));
         settle();
         EXPECT_EQ(window_pixels(w).at(face.x, face.y), r.pressed);
         test::left_up();
-        settle(200);
+        if (r.closes)
+            EXPECT_TRUE(pump_until([&] { return ::IsWindowVisible(w) == FALSE; }));
+        else
+            settle(300);
         EXPECT_EQ(clicks, r.closes ? 1 : 0);
         EXPECT_EQ(commands, r.closes ? 1 : 0);
         EXPECT_EQ(::IsWindowVisible(w) == FALSE, r.closes);
