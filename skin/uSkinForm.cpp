@@ -44,9 +44,13 @@ TSkinForm::TSkinForm(TComponent* AOwner)
     FOldBorderIcons = FDestForm->BorderIcons();
     FOldWS = FDestForm->WindowState();
     FActive = true;
+    if (Application)
+        Application->HookMainWindow(this, [this](TMessage& m) { return AppMainWindowHook(m); });
 }
 
 TSkinForm::~TSkinForm() {
+    if (Application)
+        Application->UnhookMainWindow(this);
     if (FDestForm) {
         FormSkinHelper()->Remove(FDestForm);
         if (FDestForm->HandleAllocated()) {
@@ -213,10 +217,10 @@ void TSkinForm::HookWndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_SIZE:
         pass_on(Message);
-        if (Message.WParam == SIZE_MINIMIZED) {
-            DoMinimize();
+        if (Message.WParam == SIZE_MINIMIZED)
             return;
-        }
+        // A restore by the program (ShowWindow, WindowState) comes by no command: without this the form
+        // would stay see-through.
         if (FFormState & state_minimized)
             DoRestore();
         if (window) {
@@ -442,61 +446,102 @@ bool TSkinForm::HandleNCHitTest(TMessage& Message) {
     return true;
 }
 
+std::vector<TMonitor> TSkinForm::ScreenMonitors() const {
+    return Screen ? Screen->Monitors() : std::vector<TMonitor>{};
+}
+
+TMonitor TSkinForm::FormMonitor() const {
+    const HWND window = FDestForm->HandleAllocated() ? FDestForm->Handle() : nullptr;
+    return Screen ? Screen->MonitorFromWindow(window) : TMonitor{};
+}
+
+// The system's own maximised values count a frame the skinned window has not: they are saved once, with
+// that frame as an offset, and taken again when the form moves between the primary monitor and another.
 bool TSkinForm::HandleGetMinMaxInfo(TMessage& Message) {
     if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone)
         return false;
     auto* info = reinterpret_cast<MINMAXINFO*>(Message.LParam);
-    HMONITOR monitor = ::MonitorFromWindow(FDestForm->HandleAllocated() ? FDestForm->Handle() : nullptr,
-                                           MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO mi{sizeof mi, {}, {}, 0};
-    ::GetMonitorInfoW(monitor, &mi);
-    const RECT& work = mi.rcWork;
-    // Maximised, the window covers the work area (the system's own values count a frame it has not).
-    info->ptMaxPosition = {work.left - mi.rcMonitor.left, work.top - mi.rcMonitor.top};
-    info->ptMaxSize = {work.right - work.left, work.bottom - work.top};
-    if (FOldWS == TWindowState::wsMaximized)
-        --info->ptMaxSize.y;
+    const TMonitor form_monitor = FormMonitor();
+    const std::vector<TMonitor> monitors = ScreenMonitors();
+    const bool listed = form_monitor.MonitorNum >= 0 && form_monitor.MonitorNum < static_cast<int>(monitors.size());
+    const RECT work = listed ? monitors[static_cast<size_t>(form_monitor.MonitorNum)].WorkareaRect
+                             : form_monitor.WorkareaRect;
+    if (form_monitor.Primary != FFormOldMonitorIsPrimary) {
+        FFormOldMonitorIsPrimary = form_monitor.Primary;
+        FFixedMinMaxInfo = false;
+    }
+    if (!FFixedMinMaxInfo) {
+        FFixedMinMaxInfo = true;
+        FOldPtMaxPosition = info->ptMaxPosition;
+        FOldPtMaxSize = info->ptMaxSize;
+        FMinMainInfoOffset = -info->ptMaxPosition.x;
+    }
+    if (FOldWS == TWindowState::wsMaximized) {
+        // Created maximised and not shown yet: a pixel short, which the first show's timer gives back.
+        info->ptMaxPosition = {work.left, work.top};
+        info->ptMaxSize = {work.right - work.left, work.bottom - work.top - 1};
+    } else {
+        const int o = FMinMainInfoOffset;
+        info->ptMaxPosition = {FOldPtMaxPosition.x + o, FOldPtMaxPosition.y + o};
+        info->ptMaxSize = {FOldPtMaxSize.x - 2 * o, FOldPtMaxSize.y - 2 * o};
+        if (form_monitor.Primary)
+            info->ptMaxSize.y = work.bottom - work.top;
+    }
     const TSizeConstraints& c = FDestForm->Constraints();
     info->ptMinTrackSize.y = c.MinHeight() ? c.MinHeight() : FTitleHeight + (FFlatFrame ? 30 : 6);
     info->ptMinTrackSize.x = c.MinWidth() ? c.MinWidth() : 120;
-    if (c.MaxWidth()) info->ptMaxTrackSize.x = c.MaxWidth();
-    if (c.MaxHeight()) info->ptMaxTrackSize.y = c.MaxHeight();
+    if (c.MaxWidth())
+        info->ptMaxTrackSize.x = c.MaxWidth();
+    if (c.MaxHeight())
+        info->ptMaxTrackSize.y = c.MaxHeight();
     Message.Result = 0;
     return false;
 }
 
-// Set when the size or the zoomed state changed, never from inside the non-client paint (a redraw there
-// loses the client inset). The system owns a region it accepted.
-void TSkinForm::UpdateWindowRegion() {
+// Made again only when its size or shape changed. From inside the non-client paint it is set without a
+// redraw (a redraw there loses the client inset; the paint that follows draws the frame anyway). The
+// system owns a region it accepted.
+void TSkinForm::UpdateWindowRegion(bool Redraw) {
     if (designing() || FRgnChanging || !FDestForm->HandleAllocated())
         return;
     FRgnChanging = true;
     auto done = scope_exit([this] { FRgnChanging = false; });
     const HWND window = FDestForm->Handle();
     const int w = FDestForm->Width(), h = FDestForm->Height();
-    const bool zoomed = ::IsZoomed(window) != 0;
-    if (FRegionSize.cx == w && FRegionSize.cy == h && FRegionZoomed == zoomed)
+    region_key key{w, h, 0};
+    if (FRoundWindow && !::IsZoomed(window))
+        key.shape = FFramWidth > 1 || FFlatFrame ? 1 : 2;
+    if (key == FRegionKey)
         return;
     unique_hrgn region;
-    if (!FRoundWindow || zoomed) {
+    if (key.shape == 0) {
         region.reset(::CreateRectRgn(0, 0, w + 1, h + 1));
     } else {
         region.reset(::CreateRoundRectRgn(0, 0, w + 1, h + 1, 4, 4));
-        if (FFramWidth <= 1 && !FFlatFrame) {
+        if (key.shape == 2) {
             const unique_hrgn bottom(::CreateRectRgn(0, h - 10, w + 1, h + 1));
             ::CombineRgn(region.get(), region.get(), bottom.get(), RGN_OR);
         }
     }
-    if (set_window_region(window, std::move(region), true)) {
-        FRegionSize = {w, h};
-        FRegionZoomed = zoomed;
-    }
+    if (!set_window_region(window, std::move(region), Redraw))
+        return;
+    FRegionKey = key;
+    // Without the redraw a client corner the new region uncovers is painted by no one yet.
+    if (!Redraw)
+        ::InvalidateRect(window, nullptr, FALSE);
 }
 
 // --- Painting
 
 bool TSkinForm::HandleNCPaint(TMessage& Message) {
+    UpdateWindowRegion(false);
     PaintNC();
+    if (FDestForm->HandleAllocated()) {
+        const HWND window = FDestForm->Handle();
+        const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+        if (style & (WS_BORDER | WS_DLGFRAME))
+            ::SetWindowLongW(window, GWL_STYLE, style & ~static_cast<LONG>(WS_BORDER | WS_DLGFRAME));
+    }
     Message.Result = 0;
     return true;
 }
@@ -520,12 +565,14 @@ void TSkinForm::PaintNC() {
         return;
     // An opaque image border is the frame, and its top edge the title bar.
     const bool border_has_title = FImageBorder && !FImageBorder->Transparent();
-    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0) {
+    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0 &&
+        (!FFlatFrame || FHitTestWidth || FFramWidth || FTitleHeight || FRoundWindow)) {
         FFlatFrame = true;
         FHitTestWidth = 0;
         FFramWidth = 0;
         FTitleHeight = 0;
         FRoundWindow = false;
+        UpdateWindowRegion(false);
     }
     window_frame_dc dc(window);
     if (!dc)
@@ -675,7 +722,7 @@ void TSkinForm::BuildColorBackground() {
     FColorBkGraphic->BeginUpdate();
     auto end = scope_exit([this] { FColorBkGraphic->EndUpdate(); });
     if (FActiveGradient) {
-        const int monitor_width = FDestForm->HandleAllocated() ? FDestForm->Monitor().Width() : w;
+        const int monitor_width = FDestForm->HandleAllocated() ? FormMonitor().Width() : w;
         FColorBgBitmap->SetSize(monitor_width + 10, std::max(FGradientHeight, 1));
         if (FGradientHeight > 0) {
             TBitmap32 column;
@@ -734,13 +781,40 @@ void TSkinForm::BuildPictureBackground() {
     }
 }
 
+// Only what the window outgrew is made again, from the prepared picture or colours: the picture is not
+// looked up, shifted or faded again. A stretched picture follows the window's size.
 void TSkinForm::PaintClientBackground() {
     const int w = FDestForm->Width(), h = FDestForm->Height();
-    if (FStyle == ssColor && (FColorBkGraphic->Width() < w || FColorBkGraphic->Height() < h))
-        BuildColorBackground();
-    if (FStyle == ssPicture && (FPictureBkGraphic->Width() < w || FPictureBkGraphic->Height() < h ||
-                                FFillStyle == mfsStretch))
-        BuildPictureBackground();
+    if (FStyle == ssPicture) {
+        TBitmap32& bk = *FPictureBkGraphic;
+        const bool outgrown = bk.Width() < w || bk.Height() < h;
+        if (outgrown || (FFillStyle == mfsStretch && (bk.Width() != w + 10 || bk.Height() != h + 10))) {
+            bk.SetSize(w + 10, h + 10);
+            switch (FFillStyle) {
+            case mfsTile:
+                TileDrawBitmap(FPictureBgBitmap.get(), &bk, 0, 0);
+                break;
+            case mfsStretch:
+                ZoomDrawBitmap(FPictureBgBitmap.get(), &bk, 0);
+                break;
+            default:
+                bk.Clear(WinColorToColor32(static_cast<std::int32_t>(FPictureBgColor)));
+                FPictureBgBitmap->DrawTo(&bk, 0, 0);
+                break;
+            }
+        }
+    } else {
+        // Without a gradient the gradient bitmap stays empty: it is no reason to build again.
+        if (FActiveGradient && FColorBgBitmap->Width() < FormMonitor().Width())
+            BuildColorBackground();
+        TBitmap32& bk = *FColorBkGraphic;
+        if (bk.Width() < w || bk.Height() < h) {
+            bk.SetSize(w + 10, h + 10);
+            bk.Clear(WinColorToColor32(FClientBkColor));
+            if (FActiveGradient && FGradientHeight > 0)
+                FColorBgBitmap->DrawTo(&bk, 0, -FTitleHeight);
+        }
+    }
     window_dc dc(FDestForm->Handle());
     if (dc)
         EraseClientBackground(dc.get());
@@ -762,6 +836,7 @@ void TSkinForm::ApplyChange() {
         if (Changed)
             Changed(this);
     });
+    UpdateWindowRegion(false);
     PaintNC();
     FDestForm->Invalidate();
     if (Tag() != 99999)
@@ -775,10 +850,17 @@ void TSkinForm::ApplyChange() {
 // --- Commands, title-bar controls, showing
 
 void TSkinForm::HandleSysCommand(TMessage& Message) {
+    // The low four bits are the system's own: a move by keyboard ($F011) or by dragging ($F012) is told
+    // apart by them, every other command is not.
     const WPARAM command = Message.WParam & 0xFFF0;
     const HWND window = FDestForm->Handle();
-    if (command == SC_MOVE && ::IsZoomed(window))
+    if ((Message.WParam == (SC_MOVE | 1) || Message.WParam == (SC_MOVE | HTCAPTION)) && ::IsZoomed(window))
         return;
+    if (command == SC_MINIMIZE) {
+        pass_on(Message);
+        DoMinimize();
+        return;
+    }
     if (command == SC_MAXIMIZE) {
         if (FFramWidth != 0) {
             FOldFramWidth = FFramWidth;
@@ -798,21 +880,31 @@ void TSkinForm::HandleSysCommand(TMessage& Message) {
         ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
                        SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    DoRestore();
     if (FImageBorder) {
         FImageBorder->ReAlign();
         FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
     }
 }
 
-// A hidden or shown form that is not the main form hides or shows its border with it.
+// The system minimises a window by showing it anew without activation, and the application hides its
+// main form; a form that is not the main form hides or shows its border with it.
 void TSkinForm::HandleWindowPosChanging(TMessage& Message) {
     const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
     const TCustomForm* main = Application ? Application->MainForm() : nullptr;
-    if (pos && FImageBorder && main != FDestForm) {
-        if (pos->flags & SWP_HIDEWINDOW)
-            FImageBorder->Minimizing();
-        else if ((pos->flags & SWP_SHOWWINDOW) && !::IsIconic(FDestForm->Handle()))
-            FImageBorder->Restoring();
+    if (pos) {
+        constexpr UINT minimizing = SWP_NOCOPYBITS | SWP_SHOWWINDOW | SWP_FRAMECHANGED | SWP_NOACTIVATE;
+        constexpr UINT hiding_main = SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE;
+        const UINT f = pos->flags;
+        if ((f & minimizing) == minimizing || ((f & hiding_main) == hiding_main && main == FDestForm)) {
+            if (FDestForm->Visible())
+                DoMinimize();
+        } else if (FImageBorder && main != FDestForm) {
+            if (f & SWP_HIDEWINDOW)
+                FImageBorder->Minimizing();
+            else if ((f & SWP_SHOWWINDOW) && !::IsIconic(FDestForm->Handle()))
+                FImageBorder->Restoring();
+        }
     }
     pass_on(Message);
 }
@@ -942,7 +1034,9 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
         FImageBorder->InitFrame(FDestForm);
         FImageBorder->Show();
     }
-    BuildBackground();
+    // A settings component built it when it was given.
+    if (!FSkinRes)
+        BuildBackground();
     if (!FFixedStartFlash) {
         FFixedStartFlash = true;
         FOldAlphaBlend = FDestForm->AlphaBlend();
@@ -964,30 +1058,73 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
 
 // Minimised: transparent, so that the restore does not flash an old picture; restored: its alpha back.
 void TSkinForm::DoMinimize() {
-    if (FFormState & state_minimized)
-        return;
+    if (Application)
+        Application->ProcessMessages();
+    // Seen twice for one minimising (the command, then the system's move): the second would save the
+    // transparency the first made.
+    if (!(FFormState & state_minimized)) {
+        FMinAlphaBlend = FDestForm->AlphaBlend();
+        FMinAlphaBlendValue = FDestForm->AlphaBlendValue();
+    }
     FFormState = (FFormState | state_minimized) & ~state_restored;
-    FMinAlphaBlend = FDestForm->AlphaBlend();
-    FMinAlphaBlendValue = FDestForm->AlphaBlendValue();
     FDestForm->SetAlphaBlend(true);
     FDestForm->SetAlphaBlendValue(0);
     if (FImageBorder)
         FImageBorder->Minimizing();
 }
 
+// The alpha comes back only from a minimising that saved it: a form never minimised keeps its own.
 void TSkinForm::DoRestore() {
     if (FFormState & state_restored)
         return;
+    if (Application)
+        Application->ProcessMessages();
     const bool was_minimized = FFormState & state_minimized;
     FFormState = (FFormState & ~state_minimized) | state_restored;
-    if (FImageBorder)
-        FImageBorder->Restoring();
-    if (!was_minimized)
-        return;
-    FDestForm->SetAlphaBlendValue(FMinAlphaBlendValue == 0 ? 255 : FMinAlphaBlendValue);
-    FDestForm->SetAlphaBlend(FMinAlphaBlend);
+    if (was_minimized) {
+        FDestForm->SetAlphaBlendValue(FMinAlphaBlendValue == 0 ? 255 : FMinAlphaBlendValue);
+        FDestForm->SetAlphaBlend(FMinAlphaBlend);
+    }
     if (FDestForm->CanFocus())
         ::SetFocus(FDestForm->Handle());
+    if (FImageBorder)
+        FImageBorder->Restoring();
+}
+
+// Sees the application window's messages while the application, not the main form, has the taskbar
+// button: a restore without size or move, and the minimise and restore commands.
+bool TSkinForm::AppMainWindowHook(TMessage& Message) {
+    if (Message.Msg == WM_WINDOWPOSCHANGING) {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
+        if (pos && pos->flags == (SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE))
+            DoRestore();
+        return false;
+    }
+    if (Message.Msg != WM_SYSCOMMAND || !FActive || !Application || Application->MainFormOnTaskBar())
+        return false;
+    TCustomForm* main = Application->MainForm();
+    switch (Message.WParam & 0xFFF0) {
+    case SC_MINIMIZE:
+        if (::IsIconic(Application->Handle()))
+            return false;
+        if (main && main->Visible()) {
+            Application->Minimize();
+            DoMinimize();
+        }
+        return false;
+    case SC_RESTORE:
+        if (!main)
+            return false;
+        Application->Restore();
+        DoRestore();
+        if (FImageBorder) {
+            FImageBorder->ReAlign();
+            FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
+        }
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool skin_form_background(TForm* Form, TBitmap32*& Source, int& DX, int& DY) {
@@ -1032,6 +1169,7 @@ const property_table& TSkinForm::PublishedProperties() const {
         .string(u"CustomPicture", &C::CustomPicture, &C::SetCustomPicture, String())
         .enumeration(u"Style", &C::Style, &C::SetStyle, {u"ssColor", u"ssPicture"}, ssColor)
         .boolean(u"ActiveGradient", &C::ActiveGradient, &C::SetActiveGradient, true)
+        .component(u"SkinRes", &C::SkinRes, &C::SetSkinRes)
         .event(u"Changed", &C::Changed)
         .boolean(u"DoubleFrame", &C::DoubleFrame, &C::SetDoubleFrame, true)
         .boolean(u"KeepTitlerColor", &C::KeepTitlerColor, &C::SetKeepTitlerColor, false)

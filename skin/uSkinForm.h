@@ -118,6 +118,10 @@ public:
 
 protected:
     void HookWndProc(TMessage& Message) override;
+    // The screen's monitors and the form's own, for the maximised size; a test gives the form monitors of
+    // its own (a virtual screen shows only one).
+    virtual std::vector<TMonitor> ScreenMonitors() const;
+    virtual TMonitor FormMonitor() const;
 
 private:
     bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
@@ -127,7 +131,7 @@ private:
     void BuildMainMenuButtons();
     bool HandleMenuAccel(TMessage& Message);
     void HandleMenuClosed();
-    void UpdateWindowRegion();
+    void UpdateWindowRegion(bool Redraw = true);
     bool HandleNCCalcSize(TMessage& Message);
     bool HandleNCHitTest(TMessage& Message);
     bool HandleGetMinMaxInfo(TMessage& Message);
@@ -148,6 +152,7 @@ private:
     bool HandleNCDblClick(TMessage& Message);
     void AddNCControl(TSkinNCCtrlBase* Control);
     void RemoveNCControl(TSkinNCCtrlBase* Control);
+    bool AppMainWindowHook(TMessage& Message);
     void DoMinimize();
     void DoRestore();
     void strip_system_caption();
@@ -194,8 +199,17 @@ private:
     bool FFixedStartFlash = false;
     bool FMinAlphaBlend = false;
     std::uint8_t FMinAlphaBlendValue = 255;
-    SIZE FRegionSize{-1, -1};
-    bool FRegionZoomed = false;
+    bool FFixedMinMaxInfo = false;
+    POINT FOldPtMaxPosition{};
+    POINT FOldPtMaxSize{};
+    std::int32_t FMinMainInfoOffset = 0;
+    bool FFormOldMonitorIsPrimary = true;
+    // What the window region was made for: it is set again only when one of these changed.
+    struct region_key {
+        int width = -1, height = -1;
+        int shape = -1; // 0 rectangle, 1 rounded, 2 rounded top
+        bool operator==(const region_key&) const = default;
+    } FRegionKey;
     std::uint32_t FFormState = 0;
 };
 

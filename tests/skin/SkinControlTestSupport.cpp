@@ -83,4 +83,15 @@ void send_key(WORD key, DWORD flags) {
 void key_down(WORD key) { send_key(key, 0); }
 void key_up(WORD key) { send_key(key, KEYEVENTF_KEYUP); }
 
+std::jthread double_click_hand() {
+    return std::jthread([] {
+        for (int i = 0; i < 2; ++i) {
+            left_down();
+            ::Sleep(30);
+            left_up();
+            ::Sleep(30);
+        }
+    });
+}
+
 } // namespace kq::test

@@ -4,6 +4,7 @@
 #include "framework/Win32.h"
 
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace kq::test {
@@ -32,5 +33,8 @@ void left_up();
 // Presses or releases a key, as a person does, for the window with the focus.
 void key_down(WORD key);
 void key_up(WORD key);
+// Two quick presses of the left button, from another thread: the system's move loop of a press on a
+// title bar runs inside the press, so the caller keeps its messages going meanwhile.
+std::jthread double_click_hand();
 
 } // namespace kq::test

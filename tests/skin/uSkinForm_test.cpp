@@ -2,6 +2,7 @@
 
 #include "framework/Forms.h"
 #include "framework/Messages.h"
+#include "framework/Properties.h"
 #include "skin/uSkinNCButton.h"
 #include "skin/uSkinNCLabel.h"
 #include "skin/uSkinPanel.h"
@@ -357,6 +358,18 @@ TEST_F(skin_forms, TransparentPanelShowsTheSkinFormsBackground) {
     ASSERT_NE(bk, nullptr);
     for (const POINT p : {POINT{0, 0}, POINT{20, 30}, POINT{49, 49}})
         EXPECT_EQ(panel->Buffer()->GetPixel(p.x, p.y), bk->GetPixel(10 + p.x, 10 + p.y));
+}
+
+// A form resource names the skin's settings component; only such a component fits the reference.
+TEST_F(skin_forms, SettingsComponentIsAPublishedReference) {
+    make(400, 300);
+    const property_info* p = skin->PublishedProperties().find(u"SkinRes");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->kind, property_kind::component);
+    EXPECT_TRUE(p->accepts(nullptr));
+    EXPECT_FALSE(p->accepts(form));
+    EXPECT_FALSE(p->accepts(skin));
+    EXPECT_EQ(std::get<TComponent*>(p->get(*skin)), nullptr);
 }
 
 TEST_F(skin_forms, ShownResizedMaximisedRestoredAndClosedRepeatedlyLeavesNoHandles) {
