@@ -412,6 +412,7 @@ void TControl::SetBiDiMode(TBiDiMode value) {
     if (value == FBiDiMode) return;
     FBiDiMode = value;
     FParentBiDiMode = false;
+    Perform(CM_BIDIMODECHANGED, 0, 0);
     Invalidate();
     if (auto* self = dynamic_cast<TWinControl*>(this))
         for (TControl* c : self->FControls) c->ParentBiDiModeChanged();

@@ -26,6 +26,7 @@ constexpr unsigned CM_WANTSPECIALKEY = CM_BASE + 28;
 constexpr unsigned CM_RELEASE = CM_BASE + 33;
 constexpr unsigned CM_HINTSHOW = CM_BASE + 48;
 constexpr unsigned CM_INVALIDATE = CM_BASE + 55; // a windowed control asks to be repainted
+constexpr unsigned CM_BIDIMODECHANGED = CM_BASE + 60;
 
 // Notifications a system control sends its parent, handed back to the control that sent them: the
 // message number plus CN_BASE, the parameters unchanged.

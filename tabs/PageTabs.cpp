@@ -148,13 +148,8 @@ void TCustomPageTabs::SetImagesSpinnerDownload(TCustomImageList* Value) {
     if (Value) Value->FreeNotification(this);
 }
 
-void TCustomPageTabs::SetBiDiMode(TBiDiMode Value) {
-    FBiDiMode = Value;
-    RequestRepaint();
-}
-
 bool TCustomPageTabs::right_to_left() const noexcept {
-    return FBiDiMode == TBiDiMode::bdRightToLeft || FBiDiMode == TBiDiMode::bdRightToLeftNoAlign;
+    return BiDiMode() == TBiDiMode::bdRightToLeft || BiDiMode() == TBiDiMode::bdRightToLeftNoAlign;
 }
 
 void TCustomPageTabs::SetDefaultOptions() { apply_strip_defaults(*FOptions); }
@@ -779,7 +774,9 @@ void TCustomPageTabs::WndProc(TMessage& Message) {
         FDragCancelled = true;
         ::SendMessageW(Handle(), WM_LBUTTONUP, 0, 0);
     }
-    if (Message.Msg == CM_MOUSEENTER) {
+    if (Message.Msg == CM_BIDIMODECHANGED) {
+        RequestRepaint();
+    } else if (Message.Msg == CM_MOUSEENTER) {
         FCancelTabSmartResizeTimer->SetEnabled(false);
     } else if (Message.Msg == CM_MOUSELEAVE) {
         // Closed tabs keep their neighbours' widths until the mouse has been away a while.
@@ -1177,9 +1174,6 @@ const property_table& TPageTabs::PublishedProperties() const {
     using C = TCustomPageTabs; // where the properties live
     static const property_table table =
         property_table::of<C>(TCustomControl::PublishedProperties())
-            .enumeration(u"BiDiMode", &C::BiDiMode, &C::SetBiDiMode,
-                         {u"bdLeftToRight", u"bdRightToLeft", u"bdRightToLeftNoAlign", u"bdRightToLeftReadingOnly"},
-                         TBiDiMode::bdLeftToRight)
             .persistent(u"Options", [](const C& c) { return &const_cast<C&>(c).Options(); })
             .persistent(u"LookAndFeel", [](const C& c) { return &const_cast<C&>(c).LookAndFeel(); })
             .persistent(u"Tabs", [](const C& c) { return &const_cast<C&>(c).Tabs(); })

@@ -128,8 +128,6 @@ public:
     void SetImagesSpinnerUpload(TCustomImageList* Value);
     TCustomImageList* ImagesSpinnerDownload() const noexcept { return FImagesSpinnerDownload; }
     void SetImagesSpinnerDownload(TCustomImageList* Value);
-    TBiDiMode BiDiMode() const noexcept { return FBiDiMode; }
-    void SetBiDiMode(TBiDiMode Value);
 
     void BeginUpdate();
     void EndUpdate();
@@ -218,7 +216,7 @@ public:
     TRect OffsetByScroll(const TRect& Rect) override;
     TRect OffsetByBidiScroll(const TRect& Rect) override;
     TRect MirrorRect(const TRect& Rect) override;
-    TBiDiMode CurrentBiDiMode() override { return FBiDiMode; }
+    TBiDiMode CurrentBiDiMode() override { return BiDiMode(); }
     void Invalidate() override;
     TComponentState ComponentStateOf() const override { return ComponentState(); }
     bool HasActiveDragObject() const override { return FActiveDragTabObject != nullptr; }
@@ -437,7 +435,6 @@ private:
     std::uint32_t FPictureGeneration = 0;
     int FRedrawnItems = 0;
     bool FCreatingWindow = false;
-    TBiDiMode FBiDiMode = TBiDiMode::bdLeftToRight;
     drag_tab_object FDragTabObject;       // only in the strip the drag started in
     drag_tab_object FActiveDragTabObject; // in the strip the drag is over
     // The dragged tab's drawn item on the strip it is over: the source's own, or the stand-in below.

@@ -118,7 +118,7 @@ void TCustomPageTabs::DrawStrip() {
             TRect bounds{place.Left - margin, place.Top - margin, place.Right + margin, place.Bottom + margin};
             if (!IntersectRects(bounds, bounds, clip)) bounds = {};
             key.add(FPictureGeneration);
-            key.add(FBiDiMode);
+            key.add(BiDiMode());
             key.add(bounds, origin);
             if (!RectIsEmpty(bounds) && picture.put(*FCanvasBmp, bounds, key)) return;
             ++FRedrawnItems;
