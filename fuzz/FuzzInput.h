@@ -1,11 +1,18 @@
 #pragma once
-// The fuzz targets' input reader and their assertion.
+// The fuzz targets' input reader, their start-up and their assertion.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 namespace kq::fuzz {
+
+// Runs a target's start-up step on its first input only (each call site's lambda keeps its own flag).
+template <class Step>
+void start_once(Step step) {
+    static const bool started = (step(), true);
+    (void)started;
+}
 
 // A fuzz target's assertion: stops the run where it fails, also in builds without asserts.
 inline void check(bool ok) {

@@ -49,11 +49,7 @@ void reader(const std::uint8_t* data, std::size_t size, Read read, Write write) 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool started = [] {
-        graphics_startup();
-        return true;
-    }();
-    (void)started;
+    fuzz::start_once([] { graphics_startup(); });
     if (size == 0) return 0;
     // The first byte picks the reader, so one corpus covers both.
     if (data[0] & 1)

@@ -22,11 +22,7 @@ using reader = fuzz::input_reader;
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool started = [] {
-        graphics_startup();
-        return true;
-    }();
-    (void)started;
+    fuzz::start_once([] { graphics_startup(); });
     reader in{data, size};
     const std::int32_t width = in.next<std::uint8_t>() + 1, height = in.next<std::uint8_t>() + 1;
     TMicroTiles tiles;

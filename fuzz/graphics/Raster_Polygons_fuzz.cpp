@@ -42,11 +42,7 @@ void check_span(void* data, const TValueSpan& span, std::int32_t y) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool started = [] {
-        graphics_startup();
-        return true;
-    }();
-    (void)started;
+    fuzz::start_once([] { graphics_startup(); });
     fuzz::input_reader in{data, size};
     const std::uint8_t setup = in.byte();
     TArrayOfArrayOfFloatPoint polygons;

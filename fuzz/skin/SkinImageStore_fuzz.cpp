@@ -19,11 +19,7 @@ using fuzz::check;
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool started = [] {
-        graphics_startup();
-        return true;
-    }();
-    (void)started;
+    fuzz::start_once([] { graphics_startup(); });
     TSkinImageList list(nullptr);
     // A list that held images before: a damaged store must not leave them, nor half of its own.
     list.Bitmaps()->Add();
