@@ -5,3 +5,4 @@ kq_library(framework PORTABLE SOURCES
 if(WIN32)
     target_link_libraries(framework PUBLIC winmm)
 endif()
+kq_compile_alone(framework Lists.cpp)
