@@ -30,15 +30,17 @@ function(kq_unity target)
         return()
     endif()
     set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${KQ_UNITY_BATCH})
-    # A type from an anonymous namespace of an included .cpp (every file is included into its unit) used
-    # in a class GCC then sees as a header's; harmless when each .cpp is its own unit, as here.
+    # GCC warns when a class uses a type of an anonymous namespace from a file it sees as included, which
+    # in a unity unit every source is (a test fixture, say). The warning guards against a type defined
+    # differently in several translation units; a source is in one unit only.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Wno-subobject-linkage>)
     endif()
 endfunction()
 
 # kq_compile_alone(target source...): compiles these sources of target each on its own, out of its unity
-# units: for a file whose private names collide with another file's of the same target.
+# units: for a file whose private names collide with another file's of the same target, or one that meets
+# an earlier file's macros, or one that checks what its own includes bring.
 function(kq_compile_alone target)
     if(NOT TARGET ${target})
         return()
