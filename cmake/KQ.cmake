@@ -15,6 +15,39 @@ if(KQ_WINDOWS)
     endif()
 endif()
 
+# Unity builds: a target's sources are compiled in units of KQ_UNITY_BATCH files each (in the order of its
+# source list), so the headers they share are parsed once per unit instead of once per file. CI is bound by
+# the amount of compiling. Files of one unit share one translation unit: two files of a target that define
+# the same name in an anonymous namespace (or a file-level static) break the build there, and the fix is
+# one property on the newcomer (kq_compile_alone below) or a clearer name. -DKQ_UNITY_BUILD=OFF compiles
+# each file alone (a tree for an editor's compile database, or to find which file a message comes from).
+option(KQ_UNITY_BUILD "Compile each target's sources in batches (unity build)" ON)
+set(KQ_UNITY_BATCH 8 CACHE STRING "Sources per unity unit")
+
+function(kq_unity target)
+    get_target_property(type ${target} TYPE)
+    if(NOT KQ_UNITY_BUILD OR type STREQUAL "INTERFACE_LIBRARY")
+        return()
+    endif()
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE ${KQ_UNITY_BATCH})
+    # GCC warns when a class uses a type of an anonymous namespace from a file it sees as included, which
+    # in a unity unit every source is (a test fixture, say). The warning guards against a type defined
+    # differently in several translation units; a source is in one unit only.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+        target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Wno-subobject-linkage>)
+    endif()
+endfunction()
+
+# kq_compile_alone(target source...): compiles these sources of target each on its own, out of its unity
+# units: for a file whose private names collide with another file's of the same target, or one that meets
+# an earlier file's macros, or one that checks what its own includes bring.
+function(kq_compile_alone target)
+    if(NOT TARGET ${target})
+        return()
+    endif()
+    set_source_files_properties(${ARGN} TARGET_DIRECTORY ${target} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+endfunction()
+
 # Flags of the project's own targets (third-party sources keep their own).
 function(kq_project_flags target)
     target_compile_options(${target} PRIVATE
@@ -34,6 +67,7 @@ function(kq_project_flags target)
             -fno-sanitize-recover=undefined)
         target_link_options(${target} PUBLIC -fsanitize=address,undefined)
     endif()
+    kq_unity(${target})
 endfunction()
 
 # Adds every sub-folder of the current folder that has a CMakeLists.txt, in name order.

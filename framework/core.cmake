@@ -8,3 +8,5 @@ endif()
 # The picture file decoders and encoders: portable, so that they are fuzzed and sanitised natively.
 kq_library(framework_codecs PORTABLE SOURCES ImageCodecs_Png.cpp ImageCodecs_Jpeg.cpp ImageCodecs_Bmp.cpp
     DEPENDS framework kq::jpeg kq::zlib)
+kq_compile_alone(framework Lists.cpp)
+kq_compile_alone(framework_codecs ImageCodecs_Bmp.cpp)

@@ -7,3 +7,4 @@ kq_library(framework_visual SOURCES
     StdCtrls.cpp ComCtrls.cpp ExtCtrls.cpp
     ComObjects.cpp Registry.cpp ResourceStreams.cpp ShellFolders.cpp ShellLinks.cpp Files.cpp Program.cpp
     DEPENDS framework framework_codecs gdi32 user32 gdiplus comctl32 ole32 shell32 msimg32 advapi32 uuid imm32)
+kq_compile_alone(framework_visual Controls.cpp Forms.cpp Menus.cpp)
