@@ -2,6 +2,7 @@
 // Rounding and fixed-point maths.
 #include "graphics/Raster.h"
 
+#include <climits>
 #include <cstdint>
 
 namespace kq {
@@ -11,6 +12,11 @@ namespace detail {
 // mode the processor is in (the vector renderer changes it).
 std::int64_t round_half_even(double value);
 } // namespace detail
+
+// A 64-bit result clamped into the Integer range: coordinates moved or grown near its ends stay ordered.
+constexpr std::int32_t saturate(std::int64_t v) {
+    return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(v);
+}
 
 // Computed in 64 bits, so values near the ends of the range do not overflow.
 constexpr std::int32_t FixedToIntDown(TFixed a) {

@@ -3,6 +3,7 @@
 #include "framework/Handles.h"
 #include "graphics/Raster_Bindings.h"
 #include "graphics/Raster_LowLevel.h"
+#include "graphics/Raster_Math.h"
 
 #include <mmintrin.h>
 #include <emmintrin.h>
@@ -28,11 +29,6 @@ constexpr TRect no_used_tiles(const TMicroTiles& t) {
 
 bool carries_area(TMicroTile t) {
     return tile_left(t) != tile_right(t) && tile_top(t) != tile_bottom(t);
-}
-
-std::int32_t saturate(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
 static_assert(microtile_empty == 0, "set_tiles_16 compares with zero");

@@ -1,5 +1,7 @@
 #include "graphics/Raster_RepaintOpt.h"
 
+#include "graphics/Raster_Math.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -49,15 +51,6 @@ void TCustomRepaintOptimizer::BeginPaint() {}
 void TCustomRepaintOptimizer::EndPaint() {}
 void TCustomRepaintOptimizer::BeginPaintBuffer() {}
 void TCustomRepaintOptimizer::EndPaintBuffer() {}
-
-namespace {
-
-std::int32_t saturate(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                               std::numeric_limits<std::int32_t>::max()));
-}
-
-} // namespace
 
 void GrowArea(TRect& Area, std::int32_t Dx, std::int32_t Dy) {
     std::int64_t dx = Dx, dy = Dy;

@@ -3,6 +3,7 @@
 // reach the destination, the clipping of the transfers, a kernel's reach, the SSE2 interpolator that the
 // bilinear stretch runs inline, and the kernel class list's release.
 #include "graphics/Raster_Blend.h"
+#include "graphics/Raster_Math.h"
 #include "graphics/Raster_Resamplers.h"
 
 #include <algorithm>
@@ -93,10 +94,6 @@ inline void apply_block_row(const combine_op& op, const TColor32* src, TColor32*
 
 inline bool blend_without_alpha(const TCustomBitmap32& src, TDrawMode mode) {
     return mode == dmBlend && src.MasterAlpha() == 0;
-}
-
-inline std::int32_t saturate(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 inline TRect offset_saturated(const TRect& r, std::int64_t dx, std::int64_t dy) {

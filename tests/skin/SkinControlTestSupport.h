@@ -26,6 +26,9 @@ private:
     std::vector<std::uint32_t> FPixels;
 };
 
+// One 8-bit channel of a 0x00RRGGBB pixel: 16 red, 8 green, 0 blue.
+inline std::uint8_t channel(std::uint32_t p, int shift) { return static_cast<std::uint8_t>(p >> shift); }
+
 // Moves the cursor to the screen point and presses and/or releases the left button, as a person does.
 void mouse_to(POINT screen);
 void left_down();

@@ -12,11 +12,10 @@
 #include "SkinControlTestSupport.h"
 
 using namespace kq;
+using kq::test::channel;
 using kq::test::window_pixels;
 
 namespace {
-
-std::uint8_t channel(std::uint32_t p, int shift) { return static_cast<std::uint8_t>(p >> shift); }
 
 // colour (0x00RRGGBB) at alpha over background, as the frame's blended lines lay it.
 std::uint32_t blend(std::uint32_t colour, int alpha, std::uint32_t background) {

@@ -16,14 +16,13 @@
 
 using namespace kq;
 using kq::test::visual_test;
+using kq::test::channel;
 using kq::test::window_pixels;
 using kq::test::kq_skin_form;
 using kq::test::make_kq_skin_form;
 using kq::test::make_skinned_form;
 
 namespace {
-
-std::uint8_t channel(std::uint32_t p, int shift) { return static_cast<std::uint8_t>(p >> shift); }
 
 class skin_forms : public visual_test {
 protected:

@@ -8,6 +8,7 @@
 
 using namespace kq;
 using kq::test::visual_test;
+using kq::test::channel;
 using kq::test::window_pixels;
 
 namespace {
@@ -18,8 +19,6 @@ constexpr std::uint32_t shown(TColor c) {
     const auto v = static_cast<std::uint32_t>(c);
     return ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
 }
-std::uint8_t channel(std::uint32_t p, int shift) { return static_cast<std::uint8_t>(p >> shift); }
-
 class skinned_panels : public visual_test {
 protected:
     void SetUp() override {
