@@ -27,11 +27,13 @@ export DISPLAY=$display
 sleep 1
 centre() { import -window root -crop 1x1+640+512 -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -1; }
 
-# time_start PROGRAM: seconds from the command to the page colour on the screen.
+# time_start PROGRAM: sets ms to the milliseconds from the command to the page colour on the screen. Not
+# called in a command substitution: its subshell would run the EXIT trap and stop the X server.
 time_start() {
     /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
     sleep 0.5
     local start end
+    ms=0
     start=$(date +%s%N)
     (cd "$work/app" && /usr/lib/wine/wine64 "$1" >/dev/null 2>&1 &)
     until [ "$(centre)" = "#E53935" ]; do
@@ -41,17 +43,17 @@ time_start() {
         fi
     done
     end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
+    ms=$(((end - start) / 1000000))
 }
 
 kq=() bare=()
 for ((i = 0; i < runs; i++)); do
     if ((i % 2 == 0)); then
-        kq+=("$(time_start KQ.exe)")
-        bare+=("$(time_start bare_window.exe)")
+        time_start KQ.exe && kq+=("$ms")
+        time_start bare_window.exe && bare+=("$ms")
     else
-        bare+=("$(time_start bare_window.exe)")
-        kq+=("$(time_start KQ.exe)")
+        time_start bare_window.exe && bare+=("$ms")
+        time_start KQ.exe && kq+=("$ms")
     fi
     echo "run $((i + 1)): KQ ${kq[-1]} ms, bare ${bare[-1]} ms, KQ's own $((kq[-1] - bare[-1])) ms"
 done
