@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/shell/ProgramRuns.h"
 #include "framework/Forms.h"
 #include "tabs/PageTabs.h"
 #include "tests/skin/SkinControlTestSupport.h"
@@ -23,41 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace kq;
-
-fs::path here() {
-    wchar_t path[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-}
-
-struct window_search {
-    DWORD pid;
-    const wchar_t* class_name;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK find_window(HWND w, LPARAM p) {
-    auto* s = reinterpret_cast<window_search*>(p);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(w, &owner);
-    wchar_t name[64] = {};
-    ::GetClassNameW(w, name, 64);
-    if (owner != s->pid || !::IsWindowVisible(w) || std::wstring(name) != s->class_name) return TRUE;
-    s->found = w;
-    return FALSE;
-}
-
-HWND wait_for_window(DWORD pid, const wchar_t* class_name, HWND parent = nullptr) {
-    window_search s{pid, class_name};
-    for (int i = 0; i < 3000 && !s.found; ++i) {
-        if (parent)
-            ::EnumChildWindows(parent, find_window, reinterpret_cast<LPARAM>(&s));
-        else
-            ::EnumWindows(find_window, reinterpret_cast<LPARAM>(&s));
-        if (!s.found) ::Sleep(20);
-    }
-    return s.found;
-}
 
 // Lines of the stand-in's record naming a call, counted from the file it appends to.
 class record_reader {
@@ -112,25 +78,6 @@ void print_memory(const char* who, int cycle, HANDLE process) {
     std::fflush(stdout);
 }
 
-PROCESS_INFORMATION start(const fs::path& program, const fs::path& folder) {
-    std::wstring command = L"\"" + program.wstring() + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
-        std::fprintf(stderr, "cannot start %ls\n", program.c_str());
-        std::exit(2);
-    }
-    return pi;
-}
-
-void end(PROCESS_INFORMATION pi, HWND window) {
-    ::PostMessageW(window, WM_CLOSE, 0, 0);
-    if (::WaitForSingleObject(pi.hProcess, 30000) == WAIT_TIMEOUT) ::TerminateProcess(pi.hProcess, 99);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-}
-
 } // namespace
 
 // tab_cycles_bench [cycles]
@@ -138,15 +85,13 @@ int wmain(int argc, wchar_t** argv) {
     const int cycles = argc > 1 ? std::max(1, _wtoi(argv[1])) : 1000;
     forms_startup();
     const fs::path folder = fs::temp_directory_path() / ("kq-cycles-" + std::to_string(::GetCurrentProcessId()));
-    fs::create_directories(folder / "Bin");
-    fs::copy_file(here() / "KQ.exe", folder / "KQ.exe", fs::copy_options::overwrite_existing);
-    fs::copy_file(here() / "libcef.dll", folder / "Bin" / "libcef.dll", fs::copy_options::overwrite_existing);
+    bench::install_kq(folder);
     const fs::path record = folder / "record.txt";
     ::SetEnvironmentVariableW(L"STANDIN_RECORD_FILE", record.c_str());
 
-    PROCESS_INFORMATION kq = start(folder / "KQ.exe", folder);
-    const HWND main_window = wait_for_window(kq.dwProcessId, L"TF_Main");
-    const HWND strip = main_window ? wait_for_window(kq.dwProcessId, L"TPageTabs", main_window) : nullptr;
+    const PROCESS_INFORMATION kq = bench::start_program(folder / "KQ.exe", folder);
+    const HWND main_window = bench::shown_window(kq.dwProcessId, L"TF_Main");
+    const HWND strip = main_window ? bench::shown_window(kq.dwProcessId, L"TPageTabs", main_window) : nullptr;
     record_reader pages(record);
     if (!strip || !wait([&] { pages.update(); return pages.created() == 1; })) {
         std::fprintf(stderr, "KQ showed no strip or no first page\n");
@@ -192,11 +137,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     print_memory("KQ", cycles, kq.hProcess);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_time).count();
-    end(kq, main_window);
+    bench::close_and_wait(kq, main_window);
 
     // The same clicks, at the same pace, to a window that does nothing with them.
-    PROCESS_INFORMATION bare = start(here() / "bare_window.exe", here());
-    const HWND bare_window = wait_for_window(bare.dwProcessId, L"BareWindow");
+    const PROCESS_INFORMATION bare = bench::start_program(bench::here() / "bare_window.exe", bench::here());
+    const HWND bare_window = bench::shown_window(bare.dwProcessId, L"BareWindow");
     ::SetForegroundWindow(bare_window);
     ::Sleep(1000);
     const DWORD pause = static_cast<DWORD>(seconds * 1000 / cycles / 2);
@@ -208,7 +153,7 @@ int wmain(int argc, wchar_t** argv) {
         ::Sleep(pause);
     }
     print_memory("bare", cycles, bare.hProcess);
-    end(bare, bare_window);
+    bench::close_and_wait(bare, bare_window);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     forms_shutdown();
