@@ -1,5 +1,6 @@
 #include "testengine/Recorder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -28,32 +29,35 @@ std::mutex state_lock;
 std::vector<call> calls;
 std::map<std::string, int, std::less<>> live;
 std::vector<std::unique_ptr<tracked>> objects;
+std::size_t next_sweep = 0; // the size of objects at which released ones are freed next
 
 thread_local const char* current_thread_name = nullptr;
 
-// With STANDIN_RECORD_FILE set, every call is also appended to that file as "process id, thread, name,
-// detail" on one line, so a test can read what the stand-in saw inside another program (and its
-// sub-processes, which append to the same file).
-void append_to_record_file(const call& c) {
+// With STANDIN_RECORD_FILE set, every call is appended to that file as "process id, thread, name, detail"
+// on one line, so a test can read what the stand-in saw inside another program (and its sub-processes,
+// which append to the same file); the record is then not kept in memory, where a long run would grow it.
+// False when no file is set.
+bool append_to_record_file(const call& c) {
     wchar_t path[MAX_PATH];
     const DWORD n = ::GetEnvironmentVariableW(L"STANDIN_RECORD_FILE", path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
+    if (n == 0 || n >= MAX_PATH) return false;
     const HANDLE file = ::CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE) return true;
     const std::string line = std::to_string(::GetCurrentProcessId()) + "\t" + c.thread + "\t" + c.name + "\t" +
                              c.detail + "\n";
     DWORD written = 0;
     ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     ::CloseHandle(file);
+    return true;
 }
 
 } // namespace
 
 void record(std::string_view name, std::string_view detail) {
     const std::lock_guard lock(state_lock);
-    calls.push_back(call{thread_name(), std::string(name), std::string(detail)});
-    append_to_record_file(calls.back());
+    call c{thread_name(), std::string(name), std::string(detail)};
+    if (!append_to_record_file(c)) calls.push_back(std::move(c));
 }
 
 void set_thread_name(const char* name) noexcept { current_thread_name = name; }
@@ -68,6 +72,14 @@ void count_up(std::string_view kind) {
 void register_object(std::unique_ptr<tracked> object) {
     const std::lock_guard lock(state_lock);
     objects.push_back(std::move(object));
+    // A released object stays for the next kept_released registrations, long enough for a release too many
+    // to show in the counts; older ones are freed, so a program that opens and closes pages for hours holds
+    // a bounded number. An object released too many times stays to be counted.
+    constexpr std::size_t kept_released = 1024;
+    if (objects.size() < next_sweep) return;
+    const auto recent = objects.end() - static_cast<std::ptrdiff_t>(std::min(kept_released, objects.size()));
+    objects.erase(std::remove_if(objects.begin(), recent, [](const auto& o) { return o->references() == 0; }), recent);
+    next_sweep = objects.size() + kept_released;
 }
 
 void count_down(std::string_view kind) {

@@ -10,8 +10,8 @@
 
 namespace kq::standin {
 
-// Every object the stand-in hands out stays in memory after its last release (its resources are freed),
-// so a release too many is seen in the counts instead of corrupting memory.
+// Every object the stand-in hands out stays in memory for a while after its last release (its resources are
+// freed), so a release too many is seen in the counts instead of corrupting memory.
 class tracked {
 public:
     virtual ~tracked() = default;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "browser/WebB.Settings.h"
 #include "framework/Files.h"
 #include "framework/GdiPlus.h"
+#include "framework/Handles.h"
 #include "framework/ImageLists.h"
 #include "framework/Properties.h"
 #include "graphics/Raster.h"
@@ -744,23 +746,68 @@ TEST_F(MainWindow, AfterAClosedTabTheCursorGoingStraightIntoThePageLeavesNoHotCl
 
 // --- Reliability
 
-TEST_F(MainWindow, TwoHundredCyclesOfAddLoadCloseLeaveNothingBehind) {
+// The bytes in use in every heap of the process: the C runtime's, the system's and the stand-in's.
+std::size_t heap_bytes_in_use() {
+    std::vector<HANDLE> heaps(::GetProcessHeaps(0, nullptr) + 8);
+    heaps.resize(::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+    std::size_t total = 0;
+    for (HANDLE heap : heaps) {
+        if (!::HeapLock(heap)) continue;
+        PROCESS_HEAP_ENTRY entry{};
+        while (::HeapWalk(heap, &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+        ::HeapUnlock(heap);
+    }
+    return total;
+}
+
+// Tabs opened by the add button, loaded and closed by their close button, as a person would for hours.
+// After a warm-up the heap holds no more at the end than early on (each span's highest figure, since the
+// stand-in frees the objects it kept after their release in batches), and the counts of handles and engine
+// objects are back where they started. KQ_TAB_CYCLES sets the number of cycles (docs/CONVENTIONS.md: the
+// 1,000-cycle check by hand).
+TEST_F(MainWindow, CyclesOfAddLoadCloseLeaveNothingBehindAndTheHeapFlat) {
+    wchar_t setting[16] = {};
+    const int cycles =
+        ::GetEnvironmentVariableW(L"KQ_TAB_CYCLES", setting, 16) ? std::max(200, _wtoi(setting)) : 200;
+    const int warm_up = 50, span = (cycles - warm_up) / 2;
+    // The stand-in's record of calls goes to a file, as in a long run of the program, not into memory.
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring record = std::wstring(temp) + L"kq-cycles-" + std::to_wstring(::GetCurrentProcessId()) + L".txt";
+    ::SetEnvironmentVariableW(L"STANDIN_RECORD_FILE", record.c_str());
+    const auto no_record = scope_exit([&] {
+        ::SetEnvironmentVariableW(L"STANDIN_RECORD_FILE", nullptr);
+        ::DeleteFileW(record.c_str());
+    });
+    settle();
     const test::handle_counts before = test::current_handle_counts();
-    for (int i = 0; i < 200; ++i) {
+    const int engine_objects = control().live_total();
+    const int clients = TWebBHandler::live_clients();
+    std::size_t early = 0, late = 0;
+    for (int i = 0; i < cycles; ++i) {
         click_add();
         ASSERT_TRUE(pump_until([&] { return tab_count() == 2 && tab(1)->Caption() == home_title; })) << i;
         F->CEFBrowser->Load(u"http://cycle.example/" + IntToStr(i));
         ASSERT_TRUE(pump_until([&] { return tab(1)->Caption() == u"http://cycle.example/" + IntToStr(i); })) << i;
         click_close(1);
         ASSERT_TRUE(pump_until([&] { return tab_count() == 1 && F->CEFBrowser->BrowserCount() == 1; })) << i;
+        if (i < warm_up) continue;
+        std::size_t& peak = i < warm_up + span ? early : late;
+        peak = std::max(peak, heap_bytes_in_use());
     }
     settle();
     EXPECT_EQ(tabs().Count(), 1);
+    // A few kilobytes a cycle, the growth once seen, pass this bound within a span.
+    EXPECT_LE(late, early + 96 * 1024) << "heap at the start " << early << ", at the end " << late;
     const test::handle_counts after = test::current_handle_counts();
     EXPECT_LE(after.gdi, before.gdi + 4);
     EXPECT_LE(after.user, before.user + 4);
+    EXPECT_TRUE(pump_until([&] { return control().live_total() == engine_objects; }));
+    EXPECT_EQ(TWebBHandler::live_clients(), clients);
 }
 
 } // namespace
 } // namespace kq
+
 
