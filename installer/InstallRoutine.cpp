@@ -77,40 +77,31 @@ String folder_error(const String& folder, path_problem problem) {
 } // namespace
 
 install_result run_install(HMODULE payload_module, const install_choices& choices, install_view& view) {
-    install_result result;
     const String folder = Trim(choices.folder);
-    if (const path_problem problem = check_folder(folder, longest_relative_path()); problem != path_problem::none) {
-        result.error = folder_error(folder, problem);
-        return result;
-    }
+    if (const path_problem problem = check_folder(folder, longest_relative_path()); problem != path_problem::none)
+        throw install_folder_error(folder_error(folder, problem));
 
     // Every resource is found before the first file is written.
     std::vector<std::unique_ptr<TResourceStream>> payload;
-    try {
-        for (int row = 0; row < install_row_count; ++row)
-            payload.push_back(std::make_unique<TResourceStream>(payload_module, String(resource_names[row]),
-                                                                String(resource_type(row)), payload_language));
-    } catch (const EResNotFound& e) {
-        result.error = e.Message();
-        return result;
-    }
+    for (int row = 0; row < install_row_count; ++row)
+        payload.push_back(std::make_unique<TResourceStream>(payload_module, String(resource_names[row]),
+                                                            String(resource_type(row)), payload_language));
 
     // The separator is appended whatever the text ends with; the file system reads a doubled one as one.
     const String base = folder + u"\\";
+    install_result result;
     result.application_path = base + String(file_names[0]);
-    try {
-        for (int row = 0; row < install_row_count; ++row) {
-            const String target_folder_path = base + String(target_folder(row));
-            // A folder that cannot be made shows when the file is written into it.
-            ForceDirectories(target_folder_path);
-            view.progress(row);
-            TResourceStream& data = *payload[row];
-            write_file_replacing(target_folder_path + String(file_names[row]), data.Memory(),
-                                 static_cast<std::size_t>(data.Size()));
+    for (int row = 0; row < install_row_count; ++row) {
+        const String target_folder_path = base + String(target_folder(row));
+        // A folder that cannot be made shows when the file is written into it.
+        ForceDirectories(target_folder_path);
+        if (!view.progress(row)) {
+            result.stopped = true;
+            return result;
         }
-    } catch (const EStreamError& e) {
-        result.error = e.Message();
-        return result;
+        TResourceStream& data = *payload[row];
+        write_file_replacing(target_folder_path + String(file_names[row]), data.Memory(),
+                             static_cast<std::size_t>(data.Size()));
     }
 
     const com_thread com;

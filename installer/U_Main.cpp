@@ -24,9 +24,6 @@ constexpr StringView installing_caption = u"正在安装";
 constexpr StringView done_caption = u"安装完成";
 constexpr StringView browse_title = u"将文件安装至";
 
-// The window was closed while the install ran: the install stops where it is.
-struct install_abandoned {};
-
 // A folder on a drive this machine lacks starts on the system's drive instead: "D:\KQ\TSR\" becomes
 // "C:\KQ\TSR\" where there is no D:.
 String on_existing_drive(const String& folder) {
@@ -47,7 +44,7 @@ class form_install_view final : public install_view {
 public:
     explicit form_install_view(TForm4& form) : FForm(form) {}
 
-    void progress(int row) override {
+    bool progress(int row) override {
         // The first row comes only after the folder and the payload passed their checks.
         if (!FStarted) {
             FForm.ShowProgressPanel();
@@ -55,7 +52,8 @@ public:
         }
         FForm.SkinProgressBar1->SetValue(row);
         Application->ProcessMessages();
-        if (Application->Terminated()) throw install_abandoned{};
+        // The window was closed meanwhile: the install stops where it is.
+        return !Application->Terminated();
     }
 
 private:
@@ -108,15 +106,14 @@ void TForm4::SkinImageButton1Click(TObject*) {
     install_result result;
     try {
         result = run_install(::GetModuleHandleW(nullptr), choices, view);
-    } catch (const install_abandoned&) {
-        return;
-    }
-    // Whether the folder was refused or a file failed, the options come back with the folder text as it
-    // was, so it can be corrected and the install tried again; the top-level handler shows why.
-    if (!result.error.empty()) {
+    } catch (const Exception&) {
+        // Whether the folder was refused or a file failed, the options come back with the folder text as it
+        // was, so it can be corrected and the install tried again; the top-level handler shows why. Not a
+        // scope_exit: showing a panel may make its windows, which may throw.
         ShowOptionsPanel();
-        throw Exception(result.error);
+        throw;
     }
+    if (result.stopped) return;
     SkinImageButton2->SetCaption(String(done_caption));
     SkinImageButton2->SetEnabled(true);
     if (!result.shortcut_errors.empty()) {
