@@ -287,13 +287,14 @@ void TSkinProgressBar::end_repeat() {
 void TSkinProgressBar::repeat_tick() {
     FRepeatTimer->SetInterval(repeat_interval_ms);
     if (!HandleAllocated() || ::GetCapture() != Handle()) return;
-    try {
-        track_press(FLastX, FLastY);
-    } catch (...) {
+    // A press that fails stops the repeat. Disabled first, the timer takes its interval without asking the
+    // system for a timer, so this clean-up cannot throw.
+    auto stop_repeat = scope_exit([this] {
         FRepeatTimer->SetEnabled(false);
         FRepeatTimer->SetInterval(repeat_delay_ms);
-        throw;
-    }
+    });
+    track_press(FLastX, FLastY);
+    stop_repeat.release();
 }
 
 void TSkinProgressBar::MouseMove(TShiftState Shift, int X, int Y) {

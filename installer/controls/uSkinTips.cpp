@@ -1,5 +1,6 @@
 #include "installer/controls/uSkinTips.h"
 
+#include "framework/Exceptions.h"
 #include "framework/Forms.h"
 #include "framework/Threads.h"
 #include "framework/TickClock.h"
@@ -44,8 +45,9 @@ TSkinTipsWindow::TSkinTipsWindow(TSkinCustomTips* Tips)
     FTimer = std::make_unique<TSimpleTimer>(50, [this](TObject*) {
         try {
             DoTimer();
-        } catch (...) {
-            // A tip that cannot follow its control goes away rather than stay stale.
+        } catch (const Exception&) {
+            // A tip that cannot follow its control goes away rather than stay stale; anything else is a
+            // fault for the timer's guard to report.
             Close();
         }
     });
