@@ -571,16 +571,10 @@ void TSkinPngEdit::SetDisableIME(bool Value) {
     if (FDisableIME == Value) return;
     FDisableIME = Value;
     if (!HandleAllocated()) return; // applied when the window is made
-    if (Value) {
-        const ime_context context(Handle());
-        if (context) {
-            FHImc = context.get();
-            ::ImmAssociateContext(Handle(), nullptr);
-        }
-    } else {
-        ::ImmAssociateContext(Handle(), FHImc);
-        FHImc = nullptr;
-    }
+    if (Value)
+        FHImc = detached_ime_context(Handle());
+    else
+        FHImc.restore();
 }
 
 // Failures in the input-method handlers are swallowed: a composition must not end in an error box. The

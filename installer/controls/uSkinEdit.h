@@ -7,6 +7,7 @@
 // before it; character indexes are 1-based. A surrogate pair is one character for the cursor, deletion,
 // selection, drawing and scrolling, so no position ever stays between its two units.
 
+#include "framework/Ime.h"
 #include "framework/Menus.h"
 #include "installer/controls/uSkItemsInEdit.h"
 #include "installer/controls/uSkLocateObj.h"
@@ -194,7 +195,7 @@ private:
     bool FTextHintHideInKey = false;
     bool FBlockWinMsg = false;
     bool FDisableIME = false;
-    HIMC FHImc = nullptr;
+    detached_ime_context FHImc; // the window's input context while DisableIME holds it off
     std::unique_ptr<TSkinEditTips> FTips;
     std::unique_ptr<TPopupMenu> FDefaultPopupMenu;
     std::int32_t FMaxLength = 0;
