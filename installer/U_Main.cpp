@@ -47,7 +47,7 @@ public:
     bool progress(int row) override {
         // The first row comes only after the folder and the payload passed their checks.
         if (!FStarted) {
-            FForm.ShowProgressPanel();
+            FForm.show_progress_panel();
             FStarted = true;
         }
         FForm.SkinProgressBar1->SetValue(row);
@@ -78,7 +78,7 @@ void TForm4::CreateWnd() {
     SetClientSize(wanted.right, wanted.bottom);
 }
 
-void TForm4::ShowProgressPanel() {
+void TForm4::show_progress_panel() {
     pnl1->Hide();
     SkinPanel1->Show();
     SkinImageButton2->SetCaption(String(installing_caption));
@@ -86,7 +86,7 @@ void TForm4::ShowProgressPanel() {
     SkinProgressBar1->SetMaxValue(install_row_count - 1);
 }
 
-void TForm4::ShowOptionsPanel() {
+void TForm4::show_options_panel() {
     SkinPanel1->Hide();
     pnl1->Show();
 }
@@ -110,7 +110,7 @@ void TForm4::SkinImageButton1Click(TObject*) {
         // Whether the folder was refused or a file failed, the options come back with the folder text as it
         // was, so it can be corrected and the install tried again; the top-level handler shows why. Not a
         // scope_exit: showing a panel may make its windows, which may throw.
-        ShowOptionsPanel();
+        show_options_panel();
         throw;
     }
     if (result.stopped) return;

@@ -44,6 +44,9 @@ String first_units(const String& text, int count) {
     return text.substr(0, static_cast<size_t>(std::max(count, 0)));
 }
 
+// The system default locale whose context menu is in Chinese: Chinese (simplified).
+constexpr LCID chinese_menu_locale = 2052;
+
 // What the context menu's entries look at to be enabled.
 struct edit_menu_state {
     bool writable, selection, clipboard_text, text;
@@ -81,7 +84,7 @@ std::vector<String> edit_menu_column(StringView edit_menu_row::*caption) {
 const std::vector<String>& edit_menu_captions(LCID Locale) {
     static const std::vector<String> chinese = edit_menu_column(&edit_menu_row::chinese);
     static const std::vector<String> english = edit_menu_column(&edit_menu_row::english);
-    return Locale == 2052 ? chinese : english;
+    return Locale == chinese_menu_locale ? chinese : english;
 }
 
 // --- Life
@@ -552,7 +555,7 @@ void TSkinPngEdit::BuildPopupMenu(TPopupMenu* Menu) {
         // Held by another program: nothing to paste now.
     }
     const edit_menu_state state{!FReadOnly, SelLength() > 0, clipboard_text, !FText.empty()};
-    const bool chinese = ::GetSystemDefaultLCID() == 2052;
+    const bool chinese = ::GetSystemDefaultLCID() == chinese_menu_locale;
     for (const edit_menu_row& row : edit_menu_rows) {
         auto* item = new TMenuItem(Menu);
         item->SetCaption(String(chinese ? row.chinese : row.english));

@@ -112,7 +112,7 @@ public:
     bool Hot() const noexcept { return FHot; }
     // The caret is in its visible phase (it is drawn only while the field has the focus).
     bool CursorShowing() const noexcept { return FCursorShowing; }
-    bool CursorBlinking() const noexcept { return FCursorTimer->Enabled(); }
+    bool cursor_blinking() const noexcept { return FCursorTimer->Enabled(); }
     // The caret's x, worked out by the last paint.
     int CursorXPos() const noexcept { return FCursorXPos; }
     // Room the items take at the left and at the right edge.

@@ -17,7 +17,7 @@ public:
     void Show(const String& Tips);
     // LeftTop in the edit's parent's client coordinates.
     void Show(POINT LeftTop, const String& Tips);
-    void Hide() { FreeWindows(); }
+    void Hide() { free_windows(); }
 
 private:
     TSkinPngEdit* FOwner;

@@ -143,7 +143,7 @@ void TSkinProgressBar::SetTrackButton(const TSkPBTrackButton& Value) {
     Invalidate();
 }
 
-std::int32_t TSkinProgressBar::FilledWidth() const {
+std::int32_t TSkinProgressBar::filled_width() const {
     const double filled = static_cast<double>(std::int64_t{FValue} - FMinValue) / static_cast<double>(range()) * Width();
     return filled < 0 ? 0 : static_cast<std::int32_t>(std::trunc(filled));
 }
@@ -160,12 +160,12 @@ void TSkinProgressBar::DrawBody(TBitmap32* Canvas) {
     if (auto stretched = ResizeSkinImage(background, Width(), background->Height()))
         stretched->DrawTo(Canvas, 0, (Height() - background->Height()) / 2);
     if (TSkinImage* progress = skin_image(FBar_Progress)) {
-        if (auto filled = ThreeSliceStretch(progress, FilledWidth(), FBarLeftRightSize))
+        if (auto filled = ThreeSliceStretch(progress, filled_width(), FBarLeftRightSize))
             filled->DrawTo(Canvas, 0, (Height() - progress->Height()) / 2);
     }
     if (FTrackButton->Visible()) {
         FTrackRct = TRect{1, 1, Width() - 1, Height() - 1};
-        DrawThumb(Canvas);
+        draw_thumb(Canvas);
     }
     if (FCaption->Visible() && !FCaption->Text().empty()) {
         TRect r{FCaption->OffsetX(), FCaption->OffsetY(), Width() + FCaption->OffsetX(), Height() + FCaption->OffsetY()};
@@ -179,14 +179,14 @@ void TSkinProgressBar::DrawBody(TBitmap32* Canvas) {
     }
 }
 
-void TSkinProgressBar::DrawThumb(TBitmap32* Canvas) {
+void TSkinProgressBar::draw_thumb(TBitmap32* Canvas) {
     TSkinImage* hot = FMouseIn ? skin_image(FTrackButton->Hot()) : nullptr;
     TSkinImage* normal = skin_image(FTrackButton->Normal());
     if (TSkinImage* sized = hot ? hot : normal) {
         FThumbWidth = static_cast<std::int16_t>(sized->Width());
         FThumbHeight = static_cast<std::int16_t>(sized->Height());
     }
-    const std::int32_t x = FilledWidth() + FTrackButton->Offset();
+    const std::int32_t x = filled_width() + FTrackButton->Offset();
     TRect r{x - FThumbWidth, (Height() - FThumbHeight) / 2, x, 0};
     r.Bottom = r.Top + FThumbHeight;
     if (FTrackButton->AlwaysShow() || hot) {

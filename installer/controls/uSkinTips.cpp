@@ -225,7 +225,7 @@ void TSkinTipsWindow::Close() {
     FClosed = true;
     FTimer->SetEnabled(false);
     if (HandleAllocated()) DestroyHandle();
-    FSkTips->TipClosed();
+    FSkTips->tip_closed();
 }
 
 void TSkinTipsWindow::set_mouse_in(TMouseInTips Value) {
@@ -279,20 +279,20 @@ TSkinCustomTips::TSkinCustomTips(TComponent* AOwner)
     FTitleFont->SetColor(5326307);
 }
 
-TSkinCustomTips::~TSkinCustomTips() { FreeWindows(); }
+TSkinCustomTips::~TSkinCustomTips() { free_windows(); }
 
-void TSkinCustomTips::FreeWindows() {
+void TSkinCustomTips::free_windows() {
     while (!FList.empty()) FList.pop_back();
 }
 
-void TSkinCustomTips::TipClosed() {
+void TSkinCustomTips::tip_closed() {
     Queue([alive = std::weak_ptr<int>(FAlive), this] {
-        if (alive.lock()) FreeClosed();
+        if (alive.lock()) free_closed();
     });
 }
 
-void TSkinCustomTips::FreeClosed() {
-    std::erase_if(FList, [](const std::unique_ptr<TSkinTipsWindow>& w) { return w->Closed(); });
+void TSkinCustomTips::free_closed() {
+    std::erase_if(FList, [](const std::unique_ptr<TSkinTipsWindow>& w) { return w->closed(); });
 }
 
 HWND TSkinCustomTips::Show(const String& Title, const String& Tips, TTipsDirection ATipsDirection, const TRect* R,

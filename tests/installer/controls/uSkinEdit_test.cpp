@@ -238,7 +238,7 @@ TEST_F(skinned_edit, AsksForArrowKeysAndCharactersOnly) {
 
 TEST_F(skinned_edit, CaretBlinksWhileFocusedAndStopsWhenFocusLeaves) {
     show();
-    EXPECT_TRUE(edit->CursorBlinking());
+    EXPECT_TRUE(edit->cursor_blinking());
     bool seen_hidden = false, seen_shown = false;
     pump_until([&] {
         (edit->CursorShowing() ? seen_shown : seen_hidden) = true;
@@ -248,7 +248,7 @@ TEST_F(skinned_edit, CaretBlinksWhileFocusedAndStopsWhenFocusLeaves) {
 
     ::SetFocus(form->Handle());
     settle();
-    EXPECT_FALSE(edit->CursorBlinking());
+    EXPECT_FALSE(edit->cursor_blinking());
 }
 
 // --- Scrolling
@@ -387,11 +387,11 @@ TEST_F(skinned_edit, EnteringSelectsAllAndLeavingEmptiesTheSelection) {
     settle();
     EXPECT_EQ(edit->SelLength(), 0);
     EXPECT_EQ(edit->SelStart(), 0);
-    EXPECT_FALSE(edit->CursorBlinking());
+    EXPECT_FALSE(edit->cursor_blinking());
     edit->SetFocus();
     settle();
     EXPECT_EQ(edit->SelText(), u"abc");
-    EXPECT_TRUE(edit->CursorBlinking());
+    EXPECT_TRUE(edit->cursor_blinking());
 
     edit->SetAutoSelect(false);
     ::SetFocus(other->Handle());
