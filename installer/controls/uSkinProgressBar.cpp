@@ -1,6 +1,7 @@
 #include "installer/controls/uSkinProgressBar.h"
 
 #include "framework/Conversions.h"
+#include "framework/Geometry.h"
 #include "framework/Graphics.h"
 #include "framework/Handles.h"
 #include "framework/Properties.h"
@@ -248,8 +249,8 @@ void TSkinProgressBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
     if (!FTrackButton->Visible() || Button != TMouseButton::mbLeft) return;
     if (!designing() && CanFocus()) SetFocus();
     const POINT p{X, Y};
-    const RECT thumb{FThumbRct.Left, FThumbRct.Top, FThumbRct.Right, FThumbRct.Bottom};
-    const RECT track{FTrackRct.Left, FTrackRct.Top, FTrackRct.Right, FTrackRct.Bottom};
+    const RECT thumb = to_system<RECT>(FThumbRct);
+    const RECT track = to_system<RECT>(FTrackRct);
     if (::PtInRect(&thumb, p)) {
         end_repeat();
         ::SetCapture(Handle());

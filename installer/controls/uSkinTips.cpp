@@ -2,6 +2,7 @@
 
 #include "framework/Exceptions.h"
 #include "framework/Forms.h"
+#include "framework/Geometry.h"
 #include "framework/Threads.h"
 #include "framework/TickClock.h"
 #include "skin/uSkinIntf.h"
@@ -81,7 +82,7 @@ int TSkinTipsWindow::title_line_height() { return text_extent(FSkTips->TitleFont
 int TSkinTipsWindow::wrapped_tips_height(const TRect* R) {
     RECT r{};
     if (R)
-        r = {R->Left, R->Top, R->Right, R->Bottom};
+        r = to_system<RECT>(*R);
     else if (FParentControl)
         r = FParentControl->ClientRect();
     r.right -= 4 + close_button_width(FSkTips->CloseButtonVisible());
@@ -240,7 +241,7 @@ void TSkinTipsWindow::WndProc(TMessage& Message) {
     case WM_MOUSEMOVE: {
         FT1 = tick_count();
         const POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-        const RECT r{FCloseButtonRect.Left, FCloseButtonRect.Top, FCloseButtonRect.Right, FCloseButtonRect.Bottom};
+        const RECT r = to_system<RECT>(FCloseButtonRect);
         set_mouse_in(::PtInRect(&r, p) ? itCloseButton : itNone);
         break;
     }
