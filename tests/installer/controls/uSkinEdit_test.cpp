@@ -600,6 +600,20 @@ TEST_F(skinned_edit, DisabledInputMethodTakesNoComposition) {
     EXPECT_TRUE(ime_context(edit->Handle()));
 }
 
+// The field's window made again while the input method is off: the new window has none either, and
+// allowing the input method gives the new window its context back.
+TEST_F(skinned_edit, InputMethodStaysOffAcrossANewWindow) {
+    show();
+    edit->SetDisableIME(true);
+    const HWND before = edit->Handle();
+    edit->RecreateWnd();
+    const HWND after = edit->Handle();
+    ASSERT_NE(after, before);
+    EXPECT_FALSE(ime_context(after));
+    edit->SetDisableIME(false);
+    EXPECT_TRUE(ime_context(after));
+}
+
 // A failure while composed text goes in (here OnChange raising) stays inside the field: no error box, and
 // the text is in.
 int reported_errors = 0;
