@@ -16,7 +16,7 @@ public:
     // To the right of the edit, centred on it (5 pixels higher).
     void Show(const String& Tips);
     // LeftTop in the edit's parent's client coordinates.
-    void Show(POINT LeftTop, const String& Tips);
+    void Show(TPoint LeftTop, const String& Tips);
     void Hide() { free_windows(); }
 
 private:

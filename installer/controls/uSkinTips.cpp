@@ -107,7 +107,7 @@ void TSkinTipsWindow::ActivateTips(const String& ATitle, const String& ATips, co
             FParentControl = ParentControl;
             FParentControl->FreeNotification(this);
         }
-        FOldParentControlPos = ParentControl->ClientToScreen({0, 0});
+        FOldParentControlPos = to_TPoint(ParentControl->ClientToScreen({0, 0}));
         height = wrapped_tips_height(R) + 10;
         const RECT client = ParentControl->ClientRect();
         POINT anchor{};
@@ -198,9 +198,9 @@ void TSkinTipsWindow::DoTimer() {
         return;
     }
     if (!FParentControl || !FParentControl->Visible() || !HandleAllocated()) return;
-    const POINT pos = FParentControl->ClientToScreen({0, 0});
-    if (pos.x != FOldParentControlPos.x || pos.y != FOldParentControlPos.y) {
-        SetBounds(Left() + pos.x - FOldParentControlPos.x, Top() + pos.y - FOldParentControlPos.y, Width(), Height());
+    const TPoint pos = to_TPoint(FParentControl->ClientToScreen({0, 0}));
+    if (pos != FOldParentControlPos) {
+        SetBounds(Left() + pos.X - FOldParentControlPos.X, Top() + pos.Y - FOldParentControlPos.Y, Width(), Height());
         ::SetWindowPos(Handle(), HWND_TOPMOST, Left(), Top(), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         FOldParentControlPos = pos;
     }

@@ -4,6 +4,7 @@
 // control when the form moves, and can hide while the control's form is inactive.
 
 #include "framework/Controls.h"
+#include "framework/Geometry.h"
 #include "graphics/Raster_Bitmap.h"
 #include "skin/uSimpleTimer.h"
 
@@ -54,7 +55,7 @@ private:
     String FTitle;
     String FTips;
     TControl* FParentControl = nullptr;
-    POINT FOldParentControlPos{};
+    TPoint FOldParentControlPos{};
     TRect FCloseButtonRect{};
     TMouseInTips FMouseInTips = itNone;
     bool FMousePressed = false;
