@@ -1,6 +1,7 @@
 #include "framework/Ime.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kq {
 
@@ -29,6 +30,31 @@ void ime_context::SetCompositionWindow(const RECT& area, POINT position) const {
     form.ptCurrentPos = position;
     form.rcArea = area;
     ::ImmSetCompositionWindow(FContext, &form);
+}
+
+detached_ime_context::detached_ime_context(HWND window) noexcept {
+    const ime_context current(window);
+    if (!current) return;
+    FWindow = window;
+    FContext = ::ImmAssociateContext(window, nullptr);
+}
+
+detached_ime_context::detached_ime_context(detached_ime_context&& other) noexcept
+    : FWindow(std::exchange(other.FWindow, nullptr)), FContext(std::exchange(other.FContext, nullptr)) {}
+
+detached_ime_context& detached_ime_context::operator=(detached_ime_context&& other) noexcept {
+    if (this != &other) {
+        restore();
+        FWindow = std::exchange(other.FWindow, nullptr);
+        FContext = std::exchange(other.FContext, nullptr);
+    }
+    return *this;
+}
+
+void detached_ime_context::restore() noexcept {
+    if (FContext && ::IsWindow(FWindow)) ::ImmAssociateContext(FWindow, FContext);
+    FWindow = nullptr;
+    FContext = nullptr;
 }
 
 String read_composition_string(const std::function<LONG(void* buffer, DWORD bytes)>& read) {

@@ -1,5 +1,6 @@
 #pragma once
-// ime_context: a window's input context (composition strings, font and window), and reading a composition.
+// ime_context: a window's input context (composition strings, font and window), and reading a composition;
+// detached_ime_context: a context taken off its window until it is put back.
 
 #include "framework/Graphics.h"
 
@@ -30,6 +31,25 @@ public:
 private:
     HWND FWindow;
     HIMC FContext;
+};
+
+// A window's input context taken off the window (ImmAssociateContext with none), kept until it is put back:
+// restore() or scope end associates it with the window again, unless the window is gone. Empty when the
+// window had no context to take.
+class detached_ime_context {
+public:
+    detached_ime_context() noexcept = default;
+    explicit detached_ime_context(HWND window) noexcept;
+    detached_ime_context(detached_ime_context&& other) noexcept;
+    detached_ime_context& operator=(detached_ime_context&& other) noexcept;
+    ~detached_ime_context() { restore(); }
+
+    void restore() noexcept;
+    explicit operator bool() const noexcept { return FContext != nullptr; }
+
+private:
+    HWND FWindow = nullptr;
+    HIMC FContext = nullptr;
 };
 
 // Reads a composition string through read(buffer, bytes), which answers as ImmGetCompositionStringW does:

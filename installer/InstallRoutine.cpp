@@ -8,49 +8,46 @@
 #include "installer/ShortcutWriter.h"
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 
 namespace kq {
 
 namespace {
 
-// The install table: two parallel arrays; a row's resource type and folder follow from its index.
-constexpr StringView file_names[install_row_count] = {
-    u"KQ.exe",
-    u"cef.pak", u"cef_100_percent.pak", u"cef_200_percent.pak", u"cef_extensions.pak", u"devtools_resources.pak",
-    u"zh-CN.pak",
-    u"d3dcompiler_43.dll", u"d3dcompiler_47.dll", u"libcef.dll", u"libEGL.dll", u"libGLESv2.dll",
-    u"widevinecdmadapter.dll",
-    u"icudtl.dat",
-    u"natives_blob.bin", u"snapshot_blob.bin"};
-constexpr StringView resource_names[install_row_count] = {
-    u"KQ_O_EXE",
-    u"KQ_O_PAK", u"KQ_1_PAK", u"KQ_2_PAK", u"KQ_3_PAK", u"KQ_4_PAK",
-    u"KQ_5_PAK",
-    u"KQ_O_DLL", u"KQ_1_DLL", u"KQ_2_DLL", u"KQ_3_DLL", u"KQ_4_DLL", u"KQ_5_DLL",
-    u"KQ_O_DAT",
-    u"KQ_O_DIN", u"KQ_1_DIN"};
+// One row of the install table: the file, the resource that carries it, and its folder below the base folder.
+struct install_file {
+    StringView name;
+    StringView resource;
+    StringView type;
+    StringView folder;
+};
 
-StringView resource_type(int row) {
-    if (row == 0) return u"MYEXEFILE";
-    if (row <= 6) return u"MYPAKFILE";
-    if (row <= 12) return u"MYDLLFILE";
-    if (row == 13) return u"MYDATFILE";
-    return u"MYBINFILE";
-}
-
-StringView target_folder(int row) {
-    if (row == 0) return u"";
-    if (row == 6) return u"Bin\\locales\\";
-    return u"Bin\\";
-}
+constexpr install_file install_files[] = {
+    {u"KQ.exe", u"KQ_O_EXE", u"MYEXEFILE", u""},
+    {u"cef.pak", u"KQ_O_PAK", u"MYPAKFILE", u"Bin\\"},
+    {u"cef_100_percent.pak", u"KQ_1_PAK", u"MYPAKFILE", u"Bin\\"},
+    {u"cef_200_percent.pak", u"KQ_2_PAK", u"MYPAKFILE", u"Bin\\"},
+    {u"cef_extensions.pak", u"KQ_3_PAK", u"MYPAKFILE", u"Bin\\"},
+    {u"devtools_resources.pak", u"KQ_4_PAK", u"MYPAKFILE", u"Bin\\"},
+    {u"zh-CN.pak", u"KQ_5_PAK", u"MYPAKFILE", u"Bin\\locales\\"},
+    {u"d3dcompiler_43.dll", u"KQ_O_DLL", u"MYDLLFILE", u"Bin\\"},
+    {u"d3dcompiler_47.dll", u"KQ_1_DLL", u"MYDLLFILE", u"Bin\\"},
+    {u"libcef.dll", u"KQ_2_DLL", u"MYDLLFILE", u"Bin\\"},
+    {u"libEGL.dll", u"KQ_3_DLL", u"MYDLLFILE", u"Bin\\"},
+    {u"libGLESv2.dll", u"KQ_4_DLL", u"MYDLLFILE", u"Bin\\"},
+    {u"widevinecdmadapter.dll", u"KQ_5_DLL", u"MYDLLFILE", u"Bin\\"},
+    {u"icudtl.dat", u"KQ_O_DAT", u"MYDATFILE", u"Bin\\"},
+    {u"natives_blob.bin", u"KQ_O_DIN", u"MYBINFILE", u"Bin\\"},
+    {u"snapshot_blob.bin", u"KQ_1_DIN", u"MYBINFILE", u"Bin\\"},
+};
+static_assert(std::size(install_files) == install_row_count);
 
 // Characters a path below the base folder needs: the separator appended to the folder text, the longest
 // folder and file name, and the temporary suffix.
 std::size_t longest_relative_path() {
     std::size_t longest = 0;
-    for (int row = 0; row < install_row_count; ++row)
-        longest = std::max(longest, target_folder(row).size() + file_names[row].size());
+    for (const install_file& file : install_files) longest = std::max(longest, file.folder.size() + file.name.size());
     return 1 + longest + replacing_file_suffix.size();
 }
 
@@ -77,40 +74,32 @@ String folder_error(const String& folder, path_problem problem) {
 } // namespace
 
 install_result run_install(HMODULE payload_module, const install_choices& choices, install_view& view) {
-    install_result result;
     const String folder = Trim(choices.folder);
-    if (const path_problem problem = check_folder(folder, longest_relative_path()); problem != path_problem::none) {
-        result.error = folder_error(folder, problem);
-        return result;
-    }
+    if (const path_problem problem = check_folder(folder, longest_relative_path()); problem != path_problem::none)
+        throw install_folder_error(folder_error(folder, problem));
 
     // Every resource is found before the first file is written.
     std::vector<std::unique_ptr<TResourceStream>> payload;
-    try {
-        for (int row = 0; row < install_row_count; ++row)
-            payload.push_back(std::make_unique<TResourceStream>(payload_module, String(resource_names[row]),
-                                                                String(resource_type(row)), payload_language));
-    } catch (const EResNotFound& e) {
-        result.error = e.Message();
-        return result;
-    }
+    for (const install_file& file : install_files)
+        payload.push_back(std::make_unique<TResourceStream>(payload_module, String(file.resource), String(file.type),
+                                                            payload_language));
 
     // The separator is appended whatever the text ends with; the file system reads a doubled one as one.
     const String base = folder + u"\\";
-    result.application_path = base + String(file_names[0]);
-    try {
-        for (int row = 0; row < install_row_count; ++row) {
-            const String target_folder_path = base + String(target_folder(row));
-            // A folder that cannot be made shows when the file is written into it.
-            ForceDirectories(target_folder_path);
-            view.progress(row);
-            TResourceStream& data = *payload[row];
-            write_file_replacing(target_folder_path + String(file_names[row]), data.Memory(),
-                                 static_cast<std::size_t>(data.Size()));
+    install_result result;
+    result.application_path = base + String(install_files[0].name);
+    for (int row = 0; row < install_row_count; ++row) {
+        const install_file& file = install_files[row];
+        const String target_folder_path = base + String(file.folder);
+        // A folder that cannot be made shows when the file is written into it.
+        ForceDirectories(target_folder_path);
+        if (!view.progress(row)) {
+            result.stopped = true;
+            return result;
         }
-    } catch (const EStreamError& e) {
-        result.error = e.Message();
-        return result;
+        TResourceStream& data = *payload[row];
+        write_file_replacing(target_folder_path + String(file.name), data.Memory(),
+                             static_cast<std::size_t>(data.Size()));
     }
 
     const com_thread com;

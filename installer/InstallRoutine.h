@@ -1,5 +1,6 @@
 #pragma once
 // Installing the payload into a folder.
+#include "framework/Exceptions.h"
 #include "framework/Strings.h"
 #include "framework/Win32.h"
 
@@ -20,28 +21,36 @@ struct install_choices {
     bool quick_launch = true;
 };
 
+// The folder text is unfit to install into; the message says why.
+class install_folder_error : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // The window's side of an install.
 class install_view {
 public:
     virtual ~install_view() = default;
-    // The row (0 to install_row_count - 1) is about to be written: show it and let pending window messages run.
-    virtual void progress(int row) = 0;
+    // The row (0 to install_row_count - 1) is about to be written: show it and let pending window messages
+    // run. False stops the install before the row (the window has gone).
+    virtual bool progress(int row) = 0;
 };
 
 struct install_result {
-    // Why the files are not all installed (the install stopped there); empty when they are.
-    String error;
-    // The installed program (the base folder followed by "KQ.exe"); empty when nothing was written.
+    // The installed program (the base folder followed by "KQ.exe").
     String application_path;
+    // The view stopped the install: the files before its row stay, no shortcut is made.
+    bool stopped = false;
     // One text for each chosen shortcut that was not made.
     std::vector<String> shortcut_errors;
 };
 
 // Writes the payload that payload_module carries as resources into the chosen folder, then makes the chosen
 // shortcuts (this needs COM, which it initialises for the thread). Nothing is written when the folder text
-// is unfit or a resource is missing. Each file is written beside its target under a temporary name and
-// replaces the target only when complete; the first file that cannot be written ends the install, the
-// files before it stay.
+// is unfit (install_folder_error) or a resource is missing (EResNotFound). Each file is written beside its
+// target under a temporary name and replaces the target only when complete; the first file that cannot be
+// written ends the install with its EStreamError, the files before it stay. A shortcut that cannot be made
+// ends nothing: its message joins the result's list.
 install_result run_install(HMODULE payload_module, const install_choices& choices, install_view& view);
 
 } // namespace kq

@@ -24,9 +24,6 @@ constexpr StringView installing_caption = u"正在安装";
 constexpr StringView done_caption = u"安装完成";
 constexpr StringView browse_title = u"将文件安装至";
 
-// The window was closed while the install ran: the install stops where it is.
-struct install_abandoned {};
-
 // A folder on a drive this machine lacks starts on the system's drive instead: "D:\KQ\TSR\" becomes
 // "C:\KQ\TSR\" where there is no D:.
 String on_existing_drive(const String& folder) {
@@ -47,15 +44,16 @@ class form_install_view final : public install_view {
 public:
     explicit form_install_view(TForm4& form) : FForm(form) {}
 
-    void progress(int row) override {
+    bool progress(int row) override {
         // The first row comes only after the folder and the payload passed their checks.
         if (!FStarted) {
-            FForm.ShowProgressPanel();
+            FForm.show_progress_panel();
             FStarted = true;
         }
         FForm.SkinProgressBar1->SetValue(row);
         Application->ProcessMessages();
-        if (Application->Terminated()) throw install_abandoned{};
+        // The window was closed meanwhile: the install stops where it is.
+        return !Application->Terminated();
     }
 
 private:
@@ -80,7 +78,7 @@ void TForm4::CreateWnd() {
     SetClientSize(wanted.right, wanted.bottom);
 }
 
-void TForm4::ShowProgressPanel() {
+void TForm4::show_progress_panel() {
     pnl1->Hide();
     SkinPanel1->Show();
     SkinImageButton2->SetCaption(String(installing_caption));
@@ -88,7 +86,7 @@ void TForm4::ShowProgressPanel() {
     SkinProgressBar1->SetMaxValue(install_row_count - 1);
 }
 
-void TForm4::ShowOptionsPanel() {
+void TForm4::show_options_panel() {
     SkinPanel1->Hide();
     pnl1->Show();
 }
@@ -108,15 +106,14 @@ void TForm4::SkinImageButton1Click(TObject*) {
     install_result result;
     try {
         result = run_install(::GetModuleHandleW(nullptr), choices, view);
-    } catch (const install_abandoned&) {
-        return;
+    } catch (const Exception&) {
+        // Whether the folder was refused or a file failed, the options come back with the folder text as it
+        // was, so it can be corrected and the install tried again; the top-level handler shows why. Not a
+        // scope_exit: showing a panel may make its windows, which may throw.
+        show_options_panel();
+        throw;
     }
-    // Whether the folder was refused or a file failed, the options come back with the folder text as it
-    // was, so it can be corrected and the install tried again; the top-level handler shows why.
-    if (!result.error.empty()) {
-        ShowOptionsPanel();
-        throw Exception(result.error);
-    }
+    if (result.stopped) return;
     SkinImageButton2->SetCaption(String(done_caption));
     SkinImageButton2->SetEnabled(true);
     if (!result.shortcut_errors.empty()) {

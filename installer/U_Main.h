@@ -58,9 +58,9 @@ protected:
 private:
     friend class form_install_view;
     // Leaves the options for the progress panel, the bar at its start.
-    void ShowProgressPanel();
+    void show_progress_panel();
     // Back from the progress panel to the options after a failed install.
-    void ShowOptionsPanel();
+    void show_options_panel();
 };
 
 // Registers the classes of the form resource.

@@ -1,5 +1,6 @@
 #include "installer/controls/uSkinButton.h"
 
+#include "framework/Geometry.h"
 #include "framework/Menus.h"
 #include "skin/uSkRasterLib.h"
 
@@ -53,7 +54,7 @@ void TSkinButton::DrawBody(TBitmap32* Canvas) {
         const SIZE extent = Canvas->TextExtent(Caption());
         text.top = ((text.bottom - text.top) - extent.cy) / 2;
     }
-    Canvas->Textout(TRect{text.left, text.top, text.right, text.bottom}, flags, Caption());
+    Canvas->Textout(to_TRect(text), flags, Caption());
 }
 
 const property_table& TSkinButton::PublishedProperties() const {

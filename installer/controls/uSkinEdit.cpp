@@ -44,14 +44,47 @@ String first_units(const String& text, int count) {
     return text.substr(0, static_cast<size_t>(std::max(count, 0)));
 }
 
-constexpr std::int32_t menu_tags[] = {2, 3, 4, 5, 0, 6};
+// The system default locale whose context menu is in Chinese: Chinese (simplified).
+constexpr LCID chinese_menu_locale = 2052;
+
+// What the context menu's entries look at to be enabled.
+struct edit_menu_state {
+    bool writable, selection, clipboard_text, text;
+};
+
+// One entry of the field's context menu, in menu order: its captions, its Tag, when it is enabled and
+// what a click on it does (the separator does nothing).
+struct edit_menu_row {
+    StringView chinese;
+    StringView english;
+    std::int32_t tag;
+    bool (*enabled)(const edit_menu_state&);
+    void (TSkinPngEdit::*action)();
+};
+
+constexpr edit_menu_row edit_menu_rows[] = {
+    {u"剪切", u"Cut", 2, [](const edit_menu_state& s) { return s.writable; }, &TSkinPngEdit::CutToClipboard},
+    {u"复制", u"Copy", 3, [](const edit_menu_state& s) { return s.selection; }, &TSkinPngEdit::CopyToClipboard},
+    {u"粘贴", u"Paste", 4, [](const edit_menu_state& s) { return s.writable && s.clipboard_text; },
+     &TSkinPngEdit::PasteFromClipboard},
+    {u"删除", u"Delete", 5, [](const edit_menu_state& s) { return s.writable && s.selection; },
+     &TSkinPngEdit::ClearSelection},
+    {u"-", u"-", 0, [](const edit_menu_state&) { return false; }, nullptr},
+    {u"全选", u"Select All", 6, [](const edit_menu_state& s) { return s.text; }, &TSkinPngEdit::SelectAll},
+};
+
+std::vector<String> edit_menu_column(StringView edit_menu_row::*caption) {
+    std::vector<String> captions;
+    for (const edit_menu_row& row : edit_menu_rows) captions.emplace_back(row.*caption);
+    return captions;
+}
 
 } // namespace
 
 const std::vector<String>& edit_menu_captions(LCID Locale) {
-    static const std::vector<String> chinese{u"剪切", u"复制", u"粘贴", u"删除", u"-", u"全选"};
-    static const std::vector<String> english{u"Cut", u"Copy", u"Paste", u"Delete", u"-", u"Select All"};
-    return Locale == 2052 ? chinese : english;
+    static const std::vector<String> chinese = edit_menu_column(&edit_menu_row::chinese);
+    static const std::vector<String> english = edit_menu_column(&edit_menu_row::english);
+    return Locale == chinese_menu_locale ? chinese : english;
 }
 
 // --- Life
@@ -521,15 +554,13 @@ void TSkinPngEdit::BuildPopupMenu(TPopupMenu* Menu) {
     } catch (const EClipboardException&) {
         // Held by another program: nothing to paste now.
     }
-    const bool selection = SelLength() > 0;
-    const bool enabled[] = {!FReadOnly, selection, !FReadOnly && clipboard_text, !FReadOnly && selection, false,
-                            !FText.empty()};
-    const std::vector<String>& captions = edit_menu_captions(::GetSystemDefaultLCID());
-    for (size_t i = 0; i < captions.size(); ++i) {
+    const edit_menu_state state{!FReadOnly, SelLength() > 0, clipboard_text, !FText.empty()};
+    const bool chinese = ::GetSystemDefaultLCID() == chinese_menu_locale;
+    for (const edit_menu_row& row : edit_menu_rows) {
         auto* item = new TMenuItem(Menu);
-        item->SetCaption(captions[i]);
-        item->SetTag(menu_tags[i]);
-        item->SetEnabled(enabled[i]);
+        item->SetCaption(String(chinese ? row.chinese : row.english));
+        item->SetTag(row.tag);
+        item->SetEnabled(row.enabled(state));
         item->OnClick = [this](TObject* Sender) { menu_click(Sender); };
         Menu->Items().Add(item);
     }
@@ -538,15 +569,8 @@ void TSkinPngEdit::BuildPopupMenu(TPopupMenu* Menu) {
 void TSkinPngEdit::menu_click(TObject* Sender) {
     auto* item = dynamic_cast<TMenuItem*>(Sender);
     if (!item) return;
-    switch (item->Tag()) {
-    case 1: Undo(); break;
-    case 2: CutToClipboard(); break;
-    case 3: CopyToClipboard(); break;
-    case 4: PasteFromClipboard(); break;
-    case 5: ClearSelection(); break;
-    case 6: SelectAll(); break;
-    default: break;
-    }
+    for (const edit_menu_row& row : edit_menu_rows)
+        if (row.action && row.tag == item->Tag()) (this->*row.action)();
 }
 
 void TSkinPngEdit::popup_default_menu(POINT Screen) {
@@ -571,16 +595,10 @@ void TSkinPngEdit::SetDisableIME(bool Value) {
     if (FDisableIME == Value) return;
     FDisableIME = Value;
     if (!HandleAllocated()) return; // applied when the window is made
-    if (Value) {
-        const ime_context context(Handle());
-        if (context) {
-            FHImc = context.get();
-            ::ImmAssociateContext(Handle(), nullptr);
-        }
-    } else {
-        ::ImmAssociateContext(Handle(), FHImc);
-        FHImc = nullptr;
-    }
+    if (Value)
+        FHImc = detached_ime_context(Handle());
+    else
+        FHImc.restore();
 }
 
 // Failures in the input-method handlers are swallowed: a composition must not end in an error box. The

@@ -7,6 +7,7 @@
 // before it; character indexes are 1-based. A surrogate pair is one character for the cursor, deletion,
 // selection, drawing and scrolling, so no position ever stays between its two units.
 
+#include "framework/Ime.h"
 #include "framework/Menus.h"
 #include "installer/controls/uSkItemsInEdit.h"
 #include "installer/controls/uSkLocateObj.h"
@@ -111,7 +112,7 @@ public:
     bool Hot() const noexcept { return FHot; }
     // The caret is in its visible phase (it is drawn only while the field has the focus).
     bool CursorShowing() const noexcept { return FCursorShowing; }
-    bool CursorBlinking() const noexcept { return FCursorTimer->Enabled(); }
+    bool cursor_blinking() const noexcept { return FCursorTimer->Enabled(); }
     // The caret's x, worked out by the last paint.
     int CursorXPos() const noexcept { return FCursorXPos; }
     // Room the items take at the left and at the right edge.
@@ -194,7 +195,7 @@ private:
     bool FTextHintHideInKey = false;
     bool FBlockWinMsg = false;
     bool FDisableIME = false;
-    HIMC FHImc = nullptr;
+    detached_ime_context FHImc; // the window's input context while DisableIME holds it off
     std::unique_ptr<TSkinEditTips> FTips;
     std::unique_ptr<TPopupMenu> FDefaultPopupMenu;
     std::int32_t FMaxLength = 0;

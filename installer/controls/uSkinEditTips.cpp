@@ -16,12 +16,12 @@ TSkinCustomEditTips::TSkinCustomEditTips(TSkinPngEdit* Edit) : TSkinCustomTips(n
 
 void TSkinCustomEditTips::Show(const String& Tips) {
     const int top = FOwner->Top() + (FOwner->Height() - GetTipsHeight(Tips)) / 2 - 5;
-    Show(POINT{FOwner->Left() + FOwner->Width() + 5, top}, Tips);
+    Show(TPoint{FOwner->Left() + FOwner->Width() + 5, top}, Tips);
 }
 
-void TSkinCustomEditTips::Show(POINT LeftTop, const String& Tips) {
+void TSkinCustomEditTips::Show(TPoint LeftTop, const String& Tips) {
     Hide();
-    const TRect r{LeftTop.x, LeftTop.y, LeftTop.x + GetTipsWidth(Tips) + 10, LeftTop.y + GetTipsHeight(Tips)};
+    const TRect r{LeftTop.X, LeftTop.Y, LeftTop.X + GetTipsWidth(Tips) + 10, LeftTop.Y + GetTipsHeight(Tips)};
     TSkinCustomTips::Show(u"", Tips, hdCustom, &r, FOwner);
 }
 

@@ -16,8 +16,8 @@ public:
     // To the right of the edit, centred on it (5 pixels higher).
     void Show(const String& Tips);
     // LeftTop in the edit's parent's client coordinates.
-    void Show(POINT LeftTop, const String& Tips);
-    void Hide() { FreeWindows(); }
+    void Show(TPoint LeftTop, const String& Tips);
+    void Hide() { free_windows(); }
 
 private:
     TSkinPngEdit* FOwner;

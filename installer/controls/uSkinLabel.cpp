@@ -27,7 +27,7 @@ void TSkinLabel::SetLight(const TSkLightClass* Value) {
 
 void TSkinLabel::SetAutoSize(bool Value) {
     FAutoSize = Value;
-    if (Value) AdjustBounds();
+    if (Value) adjust_bounds();
 }
 
 void TSkinLabel::SetAlignmentVertical(TVerticalAlignment Value) {
@@ -51,7 +51,7 @@ void TSkinLabel::SetEllipsisPosition(TEllipsisPosition Value) {
 
 void TSkinLabel::Loaded() {
     TSkinCustomPanel::Loaded();
-    AdjustBounds();
+    adjust_bounds();
 }
 
 void TSkinLabel::CreateParams(TCreateParams& Params) {
@@ -63,14 +63,14 @@ void TSkinLabel::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case CM_TEXTCHANGED:
         TSkinCustomPanel::WndProc(Message);
-        if (FAutoSize) AdjustBounds();
+        if (FAutoSize) adjust_bounds();
         Invalidate();
         return;
     case CM_FONTCHANGED:
         // At run time the label keeps its size when its font changes.
         TSkinCustomPanel::WndProc(Message);
         if (designing()) {
-            if (FAutoSize) AdjustBounds();
+            if (FAutoSize) adjust_bounds();
             Invalidate();
         }
         return;
@@ -83,7 +83,7 @@ SIZE TSkinLabel::caption_extent() {
     return Buffer()->TextExtent(Caption());
 }
 
-void TSkinLabel::AdjustBounds() {
+void TSkinLabel::adjust_bounds() {
     if (!FAutoSize || ComponentState().contains(TComponentStateFlag::csReading)) return;
     const SIZE extent = caption_extent();
     SetBounds(Left(), Top(), extent.cx, extent.cy);

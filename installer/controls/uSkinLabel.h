@@ -35,7 +35,7 @@ protected:
 
 private:
     // Fits the bounds to the caption's single-line extent, when AutoSize and not while reading.
-    void AdjustBounds();
+    void adjust_bounds();
     SIZE caption_extent();
 
     TSkLightClass FLight;

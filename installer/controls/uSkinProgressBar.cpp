@@ -1,6 +1,7 @@
 #include "installer/controls/uSkinProgressBar.h"
 
 #include "framework/Conversions.h"
+#include "framework/Geometry.h"
 #include "framework/Graphics.h"
 #include "framework/Handles.h"
 #include "framework/Properties.h"
@@ -143,7 +144,7 @@ void TSkinProgressBar::SetTrackButton(const TSkPBTrackButton& Value) {
     Invalidate();
 }
 
-std::int32_t TSkinProgressBar::FilledWidth() const {
+std::int32_t TSkinProgressBar::filled_width() const {
     const double filled = static_cast<double>(std::int64_t{FValue} - FMinValue) / static_cast<double>(range()) * Width();
     return filled < 0 ? 0 : static_cast<std::int32_t>(std::trunc(filled));
 }
@@ -160,12 +161,12 @@ void TSkinProgressBar::DrawBody(TBitmap32* Canvas) {
     if (auto stretched = ResizeSkinImage(background, Width(), background->Height()))
         stretched->DrawTo(Canvas, 0, (Height() - background->Height()) / 2);
     if (TSkinImage* progress = skin_image(FBar_Progress)) {
-        if (auto filled = ThreeSliceStretch(progress, FilledWidth(), FBarLeftRightSize))
+        if (auto filled = ThreeSliceStretch(progress, filled_width(), FBarLeftRightSize))
             filled->DrawTo(Canvas, 0, (Height() - progress->Height()) / 2);
     }
     if (FTrackButton->Visible()) {
         FTrackRct = TRect{1, 1, Width() - 1, Height() - 1};
-        DrawThumb(Canvas);
+        draw_thumb(Canvas);
     }
     if (FCaption->Visible() && !FCaption->Text().empty()) {
         TRect r{FCaption->OffsetX(), FCaption->OffsetY(), Width() + FCaption->OffsetX(), Height() + FCaption->OffsetY()};
@@ -179,14 +180,14 @@ void TSkinProgressBar::DrawBody(TBitmap32* Canvas) {
     }
 }
 
-void TSkinProgressBar::DrawThumb(TBitmap32* Canvas) {
+void TSkinProgressBar::draw_thumb(TBitmap32* Canvas) {
     TSkinImage* hot = FMouseIn ? skin_image(FTrackButton->Hot()) : nullptr;
     TSkinImage* normal = skin_image(FTrackButton->Normal());
     if (TSkinImage* sized = hot ? hot : normal) {
         FThumbWidth = static_cast<std::int16_t>(sized->Width());
         FThumbHeight = static_cast<std::int16_t>(sized->Height());
     }
-    const std::int32_t x = FilledWidth() + FTrackButton->Offset();
+    const std::int32_t x = filled_width() + FTrackButton->Offset();
     TRect r{x - FThumbWidth, (Height() - FThumbHeight) / 2, x, 0};
     r.Bottom = r.Top + FThumbHeight;
     if (FTrackButton->AlwaysShow() || hot) {
@@ -248,8 +249,8 @@ void TSkinProgressBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
     if (!FTrackButton->Visible() || Button != TMouseButton::mbLeft) return;
     if (!designing() && CanFocus()) SetFocus();
     const POINT p{X, Y};
-    const RECT thumb{FThumbRct.Left, FThumbRct.Top, FThumbRct.Right, FThumbRct.Bottom};
-    const RECT track{FTrackRct.Left, FTrackRct.Top, FTrackRct.Right, FTrackRct.Bottom};
+    const RECT thumb = to_system<RECT>(FThumbRct);
+    const RECT track = to_system<RECT>(FTrackRct);
     if (::PtInRect(&thumb, p)) {
         end_repeat();
         ::SetCapture(Handle());
@@ -287,13 +288,14 @@ void TSkinProgressBar::end_repeat() {
 void TSkinProgressBar::repeat_tick() {
     FRepeatTimer->SetInterval(repeat_interval_ms);
     if (!HandleAllocated() || ::GetCapture() != Handle()) return;
-    try {
-        track_press(FLastX, FLastY);
-    } catch (...) {
+    // A press that fails stops the repeat. Disabled first, the timer takes its interval without asking the
+    // system for a timer, so this clean-up cannot throw.
+    auto stop_repeat = scope_exit([this] {
         FRepeatTimer->SetEnabled(false);
         FRepeatTimer->SetInterval(repeat_delay_ms);
-        throw;
-    }
+    });
+    track_press(FLastX, FLastY);
+    stop_repeat.release();
 }
 
 void TSkinProgressBar::MouseMove(TShiftState Shift, int X, int Y) {

@@ -66,7 +66,7 @@ public:
     void EndUpdate() noexcept { --FUpdateCount; }
 
     // The filled width of the bar for its value (also the thumb's right edge).
-    std::int32_t FilledWidth() const;
+    std::int32_t filled_width() const;
 
     TNotifyEvent OnChanged;
 
@@ -87,7 +87,7 @@ private:
     std::int64_t range() const noexcept;
     std::int32_t value_at(int X) const;
     void set_value_notifying(std::int32_t Value);
-    void DrawThumb(TBitmap32* Canvas);
+    void draw_thumb(TBitmap32* Canvas);
     void track_press(int X, int Y);
     void end_repeat();
     void repeat_tick();

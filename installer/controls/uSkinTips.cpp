@@ -1,6 +1,8 @@
 #include "installer/controls/uSkinTips.h"
 
+#include "framework/Exceptions.h"
 #include "framework/Forms.h"
+#include "framework/Geometry.h"
 #include "framework/Threads.h"
 #include "framework/TickClock.h"
 #include "skin/uSkinIntf.h"
@@ -44,8 +46,9 @@ TSkinTipsWindow::TSkinTipsWindow(TSkinCustomTips* Tips)
     FTimer = std::make_unique<TSimpleTimer>(50, [this](TObject*) {
         try {
             DoTimer();
-        } catch (...) {
-            // A tip that cannot follow its control goes away rather than stay stale.
+        } catch (const Exception&) {
+            // A tip that cannot follow its control goes away rather than stay stale; anything else is a
+            // fault for the timer's guard to report.
             Close();
         }
     });
@@ -79,7 +82,7 @@ int TSkinTipsWindow::title_line_height() { return text_extent(FSkTips->TitleFont
 int TSkinTipsWindow::wrapped_tips_height(const TRect* R) {
     RECT r{};
     if (R)
-        r = {R->Left, R->Top, R->Right, R->Bottom};
+        r = to_system<RECT>(*R);
     else if (FParentControl)
         r = FParentControl->ClientRect();
     r.right -= 4 + close_button_width(FSkTips->CloseButtonVisible());
@@ -104,7 +107,7 @@ void TSkinTipsWindow::ActivateTips(const String& ATitle, const String& ATips, co
             FParentControl = ParentControl;
             FParentControl->FreeNotification(this);
         }
-        FOldParentControlPos = ParentControl->ClientToScreen({0, 0});
+        FOldParentControlPos = to_TPoint(ParentControl->ClientToScreen({0, 0}));
         height = wrapped_tips_height(R) + 10;
         const RECT client = ParentControl->ClientRect();
         POINT anchor{};
@@ -195,9 +198,9 @@ void TSkinTipsWindow::DoTimer() {
         return;
     }
     if (!FParentControl || !FParentControl->Visible() || !HandleAllocated()) return;
-    const POINT pos = FParentControl->ClientToScreen({0, 0});
-    if (pos.x != FOldParentControlPos.x || pos.y != FOldParentControlPos.y) {
-        SetBounds(Left() + pos.x - FOldParentControlPos.x, Top() + pos.y - FOldParentControlPos.y, Width(), Height());
+    const TPoint pos = to_TPoint(FParentControl->ClientToScreen({0, 0}));
+    if (pos != FOldParentControlPos) {
+        SetBounds(Left() + pos.X - FOldParentControlPos.X, Top() + pos.Y - FOldParentControlPos.Y, Width(), Height());
         ::SetWindowPos(Handle(), HWND_TOPMOST, Left(), Top(), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         FOldParentControlPos = pos;
     }
@@ -223,7 +226,7 @@ void TSkinTipsWindow::Close() {
     FClosed = true;
     FTimer->SetEnabled(false);
     if (HandleAllocated()) DestroyHandle();
-    FSkTips->TipClosed();
+    FSkTips->tip_closed();
 }
 
 void TSkinTipsWindow::set_mouse_in(TMouseInTips Value) {
@@ -238,7 +241,7 @@ void TSkinTipsWindow::WndProc(TMessage& Message) {
     case WM_MOUSEMOVE: {
         FT1 = tick_count();
         const POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-        const RECT r{FCloseButtonRect.Left, FCloseButtonRect.Top, FCloseButtonRect.Right, FCloseButtonRect.Bottom};
+        const RECT r = to_system<RECT>(FCloseButtonRect);
         set_mouse_in(::PtInRect(&r, p) ? itCloseButton : itNone);
         break;
     }
@@ -277,20 +280,20 @@ TSkinCustomTips::TSkinCustomTips(TComponent* AOwner)
     FTitleFont->SetColor(5326307);
 }
 
-TSkinCustomTips::~TSkinCustomTips() { FreeWindows(); }
+TSkinCustomTips::~TSkinCustomTips() { free_windows(); }
 
-void TSkinCustomTips::FreeWindows() {
+void TSkinCustomTips::free_windows() {
     while (!FList.empty()) FList.pop_back();
 }
 
-void TSkinCustomTips::TipClosed() {
+void TSkinCustomTips::tip_closed() {
     Queue([alive = std::weak_ptr<int>(FAlive), this] {
-        if (alive.lock()) FreeClosed();
+        if (alive.lock()) free_closed();
     });
 }
 
-void TSkinCustomTips::FreeClosed() {
-    std::erase_if(FList, [](const std::unique_ptr<TSkinTipsWindow>& w) { return w->Closed(); });
+void TSkinCustomTips::free_closed() {
+    std::erase_if(FList, [](const std::unique_ptr<TSkinTipsWindow>& w) { return w->closed(); });
 }
 
 HWND TSkinCustomTips::Show(const String& Title, const String& Tips, TTipsDirection ATipsDirection, const TRect* R,

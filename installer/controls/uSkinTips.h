@@ -4,6 +4,7 @@
 // control when the form moves, and can hide while the control's form is inactive.
 
 #include "framework/Controls.h"
+#include "framework/Geometry.h"
 #include "graphics/Raster_Bitmap.h"
 #include "skin/uSimpleTimer.h"
 
@@ -28,7 +29,7 @@ public:
     const String& Tips() const noexcept { return FTips; }
     TControl* ParentControl() const noexcept { return FParentControl; }
     TRect CloseButtonRect() const noexcept { return FCloseButtonRect; }
-    bool Closed() const noexcept { return FClosed; }
+    bool closed() const noexcept { return FClosed; }
 
     virtual void DoTimer();
     virtual void HideTips(bool Animate);
@@ -54,7 +55,7 @@ private:
     String FTitle;
     String FTips;
     TControl* FParentControl = nullptr;
-    POINT FOldParentControlPos{};
+    TPoint FOldParentControlPos{};
     TRect FCloseButtonRect{};
     TMouseInTips FMouseInTips = itNone;
     bool FMousePressed = false;
@@ -99,21 +100,21 @@ public:
     int GetTipsHeight(const String& Str);
 
     // The tip windows open now (closed ones are freed).
-    int Count() const noexcept { return static_cast<int>(FList.size()); }
-    TSkinTipsWindow* Windows(int Index) const { return FList.at(static_cast<size_t>(Index)).get(); }
+    int count() const noexcept { return static_cast<int>(FList.size()); }
+    TSkinTipsWindow* window(int index) const { return FList.at(static_cast<size_t>(index)).get(); }
 
     // Copies the colours, fonts and switches of another tips component.
     void Assign(const TPersistent* Source) override;
 
 protected:
     // Frees every tip window, last first.
-    void FreeWindows();
+    void free_windows();
 
 private:
     friend class TSkinTipsWindow;
     // A tip that closed: freed from the message loop, never from inside its own handlers.
-    void TipClosed();
-    void FreeClosed();
+    void tip_closed();
+    void free_closed();
     SIZE tips_extent(const String& Str);
 
     TTipsDirection FTipsDirection = hdTop;

@@ -1,6 +1,7 @@
 #include "installer/InstallRoutine.h"
 
 #include "framework/Exceptions.h"
+#include "framework/ResourceStreams.h"
 #include "InstallerTestSupport.h"
 
 #include <numeric>
@@ -23,6 +24,18 @@ std::vector<int> rows_up_to(int last) {
     return rows;
 }
 
+// The message of the error of class E the install ends with; a test failure when it ends otherwise.
+template <class E>
+String install_error(HMODULE payload, const install_choices& choices, install_view& view) {
+    try {
+        run_install(payload, choices, view);
+    } catch (const E& e) {
+        return e.Message();
+    }
+    ADD_FAILURE() << "the install ended without an error";
+    return {};
+}
+
 void expect_payload_installed(const fs::path& folder) {
     EXPECT_EQ(files_below(folder), installed_files());
     for (const std::string& file : installed_files()) {
@@ -40,7 +53,7 @@ TEST(InstallRoutine, WritesEveryPayloadFileIntoTheChosenFolderInRowOrder) {
     const fs::path folder = temp.path() / L"Programs" / L"Tessaro";
     recording_view view;
     const install_result result = run_install(setup_program(), files_only(to_string(folder)), view);
-    EXPECT_EQ(result.error, u"");
+    EXPECT_FALSE(result.stopped);
     EXPECT_EQ(view.rows, rows_up_to(15));
     EXPECT_EQ(result.application_path, to_string(folder) + u"\\KQ.exe");
     EXPECT_TRUE(result.shortcut_errors.empty());
@@ -50,9 +63,9 @@ TEST(InstallRoutine, WritesEveryPayloadFileIntoTheChosenFolderInRowOrder) {
 TEST(InstallRoutine, InstallingAgainReplacesEveryFile) {
     temp_folder temp;
     recording_view first, second;
-    ASSERT_EQ(run_install(setup_program(), files_only(temp.text()), first).error, u"");
+    run_install(setup_program(), files_only(temp.text()), first);
     for (const std::string& file : installed_files()) write_file(temp.path() / file, "left from an earlier install");
-    EXPECT_EQ(run_install(setup_program(), files_only(temp.text()), second).error, u"");
+    run_install(setup_program(), files_only(temp.text()), second);
     EXPECT_EQ(second.rows, rows_up_to(15));
     expect_payload_installed(temp.path());
 }
@@ -74,7 +87,6 @@ TEST(InstallRoutine, AppendsOneSeparatorToTheTrimmedFolderText) {
         SCOPED_TRACE(string_to_utf8(r.text));
         recording_view view;
         const install_result result = run_install(setup_program(), files_only(r.text), view);
-        EXPECT_EQ(result.error, u"");
         EXPECT_EQ(result.application_path, r.application);
         expect_payload_installed(r.installed);
     }
@@ -87,10 +99,9 @@ TEST(InstallRoutine, StopsAtAFileThatCannotBeReplacedAndKeepsIt) {
     ::SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY);
 
     recording_view view;
-    const install_result result = run_install(setup_program(), files_only(temp.text()), view);
     const String target = temp.text() + u"\\Bin\\libcef.dll";
-    EXPECT_EQ(result.error, u"Cannot create file \"" + target + u"\". " + SysErrorMessage(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(result.shortcut_errors.empty());
+    EXPECT_EQ(install_error<EFCreateError>(setup_program(), files_only(temp.text()), view),
+              u"Cannot create file \"" + target + u"\". " + SysErrorMessage(ERROR_ACCESS_DENIED));
     // libcef.dll is row 9: the rows before it are written, none after it, and no temporary file is left.
     EXPECT_EQ(view.rows, rows_up_to(9));
     EXPECT_TRUE(read_file(locked) == "the previous engine");
@@ -129,11 +140,8 @@ TEST(InstallRoutine, RefusesAnUnfitFolderBeforeWritingAnything) {
         recording_view view;
         install_choices choices;
         choices.folder = r.folder;
-        const install_result result = run_install(setup_program(), choices, view);
-        EXPECT_EQ(result.error, r.error);
-        EXPECT_EQ(result.application_path, u"");
+        EXPECT_EQ(install_error<install_folder_error>(setup_program(), choices, view), r.error);
         EXPECT_TRUE(view.rows.empty());
-        EXPECT_TRUE(result.shortcut_errors.empty());
     }
     EXPECT_TRUE(fs::is_empty(temp.path()));
 }
@@ -142,8 +150,8 @@ TEST(InstallRoutine, AMissingResourceStopsTheInstallBeforeTheFirstFile) {
     // This program carries every row but the last in the payload's language.
     temp_folder temp;
     recording_view view;
-    const install_result result = run_install(::GetModuleHandleW(nullptr), files_only(temp.text()), view);
-    EXPECT_EQ(result.error, u"Resource KQ_1_DIN not found");
+    EXPECT_EQ(install_error<EResNotFound>(::GetModuleHandleW(nullptr), files_only(temp.text()), view),
+              u"Resource KQ_1_DIN not found");
     EXPECT_TRUE(view.rows.empty());
     EXPECT_TRUE(fs::is_empty(temp.path()));
 }
@@ -154,7 +162,7 @@ TEST(InstallRoutine, InstalledProgramStartsFromItsFolderAndEnds) {
     temp_folder temp;
     recording_view view;
     const install_result result = run_install(setup_program(), files_only(temp.text()), view);
-    ASSERT_EQ(result.error, u"");
+    ASSERT_FALSE(result.stopped);
     std::wstring command = L"\"" + std::wstring(wide(result.application_path)) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

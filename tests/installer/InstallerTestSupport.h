@@ -107,11 +107,16 @@ inline HMODULE setup_program() {
     return module.get();
 }
 
-// Records the rows an install reports.
+// Records the rows an install reports; stops it at stop_at.
 class recording_view : public install_view {
 public:
-    void progress(int row) override { rows.push_back(row); }
+    bool progress(int row) override {
+        if (row == stop_at) return false;
+        rows.push_back(row);
+        return true;
+    }
     std::vector<int> rows;
+    int stop_at = -1;
 };
 
 // Values of the current user's shell folders, set and removed by the tests (each run has its own prefix).

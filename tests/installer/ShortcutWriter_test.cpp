@@ -44,7 +44,7 @@ install_choices all_shortcuts(const String& folder) {
 TEST_F(shortcut_test, InstallMakesTheThreeChosenLinks) {
     recording_view view;
     const install_result result = run_install(setup_program(), all_shortcuts(to_string(install_folder())), view);
-    ASSERT_EQ(result.error, u"");
+    ASSERT_FALSE(result.stopped);
     EXPECT_TRUE(result.shortcut_errors.empty());
     const String program = to_string(install_folder()) + u"\\KQ.exe";
     const String folder = to_string(install_folder()) + u"\\";
@@ -54,12 +54,27 @@ TEST_F(shortcut_test, InstallMakesTheThreeChosenLinks) {
     }
 }
 
+TEST_F(shortcut_test, AnInstallTheViewStopsMakesNoLinks) {
+    // As when the window is closed during the install: the rows before the stop stay written, nothing follows.
+    recording_view view;
+    view.stop_at = 7;
+    const install_result result = run_install(setup_program(), all_shortcuts(to_string(install_folder())), view);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_TRUE(result.shortcut_errors.empty());
+    EXPECT_EQ(view.rows, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    const std::vector<std::string> written{"Bin/cef.pak", "Bin/cef_100_percent.pak", "Bin/cef_200_percent.pak",
+                                           "Bin/cef_extensions.pak", "Bin/devtools_resources.pak",
+                                           "Bin/locales/zh-CN.pak", "KQ.exe"};
+    EXPECT_EQ(files_below(install_folder()), written);
+    for (const fs::path& place : {desktop(), start_menu(), quick_launch()}) EXPECT_TRUE(files_below(place).empty());
+}
+
 TEST_F(shortcut_test, InstallMakesOnlyTheChosenLinks) {
     install_choices choices = all_shortcuts(to_string(install_folder()));
     choices.desktop = choices.quick_launch = false;
     recording_view view;
     const install_result result = run_install(setup_program(), choices, view);
-    ASSERT_EQ(result.error, u"");
+    ASSERT_FALSE(result.stopped);
     EXPECT_TRUE(result.shortcut_errors.empty());
     EXPECT_FALSE(fs::exists(desktop() / L"Tessaro.lnk"));
     EXPECT_TRUE(fs::exists(start_menu() / L"Tessaro.lnk"));
@@ -70,7 +85,7 @@ TEST_F(shortcut_test, AMissingQuickLaunchFolderIsReportedAfterTheOtherLinks) {
     fs::remove_all(app_data() / L"Microsoft");
     recording_view view;
     const install_result result = run_install(setup_program(), all_shortcuts(to_string(install_folder())), view);
-    EXPECT_EQ(result.error, u"");
+    EXPECT_FALSE(result.stopped);
     EXPECT_TRUE(fs::exists(desktop() / L"Tessaro.lnk"));
     EXPECT_TRUE(fs::exists(start_menu() / L"Tessaro.lnk"));
     ASSERT_EQ(result.shortcut_errors.size(), 1u);

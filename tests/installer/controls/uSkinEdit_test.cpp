@@ -238,7 +238,7 @@ TEST_F(skinned_edit, AsksForArrowKeysAndCharactersOnly) {
 
 TEST_F(skinned_edit, CaretBlinksWhileFocusedAndStopsWhenFocusLeaves) {
     show();
-    EXPECT_TRUE(edit->CursorBlinking());
+    EXPECT_TRUE(edit->cursor_blinking());
     bool seen_hidden = false, seen_shown = false;
     pump_until([&] {
         (edit->CursorShowing() ? seen_shown : seen_hidden) = true;
@@ -248,7 +248,7 @@ TEST_F(skinned_edit, CaretBlinksWhileFocusedAndStopsWhenFocusLeaves) {
 
     ::SetFocus(form->Handle());
     settle();
-    EXPECT_FALSE(edit->CursorBlinking());
+    EXPECT_FALSE(edit->cursor_blinking());
 }
 
 // --- Scrolling
@@ -387,11 +387,11 @@ TEST_F(skinned_edit, EnteringSelectsAllAndLeavingEmptiesTheSelection) {
     settle();
     EXPECT_EQ(edit->SelLength(), 0);
     EXPECT_EQ(edit->SelStart(), 0);
-    EXPECT_FALSE(edit->CursorBlinking());
+    EXPECT_FALSE(edit->cursor_blinking());
     edit->SetFocus();
     settle();
     EXPECT_EQ(edit->SelText(), u"abc");
-    EXPECT_TRUE(edit->CursorBlinking());
+    EXPECT_TRUE(edit->cursor_blinking());
 
     edit->SetAutoSelect(false);
     ::SetFocus(other->Handle());
@@ -598,6 +598,20 @@ TEST_F(skinned_edit, DisabledInputMethodTakesNoComposition) {
     EXPECT_EQ(edit->Text(), u"");
     edit->SetDisableIME(false);
     EXPECT_TRUE(ime_context(edit->Handle()));
+}
+
+// The field's window made again while the input method is off: the new window has none either, and
+// allowing the input method gives the new window its context back.
+TEST_F(skinned_edit, InputMethodStaysOffAcrossANewWindow) {
+    show();
+    edit->SetDisableIME(true);
+    const HWND before = edit->Handle();
+    edit->RecreateWnd();
+    const HWND after = edit->Handle();
+    ASSERT_NE(after, before);
+    EXPECT_FALSE(ime_context(after));
+    edit->SetDisableIME(false);
+    EXPECT_TRUE(ime_context(after));
 }
 
 // A failure while composed text goes in (here OnChange raising) stays inside the field: no error box, and

@@ -31,7 +31,7 @@ TEST_F(progress_bars, FilledWidthFollowsTheValueWithoutOverflow) {
         bar->SetMinValue(r.min);
         bar->SetValue(r.value);
         EXPECT_EQ(bar->Value(), r.value);
-        EXPECT_EQ(bar->FilledWidth(), r.filled);
+        EXPECT_EQ(bar->filled_width(), r.filled);
     }
 }
 

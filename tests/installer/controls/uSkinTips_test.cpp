@@ -25,7 +25,7 @@ protected:
 
 TEST_F(balloon_tips, WithoutRectangleOrControlNothingOpens) {
     EXPECT_EQ(tips->Show(u"title", u"tips", nullptr, nullptr), nullptr);
-    EXPECT_EQ(tips->Count(), 0);
+    EXPECT_EQ(tips->count(), 0);
 }
 
 // Drawn as a frame in FrameColor around TipsColor, at the control's client area, topmost, not active.
@@ -60,7 +60,7 @@ TEST_F(balloon_tips, ClickOnTheCloseButtonClosesAndFreesTheTip) {
     show();
     const HWND w = tips->Show(u"", u"tips", nullptr, target);
     settle(100);
-    TSkinTipsWindow* tip = tips->Windows(0);
+    TSkinTipsWindow* tip = tips->window(0);
     const TRect b = tip->CloseButtonRect();
     ASSERT_GT(b.Right, b.Left);
     RECT r{};
@@ -70,7 +70,7 @@ TEST_F(balloon_tips, ClickOnTheCloseButtonClosesAndFreesTheTip) {
     left_down();
     settle();
     left_up();
-    EXPECT_TRUE(pump_until([&] { return tips->Count() == 0; }, 2000));
+    EXPECT_TRUE(pump_until([&] { return tips->count() == 0; }, 2000));
     EXPECT_FALSE(::IsWindow(w));
 }
 
@@ -80,7 +80,7 @@ TEST_F(balloon_tips, TipClosesWhenItsControlIsFreed) {
     settle();
     delete target;
     EXPECT_FALSE(::IsWindow(w));
-    EXPECT_TRUE(pump_until([&] { return tips->Count() == 0; }, 2000));
+    EXPECT_TRUE(pump_until([&] { return tips->count() == 0; }, 2000));
     settle(200); // its timer ticks no more
 }
 
@@ -95,9 +95,9 @@ TEST_F(balloon_tips, PauseEndsAnUntouchedTipAndPointerMovesExtendIt) {
         mouse_to({r.left + 10 + i, r.top + 5});
         settle(100);
     }
-    EXPECT_EQ(tips->Count(), 1);
+    EXPECT_EQ(tips->count(), 1);
     mouse_to({5, 5});
-    EXPECT_TRUE(pump_until([&] { return tips->Count() == 0; }, 3000));
+    EXPECT_TRUE(pump_until([&] { return tips->count() == 0; }, 3000));
 }
 
 TEST_F(balloon_tips, TipFollowsItsControlWhenTheFormMoves) {
@@ -141,15 +141,15 @@ TEST_F(balloon_tips, EditTipStandsRightOfTheFieldAndHideFreesIt) {
     EXPECT_EQ(edit_tips.PauseTime(), 0);
     EXPECT_FALSE(edit_tips.CloseButtonVisible());
     edit_tips.Show(u"路径无效");
-    ASSERT_EQ(edit_tips.Count(), 1);
+    ASSERT_EQ(edit_tips.count(), 1);
     RECT r{};
-    ::GetWindowRect(edit_tips.Windows(0)->Handle(), &r);
+    ::GetWindowRect(edit_tips.window(0)->Handle(), &r);
     EXPECT_EQ(r.left, form->ClientToScreen({32 + 418 + 5, 0}).x);
     EXPECT_EQ(r.right - r.left, edit_tips.GetTipsWidth(u"路径无效") + 10);
     edit_tips.Show(u"again");
-    EXPECT_EQ(edit_tips.Count(), 1);
+    EXPECT_EQ(edit_tips.count(), 1);
     edit_tips.Hide();
-    EXPECT_EQ(edit_tips.Count(), 0);
+    EXPECT_EQ(edit_tips.count(), 0);
 }
 
 } // namespace
