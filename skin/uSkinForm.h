@@ -3,6 +3,8 @@
 // background itself, answers its hit tests, sets its window region, hosts the title-bar controls and fades
 // the window in on its first show.
 
+#include "skin/SkinMessages.h"
+#include "skin/SkinWindowTimer.h"
 #include "skin/uSkStdCtrl.h"
 #include "skin/uSkinIntf.h"
 
@@ -35,6 +37,12 @@ class TSkinForm : public TSkHookWindowProc {
 public:
     static constexpr std::uint32_t state_minimized = 0x100;
     static constexpr std::uint32_t state_restored = 0x200;
+    // The system's fixed values: a skin form tagged so leaves the global default form settings alone, and
+    // the title-bar items of the main menu form one button group.
+    static constexpr std::int32_t tag_keeps_default_settings = 99999;
+    static constexpr std::int32_t main_menu_group_index = 99;
+    // The parts of the frame, each drawn on its own bitmap.
+    enum class frame_part : std::uint8_t { title, left, right, bottom };
 
     explicit TSkinForm(TComponent* AOwner);
     ~TSkinForm() override;
@@ -120,8 +128,8 @@ protected:
     void HookWndProc(TMessage& Message) override;
     // The screen's monitors and the form's own, for the maximised size; a test gives the form monitors of
     // its own (a virtual screen shows only one).
-    virtual std::vector<TMonitor> ScreenMonitors() const;
-    virtual TMonitor FormMonitor() const;
+    virtual std::vector<TMonitor> screen_monitors() const;
+    virtual TMonitor monitor_of_form() const;
 
 private:
     bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
@@ -130,27 +138,41 @@ private:
     void ApplySkinRes();
     void BuildMainMenuButtons();
     bool HandleMenuAccel(TMessage& Message);
-    void HandleMenuClosed();
+    void handle_menu_closed();
     void UpdateWindowRegion(bool Redraw = true);
+    // A handler that returns bool returns true when it has answered the message, which then goes no
+    // further; the others decide that themselves.
     bool HandleNCCalcSize(TMessage& Message);
     bool HandleNCHitTest(TMessage& Message);
-    bool HandleGetMinMaxInfo(TMessage& Message);
-    bool HandleNCPaint(TMessage& Message);
+    void HandleGetMinMaxInfo(TMessage& Message);
+    void HandleNCPaint(TMessage& Message);
     void PaintNC();
-    void DrawFrame(TBitmap32* Bitmap, int Part);
+    void DrawFrame(TBitmap32* Bitmap, frame_part Part);
     void BuildColorBackground();
     void BuildPictureBackground();
-    void BuildBackground();
+    void build_background();
     void PaintClientBackground();
     void EraseClientBackground(HDC DC);
-    void HandleSysCommand(TMessage& Message);
-    void HandleShowingChanged(TMessage& Message);
-    void HandleWindowPosChanging(TMessage& Message);
-    void HandleWindowPosChanged(TMessage& Message);
+    void handle_sys_command(TMessage& Message);
+    void handle_showing_changed(TMessage& Message);
+    void handle_window_pos_changing(TMessage& Message);
+    void handle_window_pos_changed(TMessage& Message);
     void DispatchNCMouseMove();
     bool DispatchNCButton(bool Down);
-    bool HandleNCDblClick(TMessage& Message);
-    void AddNCControl(TSkinNCCtrlBase* Control);
+    void HandleNCDblClick(TMessage& Message);
+    HWND form_window() const;
+    void on_size(TMessage& Message);
+    void on_paint(TMessage& Message);
+    void on_erase_background(TMessage& Message);
+    void on_set_cursor(TMessage& Message);
+    void on_nc_left_button_down(TMessage& Message);
+    void on_timer(TMessage& Message);
+    void nc_repaint_due();
+    void start_flash_due();
+    void next_menu_due();
+    void on_update_nc(TMessage& Message);
+    void on_visible_changed(TMessage& Message);
+    void add_nc_control(TSkinNCCtrlBase* Control);
     void RemoveNCControl(TSkinNCCtrlBase* Control);
     bool AppMainWindowHook(TMessage& Message);
     void DoMinimize();
@@ -211,6 +233,9 @@ private:
         bool operator==(const region_key&) const = default;
     } FRegionKey;
     std::uint32_t FFormState = 0;
+    window_timer FNCRepaintTimer{skin_timer_nc_repaint};
+    window_timer FStartFlashTimer{skin_timer_start_flash};
+    window_timer FNextMenuTimer{skin_timer_next_menu};
 };
 
 } // namespace kq

@@ -1,7 +1,7 @@
 #include "skin/uSkinMainMenu.h"
 
-#include "framework/Messages.h"
 #include "framework/Properties.h"
+#include "skin/SkinMessages.h"
 #include "skin/uSkPopupListEx.h"
 #include "skin/uSkinForm.h"
 #include "skin/uSkinMenu.h"
@@ -207,12 +207,12 @@ void TSkinNCMenuItem::TimerTick() {
         if (!Hooked())
             ::PostMessageW(FForm->Handle(), WM_VK_ADDNCCONTROL, reinterpret_cast<WPARAM>(this), 0);
         if (::WindowFromPoint(cursor) == FForm->Handle()) {
-            FollowMouse();
+            follow_mouse();
         } else if (FMouseEnter) {
             FMouseEnter = false;
             MouseLeave();
         }
-    } catch (...) {
+    } catch (const Exception&) {
         // a tick is only a poll: the next one looks again
     }
 }

@@ -1,7 +1,7 @@
 #include "skin/uSkinNCCtrlBase.h"
 
 #include "framework/Properties.h"
-#include "framework/Messages.h"
+#include "skin/SkinMessages.h"
 #include "skin/uSkinForm.h"
 
 namespace kq {
@@ -115,7 +115,7 @@ void TSkinNCCtrlBase::TimerTick() {
             FMouseEnter = false;
             MouseLeave();
         }
-    } catch (...) {
+    } catch (const Exception&) {
         // a tick is only a poll: the next one looks again
     }
 }
@@ -124,13 +124,13 @@ void TSkinNCCtrlBase::NCMouseMove(POINT) {
     if (designing())
         return;
     try {
-        FollowMouse();
-    } catch (...) {
+        follow_mouse();
+    } catch (const Exception&) {
         // a mouse move is repeated by the next one
     }
 }
 
-void TSkinNCCtrlBase::FollowMouse() {
+void TSkinNCCtrlBase::follow_mouse() {
     const POINT p = window_point();
     const TRect r = ClientRect();
     const bool inside = p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;

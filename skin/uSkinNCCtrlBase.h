@@ -110,7 +110,7 @@ protected:
     // The cursor relative to the form window's top-left corner.
     POINT window_point() const;
     // Enter, hover and leave from where the cursor is now.
-    void FollowMouse();
+    void follow_mouse();
 
     std::unique_ptr<TNCCtrlPos> FPos;
     bool FMouseEnter = false;

@@ -112,7 +112,7 @@ protected:
         picture.SetSize(area.right - area.left, area.bottom - area.top);
         picture.Clear(0xFFFFFFFFu);
         for (auto type : {mpflTop, mpflBottom, mpflLeft, mpflRight}) {
-            TBitmap32* image = border->EdgeImage(type);
+            TBitmap32* image = border->edge_image(type);
             const edge_place e = edge(type);
             image->SetDrawMode(dmBlend);
             image->DrawTo(&picture, e.x - area.left, e.y - area.top);
