@@ -81,24 +81,8 @@ void TSkFormLayerWindow::DrawSelf(std::uint32_t AFlag) {
     }
     TBitmap32 copy;
     copy.Assign(edge);
-    const auto* controls = FLayerBorder->NCCtrlList();
-    if (AFlag == 0 && FBorderType == mpflTop && !FLayerBorder->Transparent() && controls) {
-        const std::int32_t margin = FLayerBorder->Size().Width();
-        for (size_t i = 0; i < controls->size(); ++i) {
-            TSkinNCCtrlBase* c = (*controls)[i];
-            if (c->FForm != this) {
-                // From here on the control measures itself against this window and sends its commands
-                // to the real form.
-                c->FSourceForm = c->FForm;
-                c->FForm = this;
-                if (c->Pos().Align() == caRight)
-                    c->Pos().SetXValue(c->Pos().XValue() - margin);
-            }
-            Application->ProcessMessages();
-            if (i < controls->size() && (*controls)[i] == c)
-                c->Paint(&copy);
-        }
-    }
+    if (AFlag == 0 && FBorderType == mpflTop && !FLayerBorder->Transparent() && FLayerBorder->NCCtrlList())
+        host_title_bar_controls(copy);
     RECT bounds{};
     ::GetWindowRect(window, &bounds);
     const POINT place{bounds.left, bounds.top};
@@ -130,6 +114,22 @@ bool TSkFormLayerWindow::DispatchNCMouseButton(bool Down) {
         }
     DrawSelf(0);
     return false;
+}
+
+// Drawing the opaque top edge changes structure: this window becomes the title bar, so the title-bar
+// controls move onto it (each once) before they are painted into Picture.
+void TSkFormLayerWindow::host_title_bar_controls(TBitmap32& Picture) {
+    const std::vector<TSkinNCCtrlBase*>& controls = *FLayerBorder->NCCtrlList();
+    const std::int32_t margin = FLayerBorder->Size().Width();
+    for (size_t i = 0; i < controls.size(); ++i) {
+        TSkinNCCtrlBase* c = controls[i];
+        c->host_on(this, margin);
+        // Messages are served before each control is painted: the registrations and removals the
+        // controls posted to the form arrive first, and a control removed meanwhile is not painted.
+        Application->ProcessMessages();
+        if (i < controls.size() && controls[i] == c)
+            c->Paint(&Picture);
+    }
 }
 
 void TSkFormLayerWindow::restack_soon() { FRestackTimer.start(Handle(), restack_delay_ms); }

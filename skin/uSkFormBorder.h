@@ -67,6 +67,7 @@ protected:
 
 private:
     bool DispatchNCMouseButton(bool Down);
+    void host_title_bar_controls(TBitmap32& Picture);
 
     bool FTransparent;
     TSkFormLayerBorderType FBorderType = mpflLeft;

@@ -557,20 +557,14 @@ void TSkinForm::PaintNC() {
     const HWND window = FDestForm->Handle();
     if (FDestForm->Width() <= 0 || FDestForm->Height() <= 0)
         return;
-    // An opaque image border is the frame, and its top edge the title bar.
     const bool border_has_title = FImageBorder && !FImageBorder->Transparent();
-    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0 &&
-        (!FFlatFrame || FHitTestWidth || FFramWidth || FTitleHeight || FRoundWindow)) {
-        FFlatFrame = true;
-        FHitTestWidth = 0;
-        FFramWidth = 0;
-        FTitleHeight = 0;
-        FRoundWindow = false;
-        UpdateWindowRegion(false);
-    }
+    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0)
+        give_frame_to_border();
     window_frame_dc dc(window);
     if (!dc)
         return;
+    // The main menu's title-bar items are made by the first paint after the menu is set, when the
+    // title bar they sit in is drawn.
     BuildMainMenuButtons();
     const saved_dc keep(dc.get());
     const int w = FDestForm->Width(), h = FDestForm->Height(), f = FFramWidth, t = FTitleHeight;
@@ -644,6 +638,20 @@ void TSkinForm::PaintNC() {
         strip(f, h - f, w - f, t, [&](TBitmap32& b) { bk->DrawTo(&b, f - w, -t); }, frame_part::right);
         strip(w, f, 0, h - f, [&](TBitmap32& b) { bk->DrawTo(&b, 0, f - h); }, frame_part::bottom);
     }
+}
+
+// An opaque image border is the frame, and its top edge the title bar: the form's own frame metrics
+// become zero (once), so hit tests, the region and the client area no longer count a frame it does not
+// draw. A paint changes them, as the picture style and the border are only known together there.
+void TSkinForm::give_frame_to_border() {
+    if (FFlatFrame && !FHitTestWidth && !FFramWidth && !FTitleHeight && !FRoundWindow)
+        return;
+    FFlatFrame = true;
+    FHitTestWidth = 0;
+    FFramWidth = 0;
+    FTitleHeight = 0;
+    FRoundWindow = false;
+    UpdateWindowRegion(false);
 }
 
 void TSkinForm::DrawFrame(TBitmap32* Bitmap, frame_part Part) {

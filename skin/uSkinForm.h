@@ -4,6 +4,7 @@
 // the window in on its first show.
 
 #include "skin/SkinMessages.h"
+#include "skin/SkinTitleBarHost.h"
 #include "skin/SkinWindowTimer.h"
 #include "skin/uSkStdCtrl.h"
 #include "skin/uSkinIntf.h"
@@ -33,7 +34,7 @@ private:
     bool FHideInTaskbar = false;
 };
 
-class TSkinForm : public TSkHookWindowProc {
+class TSkinForm : public TSkHookWindowProc, public title_bar_host {
 public:
     static constexpr std::uint32_t state_minimized = 0x100;
     static constexpr std::uint32_t state_restored = 0x200;
@@ -99,7 +100,7 @@ public:
     std::uint32_t PictureBgColor() const noexcept { return FPictureBgColor; }
     // The prepared client background of the current style.
     TBitmap32* BackgroundPicture() const;
-    const std::vector<TSkinNCCtrlBase*>& NCCtrlList() const noexcept { return FNCCtrlList; }
+    const std::vector<TSkinNCCtrlBase*>& NCCtrlList() const noexcept override { return FNCCtrlList; }
     std::int32_t RealFrameWidth() const noexcept { return FOldFramWidth; }
     std::uint32_t FormState() const noexcept { return FFormState; }
 
@@ -109,12 +110,13 @@ public:
     void EndChange();
     void Repaint() { ApplyChange(); }
     void Invalidate() { ApplyChange(); }
-    void InvalidateNC();
+    void InvalidateNC() override;
     void RefreshSkin();
     void Restoring() { DoRestore(); }
 
     // A title-bar control going away drops out of the list.
-    void forget(TSkinNCCtrlBase* Control) noexcept;
+    void forget(TSkinNCCtrlBase* Control) noexcept override;
+    TComponent* host_component() noexcept override { return this; }
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
     // Writes the picture into the global default form settings.
@@ -147,6 +149,7 @@ private:
     void HandleGetMinMaxInfo(TMessage& Message);
     void HandleNCPaint(TMessage& Message);
     void PaintNC();
+    void give_frame_to_border();
     void DrawFrame(TBitmap32* Bitmap, frame_part Part);
     void BuildColorBackground();
     void BuildPictureBackground();

@@ -2,7 +2,6 @@
 
 #include "framework/Properties.h"
 #include "skin/SkinMessages.h"
-#include "skin/uSkinForm.h"
 
 namespace kq {
 
@@ -102,6 +101,15 @@ POINT TSkinNCCtrlBase::window_point() const {
     RECT w{};
     ::GetWindowRect(FForm->Handle(), &w);
     return {cursor.x - w.left, cursor.y - w.top};
+}
+
+void TSkinNCCtrlBase::host_on(TForm* Host, std::int32_t Margin) {
+    if (FForm == Host)
+        return;
+    FSourceForm = FForm;
+    FForm = Host;
+    if (FPos->Align() == caRight)
+        FPos->SetXValue(FPos->XValue() - Margin);
 }
 
 void TSkinNCCtrlBase::TimerTick() {

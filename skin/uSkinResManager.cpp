@@ -158,6 +158,10 @@ TSkinResManager* SkinResManager() {
     return manager.get();
 }
 
+void uSkinResManager_startup() noexcept {
+    set_skin_image_lookup([](const String& ResID) { return SkinResManager()->GetImageByName(ResID); });
+}
+
 void uSkinResManager_shutdown() noexcept {
     manager.reset();
 }

@@ -59,6 +59,8 @@ private:
 
 // The one manager, made on first use; freed by the skin library's shutdown.
 TSkinResManager* SkinResManager();
+// Lets state strips find their images by name through the one manager.
+void uSkinResManager_startup() noexcept;
 void uSkinResManager_shutdown() noexcept;
 
 } // namespace kq
