@@ -3,6 +3,7 @@
 #include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "framework/Properties.h"
+#include "graphics/Raster.h"
 #include "skin/uSkRasterLib.h"
 
 #include <windowsx.h>
@@ -165,8 +166,7 @@ void TSkinCustomButton::popup_menu() {
 // button appeared under a still cursor) is taken as neither a click nor a menu: the person has not yet
 // seen which part they are on.
 bool TSkinCustomButton::in_dropdown_rect(POINT p) const {
-    const TRect& r = FDropdownMenuRect;
-    return p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
+    return PointInRect(FDropdownMenuRect, to_TPoint(p));
 }
 
 void TSkinCustomButton::handle_left_down(TMessage& Message) {

@@ -4,6 +4,7 @@
 #include "framework/Messages.h"
 #include "framework/Properties.h"
 #include "framework/Regions.h"
+#include "graphics/Raster.h"
 #include "skin/SkinMessages.h"
 #include "skin/uBitmapHelper.h"
 #include "skin/uSkComm.h"
@@ -413,7 +414,7 @@ bool TSkinForm::HandleNCHitTest(TMessage& Message) {
         return false;
     const POINT p = window_point(Message.LParam);
     const int w = FDestForm->Width(), h = FDestForm->Height(), e = FHitTestWidth;
-    const auto in = [&p](int l, int t, int r, int b) { return p.x >= l && p.x < r && p.y >= t && p.y < b; };
+    const auto in = [at = to_TPoint(p)](int l, int t, int r, int b) { return PointInRect({l, t, r, b}, at); };
     LRESULT code = HTNOWHERE;
     bool found = false;
     if (sizeable() && !::IsZoomed(FDestForm->Handle())) {
@@ -1005,7 +1006,7 @@ void TSkinForm::HandleNCDblClick(TMessage& Message) {
         (b != TFormBorderStyle::bsSizeable && b != TFormBorderStyle::bsSingle))
         return;
     const POINT p = window_point(Message.LParam);
-    if (p.x < 0 || p.y < 0 || p.x >= FDestForm->Width() || p.y >= FTitleHeight)
+    if (!PointInRect({0, 0, FDestForm->Width(), FTitleHeight}, to_TPoint(p)))
         return;
     const HWND window = FDestForm->Handle();
     ::SendMessageW(window, WM_SYSCOMMAND, (::GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE, 0);

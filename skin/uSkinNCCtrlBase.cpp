@@ -1,6 +1,7 @@
 #include "skin/uSkinNCCtrlBase.h"
 
 #include "framework/Properties.h"
+#include "graphics/Raster.h"
 #include "skin/SkinMessages.h"
 
 namespace kq {
@@ -141,7 +142,7 @@ void TSkinNCCtrlBase::NCMouseMove(POINT) {
 void TSkinNCCtrlBase::follow_mouse() {
     const POINT p = window_point();
     const TRect r = ClientRect();
-    const bool inside = p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
+    const bool inside = PointInRect(r, to_TPoint(p));
     if (inside)
         MouseHover();
     if (inside != FMouseEnter) {
