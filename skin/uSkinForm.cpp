@@ -200,10 +200,11 @@ bool TSkinForm::sizeable() const {
     return b == TFormBorderStyle::bsSizeable || b == TFormBorderStyle::bsSizeToolWin;
 }
 
-POINT TSkinForm::window_point(LPARAM LParam) const {
+TPoint TSkinForm::window_point(LPARAM LParam) const {
     RECT w{};
     ::GetWindowRect(FDestForm->Handle(), &w);
-    return {GET_X_LPARAM(LParam) - w.left, GET_Y_LPARAM(LParam) - w.top};
+    const TRect window = to_TRect(w);
+    return {GET_X_LPARAM(LParam) - window.Left, GET_Y_LPARAM(LParam) - window.Top};
 }
 
 // --- Messages
@@ -412,9 +413,9 @@ bool TSkinForm::HandleNCCalcSize(TMessage& Message) {
 bool TSkinForm::HandleNCHitTest(TMessage& Message) {
     if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone)
         return false;
-    const POINT p = window_point(Message.LParam);
+    const TPoint p = window_point(Message.LParam);
     const int w = FDestForm->Width(), h = FDestForm->Height(), e = FHitTestWidth;
-    const auto in = [at = to_TPoint(p)](int l, int t, int r, int b) { return PointInRect({l, t, r, b}, at); };
+    const auto in = [&p](int l, int t, int r, int b) { return PointInRect({l, t, r, b}, p); };
     LRESULT code = HTNOWHERE;
     bool found = false;
     if (sizeable() && !::IsZoomed(FDestForm->Handle())) {
@@ -1005,8 +1006,7 @@ void TSkinForm::HandleNCDblClick(TMessage& Message) {
     if (!FOldBorderIcons.contains(TBorderIcon::biMaximize) ||
         (b != TFormBorderStyle::bsSizeable && b != TFormBorderStyle::bsSingle))
         return;
-    const POINT p = window_point(Message.LParam);
-    if (!PointInRect({0, 0, FDestForm->Width(), FTitleHeight}, to_TPoint(p)))
+    if (!PointInRect({0, 0, FDestForm->Width(), FTitleHeight}, window_point(Message.LParam)))
         return;
     const HWND window = FDestForm->Handle();
     ::SendMessageW(window, WM_SYSCOMMAND, (::GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE, 0);

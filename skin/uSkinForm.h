@@ -181,7 +181,7 @@ private:
     void DoMinimize();
     void DoRestore();
     void strip_system_caption();
-    POINT window_point(LPARAM LParam) const;
+    TPoint window_point(LPARAM LParam) const;
 
     bool FFlatFrame = false;
     std::int32_t FTitleHeight = 27;

@@ -94,14 +94,16 @@ TRect TSkinNCCtrlBase::ClientRect() {
 std::int32_t TSkinNCCtrlBase::GetWidth() { return FPos->Width(); }
 std::int32_t TSkinNCCtrlBase::GetHeight() { return FPos->Height(); }
 
-POINT TSkinNCCtrlBase::window_point() const {
+TPoint TSkinNCCtrlBase::window_point() const {
     POINT cursor{};
     ::GetCursorPos(&cursor);
+    const TPoint at = to_TPoint(cursor);
     if (!FForm || !FForm->HandleAllocated())
-        return cursor;
+        return at;
     RECT w{};
     ::GetWindowRect(FForm->Handle(), &w);
-    return {cursor.x - w.left, cursor.y - w.top};
+    const TRect window = to_TRect(w);
+    return {at.X - window.Left, at.Y - window.Top};
 }
 
 void TSkinNCCtrlBase::host_on(TForm* Host, std::int32_t Margin) {
@@ -140,9 +142,7 @@ void TSkinNCCtrlBase::NCMouseMove(POINT) {
 }
 
 void TSkinNCCtrlBase::follow_mouse() {
-    const POINT p = window_point();
-    const TRect r = ClientRect();
-    const bool inside = PointInRect(r, to_TPoint(p));
+    const bool inside = PointInRect(ClientRect(), window_point());
     if (inside)
         MouseHover();
     if (inside != FMouseEnter) {

@@ -115,7 +115,7 @@ protected:
     // How often the control looks where the mouse is.
     void SetPollInterval(unsigned Milliseconds);
     // The cursor relative to the form window's top-left corner.
-    POINT window_point() const;
+    TPoint window_point() const;
     // Enter, hover and leave from where the cursor is now.
     void follow_mouse();
 
