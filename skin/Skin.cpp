@@ -18,6 +18,7 @@
 namespace kq {
 
 void skin_startup() {
+    uSkinResManager_startup();
     uSkinResDM_startup();
     uSkinRes_startup();
     uSkinMenu_startup();

@@ -49,12 +49,12 @@ void TSimpleTimerHandler::WndProc(TMessage& Message) {
 
 // --- TSimpleTimer
 
-TSimpleTimer::TSimpleTimer() : FId(reinterpret_cast<std::uintptr_t>(this)) {
+TSimpleTimer::TSimpleTimer() : FTimer(reinterpret_cast<std::uintptr_t>(this)) {
     AcquireTimerHandler(this);
 }
 
 TSimpleTimer::TSimpleTimer(std::uint32_t AInterval, TNotifyEvent AOnTimer)
-    : FId(reinterpret_cast<std::uintptr_t>(this)), FInterval(AInterval) {
+    : FTimer(reinterpret_cast<std::uintptr_t>(this)), FInterval(AInterval) {
     SetOnTimer(std::move(AOnTimer));
     AcquireTimerHandler(this);
 }
@@ -89,7 +89,7 @@ void TSimpleTimer::SetOnTimer(TNotifyEvent Value) {
 bool TSimpleTimer::Start() {
     if (FInterval == 0 || !handler) return false;
     if (FEnabled) Stop(true);
-    if (!::SetTimer(handler->WindowHandle(), FId, FInterval, nullptr)) return false;
+    if (!FTimer.start(handler->WindowHandle(), FInterval)) return false;
     FEnabled = true;
     ++handler->FActiveCount;
     return true;
@@ -97,7 +97,8 @@ bool TSimpleTimer::Start() {
 
 bool TSimpleTimer::Stop(bool ClearEnabled) {
     if (ClearEnabled) FEnabled = false;
-    if (!handler || !::KillTimer(handler->WindowHandle(), FId)) return false;
+    if (!handler || !FTimer.running()) return false;
+    FTimer.stop();
     if (handler->FActiveCount > 0) --handler->FActiveCount;
     return true;
 }

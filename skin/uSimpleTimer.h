@@ -3,6 +3,7 @@
 
 #include "framework/Controls.h"
 #include "graphics/Raster_Persistent.h"
+#include "skin/SkinWindowTimer.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,7 +46,7 @@ public:
     TSimpleTimer& operator=(const TSimpleTimer&) = delete;
 
     // Pointer-sized: the object's own address.
-    std::uintptr_t TimerId() const noexcept { return FId; }
+    std::uintptr_t TimerId() const noexcept { return FTimer.id(); }
     bool Enabled() const noexcept { return FEnabled; }
     void SetEnabled(bool Value);
     std::uint32_t Interval() const noexcept { return FInterval; }
@@ -64,7 +65,7 @@ private:
     bool Start();
     bool Stop(bool ClearEnabled);
 
-    std::uintptr_t FId = 0;
+    window_timer FTimer;
     bool FEnabled = false;
     std::uint32_t FInterval = 1000;
     bool FAutoDisable = false;

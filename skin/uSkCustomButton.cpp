@@ -3,6 +3,7 @@
 #include "framework/Menus.h"
 #include "framework/Messages.h"
 #include "framework/Properties.h"
+#include "graphics/Raster.h"
 #include "skin/uSkRasterLib.h"
 
 #include <windowsx.h>
@@ -164,13 +165,12 @@ void TSkinCustomButton::popup_menu() {
 // The arrow area is hot only after a mouse move has been seen in it. A press there without one (the
 // button appeared under a still cursor) is taken as neither a click nor a menu: the person has not yet
 // seen which part they are on.
-bool TSkinCustomButton::in_dropdown_rect(POINT p) const {
-    const TRect& r = FDropdownMenuRect;
-    return p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
+bool TSkinCustomButton::in_dropdown_rect(TPoint p) const {
+    return PointInRect(FDropdownMenuRect, p);
 }
 
 void TSkinCustomButton::handle_left_down(TMessage& Message) {
-    const POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+    const TPoint p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
     const bool in_arrow = FDropdownMenu && in_dropdown_rect(p);
     bool popup = false;
     if (!FMouseInDropdownMenuRect) {
@@ -292,8 +292,7 @@ void TSkinCustomButton::WndProc(TMessage& Message) {
     case WM_MOUSEMOVE:
         TSkinCustomControl::WndProc(Message);
         if (!FIgnoreMouse && FDropdownMenu) {
-            const POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-            const bool in_arrow = in_dropdown_rect(p) != 0;
+            const bool in_arrow = in_dropdown_rect({GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)});
             if (in_arrow != FMouseInDropdownMenuRect) {
                 FMouseInDropdownMenuRect = in_arrow;
                 Invalidate(); // the buffer is rebuilt whole, so the whole window is shown anew

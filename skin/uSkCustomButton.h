@@ -102,7 +102,7 @@ private:
     void handle_left_up();
     void popup_menu();
     void update_dropdown_rect();
-    bool in_dropdown_rect(POINT p) const;
+    bool in_dropdown_rect(TPoint p) const;
     // After a press: the focus comes to the button unless it is kept from it.
     void take_focus();
     void focus_changed(TWinControl* Focused);

@@ -1,7 +1,7 @@
 #include "skin/uSkFormBorder.h"
 
 #include "framework/LayeredWindows.h"
-#include "framework/Messages.h"
+#include "skin/SkinMessages.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinNCCtrlBase.h"
 #include "skin/uSkinResManager.h"
@@ -18,7 +18,6 @@ namespace {
 // SWP_NOSIZE, SWP_NOMOVE, SWP_NOACTIVATE, SWP_NOOWNERZORDER, SWP_NOSENDCHANGING: a Z-order change only.
 constexpr UINT z_order_only = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_NOSENDCHANGING;
 constexpr UINT place_flags = SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE;
-constexpr UINT_PTR restack_timer = 1;
 constexpr UINT restack_delay_ms = 50;
 // The system command that starts moving a window with the mouse.
 constexpr WPARAM drag_move_command = 0xF011;
@@ -75,31 +74,15 @@ void TSkFormLayerWindow::DrawSelf(std::uint32_t AFlag) {
     if (!HandleAllocated())
         return;
     const HWND window = Handle();
-    TBitmap32* edge = FLayerBorder->EdgeImage(FBorderType);
+    TBitmap32* edge = FLayerBorder->edge_image(FBorderType);
     if (!has_pixels(edge)) {
         ::ShowWindow(window, SW_HIDE);
         return;
     }
     TBitmap32 copy;
     copy.Assign(edge);
-    const auto* controls = FLayerBorder->NCCtrlList();
-    if (AFlag == 0 && FBorderType == mpflTop && !FLayerBorder->Transparent() && controls) {
-        const std::int32_t margin = FLayerBorder->Size().Width();
-        for (size_t i = 0; i < controls->size(); ++i) {
-            TSkinNCCtrlBase* c = (*controls)[i];
-            if (c->FForm != this) {
-                // From here on the control measures itself against this window and sends its commands
-                // to the real form.
-                c->FSourceForm = c->FForm;
-                c->FForm = this;
-                if (c->Pos().Align() == caRight)
-                    c->Pos().SetXValue(c->Pos().XValue() - margin);
-            }
-            Application->ProcessMessages();
-            if (i < controls->size() && (*controls)[i] == c)
-                c->Paint(&copy);
-        }
-    }
+    if (AFlag == 0 && FBorderType == mpflTop && !FLayerBorder->Transparent() && FLayerBorder->NCCtrlList())
+        host_title_bar_controls(copy);
     RECT bounds{};
     ::GetWindowRect(window, &bounds);
     const POINT place{bounds.left, bounds.top};
@@ -133,12 +116,29 @@ bool TSkFormLayerWindow::DispatchNCMouseButton(bool Down) {
     return false;
 }
 
+// Drawing the opaque top edge changes structure: this window becomes the title bar, so the title-bar
+// controls move onto it (each once) before they are painted into Picture.
+void TSkFormLayerWindow::host_title_bar_controls(TBitmap32& Picture) {
+    const std::vector<TSkinNCCtrlBase*>& controls = *FLayerBorder->NCCtrlList();
+    const std::int32_t margin = FLayerBorder->Size().Width();
+    for (size_t i = 0; i < controls.size(); ++i) {
+        TSkinNCCtrlBase* c = controls[i];
+        c->host_on(this, margin);
+        // Messages are served before each control is painted: the registrations and removals the
+        // controls posted to the form arrive first, and a control removed meanwhile is not painted.
+        Application->ProcessMessages();
+        if (i < controls.size() && controls[i] == c)
+            c->Paint(&Picture);
+    }
+}
+
+void TSkFormLayerWindow::restack_soon() { FRestackTimer.start(Handle(), restack_delay_ms); }
+
 void TSkFormLayerWindow::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_TIMER:
-        if (Message.WParam != restack_timer)
+        if (!FRestackTimer.take_tick(Message.WParam))
             break;
-        ::KillTimer(Handle(), restack_timer);
         if (FForm)
             FLayerBorder->MoveWithForm(FForm->Left(), FForm->Top());
         return;
@@ -195,20 +195,15 @@ TSkFormLayerBorder::~TSkFormLayerBorder() {
         FForm->RemoveFreeNotification(this);
 }
 
-TBitmap32* TSkFormLayerBorder::EdgeImage(TSkFormLayerBorderType Type) const noexcept {
-    switch (Type) {
-    case mpflLeft: return FLeftImage.get();
-    case mpflTop: return FTopImage.get();
-    case mpflRight: return FRightImage.get();
-    default: return FBottomImage.get();
-    }
+TBitmap32* TSkFormLayerBorder::edge_image(TSkFormLayerBorderType Type) const noexcept {
+    return FImages[Type].get();
 }
 
 template <class F>
-void TSkFormLayerBorder::each_window(F&& f, std::initializer_list<TSkFormLayerWindow* TSkFormLayerBorder::*> order) {
-    for (TSkFormLayerWindow* TSkFormLayerBorder::*w : order)
-        if (this->*w)
-            f(*(this->*w));
+void TSkFormLayerBorder::each_window(F&& f, const edge_list& order) {
+    for (TSkFormLayerBorderType edge : order)
+        if (TSkFormLayerWindow* w = FBorders[edge])
+            f(*w);
 }
 
 void TSkFormLayerBorder::InitFrame(TForm* AForm) {
@@ -238,10 +233,8 @@ void TSkFormLayerBorder::zero_tiled_insets() {
 }
 
 void TSkFormLayerBorder::BuildEdgeImages(std::int32_t AWidth, std::int32_t AHeight) {
-    FLeftImage.reset();
-    FTopImage.reset();
-    FRightImage.reset();
-    FBottomImage.reset();
+    for (auto& image : FImages)
+        image.reset();
     const std::int32_t W = AWidth + FSize->Width(), H = AHeight + FSize->Height();
     zero_tiled_insets();
     TSkinImage* image = SkinResManager()->GetImageByName(FImage);
@@ -269,15 +262,15 @@ void TSkFormLayerBorder::BuildEdgeImages(std::int32_t AWidth, std::int32_t AHeig
             S.DrawTo(edge.get(), 0, 0, source);
         return edge;
     };
-    FTopImage = cut(W, hT, {0, 0, W, hT});
-    FBottomImage = cut(W, hB, {0, H - hB, W, H});
+    FImages[mpflTop] = cut(W, hT, {0, 0, W, hT});
+    FImages[mpflBottom] = cut(W, hB, {0, H - hB, W, H});
     if (FTransparent) {
         const std::int32_t side = H - hB - hT;
-        FLeftImage = cut(wL, side, {0, iT + hT, wL, H});
-        FRightImage = cut(wR, side, {W - wR, iT + hT, W, H});
+        FImages[mpflLeft] = cut(wL, side, {0, iT + hT, wL, H});
+        FImages[mpflRight] = cut(wR, side, {W - wR, iT + hT, W, H});
     } else {
-        FLeftImage = cut(wL, H, {0, 0, wL, H});
-        FRightImage = cut(wR, H, {W - wR, 0, W, H});
+        FImages[mpflLeft] = cut(wL, H, {0, 0, wL, H});
+        FImages[mpflRight] = cut(wR, H, {W - wR, 0, W, H});
     }
 }
 
@@ -285,7 +278,7 @@ bool TSkFormLayerBorder::form_iconic() const {
     return FForm && FForm->HandleAllocated() && ::IsIconic(FForm->Handle());
 }
 
-HWND TSkFormLayerBorder::InsertAfter() {
+HWND TSkFormLayerBorder::insert_after() {
     const HWND F = FForm && FForm->HandleAllocated() ? FForm->Handle() : nullptr;
     HWND candidate = nullptr;
     if (FForm && FForm->FormStyle() == TFormStyle::fsStayOnTop) {
@@ -303,32 +296,32 @@ HWND TSkFormLayerBorder::InsertAfter() {
     return candidate;
 }
 
-void TSkFormLayerBorder::PlaceWindows(std::int32_t X, std::int32_t Y, std::int32_t AW, std::int32_t AH, HWND After) {
+void TSkFormLayerBorder::place_windows(std::int32_t X, std::int32_t Y, std::int32_t AW, std::int32_t AH, HWND After) {
     zero_tiled_insets();
     const std::int32_t iB = std::abs(FInflateSize->Bottom()), iR = std::abs(FInflateSize->Right());
     const auto place = [&](TSkFormLayerWindow* w, std::int32_t x, std::int32_t y) {
-        if (!w || !w->HandleAllocated() || !has_pixels(EdgeImage(w->BorderType())))
+        if (!w || !w->HandleAllocated() || !has_pixels(edge_image(w->BorderType())))
             return;
         const HWND h = w->Handle();
         ::SetWindowPos(h, After, x, y, 0, 0, place_flags);
     };
     const std::int32_t left = X - FSize->Left();
     if (FTransparent) {
-        place(FTopBorder, left, Y - FSize->Top());
-        place(FBottomBorder, left, Y + AH - iB);
+        place(FBorders[mpflTop], left, Y - FSize->Top());
+        place(FBorders[mpflBottom], left, Y + AH - iB);
         std::int32_t T = Y - FSize->Top();
-        if (FTopBorder && FTopBorder->HandleAllocated()) {
+        if (FBorders[mpflTop] && FBorders[mpflTop]->HandleAllocated()) {
             RECT r{};
-            ::GetWindowRect(FTopBorder->Handle(), &r);
+            ::GetWindowRect(FBorders[mpflTop]->Handle(), &r);
             T = r.bottom;
         }
-        place(FLeftBorder, left, T);
-        place(FRightBorder, X + AW - iR, T);
+        place(FBorders[mpflLeft], left, T);
+        place(FBorders[mpflRight], X + AW - iR, T);
     } else {
-        place(FLeftBorder, left, Y - FSize->Top());
-        place(FRightBorder, X + AW - iR, Y - FSize->Top());
-        place(FTopBorder, left, Y - FSize->Top());
-        place(FBottomBorder, left, Y + AH - iB);
+        place(FBorders[mpflLeft], left, Y - FSize->Top());
+        place(FBorders[mpflRight], X + AW - iR, Y - FSize->Top());
+        place(FBorders[mpflTop], left, Y - FSize->Top());
+        place(FBorders[mpflBottom], left, Y + AH - iB);
     }
 }
 
@@ -337,43 +330,32 @@ void TSkFormLayerBorder::Show(std::int32_t X, std::int32_t Y, std::int32_t AWidt
     FHide = false;
     BuildEdgeImages(AWidth, AHeight);
     FreeLayerWindow();
-    if (!FTopImage)
+    if (!FImages[mpflTop])
         return;
-    const HWND after = InsertAfter();
-    const struct {
-        TSkFormLayerWindow* TSkFormLayerBorder::*window;
-        TSkFormLayerBorderType type;
-    } edges[] = {{&TSkFormLayerBorder::FLeftBorder, mpflLeft},
-                 {&TSkFormLayerBorder::FRightBorder, mpflRight},
-                 {&TSkFormLayerBorder::FTopBorder, mpflTop},
-                 {&TSkFormLayerBorder::FBottomBorder, mpflBottom}};
-    for (const auto& e : edges) {
+    const HWND after = insert_after();
+    for (TSkFormLayerBorderType edge : creation_order) {
         auto* w = new TSkFormLayerWindow(this, FForm, FTransparent);
-        this->*e.window = w;
+        FBorders[edge] = w;
         w->FreeNotification(this);
-        w->SetBorderType(e.type);
+        w->SetBorderType(edge);
         w->SetDrag(FDragEnabled);
     }
-    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); },
-                {&TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FBottomBorder, &TSkFormLayerBorder::FLeftBorder,
-                 &TSkFormLayerBorder::FRightBorder});
-    PlaceWindows(X, Y, AWidth, AHeight, after);
+    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); }, draw_order);
+    place_windows(X, Y, AWidth, AHeight, after);
     // Wine's X driver stacks newly mapped windows on top once the display has answered: the order is
     // set again shortly after.
-    if (FTopBorder && FTopBorder->HandleAllocated())
-        ::SetTimer(FTopBorder->Handle(), restack_timer, restack_delay_ms, nullptr);
+    if (FBorders[mpflTop] && FBorders[mpflTop]->HandleAllocated())
+        FBorders[mpflTop]->restack_soon();
 }
 
 void TSkFormLayerBorder::SetBounds(std::int32_t X, std::int32_t Y, std::int32_t AWidth, std::int32_t AHeight) {
     if (!FVisible)
         return;
     BuildEdgeImages(AWidth, AHeight);
-    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); },
-                {&TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FBottomBorder, &TSkFormLayerBorder::FLeftBorder,
-                 &TSkFormLayerBorder::FRightBorder});
-    const HWND after = InsertAfter();
+    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); }, draw_order);
+    const HWND after = insert_after();
     if (!form_iconic())
-        PlaceWindows(X, Y, AWidth, AHeight, after);
+        place_windows(X, Y, AWidth, AHeight, after);
 }
 
 void TSkFormLayerBorder::SetBoundsWithForm() {
@@ -390,10 +372,10 @@ void TSkFormLayerBorder::SetBoundsWithForm() {
 }
 
 void TSkFormLayerBorder::MoveWithForm(std::int32_t ALeft, std::int32_t ATop) {
-    if (!FForm || !FLeftBorder || !FTopBorder || !FRightBorder || !FBottomBorder || form_iconic() || FHide)
+    if (!FForm || !FBorders[mpflLeft] || !FBorders[mpflTop] || !FBorders[mpflRight] || !FBorders[mpflBottom] || form_iconic() || FHide)
         return;
-    const HWND after = InsertAfter();
-    PlaceWindows(ALeft, ATop, FForm->Width(), FForm->Height(), after);
+    const HWND after = insert_after();
+    place_windows(ALeft, ATop, FForm->Width(), FForm->Height(), after);
 }
 
 void TSkFormLayerBorder::Minimizing() {
@@ -402,9 +384,7 @@ void TSkFormLayerBorder::Minimizing() {
     FMinimized = true;
     FHide = true;
     FVisible = false;
-    each_window([](TSkFormLayerWindow& w) { w.DoHide(); },
-                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
-                 &TSkFormLayerBorder::FBottomBorder});
+    each_window([](TSkFormLayerWindow& w) { w.DoHide(); }, edge_order);
 }
 
 void TSkFormLayerBorder::Restoring() {
@@ -413,23 +393,17 @@ void TSkFormLayerBorder::Restoring() {
     FMinimized = false;
     FHide = false;
     FVisible = true;
-    each_window([](TSkFormLayerWindow& w) { w.DoShow(); },
-                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
-                 &TSkFormLayerBorder::FBottomBorder});
+    each_window([](TSkFormLayerWindow& w) { w.DoShow(); }, edge_order);
 }
 
 void TSkFormLayerBorder::Hide() {
     FHide = true;
-    each_window([](TSkFormLayerWindow& w) { w.DoHide(); },
-                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
-                 &TSkFormLayerBorder::FBottomBorder});
+    each_window([](TSkFormLayerWindow& w) { w.DoHide(); }, edge_order);
 }
 
 void TSkFormLayerBorder::Show() {
     FHide = false;
-    each_window([](TSkFormLayerWindow& w) { w.DoShow(); },
-                {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FRightBorder,
-                 &TSkFormLayerBorder::FBottomBorder});
+    each_window([](TSkFormLayerWindow& w) { w.DoShow(); }, edge_order);
 }
 
 void TSkFormLayerBorder::ReAlign() {
@@ -440,11 +414,9 @@ void TSkFormLayerBorder::ReAlign() {
 }
 
 void TSkFormLayerBorder::SetAlphaBlend() {
-    if (!FVisible || !FTopImage)
+    if (!FVisible || !FImages[mpflTop])
         return;
-    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); },
-                {&TSkFormLayerBorder::FTopBorder, &TSkFormLayerBorder::FBottomBorder, &TSkFormLayerBorder::FLeftBorder,
-                 &TSkFormLayerBorder::FRightBorder});
+    each_window([](TSkFormLayerWindow& w) { w.DrawSelf(0); }, draw_order);
 }
 
 void TSkFormLayerBorder::CheckFormAlpha(bool AUpdate) {
@@ -453,21 +425,17 @@ void TSkFormLayerBorder::CheckFormAlpha(bool AUpdate) {
 }
 
 void TSkFormLayerBorder::FreeLayerWindow() {
-    for (TSkFormLayerWindow* TSkFormLayerBorder::*w : {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder,
-                                                         &TSkFormLayerBorder::FRightBorder,
-                                                         &TSkFormLayerBorder::FBottomBorder})
-        delete std::exchange(this->*w, nullptr);
+    for (TSkFormLayerBorderType edge : edge_order)
+        delete std::exchange(FBorders[edge], nullptr);
 }
 
 void TSkFormLayerBorder::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
     if (Operation != TOperation::opRemove)
         return;
-    for (TSkFormLayerWindow* TSkFormLayerBorder::*w : {&TSkFormLayerBorder::FLeftBorder, &TSkFormLayerBorder::FTopBorder,
-                                                         &TSkFormLayerBorder::FRightBorder,
-                                                         &TSkFormLayerBorder::FBottomBorder})
-        if (this->*w == AComponent)
-            this->*w = nullptr;
+    for (TSkFormLayerWindow*& w : FBorders)
+        if (w == AComponent)
+            w = nullptr;
     if (AComponent == FForm) {
         FForm = nullptr;
         FreeLayerWindow();

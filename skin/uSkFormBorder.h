@@ -3,8 +3,11 @@
 // edge, each showing a slice of one skin image stretched or tiled to the form's size plus a margin.
 
 #include "framework/Forms.h"
+#include "skin/SkinMessages.h"
+#include "skin/SkinWindowTimer.h"
 #include "skin/uSkinIntf.h"
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -55,6 +58,8 @@ public:
     void DrawSelf(std::uint32_t AFlag);
     void DoShow();
     void DoHide();
+    // Has the border's edges stacked again shortly, when this window's timer fires.
+    void restack_soon();
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -62,6 +67,7 @@ protected:
 
 private:
     bool DispatchNCMouseButton(bool Down);
+    void host_title_bar_controls(TBitmap32& Picture);
 
     bool FTransparent;
     TSkFormLayerBorderType FBorderType = mpflLeft;
@@ -69,6 +75,7 @@ private:
     bool FHided = false;
     TForm* FForm;
     TSkFormLayerBorder* FLayerBorder;
+    window_timer FRestackTimer{skin_timer_restack};
 };
 
 class TSkFormLayerBorder : public TComponent {
@@ -92,22 +99,22 @@ public:
     const std::vector<TSkinNCCtrlBase*>* NCCtrlList() const noexcept { return FNCCtrlList; }
 
     TForm* Form() const noexcept { return FForm; }
-    TBitmap32* LeftImage() const noexcept { return FLeftImage.get(); }
-    TBitmap32* TopImage() const noexcept { return FTopImage.get(); }
-    TBitmap32* RightImage() const noexcept { return FRightImage.get(); }
-    TBitmap32* BottomImage() const noexcept { return FBottomImage.get(); }
-    TBitmap32* EdgeImage(TSkFormLayerBorderType Type) const noexcept;
-    TSkFormLayerWindow* LeftBorder() const noexcept { return FLeftBorder; }
-    TSkFormLayerWindow* TopBorder() const noexcept { return FTopBorder; }
-    TSkFormLayerWindow* RightBorder() const noexcept { return FRightBorder; }
-    TSkFormLayerWindow* BottomBorder() const noexcept { return FBottomBorder; }
+    TBitmap32* LeftImage() const noexcept { return edge_image(mpflLeft); }
+    TBitmap32* TopImage() const noexcept { return edge_image(mpflTop); }
+    TBitmap32* RightImage() const noexcept { return edge_image(mpflRight); }
+    TBitmap32* BottomImage() const noexcept { return edge_image(mpflBottom); }
+    TBitmap32* edge_image(TSkFormLayerBorderType Type) const noexcept;
+    TSkFormLayerWindow* LeftBorder() const noexcept { return FBorders[mpflLeft]; }
+    TSkFormLayerWindow* TopBorder() const noexcept { return FBorders[mpflTop]; }
+    TSkFormLayerWindow* RightBorder() const noexcept { return FBorders[mpflRight]; }
+    TSkFormLayerWindow* BottomBorder() const noexcept { return FBorders[mpflBottom]; }
     // The frame is shown (not minimised away); Hidden: the edges are drawn see-through.
     bool FrameVisible() const noexcept { return FVisible; }
     bool Hidden() const noexcept { return FHide; }
 
     void InitFrame(TForm* AForm);
     // The list's owner going away takes it back.
-    void ForgetNCCtrlList(const std::vector<TSkinNCCtrlBase*>* NCItems) noexcept {
+    void forget_nc_ctrl_list(const std::vector<TSkinNCCtrlBase*>* NCItems) noexcept {
         if (FNCCtrlList == NCItems) FNCCtrlList = nullptr;
     }
     void ShowWithForm(const std::vector<TSkinNCCtrlBase*>* NCItems);
@@ -130,12 +137,18 @@ public:
     const property_table& PublishedProperties() const override;
 
 private:
+    using edge_list = std::array<TSkFormLayerBorderType, 4>;
+    // The edges in their own order (showing, hiding, freeing), and in the order the windows are made.
+    static constexpr edge_list edge_order{mpflLeft, mpflTop, mpflRight, mpflBottom};
+    static constexpr edge_list creation_order{mpflLeft, mpflRight, mpflTop, mpflBottom};
+    // The order the edges are drawn in: the title-bar edge first.
+    static constexpr edge_list draw_order{mpflTop, mpflBottom, mpflLeft, mpflRight};
     template <class F>
-    void each_window(F&& f, std::initializer_list<TSkFormLayerWindow* TSkFormLayerBorder::*> order);
+    void each_window(F&& f, const edge_list& order);
     void BuildEdgeImages(std::int32_t AWidth, std::int32_t AHeight);
     void zero_tiled_insets();
-    HWND InsertAfter();
-    void PlaceWindows(std::int32_t X, std::int32_t Y, std::int32_t AW, std::int32_t AH, HWND After);
+    HWND insert_after();
+    void place_windows(std::int32_t X, std::int32_t Y, std::int32_t AW, std::int32_t AH, HWND After);
     bool form_iconic() const;
 
     TSkStretchKind FStretchKind = skAuto;
@@ -145,10 +158,10 @@ private:
     std::unique_ptr<TSkBorderSize> FSize, FInflateSize;
     const std::vector<TSkinNCCtrlBase*>* FNCCtrlList = nullptr;
     TForm* FForm = nullptr;
-    std::unique_ptr<TBitmap32> FLeftImage, FTopImage, FRightImage, FBottomImage;
+    // By edge (TSkFormLayerBorderType).
+    std::array<std::unique_ptr<TBitmap32>, 4> FImages;
     // Owned as components; cleared when freed.
-    TSkFormLayerWindow *FLeftBorder = nullptr, *FTopBorder = nullptr, *FRightBorder = nullptr,
-                       *FBottomBorder = nullptr;
+    std::array<TSkFormLayerWindow*, 4> FBorders{};
     bool FVisible = false;
     bool FHide = false;
     bool FMinimized = false;

@@ -1,7 +1,7 @@
 #include "skin/uSkPopupListEx.h"
 
 #include "framework/Forms.h"
-#include "framework/Messages.h"
+#include "skin/SkinMessages.h"
 
 #include <memory>
 

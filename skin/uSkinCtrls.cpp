@@ -4,6 +4,7 @@
 #include "framework/Forms.h"
 #include "framework/Messages.h"
 #include "framework/Properties.h"
+#include "skin/SkinMessages.h"
 #include "skin/uSkinHelper.h"
 
 #include <algorithm>
@@ -122,14 +123,11 @@ void TSkinCustomControl::WndProc(TMessage& Message) {
         }
         return;
     case WM_SIZE:
-        if (FDelayRefresh && HandleAllocated()) {
-            ::KillTimer(Handle(), skin_timer_delay_refresh);
-            ::SetTimer(Handle(), skin_timer_delay_refresh, 10, nullptr);
-        }
+        if (FDelayRefresh && HandleAllocated())
+            FDelayRefreshTimer.start(Handle(), 10);
         break;
     case WM_TIMER:
-        if (Message.WParam == skin_timer_delay_refresh) {
-            ::KillTimer(Handle(), skin_timer_delay_refresh);
+        if (FDelayRefreshTimer.take_tick(Message.WParam)) {
             Invalidate();
             return;
         }

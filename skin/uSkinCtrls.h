@@ -4,6 +4,8 @@
 // face.
 
 #include "graphics/Raster_Image.h"
+#include "skin/SkinMessages.h"
+#include "skin/SkinWindowTimer.h"
 #include "skin/uSkinIntf.h"
 
 #include <functional>
@@ -66,6 +68,7 @@ private:
     bool FAutoInvalidate = false;
     bool FEraseBackground = false;
     bool FDelayRefresh = false;
+    window_timer FDelayRefreshTimer{skin_timer_delay_refresh};
 };
 
 // Fills Bitmap with what Control's parent shows in R (the parent's client coordinates).

@@ -4,6 +4,8 @@
 #include "framework/Messages.h"
 #include "framework/Properties.h"
 #include "framework/Regions.h"
+#include "graphics/Raster.h"
+#include "skin/SkinMessages.h"
 #include "skin/uBitmapHelper.h"
 #include "skin/uSkComm.h"
 #include "skin/uSkFormBorder.h"
@@ -53,16 +55,14 @@ TSkinForm::~TSkinForm() {
         Application->UnhookMainWindow(this);
     if (FDestForm) {
         FormSkinHelper()->Remove(FDestForm);
-        if (FDestForm->HandleAllocated()) {
-            ::KillTimer(FDestForm->Handle(), skin_timer_nc_repaint);
-            ::KillTimer(FDestForm->Handle(), skin_timer_start_flash);
-            ::KillTimer(FDestForm->Handle(), skin_timer_next_menu);
-        }
+        FNCRepaintTimer.stop();
+        FStartFlashTimer.stop();
+        FNextMenuTimer.stop();
     }
     FMainMenu.reset();
     for (TSkinNCCtrlBase* c : FNCCtrlList) c->SetParentObject(nullptr);
     if (FImageBorder) {
-        FImageBorder->ForgetNCCtrlList(&FNCCtrlList);
+        FImageBorder->forget_nc_ctrl_list(&FNCCtrlList);
         FImageBorder->RemoveFreeNotification(this);
     }
 }
@@ -71,7 +71,7 @@ void TSkinForm::SetImageBorder(TSkFormLayerBorder* Value) {
     if (FImageBorder == Value)
         return;
     if (FImageBorder) {
-        FImageBorder->ForgetNCCtrlList(&FNCCtrlList);
+        FImageBorder->forget_nc_ctrl_list(&FNCCtrlList);
         FImageBorder->RemoveFreeNotification(this);
     }
     FImageBorder = Value;
@@ -131,12 +131,12 @@ void TSkinForm::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TSkinForm::CustomPictureChanged() {
-    if (TSkFormSkinRes* defaults = DefaultSkinRes())
+    if (TSkFormSkinRes* defaults = default_skin_res())
         defaults->SetCustomPicture(FCustomPicture);
 }
 
 void TSkinForm::SyncDefaultSkinRes() {
-    TSkFormSkinRes* defaults = DefaultSkinRes();
+    TSkFormSkinRes* defaults = default_skin_res();
     if (!defaults)
         return;
     defaults->BeginUpdate();
@@ -159,7 +159,7 @@ void TSkinForm::ApplySkinRes() {
     FGradientHeight = settings.GradientHeight();
     FStyle = settings.Style();
     SetTitlerColor(settings.TitlerColor());
-    BuildBackground();
+    build_background();
     SyncDefaultSkinRes();
     TMainMenu* menu = FMainMenu->MainMenu();
     FMainMenu->SetMainMenu(nullptr);
@@ -200,63 +200,28 @@ bool TSkinForm::sizeable() const {
     return b == TFormBorderStyle::bsSizeable || b == TFormBorderStyle::bsSizeToolWin;
 }
 
-POINT TSkinForm::window_point(LPARAM LParam) const {
+TPoint TSkinForm::window_point(LPARAM LParam) const {
     RECT w{};
     ::GetWindowRect(FDestForm->Handle(), &w);
-    return {GET_X_LPARAM(LParam) - w.left, GET_Y_LPARAM(LParam) - w.top};
+    const TRect window = to_TRect(w);
+    return {GET_X_LPARAM(LParam) - window.Left, GET_Y_LPARAM(LParam) - window.Top};
 }
 
 // --- Messages
 
+// One function per message the skin form handles, below; every other message goes on to the form.
 void TSkinForm::HookWndProc(TMessage& Message) {
     if (!FActive) {
         pass_on(Message);
         return;
     }
-    const HWND window = FDestForm->HandleAllocated() ? FDestForm->Handle() : nullptr;
     switch (Message.Msg) {
-    case WM_SIZE:
-        pass_on(Message);
-        if (Message.WParam == SIZE_MINIMIZED)
-            return;
-        // A restore by the program (ShowWindow, WindowState) comes by no command: without this the form
-        // would stay see-through.
-        if (FFormState & state_minimized)
-            DoRestore();
-        if (window) {
-            ::KillTimer(window, skin_timer_nc_repaint);
-            ::SetTimer(window, skin_timer_nc_repaint, 50, nullptr);
-        }
-        if (FImageBorder)
-            FImageBorder->SetBoundsWithForm();
-        UpdateWindowRegion();
-        if (FStyle == ssPicture && FFillStyle == mfsStretch)
-            FDestForm->Invalidate();
-        return;
-    case WM_PAINT:
-        // The background goes first, so that what the form paints itself stays on top of it.
-        if (FDestForm->Showing())
-            PaintClientBackground();
-        pass_on(Message);
-        return;
-    case WM_ERASEBKGND:
-        Message.Result = 1;
-        if (FEraseBackGround && Message.WParam)
-            EraseClientBackground(reinterpret_cast<HDC>(Message.WParam));
-        return;
-    case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(Message.WParam) == window && NCButtonCursorSet) {
-            Message.Result = 1;
-            return;
-        }
-        pass_on(Message);
-        return;
-    case WM_WINDOWPOSCHANGING:
-        HandleWindowPosChanging(Message);
-        return;
-    case WM_WINDOWPOSCHANGED:
-        HandleWindowPosChanged(Message);
-        return;
+    case WM_SIZE: on_size(Message); return;
+    case WM_PAINT: on_paint(Message); return;
+    case WM_ERASEBKGND: on_erase_background(Message); return;
+    case WM_SETCURSOR: on_set_cursor(Message); return;
+    case WM_WINDOWPOSCHANGING: handle_window_pos_changing(Message); return;
+    case WM_WINDOWPOSCHANGED: handle_window_pos_changed(Message); return;
     case WM_GETMINMAXINFO:
         HandleGetMinMaxInfo(Message);
         pass_on(Message);
@@ -269,112 +234,145 @@ void TSkinForm::HookWndProc(TMessage& Message) {
         if (!HandleNCHitTest(Message))
             pass_on(Message);
         return;
-    case WM_NCPAINT:
-        HandleNCPaint(Message);
-        return;
-    case WM_NCACTIVATE:
-        Message.Result = 1;
-        return;
+    case WM_NCPAINT: HandleNCPaint(Message); return;
+    case WM_NCACTIVATE: Message.Result = 1; return;
     case WM_NCMOUSEMOVE:
         pass_on(Message);
         DispatchNCMouseMove();
         return;
-    case WM_NCLBUTTONDOWN:
-        if (!DispatchNCButton(true))
-            pass_on(Message);
-        // A drag by the title bar has ended here.
-        if (FImageBorder)
-            FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
-        return;
+    case WM_NCLBUTTONDOWN: on_nc_left_button_down(Message); return;
     case WM_NCLBUTTONUP:
         if (!DispatchNCButton(false))
             pass_on(Message);
         return;
-    case WM_NCLBUTTONDBLCLK:
-        HandleNCDblClick(Message);
-        return;
-    case WM_SYSCOMMAND:
-        HandleSysCommand(Message);
-        return;
-    case WM_TIMER:
-        if (Message.WParam == skin_timer_nc_repaint) {
-            ::KillTimer(window, skin_timer_nc_repaint);
-            ::SendMessageW(window, WM_NCPAINT, 0, 0);
-            return;
-        }
-        if (Message.WParam == skin_timer_start_flash) {
-            ::KillTimer(window, skin_timer_start_flash);
-            if (FImageBorder) {
-                FImageBorder->CheckFormAlpha(false);
-                FImageBorder->ShowWithForm(&FNCCtrlList);
-            }
-            if (FFixedStartFlash) {
-                FDestForm->SetAlphaBlendValue(FOldAlphaBlendValue);
-                FDestForm->SetAlphaBlend(FOldAlphaBlend);
-            }
-            if (FDestForm->WindowState() == TWindowState::wsMaximized)
-                FDestForm->SetHeight(FDestForm->Height() + 1);
-            return;
-        }
-        if (Message.WParam == skin_timer_next_menu) {
-            ::KillTimer(window, skin_timer_next_menu);
-            if (TSkinNCMenuItem* next = FMainMenu->NextFocusMenu) {
-                next->FClickCount = 1;
-                next->Click();
-            }
-            return;
-        }
-        pass_on(Message);
-        return;
-    case WM_VK_UPDATENC:
-        if (FDestForm->Showing())
-            HandleNCPaint(Message);
-        // An opaque border's top edge hosts the title-bar controls.
-        if (FImageBorder && !FImageBorder->Transparent() && FImageBorder->TopBorder())
-            FImageBorder->TopBorder()->Perform(WM_VK_UPDATENC, Message.WParam, Message.LParam);
-        return;
+    case WM_NCLBUTTONDBLCLK: HandleNCDblClick(Message); return;
+    case WM_SYSCOMMAND: handle_sys_command(Message); return;
+    case WM_TIMER: on_timer(Message); return;
+    case WM_VK_UPDATENC: on_update_nc(Message); return;
     case WM_VK_REFRESHSKIN:
-        BuildBackground();
+        build_background();
         ApplyChange();
         return;
-    case WM_VK_APPLYSKINRES:
-        ApplySkinRes();
-        return;
-    case WM_VK_MENUCLOSED:
-        HandleMenuClosed();
-        return;
+    case WM_VK_APPLYSKINRES: ApplySkinRes(); return;
+    case WM_VK_MENUCLOSED: handle_menu_closed(); return;
     case CM_DIALOGKEY:
     case CM_DIALOGCHAR:
         if (!HandleMenuAccel(Message))
             pass_on(Message);
         return;
-    case WM_VK_ADDNCCONTROL:
-        AddNCControl(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam));
+    case WM_VK_ADDNCCONTROL: add_nc_control(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam)); return;
+    case WM_VK_REMOVENCCONTROL: RemoveNCControl(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam)); return;
+    case CM_SHOWINGCHANGED: handle_showing_changed(Message); return;
+    case CM_VISIBLECHANGED: on_visible_changed(Message); return;
+    default: pass_on(Message); return;
+    }
+}
+
+HWND TSkinForm::form_window() const { return FDestForm->HandleAllocated() ? FDestForm->Handle() : nullptr; }
+
+void TSkinForm::on_size(TMessage& Message) {
+    pass_on(Message);
+    if (Message.WParam == SIZE_MINIMIZED)
         return;
-    case WM_VK_REMOVENCCONTROL:
-        RemoveNCControl(reinterpret_cast<TSkinNCCtrlBase*>(Message.WParam));
-        return;
-    case CM_SHOWINGCHANGED:
-        HandleShowingChanged(Message);
-        return;
-    case CM_VISIBLECHANGED:
-        pass_on(Message);
-        if (FImageBorder) {
-            if (FDestForm->Visible())
-                FImageBorder->Restoring();
-            else
-                FImageBorder->Minimizing();
-        }
-        return;
-    default:
-        pass_on(Message);
+    // A restore by the program (ShowWindow, WindowState) comes by no command: without this the form
+    // would stay see-through.
+    if (FFormState & state_minimized)
+        DoRestore();
+    if (const HWND window = form_window())
+        FNCRepaintTimer.start(window, 50);
+    if (FImageBorder)
+        FImageBorder->SetBoundsWithForm();
+    UpdateWindowRegion();
+    if (FStyle == ssPicture && FFillStyle == mfsStretch)
+        FDestForm->Invalidate();
+}
+
+void TSkinForm::on_paint(TMessage& Message) {
+    // The background goes first, so that what the form paints itself stays on top of it.
+    if (FDestForm->Showing())
+        PaintClientBackground();
+    pass_on(Message);
+}
+
+void TSkinForm::on_erase_background(TMessage& Message) {
+    Message.Result = 1;
+    if (FEraseBackGround && Message.WParam)
+        EraseClientBackground(reinterpret_cast<HDC>(Message.WParam));
+}
+
+void TSkinForm::on_set_cursor(TMessage& Message) {
+    if (reinterpret_cast<HWND>(Message.WParam) == form_window() && NCButtonCursorSet) {
+        Message.Result = 1;
         return;
     }
+    pass_on(Message);
+}
+
+void TSkinForm::on_nc_left_button_down(TMessage& Message) {
+    if (!DispatchNCButton(true))
+        pass_on(Message);
+    // A drag by the title bar has ended here.
+    if (FImageBorder)
+        FImageBorder->MoveWithForm(FDestForm->Left(), FDestForm->Top());
+}
+
+void TSkinForm::on_timer(TMessage& Message) {
+    if (FNCRepaintTimer.take_tick(Message.WParam))
+        nc_repaint_due();
+    else if (FStartFlashTimer.take_tick(Message.WParam))
+        start_flash_due();
+    else if (FNextMenuTimer.take_tick(Message.WParam))
+        next_menu_due();
+    else
+        pass_on(Message);
+}
+
+// The frame is painted once the sizes have settled, not for every step of a resize.
+void TSkinForm::nc_repaint_due() { ::SendMessageW(form_window(), WM_NCPAINT, 0, 0); }
+
+// The first show's fade-in ends: the border appears and the form's own alpha values come back.
+void TSkinForm::start_flash_due() {
+    if (FImageBorder) {
+        FImageBorder->CheckFormAlpha(false);
+        FImageBorder->ShowWithForm(&FNCCtrlList);
+    }
+    if (FFixedStartFlash) {
+        FDestForm->SetAlphaBlendValue(FOldAlphaBlendValue);
+        FDestForm->SetAlphaBlend(FOldAlphaBlend);
+    }
+    if (FDestForm->WindowState() == TWindowState::wsMaximized)
+        FDestForm->SetHeight(FDestForm->Height() + 1);
+}
+
+// A closed title-bar menu hands over to the next one the mouse went to.
+void TSkinForm::next_menu_due() {
+    if (TSkinNCMenuItem* next = FMainMenu->NextFocusMenu) {
+        next->FClickCount = 1;
+        next->Click();
+    }
+}
+
+void TSkinForm::on_update_nc(TMessage& Message) {
+    if (FDestForm->Showing())
+        HandleNCPaint(Message);
+    // An opaque border's top edge hosts the title-bar controls.
+    if (FImageBorder && !FImageBorder->Transparent() && FImageBorder->TopBorder())
+        FImageBorder->TopBorder()->Perform(WM_VK_UPDATENC, Message.WParam, Message.LParam);
+}
+
+void TSkinForm::on_visible_changed(TMessage& Message) {
+    pass_on(Message);
+    if (!FImageBorder)
+        return;
+    if (FDestForm->Visible())
+        FImageBorder->Restoring();
+    else
+        FImageBorder->Minimizing();
 }
 
 // The control's pointer came through a posted message: it counts only while it is still one of the
 // form's components (a control freed before the message arrived is not appended).
-void TSkinForm::AddNCControl(TSkinNCCtrlBase* Control) {
+void TSkinForm::add_nc_control(TSkinNCCtrlBase* Control) {
     bool known = false;
     for (int i = 0; i < FDestForm->ComponentCount() && !known; ++i) known = FDestForm->Components(i) == Control;
     if (!known || Control->Hooked())
@@ -415,9 +413,9 @@ bool TSkinForm::HandleNCCalcSize(TMessage& Message) {
 bool TSkinForm::HandleNCHitTest(TMessage& Message) {
     if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone)
         return false;
-    const POINT p = window_point(Message.LParam);
+    const TPoint p = window_point(Message.LParam);
     const int w = FDestForm->Width(), h = FDestForm->Height(), e = FHitTestWidth;
-    const auto in = [&p](int l, int t, int r, int b) { return p.x >= l && p.x < r && p.y >= t && p.y < b; };
+    const auto in = [&p](int l, int t, int r, int b) { return PointInRect({l, t, r, b}, p); };
     LRESULT code = HTNOWHERE;
     bool found = false;
     if (sizeable() && !::IsZoomed(FDestForm->Handle())) {
@@ -446,23 +444,23 @@ bool TSkinForm::HandleNCHitTest(TMessage& Message) {
     return true;
 }
 
-std::vector<TMonitor> TSkinForm::ScreenMonitors() const {
+std::vector<TMonitor> TSkinForm::screen_monitors() const {
     return Screen ? Screen->Monitors() : std::vector<TMonitor>{};
 }
 
-TMonitor TSkinForm::FormMonitor() const {
+TMonitor TSkinForm::monitor_of_form() const {
     const HWND window = FDestForm->HandleAllocated() ? FDestForm->Handle() : nullptr;
     return Screen ? Screen->MonitorFromWindow(window) : TMonitor{};
 }
 
 // The system's own maximised values count a frame the skinned window has not: they are saved once, with
 // that frame as an offset, and taken again when the form moves between the primary monitor and another.
-bool TSkinForm::HandleGetMinMaxInfo(TMessage& Message) {
+void TSkinForm::HandleGetMinMaxInfo(TMessage& Message) {
     if (FDestForm->BorderStyle() == TFormBorderStyle::bsNone)
-        return false;
+        return;
     auto* info = reinterpret_cast<MINMAXINFO*>(Message.LParam);
-    const TMonitor form_monitor = FormMonitor();
-    const std::vector<TMonitor> monitors = ScreenMonitors();
+    const TMonitor form_monitor = monitor_of_form();
+    const std::vector<TMonitor> monitors = screen_monitors();
     const bool listed = form_monitor.MonitorNum >= 0 && form_monitor.MonitorNum < static_cast<int>(monitors.size());
     const RECT work = listed ? monitors[static_cast<size_t>(form_monitor.MonitorNum)].WorkareaRect
                              : form_monitor.WorkareaRect;
@@ -495,7 +493,6 @@ bool TSkinForm::HandleGetMinMaxInfo(TMessage& Message) {
     if (c.MaxHeight())
         info->ptMaxTrackSize.y = c.MaxHeight();
     Message.Result = 0;
-    return false;
 }
 
 // Made again only when its size or shape changed. From inside the non-client paint it is set without a
@@ -533,7 +530,7 @@ void TSkinForm::UpdateWindowRegion(bool Redraw) {
 
 // --- Painting
 
-bool TSkinForm::HandleNCPaint(TMessage& Message) {
+void TSkinForm::HandleNCPaint(TMessage& Message) {
     UpdateWindowRegion(false);
     PaintNC();
     if (FDestForm->HandleAllocated()) {
@@ -543,7 +540,6 @@ bool TSkinForm::HandleNCPaint(TMessage& Message) {
             ::SetWindowLongW(window, GWL_STYLE, style & ~static_cast<LONG>(WS_BORDER | WS_DLGFRAME));
     }
     Message.Result = 0;
-    return true;
 }
 
 void TSkinForm::strip_system_caption() {
@@ -563,20 +559,14 @@ void TSkinForm::PaintNC() {
     const HWND window = FDestForm->Handle();
     if (FDestForm->Width() <= 0 || FDestForm->Height() <= 0)
         return;
-    // An opaque image border is the frame, and its top edge the title bar.
     const bool border_has_title = FImageBorder && !FImageBorder->Transparent();
-    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0 &&
-        (!FFlatFrame || FHitTestWidth || FFramWidth || FTitleHeight || FRoundWindow)) {
-        FFlatFrame = true;
-        FHitTestWidth = 0;
-        FFramWidth = 0;
-        FTitleHeight = 0;
-        FRoundWindow = false;
-        UpdateWindowRegion(false);
-    }
+    if (FStyle == ssPicture && border_has_title && FPictureBkGraphic->Width() > 0)
+        give_frame_to_border();
     window_frame_dc dc(window);
     if (!dc)
         return;
+    // The main menu's title-bar items are made by the first paint after the menu is set, when the
+    // title bar they sit in is drawn.
     BuildMainMenuButtons();
     const saved_dc keep(dc.get());
     const int w = FDestForm->Width(), h = FDestForm->Height(), f = FFramWidth, t = FTitleHeight;
@@ -586,7 +576,7 @@ void TSkinForm::PaintNC() {
         if (strip_bitmap)
             strip_bitmap->EndUpdate();
     });
-    const auto strip = [&](int sw, int sh, int x, int y, const auto& fill, int part) {
+    const auto strip = [&](int sw, int sh, int x, int y, const auto& fill, frame_part part) {
         if (sw <= 0 || sh <= 0)
             return;
         if (!strip_bitmap) {
@@ -627,13 +617,13 @@ void TSkinForm::PaintNC() {
             }
             paint_title_controls();
             if (!FKeepTitlerColor)
-                DrawFrame(&title, 0);
+                DrawFrame(&title, frame_part::title);
             title.DrawTo(dc.get(), 0, 0);
         }
         TBitmap32* bk = FColorBkGraphic.get();
-        strip(f, h - f, 0, t, [&](TBitmap32& b) { bk->DrawTo(&b, 0, 0); }, 1);
-        strip(f, h - f, w - f, t, [&](TBitmap32& b) { bk->DrawTo(&b, f - bk->Width(), 0); }, 2);
-        strip(w, f, 0, h - f, [&](TBitmap32& b) { bk->DrawTo(&b, 0, t + f - h); }, 3);
+        strip(f, h - f, 0, t, [&](TBitmap32& b) { bk->DrawTo(&b, 0, 0); }, frame_part::left);
+        strip(f, h - f, w - f, t, [&](TBitmap32& b) { bk->DrawTo(&b, f - bk->Width(), 0); }, frame_part::right);
+        strip(w, f, 0, h - f, [&](TBitmap32& b) { bk->DrawTo(&b, 0, t + f - h); }, frame_part::bottom);
     } else if (FPictureBkGraphic->Width() > 0) {
         TBitmap32* bk = FPictureBkGraphic.get();
         if (t > 0) {
@@ -643,16 +633,30 @@ void TSkinForm::PaintNC() {
                 bk->DrawTo(&title, 0, 0);
             if (!border_has_title)
                 paint_title_controls();
-            DrawFrame(&title, 0);
+            DrawFrame(&title, frame_part::title);
             title.DrawTo(dc.get(), 0, 0);
         }
-        strip(f, h - f, 0, t, [&](TBitmap32& b) { bk->DrawTo(&b, 0, -t); }, 1);
-        strip(f, h - f, w - f, t, [&](TBitmap32& b) { bk->DrawTo(&b, f - w, -t); }, 2);
-        strip(w, f, 0, h - f, [&](TBitmap32& b) { bk->DrawTo(&b, 0, f - h); }, 3);
+        strip(f, h - f, 0, t, [&](TBitmap32& b) { bk->DrawTo(&b, 0, -t); }, frame_part::left);
+        strip(f, h - f, w - f, t, [&](TBitmap32& b) { bk->DrawTo(&b, f - w, -t); }, frame_part::right);
+        strip(w, f, 0, h - f, [&](TBitmap32& b) { bk->DrawTo(&b, 0, f - h); }, frame_part::bottom);
     }
 }
 
-void TSkinForm::DrawFrame(TBitmap32* Bitmap, int Part) {
+// An opaque image border is the frame, and its top edge the title bar: the form's own frame metrics
+// become zero (once), so hit tests, the region and the client area no longer count a frame it does not
+// draw. A paint changes them, as the picture style and the border are only known together there.
+void TSkinForm::give_frame_to_border() {
+    if (FFlatFrame && !FHitTestWidth && !FFramWidth && !FTitleHeight && !FRoundWindow)
+        return;
+    FFlatFrame = true;
+    FHitTestWidth = 0;
+    FFramWidth = 0;
+    FTitleHeight = 0;
+    FRoundWindow = false;
+    UpdateWindowRegion(false);
+}
+
+void TSkinForm::DrawFrame(TBitmap32* Bitmap, frame_part Part) {
     if (FFlatFrame || FFramWidth <= 0 || (FDestForm->HandleAllocated() && ::IsZoomed(FDestForm->Handle())))
         return;
     const TColor32 o = FKeepFrameColor ? WinColorToColor32(FFrameColor) : 0x80000000u;
@@ -660,7 +664,7 @@ void TSkinForm::DrawFrame(TBitmap32* Bitmap, int Part) {
     const TRect& clip = Bitmap->ClipRect();
     const int l = clip.Left, t = clip.Top, r = clip.Right - 1, b = clip.Bottom - 1;
     switch (Part) {
-    case 0: {
+    case frame_part::title: {
         const int b1 = b + 1;
         Bitmap->LineAS(l, t, r, t, o);
         Bitmap->LineAS(l, t, l, b1, o);
@@ -680,15 +684,15 @@ void TSkinForm::DrawFrame(TBitmap32* Bitmap, int Part) {
         }
         break;
     }
-    case 1:
+    case frame_part::left:
         Bitmap->LineAS(l, t, l, b, o);
         if (FDoubleFrame) Bitmap->LineAS(l + 1, t, l + 1, b, i);
         break;
-    case 2:
+    case frame_part::right:
         Bitmap->LineAS(r, t, r, b, o);
         if (FDoubleFrame) Bitmap->LineAS(r - 1, t, r - 1, b, i);
         break;
-    default:
+    case frame_part::bottom:
         Bitmap->LineAS(l, b, r, t + b, o);
         Bitmap->LineAS(l, b - 1, l, 2, o);
         Bitmap->LineAS(r, b - 1, r, 2, o);
@@ -701,7 +705,7 @@ void TSkinForm::DrawFrame(TBitmap32* Bitmap, int Part) {
     }
 }
 
-void TSkinForm::BuildBackground() {
+void TSkinForm::build_background() {
     if (FStyle == ssColor)
         BuildColorBackground();
     else
@@ -722,7 +726,7 @@ void TSkinForm::BuildColorBackground() {
     FColorBkGraphic->BeginUpdate();
     auto end = scope_exit([this] { FColorBkGraphic->EndUpdate(); });
     if (FActiveGradient) {
-        const int monitor_width = FDestForm->HandleAllocated() ? FormMonitor().Width() : w;
+        const int monitor_width = FDestForm->HandleAllocated() ? monitor_of_form().Width() : w;
         FColorBgBitmap->SetSize(monitor_width + 10, std::max(FGradientHeight, 1));
         if (FGradientHeight > 0) {
             TBitmap32 column;
@@ -805,7 +809,7 @@ void TSkinForm::PaintClientBackground() {
         }
     } else {
         // Without a gradient the gradient bitmap stays empty: it is no reason to build again.
-        if (FActiveGradient && FColorBgBitmap->Width() < FormMonitor().Width())
+        if (FActiveGradient && FColorBgBitmap->Width() < monitor_of_form().Width())
             BuildColorBackground();
         TBitmap32& bk = *FColorBkGraphic;
         if (bk.Width() < w || bk.Height() < h) {
@@ -839,7 +843,7 @@ void TSkinForm::ApplyChange() {
     UpdateWindowRegion(false);
     PaintNC();
     FDestForm->Invalidate();
-    if (Tag() != 99999)
+    if (Tag() != tag_keeps_default_settings)
         SyncDefaultSkinRes();
     for (TSkinCustomControl* c : WinControlHelper()->Items()) {
         c->InvalidateNC();
@@ -849,7 +853,7 @@ void TSkinForm::ApplyChange() {
 
 // --- Commands, title-bar controls, showing
 
-void TSkinForm::HandleSysCommand(TMessage& Message) {
+void TSkinForm::handle_sys_command(TMessage& Message) {
     // The low four bits are the system's own: a move by keyboard ($F011) or by dragging ($F012) is told
     // apart by them, every other command is not.
     const WPARAM command = Message.WParam & 0xFFF0;
@@ -889,7 +893,7 @@ void TSkinForm::HandleSysCommand(TMessage& Message) {
 
 // The system minimises a window by showing it anew without activation, and the application hides its
 // main form; a form that is not the main form hides or shows its border with it.
-void TSkinForm::HandleWindowPosChanging(TMessage& Message) {
+void TSkinForm::handle_window_pos_changing(TMessage& Message) {
     const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
     const TCustomForm* main = Application ? Application->MainForm() : nullptr;
     if (pos) {
@@ -909,7 +913,7 @@ void TSkinForm::HandleWindowPosChanging(TMessage& Message) {
     pass_on(Message);
 }
 
-void TSkinForm::HandleWindowPosChanged(TMessage& Message) {
+void TSkinForm::handle_window_pos_changed(TMessage& Message) {
     pass_on(Message);
     const auto* pos = reinterpret_cast<const WINDOWPOS*>(Message.LParam);
     if (!pos || !FImageBorder)
@@ -932,7 +936,7 @@ void TSkinForm::BuildMainMenuButtons() {
         item->Pos().SetAlign(pos.Align());
         item->Pos().SetXValue(x);
         item->Pos().SetYValue(pos.YValue());
-        item->SetGroupIndex(99);
+        item->SetGroupIndex(main_menu_group_index);
         x += pos.Align() == caRight ? -(item->Pos().Width() + 8) : item->Pos().Width() + 8;
     }
 }
@@ -959,13 +963,13 @@ bool TSkinForm::HandleMenuAccel(TMessage& Message) {
     return handled;
 }
 
-void TSkinForm::HandleMenuClosed() {
+void TSkinForm::handle_menu_closed() {
     if (!FMainMenu->MainMenu() || !FMainMenu->FocusMenu)
         return;
     FMainMenu->FocusMenu->SetDown(false);
     FMainMenu->FocusMenu = nullptr;
     if (FMainMenu->NextFocusMenu && FDestForm->HandleAllocated())
-        ::SetTimer(FDestForm->Handle(), skin_timer_next_menu, 20, nullptr);
+        FNextMenuTimer.start(FDestForm->Handle(), 20);
 }
 
 void TSkinForm::DispatchNCMouseMove() {
@@ -994,23 +998,21 @@ bool TSkinForm::DispatchNCButton(bool Down) {
     return false;
 }
 
-bool TSkinForm::HandleNCDblClick(TMessage& Message) {
+void TSkinForm::HandleNCDblClick(TMessage& Message) {
     for (TSkinNCCtrlBase* c : FNCCtrlList)
         if (dynamic_cast<TSkinCustomNCButton*>(c) && c->Visible() && c->CursorEnter())
-            return false;
+            return;
     const TFormBorderStyle b = FDestForm->BorderStyle();
     if (!FOldBorderIcons.contains(TBorderIcon::biMaximize) ||
         (b != TFormBorderStyle::bsSizeable && b != TFormBorderStyle::bsSingle))
-        return false;
-    const POINT p = window_point(Message.LParam);
-    if (p.x < 0 || p.y < 0 || p.x >= FDestForm->Width() || p.y >= FTitleHeight)
-        return false;
+        return;
+    if (!PointInRect({0, 0, FDestForm->Width(), FTitleHeight}, window_point(Message.LParam)))
+        return;
     const HWND window = FDestForm->Handle();
     ::SendMessageW(window, WM_SYSCOMMAND, (::GetWindowLongW(window, GWL_STYLE) & WS_MAXIMIZE) ? SC_RESTORE : SC_MAXIMIZE, 0);
-    return true;
 }
 
-void TSkinForm::HandleShowingChanged(TMessage& Message) {
+void TSkinForm::handle_showing_changed(TMessage& Message) {
     if (!FDestForm->Visible()) {
         pass_on(Message);
         if (FImageBorder)
@@ -1036,7 +1038,7 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
     }
     // A settings component built it when it was given.
     if (!FSkinRes)
-        BuildBackground();
+        build_background();
     if (!FFixedStartFlash) {
         FFixedStartFlash = true;
         FOldAlphaBlend = FDestForm->AlphaBlend();
@@ -1046,7 +1048,7 @@ void TSkinForm::HandleShowingChanged(TMessage& Message) {
     }
     pass_on(Message);
     if (FDestForm->Visible()) {
-        ::SetTimer(window, skin_timer_start_flash, 30, nullptr);
+        FStartFlashTimer.start(window, 30);
         if (FOldWS == TWindowState::wsMaximized && FDestForm->WindowState() == TWindowState::wsMaximized) {
             FOldWS = TWindowState::wsNormal;
             FOldFramWidth = FFramWidth;

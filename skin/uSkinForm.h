@@ -3,6 +3,9 @@
 // background itself, answers its hit tests, sets its window region, hosts the title-bar controls and fades
 // the window in on its first show.
 
+#include "skin/SkinMessages.h"
+#include "skin/SkinTitleBarHost.h"
+#include "skin/SkinWindowTimer.h"
 #include "skin/uSkStdCtrl.h"
 #include "skin/uSkinIntf.h"
 
@@ -31,10 +34,16 @@ private:
     bool FHideInTaskbar = false;
 };
 
-class TSkinForm : public TSkHookWindowProc {
+class TSkinForm : public TSkHookWindowProc, public title_bar_host {
 public:
     static constexpr std::uint32_t state_minimized = 0x100;
     static constexpr std::uint32_t state_restored = 0x200;
+    // The system's fixed values: a skin form tagged so leaves the global default form settings alone, and
+    // the title-bar items of the main menu form one button group.
+    static constexpr std::int32_t tag_keeps_default_settings = 99999;
+    static constexpr std::int32_t main_menu_group_index = 99;
+    // The parts of the frame, each drawn on its own bitmap.
+    enum class frame_part : std::uint8_t { title, left, right, bottom };
 
     explicit TSkinForm(TComponent* AOwner);
     ~TSkinForm() override;
@@ -91,7 +100,7 @@ public:
     std::uint32_t PictureBgColor() const noexcept { return FPictureBgColor; }
     // The prepared client background of the current style.
     TBitmap32* BackgroundPicture() const;
-    const std::vector<TSkinNCCtrlBase*>& NCCtrlList() const noexcept { return FNCCtrlList; }
+    const std::vector<TSkinNCCtrlBase*>& NCCtrlList() const noexcept override { return FNCCtrlList; }
     std::int32_t RealFrameWidth() const noexcept { return FOldFramWidth; }
     std::uint32_t FormState() const noexcept { return FFormState; }
 
@@ -101,12 +110,13 @@ public:
     void EndChange();
     void Repaint() { ApplyChange(); }
     void Invalidate() { ApplyChange(); }
-    void InvalidateNC();
+    void InvalidateNC() override;
     void RefreshSkin();
     void Restoring() { DoRestore(); }
 
     // A title-bar control going away drops out of the list.
-    void forget(TSkinNCCtrlBase* Control) noexcept;
+    void forget(TSkinNCCtrlBase* Control) noexcept override;
+    TComponent* host_component() noexcept override { return this; }
 
     void Notification(TComponent* AComponent, TOperation Operation) override;
     // Writes the picture into the global default form settings.
@@ -120,8 +130,8 @@ protected:
     void HookWndProc(TMessage& Message) override;
     // The screen's monitors and the form's own, for the maximised size; a test gives the form monitors of
     // its own (a virtual screen shows only one).
-    virtual std::vector<TMonitor> ScreenMonitors() const;
-    virtual TMonitor FormMonitor() const;
+    virtual std::vector<TMonitor> screen_monitors() const;
+    virtual TMonitor monitor_of_form() const;
 
 private:
     bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
@@ -130,33 +140,48 @@ private:
     void ApplySkinRes();
     void BuildMainMenuButtons();
     bool HandleMenuAccel(TMessage& Message);
-    void HandleMenuClosed();
+    void handle_menu_closed();
     void UpdateWindowRegion(bool Redraw = true);
+    // A handler that returns bool returns true when it has answered the message, which then goes no
+    // further; the others decide that themselves.
     bool HandleNCCalcSize(TMessage& Message);
     bool HandleNCHitTest(TMessage& Message);
-    bool HandleGetMinMaxInfo(TMessage& Message);
-    bool HandleNCPaint(TMessage& Message);
+    void HandleGetMinMaxInfo(TMessage& Message);
+    void HandleNCPaint(TMessage& Message);
     void PaintNC();
-    void DrawFrame(TBitmap32* Bitmap, int Part);
+    void give_frame_to_border();
+    void DrawFrame(TBitmap32* Bitmap, frame_part Part);
     void BuildColorBackground();
     void BuildPictureBackground();
-    void BuildBackground();
+    void build_background();
     void PaintClientBackground();
     void EraseClientBackground(HDC DC);
-    void HandleSysCommand(TMessage& Message);
-    void HandleShowingChanged(TMessage& Message);
-    void HandleWindowPosChanging(TMessage& Message);
-    void HandleWindowPosChanged(TMessage& Message);
+    void handle_sys_command(TMessage& Message);
+    void handle_showing_changed(TMessage& Message);
+    void handle_window_pos_changing(TMessage& Message);
+    void handle_window_pos_changed(TMessage& Message);
     void DispatchNCMouseMove();
     bool DispatchNCButton(bool Down);
-    bool HandleNCDblClick(TMessage& Message);
-    void AddNCControl(TSkinNCCtrlBase* Control);
+    void HandleNCDblClick(TMessage& Message);
+    HWND form_window() const;
+    void on_size(TMessage& Message);
+    void on_paint(TMessage& Message);
+    void on_erase_background(TMessage& Message);
+    void on_set_cursor(TMessage& Message);
+    void on_nc_left_button_down(TMessage& Message);
+    void on_timer(TMessage& Message);
+    void nc_repaint_due();
+    void start_flash_due();
+    void next_menu_due();
+    void on_update_nc(TMessage& Message);
+    void on_visible_changed(TMessage& Message);
+    void add_nc_control(TSkinNCCtrlBase* Control);
     void RemoveNCControl(TSkinNCCtrlBase* Control);
     bool AppMainWindowHook(TMessage& Message);
     void DoMinimize();
     void DoRestore();
     void strip_system_caption();
-    POINT window_point(LPARAM LParam) const;
+    TPoint window_point(LPARAM LParam) const;
 
     bool FFlatFrame = false;
     std::int32_t FTitleHeight = 27;
@@ -211,6 +236,9 @@ private:
         bool operator==(const region_key&) const = default;
     } FRegionKey;
     std::uint32_t FFormState = 0;
+    window_timer FNCRepaintTimer{skin_timer_nc_repaint};
+    window_timer FStartFlashTimer{skin_timer_start_flash};
+    window_timer FNextMenuTimer{skin_timer_next_menu};
 };
 
 } // namespace kq

@@ -3,7 +3,6 @@
 #include "framework/Graphics.h"
 #include "framework/Properties.h"
 #include "graphics/Raster_Transforms.h"
-#include "skin/uSkinResManager.h"
 
 namespace kq {
 
@@ -77,6 +76,12 @@ const property_table& TSkOffset::PublishedProperties() const {
 
 // --- TPngPictures
 
+namespace {
+skin_image_lookup image_lookup = nullptr;
+} // namespace
+
+void set_skin_image_lookup(skin_image_lookup Lookup) noexcept { image_lookup = Lookup; }
+
 void TPngPictures::SetActive(bool Value) {
     FActive = Value;
     notify();
@@ -85,7 +90,7 @@ void TPngPictures::SetActive(bool Value) {
 void TPngPictures::SetImage(const TSkResID& Value) {
     if (FImage == Value) return;
     FImage = Value;
-    FSource = SkinResManager()->GetImageByName(Value);
+    FSource = image_lookup ? image_lookup(Value) : nullptr;
     notify();
 }
 

@@ -78,6 +78,12 @@ struct image_size {
     std::int32_t Height = 0;
 };
 
+// How a state strip finds the image its name stands for: the resource manager's lookup, installed by the
+// skin library's start-up (the manager stores these values, so this unit cannot include it). Until then
+// no name finds an image.
+using skin_image_lookup = TSkinImage* (*)(const String& ResID);
+void set_skin_image_lookup(skin_image_lookup Lookup) noexcept;
+
 // A state strip: one store image cut into Count equal frames (side by side, or stacked in MultiLineMode).
 // The source image belongs to the store.
 class TPngPictures : public TPersistent {

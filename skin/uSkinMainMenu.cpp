@@ -1,9 +1,8 @@
 #include "skin/uSkinMainMenu.h"
 
-#include "framework/Messages.h"
 #include "framework/Properties.h"
+#include "skin/SkinMessages.h"
 #include "skin/uSkPopupListEx.h"
-#include "skin/uSkinForm.h"
 #include "skin/uSkinMenu.h"
 
 namespace kq {
@@ -23,9 +22,9 @@ SIZE caption_size(const TFont& Font, const String& Caption) {
 
 // --- TSkinMainMenu
 
-TSkinMainMenu::TSkinMainMenu(TSkinForm* SkinForm)
+TSkinMainMenu::TSkinMainMenu(title_bar_host* SkinForm)
     : FSkinForm(SkinForm), FFont(std::make_unique<TFont>()),
-      FPos(std::make_unique<TNCCtrlPos>(SkinForm ? dynamic_cast<TForm*>(SkinForm->Owner()) : nullptr)),
+      FPos(std::make_unique<TNCCtrlPos>(SkinForm ? dynamic_cast<TForm*>(SkinForm->host_component()->Owner()) : nullptr)),
       FPictures(std::make_unique<TPngPictures>()) {
     FPos->SetXValue(5);
     FPos->SetYValue(5);
@@ -45,7 +44,7 @@ TSkinMainMenu::~TSkinMainMenu() {
 }
 
 bool TSkinMainMenu::designing() const {
-    return FSkinForm && FSkinForm->ComponentState().contains(TComponentStateFlag::csDesigning);
+    return FSkinForm && FSkinForm->host_component()->ComponentState().contains(TComponentStateFlag::csDesigning);
 }
 
 void TSkinMainMenu::SetMainMenu(TMainMenu* Value) {
@@ -53,7 +52,7 @@ void TSkinMainMenu::SetMainMenu(TMainMenu* Value) {
     if (!Value || designing())
         return;
     if (FSkinForm)
-        Value->FreeNotification(FSkinForm);
+        Value->FreeNotification(FSkinForm->host_component());
     if (!FHooked) {
         InstallPopupListEx();
         FHooked = true;
@@ -63,7 +62,7 @@ void TSkinMainMenu::SetMainMenu(TMainMenu* Value) {
 void TSkinMainMenu::SetMenuSkin(TSkinMenu* Value) {
     FMenuSkin = Value;
     if (Value && FSkinForm)
-        Value->FreeNotification(FSkinForm);
+        Value->FreeNotification(FSkinForm->host_component());
 }
 
 void TSkinMainMenu::Assign(const TPersistent* Source) {
@@ -202,17 +201,17 @@ void TSkinNCMenuItem::TimerTick() {
         return;
     try {
         POINT cursor{};
-        if (!::GetCursorPos(&cursor) || !FForm || !FForm->HandleAllocated())
+        if (!::GetCursorPos(&cursor) || !host_form() || !host_form()->HandleAllocated())
             return;
         if (!Hooked())
-            ::PostMessageW(FForm->Handle(), WM_VK_ADDNCCONTROL, reinterpret_cast<WPARAM>(this), 0);
-        if (::WindowFromPoint(cursor) == FForm->Handle()) {
-            FollowMouse();
+            ::PostMessageW(host_form()->Handle(), WM_VK_ADDNCCONTROL, reinterpret_cast<WPARAM>(this), 0);
+        if (::WindowFromPoint(cursor) == host_form()->Handle()) {
+            follow_mouse();
         } else if (FMouseEnter) {
             FMouseEnter = false;
             MouseLeave();
         }
-    } catch (...) {
+    } catch (const Exception&) {
         // a tick is only a poll: the next one looks again
     }
 }
@@ -259,9 +258,9 @@ void TSkinNCMenuItem::LMouseDown() {
         TSkinNCButton::LMouseDown();
         // Modal until the popup closes. A skinned popup's items sit BorderOffset in from its edge.
         if (TSkinMenu* skin = FSkinMainMenu->MenuSkin())
-            popup->Popup(FForm->Left() + FPos->X() - skin->BorderOffset(), FForm->Top() + FPos->Y() + FPos->Height());
+            popup->Popup(host_form()->Left() + FPos->X() - skin->BorderOffset(), host_form()->Top() + FPos->Y() + FPos->Height());
         else
-            popup->Popup(FForm->Left() + FPos->X(), FForm->Top() + FPos->Y() + FPos->Height() + 1);
+            popup->Popup(host_form()->Left() + FPos->X(), host_form()->Top() + FPos->Y() + FPos->Height() + 1);
     }
     ++FClickCount;
 }

@@ -10,7 +10,6 @@
 
 namespace kq {
 
-class TSkinForm;
 class TSkinMenu;
 class TSkinNCMenuItem;
 
@@ -27,7 +26,7 @@ using PSkMainMenuData = TSkMainMenuData*;
 // main menu is attached, and again after Reset.
 class TSkinMainMenu : public TPersistent {
 public:
-    explicit TSkinMainMenu(TSkinForm* SkinForm);
+    explicit TSkinMainMenu(title_bar_host* SkinForm);
     ~TSkinMainMenu() override;
 
     TMainMenu* MainMenu() const noexcept { return FMainMenu; }
@@ -54,7 +53,7 @@ public:
     bool Done() const noexcept { return FDone; }
     TSkinNCMenuItem* FocusMenu = nullptr;     // the item whose popup is open
     TSkinNCMenuItem* NextFocusMenu = nullptr; // the item to open once the current popup has closed
-    TSkinForm* SkinForm() const noexcept { return FSkinForm; }
+    title_bar_host* SkinForm() const noexcept { return FSkinForm; }
 
     // One entry per visible top-level item; nothing when already done.
     void Build();
@@ -74,7 +73,7 @@ private:
     TMenuItem* CopyMenuItem(TMenuItem* Item);
     bool designing() const;
 
-    TSkinForm* FSkinForm;
+    title_bar_host* FSkinForm;
     TMainMenu* FMainMenu = nullptr;
     TSkinMenu* FMenuSkin = nullptr;
     std::unique_ptr<TFont> FFont;

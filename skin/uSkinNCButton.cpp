@@ -1,7 +1,6 @@
 #include "skin/uSkinNCButton.h"
 
 #include "framework/Properties.h"
-#include "skin/uSkinForm.h"
 
 namespace kq {
 
@@ -213,9 +212,9 @@ void TSkinSystemButton::UpdateKindPicture() {
 }
 
 void TSkinSystemButton::Paint(TBitmap32* Canvas) {
-    if (FKind == bkMaximize && FForm && FForm->HandleAllocated()) {
+    if (FKind == bkMaximize && host_form() && host_form()->HandleAllocated()) {
         Picture().Lock();
-        const bool zoomed = ::GetWindowLongW(FForm->Handle(), GWL_STYLE) & WS_MAXIMIZE;
+        const bool zoomed = ::GetWindowLongW(host_form()->Handle(), GWL_STYLE) & WS_MAXIMIZE;
         Picture().SetImage(zoomed ? FRestoresizeImage : FMaximizeImage);
         Picture().UnLock();
     }
@@ -226,7 +225,7 @@ void TSkinSystemButton::LMouseUp() {
     TSkinCustomNCButton::LMouseUp();
     if (!Enabled())
         return;
-    TForm* target = FSourceForm ? FSourceForm : FForm;
+    TForm* target = command_form();
     if (!target || !target->HandleAllocated())
         return;
     const HWND window = target->Handle();

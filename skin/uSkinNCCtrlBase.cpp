@@ -1,8 +1,8 @@
 #include "skin/uSkinNCCtrlBase.h"
 
 #include "framework/Properties.h"
-#include "framework/Messages.h"
-#include "skin/uSkinForm.h"
+#include "graphics/Raster.h"
+#include "skin/SkinMessages.h"
 
 namespace kq {
 
@@ -94,14 +94,25 @@ TRect TSkinNCCtrlBase::ClientRect() {
 std::int32_t TSkinNCCtrlBase::GetWidth() { return FPos->Width(); }
 std::int32_t TSkinNCCtrlBase::GetHeight() { return FPos->Height(); }
 
-POINT TSkinNCCtrlBase::window_point() const {
+TPoint TSkinNCCtrlBase::window_point() const {
     POINT cursor{};
     ::GetCursorPos(&cursor);
+    const TPoint at = to_TPoint(cursor);
     if (!FForm || !FForm->HandleAllocated())
-        return cursor;
+        return at;
     RECT w{};
     ::GetWindowRect(FForm->Handle(), &w);
-    return {cursor.x - w.left, cursor.y - w.top};
+    const TRect window = to_TRect(w);
+    return {at.X - window.Left, at.Y - window.Top};
+}
+
+void TSkinNCCtrlBase::host_on(TForm* Host, std::int32_t Margin) {
+    if (FForm == Host)
+        return;
+    FSourceForm = FForm;
+    FForm = Host;
+    if (FPos->Align() == caRight)
+        FPos->SetXValue(FPos->XValue() - Margin);
 }
 
 void TSkinNCCtrlBase::TimerTick() {
@@ -115,7 +126,7 @@ void TSkinNCCtrlBase::TimerTick() {
             FMouseEnter = false;
             MouseLeave();
         }
-    } catch (...) {
+    } catch (const Exception&) {
         // a tick is only a poll: the next one looks again
     }
 }
@@ -124,16 +135,14 @@ void TSkinNCCtrlBase::NCMouseMove(POINT) {
     if (designing())
         return;
     try {
-        FollowMouse();
-    } catch (...) {
+        follow_mouse();
+    } catch (const Exception&) {
         // a mouse move is repeated by the next one
     }
 }
 
-void TSkinNCCtrlBase::FollowMouse() {
-    const POINT p = window_point();
-    const TRect r = ClientRect();
-    const bool inside = p.x >= r.Left && p.x < r.Right && p.y >= r.Top && p.y < r.Bottom;
+void TSkinNCCtrlBase::follow_mouse() {
+    const bool inside = PointInRect(ClientRect(), window_point());
     if (inside)
         MouseHover();
     if (inside != FMouseEnter) {

@@ -5,13 +5,12 @@
 
 #include "framework/Forms.h"
 #include "framework/Timers.h"
+#include "skin/SkinTitleBarHost.h"
 #include "skin/uSkinIntf.h"
 
 #include <memory>
 
 namespace kq {
-
-class TSkinForm;
 
 enum TNCCtrlAlign : std::uint8_t { caLeft, caRight };
 
@@ -73,8 +72,9 @@ public:
     void SetClientRectOffset(POINT Value) { FClientRectOffset = Value; }
     bool Hooked() const noexcept { return FHooked; }
     void SetHooked(bool Value) { FHooked = Value; }
-    TSkinForm* ParentObject() const noexcept { return FParentObject; }
-    void SetParentObject(TSkinForm* Value) { FParentObject = Value; }
+    // The skin form that lists the control.
+    title_bar_host* ParentObject() const noexcept { return FParentObject; }
+    void SetParentObject(title_bar_host* Value) { FParentObject = Value; }
     void* Data() const noexcept { return FData; }
     void SetData(void* Value) { FData = Value; }
 
@@ -98,8 +98,15 @@ public:
 
     const property_table& PublishedProperties() const override;
 
-    TForm* FForm = nullptr;
-    TForm* FSourceForm = nullptr;
+    // The window the control measures itself against and paints into: its form, or the window that
+    // hosts the title bar since host_on.
+    TForm* host_form() const noexcept { return FForm; }
+    // The form the control's commands go to: its own form, wherever it is hosted.
+    TForm* command_form() const noexcept { return FSourceForm ? FSourceForm : FForm; }
+    // An opaque image border's top edge takes over the title bar: from then on the control measures
+    // itself against Host and sends its commands to the form it came from, and a right-aligned control
+    // moves in by the border's Margin to keep its place. Once per host.
+    void host_on(TForm* Host, std::int32_t Margin);
 
 protected:
     bool designing() const { return ComponentState().contains(TComponentStateFlag::csDesigning); }
@@ -108,9 +115,9 @@ protected:
     // How often the control looks where the mouse is.
     void SetPollInterval(unsigned Milliseconds);
     // The cursor relative to the form window's top-left corner.
-    POINT window_point() const;
+    TPoint window_point() const;
     // Enter, hover and leave from where the cursor is now.
-    void FollowMouse();
+    void follow_mouse();
 
     std::unique_ptr<TNCCtrlPos> FPos;
     bool FMouseEnter = false;
@@ -122,13 +129,15 @@ private:
     String FHint;
     std::int32_t FTag = 0;
     bool FVisible = true;
-    TSkinForm* FParentObject = nullptr;
+    title_bar_host* FParentObject = nullptr;
     void* FData = nullptr;
     POINT FOldPos{};
     POINT FClientRectOffset{};
     std::unique_ptr<TTimer> FTimer;
     std::unique_ptr<THintWindow> FHintWindow; // shown while the mouse is over a control with a hint
     bool FHooked = false;
+    TForm* FForm = nullptr;
+    TForm* FSourceForm = nullptr;
 };
 
 } // namespace kq

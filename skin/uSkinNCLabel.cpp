@@ -16,7 +16,7 @@ bool same_font(const TFont& a, const TFont& b) {
 } // namespace
 
 TSkinNCLabel::TSkinNCLabel(TComponent* AOwner) : TSkinNCCtrlBase(AOwner), FFont(std::make_unique<TFont>()) {
-    FCaption = FForm ? FForm->Caption() : String(u"NCLabel");
+    FCaption = host_form() ? host_form()->Caption() : String(u"NCLabel");
     FFont->OnChange = [this](TObject*) {
         FMeasured = false;
         Invalidate();
@@ -39,9 +39,9 @@ void TSkinNCLabel::SetCaption(const String& Value) {
 }
 
 void TSkinNCLabel::LMouseDown() {
-    if (FCaptureMouse && FForm && FForm->HandleAllocated()) {
+    if (FCaptureMouse && host_form() && host_form()->HandleAllocated()) {
         ::ReleaseCapture();
-        ::SendMessageW(FForm->Handle(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
+        ::SendMessageW(host_form()->Handle(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
     }
     TSkinNCCtrlBase::LMouseDown();
 }

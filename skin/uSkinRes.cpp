@@ -4,9 +4,9 @@
 #include "framework/Exceptions.h"
 #include "framework/Files.h"
 #include "framework/Forms.h"
-#include "framework/Messages.h"
 #include "framework/Properties.h"
 #include "framework/Streams.h"
+#include "skin/SkinMessages.h"
 #include "skin/SkinSettingsFile.h"
 #include "skin/uSkFormBorder.h"
 #include "skin/uSkinHelper.h"
@@ -272,7 +272,7 @@ const property_table& TSkinRes::PublishedProperties() const {
 const skin_color_shift& SkinColorShift() noexcept { return shift; }
 void SetSkinColorShift(const skin_color_shift& Value) noexcept { shift = Value; }
 
-TSkFormSkinRes* DefaultSkinRes() noexcept { return default_settings.get(); }
+TSkFormSkinRes* default_skin_res() noexcept { return default_settings.get(); }
 
 void uSkinRes_startup() {
     register_class<TSkinRes>();

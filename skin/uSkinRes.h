@@ -156,7 +156,7 @@ void SetSkinColorShift(const skin_color_shift& Value) noexcept;
 
 // The global default form settings: every skin form writes its values into it; nil outside the skin
 // library's start-up and shutdown.
-TSkFormSkinRes* DefaultSkinRes() noexcept;
+TSkFormSkinRes* default_skin_res() noexcept;
 void uSkinRes_startup();
 void uSkinRes_shutdown() noexcept;
 

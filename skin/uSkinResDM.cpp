@@ -26,14 +26,14 @@ TSkinResDM* SkinResDM() noexcept {
     return module.get();
 }
 
-void RecreateSkinResDM() {
+void recreate_skin_res_dm() {
     module.reset();
     module.reset(CreateDataModule<TSkinResDM>(nullptr));
     module->SetName(u"SkinResDM");
 }
 
 void uSkinResDM_startup() {
-    RecreateSkinResDM();
+    recreate_skin_res_dm();
 }
 
 void uSkinResDM_shutdown() noexcept {

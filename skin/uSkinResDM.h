@@ -25,7 +25,7 @@ public:
 // The one module of the program, from the skin library's start-up to its shutdown; nil outside.
 TSkinResDM* SkinResDM() noexcept;
 // Frees the module and makes it again from the store (named "SkinResDM", no owner).
-void RecreateSkinResDM();
+void recreate_skin_res_dm();
 void uSkinResDM_startup();
 void uSkinResDM_shutdown() noexcept;
 

@@ -85,7 +85,7 @@ int TSkinResManager::AddRes(const TBitmap32* AImage, const String& ResID, const 
     return items.Count() - 1;
 }
 
-int TSkinResManager::AddResFile(const String& AImageFileName, String ResID, const String& Description) {
+int TSkinResManager::add_res_file(const String& AImageFileName, String ResID, const String& Description) {
     TSkinImage image;
     load_image_file(image, AImageFileName);
     if (ResID.empty()) {
@@ -95,7 +95,7 @@ int TSkinResManager::AddResFile(const String& AImageFileName, String ResID, cons
     return AddRes(&image, ResID, Description);
 }
 
-int TSkinResManager::AddResResource(std::uintptr_t Instance, const String& ResourceName, const String& ResID,
+int TSkinResManager::add_res_resource(std::uintptr_t Instance, const String& ResourceName, const String& ResID,
                                     const String& Description) {
     TSkinImage image;
     image.LoadFromResourceName(reinterpret_cast<HINSTANCE>(Instance), ResourceName);
@@ -130,7 +130,7 @@ void TSkinResManager::EndUpdate() {
 }
 
 void TSkinResManager::Reload() {
-    RecreateSkinResDM();
+    recreate_skin_res_dm();
 }
 
 void TSkinResManager::Refresh(const String& RunTimeResFileName) {
@@ -156,6 +156,10 @@ void TSkinResManager::Refresh(const String& RunTimeResFileName) {
 TSkinResManager* SkinResManager() {
     if (!manager) manager = std::make_unique<TSkinResManager>();
     return manager.get();
+}
+
+void uSkinResManager_startup() noexcept {
+    set_skin_image_lookup([](const String& ResID) { return SkinResManager()->GetImageByName(ResID); });
 }
 
 void uSkinResManager_shutdown() noexcept {

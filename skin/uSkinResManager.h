@@ -34,8 +34,8 @@ public:
 
     int AddRes(const TBitmap32* AImage, const String& ResID, const String& Description);
     // An empty ResID becomes the file's name without its final extension.
-    int AddResFile(const String& AImageFileName, String ResID, const String& Description);
-    int AddResResource(std::uintptr_t Instance, const String& ResourceName, const String& ResID,
+    int add_res_file(const String& AImageFileName, String ResID, const String& Description);
+    int add_res_resource(std::uintptr_t Instance, const String& ResourceName, const String& ResID,
                        const String& Description);
     // Reloads the store image DestResID from the file (it keeps its name); -1 when the store lacks it.
     int ReplaceRes(const String& DestResID, const String& AImageFileName);
@@ -59,6 +59,8 @@ private:
 
 // The one manager, made on first use; freed by the skin library's shutdown.
 TSkinResManager* SkinResManager();
+// Lets state strips find their images by name through the one manager.
+void uSkinResManager_startup() noexcept;
 void uSkinResManager_shutdown() noexcept;
 
 } // namespace kq

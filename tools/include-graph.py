@@ -3,8 +3,11 @@
 
 A folder may include only the folders listed under it in LAYERS (and itself). Inside framework/, the
 window layer (framework/WindowLayer) must not sit in an include loop with the units above it: a unit is a
-header and its source, and unit A reaches unit B when A's header or source includes B's header.
-Usage: tools/include-graph.py [--quiet] [repository root]. Exit code 1 on a fault, 0 otherwise.
+header and its source, and unit A reaches unit B when A's header or source includes B's header. The
+folders in LOOP_FREE have no include loop between their units at all.
+Usage: tools/include-graph.py [--quiet] [--loops] [repository root]. With --loops it prints the include
+loops inside each folder of LOOP_CHECKED (and fails when there is one) instead of the folder graph.
+Exit code 1 on a fault, 0 otherwise.
 """
 import re
 import sys
@@ -24,6 +27,9 @@ LAYERS = {
     "testengine": {"framework", "engine"},
 }
 WINDOW_LAYER = "framework/WindowLayer"
+# Folders whose units form no include loop (checked always), and the folders --loops reports on.
+LOOP_FREE = ("skin",)
+LOOP_CHECKED = ("skin", "installer", "installer/controls")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 SOURCES = (".h", ".cpp")
 
@@ -102,11 +108,23 @@ def unit_loops(root, folder):
     return loops
 
 
+def loop_faults(root, folders):
+    return [f"an include loop in {folder}/: " + ", ".join(loop)
+            for folder in folders if (root / folder).is_dir() for loop in unit_loops(root, folder)]
+
+
 def main(argv):
     quiet = "--quiet" in argv
-    args = [a for a in argv if a != "--quiet"]
+    args = [a for a in argv if a not in ("--quiet", "--loops")]
     root = Path(args[0] if args else Path(__file__).resolve().parent.parent)
-    faults = []
+    if "--loops" in argv:
+        faults = loop_faults(root, LOOP_CHECKED)
+        for fault in faults:
+            print(fault)
+        if not faults and not quiet:
+            print("no include loop in " + ", ".join(f"{f}/" for f in LOOP_CHECKED))
+        return 1 if faults else 0
+    faults = loop_faults(root, LOOP_FREE)
     edges = folder_graph(root)
     for folder in LAYERS:
         targets = sorted(t for (f, t) in edges if f == folder)

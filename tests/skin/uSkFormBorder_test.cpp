@@ -112,7 +112,7 @@ protected:
         picture.SetSize(area.right - area.left, area.bottom - area.top);
         picture.Clear(0xFFFFFFFFu);
         for (auto type : {mpflTop, mpflBottom, mpflLeft, mpflRight}) {
-            TBitmap32* image = border->EdgeImage(type);
+            TBitmap32* image = border->edge_image(type);
             const edge_place e = edge(type);
             image->SetDrawMode(dmBlend);
             image->DrawTo(&picture, e.x - area.left, e.y - area.top);
@@ -325,8 +325,8 @@ TEST_F(image_border, AnOpaqueTopEdgeHostsTheTitleBarControls) {
     close->Pos().SetYValue(0);
     show();
     ASSERT_NE(border->TopBorder(), nullptr);
-    EXPECT_EQ(close->FForm, border->TopBorder());
-    EXPECT_EQ(close->FSourceForm, form);
+    EXPECT_EQ(close->host_form(), border->TopBorder());
+    EXPECT_EQ(close->command_form(), form);
     EXPECT_EQ(close->Pos().XValue(), 30 - 16); // once, whatever the redraws since
     const RECT top = window_rect(border->TopBorder()->Handle());
     EXPECT_EQ(close->ClientRect().Left, top.right - top.left - 30);

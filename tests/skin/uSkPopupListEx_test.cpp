@@ -1,7 +1,7 @@
+#include "skin/SkinMessages.h"
 #include "skin/uSkPopupListEx.h"
 
 #include "framework/Forms.h"
-#include "framework/Messages.h"
 #include "tests/framework/visual/VisualFixture.h"
 
 #include <thread>

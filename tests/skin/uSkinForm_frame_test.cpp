@@ -35,8 +35,8 @@ public:
     TMonitor form_monitor;
 
 protected:
-    std::vector<TMonitor> ScreenMonitors() const override { return monitors; }
-    TMonitor FormMonitor() const override { return form_monitor; }
+    std::vector<TMonitor> screen_monitors() const override { return monitors; }
+    TMonitor monitor_of_form() const override { return form_monitor; }
 };
 
 TMonitor monitor(int num, bool primary, RECT bounds, RECT work) {

@@ -1,5 +1,6 @@
 // The title-bar main menu: its items laid out in the skinned title bar, drawn, followed by the real mouse,
 // and the popups they open and hand over to each other.
+#include "skin/SkinMessages.h"
 #include "skin/uSkinMainMenu.h"
 
 #include "framework/ComponentText.h"

@@ -1,5 +1,6 @@
 // The title-bar buttons on a shown skinned form, under real mouse input, and the caption label's width.
 
+#include "skin/SkinMessages.h"
 #include "skin/uSkinNCButton.h"
 
 #include "framework/Forms.h"

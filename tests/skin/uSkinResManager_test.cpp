@@ -115,7 +115,7 @@ TEST_F(SkinResManagerTest, AddReplaceAndDeleteEditTheStore) {
     const int before = manager.ImageList()->Bitmaps()->Count();
 
     // Only the final extension goes from a file's name.
-    const int added = manager.AddResFile(file, u"", u"from a file");
+    const int added = manager.add_res_file(file, u"", u"from a file");
     EXPECT_EQ(added, before);
     EXPECT_EQ(manager.ImageList()->Bitmaps()->Items(added)->ResID(), u"my.button");
     EXPECT_EQ(manager.IndexOfRes(u" MY.BUTTON "), added);
@@ -141,7 +141,7 @@ TEST_F(SkinResManagerTest, AddReplaceAndDeleteEditTheStore) {
 
 TEST_F(SkinResManagerTest, BitmapResourcesLoadIntoTheStore) {
     const auto instance = reinterpret_cast<std::uintptr_t>(::GetModuleHandleW(nullptr));
-    const int i = manager.AddResResource(instance, u"SKINTESTBMP", u"FromResource", u"");
+    const int i = manager.add_res_resource(instance, u"SKINTESTBMP", u"FromResource", u"");
     TSkinImage* image = manager.ImageList()->Bitmap(i);
     ASSERT_EQ(image->Width(), 3);
     ASSERT_EQ(image->Height(), 2);

@@ -1,12 +1,12 @@
 // The skin's settings component: its file beside the program, its announcements, and skin forms that
 // follow it.
+#include "skin/SkinMessages.h"
 #include "skin/uSkinRes.h"
 
 #include "framework/Conversions.h"
 #include "framework/DataModules.h"
 #include "framework/Exceptions.h"
 #include "framework/Files.h"
-#include "framework/Messages.h"
 #include "framework/Properties.h"
 #include "skin/uSkComm.h"
 #include "skin/uSkRasterLib.h"
@@ -360,11 +360,11 @@ TEST_F(skin_settings, ASkinFormGivenTheSettingsFollowsThemAndEveryFormFillsTheDe
     EXPECT_EQ(skin->TitlerColor(), 0x00FF00);
     EXPECT_EQ(skin->NCBkColor(), 0x00FF00);
     // the form's values are the defaults every skin form writes into
-    ASSERT_NE(DefaultSkinRes(), nullptr);
-    EXPECT_EQ(DefaultSkinRes()->Color(), 0x0000FF);
-    EXPECT_EQ(DefaultSkinRes()->TitlerColor(), 0x00FF00);
+    ASSERT_NE(default_skin_res(), nullptr);
+    EXPECT_EQ(default_skin_res()->Color(), 0x0000FF);
+    EXPECT_EQ(default_skin_res()->TitlerColor(), 0x00FF00);
     skin->SetCustomPicture(u"SkinForm_bg");
-    EXPECT_EQ(DefaultSkinRes()->CustomPicture(), u"SkinForm_bg");
+    EXPECT_EQ(default_skin_res()->CustomPicture(), u"SkinForm_bg");
     // the settings going away leave the form without them
     auto* gone = new TSkinRes(form);
     skin->SetSkinRes(gone);

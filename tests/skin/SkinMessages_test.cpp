@@ -1,4 +1,5 @@
 #include "framework/Messages.h"
+#include "skin/SkinMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ using namespace kq;
 
 // The skin's menu messages are performed on any active form: a number shared with a framework message,
 // a system control's message or a registered message would be taken for the other.
-TEST(Messages, SkinMessagesKeepClearOfEveryOtherRange) {
+TEST(SkinMessages, SkinMessagesKeepClearOfEveryOtherRange) {
     struct row {
         unsigned number;
         const char* name;
