@@ -418,6 +418,11 @@ void TSkinPngEdit::update_check_item() {
     FCheckItem->SetImageHot(FChecked ? u"SkinCheckedCheckbox_18_h" : u"SkinUncheckedCheckbox_18_h");
 }
 
+void TSkinPngEdit::item_deleting(const TCollectionItem* Item) {
+    if (FCheckItem == Item) FCheckItem = nullptr;
+    Invalidate();
+}
+
 // --- Look
 
 void TSkinPngEdit::SetBorderNormal(const TSkResID& Value) {
