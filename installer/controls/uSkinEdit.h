@@ -173,7 +173,7 @@ private:
     void delete_range(int Start, int Count);
     void word_move(int Step);
     TBitmap32* measure(const TFont& Font);
-    void popup_default_menu(POINT Screen);
+    void popup_default_menu(TPoint Screen);
     void handle_ime_start(TMessage& Message);
     void handle_ime_composition(TMessage& Message);
     bool handle_text_message(TMessage& Message);
