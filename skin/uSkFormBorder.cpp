@@ -161,7 +161,7 @@ void TSkFormLayerWindow::WndProc(TMessage& Message) {
         return;
     case WM_NCMOUSEMOVE: {
         TForm::WndProc(Message);
-        const POINT cursor{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+        const TPoint cursor{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
         if (const auto* controls = FLayerBorder->NCCtrlList()) {
             const std::vector<TSkinNCCtrlBase*> list = *controls; // a control may remove itself meanwhile
             for (TSkinNCCtrlBase* c : list)

@@ -216,7 +216,7 @@ void TSkinNCMenuItem::TimerTick() {
     }
 }
 
-void TSkinNCMenuItem::NCMouseMove(POINT) {}
+void TSkinNCMenuItem::NCMouseMove(TPoint) {}
 
 void TSkinNCMenuItem::MouseEnter() {
     TSkinNCButton::MouseEnter();

@@ -104,7 +104,7 @@ public:
     void MouseLeave() override;
     void LMouseDown() override;
     void Paint(TBitmap32* Canvas) override;
-    void NCMouseMove(POINT CursorPos) override;
+    void NCMouseMove(TPoint CursorPos) override;
     void Click() override;
 
     // The entry and the menu object are gone: the item does nothing more.

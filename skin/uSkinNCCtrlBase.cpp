@@ -87,7 +87,7 @@ void TSkinNCCtrlBase::SetVisible(bool Value) {
 }
 
 TRect TSkinNCCtrlBase::ClientRect() {
-    const int x = FPos->X() + FClientRectOffset.x, y = FPos->Y() + FClientRectOffset.y;
+    const int x = FPos->X() + FClientRectOffset.X, y = FPos->Y() + FClientRectOffset.Y;
     return {x, y, x + GetWidth(), y + GetHeight()};
 }
 
@@ -131,7 +131,7 @@ void TSkinNCCtrlBase::TimerTick() {
     }
 }
 
-void TSkinNCCtrlBase::NCMouseMove(POINT) {
+void TSkinNCCtrlBase::NCMouseMove(TPoint) {
     if (designing())
         return;
     try {
@@ -204,8 +204,8 @@ void TSkinNCCtrlBase::Paint(TBitmap32*) {
         return;
     FPos->Lock();
     const bool zoomed = FForm->HandleAllocated() && ::IsZoomed(FForm->Handle());
-    FPos->SetXValue(zoomed ? FOldPos.x - 1 : FOldPos.x);
-    FPos->SetYValue(zoomed ? FOldPos.y - 1 : FOldPos.y);
+    FPos->SetXValue(zoomed ? FOldPos.X - 1 : FOldPos.X);
+    FPos->SetYValue(zoomed ? FOldPos.Y - 1 : FOldPos.Y);
     FPos->UnLock();
 }
 

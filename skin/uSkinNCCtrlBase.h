@@ -4,6 +4,7 @@
 // non-client messages and a polling timer.
 
 #include "framework/Forms.h"
+#include "framework/Geometry.h"
 #include "framework/Timers.h"
 #include "skin/SkinTitleBarHost.h"
 #include "skin/uSkinIntf.h"
@@ -68,8 +69,8 @@ public:
     void SetVisible(bool Value);
     bool CursorEnter() const noexcept { return FMouseEnter; }
     TRect ClientRect();
-    POINT ClientRectOffset() const noexcept { return FClientRectOffset; }
-    void SetClientRectOffset(POINT Value) { FClientRectOffset = Value; }
+    TPoint ClientRectOffset() const noexcept { return FClientRectOffset; }
+    void SetClientRectOffset(TPoint Value) { FClientRectOffset = Value; }
     bool Hooked() const noexcept { return FHooked; }
     void SetHooked(bool Value) { FHooked = Value; }
     // The skin form that lists the control.
@@ -94,7 +95,7 @@ public:
     virtual void LMouseDown();
     virtual void LMouseUp();
     virtual void Paint(TBitmap32* Canvas);
-    virtual void NCMouseMove(POINT CursorPos);
+    virtual void NCMouseMove(TPoint CursorPos);
 
     const property_table& PublishedProperties() const override;
 
@@ -131,8 +132,8 @@ private:
     bool FVisible = true;
     title_bar_host* FParentObject = nullptr;
     void* FData = nullptr;
-    POINT FOldPos{};
-    POINT FClientRectOffset{};
+    TPoint FOldPos{};
+    TPoint FClientRectOffset{};
     std::unique_ptr<TTimer> FTimer;
     std::unique_ptr<THintWindow> FHintWindow; // shown while the mouse is over a control with a hint
     bool FHooked = false;

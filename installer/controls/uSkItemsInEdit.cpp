@@ -2,7 +2,6 @@
 
 #include "framework/Properties.h"
 #include "graphics/Raster_Bitmap.h"
-#include "installer/controls/uSkinEdit.h"
 #include "skin/uSkinResManager.h"
 
 namespace kq {
@@ -34,9 +33,9 @@ void TSkEditItem::SetText(const String& Value) {
 
 TRect TSkEditItem::Rect() {
     auto* items = dynamic_cast<TSkEditItems*>(Collection());
-    const TSkinPngEdit* edit = items ? items->Edit() : nullptr;
+    skin_edit_host* edit = items ? items->Edit() : nullptr;
     TRect r{};
-    r.Left = FPos->Align() == agLeft ? FPos->X() : (edit ? edit->Width() : 0) - FPos->X();
+    r.Left = FPos->Align() == agLeft ? FPos->X() : (edit ? edit->host_control().Width() : 0) - FPos->X();
     r.Top = FPos->Y();
     if (FKind == ikText) {
         TBitmap32 scratch;
@@ -95,8 +94,10 @@ const property_table& TSkEditItem::PublishedProperties() const {
 
 // --- TSkEditItems
 
-TSkEditItems::TSkEditItems(TSkinPngEdit* Edit)
-    : TCollection(Edit ? Edit->GetItemClass() : &TCollection::item_class<TSkEditItem>, Edit), FEdit(Edit) {}
+TSkEditItems::TSkEditItems(skin_edit_host* Edit)
+    : TCollection(Edit ? Edit->GetItemClass() : &TCollection::item_class<TSkEditItem>,
+                  Edit ? &Edit->host_control() : nullptr),
+      FEdit(Edit) {}
 
 TSkEditItem* TSkEditItems::Add() { return static_cast<TSkEditItem*>(TCollection::Add()); }
 
@@ -111,15 +112,12 @@ TSkEditItem* TSkEditItems::AddItem(TSkEditItem* Item, int Index) {
 }
 
 void TSkEditItems::Update(TCollectionItem*) {
-    if (FEdit && UpdateCount() == 0 && Count() > 0) FEdit->Invalidate();
+    if (FEdit && UpdateCount() == 0 && Count() > 0) FEdit->host_control().Invalidate();
 }
 
 void TSkEditItems::Notify(TCollectionItem* Item, TCollectionNotification Action) {
     TCollection::Notify(Item, Action);
-    if (Action == TCollectionNotification::cnDeleting && FEdit) {
-        if (FEdit->FCheckItem == Item) FEdit->FCheckItem = nullptr;
-        FEdit->Invalidate();
-    }
+    if (Action == TCollectionNotification::cnDeleting && FEdit) FEdit->item_deleting(Item);
 }
 
 } // namespace kq

@@ -2,14 +2,13 @@
 // TSkEditItem, TSkEditItems: small image buttons, images or texts shown inside a skinned edit's frame.
 
 #include "framework/Controls.h"
+#include "installer/controls/SkinEditHost.h"
 #include "installer/controls/uSkLocateObj.h"
 #include "skin/uSkinIntf.h"
 
 #include <memory>
 
 namespace kq {
-
-class TSkinPngEdit;
 
 enum TItemKind : std::uint8_t { ikButton, ikImage, ikText };
 
@@ -78,9 +77,9 @@ private:
 class TSkEditItems : public TCollection {
 public:
     // Items are of the edit's item class when an edit is given.
-    explicit TSkEditItems(TSkinPngEdit* Edit);
+    explicit TSkEditItems(skin_edit_host* Edit);
 
-    TSkinPngEdit* Edit() const noexcept { return FEdit; }
+    skin_edit_host* Edit() const noexcept { return FEdit; }
     TSkEditItem* Add();
     // Item nil: a new item (nil when there is no edit to make one). The item moves into this collection
     // at Index; a negative Index means the last position.
@@ -98,7 +97,7 @@ protected:
 
 private:
     friend class TSkinPngEdit;
-    TSkinPngEdit* FEdit;
+    skin_edit_host* FEdit;
     int FHotIndex = -1;
 };
 

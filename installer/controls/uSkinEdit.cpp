@@ -5,6 +5,7 @@
 #include "framework/Forms.h"
 #include "framework/Ime.h"
 #include "framework/Properties.h"
+#include "graphics/Raster.h"
 
 #include <windowsx.h>
 #include "skin/uSkRasterLib.h"
@@ -418,6 +419,11 @@ void TSkinPngEdit::update_check_item() {
     FCheckItem->SetImageHot(FChecked ? u"SkinCheckedCheckbox_18_h" : u"SkinUncheckedCheckbox_18_h");
 }
 
+void TSkinPngEdit::item_deleting(const TCollectionItem* Item) {
+    if (FCheckItem == Item) FCheckItem = nullptr;
+    Invalidate();
+}
+
 // --- Look
 
 void TSkinPngEdit::SetBorderNormal(const TSkResID& Value) {
@@ -573,7 +579,7 @@ void TSkinPngEdit::menu_click(TObject* Sender) {
         if (row.action && row.tag == item->Tag()) (this->*row.action)();
 }
 
-void TSkinPngEdit::popup_default_menu(POINT Screen) {
+void TSkinPngEdit::popup_default_menu(TPoint Screen) {
     // The menu takes the foreground for its own window; the field keeps its selection meanwhile, so that
     // the chosen entry acts on what was selected, and takes the focus back afterwards.
     FMenuShowing = true;
@@ -586,7 +592,7 @@ void TSkinPngEdit::popup_default_menu(POINT Screen) {
         FMenuShowing = false;
     });
     FDefaultPopupMenu->SetPopupComponent(this);
-    FDefaultPopupMenu->Popup(Screen.x, Screen.y);
+    FDefaultPopupMenu->Popup(Screen.X, Screen.Y);
 }
 
 // --- Input method
@@ -739,8 +745,8 @@ void TSkinPngEdit::WndProc(TMessage& Message) {
         return;
     case WM_CONTEXTMENU: {
         if (PopupMenu()) break;
-        POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-        if (p.x == -1 && p.y == -1) p = ClientToScreen({Width() / 2, Height() / 2});
+        TPoint p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+        if (p.X == -1 && p.Y == -1) p = to_TPoint(ClientToScreen({Width() / 2, Height() / 2}));
         popup_default_menu(p);
         Message.Result = 1;
         return;
@@ -852,10 +858,6 @@ void TSkinPngEdit::KeyPress(char16_t& Key) {
 
 // --- Mouse
 
-namespace {
-bool contains(const TRect& r, int x, int y) { return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom; }
-} // namespace
-
 void TSkinPngEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     FShiftState = Shift;
     FMouseButtons.include(Button);
@@ -868,13 +870,13 @@ void TSkinPngEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
             SetCursorPos(CharIndexAt(X, Y));
             SetSelStart(FCursorPos);
         }
-        if (FShowCheckBox && FCheckItem && contains(FCheckItem->Rect(), X, Y)) {
+        if (FShowCheckBox && FCheckItem && PointInRect(FCheckItem->Rect(), {X, Y})) {
             FChecked = !FChecked;
             update_check_item();
         }
         for (int i = 0; i < FItems->Count(); ++i) {
             TSkEditItem* item = FItems->Items(i);
-            if (item->Visible() && item->Kind() == ikButton && contains(item->Rect(), X, Y)) {
+            if (item->Visible() && item->Kind() == ikButton && PointInRect(item->Rect(), {X, Y})) {
                 item->Click();
                 break;
             }
@@ -893,7 +895,7 @@ void TSkinPngEdit::MouseMove(TShiftState Shift, int X, int Y) {
     int hot = -1;
     for (int i = 0; i < FItems->Count() && hot < 0; ++i) {
         TSkEditItem* item = FItems->Items(i);
-        if (item->Visible() && item->Kind() == ikButton && contains(item->Rect(), X, Y)) hot = i;
+        if (item->Visible() && item->Kind() == ikButton && PointInRect(item->Rect(), {X, Y})) hot = i;
     }
     if (hot >= 0) {
         if (FItems->HotIndex() != hot) {

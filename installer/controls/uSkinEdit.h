@@ -9,6 +9,7 @@
 
 #include "framework/Ime.h"
 #include "framework/Menus.h"
+#include "installer/controls/SkinEditHost.h"
 #include "installer/controls/uSkItemsInEdit.h"
 #include "installer/controls/uSkLocateObj.h"
 #include "installer/controls/uSkinEditTips.h"
@@ -28,13 +29,13 @@ using TMouseButtons = enum_set<TMouseButton>;
 // in menu order (Cut, Copy, Paste, Delete, separator, Select All).
 const std::vector<String>& edit_menu_captions(LCID Locale);
 
-class TSkinPngEdit : public TSkinCustomControl {
+class TSkinPngEdit : public TSkinCustomControl, public skin_edit_host {
 public:
     explicit TSkinPngEdit(TComponent* AOwner);
     ~TSkinPngEdit() override;
 
     // --- Items
-    virtual TCollection::item_factory GetItemClass() const { return &TCollection::item_class<TSkEditItem>; }
+    TCollection::item_factory GetItemClass() const override { return &TCollection::item_class<TSkEditItem>; }
     // Makes the items collection of an edit.
     using items_factory = std::unique_ptr<TSkEditItems> (*)(TSkinPngEdit* Edit);
     virtual items_factory GetItemsClass() const {
@@ -47,6 +48,8 @@ public:
     void SetSpace(const TSkSpaceSize& Value) { FSpace->Assign(&Value); }
     TSkinEditTips& Tips() noexcept { return *FTips; }
     void SetTips(const TSkinEditTips& Value) { FTips->Assign(&Value); }
+    TControl& host_control() noexcept override { return *this; }
+    void item_deleting(const TCollectionItem* Item) override;
 
     // --- Text and selection
     // The text is the control's own (Text()).
@@ -155,7 +158,6 @@ protected:
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
-    friend class TSkEditItems;
     struct margins {
         int left, right;
     };
@@ -171,7 +173,7 @@ private:
     void delete_range(int Start, int Count);
     void word_move(int Step);
     TBitmap32* measure(const TFont& Font);
-    void popup_default_menu(POINT Screen);
+    void popup_default_menu(TPoint Screen);
     void handle_ime_start(TMessage& Message);
     void handle_ime_composition(TMessage& Message);
     bool handle_text_message(TMessage& Message);

@@ -1,11 +1,10 @@
 #include "installer/controls/uSkinEditTips.h"
 
 #include "framework/Properties.h"
-#include "installer/controls/uSkinEdit.h"
 
 namespace kq {
 
-TSkinCustomEditTips::TSkinCustomEditTips(TSkinPngEdit* Edit) : TSkinCustomTips(nullptr), FOwner(Edit) {
+TSkinCustomEditTips::TSkinCustomEditTips(skin_edit_host* Edit) : TSkinCustomTips(nullptr), FOwner(Edit) {
     SetPauseTime(0);
     SetTipsColor(4864985);
     SetFrameColor(4864985);
@@ -15,14 +14,15 @@ TSkinCustomEditTips::TSkinCustomEditTips(TSkinPngEdit* Edit) : TSkinCustomTips(n
 }
 
 void TSkinCustomEditTips::Show(const String& Tips) {
-    const int top = FOwner->Top() + (FOwner->Height() - GetTipsHeight(Tips)) / 2 - 5;
-    Show(TPoint{FOwner->Left() + FOwner->Width() + 5, top}, Tips);
+    const TControl& edit = FOwner->host_control();
+    const int top = edit.Top() + (edit.Height() - GetTipsHeight(Tips)) / 2 - 5;
+    Show(TPoint{edit.Left() + edit.Width() + 5, top}, Tips);
 }
 
 void TSkinCustomEditTips::Show(TPoint LeftTop, const String& Tips) {
     Hide();
     const TRect r{LeftTop.X, LeftTop.Y, LeftTop.X + GetTipsWidth(Tips) + 10, LeftTop.Y + GetTipsHeight(Tips)};
-    TSkinCustomTips::Show(u"", Tips, hdCustom, &r, FOwner);
+    TSkinCustomTips::Show(u"", Tips, hdCustom, &r, &FOwner->host_control());
 }
 
 // --- Published

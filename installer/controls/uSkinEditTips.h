@@ -1,18 +1,17 @@
 #pragma once
 // TSkinCustomEditTips, TSkinEditTips: the balloon tip a skinned edit shows to its right.
 
+#include "installer/controls/SkinEditHost.h"
 #include "installer/controls/uSkinTips.h"
 
 namespace kq {
 
-class TSkinPngEdit;
-
 class TSkinCustomEditTips : public TSkinCustomTips {
 public:
     // Belongs to Edit, which frees it.
-    explicit TSkinCustomEditTips(TSkinPngEdit* Edit);
+    explicit TSkinCustomEditTips(skin_edit_host* Edit);
 
-    TSkinPngEdit* Edit() const noexcept { return FOwner; }
+    skin_edit_host* Edit() const noexcept { return FOwner; }
     // To the right of the edit, centred on it (5 pixels higher).
     void Show(const String& Tips);
     // LeftTop in the edit's parent's client coordinates.
@@ -20,7 +19,7 @@ public:
     void Hide() { free_windows(); }
 
 private:
-    TSkinPngEdit* FOwner;
+    skin_edit_host* FOwner;
 };
 
 class TSkinEditTips : public TSkinCustomEditTips {

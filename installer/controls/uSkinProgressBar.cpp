@@ -6,6 +6,7 @@
 #include "framework/Handles.h"
 #include "framework/Properties.h"
 #include "framework/Timers.h"
+#include "graphics/Raster.h"
 #include "skin/uBitmapHelper.h"
 #include "skin/uSkRasterLib.h"
 #include "skin/uSkinResManager.h"
@@ -248,16 +249,14 @@ void TSkinProgressBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, 
     TSkinCustomControl::MouseDown(Button, Shift, X, Y);
     if (!FTrackButton->Visible() || Button != TMouseButton::mbLeft) return;
     if (!designing() && CanFocus()) SetFocus();
-    const POINT p{X, Y};
-    const RECT thumb = to_system<RECT>(FThumbRct);
-    const RECT track = to_system<RECT>(FTrackRct);
-    if (::PtInRect(&thumb, p)) {
+    const TPoint p{X, Y};
+    if (PointInRect(FThumbRct, p)) {
         end_repeat();
         ::SetCapture(Handle());
         FSliding = true;
         FThumbCenterOffsetX = X - (FThumbRct.Left + FThumbWidth / 2);
         FThumbCenterOffsetY = Y - (FThumbRct.Top + FThumbHeight / 2);
-    } else if (::PtInRect(&track, p)) {
+    } else if (PointInRect(FTrackRct, p)) {
         FRepeatTimer->SetEnabled(true);
         FLastX = X;
         FLastY = Y;

@@ -5,6 +5,7 @@
 #include "framework/Geometry.h"
 #include "framework/Threads.h"
 #include "framework/TickClock.h"
+#include "graphics/Raster.h"
 #include "skin/uSkinIntf.h"
 #include "skin/uSkinResManager.h"
 
@@ -240,9 +241,8 @@ void TSkinTipsWindow::WndProc(TMessage& Message) {
     case WM_ERASEBKGND: Message.Result = 1; return;
     case WM_MOUSEMOVE: {
         FT1 = tick_count();
-        const POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-        const RECT r = to_system<RECT>(FCloseButtonRect);
-        set_mouse_in(::PtInRect(&r, p) ? itCloseButton : itNone);
+        const TPoint p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+        set_mouse_in(PointInRect(FCloseButtonRect, p) ? itCloseButton : itNone);
         break;
     }
     case WM_LBUTTONDOWN:
