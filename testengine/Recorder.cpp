@@ -4,11 +4,13 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "framework/Handles.h"
 #include "testengine/ControlExports.h"
 #include "testengine/StandinObject.h"
 #include "testengine/V8.h"
@@ -23,6 +25,9 @@ struct call {
     std::string name;
     std::string detail;
 };
+
+// The heap of the stand-in's objects; made before the objects, so it is destroyed after them.
+const unique_handle<HANDLE, ::HeapDestroy> objects_heap(::HeapCreate(0, 0, 0));
 
 // Both guarded by state_lock; tests read them from their own thread while engine threads append.
 std::mutex state_lock;
@@ -81,6 +86,13 @@ void register_object(std::unique_ptr<tracked> object) {
     objects.erase(std::remove_if(objects.begin(), recent, [](const auto& o) { return o->references() == 0; }), recent);
     next_sweep = objects.size() + kept_released;
 }
+
+void* tracked::operator new(std::size_t size) {
+    if (void* p = ::HeapAlloc(objects_heap.get(), 0, size)) return p;
+    throw std::bad_alloc();
+}
+
+void tracked::operator delete(void* object) noexcept { ::HeapFree(objects_heap.get(), 0, object); }
 
 void count_down(std::string_view kind) {
     const std::lock_guard lock(state_lock);
