@@ -19,7 +19,7 @@ public:
     virtual const char* kind() const noexcept = 0;
     virtual int references() const noexcept = 0;
     // In a heap of the stand-in's own: kept past their release among the program's short-lived blocks,
-    // they would split its heap into holes it cannot reuse, and the program would seem to grow.
+    // they would split its heap into holes it cannot reuse, and the program would grow for hours.
     static void* operator new(std::size_t size);
     static void operator delete(void* object) noexcept;
 };
