@@ -26,8 +26,20 @@ struct call {
     std::string detail;
 };
 
-// The heap of the stand-in's objects; made before the objects, so it is destroyed after them.
-const unique_handle<HANDLE, ::HeapDestroy> objects_heap(::HeapCreate(0, 0, 0));
+// The heap of the stand-in's objects, made at the first one (nothing runs at load). Declared before the
+// objects, so it is destroyed after them.
+class object_heap {
+public:
+    HANDLE get() {
+        std::call_once(FMade, [this] { FHeap.reset(::HeapCreate(0, 0, 0)); });
+        return FHeap.get();
+    }
+
+private:
+    std::once_flag FMade;
+    unique_handle<HANDLE, ::HeapDestroy> FHeap;
+};
+constinit object_heap objects_heap;
 
 // Both guarded by state_lock; tests read them from their own thread while engine threads append.
 std::mutex state_lock;
@@ -88,11 +100,14 @@ void register_object(std::unique_ptr<tracked> object) {
 }
 
 void* tracked::operator new(std::size_t size) {
-    if (void* p = ::HeapAlloc(objects_heap.get(), 0, size)) return p;
+    if (const HANDLE heap = objects_heap.get())
+        if (void* p = ::HeapAlloc(heap, 0, size)) return p;
     throw std::bad_alloc();
 }
 
-void tracked::operator delete(void* object) noexcept { ::HeapFree(objects_heap.get(), 0, object); }
+void tracked::operator delete(void* object) noexcept {
+    if (object) ::HeapFree(objects_heap.get(), 0, object);
+}
 
 void count_down(std::string_view kind) {
     const std::lock_guard lock(state_lock);
