@@ -4,11 +4,13 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "framework/Handles.h"
 #include "testengine/ControlExports.h"
 #include "testengine/StandinObject.h"
 #include "testengine/V8.h"
@@ -23,6 +25,21 @@ struct call {
     std::string name;
     std::string detail;
 };
+
+// The heap of the stand-in's objects, made at the first one (nothing runs at load). Declared before the
+// objects, so it is destroyed after them.
+class object_heap {
+public:
+    HANDLE get() {
+        std::call_once(FMade, [this] { FHeap.reset(::HeapCreate(0, 0, 0)); });
+        return FHeap.get();
+    }
+
+private:
+    std::once_flag FMade;
+    unique_handle<HANDLE, ::HeapDestroy> FHeap;
+};
+constinit object_heap objects_heap;
 
 // Both guarded by state_lock; tests read them from their own thread while engine threads append.
 std::mutex state_lock;
@@ -80,6 +97,16 @@ void register_object(std::unique_ptr<tracked> object) {
     const auto recent = objects.end() - static_cast<std::ptrdiff_t>(std::min(kept_released, objects.size()));
     objects.erase(std::remove_if(objects.begin(), recent, [](const auto& o) { return o->references() == 0; }), recent);
     next_sweep = objects.size() + kept_released;
+}
+
+void* tracked::operator new(std::size_t size) {
+    if (const HANDLE heap = objects_heap.get())
+        if (void* p = ::HeapAlloc(heap, 0, size)) return p;
+    throw std::bad_alloc();
+}
+
+void tracked::operator delete(void* object) noexcept {
+    if (object) ::HeapFree(objects_heap.get(), 0, object);
 }
 
 void count_down(std::string_view kind) {

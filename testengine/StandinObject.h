@@ -1,5 +1,6 @@
 #pragma once
 // The stand-in's counted objects.
+#include <cstddef>
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -17,6 +18,10 @@ public:
     virtual ~tracked() = default;
     virtual const char* kind() const noexcept = 0;
     virtual int references() const noexcept = 0;
+    // In a heap of the stand-in's own: kept past their release among the program's short-lived blocks,
+    // they would split its heap into holes it cannot reuse, and the program would grow for hours.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* object) noexcept;
 };
 void register_object(std::unique_ptr<tracked> object);
 

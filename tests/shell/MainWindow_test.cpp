@@ -25,6 +25,7 @@
 #include "skin/uSkinNCLabel.h"
 #include "skin/uSkinPanel.h"
 #include "tabs/PageTabs.h"
+#include "tests/HeapBytes.h"
 #include "tests/browser/EngineFixture.h"
 #include "tests/skin/SkinControlTestSupport.h"
 #include "tests/tabs/MainWindowStrip.h"
@@ -751,13 +752,7 @@ std::size_t heap_bytes_in_use() {
     std::vector<HANDLE> heaps(::GetProcessHeaps(0, nullptr) + 8);
     heaps.resize(::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
     std::size_t total = 0;
-    for (HANDLE heap : heaps) {
-        if (!::HeapLock(heap)) continue;
-        PROCESS_HEAP_ENTRY entry{};
-        while (::HeapWalk(heap, &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-        ::HeapUnlock(heap);
-    }
+    for (HANDLE heap : heaps) total += test::heap_bytes_in_use(heap);
     return total;
 }
 
