@@ -1,5 +1,6 @@
 #pragma once
 // The stand-in's counted objects.
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <type_traits>
@@ -18,6 +19,9 @@ public:
     virtual ~tracked() = default;
     virtual const char* kind() const noexcept = 0;
     virtual int references() const noexcept = 0;
+    // True once the thread that released the last reference is done with the object: its count reaches
+    // zero before its resources go, and freeing it in between would free them under that thread.
+    virtual bool released() const noexcept = 0;
     // In a heap of the stand-in's own: kept past their release among the program's short-lived blocks,
     // they would split its heap into holes it cannot reuse, and the program would grow for hours.
     static void* operator new(std::size_t size);
@@ -29,13 +33,18 @@ template <class CStruct>
 class standin_object : public engine_object<CStruct>, public tracked {
 public:
     int references() const noexcept override { return this->reference_count(); }
+    bool released() const noexcept override { return FReleased.load(std::memory_order_acquire); }
 
 protected:
     // Drops what the object holds when its last reference goes.
     virtual void release_resources() noexcept {}
 
 private:
-    void last_reference_released() noexcept override { release_resources(); }
+    void last_reference_released() noexcept override {
+        release_resources();
+        FReleased.store(true, std::memory_order_release);
+    }
+    std::atomic<bool> FReleased{false};
 };
 
 // make<T>(args...): a new stand-in object with one reference, given to the returned engine_ref.

@@ -3,11 +3,16 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <vector>
+#include <thread>
+#include <chrono>
+#include <atomic>
 
 #include "engine/CefLibrary.h"
 #include "engine/EngineStrings.h"
 #include "testengine/ControlExports.h"
 #include "tests/HeapBytes.h"
+#include "tests/TestProcess.h"
 #include "tests/engine/StandinFixture.h"
 #include "framework/Win32.h"
 
@@ -334,6 +339,46 @@ TEST_F(StandinEngine, ObjectsKeptAfterTheirReleaseStayOutOfTheProgramsHeap) {
     for (int i = 0; i < 500; ++i) engine_ref<cef_command_line_t>::adopt(api().cef_command_line_create()).reset();
     // Five hundred kept objects hold about 136 kB; the list of them a few.
     EXPECT_LT(c_runtime_heap_in_use(), before + 32 * 1024);
+}
+
+// Objects whose last reference goes on one thread while another thread makes objects, so the stand-in
+// frees released ones meanwhile. A count reaches zero before the object's resources go; freed in between,
+// the object's resources went twice and the freeing thread waited for the lock it held itself. Run in a
+// child process, so a deadlock fails this test instead of hanging the run.
+TEST(StandinObjects, ReleasingBesideMakingNeitherDeadlocksNorFreesEarly) {
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"KQ_STANDIN_RELEASE_RACE", L"1"));
+    const unique_kernel_handle child =
+        test::start_this_program(L"--gtest_filter=StandinEngine.ReleaseRaceInAChildProcess");
+    ::SetEnvironmentVariableW(L"KQ_STANDIN_RELEASE_RACE", nullptr);
+    ASSERT_TRUE(child);
+    const bool ended = ::WaitForSingleObject(child.get(), 120000) == WAIT_OBJECT_0;
+    if (!ended) ::TerminateProcess(child.get(), 3);
+    ASSERT_TRUE(ended) << "the child deadlocked";
+    DWORD code = 1;
+    ::GetExitCodeProcess(child.get(), &code);
+    EXPECT_EQ(code, 0u);
+}
+
+TEST_F(StandinEngine, ReleaseRaceInAChildProcess) {
+    if (!::GetEnvironmentVariableW(L"KQ_STANDIN_RELEASE_RACE", nullptr, 0)) GTEST_SKIP() << "runs in a child";
+    start();
+    std::atomic<bool> stop{false};
+    std::thread maker([&] {
+        while (!stop) engine_ref<cef_request_t>::adopt(api().cef_request_create()).reset();
+    });
+    // Each request the stand-in answers holds a request of its own, dropped with the last reference.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    while (std::chrono::steady_clock::now() < end) {
+        std::vector<engine_ref<cef_urlrequest_t>> requests;
+        for (int i = 0; i < 300; ++i)
+            requests.push_back(engine_ref<cef_urlrequest_t>::adopt(
+                api().cef_urlrequest_create(api().cef_request_create(), nullptr, nullptr)));
+        pump();
+        requests.clear();
+    }
+    stop = true;
+    maker.join();
+    EXPECT_EQ(control().live("cef_request_t"), 0);
 }
 
 } // namespace
