@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,11 +66,15 @@ inline void expect_link(const fs::path& file, const String& target, const String
 class temp_folder {
 public:
     temp_folder() {
+        // Z:\tmp is shared by every Wine prefix on the machine, and process ids repeat from one prefix to the
+        // next: two test runs at once met in one folder and removed each other's links. A random part, and a
+        // folder that must be new.
         static std::atomic<int> counter{0};
-        FPath = fs::path(L"Z:\\tmp") /
-                (L"kq-installer-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter));
-        fs::remove_all(FPath);
-        fs::create_directories(FPath);
+        std::random_device random;
+        do {
+            FPath = fs::path(L"Z:\\tmp") / (L"kq-installer-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                             std::to_wstring(++counter) + L"-" + std::to_wstring(random()));
+        } while (!fs::create_directory(FPath));
     }
     ~temp_folder() {
         std::error_code ignored;
