@@ -95,7 +95,8 @@ void register_object(std::unique_ptr<tracked> object) {
     constexpr std::size_t kept_released = 1024;
     if (objects.size() < next_sweep) return;
     const auto recent = objects.end() - static_cast<std::ptrdiff_t>(std::min(kept_released, objects.size()));
-    objects.erase(std::remove_if(objects.begin(), recent, [](const auto& o) { return o->references() == 0 && o->released(); }), recent);
+    const auto freeable = [](const auto& o) { return o->references() == 0 && o->released(); };
+    objects.erase(std::remove_if(objects.begin(), recent, freeable), recent);
     next_sweep = objects.size() + kept_released;
 }
 

@@ -3,10 +3,10 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <vector>
-#include <thread>
-#include <chrono>
 #include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
 
 #include "engine/CefLibrary.h"
 #include "engine/EngineStrings.h"
